@@ -1,0 +1,35 @@
+# Helpers shared by every target of the project.
+
+# Warnings as errors, on our own targets only.
+function(xj_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+# A static library for one top directory, built from every source below it.
+# Its headers are reachable only as "<name>/..." and only by targets that link
+# it, so a header of a higher layer cannot be included from a lower one.
+function(xj_library name)
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
+       ${CMAKE_SOURCE_DIR}/${name}/*.cpp ${CMAKE_SOURCE_DIR}/${name}/*.c)
+  add_library(${name} STATIC ${sources})
+  set(inc ${CMAKE_BINARY_DIR}/include-${name})
+  file(MAKE_DIRECTORY ${inc})
+  if(NOT EXISTS ${inc}/${name})
+    file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${name} ${inc}/${name} SYMBOLIC)
+  endif()
+  target_include_directories(${name} PUBLIC ${inc})
+  xj_warnings(${name})
+endfunction()
+
+# One test executable per top directory: every *Test.cpp under tests/<name>.
+function(xj_test_suite name)
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${name}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name}_tests ${sources})
+  target_link_libraries(${name}_tests PRIVATE ${name} xj_test_support GTest::gtest_main GTest::gmock)
+  xj_warnings(${name}_tests)
+  gtest_discover_tests(${name}_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES LABELS ${name})
+endfunction()
