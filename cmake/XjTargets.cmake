@@ -11,6 +11,9 @@ endfunction()
 function(xj_library name)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
        ${CMAKE_SOURCE_DIR}/${name}/*.cpp ${CMAKE_SOURCE_DIR}/${name}/*.c)
+  if(NOT sources)
+    return()  # the layer has no code yet
+  endif()
   add_library(${name} STATIC ${sources})
   set(inc ${CMAKE_BINARY_DIR}/include-${name})
   file(MAKE_DIRECTORY ${inc})
