@@ -1,0 +1,14 @@
+#include "commonlib/thread/Lock.h"
+
+#include <cassert>
+
+void CLock::Lock() {
+    m_mutex.lock();
+    m_count.fetch_add(1, std::memory_order_relaxed);
+}
+
+void CLock::Unlock() {
+    [[maybe_unused]] const int before = m_count.fetch_sub(1, std::memory_order_relaxed);
+    assert(before > 0 && "CLock::Unlock without a matching Lock");
+    m_mutex.unlock();
+}

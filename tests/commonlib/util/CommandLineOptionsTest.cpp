@@ -1,0 +1,98 @@
+#include "commonlib/util/CommandLineOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+// The installer's own table.
+const CommandLineOptions::Switch kSwitches[] = {
+    {L'n', L"none", 0, 1}, {L'h', L"hide", 0, 0}, {L'i', L"id", 1, 1}, {L'r', L"run", 1, 1},
+    {L'p', L"path", 1, 1}, {L'z', L"xj", 0, 0},   {0, nullptr, 0, 0},
+};
+
+CommandLineOptions Parse(std::vector<const wchar_t*> words) {
+    words.insert(words.begin(), L"qvxj_install.exe");
+    return CommandLineOptions(static_cast<int>(words.size()), words.data(), kSwitches);
+}
+
+}  // namespace
+
+TEST(CommandLineOptionsTest, ReadsShortAndLongSwitches) {
+    for (const wchar_t* hide : {L"-h", L"/h", L"--hide"}) {
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(hide)));
+        const auto options = Parse({L"-i", L"57", hide, L"/p", L"D:\\Games\\QuorvelTarnvik", L"--run", L"0"});
+        EXPECT_EQ(options.GetErrorText(), L"");
+        EXPECT_TRUE(options.Has(L'h'));
+        EXPECT_FALSE(options.Has(L'z'));
+        std::wstring value;
+        EXPECT_TRUE(options.GetArg(L'i', value));
+        EXPECT_EQ(value, L"57");
+        EXPECT_TRUE(options.GetArg(L'p', value));
+        EXPECT_EQ(value, L"D:\\Games\\QuorvelTarnvik");
+        EXPECT_TRUE(options.GetArg(L'r', value));
+        EXPECT_EQ(value, L"0");
+    }
+    {
+        // A switch without arguments reports no argument and leaves the out value alone.
+        const auto options = Parse({L"--xj", L"-n"});
+        EXPECT_TRUE(options.Has(L'z'));
+        EXPECT_TRUE(options.Has(L'n'));
+        std::wstring value = L"kept";
+        EXPECT_FALSE(options.GetArg(L'n', value));
+        EXPECT_FALSE(options.GetArg(L'i', value));
+        EXPECT_EQ(value, L"kept");
+    }
+    {
+        // Negative numbers and a lone dash are arguments; the last occurrence wins.
+        const auto options = Parse({L"-i", L"-5", L"-n", L"-", L"-i", L"8"});
+        EXPECT_EQ(options.GetErrorText(), L"");
+        std::wstring value;
+        EXPECT_TRUE(options.GetArg(L'n', value));
+        EXPECT_EQ(value, L"-");
+        EXPECT_TRUE(options.GetArg(L'i', value));
+        EXPECT_EQ(value, L"8");
+        EXPECT_TRUE(Parse({L"-i", L"-5"}).GetArg(L'i', value));
+        EXPECT_EQ(value, L"-5");
+    }
+    EXPECT_EQ(Parse({}).GetErrorText(), L"");
+}
+
+TEST(CommandLineOptionsTest, CountsArgumentsUpToTheNextSwitch) {
+    const struct {
+        const char* why;
+        std::vector<const wchar_t*> words;
+        const wchar_t* error;
+        std::wstring hasLetters;  // switches that survive the error
+    } cases[] = {
+        {"missing argument at the end", {L"-h", L"-i"}, L"--id requires at least 1 and at most 1 args, yours: 0", L"h"},
+        {"missing argument before a switch",
+         {L"-i", L"-h"},
+         L"--id requires at least 1 and at most 1 args, yours: 0",
+         L""},
+        {"argument to a plain switch",
+         {L"-z", L"-h", L"x"},
+         L"--hide requires at least 0 and at most 0 args, yours: 1",
+         L"z"},
+        {"too many arguments",
+         {L"--none", L"a", L"b", L"-z"},
+         L"--none requires at least 0 and at most 1 args, yours: 2",
+         L""},
+        {"long name needs two dashes", {L"-hide"}, L"unrecognized option -hide", L""},
+        {"unknown letter ends the parsing", {L"-h", L"-q", L"-z"}, L"unrecognized option -q", L"h"},
+        {"unknown long name", {L"--bogus", L"-h"}, L"unrecognized option --bogus", L""},
+        {"grouped letters are not supported", {L"-hz"}, L"unrecognized option -hz", L""},
+        {"a word before any switch", {L"stray", L"-h"}, L"unrecognized option stray", L""},
+        {"bare double dash", {L"--"}, L"unrecognized option --", L""},
+        {"letters compare with case", {L"-H"}, L"unrecognized option -H", L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const auto options = Parse(c.words);
+        EXPECT_EQ(options.GetErrorText(), c.error);
+        for (wchar_t letter : std::wstring(L"nhirpz")) {
+            EXPECT_EQ(options.Has(letter), c.hasLetters.find(letter) != std::wstring::npos) << char(letter);
+        }
+    }
+}
