@@ -180,8 +180,12 @@ std::filesystem::path MutexLockFilePath(std::wstring_view name) {
     if (fileName.empty() || fileName.size() > kMaxLockFileName) return {};
     bool perUser = false;
     auto directory = LockDirectory(&perUser);
-    if (perUser) fileName += "-" + std::to_string(geteuid());
-    return directory / (fileName + ".lock");
+    if (perUser) {
+        fileName += '-';
+        fileName += std::to_string(geteuid());
+    }
+    fileName += ".lock";
+    return directory / fileName;
 }
 
 }  // namespace platform

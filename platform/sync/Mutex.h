@@ -9,7 +9,8 @@
 // live process holds the lock, CreateMutexW still returns a handle and sets
 // ERROR_ALREADY_EXISTS, as Windows does; a crash of the holder releases the lock
 // with the process. Across processes only this existence is visible: a wait
-// never blocks on an owner in another process.
+// never blocks on an owner in another process. A thread that ends while owning
+// a mutex leaves it owned (there is no WAIT_ABANDONED hand-over).
 //
 // Any thread may call these. Failures return a null handle or FALSE with the
 // thread's last error set; a successful create of a new mutex sets ERROR_SUCCESS,
