@@ -1,0 +1,156 @@
+#include "platform/sync/Mutex.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
+#include "platform/sync/Clock.h"
+#include "platform/types/ErrorCodes.h"
+#include "support/TempDir.h"
+
+namespace {
+
+constexpr wchar_t kInstanceName[] = L"qvxj_install_20170309";
+
+// Forks a child that creates the named mutex, sends back GetLastError() and
+// waits to be killed. Returns the child's pid (or -1) and its error in *error.
+pid_t SpawnHolder(DWORD* error) {
+    int fds[2];
+    if (pipe(fds) != 0) return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        CreateMutexW(nullptr, FALSE, kInstanceName);
+        const DWORD childError = GetLastError();
+        if (write(fds[1], &childError, sizeof childError) != sizeof childError) _exit(2);
+        for (;;)
+            pause();
+    }
+    close(fds[1]);
+    if (pid > 0 && read(fds[0], error, sizeof *error) != sizeof *error) *error = ~0u;
+    close(fds[0]);
+    return pid;
+}
+
+void KillHolder(pid_t pid) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+}
+
+}  // namespace
+
+TEST(MutexTest, SecondProcessSeesTheInstanceUntilTheHolderDies) {
+    testsupport::TempDir temp(testsupport::TempDir::Home::Redirect);
+    DWORD childError = ~0u;
+    pid_t holder = SpawnHolder(&childError);
+    ASSERT_GT(holder, 0);
+    EXPECT_EQ(childError, ERROR_SUCCESS);
+    EXPECT_TRUE(std::filesystem::exists(temp / "run/qvxj_install_20170309.lock"));
+
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, kInstanceName);
+    EXPECT_NE(mutex, nullptr);  // the handle comes back all the same
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    EXPECT_TRUE(CloseHandle(mutex));
+
+    KillHolder(holder);                  // no clean-up runs: the kernel drops the lock
+    SetLastError(ERROR_ALREADY_EXISTS);  // a stale value must not survive a fresh create
+    mutex = CreateMutexW(nullptr, FALSE, kInstanceName);
+    ASSERT_NE(mutex, nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+
+    holder = SpawnHolder(&childError);  // now this process is the first instance
+    EXPECT_EQ(childError, ERROR_ALREADY_EXISTS);
+    KillHolder(holder);
+    EXPECT_TRUE(CloseHandle(mutex));
+    holder = SpawnHolder(&childError);
+    EXPECT_EQ(childError, ERROR_SUCCESS) << "closing the last handle releases the lock";
+    KillHolder(holder);
+}
+
+TEST(MutexTest, HandlesInOneProcessShareTheObject) {
+    testsupport::TempDir temp(testsupport::TempDir::Home::Redirect);
+    HANDLE first = CreateMutexW(nullptr, TRUE, L"shared");
+    EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+    HANDLE second = CreateMutexW(nullptr, TRUE, L"shared");
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(first, second);
+    // One owner, the creator: the second create's initial-owner flag was ignored.
+    EXPECT_TRUE(ReleaseMutex(second));
+    EXPECT_FALSE(ReleaseMutex(first));
+    EXPECT_EQ(GetLastError(), ERROR_NOT_OWNER);
+
+    EXPECT_TRUE(CloseHandle(first));
+    CloseHandle(CreateMutexW(nullptr, FALSE, L"shared"));
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS) << "one open handle keeps the name";
+    EXPECT_TRUE(CloseHandle(second));
+    CloseHandle(CreateMutexW(nullptr, FALSE, L"shared"));
+    EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+}
+
+TEST(MutexTest, OwnershipIsPerThreadAndRecursive) {
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, nullptr);
+    ASSERT_NE(mutex, nullptr);
+    EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
+    auto otherThreadGets = [&] {
+        DWORD result = WAIT_FAILED;
+        std::thread([&] {
+            EXPECT_FALSE(ReleaseMutex(mutex));
+            result = WaitForSingleObject(mutex, 0);
+            if (result == WAIT_OBJECT_0) ReleaseMutex(mutex);
+        }).join();
+        return result == WAIT_OBJECT_0;
+    };
+    EXPECT_TRUE(ReleaseMutex(mutex));
+    EXPECT_FALSE(otherThreadGets());  // still held once
+    EXPECT_TRUE(ReleaseMutex(mutex));
+    EXPECT_TRUE(otherThreadGets());
+
+    // A waiter blocked in another thread gets it as soon as it is released.
+    ASSERT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
+    std::atomic<DWORD> result{WAIT_FAILED};
+    std::thread waiter([&] {
+        result = WaitForSingleObject(mutex, 5000);
+        ReleaseMutex(mutex);
+    });
+    Sleep(20);
+    ReleaseMutex(mutex);
+    waiter.join();
+    EXPECT_EQ(result.load(), WAIT_OBJECT_0);
+    CloseHandle(mutex);
+}
+
+TEST(MutexTest, NamesStayInsideTheLockDirectory) {
+    testsupport::TempDir temp(testsupport::TempDir::Home::Redirect);
+    for (const auto& [name, file] : {std::pair{L"../../etc/passwd", "%2E%2E%2F%2E%2E%2Fetc%2Fpasswd.lock"},
+                                     std::pair{L"Local\\安装", "Local%5C%E5%AE%89%E8%A3%85.lock"}}) {
+        SCOPED_TRACE(file);
+        HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
+        EXPECT_NE(mutex, nullptr);
+        EXPECT_TRUE(std::filesystem::exists(temp / "run" / file));
+        CloseHandle(mutex);
+    }
+    EXPECT_EQ(CreateMutexW(nullptr, FALSE, std::wstring(300, L'x').c_str()), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_FILENAME_EXCED_RANGE);
+
+    // Without a usable runtime directory the lock goes to /tmp under a per-user name.
+    setenv("XDG_RUNTIME_DIR", "relative/dir", 1);
+    EXPECT_EQ(platform::MutexLockFilePath(L"x"), "/tmp/x-" + std::to_string(geteuid()) + ".lock");
+}
+
+TEST(MutexTest, PlantedLockFilesAreRefused) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to plant a file owned by someone else";
+    testsupport::TempDir temp(testsupport::TempDir::Home::Redirect);
+    const auto planted = temp.WriteFile("run/planted.lock", "");
+    ASSERT_EQ(chown(planted.c_str(), 12345, 12345), 0);
+    EXPECT_EQ(CreateMutexW(nullptr, FALSE, L"planted"), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+
+    std::filesystem::create_symlink(temp / "elsewhere", temp / "run/linked.lock");
+    EXPECT_EQ(CreateMutexW(nullptr, FALSE, L"linked"), nullptr);
+    EXPECT_FALSE(std::filesystem::exists(temp / "elsewhere"));
+}

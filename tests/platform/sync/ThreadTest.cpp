@@ -1,0 +1,89 @@
+#include "platform/sync/Thread.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <set>
+#include <thread>
+
+#include "platform/sync/Event.h"
+#include "platform/types/ErrorCodes.h"
+
+namespace {
+
+struct Job {
+    HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);  // set as the job's last touch of this struct
+    std::atomic<DWORD> seenId{0};
+    DWORD result = 0;
+    ~Job() {
+        CloseHandle(go);
+        CloseHandle(done);
+    }
+};
+
+DWORD RunJob(LPVOID parameter) {
+    auto* job = static_cast<Job*>(parameter);
+    job->seenId = GetCurrentThreadId();
+    WaitForSingleObject(job->go, 5000);
+    const DWORD result = job->result;
+    SetEvent(job->done);
+    return result;
+}
+
+}  // namespace
+
+TEST(ThreadTest, HandleSignalsOnExitAndCarriesTheExitCode) {
+    Job job;
+    job.result = 42;
+    DWORD id = 0;
+    HANDLE thread = CreateThread(nullptr, 0, RunJob, &job, 0, &id);
+    ASSERT_NE(thread, nullptr);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeThread(thread, &code));
+    EXPECT_EQ(code, STILL_ACTIVE);
+    EXPECT_EQ(WaitForSingleObject(thread, 20), WAIT_TIMEOUT);
+
+    // TerminateThread stops nothing; the thread ends on its own, with its own code.
+    EXPECT_FALSE(TerminateThread(thread, 1));
+    EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
+    SetEvent(job.go);
+    ASSERT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+    EXPECT_TRUE(GetExitCodeThread(thread, &code));
+    EXPECT_EQ(code, 42u);
+    EXPECT_EQ(job.seenId.load(), id);  // the id handed out is the one the thread sees
+    EXPECT_TRUE(CloseHandle(thread));
+    EXPECT_FALSE(TerminateThread(thread, 1));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+
+    // Closing the handle first leaves the thread running to its end.
+    Job detached;
+    thread = CreateThread(nullptr, 64 * 1024, RunJob, &detached, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_TRUE(CloseHandle(thread));
+    SetEvent(detached.go);
+    EXPECT_EQ(WaitForSingleObject(detached.done, 5000), WAIT_OBJECT_0);
+
+    EXPECT_EQ(CreateThread(nullptr, 0, RunJob, &job, CREATE_SUSPENDED, nullptr), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
+    EXPECT_EQ(CreateThread(nullptr, 0, nullptr, &job, 0, nullptr), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+TEST(ThreadTest, ThreadIdsAreStableNonzeroAndDistinct) {
+    const DWORD mine = GetCurrentThreadId();
+    EXPECT_NE(mine, 0u);
+    EXPECT_EQ(GetCurrentThreadId(), mine);
+    std::set<DWORD> ids{mine};
+    for (int i = 0; i < 8; ++i) {
+        std::thread([&] {
+            const DWORD id = GetCurrentThreadId();
+            EXPECT_EQ(GetCurrentThreadId(), id);
+            ids.insert(id);
+        }).join();
+    }
+    EXPECT_EQ(ids.size(), 9u);
+    EXPECT_EQ(ids.count(0), 0u);
+    EXPECT_EQ(GetCurrentProcessId(), static_cast<DWORD>(getpid()));
+}
