@@ -54,7 +54,8 @@ TEST(UIStringTest, AssigningOrAppendingPartsOfItselfIsSafe) {
     CUIString t(L"hello world");
     t.Assign(t.Data() + 6);
     EXPECT_EQ(t, L"world");
-    t = t;
+    const CUIString& alias = t;
+    t = alias;
     EXPECT_EQ(t, L"world");
 }
 
