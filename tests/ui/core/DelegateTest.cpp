@@ -67,10 +67,17 @@ TEST_F(DelegateTest, FireCallsInOrderAndStopsAtTheFirstFalse) {
 
     CUIEventSource empty;
     EXPECT_TRUE(empty.Fire(&value));
-    source.RemoveHandler(MakeDelegate(&stopper, &Recorder::OnEvent));
+
+    // Removal takes the first equal handler only.
+    source += MakeDelegate(&first, &Recorder::OnEvent);
+    EXPECT_TRUE(source.RemoveHandler(MakeDelegate(&stopper, &Recorder::OnEvent)));
+    EXPECT_TRUE(source.RemoveHandler(MakeDelegate(&first, &Recorder::OnEvent)));
+    EXPECT_FALSE(source.RemoveHandler(MakeDelegate(&first, &Recorder::Other)));
     m_log.clear();
     EXPECT_TRUE(source.Fire(&value));
-    EXPECT_EQ(m_log, (std::vector<std::string>{"first:7", "free:7", "never:7"}));
+    EXPECT_EQ(m_log, (std::vector<std::string>{"free:7", "never:7", "first:7"}));
+    source.RemoveAllHandlers();
+    EXPECT_TRUE(source.IsEmpty());
 }
 
 TEST_F(DelegateTest, MethodDelegatesCallOverridesAndClonesKeepTheTarget) {
@@ -87,22 +94,6 @@ TEST_F(DelegateTest, MethodDelegatesCallOverridesAndClonesKeepTheTarget) {
     EXPECT_FALSE(MakeDelegate(&other, &Recorder::OnEvent).Equals(MakeDelegate(&other, &Recorder::Other)));
     EXPECT_FALSE(MakeDelegate(&FreeHandler).Equals(delegate));
     EXPECT_FALSE(CFunctionDelegate(nullptr).Call(&value));
-}
-
-TEST_F(DelegateTest, RemovalTakesTheFirstEqualHandlerOnly) {
-    Recorder r("r", true);
-    CUIEventSource source;
-    source += MakeDelegate(&r, &Recorder::OnEvent);
-    source += MakeDelegate(&FreeHandler);
-    source += MakeDelegate(&r, &Recorder::OnEvent);
-    EXPECT_EQ(source.HandlerCount(), 3);
-    EXPECT_TRUE(source.RemoveHandler(MakeDelegate(&r, &Recorder::OnEvent)));
-    EXPECT_FALSE(source.RemoveHandler(MakeDelegate(&r, &Recorder::Other)));
-    int value = 2;
-    source.Fire(&value);
-    EXPECT_EQ(m_log, (std::vector<std::string>{"free:2", "r:2"}));
-    source.RemoveAllHandlers();
-    EXPECT_TRUE(source.IsEmpty());
 }
 
 namespace {

@@ -6,7 +6,6 @@
 #include <unistd.h>
 #include <zlib.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -255,136 +254,75 @@ TEST(SkinZipTest, ReadsArchivesWrittenWithZlibAndKeepsItsOwnCopy) {
 }
 
 TEST(SkinZipTest, CorruptArchivesAndEntriesFailWithAReason) {
-    using Mutation = std::function<void(BuiltZip&)>;
-    const wchar_t* const xmlName = L"skin/InstallPackages.xml";
-    const uint32_t xmlCompressed = Get32(BuildZip(BaseFiles()).bytes, BuildZip(BaseFiles()).central[0] + 20);
+    const BuiltZip base = BuildZip(BaseFiles());
+    const auto size = static_cast<uint32_t>(base.bytes.size());
+    const uint32_t xmlCompressed = Get32(base.bytes, base.central[0] + 20);
+    const size_t end = base.end;
+    const size_t c0 = base.central[0];
+    const size_t c1 = base.central[1];
+    const size_t l0 = base.local[0];
+    const size_t l1 = base.local[1];
+    const wchar_t* const xml = L"skin/InstallPackages.xml";
+    const wchar_t* const bin = L"b.bin";
+    using E = SkinZipError;
+    // One field patched: `width` bytes of `value`, little-endian.
     const struct {
         const char* why;
-        Mutation mutate;
-        SkinZipError openError;
-        const wchar_t* read;  // entry to read when the archive opens
-        SkinZipError readError;
+        size_t at;
+        int width;
+        uint32_t value;
+        E openError;
+        const wchar_t* read;
+        E readError;
     } cases[] = {
-        {"empty buffer", [](BuiltZip& z) { z.bytes.clear(); }, SkinZipError::NotAnArchive, nullptr, {}},
-        {"not a zip",
-         [](BuiltZip& z) { z.bytes = ToBytes(std::string(200, 'x')); },
-         SkinZipError::NotAnArchive,
+        {"comment longer than the buffer", end + 20, 2, 100, E::NotAnArchive, nullptr, {}},
+        {"directory one byte short",
+         end + 12,
+         4,
+         static_cast<uint32_t>(end - base.directory - 1),
+         E::Truncated,
          nullptr,
          {}},
-        {"cut inside the central directory",
-         [](BuiltZip& z) { z.bytes.resize(z.directory + 10); },
-         SkinZipError::NotAnArchive,
-         nullptr,
-         {}},
-        {"comment longer than the buffer",
-         [](BuiltZip& z) { Put16(z.bytes, z.end + 20, 100); },
-         SkinZipError::NotAnArchive,
-         nullptr,
-         {}},
-        {"more entries than the directory holds",
-         [](BuiltZip& z) {
-             Put16(z.bytes, z.end + 8, 3);
-             Put16(z.bytes, z.end + 10, 3);
-         },
-         SkinZipError::Truncated,
-         nullptr,
-         {}},
-        {"directory size too small",
-         [](BuiltZip& z) { Put32(z.bytes, z.end + 12, 50); },
-         SkinZipError::Truncated,
-         nullptr,
-         {}},
-        {"directory offset past the end",
-         [](BuiltZip& z) { Put32(z.bytes, z.end + 16, static_cast<uint32_t>(z.bytes.size() + 100)); },
-         SkinZipError::Truncated,
-         nullptr,
-         {}},
+        {"directory size too small", end + 12, 4, 50, E::Truncated, nullptr, {}},
+        {"directory offset past the end", end + 16, 4, size + 100, E::Truncated, nullptr, {}},
         {"directory overlaps the end record",
-         [](BuiltZip& z) { Put32(z.bytes, z.end + 16, static_cast<uint32_t>(z.directory + 10)); },
-         SkinZipError::Corrupt,
+         end + 16,
+         4,
+         static_cast<uint32_t>(base.directory + 10),
+         E::Corrupt,
          nullptr,
          {}},
-        {"bad central header signature",
-         [](BuiltZip& z) { z.bytes[z.central[1]] ^= 0xFF; },
-         SkinZipError::Corrupt,
-         nullptr,
-         {}},
-        {"name runs past the directory",
-         [](BuiltZip& z) { Put16(z.bytes, z.central[1] + 28, 0xFFFF); },
-         SkinZipError::Truncated,
-         nullptr,
-         {}},
-        {"zip64 end record",
-         [](BuiltZip& z) { Put32(z.bytes, z.end + 16, 0xFFFFFFFF); },
-         SkinZipError::Zip64Unsupported,
-         nullptr,
-         {}},
-        {"zip64 locator before the end record",
-         [](BuiltZip& z) {
-             Bytes locator(20, 0);
-             Put32(locator, 0, 0x07064b50);
-             z.bytes.insert(z.bytes.begin() + static_cast<std::ptrdiff_t>(z.end), locator.begin(), locator.end());
-         },
-         SkinZipError::Zip64Unsupported,
-         nullptr,
-         {}},
-        {"zip64 entry sizes",
-         [](BuiltZip& z) { Put32(z.bytes, z.central[0] + 24, 0xFFFFFFFF); },
-         SkinZipError::Zip64Unsupported,
-         nullptr,
-         {}},
-        {"second disk",
-         [](BuiltZip& z) { Put16(z.bytes, z.end + 4, 1); },
-         SkinZipError::MultiDiskUnsupported,
-         nullptr,
-         {}},
-        {"local header offset past the end",
-         [](BuiltZip& z) { Put32(z.bytes, z.central[0] + 42, static_cast<uint32_t>(z.bytes.size() - 10)); },
-         SkinZipError::None, xmlName, SkinZipError::Truncated},
-        {"bad local header signature", [](BuiltZip& z) { z.bytes[z.local[0]] = 'X'; }, SkinZipError::None, xmlName,
-         SkinZipError::Corrupt},
-        {"local method differs", [](BuiltZip& z) { Put16(z.bytes, z.local[0] + 8, 0); }, SkinZipError::None, xmlName,
-         SkinZipError::Corrupt},
-        {"local extra field runs past the end", [](BuiltZip& z) { Put16(z.bytes, z.local[1] + 28, 0xFFFF); },
-         SkinZipError::None, L"b.bin", SkinZipError::Truncated},
-        {"compressed size past the end", [](BuiltZip& z) { Put32(z.bytes, z.central[0] + 20, 0x7FFFFFFF); },
-         SkinZipError::None, xmlName, SkinZipError::Truncated},
-        {"compressed data cut short",
-         [xmlCompressed](BuiltZip& z) { Put32(z.bytes, z.central[0] + 20, xmlCompressed / 2); }, SkinZipError::None,
-         xmlName, SkinZipError::Truncated},
-        {"inflates to more than declared", [](BuiltZip& z) { Put32(z.bytes, z.central[0] + 24, 1000); },
-         SkinZipError::None, xmlName, SkinZipError::SizeMismatch},
-        {"inflates to less than declared",
-         [](BuiltZip& z) { Put32(z.bytes, z.central[0] + 24, static_cast<uint32_t>(SkinXml().size() + 1)); },
-         SkinZipError::None, xmlName, SkinZipError::SizeMismatch},
-        {"declared size impossible for the data", [](BuiltZip& z) { Put32(z.bytes, z.central[0] + 24, 0xF0000000); },
-         SkinZipError::None, xmlName, SkinZipError::SizeMismatch},
-        {"stored sizes disagree", [](BuiltZip& z) { Put32(z.bytes, z.central[1] + 24, 99); }, SkinZipError::None,
-         L"b.bin", SkinZipError::SizeMismatch},
-        {"CRC mismatch", [](BuiltZip& z) { z.bytes[z.central[0] + 16] ^= 1; }, SkinZipError::None, xmlName,
-         SkinZipError::CrcMismatch},
-        {"stored data damaged", [](BuiltZip& z) { z.bytes[z.data[1] + 50] ^= 0x40; }, SkinZipError::None, L"b.bin",
-         SkinZipError::CrcMismatch},
-        {"deflate data damaged",
-         [xmlCompressed](BuiltZip& z) {
-             std::fill_n(z.bytes.begin() + static_cast<std::ptrdiff_t>(z.data[0]), xmlCompressed, 0xFF);
-         },
-         SkinZipError::None, xmlName, SkinZipError::BadDeflateData},
-        {"unsupported method",
-         [](BuiltZip& z) {
-             Put16(z.bytes, z.central[0] + 10, 12);
-             Put16(z.bytes, z.local[0] + 8, 12);
-         },
-         SkinZipError::None, xmlName, SkinZipError::UnsupportedMethod},
-        {"encrypted entry", [](BuiltZip& z) { Put16(z.bytes, z.central[1] + 8, 1); }, SkinZipError::None, L"b.bin",
-         SkinZipError::Encrypted},
+        {"bad central header signature", c1, 1, 0, E::Corrupt, nullptr, {}},
+        {"name runs past the directory", c1 + 28, 2, 0xFFFF, E::Truncated, nullptr, {}},
+        {"zip64 end record", end + 16, 4, 0xFFFFFFFF, E::Zip64Unsupported, nullptr, {}},
+        {"zip64 entry sizes", c0 + 24, 4, 0xFFFFFFFF, E::Zip64Unsupported, nullptr, {}},
+        {"second disk", end + 4, 2, 1, E::MultiDiskUnsupported, nullptr, {}},
+        {"local header offset past the end", c0 + 42, 4, size - 10, E::None, xml, E::Truncated},
+        {"bad local header signature", l0, 1, 'X', E::None, xml, E::Corrupt},
+        {"local method differs", l0 + 8, 2, 0, E::None, xml, E::Corrupt},
+        {"local extra field runs past the end", l1 + 28, 2, 0xFFFF, E::None, bin, E::Truncated},
+        {"compressed size past the end", c0 + 20, 4, 0x7FFFFFFF, E::None, xml, E::Truncated},
+        {"compressed data cut short", c0 + 20, 4, xmlCompressed / 2, E::None, xml, E::Truncated},
+        {"inflates to more than declared", c0 + 24, 4, 1000, E::None, xml, E::SizeMismatch},
+        {"inflates to less than declared", c0 + 24, 4, static_cast<uint32_t>(SkinXml().size() + 1), E::None, xml,
+         E::SizeMismatch},
+        {"declared size impossible for the data", c0 + 24, 4, 0xF0000000, E::None, xml, E::SizeMismatch},
+        {"stored sizes disagree", c1 + 24, 4, 99, E::None, bin, E::SizeMismatch},
+        {"CRC mismatch", c0 + 16, 1, base.bytes[c0 + 16] ^ 1u, E::None, xml, E::CrcMismatch},
+        {"stored data damaged", base.data[1] + 50, 1, base.bytes[base.data[1] + 50] ^ 0x40u, E::None, bin,
+         E::CrcMismatch},
+        {"deflate block of the reserved type", base.data[0], 1, 0x07, E::None, xml, E::BadDeflateData},
+        {"unsupported method", c0 + 10, 2, 12, E::None, xml, E::UnsupportedMethod},
+        {"encrypted entry", c1 + 8, 2, 1, E::None, bin, E::Encrypted},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        BuiltZip built = BuildZip(BaseFiles());
-        c.mutate(built);
+        Bytes bytes = base.bytes;
+        if (c.width == 1) bytes[c.at] = static_cast<uint8_t>(c.value);
+        if (c.width == 2) Put16(bytes, c.at, static_cast<uint16_t>(c.value));
+        if (c.width == 4) Put32(bytes, c.at, c.value);
         SkinZipError error = SkinZipError::None;
-        const std::unique_ptr<CSkinZip> zip = CSkinZip::Open(built.bytes, &error);
+        const std::unique_ptr<CSkinZip> zip = CSkinZip::Open(bytes, &error);
         EXPECT_EQ(error, c.openError);
         if (c.openError != SkinZipError::None) {
             EXPECT_EQ(zip, nullptr);
@@ -395,6 +333,29 @@ TEST(SkinZipTest, CorruptArchivesAndEntriesFailWithAReason) {
         EXPECT_FALSE(zip->ReadEntry(c.read, &out, &error));
         EXPECT_EQ(error, c.readError);
         EXPECT_TRUE(out.empty());
+    }
+
+    // Whole-buffer faults.
+    Bytes withLocator = base.bytes;
+    Bytes locator(20, 0);
+    Put32(locator, 0, 0x07064b50);
+    withLocator.insert(withLocator.begin() + static_cast<std::ptrdiff_t>(end), locator.begin(), locator.end());
+    const struct {
+        const char* why;
+        Bytes bytes;
+        E error;
+    } buffers[] = {
+        {"empty buffer", {}, E::NotAnArchive},
+        {"not a zip", ToBytes(std::string(200, 'x')), E::NotAnArchive},
+        {"cut inside the central directory", Bytes(base.bytes.begin(), base.bytes.begin() + base.directory + 10),
+         E::NotAnArchive},
+        {"zip64 locator before the end record", withLocator, E::Zip64Unsupported},
+    };
+    for (const auto& b : buffers) {
+        SCOPED_TRACE(b.why);
+        SkinZipError error = SkinZipError::None;
+        EXPECT_EQ(CSkinZip::Open(b.bytes, &error), nullptr);
+        EXPECT_EQ(error, b.error);
     }
 }
 
