@@ -29,7 +29,7 @@ constexpr uint16_t kFlagStrongEncryption = 0x0040;
 constexpr uint64_t kMaxDeflateRatio = 1032;
 constexpr uint64_t kDeflateSlack = 1024;
 
-// All reads go through here; callers check the range first, this asserts it again cheaply.
+// Callers check ranges before reading; the readers check again and give 0 rather than read past the end.
 class ByteView {
 public:
     explicit ByteView(std::span<const uint8_t> bytes) : m_bytes(bytes) {}
