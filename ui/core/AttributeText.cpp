@@ -1,0 +1,139 @@
+#include "ui/core/AttributeText.h"
+
+#include <cstdint>
+#include <limits>
+
+namespace SkinUI {
+
+namespace {
+
+bool IsBlank(wchar_t c) {
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
+}
+
+size_t SkipBlanks(std::wstring_view text, size_t at) {
+    while (at < text.size() && IsBlank(text[at]))
+        ++at;
+    return at;
+}
+
+// Reads an optionally signed decimal number at `*at` (after blanks); advances past it.
+bool ReadNumber(std::wstring_view text, size_t* at, LONG* value) {
+    size_t i = SkipBlanks(text, *at);
+    bool negative = false;
+    if (i < text.size() && (text[i] == L'-' || text[i] == L'+')) {
+        negative = text[i] == L'-';
+        ++i;
+    }
+    const size_t digitsStart = i;
+    int64_t number = 0;
+    while (i < text.size() && text[i] >= L'0' && text[i] <= L'9') {
+        number = number * 10 + (text[i] - L'0');
+        if (number > static_cast<int64_t>(std::numeric_limits<LONG>::max()) + 1) return false;
+        ++i;
+    }
+    if (i == digitsStart) return false;
+    if (negative) number = -number;
+    if (number > std::numeric_limits<LONG>::max() || number < std::numeric_limits<LONG>::min()) return false;
+    *value = static_cast<LONG>(number);
+    *at = i;
+    return true;
+}
+
+bool ReadNumbers(std::wstring_view text, LONG* values, int count) {
+    size_t at = 0;
+    for (int n = 0; n < count; ++n) {
+        if (n > 0) {
+            // Exactly one separator character, whatever it is.
+            if (at >= text.size()) return false;
+            ++at;
+        }
+        if (!ReadNumber(text, &at, &values[n])) return false;
+    }
+    return SkipBlanks(text, at) == text.size();
+}
+
+}  // namespace
+
+bool ParseAttributeText(std::wstring_view text, std::vector<UIAttribute>* out, size_t* errorOffset) {
+    out->clear();
+    size_t at = 0;
+    auto fail = [&](size_t where) {
+        if (errorOffset != nullptr) *errorOffset = where;
+        return false;
+    };
+    for (;;) {
+        at = SkipBlanks(text, at);
+        if (at == text.size()) return true;
+        const size_t nameStart = at;
+        while (at < text.size() && !IsBlank(text[at]) && text[at] != L'=' && text[at] != L'"' && text[at] != L'\'') {
+            ++at;
+        }
+        if (at == nameStart) return fail(nameStart);
+        UIAttribute attribute;
+        attribute.name.assign(text.substr(nameStart, at - nameStart));
+        at = SkipBlanks(text, at);
+        if (at == text.size() || text[at] != L'=') return fail(at);
+        at = SkipBlanks(text, at + 1);
+        if (at == text.size() || (text[at] != L'"' && text[at] != L'\'')) return fail(at);
+        const wchar_t quote = text[at];
+        const size_t valueStart = at++;
+        for (;;) {
+            if (at == text.size()) return fail(valueStart);  // unterminated value
+            if (text[at] == quote) {
+                if (at + 1 < text.size() && text[at + 1] == quote) {
+                    attribute.value.push_back(quote);
+                    at += 2;
+                    continue;
+                }
+                ++at;
+                break;
+            }
+            attribute.value.push_back(text[at++]);
+        }
+        // Pairs need a blank between them; name="a"x="b" is a typo, not two attributes.
+        if (at < text.size() && !IsBlank(text[at])) return fail(at);
+        out->push_back(std::move(attribute));
+    }
+}
+
+bool ParseColor(std::wstring_view text, DWORD* argb) {
+    if (!text.empty() && text.front() == L'#') text.remove_prefix(1);
+    if (text.empty() || text.size() > 8) return false;
+    DWORD value = 0;
+    for (wchar_t c : text) {
+        DWORD digit;
+        if (c >= L'0' && c <= L'9') {
+            digit = static_cast<DWORD>(c - L'0');
+        } else if (c >= L'a' && c <= L'f') {
+            digit = static_cast<DWORD>(c - L'a' + 10);
+        } else if (c >= L'A' && c <= L'F') {
+            digit = static_cast<DWORD>(c - L'A' + 10);
+        } else {
+            return false;
+        }
+        value = (value << 4) | digit;
+    }
+    *argb = value;
+    return true;
+}
+
+bool ParseRect(std::wstring_view text, RECT* rect) {
+    LONG values[4];
+    if (!ReadNumbers(text, values, 4)) return false;
+    *rect = RECT{values[0], values[1], values[2], values[3]};
+    return true;
+}
+
+bool ParseSize(std::wstring_view text, SIZE* size) {
+    LONG values[2];
+    if (!ReadNumbers(text, values, 2)) return false;
+    *size = SIZE{values[0], values[1]};
+    return true;
+}
+
+bool ParseBool(std::wstring_view text) {
+    return text == L"true";
+}
+
+}  // namespace SkinUI

@@ -1,0 +1,44 @@
+// Parsers for the texts of skin attributes: name="value" lists, colours, rectangles, sizes
+// and booleans.
+//
+// Pure functions, callable from any thread. A parser that fails returns false and leaves its
+// output as described below, so the caller keeps its previous value.
+//
+// Attribute list syntax: pairs separated by blanks (space, tab, CR, LF); each pair is a name,
+// '=' and a value in double quotes or apostrophes; blanks around '=' are allowed. Inside a
+// value the other quote is ordinary text (so bkimage="file='a.png'" works), and the value's
+// own quote is written twice ("say ""hi""" is say "hi"). Backslashes are ordinary text.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/types/WinTypes.h"
+
+namespace SkinUI {
+
+struct UIAttribute {
+    std::wstring name;
+    std::wstring value;
+};
+
+// On failure `out` holds the pairs before the bad one and `errorOffset` (when given) the
+// position where parsing stopped. `out` is cleared first.
+bool ParseAttributeText(std::wstring_view text, std::vector<UIAttribute>* out, size_t* errorOffset = nullptr);
+
+// An optional '#' and one to eight hexadecimal digits: the ARGB value as written, so six
+// digits give alpha 0. Nothing else may follow.
+bool ParseColor(std::wstring_view text, DWORD* argb);
+
+// Four decimal numbers, each starting one character after the end of the one before (so any
+// single separator: "1,2,3,4", "1 2 3 4"); blanks before a number and after the last one are
+// allowed. Fewer numbers, a missing digit or other trailing text fail.
+bool ParseRect(std::wstring_view text, RECT* rect);
+// Two numbers, as for ParseRect: "w,h".
+bool ParseSize(std::wstring_view text, SIZE* size);
+// True only for exactly "true".
+bool ParseBool(std::wstring_view text);
+
+}  // namespace SkinUI
