@@ -152,8 +152,8 @@ TEST(DnsQueryClientTest, WaitsOutSpoofedAnswersForTheResolversOwn) {
             const Bytes evil = DnsAnswerTo(query, 0x8180, 1, ARecord(6, 6, 6, 6));
             Bytes otherId = evil;
             otherId[1] ^= 0x80;
-            s.ReplyFrom("127.0.0.2", evil);  // another host
-            s.ReplyFrom("127.0.0.1", evil);  // the resolver's host, another port
+            s.ReplyFrom("127.0.0.2", s.Port(), evil);  // another host, the resolver's port
+            s.ReplyFrom("127.0.0.1", 0, evil);         // the resolver's host, another port
             s.Reply(otherId);
             s.Reply(DnsAnswerTo(DnsBuildQuery(kId, "other.test"), 0x8180, 1, ARecord(6, 6, 6, 6)));
             s.Reply(Bytes(1500, 0));  // longer than the answer buffer

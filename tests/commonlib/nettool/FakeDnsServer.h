@@ -41,9 +41,9 @@ public:
         return m_lastQuery;
     }
     void Reply(const Bytes& datagram) { SendFrom(m_fd, datagram); }
-    void ReplyFrom(const char* address, const Bytes& datagram) {
+    void ReplyFrom(const char* address, std::uint16_t port, const Bytes& datagram) {
         sockaddr_in unused{};
-        const int fd = Bind(address, 0, &unused);
+        const int fd = Bind(address, port, &unused);
         SendFrom(fd, datagram);
         close(fd);
     }
