@@ -106,21 +106,10 @@ inline Bytes ARecord(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_
     return {0xC0, 0x0C, 0, 1, 0, 1, 0, 0, 0, 60, 0, 4, a, b, c, d};
 }
 inline Bytes CnameRecord(const std::string& label) {
-    Bytes out = {0xC0,
-                 0x0C,
-                 0,
-                 5,
-                 0,
-                 1,
-                 0,
-                 0,
-                 0,
-                 60,
-                 0,
-                 static_cast<std::uint8_t>(label.size() + 2),
-                 static_cast<std::uint8_t>(label.size())};
-    out.insert(out.end(), label.begin(), label.end());
-    out.push_back(0);
+    const auto size = static_cast<std::uint8_t>(label.size());
+    Bytes out = {0xC0, 0x0C, 0, 5, 0, 1, 0, 0, 0, 60, 0, static_cast<std::uint8_t>(size + 2), size};
+    out.resize(out.size() + size + 1, 0);
+    std::copy(label.begin(), label.end(), out.end() - size - 1);
     return out;
 }
 

@@ -78,11 +78,12 @@ private:
 // An IPv4 datagram from `source` carrying `icmp`, with `options` bytes of IP options.
 inline Bytes IpDatagram(std::initializer_list<std::uint8_t> source, std::uint8_t ttl, const Bytes& icmp,
                         std::size_t options = 0) {
-    Bytes out(20 + options, 0);
+    // Sized once and filled in place: growing small vectors trips GCC 12's bounds warnings at -O3.
+    Bytes out(20 + options + icmp.size(), 0);
     out[0] = static_cast<std::uint8_t>(0x40 | ((20 + options) / 4));
     out[8] = ttl;
     std::copy(source.begin(), source.end(), out.begin() + 12);
-    out.insert(out.end(), icmp.begin(), icmp.end());
+    std::copy(icmp.begin(), icmp.end(), out.begin() + static_cast<long>(20 + options));
     return out;
 }
 
@@ -93,9 +94,10 @@ inline Bytes EchoReplyTo(Bytes request) {
 
 // A router's time-exceeded message quoting the IP header and first 8 bytes of `request`.
 inline Bytes TimeExceededFor(const Bytes& request) {
-    Bytes icmp = {11, 0, 0, 0, 0, 0, 0, 0};
     const Bytes quoted = IpDatagram({10, 0, 0, 99}, 1, Bytes(request.begin(), request.begin() + 8));
-    icmp.insert(icmp.end(), quoted.begin(), quoted.end());
+    Bytes icmp(8 + quoted.size(), 0);
+    icmp[0] = 11;
+    std::copy(quoted.begin(), quoted.end(), icmp.begin() + 8);
     return icmp;
 }
 

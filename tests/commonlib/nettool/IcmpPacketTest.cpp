@@ -15,15 +15,20 @@ Bytes operator+(Bytes a, const Bytes& b) {
     return a;
 }
 
+Bytes Padded(std::initializer_list<std::uint8_t> head, std::size_t size, std::uint8_t fill) {
+    Bytes out(size, fill);
+    std::copy(head.begin(), head.end(), out.begin());
+    return out;
+}
+
 }  // namespace
 
 TEST(IcmpPacketTest, RequestsAreByteExactWithValidChecksums) {
     const auto bytes = [](std::span<const std::uint8_t> s) { return Bytes(s.begin(), s.end()); };
-    Bytes ping = {0x08, 0x00, 0xBC, 0xE9, 0x34, 0x12, 0x01, 0x00, 0x04, 0x03, 0x02, 0x01};
-    ping.resize(44, 0);
+    const Bytes ping = Padded({0x08, 0x00, 0xBC, 0xE9, 0x34, 0x12, 0x01, 0x00, 0x04, 0x03, 0x02, 0x01}, 44, 0);
     EXPECT_EQ(bytes(BuildPingRequest(0x1234, 1, 0x01020304)), ping);
-    Bytes trace = {0x08, 0x00, 0x6F, 0x98, 0x34, 0x12, 0x00, 0x01};  // id low byte first, sequence big-endian
-    trace.resize(40, 0x45);
+    // The id low byte first, the sequence big-endian.
+    const Bytes trace = Padded({0x08, 0x00, 0x6F, 0x98, 0x34, 0x12, 0x00, 0x01}, 40, 0x45);
     EXPECT_EQ(bytes(BuildTraceRequest(0x1234, 1)), trace);
     for (std::uint16_t value : {0, 1, 0xFFFF}) {  // a packet with its checksum in place sums to zero
         EXPECT_EQ(IcmpChecksum(BuildPingRequest(value, value, 0xFFFFFFFF)), 0);
