@@ -1,5 +1,6 @@
 #include "commonlib/nettool/PingProbe.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "commonlib/nettool/IcmpPacket.h"
