@@ -1,0 +1,203 @@
+#include "commonlib/nettool/DnsQueryClient.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "FakeDnsServer.h"
+
+using testsupport::ARecord;
+using testsupport::Bytes;
+using testsupport::CFakeDnsServer;
+using testsupport::CnameRecord;
+using testsupport::DnsAnswerTo;
+
+namespace {
+
+constexpr std::uint16_t kId = 0x1234;
+const Bytes kQuery = DnsBuildQuery(kId, "host.test");
+
+Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+Bytes Answer(std::uint16_t flags, std::uint8_t count, const Bytes& records) {
+    return DnsAnswerTo(kQuery, flags, count, records);
+}
+
+DnsQueryClient::Options Fast(std::uint16_t port, std::uint32_t timeoutMs) {
+    DnsQueryClient::Options options;
+    options.port = port;
+    options.timeoutMs = timeoutMs;
+    options.waitSliceMs = 10;
+    options.queryId = kId;
+    return options;
+}
+
+// Runs one query against a fake resolver that answers with `reply`; returns Resolve's result.
+int ResolveAgainst(CFakeDnsServer::Handler reply, std::vector<std::string>* addresses = nullptr,
+                   std::uint32_t timeoutMs = 1500, std::chrono::milliseconds* took = nullptr) {
+    CFakeDnsServer server("127.0.0.1", 0, std::move(reply));
+    DnsQueryClient client(Fast(server.Port(), timeoutMs));
+    EXPECT_EQ(client.Open(), 1);
+    const auto start = std::chrono::steady_clock::now();
+    const int result = client.Resolve("host.test", server.Address(), addresses, nullptr, nullptr);
+    if (took) *took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    return result;
+}
+
+}  // namespace
+
+TEST(DnsQueryClientTest, SendsTheQueryByteForByteAndRefusesOverlongNames) {
+    const Bytes expected = {0x34, 0x12, 0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01,
+                            0x61, 0x02, 0x62, 0x63, 0x03, 0x64, 0x65, 0x66, 0x00, 0x00, 0x01, 0x00, 0x01};
+    EXPECT_EQ(DnsBuildQuery(kId, "a..bc."), DnsBuildQuery(kId, "a.bc"));
+    CFakeDnsServer server;
+    DnsQueryClient client(Fast(server.Port(), 50));
+    ASSERT_EQ(client.Open(), 1);
+    EXPECT_EQ(client.Resolve("a.bc.def", server.Address(), nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(server.LastQuery(), expected);
+
+    // Labels over 63 bytes and names over 255 are refused before anything is sent.
+    const std::string label(63, 'x');
+    const std::string longest = label + "." + label + "." + label + "." + std::string(61, 'y');
+    EXPECT_EQ(DnsBuildQuery(kId, longest.c_str()).size(), 12u + 255u + 4u);
+    EXPECT_TRUE(DnsBuildQuery(kId, (longest + "y").c_str()).empty());
+    EXPECT_EQ(client.Resolve((label + "x.test").c_str(), server.Address(), nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(server.QueryCount(), 1);
+}
+
+TEST(DnsQueryClientTest, JudgesAnswersAndRefusesHostileOnes) {
+    const Bytes aRecord = ARecord(1, 1, 1, 1);
+    const Bytes aTail(aRecord.begin() + 2, aRecord.end());             // an A record without its owner name
+    const std::uint8_t at = static_cast<std::uint8_t>(kQuery.size());  // offset of the first record
+    Bytes longOwner;
+    for (int i = 0; i < 5; ++i)
+        longOwner = longOwner + Bytes{26} + Bytes(26, 'n');  // 135 characters
+    const struct {
+        const char* why;
+        Bytes datagram;
+        DnsAnswerVerdict verdict;
+        std::vector<std::string> addresses;
+    } cases[] = {
+        {"two A records, bytes printed unsigned",
+         Answer(0x8180, 2, ARecord(93, 184, 216, 34) + ARecord(192, 168, 200, 255)),
+         DnsAnswerVerdict::Taken,
+         {"93.184.216.34", "192.168.200.255"}},
+        {"AA set, RA clear", Answer(0x8500, 1, ARecord(1, 2, 3, 4)), DnsAnswerVerdict::Taken, {"1.2.3.4"}},
+        {"question in other case",
+         DnsAnswerTo(DnsBuildQuery(kId, "HOST.Test"), 0x8180, 1, ARecord(1, 2, 3, 4)),
+         DnsAnswerVerdict::Taken,
+         {"1.2.3.4"}},
+        {"A record with RDLENGTH 2 skipped",
+         Answer(0x8180, 2, Bytes{0xC0, 0x0C, 0, 1, 0, 1, 0, 0, 0, 60, 0, 2, 9, 9} + ARecord(5, 6, 7, 8)),
+         DnsAnswerVerdict::Taken,
+         {"5.6.7.8"}},
+        {"RCODE 3", Answer(0x8183, 1, ARecord(1, 1, 1, 1)), DnsAnswerVerdict::Dropped, {}},
+        {"truncated flag", Answer(0x8380, 1, ARecord(1, 1, 1, 1)), DnsAnswerVerdict::Dropped, {}},
+        {"ANCOUNT 0", Answer(0x8180, 0, {}), DnsAnswerVerdict::Dropped, {}},
+        {"11 bytes", Bytes(kQuery.begin(), kQuery.begin() + 11), DnsAnswerVerdict::Dropped, {}},
+        {"question cut short",
+         DnsAnswerTo(Bytes(kQuery.begin(), kQuery.begin() + 16), 0x8180, 1, {}),
+         DnsAnswerVerdict::Malformed,
+         {}},
+        {"ANCOUNT 5, one record", Answer(0x8180, 5, ARecord(1, 1, 1, 1)), DnsAnswerVerdict::Malformed, {}},
+        {"RDATA past the end",
+         Answer(0x8180, 1, Bytes{0xC0, 0x0C, 0, 1, 0, 1, 0, 0, 0, 60, 0, 40, 1, 1, 1, 1}),
+         DnsAnswerVerdict::Malformed,
+         {}},
+        {"pointer to itself", Answer(0x8180, 1, Bytes{0xC0, at} + aTail), DnsAnswerVerdict::Malformed, {}},
+        {"pointers to each other",
+         Answer(0x8180, 1, Bytes{0xC0, static_cast<std::uint8_t>(at + 2), 0xC0, at}),
+         DnsAnswerVerdict::Malformed,
+         {}},
+        {"pointer past the datagram", Answer(0x8180, 1, Bytes{0xFF, 0xFF} + aTail), DnsAnswerVerdict::Malformed, {}},
+        {"label type 0x40",
+         Answer(0x8180, 1, Bytes{0x40} + Bytes(64, 'a') + Bytes{0} + aTail),
+         DnsAnswerVerdict::Malformed,
+         {}},
+        {"owner over 127 characters", Answer(0x8180, 1, longOwner + Bytes{0} + aTail), DnsAnswerVerdict::Malformed, {}},
+        {"compressed question",
+         Bytes(kQuery.begin(), kQuery.begin() + 12) + Bytes{0xC0, 0x0C, 0, 1, 0, 1},
+         DnsAnswerVerdict::Malformed,
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        Bytes datagram = c.datagram;
+        if (std::string(c.why) == "compressed question")
+            datagram = DnsAnswerTo(datagram, 0x8180, 1, ARecord(1, 1, 1, 1));
+        DnsAnswerRecords records;
+        EXPECT_EQ(DnsParseAnswer(datagram, kQuery, false, &records), c.verdict);
+        EXPECT_EQ(records.addresses, c.addresses);
+    }
+
+    DnsAnswerRecords records;
+    const Bytes withCname = Answer(0x8180, 3, CnameRecord("edge") + ARecord(10, 0, 0, 1) + ARecord(10, 0, 0, 2));
+    ASSERT_EQ(DnsParseAnswer(withCname, kQuery, true, &records), DnsAnswerVerdict::Taken);
+    EXPECT_EQ(records.addresses.size(), 2u);
+    EXPECT_EQ(records.cnames, std::vector<std::string>{"edge"});
+    std::string name = "x";
+    std::uint16_t used = 0;
+    ASSERT_TRUE(DnsDecodeName(Bytes{0}, 0, false, &used, &name));  // the root name
+    EXPECT_EQ(name, "");
+}
+
+TEST(DnsQueryClientTest, WaitsOutSpoofedAnswersForTheResolversOwn) {
+    std::vector<std::string> addresses{"stale"};
+    const int result = ResolveAgainst(
+        [](const Bytes& query, CFakeDnsServer& s) {
+            const Bytes evil = DnsAnswerTo(query, 0x8180, 1, ARecord(6, 6, 6, 6));
+            Bytes otherId = evil;
+            otherId[1] ^= 0x80;
+            s.ReplyFrom("127.0.0.2", s.Port(), evil);  // another host, the resolver's port
+            s.ReplyFrom("127.0.0.1", 0, evil);         // the resolver's host, another port
+            s.Reply(otherId);
+            s.Reply(DnsAnswerTo(DnsBuildQuery(kId, "other.test"), 0x8180, 1, ARecord(6, 6, 6, 6)));
+            s.Reply(Bytes(1500, 0));  // longer than the answer buffer
+            s.Reply(DnsAnswerTo(query, 0x8180, 1, ARecord(10, 0, 0, 1)));
+        },
+        &addresses);
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(addresses, std::vector<std::string>{"10.0.0.1"});
+}
+
+TEST(DnsQueryClientTest, TimesOutOnSilenceOrNoiseAndFailsAtOnceOnGarbage) {
+    std::chrono::milliseconds took{};
+    EXPECT_EQ(ResolveAgainst({}, nullptr, 200, &took), 0);
+    EXPECT_GE(took, std::chrono::milliseconds(200));
+    // Dropped answers arriving faster than the wait slice count against the time-out too.
+    const auto noise = [](const Bytes& query, CFakeDnsServer& s) {
+        for (int i = 0; i < 40; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+            s.Reply(DnsAnswerTo(query, 0x8183, 1, ARecord(1, 1, 1, 1)));
+        }
+    };
+    EXPECT_EQ(ResolveAgainst(noise, nullptr, 200, &took), 0);
+    EXPECT_LT(took, std::chrono::milliseconds(350));
+    // The resolver's own answer that cannot be parsed (here a pointer loop) ends the query.
+    const auto loop = [](const Bytes& query, CFakeDnsServer& s) {
+        s.Reply(DnsAnswerTo(query, 0x8180, 1, {0xC0, static_cast<std::uint8_t>(query.size())}));
+    };
+    EXPECT_EQ(ResolveAgainst(loop, nullptr, 1500, &took), 0);
+    EXPECT_LT(took, std::chrono::milliseconds(1000));
+
+    std::uint32_t elapsed = 0;
+    CFakeDnsServer server;
+    DnsQueryClient client(Fast(server.Port(), 30));
+    ASSERT_EQ(client.Open(), 1);
+    EXPECT_EQ(client.Resolve("host.test", server.Address(), nullptr, nullptr, &elapsed), 0);
+    EXPECT_EQ(elapsed, 31u);
+}
+
+TEST(DnsQueryClientTest, ClosesItsSocketEveryTime) {
+    const auto openFds = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+    const auto before = openFds();
+    for (int i = 0; i < 10; ++i) {
+        DnsQueryClient client;
+        ASSERT_EQ(client.Open(), 1);
+        if (i % 2 == 0) client.Close();  // the others close in the destructor
+    }
+    EXPECT_EQ(openFds(), before);
+}

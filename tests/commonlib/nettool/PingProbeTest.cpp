@@ -1,0 +1,109 @@
+#include "commonlib/nettool/PingProbe.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+
+#include "FakeIcmpNetwork.h"
+#include "platform/net/HostResolver.h"
+#include "platform/strings/StringConv.h"
+
+using testsupport::Bytes;
+using testsupport::CFakeIcmpNetwork;
+using testsupport::EchoReplyTo;
+using testsupport::Fill;
+using testsupport::IpDatagram;
+
+namespace {
+
+const std::wstring kHeader = L"正在ping %s 具有32字节的数据。";
+const std::wstring kReply = L"来自 %s 的回复：时间%d TTL。";
+const std::wstring kTimeout = L"超时。";
+
+PingProbe::Options OnFake(CFakeIcmpNetwork& network, bool socketFails = false) {
+    PingProbe::Options options;
+    options.clock = network.Clock();
+    options.sleep = [&network](std::uint32_t ms) { network.now += ms; };
+    options.openSocket = network.Factory(socketFails);
+    options.id = 0x1234;
+    return options;
+}
+
+}  // namespace
+
+TEST(PingProbeTest, ReportsRepliesAndTimeOutsLineAfterLine) {
+    CFakeIcmpNetwork net;
+    net.onSend = [&](const Bytes& request, int) {
+        const auto reply = [](const Bytes& to) { return IpDatagram({10, 0, 0, 1}, 64, EchoReplyTo(to)); };
+        switch (net.sent.size()) {
+            case 1:
+                net.Deliver(12, reply(request));
+                break;
+            case 2:
+                net.Deliver(0, IpDatagram({127, 0, 0, 1}, 64, request));  // our own request, looped back
+                net.Deliver(1, reply(net.sent[0]));                       // a late answer to probe 1
+                net.Deliver(15, reply(request));
+                break;
+            case 3:
+                net.Deliver(5, Bytes(31, 0x45));  // too short to hold a reply
+                break;
+        }
+        return 0;
+    };
+    PingProbe probe(OnFake(net));
+    ASSERT_EQ(probe.Init(), 1);
+    const std::uint32_t start = net.now;
+    probe.Ping("10.0.0.1");
+    EXPECT_EQ(probe.Text(), Fill(kHeader, {L"10.0.0.1"}) + Fill(kReply, {L"10.0.0.1", L"12"}) +
+                                Fill(kReply, {L"10.0.0.1", L"15"}) + kTimeout + kTimeout);
+    ASSERT_EQ(net.sent.size(), 4u);
+    EXPECT_EQ(net.sent[3][6], 4);  // sequences 1 to 4
+    // Two answers, two full 2000 ms waits and a 500 ms pause after every probe.
+    EXPECT_EQ(net.now - start, 12u + 15u + 2000u + 2000u + 4u * 500u);
+}
+
+TEST(PingProbeTest, HeaderFollowsHowTheHostWasGiven) {
+    platform::CScopedHostResolver names([](const std::string& host, std::uint32_t* address) {
+        inet_pton(AF_INET, "10.1.2.3", address);
+        return host == "pinghost.test";
+    });
+    CFakeIcmpNetwork net;
+    net.onSend = [&](const Bytes& request, int) {
+        net.Deliver(3, IpDatagram({10, 1, 2, 3}, 64, EchoReplyTo(request)));
+        return 0;
+    };
+    PingProbe probe(OnFake(net));
+    probe.Init();
+    probe.Ping("pinghost.test");
+    const std::wstring line = Fill(kReply, {L"10.1.2.3", L"3"});
+    EXPECT_EQ(probe.Text(), Fill(L"正在ping %s [%s] 具有32字节的数据。", {L"pinghost.test", L"10.1.2.3"}) + line +
+                                line + line + line);
+    net.sent.clear();
+    for (const char* host : {"unknown.test", "1.2.3", "999.1.1.1"}) {
+        SCOPED_TRACE(host);
+        probe.Ping(host);
+        EXPECT_EQ(probe.Text(), Fill(L"Ping 请求找不到主机 %s。", {platform::WideFromUtf8(host)}));
+        EXPECT_TRUE(net.sent.empty());
+    }
+    PingProbe unready(OnFake(net, true));  // no raw socket: every probe times out
+    EXPECT_EQ(unready.Init(), 0);
+    unready.Ping("10.0.0.1");
+    EXPECT_EQ(unready.Text(), Fill(kHeader, {L"10.0.0.1"}) + kTimeout + kTimeout + kTimeout + kTimeout);
+}
+
+TEST(PingProbeTest, PingsLoopbackOverARawSocket) {
+    PingProbe::Options options;
+    options.sleep = [](std::uint32_t) {};
+    PingProbe probe(options);
+    if (!probe.Init()) GTEST_SKIP() << "raw ICMP sockets need root or CAP_NET_RAW";
+    probe.Ping("127.0.0.1");
+    std::wstring expected = Fill(kHeader, {L"127.0.0.1"});
+    std::wstring text = probe.Text();
+    for (int i = 0; i < kPingProbeCount; ++i) {
+        // The round trip on loopback is 0 or 1 ms; normalise it before comparing.
+        const std::size_t at = text.find(L"时间", expected.size());
+        ASSERT_NE(at, std::wstring::npos) << platform::Utf8FromWide(text);
+        text.replace(at + 2, text.find(L' ', at) - at - 2, L"0");
+        expected += Fill(kReply, {L"127.0.0.1", L"0"});
+    }
+    EXPECT_EQ(text, expected);
+}
