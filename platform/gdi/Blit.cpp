@@ -1,0 +1,121 @@
+#include <cstring>
+
+#include "platform/gdi/DeviceContext.h"
+#include "platform/gdi/Gdi.h"
+#include "platform/types/ErrorCodes.h"
+
+using namespace platform::gdi;
+
+namespace {
+
+enum class Compose { Copy, Blend };
+
+// Copies the source rectangle out first: the source may be the destination itself,
+// a bottom-up bitmap, or (without per-pixel alpha) need its alpha ignored. Parts of the
+// rectangle outside the source stay transparent.
+cairo_surface_t* CopySource(DcObject& source, const RECT& rect, cairo_format_t format) {
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    cairo_surface_t* copy = cairo_image_surface_create(format, width, height);
+    if (cairo_surface_status(copy) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(copy);
+        return nullptr;
+    }
+    const SIZE extent = source.Extent();
+    const RECT visible{std::max(rect.left, LONG{0}), std::max(rect.top, LONG{0}), std::min<LONG>(rect.right, extent.cx),
+                       std::min<LONG>(rect.bottom, extent.cy)};
+    if (visible.left < visible.right && visible.top < visible.bottom) {
+        POINT origin;
+        cairo_surface_t* from = source.BeginAccess(&origin);
+        const uint8_t* fromData = cairo_image_surface_get_data(from);
+        const int fromStride = cairo_image_surface_get_stride(from);
+        uint8_t* toData = cairo_image_surface_get_data(copy);
+        const int toStride = cairo_image_surface_get_stride(copy);
+        const size_t rowBytes = static_cast<size_t>(visible.right - visible.left) * 4;
+        for (LONG y = visible.top; y < visible.bottom; ++y) {
+            std::memcpy(toData + static_cast<size_t>(y - rect.top) * toStride + (visible.left - rect.left) * 4,
+                        fromData + static_cast<size_t>(y + origin.y) * fromStride + (visible.left + origin.x) * 4,
+                        rowBytes);
+        }
+        source.EndAccess(false);
+        cairo_surface_mark_dirty(copy);
+    }
+    return copy;
+}
+
+BOOL Transfer(HDC destHandle, int x, int y, int width, int height, HDC sourceHandle, int sourceX, int sourceY,
+              int sourceWidth, int sourceHeight, Compose compose, const BLENDFUNCTION& blend) {
+    auto dest = LookupDc(destHandle);
+    auto source = LookupDc(sourceHandle);
+    if (!dest || !source) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (width < 0 || height < 0 || sourceWidth < 0 || sourceHeight < 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (width == 0 || height == 0 || sourceWidth == 0 || sourceHeight == 0) return TRUE;
+    const RECT sourceRect{sourceX, sourceY, sourceX + sourceWidth, sourceY + sourceHeight};
+    const bool perPixelAlpha = compose == Compose::Copy || (blend.AlphaFormat & AC_SRC_ALPHA);
+    if (compose == Compose::Blend) {
+        const SIZE extent = source->Extent();
+        if (blend.BlendOp != AC_SRC_OVER || sourceRect.left < 0 || sourceRect.top < 0 || sourceRect.right > extent.cx ||
+            sourceRect.bottom > extent.cy) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        if (blend.SourceConstantAlpha == 0) return TRUE;
+    }
+    const RECT destRect{x, y, x + width, y + height};
+    DcPainter painter(*dest, &destRect);
+    if (!painter) return TRUE;
+    cairo_surface_t* copy = CopySource(*source, sourceRect, perPixelAlpha ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24);
+    if (!copy) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return FALSE;
+    }
+    cairo_t* cr = painter.Cr();
+    cairo_translate(cr, x, y);
+    cairo_scale(cr, static_cast<double>(width) / sourceWidth, static_cast<double>(height) / sourceHeight);
+    cairo_set_source_surface(cr, copy, 0, 0);
+    cairo_pattern_t* pattern = cairo_get_source(cr);
+    const bool exact = width == sourceWidth && height == sourceHeight;
+    cairo_pattern_set_filter(
+        pattern, !exact && dest->m_state.stretchMode == HALFTONE ? CAIRO_FILTER_GOOD : CAIRO_FILTER_NEAREST);
+    // Filtering at the edges must not fade into pixels outside the source rectangle.
+    cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
+    if (compose == Compose::Copy) {
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+        cairo_paint(cr);
+    } else {
+        cairo_paint_with_alpha(cr, blend.SourceConstantAlpha / 255.0);
+    }
+    cairo_surface_destroy(copy);
+    return TRUE;
+}
+
+bool SupportedRop(DWORD rop) {
+    if (rop == SRCCOPY) return true;
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return false;
+}
+
+}  // namespace
+
+BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, DWORD rop) {
+    if (!SupportedRop(rop)) return FALSE;
+    return Transfer(dest, x, y, width, height, source, sourceX, sourceY, width, height, Compose::Copy, {});
+}
+
+BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, int sourceWidth,
+                int sourceHeight, DWORD rop) {
+    if (!SupportedRop(rop)) return FALSE;
+    return Transfer(dest, x, y, width, height, source, sourceX, sourceY, sourceWidth, sourceHeight, Compose::Copy, {});
+}
+
+BOOL AlphaBlend(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, int sourceWidth,
+                int sourceHeight, BLENDFUNCTION blend) {
+    return Transfer(dest, x, y, width, height, source, sourceX, sourceY, sourceWidth, sourceHeight, Compose::Blend,
+                    blend);
+}
