@@ -45,7 +45,7 @@ std::optional<DecodedImage> DecodeImage(std::span<const uint8_t> bytes, std::str
         stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels, 4));
     if (!pixels) {
         const char* reason = stbi_failure_reason();
-        return Failure(ERROR_INVALID_DATA, error, reason ? reason : "undecodable image");
+        return Failure(ERROR_INVALID_DATA, error, reason && *reason ? reason : "undecodable image");
     }
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
