@@ -1,3 +1,4 @@
+#include <cstdint>
 #include <cstring>
 
 #include "platform/gdi/DeviceContext.h"
@@ -10,37 +11,50 @@ namespace {
 
 enum class Compose { Copy, Blend };
 
-// Copies the source rectangle out first: the source may be the destination itself,
-// a bottom-up bitmap, or (without per-pixel alpha) need its alpha ignored. Parts of the
-// rectangle outside the source stay transparent.
-cairo_surface_t* CopySource(DcObject& source, const RECT& rect, cairo_format_t format) {
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    cairo_surface_t* copy = cairo_image_surface_create(format, width, height);
-    if (cairo_surface_status(copy) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(copy);
-        return nullptr;
-    }
+// The part of the source rectangle that lies on the source, copied out: the source may
+// be the destination itself, a bottom-up bitmap, or (without per-pixel alpha) need its
+// alpha ignored. Null when nothing of it is on the source or memory runs out.
+struct SourceCopy {
+    cairo_surface_t* surface = nullptr;
+    POINT offset;  // of the copy inside the source rectangle
+    bool whole = false;
+};
+
+SourceCopy CopySource(DcObject& source, const RECT& rect, cairo_format_t format) {
+    SourceCopy result;
     const SIZE extent = source.Extent();
     const RECT visible{std::max(rect.left, LONG{0}), std::max(rect.top, LONG{0}), std::min<LONG>(rect.right, extent.cx),
                        std::min<LONG>(rect.bottom, extent.cy)};
-    if (visible.left < visible.right && visible.top < visible.bottom) {
-        POINT origin;
-        cairo_surface_t* from = source.BeginAccess(&origin);
-        const uint8_t* fromData = cairo_image_surface_get_data(from);
-        const int fromStride = cairo_image_surface_get_stride(from);
-        uint8_t* toData = cairo_image_surface_get_data(copy);
-        const int toStride = cairo_image_surface_get_stride(copy);
-        const size_t rowBytes = static_cast<size_t>(visible.right - visible.left) * 4;
-        for (LONG y = visible.top; y < visible.bottom; ++y) {
-            std::memcpy(toData + static_cast<size_t>(y - rect.top) * toStride + (visible.left - rect.left) * 4,
-                        fromData + static_cast<size_t>(y + origin.y) * fromStride + (visible.left + origin.x) * 4,
-                        rowBytes);
-        }
-        source.EndAccess(false);
-        cairo_surface_mark_dirty(copy);
+    if (visible.left >= visible.right || visible.top >= visible.bottom) return result;
+    cairo_surface_t* copy =
+        cairo_image_surface_create(format, visible.right - visible.left, visible.bottom - visible.top);
+    if (cairo_surface_status(copy) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(copy);
+        return result;
     }
-    return copy;
+    POINT origin;
+    cairo_surface_t* from = source.BeginAccess(&origin);
+    const uint8_t* fromData = cairo_image_surface_get_data(from);
+    const int fromStride = cairo_image_surface_get_stride(from);
+    uint8_t* toData = cairo_image_surface_get_data(copy);
+    const int toStride = cairo_image_surface_get_stride(copy);
+    const size_t rowBytes = static_cast<size_t>(visible.right - visible.left) * 4;
+    for (LONG y = visible.top; y < visible.bottom; ++y) {
+        std::memcpy(toData + static_cast<size_t>(y - visible.top) * toStride,
+                    fromData + static_cast<size_t>(y + origin.y) * fromStride + (visible.left + origin.x) * 4,
+                    rowBytes);
+    }
+    source.EndAccess(false);
+    cairo_surface_mark_dirty(copy);
+    result.surface = copy;
+    result.offset = POINT{visible.left - rect.left, visible.top - rect.top};
+    result.whole = visible.left == rect.left && visible.top == rect.top && visible.right == rect.right &&
+                   visible.bottom == rect.bottom;
+    return result;
+}
+
+bool FitsInt(int64_t value) {
+    return value >= INT32_MIN && value <= INT32_MAX;
 }
 
 BOOL Transfer(HDC destHandle, int x, int y, int width, int height, HDC sourceHandle, int sourceX, int sourceY,
@@ -56,6 +70,11 @@ BOOL Transfer(HDC destHandle, int x, int y, int width, int height, HDC sourceHan
         return FALSE;
     }
     if (width == 0 || height == 0 || sourceWidth == 0 || sourceHeight == 0) return TRUE;
+    if (!FitsInt(int64_t{x} + width) || !FitsInt(int64_t{y} + height) || !FitsInt(int64_t{sourceX} + sourceWidth) ||
+        !FitsInt(int64_t{sourceY} + sourceHeight)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
     const RECT sourceRect{sourceX, sourceY, sourceX + sourceWidth, sourceY + sourceHeight};
     const bool perPixelAlpha = compose == Compose::Copy || (blend.AlphaFormat & AC_SRC_ALPHA);
     if (compose == Compose::Blend) {
@@ -70,28 +89,33 @@ BOOL Transfer(HDC destHandle, int x, int y, int width, int height, HDC sourceHan
     const RECT destRect{x, y, x + width, y + height};
     DcPainter painter(*dest, &destRect);
     if (!painter) return TRUE;
-    cairo_surface_t* copy = CopySource(*source, sourceRect, perPixelAlpha ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24);
-    if (!copy) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return FALSE;
+    const SourceCopy copy = CopySource(*source, sourceRect, perPixelAlpha ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24);
+    if (!copy.surface) {
+        // Nothing of the rectangle is on the source: a copy clears, a blend adds nothing.
+        if (compose == Compose::Copy) {
+            cairo_set_operator(painter.Cr(), CAIRO_OPERATOR_CLEAR);
+            cairo_paint(painter.Cr());
+        }
+        return TRUE;
     }
     cairo_t* cr = painter.Cr();
     cairo_translate(cr, x, y);
     cairo_scale(cr, static_cast<double>(width) / sourceWidth, static_cast<double>(height) / sourceHeight);
-    cairo_set_source_surface(cr, copy, 0, 0);
+    cairo_set_source_surface(cr, copy.surface, copy.offset.x, copy.offset.y);
     cairo_pattern_t* pattern = cairo_get_source(cr);
     const bool exact = width == sourceWidth && height == sourceHeight;
     cairo_pattern_set_filter(
         pattern, !exact && dest->m_state.stretchMode == HALFTONE ? CAIRO_FILTER_GOOD : CAIRO_FILTER_NEAREST);
-    // Filtering at the edges must not fade into pixels outside the source rectangle.
-    cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
+    // Filtering at the edges must not fade into pixels outside the source rectangle; parts
+    // of the rectangle off the source stay transparent.
+    cairo_pattern_set_extend(pattern, copy.whole ? CAIRO_EXTEND_PAD : CAIRO_EXTEND_NONE);
     if (compose == Compose::Copy) {
         cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
         cairo_paint(cr);
     } else {
         cairo_paint_with_alpha(cr, blend.SourceConstantAlpha / 255.0);
     }
-    cairo_surface_destroy(copy);
+    cairo_surface_destroy(copy.surface);
     return TRUE;
 }
 

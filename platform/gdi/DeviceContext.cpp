@@ -9,6 +9,16 @@
 #include "platform/types/ErrorCodes.h"
 
 namespace platform::gdi {
+namespace {
+
+template <typename T>
+void Swap(std::shared_ptr<T>& slot, std::shared_ptr<T> object) {
+    object->m_selectedIn += 1;
+    slot->m_selectedIn -= 1;
+    slot = std::move(object);
+}
+
+}  // namespace
 
 DcObject::DcObject() : GdiObject(OBJ_MEMDC) {
     m_state.bitmap = Lookup<BitmapObject>(StockObject(kStockDefaultBitmap));
@@ -48,13 +58,6 @@ Region DcObject::EffectiveClip() const {
     Region all(RECT{0, 0, extent.cx, extent.cy});
     if (!m_state.clip) return all;
     return Region::Combine(all, *m_state.clip, Region::Op::And);
-}
-
-template <typename T>
-static void Swap(std::shared_ptr<T>& slot, std::shared_ptr<T> object) {
-    object->m_selectedIn += 1;
-    slot->m_selectedIn -= 1;
-    slot = std::move(object);
 }
 
 void DcObject::Select(std::shared_ptr<BitmapObject> bitmap) {

@@ -84,7 +84,8 @@ BOOL FillRectAlpha(HDC hdc, const RECT& rect, DWORD argb);
 BOOL DrawLineAlpha(HDC hdc, POINT from, POINT to, int width, DWORD argb, int penStyle);
 
 // A DC that draws on `area` of a surface owned by someone else (a window's pixels);
-// the DC holds a reference to the surface until DeleteDC.
+// the DC holds a reference to the surface until DeleteDC, so a DC made before the
+// owner replaces its surface (a resize) keeps drawing on the old one: make DCs per paint.
 HDC CreateSurfaceDC(cairo_surface_t* surface, const RECT& area);
 
 // Premultiplied ARGB of one pixel; false outside the bitmap or for a bad handle.

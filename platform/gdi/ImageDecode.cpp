@@ -1,6 +1,7 @@
 #include "platform/gdi/ImageDecode.h"
 
 #include <climits>
+#include <cstdint>
 #include <memory>
 
 #include "platform/gdi/Gdi.h"
@@ -26,6 +27,9 @@
 namespace platform {
 namespace {
 
+constexpr int kMaxSide = 16384;
+constexpr int64_t kMaxPixels = int64_t{1} << 26;  // as for any bitmap
+
 struct StbFree {
     void operator()(stbi_uc* pixels) const { stbi_image_free(pixels); }
 };
@@ -41,6 +45,11 @@ std::optional<DecodedImage> Failure(DWORD code, std::string* error, const std::s
 std::optional<DecodedImage> DecodeImage(std::span<const uint8_t> bytes, std::string* error) {
     if (bytes.empty() || bytes.size() > INT_MAX) return Failure(ERROR_INVALID_DATA, error, "no image data");
     int width = 0, height = 0, channels = 0;
+    // The header's size is checked before the decoder allocates anything for it.
+    if (stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels) &&
+        (width > kMaxSide || height > kMaxSide || int64_t{width} * height > kMaxPixels)) {
+        return Failure(ERROR_INVALID_DATA, error, "image too large");
+    }
     std::unique_ptr<stbi_uc, StbFree> pixels(
         stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels, 4));
     if (!pixels) {

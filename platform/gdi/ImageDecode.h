@@ -21,7 +21,7 @@ struct DecodedImage {
     DWORD* bits = nullptr;  // width * height pixels, rows top-down
 };
 
-// Images larger than 16384 pixels on a side are refused. On failure the last error is
+// Images larger than 16384 pixels on a side or 64 M pixels in all are refused. On failure the last error is
 // ERROR_INVALID_DATA (or ERROR_NOT_ENOUGH_MEMORY) and `error`, when given, names the reason.
 std::optional<DecodedImage> DecodeImage(std::span<const uint8_t> bytes, std::string* error = nullptr);
 

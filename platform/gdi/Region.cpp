@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <utility>
 
 namespace platform {
@@ -74,22 +75,36 @@ Region::Region(const RECT& rect) {
 }
 
 Region Region::RoundRect(const RECT& rect, int ellipseWidth, int ellipseHeight) {
+    // Larger corners are cut as this size: no window needs more, and the row walk stays short.
+    constexpr int64_t kMaxEllipse = 8192;
     Region region;
     if (!Valid(rect)) return region;
-    const double rx = std::clamp(ellipseWidth, 0, static_cast<int>(rect.right - rect.left)) / 2.0;
-    const double ry = std::clamp(ellipseHeight, 0, static_cast<int>(rect.bottom - rect.top)) / 2.0;
+    const int64_t width = int64_t{rect.right} - rect.left;
+    const int64_t height = int64_t{rect.bottom} - rect.top;
+    const double rx = std::min({int64_t{std::max(ellipseWidth, 0)}, width, kMaxEllipse}) / 2.0;
+    const double ry = std::min({int64_t{std::max(ellipseHeight, 0)}, height, kMaxEllipse}) / 2.0;
     if (rx < 0.5 || ry < 0.5) return Region(rect);
     size_t lastBandStart = 0;
-    for (LONG y = rect.top; y < rect.bottom; ++y) {
+    auto addRow = [&](LONG y) {
         const double centre = y + 0.5;
         double dy = 0;
         if (centre < rect.top + ry) dy = rect.top + ry - centre;
         if (centre > rect.bottom - ry) dy = centre - (rect.bottom - ry);
         const double inset = dy > 0 ? rx - rx * std::sqrt(std::max(0.0, 1.0 - (dy / ry) * (dy / ry))) : 0;
         const LONG cut = static_cast<LONG>(std::lround(inset));
-        if (rect.left + cut >= rect.right - cut) continue;
+        if (2 * int64_t{cut} >= width) return;
         AppendBand(region.m_rects, lastBandStart, {Span{rect.left + cut, rect.right - cut}}, y, y + 1);
+    };
+    const auto cornerRows = static_cast<LONG>(std::ceil(ry));
+    const LONG topEnd = rect.top + cornerRows;
+    const LONG bottomStart = std::max<LONG>(topEnd, rect.bottom - cornerRows);
+    for (LONG y = rect.top; y < topEnd; ++y)
+        addRow(y);
+    if (topEnd < bottomStart) {
+        AppendBand(region.m_rects, lastBandStart, {Span{rect.left, rect.right}}, topEnd, bottomStart);
     }
+    for (LONG y = bottomStart; y < rect.bottom; ++y)
+        addRow(y);
     return region;
 }
 
@@ -160,11 +175,15 @@ bool Region::Contains(int x, int y) const {
 }
 
 void Region::Offset(int dx, int dy) {
+    // Saturates instead of wrapping, so an absurd offset cannot turn rectangles inside out.
+    auto move = [](LONG value, int by) {
+        return static_cast<LONG>(std::clamp<int64_t>(int64_t{value} + by, INT32_MIN, INT32_MAX));
+    };
     for (RECT& r : m_rects) {
-        r.left += dx;
-        r.right += dx;
-        r.top += dy;
-        r.bottom += dy;
+        r.left = move(r.left, dx);
+        r.right = move(r.right, dx);
+        r.top = move(r.top, dy);
+        r.bottom = move(r.bottom, dy);
     }
 }
 

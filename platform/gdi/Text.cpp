@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cwchar>
 
 #include "platform/gdi/DeviceContext.h"
@@ -148,8 +150,10 @@ int DrawTextW(HDC hdc, LPCWSTR text, int count, RECT* rect, UINT format) {
         PrepareText(TextSpan(text, count), (format & DT_NOPREFIX) ? Prefix::Keep : Prefix::Process,
                     singleLine ? Breaks::AsSpaces : Breaks::Keep);
     PangoLayout* layout = CreateLayout(*dc->m_state.font, prepared);
-    const int rectWidth = std::max<LONG>(0, rect->right - rect->left);
-    const int rectHeight = std::max<LONG>(0, rect->bottom - rect->top);
+    // Pango measures in 1/1024 pixel in an int; wider boxes than this gain nothing.
+    constexpr int64_t kMaxBox = 1 << 20;
+    const int rectWidth = static_cast<int>(std::clamp<int64_t>(int64_t{rect->right} - rect->left, 0, kMaxBox));
+    const int rectHeight = static_cast<int>(std::clamp<int64_t>(int64_t{rect->bottom} - rect->top, 0, kMaxBox));
     // With a width pango wraps or shortens, and aligns inside it; without one the whole
     // block is placed by hand below.
     bool widthSet = false;
@@ -173,8 +177,8 @@ int DrawTextW(HDC hdc, LPCWSTR text, int count, RECT* rect, UINT format) {
     if (format & DT_CALCRECT) {
         // Only the width of the text counts, wherever the alignment put it.
         const int textWidth = prepared.utf8.empty() ? 0 : extents.width;
-        rect->right = rect->left + textWidth;
-        rect->bottom = rect->top + textHeight;
+        rect->right = static_cast<LONG>(std::min<int64_t>(int64_t{rect->left} + textWidth, INT32_MAX));
+        rect->bottom = static_cast<LONG>(std::min<int64_t>(int64_t{rect->top} + textHeight, INT32_MAX));
         g_object_unref(layout);
         return textHeight;
     }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/ImageDecode.h"
 #include "platform/types/ErrorCodes.h"
@@ -120,4 +122,23 @@ TEST(BlitTest, AlphaBlendHonoursPerPixelAndConstantAlpha) {
     SelectObject(imageDc, old);
     DeleteDC(imageDc);
     EXPECT_TRUE(DeleteObject(image->bitmap));
+}
+
+TEST(BlitTest, SourceRectanglesOffTheSourceAndOverflowingSizes) {
+    NineByNine image;
+    Canvas canvas(12, 12, 0xFFFFFFFF);
+    // Half the rectangle hangs off the source's left edge: that half is cleared, the rest copied.
+    ASSERT_TRUE(BitBlt(canvas.Dc(), 0, 0, 6, 3, image.Dc(), -3, 0, SRCCOPY));
+    EXPECT_TRUE(PixelNear(canvas.Pixel(1, 1), 0x00000000, 0));
+    EXPECT_TRUE(PixelNear(canvas.Pixel(4, 1), BlockColour(0, 0), 0));
+    // Stretched, the part off the source's bottom-right corner is cleared too.
+    ASSERT_TRUE(StretchBlt(canvas.Dc(), 0, 4, 8, 8, image.Dc(), 7, 7, 4, 4, SRCCOPY));
+    EXPECT_TRUE(PixelNear(canvas.Pixel(3, 7), BlockColour(2, 2), 0));
+    EXPECT_TRUE(PixelNear(canvas.Pixel(4, 7), 0x00000000, 0));
+    EXPECT_TRUE(PixelNear(canvas.Pixel(3, 8), 0x00000000, 0));
+    // A huge source rectangle allocates nothing for the parts off the source.
+    EXPECT_TRUE(StretchBlt(canvas.Dc(), 0, 0, 6, 6, image.Dc(), 0, 0, 1000000, 1000000, SRCCOPY));
+    // Sizes whose ends do not fit an int are refused.
+    EXPECT_FALSE(BitBlt(canvas.Dc(), INT32_MAX - 1, 0, 5, 5, image.Dc(), 0, 0, SRCCOPY));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 using platform::Region;
@@ -85,4 +86,17 @@ TEST(RegionTest, OffsetMovesEveryRectangle) {
     EXPECT_TRUE(region.Contains(17, 1));
     EXPECT_FALSE(region.Contains(15, 0));
     EXPECT_EQ(region.Kind(), COMPLEXREGION);
+}
+
+TEST(RegionTest, ExtremeCoordinatesStayBoundedAndOrdered) {
+    // A window-sized corner on a huge rectangle is cut in a bounded number of rows.
+    const Region huge = Region::RoundRect(RECT{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, 20, INT32_MAX);
+    EXPECT_FALSE(huge.IsEmpty());
+    EXPECT_LT(huge.Rects().size(), 20000u);
+    EXPECT_TRUE(huge.Contains(0, 0));
+    // Offsets saturate rather than wrap round.
+    Region region(RECT{0, 0, 10, 10});
+    region.Offset(INT32_MAX, 0);
+    EXPECT_EQ(region.Bounds().right, INT32_MAX);
+    EXPECT_LE(region.Bounds().left, region.Bounds().right);
 }
