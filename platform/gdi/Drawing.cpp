@@ -1,5 +1,6 @@
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "platform/gdi/DeviceContext.h"
 #include "platform/gdi/Gdi.h"
@@ -35,20 +36,18 @@ RECT Normalised(int left, int top, int right, int bottom) {
 }
 
 void SetDash(cairo_t* cr, int style, double width) {
-    // Dashes of three widths and dots of one, as the system pens draw them.
-    if (style == PS_DASH) {
-        const double dashes[] = {3 * width, width};
-        cairo_set_dash(cr, dashes, 2, 0);
-    } else if (style == PS_DOT) {
-        const double dashes[] = {width, width};
-        cairo_set_dash(cr, dashes, 2, 0);
-    } else if (style == PS_DASHDOT) {
-        const double dashes[] = {3 * width, width, width, width};
-        cairo_set_dash(cr, dashes, 4, 0);
-    } else if (style == PS_DASHDOTDOT) {
-        const double dashes[] = {3 * width, width, width, width, width, width};
-        cairo_set_dash(cr, dashes, 6, 0);
-    }
+    // The system's styled-pen patterns, in pen widths.
+    static const std::vector<double> kDash{18, 6}, kDot{3, 3}, kDashDot{9, 6, 3, 6}, kDashDotDot{9, 3, 3, 3, 3, 3};
+    const std::vector<double>* pattern = style == PS_DASH         ? &kDash
+                                         : style == PS_DOT        ? &kDot
+                                         : style == PS_DASHDOT    ? &kDashDot
+                                         : style == PS_DASHDOTDOT ? &kDashDotDot
+                                                                  : nullptr;
+    if (!pattern) return;
+    std::vector<double> scaled(*pattern);
+    for (double& length : scaled)
+        length *= width;
+    cairo_set_dash(cr, scaled.data(), static_cast<int>(scaled.size()), 0);
 }
 
 // Strokes a line so that integer end points cover whole pixels: a pen of odd width

@@ -157,7 +157,9 @@ int DrawTextW(HDC hdc, LPCWSTR text, int count, RECT* rect, UINT format) {
     // With a width pango wraps or shortens, and aligns inside it; without one the whole
     // block is placed by hand below.
     bool widthSet = false;
-    if (format & DT_END_ELLIPSIS) {
+    // An empty rectangle asks for the text's natural size, which no ellipsis shortens.
+    const bool ellipsis = (format & DT_END_ELLIPSIS) && !((format & DT_CALCRECT) && rectWidth == 0);
+    if (ellipsis) {
         pango_layout_set_width(layout, rectWidth * PANGO_SCALE);
         pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
         if (!singleLine && (format & DT_WORDBREAK)) pango_layout_set_height(layout, rectHeight * PANGO_SCALE);

@@ -115,15 +115,17 @@ TEST(DrawingTest, LinesCoverWholePixelsAndFollowThePenStyle) {
         EXPECT_TRUE(PixelNear(canvas.Pixel(10, 10), 0xFFFFFFFF, 0));
     }
     {
-        // A dotted line alternates ink and gaps; a dashed one has longer runs.
-        EXPECT_TRUE(platform::DrawLineAlpha(canvas.Dc(), POINT{0, 14}, POINT{20, 14}, 1, 0xFF000000, PS_DOT));
-        EXPECT_TRUE(PixelNear(canvas.Pixel(0, 14), 0xFF000000, 0));
-        EXPECT_TRUE(PixelNear(canvas.Pixel(1, 14), 0xFFFFFFFF, 0));
-        EXPECT_TRUE(PixelNear(canvas.Pixel(2, 14), 0xFF000000, 0));
-        EXPECT_TRUE(platform::DrawLineAlpha(canvas.Dc(), POINT{0, 17}, POINT{20, 17}, 1, 0xFF000000, PS_DASH));
-        EXPECT_TRUE(PixelNear(canvas.Pixel(2, 17), 0xFF000000, 0));
-        EXPECT_TRUE(PixelNear(canvas.Pixel(3, 17), 0xFFFFFFFF, 0));
-        EXPECT_TRUE(PixelNear(canvas.Pixel(4, 17), 0xFF000000, 0));
+        // Dots are three pixels on, three off; dashes eighteen on, six off.
+        EXPECT_TRUE(platform::DrawLineAlpha(canvas.Dc(), POINT{0, 14}, POINT{40, 14}, 1, 0xFF000000, PS_DOT));
+        for (int x : {0, 2, 6, 8})
+            EXPECT_TRUE(PixelNear(canvas.Pixel(x, 14), 0xFF000000, 0)) << x;
+        for (int x : {3, 5, 9})
+            EXPECT_TRUE(PixelNear(canvas.Pixel(x, 14), 0xFFFFFFFF, 0)) << x;
+        EXPECT_TRUE(platform::DrawLineAlpha(canvas.Dc(), POINT{0, 17}, POINT{40, 17}, 1, 0xFF000000, PS_DASH));
+        for (int x : {0, 17, 24})
+            EXPECT_TRUE(PixelNear(canvas.Pixel(x, 17), 0xFF000000, 0)) << x;
+        for (int x : {18, 23})
+            EXPECT_TRUE(PixelNear(canvas.Pixel(x, 17), 0xFFFFFFFF, 0)) << x;
     }
     {
         // A half-transparent vertical line blends.

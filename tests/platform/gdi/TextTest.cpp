@@ -93,6 +93,9 @@ TEST_F(TextTest, EndEllipsisShortensALongLineToTheRectangle) {
     DrawTextW(Dc(), text, -1, &measured, DT_SINGLELINE | DT_END_ELLIPSIS | DT_CALCRECT);
     EXPECT_LE(measured.right, box.right);
     EXPECT_GT(measured.right, box.right - 16);
+    RECT natural{10, 10, 10, 10};  // an empty rectangle measures the whole line
+    DrawTextW(Dc(), text, -1, &natural, DT_SINGLELINE | DT_END_ELLIPSIS | DT_CALCRECT);
+    EXPECT_GT(natural.right, box.right + 100);
 
     DrawTextW(Dc(), text, -1, &box, DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOCLIP);
     RECT ink = Ink();
