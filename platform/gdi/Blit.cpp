@@ -22,9 +22,9 @@ struct SourceCopy {
 
 SourceCopy CopySource(DcObject& source, const RECT& rect, cairo_format_t format) {
     SourceCopy result;
-    const SIZE extent = source.Extent();
-    const RECT visible{std::max(rect.left, LONG{0}), std::max(rect.top, LONG{0}), std::min<LONG>(rect.right, extent.cx),
-                       std::min<LONG>(rect.bottom, extent.cy)};
+    const RECT drawable = source.Drawable();
+    const RECT visible{std::max(rect.left, drawable.left), std::max(rect.top, drawable.top),
+                       std::min(rect.right, drawable.right), std::min(rect.bottom, drawable.bottom)};
     if (visible.left >= visible.right || visible.top >= visible.bottom) return result;
     cairo_surface_t* copy =
         cairo_image_surface_create(format, visible.right - visible.left, visible.bottom - visible.top);

@@ -53,9 +53,17 @@ SIZE DcObject::Extent() const {
     return SIZE{m_state.bitmap->Width(), m_state.bitmap->Height()};
 }
 
-Region DcObject::EffectiveClip() const {
+RECT DcObject::Drawable() const {
     const SIZE extent = Extent();
-    Region all(RECT{0, 0, extent.cx, extent.cy});
+    if (!m_surface) return RECT{0, 0, extent.cx, extent.cy};
+    const LONG width = cairo_image_surface_get_width(m_surface);
+    const LONG height = cairo_image_surface_get_height(m_surface);
+    return RECT{std::max<LONG>(0, -m_area.left), std::max<LONG>(0, -m_area.top),
+                std::min<LONG>(extent.cx, width - m_area.left), std::min<LONG>(extent.cy, height - m_area.top)};
+}
+
+Region DcObject::EffectiveClip() const {
+    Region all(Drawable());
     if (!m_state.clip) return all;
     return Region::Combine(all, *m_state.clip, Region::Op::And);
 }
@@ -420,8 +428,12 @@ COLORREF GetSysColor(int index) {
 namespace platform {
 
 HDC CreateSurfaceDC(cairo_surface_t* surface, const RECT& area) {
-    if (!surface || cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS || area.right < area.left ||
-        area.bottom < area.top) {
+    // Only 32-bit image surfaces: everything here reads and writes four bytes a pixel.
+    if (!surface || cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS ||
+        cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_IMAGE ||
+        (cairo_image_surface_get_format(surface) != CAIRO_FORMAT_ARGB32 &&
+         cairo_image_surface_get_format(surface) != CAIRO_FORMAT_RGB24) ||
+        area.right < area.left || area.bottom < area.top) {
         return static_cast<HDC>(Fail(ERROR_INVALID_PARAMETER));
     }
     return static_cast<HDC>(RegisterObject(std::make_shared<DcObject>(surface, area)));

@@ -36,6 +36,9 @@ public:
     bool IsMemory() const { return m_surface == nullptr; }
     // The drawable size: the selected bitmap's or the area's.
     SIZE Extent() const;
+    // The pixels that exist, in DC co-ordinates: the extent less any part of the area
+    // that lies off its surface.
+    RECT Drawable() const;
     // The clip region intersected with the drawable extent.
     Region EffectiveClip() const;
 

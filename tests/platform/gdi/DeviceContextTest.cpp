@@ -159,7 +159,23 @@ TEST(DeviceContextTest, SurfaceDcDrawsOnlyInItsArea) {
     EXPECT_EQ(data[14 * stride + 14], 0xFF00FF00u);
     EXPECT_EQ(data[4 * stride + 5], 0u);
     EXPECT_EQ(data[15 * stride + 15], 0u);
+
+    // An area hanging off the surface draws and reads only the part that exists.
+    HDC hanging = platform::CreateSurfaceDC(surface, RECT{15, 15, 40, 40});
+    platform::FillRectAlpha(hanging, RECT{0, 0, 25, 25}, 0xFF0000FF);
+    EXPECT_EQ(GetPixel(hanging, 4, 4), RGB(0, 0, 255));
+    EXPECT_EQ(GetPixel(hanging, 10, 10), CLR_INVALID);
+    Canvas copy(25, 25, 0xFFFFFFFF);
+    EXPECT_TRUE(BitBlt(copy.Dc(), 0, 0, 25, 25, hanging, 0, 0, SRCCOPY));
+    EXPECT_TRUE(PixelNear(copy.Pixel(4, 4), 0xFF0000FF, 0));
+    EXPECT_TRUE(PixelNear(copy.Pixel(10, 10), 0x00000000, 0));
+    DeleteDC(hanging);
     cairo_surface_destroy(surface);
+
+    // Surfaces of other pixel formats are refused.
+    cairo_surface_t* alphaOnly = cairo_image_surface_create(CAIRO_FORMAT_A8, 4, 4);
+    EXPECT_EQ(platform::CreateSurfaceDC(alphaOnly, RECT{0, 0, 4, 4}), nullptr);
+    cairo_surface_destroy(alphaOnly);
 }
 
 TEST(DeviceContextTest, SaveAndRestoreBringBackObjectsAndAttributes) {
