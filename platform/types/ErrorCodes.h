@@ -14,6 +14,7 @@ inline constexpr DWORD ERROR_TOO_MANY_OPEN_FILES = 4;
 inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
 inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
 inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+inline constexpr DWORD ERROR_INVALID_DATA = 13;
 inline constexpr DWORD ERROR_INVALID_DRIVE = 15;
 inline constexpr DWORD ERROR_CURRENT_DIRECTORY = 16;
 inline constexpr DWORD ERROR_NOT_SAME_DEVICE = 17;
