@@ -38,7 +38,8 @@ public:
 
     UINT Register(std::wstring_view name) {
         std::wstring key(name);
-        for (auto& c : key) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+        for (auto& c : key)
+            c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
         std::lock_guard lock(m_mutex);
         auto it = m_numbers.find(key);
         if (it != m_numbers.end()) return it->second;
@@ -115,7 +116,9 @@ BOOL PeekMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
                : FALSE;
 }
 
-BOOL TranslateMessage(const MSG* /*msg*/) { return FALSE; }
+BOOL TranslateMessage(const MSG* /*msg*/) {
+    return FALSE;
+}
 
 LRESULT DispatchMessageW(const MSG* msg) {
     if (!msg) return 0;
@@ -146,7 +149,9 @@ LRESULT DispatchMessageW(const MSG* msg) {
     return window->Deliver(msg->message, msg->wParam, msg->lParam);
 }
 
-void PostQuitMessage(int exitCode) { MessageQueue::ForCurrentThread()->PostQuit(exitCode); }
+void PostQuitMessage(int exitCode) {
+    MessageQueue::ForCurrentThread()->PostQuit(exitCode);
+}
 
 LONG GetMessageTime() {
     auto queue = MessageQueue::CurrentIfAny();

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cassert>
 #include <unordered_map>
 #include <utility>
 
@@ -110,7 +111,9 @@ std::shared_ptr<MessageQueue> MessageQueue::ForCurrentThread() {
     return t_queue.queue;
 }
 
-std::shared_ptr<MessageQueue> MessageQueue::CurrentIfAny() { return t_queue.queue; }
+std::shared_ptr<MessageQueue> MessageQueue::CurrentIfAny() {
+    return t_queue.queue;
+}
 
 std::shared_ptr<MessageQueue> MessageQueue::ForThread(DWORD threadId) {
     auto& directory = Directory();
@@ -162,12 +165,16 @@ void MessageQueue::Ended() {
     }
     m_batch.clear();
     m_batchNext = 0;
-    for (const auto& send : sends) send->replyTo->CompleteSend(*send, 0);
-    const auto windows = WindowTable::Instance().Select([this](const WindowObject& w) { return w.Queue().get() == this; });
-    for (const auto& window : windows) WindowTable::Instance().Retire(window);
+    for (const auto& send : sends)
+        send->replyTo->CompleteSend(*send, 0);
+    const auto windows =
+        WindowTable::Instance().Select([this](const WindowObject& w) { return w.Queue().get() == this; });
+    for (const auto& window : windows)
+        WindowTable::Instance().Retire(window);
 }
 
 bool MessageQueue::Retrieve(MSG* out, const Filter& filter, Removal removal, Blocking blocking) {
+    assert(IsOwnerThread());
     for (;;) {
         uint64_t seen = 0;
         {
@@ -306,12 +313,14 @@ bool MessageQueue::DeliverOneSend() {
         send = std::move(m_sends.front());
         m_sends.pop_front();
     }
-    const LRESULT result = send->target->IsGone() ? 0 : send->target->Deliver(send->message, send->wParam, send->lParam);
+    const LRESULT result =
+        send->target->IsGone() ? 0 : send->target->Deliver(send->message, send->wParam, send->lParam);
     send->replyTo->CompleteSend(*send, result);
     return true;
 }
 
 void MessageQueue::WaitForReply(const PendingSend& send) {
+    assert(IsOwnerThread());
     for (;;) {
         uint64_t seen = 0;
         {

@@ -51,15 +51,16 @@ void TimerList::KillAllOf(HWND hwnd) {
     std::erase_if(m_entries, [&](const Entry& e) { return e.hwnd == hwnd; });
 }
 
-bool TimerList::Contains(HWND hwnd, UINT_PTR id) const { return Find(hwnd, id) != m_entries.end(); }
+bool TimerList::Contains(HWND hwnd, UINT_PTR id) const {
+    return Find(hwnd, id) != m_entries.end();
+}
 
 bool TimerList::HasProcedure(HWND hwnd, UINT_PTR id, TIMERPROC proc) const {
     auto it = Find(hwnd, id);
     return it != m_entries.end() && it->proc == proc && proc != nullptr;
 }
 
-std::optional<TimerList::Due> TimerList::TakeDue(TimePoint now, const std::function<bool(HWND)>& accepts,
-                                                 Rearm rearm) {
+std::optional<TimerList::Due> TimerList::TakeDue(TimePoint now, const std::function<bool(HWND)>& accepts, Rearm rearm) {
     Entry* best = nullptr;
     for (auto& e : m_entries) {
         if (e.due > now || !accepts(e.hwnd)) continue;

@@ -62,9 +62,13 @@ void SendDestroyMessages(const std::shared_ptr<WindowObject>& window) {
 
 }  // namespace
 
-void SetWindowBackend(IWindowBackend* backend) { g_backend.store(backend); }
+void SetWindowBackend(IWindowBackend* backend) {
+    g_backend.store(backend);
+}
 
-IWindowBackend* CurrentWindowBackend() { return g_backend.load(); }
+IWindowBackend* CurrentWindowBackend() {
+    return g_backend.load();
+}
 
 }  // namespace platform
 
@@ -151,8 +155,8 @@ BOOL DestroyWindow(HWND hwnd) {
     }
     if (!window->BeginDestroy()) return TRUE;
     // Owned windows go completely before their owner hears of its own end.
-    const auto owned =
-        WindowTable::Instance().Select([hwnd](const WindowObject& w) { return w.Owner() == hwnd && !w.IsDestroying(); });
+    const auto owned = WindowTable::Instance().Select(
+        [hwnd](const WindowObject& w) { return w.Owner() == hwnd && !w.IsDestroying(); });
     for (const auto& ownedWindow : owned) {
         if (ownedWindow->Queue()->IsOwnerThread()) DestroyWindow(ownedWindow->Handle());
     }
@@ -218,7 +222,9 @@ LONG SetWindowLongW(HWND hwnd, int index, LONG value) {
     return static_cast<LONG>(SetWindowLongPtrW(hwnd, index, value));
 }
 
-BOOL IsWindow(HWND hwnd) { return WindowTable::Instance().Find(hwnd) ? TRUE : FALSE; }
+BOOL IsWindow(HWND hwnd) {
+    return WindowTable::Instance().Find(hwnd) ? TRUE : FALSE;
+}
 
 HWND GetParent(HWND hwnd) {
     auto window = FindOrFail(hwnd);

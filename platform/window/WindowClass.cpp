@@ -12,13 +12,18 @@ namespace {
 
 constexpr ATOM kFirstClassAtom = 0xC000;
 
-bool IsAtomName(LPCWSTR nameOrAtom) { return reinterpret_cast<uintptr_t>(nameOrAtom) <= 0xFFFF; }
+bool IsAtomName(LPCWSTR nameOrAtom) {
+    return reinterpret_cast<uintptr_t>(nameOrAtom) <= 0xFFFF;
+}
 
-ATOM AtomOf(LPCWSTR nameOrAtom) { return static_cast<ATOM>(reinterpret_cast<uintptr_t>(nameOrAtom)); }
+ATOM AtomOf(LPCWSTR nameOrAtom) {
+    return static_cast<ATOM>(reinterpret_cast<uintptr_t>(nameOrAtom));
+}
 
 std::wstring Folded(std::wstring_view name) {
     std::wstring folded(name);
-    for (auto& c : folded) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    for (auto& c : folded)
+        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
     return folded;
 }
 
@@ -105,8 +110,7 @@ std::shared_ptr<WindowClassEntry> FindWindowClass(LPCWSTR nameOrAtom) {
 
 ATOM RegisterClassExW(const WNDCLASSEXW* wc) {
     if (!wc || wc->cbSize != sizeof(WNDCLASSEXW) || !wc->lpszClassName ||
-        reinterpret_cast<uintptr_t>(wc->lpszClassName) <= 0xFFFF || wc->lpszClassName[0] == L'\0' ||
-        !wc->lpfnWndProc) {
+        reinterpret_cast<uintptr_t>(wc->lpszClassName) <= 0xFFFF || wc->lpszClassName[0] == L'\0' || !wc->lpfnWndProc) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }

@@ -6,10 +6,16 @@ namespace platform {
 
 namespace {
 
-int UsableExtent(int value) { return value == CW_USEDEFAULT || value < 0 ? 0 : value; }
-int UsablePosition(int value) { return value == CW_USEDEFAULT ? 0 : value; }
+int UsableExtent(int value) {
+    return value == CW_USEDEFAULT || value < 0 ? 0 : value;
+}
+int UsablePosition(int value) {
+    return value == CW_USEDEFAULT ? 0 : value;
+}
 
-bool IsEmpty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
+bool IsEmpty(const RECT& r) {
+    return r.right <= r.left || r.bottom <= r.top;
+}
 
 RECT Intersection(const RECT& a, const RECT& b) {
     return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
@@ -29,8 +35,7 @@ bool Covers(const RECT& outer, const RECT& inner) {
 }  // namespace
 
 WindowObject::WindowObject(HWND hwnd, std::shared_ptr<WindowClassEntry> windowClass,
-                           std::shared_ptr<MessageQueue> queue, const CREATESTRUCTW& create,
-                           const Placement& placement)
+                           std::shared_ptr<MessageQueue> queue, const CREATESTRUCTW& create, const Placement& placement)
     : m_hwnd(hwnd),
       m_class(std::move(windowClass)),
       m_queue(std::move(queue)),

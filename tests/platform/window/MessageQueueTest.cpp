@@ -14,6 +14,7 @@ using windowtest::OnFreshThread;
 using windowtest::Pump;
 using windowtest::Recorder;
 using windowtest::ScopedClass;
+using windowtest::Watchdog;
 
 namespace {
 
@@ -35,6 +36,7 @@ TEST(MessageQueueTest, EightPostingThreadsLoseNothingAndKeepTheirOrder) {
                 }
             });
         }
+        Watchdog watchdog(60s);
         std::array<LPARAM, kSenders> next{};
         int received = 0;
         int outOfOrder = 0;
@@ -46,10 +48,12 @@ TEST(MessageQueueTest, EightPostingThreadsLoseNothingAndKeepTheirOrder) {
             next[msg.wParam] = msg.lParam + 1;
             ++received;
         }
-        for (auto& thread : senders) thread.join();
+        for (auto& thread : senders)
+            thread.join();
         EXPECT_EQ(received, kSenders * kPerSender);
         EXPECT_EQ(outOfOrder, 0);
-        for (LPARAM n : next) EXPECT_EQ(n, kPerSender);
+        for (LPARAM n : next)
+            EXPECT_EQ(n, kPerSender);
         EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
         DestroyWindow(hwnd);
     });
@@ -66,7 +70,8 @@ public:
             const HWND hwnd = cls.Create(recorder);
             created.set_value(hwnd);
             MSG msg;
-            while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+            while (GetMessageW(&msg, nullptr, 0, 0) > 0)
+                DispatchMessageW(&msg);
             DestroyWindow(hwnd);
         });
         m_hwnd = ready.get();
@@ -121,13 +126,15 @@ TEST(MessageQueueTest, SendMessageAcrossThreadsRunsOnTheOwnerAndReturnsItsReply)
         senders.emplace_back([&, t] {
             for (int i = 0; i < 200; ++i) {
                 const WPARAM value = static_cast<WPARAM>(t * 1000 + i);
-                if (SendMessageW(remote.Handle(), WM_APP, value, 0) != static_cast<LRESULT>(value * 2 + remote.ThreadId() % 2)) {
+                if (SendMessageW(remote.Handle(), WM_APP, value, 0) !=
+                    static_cast<LRESULT>(value * 2 + remote.ThreadId() % 2)) {
                     ++wrong;
                 }
             }
         });
     }
-    for (auto& s : senders) s.join();
+    for (auto& s : senders)
+        s.join();
     EXPECT_EQ(wrong.load(), 0);
 }
 
@@ -163,6 +170,7 @@ TEST(MessageQueueTest, PostFromAnotherThreadWakesABlockedGetMessagePromptly) {
             postedAt = std::chrono::steady_clock::now().time_since_epoch().count();
             PostMessageW(hwnd, WM_APP, 0, 0);
         });
+        Watchdog watchdog(10s);
         const auto start = std::chrono::steady_clock::now();
         MSG msg;
         ASSERT_GT(GetMessageW(&msg, nullptr, 0, 0), 0);
@@ -170,7 +178,8 @@ TEST(MessageQueueTest, PostFromAnotherThreadWakesABlockedGetMessagePromptly) {
         poster.join();
         EXPECT_EQ(msg.message, WM_APP);
         EXPECT_GE(woke - start, 90ms);  // it really waited
-        const auto latency = woke - std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(postedAt));
+        const auto latency =
+            woke - std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(postedAt));
         EXPECT_LT(latency, 250ms);
         DestroyWindow(hwnd);
     });
@@ -194,7 +203,8 @@ TEST(MessageQueueTest, ModalLoopEndsOnItsOwnCloseAndTheOuterLoopGoesOn) {
                 PostMessageW(main, WM_APP, 3, 0);  // after the close: handled by the outer loop
                 ++depth;
                 MSG msg;
-                while (IsWindow(modal) && GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+                while (IsWindow(modal) && GetMessageW(&msg, nullptr, 0, 0) > 0)
+                    DispatchMessageW(&msg);
                 --depth;
                 EnableWindow(main, TRUE);
                 log.push_back("modal ended");
@@ -210,10 +220,12 @@ TEST(MessageQueueTest, ModalLoopEndsOnItsOwnCloseAndTheOuterLoopGoesOn) {
             return std::nullopt;
         };
         main = cls.Create(&recorder);
+        Watchdog watchdog(10s);
         PostMessageW(main, WM_APP, 1, 0);
         MSG msg;
         BOOL result;
-        while ((result = GetMessageW(&msg, nullptr, 0, 0)) > 0) DispatchMessageW(&msg);
+        while ((result = GetMessageW(&msg, nullptr, 0, 0)) > 0)
+            DispatchMessageW(&msg);
         EXPECT_EQ(result, FALSE);
         EXPECT_EQ(msg.message, WM_QUIT);
         EXPECT_EQ(msg.wParam, 7u);
@@ -266,7 +278,8 @@ TEST(MessageQueueTest, FiltersAndPeekLeaveOtherMessagesInOrder) {
         EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE));
         // What is left comes in posting order.
         std::vector<WPARAM> rest;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) rest.push_back(msg.wParam);
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            rest.push_back(msg.wParam);
         EXPECT_EQ(rest, (std::vector<WPARAM>{1, 5}));
 
         EXPECT_EQ(GetMessageW(&msg, reinterpret_cast<HWND>(0x999), 0, 0), -1);

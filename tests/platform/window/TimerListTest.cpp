@@ -13,6 +13,7 @@ using windowtest::OnFreshThread;
 using windowtest::Pump;
 using windowtest::Recorder;
 using windowtest::ScopedClass;
+using windowtest::Watchdog;
 
 namespace {
 
@@ -124,10 +125,9 @@ TEST(TimerListTest, ThreadTimerProcedureRunsOnTheCreatingThread) {
         EXPECT_NE(other, id + 1000);
         EXPECT_TRUE(KillTimer(nullptr, other));
 
-        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        Watchdog watchdog(10s);
         MSG msg;
-        while (g_threadTimerTicks < 3 && std::chrono::steady_clock::now() < deadline &&
-               GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        while (g_threadTimerTicks < 3 && GetMessageW(&msg, nullptr, 0, 0) > 0) {
             DispatchMessageW(&msg);
         }
         EXPECT_GE(g_threadTimerTicks.load(), 3);
@@ -156,10 +156,11 @@ TEST(TimerListTest, WindowTimerSetFromAWorkerTicksOnTheOwnerThread) {
             std::this_thread::sleep_for(20ms);  // the owner is blocked in GetMessageW by now
             EXPECT_EQ(SetTimer(hwnd, 16, 10, nullptr), 16u);
         });
-        const auto deadline = std::chrono::steady_clock::now() + 5s;
-        MSG msg;
-        while (ticks < 2 && std::chrono::steady_clock::now() < deadline && GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            DispatchMessageW(&msg);
+        {
+            Watchdog watchdog(10s);
+            MSG msg;
+            while (ticks < 2 && GetMessageW(&msg, nullptr, 0, 0) > 0)
+                DispatchMessageW(&msg);
         }
         worker.join();
         EXPECT_GE(ticks.load(), 2);
@@ -174,7 +175,9 @@ TEST(TimerListTest, WindowTimerSetFromAWorkerTicksOnTheOwnerThread) {
 }
 
 std::atomic<int> g_forgedCalls{0};
-void ForgedProc(HWND, UINT, UINT_PTR, DWORD) { ++g_forgedCalls; }
+void ForgedProc(HWND, UINT, UINT_PTR, DWORD) {
+    ++g_forgedCalls;
+}
 
 TEST(TimerListTest, OnlyALiveTimersOwnProcedureIsCalled) {
     OnFreshThread([] {
@@ -213,7 +216,7 @@ TEST(TimerListTest, IntervalsAreClampedAndTheEarliestDueComesFirst) {
     const auto t0 = std::chrono::steady_clock::time_point(std::chrono::hours(1));
     const auto all = [](HWND) { return true; };
     const HWND a = reinterpret_cast<HWND>(0x10);
-    timers.Set(a, 1, 0, nullptr, t0);     // clamped up to 10 ms
+    timers.Set(a, 1, 0, nullptr, t0);  // clamped up to 10 ms
     timers.Set(a, 2, 5, nullptr, t0 - 20ms);
     timers.Set(nullptr, 3, 50, nullptr, t0);
     EXPECT_EQ(timers.NextDue(all), t0 - 10ms);

@@ -5,8 +5,8 @@
 
 #include <set>
 
-#include "platform/types/ErrorCodes.h"
 #include "WindowTestSupport.h"
+#include "platform/types/ErrorCodes.h"
 
 using windowtest::OnFreshThread;
 using windowtest::Pump;
@@ -44,15 +44,14 @@ TEST(WindowApiTest, CreationAndDestructionFollowTheWindowsOrder) {
         EXPECT_EQ(creates[0].dwExStyle, WS_EX_TOOLWINDOW);
         EXPECT_EQ(std::wstring(creates[0].lpszName), L"main");
         EXPECT_EQ(creates[1].hwndParent, main);
-        EXPECT_EQ(recorder.Only({WM_NCCREATE, WM_CREATE}),
-                  (std::vector<Step>{{main, WM_NCCREATE},
-                                     {main, WM_CREATE},
-                                     {child, WM_NCCREATE},
-                                     {child, WM_CREATE},
-                                     {grandChild, WM_NCCREATE},
-                                     {grandChild, WM_CREATE},
-                                     {popup, WM_NCCREATE},
-                                     {popup, WM_CREATE}}));
+        EXPECT_EQ(recorder.Only({WM_NCCREATE, WM_CREATE}), (std::vector<Step>{{main, WM_NCCREATE},
+                                                                              {main, WM_CREATE},
+                                                                              {child, WM_NCCREATE},
+                                                                              {child, WM_CREATE},
+                                                                              {grandChild, WM_NCCREATE},
+                                                                              {grandChild, WM_CREATE},
+                                                                              {popup, WM_NCCREATE},
+                                                                              {popup, WM_CREATE}}));
 
         EXPECT_EQ(GetParent(child), main);
         EXPECT_EQ(GetParent(popup), main);
@@ -72,7 +71,8 @@ TEST(WindowApiTest, CreationAndDestructionFollowTheWindowsOrder) {
                                                                                 {grandChild, WM_NCDESTROY},
                                                                                 {child, WM_NCDESTROY},
                                                                                 {main, WM_NCDESTROY}}));
-        for (HWND hwnd : {main, child, grandChild, popup}) EXPECT_FALSE(IsWindow(hwnd));
+        for (HWND hwnd : {main, child, grandChild, popup})
+            EXPECT_FALSE(IsWindow(hwnd));
 
         // A handle is never handed out again.
         std::set<HWND> old{main, child, grandChild, popup};
@@ -216,7 +216,8 @@ TEST(WindowApiTest, WindowLongsAndSubclassing) {
             }
             return CallWindowProcW(s_previous, h, m, w, l);
         };
-        s_previous = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(subclass)));
+        s_previous =
+            reinterpret_cast<WNDPROC>(SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(subclass)));
         EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
         EXPECT_EQ(s_previous, &windowtest::RecordingProc);
         EXPECT_EQ(SendMessageW(hwnd, WM_APP, 0, 0), 99);
@@ -248,7 +249,8 @@ TEST(WindowApiTest, CloseMessageOnlyWindowAndThreadOwnership) {
     OnFreshThread([] {
         ScopedClass cls;
         Recorder recorder;
-        const HWND helper = CreateWindowExW(0, cls.Name(), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, &recorder);
+        const HWND helper =
+            CreateWindowExW(0, cls.Name(), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, &recorder);
         ASSERT_NE(helper, nullptr);
         EXPECT_EQ(GetParent(helper), nullptr);
         DWORD pid = 0;

@@ -27,7 +27,8 @@ TEST(WindowClassTest, RegistrationRulesAndErrors) {
     wc.lpfnWndProc = windowtest::RecordingProc;
 
     std::wstring upper(cls.Name());
-    for (auto& c : upper) c = static_cast<wchar_t>(std::towupper(c));
+    for (auto& c : upper)
+        c = static_cast<wchar_t>(std::towupper(c));
     wc.lpszClassName = upper.c_str();
     EXPECT_EQ(RegisterClassExW(&wc), 0);  // names compare without case
     EXPECT_EQ(GetLastError(), ERROR_CLASS_ALREADY_EXISTS);
@@ -95,8 +96,8 @@ TEST(WindowClassTest, SuperclassKeepsTheBaseProcedureReachable) {
 
         g_superclassCalls = 0;
         Recorder recorder;
-        const HWND hwnd = CreateWindowExW(0, L"XjSuperclassed", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                          nullptr, &recorder);
+        const HWND hwnd =
+            CreateWindowExW(0, L"XjSuperclassed", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, &recorder);
         ASSERT_NE(hwnd, nullptr);
         EXPECT_EQ(SendMessageW(hwnd, WM_APP, 0, 0), 1234);
         SendMessageW(hwnd, WM_APP + 1, 0, 0);
