@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/window/WinMessages.h"
+#include "platform/window/WindowApi.h"
 #include "platform/window/WindowObject.h"
 #include "platform/window/WindowTable.h"
 
@@ -51,21 +52,6 @@ bool AcceptsWindow(const MessageQueue::Filter& filter, HWND hwnd) {
 bool AcceptsNumber(const MessageQueue::Filter& filter, UINT message) {
     if (filter.first == 0 && filter.last == 0) return true;
     return message >= filter.first && message <= filter.last;
-}
-
-// WM_PAINT goes only to windows that are on screen: visible, as is every parent.
-bool IsShownOnScreen(const WindowObject& window) {
-    if (window.IsMessageOnly()) return false;
-    const WindowObject* current = &window;
-    std::shared_ptr<WindowObject> hold;
-    for (int depth = 0; current && depth < 256; ++depth) {
-        const DWORD style = current->Style();
-        if (!(style & WS_VISIBLE)) return false;
-        if (!(style & WS_CHILD)) return true;
-        hold = WindowTable::Instance().Find(current->Parent());
-        current = hold.get();
-    }
-    return false;
 }
 
 }  // namespace
@@ -270,7 +256,8 @@ bool MessageQueue::TakePaint(MSG* out, const Filter& filter) {
         });
     }
     for (const auto& window : candidates) {
-        if (!IsShownOnScreen(*window)) continue;
+        // Only windows on screen are painted: visible, as is every parent.
+        if (window->IsMessageOnly() || !IsWindowVisible(window->Handle())) continue;
         // The message stays due until the window validates itself (DefWindowProcW does).
         *out = MSG{window->Handle(), WM_PAINT, 0, 0, TickCount(), POINT{}};
         return true;

@@ -2,8 +2,6 @@
 
 #include <unistd.h>
 
-#include <atomic>
-
 #include "platform/types/ErrorCodes.h"
 #include "platform/window/MessageApi.h"
 #include "platform/window/MessageQueue.h"
@@ -14,8 +12,6 @@
 namespace platform {
 
 namespace {
-
-std::atomic<IWindowBackend*> g_backend{nullptr};
 
 std::shared_ptr<WindowObject> FindOrFail(HWND hwnd) {
     auto window = WindowTable::Instance().Find(hwnd);
@@ -38,7 +34,7 @@ HWND TopLevelOf(const std::shared_ptr<WindowObject>& window) {
 void FinishDestroy(const std::shared_ptr<WindowObject>& window) {
     WindowTable::Instance().Retire(window);
     window->Queue()->KillTimersOf(window->Handle());
-    IWindowBackend* backend = g_backend.load();
+    IWindowBackend* backend = CurrentWindowBackend();
     if (backend && !window->IsMessageOnly()) backend->WindowDestroyed(*window);
 }
 
@@ -61,14 +57,6 @@ void SendDestroyMessages(const std::shared_ptr<WindowObject>& window) {
 }
 
 }  // namespace
-
-void SetWindowBackend(IWindowBackend* backend) {
-    g_backend.store(backend);
-}
-
-IWindowBackend* CurrentWindowBackend() {
-    return g_backend.load();
-}
 
 }  // namespace platform
 

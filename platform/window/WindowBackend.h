@@ -4,7 +4,8 @@
 // Install the backend once at start-up, before the first window exists; it
 // must outlive every window. Its calls come on the window's own thread, never
 // for message-only windows. A backend delivers input by posting messages to
-// the window (PostMessageW), which also wakes the owning thread.
+// the window (PostMessageW), which also wakes the owning thread. Windows that
+// vanish because their thread ended get no WindowDestroyed call.
 #pragma once
 
 #include "platform/window/WindowObject.h"

@@ -7,6 +7,7 @@
 
 #include "WindowTestSupport.h"
 #include "platform/types/ErrorCodes.h"
+#include "platform/window/WindowBackend.h"
 
 using windowtest::OnFreshThread;
 using windowtest::Pump;
@@ -358,6 +359,34 @@ TEST(WindowApiTest, PaintComesForVisibleInvalidWindowsAfterPostedMessages) {
         DestroyWindow(shown);
         DestroyWindow(hidden);
     });
+}
+
+class CountingBackend final : public platform::IWindowBackend {
+public:
+    void WindowCreated(platform::WindowObject& window) override { created.push_back(window.Handle()); }
+    void WindowDestroyed(platform::WindowObject& window) override {
+        EXPECT_FALSE(IsWindow(window.Handle()));
+        destroyed.push_back(window.Handle());
+    }
+    std::vector<HWND> created;
+    std::vector<HWND> destroyed;
+};
+
+TEST(WindowApiTest, BackendHearsOfDisplayWindowsOnly) {
+    CountingBackend backend;
+    platform::SetWindowBackend(&backend);
+    OnFreshThread([&] {
+        ScopedClass cls;
+        Recorder recorder;
+        const HWND shown = cls.Create(&recorder);
+        const HWND helper =
+            CreateWindowExW(0, cls.Name(), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, &recorder);
+        DestroyWindow(helper);
+        DestroyWindow(shown);
+        EXPECT_EQ(backend.created, std::vector<HWND>{shown});
+        EXPECT_EQ(backend.destroyed, std::vector<HWND>{shown});
+    });
+    platform::SetWindowBackend(nullptr);
 }
 
 }  // namespace
