@@ -42,7 +42,8 @@ public:
     static std::shared_ptr<MessageQueue> CurrentIfAny();
     // The queue of a live thread by its id; null when it has none.
     static std::shared_ptr<MessageQueue> ForThread(DWORD threadId);
-    // The kernel's id of the calling thread (what GetWindowThreadProcessId reports).
+    // The calling thread's id: what GetWindowThreadProcessId reports and
+    // PostThreadMessageW takes. Must stay the same number as GetCurrentThreadId.
     static DWORD CurrentThreadId();
     // Milliseconds of the monotonic clock, as message times carry them.
     static DWORD TickCount();

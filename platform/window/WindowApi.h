@@ -42,7 +42,7 @@ BOOL IsWindow(HWND hwnd);
 HWND GetParent(HWND hwnd);
 // GW_OWNER or GW_CHILD (the first child); other relations fail with ERROR_INVALID_PARAMETER.
 HWND GetWindow(HWND hwnd, UINT relation);
-// The creating thread's id (the kernel's thread id); the process id into `processId`.
+// The creating thread's id (as GetCurrentThreadId gives it there); the process id into `processId`.
 DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId);
 
 // Returns nonzero when the window was disabled before; sends WM_ENABLE on a change.

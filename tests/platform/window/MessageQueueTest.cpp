@@ -1,7 +1,6 @@
 #include "platform/window/MessageQueue.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <array>
 #include <chrono>
@@ -66,7 +65,7 @@ public:
         std::promise<HWND> created;
         auto ready = created.get_future();
         m_thread = std::thread([&cls, recorder, &created, this] {
-            m_threadId = static_cast<DWORD>(::gettid());
+            m_threadId = platform::MessageQueue::CurrentThreadId();
             const HWND hwnd = cls.Create(recorder);
             created.set_value(hwnd);
             MSG msg;
@@ -93,8 +92,8 @@ TEST(MessageQueueTest, SendMessageAcrossThreadsRunsOnTheOwnerAndReturnsItsReply)
     ScopedClass cls;
     Recorder remoteRecorder;
     remoteRecorder.handler = [](HWND, UINT message, WPARAM wParam, LPARAM) -> std::optional<LRESULT> {
-        if (message == WM_APP) return static_cast<LRESULT>(wParam * 2 + ::gettid() % 2);
-        if (message == WM_USER) return static_cast<LRESULT>(::gettid());
+        if (message == WM_APP) return static_cast<LRESULT>(wParam * 2 + platform::MessageQueue::CurrentThreadId() % 2);
+        if (message == WM_USER) return static_cast<LRESULT>(platform::MessageQueue::CurrentThreadId());
         // Sends back to the caller's window while the caller waits for this reply.
         if (message == WM_USER + 1) return SendMessageW(reinterpret_cast<HWND>(wParam), WM_APP + 5, 0, 0) + 1;
         return std::nullopt;
@@ -106,10 +105,10 @@ TEST(MessageQueueTest, SendMessageAcrossThreadsRunsOnTheOwnerAndReturnsItsReply)
         EXPECT_EQ(SendMessageW(remote.Handle(), WM_APP, 21, 0), 42 + remote.ThreadId() % 2);
 
         Recorder localRecorder;
-        const DWORD self = static_cast<DWORD>(::gettid());
+        const auto self = std::this_thread::get_id();
         localRecorder.handler = [self](HWND, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
             if (message == WM_APP + 5) {
-                EXPECT_EQ(static_cast<DWORD>(::gettid()), self);
+                EXPECT_EQ(std::this_thread::get_id(), self);
                 return 10;
             }
             return std::nullopt;
@@ -258,7 +257,7 @@ TEST(MessageQueueTest, FiltersAndPeekLeaveOtherMessagesInOrder) {
         PostMessageW(b, WM_APP, 2, 0);
         PostMessageW(nullptr, WM_USER, 3, 0);
         PostMessageW(a, WM_USER, 4, 0);
-        ASSERT_TRUE(PostThreadMessageW(static_cast<DWORD>(::gettid()), WM_APP, 5, 0));
+        ASSERT_TRUE(PostThreadMessageW(platform::MessageQueue::CurrentThreadId(), WM_APP, 5, 0));
 
         MSG msg;
         // Keep leaves the message where it is.

@@ -1,7 +1,6 @@
 #include "platform/window/TimerList.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 
@@ -104,12 +103,12 @@ TEST(TimerListTest, TimersYieldToPostedMessagesAndPaint) {
 }
 
 std::atomic<int> g_threadTimerTicks{0};
-std::atomic<DWORD> g_threadTimerThread{0};
+std::atomic<std::thread::id> g_threadTimerThread;
 
 void CountingTimerProc(HWND hwnd, UINT message, UINT_PTR, DWORD) {
     EXPECT_EQ(hwnd, nullptr);
     EXPECT_EQ(message, WM_TIMER);
-    g_threadTimerThread = static_cast<DWORD>(::gettid());
+    g_threadTimerThread = std::this_thread::get_id();
     ++g_threadTimerTicks;
 }
 
@@ -131,7 +130,7 @@ TEST(TimerListTest, ThreadTimerProcedureRunsOnTheCreatingThread) {
             DispatchMessageW(&msg);
         }
         EXPECT_GE(g_threadTimerTicks.load(), 3);
-        EXPECT_EQ(g_threadTimerThread.load(), static_cast<DWORD>(::gettid()));
+        EXPECT_EQ(g_threadTimerThread.load(), std::this_thread::get_id());
         EXPECT_TRUE(KillTimer(nullptr, id));
     });
     // Another thread cannot kill it: thread timers belong to their thread.
@@ -142,11 +141,11 @@ TEST(TimerListTest, WindowTimerSetFromAWorkerTicksOnTheOwnerThread) {
     OnFreshThread([] {
         ScopedClass cls;
         Recorder recorder;
-        const DWORD owner = static_cast<DWORD>(::gettid());
+        const auto owner = std::this_thread::get_id();
         std::atomic<int> ticks{0};
         recorder.handler = [&](HWND, UINT message, WPARAM wParam, LPARAM) -> std::optional<LRESULT> {
             if (message == WM_TIMER && wParam == 16) {
-                EXPECT_EQ(static_cast<DWORD>(::gettid()), owner);
+                EXPECT_EQ(std::this_thread::get_id(), owner);
                 ++ticks;
             }
             return std::nullopt;
@@ -192,8 +191,10 @@ TEST(TimerListTest, OnlyALiveTimersOwnProcedureIsCalled) {
         Pump();
         EXPECT_EQ(g_forgedCalls.load(), 0);
 
-        // A real window timer with a procedure: the procedure runs instead of the window procedure.
-        SetTimer(hwnd, 5, 10, ForgedProc);
+        // A real window timer with a procedure (and a pointer for its id, as a caret's blink timer has):
+        // the procedure runs instead of the window procedure.
+        const UINT_PTR pointerId = reinterpret_cast<UINT_PTR>(&recorder);
+        EXPECT_EQ(SetTimer(hwnd, pointerId, 10, ForgedProc), pointerId);
         clock->Advance(10ms);
         recorder.Clear();
         Pump();
@@ -204,7 +205,7 @@ TEST(TimerListTest, OnlyALiveTimersOwnProcedureIsCalled) {
         clock->Advance(10ms);
         MSG msg;
         ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
-        KillTimer(hwnd, 5);
+        KillTimer(hwnd, pointerId);
         DispatchMessageW(&msg);
         EXPECT_EQ(g_forgedCalls.load(), 1);
         DestroyWindow(hwnd);

@@ -255,11 +255,13 @@ TEST(WindowApiTest, CloseMessageOnlyWindowAndThreadOwnership) {
         ASSERT_NE(helper, nullptr);
         EXPECT_EQ(GetParent(helper), nullptr);
         DWORD pid = 0;
-        EXPECT_EQ(GetWindowThreadProcessId(helper, &pid), static_cast<DWORD>(::gettid()));
+        const DWORD creator = platform::MessageQueue::CurrentThreadId();
+        EXPECT_EQ(GetWindowThreadProcessId(helper, &pid), creator);
         EXPECT_EQ(pid, static_cast<DWORD>(::getpid()));
 
         // Another thread may post and send, but not destroy.
         std::thread other([&] {
+            EXPECT_NE(platform::MessageQueue::CurrentThreadId(), creator);
             EXPECT_FALSE(DestroyWindow(helper));
             EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
             EXPECT_TRUE(PostMessageW(helper, WM_CLOSE, 0, 0));
