@@ -110,6 +110,9 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     windowClass->windowCount.fetch_add(1);
     table.Insert(window);
     if (placement.parent) parentWindow->AddChild(hwnd);
+    // The display side exists before the first message, so creation handlers may already draw or move.
+    platform::IWindowBackend* backend = platform::CurrentWindowBackend();
+    if (backend && !window->IsMessageOnly()) backend->WindowCreated(*window);
 
     SetLastError(ERROR_SUCCESS);
     const auto refused = [&] {
@@ -129,8 +132,6 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         return refused();
     }
     if (window->IsDestroying()) return refused();
-    platform::IWindowBackend* backend = platform::CurrentWindowBackend();
-    if (backend && !window->IsMessageOnly()) backend->WindowCreated(*window);
     return hwnd;
 }
 

@@ -15,7 +15,8 @@ namespace platform {
 class IWindowBackend {
 public:
     virtual ~IWindowBackend() = default;
-    // After WM_CREATE succeeded, before CreateWindowExW returns.
+    // Once the handle is in the table, before WM_NCCREATE. Every window
+    // announced here reaches WindowDestroyed too, also when creation fails.
     virtual void WindowCreated(WindowObject& window) = 0;
     // After WM_NCDESTROY, once the handle has left the table.
     virtual void WindowDestroyed(WindowObject& window) = 0;

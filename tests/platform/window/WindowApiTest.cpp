@@ -385,8 +385,15 @@ TEST(WindowApiTest, BackendHearsOfDisplayWindowsOnly) {
             CreateWindowExW(0, cls.Name(), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, &recorder);
         DestroyWindow(helper);
         DestroyWindow(shown);
-        EXPECT_EQ(backend.created, std::vector<HWND>{shown});
-        EXPECT_EQ(backend.destroyed, std::vector<HWND>{shown});
+        Recorder refusing;
+        refusing.handler = [](HWND, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
+            if (message == WM_CREATE) return -1;
+            return std::nullopt;
+        };
+        EXPECT_EQ(cls.Create(&refusing), nullptr);
+        const HWND refused = refusing.All().front().hwnd;
+        EXPECT_EQ(backend.created, (std::vector<HWND>{shown, refused}));
+        EXPECT_EQ(backend.destroyed, (std::vector<HWND>{shown, refused}));
     });
     platform::SetWindowBackend(nullptr);
 }
