@@ -2,7 +2,7 @@
 // threads, the quit flag, the timer list and the windows waiting for WM_PAINT.
 //
 // A thread gets its queue on first use (ForCurrentThread) and keeps it until it
-// ends. Post, Wake, EnqueueSend and the timer calls are safe from any thread
+// ends. Post, Wake, SendAcrossThreads and the timer calls are safe from any thread
 // and wake the owner at once when it sleeps. Retrieve runs only on the owning
 // thread and may be entered again from a window procedure (modal loops): every
 // frame takes from the same batch, so order holds. Procedures are called only

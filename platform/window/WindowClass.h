@@ -1,7 +1,8 @@
 // Window classes: the process-wide registry behind RegisterClassExW,
 // UnregisterClassW and GetClassInfoExW.
 //
-// Any thread may register, look up and unregister. Names compare without case.
+// Any thread may register, look up and unregister. Names compare without case;
+// the program is one module, so the instance handle is kept but not compared.
 // A class cannot be unregistered while windows of it exist
 // (ERROR_CLASS_HAS_WINDOWS). Superclassing is GetClassInfoExW of the base,
 // a new name and procedure, and RegisterClassExW; the caller keeps the base
