@@ -212,27 +212,4 @@ TEST(TimerListTest, OnlyALiveTimersOwnProcedureIsCalled) {
     });
 }
 
-TEST(TimerListTest, IntervalsAreClampedAndTheEarliestDueComesFirst) {
-    platform::TimerList timers;
-    const auto t0 = std::chrono::steady_clock::time_point(std::chrono::hours(1));
-    const auto all = [](HWND) { return true; };
-    const HWND a = reinterpret_cast<HWND>(0x10);
-    timers.Set(a, 1, 0, nullptr, t0);  // clamped up to 10 ms
-    timers.Set(a, 2, 5, nullptr, t0 - 20ms);
-    timers.Set(nullptr, 3, 50, nullptr, t0);
-    EXPECT_EQ(timers.NextDue(all), t0 - 10ms);
-    EXPECT_FALSE(timers.TakeDue(t0 - 11ms, all, platform::TimerList::Rearm::Yes));
-    auto first = timers.TakeDue(t0 + 10ms, all, platform::TimerList::Rearm::Yes);
-    ASSERT_TRUE(first);
-    EXPECT_EQ(first->id, 2u);
-    auto second = timers.TakeDue(t0 + 10ms, all, platform::TimerList::Rearm::Yes);
-    ASSERT_TRUE(second);
-    EXPECT_EQ(second->id, 1u);
-    EXPECT_FALSE(timers.TakeDue(t0 + 10ms, all, platform::TimerList::Rearm::Yes));
-    // Filtered out windows neither come due nor set the next wake-up.
-    const auto onlyThread = [](HWND hwnd) { return hwnd == nullptr; };
-    EXPECT_EQ(timers.NextDue(onlyThread), t0 + 50ms);
-    EXPECT_FALSE(timers.TakeDue(t0 + 49ms, onlyThread, platform::TimerList::Rearm::Yes));
-}
-
 }  // namespace
