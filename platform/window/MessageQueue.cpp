@@ -1,5 +1,8 @@
 #include "platform/window/MessageQueue.h"
 
+#include "platform/sync/Clock.h"
+#include "platform/sync/Thread.h"
+
 #include <time.h>
 #include <unistd.h>
 
@@ -71,20 +74,11 @@ public:
 
 namespace {
 thread_local QueueThreadExit t_queue;
-thread_local DWORD t_threadId = 0;
 }  // namespace
 
-DWORD MessageQueue::CurrentThreadId() {
-    if (t_threadId == 0) t_threadId = static_cast<DWORD>(::gettid());
-    return t_threadId;
-}
+DWORD MessageQueue::CurrentThreadId() { return ::GetCurrentThreadId(); }
 
-DWORD MessageQueue::TickCount() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1'000'000u;
-    return static_cast<DWORD>(ms);
-}
+DWORD MessageQueue::TickCount() { return ::GetTickCount(); }
 
 std::shared_ptr<MessageQueue> MessageQueue::ForCurrentThread() {
     if (!t_queue.queue) {
