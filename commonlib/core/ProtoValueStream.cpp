@@ -26,6 +26,13 @@ public:
         m_pos += size;
         return true;
     }
+    // The next `size` bytes in place; null when fewer remain.
+    const uint8_t* Take(size_t size, std::string&) {
+        if (size > Remaining()) return nullptr;
+        const uint8_t* bytes = m_pos;
+        m_pos += size;
+        return bytes;
+    }
 
 private:
     const uint8_t* m_pos;
@@ -39,6 +46,12 @@ public:
     uint64_t Remaining() const { return m_stream.Remaining(); }
     bool ReadByte(uint8_t& out) { return m_stream.Read(&out, 1); }
     bool Read(void* data, size_t size) { return m_stream.Read(data, size); }
+    // The next `size` bytes, copied into `scratch`; null when fewer remain.
+    const uint8_t* Take(size_t size, std::string& scratch) {
+        scratch.resize(size);
+        if (!m_stream.Read(scratch.data(), size)) return nullptr;
+        return reinterpret_cast<const uint8_t*>(scratch.data());
+    }
 
 private:
     IBaseStream& m_stream;
@@ -88,20 +101,22 @@ void PutUtf16(std::string& out, const std::wstring& text) {
 
 // Strict: an unpaired surrogate fails, since the writer never produces one.
 bool DecodeUtf16(const uint8_t* bytes, size_t units, std::wstring& out) {
-    out.clear();
-    out.reserve(units);
+    out.resize(units);
+    wchar_t* text = out.data();
+    size_t length = 0;
     for (size_t i = 0; i < units; ++i) {
         const uint32_t unit = bytes[2 * i] | (uint32_t{bytes[2 * i + 1]} << 8);
         if (unit < 0xD800 || unit > 0xDFFF) {
-            out.push_back(static_cast<wchar_t>(unit));
+            text[length++] = static_cast<wchar_t>(unit);
             continue;
         }
         if (unit > 0xDBFF || i + 1 == units) return false;
         const uint32_t low = bytes[2 * i + 2] | (uint32_t{bytes[2 * i + 3]} << 8);
         if (low < 0xDC00 || low > 0xDFFF) return false;
-        out.push_back(static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00)));
+        text[length++] = static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
         ++i;
     }
+    out.resize(length);
     return true;
 }
 
@@ -198,16 +213,10 @@ ProtoDecodeError ProtoValueCodec::ReadUtf16(Source& in, std::wstring& out) {
     uint64_t units = 0;
     if (auto e = ReadVarint(in, units); e != ProtoDecodeError::None) return e;
     if (units > in.Remaining() / 2) return ProtoDecodeError::LengthPastEnd;
-    const size_t bytes = static_cast<size_t>(units) * 2;
-    uint8_t small[128];
-    std::string large;
-    uint8_t* buffer = small;
-    if (bytes > sizeof small) {
-        large.resize(bytes);
-        buffer = reinterpret_cast<uint8_t*>(large.data());
-    }
-    if (!in.Read(buffer, bytes)) return ProtoDecodeError::Truncated;
-    return DecodeUtf16(buffer, static_cast<size_t>(units), out) ? ProtoDecodeError::None : ProtoDecodeError::BadUtf16;
+    std::string scratch;
+    const uint8_t* bytes = in.Take(static_cast<size_t>(units) * 2, scratch);
+    if (!bytes) return ProtoDecodeError::Truncated;
+    return DecodeUtf16(bytes, static_cast<size_t>(units), out) ? ProtoDecodeError::None : ProtoDecodeError::BadUtf16;
 }
 
 template <class Source>
@@ -255,10 +264,11 @@ ProtoDecodeError ProtoValueCodec::Decode(Source& in, ProtoValue& out, int depth)
             if (depth >= kMaxProtoValueDepth) return E::TooDeep;
             uint64_t count = 0;
             if (auto e = ReadVarint(in, count); e != E::None) return e;
-            // Every element takes at least its type byte.
+            // Every element takes at least its type byte. No reserve by the count: nested
+            // arrays could each claim the whole rest of the input, and memory must stay in
+            // proportion to what was actually read.
             if (count > in.Remaining()) return E::LengthPastEnd;
             ProtoValue::Array items;
-            items.reserve(static_cast<size_t>(count));
             for (uint64_t i = 0; i < count; ++i) {
                 if (auto e = Decode(in, items.emplace_back(), depth + 1); e != E::None) return e;
             }
