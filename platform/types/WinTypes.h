@@ -90,6 +90,25 @@ struct FILETIME {
     DWORD dwHighDateTime = 0;
 };
 
+struct SYSTEMTIME {
+    WORD wYear = 0;
+    WORD wMonth = 0;  // 1..12
+    WORD wDayOfWeek = 0;  // 0 = Sunday
+    WORD wDay = 0;
+    WORD wHour = 0;
+    WORD wMinute = 0;
+    WORD wSecond = 0;
+    WORD wMilliseconds = 0;
+};
+
+union LARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        LONG HighPart;
+    };
+    LONGLONG QuadPart = 0;
+};
+
 inline constexpr WORD LOWORD(DWORD_PTR v) { return static_cast<WORD>(v & 0xFFFF); }
 inline constexpr WORD HIWORD(DWORD_PTR v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
 inline constexpr DWORD MAKELONG(WORD lo, WORD hi) { return static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16); }
