@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <mutex>
 
 namespace platform {
@@ -47,7 +49,15 @@ int ReadWholeFile(const std::string& hostPath, std::string* bytes) {
     return error;
 }
 
-int WriteFileAtomically(const std::string& hostPath, std::string_view bytes) {
+int WriteFileAtomically(const std::string& linkOrPath, std::string_view bytes) {
+    // A linked file is replaced where it really lives, so the link survives.
+    std::string hostPath = linkOrPath;
+    struct stat link {};
+    if (::lstat(linkOrPath.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        char resolved[PATH_MAX];
+        if (!realpath(linkOrPath.c_str(), resolved)) return errno;
+        hostPath = resolved;
+    }
     std::string temp = hostPath + ".xjtmp-XXXXXX";
     const int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) return errno;

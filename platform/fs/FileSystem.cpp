@@ -307,7 +307,8 @@ BOOL CopyFileW(LPCWSTR existing, LPCWSTR target, BOOL failIfExists) {
         if (error == EEXIST) {
             SetLastError(ERROR_FILE_EXISTS);
         } else {
-            platform::SetLastErrorForPath(error, error == ENOENT ? *from : *to);
+            struct stat st {};
+            platform::SetLastErrorForPath(error, ::stat(from->c_str(), &st) != 0 ? *from : *to);
         }
         return FALSE;
     }

@@ -22,9 +22,12 @@ std::string ProcPath(DWORD pid, const char* leaf) {
     return "/proc/" + std::to_string(pid) + "/" + leaf;
 }
 
-std::string ReadSmallFile(const std::string& path) {
+std::string ReadSmallFile(const std::string& path, size_t limit = 64 * 1024) {
     std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    std::string text(limit, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(limit));
+    text.resize(static_cast<size_t>(in.gcount()));
+    return text;
 }
 
 std::optional<std::string> ReadLink(const std::string& path) {
@@ -134,9 +137,13 @@ std::optional<std::string> ProcessImageHostPath(DWORD pid) {
     }
     for (size_t i = 1; i < args.size() && i <= 2; ++i) {
         if (args[i].empty() || BaseName(args[i]).substr(0, kCommLength) != comm) continue;
-        if (args[i][0] == '/') return args[i];
-        const auto cwd = ReadLink(ProcPath(pid, "cwd"));
-        if (cwd) return *cwd + "/" + args[i];
+        std::string script = args[i];
+        if (script[0] != '/') {
+            const auto cwd = ReadLink(ProcPath(pid, "cwd"));
+            if (!cwd) continue;
+            script = *cwd + "/" + script;
+        }
+        if (ReadSmallFile(script, 2) == "#!") return script;
     }
     return exe;
 }

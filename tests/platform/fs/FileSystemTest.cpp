@@ -81,6 +81,10 @@ TEST_F(FileSystemTest, MoveHonoursReplaceAndCopiesAcrossFileSystems) {
     EXPECT_FALSE(CopyFileW(L"C:\\b", L"C:\\c", TRUE));
     EXPECT_EQ(GetLastError(), ERROR_FILE_EXISTS);
     EXPECT_EQ(testsupport::TempDir::ReadFile(Home() / "c"), "new");
+    EXPECT_FALSE(CopyFileW(L"C:\\b", L"C:\\nodir\\c", FALSE));
+    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+    EXPECT_FALSE(CopyFileW(L"C:\\nothing", L"C:\\d", FALSE));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
 
     // Another file system as drive R:.
     struct stat home {
