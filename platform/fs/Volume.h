@@ -3,7 +3,7 @@
 // A drive is present when its mapped directory exists. It is fixed when that
 // directory lies on a local disk file system; proc-like, RAM-backed, network and
 // optical file systems get their own types, and Z: (the whole host tree) is never
-// fixed. Any thread may call; failures set the thread's last error.
+// fixed: it reports DRIVE_REMOTE. Any thread may call; failures set the thread's last error.
 #pragma once
 
 #include "platform/types/WinTypes.h"

@@ -41,7 +41,8 @@ struct PROCESS_INFORMATION {
 
 namespace platform {
 
-// What GetExitCodeProcess reports while the process runs (STILL_ACTIVE).
+// What GetExitCodeProcess reports while the process runs; the same number as
+// STILL_ACTIVE of the thread calls.
 inline constexpr DWORD kStillActive = 259;
 
 }  // namespace platform
