@@ -379,6 +379,37 @@ void CContainerUI::ScrollTo(SIZE offset) {
     Repaint();
 }
 
+std::vector<int> CContainerUI::ShareRest(int rest, const std::vector<std::pair<int, int>>& limits) {
+    const size_t count = limits.size();
+    std::vector<int> sizes(count, 0);
+    std::vector<bool> settled(count, false);
+    size_t open = count;
+    bool changed = true;
+    while (changed && open > 0) {
+        changed = false;
+        const int share = std::max(0, rest) / static_cast<int>(open);
+        for (size_t i = 0; i < count; ++i) {
+            if (settled[i]) continue;
+            const int limited = Clamp(share, limits[i].first, limits[i].second);
+            if (limited == share) continue;
+            sizes[i] = limited;
+            settled[i] = true;
+            rest -= limited;
+            --open;
+            changed = true;
+        }
+    }
+    if (open == 0) return sizes;
+    const int share = std::max(0, rest) / static_cast<int>(open);
+    size_t seen = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (settled[i]) continue;
+        const int size = ++seen == open ? std::max(0, rest) - share * static_cast<int>(open - 1) : share;
+        sizes[i] = Clamp(size, limits[i].first, limits[i].second);
+    }
+    return sizes;
+}
+
 int CContainerUI::ScrollLineStep() const {
     return (m_manager != nullptr ? m_manager->DefaultFontHeight() : 0) + 8;
 }

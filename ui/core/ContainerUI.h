@@ -8,6 +8,9 @@
 // present, show them. The base creates no bars itself (see ConfigureScrollBars).
 #pragma once
 
+#include <utility>
+#include <vector>
+
 #include "ui/core/ControlUI.h"
 #include "ui/core/UIPtrArray.h"
 
@@ -121,6 +124,10 @@ protected:
     // Removes the entry and deletes the child when owned.
     void DropChild(CControlUI* control);
     int ScrollLineStep() const;
+    // Sizes for the children that have none, from their (floor, ceiling) pairs: `rest` is
+    // shared evenly; a child whose limit the share breaks takes its limit and the others
+    // share what is left; the last one takes the remainder of the division.
+    static std::vector<int> ShareRest(int rest, const std::vector<std::pair<int, int>>& limits);
 
     CUIPtrArray m_items;
     RECT m_inset{};

@@ -42,7 +42,7 @@ void CHorizontalLayoutUI::SetBounds(const RECT& bounds) {
     // First pass: what the sized children take, and how many share the rest.
     const int count = m_items.Count();
     std::vector<int> widths(count, 0);
-    int adjustables = 0;
+    std::vector<std::pair<int, int>> limits;  // floor and ceiling of each child without a width
     int taken = 0;
     int shown = 0;
     for (int i = 0; i < count; ++i) {
@@ -54,7 +54,7 @@ void CHorizontalLayoutUI::SetBounds(const RECT& bounds) {
             width = child->MeasureDesired(SIZE{availableWidth, availableHeight - margin.top - margin.bottom}).cx;
         }
         if (width == 0) {
-            ++adjustables;
+            limits.emplace_back(child->GetWidthFloor(), child->GetWidthCeiling());
         } else {
             width = Clamp(width, child->GetWidthFloor(), child->GetWidthCeiling());
             taken += width;
@@ -66,12 +66,12 @@ void CHorizontalLayoutUI::SetBounds(const RECT& bounds) {
     if (shown > 0) taken += m_childGap * (shown - 1);
     // A scrolling layout has no rest to share: the content decides its width.
     const int rest = m_hScrollEnabled ? 0 : std::max(0, availableWidth - taken);
-    const int share = adjustables > 0 ? rest / adjustables : 0;
+    const std::vector<int> shares = ShareRest(rest, limits);
 
     // Second pass: place them.
     int x = area.left - m_scrollOffset.cx;
     int neededHeight = 0;
-    int adjustablesSeen = 0;
+    size_t adjustablesSeen = 0;
     bool first = true;
     for (int i = 0; i < count; ++i) {
         CControlUI* child = GetChildAt(i);
@@ -83,9 +83,7 @@ void CHorizontalLayoutUI::SetBounds(const RECT& bounds) {
         const RECT& margin = child->GetOuterMargin();
         int width = widths[i];
         if (width == 0) {
-            ++adjustablesSeen;
-            width = adjustablesSeen == adjustables ? rest - share * (adjustables - 1) : share;
-            width = Clamp(width, child->GetWidthFloor(), child->GetWidthCeiling());
+            width = shares[adjustablesSeen++];
         }
         int height = child->GetPresetHeight();
         if (height == 0) height = availableHeight - margin.top - margin.bottom;

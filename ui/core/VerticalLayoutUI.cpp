@@ -42,7 +42,7 @@ void CVerticalLayoutUI::SetBounds(const RECT& bounds) {
     // First pass: what the sized children take, and how many share the rest.
     const int count = m_items.Count();
     std::vector<int> heights(count, 0);
-    int adjustables = 0;
+    std::vector<std::pair<int, int>> limits;  // floor and ceiling of each child without a height
     int taken = 0;
     int shown = 0;
     for (int i = 0; i < count; ++i) {
@@ -54,7 +54,7 @@ void CVerticalLayoutUI::SetBounds(const RECT& bounds) {
             height = child->MeasureDesired(SIZE{availableWidth - margin.left - margin.right, availableHeight}).cy;
         }
         if (height == 0) {
-            ++adjustables;
+            limits.emplace_back(child->GetHeightFloor(), child->GetHeightCeiling());
         } else {
             height = Clamp(height, child->GetHeightFloor(), child->GetHeightCeiling());
             taken += height;
@@ -66,12 +66,12 @@ void CVerticalLayoutUI::SetBounds(const RECT& bounds) {
     if (shown > 0) taken += m_childGap * (shown - 1);
     // A scrolling layout has no rest to share: the content decides its height.
     const int rest = m_vScrollEnabled ? 0 : std::max(0, availableHeight - taken);
-    const int share = adjustables > 0 ? rest / adjustables : 0;
+    const std::vector<int> shares = ShareRest(rest, limits);
 
     // Second pass: place them.
     int y = area.top - m_scrollOffset.cy;
     int neededWidth = 0;
-    int adjustablesSeen = 0;
+    size_t adjustablesSeen = 0;
     bool first = true;
     for (int i = 0; i < count; ++i) {
         CControlUI* child = GetChildAt(i);
@@ -83,9 +83,7 @@ void CVerticalLayoutUI::SetBounds(const RECT& bounds) {
         const RECT& margin = child->GetOuterMargin();
         int height = heights[i];
         if (height == 0) {
-            ++adjustablesSeen;
-            height = adjustablesSeen == adjustables ? rest - share * (adjustables - 1) : share;
-            height = Clamp(height, child->GetHeightFloor(), child->GetHeightCeiling());
+            height = shares[adjustablesSeen++];
         }
         int width = child->GetPresetWidth();
         if (width == 0) width = availableWidth - margin.left - margin.right;
