@@ -133,12 +133,12 @@ void CContainerUI::DropChild(CControlUI* control) {
 }
 
 void CContainerUI::SetContentInset(const RECT& inset) {
-    m_inset = inset;
+    m_inset = ClampGeometry(inset);
     RequestRelayout();
 }
 
 void CContainerUI::SetChildGap(int gap) {
-    if (gap < 0) gap = 0;
+    gap = std::max(0, ClampGeometry(gap));
     if (gap == m_childGap) return;
     m_childGap = gap;
     RequestRelayout();
@@ -232,8 +232,8 @@ void CContainerUI::SetBounds(const RECT& bounds) {
             continue;
         }
         const RECT& margin = child->GetOuterMargin();
-        RECT rect{area.left + margin.left - m_scrollOffset.cx, area.top + margin.top - m_scrollOffset.cy,
-                  area.right - margin.right - m_scrollOffset.cx, area.bottom - margin.bottom - m_scrollOffset.cy};
+        const RECT rect{area.left + margin.left - m_scrollOffset.cx, area.top + margin.top - m_scrollOffset.cy,
+                        area.right - margin.right - m_scrollOffset.cx, area.bottom - margin.bottom - m_scrollOffset.cy};
         child->SetBounds(rect);
         neededWidth = std::max<int>(neededWidth, rect.right - rect.left + margin.left + margin.right);
         neededHeight = std::max<int>(neededHeight, rect.bottom - rect.top + margin.top + margin.bottom);
@@ -256,14 +256,16 @@ void CContainerUI::PlaceFloatingChild(int index) {
         if (size.cx == 0) size.cx = desired.cx;
         if (size.cy == 0) size.cy = desired.cy;
     }
-    RECT rect;
-    rect.left = area.left + static_cast<LONG>(anchors[0] * width) + pos.left;
-    rect.top = area.top + static_cast<LONG>(anchors[1] * height) + pos.top;
+    size.cx = ClampGeometry(size.cx);
+    size.cy = ClampGeometry(size.cy);
+    const long long left = area.left + static_cast<long long>(anchors[0] * width) + pos.left;
+    const long long top = area.top + static_cast<long long>(anchors[1] * height) + pos.top;
     // Equal anchors keep the preset size; different ones stretch with the parent.
-    rect.right =
-        anchors[2] == anchors[0] ? rect.left + size.cx : area.left + static_cast<LONG>(anchors[2] * width) + pos.right;
-    rect.bottom =
-        anchors[3] == anchors[1] ? rect.top + size.cy : area.top + static_cast<LONG>(anchors[3] * height) + pos.bottom;
+    const long long right =
+        anchors[2] == anchors[0] ? left + size.cx : area.left + static_cast<long long>(anchors[2] * width) + pos.right;
+    const long long bottom =
+        anchors[3] == anchors[1] ? top + size.cy : area.top + static_cast<long long>(anchors[3] * height) + pos.bottom;
+    const RECT rect{ClampCoordinate(left), ClampCoordinate(top), ClampCoordinate(right), ClampCoordinate(bottom)};
     child->SetBounds(rect);
 }
 
@@ -504,8 +506,8 @@ CScrollBarUI* CContainerUI::GetHScrollBar() const {
 }
 
 void CContainerUI::SetScrollBarThickness(int horizontalHeight, int verticalWidth) {
-    m_hScrollThickness = std::max(0, horizontalHeight);
-    m_vScrollThickness = std::max(0, verticalWidth);
+    m_hScrollThickness = std::max(0, ClampGeometry(horizontalHeight));
+    m_vScrollThickness = std::max(0, ClampGeometry(verticalWidth));
     RequestRelayout();
 }
 

@@ -102,7 +102,8 @@ void CControlUI::SetCaption(const CUIString& text) {
 }
 
 void CControlUI::SetBounds(const RECT& bounds) {
-    RECT normalised = bounds;
+    RECT normalised{ClampCoordinate(bounds.left), ClampCoordinate(bounds.top), ClampCoordinate(bounds.right),
+                    ClampCoordinate(bounds.bottom)};
     if (normalised.right < normalised.left) normalised.right = normalised.left;
     if (normalised.bottom < normalised.top) normalised.bottom = normalised.top;
     m_needsLayout = false;
@@ -113,43 +114,49 @@ void CControlUI::SetBounds(const RECT& bounds) {
 }
 
 void CControlUI::SetPresetWidth(int width) {
+    width = ClampGeometry(width);
     if (width < 0 || width == m_presetSize.cx) return;
     m_presetSize.cx = width;
     RequestParentRelayout();
 }
 
 void CControlUI::SetPresetHeight(int height) {
+    height = ClampGeometry(height);
     if (height < 0 || height == m_presetSize.cy) return;
     m_presetSize.cy = height;
     RequestParentRelayout();
 }
 
 void CControlUI::SetWidthFloor(int width) {
+    width = ClampGeometry(width);
     if (width < 0 || width == m_widthFloor) return;
     m_widthFloor = width;
     RequestParentRelayout();
 }
 
 void CControlUI::SetWidthCeiling(int width) {
+    width = ClampGeometry(width);
     if (width < 0 || width == m_widthCeiling) return;
     m_widthCeiling = width;
     RequestParentRelayout();
 }
 
 void CControlUI::SetHeightFloor(int height) {
+    height = ClampGeometry(height);
     if (height < 0 || height == m_heightFloor) return;
     m_heightFloor = height;
     RequestParentRelayout();
 }
 
 void CControlUI::SetHeightCeiling(int height) {
+    height = ClampGeometry(height);
     if (height < 0 || height == m_heightCeiling) return;
     m_heightCeiling = height;
     RequestParentRelayout();
 }
 
 void CControlUI::SetOuterMargin(const RECT& margin) {
-    m_outerMargin = margin;
+    m_outerMargin = ClampGeometry(margin);
     RequestParentRelayout();
 }
 
@@ -212,6 +219,7 @@ void CControlUI::SetBorderColor(DWORD argb) {
 }
 
 void CControlUI::SetBorderSize(int size) {
+    size = ClampGeometry(size);
     if (size < 0 || m_borderSize == size) return;
     m_borderSize = size;
     Repaint();
@@ -293,10 +301,15 @@ void CControlUI::ApplyAttribute(std::wstring_view name, std::wstring_view value)
         m_userData = CUIString(value);
     } else if (name == L"pos") {
         if (!ParseRect(value, &rect)) return;
-        m_floatPos = rect;
+        m_floatPos = ClampGeometry(rect);
+        rect = m_floatPos;
         m_hasFloatPos = true;
-        SetPresetWidth(std::max<LONG>(0, rect.right - rect.left));
-        SetPresetHeight(std::max<LONG>(0, rect.bottom - rect.top));
+        SetPresetWidth(std::max(0LL, static_cast<long long>(rect.right) - rect.left) > kGeometryLimit
+                           ? kGeometryLimit
+                           : std::max<LONG>(0, rect.right - rect.left));
+        SetPresetHeight(std::max(0LL, static_cast<long long>(rect.bottom) - rect.top) > kGeometryLimit
+                            ? kGeometryLimit
+                            : std::max<LONG>(0, rect.bottom - rect.top));
     } else if (name == L"padding") {
         if (ParseRect(value, &rect)) SetOuterMargin(rect);
     } else if (name == L"width") {

@@ -31,8 +31,27 @@ inline constexpr UINT kFindHitTest = 0x4;   // the point in `data` must lie in t
 inline constexpr UINT kFindTopFirst = 0x8;  // later children (drawn on top) first
 inline constexpr UINT kFindMeFirst = 0x10;  // a container tests itself before its children
 
+// Skin geometry (sizes, margins, offsets, gaps) is held within kGeometryLimit and control
+// rectangles within kCoordinateLimit, so that layout sums of hostile values cannot overflow.
+inline constexpr int kGeometryLimit = 0x00FFFFFF;
+inline constexpr int kCoordinateLimit = 0x0FFFFFFF;
 // A size with no ceiling set.
-inline constexpr int kNoSizeCeiling = 0x3FFFFFFF;
+inline constexpr int kNoSizeCeiling = kGeometryLimit;
+
+inline int ClampGeometry(long long value) {
+    return static_cast<int>(value < -kGeometryLimit  ? -kGeometryLimit
+                            : value > kGeometryLimit ? kGeometryLimit
+                                                     : value);
+}
+inline RECT ClampGeometry(const RECT& rect) {
+    return RECT{ClampGeometry(rect.left), ClampGeometry(rect.top), ClampGeometry(rect.right),
+                ClampGeometry(rect.bottom)};
+}
+inline LONG ClampCoordinate(long long value) {
+    return static_cast<LONG>(value < -kCoordinateLimit  ? -kCoordinateLimit
+                             : value > kCoordinateLimit ? kCoordinateLimit
+                                                        : value);
+}
 
 class CControlUI {
 public:

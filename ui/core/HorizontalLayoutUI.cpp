@@ -43,7 +43,7 @@ void CHorizontalLayoutUI::SetBounds(const RECT& bounds) {
     const int count = m_items.Count();
     std::vector<int> widths(count, 0);
     std::vector<std::pair<int, int>> limits;  // floor and ceiling of each child without a width
-    int taken = 0;
+    long long taken = 0;
     int shown = 0;
     for (int i = 0; i < count; ++i) {
         CControlUI* child = GetChildAt(i);
@@ -51,7 +51,8 @@ void CHorizontalLayoutUI::SetBounds(const RECT& bounds) {
         const RECT& margin = child->GetOuterMargin();
         int width = child->GetPresetWidth();
         if (width == 0) {
-            width = child->MeasureDesired(SIZE{availableWidth, availableHeight - margin.top - margin.bottom}).cx;
+            width = ClampGeometry(
+                child->MeasureDesired(SIZE{availableWidth, availableHeight - margin.top - margin.bottom}).cx);
         }
         if (width == 0) {
             limits.emplace_back(child->GetWidthFloor(), child->GetWidthCeiling());
@@ -63,13 +64,13 @@ void CHorizontalLayoutUI::SetBounds(const RECT& bounds) {
         taken += margin.left + margin.right;
         ++shown;
     }
-    if (shown > 0) taken += m_childGap * (shown - 1);
+    if (shown > 0) taken += static_cast<long long>(m_childGap) * (shown - 1);
     // A scrolling layout has no rest to share: the content decides its width.
-    const int rest = m_hScrollEnabled ? 0 : std::max(0, availableWidth - taken);
+    const int rest = m_hScrollEnabled ? 0 : static_cast<int>(std::max(0LL, availableWidth - taken));
     const std::vector<int> shares = ShareRest(rest, limits);
 
     // Second pass: place them.
-    int x = area.left - m_scrollOffset.cx;
+    long long x = area.left - m_scrollOffset.cx;
     int neededHeight = 0;
     size_t adjustablesSeen = 0;
     bool first = true;
@@ -90,13 +91,14 @@ void CHorizontalLayoutUI::SetBounds(const RECT& bounds) {
         height = Clamp(height, child->GetHeightFloor(), child->GetHeightCeiling());
         if (!first) x += m_childGap;
         first = false;
-        const RECT rect{x + margin.left, area.top + margin.top - m_scrollOffset.cy, x + margin.left + width,
-                        area.top + margin.top - m_scrollOffset.cy + height};
+        const long long top = static_cast<long long>(area.top) + margin.top - m_scrollOffset.cy;
+        const RECT rect{ClampCoordinate(x + margin.left), ClampCoordinate(top),
+                        ClampCoordinate(x + margin.left + width), ClampCoordinate(top + height)};
         child->SetBounds(rect);
         x += margin.left + width + margin.right;
         neededHeight = std::max<int>(neededHeight, height + margin.top + margin.bottom);
     }
-    UpdateScrollBars(area, x - (area.left - m_scrollOffset.cx), neededHeight);
+    UpdateScrollBars(area, ClampCoordinate(x - (area.left - m_scrollOffset.cx)), neededHeight);
 }
 
 RECT CHorizontalLayoutUI::SplitterZone() const {
@@ -157,7 +159,7 @@ void CHorizontalLayoutUI::HandleEvent(UIEventRecord& event) {
 void CHorizontalLayoutUI::ApplyAttribute(std::wstring_view name, std::wstring_view value) {
     int number = 0;
     if (name == L"sepwidth") {
-        if (ParseInt(value, &number)) m_splitterWidth = number;
+        if (ParseInt(value, &number)) m_splitterWidth = ClampGeometry(number);
     } else if (name == L"sepimm") {
         m_splitterImmediate = ParseBool(value);
     } else {

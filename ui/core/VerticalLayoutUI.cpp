@@ -43,7 +43,7 @@ void CVerticalLayoutUI::SetBounds(const RECT& bounds) {
     const int count = m_items.Count();
     std::vector<int> heights(count, 0);
     std::vector<std::pair<int, int>> limits;  // floor and ceiling of each child without a height
-    int taken = 0;
+    long long taken = 0;
     int shown = 0;
     for (int i = 0; i < count; ++i) {
         CControlUI* child = GetChildAt(i);
@@ -51,7 +51,8 @@ void CVerticalLayoutUI::SetBounds(const RECT& bounds) {
         const RECT& margin = child->GetOuterMargin();
         int height = child->GetPresetHeight();
         if (height == 0) {
-            height = child->MeasureDesired(SIZE{availableWidth - margin.left - margin.right, availableHeight}).cy;
+            height = ClampGeometry(
+                child->MeasureDesired(SIZE{availableWidth - margin.left - margin.right, availableHeight}).cy);
         }
         if (height == 0) {
             limits.emplace_back(child->GetHeightFloor(), child->GetHeightCeiling());
@@ -63,13 +64,13 @@ void CVerticalLayoutUI::SetBounds(const RECT& bounds) {
         taken += margin.top + margin.bottom;
         ++shown;
     }
-    if (shown > 0) taken += m_childGap * (shown - 1);
+    if (shown > 0) taken += static_cast<long long>(m_childGap) * (shown - 1);
     // A scrolling layout has no rest to share: the content decides its height.
-    const int rest = m_vScrollEnabled ? 0 : std::max(0, availableHeight - taken);
+    const int rest = m_vScrollEnabled ? 0 : static_cast<int>(std::max(0LL, availableHeight - taken));
     const std::vector<int> shares = ShareRest(rest, limits);
 
     // Second pass: place them.
-    int y = area.top - m_scrollOffset.cy;
+    long long y = area.top - m_scrollOffset.cy;
     int neededWidth = 0;
     size_t adjustablesSeen = 0;
     bool first = true;
@@ -90,13 +91,14 @@ void CVerticalLayoutUI::SetBounds(const RECT& bounds) {
         width = Clamp(width, child->GetWidthFloor(), child->GetWidthCeiling());
         if (!first) y += m_childGap;
         first = false;
-        const RECT rect{area.left + margin.left - m_scrollOffset.cx, y + margin.top,
-                        area.left + margin.left - m_scrollOffset.cx + width, y + margin.top + height};
+        const long long left = static_cast<long long>(area.left) + margin.left - m_scrollOffset.cx;
+        const RECT rect{ClampCoordinate(left), ClampCoordinate(y + margin.top), ClampCoordinate(left + width),
+                        ClampCoordinate(y + margin.top + height)};
         child->SetBounds(rect);
         y += margin.top + height + margin.bottom;
         neededWidth = std::max<int>(neededWidth, width + margin.left + margin.right);
     }
-    UpdateScrollBars(area, neededWidth, y - (area.top - m_scrollOffset.cy));
+    UpdateScrollBars(area, neededWidth, ClampCoordinate(y - (area.top - m_scrollOffset.cy)));
 }
 
 RECT CVerticalLayoutUI::SplitterZone() const {
@@ -157,7 +159,7 @@ void CVerticalLayoutUI::HandleEvent(UIEventRecord& event) {
 void CVerticalLayoutUI::ApplyAttribute(std::wstring_view name, std::wstring_view value) {
     int number = 0;
     if (name == L"sepheight") {
-        if (ParseInt(value, &number)) m_splitterHeight = number;
+        if (ParseInt(value, &number)) m_splitterHeight = ClampGeometry(number);
     } else if (name == L"sepimm") {
         m_splitterImmediate = ParseBool(value);
     } else {

@@ -141,3 +141,32 @@ TEST(VerticalLayoutUITest, SplitterResizesAtOnceOrOnRelease) {
         EXPECT_RECT(skin.Bounds(L"pane"), 0, 0, 400, 90);
     }
 }
+
+TEST(VerticalLayoutUITest, HostileNumbersStayWithinTheCoordinateLimit) {
+    const char* skins[] = {
+        R"(<VerticalLayout childpadding="2000000000" inset="-2000000000,0,2000000000,-2147483648">
+             <Control name="a" height="2000000000" padding="2000000000,2000000000,2000000000,2000000000"/>
+             <Control height="2000000000" minwidth="2147483647"/><Control height="2147483647"/>
+             <Control name="f" float="1,1,1,1" pos="-2147483648,-2147483648,2147483647,2147483647"/>
+           </VerticalLayout>)",
+        R"(<HorizontalLayout childpadding="2147483647" hscrollbar="true">
+             <Control name="a" width="2000000000" padding="-2000000000,0,0,0"/><Control width="2000000000"/>
+             <HorizontalLayout width="2147483647" inset="2147483647,2147483647,2147483647,2147483647"><Control/></HorizontalLayout>
+           </HorizontalLayout>)",
+    };
+    for (const char* xml : skins) {
+        SCOPED_TRACE(xml);
+        Skin skin(xml);
+        ASSERT_NE(skin.root, nullptr);
+        auto* root = static_cast<SkinUI::CContainerUI*>(skin.root);
+        root->ScrollToBottom();
+        root->ScrollToRightEnd();
+        for (int i = 0; i < root->ChildCount(); ++i) {
+            const RECT& b = root->GetChildAt(i)->GetBounds();
+            for (LONG v : {b.left, b.top, b.right, b.bottom}) {
+                EXPECT_LE(v, SkinUI::kCoordinateLimit);
+                EXPECT_GE(v, -SkinUI::kCoordinateLimit);
+            }
+        }
+    }
+}
