@@ -25,7 +25,8 @@ bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
 }
 
 std::string_view TrimAscii(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == '\n'))
         text.remove_suffix(1);
     return text;
@@ -34,7 +35,8 @@ std::string_view TrimAscii(std::string_view text) {
 bool HasHeader(const std::vector<std::string>& lines, std::string_view name) {
     return std::any_of(lines.begin(), lines.end(), [name](const std::string& line) {
         const auto colon = line.find(':');
-        return colon != std::string::npos && EqualsNoCaseAscii(TrimAscii(std::string_view(line).substr(0, colon)), name);
+        return colon != std::string::npos &&
+               EqualsNoCaseAscii(TrimAscii(std::string_view(line).substr(0, colon)), name);
     });
 }
 
@@ -86,11 +88,15 @@ std::string FormatHttpResult(const HttpResult& result) {
     return text;
 }
 
-void CCurlBase::MarkActive() { m_lastActivity.store(GetTickCount(), std::memory_order_relaxed); }
+void CCurlBase::MarkActive() {
+    m_lastActivity.store(GetTickCount(), std::memory_order_relaxed);
+}
 
 CCurlHttp::CCurlHttp(HttpRequestSpec spec) : m_spec(std::move(spec)) {}
 
-CCurlHttp::~CCurlHttp() { ReleaseHandle(); }
+CCurlHttp::~CCurlHttp() {
+    ReleaseHandle();
+}
 
 bool CCurlHttp::Prepare(HttpResult* failure) {
     EnsureCurlGlobalInit();
@@ -215,7 +221,9 @@ void CCurlHttp::Fail(HttpResult result) {
     if (!m_failure) m_failure = result;
 }
 
-bool CCurlHttp::OnResponseHeaders(const HttpResponse&) { return true; }
+bool CCurlHttp::OnResponseHeaders(const HttpResponse&) {
+    return true;
+}
 
 bool CCurlHttp::OnBodyData(const char* data, std::size_t size) {
     m_response.body.append(data, size);
@@ -289,7 +297,8 @@ int CCurlHttp::ProgressCallback(void* userData, std::int64_t dlTotal, std::int64
 
 HttpResult CCurlHttp::StatusResult() const {
     const long code = m_response.statusCode;
-    if (code >= 300 && code < 400 && !m_spec.followRedirects) return HttpResult::Program(HttpProgramCode::RedirectTaken);
+    if (code >= 300 && code < 400 && !m_spec.followRedirects)
+        return HttpResult::Program(HttpProgramCode::RedirectTaken);
     if (code < 100 || code > 399) return HttpResult::Make(HttpResultType::HttpStatus, static_cast<int>(code));
     if (m_spec.range && code != 206) return HttpResult::Program(HttpProgramCode::NoRangeSupport);
     if (m_spec.expectedLength >= 0 && m_response.bodyBytes != m_spec.expectedLength)
@@ -300,7 +309,8 @@ HttpResult CCurlHttp::StatusResult() const {
 HttpResult CCurlHttp::Finish(int code) {
     if (m_easy) {
         char* text = nullptr;
-        if (curl_easy_getinfo(m_easy, CURLINFO_EFFECTIVE_URL, &text) == CURLE_OK && text) m_response.effectiveUrl = text;
+        if (curl_easy_getinfo(m_easy, CURLINFO_EFFECTIVE_URL, &text) == CURLE_OK && text)
+            m_response.effectiveUrl = text;
         text = nullptr;
         if (curl_easy_getinfo(m_easy, CURLINFO_PRIMARY_IP, &text) == CURLE_OK && text) m_response.primaryIp = text;
         text = nullptr;

@@ -47,8 +47,8 @@ struct HttpByteRange {
 struct HttpRequestSpec {
     std::string url;
     HttpMethod method = HttpMethod::Get;
-    std::string body;                                            // POST body, sent as is
-    std::vector<std::string> headers;                            // complete lines, "Name:value"
+    std::string body;                                             // POST body, sent as is
+    std::vector<std::string> headers;                             // complete lines, "Name:value"
     std::vector<std::pair<std::string, std::string>> formFields;  // non-empty: multipart POST, in this order
     std::optional<HttpByteRange> range;
     std::string connectAddress;  // IPv4 text: connect there instead of resolving the URL's host
@@ -64,9 +64,9 @@ struct HttpResponse {
     std::vector<std::string> headers;  // lines of the final response, without line ends
     std::string body;                  // the default body sink only
     std::string effectiveUrl;
-    std::string primaryIp;          // address of the last connection, "" when none was made
-    std::string redirectUrl;        // Location of an unfollowed redirect
-    std::int64_t bodyBytes = 0;     // bytes of the final response's body, whoever took them
+    std::string primaryIp;       // address of the last connection, "" when none was made
+    std::string redirectUrl;     // Location of an unfollowed redirect
+    std::int64_t bodyBytes = 0;  // bytes of the final response's body, whoever took them
 
     // The value of the first header `name` (case-insensitive), trimmed; empty when absent.
     std::string Header(const std::string& name) const;

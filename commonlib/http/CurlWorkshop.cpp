@@ -10,7 +10,9 @@
 
 namespace {
 
-CURLM* Multi(void* handle) { return static_cast<CURLM*>(handle); }
+CURLM* Multi(void* handle) {
+    return static_cast<CURLM*>(handle);
+}
 
 // FIXME: route through the loggers once they exist; stderr until then.
 void LogWorkshopProblem(const char* what, int code) {

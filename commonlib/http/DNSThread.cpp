@@ -43,7 +43,9 @@ void StopOrAbandonDnsThread(std::unique_ptr<CDNSThread> thread, DWORD timeoutMs)
 CDNSThread::CDNSThread(std::string host, UiPoster poster, ResultFn onResult)
     : m_host(std::move(host)), m_poster(std::move(poster)), m_onResult(std::move(onResult)) {}
 
-CDNSThread::~CDNSThread() { CDNSThread::Stop(INFINITE); }
+CDNSThread::~CDNSThread() {
+    CDNSThread::Stop(INFINITE);
+}
 
 bool CDNSThread::Stop(DWORD timeoutMs) {
     m_stop.store(true);

@@ -5,15 +5,21 @@
 
 CHttpBase::CHttpBase(CHttpEngine* engine) : m_engine(engine) {}
 
-CHttpBase::~CHttpBase() { CHttpBase::Stop(); }
+CHttpBase::~CHttpBase() {
+    CHttpBase::Stop();
+}
 
 void CHttpBase::AddFormField(std::string name, std::string value) {
     m_formFields.emplace_back(std::move(name), std::move(value));
 }
 
-void CHttpBase::ClearFormFields() { m_formFields.clear(); }
+void CHttpBase::ClearFormFields() {
+    m_formFields.clear();
+}
 
-void CHttpBase::ClearHeaders() { m_headers.clear(); }
+void CHttpBase::ClearHeaders() {
+    m_headers.clear();
+}
 
 void CHttpBase::Stop() {
     if (m_mgr) m_mgr->RemoveRequest(this);

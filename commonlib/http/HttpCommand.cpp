@@ -54,13 +54,16 @@ CHttpCommand::CHttpCommand(CHttpEngine* engine) : CHttpBase(engine), m_link(std:
     SetTimeout(kDefaultTimeoutMs);
 }
 
-CHttpCommand::~CHttpCommand() { CHttpCommand::Stop(); }
+CHttpCommand::~CHttpCommand() {
+    CHttpCommand::Stop();
+}
 
-CHttpCommand* CHttpCommand::Create(void* memory) { return memory ? new (memory) CHttpCommand() : nullptr; }
+CHttpCommand* CHttpCommand::Create(void* memory) {
+    return memory ? new (memory) CHttpCommand() : nullptr;
+}
 
-bool CHttpCommand::Get(const std::wstring& url, HttpCommandCallback callback, void* user,
-                       HttpErrorReporting reporting, const std::wstring& fallbackAddresses,
-                       const std::wstring& alternates) {
+bool CHttpCommand::Get(const std::wstring& url, HttpCommandCallback callback, void* user, HttpErrorReporting reporting,
+                       const std::wstring& fallbackAddresses, const std::wstring& alternates) {
     return Begin(HttpMethod::Get, url, {}, callback, user, reporting, fallbackAddresses, alternates);
 }
 
@@ -101,9 +104,9 @@ bool CHttpCommand::StartNextRung(DWORD delayMs) {
     const std::wstring lastIp = Utf8ToWide(m_lastIp);
     if (m_nextUrl < m_urls.size()) {
         if (reporting) {
-            AddHttpErrorReport(kRetryLevel, FormatW(L"CHttpCommand::Done() 失败重试....url:%s ip:%s", lastUrl.c_str(),
-                                                    lastIp.c_str()),
-                               kHttpErrorSource, m_lastResult);
+            AddHttpErrorReport(
+                kRetryLevel, FormatW(L"CHttpCommand::Done() 失败重试....url:%s ip:%s", lastUrl.c_str(), lastIp.c_str()),
+                kHttpErrorSource, m_lastResult);
         }
         const std::string& url = m_urls[m_nextUrl++];
         return StartAttempt(BuildSpec(url, m_method, m_body, {}), delayMs);
@@ -124,10 +127,11 @@ bool CHttpCommand::StartNextRung(DWORD delayMs) {
         CHttpEngine* engine = Engine();
         if (!engine) return false;
         std::weak_ptr<Link> link = m_link;
-        m_dnsThread = std::make_unique<CDNSThread>(
-            host, engine->Mgr().Poster(), [link](int code, const std::string&, const std::string& text) {
-                if (auto alive = link.lock(); alive && alive->command) alive->command->OnDnsAnswer(code, text);
-            });
+        m_dnsThread = std::make_unique<CDNSThread>(host, engine->Mgr().Poster(),
+                                                   [link](int code, const std::string&, const std::string& text) {
+                                                       if (auto alive = link.lock(); alive && alive->command)
+                                                           alive->command->OnDnsAnswer(code, text);
+                                                   });
         if (m_dnsThread->Start()) return true;
         m_dnsThread.reset();
     }
@@ -151,7 +155,9 @@ void CHttpCommand::OnDnsAnswer(int code, const std::string& text) {
     Complete(m_lastResult, std::move(m_lastText));
 }
 
-void CHttpCommand::OnAttemptDone(const CRefPtr<CCurlHttp>& transfer, HttpResult result) { Done(transfer, result); }
+void CHttpCommand::OnAttemptDone(const CRefPtr<CCurlHttp>& transfer, HttpResult result) {
+    Done(transfer, result);
+}
 
 void CHttpCommand::Done(const CRefPtr<CCurlHttp>& transfer, HttpResult result) {
     const HttpResponse& response = transfer->Response();

@@ -75,9 +75,8 @@ private:
         CHttpCommand* command;
     };
 
-    bool Begin(HttpMethod method, const std::wstring& url, std::string body, HttpCommandCallback callback,
-               void* user, HttpErrorReporting reporting, const std::wstring& fallbackAddresses,
-               const std::wstring& alternates);
+    bool Begin(HttpMethod method, const std::wstring& url, std::string body, HttpCommandCallback callback, void* user,
+               HttpErrorReporting reporting, const std::wstring& fallbackAddresses, const std::wstring& alternates);
     // False when the ladder is exhausted; true when an attempt or a lookup is under way.
     bool StartNextRung(DWORD delayMs);
     void OnDnsAnswer(int code, const std::string& text);

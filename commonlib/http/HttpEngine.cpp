@@ -1,5 +1,6 @@
 #include "commonlib/http/HttpEngine.h"
 
+#include "commonlib/thread/MainThreadTask.h"
 #include "platform/sync/KernelObject.h"
 
 namespace {
@@ -12,14 +13,15 @@ std::unique_ptr<CHttpEngine>& CommandEngine() {
 }  // namespace
 
 UiPoster MainThreadUiPoster() {
-    // FIXME: post through PostToMainThread once the UI-thread task queue is in the tree.
-    return [](std::function<void()>) { return false; };
+    return [](std::function<void()> work) { return PostToMainThread(MakeMainThreadTask(std::move(work))); };
 }
 
 CHttpEngine::CHttpEngine(UiPoster poster, int maxRunning)
     : m_mgr(std::make_unique<CHttpMgr>(m_workshop, std::move(poster), maxRunning)) {}
 
-CHttpEngine::~CHttpEngine() { Stop(); }
+CHttpEngine::~CHttpEngine() {
+    Stop();
+}
 
 bool CHttpEngine::Start() {
     if (m_running) return true;
@@ -50,7 +52,9 @@ void UninitHttpCommandMgr() {
     engine.reset();
 }
 
-CHttpEngine* GetHttpCommandEngine() { return CommandEngine().get(); }
+CHttpEngine* GetHttpCommandEngine() {
+    return CommandEngine().get();
+}
 
 CHttpMgr* GetHttpCommandMgr() {
     CHttpEngine* engine = GetHttpCommandEngine();

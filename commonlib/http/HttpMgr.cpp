@@ -9,7 +9,9 @@
 namespace {
 
 // Ticks wrap every 49.7 days: compare as signed distances.
-bool TickReached(DWORD now, DWORD due) { return static_cast<std::int32_t>(now - due) >= 0; }
+bool TickReached(DWORD now, DWORD due) {
+    return static_cast<std::int32_t>(now - due) >= 0;
+}
 
 }  // namespace
 
@@ -87,7 +89,9 @@ void CHttpMgr::Launch(CHttpBase* request) {
     }
 }
 
-void CHttpMgr::StartDueRequests() { Schedule(); }
+void CHttpMgr::StartDueRequests() {
+    Schedule();
+}
 
 void CHttpMgr::CheckTimeouts() {
     const DWORD now = GetTickCount();

@@ -28,9 +28,7 @@ struct HttpResult {
 
     static HttpResult Ok() { return {}; }
     static HttpResult Make(HttpResultType type, int code) { return {static_cast<int>(type), code}; }
-    static HttpResult Program(HttpProgramCode code) {
-        return Make(HttpResultType::Program, static_cast<int>(code));
-    }
+    static HttpResult Program(HttpProgramCode code) { return Make(HttpResultType::Program, static_cast<int>(code)); }
     bool Succeeded() const { return type == static_cast<int>(HttpResultType::Success); }
     friend bool operator==(const HttpResult&, const HttpResult&) = default;
 };
