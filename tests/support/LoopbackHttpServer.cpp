@@ -73,7 +73,8 @@ void LoopbackHttpServer::Route(const std::string& path, Handler handler) {
 
 void LoopbackHttpServer::Serve(const std::string& path, std::string body, int status) {
     Route(path, [body = std::move(body), status](const RecordedRequest&, httplib::Response& response) {
-        response.status = status;
+        // Left unset for 200, so that the server answers a Range request with 206 and the slice.
+        if (status != 200) response.status = status;
         response.set_content(body, "text/plain");
     });
 }
