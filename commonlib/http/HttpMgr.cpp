@@ -3,8 +3,10 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cassert>
 
 #include "platform/sync/Clock.h"
+#include "platform/sync/Thread.h"
 
 namespace {
 
@@ -19,7 +21,8 @@ CHttpMgr::CHttpMgr(CCurlWorkshop& workshop, UiPoster poster, int maxRunning)
     : m_workshop(workshop),
       m_poster(std::move(poster)),
       m_maxRunning(std::max(1, maxRunning)),
-      m_link(std::make_shared<Link>(Link{this})) {}
+      m_link(std::make_shared<Link>(Link{this})),
+      m_ownerThread(GetCurrentThreadId()) {}
 
 CHttpMgr::~CHttpMgr() {
     m_link->mgr = nullptr;
@@ -32,6 +35,8 @@ CHttpMgr::~CHttpMgr() {
 }
 
 bool CHttpMgr::AddRequest(CHttpBase* request, HttpRequestSpec spec, DWORD delayMs) {
+    // Requests belong to the scheduler's thread; another thread must post its start there.
+    assert(GetCurrentThreadId() == m_ownerThread);
     if (!request || request->m_mgr) return false;
     CRefPtr<CCurlHttp> transfer = request->CreateTransfer(std::move(spec));
     if (!transfer) return false;
@@ -58,8 +63,10 @@ CHttpBase* CHttpMgr::Forget(CCurlBase* transfer) {
     if (found == m_owners.end()) return nullptr;
     CHttpBase* request = found->second;
     m_owners.erase(found);
-    std::erase(m_running, request);
-    std::erase_if(m_waiting, [request](const Waiting& w) { return w.request == request; });
+    if (request->m_running)
+        std::erase(m_running, request);
+    else
+        std::erase_if(m_waiting, [request](const Waiting& w) { return w.request == request; });
     request->m_mgr = nullptr;
     request->m_running = false;
     request->m_transfer.Reset();

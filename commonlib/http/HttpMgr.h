@@ -77,4 +77,5 @@ private:
     std::deque<Waiting> m_waiting;
     std::vector<CHttpBase*> m_running;
     std::unordered_map<CCurlBase*, CHttpBase*> m_owners;  // every attempt waiting or running
+    DWORD m_ownerThread;
 };
