@@ -26,7 +26,7 @@
 // Hands a function to the UI thread; false when it was dropped (the queue is shut down).
 using UiPoster = std::function<bool(std::function<void()>)>;
 
-class CHttpMgr : public CurlListener {
+class CHttpMgr final : public CurlListener {
 public:
     static constexpr int kDefaultMaxRunning = 10;
 
