@@ -121,8 +121,11 @@ bool CHttpCommand::StartNextRung(DWORD delayMs) {
         }
         return StartAttempt(BuildSpec(m_urls.front(), m_method, m_body, address), delayMs);
     }
+    // A server that answered was found already; only a failure to reach one calls for new addresses.
+    const bool unreachable = m_lastResult.type == static_cast<int>(HttpResultType::Curl) ||
+                             m_lastResult == HttpResult::Program(HttpProgramCode::Inactive);
     const std::string host = HostOfUrl(m_urls.front());
-    if (!m_dnsTried && !host.empty() && !IsIpLiteral(host)) {
+    if (!m_dnsTried && unreachable && !host.empty() && !IsIpLiteral(host)) {
         m_dnsTried = true;
         CHttpEngine* engine = Engine();
         if (!engine) return false;

@@ -11,9 +11,10 @@
 //   2. each alternate URL, in the order given;
 //   3. the URL connected to each pinned address (up to 3 taken at random from the
 //      fallback list), the host name kept for the Host header and the certificate;
-//   4. for a host name (not an IP literal): one re-resolution of the host against the
-//      public resolvers on a CDNSThread, whose answer (up to 3 new addresses) is pinned
-//      and tried like rung 3.
+//   4. for a host name (not an IP literal), when the last attempt reached no server (a
+//      curl error or the time-out): one re-resolution of the host against the public
+//      resolvers on a CDNSThread, whose answer (up to 3 new addresses) is pinned and
+//      tried like rung 3.
 // When the ladder is exhausted the command completes with the last attempt's pair and
 // text. The delay is honoured by CHttpMgr::StartDueRequests, which the program polls.
 #pragma once
