@@ -5,6 +5,7 @@
 //
 // Both sides keep at most 10 transfers running; the engine's requests all queue at once,
 // so its scheduler's waiting list is part of what is measured.
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/time.h>
@@ -94,12 +95,17 @@ bool RunCurl(const std::string& base, int count) {
         for (int i = 0; i < count; ++i)
             config << "url = \"" << UrlFor(base, i) << "\"\noutput = \"/dev/null\"\n";
     }
-    const char* argv[] = {"curl", "--no-progress-meter", "--fail", "--parallel", "--parallel-max",
-                          "10",   "--noproxy",           "*",      "-K",         configPath,
-                          nullptr};
+    const char* argv[] = {"curl",      "--silent", "--fail", "--parallel", "--parallel-max", "10",
+                          "--noproxy", "*",        "-K",     configPath,   nullptr};
     const auto start = std::chrono::steady_clock::now();
     pid_t pid = -1;
-    if (posix_spawnp(&pid, "curl", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) return false;
+    // Its parallel progress meter would hide our report; the exit status tells failures.
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    const int spawned = posix_spawnp(&pid, "curl", &quiet, nullptr, const_cast<char**>(argv), environ);
+    posix_spawn_file_actions_destroy(&quiet);
+    if (spawned != 0) return false;
     int status = 0;
     rusage usage{};
     wait4(pid, &status, 0, &usage);
