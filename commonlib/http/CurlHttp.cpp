@@ -92,7 +92,7 @@ void CCurlBase::MarkActive() {
     m_lastActivity.store(GetTickCount(), std::memory_order_relaxed);
 }
 
-CCurlHttp::CCurlHttp(HttpRequestSpec spec) : m_spec(std::move(spec)) {}
+CCurlHttp::CCurlHttp(HttpRequestSettings settings) : m_settings(std::move(settings)) {}
 
 CCurlHttp::~CCurlHttp() {
     ReleaseHandle();
@@ -115,7 +115,7 @@ bool CCurlHttp::Prepare(HttpResult* failure) {
     auto set = [&rc](CURLcode step) {
         if (rc == CURLE_OK) rc = step;
     };
-    set(curl_easy_setopt(easy, CURLOPT_URL, m_spec.url.c_str()));
+    set(curl_easy_setopt(easy, CURLOPT_URL, m_settings.url.c_str()));
     // Only web transfers, also after a redirect: a crafted URL must not reach file:// or others.
     set(curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https"));
     set(curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https"));
@@ -129,16 +129,16 @@ bool CCurlHttp::Prepare(HttpResult* failure) {
     set(curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L));
     set(curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &CCurlHttp::ProgressCallback));
     set(curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this));
-    set(curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, m_spec.followRedirects ? 1L : 0L));
-    set(curl_easy_setopt(easy, CURLOPT_MAXREDIRS, m_spec.maxRedirects));
+    set(curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, m_settings.followRedirects ? 1L : 0L));
+    set(curl_easy_setopt(easy, CURLOPT_MAXREDIRS, m_settings.maxRedirects));
     // The chain is never verified; the host name only when the owner asks for it.
     set(curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 0L));
-    set(curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, m_spec.checkHost ? 2L : 0L));
-    if (m_spec.maxReceiveSpeed > 0)
-        set(curl_easy_setopt(easy, CURLOPT_MAX_RECV_SPEED_LARGE, static_cast<curl_off_t>(m_spec.maxReceiveSpeed)));
+    set(curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, m_settings.checkHost ? 2L : 0L));
+    if (m_settings.maxReceiveSpeed > 0)
+        set(curl_easy_setopt(easy, CURLOPT_MAX_RECV_SPEED_LARGE, static_cast<curl_off_t>(m_settings.maxReceiveSpeed)));
 
-    std::vector<std::string> headers = m_spec.headers;
-    if (m_spec.method == HttpMethod::Post && !HasHeader(headers, "Expect")) {
+    std::vector<std::string> headers = m_settings.headers;
+    if (m_settings.method == HttpMethod::Post && !HasHeader(headers, "Expect")) {
         // A server that does not answer "100 Continue" would hold a large POST for a second.
         headers.emplace_back("Expect:");
     }
@@ -152,11 +152,11 @@ bool CCurlHttp::Prepare(HttpResult* failure) {
     }
     if (m_handles->headers) set(curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_handles->headers));
 
-    if (m_spec.method == HttpMethod::Post) {
-        if (!m_spec.formFields.empty()) {
+    if (m_settings.method == HttpMethod::Post) {
+        if (!m_settings.formFields.empty()) {
             m_handles->form = curl_mime_init(easy);
             if (!m_handles->form) rc = CURLE_OUT_OF_MEMORY;
-            for (const auto& [name, value] : m_spec.formFields) {
+            for (const auto& [name, value] : m_settings.formFields) {
                 if (rc != CURLE_OK) break;
                 curl_mimepart* part = curl_mime_addpart(m_handles->form);
                 if (!part) {
@@ -168,28 +168,28 @@ bool CCurlHttp::Prepare(HttpResult* failure) {
             }
             set(curl_easy_setopt(easy, CURLOPT_MIMEPOST, m_handles->form));
         } else {
-            set(curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(m_spec.body.size())));
-            set(curl_easy_setopt(easy, CURLOPT_POSTFIELDS, m_spec.body.data()));
+            set(curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(m_settings.body.size())));
+            set(curl_easy_setopt(easy, CURLOPT_POSTFIELDS, m_settings.body.data()));
         }
     }
-    if (m_spec.range) {
-        if (m_spec.range->offset < 0 || m_spec.range->length == 0 || m_spec.range->length < -1) {
+    if (m_settings.range) {
+        if (m_settings.range->offset < 0 || m_settings.range->length == 0 || m_settings.range->length < -1) {
             *failure = HttpResult::Program(HttpProgramCode::NothingToFetch);
             ReleaseHandle();
             return false;
         }
-        set(curl_easy_setopt(easy, CURLOPT_RANGE, RangeText(*m_spec.range).c_str()));
+        set(curl_easy_setopt(easy, CURLOPT_RANGE, RangeText(*m_settings.range).c_str()));
     }
-    if (!m_spec.connectAddress.empty()) {
+    if (!m_settings.connectAddress.empty()) {
         in_addr v4{};
-        const std::string host = HostOfUrl(m_spec.url);
-        if (inet_pton(AF_INET, m_spec.connectAddress.c_str(), &v4) != 1 || host.empty()) {
+        const std::string host = HostOfUrl(m_settings.url);
+        if (inet_pton(AF_INET, m_settings.connectAddress.c_str(), &v4) != 1 || host.empty()) {
             *failure = HttpResult::Make(HttpResultType::Curl, CURLE_COULDNT_RESOLVE_HOST);
             ReleaseHandle();
             return false;
         }
         // Any port of this host only: a redirect to another host resolves normally.
-        const std::string entry = host + "::" + m_spec.connectAddress + ":";
+        const std::string entry = host + "::" + m_settings.connectAddress + ":";
         m_handles->connectTo = curl_slist_append(nullptr, entry.c_str());
         if (!m_handles->connectTo) rc = CURLE_OUT_OF_MEMORY;
         set(curl_easy_setopt(easy, CURLOPT_CONNECT_TO, m_handles->connectTo));
@@ -262,7 +262,8 @@ std::size_t CCurlHttp::HeaderCallback(char* data, std::size_t size, std::size_t 
     // End of a header block: it is final unless an interim answer or a redirect libcurl will follow.
     const long code = self->m_response.statusCode;
     const bool interim = code >= 100 && code < 200;
-    const bool followed = self->m_spec.followRedirects && code >= 300 && code < 400 && self->m_headerBlockHasLocation;
+    const bool followed =
+        self->m_settings.followRedirects && code >= 300 && code < 400 && self->m_headerBlockHasLocation;
     if (interim || followed) return bytes;
     return self->DeliverHeadersOnce() ? bytes : 0;
 }
@@ -274,7 +275,7 @@ std::size_t CCurlHttp::WriteCallback(char* data, std::size_t size, std::size_t c
     self->MarkActive();
     if (!self->DeliverHeadersOnce()) return 0;
     self->m_response.bodyBytes += static_cast<std::int64_t>(bytes);
-    if (self->m_spec.expectedLength >= 0 && self->m_response.bodyBytes > self->m_spec.expectedLength) {
+    if (self->m_settings.expectedLength >= 0 && self->m_response.bodyBytes > self->m_settings.expectedLength) {
         self->Fail(HttpResult::Make(HttpResultType::HttpStatus, static_cast<int>(HttpProgramCode::LengthMismatch)));
         return 0;
     }
@@ -297,11 +298,11 @@ int CCurlHttp::ProgressCallback(void* userData, std::int64_t dlTotal, std::int64
 
 HttpResult CCurlHttp::StatusResult() const {
     const long code = m_response.statusCode;
-    if (code >= 300 && code < 400 && !m_spec.followRedirects)
+    if (code >= 300 && code < 400 && !m_settings.followRedirects)
         return HttpResult::Program(HttpProgramCode::RedirectTaken);
     if (code < 100 || code > 399) return HttpResult::Make(HttpResultType::HttpStatus, static_cast<int>(code));
-    if (m_spec.range && code != 206) return HttpResult::Program(HttpProgramCode::NoRangeSupport);
-    if (m_spec.expectedLength >= 0 && m_response.bodyBytes != m_spec.expectedLength)
+    if (m_settings.range && code != 206) return HttpResult::Program(HttpProgramCode::NoRangeSupport);
+    if (m_settings.expectedLength >= 0 && m_response.bodyBytes != m_settings.expectedLength)
         return HttpResult::Make(HttpResultType::HttpStatus, static_cast<int>(HttpProgramCode::LengthMismatch));
     return HttpResult::Ok();
 }

@@ -44,7 +44,7 @@ struct HttpByteRange {
     std::int64_t length = -1;  // -1: to the end of the resource
 };
 
-struct HttpRequestSpec {
+struct HttpRequestSettings {
     std::string url;
     HttpMethod method = HttpMethod::Get;
     std::string body;                                             // POST body, sent as is
@@ -120,11 +120,11 @@ private:
 
 class CCurlHttp : public CCurlBase {
 public:
-    explicit CCurlHttp(HttpRequestSpec spec);
+    explicit CCurlHttp(HttpRequestSettings settings);
 
-    const HttpRequestSpec& Request() const { return m_spec; }
+    const HttpRequestSettings& Request() const { return m_settings; }
     // Owner, before the hand-over only.
-    HttpRequestSpec& MutableRequest() { return m_spec; }
+    HttpRequestSettings& MutableRequest() { return m_settings; }
     // Owner, after the completion was handed over; the worker's while it runs.
     const HttpResponse& Response() const { return m_response; }
 
@@ -151,7 +151,7 @@ private:
     bool DeliverHeadersOnce();
     HttpResult StatusResult() const;
 
-    HttpRequestSpec m_spec;
+    HttpRequestSettings m_settings;
     HttpResponse m_response;
     struct Handles;
     Handles* m_handles = nullptr;  // string lists and form, owned, worker thread

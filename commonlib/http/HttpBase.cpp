@@ -25,27 +25,27 @@ void CHttpBase::Stop() {
     if (m_mgr) m_mgr->RemoveRequest(this);
 }
 
-HttpRequestSpec CHttpBase::BuildSpec(std::string url, HttpMethod method, std::string body,
-                                     std::string connectAddress) const {
-    HttpRequestSpec spec;
-    spec.url = std::move(url);
-    spec.method = method;
-    spec.body = std::move(body);
-    spec.headers = m_headers;
-    if (method == HttpMethod::Post) spec.formFields = m_formFields;
-    spec.range = m_range;
-    spec.connectAddress = std::move(connectAddress);
-    spec.checkHost = m_checkHost != 0;
-    spec.followRedirects = m_followRedirects;
-    spec.expectedLength = m_expectedLength;
-    return spec;
+HttpRequestSettings CHttpBase::BuildSettings(std::string url, HttpMethod method, std::string body,
+                                             std::string connectAddress) const {
+    HttpRequestSettings settings;
+    settings.url = std::move(url);
+    settings.method = method;
+    settings.body = std::move(body);
+    settings.headers = m_headers;
+    if (method == HttpMethod::Post) settings.formFields = m_formFields;
+    settings.range = m_range;
+    settings.connectAddress = std::move(connectAddress);
+    settings.checkHost = m_checkHost != 0;
+    settings.followRedirects = m_followRedirects;
+    settings.expectedLength = m_expectedLength;
+    return settings;
 }
 
-bool CHttpBase::StartAttempt(HttpRequestSpec spec, DWORD delayMs) {
+bool CHttpBase::StartAttempt(HttpRequestSettings settings, DWORD delayMs) {
     if (m_mgr) return false;
     CHttpEngine* engine = Engine();
     if (!engine) return false;
-    return engine->Mgr().AddRequest(this, std::move(spec), delayMs);
+    return engine->Mgr().AddRequest(this, std::move(settings), delayMs);
 }
 
 CHttpEngine* CHttpBase::Engine() const {
@@ -53,6 +53,6 @@ CHttpEngine* CHttpBase::Engine() const {
     return engine && engine->IsRunning() ? engine : nullptr;
 }
 
-CRefPtr<CCurlHttp> CHttpBase::CreateTransfer(HttpRequestSpec spec) {
-    return CRefPtr<CCurlHttp>(new CCurlHttp(std::move(spec)));
+CRefPtr<CCurlHttp> CHttpBase::CreateTransfer(HttpRequestSettings settings) {
+    return CRefPtr<CCurlHttp>(new CCurlHttp(std::move(settings)));
 }

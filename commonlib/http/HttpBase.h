@@ -64,13 +64,14 @@ public:
     bool IsRunning() const { return m_running; }
 
 protected:
-    // The spec of an attempt from the shared settings.
-    HttpRequestSpec BuildSpec(std::string url, HttpMethod method, std::string body, std::string connectAddress) const;
+    // An attempt's request, from the shared settings.
+    HttpRequestSettings BuildSettings(std::string url, HttpMethod method, std::string body,
+                                      std::string connectAddress) const;
     // Queues an attempt; false when there is no engine or the request is already active.
-    bool StartAttempt(HttpRequestSpec spec, DWORD delayMs);
+    bool StartAttempt(HttpRequestSettings settings, DWORD delayMs);
 
     // The transfer object for an attempt; the download engine returns its own subclass.
-    virtual CRefPtr<CCurlHttp> CreateTransfer(HttpRequestSpec spec);
+    virtual CRefPtr<CCurlHttp> CreateTransfer(HttpRequestSettings settings);
     // UI thread, once per attempt that was not stopped. `transfer` holds the response.
     virtual void OnAttemptDone(const CRefPtr<CCurlHttp>& transfer, HttpResult result) = 0;
     virtual void OnAttemptResponseCode(const CCurlHttp& /*transfer*/, long /*code*/) {}

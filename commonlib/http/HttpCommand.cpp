@@ -109,7 +109,7 @@ bool CHttpCommand::StartNextRung(DWORD delayMs) {
                 kHttpErrorSource, m_lastResult);
         }
         const std::string& url = m_urls[m_nextUrl++];
-        return StartAttempt(BuildSpec(url, m_method, m_body, {}), delayMs);
+        return StartAttempt(BuildSettings(url, m_method, m_body, {}), delayMs);
     }
     if (m_nextPinned < m_pinned.size()) {
         const std::string& address = m_pinned[m_nextPinned++];
@@ -119,7 +119,7 @@ bool CHttpCommand::StartNextRung(DWORD delayMs) {
                                        lastUrl.c_str(), lastIp.c_str(), Utf8ToWide(address).c_str()),
                                kHttpErrorSource, m_lastResult);
         }
-        return StartAttempt(BuildSpec(m_urls.front(), m_method, m_body, address), delayMs);
+        return StartAttempt(BuildSettings(m_urls.front(), m_method, m_body, address), delayMs);
     }
     // A server that answered was found already; only a failure to reach one calls for new addresses.
     const bool unreachable = m_lastResult.type == static_cast<int>(HttpResultType::Curl) ||

@@ -34,11 +34,11 @@ CHttpMgr::~CHttpMgr() {
     }
 }
 
-bool CHttpMgr::AddRequest(CHttpBase* request, HttpRequestSpec spec, DWORD delayMs) {
+bool CHttpMgr::AddRequest(CHttpBase* request, HttpRequestSettings settings, DWORD delayMs) {
     // Requests belong to the scheduler's thread; another thread must post its start there.
     assert(GetCurrentThreadId() == m_ownerThread);
     if (!request || request->m_mgr) return false;
-    CRefPtr<CCurlHttp> transfer = request->CreateTransfer(std::move(spec));
+    CRefPtr<CCurlHttp> transfer = request->CreateTransfer(std::move(settings));
     if (!transfer) return false;
     transfer->SetListener(this);
     request->m_mgr = this;

@@ -37,7 +37,7 @@ public:
     CHttpMgr& operator=(const CHttpMgr&) = delete;
 
     // Queues an attempt of `request`, to start when a slot is free and `delayMs` has passed.
-    bool AddRequest(CHttpBase* request, HttpRequestSpec spec, DWORD delayMs);
+    bool AddRequest(CHttpBase* request, HttpRequestSettings settings, DWORD delayMs);
     // Forgets `request`'s attempt, waiting or running; nothing is reported for it.
     void RemoveRequest(CHttpBase* request);
     // Ends each running attempt that has a time-out and has been inactive for longer with (3, 3002).

@@ -13,8 +13,8 @@ namespace {
 // What the download engine does: takes the body on the worker thread and vets the headers.
 class SinkTransfer : public CCurlHttp {
 public:
-    SinkTransfer(HttpRequestSpec spec, std::string requiredRange)
-        : CCurlHttp(std::move(spec)), m_requiredRange(std::move(requiredRange)) {}
+    SinkTransfer(HttpRequestSettings settings, std::string requiredRange)
+        : CCurlHttp(std::move(settings)), m_requiredRange(std::move(requiredRange)) {}
 
     std::string taken;
     std::string contentLength;
@@ -41,15 +41,15 @@ class SinkRequest : public CHttpBase {
 public:
     SinkRequest(CHttpEngine* engine, std::string requiredRange)
         : CHttpBase(engine), m_requiredRange(std::move(requiredRange)) {}
-    bool Start(const std::string& url) { return StartAttempt(BuildSpec(url, HttpMethod::Get, {}, {}), 0); }
+    bool Start(const std::string& url) { return StartAttempt(BuildSettings(url, HttpMethod::Get, {}, {}), 0); }
 
     int calls = 0;
     HttpResult result;
     CRefPtr<SinkTransfer> transfer;
 
 protected:
-    CRefPtr<CCurlHttp> CreateTransfer(HttpRequestSpec spec) override {
-        transfer = new SinkTransfer(std::move(spec), m_requiredRange);
+    CRefPtr<CCurlHttp> CreateTransfer(HttpRequestSettings settings) override {
+        transfer = new SinkTransfer(std::move(settings), m_requiredRange);
         return transfer;
     }
     void OnAttemptDone(const CRefPtr<CCurlHttp>&, HttpResult pair) override {

@@ -20,7 +20,7 @@ namespace {
 class ProbeRequest : public CHttpBase {
 public:
     explicit ProbeRequest(CHttpEngine* engine) : CHttpBase(engine) {}
-    bool Start(const std::string& url) { return StartAttempt(BuildSpec(url, HttpMethod::Get, {}, {}), 0); }
+    bool Start(const std::string& url) { return StartAttempt(BuildSettings(url, HttpMethod::Get, {}, {}), 0); }
 
     int doneCalls = 0;
     HttpResult result;

@@ -12,7 +12,7 @@ namespace {
 
 class RangeRequest : public CHttpBase {
 public:
-    bool Start(const std::string& url) { return StartAttempt(BuildSpec(url, HttpMethod::Get, {}, {}), 0); }
+    bool Start(const std::string& url) { return StartAttempt(BuildSettings(url, HttpMethod::Get, {}, {}), 0); }
     int calls = 0;
     HttpResult result;
     HttpResponse response;
