@@ -80,15 +80,20 @@ struct Cell {
     bool tiled;
 };
 
-// One axis of a tiled or stretched cell: the pieces (dest from, dest to, source from, source to).
+// One axis of a tiled or stretched cell: the pieces (dest from, dest to, source from, source
+// to). Tiles outside [clipFrom, clipTo) are skipped without visiting them, so a huge
+// destination costs no more than the visible part.
 template <typename Emit>
-void ForEachPiece(const Cell& cell, const Emit& emit) {
+void ForEachPiece(const Cell& cell, int64_t clipFrom, int64_t clipTo, const Emit& emit) {
     const int64_t sourceLength = cell.sourceTo - cell.sourceFrom;
     if (!cell.tiled || sourceLength <= 0) {
         emit(cell.destFrom, cell.destTo, cell.sourceFrom, cell.sourceTo);
         return;
     }
-    for (int64_t at = cell.destFrom; at < cell.destTo; at += sourceLength) {
+    int64_t first = cell.destFrom;
+    if (clipFrom > first) first += (clipFrom - first) / sourceLength * sourceLength;
+    const int64_t last = std::min(cell.destTo, clipTo);
+    for (int64_t at = first; at < last; at += sourceLength) {
         const int64_t length = std::min(sourceLength, cell.destTo - at);
         emit(at, at + length, cell.sourceFrom, cell.sourceFrom + length);
     }
@@ -201,9 +206,9 @@ bool CUIRenderEngine::DrawImage(HDC hdc, const UIImageInfo& image, const UIImage
                 down.destFrom >= clip.bottom) {
                 continue;
             }
-            ForEachPiece(down, [&](int64_t y0, int64_t y1, int64_t sy0, int64_t sy1) {
+            ForEachPiece(down, clip.top, clip.bottom, [&](int64_t y0, int64_t y1, int64_t sy0, int64_t sy1) {
                 if (y1 <= clip.top || y0 >= clip.bottom) return;
-                ForEachPiece(across, [&](int64_t x0, int64_t x1, int64_t sx0, int64_t sx1) {
+                ForEachPiece(across, clip.left, clip.right, [&](int64_t x0, int64_t x1, int64_t sx0, int64_t sx1) {
                     if (x1 <= clip.left || x0 >= clip.right) return;
                     if (!FitsInt(x0) || !FitsInt(x1 - x0) || !FitsInt(y0) || !FitsInt(y1 - y0)) {
                         ok = false;
@@ -248,8 +253,14 @@ bool CUIRenderEngine::DrawImageSpec(HDC hdc, IImageSourceUI* images, const RECT&
     UIImageDrawParams params;
     params.source = base.source.value_or(RECT{0, 0, image->width, image->height});
     if (base.dest) {
+        // Skins give any numbers; the sum must not overflow. Clamped, it still lies outside the item.
+        auto offset = [](LONG origin, LONG delta) {
+            return static_cast<LONG>(std::clamp<int64_t>(int64_t{origin} + delta, std::numeric_limits<LONG>::min(),
+                                                         std::numeric_limits<LONG>::max()));
+        };
         const RECT& d = *base.dest;
-        params.dest = RECT{item.left + d.left, item.top + d.top, item.left + d.right, item.top + d.bottom};
+        params.dest = RECT{offset(item.left, d.left), offset(item.top, d.top), offset(item.left, d.right),
+                           offset(item.top, d.bottom)};
     } else {
         params.dest = item;
     }

@@ -171,22 +171,27 @@ private:
         return end;
     }
 
-    // A word wider than the line is cut between characters.
+    // A word wider than the line is cut between characters: the longest prefix that fits,
+    // found by halving, so a very long word costs a few measurements per line.
     void PlaceCharacters(const UIMarkedRun& run, const FontInfo& font, std::wstring_view word) {
         while (!word.empty()) {
-            size_t count = 1;
-            int width = Measure(m_hdc, word.substr(0, 1));
-            while (count < word.size()) {
-                const int wider = Measure(m_hdc, word.substr(0, count + 1));
-                if (Current().width + wider > m_limit) break;
-                width = wider;
-                ++count;
+            const int64_t room = m_limit - Current().width;
+            // Characters are at least a pixel wide, so no more than `room` of them can fit.
+            size_t low = 0, high = static_cast<size_t>(std::clamp<int64_t>(room, 0, int64_t(word.size())));
+            while (low < high) {
+                const size_t middle = (low + high + 1) / 2;
+                if (Measure(m_hdc, word.substr(0, middle)) <= room) {
+                    low = middle;
+                } else {
+                    high = middle - 1;
+                }
             }
-            if (!Current().pieces.empty() && Current().width + width > m_limit) {
+            if (low == 0 && !Current().pieces.empty()) {
                 NewLine(run);
                 continue;
             }
-            Place(run, font, word.substr(0, count), width);
+            const size_t count = std::max<size_t>(low, 1);  // an empty line takes at least one character
+            Place(run, font, word.substr(0, count), Measure(m_hdc, word.substr(0, count)));
             word.remove_prefix(count);
             if (!word.empty()) NewLine(run);
         }

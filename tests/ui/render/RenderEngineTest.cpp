@@ -179,6 +179,14 @@ TEST_F(RenderEngineImageTest, FadeMaskAndTiling) {
         EXPECT_EQ(stretched.Pixel(4, 1), kBlue);
     }
     {
+        SCOPED_TRACE("tiles over a destination as wide as numbers go, without overflow or a long loop");
+        Canvas tiled(6, 2);
+        ASSERT_TRUE(Draw(tiled, RECT{1, 0, 6, 2}, L"file='pair.png' xtiled='true' dest='-2147483648,0,2147483647,2'"));
+        EXPECT_EQ(tiled.Pixel(0, 0), kWhite);
+        EXPECT_NE(tiled.Pixel(1, 0), tiled.Pixel(2, 0));
+        EXPECT_EQ(tiled.Pixel(1, 0), tiled.Pixel(3, 0));
+    }
+    {
         SCOPED_TRACE("ytiled");
         Canvas tiled(3, 5);
         ASSERT_TRUE(Draw(tiled, RECT{0, 0, 3, 5}, L"file='column.png' ytiled='true'"));

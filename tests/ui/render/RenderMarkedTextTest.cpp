@@ -72,6 +72,10 @@ TEST_F(RenderMarkedTextTest, MeasuresStylesLinesAndWrapping) {
         const SIZE cut = Measure(L"abcdefghijklmnopqrstuvwxyz", DT_WORDBREAK, word);
         EXPECT_GT(cut.cy, line);
         EXPECT_LE(cut.cx, word);
+        const std::wstring url(20000, L'x');
+        const SIZE longWord = Measure(url.c_str(), DT_WORDBREAK, 200);
+        EXPECT_GT(longWord.cy, 100 * line);
+        EXPECT_LE(longWord.cx, 200);
         // Without DT_WORDBREAK, or with no width to measure against, nothing wraps.
         EXPECT_EQ(Measure(L"alpha beta gamma", 0, word + 4).cy, line);
         EXPECT_EQ(Measure(L"alpha beta gamma", DT_WORDBREAK, 0).cy, line);
