@@ -5,6 +5,7 @@
 #include "platform/window/WinMessages.h"
 #include "ui/core/AttributeText.h"
 #include "ui/core/PaintManager.h"
+#include "ui/render/RenderClip.h"
 
 namespace SkinUI {
 
@@ -342,14 +343,24 @@ void CContainerUI::ApplyAttribute(std::wstring_view name, std::wstring_view valu
 
 bool CContainerUI::Render(HDC hdc, const RECT& paintRect) {
     if (!CControlUI::Render(hdc, paintRect)) return false;
+    // Children in the flow stay inside the inset; floating ones may use the whole container.
+    const RECT ownPaint = m_paintRect;
     RECT childArea;
-    if (!Intersect(&childArea, m_paintRect, ClientArea())) return true;
+    if (Intersect(&childArea, ownPaint, ClientArea())) {
+        CUIRenderClip clip;
+        clip.ClipToRect(hdc, childArea);
+        for (int i = 0; i < m_items.Count(); ++i) {
+            CControlUI* child = GetChildAt(i);
+            if (child->IsShown() && !child->IsFloating()) child->Render(hdc, childArea);
+        }
+    }
+    CUIRenderClip clip;
+    clip.ClipToRect(hdc, ownPaint);
     for (int i = 0; i < m_items.Count(); ++i) {
         CControlUI* child = GetChildAt(i);
-        if (!child->IsShown()) continue;
-        // A floating child may lie outside the client area but still inside the container.
-        child->Render(hdc, child->IsFloating() ? m_paintRect : childArea);
+        if (child->IsShown() && child->IsFloating()) child->Render(hdc, ownPaint);
     }
+    m_paintRect = ownPaint;
     return true;
 }
 

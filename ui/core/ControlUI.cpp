@@ -7,6 +7,8 @@
 
 #include "ui/core/AttributeText.h"
 #include "ui/core/PaintManager.h"
+#include "ui/render/RenderClip.h"
+#include "ui/render/RenderEngine.h"
 
 namespace SkinUI {
 
@@ -362,6 +364,8 @@ bool CControlUI::ApplyAttributeText(std::wstring_view text) {
 
 bool CControlUI::Render(HDC hdc, const RECT& paintRect) {
     if (!Intersect(&m_paintRect, paintRect, m_bounds)) return false;
+    CUIRenderClip clip;
+    clip.ClipToRect(hdc, m_paintRect);
     RenderBackColor(hdc);
     RenderBackImage(hdc);
     RenderStateImage(hdc);
@@ -370,7 +374,9 @@ bool CControlUI::Render(HDC hdc, const RECT& paintRect) {
     return true;
 }
 
-void CControlUI::RenderBackColor(HDC /*hdc*/) {}
+void CControlUI::RenderBackColor(HDC hdc) {
+    if (m_backColor != 0) CUIRenderEngine::FillColor(hdc, m_paintRect, AdjustedColor(m_backColor));
+}
 
 void CControlUI::RenderBackImage(HDC hdc) {
     if (!m_backImage.IsEmpty()) DrawSkinImage(hdc, m_backImage);
@@ -380,11 +386,16 @@ void CControlUI::RenderStateImage(HDC /*hdc*/) {}
 
 void CControlUI::RenderCaption(HDC /*hdc*/) {}
 
-void CControlUI::RenderFrame(HDC /*hdc*/) {}
+void CControlUI::RenderFrame(HDC hdc) {
+    if (m_borderSize > 0 && m_borderColor != 0) {
+        CUIRenderEngine::StrokeRect(hdc, m_bounds, m_borderSize, AdjustedColor(m_borderColor));
+    }
+}
 
-bool CControlUI::DrawSkinImage(HDC hdc, const CUIString& /*spec*/, const wchar_t* /*modifier*/) {
+bool CControlUI::DrawSkinImage(HDC hdc, const CUIString& spec, const wchar_t* modifier) {
     if (hdc == nullptr || m_manager == nullptr) return false;
-    return false;
+    return CUIRenderEngine::DrawImageSpec(hdc, m_manager, m_bounds, m_paintRect, spec.View(),
+                                          modifier != nullptr ? std::wstring_view(modifier) : std::wstring_view());
 }
 
 }  // namespace SkinUI

@@ -11,6 +11,7 @@
 #include "platform/window/MessageApi.h"
 #include "platform/window/WindowApi.h"
 #include "ui/core/AttributeText.h"
+#include "ui/render/ColorHsl.h"
 
 namespace SkinUI {
 
@@ -70,52 +71,6 @@ POINT PointFromLParam(LPARAM lParam) {
     return POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
 }
 
-// Hue in degrees, saturation and lightness in 0..1.
-void RgbToHsl(DWORD argb, double* h, double* s, double* l) {
-    const double r = ((argb >> 16) & 0xFF) / 255.0;
-    const double g = ((argb >> 8) & 0xFF) / 255.0;
-    const double b = (argb & 0xFF) / 255.0;
-    const double high = std::max({r, g, b});
-    const double low = std::min({r, g, b});
-    *l = (high + low) / 2;
-    if (high == low) {
-        *h = 0;
-        *s = 0;
-        return;
-    }
-    const double d = high - low;
-    *s = *l > 0.5 ? d / (2 - high - low) : d / (high + low);
-    if (high == r) {
-        *h = 60 * std::fmod((g - b) / d + 6, 6.0);
-    } else if (high == g) {
-        *h = 60 * ((b - r) / d + 2);
-    } else {
-        *h = 60 * ((r - g) / d + 4);
-    }
-}
-
-DWORD HslToRgb(DWORD alpha, double h, double s, double l) {
-    const double c = (1 - std::fabs(2 * l - 1)) * s;
-    const double x = c * (1 - std::fabs(std::fmod(h / 60, 2.0) - 1));
-    const double m = l - c / 2;
-    double r = 0, g = 0, b = 0;
-    if (h < 60) {
-        r = c, g = x;
-    } else if (h < 120) {
-        r = x, g = c;
-    } else if (h < 180) {
-        g = c, b = x;
-    } else if (h < 240) {
-        g = x, b = c;
-    } else if (h < 300) {
-        r = x, b = c;
-    } else {
-        r = c, b = x;
-    }
-    auto channel = [m](double v) { return static_cast<DWORD>(std::clamp(std::lround((v + m) * 255), 0L, 255L)); };
-    return (alpha << 24) | (channel(r) << 16) | (channel(g) << 8) | channel(b);
-}
-
 }  // namespace
 
 CUIPaintManager::CUIPaintManager() = default;
@@ -131,7 +86,6 @@ CUIPaintManager::~CUIPaintManager() {
     m_timers.clear();
     for (int i = 0; i < m_defaultAttributes.Count(); ++i)
         delete static_cast<CUIString*>(m_defaultAttributes.ValueAt(i));
-    RemoveAllImages();
     for (const auto& font : m_fonts)
         DeleteObject(font->handle);
     if (m_hasOwnDefaultFont && m_defaultFont != nullptr) DeleteObject(m_defaultFont->handle);
@@ -663,7 +617,7 @@ const UIFontRecord* CUIPaintManager::FontRecordAt(int index) const {
     return DefaultFontRecord();
 }
 
-HFONT CUIPaintManager::FontHandleAt(int index) const {
+HFONT CUIPaintManager::FontHandleAt(int index) {
     const UIFontRecord* record = FontRecordAt(index);
     return record != nullptr ? record->handle : nullptr;
 }
@@ -673,57 +627,54 @@ int CUIPaintManager::DefaultFontHeight() const {
     return record != nullptr ? record->tm.tmHeight : 0;
 }
 
-const UIImageRecord* CUIPaintManager::AddImage(std::wstring_view name, DWORD mask) {
-    if (name.empty()) return nullptr;
-    if (void* cached = m_images.Find(name)) return static_cast<const UIImageRecord*>(cached);
-    if (m_archive == nullptr) return nullptr;
-    std::vector<uint8_t> bytes;
-    if (!m_archive->ReadEntry(name, &bytes)) return nullptr;
-    std::optional<platform::DecodedImage> decoded = platform::DecodeImage(bytes);
-    if (!decoded) return nullptr;
-    auto* record = new UIImageRecord{decoded->bitmap, decoded->width, decoded->height, decoded->hasAlpha, mask};
-    if (mask != 0 && decoded->bits != nullptr) {
-        const size_t count = static_cast<size_t>(decoded->width) * decoded->height;
-        for (size_t i = 0; i < count; ++i) {
-            if ((decoded->bits[i] & 0x00FFFFFF) == (mask & 0x00FFFFFF)) {
-                decoded->bits[i] = 0;
-                record->hasAlpha = true;
-            }
-        }
-    }
-    m_images.Set(name, record);
-    return record;
+void CUIPaintManager::SetSkinArchive(const CSkinZip* archive) {
+    m_archive = archive;
+    m_images.SetSkinZip(archive);
 }
 
-const UIImageRecord* CUIPaintManager::FindImage(std::wstring_view name) {
-    if (void* cached = m_images.Find(name)) return static_cast<const UIImageRecord*>(cached);
-    if (m_archive != nullptr) return AddImage(name);
-    return m_resourceParent != nullptr ? m_resourceParent->FindImage(name) : nullptr;
+const UIImageInfo* CUIPaintManager::FindImage(const UIImageRef& ref) {
+    if (ref.origin == UIImageRef::Origin::SkinFile && !ref.mask) {
+        for (const auto& [name, mask] : m_imageMasks) {
+            if (name != ref.name) continue;
+            UIImageRef masked = ref;
+            masked.mask = mask;
+            if (const UIImageInfo* image = m_images.FindImage(masked)) return image;
+            break;
+        }
+    }
+    if (const UIImageInfo* image = m_images.FindImage(ref)) return image;
+    return m_resourceParent != nullptr ? m_resourceParent->FindImage(ref) : nullptr;
+}
+
+const UIImageInfo* CUIPaintManager::AddImage(std::wstring_view name, DWORD mask) {
+    if (name.empty()) return nullptr;
+    if (mask != 0) {
+        auto known = std::find_if(m_imageMasks.begin(), m_imageMasks.end(),
+                                  [name](const auto& entry) { return entry.first == name; });
+        if (known != m_imageMasks.end()) {
+            known->second = mask;
+        } else {
+            m_imageMasks.emplace_back(std::wstring(name), mask);
+        }
+    }
+    UIImageRef ref;
+    ref.name = std::wstring(name);
+    return FindImage(ref);
 }
 
 void CUIPaintManager::RemoveAllImages() {
-    for (int i = 0; i < m_images.Count(); ++i) {
-        auto* record = static_cast<UIImageRecord*>(m_images.ValueAt(i));
-        DeleteObject(record->bitmap);
-        delete record;
-    }
     m_images.Clear();
+    m_imageMasks.clear();
 }
 
 DWORD CUIPaintManager::ShiftColor(DWORD argb) const {
-    if (m_hue == 180 && m_saturation == 100 && m_lightness == 100) return argb;
-    double h = 0, s = 0, l = 0;
-    RgbToHsl(argb, &h, &s, &l);
-    h = std::fmod(h + (m_hue - 180) + 360.0, 360.0);
-    s = std::clamp(s * m_saturation / 100.0, 0.0, 1.0);
-    l = std::clamp(l * m_lightness / 100.0, 0.0, 1.0);
-    return HslToRgb(argb >> 24, h, s, l);
+    return AdjustColor(argb, m_hueShift, m_saturation, m_lightness);
 }
 
-void CUIPaintManager::SetColorShift(int hue, int saturation, int lightness) {
-    m_hue = std::clamp(hue, 0, 360);
-    m_saturation = std::clamp(saturation, 0, 200);
-    m_lightness = std::clamp(lightness, 0, 200);
+void CUIPaintManager::SetColorShift(int hueShift, int saturationPercent, int lightnessPercent) {
+    m_hueShift = hueShift;
+    m_saturation = saturationPercent;
+    m_lightness = lightnessPercent;
     if (m_hwnd != nullptr) InvalidateRect(m_hwnd, nullptr, FALSE);
 }
 

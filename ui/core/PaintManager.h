@@ -24,6 +24,8 @@
 #include "ui/core/UIPtrArray.h"
 #include "ui/core/UIString.h"
 #include "ui/core/UIStringPtrMap.h"
+#include "ui/render/FontSource.h"
+#include "ui/render/ImageCache.h"
 #include "ui/skin/SkinZip.h"
 
 namespace SkinUI {
@@ -41,16 +43,7 @@ struct UIFontRecord {
     TEXTMETRICW tm{};
 };
 
-// A decoded skin image; the bitmap is premultiplied ARGB and owned by the manager's cache.
-struct UIImageRecord {
-    HBITMAP bitmap = nullptr;
-    int width = 0;
-    int height = 0;
-    bool hasAlpha = false;
-    DWORD mask = 0;
-};
-
-class CUIPaintManager {
+class CUIPaintManager : public IFontSourceUI, public IImageSourceUI {
 public:
     // The first timer id the manager hands out for control timers; the window's own timers
     // keep below it.
@@ -60,7 +53,7 @@ public:
     static constexpr UINT kHoverDelayMs = 400;
 
     CUIPaintManager();
-    ~CUIPaintManager();
+    ~CUIPaintManager() override;
     CUIPaintManager(const CUIPaintManager&) = delete;
     CUIPaintManager& operator=(const CUIPaintManager&) = delete;
 
@@ -158,7 +151,7 @@ public:
     // Returns the new index, or -1 when the font cannot be made.
     int AddFont(std::wstring_view face, int size, bool bold, bool underline, bool italic, bool makeDefault = false);
     int FontCount() const { return static_cast<int>(m_fonts.size()); }
-    HFONT FontHandleAt(int index) const;
+    HFONT FontHandleAt(int index) override;
     const UIFontRecord* FontRecordAt(int index) const;
     const UIFontRecord* DefaultFontRecord() const;
     int DefaultFontHeight() const;
@@ -166,17 +159,19 @@ public:
     HDC MeasureDC() const;
 
     // Images come from the skin archive (not owned; it must outlive the manager or be
-    // replaced). A name not in the cache is loaded on first use; a manager without an
-    // archive asks its resource parent. Null when the image is missing or undecodable.
-    void SetSkinArchive(const CSkinZip* archive) { m_archive = archive; }
+    // replaced) through the manager's cache, loaded on first use; what the cache cannot
+    // find is asked of the resource parent. Null when the image is missing or undecodable.
+    void SetSkinArchive(const CSkinZip* archive);
     const CSkinZip* GetSkinArchive() const { return m_archive; }
-    // Pixels of the mask colour (RGB, when not 0) become transparent.
-    const UIImageRecord* AddImage(std::wstring_view name, DWORD mask = 0);
-    const UIImageRecord* FindImage(std::wstring_view name);
+    const UIImageInfo* FindImage(const UIImageRef& ref) override;
+    // Declares a skin file ("Image" element) and loads it now. A mask colour (not 0) then
+    // applies wherever the file is used without a mask of its own.
+    const UIImageInfo* AddImage(std::wstring_view name, DWORD mask = 0);
     void RemoveAllImages();
-    // A colour after the manager's hue, saturation and lightness shift (none by default).
+    // A colour after the manager's hue, saturation and lightness shift (none by default):
+    // the hue turned by `hueShift` degrees, saturation and lightness scaled by percentages.
     DWORD ShiftColor(DWORD argb) const;
-    void SetColorShift(int hue, int saturation, int lightness);
+    void SetColorShift(int hueShift, int saturationPercent, int lightnessPercent);
 
     // The "Window" element's attributes: "size", "mininfo", "maxinfo", "caption",
     // "sizebox", "roundcorner", "defaultfontcolor"; other names change nothing.
@@ -230,12 +225,13 @@ private:
     mutable std::unique_ptr<UIFontRecord> m_builtinFont;
     mutable HDC m_measureDc = nullptr;
     const CSkinZip* m_archive = nullptr;
-    CUIStringPtrMap m_images;  // name -> UIImageRecord*
+    CUIImageCache m_images;
+    std::vector<std::pair<std::wstring, DWORD>> m_imageMasks;
 
     CUIPaintManager* m_resourceParent = nullptr;
     CUIStringPtrMap m_defaultAttributes;  // tag -> CUIString*
     DWORD m_defaultTextColor = 0xFF000000;
-    int m_hue = 180;
+    int m_hueShift = 0;
     int m_saturation = 100;
     int m_lightness = 100;
 

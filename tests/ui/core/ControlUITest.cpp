@@ -154,11 +154,11 @@ TEST(ControlUITest, ColoursShiftOnlyWhenAsked) {
     auto* control = new CControlUI();
     manager.AttachRoot(control);
     EXPECT_EQ(control->AdjustedColor(0xFFFF0000), 0xFFFF0000u);
-    manager.SetColorShift(300, 100, 100);  // hue +120 degrees: red becomes green
+    manager.SetColorShift(120, 100, 100);  // red turns to green
     EXPECT_EQ(control->AdjustedColor(0xFFFF0000), 0xFFFF0000u) << "without colorhsl";
     control->ApplyAttribute(L"colorhsl", L"true");
     EXPECT_EQ(control->AdjustedColor(0x80FF0000), 0x8000FF00u);
-    manager.SetColorShift(180, 0, 100);  // no saturation: grey, alpha kept
+    manager.SetColorShift(0, 0, 100);  // no saturation: grey, alpha kept
     const DWORD grey = control->AdjustedColor(0x40FF0000);
     EXPECT_EQ(grey >> 24, 0x40u);
     EXPECT_EQ((grey >> 16) & 0xFF, grey & 0xFF);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "SkinFixture.h"
+#include "support/Canvas.h"
 #include "support/PngBytes.h"
 #include "ui/core/ContainerUI.h"
 #include "ui/core/PaintManager.h"
@@ -333,17 +334,27 @@ TEST(DialogBuilderTest, BuildsFromTheSkinArchiveWithImages) {
         manager.AttachRoot(root);
         EXPECT_EQ(root->GetBackImage(), L"red.png");
         EXPECT_NE(builder.LastError().find(L"gone.png"), std::wstring::npos);
-        const SkinUI::UIImageRecord* image = manager.FindImage(L"red.png");
+        SkinUI::UIImageRef ref;
+        ref.name = L"red.png";
+        const SkinUI::UIImageInfo* image = manager.FindImage(ref);
         ASSERT_NE(image, nullptr);
         EXPECT_EQ(image->width, 2);
-        EXPECT_TRUE(image->hasAlpha) << "the mask colour became transparent";
-        EXPECT_EQ(manager.FindImage(L"red.png"), image) << "cached";
+        EXPECT_TRUE(image->hasAlpha) << "the declared mask applies to plain uses of the file";
+        EXPECT_EQ(manager.FindImage(ref), image) << "cached";
+
+        // The background image is drawn through the manager: red keyed out, green stretched.
+        manager.SetClientSize(SIZE{40, 10});
+        manager.UpdateLayout();
+        testsupport::Canvas canvas(40, 10, 0xFFFFFFFF);
+        EXPECT_TRUE(root->Render(canvas.Dc(), RECT{0, 0, 40, 10}));
+        EXPECT_EQ(canvas.Pixel(5, 5), 0xFFFFFFFFu);
+        EXPECT_EQ(canvas.Pixel(35, 5), 0xFF00FF00u);
 
         // A manager without an archive borrows its resource parent's images and defaults.
         manager.SetDefaultAttributes(L"Control", L"height=\"7\"");
         CUIPaintManager popup;
         popup.SetResourceParent(&manager);
-        EXPECT_EQ(popup.FindImage(L"red.png"), image);
+        EXPECT_EQ(popup.FindImage(ref), image);
         ASSERT_NE(popup.DefaultAttributesFor(L"Control"), nullptr);
         EXPECT_EQ(*popup.DefaultAttributesFor(L"Control"), L"height=\"7\"");
         EXPECT_EQ(popup.DefaultAttributesFor(L"Label"), nullptr);

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "SkinFixture.h"
-#include "platform/gdi/Gdi.h"
 #include "platform/window/MessageApi.h"
 #include "platform/window/WindowApi.h"
 #include "platform/window/WindowClass.h"
@@ -59,14 +58,6 @@ public:
     bool WantsTabKey() const override { return true; }
 };
 
-// Paints its back colour over the part of it being painted.
-class Swatch : public CTestButtonUI {
-public:
-    void RenderBackColor(HDC hdc) override {
-        if (GetBackColor() != 0) platform::FillRectAlpha(hdc, GetPaintRect(), GetBackColor());
-    }
-};
-
 class PaintManagerTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -93,7 +84,6 @@ protected:
         skintest::RegisterTestControls();
         auto& factory = SkinUI::CUIControlFactory::Instance();
         factory.Register(L"TabTaker", []() -> CControlUI* { return new TabTaker(); });
-        factory.Register(L"Swatch", []() -> CControlUI* { return new Swatch(); });
         SkinUI::CUIDialogBuilder builder;
         CControlUI* root = builder.BuildFromText(xml, m_manager.get());
         ASSERT_NE(root, nullptr) << Narrow(builder.LastError());
@@ -350,17 +340,24 @@ TEST_F(PaintManagerTest, ControlsRemovedDuringDispatchDieAfterIt) {
 
 TEST_F(PaintManagerTest, PaintsOffScreenThenCopiesTheAreaAndSetsTheCursor) {
     Build(R"(<HorizontalLayout name="root">
-        <Swatch name="red" width="100" bkcolor="#FFFF0000"/>
-        <HorizontalLayout inset="10,10,10,10"><Swatch name="blue" bkcolor="#FF0000FF" width="500"/></HorizontalLayout>
+        <TestButton name="red" width="100" bkcolor="#FFFF0000" bordersize="2" bordercolor="#FF000000"/>
+        <HorizontalLayout inset="10,10,10,10"><TestButton name="blue" bkcolor="#FF0000FF" width="500"/></HorizontalLayout>
       </HorizontalLayout>)");
     testsupport::Canvas canvas(400, 300, 0xFFFFFFFF);
     ASSERT_TRUE(m_manager->PaintInto(canvas.Dc(), RECT{0, 0, 250, 300}));
     EXPECT_EQ(canvas.Pixel(50, 50), 0xFFFF0000u);
+    EXPECT_EQ(canvas.Pixel(1, 50), 0xFF000000u) << "the frame";
+    EXPECT_EQ(canvas.Pixel(2, 50), 0xFFFF0000u);
     EXPECT_EQ(canvas.Pixel(150, 150), 0xFF0000FFu);
     // The child is held to its container's area inside the inset.
     EXPECT_EQ(canvas.Pixel(105, 5), 0u) << "the unpainted inset stays as the off-screen bitmap began: clear";
     EXPECT_EQ(canvas.Pixel(300, 150), 0xFFFFFFFFu) << "outside the painted area nothing changes";
     EXPECT_FALSE(m_manager->PaintInto(canvas.Dc(), RECT{10, 10, 10, 20}));
+    // The wide child is cut at its container's inset.
+    testsupport::Canvas whole(400, 300, 0xFFFFFFFF);
+    ASSERT_TRUE(m_manager->PaintInto(whole.Dc(), RECT{0, 0, 400, 300}));
+    EXPECT_EQ(whole.Pixel(389, 150), 0xFF0000FFu);
+    EXPECT_EQ(whole.Pixel(391, 150), 0u);
 
     // Set-cursor events go only to controls that ask for them.
     Post(WM_MOUSEMOVE, 50, 50);
