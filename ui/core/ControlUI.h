@@ -3,7 +3,8 @@
 //
 // UI thread only. A control belongs to at most one parent and one paint manager; the parent
 // container (or the manager, for the root) deletes it. Deleting a control tells its manager,
-// which then forgets it as focus, hover, capture or timer target. Every call into the
+// which then forgets it as focus, hover, capture or timer target; so a control must not
+// outlive the manager it is attached to (re-attach it elsewhere first). Every call into the
 // manager is skipped while the control is not attached, so a detached tree can be built and
 // laid out on its own.
 #pragma once

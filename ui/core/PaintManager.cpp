@@ -98,7 +98,9 @@ CUIPaintManager::~CUIPaintManager() {
 void CUIPaintManager::Bind(HWND hwnd) {
     m_hwnd = hwnd;
     auto& managers = Managers();
-    if (std::find(managers.begin(), managers.end(), this) == managers.end()) managers.push_back(this);
+    const auto listed = std::find(managers.begin(), managers.end(), this);
+    if (hwnd == nullptr && listed != managers.end()) managers.erase(listed);
+    if (hwnd != nullptr && listed == managers.end()) managers.push_back(this);
 }
 
 bool CUIPaintManager::AttachRoot(CControlUI* root) {
@@ -306,8 +308,12 @@ bool CUIPaintManager::PreFilterMessage(const MSG* msg) {
 
 bool CUIPaintManager::PreTranslate(MSG* msg) {
     if (msg == nullptr || msg->hwnd == nullptr) return false;
+    // Handlers run from here may destroy windows and their managers: work from a copy and
+    // skip any manager that has left the list meanwhile.
     const std::vector<CUIPaintManager*> managers = Managers();
     for (CUIPaintManager* manager : managers) {
+        const auto& live = Managers();
+        if (std::find(live.begin(), live.end(), manager) == live.end()) continue;
         if (manager->m_hwnd == nullptr) continue;
         if (msg->hwnd == manager->m_hwnd) {
             if (manager->PreFilterMessage(msg)) return true;

@@ -58,7 +58,8 @@ public:
     CUIPaintManager& operator=(const CUIPaintManager&) = delete;
 
     // --- window and tree ---
-    // Makes `hwnd` the paint window and registers the manager in the list of managers.
+    // Makes `hwnd` the paint window and registers the manager in the list of managers
+    // (null unbinds it).
     void Bind(HWND hwnd);
     HWND GetPaintWindow() const { return m_hwnd; }
     // Takes ownership of `root` (the previous root is deleted) and attaches it to this manager.

@@ -304,6 +304,43 @@ TEST_F(PaintManagerTest, MessageFiltersRunInOrderAndStopAtTheFirstThatHandles) {
     EXPECT_EQ(calls, (std::vector<std::string>{"passer", "last"}));
     m_manager->RemoveMessageFilter(&passer);
     m_manager->RemoveMessageFilter(&last);
+
+    // Translators see the messages of the window's child windows; the first answering 0 takes one.
+    struct Translator : SkinUI::ITranslateAccelerator {
+        Translator(std::vector<std::string>* log, std::string name, LRESULT answer)
+            : log(log), name(std::move(name)), answer(answer) {}
+        LRESULT TranslateAccelerator(MSG*) override {
+            log->push_back(name);
+            return answer;
+        }
+        std::vector<std::string>* log;
+        std::string name;
+        LRESULT answer;
+    };
+    calls.clear();
+    Translator declines(&calls, "declines", 1), consumes(&calls, "consumes", 0), unused(&calls, "unused", 0);
+    m_manager->Translators().Append(&declines);
+    m_manager->Translators().Append(&consumes);
+    m_manager->Translators().Append(&unused);
+    HWND child = CreateWindowExW(0, kClassName, L"", WS_CHILD, 0, 0, 10, 10, m_hwnd, nullptr, nullptr, nullptr);
+    ASSERT_NE(child, nullptr);
+    MSG msg{};
+    msg.hwnd = child;
+    msg.message = WM_KEYDOWN;
+    msg.wParam = 'Q';
+    EXPECT_TRUE(CUIPaintManager::PreTranslate(&msg));
+    EXPECT_EQ(calls, (std::vector<std::string>{"declines", "consumes"}));
+    m_manager->Translators().RemoveAt(1);
+    m_manager->Translators().RemoveAt(1);
+    calls.clear();
+    EXPECT_FALSE(CUIPaintManager::PreTranslate(&msg));
+    EXPECT_EQ(calls, std::vector<std::string>{"declines"});
+    // The paint window's own messages are not the translators' business.
+    msg.hwnd = m_hwnd;
+    calls.clear();
+    EXPECT_FALSE(CUIPaintManager::PreTranslate(&msg));
+    EXPECT_TRUE(calls.empty());
+    m_manager->Translators().Clear();
 }
 
 TEST_F(PaintManagerTest, ControlsRemovedDuringDispatchDieAfterIt) {
