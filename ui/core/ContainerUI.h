@@ -62,10 +62,11 @@ public:
     bool ChildrenAcceptMouse() const { return m_mouseChildren; }
     void SetChildrenAcceptMouse(bool accept) { m_mouseChildren = accept; }
 
-    const RECT& GetContentInset() const { return m_inset; }
-    void SetContentInset(const RECT& inset);
-    int GetChildGap() const { return m_childGap; }
-    void SetChildGap(int gap);
+    // Virtual, so a container that lays its children out in an inner one can pass these on.
+    virtual RECT GetContentInset() const { return m_inset; }
+    virtual void SetContentInset(const RECT& inset);
+    virtual int GetChildGap() const { return m_childGap; }
+    virtual void SetChildGap(int gap);
 
     // The first index from `index` (clamped to the children) whose child is a shown, usable
     // list item, searching forward or backward; a backward search that finds none goes on

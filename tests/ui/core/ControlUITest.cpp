@@ -84,26 +84,6 @@ TEST(ControlUITest, AttributesKeepThePreviousValueOnBadInput) {
     EXPECT_EQ(control.GetCaption(), L"second");
 }
 
-TEST(ControlUITest, StateFollowsTheAncestors) {
-    CContainerUI outer;
-    auto* inner = new CContainerUI();
-    auto* leaf = new CControlUI();
-    outer.AppendChild(inner);
-    inner->AppendChild(leaf);
-    EXPECT_TRUE(leaf->Trigger());
-    inner->SetUsable(false);
-    EXPECT_FALSE(leaf->IsUsable());
-    EXPECT_FALSE(leaf->Trigger());
-    inner->SetUsable(true);
-    outer.Show(false);
-    EXPECT_FALSE(leaf->IsShown());
-    EXPECT_FALSE(leaf->Trigger());
-    outer.Show(true);
-    EXPECT_TRUE(leaf->Trigger());
-    EXPECT_EQ(leaf->QueryFacet(L"Control"), leaf);
-    EXPECT_EQ(leaf->QueryFacet(L"Container"), nullptr);
-}
-
 TEST(ControlUITest, DefaultEventHandling) {
     CUIPaintManager manager;
     NotifyLog log;
@@ -158,10 +138,6 @@ TEST(ControlUITest, ColoursShiftOnlyWhenAsked) {
     EXPECT_EQ(control->AdjustedColor(0xFFFF0000), 0xFFFF0000u) << "without colorhsl";
     control->ApplyAttribute(L"colorhsl", L"true");
     EXPECT_EQ(control->AdjustedColor(0x80FF0000), 0x8000FF00u);
-    manager.SetColorShift(0, 0, 100);  // no saturation: grey, alpha kept
-    const DWORD grey = control->AdjustedColor(0x40FF0000);
-    EXPECT_EQ(grey >> 24, 0x40u);
-    EXPECT_EQ((grey >> 16) & 0xFF, grey & 0xFF);
 
     // A manager without fonts of its own uses its resource parent's.
     EXPECT_EQ(manager.AddFont(L"WenQuanYi Micro Hei", 16, false, false, false), 0);
