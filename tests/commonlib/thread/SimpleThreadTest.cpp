@@ -8,6 +8,8 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "platform/sync/Thread.h"
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -123,4 +125,19 @@ TEST(SimpleThreadTest, ExceptionFromRunEndsOnlyTheThread) {
     ASSERT_TRUE(thread.Start());
     EXPECT_TRUE(thread.Stop(10000));
     EXPECT_EQ(thread.runs, 2);
+}
+
+TEST(SimpleThreadTest, ThreadIdIsThePlatformIdOfEachRun) {
+    std::atomic<DWORD> inside{0};
+    CTestThread thread([&](CTestThread&) { inside = GetCurrentThreadId(); });
+    ASSERT_TRUE(thread.Start());
+    const DWORD first = thread.GetThreadId();  // known as soon as Start returns
+    EXPECT_TRUE(thread.Stop(10000));
+    EXPECT_EQ(first, inside.load());
+    EXPECT_NE(first, GetCurrentThreadId());
+
+    ASSERT_TRUE(thread.Start());
+    EXPECT_TRUE(thread.Stop(10000));
+    EXPECT_EQ(thread.GetThreadId(), inside.load());
+    EXPECT_NE(thread.GetThreadId(), first);
 }
