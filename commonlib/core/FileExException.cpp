@@ -1,0 +1,3 @@
+#include "commonlib/core/FileExException.h"
+
+CFileExException::~CFileExException() = default;

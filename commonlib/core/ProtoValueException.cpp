@@ -1,0 +1,3 @@
+#include "commonlib/core/ProtoValueException.h"
+
+ProtoValueException::~ProtoValueException() = default;

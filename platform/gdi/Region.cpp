@@ -1,0 +1,197 @@
+#include "platform/gdi/Region.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <utility>
+
+namespace platform {
+namespace {
+
+using Span = std::pair<LONG, LONG>;  // [left, right)
+
+bool Valid(const RECT& r) {
+    return r.left < r.right && r.top < r.bottom;
+}
+
+// The x-spans of `rects` that cover the whole band [top, bottom); banded input
+// covers a band either fully or not at all.
+std::vector<Span> SpansInBand(const std::vector<RECT>& rects, LONG top, LONG bottom) {
+    std::vector<Span> spans;
+    for (const RECT& r : rects) {
+        if (r.top > top) break;
+        if (r.top <= top && r.bottom >= bottom) spans.emplace_back(r.left, r.right);
+    }
+    return spans;
+}
+
+bool Inside(const std::vector<Span>& spans, LONG x) {
+    for (const Span& s : spans) {
+        if (x >= s.first && x < s.second) return true;
+    }
+    return false;
+}
+
+bool Apply(Region::Op op, bool a, bool b) {
+    switch (op) {
+        case Region::Op::And:
+            return a && b;
+        case Region::Op::Or:
+            return a || b;
+        case Region::Op::Xor:
+            return a != b;
+        case Region::Op::Diff:
+            return a && !b;
+    }
+    return false;
+}
+
+// Appends one band, merging it into the previous band when that one touches it
+// and has the same spans, so equal areas always get equal rectangle lists.
+void AppendBand(std::vector<RECT>& out, size_t& lastBandStart, const std::vector<Span>& spans, LONG top, LONG bottom) {
+    if (spans.empty()) return;
+    const size_t lastCount = out.size() - lastBandStart;
+    if (lastCount == spans.size() && out.size() > 0 && out.back().bottom == top) {
+        bool same = true;
+        for (size_t i = 0; i < spans.size() && same; ++i) {
+            const RECT& r = out[lastBandStart + i];
+            same = r.left == spans[i].first && r.right == spans[i].second;
+        }
+        if (same) {
+            for (size_t i = lastBandStart; i < out.size(); ++i)
+                out[i].bottom = bottom;
+            return;
+        }
+    }
+    lastBandStart = out.size();
+    for (const Span& s : spans)
+        out.push_back(RECT{s.first, top, s.second, bottom});
+}
+
+}  // namespace
+
+Region::Region(const RECT& rect) {
+    if (Valid(rect)) m_rects.push_back(rect);
+}
+
+Region Region::RoundRect(const RECT& rect, int ellipseWidth, int ellipseHeight) {
+    // Larger corners are cut as this size: no window needs more, and the row walk stays short.
+    constexpr int64_t kMaxEllipse = 8192;
+    Region region;
+    if (!Valid(rect)) return region;
+    const int64_t width = int64_t{rect.right} - rect.left;
+    const int64_t height = int64_t{rect.bottom} - rect.top;
+    const double rx = std::min({int64_t{std::max(ellipseWidth, 0)}, width, kMaxEllipse}) / 2.0;
+    const double ry = std::min({int64_t{std::max(ellipseHeight, 0)}, height, kMaxEllipse}) / 2.0;
+    if (rx < 0.5 || ry < 0.5) return Region(rect);
+    size_t lastBandStart = 0;
+    auto addRow = [&](LONG y) {
+        const double centre = y + 0.5;
+        double dy = 0;
+        if (centre < rect.top + ry) dy = rect.top + ry - centre;
+        if (centre > rect.bottom - ry) dy = centre - (rect.bottom - ry);
+        const double inset = dy > 0 ? rx - rx * std::sqrt(std::max(0.0, 1.0 - (dy / ry) * (dy / ry))) : 0;
+        const LONG cut = static_cast<LONG>(std::lround(inset));
+        if (2 * int64_t{cut} >= width) return;
+        AppendBand(region.m_rects, lastBandStart, {Span{rect.left + cut, rect.right - cut}}, y, y + 1);
+    };
+    const auto cornerRows = static_cast<LONG>(std::ceil(ry));
+    const LONG topEnd = rect.top + cornerRows;
+    const LONG bottomStart = std::max<LONG>(topEnd, rect.bottom - cornerRows);
+    for (LONG y = rect.top; y < topEnd; ++y)
+        addRow(y);
+    if (topEnd < bottomStart) {
+        AppendBand(region.m_rects, lastBandStart, {Span{rect.left, rect.right}}, topEnd, bottomStart);
+    }
+    for (LONG y = bottomStart; y < rect.bottom; ++y)
+        addRow(y);
+    return region;
+}
+
+Region Region::Combine(const Region& a, const Region& b, Op op) {
+    std::vector<LONG> ys;
+    for (const auto* list : {&a.m_rects, &b.m_rects}) {
+        for (const RECT& r : *list) {
+            ys.push_back(r.top);
+            ys.push_back(r.bottom);
+        }
+    }
+    std::sort(ys.begin(), ys.end());
+    ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
+
+    Region result;
+    size_t lastBandStart = 0;
+    std::vector<LONG> xs;
+    for (size_t i = 0; i + 1 < ys.size(); ++i) {
+        const LONG top = ys[i];
+        const LONG bottom = ys[i + 1];
+        const std::vector<Span> spansA = SpansInBand(a.m_rects, top, bottom);
+        const std::vector<Span> spansB = SpansInBand(b.m_rects, top, bottom);
+        xs.clear();
+        for (const auto* spans : {&spansA, &spansB}) {
+            for (const Span& s : *spans) {
+                xs.push_back(s.first);
+                xs.push_back(s.second);
+            }
+        }
+        std::sort(xs.begin(), xs.end());
+        xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
+        std::vector<Span> band;
+        for (size_t j = 0; j + 1 < xs.size(); ++j) {
+            if (!Apply(op, Inside(spansA, xs[j]), Inside(spansB, xs[j]))) continue;
+            if (!band.empty() && band.back().second == xs[j]) {
+                band.back().second = xs[j + 1];
+            } else {
+                band.emplace_back(xs[j], xs[j + 1]);
+            }
+        }
+        AppendBand(result.m_rects, lastBandStart, band, top, bottom);
+    }
+    return result;
+}
+
+int Region::Kind() const {
+    if (m_rects.empty()) return NULLREGION;
+    return m_rects.size() == 1 ? SIMPLEREGION : COMPLEXREGION;
+}
+
+RECT Region::Bounds() const {
+    if (m_rects.empty()) return RECT{};
+    RECT box = m_rects.front();
+    for (const RECT& r : m_rects) {
+        box.left = std::min(box.left, r.left);
+        box.top = std::min(box.top, r.top);
+        box.right = std::max(box.right, r.right);
+        box.bottom = std::max(box.bottom, r.bottom);
+    }
+    return box;
+}
+
+bool Region::Contains(int x, int y) const {
+    for (const RECT& r : m_rects) {
+        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return true;
+    }
+    return false;
+}
+
+void Region::Offset(int dx, int dy) {
+    // Saturates instead of wrapping, so an absurd offset cannot turn rectangles inside out.
+    auto move = [](LONG value, int by) {
+        return static_cast<LONG>(std::clamp<int64_t>(int64_t{value} + by, INT32_MIN, INT32_MAX));
+    };
+    for (RECT& r : m_rects) {
+        r.left = move(r.left, dx);
+        r.right = move(r.right, dx);
+        r.top = move(r.top, dy);
+        r.bottom = move(r.bottom, dy);
+    }
+}
+
+bool Region::operator==(const Region& other) const {
+    return std::equal(m_rects.begin(), m_rects.end(), other.m_rects.begin(), other.m_rects.end(),
+                      [](const RECT& x, const RECT& y) {
+                          return x.left == y.left && x.top == y.top && x.right == y.right && x.bottom == y.bottom;
+                      });
+}
+
+}  // namespace platform

@@ -1,0 +1,173 @@
+#include "commonlib/util/Md5.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <functional>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/TempDir.h"
+
+namespace {
+
+std::string OracleHex(const std::string& bytes) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    EXPECT_EQ(EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_md5(), nullptr), 1);
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned int i = 0; i < size; ++i) {
+        hex.push_back(kDigits[digest[i] >> 4]);
+        hex.push_back(kDigits[digest[i] & 15]);
+    }
+    return hex;
+}
+
+// A read stream positioned at the start of `bytes`.
+std::FILE* StreamOf(const std::string& bytes) {
+    std::FILE* file = std::tmpfile();
+    EXPECT_NE(file, nullptr);
+    EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+    std::rewind(file);
+    return file;
+}
+
+// Samples the shared percent on another thread while `work` runs.
+std::vector<int> WatchPercent(const std::function<void()>& work) {
+    std::atomic<bool> done{false};
+    std::vector<int> seen;
+    std::thread watcher([&] {
+        while (!done.load()) {
+            const int percent = Md5SharedPercent().load();
+            if (seen.empty() || seen.back() != percent) seen.push_back(percent);
+            std::this_thread::yield();
+        }
+    });
+    work();
+    done = true;
+    watcher.join();
+    seen.push_back(Md5SharedPercent().load());
+    return seen;
+}
+
+std::string RandomBytes(size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(random());
+    return bytes;
+}
+
+}  // namespace
+
+TEST(Md5Test, MatchesRfc1321Vectors) {
+    const struct {
+        std::string in;
+        const char* hex;
+    } cases[] = {
+        {"", "d41d8cd98f00b204e9800998ecf8427e"},
+        {"a", "0cc175b9c0f1b6a831c399e269772661"},
+        {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+        {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+        {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f"},
+        {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
+         "57edf4a22be3c955ac49da2e2107b67a"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.in);
+        const MD5 buffer(c.in.data(), c.in.size());
+        EXPECT_EQ(buffer.hex_digest(), c.hex);
+        EXPECT_EQ(buffer.hex_digestW(), std::wstring(c.hex, c.hex + 32));
+        EXPECT_EQ(MD5(StreamOf(c.in)).hex_digest(), c.hex);
+    }
+}
+
+TEST(Md5Test, BlockAndReadBoundariesAgreeWithTheOracle) {
+    const std::string data = RandomBytes(600 * 1024 + 7, 99);
+    for (size_t size : {1, 55, 56, 63, 64, 65, 119, 120, 1023, 1024, 1025, 256 * 1024 - 1, 256 * 1024, 256 * 1024 + 1,
+                        600 * 1024 + 7}) {
+        SCOPED_TRACE(size);
+        const std::string bytes = data.substr(0, size);
+        const std::string expected = OracleHex(bytes);
+        EXPECT_EQ(MD5(bytes.data(), bytes.size()).hex_digest(), expected);
+        EXPECT_EQ(MD5(StreamOf(bytes)).hex_digest(), expected);
+    }
+}
+
+TEST(Md5Test, HundredMegabyteStreamReportsRisingPercent) {
+    testsupport::TempDir dir;
+    const std::string chunk = RandomBytes(1 << 20, 7);
+    std::string bytes;
+    for (int i = 0; i < 100; ++i)
+        bytes += chunk + std::to_string(i);  // no two megabytes alike
+    const auto path = dir.WriteFile("big.bin", bytes);
+    const std::string expected = OracleHex(bytes);
+
+    Md5SharedFileSize() = static_cast<int64_t>(bytes.size());
+    Md5SharedPercent() = 0;
+    std::string hex;
+    const std::vector<int> seen = WatchPercent([&] { hex = MD5(std::fopen(path.c_str(), "rb")).hex_digest(); });
+    EXPECT_EQ(hex, expected);
+    for (size_t i = 0; i < seen.size(); ++i) {
+        ASSERT_GE(seen[i], 0);
+        ASSERT_LE(seen[i], 100);
+        if (i > 0) {
+            ASSERT_GE(seen[i], seen[i - 1]);
+        }
+    }
+    EXPECT_EQ(seen.back(), 100);
+}
+
+TEST(Md5Test, PercentStaysInRangeWhateverTheSharedSize) {
+    const std::string bytes = RandomBytes(3 << 20, 5);
+    const std::string expected = OracleHex(bytes);
+    // 0 and -1 are what the caller stores for an empty or a missing file; they must not divide.
+    for (int64_t shared : {int64_t{0}, int64_t{-1}, int64_t{10}, int64_t{6} << 20}) {
+        SCOPED_TRACE(shared);
+        Md5SharedFileSize() = shared;
+        Md5SharedPercent() = 0;
+        std::string hex;
+        const std::vector<int> seen = WatchPercent([&] { hex = MD5(StreamOf(bytes)).hex_digest(); });
+        EXPECT_EQ(hex, expected);
+        for (int percent : seen) {
+            ASSERT_GE(percent, 0);
+            ASSERT_LE(percent, 100);
+            if (shared <= 0) {
+                ASSERT_TRUE(percent == 0 || percent == 100) << percent;
+            }
+        }
+        EXPECT_EQ(seen.back(), 100);
+    }
+}
+
+TEST(Md5Test, FailedReadsGiveNoDigestAndTheStreamIsClosed) {
+    testsupport::TempDir dir;
+    const auto path = dir.WriteFile("data.bin", "some bytes");
+
+    // A stream that cannot be read: its digest must not pass for the digest of nothing.
+    std::FILE* writeOnly = std::fopen(path.c_str(), "ab");
+    ASSERT_NE(writeOnly, nullptr);
+    const int fd = fileno(writeOnly);
+    Md5SharedPercent() = 0;
+    const MD5 failed(writeOnly);
+    EXPECT_EQ(failed.hex_digest(), "");
+    EXPECT_EQ(failed.hex_digestW(), L"");
+    EXPECT_EQ(Md5SharedPercent().load(), 100);
+    EXPECT_EQ(fcntl(fd, F_GETFD), -1);  // closed although it failed
+
+    EXPECT_EQ(MD5(static_cast<std::FILE*>(nullptr)).hex_digest(), "");
+    EXPECT_EQ(MD5(nullptr, 5).hex_digest(), "");
+
+    std::FILE* readable = std::fopen(path.c_str(), "rb");
+    const int readableFd = fileno(readable);
+    EXPECT_EQ(MD5(readable).hex_digest(), OracleHex("some bytes"));
+    EXPECT_EQ(fcntl(readableFd, F_GETFD), -1);
+}

@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "platform/gdi/Gdi.h"
+#include "platform/gdi/ImageDecode.h"
+#include "platform/types/ErrorCodes.h"
+#include "support/Canvas.h"
+#include "support/PngBytes.h"
+
+using testsupport::Canvas;
+using testsupport::PixelNear;
+
+namespace {
+
+// A 9x9 image of three 3x3 columns of blocks: red, green, blue from left to right,
+// with the middle row of blocks darker, so every block has its own colour.
+DWORD BlockColour(int column, int row) {
+    const DWORD bright[] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF};
+    const DWORD dark[] = {0xFF800000, 0xFF008000, 0xFF000080};
+    return row == 1 ? dark[column] : bright[column];
+}
+
+class NineByNine {
+public:
+    NineByNine() : m_canvas(9, 9, 0) {
+        for (int y = 0; y < 9; ++y) {
+            for (int x = 0; x < 9; ++x) {
+                const RECT pixel{x, y, x + 1, y + 1};
+                platform::FillRectAlpha(m_canvas.Dc(), pixel, BlockColour(x / 3, y / 3));
+            }
+        }
+    }
+    HDC Dc() const { return m_canvas.Dc(); }
+
+private:
+    Canvas m_canvas;
+};
+
+}  // namespace
+
+TEST(BlitTest, CopiesAndStretchesASourceRectangle) {
+    NineByNine image;
+    Canvas canvas(40, 40, 0xFFFFFFFF);
+    {
+        // The middle block, copied 1:1.
+        ASSERT_TRUE(BitBlt(canvas.Dc(), 10, 10, 3, 3, image.Dc(), 3, 3, SRCCOPY));
+        EXPECT_TRUE(PixelNear(canvas.Pixel(10, 10), BlockColour(1, 1), 0));
+        EXPECT_TRUE(PixelNear(canvas.Pixel(12, 12), BlockColour(1, 1), 0));
+        EXPECT_TRUE(PixelNear(canvas.Pixel(13, 12), 0xFFFFFFFF, 0));
+    }
+    {
+        // The right two columns of blocks, the top two rows: 6x6 pixels stretched to 12x12.
+        ASSERT_TRUE(StretchBlt(canvas.Dc(), 20, 20, 12, 12, image.Dc(), 3, 0, 6, 6, SRCCOPY));
+        EXPECT_TRUE(PixelNear(canvas.Pixel(20, 20), BlockColour(1, 0), 0));
+        EXPECT_TRUE(PixelNear(canvas.Pixel(25, 25), BlockColour(1, 0), 0));
+        EXPECT_TRUE(PixelNear(canvas.Pixel(26, 20), BlockColour(2, 0), 0));
+        EXPECT_TRUE(PixelNear(canvas.Pixel(31, 31), BlockColour(2, 1), 0));
+        EXPECT_TRUE(PixelNear(canvas.Pixel(32, 31), 0xFFFFFFFF, 0));
+        // Nothing of the left column leaks in at the edge.
+        EXPECT_TRUE(PixelNear(canvas.Pixel(20, 31), BlockColour(1, 1), 0));
+    }
+    {
+        // Filtered stretching stays inside the source rectangle at the edges too.
+        SetStretchBltMode(canvas.Dc(), HALFTONE);
+        ASSERT_TRUE(StretchBlt(canvas.Dc(), 0, 30, 9, 9, image.Dc(), 3, 3, 3, 3, SRCCOPY));
+        EXPECT_TRUE(PixelNear(canvas.Pixel(0, 30), BlockColour(1, 1), 0));
+        EXPECT_TRUE(PixelNear(canvas.Pixel(8, 38), BlockColour(1, 1), 0));
+    }
+    // Raster operations other than a copy are refused.
+    EXPECT_FALSE(BitBlt(canvas.Dc(), 0, 0, 3, 3, image.Dc(), 0, 0, 0x00EE0086));
+    EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
+}
+
+TEST(BlitTest, CopyWithinOneBitmapReadsTheOriginalPixels) {
+    Canvas canvas(10, 1, 0xFF000000);
+    for (int x = 0; x < 10; ++x)
+        platform::FillRectAlpha(canvas.Dc(), RECT{x, 0, x + 1, 1}, 0xFF000000 | (x * 20));
+    // Overlapping copy one pixel to the right.
+    ASSERT_TRUE(BitBlt(canvas.Dc(), 1, 0, 9, 1, canvas.Dc(), 0, 0, SRCCOPY));
+    for (int x = 1; x < 10; ++x) {
+        SCOPED_TRACE(x);
+        EXPECT_TRUE(PixelNear(canvas.Pixel(x, 0), 0xFF000000 | ((x - 1) * 20), 0));
+    }
+}
+
+TEST(BlitTest, AlphaBlendHonoursPerPixelAndConstantAlpha) {
+    // A 2x1 PNG: opaque red, then half-transparent green.
+    const auto png = testsupport::PngBytes(2, 1, {0xFFFF0000, 0x8000FF00});
+    std::string why;
+    const auto image = platform::DecodeImage(png, &why);
+    ASSERT_TRUE(image) << why;
+    EXPECT_TRUE(image->hasAlpha);
+    HDC imageDc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(imageDc, image->bitmap);
+
+    Canvas canvas(8, 2, 0xFF0000FF);  // blue
+    BLENDFUNCTION perPixel{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    ASSERT_TRUE(AlphaBlend(canvas.Dc(), 0, 0, 2, 1, imageDc, 0, 0, 2, 1, perPixel));
+    EXPECT_TRUE(PixelNear(canvas.Pixel(0, 0), 0xFFFF0000));
+    EXPECT_TRUE(PixelNear(canvas.Pixel(1, 0), 0xFF00807F));
+
+    // Constant alpha on top of per-pixel alpha: a quarter of the green.
+    BLENDFUNCTION half{AC_SRC_OVER, 0, 128, AC_SRC_ALPHA};
+    ASSERT_TRUE(AlphaBlend(canvas.Dc(), 2, 0, 2, 1, imageDc, 0, 0, 2, 1, half));
+    EXPECT_TRUE(PixelNear(canvas.Pixel(2, 0), 0xFF80007F));
+    EXPECT_TRUE(PixelNear(canvas.Pixel(3, 0), 0xFF0040BF, 3));
+
+    // Without AC_SRC_ALPHA the source counts as opaque: its colour channels, no alpha.
+    BLENDFUNCTION opaque{AC_SRC_OVER, 0, 255, 0};
+    ASSERT_TRUE(AlphaBlend(canvas.Dc(), 4, 0, 2, 1, imageDc, 0, 0, 2, 1, opaque));
+    EXPECT_TRUE(PixelNear(canvas.Pixel(5, 0), 0xFF008000));
+
+    // Stretched from one source pixel to a 2x2 block.
+    ASSERT_TRUE(AlphaBlend(canvas.Dc(), 6, 0, 2, 2, imageDc, 0, 0, 1, 1, perPixel));
+    EXPECT_TRUE(PixelNear(canvas.Pixel(7, 1), 0xFFFF0000));
+
+    // A source rectangle outside the source is refused and draws nothing.
+    EXPECT_FALSE(AlphaBlend(canvas.Dc(), 0, 1, 2, 1, imageDc, 1, 0, 2, 1, perPixel));
+    EXPECT_TRUE(PixelNear(canvas.Pixel(0, 1), 0xFF0000FF, 0));
+
+    SelectObject(imageDc, old);
+    DeleteDC(imageDc);
+    EXPECT_TRUE(DeleteObject(image->bitmap));
+}
+
+TEST(BlitTest, SourceRectanglesOffTheSourceAndOverflowingSizes) {
+    NineByNine image;
+    Canvas canvas(12, 12, 0xFFFFFFFF);
+    // Half the rectangle hangs off the source's left edge: that half is cleared, the rest copied.
+    ASSERT_TRUE(BitBlt(canvas.Dc(), 0, 0, 6, 3, image.Dc(), -3, 0, SRCCOPY));
+    EXPECT_TRUE(PixelNear(canvas.Pixel(1, 1), 0x00000000, 0));
+    EXPECT_TRUE(PixelNear(canvas.Pixel(4, 1), BlockColour(0, 0), 0));
+    // Stretched, the part off the source's bottom-right corner is cleared too.
+    ASSERT_TRUE(StretchBlt(canvas.Dc(), 0, 4, 8, 8, image.Dc(), 7, 7, 4, 4, SRCCOPY));
+    EXPECT_TRUE(PixelNear(canvas.Pixel(3, 7), BlockColour(2, 2), 0));
+    EXPECT_TRUE(PixelNear(canvas.Pixel(4, 7), 0x00000000, 0));
+    EXPECT_TRUE(PixelNear(canvas.Pixel(3, 8), 0x00000000, 0));
+    // A huge source rectangle allocates nothing for the parts off the source.
+    EXPECT_TRUE(StretchBlt(canvas.Dc(), 0, 0, 6, 6, image.Dc(), 0, 0, 1000000, 1000000, SRCCOPY));
+    // Sizes whose ends do not fit an int are refused.
+    EXPECT_FALSE(BitBlt(canvas.Dc(), INT32_MAX - 1, 0, 5, 5, image.Dc(), 0, 0, SRCCOPY));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}

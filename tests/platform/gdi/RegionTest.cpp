@@ -1,0 +1,102 @@
+#include "platform/gdi/Region.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+using platform::Region;
+
+namespace {
+
+std::vector<RECT> R(std::initializer_list<RECT> rects) {
+    return rects;
+}
+
+bool Same(const std::vector<RECT>& a, const std::vector<RECT>& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](const RECT& x, const RECT& y) {
+               return x.left == y.left && x.top == y.top && x.right == y.right && x.bottom == y.bottom;
+           });
+}
+
+}  // namespace
+
+TEST(RegionTest, CombinesIntoCanonicalBands) {
+    const Region a(RECT{0, 0, 10, 10});
+    const Region b(RECT{5, 5, 15, 15});
+    const struct {
+        const char* why;
+        Region::Op op;
+        std::vector<RECT> expected;
+        int kind;
+    } cases[] = {
+        {"and keeps the overlap", Region::Op::And, R({{5, 5, 10, 10}}), SIMPLEREGION},
+        {"or makes three bands", Region::Op::Or, R({{0, 0, 10, 5}, {0, 5, 15, 10}, {5, 10, 15, 15}}), COMPLEXREGION},
+        {"diff leaves an L", Region::Op::Diff, R({{0, 0, 10, 5}, {0, 5, 5, 10}}), COMPLEXREGION},
+        {"xor leaves both Ls", Region::Op::Xor, R({{0, 0, 10, 5}, {0, 5, 5, 10}, {10, 5, 15, 10}, {5, 10, 15, 15}}),
+         COMPLEXREGION},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const Region result = Region::Combine(a, b, c.op);
+        EXPECT_TRUE(Same(result.Rects(), c.expected));
+        EXPECT_EQ(result.Kind(), c.kind);
+    }
+}
+
+TEST(RegionTest, EqualAreasGetEqualListsAndEmptyResultsAreNull) {
+    // Two halves joined side by side and on top of each other are one rectangle again.
+    const Region left(RECT{0, 0, 5, 10});
+    const Region right(RECT{5, 0, 10, 10});
+    EXPECT_EQ(Region::Combine(left, right, Region::Op::Or), Region(RECT{0, 0, 10, 10}));
+    const Region top(RECT{0, 0, 10, 4});
+    const Region bottom(RECT{0, 4, 10, 10});
+    EXPECT_EQ(Region::Combine(top, bottom, Region::Op::Or).Kind(), SIMPLEREGION);
+
+    // Disjoint AND, self DIFF and inverted rectangles are empty.
+    EXPECT_EQ(Region::Combine(left, Region(RECT{20, 20, 30, 30}), Region::Op::And).Kind(), NULLREGION);
+    EXPECT_TRUE(Region::Combine(left, left, Region::Op::Diff).IsEmpty());
+    EXPECT_TRUE(Region(RECT{10, 10, 5, 5}).IsEmpty());
+    EXPECT_EQ(Region().Bounds().right, 0);
+}
+
+TEST(RegionTest, RoundRectCutsTheCornersOnly) {
+    const Region round = Region::RoundRect(RECT{0, 0, 20, 20}, 10, 10);
+    EXPECT_FALSE(round.Contains(0, 0));
+    EXPECT_FALSE(round.Contains(19, 19));
+    EXPECT_TRUE(round.Contains(10, 0));
+    EXPECT_TRUE(round.Contains(0, 10));
+    EXPECT_TRUE(round.Contains(10, 10));
+    EXPECT_FALSE(round.Contains(20, 10));
+    const RECT box = round.Bounds();
+    EXPECT_EQ(box.left, 0);
+    EXPECT_EQ(box.right, 20);
+    EXPECT_EQ(box.bottom, 20);
+    // Rows of equal width in the middle merge into one band.
+    EXPECT_LT(round.Rects().size(), 12u);
+    // No ellipse is a plain rectangle.
+    EXPECT_EQ(Region::RoundRect(RECT{0, 0, 20, 20}, 0, 0), Region(RECT{0, 0, 20, 20}));
+}
+
+TEST(RegionTest, OffsetMovesEveryRectangle) {
+    Region region = Region::Combine(Region(RECT{0, 0, 4, 4}), Region(RECT{6, 0, 8, 4}), Region::Op::Or);
+    region.Offset(10, -2);
+    EXPECT_TRUE(region.Contains(10, -2));
+    EXPECT_TRUE(region.Contains(17, 1));
+    EXPECT_FALSE(region.Contains(15, 0));
+    EXPECT_EQ(region.Kind(), COMPLEXREGION);
+}
+
+TEST(RegionTest, ExtremeCoordinatesStayBoundedAndOrdered) {
+    // A window-sized corner on a huge rectangle is cut in a bounded number of rows.
+    const Region huge = Region::RoundRect(RECT{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, 20, INT32_MAX);
+    EXPECT_FALSE(huge.IsEmpty());
+    EXPECT_LT(huge.Rects().size(), 20000u);
+    EXPECT_TRUE(huge.Contains(0, 0));
+    // Offsets saturate rather than wrap round.
+    Region region(RECT{0, 0, 10, 10});
+    region.Offset(INT32_MAX, 0);
+    EXPECT_EQ(region.Bounds().right, INT32_MAX);
+    EXPECT_LE(region.Bounds().left, region.Bounds().right);
+}

@@ -1,0 +1,250 @@
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <string>
+
+#include "platform/gdi/Gdi.h"
+#include "support/Canvas.h"
+
+using testsupport::Canvas;
+
+namespace {
+
+constexpr DWORD kWhite = 0xFFFFFFFF;
+// Anti-aliased edges may be faint; only clearly inked pixels count.
+constexpr int kInkTolerance = 40;
+
+HFONT MakeFont(int height, const wchar_t* face = platform::kPinnedFontFace, int weight = FW_NORMAL) {
+    return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, face);
+}
+
+bool Inside(const RECT& inner, const RECT& outer) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+std::string Describe(const RECT& r) {
+    return "{" + std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
+           std::to_string(r.bottom) + "}";
+}
+
+class TextTest : public ::testing::Test {
+protected:
+    TextTest() : m_canvas(320, 120, kWhite) {
+        m_font = MakeFont(-16);
+        m_oldFont = SelectObject(m_canvas.Dc(), m_font);
+        SetBkMode(m_canvas.Dc(), TRANSPARENT);
+        SetTextColor(m_canvas.Dc(), RGB(0, 0, 0));
+    }
+    ~TextTest() override {
+        SelectObject(m_canvas.Dc(), m_oldFont);
+        DeleteObject(m_font);
+    }
+    HDC Dc() const { return m_canvas.Dc(); }
+    void Clear() const { platform::FillRectAlpha(Dc(), RECT{0, 0, 320, 120}, kWhite); }
+    RECT Ink() const { return m_canvas.BoundsOfPixelsNot(kWhite, kInkTolerance); }
+
+    Canvas m_canvas;
+    HFONT m_font = nullptr;
+    HGDIOBJ m_oldFont = nullptr;
+};
+
+}  // namespace
+
+TEST_F(TextTest, InkStaysInsideTheMeasuredRectangle) {
+    const struct {
+        const wchar_t* text;
+        UINT format;
+        LONG width;  // the width offered before measuring
+    } cases[] = {
+        {L"Quick brown fox, jumpy Ag", DT_SINGLELINE | DT_NOPREFIX, 0},
+        {L"安装程序正在下载 Quorvel 客户端", DT_SINGLELINE | DT_NOPREFIX, 0},
+        {L"Words wrap onto several lines when the rectangle is narrow 中文也会换行", DT_WORDBREAK | DT_NOPREFIX, 120},
+        {L"first line\nsecond, longer line", DT_NOPREFIX, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "format " << c.format);
+        Clear();
+        RECT measured{20, 10, 20 + c.width, 10};
+        const int height = DrawTextW(Dc(), c.text, -1, &measured, c.format | DT_CALCRECT);
+        EXPECT_EQ(height, measured.bottom - measured.top);
+        EXPECT_GT(measured.right, measured.left);
+        EXPECT_EQ(Ink().right, 0) << "measuring must not draw";
+        if (c.width) {
+            EXPECT_LE(measured.right - measured.left, c.width);
+        }
+
+        EXPECT_GT(DrawTextW(Dc(), c.text, -1, &measured, c.format | DT_NOCLIP), 0);
+        const RECT ink = Ink();
+        EXPECT_TRUE(Inside(ink, measured)) << "ink " << Describe(ink) << " rect " << Describe(measured);
+        // The rectangle is tight: the ink reaches close to its edges.
+        EXPECT_LE(measured.right - ink.right, 4) << Describe(ink) << " in " << Describe(measured);
+        EXPECT_LE(ink.left - measured.left, 4);
+        if (c.format & DT_WORDBREAK) {
+            EXPECT_GE(height, 3 * 16);
+        }
+    }
+}
+
+TEST_F(TextTest, EndEllipsisShortensALongLineToTheRectangle) {
+    const wchar_t* text = L"A very long status line that cannot possibly fit into eighty pixels";
+    RECT box{10, 10, 90, 40};
+    RECT measured = box;
+    DrawTextW(Dc(), text, -1, &measured, DT_SINGLELINE | DT_END_ELLIPSIS | DT_CALCRECT);
+    EXPECT_LE(measured.right, box.right);
+    EXPECT_GT(measured.right, box.right - 16);
+    RECT natural{10, 10, 10, 10};  // an empty rectangle measures the whole line
+    DrawTextW(Dc(), text, -1, &natural, DT_SINGLELINE | DT_END_ELLIPSIS | DT_CALCRECT);
+    EXPECT_GT(natural.right, box.right + 100);
+
+    DrawTextW(Dc(), text, -1, &box, DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOCLIP);
+    RECT ink = Ink();
+    EXPECT_LE(ink.right, box.right);
+    EXPECT_GT(ink.right, box.right - 12) << "the shortened text with its ellipsis fills the line";
+
+    // Without the ellipsis, the same line runs far past the rectangle when not clipped...
+    Clear();
+    DrawTextW(Dc(), text, -1, &box, DT_SINGLELINE | DT_NOCLIP);
+    EXPECT_GT(Ink().right, box.right + 100);
+    // ...and is cut at the rectangle when clipped.
+    Clear();
+    DrawTextW(Dc(), text, -1, &box, DT_SINGLELINE);
+    ink = Ink();
+    EXPECT_LE(ink.right, box.right);
+    EXPECT_GE(ink.left, box.left);
+}
+
+TEST_F(TextTest, ChineseTextMeasuresWithThePinnedFont) {
+    SIZE size{};
+    ASSERT_TRUE(GetTextExtentPoint32W(Dc(), L"中文安装", 4, &size));
+    // Four full-width glyphs of a 16-pixel font, not empty boxes of a missing font.
+    EXPECT_GE(size.cx, 4 * 14);
+    EXPECT_LE(size.cx, 4 * 18);
+    TEXTMETRICW metrics;
+    ASSERT_TRUE(GetTextMetricsW(Dc(), &metrics));
+    EXPECT_EQ(size.cy, metrics.tmHeight);
+    EXPECT_EQ(metrics.tmHeight, metrics.tmAscent + metrics.tmDescent);
+    EXPECT_GE(metrics.tmHeight, 16);
+    EXPECT_GE(metrics.tmMaxCharWidth, 14);
+    EXPECT_GT(metrics.tmAveCharWidth, 0);
+    EXPECT_LT(metrics.tmAveCharWidth, metrics.tmMaxCharWidth);
+
+    // A single-line DT_CALCRECT is exactly one text-metric line high.
+    RECT r{0, 0, 0, 0};
+    EXPECT_EQ(DrawTextW(Dc(), L"中文 Ag", -1, &r, DT_SINGLELINE | DT_CALCRECT), metrics.tmHeight);
+
+    // Chinese text is drawn, not skipped.
+    RECT box{0, 0, 320, 120};
+    DrawTextW(Dc(), L"中文", -1, &box, DT_SINGLELINE);
+    EXPECT_GT(Ink().right, 0);
+}
+
+TEST_F(TextTest, FacesAndHeightsMapOntoThePinnedFont) {
+    const auto metricsOf = [this](HFONT font) {
+        HGDIOBJ old = SelectObject(Dc(), font);
+        TEXTMETRICW metrics;
+        GetTextMetricsW(Dc(), &metrics);
+        SIZE size;
+        GetTextExtentPoint32W(Dc(), L"Setup 安装", 8, &size);
+        SelectObject(Dc(), old);
+        DeleteObject(font);
+        return std::make_pair(metrics.tmHeight, size.cx);
+    };
+    // A face that is not installed renders as the pinned one.
+    EXPECT_EQ(metricsOf(MakeFont(-14, L"微软雅黑")), metricsOf(MakeFont(-14)));
+    EXPECT_EQ(metricsOf(MakeFont(-14, L"")), metricsOf(MakeFont(-14)));
+    // A positive height is the cell height.
+    const auto cell = metricsOf(MakeFont(20));
+    EXPECT_LE(cell.first, 20);
+    EXPECT_GE(cell.first, 17);
+    // Bigger and bolder fonts are wider.
+    EXPECT_GT(metricsOf(MakeFont(-24)).second, metricsOf(MakeFont(-12)).second);
+    EXPECT_GE(metricsOf(MakeFont(-14, platform::kPinnedFontFace, FW_BOLD)).second, metricsOf(MakeFont(-14)).second);
+
+    // GetObjectW gives back what was asked for.
+    HFONT font = MakeFont(-13, L"宋体", FW_BOLD);
+    LOGFONTW logFont;
+    ASSERT_EQ(GetObjectW(font, sizeof(logFont), &logFont), static_cast<int>(sizeof(logFont)));
+    EXPECT_EQ(logFont.lfHeight, -13);
+    EXPECT_EQ(logFont.lfWeight, FW_BOLD);
+    EXPECT_EQ(std::wstring(logFont.lfFaceName), L"宋体");
+    DeleteObject(font);
+}
+
+TEST_F(TextTest, AlignmentPlacesTheText) {
+    const RECT box{20, 20, 300, 100};
+    const struct {
+        UINT format;
+        int expectLeft;   // -1: not checked
+        int expectRight;  // -1: not checked
+    } cases[] = {
+        {DT_LEFT | DT_TOP, 20, -1},
+        {DT_RIGHT | DT_BOTTOM, -1, 300},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.format);
+        FillRect(Dc(), &box, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        RECT r = box;
+        DrawTextW(Dc(), L"Install", -1, &r, c.format | DT_SINGLELINE);
+        const RECT ink = Ink();
+        if (c.expectLeft >= 0) {
+            EXPECT_NEAR(ink.left, c.expectLeft, 3);
+        }
+        if (c.expectRight >= 0) {
+            EXPECT_NEAR(ink.right, c.expectRight, 3);
+        }
+        if (c.format & DT_BOTTOM) {
+            EXPECT_NEAR(ink.bottom, box.bottom, 6);
+        }
+        if (!(c.format & DT_BOTTOM)) {
+            EXPECT_NEAR(ink.top, box.top, 6);
+        }
+    }
+    // Centred both ways: the ink's middle is the rectangle's middle.
+    FillRect(Dc(), &box, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    RECT r = box;
+    const int offset = DrawTextW(Dc(), L"中间 Middle", -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    const RECT ink = Ink();
+    EXPECT_NEAR((ink.left + ink.right) / 2, (box.left + box.right) / 2, 2);
+    EXPECT_NEAR((ink.top + ink.bottom) / 2, (box.top + box.bottom) / 2, 3);
+    EXPECT_GT(offset, (box.bottom - box.top) / 2);  // from the top down to the text's bottom
+}
+
+TEST_F(TextTest, ColoursBackgroundModeAndPrefixes) {
+    SetTextColor(Dc(), RGB(255, 0, 0));
+    SetBkColor(Dc(), RGB(0, 0, 255));
+    SetBkMode(Dc(), OPAQUE);
+    EXPECT_TRUE(TextOutW(Dc(), 10, 10, L"M", 1));
+    // The cell behind the glyph is filled with the background colour, the glyph is red.
+    EXPECT_TRUE(testsupport::PixelNear(m_canvas.Pixel(10, 10), 0xFF0000FF, 0));
+    bool sawRed = false;
+    for (int y = 10; y < 30; ++y) {
+        for (int x = 10; x < 25; ++x)
+            sawRed |= testsupport::PixelNear(m_canvas.Pixel(x, y), 0xFFFF0000, 10);
+    }
+    EXPECT_TRUE(sawRed);
+
+    // A prefix '&' is not drawn (it underlines the next letter); "&&" is one ampersand.
+    RECT withPrefix{0, 0, 0, 0}, noPrefix{0, 0, 0, 0}, plain{0, 0, 0, 0}, doubled{0, 0, 0, 0}, amp{0, 0, 0, 0};
+    DrawTextW(Dc(), L"&Install", -1, &withPrefix, DT_SINGLELINE | DT_CALCRECT);
+    DrawTextW(Dc(), L"&Install", -1, &noPrefix, DT_SINGLELINE | DT_CALCRECT | DT_NOPREFIX);
+    DrawTextW(Dc(), L"Install", -1, &plain, DT_SINGLELINE | DT_CALCRECT);
+    DrawTextW(Dc(), L"a&&b", -1, &doubled, DT_SINGLELINE | DT_CALCRECT);
+    DrawTextW(Dc(), L"a&b", -1, &amp, DT_SINGLELINE | DT_CALCRECT | DT_NOPREFIX);
+    EXPECT_EQ(withPrefix.right, plain.right);
+    EXPECT_GT(noPrefix.right, plain.right);
+    EXPECT_EQ(doubled.right, amp.right);
+
+    // Counted text stops at the count; bad arguments fail without drawing.
+    SIZE two{}, all{};
+    GetTextExtentPoint32W(Dc(), L"WWWW", 2, &two);
+    GetTextExtentPoint32W(Dc(), L"WWWW", 4, &all);
+    EXPECT_NEAR(all.cx, 2 * two.cx, 2);
+    EXPECT_FALSE(GetTextExtentPoint32W(Dc(), L"x", -1, &two));
+    EXPECT_EQ(DrawTextW(Dc(), L"x", -1, nullptr, 0), 0);
+    EXPECT_EQ(DrawTextW(nullptr, L"x", -1, &plain, 0), 0);
+    // Unpaired surrogate values are drawn as replacement characters, not rejected.
+    const wchar_t odd[] = {L'a', static_cast<wchar_t>(0xD800), L'b', 0};
+    RECT oddRect{0, 0, 0, 0};
+    EXPECT_GT(DrawTextW(Dc(), odd, -1, &oddRect, DT_SINGLELINE | DT_CALCRECT), 0);
+}

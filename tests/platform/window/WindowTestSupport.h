@@ -1,0 +1,173 @@
+// Helpers for the window tests: a window procedure that records what it gets
+// (its recorder comes in as the creation parameter), a class registered for
+// one test, a manual timer clock, and a runner that gives a test body a fresh
+// thread and therefore a fresh message queue.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/window/MessageApi.h"
+#include "platform/window/MessageQueue.h"
+#include "platform/window/WindowApi.h"
+#include "platform/window/WindowClass.h"
+
+namespace windowtest {
+
+struct Seen {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    bool operator==(const Seen&) const = default;
+};
+
+class Recorder {
+public:
+    using Handler = std::function<std::optional<LRESULT>(HWND, UINT, WPARAM, LPARAM)>;
+
+    void Record(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        std::lock_guard lock(m_mutex);
+        m_seen.push_back(Seen{hwnd, message, wParam, lParam});
+    }
+    std::vector<Seen> All() const {
+        std::lock_guard lock(m_mutex);
+        return m_seen;
+    }
+    // (window, message) pairs of the given messages only, in arrival order.
+    std::vector<std::pair<HWND, UINT>> Only(std::initializer_list<UINT> messages) const {
+        std::vector<std::pair<HWND, UINT>> out;
+        for (const auto& s : All()) {
+            for (UINT m : messages) {
+                if (s.message == m) out.emplace_back(s.hwnd, s.message);
+            }
+        }
+        return out;
+    }
+    void Clear() {
+        std::lock_guard lock(m_mutex);
+        m_seen.clear();
+    }
+
+    Handler handler;
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<Seen> m_seen;
+};
+
+inline LRESULT RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* recorder = reinterpret_cast<Recorder*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (message == WM_NCCREATE) {
+        recorder = static_cast<Recorder*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(recorder));
+    }
+    if (recorder) {
+        recorder->Record(hwnd, message, wParam, lParam);
+        if (recorder->handler) {
+            if (auto result = recorder->handler(hwnd, message, wParam, lParam)) return *result;
+        }
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+// A class of its own for each test, so tests never see each other's windows.
+class ScopedClass {
+public:
+    explicit ScopedClass(WNDPROC proc = RecordingProc) {
+        static std::atomic<int> counter{0};
+        m_name = L"WindowTestClass" + std::to_wstring(++counter);
+        WNDCLASSEXW wc;
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = proc;
+        wc.lpszClassName = m_name.c_str();
+        m_atom = RegisterClassExW(&wc);
+        EXPECT_NE(m_atom, 0);
+    }
+    ~ScopedClass() { UnregisterClassW(m_name.c_str(), nullptr); }
+    LPCWSTR Name() const { return m_name.c_str(); }
+
+    HWND Create(Recorder* recorder, DWORD style = WS_POPUP, HWND parent = nullptr, HMENU menu = nullptr) const {
+        return CreateWindowExW(0, Name(), L"test", style, 0, 0, 100, 80, parent, menu, nullptr, recorder);
+    }
+
+private:
+    std::wstring m_name;
+    ATOM m_atom = 0;
+};
+
+class ManualClock final : public platform::ITimerClock {
+public:
+    TimePoint Now() const override {
+        std::lock_guard lock(m_mutex);
+        return m_now;
+    }
+    void Advance(std::chrono::milliseconds by) {
+        std::lock_guard lock(m_mutex);
+        m_now += by;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    TimePoint m_now{std::chrono::hours(1)};
+};
+
+// Posts WM_QUIT to the creating thread when the test has not finished within
+// `limit`, so a lost message or timer fails the test instead of hanging it.
+class Watchdog {
+public:
+    explicit Watchdog(std::chrono::milliseconds limit)
+        : m_threadId(platform::MessageQueue::ForCurrentThread()->ThreadId()), m_thread([this, limit] {
+              std::unique_lock lock(m_mutex);
+              if (m_done.wait_for(lock, limit, [this] { return m_finished; })) return;
+              m_fired = true;
+              PostThreadMessageW(m_threadId, WM_QUIT, 0, 0);
+          }) {}
+    ~Watchdog() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_finished = true;
+        }
+        m_done.notify_one();
+        m_thread.join();
+        EXPECT_FALSE(m_fired) << "the message loop did not finish in time";
+    }
+
+private:
+    const DWORD m_threadId;
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_finished = false;
+    bool m_fired = false;
+    std::thread m_thread;
+};
+
+// Runs `body` on a thread of its own (a fresh queue) and waits for it.
+inline void OnFreshThread(const std::function<void()>& body) {
+    std::thread thread(body);
+    thread.join();
+}
+
+// Everything waiting in this thread's queue, dispatched; returns how many.
+inline int Pump() {
+    MSG msg;
+    int count = 0;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        DispatchMessageW(&msg);
+        ++count;
+    }
+    return count;
+}
+
+}  // namespace windowtest
