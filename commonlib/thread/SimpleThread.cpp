@@ -2,11 +2,11 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <exception>
 #include <mutex>
 #include <system_error>
 
+#include "commonlib/logger/Log.h"
 #include "platform/sync/Thread.h"
 
 struct CSimpleThread::SharedState {
@@ -32,9 +32,8 @@ struct CSimpleThread::SharedState {
 
 namespace {
 
-// FIXME: route these through the loggers once they exist; stderr until then.
 void LogThreadProblem(const char* what, DWORD threadId) {
-    std::fprintf(stderr, "[WARN] [%s:%d] CSimpleThread %u: %s\n", __FILE__, __LINE__, threadId, what);
+    XJ_LOG_WARN("CSimpleThread %u: %s", threadId, what);
 }
 
 }  // namespace
