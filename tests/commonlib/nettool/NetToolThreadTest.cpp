@@ -107,7 +107,10 @@ TEST_F(NetToolThreadTest, AddRefusesShortHostsAndLookupsWithoutUser) {
     EXPECT_EQ(m_thread.GetThreadId(), 0u);  // nothing was queued, so nothing started
 
     EXPECT_TRUE(m_thread.AddNSLookUpTaskWithServers("abc", "127.0.0.1", &recorder, &Record));
-    EXPECT_TRUE(m_thread.AddPingTask("10.0.0.9", nullptr, &Record));  // no user needed: nothing to report to
+    static std::atomic<int> unowned{0};
+    auto count = [](int, void* user, const std::string&, const std::string&) { unowned += user == nullptr; };
+    EXPECT_TRUE(m_thread.AddPingTask("10.0.0.9", nullptr, +count));  // a probe needs no user
+    ASSERT_TRUE(testsupport::PumpMessagesUntil([] { return unowned == 1; }));
     ASSERT_TRUE(WaitForResults(recorder, 1));
     EXPECT_EQ(recorder.results[0].host, "abc");
 }
