@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fs/DriveMap.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/strings/StringConv.h"
 #include "support/TempDir.h"
@@ -108,7 +109,7 @@ TEST_F(FileUtilsTest, DeleteFolderTreeRemovesContentsButNeverFollowsLinks) {
     EXPECT_TRUE(fs::exists(Home() / "outside/keep.txt"));
 }
 
-TEST_F(FileUtilsTest, UnicodeFileAndSizeByPath) {
+TEST_F(FileUtilsTest, UnicodeFileSizeAndExeDir) {
     EXPECT_TRUE(EnsureUnicodeFile(L"C:\\Launcher.ini"));
     EXPECT_EQ(testsupport::TempDir::ReadFile(Home() / "Launcher.ini"), "\xFF\xFE");
     Write("existing.ini", "[a]\n");
@@ -116,4 +117,5 @@ TEST_F(FileUtilsTest, UnicodeFileAndSizeByPath) {
     EXPECT_EQ(testsupport::TempDir::ReadFile(Home() / "existing.ini"), "[a]\n");
     EXPECT_EQ(GetFileSizeByPath(L"C:\\existing.ini"), 4);
     EXPECT_EQ(GetFileSizeByPath(L"C:\\absent.bin"), -1);
+    EXPECT_EQ(platform::HostPath(GetExeDir() + L"\\commonlib_tests"), fs::canonical("/proc/self/exe").string());
 }
