@@ -2,14 +2,14 @@
 
 #include <utility>
 
-#include "commonlib/logger/Log.h"
 #include "commonlib/thread/MainThreadTask.h"
 
 namespace {
 
 constexpr std::size_t kMinHostLength = 3;
 constexpr DWORD kExitStopMs = 100;
-// A worker that has marked itself idle only has to return; this bounds the wait for it.
+// A worker that has left its loop only has to return, and a stopped one ends after its
+// current probe (a traceroute hop takes up to 3 s); this bounds the wait for either.
 constexpr DWORD kFinishingWorkerWaitMs = 5000;
 
 template <typename Task>
@@ -61,7 +61,7 @@ bool PostNetToolResult(NetToolCallback callback, int code, void* user, const std
 CNetToolThread::CNetToolThread() : m_state(std::make_shared<State>()) {}
 
 CNetToolThread::~CNetToolThread() {
-    if (!Stop(kExitStopMs)) XJ_LOG_WARN("CNetToolThread: worker still running at exit; left to end by itself");
+    Stop(kExitStopMs);  // a worker still running afterwards is logged and left to end by itself
 }
 
 bool CNetToolThread::AddNSLookUpTask(const std::string& host, void* user, NetToolCallback callback) {
@@ -71,34 +71,24 @@ bool CNetToolThread::AddNSLookUpTask(const std::string& host, void* user, NetToo
 bool CNetToolThread::AddNSLookUpTaskWithServers(const std::string& host, const std::string& resolverList, void* user,
                                                 NetToolCallback callback) {
     if (!user || host.size() < kMinHostLength) return false;
-    NetToolOptions options;
-    {
-        CAutoLock lock(m_state->lock);
-        options = m_state->options;
-    }
-    auto task = MakeTask<CNSLookUpTask>(host, user, callback, options);
+    auto task = MakeTask<CNSLookUpTask>(host, user, callback, CurrentOptions());
     task->resolverList = resolverList;
     return PushTask(std::move(task));
 }
 
 bool CNetToolThread::AddTraceRouteTask(const std::string& host, void* user, NetToolCallback callback) {
     if (host.size() < kMinHostLength) return false;
-    NetToolOptions options;
-    {
-        CAutoLock lock(m_state->lock);
-        options = m_state->options;
-    }
-    return PushTask(MakeTask<CTraceRootTask>(host, user, callback, options));
+    return PushTask(MakeTask<CTraceRootTask>(host, user, callback, CurrentOptions()));
 }
 
 bool CNetToolThread::AddPingTask(const std::string& host, void* user, NetToolCallback callback) {
     if (host.size() < kMinHostLength) return false;
-    NetToolOptions options;
-    {
-        CAutoLock lock(m_state->lock);
-        options = m_state->options;
-    }
-    return PushTask(MakeTask<CPingTask>(host, user, callback, options));
+    return PushTask(MakeTask<CPingTask>(host, user, callback, CurrentOptions()));
+}
+
+NetToolOptions CNetToolThread::CurrentOptions() {
+    CAutoLock lock(m_state->lock);
+    return m_state->options;
 }
 
 void CNetToolThread::SetOptions(const NetToolOptions& options) {

@@ -98,6 +98,7 @@ protected:
 private:
     struct State;
 
+    NetToolOptions CurrentOptions();
     bool PushTask(std::unique_ptr<CNetToolTask> task);
     static std::unique_ptr<CNetToolTask> PopTask(State& state);
 
