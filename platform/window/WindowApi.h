@@ -22,7 +22,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
 // window again from inside its own destruction is a successful no-op.
 BOOL DestroyWindow(HWND hwnd);
 
-// WM_NCCREATE: TRUE; WM_CLOSE: destroys the window; WM_PAINT: validates; else 0.
+// WM_NCCREATE: TRUE; WM_CLOSE: destroys the window; WM_PAINT: BeginPaint and
+// EndPaint; the display messages as DefWindowDisplay.h describes; else 0.
 LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // Calls `proc`; 0 when it is null.
 LRESULT CallWindowProcW(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -51,9 +52,11 @@ BOOL IsWindowEnabled(HWND hwnd);
 // WS_VISIBLE on the window and every parent.
 BOOL IsWindowVisible(HWND hwnd);
 
-// The invalid area is kept per window; WM_PAINT is generated for a visible,
-// invalid window when its queue holds no posted message. `rect` null: all of it.
+// The invalid area is kept per window as a region; WM_PAINT is generated for a
+// visible, invalid window when its queue holds no posted message. `rect` null:
+// all of it. Visible children under the area are invalidated too, unless the
+// window has WS_CLIPCHILDREN.
 BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);
 BOOL ValidateRect(HWND hwnd, const RECT* rect);
-// Sends WM_PAINT at once when the window is visible and invalid.
+// Sends WM_PAINT at once when the window is visible and invalid, then updates its children.
 BOOL UpdateWindow(HWND hwnd);
