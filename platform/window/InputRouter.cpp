@@ -202,6 +202,10 @@ WPARAM InputRouter::MouseKeyFlags() const {
 }
 
 void InputRouter::Dispatch(const RawInput& input) {
+    if (IsMouse(input.kind) && input.kind != RawInput::Kind::PointerLeft) {
+        std::lock_guard lock(m_mutex);
+        m_routed = input.screen;
+    }
     switch (input.kind) {
         case RawInput::Kind::MouseMove:
             OnMouseMove(input);
@@ -266,7 +270,10 @@ void InputRouter::HoverDue() {
     }
     if (tracking.timer) KillTimer(nullptr, tracking.timer);
     POINT cursor;
-    GetCursorPos(&cursor);
+    {
+        std::lock_guard lock(m_mutex);
+        cursor = m_routed;
+    }
     auto window = LookUpWindow(tracking.hwnd);
     if (!window || WindowUnderMouse() != tracking.hwnd) return;
     const POINT client = ToClient(*window, cursor);
@@ -429,10 +436,8 @@ void InputRouter::BeginDrag(HWND hwnd, LRESULT hitTest) {
     auto top = TopLevelWindow(window);
     RECT rect;
     GetWindowRect(top->Handle(), &rect);
-    POINT cursor;
-    GetCursorPos(&cursor);
     std::lock_guard lock(m_mutex);
-    m_drag = Drag{top->Handle(), hitTest, cursor, rect};
+    m_drag = Drag{top->Handle(), hitTest, m_routed, rect};
 }
 
 void InputRouter::ContinueDrag(POINT screen) {
@@ -503,7 +508,10 @@ bool InputRouter::Track(TRACKMOUSEEVENT* track) {
     }
     if (track->dwFlags & TME_HOVER) {
         POINT cursor;
-        GetCursorPos(&cursor);
+        {
+            std::lock_guard lock(m_mutex);
+            cursor = m_routed;
+        }
         StartHover(cursor);
     }
     return true;

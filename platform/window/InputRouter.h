@@ -105,6 +105,7 @@ private:
 
     mutable std::mutex m_mutex;
     HWND m_over = nullptr;
+    POINT m_routed;  // where the mouse was for the event being routed; the cursor may be ahead
     Tracking m_tracking;
     Click m_lastClick;
     Drag m_drag;
