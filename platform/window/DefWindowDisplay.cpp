@@ -144,7 +144,11 @@ bool DefaultDisplayMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
             return true;
         case WM_WINDOWPOSCHANGING: {
             auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
-            if (pos && !child && !(pos->flags & SWP_NOSIZE) && !(window->Style() & (WS_MINIMIZE | WS_MAXIMIZE))) {
+            // As in Win32, only sizable or overlapped windows are held to their track sizes here; pop-ups
+            // meet them when the user drags an edge.
+            const DWORD style = window->Style();
+            const bool sizable = (style & WS_THICKFRAME) || !(style & (WS_POPUP | WS_CHILD));
+            if (pos && sizable && !(pos->flags & SWP_NOSIZE) && !(style & (WS_MINIMIZE | WS_MAXIMIZE))) {
                 ClampToTrackSize(hwnd, pos);
             }
             return true;

@@ -3,7 +3,8 @@
 // Calls that change a window run on its own thread (else FALSE with
 // ERROR_ACCESS_DENIED) and send the messages Win32 callers rely on, in this
 // order: WM_SHOWWINDOW (ShowWindow), WM_WINDOWPOSCHANGING (DefWindowProcW
-// clamps a top-level size through WM_GETMINMAXINFO), activation messages,
+// clamps the size of a WS_THICKFRAME or overlapped window through
+// WM_GETMINMAXINFO; edge drags clamp every window), activation messages,
 // WM_WINDOWPOSCHANGED (DefWindowProcW sends WM_MOVE, then WM_SIZE); the
 // first showing of a window also sends WM_SIZE and WM_MOVE. Windows have no
 // frame: the client area is the whole window. Queries work from any thread.

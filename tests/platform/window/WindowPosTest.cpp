@@ -123,7 +123,7 @@ TEST(WindowPosTest, SizesStayWithinWhatTheWindowAllows) {
         info->ptMaxTrackSize = POINT{540, 514};
         return 0;
     };
-    const HWND main = cls.Create(&recorder, WS_POPUP, RECT{0, 0, 540, 434});
+    const HWND main = cls.Create(&recorder, WS_POPUP | WS_THICKFRAME, RECT{0, 0, 540, 434});
     const struct {
         const char* why;
         int width, height;
