@@ -2,6 +2,9 @@
 
 #include <cairo.h>
 
+#include <cstring>
+#include <vector>
+
 #include "platform/strings/StringConv.h"
 #include "platform/window/MessageQueue.h"
 #include "platform/window/Paint.h"

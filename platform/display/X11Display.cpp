@@ -425,11 +425,7 @@ void X11Display::Impl::PushPixels(WindowObject& window, const NativeState& state
     // The shown pixels carry the window shape and layered opacity; cairo's ARGB32 rows
     // are the server's 32-bit ZPixmap layout on this little-endian machine.
     std::vector<std::uint32_t> pixels(static_cast<size_t>(width) * height);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            pixels[static_cast<size_t>(y) * width + x] = ShownPixel(window.Handle(), clipped.left + x, clipped.top + y);
-        }
-    }
+    if (!CopyShownPixels(window.Handle(), clipped, pixels.data())) return;
     Visual* visual = state.argb ? argbVisual : DefaultVisual(display, screen);
     const int depth = state.argb ? 32 : DefaultDepth(display, screen);
     XImage* image =

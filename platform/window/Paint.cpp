@@ -112,23 +112,44 @@ void ValidateTree(const std::shared_ptr<WindowObject>& window, const Region& are
 
 }  // namespace
 
-DWORD ShownPixel(HWND topLevel, int x, int y) {
+bool CopyShownPixels(HWND topLevel, const RECT& area, std::uint32_t* out) {
     auto window = LookUpWindow(topLevel);
-    if (!window) return 0;
-    auto surface = window->Surface();
-    if (!surface) return 0;
-    if (auto shape = window->WindowRegion(); shape && !shape->Contains(x, y)) return 0;
-    DWORD pixel = surface->Pixel(x, y);
-    if (!(window->ExStyle() & WS_EX_LAYERED)) return pixel | 0xFF000000u;
+    auto surface = window ? window->Surface() : nullptr;
+    if (!surface || !surface->Valid() || !out) return false;
+    const auto shape = window->WindowRegion();
+    const bool layeredWindow = (window->ExStyle() & WS_EX_LAYERED) != 0;
     const auto layered = window->LayeredState();
-    if (!layered.perPixel) pixel |= 0xFF000000u;
-    if (!layered.hasConstantAlpha) return pixel;
-    DWORD scaled = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        const DWORD channel = (pixel >> shift) & 0xFF;
-        scaled |= ((channel * layered.constantAlpha + 127) / 255) << shift;
+    // A window that is not layered is opaque; a layered one keeps its alpha only when it came per pixel.
+    const DWORD opaque = layeredWindow && layered.perPixel ? 0u : 0xFF000000u;
+    const bool scale = layeredWindow && layered.hasConstantAlpha;
+    surface->Flush();
+    const std::uint8_t* data = surface->Data();
+    const int width = area.right - area.left;
+    for (int y = area.top; y < area.bottom; ++y) {
+        for (int x = area.left; x < area.right; ++x) {
+            DWORD pixel = 0;
+            const bool inside =
+                x >= 0 && y >= 0 && x < surface->Width() && y < surface->Height() && (!shape || shape->Contains(x, y));
+            if (inside) {
+                std::memcpy(&pixel, data + static_cast<size_t>(y) * surface->Stride() + static_cast<size_t>(x) * 4, 4);
+                pixel |= opaque;
+                if (scale) {
+                    DWORD scaled = 0;
+                    for (int shift = 0; shift < 32; shift += 8) {
+                        scaled |= ((((pixel >> shift) & 0xFF) * layered.constantAlpha + 127) / 255) << shift;
+                    }
+                    pixel = scaled;
+                }
+            }
+            out[static_cast<size_t>(y - area.top) * width + (x - area.left)] = pixel;
+        }
     }
-    return scaled;
+    return true;
+}
+
+DWORD ShownPixel(HWND topLevel, int x, int y) {
+    std::uint32_t pixel = 0;
+    return CopyShownPixels(topLevel, RECT{x, y, x + 1, y + 1}, &pixel) ? pixel : 0;
 }
 
 }  // namespace platform

@@ -10,6 +10,8 @@
 // null, FALSE or 0 with the thread's last error set.
 #pragma once
 
+#include <cstdint>
+
 #include "platform/gdi/Gdi.h"
 #include "platform/window/DisplayTypes.h"
 
@@ -54,5 +56,8 @@ namespace platform {
 // the window shape and the layered opacity applied; a window that is not
 // layered is opaque. 0 outside the window or for a window without pixels.
 DWORD ShownPixel(HWND topLevel, int x, int y);
+// The same for every pixel of `area` (window co-ordinates), row by row into
+// `out` (`area`'s width a row). False when the window has no pixels.
+bool CopyShownPixels(HWND topLevel, const RECT& area, std::uint32_t* out);
 
 }  // namespace platform

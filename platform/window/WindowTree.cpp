@@ -194,6 +194,8 @@ void ZOrderLower(HWND hwnd) {
 std::vector<HWND> ZOrder() {
     auto& list = ZList();
     std::lock_guard lock(list.mutex);
+    // Windows whose thread ended left the table without DestroyWindow; drop them here.
+    std::erase_if(list.windows, [](HWND hwnd) { return !LookUpWindow(hwnd); });
     return list.windows;
 }
 
