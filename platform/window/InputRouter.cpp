@@ -142,8 +142,14 @@ void RouteInput(RawInput input) {
     } else {
         target = KeyTarget();
     }
-    if (!target) return;
-    target->Queue()->PostInput([input = std::move(input)] { InputRouter::Instance().Dispatch(input); });
+    std::shared_ptr<MessageQueue> queue = target ? target->Queue() : nullptr;
+    // Nothing under the mouse: the UI thread still routes it, as a drag or a pending leave may need it.
+    if (!queue) {
+        if (auto active = LookUpWindow(ActiveWindowAnyThread())) queue = active->Queue();
+    }
+    if (!queue) queue = MessageQueue::CurrentIfAny();
+    if (!queue) return;
+    queue->PostInput([input = std::move(input)] { InputRouter::Instance().Dispatch(input); });
 }
 
 void InputRouter::NoteAsync(const RawInput& input) {

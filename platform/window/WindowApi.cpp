@@ -268,6 +268,8 @@ BOOL EnableWindow(HWND hwnd, BOOL enable) {
     auto window = FindOrFail(hwnd);
     if (!window) return FALSE;
     const bool wasDisabled = window->SetEnabled(enable != FALSE);
+    // A disabled window cannot keep the keyboard focus.
+    if (!enable && !wasDisabled && platform::FocusAnyThread() == hwnd) platform::SetFocusTo(nullptr);
     if (wasDisabled == (enable != FALSE)) SendMessageW(hwnd, WM_ENABLE, enable ? TRUE : FALSE, 0);
     return wasDisabled ? TRUE : FALSE;
 }

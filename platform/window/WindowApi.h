@@ -47,6 +47,7 @@ HWND GetWindow(HWND hwnd, UINT relation);
 DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId);
 
 // Returns nonzero when the window was disabled before; sends WM_ENABLE on a change.
+// Disabling the focus window takes the focus away first.
 BOOL EnableWindow(HWND hwnd, BOOL enable);
 BOOL IsWindowEnabled(HWND hwnd);
 // WS_VISIBLE on the window and every parent.

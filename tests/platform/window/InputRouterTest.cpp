@@ -358,3 +358,59 @@ TEST(InputRouterTest, WheelGoesToTheFocusAndCaptureKeepsTheMouse) {
     DestroyWindow(main);
     DestroyWindow(other);
 }
+
+TEST(InputRouterTest, DraggingAnEdgeSizesWithinTheTrackSizes) {
+    HeadlessScope scope;
+    StyledClass cls(0);
+    Recorder recorder;
+    recorder.handler = [](HWND hwnd, UINT message, WPARAM, LPARAM lParam) -> std::optional<LRESULT> {
+        if (message == WM_GETMINMAXINFO) {
+            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+            info->ptMinTrackSize = POINT{100, 80};
+            info->ptMaxTrackSize = POINT{300, 200};
+            return 0;
+        }
+        if (message != WM_NCHITTEST) return std::nullopt;
+        POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        ScreenToClient(hwnd, &p);
+        RECT client;
+        GetClientRect(hwnd, &client);
+        if (p.x >= client.right - 4) return HTRIGHT;
+        if (p.x < 4) return HTLEFT;
+        return HTCLIENT;
+    };
+    const HWND hwnd = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{100, 100, 250, 200});
+    const auto dragFrom = [&](int x, int y, int toX) {
+        scope.display.MoveMouse(x, y);
+        scope.display.PressButton(RawInput::Button::Left);
+        scope.display.MoveMouse(toX, y);
+        scope.display.ReleaseButton(RawInput::Button::Left);
+        Pump();
+        RECT rect;
+        GetWindowRect(hwnd, &rect);
+        return std::vector<LONG>{rect.left, rect.top, rect.right, rect.bottom};
+    };
+    EXPECT_EQ(dragFrom(248, 150, 298), (std::vector<LONG>{100, 100, 300, 200}));
+    EXPECT_EQ(dragFrom(298, 150, 900), (std::vector<LONG>{100, 100, 400, 200}));  // held at the maximum
+    EXPECT_EQ(dragFrom(101, 150, 500), (std::vector<LONG>{300, 100, 400, 200}));  // left edge: right one stays
+    DestroyWindow(hwnd);
+}
+
+TEST(InputRouterTest, DisablingTheFocusWindowTakesItsFocus) {
+    HeadlessScope scope;
+    StyledClass cls(0);
+    Recorder recorder;
+    const HWND main = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{0, 0, 100, 100});
+    const HWND edit = cls.Create(&recorder, WS_CHILD | WS_VISIBLE, RECT{0, 0, 50, 20}, main);
+    SetFocus(edit);
+    recorder.Clear();
+    EnableWindow(edit, FALSE);
+    EXPECT_EQ(recorder.Only({WM_KILLFOCUS, WM_ENABLE}), (std::vector<Step>{{edit, WM_KILLFOCUS}, {edit, WM_ENABLE}}));
+    EXPECT_EQ(GetFocus(), nullptr);
+    scope.display.KeyDown('X', "x");
+    PumpTranslated();
+    EXPECT_TRUE(recorder.Only({WM_KEYDOWN, WM_CHAR}).empty() ||
+                recorder.Only({WM_KEYDOWN})[0].first == main);  // the active window may take keys, never the edit
+    EXPECT_TRUE(WParamsOf(recorder, edit, WM_CHAR).empty());
+    DestroyWindow(main);
+}

@@ -273,3 +273,41 @@ TEST(PaintTest, CaretBlinksAndDiesWithItsWindow) {
     EXPECT_EQ(platform::CurrentCaret().owner, nullptr);
     EXPECT_FALSE(SetCaretPos(1, 1));
 }
+
+TEST(PaintTest, RedrawWindowReachesChildrenAsAsked) {
+    HeadlessScope scope;
+    StyledClass cls(0);
+    Recorder recorder;
+    const HWND parent = cls.Create(&recorder, WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, RECT{0, 0, 100, 100});
+    const HWND child = cls.Create(&recorder, WS_CHILD | WS_VISIBLE, RECT{10, 10, 50, 50}, parent);
+    Pump();
+    const auto painted = [&] {
+        auto steps = recorder.Only({WM_PAINT});
+        recorder.Clear();
+        return steps;
+    };
+    painted();
+
+    // WS_CLIPCHILDREN keeps plain invalidation to the parent; RDW_ALLCHILDREN reaches the child.
+    RedrawWindow(parent, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_EQ(painted(), (std::vector<Step>{{parent, WM_PAINT}}));
+    RedrawWindow(parent, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    EXPECT_EQ(painted(), (std::vector<Step>{{parent, WM_PAINT}, {child, WM_PAINT}}));
+
+    // An area outside the child leaves it alone; a region handle works like a rectangle.
+    HRGN corner = CreateRectRgn(80, 80, 90, 90);
+    RedrawWindow(parent, nullptr, corner, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    EXPECT_EQ(painted(), (std::vector<Step>{{parent, WM_PAINT}}));
+    InvalidateRgn(parent, corner, FALSE);
+    RECT bounds;
+    GetUpdateRect(parent, &bounds, FALSE);
+    EXPECT_EQ((std::vector<LONG>{bounds.left, bounds.top, bounds.right, bounds.bottom}),
+              (std::vector<LONG>{80, 80, 90, 90}));
+    RedrawWindow(parent, nullptr, corner, RDW_VALIDATE);
+    EXPECT_FALSE(GetUpdateRect(parent, &bounds, FALSE));
+    DeleteObject(corner);
+
+    // A dead region handle is refused, not read.
+    EXPECT_FALSE(InvalidateRgn(parent, corner, FALSE));
+    DestroyWindow(parent);
+}
