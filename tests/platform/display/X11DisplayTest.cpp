@@ -187,3 +187,33 @@ TEST(X11DisplayTest, PointerAndKeyEventsBecomeWindowMessages) {
     XCloseDisplay(sender);
     platform::SetWindowBackend(nullptr);
 }
+
+TEST(X11DisplayTest, ALayeredWindowShowsItsPremultipliedPixels) {
+    if (!displaytest::XvfbInstalled()) GTEST_SKIP() << "Xvfb is not installed";
+    displaytest::XvfbServer server;
+    ASSERT_TRUE(server.Running()) << "Xvfb did not start";
+    platform::X11Display x11;
+    ASSERT_TRUE(x11.Open(server.Name()));
+    platform::SetWindowBackend(&x11);
+    StyledClass cls(0);
+    Recorder recorder;
+    const HWND shadow =
+        cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{0, 0, 1, 1}, nullptr, WS_EX_LAYERED | WS_EX_NOACTIVATE);
+    testsupport::Canvas source(30, 20, 0x00000000);
+    const RECT half{0, 0, 15, 20};
+    platform::FillRectAlpha(source.Dc(), half, 0x80FF0000);
+    POINT at{50, 60};
+    SIZE size{30, 20};
+    POINT origin{0, 0};
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    ASSERT_TRUE(UpdateLayeredWindow(shadow, nullptr, &at, &size, source.Dc(), &origin, 0, &blend, ULW_ALPHA));
+    std::optional<platform::X11Display::Capture> shown;
+    // Without a compositor the screen shows the premultiplied colour over black.
+    EXPECT_TRUE(testsupport::PumpMessagesUntil([&] {
+        shown = x11.CaptureWindow(shadow);
+        return shown && shown->width == 30 && testsupport::PixelNear(shown->pixels[5], 0xFF800000) &&
+               shown->pixels[25] == 0xFF000000u;
+    }));
+    DestroyWindow(shadow);
+    platform::SetWindowBackend(nullptr);
+}
