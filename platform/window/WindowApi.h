@@ -16,6 +16,8 @@
 // ERROR_GEN_FAILURE when the procedure refused WM_NCCREATE or WM_CREATE (unless
 // it set an error of its own). A parent of HWND_MESSAGE makes a message-only
 // window; a parent without WS_CHILD in `style` becomes the owner (its top-level window).
+// A window created with WS_VISIBLE is shown after WM_CREATE as ShowWindow does it
+// (SW_SHOW; SW_SHOWNA for children and WS_EX_NOACTIVATE windows).
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
 // Only on the window's own thread (else ERROR_ACCESS_DENIED). Destroying a
