@@ -197,6 +197,8 @@ LRESULT WindowImplBase::HitTest(LPARAM lParam) {
     const RECT area{client.left + caption.left, client.top + caption.top, client.right - caption.right,
                     client.top + caption.bottom};
     if (caption.bottom > 0 && Contains(area, pt)) {
+        // The mouse may arrive before the first paint has laid the controls out.
+        m_pm.UpdateLayout();
         // Controls that take input stay usable inside the caption; the rest drags the window.
         CControlUI* control = m_pm.ControlAtPoint(pt.x, pt.y);
         if (control == nullptr || (control->GetBehaviourFlags() & kBehaviourFocusStop) == 0) return HTCAPTION;
@@ -207,7 +209,7 @@ LRESULT WindowImplBase::HitTest(LPARAM lParam) {
 void WindowImplBase::ApplyRoundCorners(int width, int height) {
     const SIZE corner = m_pm.GetRoundCorner();
     if (corner.cx <= 0 || corner.cy <= 0 || width <= 0 || height <= 0 || IsZoomed(m_hwnd)) return;
-    HRGN region = CreateRoundRectRgn(0, 0, width + 1, height + 1, corner.cx, corner.cy);
+    HRGN region = CreateRoundRectRgn(0, 0, width, height, corner.cx, corner.cy);
     if (region != nullptr) SetWindowRgn(m_hwnd, region, TRUE);
 }
 
