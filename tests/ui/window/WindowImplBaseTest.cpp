@@ -2,10 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cairo.h>
+
+#include <cstring>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "WindowTestScope.h"
+#include "platform/display/X11Display.h"
+#include "platform/display/XvfbServer.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/types/ErrorCodes.h"
 #include "platform/window/DisplayTypes.h"
@@ -299,4 +306,61 @@ TEST(WindowImplBaseTest, ModalBoxEndsWithItsButtonsCode) {
     scope.display.Click(ok.x, ok.y);
     EXPECT_EQ(box.RunModal(), 1u);
     EXPECT_TRUE(owner.notifications.empty());
+}
+
+TEST(WindowImplBaseTest, ShownOnARealDisplayWithAScreenshot) {
+    if (!displaytest::XvfbInstalled()) GTEST_SKIP() << "Xvfb is not installed";
+    displaytest::XvfbServer server;
+    ASSERT_TRUE(server.Running()) << "Xvfb did not start";
+    platform::X11Display x11;
+    ASSERT_TRUE(x11.Open(server.Name()));
+    platform::SetWindowBackend(&x11);
+    skintest::RegisterTestControls();
+    SkinUI::CWndShadow::RegisterShadowClass();
+    {
+        // The skin with every control once the controls are there, else the one of containers.
+        const bool controls = SkinUI::CUIControlFactory::Instance().IsRegistered(L"Button");
+        CTestWindow window(controls ? L"TestWindow.xml" : L"CoreWindow.xml");
+        const HWND hwnd = CreateAt(window);
+        ASSERT_NE(hwnd, nullptr);
+        window.CenterOnOwner();
+        window.ShowHwnd(true, true);
+        ASSERT_NE(x11.NativeWindow(hwnd), 0u);
+        RECT client{};
+        GetClientRect(hwnd, &client);
+        // A point of the body that no control covers in either skin, and its colour.
+        const POINT probe = controls ? POINT{client.right - 20, client.bottom - 60} : POINT{150, 100};
+        UpdateWindow(hwnd);
+        const DWORD expected = platform::ShownPixel(hwnd, probe.x, probe.y) | 0xFF000000u;
+        std::optional<platform::X11Display::Capture> shown;
+        const bool painted = PumpUntil([&] {
+            shown = x11.CaptureWindow(hwnd);
+            return shown && shown->width == client.right && shown->height == client.bottom &&
+                   shown->pixels[static_cast<size_t>(probe.y) * shown->width + probe.x] == expected;
+        });
+        ASSERT_TRUE(shown.has_value()) << "the window never became viewable";
+        EXPECT_TRUE(painted) << "the skin's pixels did not reach the screen";
+        if (!controls) {
+            EXPECT_EQ(expected, 0xFFE0E4ECu);
+        }
+
+        std::error_code error;
+        const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+        const auto dir = exe.parent_path().parent_path() / "artifacts";
+        std::filesystem::create_directories(dir, error);
+        const auto path = (dir / "skin-window.png").string();
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, shown->width, shown->height);
+        unsigned char* data = cairo_image_surface_get_data(surface);
+        const int stride = cairo_image_surface_get_stride(surface);
+        for (int y = 0; y < shown->height; ++y) {
+            std::memcpy(data + static_cast<size_t>(y) * stride, &shown->pixels[static_cast<size_t>(y) * shown->width],
+                        static_cast<size_t>(shown->width) * 4);
+        }
+        cairo_surface_mark_dirty(surface);
+        EXPECT_EQ(cairo_surface_write_to_png(surface, path.c_str()), CAIRO_STATUS_SUCCESS) << path;
+        cairo_surface_destroy(surface);
+        DestroyWindow(hwnd);
+    }
+    WindowImplBase::ReleaseSkinArchive();
+    platform::SetWindowBackend(nullptr);
 }
