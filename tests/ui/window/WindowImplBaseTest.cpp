@@ -5,6 +5,7 @@
 #include <cairo.h>
 
 #include <cstring>
+#include <cwchar>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -363,4 +364,111 @@ TEST(WindowImplBaseTest, ShownOnARealDisplayWithAScreenshot) {
     }
     WindowImplBase::ReleaseSkinArchive();
     platform::SetWindowBackend(nullptr);
+}
+
+namespace {
+
+bool BasicControlsRegistered() {
+    auto& factory = SkinUI::CUIControlFactory::Instance();
+    for (const wchar_t* tag : {L"Label", L"Text", L"Button", L"Option", L"CheckBox", L"Progress", L"Slider", L"Edit",
+                               L"ScrollBar"}) {
+        if (!factory.IsRegistered(tag)) return false;
+    }
+    return true;
+}
+
+// Records every notification of the full test skin, by type and sender.
+class CFullSkinWindow : public CTestWindow {
+public:
+    CFullSkinWindow() : CTestWindow(L"TestWindow.xml") {}
+    std::vector<std::wstring> log;
+
+protected:
+    void OnNotify(UINotifyMsg& msg) override {
+        if (msg.sender != nullptr && (msg.type == L"click" || msg.type == L"selectchanged")) {
+            log.push_back(std::wstring(msg.type.View()) + L":" + std::wstring(msg.sender->GetName().View()));
+        }
+        CTestWindow::OnNotify(msg);
+    }
+};
+
+}  // namespace
+
+TEST(WindowImplBaseTest, TheFullTestSkinBuildsEveryControl) {
+    if (!BasicControlsRegistered()) GTEST_SKIP() << "the basic controls are not built in yet";
+    windowtest::HeadlessScope scope;
+    SkinUI::CUIPaintManager manager;
+    SkinUI::CUIDialogBuilder builder;
+    SkinUI::CControlUI* root = builder.BuildFromSkinFile(WindowImplBase::SkinArchive(), L"TestWindow.xml", &manager);
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(builder.LastError(), L"") << "every tag and attribute of the skin is known";
+    manager.AttachRoot(root);
+
+    CFullSkinWindow window;
+    ASSERT_NE(CreateAt(window), nullptr);
+    for (const wchar_t* name : {L"lb_title", L"btn_min", L"btn_close", L"tab_main", L"opt_a", L"opt_b", L"chk_c",
+                                L"edit_name", L"pro_main", L"sld_level", L"txt_info", L"btn_ok", L"btn_cancel",
+                                L"lb_page2", L"sb_test"}) {
+        SCOPED_TRACE(std::string(name, name + std::wcslen(name)));
+        EXPECT_NE(window.PaintManager().ControlByName(name), nullptr);
+    }
+}
+
+TEST(WindowImplBaseTest, FullSkinButtonsOptionsAndTabDrivenByInput) {
+    if (!BasicControlsRegistered()) GTEST_SKIP() << "the basic controls are not built in yet";
+    windowtest::HeadlessScope scope;
+    CFullSkinWindow window;
+    const HWND hwnd = CreateAt(window);
+    ASSERT_NE(hwnd, nullptr);
+    window.ShowHwnd(true, true);
+    PumpPending();
+
+    // A button click.
+    const POINT ok = ScreenCentre(window, L"btn_ok");
+    scope.display.Click(ok.x, ok.y);
+    ASSERT_TRUE(PumpUntil([&] { return !window.log.empty(); }));
+    EXPECT_EQ(window.log, std::vector<std::wstring>{L"click:btn_ok"});
+
+    // Options of one group: selecting one clears the other, and its mark shows.
+    auto markColour = [&](const wchar_t* name) {
+        UpdateWindow(hwnd);
+        const RECT b = window.PaintManager().ControlByName(name)->GetBounds();
+        return platform::ShownPixel(hwnd, b.left + 8, b.top + 10);
+    };
+    constexpr DWORD kMark = 0xFF3A7BD5;
+    EXPECT_EQ(markColour(L"opt_a"), kMark);
+    EXPECT_NE(markColour(L"opt_b"), kMark);
+    window.log.clear();
+    const POINT optB = ScreenCentre(window, L"opt_b");
+    scope.display.Click(optB.x, optB.y);
+    ASSERT_TRUE(PumpUntil([&] { return window.log.size() >= 2; }));
+    EXPECT_EQ(window.log, (std::vector<std::wstring>{L"click:opt_b", L"selectchanged:opt_b"}));
+    EXPECT_NE(markColour(L"opt_a"), kMark);
+    EXPECT_EQ(markColour(L"opt_b"), kMark);
+    // A check box outside the group leaves the group alone.
+    const POINT check = ScreenCentre(window, L"chk_c");
+    scope.display.Click(check.x, check.y);
+    PumpPending();
+    EXPECT_EQ(markColour(L"opt_b"), kMark);
+
+    // Tab walks the focus stops in skin order from the focused control.
+    window.PaintManager().SetFocusControl(window.PaintManager().ControlByName(L"btn_ok"));
+    scope.display.KeyDown(VK_TAB);
+    scope.display.KeyUp(VK_TAB);
+    ASSERT_TRUE(PumpUntil([&] {
+        SkinUI::CControlUI* focus = window.PaintManager().GetFocusControl();
+        return focus != nullptr && focus->GetName() == L"btn_cancel";
+    }));
+    // Return on the focused button clicks it.
+    window.log.clear();
+    scope.display.KeyDown(VK_RETURN);
+    scope.display.KeyUp(VK_RETURN);
+    ASSERT_TRUE(PumpUntil([&] { return !window.log.empty(); }));
+    EXPECT_EQ(window.log.front(), L"click:btn_cancel");
+
+    // The minimise button of the skin minimises.
+    window.ShowHwnd(true, true);
+    const POINT min = ScreenCentre(window, L"btn_min");
+    scope.display.Click(min.x, min.y);
+    EXPECT_TRUE(PumpUntil([&] { return IsIconic(hwnd) != FALSE; }));
 }
