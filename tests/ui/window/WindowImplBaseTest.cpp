@@ -370,8 +370,8 @@ namespace {
 
 bool BasicControlsRegistered() {
     auto& factory = SkinUI::CUIControlFactory::Instance();
-    for (const wchar_t* tag : {L"Label", L"Text", L"Button", L"Option", L"CheckBox", L"Progress", L"Slider", L"Edit",
-                               L"ScrollBar"}) {
+    for (const wchar_t* tag :
+         {L"Label", L"Text", L"Button", L"Option", L"CheckBox", L"Progress", L"Slider", L"Edit", L"ScrollBar"}) {
         if (!factory.IsRegistered(tag)) return false;
     }
     return true;
@@ -406,9 +406,9 @@ TEST(WindowImplBaseTest, TheFullTestSkinBuildsEveryControl) {
 
     CFullSkinWindow window;
     ASSERT_NE(CreateAt(window), nullptr);
-    for (const wchar_t* name : {L"lb_title", L"btn_min", L"btn_close", L"tab_main", L"opt_a", L"opt_b", L"chk_c",
-                                L"edit_name", L"pro_main", L"sld_level", L"txt_info", L"btn_ok", L"btn_cancel",
-                                L"lb_page2", L"sb_test"}) {
+    for (const wchar_t* name :
+         {L"lb_title", L"btn_min", L"btn_close", L"tab_main", L"opt_a", L"opt_b", L"chk_c", L"edit_name", L"pro_main",
+          L"sld_level", L"txt_info", L"btn_ok", L"btn_cancel", L"lb_page2", L"sb_test"}) {
         SCOPED_TRACE(std::string(name, name + std::wcslen(name)));
         EXPECT_NE(window.PaintManager().ControlByName(name), nullptr);
     }
@@ -422,6 +422,10 @@ TEST(WindowImplBaseTest, FullSkinButtonsOptionsAndTabDrivenByInput) {
     ASSERT_NE(hwnd, nullptr);
     window.ShowHwnd(true, true);
     PumpPending();
+
+    // "selected" in the skin announced itself while the skin was built.
+    EXPECT_EQ(window.log, std::vector<std::wstring>{L"selectchanged:opt_a"});
+    window.log.clear();
 
     // A button click.
     const POINT ok = ScreenCentre(window, L"btn_ok");
