@@ -85,6 +85,8 @@ LPCWSTR CursorFor(UICursor shape) {
 WindowImplBase::WindowImplBase() = default;
 
 WindowImplBase::~WindowImplBase() {
+    // Before the paint manager and the shadow go: the window must not reach them half-destroyed.
+    ReleaseWindow();
     m_shadow.Detach();
     m_pm.RemoveNotifier(this);
 }

@@ -29,13 +29,20 @@ struct CWindowWnd::ModalState {
 };
 
 CWindowWnd::~CWindowWnd() {
-    // A window must not call into a freed object: unbind it, then let it go.
-    if (m_hwnd != nullptr && IsWindow(m_hwnd)) {
-        const HWND hwnd = m_hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        m_hwnd = nullptr;
-        DestroyWindow(hwnd);
+    ReleaseWindow();
+}
+
+void CWindowWnd::ReleaseWindow() {
+    if (m_hwnd == nullptr) return;
+    const HWND hwnd = m_hwnd;
+    m_hwnd = nullptr;
+    if (!IsWindow(hwnd)) return;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    if (m_modal != nullptr) {
+        m_modal->EnableOwner();
+        m_modal = nullptr;
     }
+    DestroyWindow(hwnd);
 }
 
 bool CWindowWnd::RegisterWindowClass() {

@@ -63,6 +63,10 @@ protected:
     // After WM_NCDESTROY; the object is no longer bound to `hwnd`.
     virtual void OnLastMessage(HWND hwnd);
 
+    // Unbinds the window from the object and destroys it, without calling the object again;
+    // for destructors, which must not leave a window calling into a dead object.
+    void ReleaseWindow();
+
     HWND m_hwnd = nullptr;
     WNDPROC m_previousProc = nullptr;
 

@@ -104,6 +104,16 @@ TEST(WndShadowTest, FollowsMovesSizesShowsAndDestruction) {
 
     DestroyWindow(hwnd);
     EXPECT_FALSE(IsWindow(shadow));
+
+    // An object that dies before its window takes the window and the shadow with it.
+    auto* early = new CShadowedWindow();
+    const HWND earlyHwnd = early->CreateHwnd(nullptr, L"early", WS_POPUP, 0);
+    ASSERT_NE(earlyHwnd, nullptr);
+    early->ShowHwnd(true, true);
+    const HWND earlyShadow = early->Shadow().GetHWND();
+    delete early;
+    EXPECT_FALSE(IsWindow(earlyHwnd));
+    EXPECT_FALSE(IsWindow(earlyShadow));
 }
 
 TEST(WndShadowTest, RefusesWhatItCannotShade) {
