@@ -210,7 +210,12 @@ LRESULT WindowImplBase::HitTest(LPARAM lParam) {
 
 void WindowImplBase::ApplyRoundCorners(int width, int height) {
     const SIZE corner = m_pm.GetRoundCorner();
-    if (corner.cx <= 0 || corner.cy <= 0 || width <= 0 || height <= 0 || IsZoomed(m_hwnd)) return;
+    if (corner.cx <= 0 || corner.cy <= 0 || width <= 0 || height <= 0) return;
+    // A maximised window fills the work area: no corners to cut.
+    if (IsZoomed(m_hwnd)) {
+        SetWindowRgn(m_hwnd, nullptr, TRUE);
+        return;
+    }
     HRGN region = CreateRoundRectRgn(0, 0, width, height, corner.cx, corner.cy);
     if (region != nullptr) SetWindowRgn(m_hwnd, region, TRUE);
 }

@@ -122,6 +122,10 @@ TEST(WindowImplBaseTest, BuildsTheSkinThenSizesTheWindowToIt) {
     ASSERT_NE(GetWindowRgn(hwnd, shape), RGN_ERROR);
     EXPECT_TRUE(PtInRegion(shape, 150, 230));
     EXPECT_FALSE(PtInRegion(shape, 299, 239));
+    ShowWindow(hwnd, SW_MAXIMIZE);
+    EXPECT_EQ(GetWindowRgn(hwnd, shape), RGN_ERROR) << "a maximised window keeps its corners";
+    ShowWindow(hwnd, SW_RESTORE);
+    EXPECT_NE(GetWindowRgn(hwnd, shape), RGN_ERROR);
     DeleteObject(shape);
 
     DestroyWindow(hwnd);
