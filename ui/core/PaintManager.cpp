@@ -1,12 +1,10 @@
 #include "ui/core/PaintManager.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cwchar>
 
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/GdiText.h"
-#include "platform/gdi/ImageDecode.h"
 #include "platform/sync/Clock.h"
 #include "platform/window/MessageApi.h"
 #include "platform/window/WindowApi.h"
@@ -20,6 +18,8 @@ namespace {
 // Hit-test code of WM_SETCURSOR for the client area.
 constexpr WORD kHitClient = 1;
 constexpr int kMaxLayoutPasses = 1000;
+// Larger fonts are refused: no skin needs them, and a hostile size must not cost seconds.
+constexpr int kMaxFontSize = 1024;
 
 // Every bound manager of the UI thread, for PreTranslate.
 std::vector<CUIPaintManager*>& Managers() {
@@ -586,7 +586,7 @@ HDC CUIPaintManager::MeasureDC() const {
 
 int CUIPaintManager::AddFont(std::wstring_view face, int size, bool bold, bool underline, bool italic,
                              bool makeDefault) {
-    if (size <= 0 || MeasureDC() == nullptr) return -1;
+    if (size <= 0 || size > kMaxFontSize || MeasureDC() == nullptr) return -1;
     auto record = MakeFont(MeasureDC(), face, size, bold, underline, italic);
     if (record == nullptr) return -1;
     if (makeDefault) {

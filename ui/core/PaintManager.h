@@ -149,7 +149,8 @@ public:
     // included) gives the default font: the one added as default, else the resource
     // parent's, else a built-in one. A manager without fonts of its own uses its resource
     // parent's table.
-    // Returns the new index, or -1 when the font cannot be made.
+    // Returns the new index, or -1 when the font cannot be made (a size outside 1..1024
+    // pixels included).
     int AddFont(std::wstring_view face, int size, bool bold, bool underline, bool italic, bool makeDefault = false);
     int FontCount() const { return static_cast<int>(m_fonts.size()); }
     HFONT FontHandleAt(int index) override;
