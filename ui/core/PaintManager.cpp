@@ -26,9 +26,10 @@ constexpr int kMaxLayoutPasses = 1000;
 // Larger fonts are refused: no skin needs them, and a hostile size must not cost seconds.
 constexpr int kMaxFontSize = 1024;
 
-// Every bound manager of the UI thread, for PreTranslate.
+// Every bound manager of this thread, for PreTranslate: a thread's loop only ever sees the
+// messages of its own windows.
 std::vector<CUIPaintManager*>& Managers() {
-    static std::vector<CUIPaintManager*> managers;
+    thread_local std::vector<CUIPaintManager*> managers;
     return managers;
 }
 
