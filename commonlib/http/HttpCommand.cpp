@@ -1,6 +1,7 @@
 #include "commonlib/http/HttpCommand.h"
 
-#include <arpa/inet.h>
+#include "platform/net/InetAddress.h"
+
 
 #include <algorithm>
 #include <ctime>
@@ -30,8 +31,8 @@ void AddHttpErrorReport(int level, const std::wstring& text, int source, const H
 }
 
 bool IsIPv4Address(const std::string& text) {
-    in_addr address{};
-    return inet_pton(AF_INET, text.c_str(), &address) == 1;
+    std::uint32_t address = 0;
+    return platform::ParseIPv4Address(text, &address);
 }
 
 // Up to `limit` distinct IPv4 addresses of the ";"-list, in a time-seeded random order.
