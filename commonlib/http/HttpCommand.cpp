@@ -1,8 +1,5 @@
 #include "commonlib/http/HttpCommand.h"
 
-#include "platform/net/InetAddress.h"
-
-
 #include <algorithm>
 #include <ctime>
 #include <new>
@@ -12,6 +9,7 @@
 #include "commonlib/http/HttpEngine.h"
 #include "commonlib/util/StringFormat.h"
 #include "commonlib/util/StringUtils.h"
+#include "platform/net/InetAddress.h"
 
 namespace {
 
