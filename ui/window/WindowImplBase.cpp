@@ -10,7 +10,6 @@
 #include "platform/types/ErrorCodes.h"
 #include "platform/window/MessageApi.h"
 #include "platform/window/Paint.h"
-#include "platform/window/Screen.h"
 #include "platform/window/WindowApi.h"
 #include "platform/window/WindowPos.h"
 #include "ui/core/AttributeText.h"
@@ -62,22 +61,6 @@ bool ReadShadowSettings(const CSkinZip& archive, std::wstring_view fileName, Sha
 
 bool Contains(const RECT& rect, POINT pt) {
     return pt.x >= rect.left && pt.x < rect.right && pt.y >= rect.top && pt.y < rect.bottom;
-}
-
-LPCWSTR CursorFor(UICursor shape) {
-    switch (shape) {
-        case UICursor::IBeam:
-            return IDC_IBEAM;
-        case UICursor::Hand:
-            return IDC_HAND;
-        case UICursor::SizeWE:
-            return IDC_SIZEWE;
-        case UICursor::SizeNS:
-            return IDC_SIZENS;
-        case UICursor::Arrow:
-            break;
-    }
-    return IDC_ARROW;
 }
 
 }  // namespace
@@ -220,14 +203,6 @@ void WindowImplBase::ApplyRoundCorners(int width, int height) {
     if (region != nullptr) SetWindowRgn(m_hwnd, region, TRUE);
 }
 
-void WindowImplBase::Paint() {
-    PAINTSTRUCT ps{};
-    HDC dc = BeginPaint(m_hwnd, &ps);
-    if (dc == nullptr) return;
-    m_pm.PaintInto(dc, ps.rcPaint);
-    EndPaint(m_hwnd, &ps);
-}
-
 LRESULT WindowImplBase::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
@@ -249,11 +224,6 @@ LRESULT WindowImplBase::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lPar
                 info->ptMaxTrackSize = POINT{maxSize.cx, maxSize.cy};
             return 0;
         }
-        case WM_ERASEBKGND:
-            return 1;
-        case WM_PAINT:
-            Paint();
-            return 0;
         case WM_SIZE:
             ApplyRoundCorners(LOWORD(static_cast<DWORD_PTR>(lParam)), HIWORD(static_cast<DWORD_PTR>(lParam)));
             m_shadow.OnOwnerMessage(message, wParam, lParam);
@@ -277,14 +247,6 @@ LRESULT WindowImplBase::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lPar
             bool handled = false;
             const LRESULT result = OnSysCommandMsg(message, wParam, lParam, handled);
             if (handled) return result;
-            return CWindowWnd::OnWindowMessage(message, wParam, lParam);
-        }
-        case WM_SETCURSOR: {
-            LRESULT result = 0;
-            if (m_pm.HandleWindowMessage(message, wParam, lParam, result)) {
-                SetCursor(LoadCursorW(nullptr, CursorFor(m_pm.GetCursorShape())));
-                return result;
-            }
             return CWindowWnd::OnWindowMessage(message, wParam, lParam);
         }
         default:

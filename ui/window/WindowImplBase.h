@@ -79,7 +79,6 @@ private:
     bool BuildSkin();
     LRESULT HitTest(LPARAM lParam);
     void ApplyRoundCorners(int width, int height);
-    void Paint();
 
     std::shared_ptr<CSkinZip> m_archive;
 };
