@@ -329,6 +329,7 @@ TEST(WindowImplBaseTest, ShownOnARealDisplayWithAScreenshot) {
         window.CenterOnOwner();
         window.ShowHwnd(true, true);
         ASSERT_NE(x11.NativeWindow(hwnd), 0u);
+        EXPECT_NE(x11.NativeWindow(window.Shadow().GetHWND()), 0u) << "the layered shadow is a real window too";
         RECT client{};
         GetClientRect(hwnd, &client);
         // A point of the body that no control covers in either skin, and its colour.
