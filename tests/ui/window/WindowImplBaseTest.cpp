@@ -309,6 +309,7 @@ TEST(WindowImplBaseTest, ModalBoxEndsWithItsButtonsCode) {
     scope.display.Click(ok.x, ok.y);
     EXPECT_EQ(box.RunModal(), 1u);
     EXPECT_TRUE(owner.notifications.empty());
+    EXPECT_EQ(GetActiveWindow(), owner.GetHWND()) << "activation returns to the owner";
 }
 
 TEST(WindowImplBaseTest, ShownOnARealDisplayWithAScreenshot) {
