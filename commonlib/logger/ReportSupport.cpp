@@ -1,0 +1,100 @@
+#include "commonlib/logger/ReportSupport.h"
+
+#include <cstdio>
+#include <mutex>
+
+#include "commonlib/thread/MainThreadTask.h"
+#include "platform/sync/Clock.h"
+#include "platform/sync/Thread.h"
+
+namespace {
+
+std::mutex& FactoryMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+ReportCommandFactory& Factory() {
+    static ReportCommandFactory factory;
+    return factory;
+}
+
+std::unique_ptr<IReportCommand> CreateBuiltInCommand() {
+    // FIXME: wrap CHttpCommand here once the HTTP layer is in; until then the reports have
+    // no transport and every send fails cleanly.
+    return nullptr;
+}
+
+}  // namespace
+
+ReportCommandFactory SetReportCommandFactory(ReportCommandFactory factory) {
+    std::lock_guard lock(FactoryMutex());
+    ReportCommandFactory previous = std::move(Factory());
+    Factory() = std::move(factory);
+    return previous;
+}
+
+std::unique_ptr<IReportCommand> CreateReportCommand() {
+    ReportCommandFactory factory;
+    {
+        std::lock_guard lock(FactoryMutex());
+        factory = Factory();
+    }
+    return factory ? factory() : CreateBuiltInCommand();
+}
+
+bool IsOnReportThread() {
+    const DWORD uiThread = GetMainThreadId();
+    return uiThread == 0 || uiThread == GetCurrentThreadId();
+}
+
+// FIXME: take these from the foundation's GetDeviceMac, GetLocalIPv4 and GetOsVersionName
+// once they are in; until then the identity members are empty.
+std::wstring ReportDeviceMac() {
+    return {};
+}
+std::string ReportLocalIPv4() {
+    return {};
+}
+std::wstring ReportOsName() {
+    return {};
+}
+
+std::string ReportTimeText() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    char text[64];
+    std::snprintf(text, sizeof(text), "%d-%02d-%02d %02d:%02d:%02d", now.wYear, now.wMonth, now.wDay, now.wHour,
+                  now.wMinute, now.wSecond);
+    return text;
+}
+
+// The classic writers and reader are deprecated in jsoncpp, but their layouts are what the
+// collectors parse; the stream builders write different white space.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
+std::string FastJsonText(const Json::Value& value) {
+    Json::FastWriter writer;
+    return writer.write(value);
+}
+
+std::string StyledJsonText(const Json::Value& value) {
+    Json::StyledWriter writer;
+    return writer.write(value);
+}
+
+bool ParseJsonText(const std::string& text, Json::Value& out) {
+    Json::Reader reader;
+    return reader.parse(text, out, true);
+}
+
+#pragma GCC diagnostic pop
+
+void ReportLog(ReportLogLevel level, const char* sourceFile, int line, const std::string& message) {
+    // FIXME: hand the line to the file logger and the trace logger once they are in.
+    (void)level;
+    (void)sourceFile;
+    (void)line;
+    (void)message;
+}
