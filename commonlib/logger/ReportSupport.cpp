@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "commonlib/http/HttpCommand.h"
 #include "commonlib/thread/MainThreadTask.h"
 #include "platform/sync/Clock.h"
 #include "platform/sync/Thread.h"
@@ -19,10 +20,26 @@ ReportCommandFactory& Factory() {
     return factory;
 }
 
+// A command of the command engine.
+class CHttpReportCommand final : public IReportCommand {
+public:
+    void ClearHeaders() override { m_command.ClearHeaders(); }
+    void AddHeader(std::string line) override { m_command.AddHeader(std::move(line)); }
+    void ClearFormFields() override { m_command.ClearFormFields(); }
+    void AddFormField(std::string name, std::string value) override {
+        m_command.AddFormField(std::move(name), std::move(value));
+    }
+    bool Post(const std::wstring& url, std::string body, ReportPostDone done, void* user) override {
+        return m_command.Post(url, body, done, user);
+    }
+    void Stop() override { m_command.Stop(); }
+
+private:
+    CHttpCommand m_command;
+};
+
 std::unique_ptr<IReportCommand> CreateBuiltInCommand() {
-    // FIXME: wrap CHttpCommand here once the HTTP layer is in; until then the reports have
-    // no transport and every send fails cleanly.
-    return nullptr;
+    return std::make_unique<CHttpReportCommand>();
 }
 
 }  // namespace

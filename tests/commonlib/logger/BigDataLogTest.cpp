@@ -302,7 +302,8 @@ TEST_F(BigDataLogTest, ShutDownStopsThePostBeforeDeletingTheCommand) {
 }
 
 TEST_F(BigDataLogTest, LoopbackCollectorReceivesEachRecordOnce) {
-    ScopedCurlCommands curl;
+    ScopedCommandEngine engine([] { Stats().ReleaseCommand(); });
+    ASSERT_TRUE(engine.Started());
     testsupport::ReportCollector collector;
     ASSERT_NE(collector.Port(), 0);
     Stats().SetUrl(Utf8ToWide(collector.Url("/")));
@@ -310,12 +311,12 @@ TEST_F(BigDataLogTest, LoopbackCollectorReceivesEachRecordOnce) {
 
     ASSERT_TRUE(Stats().AddEvent(InstallCountFields, CountEvent(L"first")));
     ASSERT_TRUE(Stats().Send());
-    ASSERT_TRUE(collector.WaitForRequests(1));
+    ASSERT_TRUE(PumpReportsUntil([&] { return collector.Requests().size() == 1; }));
     ASSERT_TRUE(Stats().AddEvent(InstallCountFields, CountEvent(L"second")));
     EXPECT_FALSE(Stats().Send());
     collector.Release();
-    ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return collector.Requests().size() == 2 && !Stats().IsBusy(); }));
-    testsupport::PumpMessagesFor(std::chrono::milliseconds(100));
+    ASSERT_TRUE(PumpReportsUntil([&] { return collector.Requests().size() == 2 && !Stats().IsBusy(); }));
+    PumpReportsUntil([] { return false; }, std::chrono::milliseconds(100));
 
     const auto requests = collector.Requests();
     ASSERT_EQ(requests.size(), 2u);

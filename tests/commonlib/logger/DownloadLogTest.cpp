@@ -109,7 +109,8 @@ TEST_F(DownloadLogTest, RecordsCarryTheIdentityOverTheReport) {
 }
 
 TEST_F(DownloadLogTest, LoopbackCollectorReceivesASignedForm) {
-    ScopedCurlCommands curl;
+    ScopedCommandEngine engine([] { Log().Uninit(); });
+    ASSERT_TRUE(engine.Started());
     testsupport::ReportCollector collector;
     ASSERT_NE(collector.Port(), 0);
     ASSERT_TRUE(Log().Init(Utf8ToWide(collector.Url("/api/xj/data/rece_download_data")), L"1.0", L"xj"));
@@ -117,12 +118,12 @@ TEST_F(DownloadLogTest, LoopbackCollectorReceivesASignedForm) {
 
     const ProtoValue first = Report(L"http://cdn/first");
     Log().AddDownloadRecord(&first);
-    ASSERT_TRUE(collector.WaitForRequests(1));
+    ASSERT_TRUE(PumpReportsUntil([&] { return collector.Requests().size() == 1; }));
     const ProtoValue second = Report(L"http://cdn/second");
     Log().AddDownloadRecord(&second);  // waits for the upload under way
     collector.Release();
-    ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return collector.Requests().size() == 2 && !Log().IsBusy(); }));
-    testsupport::PumpMessagesFor(std::chrono::milliseconds(100));
+    ASSERT_TRUE(PumpReportsUntil([&] { return collector.Requests().size() == 2 && !Log().IsBusy(); }));
+    PumpReportsUntil([] { return false; }, std::chrono::milliseconds(100));
 
     const auto requests = collector.Requests();
     ASSERT_EQ(requests.size(), 2u);

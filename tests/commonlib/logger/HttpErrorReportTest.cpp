@@ -4,6 +4,12 @@
 
 #include <regex>
 
+#include "ReportTestCommands.h"
+#include "commonlib/http/HttpCommand.h"
+#include "commonlib/thread/MainThreadTask.h"
+#include "commonlib/util/StringUtils.h"
+#include "support/ReportCollector.h"
+
 namespace {
 
 HttpErrorReport& Report() {
@@ -51,4 +57,39 @@ TEST_F(HttpErrorReportTest, RecordsTheFormattedFailure) {
     EXPECT_TRUE(std::regex_match(first["v_upload_time"].asString(), std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)")));
     EXPECT_EQ(pending[1]["error_content"].asString(), "CHttpCommand::Done() 最终失败.... url:http://a/ ip:");
     EXPECT_EQ(pending[1]["error_code"].asString(), "404");
+}
+
+TEST_F(HttpErrorReportTest, ACommandWithErrorReportingRecordsItsFinalFailure) {
+    ASSERT_TRUE(CreateMainThreadWindow());
+    {
+        ScopedCommandEngine engine([] {});
+        ASSERT_TRUE(engine.Started());
+        Report().SetUrl(L"http://127.0.0.1:9/errors");
+        // The port of a collector that is gone refuses connections.
+        const std::wstring url = Utf8ToWide(testsupport::ReportCollector().Url("/gone"));
+
+        struct Outcome {
+            int calls = 0;
+            int type = 0;
+        } outcome;
+        CHttpCommand command;
+        ASSERT_TRUE(command.Get(
+            url,
+            [](void* user, const std::string&, int type, int) {
+                ++static_cast<Outcome*>(user)->calls;
+                static_cast<Outcome*>(user)->type = type;
+            },
+            &outcome, HttpErrorReporting::On, L"", L""));
+        ASSERT_TRUE(PumpReportsUntil([&] { return outcome.calls == 1; }));
+
+        const Json::Value pending = Report().GetPending();
+        ASSERT_GE(pending.size(), 1u);
+        const Json::Value& last = pending[pending.size() - 1];
+        EXPECT_EQ(last["error_level"].asString(), "2");
+        EXPECT_EQ(last["error_src"].asString(), "9003");
+        EXPECT_EQ(last["error_type"].asString(), std::to_string(outcome.type));
+        EXPECT_EQ(last["error_content"].asString().rfind("CHttpCommand::Done() 最终失败.... url:" + WideToUtf8(url), 0),
+                  0u);
+    }
+    ShutdownMainThreadQueue();
 }

@@ -1,12 +1,11 @@
 // Report commands for the report tests: a scripted fake whose requests the test completes
-// by hand, and a small libcurl-backed command that really posts to a loopback collector,
-// completing on the UI thread through the UI-thread task queue.
+// by hand, and the command engine that the reports' real commands post through.
 #pragma once
 
-#include <atomic>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -65,12 +64,19 @@ private:
     ReportCommandFactory m_previous;
 };
 
-// Installs a factory making curl-backed commands; restores the previous one when destroyed.
-class ScopedCurlCommands {
+// The command engine for a loopback test, which the reports' own commands use. `release`
+// runs first on destruction, so a report lets go of its command while the engine lives.
+class ScopedCommandEngine {
 public:
-    ScopedCurlCommands();
-    ~ScopedCurlCommands();
+    explicit ScopedCommandEngine(std::function<void()> release);
+    ~ScopedCommandEngine();
+    bool Started() const { return m_started; }
 
 private:
-    ReportCommandFactory m_previous;
+    std::function<void()> m_release;
+    bool m_started;
 };
+
+// Pumps the UI thread, polling the command engine's scheduler as the program does, until
+// `done` or the deadline.
+bool PumpReportsUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(10));
