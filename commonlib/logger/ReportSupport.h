@@ -37,7 +37,8 @@ using ReportCommandFactory = std::function<std::unique_ptr<IReportCommand>()>;
 // Replaces how report commands are made (an empty factory restores the built-in one) and
 // returns the previous factory. Set it before the reports create their commands.
 ReportCommandFactory SetReportCommandFactory(ReportCommandFactory factory);
-// A new command, or null when no HTTP transport is available.
+// A new command (a command-engine command unless a factory is set); null when the factory
+// makes none.
 std::unique_ptr<IReportCommand> CreateReportCommand();
 
 // True on the UI thread, and on any thread while no UI thread has been set up yet.
