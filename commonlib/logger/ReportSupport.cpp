@@ -1,6 +1,7 @@
 #include "commonlib/logger/ReportSupport.h"
 
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 
 #include "commonlib/http/HttpCommand.h"
@@ -109,9 +110,10 @@ bool ParseJsonText(const std::string& text, Json::Value& out) {
 #pragma GCC diagnostic pop
 
 void ReportLog(ReportLogLevel level, const char* sourceFile, int line, const std::string& message) {
-    // FIXME: hand the line to the file logger and the trace logger once they are in.
-    (void)level;
-    (void)sourceFile;
-    (void)line;
-    (void)message;
+    // FIXME: hand every line to the file logger and the trace logger once they are in; until
+    // then only the failures are written, to standard error.
+    if (level == ReportLogLevel::Info) return;
+    const char* slash = std::strrchr(sourceFile, '/');
+    std::fprintf(stderr, "%s [%s:%d] %s\n", level == ReportLogLevel::Warn ? "WARN" : "ERRO",
+                 slash ? slash + 1 : sourceFile, line, message.c_str());
 }
