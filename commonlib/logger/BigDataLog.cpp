@@ -4,10 +4,14 @@
 #include <utility>
 #include <vector>
 
+#include "commonlib/core/Singleton.h"
+#include "commonlib/logger/Log.h"
+#include "commonlib/logger/TraceLogger.h"
 #include "commonlib/thread/MainThreadTask.h"
 #include "commonlib/util/Des.h"
 #include "commonlib/util/Hex.h"
 #include "commonlib/util/StringUtils.h"
+#include "commonlib/util/SystemInfo.h"
 
 const wchar_t* const BigDataEventFields[] = {
     L"ftime",   L"server",    L"logname",  L"event_type",  L"info_version", L"uid",       L"platform", L"device_id",
@@ -123,7 +127,7 @@ BigDataLog::~BigDataLog() {
 
 void BigDataLog::Init() {
     // The collector's URL is a setting: the application supplies it at start-up.
-    m_defaultFields[L"device_id"] = ReportDeviceMac();
+    m_defaultFields[L"device_id"] = GetDeviceMac();
     KeySchedule();
 }
 
@@ -145,7 +149,7 @@ bool BigDataLog::AddEvent(const wchar_t* const* fields, const ProtoValue& event)
 
     const std::string line = BuildBigDataEventLine(fields, e);
     std::string body = EncryptBigDataEventLine(line);
-    REPORT_LOG(ReportLogLevel::Info, "统计数据 " + line);
+    XJ_LOG_INFO("统计数据 %s", line.c_str());
 
     if (IsOnReportThread()) {
         AppendRecord(body);
@@ -207,14 +211,14 @@ bool BigDataLog::Send() {
 
     if (!m_command) m_command = CreateReportCommand();
     if (!m_command) {
-        REPORT_LOG(ReportLogLevel::Warn, "统计发送失败: 没有可用的HTTP命令");
+        XJ_LOG_WARN("统计未能发送: 没有HTTP命令 url:%s", WideToUtf8(m_url).c_str());
         return false;
     }
     m_command->ClearHeaders();
     m_command->AddHeader(kJsonContentType);
-    REPORT_LOG(ReportLogLevel::Info, "开始统计 url:" + WideToUtf8(m_url) + " data:" + text);
+    XJ_LOG_INFO("开始统计 url:%s data:%s", WideToUtf8(m_url).c_str(), text.c_str());
     if (!m_command->Post(m_url, text, &BigDataLog::OnPostDone, nullptr)) {
-        REPORT_LOG(ReportLogLevel::Warn, "统计请求未能开始 url:" + WideToUtf8(m_url));
+        XJ_LOG_WARN("统计请求未能开始 url:%s", WideToUtf8(m_url).c_str());
         return false;
     }
     m_busy = true;
@@ -222,12 +226,12 @@ bool BigDataLog::Send() {
 }
 
 void BigDataLog::OnPostDone(void*, const std::string& response, int type, int code) {
-    REPORT_LOG(ReportLogLevel::Info, "统计结果 " + std::to_string(type) + ":" + std::to_string(code) + " " + response);
+    CSingleton<TraceLogger>::GetInstance().Log(LogLevel::Info, "统计结果 %d:%d %s", type, code, response.c_str());
     GetInstance().OnStatisticsDone(type, code);
 }
 
 void BigDataLog::OnStatisticsDone(int type, int code) {
-    REPORT_LOG(ReportLogLevel::Info, "OnStatisticsDone et:" + std::to_string(type) + " ec:" + std::to_string(code));
+    XJ_LOG_INFO("OnStatisticsDone et:%d ec:%d", type, code);
     m_busy = false;
     // Records that arrived during the POST would otherwise wait for a send that may never
     // come. The send runs as its own task, once the command has finished its completion.

@@ -1,9 +1,11 @@
 #include "commonlib/logger/DownloadLog.h"
 
+#include "commonlib/logger/Log.h"
 #include "commonlib/thread/MainThreadTask.h"
 #include "commonlib/util/Md5.h"
 #include "commonlib/util/ProtoValueJsonConvertor.h"
 #include "commonlib/util/StringUtils.h"
+#include "commonlib/util/SystemInfo.h"
 
 namespace {
 
@@ -36,16 +38,16 @@ bool DownloadLog::Init(const std::wstring& url, const std::wstring& version, con
     CAutoLock guard(m_lock);
     if (!m_command) m_command = CreateReportCommand();
     if (!m_command) {
-        REPORT_LOG(ReportLogLevel::Warn, "下载日志没有可用的HTTP命令, 不记录");
+        XJ_LOG_WARN("下载日志没有HTTP命令, 不记录 url:%s", WideToUtf8(url).c_str());
         return false;
     }
     if (!m_pending) m_pending = std::make_unique<Json::Value>();
     m_url = url;
     m_version = version;
     m_product = product;
-    m_osName = ReportOsName() + kWordSizeSuffix;
-    m_mac = ReportDeviceMac();
-    m_localIp = ReportLocalIPv4();
+    m_osName = GetOsVersionName() + kWordSizeSuffix;
+    m_mac = GetDeviceMac();
+    m_localIp = GetLocalIPv4();
     return true;
 }
 
@@ -96,14 +98,13 @@ bool DownloadLog::Send() {
     m_command->AddFormField("data", data);
     const bool started = m_command->Post(m_url, std::string(), &DownloadLog::OnUploadDone, nullptr);
     m_busy = started;
-    REPORT_LOG(ReportLogLevel::Info, "发送网络日志统计 url:" + WideToUtf8(m_url) + " data:" + data + " sign:" + sign);
-    if (!started) REPORT_LOG(ReportLogLevel::Warn, "下载日志上传未能开始 url:" + WideToUtf8(m_url));
+    XJ_LOG_INFO("发送网络日志统计 url:%s data:%s sign:%s", WideToUtf8(m_url).c_str(), data.c_str(), sign.c_str());
+    if (!started) XJ_LOG_WARN("下载日志上传未能开始 url:%s", WideToUtf8(m_url).c_str());
     return started;
 }
 
 void DownloadLog::OnUploadDone(void*, const std::string& response, int type, int code) {
-    REPORT_LOG(ReportLogLevel::Info,
-               "下载日志统计上传结果 " + std::to_string(type) + ":" + std::to_string(code) + " " + response);
+    XJ_LOG_INFO("下载日志统计上传结果 %d:%d %s", type, code, response.c_str());
     GetInstance().UploadDone();
 }
 

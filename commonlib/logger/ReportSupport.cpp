@@ -1,7 +1,6 @@
 #include "commonlib/logger/ReportSupport.h"
 
 #include <cstdio>
-#include <cstring>
 #include <mutex>
 
 #include "commonlib/http/HttpCommand.h"
@@ -66,18 +65,6 @@ bool IsOnReportThread() {
     return uiThread == 0 || uiThread == GetCurrentThreadId();
 }
 
-// FIXME: take these from the foundation's GetDeviceMac, GetLocalIPv4 and GetOsVersionName
-// once they are in; until then the identity members are empty.
-std::wstring ReportDeviceMac() {
-    return {};
-}
-std::string ReportLocalIPv4() {
-    return {};
-}
-std::wstring ReportOsName() {
-    return {};
-}
-
 std::string ReportTimeText() {
     SYSTEMTIME now{};
     GetLocalTime(&now);
@@ -108,12 +95,3 @@ bool ParseJsonText(const std::string& text, Json::Value& out) {
 }
 
 #pragma GCC diagnostic pop
-
-void ReportLog(ReportLogLevel level, const char* sourceFile, int line, const std::string& message) {
-    // FIXME: hand every line to the file logger and the trace logger once they are in; until
-    // then only the failures are written, to standard error.
-    if (level == ReportLogLevel::Info) return;
-    const char* slash = std::strrchr(sourceFile, '/');
-    std::fprintf(stderr, "%s [%s:%d] %s\n", level == ReportLogLevel::Warn ? "WARN" : "ERRO",
-                 slash ? slash + 1 : sourceFile, line, message.c_str());
-}

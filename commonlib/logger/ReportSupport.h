@@ -1,5 +1,5 @@
 // What the report classes share: the HTTP request each of them owns, the JSON texts the
-// collectors expect, the event time text and the log line every report writes.
+// collectors expect and the event time text.
 //
 // A report command belongs to the UI thread: it is created, started, stopped and deleted
 // there, and its completion runs there, once for every Post that returned true and never
@@ -44,12 +44,6 @@ std::unique_ptr<IReportCommand> CreateReportCommand();
 // True on the UI thread, and on any thread while no UI thread has been set up yet.
 bool IsOnReportThread();
 
-// The machine's identity as the reports write it: the adapter's MAC (12 lower-case hex
-// digits), the local IPv4 address as dotted text, and the OS name.
-std::wstring ReportDeviceMac();
-std::string ReportLocalIPv4();
-std::wstring ReportOsName();
-
 // The current local time as "%d-%02d-%02d %02d:%02d:%02d".
 std::string ReportTimeText();
 
@@ -60,8 +54,3 @@ std::string FastJsonText(const Json::Value& value);
 std::string StyledJsonText(const Json::Value& value);
 // Parses with comments collected; `out` holds what the reader left when it fails.
 bool ParseJsonText(const std::string& text, Json::Value& out);
-
-enum class ReportLogLevel : int { Info = 0, Warn = 1, Error = 2 };
-// One line to the file log and to the debugger output; `message` is UTF-8.
-void ReportLog(ReportLogLevel level, const char* sourceFile, int line, const std::string& message);
-#define REPORT_LOG(level, message) ReportLog((level), __FILE__, __LINE__, (message))

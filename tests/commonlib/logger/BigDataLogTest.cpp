@@ -10,6 +10,7 @@
 #include "ReportTestCommands.h"
 #include "commonlib/thread/MainThreadTask.h"
 #include "commonlib/util/StringUtils.h"
+#include "commonlib/util/SystemInfo.h"
 #include "platform/sync/Thread.h"
 #include "support/MessagePump.h"
 #include "support/ReportCollector.h"
@@ -181,7 +182,7 @@ TEST_F(BigDataLogTest, InstallEventPostsTheStandardColumns) {
     EXPECT_TRUE(std::regex_match(lines[0].substr(0, tab), kTimeText)) << lines[0];
     EXPECT_NE(lines[0].substr(0, tab), "1999-01-01 00:00:00");
     EXPECT_EQ(lines[0].substr(tab), "\t\td_event_rekkan_5.2\t7\t1.0.2|vidi_zazeroroda|GameId:223\t0\t3\t" +
-                                        WideToUtf8(ReportDeviceMac()) +
+                                        WideToUtf8(GetDeviceMac()) +
                                         "\t5\t2\txj_install\t1\t\t"
                                         "channel_id:223,channel_type:1,client_type:1,edition_type:2.1.800");
     EXPECT_TRUE(Stats().IsBusy());

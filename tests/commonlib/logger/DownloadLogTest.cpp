@@ -8,6 +8,7 @@
 #include "ReportTestCommands.h"
 #include "commonlib/thread/MainThreadTask.h"
 #include "commonlib/util/StringUtils.h"
+#include "commonlib/util/SystemInfo.h"
 #include "support/MessagePump.h"
 #include "support/ReportCollector.h"
 
@@ -91,7 +92,7 @@ TEST_F(DownloadLogTest, RecordsCarryTheIdentityOverTheReport) {
     EXPECT_EQ(record["upload_platform"].asString(), "PC");
     EXPECT_EQ(record["product_id"].asString(), "产品");
     EXPECT_EQ(record["version"].asString(), "ver 1");
-    EXPECT_EQ(record["os"].asString(), WideToUtf8(ReportOsName()) + " x64");
+    EXPECT_EQ(record["os"].asString(), WideToUtf8(GetOsVersionName()) + " x64");
     EXPECT_TRUE(record["id"].isUInt());
     EXPECT_EQ(record["id"].asUInt(), 0u);
     EXPECT_TRUE(std::regex_match(record["ftime"].asString(), std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)")));
