@@ -2,16 +2,11 @@
 
 #include <algorithm>
 
+#include "commonlib/nettool/NetToolThread.h"
 #include "commonlib/util/ProtoValueJsonConvertor.h"
 #include "commonlib/util/StringUtils.h"
 
 namespace {
-
-// FIXME: the diagnostics thread's Add operations (ping, traceroute, lookup) belong here
-// once it is in; until then every task counts as refused.
-NetStatsDiagnostics DefaultDiagnostics() {
-    return {};
-}
 
 bool QueueTask(NetStatsQueueTask add, const std::string& host, void* user) {
     return add && add(host, user);
@@ -27,7 +22,17 @@ Json::Value ResultValue(const std::string& text) {
 
 }  // namespace
 
-NetworkStatsLog::NetworkStatsLog() : m_diagnostics(DefaultDiagnostics()) {}
+bool QueueNetStatsLookUp(const std::string& host, void* user) {
+    return CSingleton<CNetToolThread>::GetInstance().AddNSLookUpTask(host, user, &NetworkStatsLog::OnNSLookUpResult);
+}
+
+bool QueueNetStatsTraceRoute(const std::string& host, void* user) {
+    return CSingleton<CNetToolThread>::GetInstance().AddTraceRouteTask(host, user, &NetworkStatsLog::OnTraceRootResult);
+}
+
+bool QueueNetStatsPing(const std::string& host, void* user) {
+    return CSingleton<CNetToolThread>::GetInstance().AddPingTask(host, user, &NetworkStatsLog::OnPingResult);
+}
 
 NetworkStatsLog& NetworkStatsLog::GetInstance() {
     static NetworkStatsLog instance;

@@ -30,10 +30,15 @@ struct NetStatsPendingEntry {
 // inside this call); false when the task was refused.
 using NetStatsQueueTask = bool (*)(const std::string& host, void* user);
 
+// The diagnostics thread's Add operations, with the log's result callbacks.
+bool QueueNetStatsLookUp(const std::string& host, void* user);
+bool QueueNetStatsTraceRoute(const std::string& host, void* user);
+bool QueueNetStatsPing(const std::string& host, void* user);
+
 struct NetStatsDiagnostics {
-    NetStatsQueueTask addNsLookUp = nullptr;
-    NetStatsQueueTask addTraceRoute = nullptr;
-    NetStatsQueueTask addPing = nullptr;
+    NetStatsQueueTask addNsLookUp = &QueueNetStatsLookUp;
+    NetStatsQueueTask addTraceRoute = &QueueNetStatsTraceRoute;
+    NetStatsQueueTask addPing = &QueueNetStatsPing;
 };
 
 class NetworkStatsLog {
@@ -62,7 +67,7 @@ public:
     size_t GetAnalysisCount() const;
 
 private:
-    NetworkStatsLog();
+    NetworkStatsLog() = default;
     ~NetworkStatsLog() = default;
     NetworkStatsLog(const NetworkStatsLog&) = delete;
     NetworkStatsLog& operator=(const NetworkStatsLog&) = delete;

@@ -4,6 +4,10 @@
 
 #include <vector>
 
+#include "commonlib/nettool/NetToolThread.h"
+#include "commonlib/thread/MainThreadTask.h"
+#include "support/MessagePump.h"
+
 namespace {
 
 struct QueuedTask {
@@ -121,4 +125,24 @@ TEST_F(NetworkStatsLogTest, EmptyHostOrRefusedProbesLeaveNoAnalysisOpen) {
     const Json::Value pending = Log().GetPending();
     ASSERT_EQ(pending.size(), 1u);
     EXPECT_FALSE(pending[0]["stats_rel"].isMember("Ping"));
+}
+
+TEST_F(NetworkStatsLogTest, LoopbackAnalysisOnTheDiagnosticsThreadKeepsThePlainTexts) {
+    ASSERT_TRUE(CreateMainThreadWindow());
+    NetToolOptions options;
+    options.ping.pauseMs = 0;
+    options.ping.replyTimeoutMs = 300;
+    options.trace.hopTimeoutMs = 300;
+    CSingleton<CNetToolThread>::GetInstance().SetOptions(options);
+    Log().SetDiagnostics(NetStatsDiagnostics{});
+    Log().SetUrl(L"http://127.0.0.1:9/net");
+
+    Log().Start(Report(), "127.0.0.1");
+    EXPECT_EQ(Log().GetAnalysisCount(), 1u);
+    EXPECT_TRUE(testsupport::PumpMessagesUntil([] { return Log().GetPending().size() == 1; }));
+    const Json::Value stats = Log().GetPending()[0]["stats_rel"];
+    EXPECT_EQ(stats["Ping"].asString().rfind("正在ping 127.0.0.1", 0), 0u) << stats["Ping"];
+    EXPECT_TRUE(stats["TraceRoot"].isString() && !stats["TraceRoot"].asString().empty()) << stats["TraceRoot"];
+    EXPECT_FALSE(stats.isMember("NSLookUp"));
+    ShutdownMainThreadQueue();
 }
