@@ -1,0 +1,30 @@
+// The download engine's knobs. The defaults come from loopback and LAN measurements with
+// bench/commonlib/download_bench.cpp; tests shrink them to run quickly. Read by each task
+// when it starts (UI thread); set them before starting downloads.
+#pragma once
+
+#include <cstdint>
+
+struct DownloadTuning {
+    // 4 MiB blocks: large enough that the per-request round trip costs under 1% on a LAN,
+    // small enough that an abandoned block wastes little.
+    std::uint64_t blockSize = 4ull << 20;
+    // Four connections fill a link that one connection's window cannot, without looking
+    // like abuse to a CDN.
+    int peerCount = 4;
+    // A tail shorter than twice this is not split between peers at the end.
+    std::uint64_t minSplitBytes = 256 * 1024;
+    // The task turns to the fallback CDN after its speed stayed below the minimum this long.
+    int lowSpeedSeconds = 15;
+    // Consecutive failures on one source before a peer moves to the next source.
+    int failuresPerSource = 2;
+    long connectTimeoutMs = 15000;
+    // No body byte for this long ends a transfer with (3, 3002).
+    long stallTimeoutMs = 30000;
+    // The resume file is rewritten once this share (1/n) of the file has arrived since the
+    // last write, and on every progress step, so a kill loses little more than that.
+    std::uint64_t metaSaveFraction = 400;
+};
+
+const DownloadTuning& GetDownloadTuning();
+void SetDownloadTuning(const DownloadTuning& tuning);
