@@ -1,0 +1,202 @@
+#include "platform/process/Process.h"
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "platform/fs/DriveMap.h"
+#include "platform/process/ProcessList.h"
+#include "platform/strings/StringConv.h"
+#include "platform/sync/KernelObject.h"
+#include "platform/types/ErrorCodes.h"
+#include "support/TempDir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ProcessTest : public ::testing::Test {
+protected:
+    void SetUp() override { platform::ReloadDriveMap(); }
+
+    // A shell script without its execute bit, as a download arrives.
+    std::wstring Script(const std::string& relative, const std::string& body) {
+        const fs::path path = m_dir.WriteFile("home/" + relative, "#!/bin/sh\n" + body);
+        fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+        return platform::WinPath(path.string());
+    }
+    PROCESS_INFORMATION Start(const std::wstring& app, std::wstring commandLine) {
+        PROCESS_INFORMATION pi;
+        EXPECT_TRUE(
+            CreateProcessW(app.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &pi))
+            << GetLastError();
+        return pi;
+    }
+    static void Close(const PROCESS_INFORMATION& pi) {
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+    testsupport::TempDir m_dir{testsupport::TempDir::Home::Redirect};
+    // Sleeps in short steps, so a killed script leaves no long-lived grandchild.
+    const std::string m_sleepLoop = "i=0; while [ $i -lt 300 ]; do sleep 0.1; i=$((i+1)); done\n";
+};
+
+TEST_F(ProcessTest, ChildGetsTheArgumentsWindowsWouldGiveIt) {
+    const std::wstring app =
+        Script("bin dir/args.sh", "out=$1; shift; for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > \"$out\"\n");
+    const std::string out = (m_dir.Path() / "out.txt").string();
+    const std::wstring line = L"\"" + app + L"\" " + platform::WideFromUtf8(out) +
+                              L" \"a b\" c\\\\d \"e\\\"f\" \"g h\\\\\" i\\\\\\\"j \"\" 游戏 \"/unpack=" +
+                              platform::WideFromUtf8(m_dir.Path().string()) + L"/x y\" /launch=off";
+    PROCESS_INFORMATION pi = Start(app, line);
+    ASSERT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
+    DWORD code = 99;
+    EXPECT_TRUE(GetExitCodeProcess(pi.hProcess, &code));
+    EXPECT_EQ(code, 0u);
+    Close(pi);
+    EXPECT_EQ(testsupport::TempDir::ReadFile(out), "[a b]\n[c\\\\d]\n[e\"f]\n[g h\\]\n[i\\\"j]\n[]\n[游戏]\n[/unpack=" +
+                                                       m_dir.Path().string() + "/x y]\n[/launch=off]\n");
+    // The download's missing execute bit was added.
+    struct stat st {};
+    ASSERT_EQ(stat(platform::HostPath(app)->c_str(), &st), 0);
+    EXPECT_TRUE(st.st_mode & S_IXUSR);
+}
+
+TEST_F(ProcessTest, WaitTimesOutThenTerminateSetsTheExitCode) {
+    PROCESS_INFORMATION pi = Start(Script("slow.sh", m_sleepLoop), L"slow.sh");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 100), WAIT_TIMEOUT);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(90));
+    EXPECT_EQ(WaitForSingleObject(pi.hThread, 0), WAIT_TIMEOUT);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeProcess(pi.hProcess, &code));
+    EXPECT_EQ(code, platform::kStillActive);
+
+    EXPECT_TRUE(TerminateProcess(pi.hProcess, 0));
+    ASSERT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(pi.hThread, 0), WAIT_OBJECT_0);
+    EXPECT_TRUE(GetExitCodeProcess(pi.hProcess, &code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_FALSE(TerminateProcess(pi.hProcess, 1));  // already ended
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(GetExitCodeProcess(pi.hThread, &code));  // a thread handle is not a process handle
+    Close(pi);
+    EXPECT_FALSE(GetExitCodeProcess(pi.hProcess, &code));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}
+
+TEST_F(ProcessTest, ExitCodesAndStartFailures) {
+    PROCESS_INFORMATION pi = Start(Script("seven.sh", "exit 7\n"), L"seven.sh");
+    ASSERT_EQ(WaitForSingleObject(pi.hProcess, INFINITE), WAIT_OBJECT_0);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeProcess(pi.hProcess, &code));
+    EXPECT_EQ(code, 7u);
+    Close(pi);
+
+    // With no application, the command line's first argument names it (a bare name is searched in PATH).
+    std::wstring line = L"sh -c \"exit 3\"";
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &pi));
+    ASSERT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
+    EXPECT_TRUE(GetExitCodeProcess(pi.hProcess, &code));
+    EXPECT_EQ(code, 3u);
+    Close(pi);
+
+    const struct {
+        const wchar_t* app;
+        DWORD error;
+    } failures[] = {
+        {L"C:\\missing.exe", ERROR_FILE_NOT_FOUND},
+        {L"C:\\nodir\\missing.exe", ERROR_PATH_NOT_FOUND},
+        {L"Q:\\x.exe", ERROR_PATH_NOT_FOUND},
+        {L"C:\\", ERROR_ACCESS_DENIED},
+    };
+    for (const auto& f : failures) {
+        SCOPED_TRACE(platform::Utf8FromWide(f.app));
+        std::wstring cmd = L"x";
+        EXPECT_FALSE(CreateProcessW(f.app, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &pi));
+        EXPECT_EQ(GetLastError(), f.error);
+    }
+}
+
+TEST_F(ProcessTest, EnumerationFindsTheChildByNameAndModulePath) {
+    const std::wstring app = Script("Games/qvinstaller.exe", m_sleepLoop);
+    PROCESS_INFORMATION pi = Start(app, L"qvinstaller.exe /S");
+
+    // The script needs a moment to be exec'd by the shell; poll the snapshot.
+    bool found = false;
+    for (int i = 0; i < 200 && !found; ++i) {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        ASSERT_NE(snapshot, INVALID_HANDLE_VALUE);
+        PROCESSENTRY32W entry;
+        for (BOOL ok = Process32FirstW(snapshot, &entry); ok; ok = Process32NextW(snapshot, &entry)) {
+            if (entry.th32ProcessID == pi.dwProcessId && std::wstring(entry.szExeFile) == L"qvinstaller.exe") {
+                found = true;
+                EXPECT_EQ(entry.th32ParentProcessID, static_cast<DWORD>(getpid()));
+            }
+        }
+        EXPECT_EQ(GetLastError(), ERROR_NO_MORE_FILES);
+        CloseHandle(snapshot);
+        if (!found) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(found);
+
+    HANDLE opened = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE | SYNCHRONIZE, FALSE,
+                                pi.dwProcessId);
+    ASSERT_NE(opened, nullptr);
+    wchar_t path[1024];
+    const DWORD n = GetModuleFileNameExW(opened, nullptr, path, 1024);
+    EXPECT_EQ(std::wstring(path, n), app);
+    wchar_t small[6];
+    EXPECT_EQ(GetModuleFileNameExW(opened, nullptr, small, 6), 5u);
+    EXPECT_EQ(std::wstring(small), app.substr(0, 5));
+
+    // The opened handle shares the child's exit code.
+    EXPECT_TRUE(TerminateProcess(opened, 9));
+    EXPECT_EQ(WaitForSingleObject(opened, 10000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeProcess(opened, &code));
+    EXPECT_EQ(code, 9u);
+    EXPECT_EQ(GetModuleFileNameExW(opened, nullptr, path, 1024), 0u);  // gone
+    CloseHandle(opened);
+    Close(pi);
+}
+
+TEST_F(ProcessTest, ChildrenNobodyWaitsForAreReaped) {
+    PROCESS_INFORMATION pi = Start(Script("quick.sh", "exit 0\n"), L"quick.sh");
+    const DWORD pid = pi.dwProcessId;
+    Close(pi);
+    const std::string stat = "/proc/" + std::to_string(pid) + "/stat";
+    bool gone = false;
+    for (int i = 0; i < 500 && !gone; ++i) {
+        gone = !fs::exists(stat);
+        if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(gone) << "pid " << pid << " left behind: " << testsupport::TempDir::ReadFile(stat);
+}
+
+TEST_F(ProcessTest, OpenProcessRefusesWhatIsNotThere) {
+    EXPECT_EQ(OpenProcess(SYNCHRONIZE, FALSE, 0), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(OpenProcess(SYNCHRONIZE, FALSE, 0x7FFFFFF0), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+
+    // Our own process: running, not waitable to an end, and not our child.
+    HANDLE self = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(getpid()));
+    ASSERT_NE(self, nullptr);
+    EXPECT_EQ(WaitForSingleObject(self, 0), WAIT_TIMEOUT);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeProcess(self, &code));
+    EXPECT_EQ(code, platform::kStillActive);
+    EXPECT_FALSE(TerminateProcess(self, 0));  // opened without PROCESS_TERMINATE
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    wchar_t path[1024];
+    EXPECT_GT(GetModuleFileNameExW(self, nullptr, path, 1024), 0u);
+    CloseHandle(self);
+}
+
+}  // namespace

@@ -1,0 +1,170 @@
+#include "platform/registry/Registry.h"
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "platform/fs/AtomicFile.h"
+#include "platform/types/ErrorCodes.h"
+#include "support/TempDir.h"
+
+namespace {
+
+const wchar_t* kRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+class RegistryTest : public ::testing::Test {
+protected:
+    std::filesystem::path Hive(const char* name) const {
+        return m_dir.Path() / "home/.config/xjinstaller/registry" / name;
+    }
+    LSTATUS SetString(HKEY root, const wchar_t* path, const wchar_t* name, const std::wstring& text) {
+        HKEY key = nullptr;
+        LSTATUS status = RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+        if (status != ERROR_SUCCESS) return status;
+        status = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                                static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+        return status;
+    }
+    std::optional<std::wstring> GetString(HKEY root, const wchar_t* path, const wchar_t* name) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
+        wchar_t buffer[512] = {};
+        DWORD size = sizeof buffer, type = 0;
+        const LSTATUS status = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+        RegCloseKey(key);
+        if (status != ERROR_SUCCESS || type != REG_SZ) return std::nullopt;
+        return std::wstring(buffer);
+    }
+    template <typename F>
+    static int InChild(F body) {
+        const pid_t pid = fork();
+        if (pid == 0) _exit(body());
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    testsupport::TempDir m_dir{testsupport::TempDir::Home::Redirect};
+};
+
+TEST_F(RegistryTest, ValuesRoundTripWithWindowsSizes) {
+    HKEY run = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kRun, 0, KEY_READ, &run), ERROR_FILE_NOT_FOUND);
+    DWORD disposition = 0;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kRun, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &run, &disposition),
+              ERROR_SUCCESS);
+    EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+    const std::wstring launcher = L"\"D:\\游戏\\QuorvelLauncher.exe\" --auto";
+    ASSERT_EQ(RegSetValueExW(run, L"QuorvelNet-Launcher", 0, REG_SZ, reinterpret_cast<const BYTE*>(launcher.c_str()),
+                             static_cast<DWORD>((launcher.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    const DWORD number = 784;
+    ASSERT_EQ(RegSetValueExW(run, L"Count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4), ERROR_SUCCESS);
+    RegCloseKey(run);
+
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\microsoft\\WINDOWS\\currentversion\\run", 0, KEY_READ, &key),
+              ERROR_SUCCESS);
+    DWORD type = 0, size = 0;
+    // Size only: Windows' UTF-16 byte count with the NUL.
+    EXPECT_EQ(RegQueryValueExW(key, L"quorvelnet-launcher", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, REG_SZ);
+    EXPECT_EQ(size, (launcher.size() + 1) * 2);
+    wchar_t buffer[512];
+    size = sizeof buffer;
+    EXPECT_EQ(RegQueryValueExW(key, L"QuorvelNet-Launcher", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(buffer), launcher);
+    EXPECT_EQ(size, (launcher.size() + 1) * 2);
+
+    // Too small: nothing written past the buffer, and the size it needs.
+    wchar_t small[8];
+    std::fill(std::begin(small), std::end(small), L'#');
+    size = sizeof small;
+    EXPECT_EQ(RegQueryValueExW(key, L"QuorvelNet-Launcher", nullptr, &type, reinterpret_cast<BYTE*>(small), &size),
+              ERROR_MORE_DATA);
+    EXPECT_EQ(size, (launcher.size() + 1) * sizeof(wchar_t));
+    EXPECT_EQ(small[0], L'#');
+
+    DWORD got = 0;
+    size = sizeof got;
+    EXPECT_EQ(RegQueryValueExW(key, L"count", nullptr, &type, reinterpret_cast<BYTE*>(&got), &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, REG_DWORD);
+    EXPECT_EQ(got, 784u);
+    size = 2;
+    EXPECT_EQ(RegQueryValueExW(key, L"count", nullptr, &type, reinterpret_cast<BYTE*>(&got), &size), ERROR_MORE_DATA);
+    EXPECT_EQ(size, 4u);
+
+    EXPECT_EQ(RegQueryValueExW(key, L"Absent", nullptr, &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
+    // Opened for reading only.
+    EXPECT_EQ(RegSetValueExW(key, L"x", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteValueW(key, L"Count"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegQueryValueExW(key, L"Count", nullptr, &type, nullptr, &size), ERROR_INVALID_HANDLE);
+
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kRun, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition),
+              ERROR_SUCCESS);
+    EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+    EXPECT_EQ(RegDeleteValueW(key, L"COUNT"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteValueW(key, L"Count"), ERROR_FILE_NOT_FOUND);
+    RegCloseKey(key);
+
+    // The hives are separate; parents of created keys can be opened.
+    EXPECT_FALSE(GetString(HKEY_LOCAL_MACHINE, kRun, L"QuorvelNet-Launcher").has_value());
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft", 0, KEY_READ, &key), ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryTest, AnotherProcessReadsTheValue) {
+    ASSERT_EQ(SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QuorvelLauncher", L"InstPath", L"D:\\Games"), ERROR_SUCCESS);
+    EXPECT_EQ(InChild([&] {
+                  return GetString(HKEY_LOCAL_MACHINE, L"software\\quorvellauncher", L"instpath") == L"D:\\Games" ? 0
+                                                                                                                  : 1;
+              }),
+              0);
+}
+
+TEST_F(RegistryTest, AnInterruptedOrRefusedWriteKeepsTheHive) {
+    ASSERT_EQ(SetString(HKEY_CURRENT_USER, L"Software\\QuorvelLauncher", L"InstPath", L"D:\\Old"), ERROR_SUCCESS);
+    const std::string before = testsupport::TempDir::ReadFile(Hive("HKCU.reg"));
+    EXPECT_EQ(InChild([&] {
+                  platform::SetAtomicWriteHookForTesting([](const std::string&) { _exit(42); });
+                  SetString(HKEY_CURRENT_USER, L"Software\\QuorvelLauncher", L"InstPath", L"D:\\New");
+                  return 0;
+              }),
+              42);
+    EXPECT_EQ(testsupport::TempDir::ReadFile(Hive("HKCU.reg")), before);
+    EXPECT_EQ(GetString(HKEY_CURRENT_USER, L"Software\\QuorvelLauncher", L"InstPath"), L"D:\\Old");
+
+    // A damaged hive is neither read nor overwritten.
+    m_dir.WriteFile("home/.config/xjinstaller/registry/HKLM.reg", "garbage\n");
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software", 0, KEY_READ, &key), ERROR_BADDB);
+    EXPECT_EQ(SetString(HKEY_LOCAL_MACHINE, L"Software\\X", L"v", L"1"), ERROR_BADDB);
+    EXPECT_EQ(testsupport::TempDir::ReadFile(Hive("HKLM.reg")), "garbage\n");
+}
+
+TEST_F(RegistryTest, AReadOnlyMachineHiveRefusesWritesButReads) {
+    ASSERT_EQ(SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QuorvelLauncher", L"InstPath", L"D:\\Games"), ERROR_SUCCESS);
+    // Root ignores permission bits, so make the hive file immutable instead.
+    const int fd = open(Hive("HKLM.reg").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    int flags = 0;
+    if (ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0 ||
+        (flags |= FS_IMMUTABLE_FL, ioctl(fd, FS_IOC_SETFLAGS, &flags)) != 0) {
+        close(fd);
+        GTEST_SKIP() << "cannot make the hive immutable here";
+    }
+    EXPECT_EQ(SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QuorvelLauncher", L"InstPath", L"E:\\"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QuorvelLauncher", L"InstPath"), L"D:\\Games");
+    flags &= ~FS_IMMUTABLE_FL;
+    ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    close(fd);
+}
+
+}  // namespace
