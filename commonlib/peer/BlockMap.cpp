@@ -93,14 +93,17 @@ void CBlockMap::Release(int peer) {
 
 std::uint64_t CBlockMap::DoneBytes() const {
     std::uint64_t left = 0;
-    for (const auto& [begin, end] : m_free) left += end - begin;
-    for (const auto& [id, a] : m_assigned) left += a.range.Length() - a.written;
+    for (const auto& [begin, end] : m_free)
+        left += end - begin;
+    for (const auto& [id, a] : m_assigned)
+        left += a.range.Length() - a.written;
     return m_size - left;
 }
 
 std::vector<ByteRange> CBlockMap::Gaps() const {
     std::vector<ByteRange> all;
-    for (const auto& [begin, end] : m_free) all.push_back({begin, end});
+    for (const auto& [begin, end] : m_free)
+        all.push_back({begin, end});
     for (const auto& [id, a] : m_assigned) {
         if (a.written < a.range.Length()) all.push_back({a.range.begin + a.written, a.range.end});
     }

@@ -25,7 +25,9 @@ void OnProgressTimer(HWND, UINT, UINT_PTR, DWORD) {
     if (State().queue) State().queue->OnTimer(GetTickCount64());
 }
 
-std::wstring Text(const wchar_t* text) { return text ? std::wstring(text) : std::wstring(); }
+std::wstring Text(const wchar_t* text) {
+    return text ? std::wstring(text) : std::wstring();
+}
 
 }  // namespace
 
@@ -35,7 +37,9 @@ void SetDownloadCallbacks(DownloadProgressFunction progress, DownloadDoneFunctio
     if (State().queue) State().queue->SetCallbacks(progress, done);
 }
 
-void SetDownloadProgressInterval(unsigned intervalMs) { State().intervalMs = intervalMs; }
+void SetDownloadProgressInterval(unsigned intervalMs) {
+    State().intervalMs = intervalMs;
+}
 
 bool StartDownloadModule() {
     ModuleState& s = State();

@@ -8,7 +8,9 @@ CHttpDownloadPeer::CHttpDownloadPeer(int id, IOwner& owner, CRangeFetcher& fetch
                                      std::uint64_t totalSize)
     : CDownloadPeer(id, owner), m_fetcher(fetcher), m_file(std::move(file)), m_totalSize(totalSize) {}
 
-CHttpDownloadPeer::~CHttpDownloadPeer() { Cancel(); }
+CHttpDownloadPeer::~CHttpDownloadPeer() {
+    Cancel();
+}
 
 bool CHttpDownloadPeer::Fetch(const DownloadSource& source, ByteRange range, bool ranged) {
     if (m_request) return false;

@@ -12,9 +12,9 @@
 #include "commonlib/core/RefCounted.h"
 #include "commonlib/peer/BlockMap.h"
 #include "commonlib/peer/DownloadSources.h"
+#include "commonlib/peer/DownloadTuning.h"
 #include "commonlib/peer/NetResult.h"
 #include "commonlib/peer/RangeFetcher.h"
-#include "commonlib/peer/DownloadTuning.h"
 #include "commonlib/peer/SpeedMeter.h"
 
 class CDownloadPeer {

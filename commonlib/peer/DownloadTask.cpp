@@ -33,7 +33,9 @@ CDownloadTask::~CDownloadTask() {
     if (m_file) m_file->Close();
 }
 
-std::uint64_t CDownloadTask::Completed() const { return m_map ? m_map->DoneBytes() : 0; }
+std::uint64_t CDownloadTask::Completed() const {
+    return m_map ? m_map->DoneBytes() : 0;
+}
 
 void CDownloadTask::Note(std::string line) {
     DL_LOG_INFO(line);
@@ -68,8 +70,7 @@ bool CDownloadTask::PrepareFile() {
     m_file = new CQVDownloadFileIO(m_params.localPath);
     std::vector<ByteRange> gaps;
     const auto loaded = m_meta.Load(size, m_params.md5, gaps);
-    if (loaded == CTaskMetaFile::LoadResult::Loaded &&
-        m_file->Open(size, CQVDownloadFileIO::OpenMode::Resume) == 0) {
+    if (loaded == CTaskMetaFile::LoadResult::Loaded && m_file->Open(size, CQVDownloadFileIO::OpenMode::Resume) == 0) {
         m_map.emplace(size, m_tuning.blockSize, gaps);
         m_resumedBytes = m_map->DoneBytes();
         Note("resume: " + std::to_string(m_resumedBytes) + " of " + std::to_string(size) + " bytes on disk");
@@ -150,7 +151,8 @@ void CDownloadTask::SaveMeta(bool force) {
     if (!m_map || m_state == State::Done) return;
     SyncProgress();
     const std::uint64_t done = m_map->DoneBytes();
-    const std::uint64_t step = std::max<std::uint64_t>(Total() / std::max<std::uint64_t>(m_tuning.metaSaveFraction, 1), 1);
+    const std::uint64_t step =
+        std::max<std::uint64_t>(Total() / std::max<std::uint64_t>(m_tuning.metaSaveFraction, 1), 1);
     if (!force && done < m_lastSavedDone + step) return;
     if (const DWORD error = m_meta.Save(Total(), m_params.md5, m_map->Gaps()); error != 0) {
         // The download goes on; only a restart would fetch more than needed.
@@ -185,7 +187,8 @@ void CDownloadTask::OnPeerDone(CDownloadPeer& peer, const CDownloadPeer::Outcome
         SaveMeta(false);
         Feed(peer);
         // A peer that found nothing to do may now take over another's tail.
-        for (auto& other : m_peers) Feed(*other);
+        for (auto& other : m_peers)
+            Feed(*other);
         return;
     }
 
@@ -221,7 +224,8 @@ void CDownloadTask::OnPeerDone(CDownloadPeer& peer, const CDownloadPeer::Outcome
         m_listener.OnRetry(*this, peer.Id(), result);
         Feed(peer);
     }
-    for (auto& other : m_peers) Feed(*other);
+    for (auto& other : m_peers)
+        Feed(*other);
     const bool anyAlive = std::any_of(m_peers.begin(), m_peers.end(), [&](const std::unique_ptr<CDownloadPeer>& p) {
         return !p->Retired() && (!m_singlePeer || p->Id() == 0);
     });
@@ -256,11 +260,13 @@ void CDownloadTask::SwitchToCdn() {
         peer->SetFailures(0);
         if (!m_singlePeer || peer->Id() == 0) {
             // Peers that gave up on the old sources get a fresh start on the new one.
-            if (peer->Retired()) peer = std::make_unique<CHttpDownloadPeer>(peer->Id(), *this, m_fetcher, m_file, Total());
+            if (peer->Retired())
+                peer = std::make_unique<CHttpDownloadPeer>(peer->Id(), *this, m_fetcher, m_file, Total());
             m_listener.OnAddressChange(*this, peer->Id(), cdn.url);
         }
     }
-    for (auto& peer : m_peers) Feed(*peer);
+    for (auto& peer : m_peers)
+        Feed(*peer);
 }
 
 void CDownloadTask::OnTick(std::uint64_t nowMs) {
@@ -323,7 +329,8 @@ void CDownloadTask::Finish(NetResult result) {
 
 ProtoValue CDownloadTask::BuildReport() const {
     std::string sources;
-    for (size_t i = 0; i < m_sources.Count(); ++i) sources += SourceText(m_sources.At(i)) + "\n";
+    for (size_t i = 0; i < m_sources.Count(); ++i)
+        sources += SourceText(m_sources.At(i)) + "\n";
     if (m_sources.Cdn()) sources += "cdn " + m_sources.Cdn()->url + (m_usingCdn ? " (used)\n" : "\n");
     std::string peers;
     for (const auto& peer : m_peers) {
@@ -332,9 +339,11 @@ ProtoValue CDownloadTask::BuildReport() const {
                  "\n";
     }
     std::string speeds;
-    for (const std::string& s : m_speedNotes) speeds += s + " ";
+    for (const std::string& s : m_speedNotes)
+        speeds += s + " ";
     std::string errors;
-    for (const std::string& n : m_notes) errors += n + "\n";
+    for (const std::string& n : m_notes)
+        errors += n + "\n";
 
     ProtoValue report(ProtoValue::Type::Map);
     report[L"url"] = ProtoValue(m_params.url);

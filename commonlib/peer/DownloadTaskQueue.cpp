@@ -3,7 +3,9 @@
 #include "commonlib/peer/DownloadLogging.h"
 #include "commonlib/util/StringUtils.h"
 
-CDownloadTaskQueue::~CDownloadTaskQueue() { StopAll(); }
+CDownloadTaskQueue::~CDownloadTaskQueue() {
+    StopAll();
+}
 
 void CDownloadTaskQueue::SetCallbacks(DownloadProgressFunction progress, DownloadDoneFunction done) {
     m_progress = progress;
@@ -34,7 +36,8 @@ bool CDownloadTaskQueue::Remove(const std::wstring& url, const std::wstring& loc
 }
 
 void CDownloadTaskQueue::StopAll() {
-    for (auto& task : m_tasks) task->Stop();
+    for (auto& task : m_tasks)
+        task->Stop();
     m_ended.splice(m_ended.end(), m_tasks);
     m_ended.clear();
 }

@@ -4,5 +4,9 @@ namespace {
 DownloadTuning g_tuning;
 }
 
-const DownloadTuning& GetDownloadTuning() { return g_tuning; }
-void SetDownloadTuning(const DownloadTuning& tuning) { g_tuning = tuning; }
+const DownloadTuning& GetDownloadTuning() {
+    return g_tuning;
+}
+void SetDownloadTuning(const DownloadTuning& tuning) {
+    g_tuning = tuning;
+}

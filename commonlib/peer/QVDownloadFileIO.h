@@ -25,7 +25,7 @@ public:
     // Resume: opens the existing file, which must be exactly `size` bytes long
     // (ERROR_INVALID_DATA otherwise, and the caller starts over).
     DWORD Open(std::uint64_t size, OpenMode mode);
-    // Writes all of `data` at `offset`; any thread, no seek state shared between callers.
+    // Writes all of `data` at `offset`; any thread.
     DWORD WriteAt(std::uint64_t offset, const void* data, size_t length);
     DWORD Flush();
     void Close();
@@ -42,9 +42,6 @@ private:
     ~CQVDownloadFileIO() override;
 
     const std::wstring m_finalPath;
-    std::mutex m_mutex;  // guards m_fd against Close racing a worker write
-    int m_fd = -1;
+    std::mutex m_mutex;  // one seek-and-write at a time; Close never races a worker write
+    HANDLE m_file = nullptr;
 };
-
-// The host file-system form of a program path.
-std::string DownloadHostPath(const std::wstring& path);

@@ -30,7 +30,8 @@ struct ContentRange {
 ContentRange ParseContentRange(std::string value) {
     ContentRange range;
     range.present = true;
-    while (!value.empty() && (value.back() == '\r' || value.back() == '\n' || value.back() == ' ')) value.pop_back();
+    while (!value.empty() && (value.back() == '\r' || value.back() == '\n' || value.back() == ' '))
+        value.pop_back();
     size_t pos = value.find_first_not_of(' ');
     if (pos == std::string::npos || value.compare(pos, 6, "bytes ") != 0) return range;
     pos += 6;
@@ -252,7 +253,8 @@ void CRangeFetcher::Stop() {
     m_running = false;
     {
         std::lock_guard lock(m_inboxMutex);
-        for (auto& request : m_inbox) request->m_cancelled = true;
+        for (auto& request : m_inbox)
+            request->m_cancelled = true;
         m_inbox.clear();
     }
     // The worker checks its stop flag at least every poll interval; waking it only shortens that.
@@ -352,8 +354,9 @@ int CRangeFetcher::Run() {
         int queued = 0;
         while (CURLMsg* msg = curl_multi_info_read(multi, &queued)) {
             if (msg->msg != CURLMSG_DONE) continue;
-            auto it = std::find_if(active.begin(), active.end(),
-                                   [&](const std::unique_ptr<RangeTransfer>& t) { return t->easy == msg->easy_handle; });
+            auto it = std::find_if(active.begin(), active.end(), [&](const std::unique_ptr<RangeTransfer>& t) {
+                return t->easy == msg->easy_handle;
+            });
             if (it == active.end()) continue;
             RangeTransfer& t = **it;
             t.Finish(msg->data.result);

@@ -1,15 +1,11 @@
 #include "commonlib/peer/TaskMetaFile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-
 #include "commonlib/core/ProtoValue.h"
 #include "commonlib/core/ProtoValueStream.h"
-#include "commonlib/peer/QVDownloadFileIO.h"
 #include "commonlib/util/StringUtils.h"
+#include "platform/fs/FileApi.h"
+#include "platform/fs/FileSystem.h"
+#include "platform/sync/KernelObject.h"
 #include "platform/types/ErrorCodes.h"
 
 namespace {
@@ -20,47 +16,36 @@ const std::wstring kKeyMd5 = L"md5";
 const std::wstring kKeyGaps = L"gaps";
 
 // Resume files are a few hundred bytes; anything far larger is not ours.
-constexpr off_t kMaxMetaFileBytes = 16 * 1024 * 1024;
+constexpr LONGLONG kMaxMetaFileBytes = 16 * 1024 * 1024;
 
-bool ReadWholeFile(const std::string& path, std::string& bytes, bool& missing) {
+bool ReadWholeFile(const std::wstring& path, std::string& bytes, bool& missing) {
     missing = false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        missing = errno == ENOENT;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
         return false;
     }
-    bytes.clear();
-    char buffer[65536];
-    bool ok = true;
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 || static_cast<off_t>(bytes.size()) + n > kMaxMetaFileBytes) {
-            ok = false;
-            break;
-        }
-        if (n == 0) break;
-        bytes.append(buffer, static_cast<size_t>(n));
+    LARGE_INTEGER size{};
+    bool ok = GetFileSizeEx(file, &size) && size.QuadPart <= kMaxMetaFileBytes;
+    if (ok) {
+        bytes.assign(static_cast<size_t>(size.QuadPart), '\0');
+        DWORD read = 0;
+        ok = ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) && read == bytes.size();
     }
-    ::close(fd);
+    CloseHandle(file);
     return ok;
 }
 
-DWORD WriteWholeFile(const std::string& path, const std::string& bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return WinErrorFromErrno(errno);
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const DWORD error = n < 0 ? WinErrorFromErrno(errno) : ERROR_DISK_FULL;
-            ::close(fd);
-            return error;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return ::close(fd) == 0 ? 0 : WinErrorFromErrno(errno);
+DWORD WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return GetLastError();
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    const DWORD error = ok ? 0 : GetLastError();
+    CloseHandle(file);
+    return error;
 }
 
 bool ToGaps(const ProtoValue& list, std::uint64_t size, std::vector<ByteRange>& gaps) {
@@ -87,7 +72,7 @@ CTaskMetaFile::LoadResult CTaskMetaFile::Load(std::uint64_t size, const std::wst
                                               std::vector<ByteRange>& gaps) const {
     std::string bytes;
     bool missing = false;
-    if (!ReadWholeFile(DownloadHostPath(m_path), bytes, missing)) {
+    if (!ReadWholeFile(m_path, bytes, missing)) {
         return missing ? LoadResult::Missing : LoadResult::Corrupt;
     }
     ProtoValue root;
@@ -120,22 +105,22 @@ DWORD CTaskMetaFile::Save(std::uint64_t size, const std::wstring& md5, const std
     root[kKeyGaps] = std::move(list);
     std::string bytes;
     if (!EncodeProtoValue(root, bytes)) return ERROR_INVALID_DATA;
-    const std::string path = DownloadHostPath(m_path);
-    const std::string sibling = path + ".tmp";
+    // Not synced: a kill leaves the page cache intact, and after a power loss a torn file is
+    // refused as corrupt and the download starts over, which never yields a wrong file.
+    const std::wstring sibling = m_path + L".tmp";
     if (const DWORD error = WriteWholeFile(sibling, bytes); error != 0) {
-        ::unlink(sibling.c_str());
+        DeleteFileW(sibling.c_str());
         return error;
     }
-    if (::rename(sibling.c_str(), path.c_str()) != 0) {
-        const DWORD error = WinErrorFromErrno(errno);
-        ::unlink(sibling.c_str());
+    if (!MoveFileExW(sibling.c_str(), m_path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        const DWORD error = GetLastError();
+        DeleteFileW(sibling.c_str());
         return error;
     }
     return 0;
 }
 
 void CTaskMetaFile::Remove() const {
-    const std::string path = DownloadHostPath(m_path);
-    ::unlink(path.c_str());
-    ::unlink((path + ".tmp").c_str());
+    DeleteFileW(m_path.c_str());
+    DeleteFileW((m_path + L".tmp").c_str());
 }

@@ -38,10 +38,12 @@ RangeHttpServer::~RangeHttpServer() {
     std::vector<std::thread> threads;
     {
         std::lock_guard lock(m_mutex);
-        for (int fd : m_clients) ::shutdown(fd, SHUT_RDWR);
+        for (int fd : m_clients)
+            ::shutdown(fd, SHUT_RDWR);
         threads.swap(m_threads);
     }
-    for (auto& t : threads) t.join();
+    for (auto& t : threads)
+        t.join();
 }
 
 std::string RangeHttpServer::Url(const std::string& path) const {

@@ -20,13 +20,13 @@ class RangeHttpServer {
 public:
     enum class Fault {
         None,
-        IgnoreRange,       // 200 with the whole file
-        WrongRangeStart,   // 206 whose Content-Range starts one byte late
-        WrongTotal,        // 206 whose Content-Range names another file size
-        ShortBody,         // headers promise the range, the connection closes half-way
-        OverlongBody,      // Content-Length and body one block too long
-        ResetMidBody,      // half the body, then a TCP reset
-        Status,            // answers the scripted status code with an empty body
+        IgnoreRange,      // 200 with the whole file
+        WrongRangeStart,  // 206 whose Content-Range starts one byte late
+        WrongTotal,       // 206 whose Content-Range names another file size
+        ShortBody,        // headers promise the range, the connection closes half-way
+        OverlongBody,     // Content-Length and body one block too long
+        ResetMidBody,     // half the body, then a TCP reset
+        Status,           // answers the scripted status code with an empty body
     };
 
     explicit RangeHttpServer(const std::string& address = "127.0.0.1");

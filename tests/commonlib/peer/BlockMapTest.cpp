@@ -6,7 +6,8 @@ namespace {
 
 std::uint64_t Sum(const std::vector<ByteRange>& ranges) {
     std::uint64_t total = 0;
-    for (const ByteRange& r : ranges) total += r.Length();
+    for (const ByteRange& r : ranges)
+        total += r.Length();
     return total;
 }
 

@@ -9,10 +9,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
-#include <thread>
 #include <fstream>
+#include <functional>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "commonlib/peer/TaskMetaFile.h"
@@ -52,13 +52,18 @@ void OnDone(void* user, int type, int code) {
 std::string RandomBytes(size_t size, unsigned seed) {
     std::mt19937 rng(seed);
     std::string bytes(size, '\0');
-    for (char& c : bytes) c = static_cast<char>(rng());
+    for (char& c : bytes)
+        c = static_cast<char>(rng());
     return bytes;
 }
 
-std::string Md5Of(const std::string& bytes) { return MD5(bytes.data(), bytes.size()).hex_digest(); }
+std::string Md5Of(const std::string& bytes) {
+    return MD5(bytes.data(), bytes.size()).hex_digest();
+}
 
-std::string ReadAll(const std::filesystem::path& path) { return testsupport::TempDir::ReadFile(path); }
+std::string ReadAll(const std::filesystem::path& path) {
+    return testsupport::TempDir::ReadFile(path);
+}
 
 class DownloadModuleTest : public ::testing::Test {
 protected:
@@ -76,7 +81,8 @@ protected:
         ASSERT_TRUE(StartDownloadModule());
         m_payload = RandomBytes(3 * 1024 * 1024 + 12345, 7);
         m_server.Serve("/pkg.bin", m_payload);
-        m_dest = m_dir / "qvinstaller.exe";
+        std::filesystem::create_directories(m_host);
+        m_dest = m_host / "qvinstaller.exe";
     }
     void TearDown() override {
         StopDownloadModule();
@@ -84,7 +90,8 @@ protected:
         ShutdownMainThreadQueue();
     }
 
-    std::wstring Dest() const { return Utf8ToWide(m_dest.string()); }
+    // The program's form of m_dest: C: is the redirected home directory.
+    std::wstring Dest() const { return L"C:\\dl\\qvinstaller.exe"; }
 
     void Start(const std::string& url, const std::string& fallback = "", const std::string& cdnHost = "",
                std::int64_t minSpeed = 0, std::int64_t size = -1) {
@@ -97,7 +104,8 @@ protected:
         return testsupport::PumpMessagesUntil([&] { return !m_rec.done.empty(); }, timeout);
     }
 
-    testsupport::TempDir m_dir;
+    testsupport::TempDir m_dir{testsupport::TempDir::Home::Redirect};
+    std::filesystem::path m_host = m_dir.Path() / "home" / "dl";
     RangeHttpServer m_server;
     std::string m_payload;
     std::filesystem::path m_dest;
@@ -112,8 +120,8 @@ TEST_F(DownloadModuleTest, MultiPeerDownloadCompletesWithTheRightContent) {
     ASSERT_EQ(m_rec.done.size(), 1u);
     EXPECT_EQ(m_rec.done[0], std::make_pair(0, 0));
     EXPECT_EQ(Md5Of(ReadAll(m_dest)), Md5Of(m_payload));
-    EXPECT_FALSE(std::filesystem::exists(m_dir / "qvinstaller.exe.qvdt"));
-    EXPECT_FALSE(std::filesystem::exists(m_dir / "qvinstaller.exe.qvdt.qvmt"));
+    EXPECT_FALSE(std::filesystem::exists(m_host / "qvinstaller.exe.qvdt"));
+    EXPECT_FALSE(std::filesystem::exists(m_host / "qvinstaller.exe.qvdt.qvmt"));
     EXPECT_GT(m_server.Requests(), 4);
     EXPECT_LT(m_server.BodyBytesSent(), m_payload.size() + m_payload.size() / 10);
     testsupport::PumpMessagesFor(std::chrono::milliseconds(1200));
@@ -211,7 +219,8 @@ TEST_F(DownloadModuleTest, StopLeavesAResumableStateAndNoLaterCallback) {
     ASSERT_EQ(CTaskMetaFile(Dest() + L".qvdt").Load(m_payload.size(), Utf8ToWide(Md5Of(m_payload)), gaps),
               CTaskMetaFile::LoadResult::Loaded);
     std::uint64_t missing = 0;
-    for (const ByteRange& gap : gaps) missing += gap.Length();
+    for (const ByteRange& gap : gaps)
+        missing += gap.Length();
     EXPECT_GT(missing, 0u);
     EXPECT_LT(missing, m_payload.size());
 
@@ -232,9 +241,9 @@ TEST_F(DownloadModuleTest, StopLeavesAResumableStateAndNoLaterCallback) {
 // Run as a child process by the kill test; does nothing in a normal run.
 TEST_F(DownloadModuleTest, ChildDownloadUntilKilled) {
     const char* url = std::getenv("XJ_DOWNLOAD_CHILD_URL");
-    const char* dest = std::getenv("XJ_DOWNLOAD_CHILD_DEST");
-    if (!url || !dest) GTEST_SKIP() << "only run by KillHalfWayThenResumeFetchesOnlyTheGaps";
-    m_dest = dest;
+    const char* home = std::getenv("XJ_DOWNLOAD_CHILD_HOME");
+    if (!url || !home) GTEST_SKIP() << "only run by KillHalfWayThenResumeFetchesOnlyTheGaps";
+    ::setenv("HOME", home, 1);  // the parent's C: drive
     Start(url);
     WaitDone(std::chrono::seconds(60));
     ADD_FAILURE() << "the parent should have killed this process";
@@ -246,7 +255,7 @@ TEST_F(DownloadModuleTest, KillHalfWayThenResumeFetchesOnlyTheGaps) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         ::setenv("XJ_DOWNLOAD_CHILD_URL", m_server.Url("/pkg.bin").c_str(), 1);
-        ::setenv("XJ_DOWNLOAD_CHILD_DEST", m_dest.c_str(), 1);
+        ::setenv("XJ_DOWNLOAD_CHILD_HOME", (m_dir.Path() / "home").c_str(), 1);
         ::execl("/proc/self/exe", "child", "--gtest_filter=DownloadModuleTest.ChildDownloadUntilKilled", nullptr);
         ::_exit(127);
     }
@@ -256,7 +265,8 @@ TEST_F(DownloadModuleTest, KillHalfWayThenResumeFetchesOnlyTheGaps) {
         std::vector<ByteRange> gaps;
         if (meta.Load(m_payload.size(), md5, gaps) != CTaskMetaFile::LoadResult::Loaded) return m_payload.size();
         std::uint64_t missing = 0;
-        for (const ByteRange& gap : gaps) missing += gap.Length();
+        for (const ByteRange& gap : gaps)
+            missing += gap.Length();
         return missing;
     };
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -285,8 +295,8 @@ TEST_F(DownloadModuleTest, KillHalfWayThenResumeFetchesOnlyTheGaps) {
 }
 
 TEST_F(DownloadModuleTest, UnusableResumeStateIsDiscardedAndTheDownloadStartsOver) {
-    const std::filesystem::path temp = m_dir / "qvinstaller.exe.qvdt";
-    const std::filesystem::path metaPath = m_dir / "qvinstaller.exe.qvdt.qvmt";
+    const std::filesystem::path temp = m_host / "qvinstaller.exe.qvdt";
+    const std::filesystem::path metaPath = m_host / "qvinstaller.exe.qvdt.qvmt";
     const std::string garbage(m_payload.size(), 'g');
     auto foreignMeta = [&] {
         // A resume file of another package that claims nothing is missing.
@@ -296,26 +306,27 @@ TEST_F(DownloadModuleTest, UnusableResumeStateIsDiscardedAndTheDownloadStartsOve
         const char* why;
         std::function<void()> prepare;
     } cases[] = {
-        {"temporary file without resume file", [&] { m_dir.WriteFile("qvinstaller.exe.qvdt", m_payload.substr(1) + "x"); }},
+        {"temporary file without resume file",
+         [&] { m_dir.WriteFile("home/dl/qvinstaller.exe.qvdt", m_payload.substr(1) + "x"); }},
         {"corrupt resume file",
          [&] {
-             m_dir.WriteFile("qvinstaller.exe.qvdt", garbage);
-             m_dir.WriteFile("qvinstaller.exe.qvdt.qvmt", "\x06\x05garbage");
+             m_dir.WriteFile("home/dl/qvinstaller.exe.qvdt", garbage);
+             m_dir.WriteFile("home/dl/qvinstaller.exe.qvdt.qvmt", "\x06\x05garbage");
          }},
         {"truncated resume file",
          [&] {
-             m_dir.WriteFile("qvinstaller.exe.qvdt", garbage);
+             m_dir.WriteFile("home/dl/qvinstaller.exe.qvdt", garbage);
              ASSERT_EQ(CTaskMetaFile(Dest() + L".qvdt").Save(m_payload.size(), Utf8ToWide(Md5Of(m_payload)), {}), 0u);
              std::filesystem::resize_file(metaPath, std::filesystem::file_size(metaPath) - 3);
          }},
         {"resume file of another package",
          [&] {
-             m_dir.WriteFile("qvinstaller.exe.qvdt", garbage);
+             m_dir.WriteFile("home/dl/qvinstaller.exe.qvdt", garbage);
              foreignMeta();
          }},
         {"temporary file of another size",
          [&] {
-             m_dir.WriteFile("qvinstaller.exe.qvdt", "short");
+             m_dir.WriteFile("home/dl/qvinstaller.exe.qvdt", "short");
              ASSERT_EQ(CTaskMetaFile(Dest() + L".qvdt").Save(m_payload.size(), Utf8ToWide(Md5Of(m_payload)), {}), 0u);
          }},
     };
@@ -365,8 +376,8 @@ TEST_F(DownloadModuleTest, BadServersEndInTheirPairOrARetry) {
             EXPECT_FALSE(std::filesystem::exists(m_dest));
         }
         StopDownload(Utf8ToWide(m_server.Url("/pkg.bin")).c_str(), Dest().c_str());
-        std::filesystem::remove(m_dir / "qvinstaller.exe.qvdt");
-        std::filesystem::remove(m_dir / "qvinstaller.exe.qvdt.qvmt");
+        std::filesystem::remove(m_host / "qvinstaller.exe.qvdt");
+        std::filesystem::remove(m_host / "qvinstaller.exe.qvdt.qvmt");
     }
     {
         // A file the disk cannot hold fails at once with the system's disk-full code.

@@ -8,7 +8,8 @@ TEST(SpeedMeterTest, AveragesOverTheWindowAndForgetsOldBursts) {
     // A fresh meter is not diluted by seconds before its first sample.
     meter.Add(100'000, 10'000);
     EXPECT_EQ(meter.BytesPerSecond(10'500), 100'000u);
-    for (std::uint64_t ms = 11'000; ms < 15'000; ms += 1000) meter.Add(100'000, ms);
+    for (std::uint64_t ms = 11'000; ms < 15'000; ms += 1000)
+        meter.Add(100'000, ms);
     EXPECT_EQ(meter.BytesPerSecond(15'000), 100'000u);
     // A stall: the window slides past the samples and the speed falls to zero.
     EXPECT_LT(meter.BytesPerSecond(17'000), 100'000u);

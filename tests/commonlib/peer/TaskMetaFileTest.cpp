@@ -13,8 +13,8 @@ namespace {
 
 class TaskMetaFileTest : public ::testing::Test {
 protected:
-    std::wstring Temp() const { return Utf8ToWide((m_dir / "pkg.exe.qvdt").string()); }
-    std::filesystem::path MetaPath() const { return m_dir / "pkg.exe.qvdt.qvmt"; }
+    std::wstring Temp() const { return L"C:\\pkg.exe.qvdt"; }
+    std::filesystem::path MetaPath() const { return m_dir / "home" / "pkg.exe.qvdt.qvmt"; }
 
     static std::string Encode(const ProtoValue& value) {
         std::string bytes;
@@ -27,12 +27,13 @@ protected:
         root[L"size"] = ProtoValue(1000);
         root[L"md5"] = ProtoValue(L"ABCDEF");
         ProtoValue gaps(ProtoValue::Type::Array);
-        for (int n : {10, 20, 500, 1000}) gaps.append(ProtoValue(n));
+        for (int n : {10, 20, 500, 1000})
+            gaps.append(ProtoValue(n));
         root[L"gaps"] = gaps;
         return root;
     }
 
-    testsupport::TempDir m_dir;
+    testsupport::TempDir m_dir{testsupport::TempDir::Home::Redirect};
 };
 
 }  // namespace
@@ -60,7 +61,8 @@ TEST_F(TaskMetaFileTest, DamagedOrForeignFilesAreRefused) {
     };
     auto gapsOf = [&](std::initializer_list<int> numbers) {
         ProtoValue gaps(ProtoValue::Type::Array);
-        for (int n : numbers) gaps.append(ProtoValue(n));
+        for (int n : numbers)
+            gaps.append(ProtoValue(n));
         return with(L"gaps", gaps);
     };
     const struct {
@@ -87,7 +89,7 @@ TEST_F(TaskMetaFileTest, DamagedOrForeignFilesAreRefused) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        m_dir.WriteFile("pkg.exe.qvdt.qvmt", c.bytes);
+        m_dir.WriteFile("home/pkg.exe.qvdt.qvmt", c.bytes);
         std::vector<ByteRange> gaps{{1, 2}};
         const R result = CTaskMetaFile(Temp()).Load(1000, L"abcdef", gaps);
         EXPECT_EQ(result, c.expected);
