@@ -24,8 +24,11 @@ bool CHttpDownloadPeer::Fetch(const DownloadSource& source, ByteRange range, boo
     params.totalSize = m_totalSize;
     params.connectTimeoutMs = tuning.connectTimeoutMs;
     params.stallTimeoutMs = tuning.stallTimeoutMs;
+    params.progressStepBytes = tuning.progressStepBytes;
     m_url = source.url;
-    m_request = new CRangeRequest(std::move(params), m_file, [this](CRangeRequest& request) { Done(request); });
+    m_request = new CRangeRequest(
+        std::move(params), m_file, [this](CRangeRequest& request) { Done(request); },
+        [this] { Owner().OnPeerProgress(*this); });
     if (!m_fetcher.Add(m_request)) {
         m_request.Reset();
         return false;

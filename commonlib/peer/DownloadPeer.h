@@ -28,6 +28,8 @@ public:
     class IOwner {
     public:
         virtual void OnPeerDone(CDownloadPeer& peer, const Outcome& outcome) = 0;
+        // More of the peer's range is on disk.
+        virtual void OnPeerProgress(CDownloadPeer& peer) = 0;
 
     protected:
         ~IOwner() = default;

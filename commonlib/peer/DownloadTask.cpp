@@ -236,6 +236,10 @@ void CDownloadTask::OnPeerDone(CDownloadPeer& peer, const CDownloadPeer::Outcome
     }
 }
 
+void CDownloadTask::OnPeerProgress(CDownloadPeer&) {
+    if (m_state == State::Running) SaveMeta(false);
+}
+
 void CDownloadTask::SwitchToSinglePeer(CDownloadPeer& peer) {
     Note("server ignores ranges; one connection fetches the whole file");
     m_singlePeer = true;

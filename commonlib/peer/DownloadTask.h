@@ -67,6 +67,7 @@ public:
 
 private:
     void OnPeerDone(CDownloadPeer& peer, const CDownloadPeer::Outcome& outcome) override;
+    void OnPeerProgress(CDownloadPeer& peer) override;
     bool PrepareFile();
     void StartPeers();
     void Feed(CDownloadPeer& peer);

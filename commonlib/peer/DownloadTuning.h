@@ -22,8 +22,12 @@ struct DownloadTuning {
     // No body byte for this long ends a transfer with (3, 3002).
     long stallTimeoutMs = 30000;
     // The resume file is rewritten once this share (1/n) of the file has arrived since the
-    // last write, and on every progress step, so a kill loses little more than that.
-    std::uint64_t metaSaveFraction = 400;
+    // last write, and on every progress step, so a kill loses little more than that plus
+    // what the transfers wrote since their last wake-up.
+    std::uint64_t metaSaveFraction = 1000;
+    // Each transfer wakes the task after this many bytes, so the resume file keeps up even
+    // while every peer is in the middle of a block.
+    std::uint64_t progressStepBytes = 2ull << 20;
 };
 
 const DownloadTuning& GetDownloadTuning();

@@ -140,6 +140,10 @@ struct RangeTransfer {
             }
             written += take;
             request->m_written.store(written, std::memory_order_release);
+            const std::uint64_t step = request->m_params.progressStepBytes;
+            if (step > 0 && written / step != (written - take) / step && !request->m_progressQueued.exchange(true)) {
+                PostToMainThread(MakeMainThreadTask(&CRangeRequest::DeliverProgress, request));
+            }
         }
         if (take < size) {
             if (limit < request->m_params.length) {
@@ -213,8 +217,18 @@ std::string ConnectToEntry(const std::string& url, const std::string& address) {
 
 }  // namespace
 
-CRangeRequest::CRangeRequest(Params params, CRefPtr<CQVDownloadFileIO> file, DoneCallback onDone)
-    : m_params(std::move(params)), m_file(std::move(file)), m_onDone(std::move(onDone)), m_limit(m_params.length) {}
+CRangeRequest::CRangeRequest(Params params, CRefPtr<CQVDownloadFileIO> file, DoneCallback onDone,
+                             ProgressCallback onProgress)
+    : m_params(std::move(params)),
+      m_file(std::move(file)),
+      m_onDone(std::move(onDone)),
+      m_onProgress(std::move(onProgress)),
+      m_limit(m_params.length) {}
+
+void CRangeRequest::DeliverProgress(CRefPtr<CRangeRequest> request) {
+    request->m_progressQueued = false;
+    if (!request->m_cancelled.load() && request->m_onDone && request->m_onProgress) request->m_onProgress();
+}
 
 void CRangeRequest::Deliver(CRefPtr<CRangeRequest> request) {
     // The callback may drop the last other reference to the request's owner.
@@ -281,6 +295,7 @@ void CRangeFetcher::Cancel(const CRefPtr<CRangeRequest>& request) {
     if (!request) return;
     request->m_cancelled = true;
     request->m_onDone = nullptr;
+    request->m_onProgress = nullptr;
     Wake();
 }
 

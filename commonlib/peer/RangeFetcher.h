@@ -32,10 +32,14 @@ public:
         std::uint64_t totalSize = 0;  // the file size the answer must confirm
         long connectTimeoutMs = 15000;
         long stallTimeoutMs = 30000;  // no body byte for this long ends the transfer (3, 3002)
+        // The progress callback runs after each further this many body bytes (0: never).
+        std::uint64_t progressStepBytes = 0;
     };
     using DoneCallback = std::function<void(CRangeRequest&)>;
+    using ProgressCallback = std::function<void()>;
 
-    CRangeRequest(Params params, CRefPtr<CQVDownloadFileIO> file, DoneCallback onDone);
+    CRangeRequest(Params params, CRefPtr<CQVDownloadFileIO> file, DoneCallback onDone,
+                  ProgressCallback onProgress = nullptr);
 
     const Params& GetParams() const { return m_params; }
     // Body bytes written from the offset; any thread, grows while the transfer runs.
@@ -57,10 +61,13 @@ private:
     friend struct RangeTransfer;
     // Runs on the UI thread from the task queue.
     static void Deliver(CRefPtr<CRangeRequest> request);
+    static void DeliverProgress(CRefPtr<CRangeRequest> request);
 
     const Params m_params;
     CRefPtr<CQVDownloadFileIO> m_file;
-    DoneCallback m_onDone;  // UI thread only
+    DoneCallback m_onDone;                      // UI thread only
+    ProgressCallback m_onProgress;              // UI thread only
+    std::atomic<bool> m_progressQueued{false};  // at most one progress call waits in the queue
     std::atomic<std::uint64_t> m_written{0};
     std::atomic<std::uint64_t> m_limit;
     std::atomic<bool> m_cancelled{false};
