@@ -3,7 +3,8 @@
 // Usage: download_bench --url URL [--url URL2 ...] --out FILE [--size N] [--md5 HEX]
 // Further --url values name more servers of the same file: their hosts become the pinned
 // fallback addresses. Without --size the size comes from a HEAD request. With --progress,
-// "complete=N" goes to stderr once a second.
+// "complete=N" goes to stderr once a second. --peers N and --block-kib N override the
+// engine's defaults, for choosing them.
 #include <curl/curl.h>
 #include <sys/resource.h>
 
@@ -57,7 +58,9 @@ std::int64_t HeadSize(const std::string& url) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: download_bench --url URL [--url URL2 ...] --out FILE [--size N] [--md5 HEX]\n");
+    std::fprintf(stderr,
+                 "usage: download_bench --url URL [--url URL2 ...] --out FILE [--size N] [--md5 HEX]\n"
+                 "       [--peers N] [--block-kib N] [--progress]\n");
     return 2;
 }
 
@@ -68,6 +71,7 @@ int main(int argc, char** argv) {
     std::string out, md5;
     std::int64_t size = -1;
     Outcome outcome;
+    DownloadTuning tuning = GetDownloadTuning();
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -79,6 +83,10 @@ int main(int argc, char** argv) {
             size = std::strtoll(argv[++i], nullptr, 10);
         } else if (arg == "--md5" && hasValue) {
             md5 = argv[++i];
+        } else if (arg == "--peers" && hasValue) {
+            tuning.peerCount = std::atoi(argv[++i]);
+        } else if (arg == "--block-kib" && hasValue) {
+            tuning.blockSize = std::strtoull(argv[++i], nullptr, 10) * 1024;
         } else if (arg == "--progress") {
             outcome.progress = true;
         } else {
@@ -97,6 +105,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    SetDownloadTuning(tuning);
     const auto start = std::chrono::steady_clock::now();
     CreateMainThreadWindow();
     SetDownloadCallbacks(&OnProgress, &OnDone);

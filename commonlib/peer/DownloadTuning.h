@@ -1,6 +1,10 @@
-// The download engine's knobs. The defaults come from loopback and LAN measurements with
-// bench/commonlib/download_bench.cpp; tests shrink them to run quickly. Read by each task
-// when it starts (UI thread); set them before starting downloads.
+// The download engine's knobs; tests shrink them to run quickly. Read by each task when it
+// starts (UI thread); set them before starting downloads.
+//
+// Measured with bench/commonlib/download_bench.cpp against nginx on loopback (512 MiB,
+// best of three): one connection 0.9-1.3 s, two to eight connections 0.65-0.95 s; block
+// sizes from 1 to 16 MiB stayed within the noise. A real link gains more from parallel
+// connections than loopback does.
 #pragma once
 
 #include <cstdint>
