@@ -174,6 +174,13 @@ void RangeHttpServer::ServeConnection(int fd) {
         }
         reply += "Accept-Ranges: bytes\r\nContent-Length: " + std::to_string(payload.size()) + "\r\n\r\n";
         if (!SendAll(fd, reply.data(), reply.size(), false)) break;
+        if (fault == Fault::Stall) {
+            char ignored;
+            while (!m_stopping && ::recv(fd, &ignored, 1, MSG_DONTWAIT) != 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            break;
+        }
         if (fault == Fault::ShortBody || fault == Fault::ResetMidBody) {
             SendAll(fd, payload.data(), payload.size() / 2, true);
             if (fault == Fault::ResetMidBody) {

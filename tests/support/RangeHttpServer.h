@@ -26,6 +26,7 @@ public:
         ShortBody,        // headers promise the range, the connection closes half-way
         OverlongBody,     // Content-Length and body one block too long
         ResetMidBody,     // half the body, then a TCP reset
+        Stall,            // headers, then silence until the client gives up
         Status,           // answers the scripted status code with an empty body
     };
 

@@ -361,6 +361,7 @@ TEST_F(DownloadModuleTest, BadServersEndInTheirPairOrARetry) {
         {"one reset mid-block, retried", Fault::ResetMidBody, 2, {0, 0}},
         {"resets on every request", Fault::ResetMidBody, -1, {5, 56}},
         {"server error", Fault::Status, -1, {4, 503}},
+        {"headers, then silence", Fault::Stall, -1, {3, 3002}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -396,6 +397,17 @@ TEST_F(DownloadModuleTest, BadServersEndInTheirPairOrARetry) {
         EXPECT_EQ(m_rec.done[0], std::make_pair(1, 112));
         EXPECT_FALSE(std::filesystem::exists(m_dest));
     }
+}
+
+TEST_F(DownloadModuleTest, ATemporaryFileDeletedMidWayIsNotReportedAsInPlace) {
+    m_server.SetRate(512 * 1024);
+    Start(m_server.Url("/pkg.bin"));
+    ASSERT_TRUE(
+        testsupport::PumpMessagesUntil([&] { return std::filesystem::exists(m_host / "qvinstaller.exe.qvdt"); }));
+    std::filesystem::remove(m_host / "qvinstaller.exe.qvdt");
+    ASSERT_TRUE(WaitDone());
+    EXPECT_EQ(m_rec.done[0], std::make_pair(1, 2));
+    EXPECT_FALSE(std::filesystem::exists(m_dest));
 }
 
 TEST_F(DownloadModuleTest, FailedMoveReportsTheSystemErrorAsTypeOne) {
