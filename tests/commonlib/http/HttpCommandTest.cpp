@@ -1,0 +1,303 @@
+#include "commonlib/http/HttpCommand.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <new>
+
+#include "commonlib/http/DNSThread.h"
+#include "commonlib/util/StringUtils.h"
+#include "support/FakeDnsServer.h"
+#include "support/HttpTestFixture.h"
+#include "support/LoopbackHttpServer.h"
+#include "support/ScriptedTcpServer.h"
+#include "support/TempDir.h"
+
+using testsupport::LoopbackHttpServer;
+using testsupport::ScriptedTcpServer;
+
+namespace {
+
+class HttpCommandTest : public HttpUiThreadTest {
+protected:
+    void SetUp() override {
+        HttpUiThreadTest::SetUp();
+        ASSERT_TRUE(m_server.Start());
+        m_command.SetRetryDelay(0);
+    }
+    std::wstring Url(const std::string& path, const std::string& host = "127.0.0.1") const {
+        return Utf8ToWide(m_server.Url(path, host));
+    }
+    bool Finish() {
+        return PumpUntil([this] { return m_outcome.calls > 0; });
+    }
+
+    LoopbackHttpServer m_server;
+    CHttpCommand m_command;
+    CommandOutcome m_outcome;
+};
+
+}  // namespace
+
+TEST_F(HttpCommandTest, GetAndPostSendWhatTheCallerGave) {
+    m_server.Route("/echo", [](const testsupport::RecordedRequest& request, httplib::Response& response) {
+        response.set_content("answer to " + request.method, "text/plain");
+    });
+    {
+        // GET with an extra header line; the body comes back on the UI thread.
+        m_command.AddHeader("X-Game:tarnvik");
+        ASSERT_TRUE(
+            m_command.Get(Url("/echo?a=1"), &CommandOutcome::Record, &m_outcome, HttpErrorReporting::Off, L"", L""));
+        ASSERT_TRUE(Finish());
+        EXPECT_TRUE(m_outcome.Is(0, 0));
+        EXPECT_EQ(m_outcome.text, "answer to GET");
+        const auto sent = m_server.Requests().back();
+        EXPECT_EQ(sent.method, "GET");
+        EXPECT_EQ(sent.Header("X-Game"), "tarnvik");
+    }
+    {
+        // POST of a JSON body with the header the statistics use; the header list is replaced.
+        m_outcome = {};
+        m_command.ClearHeaders();
+        m_command.AddHeader("Content-Type:application/json;charset=utf-8");
+        const std::string body = std::string(3000, 'x') + "\"\xe4\xb8\xad\"";  // past curl's Expect threshold
+        ASSERT_TRUE(m_command.Post(Url("/echo"), body, &CommandOutcome::Record, &m_outcome));
+        ASSERT_TRUE(Finish());
+        EXPECT_TRUE(m_outcome.Is(0, 0));
+        const auto sent = m_server.Requests().back();
+        EXPECT_EQ(sent.method, "POST");
+        EXPECT_EQ(sent.body, body);
+        EXPECT_EQ(sent.Header("Content-Type"), "application/json;charset=utf-8");
+        EXPECT_EQ(sent.Header("X-Game"), "");
+    }
+    {
+        // Multipart fields go out in the order added, byte for byte.
+        m_outcome = {};
+        m_command.ClearHeaders();
+        m_command.AddFormField("sign", "0123456789abcdef0123456789abcdef");
+        m_command.AddFormField("data", "{\n   \"a\" : 1\n}\n");
+        m_command.AddFormField("aaa", std::string("\0\x01\xff", 3));
+        ASSERT_TRUE(m_command.Post(Url("/echo"), "", &CommandOutcome::Record, &m_outcome));
+        ASSERT_TRUE(Finish());
+        const auto sent = m_server.Requests().back();
+        ASSERT_EQ(sent.formFields.size(), 3u);
+        EXPECT_EQ(sent.formFields[0],
+                  (std::pair<std::string, std::string>("sign", "0123456789abcdef0123456789abcdef")));
+        EXPECT_EQ(sent.formFields[1].first, "data");
+        EXPECT_EQ(sent.formFields[1].second, "{\n   \"a\" : 1\n}\n");
+        EXPECT_EQ(sent.formFields[2].second, std::string("\0\x01\xff", 3));
+        m_command.ClearFormFields();
+    }
+    EXPECT_FALSE(m_outcome.offUiThread);
+}
+
+TEST_F(HttpCommandTest, RefusalsReportNothingAndNeverSucceed) {
+    // Too short a URL, or a command already active: false and no callback.
+    EXPECT_FALSE(m_command.Post(L"ab", "", &CommandOutcome::Record, &m_outcome));
+    m_server.Serve("/x", "x");
+    ASSERT_TRUE(m_command.Post(Url("/x"), "", &CommandOutcome::Record, &m_outcome));
+    EXPECT_FALSE(m_command.Post(Url("/x"), "", &CommandOutcome::Record, &m_outcome));
+    ASSERT_TRUE(Finish());
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(m_outcome.calls, 1);
+
+    // No command engine: refused at once.
+    UninitHttpCommandMgr();
+    m_outcome = {};
+    EXPECT_FALSE(m_command.Get(Url("/x"), &CommandOutcome::Record, &m_outcome, HttpErrorReporting::Off, L"", L""));
+
+    // A URL curl cannot take still ends with a failure pair, never with success.
+    ASSERT_TRUE(InitHttpCommandMgr());
+    ASSERT_TRUE(
+        m_command.Get(L"gopher://127.0.0.1/", &CommandOutcome::Record, &m_outcome, HttpErrorReporting::On, L"", L""));
+    ASSERT_TRUE(Finish());
+    EXPECT_EQ(m_outcome.type, 5);
+    EXPECT_NE(m_outcome.code, 0);
+}
+
+TEST_F(HttpCommandTest, RetryLadderWalksAlternatesThenPinnedAddresses) {
+    int hits = 0;
+    m_server.Route("/busy", [&hits](const testsupport::RecordedRequest&, httplib::Response& response) {
+        response.status = ++hits == 1 ? 503 : 200;
+        response.set_content(hits == 1 ? "busy" : "fine", "text/plain");
+    });
+    {
+        // A 503 then success: the pinned address reaches the same server again.
+        ASSERT_TRUE(m_command.Get(Url("/busy"), &CommandOutcome::Record, &m_outcome, HttpErrorReporting::On,
+                                  L"127.0.0.1", L""));
+        ASSERT_TRUE(Finish());
+        EXPECT_TRUE(m_outcome.Is(0, 0));
+        EXPECT_EQ(m_outcome.text, "fine");
+        EXPECT_EQ(hits, 2);
+    }
+    {
+        // The URL itself (dropped from the alternates), then the alternates in order; short entries dropped.
+        m_outcome = {};
+        m_server.Serve("/gone", "no", 404);
+        m_server.Serve("/also-gone", "no", 500);
+        m_server.Serve("/ok", "alternate");
+        const std::wstring alternates = Url("/gone") + L";x;" + Url("/also-gone") + L";" + Url("/ok");
+        ASSERT_TRUE(
+            m_command.Get(Url("/gone"), &CommandOutcome::Record, &m_outcome, HttpErrorReporting::Off, L"", alternates));
+        ASSERT_TRUE(Finish());
+        EXPECT_TRUE(m_outcome.Is(0, 0));
+        EXPECT_EQ(m_outcome.text, "alternate");
+        EXPECT_EQ(m_server.RequestCount("/gone"), 1);
+        EXPECT_EQ(m_server.RequestCount("/also-gone"), 1);
+    }
+    {
+        // A dead address falls over to a pinned one; invalid and extra entries are not used.
+        m_outcome = {};
+        m_server.Serve("/pinned", "via pin");
+        ASSERT_TRUE(m_command.Get(Url("/pinned", "127.0.0.2"), &CommandOutcome::Record, &m_outcome,
+                                  HttpErrorReporting::Off, L"999.1.1.1;127.0.0.1;not-an-ip", L""));
+        ASSERT_TRUE(Finish());
+        EXPECT_TRUE(m_outcome.Is(0, 0));
+        EXPECT_EQ(m_outcome.text, "via pin");
+    }
+    {
+        // Everything fails: the last attempt's pair and text.
+        m_outcome = {};
+        ASSERT_TRUE(m_command.Get(Url("/gone"), &CommandOutcome::Record, &m_outcome, HttpErrorReporting::On,
+                                  L"127.0.0.1", Url("/also-gone")));
+        ASSERT_TRUE(Finish());
+        EXPECT_TRUE(m_outcome.Is(4, 404));
+        EXPECT_EQ(m_outcome.text, "no");
+        EXPECT_EQ(m_server.RequestCount("/gone"), 3);
+    }
+}
+
+TEST_F(HttpCommandTest, RetryWaitsForItsDelay) {
+    m_server.Serve("/fail", "", 500);
+    m_command.SetRetryDelay(300);
+    ASSERT_TRUE(
+        m_command.Get(Url("/fail"), &CommandOutcome::Record, &m_outcome, HttpErrorReporting::Off, L"127.0.0.1", L""));
+    ASSERT_TRUE(testsupport::PumpMessagesUntil([this] { return m_server.RequestCount("/fail") == 1; }));
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(400));
+    EXPECT_EQ(m_server.RequestCount("/fail"), 1) << "the retry must wait for the scheduler's poll";
+    EXPECT_TRUE(m_command.IsBusy());
+    ASSERT_TRUE(Finish());
+    EXPECT_TRUE(m_outcome.Is(4, 500));
+    EXPECT_EQ(m_server.RequestCount("/fail"), 2);
+}
+
+TEST_F(HttpCommandTest, RedirectsAreFollowed) {
+    m_server.Route("/old", [this](const testsupport::RecordedRequest&, httplib::Response& response) {
+        response.set_redirect(m_server.Url("/new"), 302);
+    });
+    m_server.Serve("/new", "moved here");
+    ASSERT_TRUE(m_command.Get(Url("/old"), &CommandOutcome::Record, &m_outcome, HttpErrorReporting::Off, L"", L""));
+    ASSERT_TRUE(Finish());
+    EXPECT_TRUE(m_outcome.Is(0, 0));
+    EXPECT_EQ(m_outcome.text, "moved here");
+}
+
+TEST_F(HttpCommandTest, StopEndsEverythingWithoutACallback) {
+    ScriptedTcpServer slow({ScriptedTcpServer::Mode::Drip,
+                            "HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\n" + std::string(40, 'd'), 2,
+                            std::chrono::milliseconds(20)});
+    ASSERT_TRUE(slow.Start());
+    {
+        // Stopped while bytes arrive: nothing is reported, and the command can start again.
+        ASSERT_TRUE(m_command.Get(Utf8ToWide(slow.Url("/")), &CommandOutcome::Record, &m_outcome,
+                                  HttpErrorReporting::Off, L"", L""));
+        ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return slow.Connections() == 1; }));
+        testsupport::PumpMessagesFor(std::chrono::milliseconds(60));
+        m_command.Stop();
+        EXPECT_FALSE(m_command.IsActive());
+        testsupport::PumpMessagesFor(std::chrono::milliseconds(300));
+        EXPECT_EQ(m_outcome.calls, 0);
+        m_server.Serve("/again", "again");
+        ASSERT_TRUE(
+            m_command.Get(Url("/again"), &CommandOutcome::Record, &m_outcome, HttpErrorReporting::Off, L"", L""));
+        ASSERT_TRUE(Finish());
+        EXPECT_EQ(m_outcome.text, "again");
+    }
+    {
+        // Deleted while running, from memory the owner allocated: queued results find nothing.
+        CommandOutcome outcome;
+        void* memory = ::operator new(sizeof(CHttpCommand));
+        CHttpCommand* command = CHttpCommand::Create(memory);
+        ASSERT_TRUE(command->Get(Utf8ToWide(slow.Url("/")), &CommandOutcome::Record, &outcome, HttpErrorReporting::Off,
+                                 L"", L""));
+        testsupport::PumpMessagesFor(std::chrono::milliseconds(50));
+        delete command;
+        testsupport::PumpMessagesFor(std::chrono::milliseconds(300));
+        EXPECT_EQ(outcome.calls, 0);
+    }
+}
+
+TEST_F(HttpCommandTest, CallbackMayDeleteOrRestartItsCommand) {
+    m_server.Serve("/a", "a");
+    struct Owner {
+        std::unique_ptr<CHttpCommand> command = std::make_unique<CHttpCommand>();
+        int calls = 0;
+        static void Done(void* user, const std::string&, int, int) {
+            auto* owner = static_cast<Owner*>(user);
+            ++owner->calls;
+            owner->command.reset();
+        }
+    } owner;
+    ASSERT_TRUE(owner.command->Get(Url("/a"), &Owner::Done, &owner, HttpErrorReporting::Off, L"", L""));
+    ASSERT_TRUE(PumpUntil([&] { return owner.calls > 0; }));
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(owner.calls, 1);
+}
+
+TEST_F(HttpCommandTest, HostNameIsReResolvedOnlyAfterTheLadder) {
+    testsupport::FakeDnsServer resolver({"127.0.0.1"});
+    ASSERT_TRUE(resolver.Start());
+    SetHttpDnsResolvers("127.0.0.1", static_cast<std::uint16_t>(resolver.Port()));
+    m_server.Serve("/named", "found by our resolver");
+    // The system cannot resolve this name; the direct lookup pins 127.0.0.1.
+    ASSERT_TRUE(m_command.Get(Url("/named", "update.xj.invalid"), &CommandOutcome::Record, &m_outcome,
+                              HttpErrorReporting::On, L"", L""));
+    ASSERT_TRUE(Finish());
+    EXPECT_TRUE(m_outcome.Is(0, 0)) << m_outcome.type << "/" << m_outcome.code;
+    EXPECT_EQ(m_outcome.text, "found by our resolver");
+    EXPECT_EQ(resolver.Queries(), 1);
+    EXPECT_EQ(m_server.Requests().back().Header("Host"), "update.xj.invalid:" + std::to_string(m_server.Port()));
+    SetHttpDnsResolvers("", 53);
+}
+
+class HttpsCommandTest : public HttpUiThreadTest {};
+
+TEST_F(HttpsCommandTest, HostCheckFailsOnlyANameMismatch) {
+    testsupport::TempDir dir;
+    testsupport::TestCertificate certificate;
+    ASSERT_TRUE(testsupport::MakeTestCertificate(dir.Path().string(), "IP:127.0.0.1", &certificate));
+    LoopbackHttpServer server(certificate);
+    server.Serve("/tls", "secret");
+    ASSERT_TRUE(server.Start());
+    // The failed check ends the ladder at our own resolver, which knows no address.
+    testsupport::FakeDnsServer resolver({});
+    ASSERT_TRUE(resolver.Start());
+    SetHttpDnsResolvers("127.0.0.1", static_cast<std::uint16_t>(resolver.Port()));
+    const struct {
+        const char* why;
+        std::string host;
+        std::uint8_t check;
+        bool succeeds;
+    } cases[] = {
+        {"matching name, checked", "127.0.0.1", 1, true},
+        {"other name, not checked", "localhost", 0, true},
+        {"other name, checked", "localhost", 1, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        CHttpCommand command;
+        command.m_checkHost = c.check;
+        CommandOutcome outcome;
+        ASSERT_TRUE(command.Get(Utf8ToWide(server.Url("/tls", c.host)), &CommandOutcome::Record, &outcome,
+                                HttpErrorReporting::Off, L"", L""));
+        ASSERT_TRUE(PumpUntil([&] { return outcome.calls > 0; }));
+        if (c.succeeds) {
+            EXPECT_TRUE(outcome.Is(0, 0));
+            EXPECT_EQ(outcome.text, "secret");
+        } else {
+            EXPECT_EQ(outcome.type, 5);
+            EXPECT_EQ(outcome.code, 60);  // CURLE_PEER_FAILED_VERIFICATION
+        }
+    }
+    SetHttpDnsResolvers("", 53);
+}

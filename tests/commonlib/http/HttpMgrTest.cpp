@@ -1,0 +1,197 @@
+#include "commonlib/http/HttpMgr.h"
+
+#include <gtest/gtest.h>
+
+#include <curl/curl.h>
+
+#include <memory>
+#include <vector>
+
+#include "commonlib/http/HttpEngine.h"
+#include "support/HttpTestFixture.h"
+#include "support/LoopbackHttpServer.h"
+#include "support/ScriptedTcpServer.h"
+
+using testsupport::ScriptedTcpServer;
+
+namespace {
+
+// A bare request on a private engine: one attempt, its pair and what the scheduler reported.
+class ProbeRequest : public CHttpBase {
+public:
+    explicit ProbeRequest(CHttpEngine* engine) : CHttpBase(engine) {}
+    bool Start(const std::string& url) { return StartAttempt(BuildSettings(url, HttpMethod::Get, {}, {}), 0); }
+
+    int doneCalls = 0;
+    HttpResult result;
+    HttpResponse response;
+    long responseCode = 0;
+    int progressCalls = 0;
+    bool offUiThread = false;
+
+protected:
+    void OnAttemptDone(const CRefPtr<CCurlHttp>& transfer, HttpResult pair) override {
+        ++doneCalls;
+        result = pair;
+        response = transfer->Response();
+        offUiThread |= GetCurrentThreadId() != GetMainThreadId();
+    }
+    void OnAttemptResponseCode(const CCurlHttp&, long code) override { responseCode = code; }
+    void OnAttemptProgress(const CCurlHttp&) override { ++progressCalls; }
+};
+
+class HttpMgrTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(CreateMainThreadWindow());
+        ASSERT_TRUE(m_engine.Start());
+    }
+    void TearDown() override {
+        m_engine.Stop();
+        ShutdownMainThreadQueue();
+    }
+    bool PumpUntil(const std::function<bool()>& done) {
+        return testsupport::PumpMessagesUntil([&] {
+            m_engine.Mgr().CheckTimeouts();
+            m_engine.Mgr().StartDueRequests();
+            return done();
+        });
+    }
+
+    CHttpEngine m_engine;
+};
+
+}  // namespace
+
+TEST_F(HttpMgrTest, ElevenRequestsRunTenAndQueueOne) {
+    ScriptedTcpServer silent({ScriptedTcpServer::Mode::NeverAnswer, "", 0, {}});
+    ASSERT_TRUE(silent.Start());
+    std::vector<std::unique_ptr<ProbeRequest>> requests;
+    for (int i = 0; i < 11; ++i) {
+        requests.push_back(std::make_unique<ProbeRequest>(&m_engine));
+        ASSERT_TRUE(requests.back()->Start(silent.Url("/" + std::to_string(i))));
+    }
+    EXPECT_EQ(m_engine.Mgr().RunningCount(), 10u);
+    EXPECT_EQ(m_engine.Mgr().WaitingCount(), 1u);
+    ASSERT_TRUE(PumpUntil([&] { return silent.Connections() == 10; }));
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(200));
+    EXPECT_EQ(silent.Connections(), 10) << "the eleventh must wait for a slot";
+    EXPECT_FALSE(requests[10]->IsRunning());
+    EXPECT_TRUE(requests[10]->IsActive());
+
+    // A slot set free starts the waiting one; nobody is failed for waiting.
+    requests[0]->Stop();
+    EXPECT_TRUE(requests[10]->IsRunning());
+    ASSERT_TRUE(PumpUntil([&] { return silent.Connections() == 11; }));
+    for (auto& request : requests)
+        EXPECT_EQ(request->doneCalls, 0);
+}
+
+TEST_F(HttpMgrTest, InactiveRequestEndsWithTheTimeoutPairOnce) {
+    ScriptedTcpServer silent({ScriptedTcpServer::Mode::NeverAnswer, "", 0, {}});
+    ASSERT_TRUE(silent.Start());
+    ScriptedTcpServer drip({ScriptedTcpServer::Mode::Drip,
+                            "HTTP/1.1 200 OK\r\nContent-Length: 30\r\n\r\n" + std::string(30, 'd'), 3,
+                            std::chrono::milliseconds(40)});
+    ASSERT_TRUE(drip.Start());
+    ProbeRequest idle(&m_engine);
+    idle.SetTimeout(300);
+    ProbeRequest slowButAlive(&m_engine);
+    slowButAlive.SetTimeout(300);
+    ASSERT_TRUE(idle.Start(silent.Url("/")));
+    ASSERT_TRUE(slowButAlive.Start(drip.Url("/")));
+    ASSERT_TRUE(PumpUntil([&] { return idle.doneCalls > 0 && slowButAlive.doneCalls > 0; }));
+    EXPECT_EQ(idle.result, HttpResult::Program(HttpProgramCode::Inactive));
+    // Slow but never silent for 300 ms: it completes.
+    EXPECT_EQ(slowButAlive.result, HttpResult::Ok());
+    EXPECT_EQ(slowButAlive.response.body, std::string(30, 'd'));
+    EXPECT_GT(slowButAlive.progressCalls, 0);
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(idle.doneCalls, 1);
+    EXPECT_FALSE(idle.offUiThread || slowButAlive.offUiThread);
+}
+
+TEST_F(HttpMgrTest, OutcomesBecomeTheProgramsPairs) {
+    testsupport::LoopbackHttpServer server;
+    server.Serve("/missing", "nope", 404);
+    server.Serve("/plain", "0123456789");
+    server.Route("/moved", [](const testsupport::RecordedRequest&, httplib::Response& response) {
+        response.set_redirect("/plain", 301);
+    });
+    ASSERT_TRUE(server.Start());
+    const std::string full = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" + std::string(100, 'b');
+    ScriptedTcpServer cut({ScriptedTcpServer::Mode::CloseAfterBytes, full, 60, {}});
+    ASSERT_TRUE(cut.Start());
+    ScriptedTcpServer noRanges({ScriptedTcpServer::Mode::CloseAfterBytes, full, full.size(), {}});
+    ASSERT_TRUE(noRanges.Start());
+
+    struct Case {
+        const char* why;
+        std::string url;
+        std::function<void(ProbeRequest&)> setup;
+        HttpResult expected;
+    };
+    const Case cases[] = {
+        {"status 404", server.Url("/missing"), nullptr, HttpResult::Make(HttpResultType::HttpStatus, 404)},
+        {"success", server.Url("/plain"), nullptr, HttpResult::Ok()},
+        {"redirect not followed", server.Url("/moved"), [](ProbeRequest& r) { r.SetFollowRedirects(false); },
+         HttpResult::Program(HttpProgramCode::RedirectTaken)},
+        {"redirect followed", server.Url("/moved"), nullptr, HttpResult::Ok()},
+        {"closed mid-body", cut.Url("/"), nullptr, HttpResult::Make(HttpResultType::Curl, CURLE_PARTIAL_FILE)},
+        {"nobody listening", "http://127.0.0.1:" + std::to_string(testsupport::UnusedLoopbackPort()) + "/", nullptr,
+         HttpResult::Make(HttpResultType::Curl, CURLE_COULDNT_CONNECT)},
+        {"range answered with 200", noRanges.Url("/"),
+         [](ProbeRequest& r) {
+             r.SetRange(HttpByteRange{10, 20});
+         },
+         HttpResult::Program(HttpProgramCode::NoRangeSupport)},
+        {"range served", server.Url("/plain"),
+         [](ProbeRequest& r) {
+             r.SetRange(HttpByteRange{2, 3});
+         },
+         HttpResult::Ok()},
+        {"empty range", server.Url("/plain"),
+         [](ProbeRequest& r) {
+             r.SetRange(HttpByteRange{2, 0});
+         },
+         HttpResult::Program(HttpProgramCode::NothingToFetch)},
+        {"shorter than expected", server.Url("/plain"), [](ProbeRequest& r) { r.SetExpectedLength(11); },
+         HttpResult::Make(HttpResultType::HttpStatus, 2008)},
+        {"longer than expected", server.Url("/plain"), [](ProbeRequest& r) { r.SetExpectedLength(9); },
+         HttpResult::Make(HttpResultType::HttpStatus, 2008)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        ProbeRequest request(&m_engine);
+        if (c.setup) c.setup(request);
+        ASSERT_TRUE(request.Start(c.url));
+        ASSERT_TRUE(PumpUntil([&] { return request.doneCalls > 0; }));
+        EXPECT_EQ(request.result, c.expected) << FormatHttpResult(request.result);
+    }
+    {
+        // What the download engine reads: status, headers and the range body.
+        ProbeRequest request(&m_engine);
+        request.SetRange(HttpByteRange{2, 3});
+        ASSERT_TRUE(request.Start(server.Url("/plain")));
+        ASSERT_TRUE(PumpUntil([&] { return request.doneCalls > 0; }));
+        EXPECT_EQ(request.responseCode, 206);
+        EXPECT_EQ(request.response.body, "234");
+        EXPECT_EQ(request.response.Header("content-range"), "bytes 2-4/10");
+        EXPECT_EQ(request.response.Header("Content-Length"), "3");
+        EXPECT_EQ(request.response.primaryIp, "127.0.0.1");
+    }
+}
+
+TEST_F(HttpMgrTest, StoppedEngineForgetsItsRequests) {
+    ScriptedTcpServer silent({ScriptedTcpServer::Mode::NeverAnswer, "", 0, {}});
+    ASSERT_TRUE(silent.Start());
+    auto request = std::make_unique<ProbeRequest>(&m_engine);
+    ASSERT_TRUE(request->Start(silent.Url("/")));
+    ASSERT_TRUE(PumpUntil([&] { return silent.Connections() == 1; }));
+    m_engine.Stop();
+    EXPECT_FALSE(request->IsActive());
+    EXPECT_FALSE(request->Start(silent.Url("/")));
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(request->doneCalls, 0);
+    request.reset();  // after its engine: must not reach the freed scheduler
+}

@@ -1,0 +1,100 @@
+// Against a real server: nginx on 127.0.0.1, started and ended by the test.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "commonlib/http/HttpCommand.h"
+#include "commonlib/util/StringUtils.h"
+#include "support/HttpTestFixture.h"
+#include "support/LoopbackNginx.h"
+
+namespace {
+
+class RangeRequest : public CHttpBase {
+public:
+    bool Start(const std::string& url) { return StartAttempt(BuildSettings(url, HttpMethod::Get, {}, {}), 0); }
+    int calls = 0;
+    HttpResult result;
+    HttpResponse response;
+
+protected:
+    void OnAttemptDone(const CRefPtr<CCurlHttp>& transfer, HttpResult pair) override {
+        ++calls;
+        result = pair;
+        response = transfer->Response();
+    }
+};
+
+class HttpNginxTest : public HttpUiThreadTest {};
+
+}  // namespace
+
+TEST_F(HttpNginxTest, RangesKeepAliveAndHttpsAgainstNginx) {
+    testsupport::TempDir dir;
+    testsupport::TestCertificate certificate;
+    ASSERT_TRUE(testsupport::MakeTestCertificate(dir.Path().string(), "IP:127.0.0.1", &certificate));
+    std::string payload;
+    for (int i = 0; i < 100000; ++i)
+        payload += static_cast<char>('a' + i % 26);
+    dir.WriteFile("www/pkg.bin", payload);
+    testsupport::LoopbackNginx nginx;
+    ASSERT_TRUE(nginx.Start(dir, certificate));
+    {
+        // Ranges: the slice, 206 and its Content-Range; one past the end is a 416 pair.
+        const struct {
+            HttpByteRange range;
+            HttpResult expected;
+        } cases[] = {
+            {{1000, 500}, HttpResult::Ok()},
+            {{99990, -1}, HttpResult::Ok()},
+            {{200000, 10}, HttpResult::Make(HttpResultType::HttpStatus, 416)},
+        };
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.range.offset);
+            RangeRequest request;
+            request.SetRange(c.range);
+            ASSERT_TRUE(request.Start(nginx.Url("/pkg.bin")));
+            ASSERT_TRUE(PumpUntil([&] { return request.calls > 0; }));
+            EXPECT_EQ(request.result, c.expected);
+            if (!c.expected.Succeeded()) continue;
+            const std::size_t length = c.range.length < 0 ? payload.size() - c.range.offset : c.range.length;
+            EXPECT_EQ(request.response.body, payload.substr(c.range.offset, length));
+            EXPECT_EQ(request.response.Header("Content-Range"), "bytes " + std::to_string(c.range.offset) + "-" +
+                                                                    std::to_string(c.range.offset + length - 1) + "/" +
+                                                                    std::to_string(payload.size()));
+        }
+    }
+    {
+        // Keep-alive: requests one after another share one connection.
+        for (int i = 0; i < 3; ++i) {
+            CHttpCommand command;
+            CommandOutcome outcome;
+            ASSERT_TRUE(command.Get(Utf8ToWide(nginx.Url("/pkg.bin?k=" + std::to_string(i))), &CommandOutcome::Record,
+                                    &outcome, HttpErrorReporting::Off, L"", L""));
+            ASSERT_TRUE(PumpUntil([&] { return outcome.calls > 0; }));
+            EXPECT_EQ(outcome.text, payload);
+        }
+        std::vector<std::string> connections;
+        for (const auto& line : nginx.AccessLog()) {
+            if (line.find("?k=") == std::string::npos) continue;
+            std::istringstream fields(line);
+            std::string uri, status, connection;
+            fields >> uri >> status >> connection;
+            connections.push_back(connection);
+        }
+        ASSERT_EQ(connections.size(), 3u);
+        EXPECT_EQ(connections[0], connections[1]);
+        EXPECT_EQ(connections[1], connections[2]);
+    }
+    {
+        // HTTPS with the host check on.
+        CHttpCommand command;
+        command.m_checkHost = 1;
+        CommandOutcome outcome;
+        ASSERT_TRUE(command.Get(Utf8ToWide(nginx.Url("/pkg.bin", true)), &CommandOutcome::Record, &outcome,
+                                HttpErrorReporting::Off, L"", L""));
+        ASSERT_TRUE(PumpUntil([&] { return outcome.calls > 0; }));
+        EXPECT_TRUE(outcome.Is(0, 0));
+        EXPECT_EQ(outcome.text, payload);
+    }
+}

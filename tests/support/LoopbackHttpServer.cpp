@@ -1,0 +1,157 @@
+#include "support/LoopbackHttpServer.h"
+
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
+#include <openssl/x509v3.h>
+
+#include <chrono>
+#include <cstdio>
+
+namespace testsupport {
+namespace {
+
+bool WritePem(const std::string& path, const std::function<int(FILE*)>& write) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    const bool ok = write(file) == 1;
+    return std::fclose(file) == 0 && ok;
+}
+
+}  // namespace
+
+bool MakeTestCertificate(const std::string& directory, const std::string& altNames, TestCertificate* out) {
+    EVP_PKEY* key = EVP_EC_gen("P-256");
+    X509* cert = X509_new();
+    bool ok = key && cert;
+    if (ok) {
+        ASN1_INTEGER_set(X509_get_serialNumber(cert), 1);
+        X509_gmtime_adj(X509_getm_notBefore(cert), -60);
+        X509_gmtime_adj(X509_getm_notAfter(cert), 24 * 3600);
+        X509_set_pubkey(cert, key);
+        X509_NAME* name = X509_get_subject_name(cert);
+        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("xj test"), -1, -1,
+                                   0);
+        X509_set_issuer_name(cert, name);
+        X509V3_CTX ctx;
+        X509V3_set_ctx_nodb(&ctx);
+        X509V3_set_ctx(&ctx, cert, cert, nullptr, nullptr, 0);
+        X509_EXTENSION* san = X509V3_EXT_conf_nid(nullptr, &ctx, NID_subject_alt_name, altNames.c_str());
+        ok = san && X509_add_ext(cert, san, -1) == 1;
+        X509_EXTENSION_free(san);
+        ok = ok && X509_sign(cert, key, EVP_sha256()) > 0;
+    }
+    out->certFile = directory + "/cert.pem";
+    out->keyFile = directory + "/key.pem";
+    ok = ok && WritePem(out->certFile, [cert](FILE* f) { return PEM_write_X509(f, cert); }) &&
+         WritePem(out->keyFile,
+                  [key](FILE* f) { return PEM_write_PrivateKey(f, key, nullptr, nullptr, 0, nullptr, nullptr); });
+    X509_free(cert);
+    EVP_PKEY_free(key);
+    return ok;
+}
+
+std::string RecordedRequest::Header(const std::string& name) const {
+    const auto found = headers.find(name);
+    return found == headers.end() ? std::string() : found->second;
+}
+
+LoopbackHttpServer::LoopbackHttpServer() : m_server(std::make_unique<httplib::Server>()) {}
+
+LoopbackHttpServer::LoopbackHttpServer(const TestCertificate& certificate)
+    : m_server(std::make_unique<httplib::SSLServer>(certificate.certFile.c_str(), certificate.keyFile.c_str())),
+      m_tls(true) {}
+
+LoopbackHttpServer::~LoopbackHttpServer() {
+    Stop();
+}
+
+void LoopbackHttpServer::Route(const std::string& path, Handler handler) {
+    std::lock_guard lock(m_mutex);
+    m_routes[path] = std::move(handler);
+}
+
+void LoopbackHttpServer::Serve(const std::string& path, std::string body, int status) {
+    Route(path, [body = std::move(body), status](const RecordedRequest&, httplib::Response& response) {
+        // Left unset for 200, so that the server answers a Range request with 206 and the slice.
+        if (status != 200) response.status = status;
+        response.set_content(body, "text/plain");
+    });
+}
+
+bool LoopbackHttpServer::Start() {
+    m_server->Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
+        Dispatch({request.method, request.path, request.body, request.headers, {}}, response);
+    });
+    m_server->Post(".*", [this](const httplib::Request& request, httplib::Response& response,
+                                const httplib::ContentReader& reader) {
+        RecordedRequest recorded{request.method, request.path, {}, request.headers, {}};
+        if (request.is_multipart_form_data()) {
+            reader(
+                [&recorded](const httplib::MultipartFormData& part) {
+                    recorded.formFields.emplace_back(part.name, std::string());
+                    return true;
+                },
+                [&recorded](const char* data, size_t length) {
+                    recorded.formFields.back().second.append(data, length);
+                    return true;
+                });
+        } else {
+            reader([&recorded](const char* data, size_t length) {
+                recorded.body.append(data, length);
+                return true;
+            });
+        }
+        Dispatch(std::move(recorded), response);
+    });
+    if (!m_server->is_valid()) return false;
+    // A stopping server waits for idle keep-alive connections; clients here keep theirs open.
+    m_server->set_keep_alive_timeout(1);
+    m_port = m_server->bind_to_any_port("127.0.0.1");
+    if (m_port <= 0) return false;
+    m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    for (int i = 0; i < 500 && !m_server->is_running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return m_server->is_running();
+}
+
+void LoopbackHttpServer::Stop() {
+    if (!m_thread.joinable()) return;
+    m_server->stop();
+    m_thread.join();
+}
+
+std::string LoopbackHttpServer::Url(const std::string& path, const std::string& host) const {
+    return std::string(m_tls ? "https://" : "http://") + host + ":" + std::to_string(m_port) + path;
+}
+
+void LoopbackHttpServer::Dispatch(RecordedRequest request, httplib::Response& response) {
+    Handler handler;
+    {
+        std::lock_guard lock(m_mutex);
+        m_requests.push_back(request);
+        const auto found = m_routes.find(request.path);
+        if (found != m_routes.end()) handler = found->second;
+    }
+    if (handler) {
+        handler(request, response);
+    } else {
+        response.status = 404;
+        response.set_content("not found", "text/plain");
+    }
+}
+
+std::vector<RecordedRequest> LoopbackHttpServer::Requests() const {
+    std::lock_guard lock(m_mutex);
+    return m_requests;
+}
+
+int LoopbackHttpServer::RequestCount(const std::string& path) const {
+    std::lock_guard lock(m_mutex);
+    int count = 0;
+    for (const auto& request : m_requests)
+        count += request.path == path ? 1 : 0;
+    return count;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,164 @@
+#include "ui/render/ImageCache.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/gdi/Gdi.h"
+#include "platform/resource/Resource.h"
+#include "support/PngBytes.h"
+#include "ui/skin/SkinZip.h"
+
+using namespace SkinUI;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void Append16(Bytes& out, uint32_t value) {
+    out.push_back(static_cast<uint8_t>(value));
+    out.push_back(static_cast<uint8_t>(value >> 8));
+}
+
+void Append32(Bytes& out, uint32_t value) {
+    Append16(out, value & 0xFFFF);
+    Append16(out, value >> 16);
+}
+
+// A zip archive of stored entries.
+Bytes StoredZip(const std::vector<std::pair<std::string, Bytes>>& files) {
+    Bytes out;
+    Bytes directory;
+    for (const auto& [name, data] : files) {
+        const uint32_t crc = crc32(0, data.data(), static_cast<uInt>(data.size()));
+        const auto offset = static_cast<uint32_t>(out.size());
+        for (Bytes* header : {&out, &directory}) {
+            const bool central = header == &directory;
+            Append32(*header, central ? 0x02014b50 : 0x04034b50);
+            if (central) Append16(*header, 20);
+            for (uint32_t v : {20u, 0u, 0u, 0u, 0u})
+                Append16(*header, v);
+            Append32(*header, crc);
+            Append32(*header, static_cast<uint32_t>(data.size()));
+            Append32(*header, static_cast<uint32_t>(data.size()));
+            Append16(*header, static_cast<uint32_t>(name.size()));
+            Append16(*header, 0);
+            if (central) {
+                for (int i = 0; i < 3; ++i)
+                    Append16(*header, 0);
+                Append32(*header, 0);
+                Append32(*header, offset);
+            }
+            header->insert(header->end(), name.begin(), name.end());
+            if (!central) header->insert(header->end(), data.begin(), data.end());
+        }
+    }
+    const auto directoryOffset = static_cast<uint32_t>(out.size());
+    out.insert(out.end(), directory.begin(), directory.end());
+    Append32(out, 0x06054b50);
+    Append16(out, 0);
+    Append16(out, 0);
+    Append16(out, static_cast<uint32_t>(files.size()));
+    Append16(out, static_cast<uint32_t>(files.size()));
+    Append32(out, static_cast<uint32_t>(directory.size()));
+    Append32(out, directoryOffset);
+    Append16(out, 0);
+    return out;
+}
+
+DWORD PixelOf(const UIImageInfo* image, int x, int y) {
+    DWORD pixel = 0;
+    EXPECT_TRUE(platform::ReadBitmapPixel(image->bitmap, x, y, &pixel));
+    return pixel;
+}
+
+UIImageRef File(const wchar_t* name, std::optional<DWORD> mask = std::nullopt) {
+    UIImageRef ref;
+    ref.name = name;
+    ref.mask = mask;
+    return ref;
+}
+
+}  // namespace
+
+TEST(ImageCacheTest, LoadsSkinFilesOnceWhateverTheSpelling) {
+    const Bytes png = testsupport::PngBytes(2, 1, {0xFFFF0000, 0xFF00FF00});
+    auto zip = CSkinZip::Open(StoredZip({{"img/btn.png", png}, {"bad.png", Bytes{1, 2, 3}}}));
+    ASSERT_TRUE(zip);
+    CUIImageCache cache(zip.get());
+
+    const UIImageInfo* image = cache.FindImage(File(L"img/btn.png"));
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->width, 2);
+    EXPECT_EQ(image->height, 1);
+    EXPECT_FALSE(image->hasAlpha);
+    EXPECT_EQ(PixelOf(image, 1, 0), 0xFF00FF00u);
+    EXPECT_EQ(cache.FindImage(File(L"IMG\\Btn.PNG")), image);
+    EXPECT_EQ(cache.Count(), 1);
+
+    EXPECT_EQ(cache.FindImage(File(L"missing.png")), nullptr);
+    EXPECT_EQ(cache.FindImage(File(L"bad.png")), nullptr);
+    EXPECT_EQ(cache.FindImage(File(L"")), nullptr);
+    EXPECT_EQ(cache.Count(), 1);
+
+    // A failed load is not remembered: once an archive has the file, it loads.
+    CUIImageCache empty;
+    EXPECT_EQ(empty.FindImage(File(L"img/btn.png")), nullptr);
+    empty.SetSkinZip(zip.get());
+    EXPECT_NE(empty.FindImage(File(L"img/btn.png")), nullptr);
+}
+
+TEST(ImageCacheTest, MaskMakesAKeyedCopyAndKeepsThePlainImage) {
+    CUIImageCache cache;
+    ASSERT_TRUE(cache.AddImage(L"keyed.png", testsupport::PngBytes(3, 1, {0xFFFF00FF, 0xFF0000FF, 0x80FF00FF})));
+    const UIImageInfo* masked = cache.FindImage(File(L"keyed.png", 0xFFFF00FF));
+    ASSERT_NE(masked, nullptr);
+    EXPECT_TRUE(masked->hasAlpha);
+    EXPECT_EQ(PixelOf(masked, 0, 0), 0u);
+    EXPECT_EQ(PixelOf(masked, 1, 0), 0xFF0000FFu);
+    EXPECT_EQ(PixelOf(masked, 2, 0), 0u);  // a translucent pixel of the key colour goes too
+
+    // The mask's alpha does not matter; the plain image is untouched.
+    EXPECT_EQ(cache.FindImage(File(L"keyed.png", 0x00FF00FF)), masked);
+    const UIImageInfo* plain = cache.FindImage(File(L"keyed.png"));
+    ASSERT_NE(plain, nullptr);
+    EXPECT_NE(plain, masked);
+    EXPECT_EQ(PixelOf(plain, 0, 0), 0xFFFF00FFu);
+
+    // Replacing or removing a file drops its masked copies too.
+    ASSERT_TRUE(cache.AddImage(L"KEYED.png", testsupport::PngBytes(1, 1, {0xFFFF00FF})));
+    EXPECT_EQ(cache.Count(), 1);
+    EXPECT_EQ(cache.FindImage(File(L"keyed.png", 0xFF00FF))->width, 1);
+    cache.RemoveImage(L"keyed.png");
+    EXPECT_EQ(cache.Count(), 0);
+    EXPECT_FALSE(cache.AddImage(L"junk.png", Bytes{0, 1, 2}));
+}
+
+TEST(ImageCacheTest, LoadsProgramResources) {
+    const Bytes png = testsupport::PngBytes(1, 1, {0xFF123456});
+    const std::string bytes(png.begin(), png.end());
+    ASSERT_TRUE(platform::RegisterResource(platform::ResourceName(L"SKINPNG"), platform::ResourceName(4711), bytes));
+    ASSERT_TRUE(platform::RegisterResource(platform::ResourceName(RT_RCDATA), platform::ResourceName(L"LOGO"), bytes));
+
+    CUIImageCache cache;
+    UIImageRef byId;
+    byId.origin = UIImageRef::Origin::Resource;
+    byId.name = L"#4711";
+    byId.resType = L"skinpng";
+    const UIImageInfo* image = cache.FindImage(byId);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(PixelOf(image, 0, 0), 0xFF123456u);
+
+    UIImageRef plainData = byId;
+    plainData.name = L"logo";
+    plainData.resType.clear();  // no type: data resources
+    EXPECT_NE(cache.FindImage(plainData), nullptr);
+
+    UIImageRef wrongType = byId;
+    wrongType.resType = L"OTHER";
+    EXPECT_EQ(cache.FindImage(wrongType), nullptr);
+    // A skin file of the same name is another image.
+    EXPECT_EQ(cache.FindImage(File(L"#4711")), nullptr);
+}

@@ -1,0 +1,94 @@
+#include "ui/render/RenderClip.h"
+
+#include <gtest/gtest.h>
+
+#include "support/Canvas.h"
+#include "ui/render/RenderEngine.h"
+
+using namespace SkinUI;
+using testsupport::Canvas;
+
+namespace {
+
+constexpr DWORD kWhite = 0xFFFFFFFF;
+
+// Fills the whole canvas and returns the box of what got the colour.
+RECT FillAll(Canvas& canvas, DWORD argb) {
+    CUIRenderEngine::FillColor(canvas.Dc(), RECT{0, 0, canvas.Width(), canvas.Height()}, argb);
+    RECT box{canvas.Width(), canvas.Height(), 0, 0};
+    for (int y = 0; y < canvas.Height(); ++y) {
+        for (int x = 0; x < canvas.Width(); ++x) {
+            if (canvas.Pixel(x, y) != argb) continue;
+            box.left = std::min<LONG>(box.left, x);
+            box.top = std::min<LONG>(box.top, y);
+            box.right = std::max<LONG>(box.right, x + 1);
+            box.bottom = std::max<LONG>(box.bottom, y + 1);
+        }
+    }
+    return box;
+}
+
+void ExpectRect(const RECT& actual, const RECT& expected) {
+    EXPECT_EQ(actual.left, expected.left);
+    EXPECT_EQ(actual.top, expected.top);
+    EXPECT_EQ(actual.right, expected.right);
+    EXPECT_EQ(actual.bottom, expected.bottom);
+}
+
+}  // namespace
+
+TEST(RenderClipTest, NestedClipsNarrowAndRestoreInTurn) {
+    Canvas canvas(20, 20);
+    {
+        CUIRenderClip outer;
+        ASSERT_TRUE(outer.ClipToRect(canvas.Dc(), RECT{0, 0, 10, 10}));
+        {
+            CUIRenderClip inner;
+            ASSERT_TRUE(inner.ClipToRect(canvas.Dc(), RECT{5, 5, 20, 20}));
+            ExpectRect(FillAll(canvas, 0xFFFF0000), RECT{5, 5, 10, 10});
+
+            // The outer clip can be selected again while the inner one is active, and back.
+            SelectClipRgn(canvas.Dc(), inner.SavedRegion());
+            ExpectRect(FillAll(canvas, 0xFF00FF00), RECT{0, 0, 10, 10});
+            SelectClipRgn(canvas.Dc(), inner.CurrentRegion());
+            ExpectRect(FillAll(canvas, 0xFF0000FF), RECT{5, 5, 10, 10});
+        }
+        ExpectRect(FillAll(canvas, 0xFF123456), RECT{0, 0, 10, 10});
+    }
+    // No clip was there at the start, and none is left.
+    EXPECT_EQ(GetClipRgn(canvas.Dc(), CreateRectRgn(0, 0, 0, 0)), 0);
+    ExpectRect(FillAll(canvas, 0xFF654321), RECT{0, 0, 20, 20});
+}
+
+TEST(RenderClipTest, RestoresAClipTheDcAlreadyHad) {
+    Canvas canvas(20, 20);
+    HRGN original = CreateRectRgn(2, 2, 18, 18);
+    SelectClipRgn(canvas.Dc(), original);
+    {
+        CUIRenderClip clip;
+        ASSERT_TRUE(clip.ClipToRect(canvas.Dc(), RECT{10, 0, 30, 30}));
+        ExpectRect(FillAll(canvas, 0xFFFF0000), RECT{10, 2, 18, 18});
+        // Clipping again on the same object starts from the original clip, not the narrowed one.
+        ASSERT_TRUE(clip.ClipToRect(canvas.Dc(), RECT{0, 0, 5, 5}));
+        ExpectRect(FillAll(canvas, 0xFF00FF00), RECT{2, 2, 5, 5});
+    }
+    ExpectRect(FillAll(canvas, 0xFF0000FF), RECT{2, 2, 18, 18});
+    DeleteObject(original);
+
+    CUIRenderClip failed;
+    EXPECT_FALSE(failed.ClipToRect(nullptr, RECT{0, 0, 1, 1}));
+    EXPECT_FALSE(failed.IsActive());
+}
+
+TEST(RenderClipTest, RoundClipCutsTheCorners) {
+    Canvas canvas(20, 20);
+    {
+        CUIRenderClip clip;
+        ASSERT_TRUE(clip.ClipToRoundRect(canvas.Dc(), RECT{0, 0, 20, 20}, 12, 12));
+        CUIRenderEngine::FillColor(canvas.Dc(), RECT{0, 0, 20, 20}, 0xFFFF0000);
+    }
+    EXPECT_EQ(canvas.Pixel(0, 0), kWhite);
+    EXPECT_EQ(canvas.Pixel(19, 19), kWhite);
+    EXPECT_EQ(canvas.Pixel(10, 0), 0xFFFF0000u);
+    EXPECT_EQ(canvas.Pixel(10, 10), 0xFFFF0000u);
+}

@@ -1,0 +1,298 @@
+#include "ui/render/RenderEngine.h"
+
+#include <gtest/gtest.h>
+
+#include "TestFonts.h"
+#include "support/Canvas.h"
+#include "support/PngBytes.h"
+
+using namespace SkinUI;
+using testsupport::Canvas;
+using testsupport::PixelNear;
+
+namespace {
+
+constexpr DWORD kWhite = 0xFFFFFFFF;
+constexpr DWORD kRed = 0xFFFF0000;
+constexpr DWORD kGreen = 0xFF00FF00;
+constexpr DWORD kBlue = 0xFF0000FF;
+constexpr DWORD kMagenta = 0xFFFF00FF;
+
+class RenderEngineImageTest : public ::testing::Test {
+protected:
+    void AddImage(const wchar_t* name, int width, int height, const std::vector<uint32_t>& pixels) {
+        ASSERT_TRUE(m_images.AddImage(name, testsupport::PngBytes(width, height, pixels)));
+    }
+    // A 6x6 image: 2-pixel red corners, green edges, a blue middle.
+    void AddNineGrid() {
+        std::vector<uint32_t> pixels(36);
+        for (int y = 0; y < 6; ++y) {
+            for (int x = 0; x < 6; ++x) {
+                const bool edgeX = x < 2 || x >= 4;
+                const bool edgeY = y < 2 || y >= 4;
+                pixels[y * 6 + x] = edgeX && edgeY ? kRed : (edgeX || edgeY) ? kGreen : kBlue;
+            }
+        }
+        AddImage(L"grid.png", 6, 6, pixels);
+    }
+    bool Draw(Canvas& canvas, const RECT& item, const wchar_t* spec, const wchar_t* modifier = L"") {
+        const RECT paint{0, 0, canvas.Width(), canvas.Height()};
+        return CUIRenderEngine::DrawImageSpec(canvas.Dc(), &m_images, item, paint, spec, modifier);
+    }
+
+    CUIImageCache m_images;
+};
+
+}  // namespace
+
+TEST(RenderEngineTest, FillsAndFramesBlendEachPixelOnce) {
+    Canvas canvas(12, 12);
+    {
+        // A translucent frame: corners, where two bands meet, get the same colour as edges.
+        ASSERT_TRUE(CUIRenderEngine::StrokeRect(canvas.Dc(), RECT{1, 1, 11, 11}, 2, 0x80000000));
+        const DWORD half = canvas.Pixel(5, 1);
+        EXPECT_TRUE(PixelNear(half, 0xFF7F7F7F));
+        EXPECT_EQ(canvas.Pixel(1, 1), half);
+        EXPECT_EQ(canvas.Pixel(10, 10), half);
+        EXPECT_EQ(canvas.Pixel(2, 6), half);
+        EXPECT_EQ(canvas.Pixel(3, 3), kWhite);
+        EXPECT_EQ(canvas.Pixel(0, 0), kWhite);
+        EXPECT_EQ(canvas.Pixel(11, 11), kWhite);
+    }
+    {
+        // A frame thicker than half the rectangle fills it, still once.
+        Canvas small(6, 6);
+        ASSERT_TRUE(CUIRenderEngine::StrokeRect(small.Dc(), RECT{0, 0, 6, 6}, 4, 0x80000000));
+        EXPECT_EQ(small.BoundsOfPixelsNot(small.Pixel(3, 3)).right, 0);
+    }
+    {
+        ASSERT_TRUE(CUIRenderEngine::FillColor(canvas.Dc(), RECT{4, 4, 8, 8}, kBlue));
+        EXPECT_EQ(canvas.Pixel(4, 4), kBlue);
+        EXPECT_EQ(canvas.Pixel(8, 8), kWhite);
+        ASSERT_TRUE(CUIRenderEngine::FillColor(canvas.Dc(), RECT{4, 4, 8, 8}, 0x00FF0000));  // alpha 0
+        EXPECT_EQ(canvas.Pixel(4, 4), kBlue);
+    }
+    EXPECT_FALSE(CUIRenderEngine::FillColor(nullptr, RECT{0, 0, 1, 1}, kBlue));
+}
+
+TEST(RenderEngineTest, LinesAndRoundFrames) {
+    Canvas canvas(20, 20);
+    ASSERT_TRUE(CUIRenderEngine::StrokeLine(canvas.Dc(), RECT{2, 5, 10, 5}, 1, kRed));
+    EXPECT_EQ(canvas.Pixel(2, 5), kRed);
+    EXPECT_EQ(canvas.Pixel(9, 5), kRed);
+    EXPECT_EQ(canvas.Pixel(10, 5), kWhite);  // the end point is left out
+    EXPECT_EQ(canvas.Pixel(5, 4), kWhite);
+    EXPECT_EQ(canvas.Pixel(5, 6), kWhite);
+
+    Canvas round(20, 20);
+    ASSERT_TRUE(CUIRenderEngine::StrokeRoundRect(round.Dc(), RECT{0, 0, 20, 20}, 2, 10, 10, 0xFF0000FF));
+    EXPECT_EQ(round.Pixel(0, 0), kWhite);  // cut off by the rounded corner
+    EXPECT_TRUE(PixelNear(round.Pixel(10, 0), kBlue, 8));
+    EXPECT_TRUE(PixelNear(round.Pixel(0, 10), kBlue, 8));
+    EXPECT_EQ(round.Pixel(10, 10), kWhite);
+    EXPECT_FALSE(CUIRenderEngine::StrokeRoundRect(nullptr, RECT{0, 0, 20, 20}, 2, 10, 10, kBlue));
+}
+
+TEST_F(RenderEngineImageTest, SourcePicksPartOfTheImageAndDestPlacesIt) {
+    AddImage(L"strip.png", 4, 1, {kRed, kGreen, kBlue, kWhite});
+    Canvas canvas(30, 30, 0xFF000000);
+    ASSERT_TRUE(Draw(canvas, RECT{5, 5, 15, 15}, L"file='strip.png' source='1,0,2,1'"));
+    EXPECT_EQ(canvas.Pixel(5, 5), kGreen);
+    EXPECT_EQ(canvas.Pixel(14, 14), kGreen);
+    const RECT drawn = canvas.BoundsOfPixelsNot(0xFF000000);
+    EXPECT_EQ(drawn.left, 5);
+    EXPECT_EQ(drawn.bottom, 15);
+
+    // "dest" is relative to the item, and nothing is drawn outside the item.
+    Canvas placed(30, 30, 0xFF000000);
+    ASSERT_TRUE(Draw(placed, RECT{10, 10, 20, 20}, L"file='strip.png' source='2,0,3,1' dest='5,2,40,4'"));
+    const RECT box = placed.BoundsOfPixelsNot(0xFF000000);
+    EXPECT_EQ(box.left, 15);
+    EXPECT_EQ(box.top, 12);
+    EXPECT_EQ(box.right, 20);
+    EXPECT_EQ(box.bottom, 14);
+    EXPECT_EQ(placed.Pixel(19, 12), kBlue);
+}
+
+TEST_F(RenderEngineImageTest, NineGridKeepsCornersAndHoleLeavesTheMiddle) {
+    AddNineGrid();
+    const struct {
+        const char* why;
+        const wchar_t* spec;
+        DWORD middle;
+    } cases[] = {
+        {"stretched middle", L"file='grid.png' corner='2,2,2,2'", kBlue},
+        {"hole", L"file='grid.png' corner='2,2,2,2' hole='true'", 0xFF000000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        Canvas canvas(24, 16, 0xFF000000);
+        ASSERT_TRUE(Draw(canvas, RECT{0, 0, 24, 16}, c.spec));
+        // Corners stay 2x2 whatever the size.
+        for (POINT p : {POINT{0, 0}, POINT{1, 1}, POINT{22, 0}, POINT{23, 1}, POINT{0, 14}, POINT{23, 15}})
+            EXPECT_EQ(canvas.Pixel(p.x, p.y), kRed) << p.x << "," << p.y;
+        for (POINT p : {POINT{2, 0}, POINT{21, 1}, POINT{0, 2}, POINT{1, 13}, POINT{23, 8}, POINT{12, 15}})
+            EXPECT_EQ(canvas.Pixel(p.x, p.y), kGreen) << p.x << "," << p.y;
+        for (POINT p : {POINT{2, 2}, POINT{12, 8}, POINT{21, 13}})
+            EXPECT_EQ(canvas.Pixel(p.x, p.y), c.middle) << p.x << "," << p.y;
+    }
+    {
+        // Smaller than the two corners together: the corners shrink and still fill it.
+        Canvas canvas(2, 2, 0xFF000000);
+        ASSERT_TRUE(Draw(canvas, RECT{0, 0, 2, 2}, L"file='grid.png' corner='2,2,2,2'"));
+        EXPECT_EQ(canvas.Pixel(0, 0), kRed);
+        EXPECT_EQ(canvas.Pixel(1, 1), kRed);
+    }
+}
+
+TEST_F(RenderEngineImageTest, FadeMaskAndTiling) {
+    AddImage(L"black.png", 1, 1, {0xFF000000});
+    AddImage(L"keyed.png", 2, 1, {kMagenta, kBlue});
+    AddImage(L"pair.png", 2, 1, {kRed, kBlue});
+    AddImage(L"column.png", 1, 2, {kRed, kBlue});
+    {
+        SCOPED_TRACE("fade");
+        Canvas canvas(4, 4);
+        ASSERT_TRUE(Draw(canvas, RECT{0, 0, 4, 4}, L"file='black.png' fade='128'"));
+        EXPECT_TRUE(PixelNear(canvas.Pixel(2, 2), 0xFF7F7F7F));
+    }
+    {
+        SCOPED_TRACE("mask");
+        Canvas canvas(4, 2);
+        ASSERT_TRUE(Draw(canvas, RECT{0, 0, 4, 2}, L"file='keyed.png' mask='#FFFF00FF'"));
+        EXPECT_EQ(canvas.Pixel(0, 0), kWhite);
+        EXPECT_EQ(canvas.Pixel(1, 1), kWhite);
+        EXPECT_EQ(canvas.Pixel(2, 0), kBlue);
+        // The same file without a mask is still whole.
+        ASSERT_TRUE(Draw(canvas, RECT{0, 0, 4, 2}, L"keyed.png"));
+        EXPECT_EQ(canvas.Pixel(0, 0), kMagenta);
+    }
+    {
+        SCOPED_TRACE("xtiled repeats at the image's width; without it the image stretches");
+        Canvas tiled(7, 3);
+        ASSERT_TRUE(Draw(tiled, RECT{0, 0, 7, 3}, L"file='pair.png' xtiled='true'"));
+        for (int x = 0; x < 7; ++x)
+            EXPECT_EQ(tiled.Pixel(x, 2), x % 2 ? kBlue : kRed) << x;
+        Canvas stretched(8, 3);
+        ASSERT_TRUE(Draw(stretched, RECT{0, 0, 8, 3}, L"pair.png"));
+        EXPECT_EQ(stretched.Pixel(3, 1), kRed);
+        EXPECT_EQ(stretched.Pixel(4, 1), kBlue);
+    }
+    {
+        SCOPED_TRACE("tiles over a destination as wide as numbers go, without overflow or a long loop");
+        Canvas tiled(6, 2);
+        ASSERT_TRUE(Draw(tiled, RECT{1, 0, 6, 2}, L"file='pair.png' xtiled='true' dest='-2147483648,0,2147483647,2'"));
+        EXPECT_EQ(tiled.Pixel(0, 0), kWhite);
+        EXPECT_NE(tiled.Pixel(1, 0), tiled.Pixel(2, 0));
+        EXPECT_EQ(tiled.Pixel(1, 0), tiled.Pixel(3, 0));
+    }
+    {
+        SCOPED_TRACE("ytiled");
+        Canvas tiled(3, 5);
+        ASSERT_TRUE(Draw(tiled, RECT{0, 0, 3, 5}, L"file='column.png' ytiled='true'"));
+        for (int y = 0; y < 5; ++y)
+            EXPECT_EQ(tiled.Pixel(1, y), y % 2 ? kBlue : kRed) << y;
+    }
+}
+
+TEST_F(RenderEngineImageTest, ModifierKeysReplaceTheSpecs) {
+    AddImage(L"strip.png", 4, 1, {kRed, kGreen, kBlue, kWhite});
+    Canvas canvas(10, 10, 0xFF000000);
+    ASSERT_TRUE(Draw(canvas, RECT{0, 0, 10, 10}, L"file='strip.png' source='0,0,1,1' fade='255'",
+                     L"source='2,0,3,1' dest='0,0,5,5'"));
+    EXPECT_EQ(canvas.Pixel(0, 0), kBlue);
+    EXPECT_EQ(canvas.Pixel(4, 4), kBlue);
+    EXPECT_EQ(canvas.Pixel(5, 5), 0xFF000000);
+}
+
+TEST_F(RenderEngineImageTest, FailsWithoutDrawingOnlyForBadSpecsAndImages) {
+    AddImage(L"strip.png", 4, 1, {kRed, kGreen, kBlue, kWhite});
+    const struct {
+        const char* why;
+        const wchar_t* spec;
+        const wchar_t* modifier;
+    } failures[] = {
+        {"missing file", L"file='nothere.png'", L""},
+        {"empty spec", L"", L""},
+        {"no file key", L"source='0,0,1,1'", L""},
+        {"unknown key", L"file='strip.png' colour='1'", L""},
+        {"source outside the image", L"file='strip.png' source='3,0,5,1'", L""},
+        {"empty source", L"file='strip.png' source='2,0,2,1'", L""},
+        {"bad modifier", L"file='strip.png'", L"source='x'"},
+        {"missing resource", L"res='#4711' restype='NOPE'", L""},
+    };
+    for (const auto& c : failures) {
+        SCOPED_TRACE(c.why);
+        Canvas canvas(8, 8);
+        EXPECT_FALSE(Draw(canvas, RECT{0, 0, 8, 8}, c.spec, c.modifier));
+        EXPECT_EQ(canvas.BoundsOfPixelsNot(kWhite).right, 0);
+    }
+    Canvas canvas(8, 8);
+    // Nothing of it in the paint rectangle is not a failure: callers drop specs that fail.
+    EXPECT_TRUE(
+        CUIRenderEngine::DrawImageSpec(canvas.Dc(), &m_images, RECT{0, 0, 4, 4}, RECT{4, 4, 8, 8}, L"strip.png"));
+    EXPECT_EQ(canvas.BoundsOfPixelsNot(kWhite).right, 0);
+    EXPECT_FALSE(CUIRenderEngine::DrawImageSpec(nullptr, &m_images, RECT{0, 0, 4, 4}, RECT{0, 0, 8, 8}, L"strip.png"));
+    EXPECT_FALSE(
+        CUIRenderEngine::DrawImageSpec(canvas.Dc(), nullptr, RECT{0, 0, 4, 4}, RECT{0, 0, 8, 8}, L"strip.png"));
+}
+
+TEST_F(RenderEngineImageTest, PaintRectangleLimitsDrawing) {
+    AddImage(L"green.png", 1, 1, {kGreen});
+    Canvas canvas(10, 10);
+    ASSERT_TRUE(
+        CUIRenderEngine::DrawImageSpec(canvas.Dc(), &m_images, RECT{0, 0, 10, 10}, RECT{3, 4, 6, 20}, L"green.png"));
+    const RECT box = canvas.BoundsOfPixelsNot(kWhite);
+    EXPECT_EQ(box.left, 3);
+    EXPECT_EQ(box.top, 4);
+    EXPECT_EQ(box.right, 6);
+    EXPECT_EQ(box.bottom, 10);
+}
+
+TEST(RenderEngineTest, PlainTextIsMeasuredAndDrawnInsideItsRect) {
+    rendertest::CTestFonts fonts;
+    const std::wstring text = L"Setup 安装";
+    RECT small{0, 0, 0, 0};
+    RECT large{0, 0, 0, 0};
+    Canvas canvas(200, 60);
+    ASSERT_TRUE(CUIRenderEngine::DrawPlainText(canvas.Dc(), &fonts, small, text, kRed, 0, DT_SINGLELINE | DT_CALCRECT));
+    ASSERT_TRUE(CUIRenderEngine::DrawPlainText(canvas.Dc(), &fonts, large, text, kRed, 1, DT_SINGLELINE | DT_CALCRECT));
+    EXPECT_GT(small.right, 30);
+    EXPECT_GT(small.bottom, 10);
+    EXPECT_GT(large.right, small.right * 3 / 2);
+    EXPECT_GT(large.bottom, small.bottom * 3 / 2);
+    EXPECT_EQ(canvas.BoundsOfPixelsNot(kWhite).right, 0);  // measuring draws nothing
+
+    // '&' is text, not a mnemonic prefix.
+    RECT withAmpersand{0, 0, 0, 0};
+    RECT doubled{0, 0, 0, 0};
+    CUIRenderEngine::DrawPlainText(canvas.Dc(), &fonts, withAmpersand, L"A&B", kRed, 0, DT_SINGLELINE | DT_CALCRECT);
+    CUIRenderEngine::DrawPlainText(canvas.Dc(), &fonts, doubled, L"AB", kRed, 0, DT_SINGLELINE | DT_CALCRECT);
+    EXPECT_GT(withAmpersand.right, doubled.right);
+
+    RECT box{50, 10, 150, 50};
+    const COLORREF before = GetTextColor(canvas.Dc());
+    ASSERT_TRUE(CUIRenderEngine::DrawPlainText(canvas.Dc(), &fonts, box, text, kRed, 0,
+                                               DT_SINGLELINE | DT_CENTER | DT_VCENTER));
+    EXPECT_EQ(GetTextColor(canvas.Dc()), before);  // the DC is left as it was
+    const RECT ink = canvas.BoundsOfPixelsNot(kWhite, 40);
+    EXPECT_GE(ink.left, 50);
+    EXPECT_LE(ink.right, 150);
+    // Centred: the margins left and right of the ink differ by little.
+    EXPECT_NEAR(ink.left - 50, 150 - ink.right, 4);
+    EXPECT_NEAR(ink.top - 10, 50 - ink.bottom, 6);
+    bool red = false;
+    for (int y = ink.top; y < ink.bottom; ++y)
+        for (int x = ink.left; x < ink.right; ++x)
+            red = red || canvas.Pixel(x, y) == kRed;
+    EXPECT_TRUE(red);
+
+    // Text longer than its rectangle stays inside it.
+    Canvas clipped(200, 40);
+    RECT narrow{10, 5, 40, 35};
+    ASSERT_TRUE(CUIRenderEngine::DrawPlainText(clipped.Dc(), &fonts, narrow, L"a rather long caption text", kRed, 1,
+                                               DT_SINGLELINE));
+    const RECT cut = clipped.BoundsOfPixelsNot(kWhite);
+    EXPECT_GE(cut.left, 10);
+    EXPECT_LE(cut.right, 40);
+}

@@ -1,0 +1,214 @@
+#include <gtest/gtest.h>
+
+#include "TestFonts.h"
+#include "support/Canvas.h"
+#include "ui/render/RenderEngine.h"
+
+using namespace SkinUI;
+using testsupport::Canvas;
+
+namespace {
+
+constexpr DWORD kWhite = 0xFFFFFFFF;
+constexpr DWORD kBlack = 0xFF000000;
+
+class RenderMarkedTextTest : public ::testing::Test {
+protected:
+    // The size DrawMarkedText measures for `text` in a rectangle `width` wide.
+    SIZE Measure(const wchar_t* text, UINT format, int width = 0) {
+        RECT rect{10, 20, 10 + width, 20};
+        int none = 0;
+        EXPECT_TRUE(CUIRenderEngine::DrawMarkedText(m_canvas.Dc(), &m_fonts, rect, text, kBlack, nullptr, nullptr, none,
+                                                    format | DT_CALCRECT));
+        return SIZE{rect.right - 10, rect.bottom - 20};
+    }
+    int LineHeight() { return Measure(L"x", DT_SINGLELINE).cy; }
+
+    // Pixels in `box` whose colour is within a small distance of `argb`.
+    int CountNear(const Canvas& canvas, const RECT& box, DWORD argb) {
+        int count = 0;
+        for (int y = std::max<LONG>(box.top, 0); y < std::min<LONG>(box.bottom, canvas.Height()); ++y)
+            for (int x = std::max<LONG>(box.left, 0); x < std::min<LONG>(box.right, canvas.Width()); ++x)
+                count += testsupport::PixelNear(canvas.Pixel(x, y), argb, 24) ? 1 : 0;
+        return count;
+    }
+
+    rendertest::CTestFonts m_fonts;
+    Canvas m_canvas{400, 200};
+};
+
+}  // namespace
+
+TEST_F(RenderMarkedTextTest, MeasuresStylesLinesAndWrapping) {
+    const int line = LineHeight();
+    EXPECT_GT(line, 10);
+    {
+        SCOPED_TRACE("bold and a bigger font are wider and taller");
+        const SIZE plain = Measure(L"WWWW", DT_SINGLELINE);
+        EXPECT_GE(Measure(L"{b}WWWW{/b}", DT_SINGLELINE).cx, plain.cx);
+        const SIZE big = Measure(L"W{f 1}WWWW{/f}", DT_SINGLELINE);
+        EXPECT_GT(big.cx, plain.cx * 3 / 2);
+        EXPECT_GT(big.cy, line * 3 / 2);
+        // Tags take no room.
+        EXPECT_EQ(Measure(L"{c #FFFF0000}WW{/c}{u}{/u}WW", DT_SINGLELINE).cx, plain.cx);
+    }
+    {
+        SCOPED_TRACE("breaks");
+        EXPECT_EQ(Measure(L"one{n}two", 0).cy, 2 * line);
+        EXPECT_EQ(Measure(L"one{n}{n}two", 0).cy, 3 * line);
+        EXPECT_EQ(Measure(L"one{n}two", DT_SINGLELINE).cy, line);
+        EXPECT_EQ(Measure(L"", 0).cy, line);
+    }
+    {
+        SCOPED_TRACE("word wrapping at blanks and between ideographs");
+        const int word = Measure(L"alpha", DT_SINGLELINE).cx;
+        const SIZE wrapped = Measure(L"alpha alpha  alpha", DT_WORDBREAK, word + 4);
+        EXPECT_EQ(wrapped.cy, 3 * line);
+        EXPECT_LE(wrapped.cx, word + 4);
+        const int ideographs = Measure(L"安装程序", DT_SINGLELINE).cx;
+        const SIZE cjk = Measure(L"安装程序安装程序", DT_WORDBREAK, ideographs + 2);
+        EXPECT_EQ(cjk.cy, 2 * line);
+        // A word longer than the line is cut, not left hanging over the edge.
+        const SIZE cut = Measure(L"abcdefghijklmnopqrstuvwxyz", DT_WORDBREAK, word);
+        EXPECT_GT(cut.cy, line);
+        EXPECT_LE(cut.cx, word);
+        const std::wstring url(20000, L'x');
+        const SIZE longWord = Measure(url.c_str(), DT_WORDBREAK, 200);
+        EXPECT_GT(longWord.cy, 100 * line);
+        EXPECT_LE(longWord.cx, 200);
+        // Without DT_WORDBREAK, or with no width to measure against, nothing wraps.
+        EXPECT_EQ(Measure(L"alpha beta gamma", 0, word + 4).cy, line);
+        EXPECT_EQ(Measure(L"alpha beta gamma", DT_WORDBREAK, 0).cy, line);
+    }
+    {
+        SCOPED_TRACE("ellipsis");
+        const int full = Measure(L"a long caption that does not fit", DT_SINGLELINE).cx;
+        const SIZE shortened = Measure(L"a long caption that does not fit", DT_SINGLELINE | DT_END_ELLIPSIS, full / 2);
+        EXPECT_LE(shortened.cx, full / 2);
+        EXPECT_GT(shortened.cx, full / 4);
+    }
+}
+
+TEST_F(RenderMarkedTextTest, DrawsColouredSpansInsideTheRectangle) {
+    RECT rect{20, 20, 380, 100};
+    int none = 0;
+    ASSERT_TRUE(CUIRenderEngine::DrawMarkedText(m_canvas.Dc(), &m_fonts, rect,
+                                                L"黑色 {c #FF0000FF}{b}蓝色{/b}{/c} 黑色", kBlack, nullptr, nullptr,
+                                                none, DT_SINGLELINE | DT_VCENTER));
+    EXPECT_EQ(none, 0);
+    const RECT ink = m_canvas.BoundsOfPixelsNot(kWhite, 40);
+    EXPECT_GE(ink.left, 20);
+    EXPECT_LT(ink.left, 30);
+    EXPECT_GT(ink.top, 20);
+    EXPECT_LT(ink.bottom, 100);
+    const int middle = (ink.left + ink.right) / 2;
+    // The blue span sits in the middle of the line, the black ones at its ends.
+    EXPECT_GT(CountNear(m_canvas, RECT{middle - 20, 0, middle + 20, 200}, 0xFF0000FF), 5);
+    EXPECT_EQ(CountNear(m_canvas, RECT{0, 0, ink.left + 20, 200}, 0xFF0000FF), 0);
+    EXPECT_GT(CountNear(m_canvas, RECT{0, 0, ink.left + 20, 200}, kBlack), 5);
+
+    // Bold text puts down more ink than regular text.
+    Canvas regular(200, 40);
+    Canvas bold(200, 40);
+    RECT line{0, 0, 200, 40};
+    ASSERT_TRUE(CUIRenderEngine::DrawMarkedText(regular.Dc(), &m_fonts, line, L"WWWW", kBlack, nullptr, nullptr, none,
+                                                DT_SINGLELINE));
+    ASSERT_TRUE(CUIRenderEngine::DrawMarkedText(bold.Dc(), &m_fonts, line, L"{b}WWWW{/b}", kBlack, nullptr, nullptr,
+                                                none, DT_SINGLELINE));
+    EXPECT_GT(CountNear(bold, line, kBlack), CountNear(regular, line, kBlack) * 5 / 4);
+
+    // Text past the rectangle is clipped.
+    Canvas clipped(200, 60);
+    RECT narrow{10, 10, 50, 50};
+    ASSERT_TRUE(CUIRenderEngine::DrawMarkedText(clipped.Dc(), &m_fonts, narrow, L"{f 1}clipped text here{/f}", kBlack,
+                                                nullptr, nullptr, none, DT_SINGLELINE));
+    const RECT cut = clipped.BoundsOfPixelsNot(kWhite);
+    EXPECT_GE(cut.left, 10);
+    EXPECT_LE(cut.right, 50);
+}
+
+TEST_F(RenderMarkedTextTest, ReturnsLinkRectanglesUpToTheCallersCount) {
+    const wchar_t* text = L"阅读 {a agreement}{c #FF0000FF}用户协议{/c}{/a} 和 {a}隐私政策{/a}";
+    RECT rect{10, 10, 390, 60};
+    RECT rects[4] = {};
+    CUIString texts[4];
+    int count = 4;
+    ASSERT_TRUE(CUIRenderEngine::DrawMarkedText(m_canvas.Dc(), &m_fonts, rect, text, kBlack, rects, texts, count,
+                                                DT_SINGLELINE));
+    ASSERT_EQ(count, 2);
+    EXPECT_EQ(texts[0], L"agreement");
+    EXPECT_EQ(texts[1], L"隐私政策");
+    EXPECT_LT(rects[0].left, rects[0].right);
+    EXPECT_LE(rects[0].right, rects[1].left);
+    EXPECT_EQ(rects[0].top, rects[1].top);
+    EXPECT_GE(rects[0].top, 10);
+    // The first link's rectangle holds its blue text.
+    EXPECT_GT(CountNear(m_canvas, rects[0], 0xFF0000FF), 5);
+    EXPECT_EQ(CountNear(m_canvas, RECT{0, 0, rects[0].left, 200}, 0xFF0000FF), 0);
+
+    {
+        SCOPED_TRACE("capped by the caller's count");
+        RECT one[1] = {};
+        CUIString oneText[1];
+        int capped = 1;
+        ASSERT_TRUE(CUIRenderEngine::DrawMarkedText(m_canvas.Dc(), &m_fonts, rect, text, kBlack, one, oneText, capped,
+                                                    DT_SINGLELINE));
+        EXPECT_EQ(capped, 1);
+        EXPECT_EQ(oneText[0], L"agreement");
+        int nothing = 3;
+        ASSERT_TRUE(CUIRenderEngine::DrawMarkedText(m_canvas.Dc(), &m_fonts, rect, text, kBlack, nullptr, nullptr,
+                                                    nothing, DT_SINGLELINE));
+        EXPECT_EQ(nothing, 0);
+    }
+    {
+        SCOPED_TRACE("a link broken over two lines gives one rectangle per line");
+        const int width = Measure(L"ab 用户", DT_SINGLELINE).cx + 2;
+        RECT wrapRect{0, 0, width, 100};
+        int split = 4;
+        ASSERT_TRUE(CUIRenderEngine::DrawMarkedText(m_canvas.Dc(), &m_fonts, wrapRect, L"ab {a}用户协议{/a}", kBlack,
+                                                    rects, texts, split, DT_WORDBREAK));
+        ASSERT_EQ(split, 2);
+        EXPECT_EQ(texts[0], L"用户协议");
+        EXPECT_EQ(texts[1], L"用户协议");
+        EXPECT_EQ(rects[0].bottom, rects[1].top);
+        EXPECT_EQ(rects[1].left, 0);
+    }
+    {
+        SCOPED_TRACE("links below the rectangle are not stored");
+        RECT low{0, 0, 300, LineHeight()};
+        int below = 4;
+        ASSERT_TRUE(CUIRenderEngine::DrawMarkedText(m_canvas.Dc(), &m_fonts, low, L"{a}one{/a}{n}{a}two{/a}", kBlack,
+                                                    rects, texts, below, 0));
+        EXPECT_EQ(below, 1);
+    }
+}
+
+TEST_F(RenderMarkedTextTest, AlignsLinesAndLeavesTheDcAsItWas) {
+    const int line = LineHeight();
+    const SIZE text = Measure(L"abc", DT_SINGLELINE);
+    const struct {
+        const char* why;
+        UINT format;
+        int left, top;
+    } cases[] = {
+        {"right", DT_RIGHT, 300 - text.cx, 0},
+        {"centre", DT_CENTER, 150 - text.cx / 2, 0},
+        {"bottom", DT_BOTTOM, 0, 100 - 2 * line},
+        {"vertical centre", DT_VCENTER, 0, 50 - line},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        RECT rect{0, 0, 300, 100};
+        RECT rects[2];
+        int count = 2;
+        const COLORREF colour = GetTextColor(m_canvas.Dc());
+        const int mode = GetBkMode(m_canvas.Dc());
+        ASSERT_TRUE(CUIRenderEngine::DrawMarkedText(m_canvas.Dc(), &m_fonts, rect, L"{a}abc{/a}{n}x", kBlack, rects,
+                                                    nullptr, count, c.format));
+        ASSERT_EQ(count, 1);
+        EXPECT_NEAR(rects[0].left, c.left, 1);
+        EXPECT_NEAR(rects[0].top, c.top, 1);
+        EXPECT_EQ(GetTextColor(m_canvas.Dc()), colour);
+        EXPECT_EQ(GetBkMode(m_canvas.Dc()), mode);
+    }
+}

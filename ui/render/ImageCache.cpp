@@ -1,0 +1,150 @@
+#include "ui/render/ImageCache.h"
+
+#include <algorithm>
+#include <cwctype>
+
+#include "platform/gdi/Gdi.h"
+#include "platform/gdi/ImageDecode.h"
+#include "platform/resource/Resource.h"
+#include "ui/skin/SkinZip.h"
+
+namespace SkinUI {
+namespace {
+
+constexpr int64_t kNoMask = -1;
+
+// The archive compares names without case and with either separator; the cache must too,
+// or one image would be decoded once per spelling.
+std::wstring FileKey(std::wstring_view name) {
+    std::wstring key(name);
+    for (wchar_t& c : key) {
+        c = c == L'\\' ? L'/' : static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    }
+    return key;
+}
+
+// Straight RGB of a premultiplied pixel; only meaningful for pixels with some alpha.
+DWORD StraightRgb(DWORD pixel) {
+    const DWORD alpha = pixel >> 24;
+    if (alpha == 0 || alpha == 255) return pixel & 0x00FFFFFF;
+    auto channel = [&](int shift) {
+        const DWORD value = ((pixel >> shift) & 0xFF) * 255 + alpha / 2;
+        return std::min<DWORD>(value / alpha, 255) << shift;
+    };
+    return channel(16) | channel(8) | channel(0);
+}
+
+}  // namespace
+
+CUIImageCache::~CUIImageCache() {
+    Clear();
+}
+
+CUIImageCache::Key CUIImageCache::KeyOf(const UIImageRef& ref) {
+    const int64_t mask = ref.mask ? static_cast<int64_t>(*ref.mask & 0x00FFFFFF) : kNoMask;
+    if (ref.origin == UIImageRef::Origin::Resource) {
+        const platform::ResourceName type =
+            ref.resType.empty() ? platform::ResourceName(RT_RCDATA) : platform::ResourceName(ref.resType.c_str());
+        return Key{static_cast<int>(ref.origin), platform::ResourceName(ref.name.c_str()).Key(), type.Key(), mask};
+    }
+    return Key{static_cast<int>(ref.origin), FileKey(ref.name), std::wstring(), mask};
+}
+
+bool CUIImageCache::ReadBytes(const UIImageRef& ref, std::vector<uint8_t>* bytes) const {
+    if (ref.name.empty()) return false;
+    if (ref.origin == UIImageRef::Origin::SkinFile) return m_zip && m_zip->ReadEntry(ref.name, bytes);
+    const LPCWSTR type = ref.resType.empty() ? RT_RCDATA : ref.resType.c_str();
+    HRSRC found = FindResourceW(nullptr, ref.name.c_str(), type);
+    if (!found) return false;
+    HGLOBAL loaded = LoadResource(nullptr, found);
+    const auto* data = loaded ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
+    if (!data) return false;
+    bytes->assign(data, data + SizeofResource(nullptr, found));
+    return true;
+}
+
+const UIImageInfo* CUIImageCache::Insert(const Key& key, std::span<const uint8_t> bytes) {
+    auto decoded = platform::DecodeImage(bytes);
+    if (!decoded) return nullptr;
+    auto [it, inserted] =
+        m_images.emplace(key, UIImageInfo{decoded->bitmap, decoded->width, decoded->height, decoded->hasAlpha});
+    (void)inserted;
+    return &it->second;
+}
+
+const UIImageInfo* CUIImageCache::InsertMasked(const Key& key, const UIImageInfo& base, DWORD mask) {
+    BITMAP source;
+    if (GetObjectW(base.bitmap, sizeof(source), &source) != sizeof(source) || !source.bmBits) return nullptr;
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    format.bmiHeader.biWidth = base.width;
+    format.bmiHeader.biHeight = -base.height;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP copy = CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!copy || !bits) return nullptr;
+    const auto* fromRows = static_cast<const uint8_t*>(source.bmBits);
+    auto* to = static_cast<DWORD*>(bits);
+    const DWORD rgb = mask & 0x00FFFFFF;
+    bool keyedOut = false;
+    for (int y = 0; y < base.height; ++y) {
+        const auto* from = reinterpret_cast<const DWORD*>(fromRows + static_cast<size_t>(y) * source.bmWidthBytes);
+        for (int x = 0; x < base.width; ++x) {
+            const DWORD pixel = from[x];
+            const bool masked = (pixel >> 24) != 0 && StraightRgb(pixel) == rgb;
+            to[static_cast<size_t>(y) * base.width + x] = masked ? 0 : pixel;
+            keyedOut = keyedOut || masked;
+        }
+    }
+    auto [it, inserted] = m_images.emplace(key, UIImageInfo{copy, base.width, base.height, base.hasAlpha || keyedOut});
+    (void)inserted;
+    return &it->second;
+}
+
+const UIImageInfo* CUIImageCache::FindImage(const UIImageRef& ref) {
+    const Key key = KeyOf(ref);
+    if (auto it = m_images.find(key); it != m_images.end()) return &it->second;
+    const Key plainKey{std::get<0>(key), std::get<1>(key), std::get<2>(key), kNoMask};
+    const UIImageInfo* plain = nullptr;
+    if (auto it = m_images.find(plainKey); it != m_images.end()) {
+        plain = &it->second;
+    } else {
+        std::vector<uint8_t> bytes;
+        if (!ReadBytes(ref, &bytes)) return nullptr;
+        plain = Insert(plainKey, bytes);
+    }
+    if (!plain || !ref.mask) return plain;
+    return InsertMasked(key, *plain, *ref.mask);
+}
+
+bool CUIImageCache::AddImage(std::wstring_view name, std::span<const uint8_t> bytes) {
+    if (name.empty()) return false;
+    auto decoded = platform::DecodeImage(bytes);
+    if (!decoded) return false;
+    RemoveImage(name);
+    const Key key{static_cast<int>(UIImageRef::Origin::SkinFile), FileKey(name), std::wstring(), kNoMask};
+    m_images.emplace(key, UIImageInfo{decoded->bitmap, decoded->width, decoded->height, decoded->hasAlpha});
+    return true;
+}
+
+void CUIImageCache::RemoveImage(std::wstring_view name) {
+    const std::wstring fileKey = FileKey(name);
+    for (auto it = m_images.begin(); it != m_images.end();) {
+        const auto& [origin, key, type, mask] = it->first;
+        if (origin == static_cast<int>(UIImageRef::Origin::SkinFile) && key == fileKey) {
+            DeleteObject(it->second.bitmap);
+            it = m_images.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void CUIImageCache::Clear() {
+    for (auto& [key, info] : m_images)
+        DeleteObject(info.bitmap);
+    m_images.clear();
+}
+
+}  // namespace SkinUI

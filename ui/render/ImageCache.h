@@ -1,0 +1,87 @@
+// Decoded skin images, looked up by name: files of the skin archive, or resources of the
+// program ("res"/"restype" in an image spec).
+//
+// Owned and used by the UI thread (the paint manager owns one); no lock. The cache owns every
+// bitmap it hands out: a UIImageInfo pointer stays valid until that entry is removed, the cache
+// is cleared or destroyed. The archive is not owned and must outlive the cache or be replaced
+// with SetSkinZip first. A failed load returns null and caches nothing, so a later call (for
+// example after the archive is set) tries again.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <vector>
+
+#include "platform/types/WinTypes.h"
+
+namespace SkinUI {
+
+class CSkinZip;
+
+struct UIImageInfo {
+    HBITMAP bitmap = nullptr;  // top-down 32-bit premultiplied ARGB
+    int width = 0;
+    int height = 0;
+    bool hasAlpha = false;
+};
+
+// Where an image comes from, and the colour keyed out of it.
+struct UIImageRef {
+    enum class Origin { SkinFile = 0, Resource = 1 };
+
+    Origin origin = Origin::SkinFile;
+    std::wstring name;     // the archive entry, or the resource name ("#101" for an id)
+    std::wstring resType;  // resources only; empty means RT_RCDATA
+    // Pixels of this colour (alpha ignored) become fully transparent.
+    std::optional<DWORD> mask;
+};
+
+// What the render engine asks for images; the paint manager answers from its cache and its
+// resource parents.
+class IImageSourceUI {
+public:
+    virtual ~IImageSourceUI() = default;
+    // Null when the image cannot be found or decoded.
+    virtual const UIImageInfo* FindImage(const UIImageRef& ref) = 0;
+};
+
+class CUIImageCache : public IImageSourceUI {
+public:
+    explicit CUIImageCache(const CSkinZip* zip = nullptr) : m_zip(zip) {}
+    ~CUIImageCache() override;
+    CUIImageCache(const CUIImageCache&) = delete;
+    CUIImageCache& operator=(const CUIImageCache&) = delete;
+
+    // Entries already loaded from the previous archive stay until removed.
+    void SetSkinZip(const CSkinZip* zip) { m_zip = zip; }
+
+    // Loads on first use: the archive entry (name compared as the archive does) or the
+    // resource, decoded. A masked image is a copy of the plain one with the mask applied,
+    // so both are kept.
+    const UIImageInfo* FindImage(const UIImageRef& ref) override;
+
+    // Decodes `bytes` and keeps them under `name` as a skin file, replacing an entry of that
+    // name (the masked copies too). False, and the cache unchanged, when they do not decode.
+    bool AddImage(std::wstring_view name, std::span<const uint8_t> bytes);
+    // Drops every entry (masked copies included) loaded under that skin file name.
+    void RemoveImage(std::wstring_view name);
+    void Clear();
+    int Count() const { return static_cast<int>(m_images.size()); }
+
+private:
+    using Key = std::tuple<int, std::wstring, std::wstring, int64_t>;
+    static Key KeyOf(const UIImageRef& ref);
+    bool ReadBytes(const UIImageRef& ref, std::vector<uint8_t>* bytes) const;
+    const UIImageInfo* Insert(const Key& key, std::span<const uint8_t> bytes);
+    const UIImageInfo* InsertMasked(const Key& key, const UIImageInfo& base, DWORD mask);
+
+    const CSkinZip* m_zip;
+    std::map<Key, UIImageInfo> m_images;
+};
+
+}  // namespace SkinUI
