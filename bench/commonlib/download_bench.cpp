@@ -57,6 +57,14 @@ std::int64_t HeadSize(const std::string& url) {
     return length;
 }
 
+// The application's 500 ms poll of the download scheduler.
+void PollScheduler(HWND, UINT, UINT_PTR, DWORD) {
+    if (CHttpMgr* mgr = GetDownloadHttpMgr()) {
+        mgr->CheckTimeouts();
+        mgr->StartDueRequests();
+    }
+}
+
 int Usage() {
     std::fprintf(stderr,
                  "usage: download_bench --url URL [--url URL2 ...] --out FILE [--size N] [--md5 HEX]\n"
@@ -113,6 +121,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the download engine did not start\n");
         return 1;
     }
+    SetTimer(nullptr, 0, 500, &PollScheduler);
     StartDownload(Utf8ToWide(md5).c_str(), L"", Utf8ToWide(urls[0]).c_str(), Utf8ToWide(fallback).c_str(),
                   localPath.c_str(), size, &outcome, 0, "{}");
     MSG msg{};

@@ -34,7 +34,7 @@ void CBlockMap::AddFree(ByteRange range) {
     m_free.emplace(range.begin, range.end);
 }
 
-std::optional<ByteRange> CBlockMap::Assign(int peer, std::uint64_t minSplit) {
+std::optional<ByteRange> CBlockMap::Assign(int peer, std::uint64_t minSplit, const std::function<bool(int)>& mayShare) {
     if (m_assigned.count(peer)) return std::nullopt;
     if (!m_free.empty()) {
         auto first = m_free.begin();
@@ -50,6 +50,7 @@ std::optional<ByteRange> CBlockMap::Assign(int peer, std::uint64_t minSplit) {
     Assignment* victim = nullptr;
     std::uint64_t victimTail = 0;
     for (auto& [id, assignment] : m_assigned) {
+        if (mayShare && !mayShare(id)) continue;
         const std::uint64_t tail = assignment.range.Length() - assignment.written;
         if (tail > victimTail) {
             victimTail = tail;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <vector>
@@ -28,10 +29,12 @@ public:
     CBlockMap(std::uint64_t size, std::uint64_t blockSize, const std::vector<ByteRange>& gaps);
 
     // The next range for `peer`: the first free bytes, at most one block. When nothing is
-    // free, the larger half of the biggest unwritten tail of another peer's assignment is
-    // split off (at least `minSplit` bytes on each side); that peer's assignment shrinks.
-    // Nothing when the peer already holds an assignment or nothing is left to give.
-    std::optional<ByteRange> Assign(int peer, std::uint64_t minSplit);
+    // free, the far half of the biggest unwritten tail among the peers that `mayShare`
+    // accepts (all when it is empty) is split off, at least `minSplit` bytes on each side;
+    // that peer's assignment shrinks. Nothing when the peer already holds an assignment or
+    // nothing is left to give.
+    std::optional<ByteRange> Assign(int peer, std::uint64_t minSplit,
+                                    const std::function<bool(int)>& mayShare = nullptr);
 
     // `written` bytes from the start of the peer's assignment are on disk. Returns false when
     // the peer holds no assignment. Progress beyond the (possibly shrunk) end is clipped.

@@ -8,7 +8,7 @@
 namespace {
 
 struct ModuleState {
-    std::unique_ptr<CRangeFetcher> fetcher;
+    std::unique_ptr<CHttpEngine> engine;
     std::unique_ptr<CDownloadTaskQueue> queue;
     UINT_PTR timer = 0;
     unsigned intervalMs = kDownloadProgressIntervalMs;
@@ -44,12 +44,12 @@ void SetDownloadProgressInterval(unsigned intervalMs) {
 bool StartDownloadModule() {
     ModuleState& s = State();
     if (s.queue) return true;
-    s.fetcher = std::make_unique<CRangeFetcher>();
-    if (!s.fetcher->Start()) {
-        s.fetcher.reset();
+    s.engine = std::make_unique<CHttpEngine>();
+    if (!s.engine->Start()) {
+        s.engine.reset();
         return false;
     }
-    s.queue = std::make_unique<CDownloadTaskQueue>(*s.fetcher);
+    s.queue = std::make_unique<CDownloadTaskQueue>(*s.engine);
     s.queue->SetCallbacks(s.progress, s.done);
     s.timer = SetTimer(nullptr, 0, s.intervalMs, &OnProgressTimer);
     if (s.timer == 0) {
@@ -64,9 +64,9 @@ void StopDownloadModule() {
     if (s.timer != 0) KillTimer(nullptr, s.timer);
     s.timer = 0;
     if (s.queue) s.queue->StopAll();
-    if (s.fetcher) s.fetcher->Stop();
+    if (s.engine) s.engine->Stop();
     s.queue.reset();
-    s.fetcher.reset();
+    s.engine.reset();
 }
 
 bool StartDownload(const wchar_t* md5, const wchar_t* cdnHost, const wchar_t* url, const wchar_t* fallbackAddresses,
@@ -90,6 +90,10 @@ bool StartDownload(const wchar_t* md5, const wchar_t* cdnHost, const wchar_t* ur
     }
     s.queue->Add(std::move(params));
     return true;
+}
+
+CHttpMgr* GetDownloadHttpMgr() {
+    return State().engine ? &State().engine->Mgr() : nullptr;
 }
 
 bool StopDownload(const wchar_t* url, const wchar_t* localPath) {

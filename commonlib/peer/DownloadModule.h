@@ -2,8 +2,8 @@
 //
 // All functions run on the UI thread, the one that called StartDownloadModule; the
 // progress and completion functions are called there too (the completion possibly before
-// StartDownload returns). The engine runs its own curl worker thread, which also writes
-// the downloaded bytes to disk.
+// StartDownload returns). The engine is an HTTP engine of its own (curl worker and
+// scheduler); its worker also writes the downloaded bytes to disk.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +19,9 @@ void SetDownloadCallbacks(DownloadProgressFunction progress, DownloadDoneFunctio
 bool StartDownloadModule();
 // Stops every task (resumable, no callbacks), kills the timer and joins the worker.
 void StopDownloadModule();
+// The download engine's scheduler, for the application's 500 ms poll of time-outs and due
+// retries (CHttpMgr::CheckTimeouts, CHttpMgr::StartDueRequests); null when not started.
+CHttpMgr* GetDownloadHttpMgr();
 
 // Starts a download of `url` into `localPath` (temporary name with ".qvdt", plus its resume
 // file, until complete); always true, the outcome comes through the completion function.

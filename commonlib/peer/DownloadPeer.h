@@ -2,19 +2,22 @@
 // time from its current source.
 //
 // Peers are owned by their task and live on the UI thread. CHttpDownloadPeer runs its
-// transfers on the download engine's fetcher and reports each finished range to its task
-// through CDownloadPeer::IOwner on the UI thread; a cancelled transfer reports nothing.
+// transfers on the download engine (its curl worker writes the body into the temporary
+// file) and reports each finished range to its task through CDownloadPeer::IOwner on the
+// UI thread; a cancelled transfer reports nothing.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "commonlib/core/RefCounted.h"
+#include "commonlib/http/HttpBase.h"
+#include "commonlib/http/HttpEngine.h"
 #include "commonlib/peer/BlockMap.h"
 #include "commonlib/peer/DownloadSources.h"
 #include "commonlib/peer/DownloadTuning.h"
 #include "commonlib/peer/NetResult.h"
-#include "commonlib/peer/RangeFetcher.h"
+#include "commonlib/peer/QVDownloadFileIO.h"
 #include "commonlib/peer/SpeedMeter.h"
 
 class CDownloadPeer {
@@ -24,6 +27,7 @@ public:
         bool rangeIgnored = false;
         std::string effectiveUrl;
         std::string serverAddress;
+        std::uint64_t written = 0;  // bytes of the range on disk
     };
     class IOwner {
     public:
@@ -59,11 +63,14 @@ public:
     CSpeedMeter& Speed() { return m_speed; }
     const std::string& LastAddress() const { return m_lastAddress; }
     void SetLastAddress(std::string address) { m_lastAddress = std::move(address); }
+    // When the current transfer started (ms of the tick count).
+    std::uint64_t FetchStartMs() const { return m_fetchStartMs; }
     void SetAnalysis(bool on) { m_analysis = on; }
     bool Analysis() const { return m_analysis; }
 
 protected:
     IOwner& Owner() { return m_owner; }
+    void MarkFetchStart(std::uint64_t nowMs) { m_fetchStartMs = nowMs; }
 
 private:
     const int m_id;
@@ -72,28 +79,38 @@ private:
     int m_failures = 0;
     bool m_retired = false;
     bool m_analysis = false;
+    std::uint64_t m_fetchStartMs = 0;
     CSpeedMeter m_speed;
     std::string m_lastAddress;
 };
 
-class CHttpDownloadPeer final : public CDownloadPeer {
+class CPeerTransfer;
+
+// Runs its ranges as attempts on the download engine's scheduler; the body goes from the
+// curl worker straight into the temporary file.
+class CHttpDownloadPeer final : public CDownloadPeer, private CHttpBase {
 public:
-    CHttpDownloadPeer(int id, IOwner& owner, CRangeFetcher& fetcher, CRefPtr<CQVDownloadFileIO> file,
+    CHttpDownloadPeer(int id, IOwner& owner, CHttpEngine& engine, CRefPtr<CQVDownloadFileIO> file,
                       std::uint64_t totalSize);
     ~CHttpDownloadPeer() override;
 
     bool Fetch(const DownloadSource& source, ByteRange range, bool ranged) override;
     void Cancel() override;
-    bool IsBusy() const override { return static_cast<bool>(m_request); }
-    std::uint64_t Written() const override { return m_request ? m_request->Written() : 0; }
+    bool IsBusy() const override { return static_cast<bool>(m_transfer); }
+    std::uint64_t Written() const override;
     void CutTo(std::uint64_t length) override;
 
 private:
-    void Done(CRangeRequest& request);
+    CRefPtr<CCurlHttp> CreateTransfer(HttpRequestSettings settings) override;
+    void OnAttemptDone(const CRefPtr<CCurlHttp>& transfer, HttpResult result) override;
+    void OnAttemptProgress(const CCurlHttp& transfer) override;
+    // The end of a transfer: the network analysis when asked for, then the owner hears.
+    void Done(const CPeerTransfer& transfer, HttpResult result);
 
-    CRangeFetcher& m_fetcher;
     CRefPtr<CQVDownloadFileIO> m_file;
     const std::uint64_t m_totalSize;
-    CRefPtr<CRangeRequest> m_request;
+    CRefPtr<CPeerTransfer> m_transfer;
+    ByteRange m_range;
+    bool m_ranged = true;
     std::string m_url;
 };

@@ -5,6 +5,7 @@
 #include "commonlib/peer/DownloadLogging.h"
 #include "commonlib/peer/DownloadReports.h"
 #include "commonlib/util/StringUtils.h"
+#include "platform/sync/Clock.h"
 
 namespace {
 
@@ -20,9 +21,9 @@ std::string SourceText(const DownloadSource& source) {
 
 }  // namespace
 
-CDownloadTask::CDownloadTask(DownloadTaskParams params, CRangeFetcher& fetcher, DAEventListener& listener)
+CDownloadTask::CDownloadTask(DownloadTaskParams params, CHttpEngine& engine, DAEventListener& listener)
     : m_params(std::move(params)),
-      m_fetcher(fetcher),
+      m_engine(engine),
       m_listener(listener),
       m_tuning(GetDownloadTuning()),
       m_sources(m_params.url, m_params.fallbackAddresses, m_params.cdnHost),
@@ -53,7 +54,7 @@ void CDownloadTask::Start() {
         Finish({NetResult::kProgram, kCodeNoSource});
         return;
     }
-    if (!m_fetcher.IsRunning()) {
+    if (!m_engine.IsRunning()) {
         Finish({NetResult::kProgram, kCodeCannotStart});
         return;
     }
@@ -100,7 +101,7 @@ bool CDownloadTask::PrepareFile() {
 void CDownloadTask::StartPeers() {
     const int count = std::max(1, m_tuning.peerCount);
     for (int i = static_cast<int>(m_peers.size()); i < count; ++i) {
-        m_peers.push_back(std::make_unique<CHttpDownloadPeer>(i, *this, m_fetcher, m_file, Total()));
+        m_peers.push_back(std::make_unique<CHttpDownloadPeer>(i, *this, m_engine, m_file, Total()));
     }
     for (auto& peer : m_peers) {
         if (m_state != State::Running) return;
@@ -120,7 +121,10 @@ void CDownloadTask::Feed(CDownloadPeer& peer) {
     const DownloadSource* source = SourceFor(peer);
     if (!source) return;
     std::optional<ByteRange> range = m_map->AssignmentOf(peer.Id());
-    if (!range) range = m_map->Assign(peer.Id(), m_tuning.minSplitBytes);
+    if (!range) {
+        const std::uint64_t now = GetTickCount64();
+        range = m_map->Assign(peer.Id(), m_tuning.minSplitBytes, [&](int id) { return IsSlow(id, now); });
+    }
     if (!range) return;
     if (m_singlePeer) {
         // Without ranges the whole file comes again from its first byte.
@@ -138,6 +142,18 @@ void CDownloadTask::Feed(CDownloadPeer& peer) {
         m_map->Release(peer.Id());
         Finish({NetResult::kProgram, kCodeCannotStart});
     }
+}
+
+bool CDownloadTask::IsSlow(int peerId, std::uint64_t nowMs) const {
+    const auto it = std::find_if(m_peers.begin(), m_peers.end(),
+                                 [&](const std::unique_ptr<CDownloadPeer>& p) { return p->Id() == peerId; });
+    const auto range = m_map->AssignmentOf(peerId);
+    if (it == m_peers.end() || !(*it)->IsBusy() || !range) return false;
+    const std::uint64_t written = std::min((*it)->Written(), range->Length());
+    const std::uint64_t elapsed = nowMs - std::min(nowMs, (*it)->FetchStartMs());
+    if (written == 0) return elapsed >= m_tuning.endGameMs;
+    // Time the rest would take at the speed the transfer has had so far.
+    return (range->Length() - written) * elapsed / written >= m_tuning.endGameMs;
 }
 
 void CDownloadTask::SyncProgress() {
@@ -176,8 +192,8 @@ void CDownloadTask::OnPeerDone(CDownloadPeer& peer, const CDownloadPeer::Outcome
     m_listener.OnPeerDone(*this, peer.Id(), result);
     if (m_state != State::Running) return;
 
+    m_map->SetWritten(peer.Id(), outcome.written);
     if (result.Ok()) {
-        m_map->SetWritten(peer.Id(), m_map->AssignmentOf(peer.Id()) ? m_map->AssignmentOf(peer.Id())->Length() : 0);
         m_map->Release(peer.Id());
         peer.SetFailures(0);
         if (m_map->IsComplete()) {
@@ -265,7 +281,7 @@ void CDownloadTask::SwitchToCdn() {
         if (!m_singlePeer || peer->Id() == 0) {
             // Peers that gave up on the old sources get a fresh start on the new one.
             if (peer->Retired())
-                peer = std::make_unique<CHttpDownloadPeer>(peer->Id(), *this, m_fetcher, m_file, Total());
+                peer = std::make_unique<CHttpDownloadPeer>(peer->Id(), *this, m_engine, m_file, Total());
             m_listener.OnAddressChange(*this, peer->Id(), cdn.url);
         }
     }
@@ -282,6 +298,10 @@ void CDownloadTask::OnTick(std::uint64_t nowMs) {
     m_lastTickDone = done;
     m_lastTickMs = nowMs;
     if (m_speedNotes.size() < kMaxReportNotes) m_speedNotes.push_back(std::to_string(m_speed));
+    // Idle peers look again for a transfer that has become slow enough to share.
+    for (auto& peer : m_peers)
+        Feed(*peer);
+    if (m_state != State::Running) return;
     if (m_params.minSpeed > 0 && m_sources.Cdn() && !m_usingCdn) {
         m_lowSpeedSeconds = m_speed < static_cast<std::uint64_t>(m_params.minSpeed) ? m_lowSpeedSeconds + 1 : 0;
         if (m_lowSpeedSeconds >= m_tuning.lowSpeedSeconds) SwitchToCdn();

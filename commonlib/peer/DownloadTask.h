@@ -1,7 +1,7 @@
 // One file downloaded in blocks by several peers, resumable through its resume file.
 //
 // Owned by the download queue; every call, and every callback to its DAEventListener, runs
-// on the UI thread. Bytes are written on the fetcher's worker thread into the temporary
+// on the UI thread. Bytes are written on the download engine's curl worker into the temporary
 // file; the task only reads the transfers' progress counters. The task ends exactly once
 // with a (type, code) pair through DAEventListener::OnTaskDone: (0, 0) once the file is in
 // place under its final name; (3, 2005) when there is nothing to fetch; (3, 809) without a
@@ -16,13 +16,13 @@
 #include <vector>
 
 #include "commonlib/core/ProtoValue.h"
+#include "commonlib/http/HttpEngine.h"
 #include "commonlib/peer/BlockMap.h"
 #include "commonlib/peer/DAEventListener.h"
 #include "commonlib/peer/DownloadPeer.h"
 #include "commonlib/peer/DownloadSources.h"
 #include "commonlib/peer/DownloadTuning.h"
 #include "commonlib/peer/QVDownloadFileIO.h"
-#include "commonlib/peer/RangeFetcher.h"
 #include "commonlib/peer/TaskMetaFile.h"
 
 struct DownloadTaskParams {
@@ -41,7 +41,7 @@ class CDownloadTask final : public CDownloadPeer::IOwner {
 public:
     enum class State { Idle, Running, Done, Stopped };
 
-    CDownloadTask(DownloadTaskParams params, CRangeFetcher& fetcher, DAEventListener& listener);
+    CDownloadTask(DownloadTaskParams params, CHttpEngine& engine, DAEventListener& listener);
     ~CDownloadTask();
     CDownloadTask(const CDownloadTask&) = delete;
     CDownloadTask& operator=(const CDownloadTask&) = delete;
@@ -74,6 +74,8 @@ private:
     const DownloadSource* SourceFor(const CDownloadPeer& peer) const;
     void SwitchToSinglePeer(CDownloadPeer& peer);
     void SwitchToCdn();
+    // The peer's transfer would need at least the end-game time for the rest of its range.
+    bool IsSlow(int peerId, std::uint64_t nowMs) const;
     void SyncProgress();
     void SaveMeta(bool force);
     void Finish(NetResult result);
@@ -81,7 +83,7 @@ private:
     void Note(std::string line);
 
     DownloadTaskParams m_params;
-    CRangeFetcher& m_fetcher;
+    CHttpEngine& m_engine;
     DAEventListener& m_listener;
     const DownloadTuning m_tuning;
     CDownloadSourceList m_sources;

@@ -15,7 +15,7 @@ void CDownloadTaskQueue::SetCallbacks(DownloadProgressFunction progress, Downloa
 void CDownloadTaskQueue::Add(DownloadTaskParams params) {
     // Two tasks must never write the same temporary file.
     Remove(params.url, params.localPath);
-    auto task = std::make_unique<CDownloadTask>(std::move(params), m_fetcher, *this);
+    auto task = std::make_unique<CDownloadTask>(std::move(params), m_engine, *this);
     CDownloadTask& started = *task;
     m_tasks.push_back(std::move(task));
     started.Start();

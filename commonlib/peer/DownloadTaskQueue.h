@@ -12,16 +12,16 @@
 #include <memory>
 #include <string>
 
+#include "commonlib/http/HttpEngine.h"
 #include "commonlib/peer/DAEventListener.h"
 #include "commonlib/peer/DownloadTask.h"
-#include "commonlib/peer/RangeFetcher.h"
 
 using DownloadProgressFunction = void (*)(void* user, std::int64_t total, std::int64_t complete, std::uint32_t speed);
 using DownloadDoneFunction = void (*)(void* user, int type, int code);
 
 class CDownloadTaskQueue final : public DAEventListener {
 public:
-    explicit CDownloadTaskQueue(CRangeFetcher& fetcher) : m_fetcher(fetcher) {}
+    explicit CDownloadTaskQueue(CHttpEngine& engine) : m_engine(engine) {}
     ~CDownloadTaskQueue();
 
     void SetCallbacks(DownloadProgressFunction progress, DownloadDoneFunction done);
@@ -42,7 +42,7 @@ public:
     void OnTaskDone(CDownloadTask& task, NetResult result) override;
 
 private:
-    CRangeFetcher& m_fetcher;
+    CHttpEngine& m_engine;
     DownloadProgressFunction m_progress = nullptr;
     DownloadDoneFunction m_done = nullptr;
     std::list<std::unique_ptr<CDownloadTask>> m_tasks;

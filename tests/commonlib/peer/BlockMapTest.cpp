@@ -52,6 +52,14 @@ TEST(BlockMapTest, EndGameSplitsTheLargestTailInFlight) {
     EXPECT_EQ(map.AssignmentOf(1), (ByteRange{0, 125}));
     EXPECT_EQ(Sum(map.Gaps()), 150u);
     {
+        // Only peers the caller calls slow give up a part of their tail.
+        CBlockMap picky(400, 200);
+        picky.Assign(1, 10);
+        picky.Assign(2, 10);
+        EXPECT_EQ(picky.Assign(3, 10, [](int id) { return id == 1; }), (ByteRange{100, 200}));
+        EXPECT_EQ(picky.Assign(4, 10, [](int) { return false; }), std::nullopt);
+    }
+    {
         // Tails shorter than twice the minimum stay whole.
         CBlockMap small(100, 100);
         small.Assign(1, 10);

@@ -20,6 +20,7 @@
 #include "commonlib/util/Md5.h"
 #include "commonlib/util/StringUtils.h"
 #include "platform/sync/Clock.h"
+#include "platform/window/MessageApi.h"
 #include "support/MessagePump.h"
 #include "support/RangeHttpServer.h"
 #include "support/TempDir.h"
@@ -49,6 +50,14 @@ void OnDone(void* user, int type, int code) {
     r->done.emplace_back(type, code);
 }
 
+// The application's 500 ms poll of the download scheduler.
+void PollScheduler(HWND, UINT, UINT_PTR, DWORD) {
+    if (CHttpMgr* mgr = GetDownloadHttpMgr()) {
+        mgr->CheckTimeouts();
+        mgr->StartDueRequests();
+    }
+}
+
 std::string RandomBytes(size_t size, unsigned seed) {
     std::mt19937 rng(seed);
     std::string bytes(size, '\0');
@@ -73,18 +82,19 @@ protected:
         tuning.blockSize = 64 * 1024;
         tuning.minSplitBytes = 16 * 1024;
         tuning.lowSpeedSeconds = 2;
-        tuning.connectTimeoutMs = 2000;
         tuning.stallTimeoutMs = 3000;
         SetDownloadTuning(tuning);
         SetDownloadCallbacks(&OnProgress, &OnDone);
         SetDownloadProgressInterval(kDownloadProgressIntervalMs);
         ASSERT_TRUE(StartDownloadModule());
+        m_pollTimer = SetTimer(nullptr, 0, 500, &PollScheduler);
         m_payload = RandomBytes(3 * 1024 * 1024 + 12345, 7);
         m_server.Serve("/pkg.bin", m_payload);
         std::filesystem::create_directories(m_host);
         m_dest = m_host / "qvinstaller.exe";
     }
     void TearDown() override {
+        KillTimer(nullptr, m_pollTimer);
         StopDownloadModule();
         SetDownloadTuning(DownloadTuning());
         ShutdownMainThreadQueue();
@@ -110,6 +120,7 @@ protected:
     std::string m_payload;
     std::filesystem::path m_dest;
     Recorder m_rec;
+    UINT_PTR m_pollTimer = 0;
 };
 
 }  // namespace
