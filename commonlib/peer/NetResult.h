@@ -1,19 +1,28 @@
-// The (type, code) pair every network operation of the download engine ends with.
+// The (type, code) pair every download ends with, and the download engine's own codes.
+//
+// The numbers go into the caller's decisions and the reports, so they never change.
 #pragma once
 
+#include "commonlib/http/HttpResult.h"
+
 struct NetResult {
-    enum Type : int { kSuccess = 0, kSystem = 1, kProgram = 3, kHttp = 4, kCurl = 5 };
+    enum Type : int {
+        kSuccess = static_cast<int>(HttpResultType::Success),
+        kSystem = static_cast<int>(HttpResultType::System),
+        kProgram = static_cast<int>(HttpResultType::Program),
+        kHttp = static_cast<int>(HttpResultType::HttpStatus),
+        kCurl = static_cast<int>(HttpResultType::Curl),
+    };
     int type = kSuccess;
     int code = 0;
     bool Ok() const { return type == kSuccess; }
     friend bool operator==(const NetResult&, const NetResult&) = default;
 };
 
-// The program's own codes (type 3, except kLengthMismatch, which travels as type 4).
+// Type 3 codes of the engine itself.
 inline constexpr int kCodeCannotStart = 6;
 inline constexpr int kCodeNoSource = 809;
-inline constexpr int kCodeNothingToFetch = 2005;
-inline constexpr int kCodeLengthMismatch = 2008;
-inline constexpr int kCodeNoRangeSupport = 2009;
-inline constexpr int kCodeNoActivity = 3002;
-inline constexpr int kCodeRedirect = 3003;
+// Codes shared with the HTTP layer.
+inline constexpr int kCodeNothingToFetch = static_cast<int>(HttpProgramCode::NothingToFetch);
+inline constexpr int kCodeLengthMismatch = static_cast<int>(HttpProgramCode::LengthMismatch);
+inline constexpr int kCodeNoRangeSupport = static_cast<int>(HttpProgramCode::NoRangeSupport);
