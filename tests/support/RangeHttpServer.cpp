@@ -55,6 +55,11 @@ void RangeHttpServer::Serve(const std::string& path, std::string body) {
     m_files[path] = std::move(body);
 }
 
+void RangeHttpServer::Redirect(const std::string& path, const std::string& location) {
+    std::lock_guard lock(m_mutex);
+    m_redirects[path] = location;
+}
+
 void RangeHttpServer::SetFault(Fault fault, int times, int status) {
     std::lock_guard lock(m_mutex);
     m_fault = fault;
@@ -126,19 +131,25 @@ void RangeHttpServer::ServeConnection(int fd) {
             if (strncasecmp(line.c_str(), "range:", 6) == 0) range = line.substr(line.find_first_not_of(' ', 6));
         }
 
-        std::string body;
+        std::string body, location;
         bool found;
         Fault fault;
         int status;
         {
             std::lock_guard lock(m_mutex);
             m_ranges.push_back(range);
+            if (auto redirect = m_redirects.find(path); redirect != m_redirects.end()) location = redirect->second;
             auto it = m_files.find(path);
             found = it != m_files.end();
             if (found) body = it->second;
             fault = m_faultTimes != 0 ? m_fault : Fault::None;
             if (m_faultTimes > 0) --m_faultTimes;
             status = m_status;
+        }
+        if (!location.empty()) {
+            const std::string reply = "HTTP/1.1 302 Found\r\nLocation: " + location + "\r\nContent-Length: 0\r\n\r\n";
+            open = SendAll(fd, reply.data(), reply.size(), false);
+            continue;
         }
         if (!found || fault == Fault::Status) {
             const int code = found ? status : 404;
