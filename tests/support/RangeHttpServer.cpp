@@ -162,10 +162,10 @@ void RangeHttpServer::ServeConnection(int fd) {
         bool ranged = false;
         if (range.rfind("bytes=", 0) == 0 && fault != Fault::IgnoreRange) {
             ranged = true;
-            const std::string spec = range.substr(6);
-            const size_t dash = spec.find('-');
-            first = std::stoull(spec.substr(0, dash));
-            if (dash + 1 < spec.size()) last = std::min<std::uint64_t>(std::stoull(spec.substr(dash + 1)), last);
+            const std::string bounds = range.substr(6);
+            const size_t dash = bounds.find('-');
+            first = std::stoull(bounds.substr(0, dash));
+            if (dash + 1 < bounds.size()) last = std::min<std::uint64_t>(std::stoull(bounds.substr(dash + 1)), last);
             if (first > last || first >= body.size()) {
                 const std::string reply = "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */" +
                                           std::to_string(body.size()) + "\r\nContent-Length: 0\r\n\r\n";
