@@ -132,6 +132,13 @@ bool ParseSize(std::wstring_view text, SIZE* size) {
     return true;
 }
 
+bool ParseInt(std::wstring_view text, int* value) {
+    LONG number = 0;
+    if (!ReadNumbers(text, &number, 1)) return false;
+    *value = static_cast<int>(number);
+    return true;
+}
+
 bool ParseBool(std::wstring_view text) {
     return text == L"true";
 }

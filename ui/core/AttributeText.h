@@ -38,6 +38,8 @@ bool ParseColor(std::wstring_view text, DWORD* argb);
 bool ParseRect(std::wstring_view text, RECT* rect);
 // Two numbers, as for ParseRect: "w,h".
 bool ParseSize(std::wstring_view text, SIZE* size);
+// One number, as for ParseRect: "12", " -3 ".
+bool ParseInt(std::wstring_view text, int* value);
 // True only for exactly "true".
 bool ParseBool(std::wstring_view text);
 

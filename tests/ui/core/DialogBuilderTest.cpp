@@ -1,0 +1,365 @@
+#include "ui/core/DialogBuilder.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "SkinFixture.h"
+#include "support/Canvas.h"
+#include "support/PngBytes.h"
+#include "ui/core/ContainerUI.h"
+#include "ui/core/PaintManager.h"
+
+using skintest::CTestButtonUI;
+using skintest::Skin;
+using SkinUI::CContainerUI;
+using SkinUI::CControlUI;
+using SkinUI::CUIControlFactory;
+using SkinUI::CUIDialogBuilder;
+using SkinUI::CUIPaintManager;
+
+namespace {
+
+std::string Narrow(const std::wstring& text) {
+    return std::string(text.begin(), text.end());
+}
+
+int g_deaths = 0;
+
+class CountedControl : public CControlUI {
+public:
+    ~CountedControl() override { ++g_deaths; }
+};
+
+// Refuses children named "no".
+class PickyContainer : public CContainerUI {
+public:
+    bool InsertChildAt(CControlUI* control, int index) override {
+        if (control->GetName() == L"no") return false;
+        return CContainerUI::InsertChildAt(control, index);
+    }
+};
+
+// Records, for each child as it arrives, whether its attributes were applied yet (a child
+// without its name has none yet). A node takes at most as many children as its user data says.
+std::vector<std::string>* g_treeLog = nullptr;
+
+class FakeTreeNode : public CContainerUI {
+public:
+    void* QueryFacet(std::wstring_view name) override {
+        if (name == L"TreeNode") return this;
+        return CContainerUI::QueryFacet(name);
+    }
+    bool InsertChildAt(CControlUI* control, int index) override {
+        g_treeLog->push_back("node<-" + Narrow(control->GetName().ToWString()));
+        if (!GetUserData().IsEmpty() && ChildCount() >= std::stoi(GetUserData().ToWString())) return false;
+        return CContainerUI::InsertChildAt(control, index);
+    }
+};
+
+class FakeTreeView : public CContainerUI, public SkinUI::ITreeViewUI {
+public:
+    void* QueryFacet(std::wstring_view name) override {
+        if (name == L"TreeView") return static_cast<SkinUI::ITreeViewUI*>(this);
+        return CContainerUI::QueryFacet(name);
+    }
+    bool AddNode(CControlUI* node) override {
+        auto* container = static_cast<SkinUI::IContainerUI*>(node->QueryFacet(L"IContainer"));
+        g_treeLog->push_back("view<-" + Narrow(node->GetName().ToWString()) + "/" +
+                             std::to_string(container != nullptr ? container->ChildCount() : -1));
+        if (node->GetName() == L"bad") return false;
+        return AppendChild(node);
+    }
+};
+
+class TagCallback : public SkinUI::IDialogBuilderCallback {
+public:
+    CControlUI* CreateControl(std::wstring_view tag) override {
+        asked.emplace_back(tag);
+        return tag == L"Fancy" ? new CTestButtonUI() : nullptr;
+    }
+    std::vector<std::wstring> asked;
+};
+
+void RegisterFakes() {
+    auto& factory = CUIControlFactory::Instance();
+    factory.Register(L"Counted", []() -> CControlUI* { return new CountedControl(); });
+    factory.Register(L"Picky", []() -> CControlUI* { return new PickyContainer(); });
+    factory.Register(L"TreeNode", []() -> CControlUI* { return new FakeTreeNode(); });
+    factory.Register(L"TreeView", []() -> CControlUI* { return new FakeTreeView(); });
+}
+
+void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+    b[at] = static_cast<uint8_t>(v);
+    b[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+
+void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+    Put16(b, at, v & 0xFFFF);
+    Put16(b, at + 2, v >> 16);
+}
+
+// A stored (uncompressed) zip archive of the given files.
+std::vector<uint8_t> StoredZip(const std::vector<std::pair<std::string, std::vector<uint8_t>>>& files) {
+    std::vector<uint8_t> out;
+    std::vector<uint8_t> directory;
+    for (const auto& [name, data] : files) {
+        const uint32_t crc = crc32(0, data.data(), static_cast<uInt>(data.size()));
+        std::vector<uint8_t> local(30, 0);
+        Put32(local, 0, 0x04034b50);
+        Put16(local, 4, 20);
+        Put32(local, 14, crc);
+        Put32(local, 18, static_cast<uint32_t>(data.size()));
+        Put32(local, 22, static_cast<uint32_t>(data.size()));
+        Put16(local, 26, static_cast<uint32_t>(name.size()));
+        std::vector<uint8_t> central(46, 0);
+        Put32(central, 0, 0x02014b50);
+        Put16(central, 4, 20);
+        Put16(central, 6, 20);
+        Put32(central, 16, crc);
+        Put32(central, 20, static_cast<uint32_t>(data.size()));
+        Put32(central, 24, static_cast<uint32_t>(data.size()));
+        Put16(central, 28, static_cast<uint32_t>(name.size()));
+        Put32(central, 42, static_cast<uint32_t>(out.size()));
+        directory.insert(directory.end(), central.begin(), central.end());
+        directory.insert(directory.end(), name.begin(), name.end());
+        out.insert(out.end(), local.begin(), local.end());
+        out.insert(out.end(), name.begin(), name.end());
+        out.insert(out.end(), data.begin(), data.end());
+    }
+    std::vector<uint8_t> end(22, 0);
+    Put32(end, 0, 0x06054b50);
+    Put16(end, 8, static_cast<uint32_t>(files.size()));
+    Put16(end, 10, static_cast<uint32_t>(files.size()));
+    Put32(end, 12, static_cast<uint32_t>(directory.size()));
+    Put32(end, 16, static_cast<uint32_t>(out.size()));
+    out.insert(out.end(), directory.begin(), directory.end());
+    out.insert(out.end(), end.begin(), end.end());
+    return out;
+}
+
+}  // namespace
+
+TEST(DialogBuilderTest, BuildsTheTreeWithDefaultsFontsAndWindowAttributes) {
+    Skin skin(R"(<?xml version="1.0" encoding="utf-8"?>
+      <Window size="540,434" caption="0,0,0,30" defaultfontcolor="#FF445566" nonsense="1">
+        <Font name="WenQuanYi Micro Hei" size="14" bold="true"/>
+        <Font name="WenQuanYi Micro Hei" size="20" default="true"/>
+        <Default name="Control" value="bkcolor=&quot;#FF112233&quot; text=&quot;from default&quot; height=&quot;10&quot;"/>
+        <Default name="HorizontalLayout" value="childpadding=&quot;3&quot;"/>
+        <VerticalLayout name="root">
+          <Control name="plain"/>
+          <Control name="own" text="下载" height="25" bkcolor="#FF000001"/>
+          <HorizontalLayout name="row" height="40" childpadding="5">
+            <Control name="cell" width="30"/>
+          </HorizontalLayout>
+          <HorizontalLayout name="row2"/>
+        </VerticalLayout>
+      </Window>)");
+    ASSERT_NE(skin.root, nullptr);
+    EXPECT_EQ(skin.error, L"");
+    EXPECT_EQ(skin.root, skin.Find(L"root"));
+    EXPECT_STREQ(skin.root->GetClassTag(), L"VerticalLayoutUI");
+    auto* root = static_cast<CContainerUI*>(skin.root);
+    ASSERT_EQ(root->ChildCount(), 4);
+    EXPECT_EQ(root->GetChildAt(2), skin.Find(L"row"));
+    EXPECT_EQ(skin.Find(L"cell")->GetParentControl(), skin.Find(L"row"));
+    EXPECT_EQ(skin.Find(L"cell")->GetOwnerManager(), &skin.manager);
+    EXPECT_EQ(skin.Find(L"missing"), nullptr);
+
+    // "Default" attributes come first; the element's own ones win.
+    CControlUI* plain = skin.Find(L"plain");
+    EXPECT_EQ(plain->GetCaption(), L"from default");
+    EXPECT_EQ(plain->GetBackColor(), 0xFF112233u);
+    EXPECT_EQ(plain->GetPresetHeight(), 10);
+    CControlUI* own = skin.Find(L"own");
+    EXPECT_EQ(own->GetCaption(), L"下载");
+    EXPECT_EQ(own->GetBackColor(), 0xFF000001u);
+    EXPECT_EQ(own->GetPresetHeight(), 25);
+    EXPECT_EQ(static_cast<CContainerUI*>(skin.Find(L"row"))->GetChildGap(), 5);
+    EXPECT_EQ(static_cast<CContainerUI*>(skin.Find(L"row2"))->GetChildGap(), 3);
+
+    EXPECT_EQ(skin.manager.DefaultTextColor(), 0xFF445566u);
+
+    // Fonts by index; anything outside the table is the default one.
+    ASSERT_EQ(skin.manager.FontCount(), 2);
+    const SkinUI::UIFontRecord* bold = skin.manager.FontRecordAt(0);
+    ASSERT_NE(bold, nullptr);
+    EXPECT_TRUE(bold->bold);
+    EXPECT_EQ(bold->size, 14);
+    EXPECT_GT(bold->tm.tmHeight, 0);
+    const SkinUI::UIFontRecord* fallback = skin.manager.DefaultFontRecord();
+    ASSERT_NE(fallback, nullptr);
+    EXPECT_EQ(fallback->size, 20);
+    EXPECT_GT(fallback->tm.tmHeight, bold->tm.tmHeight);
+    for (int index : {-1, 2, 99}) {
+        SCOPED_TRACE(index);
+        EXPECT_EQ(skin.manager.FontRecordAt(index), fallback);
+        EXPECT_EQ(skin.manager.FontHandleAt(index), fallback->handle);
+    }
+    EXPECT_EQ(skin.manager.DefaultFontHeight(), fallback->tm.tmHeight);
+}
+
+TEST(DialogBuilderTest, UnknownTagsRefusedChildrenAndExtraRoots) {
+    RegisterFakes();
+    CUIPaintManager manager;
+    TagCallback callback;
+    CUIDialogBuilder builder;
+    g_deaths = 0;
+    CControlUI* root = builder.BuildFromText(R"(<Window>
+        <Picky name="box">
+          <Fancy name="fancy"/>
+          <Nope name="nope"><Control name="under-nope"/></Nope>
+          <Counted name="no"/>
+          <Counted name="yes"/>
+        </Picky>
+        <Counted name="second-root"/>
+      </Window>)",
+                                             &manager, &callback);
+    ASSERT_NE(root, nullptr);
+    manager.AttachRoot(root);
+    EXPECT_EQ(callback.asked, (std::vector<std::wstring>{L"Fancy", L"Nope"}));
+    EXPECT_NE(dynamic_cast<CTestButtonUI*>(manager.ControlByName(L"fancy")), nullptr);
+    EXPECT_EQ(manager.ControlByName(L"nope"), nullptr);
+    EXPECT_EQ(manager.ControlByName(L"under-nope"), nullptr);
+    EXPECT_EQ(manager.ControlByName(L"no"), nullptr);
+    EXPECT_NE(manager.ControlByName(L"yes"), nullptr);
+    EXPECT_EQ(g_deaths, 2) << "the refused child and the extra root are freed";
+    EXPECT_NE(builder.LastError().find(L"Nope"), std::wstring::npos);
+
+    // Without a callback an unknown tag is only skipped.
+    CUIDialogBuilder plain;
+    CControlUI* alone = plain.BuildFromText(R"(<Mystery/>)", nullptr);
+    EXPECT_EQ(alone, nullptr);
+    EXPECT_NE(plain.LastError().find(L"Mystery"), std::wstring::npos);
+}
+
+TEST(DialogBuilderTest, TreeNodesJoinNodesFirstAndTreeViewsLast) {
+    RegisterFakes();
+    std::vector<std::string> log;
+    g_treeLog = &log;
+    g_deaths = 0;
+    CUIPaintManager manager;
+    CUIDialogBuilder builder;
+    CControlUI* root = builder.BuildFromText(R"(<VerticalLayout>
+        <TreeView name="tree">
+          <TreeNode name="top" userdata="1">
+            <TreeNode name="child"><TreeNode name="grandchild"/></TreeNode>
+            <TreeNode name="refused"><Counted/></TreeNode>
+          </TreeNode>
+          <TreeNode name="bad"><Counted/></TreeNode>
+        </TreeView>
+        <HorizontalLayout name="plain">
+          <Control name="before"/>
+          <TreeNode name="stray"/>
+          <Control name="after"/>
+        </HorizontalLayout>
+        <Control name="sibling-of-plain"/>
+      </VerticalLayout>)",
+                                             &manager);
+    ASSERT_NE(root, nullptr);
+    manager.AttachRoot(root);
+    // Nested nodes arrive before their attributes (no name yet); a node of the view arrives
+    // last, complete with its children.
+    EXPECT_EQ(log, (std::vector<std::string>{"node<-", "node<-", "node<-", "view<-top/1", "node<-", "view<-bad/1"}));
+    EXPECT_NE(manager.ControlByName(L"grandchild"), nullptr);
+    EXPECT_EQ(manager.ControlByName(L"refused"), nullptr);
+    EXPECT_EQ(manager.ControlByName(L"bad"), nullptr);
+    EXPECT_EQ(g_deaths, 1) << "the refused view node with its child; the refused nested node had none yet";
+    // A node outside any tree stops its parent's children.
+    EXPECT_NE(manager.ControlByName(L"before"), nullptr);
+    EXPECT_EQ(manager.ControlByName(L"stray"), nullptr);
+    EXPECT_EQ(manager.ControlByName(L"after"), nullptr);
+    EXPECT_NE(manager.ControlByName(L"sibling-of-plain"), nullptr);
+    g_treeLog = nullptr;
+}
+
+TEST(DialogBuilderTest, BadInputBuildsNothingAndSaysWhy) {
+    const struct {
+        const char* why;
+        std::string xml;
+    } cases[] = {
+        {"empty", ""},
+        {"not closed", "<Window><VerticalLayout></Window>"},
+        {"text only", "hello"},
+        {"window without controls", "<Window><Font name=\"x\" size=\"12\"/></Window>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        CUIPaintManager manager;
+        CUIDialogBuilder builder;
+        EXPECT_EQ(builder.BuildFromText(c.xml, &manager), nullptr);
+    }
+
+    // Deep nesting stops at the limit instead of exhausting the stack.
+    std::string deep;
+    for (int i = 0; i < 5000; ++i)
+        deep += "<Container>";
+    for (int i = 0; i < 5000; ++i)
+        deep += "</Container>";
+    CUIPaintManager manager;
+    CUIDialogBuilder builder;
+    CControlUI* root = builder.BuildFromText(deep, &manager);
+    ASSERT_NE(root, nullptr);
+    manager.AttachRoot(root);
+    EXPECT_FALSE(builder.LastError().empty());
+    int depth = 0;
+    for (CControlUI* c = root; c != nullptr; ++depth) {
+        auto* container = static_cast<SkinUI::IContainerUI*>(c->QueryFacet(L"IContainer"));
+        c = container != nullptr ? container->GetChildAt(0) : nullptr;
+    }
+    EXPECT_EQ(depth, CUIDialogBuilder::kMaxDepth);
+}
+
+TEST(DialogBuilderTest, BuildsFromTheSkinArchiveWithImages) {
+    const std::string xml = R"(<Window><Image name="red.png" mask="#FFFF0000"/><Image name="gone.png"/>
+        <HorizontalLayout name="root" bkimage="red.png"/></Window>)";
+    const std::vector<uint8_t> png = testsupport::PngBytes(2, 1, std::vector<uint32_t>{0xFFFF0000, 0xFF00FF00});
+    const std::vector<uint8_t> zipBytes =
+        StoredZip({{"skin/main.xml", std::vector<uint8_t>(xml.begin(), xml.end())}, {"red.png", png}});
+    SkinUI::HSKINZIP zip = SkinUI::OpenSkinZip(zipBytes.data(), zipBytes.size());
+    ASSERT_NE(zip, nullptr);
+    {
+        CUIPaintManager manager;
+        manager.SetSkinArchive(zip);
+        CUIDialogBuilder builder;
+        CControlUI* root = builder.BuildFromSkinFile(zip, L"skin\\main.xml", &manager);
+        ASSERT_NE(root, nullptr);
+        manager.AttachRoot(root);
+        EXPECT_EQ(root->GetBackImage(), L"red.png");
+        EXPECT_NE(builder.LastError().find(L"gone.png"), std::wstring::npos);
+        SkinUI::UIImageRef ref;
+        ref.name = L"red.png";
+        const SkinUI::UIImageInfo* image = manager.FindImage(ref);
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->width, 2);
+        EXPECT_TRUE(image->hasAlpha) << "the declared mask applies to plain uses of the file";
+        EXPECT_EQ(manager.FindImage(ref), image) << "cached";
+
+        // The background image is drawn through the manager: red keyed out, green stretched.
+        manager.SetClientSize(SIZE{40, 10});
+        manager.UpdateLayout();
+        testsupport::Canvas canvas(40, 10, 0xFFFFFFFF);
+        EXPECT_TRUE(root->Render(canvas.Dc(), RECT{0, 0, 40, 10}));
+        EXPECT_EQ(canvas.Pixel(5, 5), 0xFFFFFFFFu);
+        EXPECT_EQ(canvas.Pixel(35, 5), 0xFF00FF00u);
+
+        // A manager without an archive borrows its resource parent's images and defaults.
+        manager.SetDefaultAttributes(L"Control", L"height=\"7\"");
+        CUIPaintManager popup;
+        popup.SetResourceParent(&manager);
+        EXPECT_EQ(popup.FindImage(ref), image);
+        ASSERT_NE(popup.DefaultAttributesFor(L"Control"), nullptr);
+        EXPECT_EQ(*popup.DefaultAttributesFor(L"Control"), L"height=\"7\"");
+        EXPECT_EQ(popup.DefaultAttributesFor(L"Label"), nullptr);
+        manager.SetResourceParent(&popup);
+        EXPECT_EQ(manager.GetResourceParent(), nullptr) << "a loop in the chain is refused";
+
+        EXPECT_EQ(builder.BuildFromSkinFile(zip, L"missing.xml", &manager), nullptr);
+        EXPECT_FALSE(builder.LastError().empty());
+    }
+    SkinUI::CloseSkinZip(zip);
+}

@@ -1,0 +1,172 @@
+#include "ui/core/VerticalLayoutUI.h"
+
+#include <gtest/gtest.h>
+
+#include "SkinFixture.h"
+
+using skintest::Skin;
+using SkinUI::CControlUI;
+using SkinUI::CVerticalLayoutUI;
+using SkinUI::UIEventRecord;
+using SkinUI::UIEventType;
+
+namespace {
+
+UIEventRecord MouseEvent(UIEventType type, int x, int y) {
+    UIEventRecord event;
+    event.type = type;
+    event.mouse = POINT{x, y};
+    return event;
+}
+
+}  // namespace
+
+TEST(VerticalLayoutUITest, StacksFixedSharedClampedAndPaddedChildren) {
+    Skin skin(R"(<Window>
+      <VerticalLayout name="root" inset="10,5,10,5" childpadding="4">
+        <Control name="fixed" height="40"/>
+        <Control name="a"/>
+        <Control name="b" maxheight="30"/>
+        <Control name="pad" height="20" padding="3,2,5,6" width="100"/>
+      </VerticalLayout></Window>)");
+    ASSERT_NE(skin.root, nullptr) << std::string(skin.error.begin(), skin.error.end());
+    EXPECT_RECT(skin.Bounds(L"root"), 0, 0, 400, 300);
+    EXPECT_RECT(skin.Bounds(L"fixed"), 10, 5, 390, 45);
+    // "b" stops at its ceiling, so "a" takes everything else.
+    EXPECT_RECT(skin.Bounds(L"a"), 10, 49, 390, 229);
+    EXPECT_RECT(skin.Bounds(L"b"), 10, 233, 390, 263);
+    EXPECT_RECT(skin.Bounds(L"pad"), 13, 269, 113, 289);
+
+    // Hiding a child gives its room to the one that shares.
+    skin.Find(L"fixed")->Show(false);
+    skin.manager.UpdateLayout();
+    EXPECT_RECT(skin.Bounds(L"a"), 10, 5, 390, 229);
+
+    // A floor above the share wins, and the ceiling of a sized child holds too.
+    skin.Find(L"a")->SetHeightFloor(250);
+    skin.Find(L"pad")->SetHeightCeiling(10);
+    skin.manager.UpdateLayout();
+    EXPECT_EQ(skin.Bounds(L"a").bottom - skin.Bounds(L"a").top, 250);
+    EXPECT_EQ(skin.Bounds(L"pad").bottom - skin.Bounds(L"pad").top, 10);
+}
+
+TEST(VerticalLayoutUITest, SharesTheRestEvenlyWithTheRemainderLast) {
+    Skin skin(R"(<VerticalLayout><Control name="a"/><Control name="b"/><Control name="c"/></VerticalLayout>)",
+              SIZE{50, 100});
+    EXPECT_RECT(skin.Bounds(L"a"), 0, 0, 50, 33);
+    EXPECT_RECT(skin.Bounds(L"b"), 0, 33, 50, 66);
+    EXPECT_RECT(skin.Bounds(L"c"), 0, 66, 50, 100);
+}
+
+TEST(VerticalLayoutUITest, FloatingChildrenFollowTheirAnchors) {
+    Skin skin(R"(<VerticalLayout inset="10,10,10,10">
+        <Control name="f1" float="true" pos="5,6,55,26"/>
+        <Control name="f2" float="1,1,1,1" pos="-30,-20,-10,-5"/>
+        <Control name="f3" float="0,0,1,0" pos="5,0,-5,10"/>
+        <Control name="flow"/>
+      </VerticalLayout>)");
+    EXPECT_RECT(skin.Bounds(L"f1"), 15, 16, 65, 36);
+    EXPECT_RECT(skin.Bounds(L"f2"), 360, 270, 380, 285);
+    EXPECT_RECT(skin.Bounds(L"f3"), 15, 10, 385, 20);
+    // Floating children take no room in the flow.
+    EXPECT_RECT(skin.Bounds(L"flow"), 10, 10, 390, 290);
+
+    skin.Relayout(SIZE{200, 100});
+    EXPECT_RECT(skin.Bounds(L"f1"), 15, 16, 65, 36);
+    EXPECT_RECT(skin.Bounds(L"f2"), 160, 70, 180, 85);
+    EXPECT_RECT(skin.Bounds(L"f3"), 15, 10, 185, 20);
+}
+
+TEST(VerticalLayoutUITest, ScrollsWithinTheContentAndClampsWhenTheRangeShrinks) {
+    Skin skin(R"(<VerticalLayout>
+        <VerticalLayout name="list" vscrollbar="true" height="100">
+          <Control name="r0" height="40"/><Control height="40"/><Control height="40"/>
+          <Control height="40"/><Control name="r4" height="40"/>
+        </VerticalLayout>
+      </VerticalLayout>)");
+    auto* list = static_cast<CVerticalLayoutUI*>(skin.Find(L"list"));
+    EXPECT_EQ(list->GetScrollExtent().cy, 100);
+
+    list->ScrollTo(SIZE{0, 30});
+    EXPECT_RECT(skin.Bounds(L"r0"), 0, -30, 400, 10);
+    list->ScrollTo(SIZE{-5, 500});
+    EXPECT_EQ(list->GetScrollOffset().cy, 100);
+    EXPECT_EQ(list->GetScrollOffset().cx, 0);
+    EXPECT_RECT(skin.Bounds(L"r4"), 0, 60, 400, 100);
+
+    list->ScrollLineUp();
+    EXPECT_EQ(list->GetScrollOffset().cy, 100 - (skin.manager.DefaultFontHeight() + 8));
+    list->ScrollToBottom();
+    list->ScrollPageUp();
+    EXPECT_EQ(list->GetScrollOffset().cy, 0);
+
+    // A taller list needs less scrolling: the position is pulled back into the range.
+    list->ScrollToBottom();
+    list->SetPresetHeight(180);
+    skin.manager.UpdateLayout();
+    EXPECT_EQ(list->GetScrollExtent().cy, 20);
+    EXPECT_EQ(list->GetScrollOffset().cy, 20);
+    EXPECT_RECT(skin.Bounds(L"r0"), 0, -20, 400, 20);
+}
+
+TEST(VerticalLayoutUITest, SplitterResizesAtOnceOrOnRelease) {
+    for (bool immediate : {true, false}) {
+        SCOPED_TRACE(immediate ? "sepimm" : "on release");
+        Skin skin(
+            std::string(R"(<VerticalLayout><VerticalLayout name="pane" height="100" sepheight="4" minheight="90" )") +
+            (immediate ? R"(sepimm="true")" : "") + R"(/><Control/></VerticalLayout>)");
+        CControlUI* pane = skin.Find(L"pane");
+        EXPECT_EQ(pane->GetBehaviourFlags(), SkinUI::kBehaviourWantsSetCursor);
+
+        UIEventRecord cursor = MouseEvent(UIEventType::SetCursor, 10, 97);
+        pane->HandleEvent(cursor);
+        EXPECT_EQ(skin.manager.GetCursorShape(), SkinUI::UICursor::SizeNS);
+
+        UIEventRecord outside = MouseEvent(UIEventType::ButtonDown, 10, 50);
+        pane->HandleEvent(outside);
+        EXPECT_FALSE(static_cast<CVerticalLayoutUI*>(pane)->IsDraggingSplitter());
+
+        UIEventRecord down = MouseEvent(UIEventType::ButtonDown, 10, 98);
+        pane->HandleEvent(down);
+        UIEventRecord move = MouseEvent(UIEventType::MouseMove, 10, 128);
+        pane->HandleEvent(move);
+        EXPECT_EQ(pane->GetPresetHeight(), immediate ? 130 : 100);
+        // Dragging above the floor stops at the floor.
+        UIEventRecord up = MouseEvent(UIEventType::ButtonUp, 10, 0);
+        UIEventRecord back = MouseEvent(UIEventType::MouseMove, 10, 0);
+        pane->HandleEvent(back);
+        pane->HandleEvent(up);
+        EXPECT_EQ(pane->GetPresetHeight(), 90);
+        skin.manager.UpdateLayout();
+        EXPECT_RECT(skin.Bounds(L"pane"), 0, 0, 400, 90);
+    }
+}
+
+TEST(VerticalLayoutUITest, HostileNumbersStayWithinTheCoordinateLimit) {
+    const char* skins[] = {
+        R"(<VerticalLayout childpadding="2000000000" inset="-2000000000,0,2000000000,-2147483648">
+             <Control name="a" height="2000000000" padding="2000000000,2000000000,2000000000,2000000000"/>
+             <Control height="2000000000" minwidth="2147483647"/><Control height="2147483647"/>
+             <Control name="f" float="1,1,1,1" pos="-2147483648,-2147483648,2147483647,2147483647"/>
+           </VerticalLayout>)",
+        R"(<HorizontalLayout childpadding="2147483647" hscrollbar="true">
+             <Control name="a" width="2000000000" padding="-2000000000,0,0,0"/><Control width="2000000000"/>
+             <HorizontalLayout width="2147483647" inset="2147483647,2147483647,2147483647,2147483647"><Control/></HorizontalLayout>
+           </HorizontalLayout>)",
+    };
+    for (const char* xml : skins) {
+        SCOPED_TRACE(xml);
+        Skin skin(xml);
+        ASSERT_NE(skin.root, nullptr);
+        auto* root = static_cast<SkinUI::CContainerUI*>(skin.root);
+        root->ScrollToBottom();
+        root->ScrollToRightEnd();
+        for (int i = 0; i < root->ChildCount(); ++i) {
+            const RECT& b = root->GetChildAt(i)->GetBounds();
+            for (LONG v : {b.left, b.top, b.right, b.bottom}) {
+                EXPECT_LE(v, SkinUI::kCoordinateLimit);
+                EXPECT_GE(v, -SkinUI::kCoordinateLimit);
+            }
+        }
+    }
+}
