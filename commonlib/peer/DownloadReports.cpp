@@ -1,14 +1,18 @@
 #include "commonlib/peer/DownloadReports.h"
 
 #include "commonlib/core/ProtoValue.h"
+#include "commonlib/logger/DownloadLog.h"
+#include "commonlib/logger/NetworkStatsLog.h"
 
-// FIXME: call DownloadLog::AddDownloadRecord once the report classes are in.
 void SubmitDownloadRecord(const ProtoValue& report) {
-    (void)report;
+    DownloadLog::GetInstance().AddDownloadRecord(&report);
 }
 
-// FIXME: call NetworkStatsLog::Start once the report classes are in.
 void StartNetworkAnalysis(const ProtoValue& report, const std::string& host) {
-    (void)report;
-    (void)host;
+    NetworkStatsLog::GetInstance().Start(report, host);
+}
+
+bool InitDownloadLogging(const wchar_t* url, const wchar_t* version, const wchar_t* product) {
+    if (!url || !version || !product) return false;
+    return DownloadLog::GetInstance().Init(url, version, product);
 }
