@@ -6,11 +6,14 @@
 #include <regex>
 
 #include "ReportTestCommands.h"
+#include "commonlib/peer/DownloadModule.h"
+#include "commonlib/peer/DownloadReports.h"
 #include "commonlib/thread/MainThreadTask.h"
 #include "commonlib/util/StringUtils.h"
 #include "commonlib/util/SystemInfo.h"
 #include "support/MessagePump.h"
 #include "support/ReportCollector.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -201,4 +204,32 @@ TEST_F(DownloadLogTest, ShutDownStopsTheUploadAndLaterReportsAreDropped) {
     Log().AddDownloadRecord(&report);
     EXPECT_EQ(Log().GetPending(), nullptr);
     SetReportCommandFactory(std::move(previous));
+}
+
+TEST_F(DownloadLogTest, AFinishedDownloadTasksReportReachesTheCollector) {
+    testsupport::TempDir home{testsupport::TempDir::Home::Redirect};
+    ScopedCommandEngine engine([] { Log().Uninit(); });
+    ASSERT_TRUE(engine.Started());
+    testsupport::ReportCollector collector;
+    ASSERT_TRUE(InitDownloadLogging(Utf8ToWide(collector.Url("/log")).c_str(), L"1.0", L"xj"));
+    std::vector<std::pair<int, int>> done;
+    SetDownloadCallbacks([](void*, std::int64_t, std::int64_t, std::uint32_t) {},
+                         [](void* user, int type, int code) {
+                             static_cast<std::vector<std::pair<int, int>>*>(user)->emplace_back(type, code);
+                         });
+    ASSERT_TRUE(StartDownloadModule());
+    StartDownload(L"", L"", L"ftp://example/pkg.bin", L"", L"C:\\dl\\pkg.bin", 100, &done, 0, "{}");
+    const bool arrived = PumpReportsUntil([&] { return collector.Requests().size() == 1 && !Log().IsBusy(); });
+    StopDownloadModule();
+    ASSERT_TRUE(arrived);
+
+    ASSERT_EQ(done.size(), 1u);
+    const auto parts = testsupport::ParseMultipartForm(collector.Requests()[0]);
+    ASSERT_EQ(parts.size(), 2u);
+    Json::Value records;
+    ASSERT_TRUE(ParseJsonText(parts[1].value, records));
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0]["url"].asString(), "ftp://example/pkg.bin");
+    EXPECT_EQ(records[0]["ec"].asInt(), done[0].second);
+    EXPECT_EQ(records[0]["product_id"].asString(), "xj");
 }
