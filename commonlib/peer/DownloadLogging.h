@@ -1,12 +1,11 @@
-// Log lines of the download engine, with source file and line. Any thread.
+// Log lines of the download engine, built as std::string messages, with source file and line.
+// Any thread.
 #pragma once
 
 #include <string>
 
-enum class DownloadLogLevel { Info, Warn, Error };
+#include "commonlib/logger/Log.h"
 
-void WriteDownloadLog(DownloadLogLevel level, const char* file, int line, const std::string& message);
-
-#define DL_LOG_INFO(msg) WriteDownloadLog(DownloadLogLevel::Info, __FILE__, __LINE__, (msg))
-#define DL_LOG_WARN(msg) WriteDownloadLog(DownloadLogLevel::Warn, __FILE__, __LINE__, (msg))
-#define DL_LOG_ERROR(msg) WriteDownloadLog(DownloadLogLevel::Error, __FILE__, __LINE__, (msg))
+#define DL_LOG_INFO(msg) XJ_LOG_INFO("%s", std::string(msg).c_str())
+#define DL_LOG_WARN(msg) XJ_LOG_WARN("%s", std::string(msg).c_str())
+#define DL_LOG_ERROR(msg) XJ_LOG_ERROR("%s", std::string(msg).c_str())
