@@ -336,11 +336,17 @@ void CContainerUI::ApplyAttribute(std::wstring_view name, std::wstring_view valu
         ConfigureScrollBars(m_vScrollEnabled, ParseBool(value));
     } else if (name == L"vscrollbarstyle") {
         m_vScrollStyle = CUIString(value);
-        if (m_vScrollBar != nullptr) m_vScrollBar->ApplyAttributeText(m_vScrollStyle.View());
+        if (m_vScrollBar != nullptr) {
+            m_vScrollBar->ApplyAttributeText(m_vScrollStyle.View());
+            SetScrollBarThickness(m_hScrollThickness, m_vScrollBar->GetPresetWidth());
+        }
         ConfigureScrollBars(true, m_hScrollEnabled);
     } else if (name == L"hscrollbarstyle") {
         m_hScrollStyle = CUIString(value);
-        if (m_hScrollBar != nullptr) m_hScrollBar->ApplyAttributeText(m_hScrollStyle.View());
+        if (m_hScrollBar != nullptr) {
+            m_hScrollBar->ApplyAttributeText(m_hScrollStyle.View());
+            SetScrollBarThickness(m_hScrollBar->GetPresetHeight(), m_vScrollThickness);
+        }
         ConfigureScrollBars(m_vScrollEnabled, true);
     } else if (name == L"vscrollsize") {
         if (ParseNonNegative(value, &number)) SetScrollBarThickness(m_hScrollThickness, number);
