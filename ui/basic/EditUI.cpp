@@ -131,6 +131,12 @@ void CEditUI::SetUsable(bool usable) {
     CLabelUI::SetUsable(usable);
 }
 
+void CEditUI::SetBounds(const RECT& bounds) {
+    CLabelUI::SetBounds(bounds);
+    m_scrollX = 0;
+    KeepCaretVisible();
+}
+
 void CEditUI::SetMaxChars(int count) {
     m_maxChars = std::max(0, count);
 }

@@ -31,6 +31,8 @@ public:
     // end. Raises "textchanged" when the text changed.
     void SetCaption(const CUIString& text) override;
     void SetUsable(bool usable) override;
+    // The text scrolls anew for the new width, keeping the caret in view.
+    void SetBounds(const RECT& bounds) override;
     void HandleEvent(UIEventRecord& event) override;
     // Adds "maxchar", "password", "passwordchar", "numberonly", "readonly",
     // "selectedbkcolor", "normalimage", "hotimage", "focusedimage", "disabledimage".
