@@ -40,6 +40,7 @@ void CScrollBarUI::SetHorizontal(bool horizontal) {
     // The thickness follows the bar across.
     m_presetSize = horizontal ? SIZE{0, kDefaultThickness} : SIZE{kDefaultThickness, 0};
     SetBounds(m_bounds);
+    Repaint();
 }
 
 void CScrollBarUI::SetExtent(int range) {
@@ -48,6 +49,7 @@ void CScrollBarUI::SetExtent(int range) {
     m_range = range;
     m_offset = std::clamp(m_offset, 0, m_range);
     SetBounds(m_bounds);
+    Repaint();
 }
 
 void CScrollBarUI::SetOffset(int offset) {
@@ -55,12 +57,12 @@ void CScrollBarUI::SetOffset(int offset) {
     if (offset == m_offset) return;
     m_offset = offset;
     SetBounds(m_bounds);
+    Repaint();
 }
 
 void CScrollBarUI::SetBounds(const RECT& bounds) {
     CControlUI::SetBounds(bounds);
     Layout();
-    Repaint();
 }
 
 void CScrollBarUI::Layout() {
@@ -251,9 +253,11 @@ void CScrollBarUI::ApplyAttribute(std::wstring_view name, std::wstring_view valu
     } else if (name == L"showbutton1") {
         m_showButton1 = ParseBool(value);
         SetBounds(m_bounds);
+        Repaint();
     } else if (name == L"showbutton2") {
         m_showButton2 = ParseBool(value);
         SetBounds(m_bounds);
+        Repaint();
     } else {
         CControlUI::ApplyAttribute(name, value);
     }

@@ -531,7 +531,6 @@ void CContainerUI::ConfigureScrollBars(bool vertical, bool horizontal) {
     auto configure = [this](CScrollBarUI*& bar, bool wanted, bool horizontalBar, const CUIString& style,
                             int& thickness) {
         if (!wanted) {
-            if (bar != nullptr && m_manager != nullptr) m_manager->ForgetControl(bar);
             delete bar;
             bar = nullptr;
             return;
