@@ -2,9 +2,8 @@
 
 #include <curl/curl.h>
 
-#include <cstdio>
-
 #include "commonlib/http/CurlListener.h"
+#include "commonlib/logger/Log.h"
 #include "platform/sync/Clock.h"
 #include "platform/sync/KernelObject.h"
 
@@ -14,10 +13,6 @@ CURLM* Multi(void* handle) {
     return static_cast<CURLM*>(handle);
 }
 
-// FIXME: route through the loggers once they exist; stderr until then.
-void LogWorkshopProblem(const char* what, int code) {
-    std::fprintf(stderr, "[ERRO] [%s:%d] CCurlWorkshop: %s (%d)\n", __FILE__, __LINE__, what, code);
-}
 
 constexpr int kPollTimeoutMs = 1000;
 
@@ -26,7 +21,7 @@ constexpr int kPollTimeoutMs = 1000;
 CCurlWorkshop::CCurlWorkshop() {
     EnsureCurlGlobalInit();
     m_multi = curl_multi_init();
-    if (!m_multi) LogWorkshopProblem("curl_multi_init failed", 0);
+    if (!m_multi) XJ_LOG_ERROR("CCurlWorkshop: curl_multi_init failed");
 }
 
 CCurlWorkshop::~CCurlWorkshop() {
@@ -89,7 +84,7 @@ int CCurlWorkshop::Run() {
         ApplyJobs();
         int running = 0;
         const CURLMcode rc = curl_multi_perform(Multi(m_multi), &running);
-        if (rc != CURLM_OK) LogWorkshopProblem("curl_multi_perform", rc);
+        if (rc != CURLM_OK) XJ_LOG_ERROR("CCurlWorkshop: curl_multi_perform (%d)", static_cast<int>(rc));
         CollectFinished();
         if (m_quit.load()) break;
         curl_multi_poll(Multi(m_multi), nullptr, 0, kPollTimeoutMs, nullptr);
@@ -121,7 +116,7 @@ void CCurlWorkshop::StartTransfer(const CRefPtr<CCurlBase>& request) {
             curl_easy_setopt(request->Handle(), CURLOPT_MAX_RECV_SPEED_LARGE, static_cast<curl_off_t>(share));
         const CURLMcode rc = curl_multi_add_handle(Multi(m_multi), request->Handle());
         if (rc != CURLM_OK) {
-            LogWorkshopProblem("curl_multi_add_handle", rc);
+            XJ_LOG_ERROR("CCurlWorkshop: curl_multi_add_handle (%d)", static_cast<int>(rc));
             request->ReleaseHandle();
             failure = HttpResult::Make(HttpResultType::Curl, CURLE_FAILED_INIT);
             started = false;

@@ -1,7 +1,5 @@
 #include "commonlib/http/HttpCommand.h"
 
-#include <arpa/inet.h>
-
 #include <algorithm>
 #include <ctime>
 #include <new>
@@ -11,6 +9,7 @@
 #include "commonlib/http/HttpEngine.h"
 #include "commonlib/util/StringFormat.h"
 #include "commonlib/util/StringUtils.h"
+#include "platform/net/InetAddress.h"
 
 namespace {
 
@@ -30,8 +29,8 @@ void AddHttpErrorReport(int level, const std::wstring& text, int source, const H
 }
 
 bool IsIPv4Address(const std::string& text) {
-    in_addr address{};
-    return inet_pton(AF_INET, text.c_str(), &address) == 1;
+    std::uint32_t address = 0;
+    return platform::ParseIPv4Address(text, &address);
 }
 
 // Up to `limit` distinct IPv4 addresses of the ";"-list, in a time-seeded random order.

@@ -1,9 +1,9 @@
 #include "commonlib/nettool/NetToolTiming.h"
 
-#include <unistd.h>
-
 #include <chrono>
 #include <thread>
+
+#include "platform/sync/Thread.h"
 
 std::uint32_t SteadyMilliseconds() {
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
@@ -15,5 +15,5 @@ void SleepMilliseconds(std::uint32_t ms) {
 }
 
 std::uint16_t ProcessProbeId() {
-    return static_cast<std::uint16_t>(getpid() & 0xFFFF);
+    return static_cast<std::uint16_t>(GetCurrentProcessId() & 0xFFFF);
 }

@@ -7,11 +7,13 @@
 #pragma once
 
 #include <atomic>
-#include <mutex>
+
+#include "platform/sync/CriticalSection.h"
 
 class CLock {
 public:
-    CLock() = default;
+    CLock();
+    ~CLock();
     CLock(const CLock&) = delete;
     CLock& operator=(const CLock&) = delete;
 
@@ -20,7 +22,7 @@ public:
     int GetLockCount() const { return m_count.load(std::memory_order_relaxed); }
 
 private:
-    std::recursive_mutex m_mutex;
+    CRITICAL_SECTION m_section;
     std::atomic<int> m_count{0};
 };
 

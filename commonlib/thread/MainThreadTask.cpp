@@ -120,4 +120,6 @@ void ShutdownMainThreadQueue() {
     // `dropped` releases the tasks here, outside the lock.
 }
 
-DWORD GetMainThreadId() { return Queue().threadId; }
+DWORD GetMainThreadId() {
+    return Queue().threadId;
+}

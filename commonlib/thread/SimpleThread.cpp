@@ -2,17 +2,26 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <exception>
-#include <functional>
 #include <mutex>
 #include <system_error>
+
+#include "commonlib/logger/Log.h"
+#include "platform/sync/Thread.h"
 
 struct CSimpleThread::SharedState {
     std::atomic<std::uint8_t> stopFlag{0};
     std::mutex mutex;
     std::condition_variable ended;
+    std::condition_variable idKnown;
     bool running = false;
+    DWORD threadId = 0;  // of the thread now starting; 0 until it has told its id
+
+    void NoteStarted(DWORD id) {
+        std::lock_guard lock(mutex);
+        threadId = id;
+        idKnown.notify_all();
+    }
 
     void MarkEnded() {
         std::lock_guard lock(mutex);
@@ -23,15 +32,8 @@ struct CSimpleThread::SharedState {
 
 namespace {
 
-// The one place that turns a thread into the number callers log and compare.
-DWORD ThreadIdNumber(std::thread::id id) {
-    const auto number = static_cast<DWORD>(std::hash<std::thread::id>{}(id));
-    return number != 0 ? number : 1;  // 0 means "no thread"
-}
-
-// FIXME: route these through the loggers once they exist; stderr until then.
 void LogThreadProblem(const char* what, DWORD threadId) {
-    std::fprintf(stderr, "[WARN] [%s:%d] CSimpleThread %u: %s\n", __FILE__, __LINE__, threadId, what);
+    XJ_LOG_WARN("CSimpleThread %u: %s", threadId, what);
 }
 
 }  // namespace
@@ -64,14 +66,16 @@ bool CSimpleThread::Start() {
     }
     if (m_thread.joinable()) m_thread.join();  // ended already: this only releases it
     m_state->stopFlag.store(0);
+    m_state->threadId = 0;
     try {
         m_thread = std::thread([this, state = m_state] {
+            state->NoteStarted(GetCurrentThreadId());
             try {
                 Run();
             } catch (const std::exception& e) {
-                LogThreadProblem(e.what(), ThreadIdNumber(std::this_thread::get_id()));
+                LogThreadProblem(e.what(), GetCurrentThreadId());
             } catch (...) {
-                LogThreadProblem("unknown exception from Run", ThreadIdNumber(std::this_thread::get_id()));
+                LogThreadProblem("unknown exception from Run", GetCurrentThreadId());
             }
             state->MarkEnded();
         });
@@ -80,7 +84,10 @@ bool CSimpleThread::Start() {
         m_state->running = false;
         return false;
     }
-    m_threadId = ThreadIdNumber(m_thread.get_id());
+    // The id is the platform's, which a thread learns only on itself.
+    std::unique_lock lock(m_state->mutex);
+    m_state->idKnown.wait(lock, [this] { return m_state->threadId != 0; });
+    m_threadId = m_state->threadId;
     return true;
 }
 

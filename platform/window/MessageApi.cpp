@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/types/ErrorCodes.h"
+#include "platform/window/InputRouter.h"
 #include "platform/window/MessageQueue.h"
 #include "platform/window/WindowTable.h"
 
@@ -116,8 +117,23 @@ BOOL PeekMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
                : FALSE;
 }
 
-BOOL TranslateMessage(const MSG* /*msg*/) {
-    return FALSE;
+BOOL TranslateMessage(const MSG* msg) {
+    if (!msg) return FALSE;
+    switch (msg->message) {
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN: {
+            const UINT charMessage = msg->message == WM_SYSKEYDOWN ? WM_SYSCHAR : WM_CHAR;
+            for (wchar_t c : platform::InputRouter::Instance().TypedText(*msg)) {
+                PostMessageW(msg->hwnd, charMessage, static_cast<WPARAM>(c), msg->lParam);
+            }
+            return TRUE;
+        }
+        case WM_KEYUP:
+        case WM_SYSKEYUP:
+            return TRUE;
+        default:
+            return FALSE;
+    }
 }
 
 LRESULT DispatchMessageW(const MSG* msg) {

@@ -24,7 +24,9 @@ LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL GetMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax);
 // PM_REMOVE or PM_NOREMOVE (PM_NOYIELD is accepted and ignored); FALSE when nothing waits.
 BOOL PeekMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags);
-// Hook for keyboard translation; translates nothing yet and returns FALSE.
+// For WM_KEYDOWN / WM_SYSKEYDOWN posts WM_CHAR / WM_SYSCHAR, one a character
+// (a wide character: UTF-32 here, not UTF-16 units) of what the key typed. TRUE
+// for the four key messages, FALSE for others.
 BOOL TranslateMessage(const MSG* msg);
 // Calls the window procedure, or for WM_TIMER with a procedure in lParam that
 // procedure, if it belongs to a live timer of that window or thread.

@@ -76,9 +76,13 @@ namespace {
 thread_local QueueThreadExit t_queue;
 }  // namespace
 
-DWORD MessageQueue::CurrentThreadId() { return ::GetCurrentThreadId(); }
+DWORD MessageQueue::CurrentThreadId() {
+    return ::GetCurrentThreadId();
+}
 
-DWORD MessageQueue::TickCount() { return ::GetTickCount(); }
+DWORD MessageQueue::TickCount() {
+    return ::GetTickCount();
+}
 
 std::shared_ptr<MessageQueue> MessageQueue::ForCurrentThread() {
     if (!t_queue.queue) {
@@ -124,6 +128,29 @@ void MessageQueue::Wake() {
     NoteActivityLocked();
 }
 
+bool MessageQueue::PostInput(std::function<void()> route) {
+    std::lock_guard lock(m_mutex);
+    if (m_ended) return false;
+    m_input.push_back(std::move(route));
+    NoteActivityLocked();
+    return true;
+}
+
+bool MessageQueue::RouteOneInput(const Filter& filter) {
+    const bool wantsInput =
+        (filter.first == 0 && filter.last == 0) || (filter.first <= WM_MOUSELAST && filter.last >= WM_KEYFIRST);
+    if (!wantsInput) return false;
+    std::function<void()> route;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_input.empty()) return false;
+        route = std::move(m_input.front());
+        m_input.pop_front();
+    }
+    route();
+    return true;
+}
+
 void MessageQueue::PostQuit(int exitCode) {
     std::lock_guard lock(m_mutex);
     m_quitPending = true;
@@ -134,12 +161,14 @@ void MessageQueue::PostQuit(int exitCode) {
 void MessageQueue::Ended() {
     std::deque<std::shared_ptr<PendingSend>> sends;
     std::vector<Queued> posted;
+    std::deque<std::function<void()>> input;
     {
         std::lock_guard lock(m_mutex);
         m_ended = true;
         sends.swap(m_sends);
         // Queued messages hold their windows, which hold this queue: drop them to break the cycle.
         posted.swap(m_posted);
+        input.swap(m_input);
         m_paintPending.clear();
         m_timers = TimerList();
     }
@@ -163,8 +192,9 @@ bool MessageQueue::Retrieve(MSG* out, const Filter& filter, Removal removal, Blo
         }
         while (DeliverOneSend()) {
         }
-        if (TakePosted(out, filter, removal) || TakeQuit(out, filter, removal) || TakePaint(out, filter) ||
-            TakeTimer(out, filter, removal)) {
+        bool found = TakePosted(out, filter, removal);
+        if (!found && RouteOneInput(filter)) continue;  // its messages are posted by now
+        if (found || TakeQuit(out, filter, removal) || TakePaint(out, filter) || TakeTimer(out, filter, removal)) {
             if (removal == Removal::Remove) m_lastMessageTime = out->time;
             return true;
         }

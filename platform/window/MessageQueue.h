@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -62,11 +63,15 @@ public:
     bool Post(const MSG& message, std::shared_ptr<WindowObject> target);
     // Any thread: makes a sleeping Retrieve look at its state again.
     void Wake();
+    // Any thread. Input from the display, turned into messages on the owner
+    // thread when no posted message waits, one event at a time, so its sent
+    // and posted messages keep their order. False when the thread has ended.
+    bool PostInput(std::function<void()> route);
 
     // Owner thread.
     void PostQuit(int exitCode);
-    // Fills `out` with the next message in the order: posted messages, the
-    // quit flag, WM_PAINT, due timers. Messages sent from other threads are
+    // Fills `out` with the next message in the order: posted messages, input,
+    // the quit flag, WM_PAINT, due timers. Messages sent from other threads are
     // delivered on the way and never returned. False only without waiting.
     bool Retrieve(MSG* out, const Filter& filter, Removal removal, Blocking blocking);
     DWORD LastMessageTime() const { return m_lastMessageTime; }
@@ -107,6 +112,8 @@ private:
     // Delivers one message sent from another thread; false when none waits.
     bool DeliverOneSend();
     bool TakePosted(MSG* out, const Filter& filter, Removal removal);
+    // Routes one input event; false when none waits or the filter takes no input messages.
+    bool RouteOneInput(const Filter& filter);
     bool TakeQuit(MSG* out, const Filter& filter, Removal removal);
     bool TakePaint(MSG* out, const Filter& filter);
     bool TakeTimer(MSG* out, const Filter& filter, Removal removal);
@@ -123,6 +130,7 @@ private:
     bool m_ended = false;
     std::vector<Queued> m_posted;
     std::deque<std::shared_ptr<PendingSend>> m_sends;
+    std::deque<std::function<void()>> m_input;
     bool m_quitPending = false;
     int m_quitCode = 0;
     TimerList m_timers;

@@ -151,3 +151,32 @@ inline constexpr UINT VK_DOWN = 0x28;
 inline constexpr UINT VK_INSERT = 0x2D;
 inline constexpr UINT VK_DELETE = 0x2E;
 inline constexpr UINT VK_F4 = 0x73;
+inline constexpr UINT VK_LBUTTON = 0x01;
+inline constexpr UINT VK_RBUTTON = 0x02;
+inline constexpr UINT VK_MBUTTON = 0x04;
+inline constexpr UINT VK_CAPITAL = 0x14;
+inline constexpr UINT VK_F1 = 0x70;
+inline constexpr UINT VK_F10 = 0x79;
+inline constexpr UINT VK_F12 = 0x7B;
+inline constexpr UINT VK_LSHIFT = 0xA0;
+inline constexpr UINT VK_RSHIFT = 0xA1;
+inline constexpr UINT VK_LCONTROL = 0xA2;
+inline constexpr UINT VK_RCONTROL = 0xA3;
+inline constexpr UINT VK_LMENU = 0xA4;
+inline constexpr UINT VK_RMENU = 0xA5;
+// Carries a character that no key produces (typed text); TranslateMessage makes WM_CHAR of it.
+inline constexpr UINT VK_PACKET = 0xE7;
+
+// Non-client mouse messages not listed above.
+inline constexpr UINT WM_NCRBUTTONDOWN = 0x00A4;
+inline constexpr UINT WM_NCRBUTTONUP = 0x00A5;
+inline constexpr UINT WM_NCRBUTTONDBLCLK = 0x00A6;
+inline constexpr UINT WM_NCMBUTTONDOWN = 0x00A7;
+inline constexpr UINT WM_NCMBUTTONUP = 0x00A8;
+inline constexpr UINT WM_NCMBUTTONDBLCLK = 0x00A9;
+inline constexpr UINT WM_NCMOUSEHOVER = 0x02A0;
+inline constexpr UINT WM_NCMOUSELEAVE = 0x02A2;
+inline constexpr UINT WM_GETTEXTLENGTH = 0x000E;
+// Flags DefWindowProcW reads in WM_WINDOWPOSCHANGED: the client area kept its size or place.
+inline constexpr UINT SWP_NOCLIENTSIZE = 0x0800;
+inline constexpr UINT SWP_NOCLIENTMOVE = 0x1000;

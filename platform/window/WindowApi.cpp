@@ -3,11 +3,15 @@
 #include <unistd.h>
 
 #include "platform/types/ErrorCodes.h"
+#include "platform/window/DefWindowDisplay.h"
+#include "platform/window/Focus.h"
 #include "platform/window/MessageApi.h"
 #include "platform/window/MessageQueue.h"
 #include "platform/window/WinMessages.h"
 #include "platform/window/WindowBackend.h"
+#include "platform/window/WindowPos.h"
 #include "platform/window/WindowTable.h"
+#include "platform/window/WindowTree.h"
 
 namespace platform {
 
@@ -34,6 +38,7 @@ HWND TopLevelOf(const std::shared_ptr<WindowObject>& window) {
 void FinishDestroy(const std::shared_ptr<WindowObject>& window) {
     WindowTable::Instance().Retire(window);
     window->Queue()->KillTimersOf(window->Handle());
+    ForgetWindow(window->Handle());
     IWindowBackend* backend = CurrentWindowBackend();
     if (backend && !window->IsMessageOnly()) backend->WindowDestroyed(*window);
 }
@@ -113,6 +118,10 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     // The display side exists before the first message, so creation handlers may already draw or move.
     platform::IWindowBackend* backend = platform::CurrentWindowBackend();
     if (backend && !window->IsMessageOnly()) backend->WindowCreated(*window);
+    if (!placement.parent && !placement.messageOnly) platform::ZOrderAdd(hwnd);
+    // A window created visible is shown once it exists, with the messages of ShowWindow.
+    const bool showAfterCreate = (style & WS_VISIBLE) && !placement.messageOnly;
+    if (showAfterCreate) window->ModifyStyle(0, WS_VISIBLE);
 
     SetLastError(ERROR_SUCCESS);
     const auto refused = [&] {
@@ -132,6 +141,11 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         return refused();
     }
     if (window->IsDestroying()) return refused();
+    if (showAfterCreate) {
+        const bool quiet = placement.parent || (exStyle & WS_EX_NOACTIVATE);
+        ShowWindow(hwnd, quiet ? SW_SHOWNA : SW_SHOW);
+        if (window->IsDestroying()) return refused();
+    }
     return hwnd;
 }
 
@@ -149,11 +163,14 @@ BOOL DestroyWindow(HWND hwnd) {
     for (const auto& ownedWindow : owned) {
         if (ownedWindow->Queue()->IsOwnerThread()) DestroyWindow(ownedWindow->Handle());
     }
+    platform::WindowLeavingScreen(hwnd);
     platform::SendDestroyMessages(window);
     return TRUE;
 }
 
-LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/) {
+LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (platform::DefaultDisplayMessage(hwnd, message, wParam, lParam, &result)) return result;
     switch (message) {
         case WM_NCCREATE:
             return TRUE;
@@ -251,6 +268,8 @@ BOOL EnableWindow(HWND hwnd, BOOL enable) {
     auto window = FindOrFail(hwnd);
     if (!window) return FALSE;
     const bool wasDisabled = window->SetEnabled(enable != FALSE);
+    // A disabled window cannot keep the keyboard focus.
+    if (!enable && !wasDisabled && platform::FocusAnyThread() == hwnd) platform::SetFocusTo(nullptr);
     if (wasDisabled == (enable != FALSE)) SendMessageW(hwnd, WM_ENABLE, enable ? TRUE : FALSE, 0);
     return wasDisabled ? TRUE : FALSE;
 }
@@ -271,10 +290,10 @@ BOOL IsWindowVisible(HWND hwnd) {
     return FALSE;
 }
 
-BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL /*erase*/) {
+BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
     auto window = FindOrFail(hwnd);
     if (!window) return FALSE;
-    if (window->Invalidate(rect)) window->Queue()->SchedulePaint(window);
+    platform::InvalidateTree(window, platform::Region(rect ? *rect : window->ClientRect()), erase != FALSE, false);
     return TRUE;
 }
 
@@ -289,5 +308,9 @@ BOOL UpdateWindow(HWND hwnd) {
     auto window = FindOrFail(hwnd);
     if (!window) return FALSE;
     if (window->NeedsPaint() && IsWindowVisible(hwnd)) SendMessageW(hwnd, WM_PAINT, 0, 0);
+    // Children painted after the parent, as the parent's paint may have invalidated them.
+    for (HWND child : window->Children()) {
+        if (IsWindow(child)) UpdateWindow(child);
+    }
     return TRUE;
 }

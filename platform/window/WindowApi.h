@@ -16,13 +16,16 @@
 // ERROR_GEN_FAILURE when the procedure refused WM_NCCREATE or WM_CREATE (unless
 // it set an error of its own). A parent of HWND_MESSAGE makes a message-only
 // window; a parent without WS_CHILD in `style` becomes the owner (its top-level window).
+// A window created with WS_VISIBLE is shown after WM_CREATE as ShowWindow does it
+// (SW_SHOW; SW_SHOWNA for children and WS_EX_NOACTIVATE windows).
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
 // Only on the window's own thread (else ERROR_ACCESS_DENIED). Destroying a
 // window again from inside its own destruction is a successful no-op.
 BOOL DestroyWindow(HWND hwnd);
 
-// WM_NCCREATE: TRUE; WM_CLOSE: destroys the window; WM_PAINT: validates; else 0.
+// WM_NCCREATE: TRUE; WM_CLOSE: destroys the window; WM_PAINT: BeginPaint and
+// EndPaint; the display messages as DefWindowDisplay.h describes; else 0.
 LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // Calls `proc`; 0 when it is null.
 LRESULT CallWindowProcW(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -46,14 +49,17 @@ HWND GetWindow(HWND hwnd, UINT relation);
 DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId);
 
 // Returns nonzero when the window was disabled before; sends WM_ENABLE on a change.
+// Disabling the focus window takes the focus away first.
 BOOL EnableWindow(HWND hwnd, BOOL enable);
 BOOL IsWindowEnabled(HWND hwnd);
 // WS_VISIBLE on the window and every parent.
 BOOL IsWindowVisible(HWND hwnd);
 
-// The invalid area is kept per window; WM_PAINT is generated for a visible,
-// invalid window when its queue holds no posted message. `rect` null: all of it.
+// The invalid area is kept per window as a region; WM_PAINT is generated for a
+// visible, invalid window when its queue holds no posted message. `rect` null:
+// all of it. Visible children under the area are invalidated too, unless the
+// window has WS_CLIPCHILDREN.
 BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);
 BOOL ValidateRect(HWND hwnd, const RECT* rect);
-// Sends WM_PAINT at once when the window is visible and invalid.
+// Sends WM_PAINT at once when the window is visible and invalid, then updates its children.
 BOOL UpdateWindow(HWND hwnd);

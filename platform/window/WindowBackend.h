@@ -3,14 +3,22 @@
 //
 // Install the backend once at start-up, before the first window exists; it
 // must outlive every window. Its calls come on the window's own thread, never
-// for message-only windows. A backend delivers input by posting messages to
-// the window (PostMessageW), which also wakes the owning thread. Windows that
-// vanish because their thread ended get no WindowDestroyed call.
+// for message-only windows; only top-level windows are announced past
+// creation (children live in their top-level's pixels). A backend delivers
+// input through platform::RouteInput (InputRouter.h), which queues it for the
+// window's thread and wakes it. Windows that vanish because their thread ended
+// get no WindowDestroyed call.
 #pragma once
 
 #include "platform/window/WindowObject.h"
 
 namespace platform {
+
+// The one monitor: the whole screen and the part windows may cover.
+struct ScreenGeometry {
+    RECT screen{0, 0, 1920, 1080};
+    RECT workArea{0, 0, 1920, 1080};
+};
 
 class IWindowBackend {
 public:
@@ -20,6 +28,20 @@ public:
     virtual void WindowCreated(WindowObject& window) = 0;
     // After WM_NCDESTROY, once the handle has left the table.
     virtual void WindowDestroyed(WindowObject& window) = 0;
+
+    // A top-level window was shown or hidden, minimised or restored (style bits).
+    virtual void WindowShown(WindowObject& /*window*/) {}
+    // A top-level window's rectangle changed. Not called for changes the backend itself reported.
+    virtual void WindowMoved(WindowObject& /*window*/) {}
+    // Title, window region, layered attributes or z-order changed.
+    virtual void WindowChanged(WindowObject& /*window*/) {}
+    // `area` (window co-ordinates) of a top-level window's surface holds new pixels.
+    virtual void Present(WindowObject& /*window*/, const RECT& /*area*/) {}
+    // The cursor shape for the window under the mouse; null hides it.
+    virtual void CursorChanged(HCURSOR /*cursor*/) {}
+    // The active top-level window of the program (null: none).
+    virtual void ActiveChanged(WindowObject* /*window*/) {}
+    virtual ScreenGeometry Screen() const { return ScreenGeometry{}; }
 };
 
 // Null (the default) means no display: windows exist only as objects.

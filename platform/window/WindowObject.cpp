@@ -1,6 +1,9 @@
 #include "platform/window/WindowObject.h"
 
 #include <algorithm>
+#include <utility>
+
+#include "platform/window/WindowSurface.h"
 
 namespace platform {
 
@@ -13,25 +16,6 @@ int UsablePosition(int value) {
     return value == CW_USEDEFAULT ? 0 : value;
 }
 
-bool IsEmpty(const RECT& r) {
-    return r.right <= r.left || r.bottom <= r.top;
-}
-
-RECT Intersection(const RECT& a, const RECT& b) {
-    return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-                std::min(a.bottom, b.bottom)};
-}
-
-RECT Union(const RECT& a, const RECT& b) {
-    return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-                std::max(a.bottom, b.bottom)};
-}
-
-bool Covers(const RECT& outer, const RECT& inner) {
-    return outer.left <= inner.left && outer.top <= inner.top && outer.right >= inner.right &&
-           outer.bottom >= inner.bottom;
-}
-
 }  // namespace
 
 WindowObject::WindowObject(HWND hwnd, std::shared_ptr<WindowClassEntry> windowClass,
@@ -41,13 +25,13 @@ WindowObject::WindowObject(HWND hwnd, std::shared_ptr<WindowClassEntry> windowCl
       m_queue(std::move(queue)),
       m_messageOnly(placement.messageOnly),
       m_instance(create.hInstance),
-      m_title(create.lpszName ? create.lpszName : L""),
       m_procedure(m_class->info.lpfnWndProc),
       m_style(static_cast<DWORD>(create.style)),
       m_exStyle(create.dwExStyle),
       m_id(reinterpret_cast<LONG_PTR>(create.hMenu)),
       m_parent(placement.parent),
-      m_owner(placement.owner) {
+      m_owner(placement.owner),
+      m_title(create.lpszName ? create.lpszName : L"") {
     const int x = UsablePosition(create.x);
     const int y = UsablePosition(create.y);
     m_rect = RECT{x, y, x + UsableExtent(create.cx), y + UsableExtent(create.cy)};
@@ -176,29 +160,127 @@ RECT WindowObject::ClientRect() const {
     return RECT{0, 0, m_rect.right - m_rect.left, m_rect.bottom - m_rect.top};
 }
 
-bool WindowObject::Invalidate(const RECT* rect) {
+void WindowObject::SetWindowRect(const RECT& rect) {
     std::lock_guard lock(m_mutex);
-    const RECT client{0, 0, m_rect.right - m_rect.left, m_rect.bottom - m_rect.top};
-    const RECT area = rect ? Intersection(*rect, client) : client;
-    if (!IsEmpty(area)) m_invalid = m_invalid ? Union(*m_invalid, area) : area;
-    return m_invalid.has_value();
+    m_rect = rect;
+    // What lay outside the new client area cannot be painted any more.
+    m_invalid =
+        Region::Combine(m_invalid, Region(RECT{0, 0, rect.right - rect.left, rect.bottom - rect.top}), Region::Op::And);
+}
+
+std::wstring WindowObject::Title() const {
+    std::lock_guard lock(m_mutex);
+    return m_title;
+}
+
+void WindowObject::SetTitle(std::wstring title) {
+    std::lock_guard lock(m_mutex);
+    m_title = std::move(title);
+}
+
+DWORD WindowObject::ModifyStyle(DWORD add, DWORD remove) {
+    std::lock_guard lock(m_mutex);
+    const DWORD before = m_style;
+    m_style = (m_style & ~remove) | add;
+    return before;
+}
+
+bool WindowObject::Invalidate(const RECT* rect, bool erase) {
+    const RECT client = ClientRect();
+    return InvalidateRegion(Region(rect ? *rect : client), erase);
+}
+
+bool WindowObject::InvalidateRegion(const Region& area, bool erase) {
+    std::lock_guard lock(m_mutex);
+    const Region client(RECT{0, 0, m_rect.right - m_rect.left, m_rect.bottom - m_rect.top});
+    const Region added = Region::Combine(area, client, Region::Op::And);
+    if (!added.IsEmpty()) {
+        m_invalid = Region::Combine(m_invalid, added, Region::Op::Or);
+        m_erase = m_erase || erase;
+    }
+    return !m_invalid.IsEmpty();
 }
 
 void WindowObject::Validate(const RECT* rect) {
+    if (!rect) {
+        std::lock_guard lock(m_mutex);
+        m_invalid = Region();
+        m_erase = false;
+        return;
+    }
+    ValidateRegion(Region(*rect));
+}
+
+void WindowObject::ValidateRegion(const Region& area) {
     std::lock_guard lock(m_mutex);
-    // A part cut out of the bounding rectangle cannot be represented, so only a
-    // rectangle covering all of it validates; a spare WM_PAINT is harmless.
-    if (!rect || (m_invalid && Covers(*rect, *m_invalid))) m_invalid.reset();
+    m_invalid = Region::Combine(m_invalid, area, Region::Op::Diff);
+    if (m_invalid.IsEmpty()) m_erase = false;
 }
 
 bool WindowObject::NeedsPaint() const {
     std::lock_guard lock(m_mutex);
-    return m_invalid.has_value();
+    return !m_invalid.IsEmpty();
 }
 
 std::optional<RECT> WindowObject::InvalidBounds() const {
     std::lock_guard lock(m_mutex);
+    if (m_invalid.IsEmpty()) return std::nullopt;
+    return m_invalid.Bounds();
+}
+
+Region WindowObject::InvalidRegion() const {
+    std::lock_guard lock(m_mutex);
     return m_invalid;
+}
+
+bool WindowObject::TakeErase() {
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_erase, false);
+}
+
+std::optional<RECT> WindowObject::RestoreRect() const {
+    std::lock_guard lock(m_mutex);
+    return m_restoreRect;
+}
+
+void WindowObject::SetRestoreRect(std::optional<RECT> rect) {
+    std::lock_guard lock(m_mutex);
+    m_restoreRect = rect;
+}
+
+std::optional<Region> WindowObject::WindowRegion() const {
+    std::lock_guard lock(m_mutex);
+    return m_windowRegion;
+}
+
+void WindowObject::SetWindowRegion(std::optional<Region> region) {
+    std::lock_guard lock(m_mutex);
+    m_windowRegion = std::move(region);
+}
+
+WindowObject::Layered WindowObject::LayeredState() const {
+    std::lock_guard lock(m_mutex);
+    return m_layered;
+}
+
+void WindowObject::SetLayeredState(const Layered& state) {
+    std::lock_guard lock(m_mutex);
+    m_layered = state;
+}
+
+std::shared_ptr<WindowSurface> WindowObject::Surface() const {
+    std::lock_guard lock(m_mutex);
+    return m_surface;
+}
+
+void WindowObject::SetSurface(std::shared_ptr<WindowSurface> surface) {
+    std::lock_guard lock(m_mutex);
+    m_surface = std::move(surface);
+}
+
+bool WindowObject::TakeFirstShow() {
+    std::lock_guard lock(m_mutex);
+    return !std::exchange(m_shownOnce, true);
 }
 
 bool WindowObject::BeginDestroy() {

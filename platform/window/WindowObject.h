@@ -1,5 +1,6 @@
-// One window: its class, procedure, tree links, style, user data, creation
-// rectangle, invalid-area slot and display-backend slot.
+// One window: its class, procedure, tree links, style, user data, rectangle,
+// title, invalid region, display state (surface, window region, layered
+// attributes, restore rectangle) and display-backend slot.
 //
 // Owned by the process-wide WindowTable while the handle is valid, and kept
 // alive beyond that by whatever still refers to it (queued messages), which
@@ -15,12 +16,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/gdi/Region.h"
 #include "platform/window/WindowClass.h"
 #include "platform/window/WindowTypes.h"
 
 namespace platform {
 
 class MessageQueue;
+class WindowSurface;
 
 // Whatever a display backend keeps per window (a surface, a native window).
 class IWindowBackendState {
@@ -66,18 +69,52 @@ public:
     // Returns whether the window was disabled before.
     bool SetEnabled(bool enabled);
 
-    // Window rectangle from creation (screen coordinates); the client area has
-    // no frame around it until a display backend says otherwise.
+    // The window rectangle: screen co-ordinates for a top-level window, the
+    // parent's client co-ordinates for a child. Windows have no frame, so the
+    // client area is the whole window.
     RECT WindowRect() const;
     RECT ClientRect() const;
+    void SetWindowRect(const RECT& rect);
 
-    // Invalid area, kept as one bounding rectangle in client coordinates. A
-    // null rectangle means the whole client area. Returns whether anything is
+    std::wstring Title() const;
+    void SetTitle(std::wstring title);
+    // Returns the style before the change.
+    DWORD ModifyStyle(DWORD add, DWORD remove);
+
+    // Invalid area in client co-ordinates, clipped to the client area. A null
+    // rectangle means the whole client area. Returns whether anything is
     // invalid afterwards.
-    bool Invalidate(const RECT* rect);
+    bool Invalidate(const RECT* rect, bool erase = false);
+    bool InvalidateRegion(const Region& area, bool erase);
     void Validate(const RECT* rect);
+    void ValidateRegion(const Region& area);
     bool NeedsPaint() const;
     std::optional<RECT> InvalidBounds() const;
+    Region InvalidRegion() const;
+    // Whether the background is to be erased; clears the request.
+    bool TakeErase();
+
+    // Where SW_RESTORE puts a minimised or maximised window.
+    std::optional<RECT> RestoreRect() const;
+    void SetRestoreRect(std::optional<RECT> rect);
+    // The visible shape in window co-ordinates; none means the whole rectangle.
+    std::optional<Region> WindowRegion() const;
+    void SetWindowRegion(std::optional<Region> region);
+
+    struct Layered {
+        bool perPixel = false;  // its pixels came from UpdateLayeredWindow
+        BYTE constantAlpha = 255;
+        bool hasConstantAlpha = false;
+    };
+    Layered LayeredState() const;
+    void SetLayeredState(const Layered& state);
+
+    // The pixels of a top-level window; children draw into their top-level's.
+    std::shared_ptr<WindowSurface> Surface() const;
+    void SetSurface(std::shared_ptr<WindowSurface> surface);
+
+    // True the first time only: the first showing sends WM_SIZE and WM_MOVE.
+    bool TakeFirstShow();
 
     // Destruction is one-way: BeginDestroy succeeds once, MarkGone once the
     // handle has left the table.
@@ -95,7 +132,6 @@ private:
     const std::shared_ptr<MessageQueue> m_queue;
     const bool m_messageOnly;
     const HINSTANCE m_instance;
-    const std::wstring m_title;
 
     mutable std::mutex m_mutex;
     WNDPROC m_procedure;
@@ -106,8 +142,15 @@ private:
     HWND m_parent;
     HWND m_owner;
     std::vector<HWND> m_children;
+    std::wstring m_title;
     RECT m_rect;
-    std::optional<RECT> m_invalid;
+    Region m_invalid;
+    bool m_erase = false;
+    std::optional<RECT> m_restoreRect;
+    std::optional<Region> m_windowRegion;
+    Layered m_layered;
+    std::shared_ptr<WindowSurface> m_surface;
+    bool m_shownOnce = false;
     std::unique_ptr<IWindowBackendState> m_backend;
 
     std::atomic<bool> m_destroying{false};

@@ -304,14 +304,8 @@ void CControlUI::ApplyAttribute(std::wstring_view name, std::wstring_view value)
     } else if (name == L"pos") {
         if (!ParseRect(value, &rect)) return;
         m_floatPos = ClampGeometry(rect);
-        rect = m_floatPos;
-        m_hasFloatPos = true;
-        SetPresetWidth(std::max(0LL, static_cast<long long>(rect.right) - rect.left) > kGeometryLimit
-                           ? kGeometryLimit
-                           : std::max<LONG>(0, rect.right - rect.left));
-        SetPresetHeight(std::max(0LL, static_cast<long long>(rect.bottom) - rect.top) > kGeometryLimit
-                            ? kGeometryLimit
-                            : std::max<LONG>(0, rect.bottom - rect.top));
+        SetPresetWidth(std::max<LONG>(0, m_floatPos.right - m_floatPos.left));
+        SetPresetHeight(std::max<LONG>(0, m_floatPos.bottom - m_floatPos.top));
     } else if (name == L"padding") {
         if (ParseRect(value, &rect)) SetOuterMargin(rect);
     } else if (name == L"width") {

@@ -206,7 +206,6 @@ protected:
     int m_heightCeiling = kNoSizeCeiling;
     RECT m_outerMargin{};
     RECT m_floatPos{};
-    bool m_hasFloatPos = false;
     double m_floatAnchors[4] = {0, 0, 0, 0};
 
     bool m_visible = true;

@@ -1,15 +1,18 @@
 #include "ui/core/PaintManager.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cwchar>
 
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/GdiText.h"
-#include "platform/gdi/ImageDecode.h"
 #include "platform/sync/Clock.h"
+#include "platform/window/Focus.h"
+#include "platform/window/InputRouter.h"
 #include "platform/window/MessageApi.h"
+#include "platform/window/Paint.h"
+#include "platform/window/Screen.h"
 #include "platform/window/WindowApi.h"
+#include "platform/window/WindowPos.h"
 #include "ui/core/AttributeText.h"
 #include "ui/render/ColorHsl.h"
 
@@ -20,10 +23,13 @@ namespace {
 // Hit-test code of WM_SETCURSOR for the client area.
 constexpr WORD kHitClient = 1;
 constexpr int kMaxLayoutPasses = 1000;
+// Larger fonts are refused: no skin needs them, and a hostile size must not cost seconds.
+constexpr int kMaxFontSize = 1024;
 
-// Every bound manager of the UI thread, for PreTranslate.
+// Every bound manager of this thread, for PreTranslate: a thread's loop only ever sees the
+// messages of its own windows.
 std::vector<CUIPaintManager*>& Managers() {
-    static std::vector<CUIPaintManager*> managers;
+    thread_local std::vector<CUIPaintManager*> managers;
     return managers;
 }
 
@@ -71,6 +77,22 @@ POINT PointFromLParam(LPARAM lParam) {
     return POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
 }
 
+LPCWSTR CursorResource(UICursor cursor) {
+    switch (cursor) {
+        case UICursor::IBeam:
+            return IDC_IBEAM;
+        case UICursor::Hand:
+            return IDC_HAND;
+        case UICursor::SizeWE:
+            return IDC_SIZEWE;
+        case UICursor::SizeNS:
+            return IDC_SIZENS;
+        case UICursor::Arrow:
+            break;
+    }
+    return IDC_ARROW;
+}
+
 }  // namespace
 
 CUIPaintManager::CUIPaintManager() = default;
@@ -101,6 +123,11 @@ void CUIPaintManager::Bind(HWND hwnd) {
     const auto listed = std::find(managers.begin(), managers.end(), this);
     if (hwnd == nullptr && listed != managers.end()) managers.erase(listed);
     if (hwnd != nullptr && listed == managers.end()) managers.push_back(this);
+    m_trackingMouse = false;
+    RECT client{};
+    if (hwnd != nullptr && GetClientRect(hwnd, &client)) {
+        SetClientSize(SIZE{client.right - client.left, client.bottom - client.top});
+    }
 }
 
 bool CUIPaintManager::AttachRoot(CControlUI* root) {
@@ -146,9 +173,25 @@ bool CUIPaintManager::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lP
     }
 
     switch (message) {
-        case WM_PAINT:
-            UpdateLayout();
-            if (m_hwnd != nullptr) ValidateRect(m_hwnd, nullptr);
+        case WM_PAINT: {
+            PAINTSTRUCT paint{};
+            HDC dc = m_hwnd != nullptr ? BeginPaint(m_hwnd, &paint) : nullptr;
+            if (dc == nullptr) {
+                UpdateLayout();
+                if (m_hwnd != nullptr) ValidateRect(m_hwnd, nullptr);
+                return true;
+            }
+            if (paint.rcPaint.right > paint.rcPaint.left && paint.rcPaint.bottom > paint.rcPaint.top) {
+                PaintInto(dc, paint.rcPaint);
+            } else {
+                UpdateLayout();
+            }
+            EndPaint(m_hwnd, &paint);
+            return true;
+        }
+        case WM_ERASEBKGND:
+            // Painting covers everything from an off-screen bitmap: erasing first would flicker.
+            result = 1;
             return true;
         case WM_SIZE:
             SetClientSize(SIZE{LOWORD(static_cast<DWORD_PTR>(lParam)), HIWORD(static_cast<DWORD_PTR>(lParam))});
@@ -170,10 +213,14 @@ bool CUIPaintManager::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lP
             return false;
         case WM_SETCURSOR: {
             if (LOWORD(static_cast<DWORD_PTR>(lParam)) != kHitClient) return false;
-            m_cursor = UICursor::Arrow;
+            // The message comes before the mouse message it announces: find the point now.
+            POINT pt = m_lastMouse;
+            if (GetCursorPos(&pt) && m_hwnd != nullptr && ScreenToClient(m_hwnd, &pt)) m_lastMouse = pt;
             CControlUI* control = m_click != nullptr ? m_click : ControlAtPoint(m_lastMouse.x, m_lastMouse.y);
             if (control != nullptr && (control->GetBehaviourFlags() & kBehaviourWantsSetCursor) != 0) {
                 DispatchEvent(control, UIEventType::SetCursor, wParam, lParam);
+            } else {
+                SetCursorShape(UICursor::Arrow);
             }
             result = TRUE;
             return true;
@@ -182,26 +229,39 @@ bool CUIPaintManager::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lP
             if (m_captured) ReleaseMouse();
             m_click = nullptr;
             return false;
+        case WM_CAPTURECHANGED:
+            if (reinterpret_cast<HWND>(lParam) != m_hwnd) {
+                m_captured = false;
+                m_click = nullptr;
+            }
+            return false;
         case WM_CONTEXTMENU: {
-            CControlUI* control = lParam == -1 ? m_focus : ControlAtPoint(m_lastMouse.x, m_lastMouse.y);
+            // Screen co-ordinates, or -1 when the keyboard asked: then the focused control.
+            CControlUI* control = m_focus;
+            if (lParam != -1) {
+                POINT pt = PointFromLParam(lParam);
+                if (m_hwnd != nullptr && ScreenToClient(m_hwnd, &pt)) m_lastMouse = pt;
+                control = ControlAtPoint(m_lastMouse.x, m_lastMouse.y);
+            }
             if (control != nullptr) DispatchEvent(control, UIEventType::ContextMenu, wParam, lParam);
             return false;
         }
         case WM_MOUSEWHEEL: {
-            // The message carries screen co-ordinates: the wheel goes where the mouse last was.
+            POINT pt = PointFromLParam(lParam);
+            if (m_hwnd != nullptr && ScreenToClient(m_hwnd, &pt)) m_lastMouse = pt;
             CControlUI* control = ControlAtPoint(m_lastMouse.x, m_lastMouse.y);
             if (control != nullptr) DispatchEvent(control, UIEventType::ScrollWheel, wParam, lParam);
             return false;
         }
         case WM_MOUSELEAVE:
-            if (m_hwnd != nullptr) KillTimer(m_hwnd, kHoverTimerId);
+            m_trackingMouse = false;
             if (!m_captured) SetHover(nullptr, wParam, lParam);
             return false;
         case WM_MOUSEHOVER:
-            if (m_hover != nullptr && !m_hoverDelivered) {
-                m_hoverDelivered = true;
-                DispatchEvent(m_hover, UIEventType::MouseHover, wParam, lParam);
-            }
+            // Tracking ends with the hover; the next move asks for it again.
+            m_trackingMouse = false;
+            m_lastMouse = PointFromLParam(lParam);
+            if (m_hover != nullptr && !m_captured) DispatchEvent(m_hover, UIEventType::MouseHover, wParam, lParam);
             return false;
         default:
             break;
@@ -215,8 +275,14 @@ bool CUIPaintManager::HandleMouseMessage(UINT message, WPARAM wParam, LPARAM lPa
     m_lastMouse = pt;
     switch (message) {
         case WM_MOUSEMOVE: {
-            m_hoverDelivered = false;
-            if (m_hwnd != nullptr) SetTimer(m_hwnd, kHoverTimerId, kHoverDelayMs, nullptr);
+            if (!m_trackingMouse && m_hwnd != nullptr) {
+                TRACKMOUSEEVENT track{};
+                track.cbSize = sizeof(track);
+                track.dwFlags = TME_LEAVE | TME_HOVER;
+                track.hwndTrack = m_hwnd;
+                track.dwHoverTime = kHoverDelayMs;
+                m_trackingMouse = TrackMouseEvent(&track) != FALSE;
+            }
             if (m_captured && m_click != nullptr) {
                 DispatchEvent(m_click, UIEventType::MouseMove, wParam, lParam);
                 return false;
@@ -241,6 +307,9 @@ bool CUIPaintManager::HandleMouseMessage(UINT message, WPARAM wParam, LPARAM lPa
             m_click = nullptr;
             if (m_captured) ReleaseMouse();
             if (control != nullptr) DispatchEvent(control, UIEventType::ButtonUp, wParam, lParam);
+            // Hover changes waited for the capture to end.
+            CControlUI* under = ControlAtPoint(pt.x, pt.y);
+            if (under != m_hover) SetHover(under, wParam, lParam);
             return false;
         }
         case WM_RBUTTONDOWN: {
@@ -278,14 +347,6 @@ void CUIPaintManager::DispatchEvent(CControlUI* control, UIEventType type, WPARA
 }
 
 bool CUIPaintManager::HandleTimer(UINT_PTR windowId) {
-    if (windowId == kHoverTimerId) {
-        if (m_hwnd != nullptr) KillTimer(m_hwnd, kHoverTimerId);
-        if (m_hover != nullptr && !m_hoverDelivered && !m_captured) {
-            m_hoverDelivered = true;
-            DispatchEvent(m_hover, UIEventType::MouseHover, 0, MAKELPARAM(m_lastMouse.x, m_lastMouse.y));
-        }
-        return true;
-    }
     for (const ControlTimer& timer : m_timers) {
         if (timer.windowId != windowId || !timer.running) continue;
         CControlUI* control = timer.control;
@@ -388,6 +449,7 @@ CControlUI* CUIPaintManager::ControlByName(std::wstring_view name) const {
 
 void CUIPaintManager::SetFocusControl(CControlUI* control) {
     if (control == m_focus) return;
+    if (control != nullptr && m_hwnd != nullptr && GetFocus() != m_hwnd) SetFocus(m_hwnd);
     if (m_focus != nullptr) {
         CControlUI* old = m_focus;
         m_focus = nullptr;
@@ -405,6 +467,7 @@ void CUIPaintManager::SetFocusControl(CControlUI* control) {
 }
 
 bool CUIPaintManager::FocusNextTabStop(CControlUI* from, bool forward) {
+    if (m_hwnd != nullptr) SetFocus(m_hwnd);
     SetFocusControl(nullptr);
     if (m_root == nullptr) return false;
     std::vector<CControlUI*> order;
@@ -430,11 +493,18 @@ bool CUIPaintManager::FocusNextTabStop(CControlUI* from, bool forward) {
 }
 
 void CUIPaintManager::CaptureMouse() {
+    if (m_hwnd != nullptr) SetCapture(m_hwnd);
     m_captured = true;
 }
 
 void CUIPaintManager::ReleaseMouse() {
     m_captured = false;
+    if (m_hwnd != nullptr && GetCapture() == m_hwnd) ReleaseCapture();
+}
+
+void CUIPaintManager::SetCursorShape(UICursor cursor) {
+    m_cursor = cursor;
+    if (m_hwnd != nullptr) SetCursor(LoadCursorW(nullptr, CursorResource(cursor)));
 }
 
 bool CUIPaintManager::StartControlTimer(CControlUI* control, UINT_PTR timerId, UINT intervalMs) {
@@ -531,7 +601,7 @@ void CUIPaintManager::ForgetControl(CControlUI* control) {
     if (m_hover == control) m_hover = nullptr;
     if (m_click == control) {
         m_click = nullptr;
-        m_captured = false;
+        if (m_captured) ReleaseMouse();
     }
     if (m_root == control) m_root = nullptr;
     StopControlTimers(control);
@@ -586,7 +656,7 @@ HDC CUIPaintManager::MeasureDC() const {
 
 int CUIPaintManager::AddFont(std::wstring_view face, int size, bool bold, bool underline, bool italic,
                              bool makeDefault) {
-    if (size <= 0 || MeasureDC() == nullptr) return -1;
+    if (size <= 0 || size > kMaxFontSize || MeasureDC() == nullptr) return -1;
     auto record = MakeFont(MeasureDC(), face, size, bold, underline, italic);
     if (record == nullptr) return -1;
     if (makeDefault) {

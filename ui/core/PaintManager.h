@@ -48,8 +48,7 @@ public:
     // The first timer id the manager hands out for control timers; the window's own timers
     // keep below it.
     static constexpr UINT_PTR kFirstControlTimerId = 0x1000;
-    // Window timer that turns a resting mouse into a hover event.
-    static constexpr UINT_PTR kHoverTimerId = 0x0FFF;
+    // How long the mouse rests before the control under it gets a hover event.
     static constexpr UINT kHoverDelayMs = 400;
 
     CUIPaintManager();
@@ -65,7 +64,7 @@ public:
     // Takes ownership of `root` (the previous root is deleted) and attaches it to this manager.
     bool AttachRoot(CControlUI* root);
     CControlUI* GetRoot() const { return m_root; }
-    // The client size, as the last WM_SIZE gave it (or SetClientSize).
+    // The client size, as Bind or the last WM_SIZE found it (or SetClientSize).
     SIZE GetClientSize() const { return m_clientSize; }
     void SetClientSize(SIZE size);
 
@@ -109,8 +108,8 @@ public:
     void ReleaseMouse();
     bool IsCaptured() const { return m_captured; }
     CControlUI* GetHoverControl() const { return m_hover; }
-    // The cursor the controls asked for on the last set-cursor event.
-    void SetCursorShape(UICursor cursor) { m_cursor = cursor; }
+    // Shows the cursor over the paint window; the last one asked for stays readable.
+    void SetCursorShape(UICursor cursor);
     UICursor GetCursorShape() const { return m_cursor; }
 
     // --- timers ---
@@ -149,7 +148,8 @@ public:
     // included) gives the default font: the one added as default, else the resource
     // parent's, else a built-in one. A manager without fonts of its own uses its resource
     // parent's table.
-    // Returns the new index, or -1 when the font cannot be made.
+    // Returns the new index, or -1 when the font cannot be made (a size outside 1..1024
+    // pixels included).
     int AddFont(std::wstring_view face, int size, bool bold, bool underline, bool italic, bool makeDefault = false);
     int FontCount() const { return static_cast<int>(m_fonts.size()); }
     HFONT FontHandleAt(int index) override;
@@ -208,7 +208,7 @@ private:
     CControlUI* m_hover = nullptr;
     CControlUI* m_click = nullptr;
     bool m_captured = false;
-    bool m_hoverDelivered = false;
+    bool m_trackingMouse = false;
     bool m_shiftDown = false;
     POINT m_lastMouse{};
     UICursor m_cursor = UICursor::Arrow;

@@ -7,6 +7,9 @@
 #include <functional>
 #include <mutex>
 #include <stdexcept>
+#include <thread>
+
+#include "platform/sync/Thread.h"
 
 namespace {
 
@@ -54,8 +57,13 @@ private:
 }  // namespace
 
 TEST(SimpleThreadTest, StartWhileRunningStartsNothing) {
-    Gate release;
-    CTestThread thread([&](CTestThread&) { release.WaitOpen(); });
+    std::atomic<int> flagAtStart{-1};
+    CTestThread thread([&](CTestThread& self) {
+        flagAtStart = self.GetStopFlagPtr()->load();
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (self.GetStopFlagPtr()->load() == 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(1ms);
+    });
     EXPECT_TRUE(thread.Stop(0));  // no thread yet
     EXPECT_EQ(thread.GetThreadId(), 0u);
     ASSERT_TRUE(thread.Start());
@@ -63,15 +71,19 @@ TEST(SimpleThreadTest, StartWhileRunningStartsNothing) {
     EXPECT_NE(thread.GetThreadId(), 0u);
     EXPECT_TRUE(thread.Start());
     EXPECT_TRUE(thread.Start());
-    release.Open();
     EXPECT_TRUE(thread.Stop(10000));
     EXPECT_EQ(thread.runs, 1);
+    EXPECT_EQ(thread.GetStopFlagPtr()->load(), 1);
 
     // Ended and released: the next Start runs the body again with a cleared flag.
-    EXPECT_EQ(thread.GetStopFlagPtr()->load(), 1);
+    flagAtStart = -1;
     ASSERT_TRUE(thread.Start());
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (flagAtStart == -1 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
     EXPECT_TRUE(thread.Stop(10000));
     EXPECT_EQ(thread.runs, 2);
+    EXPECT_EQ(flagAtStart, 0);
 }
 
 TEST(SimpleThreadTest, RunSeesTheStopFlagThroughThePointer) {
@@ -123,4 +135,19 @@ TEST(SimpleThreadTest, ExceptionFromRunEndsOnlyTheThread) {
     ASSERT_TRUE(thread.Start());
     EXPECT_TRUE(thread.Stop(10000));
     EXPECT_EQ(thread.runs, 2);
+}
+
+TEST(SimpleThreadTest, ThreadIdIsThePlatformIdOfEachRun) {
+    std::atomic<DWORD> inside{0};
+    CTestThread thread([&](CTestThread&) { inside = GetCurrentThreadId(); });
+    ASSERT_TRUE(thread.Start());
+    const DWORD first = thread.GetThreadId();  // known as soon as Start returns
+    EXPECT_TRUE(thread.Stop(10000));
+    EXPECT_EQ(first, inside.load());
+    EXPECT_NE(first, GetCurrentThreadId());
+
+    ASSERT_TRUE(thread.Start());
+    EXPECT_TRUE(thread.Stop(10000));
+    EXPECT_EQ(thread.GetThreadId(), inside.load());
+    EXPECT_NE(thread.GetThreadId(), first);
 }

@@ -11,7 +11,6 @@
 using skintest::Skin;
 using SkinUI::CContainerUI;
 using SkinUI::CControlUI;
-using SkinUI::IContainerUI;
 
 namespace {
 
@@ -120,27 +119,6 @@ TEST(ContainerUITest, ChildListKeepsOwnershipAndRefusesCycles) {
     outer.AppendChild(inner);
     EXPECT_FALSE(inner->AppendChild(&outer));
     EXPECT_FALSE(outer.AppendChild(&outer));
-}
-
-TEST(ContainerUITest, FacetsAndVisibilityReachTheChildren) {
-    CContainerUI box;
-    EXPECT_EQ(box.QueryFacet(L"Container"), &box);
-    EXPECT_EQ(box.QueryFacet(L"IContainer"), static_cast<IContainerUI*>(&box));
-    EXPECT_EQ(box.QueryFacet(L"Control"), &box);
-    EXPECT_EQ(box.QueryFacet(L"VerticalLayout"), nullptr);
-
-    auto* inner = new CContainerUI();
-    auto* leaf = new CControlUI();
-    inner->AppendChild(leaf);
-    box.AppendChild(inner);
-    box.Show(false);
-    EXPECT_FALSE(leaf->IsShown());
-    EXPECT_TRUE(leaf->IsVisibleFlag());
-    box.Show(true);
-    EXPECT_TRUE(leaf->IsShown());
-    box.SetUsable(false);
-    EXPECT_FALSE(leaf->IsUsable());
-    EXPECT_TRUE(leaf->IsUsableFlag());
 }
 
 TEST(ContainerUITest, AttributesAndHitTesting) {

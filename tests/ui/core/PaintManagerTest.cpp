@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "SkinFixture.h"
+#include "platform/display/HeadlessDisplay.h"
+#include "platform/window/Focus.h"
 #include "platform/window/MessageApi.h"
+#include "platform/window/Screen.h"
 #include "platform/window/WindowApi.h"
 #include "platform/window/WindowClass.h"
 #include "support/Canvas.h"
@@ -58,15 +61,22 @@ public:
     bool WantsTabKey() const override { return true; }
 };
 
+// Input goes in through a headless display, so it arrives as a real session's would: with
+// set-cursor messages, mouse tracking and capture. The window sits at the screen's origin,
+// so screen and client co-ordinates agree.
 class PaintManagerTest : public ::testing::Test {
 protected:
+    PaintManagerTest() { platform::SetWindowBackend(&m_display); }
+    ~PaintManagerTest() override { platform::SetWindowBackend(nullptr); }
+
     void SetUp() override {
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof(wc);
         wc.lpfnWndProc = CALLBACK_Proc;
         wc.lpszClassName = kClassName;
         RegisterClassExW(&wc);
-        m_hwnd = CreateWindowExW(0, kClassName, L"", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr, nullptr, nullptr);
+        m_hwnd = CreateWindowExW(0, kClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0, 400, 300, nullptr, nullptr, nullptr,
+                                 nullptr);
         ASSERT_NE(m_hwnd, nullptr);
         m_manager = std::make_unique<CUIPaintManager>();
         m_manager->Bind(m_hwnd);
@@ -100,6 +110,18 @@ protected:
         PostMessageW(m_hwnd, message, wParam, MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)));
         testsupport::PumpMessagesFor(std::chrono::milliseconds(5));
     }
+    void MoveMouse(int x, int y) {
+        m_display.MoveMouse(x, y);
+        testsupport::PumpMessagesFor(std::chrono::milliseconds(5));
+    }
+    void Press(bool down) {
+        if (down) {
+            m_display.PressButton(platform::RawInput::Button::Left);
+        } else {
+            m_display.ReleaseButton(platform::RawInput::Button::Left);
+        }
+        testsupport::PumpMessagesFor(std::chrono::milliseconds(5));
+    }
     bool Send(UINT message, WPARAM wParam, LPARAM lParam = 0) {
         LRESULT result = 0;
         return m_manager->HandleWindowMessage(message, wParam, lParam, result);
@@ -115,6 +137,7 @@ protected:
         return m_manager->GetFocusControl() != nullptr ? Narrow(m_manager->GetFocusControl()->GetName().View()) : "-";
     }
 
+    platform::HeadlessDisplay m_display;
     HWND m_hwnd = nullptr;
     std::unique_ptr<CUIPaintManager> m_manager;
     std::vector<std::string> m_log;
@@ -165,33 +188,45 @@ TEST_F(PaintManagerTest, CaptureKeepsTheMouseWithThePressedControl) {
     Build(kTwoButtons);
     CTestButtonUI* b1 = Button(L"b1");
     CTestButtonUI* b2 = Button(L"b2");
-    Post(WM_MOUSEMOVE, 50, 20);
+    MoveMouse(50, 20);
     EXPECT_EQ(b1->Count(UIEventType::MouseEnter), 1);
-    Post(WM_LBUTTONDOWN, 50, 20);
-    Post(WM_MOUSEMOVE, 150, 20);
+    Press(true);
+    EXPECT_EQ(GetCapture(), m_hwnd);
+    MoveMouse(150, 20);
     EXPECT_EQ(b2->Count(UIEventType::MouseEnter), 0) << "no hover changes while captured";
     EXPECT_EQ(b1->Count(UIEventType::MouseMove), 2);
-    // Released over b2: b1 gets the release, and as it is outside b1 there is no click.
-    Post(WM_LBUTTONUP, 150, 20);
+    // Released over b2: b1 gets the release, and as it is outside b1 there is no click; the
+    // hover then moves on to b2.
+    Press(false);
+    EXPECT_EQ(GetCapture(), nullptr);
+    EXPECT_FALSE(m_manager->IsCaptured());
     EXPECT_EQ(b1->Count(UIEventType::ButtonUp), 1);
     EXPECT_EQ(b2->Count(UIEventType::ButtonUp), 0);
     EXPECT_TRUE(m_log.empty());
-    Post(WM_MOUSEMOVE, 151, 20);
     EXPECT_EQ(b1->Count(UIEventType::MouseLeave), 1);
     EXPECT_EQ(b2->Count(UIEventType::MouseEnter), 1);
+
+    // A capture taken by another window ends ours.
+    Press(true);
+    EXPECT_TRUE(m_manager->IsCaptured());
+    Send(WM_CAPTURECHANGED, 0, 0);
+    EXPECT_FALSE(m_manager->IsCaptured());
+    Press(false);
+    EXPECT_EQ(b2->Count(UIEventType::ButtonUp), 0) << "the press was forgotten with the capture";
 }
 
-TEST_F(PaintManagerTest, RestingMouseHoversOnce) {
+TEST_F(PaintManagerTest, RestingMouseHoversOnceAndLeavingTheWindowLeaves) {
     Build(kTwoButtons);
     CTestButtonUI* b1 = Button(L"b1");
-    Post(WM_MOUSEMOVE, 10, 10);
+    MoveMouse(10, 10);
     EXPECT_TRUE(testsupport::PumpMessagesUntil([&] { return b1->Count(UIEventType::MouseHover) > 0; },
                                                std::chrono::seconds(3)));
     EXPECT_EQ(m_manager->GetHoverControl(), b1);
     testsupport::PumpMessagesFor(std::chrono::milliseconds(CUIPaintManager::kHoverDelayMs + 100));
     EXPECT_EQ(b1->Count(UIEventType::MouseHover), 1);
-    Send(WM_MOUSELEAVE, 0);
-    EXPECT_EQ(b1->Count(UIEventType::MouseLeave), 1);
+    m_display.LeaveScreen();
+    EXPECT_TRUE(testsupport::PumpMessagesUntil([&] { return b1->Count(UIEventType::MouseLeave) > 0; },
+                                               std::chrono::seconds(3)));
     EXPECT_EQ(m_manager->GetHoverControl(), nullptr);
 }
 
@@ -378,7 +413,7 @@ TEST_F(PaintManagerTest, ControlsRemovedDuringDispatchDieAfterIt) {
 TEST_F(PaintManagerTest, PaintsOffScreenThenCopiesTheAreaAndSetsTheCursor) {
     Build(R"(<HorizontalLayout name="root">
         <TestButton name="red" width="100" bkcolor="#FFFF0000" bordersize="2" bordercolor="#FF000000"/>
-        <HorizontalLayout inset="10,10,10,10"><TestButton name="blue" bkcolor="#FF0000FF" width="500"/></HorizontalLayout>
+        <HorizontalLayout inset="10,10,10,10" sepwidth="4"><TestButton name="blue" bkcolor="#FF0000FF" width="500"/></HorizontalLayout>
       </HorizontalLayout>)");
     testsupport::Canvas canvas(400, 300, 0xFFFFFFFF);
     ASSERT_TRUE(m_manager->PaintInto(canvas.Dc(), RECT{0, 0, 250, 300}));
@@ -396,11 +431,19 @@ TEST_F(PaintManagerTest, PaintsOffScreenThenCopiesTheAreaAndSetsTheCursor) {
     EXPECT_EQ(whole.Pixel(389, 150), 0xFF0000FFu);
     EXPECT_EQ(whole.Pixel(391, 150), 0u);
 
-    // Set-cursor events go only to controls that ask for them.
-    Post(WM_MOUSEMOVE, 50, 50);
-    m_manager->SetCursorShape(SkinUI::UICursor::Hand);
-    EXPECT_TRUE(Send(WM_SETCURSOR, reinterpret_cast<WPARAM>(m_hwnd), MAKELPARAM(1, WM_MOUSEMOVE)));
+    // WM_PAINT puts the same pixels in the window.
+    InvalidateRect(m_hwnd, nullptr, FALSE);
+    UpdateWindow(m_hwnd);
+    EXPECT_EQ(m_display.Pixel(m_hwnd, 50, 50), 0xFFFF0000u);
+    EXPECT_EQ(m_display.Pixel(m_hwnd, 389, 150), 0xFF0000FFu);
+
+    // Set-cursor events go only to controls that ask for them; the others get the arrow.
+    MoveMouse(398, 150);
+    EXPECT_EQ(platform::CursorShapeId(m_display.Cursor()), 32644u) << "the splitter's size cursor";
+    MoveMouse(50, 50);
     EXPECT_EQ(m_manager->GetCursorShape(), SkinUI::UICursor::Arrow);
+    EXPECT_EQ(platform::CursorShapeId(m_display.Cursor()), 32512u);
     EXPECT_EQ(Button(L"red")->Count(UIEventType::SetCursor), 0);
-    EXPECT_FALSE(Send(WM_SETCURSOR, reinterpret_cast<WPARAM>(m_hwnd), MAKELPARAM(2, WM_MOUSEMOVE)));
+    EXPECT_FALSE(Send(WM_SETCURSOR, reinterpret_cast<WPARAM>(m_hwnd), MAKELPARAM(2, WM_MOUSEMOVE)))
+        << "outside the client area the window decides";
 }

@@ -1,0 +1,601 @@
+#include "platform/display/X11Display.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/cursorfont.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "platform/strings/StringConv.h"
+#include "platform/window/Focus.h"
+#include "platform/window/InputRouter.h"
+#include "platform/window/MessageApi.h"
+#include "platform/window/MessageQueue.h"
+#include "platform/window/Paint.h"
+#include "platform/window/Screen.h"
+#include "platform/window/WindowPos.h"
+#include "platform/window/WindowTree.h"
+
+namespace platform {
+
+namespace {
+
+std::atomic<int> g_protocolErrors{0};
+
+int IgnoreProtocolError(::Display*, XErrorEvent*) {
+    g_protocolErrors.fetch_add(1);
+    return 0;
+}
+
+constexpr long kEventMask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
+                            KeyReleaseMask | EnterWindowMask | LeaveWindowMask | StructureNotifyMask;
+
+// Only the hint that asks for no decorations: the program's windows draw their own frame.
+struct MotifHints {
+    unsigned long flags = 2;  // decorations field valid
+    unsigned long functions = 0;
+    unsigned long decorations = 0;
+    long inputMode = 0;
+    unsigned long status = 0;
+};
+
+UINT VirtualKeyOf(KeySym sym) {
+    if (sym >= XK_a && sym <= XK_z) return static_cast<UINT>('A' + (sym - XK_a));
+    if (sym >= XK_A && sym <= XK_Z) return static_cast<UINT>(sym);
+    if (sym >= XK_0 && sym <= XK_9) return static_cast<UINT>(sym);
+    if (sym >= XK_F1 && sym <= XK_F12) return static_cast<UINT>(VK_F1 + (sym - XK_F1));
+    switch (sym) {
+        case XK_BackSpace:
+            return VK_BACK;
+        case XK_Tab:
+        case XK_ISO_Left_Tab:
+            return VK_TAB;
+        case XK_Return:
+        case XK_KP_Enter:
+            return VK_RETURN;
+        case XK_Escape:
+            return VK_ESCAPE;
+        case XK_space:
+            return VK_SPACE;
+        case XK_Delete:
+            return VK_DELETE;
+        case XK_Insert:
+            return VK_INSERT;
+        case XK_Home:
+            return VK_HOME;
+        case XK_End:
+            return VK_END;
+        case XK_Prior:
+            return VK_PRIOR;
+        case XK_Next:
+            return VK_NEXT;
+        case XK_Left:
+            return VK_LEFT;
+        case XK_Up:
+            return VK_UP;
+        case XK_Right:
+            return VK_RIGHT;
+        case XK_Down:
+            return VK_DOWN;
+        case XK_Shift_L:
+        case XK_Shift_R:
+            return VK_SHIFT;
+        case XK_Control_L:
+        case XK_Control_R:
+            return VK_CONTROL;
+        case XK_Alt_L:
+        case XK_Alt_R:
+            return VK_MENU;
+        case XK_Caps_Lock:
+            return VK_CAPITAL;
+        default:
+            return 0;
+    }
+}
+
+// Latin-1 keysyms are their code points; others carry one with 0x01000000.
+char32_t CodePointOf(KeySym sym) {
+    if ((sym >= 0x20 && sym <= 0x7e) || (sym >= 0xa0 && sym <= 0xff)) return static_cast<char32_t>(sym);
+    if ((sym & 0xff000000) == 0x01000000) return static_cast<char32_t>(sym & 0x00ffffff);
+    return 0;
+}
+
+unsigned int CursorFontShape(UINT id) {
+    switch (id) {
+        case 32513:
+            return XC_xterm;
+        case 32514:
+            return XC_watch;
+        case 32515:
+            return XC_crosshair;
+        case 32642:
+        case 32643:
+            return XC_sizing;
+        case 32644:
+            return XC_sb_h_double_arrow;
+        case 32645:
+            return XC_sb_v_double_arrow;
+        case 32646:
+            return XC_fleur;
+        case 32648:
+            return XC_X_cursor;
+        case 32649:
+            return XC_hand2;
+        default:
+            return XC_left_ptr;
+    }
+}
+
+// Our own windows stay where the program puts them; pop-up lists, tips and shadows also skip the window manager.
+bool BypassesWindowManager(const WindowObject& window) {
+    const DWORD ex = window.ExStyle();
+    return (ex & (WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_LAYERED)) != 0;
+}
+
+}  // namespace
+
+struct X11Display::Impl {
+    struct NativeState {
+        ::Window xid = 0;
+        bool argb = false;
+        bool mapped = false;
+    };
+
+    ~Impl();
+    bool Open(const std::string& name);
+    ScreenGeometry Screen() const;
+    unsigned long NativeWindow(HWND hwnd) const;
+    void WindowCreated(WindowObject& window);
+    void WindowDestroyed(WindowObject& window);
+    void WindowShown(WindowObject& window);
+    void WindowMoved(WindowObject& window);
+    void WindowChanged(WindowObject& window);
+    void CursorChanged(HCURSOR cursor);
+    void ActiveChanged(WindowObject* window);
+    void Sync();
+    std::optional<Capture> CaptureWindow(HWND hwnd);
+    void ReadEvents();
+    void HandleEvent(const XEvent& event);
+    HWND HandleOf(::Window xid) const;
+    std::optional<NativeState> StateOf(HWND hwnd) const;
+    void PushPixels(WindowObject& window, const NativeState& state, const RECT& area);
+    void SetTitle(::Window xid, const std::wstring& title);
+    void Present(WindowObject& window, const RECT& area);
+
+    ::Display* display = nullptr;
+    int screen = 0;
+    ::Window root = 0;
+    Visual* argbVisual = nullptr;
+    Colormap argbColormap = 0;
+    ::Window wakeWindow = 0;
+    Atom wakeAtom = 0;
+    Atom protocols = 0;
+    Atom deleteWindow = 0;
+    Atom netWmName = 0;
+    Atom utf8String = 0;
+    Atom motifHints = 0;
+    ScreenGeometry geometry;
+    HCURSOR currentCursor = nullptr;
+    std::map<UINT, Cursor> cursors;
+
+    mutable std::mutex mutex;
+    std::map<HWND, NativeState> windows;
+    std::map<::Window, HWND> handles;
+    std::thread reader;
+};
+
+X11Display::X11Display() : m_impl(std::make_unique<Impl>()) {}
+X11Display::~X11Display() = default;
+bool X11Display::Open(const std::string& name) {
+    return m_impl->Open(name);
+}
+void X11Display::WindowCreated(WindowObject& window) {
+    m_impl->WindowCreated(window);
+}
+void X11Display::WindowDestroyed(WindowObject& window) {
+    m_impl->WindowDestroyed(window);
+}
+void X11Display::WindowShown(WindowObject& window) {
+    m_impl->WindowShown(window);
+}
+void X11Display::WindowMoved(WindowObject& window) {
+    m_impl->WindowMoved(window);
+}
+void X11Display::WindowChanged(WindowObject& window) {
+    m_impl->WindowChanged(window);
+}
+void X11Display::Present(WindowObject& window, const RECT& area) {
+    m_impl->Present(window, area);
+}
+void X11Display::CursorChanged(HCURSOR cursor) {
+    m_impl->CursorChanged(cursor);
+}
+void X11Display::ActiveChanged(WindowObject* window) {
+    m_impl->ActiveChanged(window);
+}
+ScreenGeometry X11Display::Screen() const {
+    return m_impl->Screen();
+}
+std::optional<X11Display::Capture> X11Display::CaptureWindow(HWND hwnd) {
+    return m_impl->CaptureWindow(hwnd);
+}
+void X11Display::Sync() {
+    m_impl->Sync();
+}
+unsigned long X11Display::NativeWindow(HWND hwnd) const {
+    return m_impl->NativeWindow(hwnd);
+}
+
+X11Display::Impl::~Impl() {
+    if (!display) return;
+    if (reader.joinable()) {
+        XEvent wake{};
+        wake.xclient.type = ClientMessage;
+        wake.xclient.window = wakeWindow;
+        wake.xclient.message_type = wakeAtom;
+        wake.xclient.format = 32;
+        XSendEvent(display, wakeWindow, False, 0, &wake);
+        XFlush(display);
+        reader.join();  // the reader leaves at once on this message, so the join is bounded
+    }
+    for (const auto& [id, cursor] : cursors)
+        XFreeCursor(display, cursor);
+    XCloseDisplay(display);
+}
+
+bool X11Display::Impl::Open(const std::string& name) {
+    static const bool threadsReady = XInitThreads() != 0;
+    if (!threadsReady) return false;
+    display = XOpenDisplay(name.empty() ? nullptr : name.c_str());
+    if (!display) return false;
+    XSetErrorHandler(IgnoreProtocolError);
+    screen = DefaultScreen(display);
+    root = RootWindow(display, screen);
+    protocols = XInternAtom(display, "WM_PROTOCOLS", False);
+    deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    netWmName = XInternAtom(display, "_NET_WM_NAME", False);
+    utf8String = XInternAtom(display, "UTF8_STRING", False);
+    motifHints = XInternAtom(display, "_MOTIF_WM_HINTS", False);
+    wakeAtom = XInternAtom(display, "_XJ_DISPLAY_WAKE", False);
+
+    XVisualInfo info;
+    if (XMatchVisualInfo(display, screen, 32, TrueColor, &info)) {
+        argbVisual = info.visual;
+        argbColormap = XCreateColormap(display, root, argbVisual, AllocNone);
+    }
+
+    const int width = DisplayWidth(display, screen);
+    const int height = DisplayHeight(display, screen);
+    geometry.screen = RECT{0, 0, width, height};
+    geometry.workArea = geometry.screen;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    const Atom workArea = XInternAtom(display, "_NET_WORKAREA", True);
+    if (workArea &&
+        XGetWindowProperty(display, root, workArea, 0, 4, False, XA_CARDINAL, &type, &format, &count, &remaining,
+                           &data) == Success &&
+        data && format == 32 && count >= 4) {
+        const auto* values = reinterpret_cast<const long*>(data);
+        geometry.workArea = RECT{static_cast<LONG>(values[0]), static_cast<LONG>(values[1]),
+                                 static_cast<LONG>(values[0] + values[2]), static_cast<LONG>(values[1] + values[3])};
+    }
+    if (data) XFree(data);
+
+    wakeWindow = XCreateWindow(display, root, 0, 0, 1, 1, 0, 0, InputOnly, CopyFromParent, 0, nullptr);
+    XFlush(display);
+    reader = std::thread([this] { ReadEvents(); });
+    return true;
+}
+
+ScreenGeometry X11Display::Impl::Screen() const {
+    return geometry;
+}
+
+HWND X11Display::Impl::HandleOf(::Window xid) const {
+    std::lock_guard lock(mutex);
+    auto it = handles.find(xid);
+    return it == handles.end() ? nullptr : it->second;
+}
+
+std::optional<X11Display::Impl::NativeState> X11Display::Impl::StateOf(HWND hwnd) const {
+    std::lock_guard lock(mutex);
+    auto it = windows.find(hwnd);
+    if (it == windows.end()) return std::nullopt;
+    return it->second;
+}
+
+unsigned long X11Display::Impl::NativeWindow(HWND hwnd) const {
+    auto state = StateOf(hwnd);
+    return state ? state->xid : 0;
+}
+
+void X11Display::Impl::SetTitle(::Window xid, const std::wstring& title) {
+    const std::string utf8 = Utf8FromWide(title);
+    XChangeProperty(display, xid, netWmName, utf8String, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
+    XStoreName(display, xid, utf8.c_str());
+}
+
+void X11Display::Impl::WindowCreated(WindowObject& window) {
+    if (window.Style() & WS_CHILD) return;
+    const RECT r = window.WindowRect();
+    const bool argb = (window.ExStyle() & WS_EX_LAYERED) && argbVisual;
+    XSetWindowAttributes attributes{};
+    attributes.event_mask = kEventMask;
+    attributes.override_redirect = BypassesWindowManager(window) ? True : False;
+    attributes.background_pixmap = None;
+    attributes.border_pixel = 0;
+    unsigned long mask = CWEventMask | CWOverrideRedirect | CWBackPixmap | CWBorderPixel;
+    if (argb) {
+        attributes.colormap = argbColormap;
+        mask |= CWColormap;
+    }
+    const ::Window xid =
+        XCreateWindow(display, root, r.left, r.top, static_cast<unsigned>(std::max<LONG>(1, r.right - r.left)),
+                      static_cast<unsigned>(std::max<LONG>(1, r.bottom - r.top)), 0, argb ? 32 : CopyFromParent,
+                      InputOutput, argb ? argbVisual : CopyFromParent, mask, &attributes);
+    XSetWMProtocols(display, xid, &deleteWindow, 1);
+    MotifHints hints;
+    XChangeProperty(display, xid, motifHints, motifHints, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&hints), 5);
+    XSizeHints sizeHints{};
+    sizeHints.flags = PPosition | USPosition;
+    sizeHints.x = r.left;
+    sizeHints.y = r.top;
+    XSetWMNormalHints(display, xid, &sizeHints);
+    if (auto owner = StateOf(window.Owner())) XSetTransientForHint(display, xid, owner->xid);
+    SetTitle(xid, window.Title());
+    if (currentCursor) XDefineCursor(display, xid, cursors[CursorShapeId(currentCursor)]);
+    XFlush(display);
+    std::lock_guard lock(mutex);
+    windows[window.Handle()] = NativeState{xid, argb, false};
+    handles[xid] = window.Handle();
+}
+
+void X11Display::Impl::WindowDestroyed(WindowObject& window) {
+    NativeState state;
+    {
+        std::lock_guard lock(mutex);
+        auto it = windows.find(window.Handle());
+        if (it == windows.end()) return;
+        state = it->second;
+        windows.erase(it);
+        handles.erase(state.xid);
+    }
+    XDestroyWindow(display, state.xid);
+    XFlush(display);
+}
+
+void X11Display::Impl::WindowShown(WindowObject& window) {
+    auto state = StateOf(window.Handle());
+    if (!state) return;
+    const DWORD style = window.Style();
+    const bool wantMapped = (style & WS_VISIBLE) && !(style & WS_MINIMIZE);
+    if (wantMapped && !state->mapped) {
+        XMapRaised(display, state->xid);
+    } else if (!wantMapped && state->mapped) {
+        if (style & WS_MINIMIZE) {
+            XIconifyWindow(display, state->xid, screen);
+        } else {
+            XUnmapWindow(display, state->xid);
+        }
+    }
+    XFlush(display);
+    std::lock_guard lock(mutex);
+    if (auto it = windows.find(window.Handle()); it != windows.end()) it->second.mapped = wantMapped;
+}
+
+void X11Display::Impl::WindowMoved(WindowObject& window) {
+    auto state = StateOf(window.Handle());
+    if (!state) return;
+    const RECT r = window.WindowRect();
+    XMoveResizeWindow(display, state->xid, r.left, r.top, static_cast<unsigned>(std::max<LONG>(1, r.right - r.left)),
+                      static_cast<unsigned>(std::max<LONG>(1, r.bottom - r.top)));
+    XFlush(display);
+}
+
+void X11Display::Impl::WindowChanged(WindowObject& window) {
+    auto state = StateOf(window.Handle());
+    if (!state) return;
+    SetTitle(state->xid, window.Title());
+    const auto order = ZOrder();
+    if (!order.empty() && order.front() == window.Handle()) XRaiseWindow(display, state->xid);
+    XFlush(display);
+}
+
+void X11Display::Impl::PushPixels(WindowObject& window, const NativeState& state, const RECT& area) {
+    auto surface = window.Surface();
+    if (!surface || !surface->Valid()) return;
+    const RECT clipped{std::max<LONG>(0, area.left), std::max<LONG>(0, area.top),
+                       std::min<LONG>(surface->Width(), area.right), std::min<LONG>(surface->Height(), area.bottom)};
+    if (clipped.right <= clipped.left || clipped.bottom <= clipped.top) return;
+    const int width = clipped.right - clipped.left;
+    const int height = clipped.bottom - clipped.top;
+    // The shown pixels carry the window shape and layered opacity; cairo's ARGB32 rows
+    // are the server's 32-bit ZPixmap layout on this little-endian machine.
+    std::vector<std::uint32_t> pixels(static_cast<size_t>(width) * height);
+    if (!CopyShownPixels(window.Handle(), clipped, pixels.data())) return;
+    Visual* visual = state.argb ? argbVisual : DefaultVisual(display, screen);
+    const int depth = state.argb ? 32 : DefaultDepth(display, screen);
+    XImage* image =
+        XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, reinterpret_cast<char*>(pixels.data()),
+                     static_cast<unsigned>(width), static_cast<unsigned>(height), 32, width * 4);
+    if (!image) return;
+    GC gc = XCreateGC(display, state.xid, 0, nullptr);
+    XPutImage(display, state.xid, gc, image, 0, 0, clipped.left, clipped.top, static_cast<unsigned>(width),
+              static_cast<unsigned>(height));
+    XFreeGC(display, gc);
+    image->data = nullptr;  // the vector owns the pixels
+    XDestroyImage(image);
+    XFlush(display);
+}
+
+void X11Display::Impl::Present(WindowObject& window, const RECT& area) {
+    auto state = StateOf(window.Handle());
+    if (state && state->mapped) PushPixels(window, *state, area);
+}
+
+void X11Display::Impl::CursorChanged(HCURSOR cursor) {
+    currentCursor = cursor;
+    if (!cursor) return;
+    const UINT id = CursorShapeId(cursor);
+    auto& shape = cursors[id];
+    if (!shape) shape = XCreateFontCursor(display, CursorFontShape(id));
+    std::vector<::Window> xids;
+    {
+        std::lock_guard lock(mutex);
+        for (const auto& [hwnd, state] : windows)
+            xids.push_back(state.xid);
+    }
+    for (::Window xid : xids)
+        XDefineCursor(display, xid, shape);
+    XFlush(display);
+}
+
+void X11Display::Impl::ActiveChanged(WindowObject* window) {
+    if (!window) return;
+    auto state = StateOf(window->Handle());
+    if (!state || !state->mapped) return;
+    XRaiseWindow(display, state->xid);
+    XSetInputFocus(display, state->xid, RevertToParent, CurrentTime);
+    XFlush(display);
+}
+
+void X11Display::Impl::Sync() {
+    XSync(display, False);
+}
+
+std::optional<X11Display::Capture> X11Display::Impl::CaptureWindow(HWND hwnd) {
+    auto state = StateOf(hwnd);
+    if (!state) return std::nullopt;
+    XSync(display, False);
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, state->xid, &attributes) || attributes.map_state != IsViewable) {
+        return std::nullopt;
+    }
+    XImage* image = XGetImage(display, state->xid, 0, 0, static_cast<unsigned>(attributes.width),
+                              static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+    if (!image) return std::nullopt;
+    Capture capture;
+    capture.width = attributes.width;
+    capture.height = attributes.height;
+    capture.pixels.resize(static_cast<size_t>(capture.width) * capture.height);
+    for (int y = 0; y < capture.height; ++y) {
+        for (int x = 0; x < capture.width; ++x) {
+            const unsigned long pixel = XGetPixel(image, x, y);
+            capture.pixels[static_cast<size_t>(y) * capture.width + x] =
+                0xFF000000u | static_cast<std::uint32_t>(pixel & 0x00FFFFFFu);
+        }
+    }
+    XDestroyImage(image);
+    return capture;
+}
+
+void X11Display::Impl::ReadEvents() {
+    for (;;) {
+        XEvent event;
+        XNextEvent(display, &event);
+        if (event.type == ClientMessage && event.xclient.window == wakeWindow &&
+            event.xclient.message_type == wakeAtom) {
+            return;
+        }
+        HandleEvent(event);
+    }
+}
+
+void X11Display::Impl::HandleEvent(const XEvent& event) {
+    const HWND hwnd = HandleOf(event.xany.window);
+    auto window = LookUpWindow(hwnd);
+    if (!window) return;
+    const RECT r = window->WindowRect();
+    RawInput input;
+    input.topLevelHint = hwnd;
+    switch (event.type) {
+        case MotionNotify:
+        case EnterNotify:
+            input.kind = RawInput::Kind::MouseMove;
+            input.screen = POINT{r.left + event.xmotion.x, r.top + event.xmotion.y};
+            input.time = static_cast<DWORD>(event.xmotion.time);
+            RouteInput(std::move(input));
+            break;
+        case LeaveNotify:
+            if (event.xcrossing.mode != NotifyNormal) break;
+            input.kind = RawInput::Kind::PointerLeft;
+            RouteInput(std::move(input));
+            break;
+        case ButtonPress:
+        case ButtonRelease: {
+            input.screen = POINT{r.left + event.xbutton.x, r.top + event.xbutton.y};
+            input.time = static_cast<DWORD>(event.xbutton.time);
+            const unsigned button = event.xbutton.button;
+            if (button == Button4 || button == Button5) {
+                if (event.type == ButtonRelease) break;
+                input.kind = RawInput::Kind::Wheel;
+                input.wheelDelta = button == Button4 ? WHEEL_DELTA : -WHEEL_DELTA;
+            } else {
+                input.kind = event.type == ButtonPress ? RawInput::Kind::ButtonDown : RawInput::Kind::ButtonUp;
+                input.button = button == Button3   ? RawInput::Button::Right
+                               : button == Button2 ? RawInput::Button::Middle
+                                                   : RawInput::Button::Left;
+            }
+            RouteInput(std::move(input));
+            break;
+        }
+        case KeyPress:
+        case KeyRelease: {
+            XKeyEvent key = event.xkey;
+            char buffer[32];
+            KeySym typed = 0;
+            XLookupString(&key, buffer, sizeof(buffer), &typed, nullptr);
+            UINT vk = VirtualKeyOf(XLookupKeysym(&key, 0));
+            const char32_t code = (key.state & ControlMask) ? 0 : CodePointOf(typed);
+            if (code) input.text = Utf8FromWide(std::wstring(1, static_cast<wchar_t>(code)));
+            if (!vk && input.text.empty()) break;
+            input.kind = event.type == KeyPress ? RawInput::Kind::KeyDown : RawInput::Kind::KeyUp;
+            input.virtualKey = vk ? vk : VK_PACKET;
+            input.time = static_cast<DWORD>(key.time);
+            RouteInput(std::move(input));
+            break;
+        }
+        case Expose: {
+            const RECT area{event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width,
+                            event.xexpose.y + event.xexpose.height};
+            // The pixels are kept, so an exposure only pushes them again, on the window's thread.
+            window->Queue()->PostInput([this, hwnd, area] {
+                if (auto w = LookUpWindow(hwnd)) Present(*w, area);
+            });
+            break;
+        }
+        case ConfigureNotify: {
+            // Only a window manager's synthetic notice means the system moved the window; the
+            // real ones echo our own requests and may arrive after newer moves.
+            if (!event.xconfigure.send_event) break;
+            const RECT moved{event.xconfigure.x, event.xconfigure.y, event.xconfigure.x + event.xconfigure.width,
+                             event.xconfigure.y + event.xconfigure.height};
+            if (moved.left == r.left && moved.top == r.top && moved.right == r.right && moved.bottom == r.bottom) break;
+            window->Queue()->PostInput([hwnd, moved] { ApplySystemMove(hwnd, moved); });
+            break;
+        }
+        case ClientMessage:
+            if (event.xclient.message_type == protocols && static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow) {
+                // In line with the input before it, which is routed in order on the window's thread.
+                window->Queue()->PostInput([hwnd] { PostMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0); });
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace platform

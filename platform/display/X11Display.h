@@ -1,0 +1,62 @@
+// The X11 display: top-level windows become real X windows (Xlib), their
+// pixels are pushed after painting, and X events come back as the same
+// messages the headless display produces, through the shared input router.
+//
+// Open() connects (XInitThreads first, so the UI thread may draw while the
+// reader thread waits for events) and starts the reader thread, which only
+// turns events into RouteInput calls and tasks queued for the windows'
+// threads; every other call comes on a window's own thread. Child windows live
+// in their top-level's pixels and get no X window. Layered windows use a
+// 32-bit ARGB visual when the server has one. X protocol errors are counted
+// and otherwise ignored: a window that vanished must not end the program.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/window/WindowBackend.h"
+
+namespace platform {
+
+class X11Display final : public IWindowBackend {
+public:
+    X11Display();
+    ~X11Display() override;
+    X11Display(const X11Display&) = delete;
+    X11Display& operator=(const X11Display&) = delete;
+
+    // `name` empty: $DISPLAY. False when no server answers.
+    bool Open(const std::string& name);
+
+    void WindowCreated(WindowObject& window) override;
+    void WindowDestroyed(WindowObject& window) override;
+    void WindowShown(WindowObject& window) override;
+    void WindowMoved(WindowObject& window) override;
+    void WindowChanged(WindowObject& window) override;
+    void Present(WindowObject& window, const RECT& area) override;
+    void CursorChanged(HCURSOR cursor) override;
+    void ActiveChanged(WindowObject* window) override;
+    ScreenGeometry Screen() const override;
+
+    // What the server shows of a mapped window, as 0xAARRGGBB with alpha forced
+    // to 0xFF (the screen has none); false when the window is not viewable.
+    struct Capture {
+        int width = 0;
+        int height = 0;
+        std::vector<std::uint32_t> pixels;
+    };
+    std::optional<Capture> CaptureWindow(HWND hwnd);
+    // Waits until the server has handled every request made so far.
+    void Sync();
+    // The X window id of a top-level window; 0 for none. Keeps Xlib out of this header.
+    unsigned long NativeWindow(HWND hwnd) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+}  // namespace platform

@@ -1,0 +1,83 @@
+#include "commonlib/util/ProcessUtils.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "platform/strings/StringConv.h"
+#include "platform/sync/Thread.h"
+#include "platform/types/ErrorCodes.h"
+#include "support/TempDir.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+class ProcessUtilsTest : public ::testing::Test {
+protected:
+    // A copy of sleep(1) at C:\<path>, running for 30 s.
+    DWORD StartSleeper(const std::string& path) {
+        const fs::path image = m_dir / "home" / path;
+        fs::create_directories(image.parent_path());
+        fs::copy_file("/bin/sleep", image);
+        PROCESS_INFORMATION info;
+        EXPECT_EQ(RunProcess(L"C:\\" + platform::WideFromUtf8(path), L"sleeper 30", &info), 0u);
+        EXPECT_EQ(info.hProcess, nullptr);  // closed by RunProcess: no stale handle handed out
+        m_started.push_back(info.dwProcessId);
+        return info.dwProcessId;
+    }
+    void TearDown() override {
+        for (const DWORD pid : m_started) {
+            if (HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, pid)) {
+                TerminateProcess(process, 0);
+                CloseHandle(process);
+            }
+        }
+    }
+
+    testsupport::TempDir m_dir{testsupport::TempDir::Home::Redirect};
+    std::vector<DWORD> m_started;
+};
+
+}  // namespace
+
+TEST_F(ProcessUtilsTest, FindProcessByPathMatchesWholeFoldersInTheirCase) {
+    const DWORD inGames = StartSleeper("Games/bin/xjfind-a.exe");
+    const DWORD inGames2 = StartSleeper("Games2/xjfind-b.exe");
+    const struct {
+        const wchar_t* directory;
+        DWORD pid;
+    } cases[] = {
+        {L"C:\\Games", inGames},
+        {L"c:/Games/", inGames},
+        {L"C:\\\\Games\\bin", inGames},
+        {L"C:\\Games2", inGames2},
+        {L"C:\\Gam", 0},
+        {L"C:\\games", 0},
+        {L"C:\\Games\\bin\\xjfind-a.exe", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(platform::Utf8FromWide(c.directory));
+        EXPECT_EQ(FindProcessByPath(c.directory), c.pid);
+    }
+    EXPECT_NE(FindProcessByPath(L"Z:\\"), GetCurrentProcessId());
+}
+
+TEST_F(ProcessUtilsTest, KillProcessesByNameIgnoresCaseButNotTheRestOfTheName) {
+    StartSleeper("a/xjkill.exe");
+    StartSleeper("b/XJKILL.EXE");
+    StartSleeper("c/xjkill.exe.bak");
+    EXPECT_EQ(CountProcessesByName(L"xjkill.exe"), 1);
+    EXPECT_EQ(KillProcessesByName(L"XjKill.Exe"), 2);
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (CountProcessesByName(L"xjkill.exe") + CountProcessesByName(L"XJKILL.EXE") > 0 &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(CountProcessesByName(L"xjkill.exe") + CountProcessesByName(L"XJKILL.EXE"), 0);
+    EXPECT_EQ(CountProcessesByName(L"xjkill.exe.bak"), 1);
+    EXPECT_EQ(RunProcess(L"C:\\absent.exe", L"absent.exe"), ERROR_FILE_NOT_FOUND);
+}

@@ -1,0 +1,219 @@
+#include "platform/display/X11Display.h"
+
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "../window/DisplayTestSupport.h"
+#include "XvfbServer.h"
+#include "support/Canvas.h"
+#include "support/MessagePump.h"
+
+// Last: Xlib's macros would otherwise reach into the test framework's headers.
+#include <X11/Xlib.h>
+
+using namespace windowtest;
+
+namespace {
+
+constexpr RECT kPlace{40, 30, 240, 170};
+
+// One scene: a skin-like background, a frame, translucent fills, Chinese text and a blended image.
+std::optional<LRESULT> PaintScene(HWND hwnd, UINT message, WPARAM, LPARAM) {
+    if (message != WM_PAINT) return std::nullopt;
+    PAINTSTRUCT paint;
+    HDC hdc = BeginPaint(hwnd, &paint);
+    const RECT all{0, 0, 200, 140};
+    platform::FillRectAlpha(hdc, all, 0xFF2B5A8C);
+    const RECT band{0, 0, 200, 30};
+    platform::FillRectAlpha(hdc, band, 0xFF17324F);
+    const RECT glass{20, 50, 120, 90};
+    platform::FillRectAlpha(hdc, glass, 0x80FFFFFF);
+    platform::DrawLineAlpha(hdc, POINT{0, 139}, POINT{200, 139}, 1, 0xFFE0A030, PS_SOLID);
+    SetBkMode(hdc, TRANSPARENT);
+    SetTextColor(hdc, RGB(255, 255, 255));
+    RECT text{8, 4, 192, 28};
+    DrawTextW(hdc, L"安装程序 Setup", -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+    testsupport::Canvas image(16, 16, 0x00000000);
+    const RECT dot{4, 4, 12, 12};
+    platform::FillRectAlpha(image.Dc(), dot, 0xC0FF4000);
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    AlphaBlend(hdc, 150, 60, 32, 32, image.Dc(), 0, 0, 16, 16, blend);
+    EndPaint(hwnd, &paint);
+    return 0;
+}
+
+HWND CreateScene(const StyledClass& cls, Recorder* recorder) {
+    recorder->handler = PaintScene;
+    const HWND hwnd = cls.Create(recorder, WS_POPUP, kPlace);
+    ShowWindow(hwnd, SW_SHOWNORMAL);
+    UpdateWindow(hwnd);
+    return hwnd;
+}
+
+std::filesystem::path ArtifactsDir() {
+    // The tests run from <build>/tests; artefacts go to <build>/artifacts.
+    std::error_code error;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    auto dir = exe.parent_path().parent_path() / "artifacts";
+    std::filesystem::create_directories(dir, error);
+    return dir;
+}
+
+bool WritePng(const platform::X11Display::Capture& capture, const std::string& path) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, capture.width, capture.height);
+    cairo_surface_flush(surface);
+    auto* data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < capture.height; ++y) {
+        std::memcpy(data + static_cast<size_t>(y) * stride, &capture.pixels[static_cast<size_t>(y) * capture.width],
+                    static_cast<size_t>(capture.width) * 4);
+    }
+    cairo_surface_mark_dirty(surface);
+    const bool ok = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(surface);
+    return ok;
+}
+
+}  // namespace
+
+TEST(X11DisplayTest, ARealWindowShowsTheSamePixelsAsTheHeadlessOne) {
+    if (!displaytest::XvfbInstalled()) GTEST_SKIP() << "Xvfb is not installed";
+    displaytest::XvfbServer server;
+    ASSERT_TRUE(server.Running()) << "Xvfb did not start";
+
+    StyledClass cls(0);
+    std::vector<DWORD> expected;
+    {
+        HeadlessScope scope;
+        Recorder recorder;
+        const HWND hwnd = CreateScene(cls, &recorder);
+        for (int y = 0; y < 140; ++y) {
+            for (int x = 0; x < 200; ++x)
+                expected.push_back(scope.display.Pixel(hwnd, x, y));
+        }
+        DestroyWindow(hwnd);
+    }
+
+    platform::X11Display x11;
+    ASSERT_TRUE(x11.Open(server.Name()));
+    platform::SetWindowBackend(&x11);
+    Recorder recorder;
+    const HWND hwnd = CreateScene(cls, &recorder);
+    ASSERT_NE(x11.NativeWindow(hwnd), 0u);
+    std::optional<platform::X11Display::Capture> shown;
+    // Mapping is asynchronous: pixels pushed before the server mapped the window come again on Expose.
+    const bool same = testsupport::PumpMessagesUntil(
+        [&] {
+            shown = x11.CaptureWindow(hwnd);
+            if (!shown || shown->width != 200 || shown->height != 140) return false;
+            return std::vector<DWORD>(shown->pixels.begin(), shown->pixels.end()) == expected;
+        },
+        std::chrono::seconds(10));
+    ASSERT_TRUE(shown.has_value()) << "the window never became viewable";
+    if (!same) {
+        int differing = 0;
+        for (size_t i = 0; i < expected.size() && i < shown->pixels.size(); ++i) {
+            if (expected[i] != shown->pixels[i]) ++differing;
+        }
+        ADD_FAILURE() << differing << " of " << expected.size() << " pixels differ";
+    }
+    const auto artefact = ArtifactsDir() / "x11-window.png";
+    EXPECT_TRUE(WritePng(*shown, artefact.string())) << artefact;
+
+    // The real window follows moves and hides.
+    MoveWindow(hwnd, 100, 80, 200, 140, TRUE);
+    x11.Sync();
+    ::Window child = 0;
+    int x = 0;
+    int y = 0;
+    ::Display* probe = XOpenDisplay(server.Name().c_str());
+    ASSERT_NE(probe, nullptr);
+    XTranslateCoordinates(probe, x11.NativeWindow(hwnd), DefaultRootWindow(probe), 0, 0, &x, &y, &child);
+    EXPECT_EQ((std::pair{x, y}), (std::pair{100, 80}));
+    ShowWindow(hwnd, SW_HIDE);
+    EXPECT_FALSE(x11.CaptureWindow(hwnd).has_value());
+    XCloseDisplay(probe);
+    DestroyWindow(hwnd);
+    platform::SetWindowBackend(nullptr);
+}
+
+TEST(X11DisplayTest, PointerAndKeyEventsBecomeWindowMessages) {
+    if (!displaytest::XvfbInstalled()) GTEST_SKIP() << "Xvfb is not installed";
+    displaytest::XvfbServer server;
+    ASSERT_TRUE(server.Running()) << "Xvfb did not start";
+    platform::X11Display x11;
+    ASSERT_TRUE(x11.Open(server.Name()));
+    platform::SetWindowBackend(&x11);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 800);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 600);
+
+    StyledClass cls(0);
+    Recorder recorder;
+    const HWND hwnd = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{10, 10, 110, 110});
+    x11.Sync();
+    ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return x11.CaptureWindow(hwnd).has_value(); }));
+
+    // Events as the server would send them, through the reader thread.
+    ::Display* sender = XOpenDisplay(server.Name().c_str());
+    ASSERT_NE(sender, nullptr);
+    XEvent event{};
+    event.xbutton.type = ButtonPress;
+    event.xbutton.window = x11.NativeWindow(hwnd);
+    event.xbutton.x = 20;
+    event.xbutton.y = 30;
+    event.xbutton.button = Button1;
+    XSendEvent(sender, event.xbutton.window, False, ButtonPressMask, &event);
+    event.xbutton.type = ButtonRelease;
+    XSendEvent(sender, event.xbutton.window, False, ButtonReleaseMask, &event);
+    event = XEvent{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = x11.NativeWindow(hwnd);
+    event.xclient.message_type = XInternAtom(sender, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(sender, "WM_DELETE_WINDOW", False));
+    XSendEvent(sender, event.xclient.window, False, 0, &event);
+    XFlush(sender);
+    EXPECT_TRUE(testsupport::PumpMessagesUntil([&] { return !recorder.Only({WM_CLOSE}).empty(); }));
+    EXPECT_EQ(recorder.Only({WM_LBUTTONDOWN, WM_LBUTTONUP, WM_SYSCOMMAND}),
+              (std::vector<Step>{{hwnd, WM_LBUTTONDOWN}, {hwnd, WM_LBUTTONUP}, {hwnd, WM_SYSCOMMAND}}));
+    EXPECT_EQ(LParamsOf(recorder, hwnd, WM_LBUTTONDOWN), (std::vector<LPARAM>{Point(20, 30)}));
+    EXPECT_FALSE(IsWindow(hwnd));  // WM_CLOSE reached DefWindowProcW
+    XCloseDisplay(sender);
+    platform::SetWindowBackend(nullptr);
+}
+
+TEST(X11DisplayTest, ALayeredWindowShowsItsPremultipliedPixels) {
+    if (!displaytest::XvfbInstalled()) GTEST_SKIP() << "Xvfb is not installed";
+    displaytest::XvfbServer server;
+    ASSERT_TRUE(server.Running()) << "Xvfb did not start";
+    platform::X11Display x11;
+    ASSERT_TRUE(x11.Open(server.Name()));
+    platform::SetWindowBackend(&x11);
+    StyledClass cls(0);
+    Recorder recorder;
+    const HWND shadow =
+        cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{0, 0, 1, 1}, nullptr, WS_EX_LAYERED | WS_EX_NOACTIVATE);
+    testsupport::Canvas source(30, 20, 0x00000000);
+    const RECT half{0, 0, 15, 20};
+    platform::FillRectAlpha(source.Dc(), half, 0x80FF0000);
+    POINT at{50, 60};
+    SIZE size{30, 20};
+    POINT origin{0, 0};
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    ASSERT_TRUE(UpdateLayeredWindow(shadow, nullptr, &at, &size, source.Dc(), &origin, 0, &blend, ULW_ALPHA));
+    std::optional<platform::X11Display::Capture> shown;
+    // Without a compositor the screen shows the premultiplied colour over black.
+    EXPECT_TRUE(testsupport::PumpMessagesUntil([&] {
+        shown = x11.CaptureWindow(shadow);
+        return shown && shown->width == 30 && testsupport::PixelNear(shown->pixels[5], 0xFF800000) &&
+               shown->pixels[25] == 0xFF000000u;
+    }));
+    DestroyWindow(shadow);
+    platform::SetWindowBackend(nullptr);
+}

@@ -1,0 +1,416 @@
+#include "platform/window/InputRouter.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "DisplayTestSupport.h"
+
+using namespace windowtest;
+using platform::RawInput;
+
+namespace {
+
+constexpr std::initializer_list<UINT> kMouse = {WM_NCHITTEST,   WM_SETCURSOR,     WM_MOUSEMOVE,     WM_NCMOUSEMOVE,
+                                                WM_LBUTTONDOWN, WM_LBUTTONUP,     WM_LBUTTONDBLCLK, WM_MOUSELEAVE,
+                                                WM_MOUSEHOVER,  WM_MOUSEACTIVATE, WM_RBUTTONDOWN,   WM_RBUTTONUP};
+
+std::optional<LRESULT> TrackLeaveOnMove(HWND hwnd, UINT message, WPARAM, LPARAM) {
+    if (message == WM_MOUSEMOVE) {
+        TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, hwnd, 0};
+        TrackMouseEvent(&track);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+TEST(InputRouterTest, MouseMovesAskForHitTestAndCursorThenPostTheMove) {
+    HeadlessScope scope;
+    StyledClass cls(0, LoadCursorW(nullptr, IDC_HAND));
+    Recorder recorder;
+    const HWND main = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{100, 50, 300, 250});
+    Pump();
+    recorder.Clear();
+
+    scope.display.MoveMouse(110, 65);
+    scope.display.MoveMouse(111, 66);
+    Pump();
+    // Each move is routed only once the one before it was retrieved.
+    EXPECT_EQ(recorder.Only(kMouse), (std::vector<Step>{{main, WM_NCHITTEST},
+                                                        {main, WM_SETCURSOR},
+                                                        {main, WM_MOUSEMOVE},
+                                                        {main, WM_NCHITTEST},
+                                                        {main, WM_SETCURSOR},
+                                                        {main, WM_MOUSEMOVE}}));
+    EXPECT_EQ(LParamsOf(recorder, main, WM_NCHITTEST).front(), Point(110, 65));
+    EXPECT_EQ(LParamsOf(recorder, main, WM_SETCURSOR).front(), Point(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(LParamsOf(recorder, main, WM_MOUSEMOVE), (std::vector<LPARAM>{Point(10, 15), Point(11, 16)}));
+    EXPECT_EQ(scope.display.Cursor(), LoadCursorW(nullptr, IDC_HAND));
+    POINT cursor;
+    GetCursorPos(&cursor);
+    EXPECT_EQ((std::pair{cursor.x, cursor.y}), (std::pair<LONG, LONG>{111, 66}));
+
+    // A sizing edge gets a non-client move and the sizing cursor.
+    recorder.Clear();
+    recorder.handler = [](HWND, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        if (message == WM_NCHITTEST) return HTRIGHT;
+        return std::nullopt;
+    };
+    scope.display.MoveMouse(299, 100);
+    Pump();
+    EXPECT_EQ(recorder.Only({WM_MOUSEMOVE, WM_NCMOUSEMOVE}), (std::vector<Step>{{main, WM_NCMOUSEMOVE}}));
+    EXPECT_EQ(WParamsOf(recorder, main, WM_NCMOUSEMOVE), (std::vector<WPARAM>{static_cast<WPARAM>(HTRIGHT)}));
+    EXPECT_EQ(scope.display.Cursor(), LoadCursorW(nullptr, IDC_SIZEWE));
+    recorder.handler = nullptr;
+    DestroyWindow(main);
+}
+
+TEST(InputRouterTest, LeavingATrackedWindowPostsMouseLeaveBeforeTheNextMove) {
+    HeadlessScope scope;
+    StyledClass cls(0);
+    Recorder left;
+    Recorder right;
+    left.handler = TrackLeaveOnMove;
+    right.handler = TrackLeaveOnMove;
+    const HWND a = cls.Create(&left, WS_POPUP | WS_VISIBLE, RECT{0, 0, 100, 100});
+    const HWND b = cls.Create(&right, WS_POPUP | WS_VISIBLE, RECT{100, 0, 200, 100});
+    Pump();
+    left.Clear();
+    right.Clear();
+
+    scope.display.MoveMouse(50, 50);
+    scope.display.MoveMouse(150, 50);
+    Pump();
+    EXPECT_EQ(left.Only({WM_MOUSEMOVE, WM_MOUSELEAVE}), (std::vector<Step>{{a, WM_MOUSEMOVE}, {a, WM_MOUSELEAVE}}));
+    EXPECT_EQ(right.Only({WM_MOUSEMOVE, WM_MOUSELEAVE}), (std::vector<Step>{{b, WM_MOUSEMOVE}}));
+
+    // Leaving every window of the program ends the tracking too.
+    scope.display.LeaveScreen();
+    Pump();
+    EXPECT_EQ(right.Only({WM_MOUSELEAVE}).size(), 1u);
+
+    // Tracking a window the mouse is not over reports the leave at once.
+    left.Clear();
+    TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, a, 0};
+    EXPECT_TRUE(TrackMouseEvent(&track));
+    Pump();
+    EXPECT_EQ(left.Only({WM_MOUSELEAVE}).size(), 1u);
+    track.cbSize = 3;
+    EXPECT_FALSE(TrackMouseEvent(&track));
+    DestroyWindow(a);
+    DestroyWindow(b);
+}
+
+TEST(InputRouterTest, HoverComesWhenTheMouseRests) {
+    HeadlessScope scope;
+    auto clock = std::make_shared<ManualClock>();
+    platform::MessageQueue::ForCurrentThread()->SetClockForTesting(clock);
+    StyledClass cls(0);
+    Recorder recorder;
+    recorder.handler = [](HWND hwnd, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        if (message == WM_MOUSEMOVE) {
+            TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_HOVER | TME_LEAVE, hwnd, 100};
+            TrackMouseEvent(&track);
+        }
+        return std::nullopt;
+    };
+    const HWND hwnd = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{0, 0, 100, 100});
+    Pump();
+    scope.display.MoveMouse(20, 30);
+    Pump();
+    clock->Advance(std::chrono::milliseconds(99));
+    Pump();
+    EXPECT_TRUE(recorder.Only({WM_MOUSEHOVER}).empty());
+    clock->Advance(std::chrono::milliseconds(1));
+    Pump();
+    EXPECT_EQ(recorder.Only({WM_MOUSEHOVER}), (std::vector<Step>{{hwnd, WM_MOUSEHOVER}}));
+    EXPECT_EQ(LParamsOf(recorder, hwnd, WM_MOUSEHOVER), (std::vector<LPARAM>{Point(20, 30)}));
+    // Hover is reported once per request.
+    clock->Advance(std::chrono::milliseconds(500));
+    Pump();
+    EXPECT_EQ(recorder.Only({WM_MOUSEHOVER}).size(), 1u);
+    DestroyWindow(hwnd);
+}
+
+TEST(InputRouterTest, ClickOnAnInactiveWindowActivatesItBeforeTheButton) {
+    HeadlessScope scope;
+    StyledClass cls(0);
+    Recorder recorder;
+    const HWND a = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{0, 0, 100, 100});
+    const HWND b = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{100, 0, 200, 100});
+    SetActiveWindow(a);
+    Pump();
+    recorder.Clear();
+
+    scope.display.Click(150, 50);
+    Pump();
+    EXPECT_EQ(recorder.Only({WM_MOUSEACTIVATE, WM_NCACTIVATE, WM_ACTIVATE, WM_KILLFOCUS, WM_SETFOCUS, WM_SETCURSOR,
+                             WM_LBUTTONDOWN, WM_LBUTTONUP}),
+              (std::vector<Step>{{b, WM_SETCURSOR},
+                                 {b, WM_MOUSEACTIVATE},
+                                 {a, WM_NCACTIVATE},
+                                 {a, WM_ACTIVATE},
+                                 {b, WM_NCACTIVATE},
+                                 {b, WM_ACTIVATE},
+                                 {a, WM_KILLFOCUS},
+                                 {b, WM_SETFOCUS},
+                                 {b, WM_SETCURSOR},
+                                 {b, WM_LBUTTONDOWN},
+                                 {b, WM_LBUTTONUP}}));
+    EXPECT_EQ(WParamsOf(recorder, b, WM_ACTIVATE), (std::vector<WPARAM>{WA_CLICKACTIVE}));
+    EXPECT_EQ(WParamsOf(recorder, b, WM_LBUTTONDOWN), (std::vector<WPARAM>{MK_LBUTTON}));
+    EXPECT_EQ(WParamsOf(recorder, b, WM_LBUTTONUP), (std::vector<WPARAM>{0}));
+
+    // A window that answers "activate and eat" is activated without seeing the click.
+    recorder.Clear();
+    recorder.handler = [](HWND, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        if (message == WM_MOUSEACTIVATE) return MA_ACTIVATEANDEAT;
+        return std::nullopt;
+    };
+    scope.display.Click(50, 50);
+    Pump();
+    EXPECT_EQ(GetActiveWindow(), a);
+    EXPECT_EQ(recorder.Only({WM_LBUTTONDOWN, WM_LBUTTONUP}), (std::vector<Step>{{a, WM_LBUTTONUP}}));
+    recorder.handler = nullptr;
+    DestroyWindow(a);
+    DestroyWindow(b);
+}
+
+TEST(InputRouterTest, DoubleClicksNeedTheClassStyleAndQuickCloseClicks) {
+    HeadlessScope scope;
+    StyledClass doubles(CS_DBLCLKS);
+    StyledClass plain(0);
+    Recorder recorder;
+    const HWND listView = doubles.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{0, 0, 100, 100});
+    const HWND button = plain.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{200, 0, 300, 100});
+    const auto downs = [&](HWND hwnd) {
+        std::vector<UINT> out;
+        for (const auto& [h, m] : recorder.Only({WM_LBUTTONDOWN, WM_LBUTTONDBLCLK})) {
+            if (h == hwnd) out.push_back(m);
+        }
+        return out;
+    };
+    Pump();
+
+    // Three quick clicks: down, double, down.
+    for (int i = 0; i < 3; ++i)
+        scope.display.Click(10, 10);
+    Pump();
+    EXPECT_EQ(downs(listView), (std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_LBUTTONDOWN}));
+
+    // Too slow, or too far apart: no double click.
+    recorder.Clear();
+    scope.display.AdvanceTime(1000);
+    scope.display.Click(10, 10);
+    scope.display.AdvanceTime(501);
+    scope.display.Click(10, 10);
+    scope.display.AdvanceTime(1000);
+    scope.display.Click(10, 10);
+    scope.display.Click(13, 10);
+    Pump();
+    EXPECT_EQ(downs(listView), (std::vector<UINT>(4, WM_LBUTTONDOWN)));
+
+    // Without CS_DBLCLKS quick clicks stay single.
+    scope.display.AdvanceTime(1000);
+    scope.display.Click(210, 10);
+    scope.display.Click(210, 10);
+    Pump();
+    EXPECT_EQ(downs(button), (std::vector<UINT>(2, WM_LBUTTONDOWN)));
+    DestroyWindow(listView);
+    DestroyWindow(button);
+}
+
+TEST(InputRouterTest, InputForADisabledWindowIsDropped) {
+    HeadlessScope scope;
+    StyledClass cls(0);
+    Recorder ownerSeen;
+    Recorder boxSeen;
+    const HWND owner = cls.Create(&ownerSeen, WS_POPUP | WS_VISIBLE, RECT{0, 0, 300, 300});
+    const HWND box = cls.Create(&boxSeen, WS_POPUP | WS_VISIBLE, RECT{100, 100, 200, 200}, owner);
+    const HWND child = cls.Create(&ownerSeen, WS_CHILD | WS_VISIBLE, RECT{0, 0, 50, 50}, owner);
+    EnableWindow(owner, FALSE);  // what a modal loop does
+    Pump();
+    ownerSeen.Clear();
+    boxSeen.Clear();
+
+    scope.display.Click(20, 20);    // over the child of the disabled owner
+    scope.display.Click(250, 250);  // over the owner itself
+    scope.display.KeyDown('A');
+    scope.display.Click(150, 150);  // the box still works
+    PumpTranslated();
+    EXPECT_TRUE(ownerSeen.All().empty());
+    EXPECT_EQ(boxSeen.Only({WM_LBUTTONDOWN, WM_LBUTTONUP}),
+              (std::vector<Step>{{box, WM_LBUTTONDOWN}, {box, WM_LBUTTONUP}}));
+    EXPECT_EQ(boxSeen.Only({WM_KEYDOWN}), (std::vector<Step>{{box, WM_KEYDOWN}}));
+    EXPECT_EQ(GetActiveWindow(), box);
+    (void)child;
+    EnableWindow(owner, TRUE);
+    DestroyWindow(owner);
+}
+
+TEST(InputRouterTest, DraggingTheCaptionMovesTheWindow) {
+    HeadlessScope scope;
+    StyledClass cls(0);
+    Recorder recorder;
+    recorder.handler = [](HWND hwnd, UINT message, WPARAM, LPARAM lParam) -> std::optional<LRESULT> {
+        if (message != WM_NCHITTEST) return std::nullopt;
+        POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        ScreenToClient(hwnd, &p);
+        return p.y < 30 ? HTCAPTION : HTCLIENT;
+    };
+    const HWND main = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{100, 100, 640, 534});
+    Pump();
+    recorder.Clear();
+    scope.display.MoveMouse(110, 110);
+    scope.display.PressButton(RawInput::Button::Left);
+    scope.display.MoveMouse(130, 115);
+    scope.display.MoveMouse(150, 140);
+    scope.display.ReleaseButton(RawInput::Button::Left);
+    scope.display.MoveMouse(300, 300);
+    Pump();
+    RECT rect;
+    GetWindowRect(main, &rect);
+    EXPECT_EQ((std::vector<LONG>{rect.left, rect.top, rect.right, rect.bottom}),
+              (std::vector<LONG>{140, 130, 680, 564}));
+    EXPECT_EQ(WParamsOf(recorder, main, WM_SYSCOMMAND), (std::vector<WPARAM>{SC_MOVE | HTCAPTION}));
+    EXPECT_EQ(LParamsOf(recorder, main, WM_MOVE), (std::vector<LPARAM>{Point(120, 105), Point(140, 130)}));
+    // The window no longer follows once the button is up.
+    EXPECT_EQ(recorder.Only({WM_LBUTTONDOWN, WM_NCLBUTTONDOWN}), (std::vector<Step>{{main, WM_NCLBUTTONDOWN}}));
+    DestroyWindow(main);
+}
+
+TEST(InputRouterTest, KeysBecomeCharactersThroughTranslateMessage) {
+    HeadlessScope scope;
+    StyledClass cls(0);
+    Recorder recorder;
+    const HWND main = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{0, 0, 100, 100});
+    const HWND edit = cls.Create(&recorder, WS_CHILD | WS_VISIBLE, RECT{0, 0, 50, 20}, main);
+    SetFocus(edit);
+    Pump();
+    recorder.Clear();
+
+    scope.display.KeyDown('A', "a");
+    scope.display.KeyUp('A');
+    scope.display.TypeText("中文");
+    scope.display.KeyDown(VK_SHIFT);
+    scope.display.KeyDown('B');  // no text from the display: the key's own meaning
+    scope.display.KeyUp(VK_SHIFT);
+    scope.display.KeyDown(VK_CONTROL);
+    scope.display.KeyDown('C');
+    scope.display.KeyDown(VK_RETURN);
+    PumpTranslated();
+    EXPECT_EQ(WParamsOf(recorder, edit, WM_CHAR), (std::vector<WPARAM>{L'a', 0x4E2D, 0x6587, L'B', 3, L'\n'}));
+    EXPECT_EQ(WParamsOf(recorder, edit, WM_KEYDOWN),
+              (std::vector<WPARAM>{'A', VK_PACKET, VK_PACKET, VK_SHIFT, 'B', VK_CONTROL, 'C', VK_RETURN}));
+    const auto ups = LParamsOf(recorder, edit, WM_KEYUP);
+    ASSERT_FALSE(ups.empty());
+    EXPECT_EQ(static_cast<DWORD>(ups.front()) >> 30, 3u);  // previously down, now going up
+    EXPECT_LT(GetKeyState(VK_CONTROL), 0);
+    EXPECT_GE(GetKeyState(VK_SHIFT), 0);
+    EXPECT_LT(GetAsyncKeyState(VK_CONTROL), 0);
+    scope.display.KeyUp(VK_CONTROL);
+    PumpTranslated();
+    EXPECT_GE(GetKeyState(VK_CONTROL), 0);
+
+    // Alt+F4 asks the top-level window to close, through WM_SYSCOMMAND.
+    recorder.Clear();
+    scope.display.KeyDown(VK_MENU);
+    scope.display.KeyDown(VK_F4);
+    scope.display.KeyUp(VK_F4);
+    scope.display.KeyUp(VK_MENU);
+    PumpTranslated();
+    EXPECT_EQ(
+        recorder.Only({WM_SYSKEYDOWN, WM_SYSCOMMAND, WM_CLOSE}),
+        (std::vector<Step>{{edit, WM_SYSKEYDOWN}, {edit, WM_SYSKEYDOWN}, {main, WM_SYSCOMMAND}, {main, WM_CLOSE}}));
+    EXPECT_FALSE(IsWindow(main));
+}
+
+TEST(InputRouterTest, WheelGoesToTheFocusAndCaptureKeepsTheMouse) {
+    HeadlessScope scope;
+    StyledClass cls(0);
+    Recorder recorder;
+    const HWND main = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{0, 0, 200, 200});
+    const HWND list = cls.Create(&recorder, WS_CHILD | WS_VISIBLE, RECT{10, 10, 110, 110}, main);
+    const HWND other = cls.Create(&recorder, WS_POPUP | WS_VISIBLE | WS_EX_NOACTIVATE, RECT{300, 0, 400, 100});
+    SetActiveWindow(main);
+    SetFocus(list);
+    Pump();
+    recorder.Clear();
+
+    // An unhandled wheel turn goes up from the focused child to its parent.
+    scope.display.MoveMouse(50, 50);
+    scope.display.Wheel(-WHEEL_DELTA);
+    Pump();
+    EXPECT_EQ(recorder.Only({WM_MOUSEWHEEL}), (std::vector<Step>{{list, WM_MOUSEWHEEL}, {main, WM_MOUSEWHEEL}}));
+    const WPARAM wheel = WParamsOf(recorder, list, WM_MOUSEWHEEL).front();
+    EXPECT_EQ(GET_WHEEL_DELTA_WPARAM(wheel), -WHEEL_DELTA);
+    EXPECT_EQ(LParamsOf(recorder, list, WM_MOUSEWHEEL).front(), Point(50, 50));
+
+    // With the capture, moves over another window go to the capture window, in its co-ordinates.
+    recorder.Clear();
+    SetCapture(list);
+    scope.display.MoveMouse(350, 50);
+    Pump();
+    EXPECT_EQ(recorder.Only({WM_NCHITTEST, WM_MOUSEMOVE}), (std::vector<Step>{{list, WM_MOUSEMOVE}}));
+    EXPECT_EQ(LParamsOf(recorder, list, WM_MOUSEMOVE).front(), Point(340, 40));
+    ReleaseCapture();
+    DestroyWindow(main);
+    DestroyWindow(other);
+}
+
+TEST(InputRouterTest, DraggingAnEdgeSizesWithinTheTrackSizes) {
+    HeadlessScope scope;
+    StyledClass cls(0);
+    Recorder recorder;
+    recorder.handler = [](HWND hwnd, UINT message, WPARAM, LPARAM lParam) -> std::optional<LRESULT> {
+        if (message == WM_GETMINMAXINFO) {
+            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+            info->ptMinTrackSize = POINT{100, 80};
+            info->ptMaxTrackSize = POINT{300, 200};
+            return 0;
+        }
+        if (message != WM_NCHITTEST) return std::nullopt;
+        POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        ScreenToClient(hwnd, &p);
+        RECT client;
+        GetClientRect(hwnd, &client);
+        if (p.x >= client.right - 4) return HTRIGHT;
+        if (p.x < 4) return HTLEFT;
+        return HTCLIENT;
+    };
+    const HWND hwnd = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{100, 100, 250, 200});
+    const auto dragFrom = [&](int x, int y, int toX) {
+        scope.display.MoveMouse(x, y);
+        scope.display.PressButton(RawInput::Button::Left);
+        scope.display.MoveMouse(toX, y);
+        scope.display.ReleaseButton(RawInput::Button::Left);
+        Pump();
+        RECT rect;
+        GetWindowRect(hwnd, &rect);
+        return std::vector<LONG>{rect.left, rect.top, rect.right, rect.bottom};
+    };
+    EXPECT_EQ(dragFrom(248, 150, 298), (std::vector<LONG>{100, 100, 300, 200}));
+    EXPECT_EQ(dragFrom(298, 150, 900), (std::vector<LONG>{100, 100, 400, 200}));  // held at the maximum
+    EXPECT_EQ(dragFrom(101, 150, 500), (std::vector<LONG>{300, 100, 400, 200}));  // left edge: right one stays
+    DestroyWindow(hwnd);
+}
+
+TEST(InputRouterTest, DisablingTheFocusWindowTakesItsFocus) {
+    HeadlessScope scope;
+    StyledClass cls(0);
+    Recorder recorder;
+    const HWND main = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{0, 0, 100, 100});
+    const HWND edit = cls.Create(&recorder, WS_CHILD | WS_VISIBLE, RECT{0, 0, 50, 20}, main);
+    SetFocus(edit);
+    recorder.Clear();
+    EnableWindow(edit, FALSE);
+    EXPECT_EQ(recorder.Only({WM_KILLFOCUS, WM_ENABLE}), (std::vector<Step>{{edit, WM_KILLFOCUS}, {edit, WM_ENABLE}}));
+    EXPECT_EQ(GetFocus(), nullptr);
+    scope.display.KeyDown('X', "x");
+    PumpTranslated();
+    EXPECT_TRUE(recorder.Only({WM_KEYDOWN, WM_CHAR}).empty() ||
+                recorder.Only({WM_KEYDOWN})[0].first == main);  // the active window may take keys, never the edit
+    EXPECT_TRUE(WParamsOf(recorder, edit, WM_CHAR).empty());
+    DestroyWindow(main);
+}
