@@ -3,18 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/window/Clipboard.h"
+#include "platform/window/InputRouter.h"
 #include "platform/window/WinMessages.h"
 #include "ui/core/AttributeText.h"
 #include "ui/core/PaintManager.h"
 #include "ui/render/RenderClip.h"
 #include "ui/render/RenderEngine.h"
-
-#if __has_include("platform/window/Clipboard.h")
-#include "platform/window/Clipboard.h"
-#define XJ_EDIT_HAS_CLIPBOARD 1
-#else
-#define XJ_EDIT_HAS_CLIPBOARD 0
-#endif
 
 namespace SkinUI {
 
@@ -39,8 +34,7 @@ std::wstring SingleLine(std::wstring_view text) {
     return line;
 }
 
-bool WriteClipboardText([[maybe_unused]] HWND owner, [[maybe_unused]] std::wstring_view text) {
-#if XJ_EDIT_HAS_CLIPBOARD
+bool WriteClipboardText(HWND owner, std::wstring_view text) {
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
     if (block == nullptr) return false;
     auto* chars = static_cast<wchar_t*>(GlobalLock(block));
@@ -60,16 +54,12 @@ bool WriteClipboardText([[maybe_unused]] HWND owner, [[maybe_unused]] std::wstri
     if (!stored) GlobalFree(block);
     CloseClipboard();
     return stored;
-#else
-    return false;
-#endif
 }
 
-bool ReadClipboardText([[maybe_unused]] HWND owner, [[maybe_unused]] std::wstring* text) {
-#if XJ_EDIT_HAS_CLIPBOARD
+bool ReadClipboardText(HWND owner, std::wstring* text) {
     if (!OpenClipboard(owner)) return false;
     bool read = false;
-    if (HANDLE block = GetClipboardData(CF_UNICODETEXT)) {
+    if (auto block = static_cast<HGLOBAL>(GetClipboardData(CF_UNICODETEXT))) {
         const auto* chars = static_cast<const wchar_t*>(GlobalLock(block));
         if (chars != nullptr) {
             // The block's size bounds the read even when its terminator is missing.
@@ -84,9 +74,6 @@ bool ReadClipboardText([[maybe_unused]] HWND owner, [[maybe_unused]] std::wstrin
     }
     CloseClipboard();
     return read;
-#else
-    return false;
-#endif
 }
 
 }  // namespace
@@ -278,10 +265,13 @@ void CEditUI::StopBlink() {
 }
 
 bool CEditUI::HandleKey(WORD key) {
+    // Keys may have gone down before the focus came here, so the keyboard state counts too.
+    const bool shift = m_shiftDown || GetKeyState(VK_SHIFT) < 0;
+    const bool control = m_controlDown || GetKeyState(VK_CONTROL) < 0;
     int start = 0;
     int end = 0;
     GetSelection(&start, &end);
-    if (m_controlDown) {
+    if (control) {
         switch (key) {
             case 'A':
                 SelectAll();
@@ -301,16 +291,16 @@ bool CEditUI::HandleKey(WORD key) {
     }
     switch (key) {
         case VK_LEFT:
-            MoveCaret(start != end && !m_shiftDown ? start : m_caret - 1, m_shiftDown);
+            MoveCaret(start != end && !shift ? start : m_caret - 1, shift);
             return true;
         case VK_RIGHT:
-            MoveCaret(start != end && !m_shiftDown ? end : m_caret + 1, m_shiftDown);
+            MoveCaret(start != end && !shift ? end : m_caret + 1, shift);
             return true;
         case VK_HOME:
-            MoveCaret(0, m_shiftDown);
+            MoveCaret(0, shift);
             return true;
         case VK_END:
-            MoveCaret(m_text.Length(), m_shiftDown);
+            MoveCaret(m_text.Length(), shift);
             return true;
         case VK_BACK:
         case VK_DELETE:
@@ -370,7 +360,7 @@ void CEditUI::HandleEvent(UIEventRecord& event) {
         case UIEventType::Char: {
             // The record's key field is 16 bits; the message carries the whole character.
             const auto ch = static_cast<wchar_t>(event.wParam);
-            if (IsUsable() && !m_controlDown && IsTextCharacter(ch)) ReplaceSelection(std::wstring_view(&ch, 1));
+            if (IsUsable() && IsTextCharacter(ch)) ReplaceSelection(std::wstring_view(&ch, 1));
             return;
         }
         case UIEventType::SetFocus:

@@ -16,15 +16,12 @@ CUITooltip::~CUITooltip() {
     if (m_manager != nullptr) m_manager->RemoveMessageFilter(this);
 }
 
-LRESULT CUITooltip::FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
+LRESULT CUITooltip::FilterMessage(UINT message, WPARAM /*wParam*/, LPARAM lParam, bool& handled) {
     handled = false;
     if (m_manager == nullptr) return 0;
     switch (message) {
-        case WM_TIMER:
-            // The manager's own hover delay; the manager handles the message after us.
-            if (wParam != CUIPaintManager::kHoverTimerId) break;
-            [[fallthrough]];
         case WM_MOUSEHOVER:
+            // The manager's hover tracking; the manager handles the message after us.
             if (!m_manager->IsCaptured()) {
                 CControlUI* hover = m_manager->GetHoverControl();
                 if (hover != nullptr && hover != m_control) Open(hover, m_mouse);

@@ -1,6 +1,8 @@
-// Shared by the basic-control tests: a window bound to a paint manager, skins from inline XML,
-// input sent through the manager as window messages, a log of notifications, skin images of
-// solid colours in an in-memory archive, and painting into an offscreen canvas.
+// Shared by the basic-control tests: a window on a headless display bound to a paint manager,
+// skins from inline XML, input sent through the manager as window messages (or injected into
+// the display where a test needs real mouse tracking), a log of notifications, skin images of
+// solid colours in an in-memory archive, and painting into an offscreen canvas. The window sits
+// at the screen's origin, so screen and client co-ordinates agree.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/display/HeadlessDisplay.h"
 #include "platform/strings/StringConv.h"
 #include "platform/window/MessageApi.h"
 #include "platform/window/WinMessages.h"
@@ -94,13 +97,17 @@ class BasicControlTest : public ::testing::Test, public SkinUI::INotifyUI {
 protected:
     static constexpr wchar_t kClassName[] = L"BasicControlTestWindow";
 
+    BasicControlTest() { platform::SetWindowBackend(&m_display); }
+    ~BasicControlTest() override { platform::SetWindowBackend(nullptr); }
+
     void SetUp() override {
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof(wc);
         wc.lpfnWndProc = CALLBACK_BasicProc;
         wc.lpszClassName = kClassName;
         RegisterClassExW(&wc);
-        m_hwnd = CreateWindowExW(0, kClassName, L"", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr, nullptr, nullptr);
+        m_hwnd = CreateWindowExW(0, kClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0, 400, 300, nullptr, nullptr, nullptr,
+                                 nullptr);
         ASSERT_NE(m_hwnd, nullptr);
         m_manager = std::make_unique<SkinUI::CUIPaintManager>();
         m_manager->Bind(m_hwnd);
@@ -200,6 +207,7 @@ protected:
         return n;
     }
 
+    platform::HeadlessDisplay m_display;
     HWND m_hwnd = nullptr;
     std::unique_ptr<SkinUI::CSkinZip> m_zip;
     std::unique_ptr<SkinUI::CUIPaintManager> m_manager;

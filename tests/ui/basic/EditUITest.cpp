@@ -140,7 +140,7 @@ TEST_F(EditUITest, SelectsWithShiftArrowsAndTheMouse) {
 TEST_F(EditUITest, CopiesCutsAndPastesThroughTheClipboard) {
     CEditUI* edit = BuildEdit(R"(text="安装 path")");
     edit->SetSelection(0, 2);
-    if (!edit->Copy()) GTEST_SKIP() << "no clipboard on this platform layer";
+    ASSERT_TRUE(edit->Copy());
     Chord(VK_CONTROL, 'X');
     EXPECT_EQ(Text(edit), L" path");
     Key(VK_END);

@@ -11,8 +11,8 @@ namespace {
 
 class UITooltipTest : public basictest::BasicControlTest {
 protected:
-    void Post(UINT message, int x, int y) {
-        PostMessageW(m_hwnd, message, 0, MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)));
+    void MoveMouse(int x, int y) {
+        m_display.MoveMouse(x, y);
         testsupport::PumpMessagesFor(std::chrono::milliseconds(5));
     }
 };
@@ -24,7 +24,7 @@ TEST_F(UITooltipTest, OpensOverAControlWithATipAfterTheHoverDelayAndClosesWhenTh
         <Button name="close" width="40" tooltip="关闭"/><Button name="plain" width="40"/><Control/>
       </HorizontalLayout>)");
     CUITooltip tooltip(m_manager.get());
-    Post(WM_MOUSEMOVE, 20, 20);
+    MoveMouse(20, 20);
     EXPECT_FALSE(tooltip.IsOpen()) << "not before the delay";
     ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return tooltip.IsOpen(); }, std::chrono::seconds(3)));
     EXPECT_EQ(tooltip.GetText(), L"关闭");
@@ -35,9 +35,9 @@ TEST_F(UITooltipTest, OpensOverAControlWithATipAfterTheHoverDelayAndClosesWhenTh
     EXPECT_GT(box.right - box.left, 2 * CUITooltip::kPadding);
 
     // Moving within the control keeps it; onto a control without a tip closes it for good.
-    Post(WM_MOUSEMOVE, 25, 20);
+    MoveMouse(25, 20);
     EXPECT_TRUE(tooltip.IsOpen());
-    Post(WM_MOUSEMOVE, 60, 20);
+    MoveMouse(60, 20);
     EXPECT_FALSE(tooltip.IsOpen());
     testsupport::PumpMessagesFor(std::chrono::milliseconds(SkinUI::CUIPaintManager::kHoverDelayMs + 150));
     EXPECT_FALSE(tooltip.IsOpen());
@@ -45,6 +45,9 @@ TEST_F(UITooltipTest, OpensOverAControlWithATipAfterTheHoverDelayAndClosesWhenTh
     // A press closes it; near the window's right edge the box stays inside.
     tooltip.Open(m_manager->ControlByName(L"close"), POINT{395, 20});
     EXPECT_LE(tooltip.GetBox().right, 400);
-    Post(WM_LBUTTONDOWN, 20, 20);
+    m_display.PressButton(platform::RawInput::Button::Left);
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(5));
     EXPECT_FALSE(tooltip.IsOpen());
+    m_display.ReleaseButton(platform::RawInput::Button::Left);
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(5));
 }
