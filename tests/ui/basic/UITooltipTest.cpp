@@ -3,6 +3,8 @@
 #include <chrono>
 
 #include "BasicFixture.h"
+#include "platform/window/Focus.h"
+#include "platform/window/Paint.h"
 #include "support/MessagePump.h"
 
 using SkinUI::CUITooltip;
@@ -33,12 +35,21 @@ TEST_F(UITooltipTest, OpensOverAControlWithATipAfterTheHoverDelayAndClosesWhenTh
     EXPECT_EQ(box.left, 20);
     EXPECT_EQ(box.top, 20 + CUITooltip::kCursorGap);
     EXPECT_GT(box.right - box.left, 2 * CUITooltip::kPadding);
+    // The pop-up shows the tip in its own colours, without taking the focus from the window.
+    HWND popup = tooltip.GetPopup();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_TRUE(IsWindowVisible(popup));
+    EXPECT_NE(GetFocus(), popup);
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(20));
+    EXPECT_TRUE(testsupport::PixelNear(platform::ShownPixel(popup, 2, 2), CUITooltip::kBackColor));
+    EXPECT_TRUE(testsupport::PixelNear(platform::ShownPixel(popup, 0, 0), CUITooltip::kFrameColor));
 
     // Moving within the control keeps it; onto a control without a tip closes it for good.
     MoveMouse(25, 20);
     EXPECT_TRUE(tooltip.IsOpen());
     MoveMouse(60, 20);
     EXPECT_FALSE(tooltip.IsOpen());
+    EXPECT_FALSE(IsWindowVisible(popup));
     testsupport::PumpMessagesFor(std::chrono::milliseconds(SkinUI::CUIPaintManager::kHoverDelayMs + 150));
     EXPECT_FALSE(tooltip.IsOpen());
 
