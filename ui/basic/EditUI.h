@@ -6,7 +6,8 @@
 //
 // UI thread only. Typed text arrives as character events (WM_CHAR), one character each, so
 // Chinese text from an input method is taken like Latin text; control characters are not
-// text. Every change of the text raises "textchanged" (also from SetCaption); Return raises
+// text. Every change of the text raises "textchanged" (also from SetCaption, but not while
+// the skin is being built, before the control is attached under its parent); Return raises
 // "return". Both are raised synchronously and their receivers may change the text again.
 // The caret blinks through a control timer of the paint manager while the control has the
 // focus. In password mode nothing is copied or cut, so the clipboard never holds a password.

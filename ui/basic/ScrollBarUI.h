@@ -67,7 +67,7 @@ private:
     };
 
     void Layout();
-    // Moves by `delta` lines or pages through the owner when there is one.
+    // A line (arrows) or a page (rail) towards the part, through the owner when there is one.
     void Step(Part part);
     void ScrollOwnerTo(int offset);
     void DrawPart(HDC hdc, const RECT& rect, const PartImages& images, Part part);

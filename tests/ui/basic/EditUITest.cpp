@@ -1,6 +1,9 @@
 #include "ui/basic/EditUI.h"
 
+#include <chrono>
+
 #include "BasicFixture.h"
+#include "support/MessagePump.h"
 
 using SkinUI::CEditUI;
 
@@ -196,4 +199,26 @@ TEST_F(EditUITest, KeepsTheCaretInViewWhenTheTextIsWide) {
     EXPECT_GE(edit->CaretX(), box.left);
     Key(VK_HOME);
     EXPECT_EQ(edit->CaretX(), box.left + 2);
+}
+
+TEST_F(EditUITest, TakesInputFromTheDisplayLikeASession) {
+    CEditUI* edit = BuildEdit();
+    auto settle = [] { testsupport::PumpMessagesFor(std::chrono::milliseconds(10)); };
+    m_display.Click(20, 15);
+    settle();
+    m_display.TypeText("D:\\安装");
+    settle();
+    EXPECT_EQ(Text(edit), L"D:\\安装");
+    // Shift held on the keyboard, the arrows pressed after it.
+    m_display.KeyDown(VK_SHIFT);
+    m_display.KeyDown(VK_LEFT);
+    m_display.KeyUp(VK_LEFT);
+    m_display.KeyDown(VK_LEFT);
+    m_display.KeyUp(VK_LEFT);
+    m_display.KeyUp(VK_SHIFT);
+    settle();
+    EXPECT_EQ(Selected(edit), L"安装");
+    m_display.TypeText("x");
+    settle();
+    EXPECT_EQ(Text(edit), L"D:\\x");
 }
