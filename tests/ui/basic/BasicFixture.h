@@ -6,7 +6,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <cstdint>
 #include <memory>
@@ -23,64 +22,12 @@
 #include "platform/window/WindowClass.h"
 #include "support/Canvas.h"
 #include "support/PngBytes.h"
+#include "support/StoredZip.h"
 #include "ui/core/DialogBuilder.h"
 #include "ui/core/PaintManager.h"
 #include "ui/skin/SkinZip.h"
 
 namespace basictest {
-
-using Bytes = std::vector<uint8_t>;
-
-inline void Append16(Bytes& out, uint32_t value) {
-    out.push_back(static_cast<uint8_t>(value));
-    out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-inline void Append32(Bytes& out, uint32_t value) {
-    Append16(out, value & 0xFFFF);
-    Append16(out, value >> 16);
-}
-
-// A zip archive of stored entries.
-inline Bytes StoredZip(const std::vector<std::pair<std::string, Bytes>>& files) {
-    Bytes out;
-    Bytes directory;
-    for (const auto& [name, data] : files) {
-        const uint32_t crc = crc32(0, data.data(), static_cast<uInt>(data.size()));
-        const auto offset = static_cast<uint32_t>(out.size());
-        for (Bytes* header : {&out, &directory}) {
-            const bool central = header == &directory;
-            Append32(*header, central ? 0x02014b50 : 0x04034b50);
-            if (central) Append16(*header, 20);
-            for (uint32_t v : {20u, 0u, 0u, 0u, 0u})
-                Append16(*header, v);
-            Append32(*header, crc);
-            Append32(*header, static_cast<uint32_t>(data.size()));
-            Append32(*header, static_cast<uint32_t>(data.size()));
-            Append16(*header, static_cast<uint32_t>(name.size()));
-            Append16(*header, 0);
-            if (central) {
-                for (int i = 0; i < 3; ++i)
-                    Append16(*header, 0);
-                Append32(*header, 0);
-                Append32(*header, offset);
-            }
-            header->insert(header->end(), name.begin(), name.end());
-            if (!central) header->insert(header->end(), data.begin(), data.end());
-        }
-    }
-    const auto directoryOffset = static_cast<uint32_t>(out.size());
-    out.insert(out.end(), directory.begin(), directory.end());
-    Append32(out, 0x06054b50);
-    Append16(out, 0);
-    Append16(out, 0);
-    Append16(out, static_cast<uint32_t>(files.size()));
-    Append16(out, static_cast<uint32_t>(files.size()));
-    Append32(out, static_cast<uint32_t>(directory.size()));
-    Append32(out, directoryOffset);
-    Append16(out, 0);
-    return out;
-}
 
 inline std::string Narrow(std::wstring_view text) {
     return platform::Utf8FromWide(std::wstring(text));
@@ -130,10 +77,10 @@ protected:
 
     // Skin files "<name>.png" of 8 x 8 pixels in one colour each.
     void UseImages(const std::vector<std::pair<std::string, DWORD>>& images) {
-        std::vector<std::pair<std::string, Bytes>> files;
+        std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
         for (const auto& [name, argb] : images)
             files.emplace_back(name + ".png", testsupport::PngBytes(8, 8, std::vector<uint32_t>(64, argb)));
-        m_zip = SkinUI::CSkinZip::Open(StoredZip(files));
+        m_zip = SkinUI::CSkinZip::Open(testsupport::StoredZip(files));
         ASSERT_TRUE(m_zip);
         m_manager->SetSkinArchive(m_zip.get());
     }
