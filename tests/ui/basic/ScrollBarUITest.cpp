@@ -1,6 +1,9 @@
 #include "ui/basic/ScrollBarUI.h"
 
+#include <chrono>
+
 #include "BasicFixture.h"
+#include "support/MessagePump.h"
 #include "ui/core/VerticalLayoutUI.h"
 
 using SkinUI::CScrollBarUI;
@@ -138,4 +141,38 @@ TEST_F(ScrollBarUITest, StyleAppliesToTheBarAndThePaintShowsIt) {
     EXPECT_TRUE(testsupport::PixelNear(canvas->Pixel(395, 15), 0xFF00FF00));
     EXPECT_FALSE(testsupport::PixelNear(canvas->Pixel(395, 95), 0xFF00FF00));
     EXPECT_FALSE(testsupport::PixelNear(canvas->Pixel(385, 15), 0xFF00FF00));
+}
+
+TEST_F(ScrollBarUITest, HoldingAnArrowRepeatsUntilReleased) {
+    BuildList();
+    const int line = m_manager->DefaultFontHeight() + 8;
+    m_display.MoveMouse(392, 95);
+    m_display.PressButton(platform::RawInput::Button::Left);
+    EXPECT_TRUE(testsupport::PumpMessagesUntil([&] { return Offset() >= 2 * line; }, std::chrono::seconds(3)));
+    m_display.ReleaseButton(platform::RawInput::Button::Left);
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(20));
+    const int released = Offset();
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(3 * CScrollBarUI::kRepeatIntervalMs));
+    EXPECT_EQ(Offset(), released) << "no steps after the release";
+}
+
+TEST_F(ScrollBarUITest, HorizontalBarLiesAlongTheBottomAndScrollsSideways) {
+    Build(R"(<VerticalLayout>
+        <HorizontalLayout name="row" hscrollbar="true" height="60">
+          <Control name="c0" width="200"/><Control width="200"/><Control width="200"/>
+        </HorizontalLayout>
+        <Control/>
+      </VerticalLayout>)");
+    auto* row = Find<SkinUI::CContainerUI>(L"row");
+    CScrollBarUI* bar = row->GetHScrollBar();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(bar->IsHorizontal());
+    EXPECT_TRUE(bar->IsShown());
+    EXPECT_EQ(bar->GetExtent(), 200);
+    EXPECT_EQ(bar->GetBounds().top, 44);
+    EXPECT_EQ(bar->GetBounds().right, 400);
+    EXPECT_EQ(m_manager->ControlByName(L"c0")->GetBounds().bottom, 44) << "the rows stop above the bar";
+    Click(395, 52);
+    EXPECT_EQ(row->GetScrollOffset().cx, m_manager->DefaultFontHeight() + 8);
+    EXPECT_EQ(m_manager->ControlByName(L"c0")->GetBounds().left, -row->GetScrollOffset().cx);
 }
