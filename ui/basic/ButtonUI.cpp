@@ -38,6 +38,8 @@ void CButtonUI::HandleEvent(UIEventRecord& event) {
         case UIEventType::ButtonDown:
         case UIEventType::DoubleClick:
             if (Contains(event.mouse) && IsUsable()) {
+                // A pressed button takes the focus, as a focused edit's caret must not stay behind.
+                if (!m_focused && (GetBehaviourFlags() & kBehaviourFocusStop) != 0) TakeFocus();
                 m_buttonState |= kButtonPushed | kButtonCaptured;
                 Repaint();
             }

@@ -80,6 +80,7 @@ void CSliderUI::HandleEvent(UIEventRecord& event) {
     switch (event.type) {
         case UIEventType::ButtonDown:
         case UIEventType::DoubleClick:
+            if (!m_focused) TakeFocus();
             m_valueBefore = m_value;
             m_dragging = true;
             // A press on the track jumps there; a press on the thumb keeps the value until it moves.

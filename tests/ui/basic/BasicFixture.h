@@ -71,6 +71,7 @@ protected:
 
     void Notify(SkinUI::UINotifyMsg& msg) override {
         if (msg.type == L"timer") return;
+        if (!m_logFocus && (msg.type == L"setfocus" || msg.type == L"killfocus")) return;
         m_log.push_back(Narrow(msg.type.View()) + ":" +
                         (msg.sender != nullptr ? Narrow(msg.sender->GetName().View()) : "-"));
     }
@@ -159,6 +160,8 @@ protected:
     std::unique_ptr<SkinUI::CSkinZip> m_zip;
     std::unique_ptr<SkinUI::CUIPaintManager> m_manager;
     std::vector<std::string> m_log;
+    // Whether "setfocus" and "killfocus" go into the log.
+    bool m_logFocus = false;
 };
 
 // Pixels of the canvas inside `rect` that are close to `argb`.

@@ -75,9 +75,9 @@ TEST_F(ButtonUITest, StateImagesFollowTheMouseTheFocusAndTheEnabledFlag) {
     EXPECT_TRUE(testsupport::PixelNear(colourAt(), kGreen)) << "pressed look only while over the button";
     Mouse(WM_LBUTTONUP, 300, 150);
     Mouse(WM_MOUSEMOVE, 301, 150);
+    EXPECT_TRUE(testsupport::PixelNear(colourAt(), kYellow)) << "the press left the focus on the button";
+    m_manager->SetFocusControl(nullptr);
     EXPECT_TRUE(testsupport::PixelNear(colourAt(), kRed));
-    Find<CButtonUI>(L"b")->TakeFocus();
-    EXPECT_TRUE(testsupport::PixelNear(colourAt(), kYellow));
     Find<CButtonUI>(L"b")->SetUsable(false);
     EXPECT_TRUE(testsupport::PixelNear(colourAt(), kGrey));
 }
@@ -88,6 +88,7 @@ TEST_F(ButtonUITest, TabMovesTheFocusThroughButtonsAndEdits) {
         <Edit name="edit" height="30"/><Button name="off" height="30" enabled="false"/>
         <Button name="last" height="30"/>
       </VerticalLayout>)");
+    m_logFocus = true;
     auto focusName = [this]() {
         auto* focus = m_manager->GetFocusControl();
         return focus != nullptr ? basictest::Narrow(focus->GetName().View()) : std::string("-");
@@ -99,9 +100,14 @@ TEST_F(ButtonUITest, TabMovesTheFocusThroughButtonsAndEdits) {
         order.push_back(focusName());
     }
     EXPECT_EQ(order, (std::vector<std::string>{"edit", "last", "first", "edit"}));
+    // Pressing a button takes the focus from the edit.
+    Click(50, 135);
+    EXPECT_EQ(focusName(), "last");
+    EXPECT_EQ(Count("killfocus:edit"), 2);
+    Find<SkinUI::CEditUI>(L"edit")->TakeFocus();
     Send(WM_KEYDOWN, VK_SHIFT);
     EXPECT_TRUE(PressTab());
     Send(WM_KEYUP, VK_SHIFT);
     EXPECT_EQ(focusName(), "first");
-    EXPECT_EQ(Count("setfocus:edit"), 2);
+    EXPECT_EQ(Count("setfocus:edit"), 3);
 }
