@@ -6,10 +6,9 @@
 
 using namespace windowtest;
 
-TEST(FocusTest, FocusMovesBetweenChildrenWithTheOtherWindowInWParam) {
-    HeadlessScope scope;
-    StyledClass cls(0);
-    Recorder recorder;
+class FocusTest : public DisplayFixture {};
+
+TEST_F(FocusTest, FocusMovesBetweenChildrenWithTheOtherWindowInWParam) {
     const HWND top = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{0, 0, 200, 200});
     const HWND edit = cls.Create(&recorder, WS_CHILD | WS_VISIBLE, RECT{0, 0, 50, 20}, top);
     const HWND list = cls.Create(&recorder, WS_CHILD | WS_VISIBLE, RECT{0, 30, 50, 80}, top);
@@ -42,10 +41,7 @@ TEST(FocusTest, FocusMovesBetweenChildrenWithTheOtherWindowInWParam) {
     DestroyWindow(top);
 }
 
-TEST(FocusTest, CaptureChangesAreAnnouncedToTheLoser) {
-    HeadlessScope scope;
-    StyledClass cls(0);
-    Recorder recorder;
+TEST_F(FocusTest, CaptureChangesAreAnnouncedToTheLoser) {
     const HWND a = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{0, 0, 50, 50});
     const HWND b = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{60, 0, 110, 50});
     recorder.Clear();
@@ -65,10 +61,7 @@ TEST(FocusTest, CaptureChangesAreAnnouncedToTheLoser) {
     DestroyWindow(b);
 }
 
-TEST(FocusTest, DestroyingTheActiveBoxReactivatesItsOwner) {
-    HeadlessScope scope;
-    StyledClass cls(0);
-    Recorder recorder;
+TEST_F(FocusTest, DestroyingTheActiveBoxReactivatesItsOwner) {
     const HWND main = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{0, 0, 300, 300});
     const HWND box = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{50, 50, 250, 150}, main);
     const HWND button = cls.Create(&recorder, WS_CHILD | WS_VISIBLE, RECT{10, 10, 60, 30}, box);

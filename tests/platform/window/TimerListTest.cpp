@@ -7,36 +7,26 @@
 #include "WindowTestSupport.h"
 #include "platform/types/ErrorCodes.h"
 
-using windowtest::ManualClock;
 using windowtest::OnFreshThread;
 using windowtest::Pump;
 using windowtest::Recorder;
 using windowtest::ScopedClass;
+using windowtest::UseManualClock;
 using windowtest::Watchdog;
 
 namespace {
 
 using namespace std::chrono_literals;
 
-std::shared_ptr<ManualClock> UseManualClock() {
-    auto clock = std::make_shared<ManualClock>();
-    platform::MessageQueue::ForCurrentThread()->SetClockForTesting(clock);
-    return clock;
-}
-
 std::vector<WPARAM> TimerIds(const Recorder& recorder) {
-    std::vector<WPARAM> ids;
-    for (const auto& s : recorder.All()) {
-        if (s.message == WM_TIMER) ids.push_back(s.wParam);
-    }
-    return ids;
+    return windowtest::WParamsOf(recorder, nullptr, WM_TIMER);
 }
 
-TEST(TimerListTest, WindowTimersFireStopAndNeverPileUp) {
-    OnFreshThread([] {
+class TimerListTest : public windowtest::WindowFixture {};
+
+TEST_F(TimerListTest, WindowTimersFireStopAndNeverPileUp) {
+    OnFreshThread([&] {
         auto clock = UseManualClock();
-        ScopedClass cls;
-        Recorder recorder;
         const HWND hwnd = cls.Create(&recorder);
         ASSERT_EQ(SetTimer(hwnd, 11, 100, nullptr), 11u);
         ASSERT_EQ(SetTimer(hwnd, 12, 5000, nullptr), 12u);
@@ -83,11 +73,9 @@ TEST(TimerListTest, WindowTimersFireStopAndNeverPileUp) {
     });
 }
 
-TEST(TimerListTest, TimersYieldToPostedMessagesAndPaint) {
-    OnFreshThread([] {
+TEST_F(TimerListTest, TimersYieldToPostedMessagesAndPaint) {
+    OnFreshThread([&] {
         auto clock = UseManualClock();
-        ScopedClass cls;
-        Recorder recorder;
         const HWND hwnd = cls.Create(&recorder, WS_POPUP | WS_VISIBLE);
         Pump();
         recorder.Clear();
@@ -112,8 +100,8 @@ void CountingTimerProc(HWND hwnd, UINT message, UINT_PTR, DWORD) {
     ++g_threadTimerTicks;
 }
 
-TEST(TimerListTest, ThreadTimerProcedureRunsOnTheCreatingThread) {
-    OnFreshThread([] {
+TEST_F(TimerListTest, ThreadTimerProcedureRunsOnTheCreatingThread) {
+    OnFreshThread([&] {
         g_threadTimerTicks = 0;
         const UINT_PTR id = SetTimer(nullptr, 100, 10, CountingTimerProc);
         ASSERT_NE(id, 0u);
@@ -137,10 +125,8 @@ TEST(TimerListTest, ThreadTimerProcedureRunsOnTheCreatingThread) {
     EXPECT_FALSE(KillTimer(nullptr, 1));
 }
 
-TEST(TimerListTest, WindowTimerSetFromAWorkerTicksOnTheOwnerThread) {
-    OnFreshThread([] {
-        ScopedClass cls;
-        Recorder recorder;
+TEST_F(TimerListTest, WindowTimerSetFromAWorkerTicksOnTheOwnerThread) {
+    OnFreshThread([&] {
         const auto owner = std::this_thread::get_id();
         std::atomic<int> ticks{0};
         recorder.handler = [&](HWND, UINT message, WPARAM wParam, LPARAM) -> std::optional<LRESULT> {
@@ -178,11 +164,9 @@ void ForgedProc(HWND, UINT, UINT_PTR, DWORD) {
     ++g_forgedCalls;
 }
 
-TEST(TimerListTest, OnlyALiveTimersOwnProcedureIsCalled) {
-    OnFreshThread([] {
+TEST_F(TimerListTest, OnlyALiveTimersOwnProcedureIsCalled) {
+    OnFreshThread([&] {
         auto clock = UseManualClock();
-        ScopedClass cls;
-        Recorder recorder;
         const HWND hwnd = cls.Create(&recorder);
         g_forgedCalls = 0;
         // A posted WM_TIMER naming a procedure that no timer has never reaches it.
