@@ -48,7 +48,7 @@ std::optional<LRESULT> PaintScene(HWND hwnd, UINT message, WPARAM, LPARAM) {
     return 0;
 }
 
-HWND CreateScene(const ScopedClass& cls, Recorder* recorder) {
+HWND CreateScene(ScopedClass& cls, Recorder* recorder) {
     recorder->handler = PaintScene;
     const HWND hwnd = cls.Create(recorder, WS_POPUP, kPlace);
     ShowWindow(hwnd, SW_SHOWNORMAL);
@@ -89,8 +89,8 @@ protected:
 
     std::optional<displaytest::XvfbServer> m_server;
     platform::X11Display x11;
-    ScopedClass cls;
     Recorder recorder;
+    ScopedClass cls;  // after the recorder: its windows go first
 };
 
 }  // namespace

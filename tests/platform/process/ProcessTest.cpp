@@ -145,9 +145,6 @@ TEST_F(ProcessTest, EnumerationFindsTheChildByNameAndModulePath) {
     wchar_t path[1024];
     const DWORD n = GetModuleFileNameExW(opened, nullptr, path, 1024);
     EXPECT_EQ(std::wstring(path, n), app);
-    wchar_t small[6];
-    EXPECT_EQ(GetModuleFileNameExW(opened, nullptr, small, 6), 5u);
-    EXPECT_EQ(std::wstring(small), app.substr(0, 5));
 
     // The opened handle shares the child's exit code.
     EXPECT_TRUE(TerminateProcess(opened, 9));
@@ -182,9 +179,6 @@ TEST_F(ProcessTest, OpenProcessRefusesWhatIsNotThere) {
     HANDLE self = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(getpid()));
     ASSERT_NE(self, nullptr);
     EXPECT_EQ(WaitForSingleObject(self, 0), WAIT_TIMEOUT);
-    DWORD code = 0;
-    EXPECT_TRUE(GetExitCodeProcess(self, &code));
-    EXPECT_EQ(code, platform::kStillActive);
     EXPECT_FALSE(TerminateProcess(self, 0));  // opened without PROCESS_TERMINATE
     EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
     CloseHandle(self);

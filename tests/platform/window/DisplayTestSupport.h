@@ -25,8 +25,13 @@ public:
     platform::HeadlessDisplay display;
 };
 
+// Windows left at the end of a test are destroyed while the display is still there.
 class DisplayFixture : public WindowFixture {
 protected:
+    void TearDown() override {
+        recorder.handler = nullptr;  // it may refer to the test's locals
+        cls.DestroyWindows();
+    }
     HeadlessScope scope;
 };
 

@@ -38,7 +38,6 @@ TEST_F(FocusTest, FocusMovesBetweenChildrenWithTheOtherWindowInWParam) {
     EXPECT_EQ(SetFocus(nullptr), list);
     EXPECT_EQ(WParamsOf(recorder, list, WM_KILLFOCUS), (std::vector<WPARAM>{0}));
     EXPECT_EQ(GetFocus(), nullptr);
-    DestroyWindow(top);
 }
 
 TEST_F(FocusTest, CaptureChangesAreAnnouncedToTheLoser) {
@@ -58,7 +57,6 @@ TEST_F(FocusTest, CaptureChangesAreAnnouncedToTheLoser) {
     SetCapture(a);
     DestroyWindow(a);
     EXPECT_EQ(GetCapture(), nullptr);
-    DestroyWindow(b);
 }
 
 TEST_F(FocusTest, DestroyingTheActiveBoxReactivatesItsOwner) {
@@ -70,13 +68,9 @@ TEST_F(FocusTest, DestroyingTheActiveBoxReactivatesItsOwner) {
 
     recorder.Clear();
     DestroyWindow(box);
-    EXPECT_EQ(recorder.Only({WM_ACTIVATE, WM_KILLFOCUS, WM_SETFOCUS, WM_DESTROY}),
-              (std::vector<Step>{{box, WM_ACTIVATE},
-                                 {main, WM_ACTIVATE},
-                                 {button, WM_KILLFOCUS},
-                                 {main, WM_SETFOCUS},
-                                 {box, WM_DESTROY},
-                                 {button, WM_DESTROY}}));
+    const std::vector<Step> handOver = {{box, WM_ACTIVATE},  {main, WM_ACTIVATE}, {button, WM_KILLFOCUS},
+                                        {main, WM_SETFOCUS}, {box, WM_DESTROY},   {button, WM_DESTROY}};
+    EXPECT_EQ(recorder.Only({WM_ACTIVATE, WM_KILLFOCUS, WM_SETFOCUS, WM_DESTROY}), handOver);
     EXPECT_EQ(GetActiveWindow(), main);
     EXPECT_EQ(GetFocus(), main);
     EXPECT_EQ(GetForegroundWindow(), main);

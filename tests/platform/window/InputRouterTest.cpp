@@ -37,12 +37,9 @@ TEST_F(InputRouterTest, MouseMovesAskForHitTestAndCursorThenPostTheMove) {
     scope.display.MoveMouse(111, 66);
     Pump();
     // Each move is routed only once the one before it was retrieved.
-    EXPECT_EQ(recorder.Only(kMouse), (std::vector<Step>{{main, WM_NCHITTEST},
-                                                        {main, WM_SETCURSOR},
-                                                        {main, WM_MOUSEMOVE},
-                                                        {main, WM_NCHITTEST},
-                                                        {main, WM_SETCURSOR},
-                                                        {main, WM_MOUSEMOVE}}));
+    const std::vector<Step> twoMoves = {{main, WM_NCHITTEST}, {main, WM_SETCURSOR}, {main, WM_MOUSEMOVE},
+                                        {main, WM_NCHITTEST}, {main, WM_SETCURSOR}, {main, WM_MOUSEMOVE}};
+    EXPECT_EQ(recorder.Only(kMouse), twoMoves);
     EXPECT_EQ(LParamsOf(recorder, main, WM_NCHITTEST).front(), Point(110, 65));
     EXPECT_EQ(LParamsOf(recorder, main, WM_SETCURSOR).front(), Point(HTCLIENT, WM_MOUSEMOVE));
     EXPECT_EQ(LParamsOf(recorder, main, WM_MOUSEMOVE), (std::vector<LPARAM>{Point(10, 15), Point(11, 16)}));
@@ -59,8 +56,6 @@ TEST_F(InputRouterTest, MouseMovesAskForHitTestAndCursorThenPostTheMove) {
     EXPECT_EQ(recorder.Only({WM_MOUSEMOVE, WM_NCMOUSEMOVE}), (std::vector<Step>{{main, WM_NCMOUSEMOVE}}));
     EXPECT_EQ(WParamsOf(recorder, main, WM_NCMOUSEMOVE), (std::vector<WPARAM>{static_cast<WPARAM>(HTRIGHT)}));
     EXPECT_EQ(scope.display.Cursor(), LoadCursorW(nullptr, IDC_SIZEWE));
-    recorder.handler = nullptr;
-    DestroyWindow(main);
 }
 
 TEST_F(InputRouterTest, LeavingATrackedWindowPostsMouseLeaveBeforeTheNextMove) {
@@ -118,7 +113,6 @@ TEST_F(InputRouterTest, HoverComesWhenTheMouseRests) {
     clock->Advance(std::chrono::milliseconds(500));  // once per request
     Pump();
     EXPECT_EQ(recorder.Only({WM_MOUSEHOVER}).size(), 1u);
-    DestroyWindow(hwnd);
 }
 
 TEST_F(InputRouterTest, ClickOnAnInactiveWindowActivatesItBeforeTheButton) {
@@ -130,19 +124,13 @@ TEST_F(InputRouterTest, ClickOnAnInactiveWindowActivatesItBeforeTheButton) {
 
     scope.display.Click(150, 50);
     Pump();
+    const std::vector<Step> activateThenClick = {{b, WM_SETCURSOR},   {b, WM_MOUSEACTIVATE}, {a, WM_NCACTIVATE},
+                                                 {a, WM_ACTIVATE},    {b, WM_NCACTIVATE},    {b, WM_ACTIVATE},
+                                                 {a, WM_KILLFOCUS},   {b, WM_SETFOCUS},      {b, WM_SETCURSOR},
+                                                 {b, WM_LBUTTONDOWN}, {b, WM_LBUTTONUP}};
     EXPECT_EQ(recorder.Only({WM_MOUSEACTIVATE, WM_NCACTIVATE, WM_ACTIVATE, WM_KILLFOCUS, WM_SETFOCUS, WM_SETCURSOR,
                              WM_LBUTTONDOWN, WM_LBUTTONUP}),
-              (std::vector<Step>{{b, WM_SETCURSOR},
-                                 {b, WM_MOUSEACTIVATE},
-                                 {a, WM_NCACTIVATE},
-                                 {a, WM_ACTIVATE},
-                                 {b, WM_NCACTIVATE},
-                                 {b, WM_ACTIVATE},
-                                 {a, WM_KILLFOCUS},
-                                 {b, WM_SETFOCUS},
-                                 {b, WM_SETCURSOR},
-                                 {b, WM_LBUTTONDOWN},
-                                 {b, WM_LBUTTONUP}}));
+              activateThenClick);
     EXPECT_EQ(WParamsOf(recorder, b, WM_ACTIVATE), (std::vector<WPARAM>{WA_CLICKACTIVE}));
     EXPECT_EQ(WParamsOf(recorder, b, WM_LBUTTONDOWN), (std::vector<WPARAM>{MK_LBUTTON}));
 
@@ -156,9 +144,6 @@ TEST_F(InputRouterTest, ClickOnAnInactiveWindowActivatesItBeforeTheButton) {
     Pump();
     EXPECT_EQ(GetActiveWindow(), a);
     EXPECT_EQ(recorder.Only({WM_LBUTTONDOWN, WM_LBUTTONUP}), (std::vector<Step>{{a, WM_LBUTTONUP}}));
-    recorder.handler = nullptr;
-    DestroyWindow(a);
-    DestroyWindow(b);
 }
 
 TEST_F(InputRouterTest, DoubleClicksNeedTheClassStyleAndQuickCloseClicks) {
@@ -199,8 +184,6 @@ TEST_F(InputRouterTest, DoubleClicksNeedTheClassStyleAndQuickCloseClicks) {
     scope.display.Click(210, 10);
     Pump();
     EXPECT_EQ(downs(button), (std::vector<UINT>(2, WM_LBUTTONDOWN)));
-    DestroyWindow(listView);
-    DestroyWindow(button);
 }
 
 TEST_F(InputRouterTest, InputForADisabledWindowIsDropped) {
@@ -253,7 +236,6 @@ TEST_F(InputRouterTest, DraggingTheCaptionMovesTheWindow) {
     EXPECT_EQ(LParamsOf(recorder, main, WM_MOVE), (std::vector<LPARAM>{Point(120, 105), Point(140, 130)}));
     // The window no longer follows once the button is up.
     EXPECT_EQ(recorder.Only({WM_LBUTTONDOWN, WM_NCLBUTTONDOWN}), (std::vector<Step>{{main, WM_NCLBUTTONDOWN}}));
-    DestroyWindow(main);
 }
 
 TEST_F(InputRouterTest, KeysBecomeCharactersThroughTranslateMessage) {
@@ -301,7 +283,7 @@ TEST_F(InputRouterTest, KeysBecomeCharactersThroughTranslateMessage) {
 TEST_F(InputRouterTest, WheelGoesToTheFocusAndCaptureKeepsTheMouse) {
     const HWND main = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{0, 0, 200, 200});
     const HWND list = cls.Create(&recorder, WS_CHILD | WS_VISIBLE, RECT{10, 10, 110, 110}, main);
-    const HWND other = cls.Create(&recorder, WS_POPUP | WS_VISIBLE | WS_EX_NOACTIVATE, RECT{300, 0, 400, 100});
+    cls.Create(&recorder, WS_POPUP | WS_VISIBLE | WS_EX_NOACTIVATE, RECT{300, 0, 400, 100});
     SetActiveWindow(main);
     SetFocus(list);
     Pump();
@@ -324,6 +306,4 @@ TEST_F(InputRouterTest, WheelGoesToTheFocusAndCaptureKeepsTheMouse) {
     EXPECT_EQ(recorder.Only({WM_NCHITTEST, WM_MOUSEMOVE}), (std::vector<Step>{{list, WM_MOUSEMOVE}}));
     EXPECT_EQ(LParamsOf(recorder, list, WM_MOUSEMOVE).front(), Point(340, 40));
     ReleaseCapture();
-    DestroyWindow(main);
-    DestroyWindow(other);
 }

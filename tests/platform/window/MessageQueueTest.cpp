@@ -54,14 +54,13 @@ TEST_F(MessageQueueTest, EightPostingThreadsLoseNothingAndKeepTheirOrder) {
         for (LPARAM n : next)
             EXPECT_EQ(n, kPerSender);
         EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
-        DestroyWindow(hwnd);
     });
 }
 
 // A window on a thread of its own that runs a message loop until WM_QUIT.
 class WindowThread {
 public:
-    explicit WindowThread(const ScopedClass& cls, Recorder* recorder) {
+    explicit WindowThread(ScopedClass& cls, Recorder* recorder) {
         std::promise<HWND> created;
         auto ready = created.get_future();
         m_thread = std::thread([&cls, recorder, &created, this] {
@@ -252,8 +251,6 @@ TEST_F(MessageQueueTest, FiltersAndPeekLeaveOtherMessagesInOrder) {
         EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
         EXPECT_FALSE(PostThreadMessageW(0x7fffffff, WM_APP, 0, 0));
         EXPECT_EQ(GetLastError(), ERROR_INVALID_THREAD_ID);
-        DestroyWindow(a);
-        DestroyWindow(b);
     });
 }
 

@@ -63,8 +63,6 @@ TEST_F(PaintTest, PaintingTouchesOnlyTheUpdateRegion) {
               (std::vector<LONG>{90, 90, 100, 100}));
     ValidateRect(hwnd, nullptr);
     EXPECT_FALSE(GetUpdateRect(hwnd, &bounds, FALSE));
-    recorder.handler = nullptr;
-    DestroyWindow(hwnd);
 }
 
 TEST_F(PaintTest, EraseUsesTheClassBrushAndChildrenPaintIntoTheirParent) {
@@ -127,8 +125,6 @@ TEST_F(PaintTest, WindowDcsDrawAndHandTheirPixelsToTheDisplay) {
     EXPECT_EQ(row[15], kRed);
     EXPECT_EQ(row[5], kBlack);
     cairo_surface_destroy(png);
-    DestroyWindow(hwnd);
-    DestroyWindow(other);
 }
 
 TEST_F(PaintTest, LayeredWindowsShowTheirAlpha) {
@@ -172,8 +168,6 @@ TEST_F(PaintTest, LayeredWindowsShowTheirAlpha) {
     // Only layered windows take layered updates.
     EXPECT_FALSE(UpdateLayeredWindow(below, nullptr, nullptr, nullptr, source.Dc(), &origin, 0, &blend, ULW_ALPHA));
     EXPECT_FALSE(SetLayeredWindowAttributes(below, 0, 10, LWA_ALPHA));
-    DestroyWindow(shadow);
-    DestroyWindow(below);
 }
 
 TEST_F(PaintTest, AWindowRegionCutsPixelsAndInput) {
@@ -191,7 +185,6 @@ TEST_F(PaintTest, AWindowRegionCutsPixelsAndInput) {
     EXPECT_EQ(GetWindowRgn(hwnd, copy), RGN_ERROR);
     EXPECT_EQ(WindowFromPoint(POINT{0, 0}), hwnd);
     DeleteObject(copy);
-    DestroyWindow(hwnd);
 }
 
 TEST_F(PaintTest, TheCaretInvertsItsRectangleWhileShown) {
@@ -227,7 +220,6 @@ TEST_F(PaintTest, TheCaretInvertsItsRectangleWhileShown) {
     EXPECT_TRUE(DestroyCaret());
     EXPECT_EQ(scope.display.Pixel(hwnd, 21, 21), kWhite);
     EXPECT_FALSE(ShowCaret(hwnd));
-    DestroyWindow(hwnd);
 }
 
 TEST_F(PaintTest, CaretBlinksAndDiesWithItsWindow) {
@@ -273,5 +265,4 @@ TEST_F(PaintTest, RedrawWindowReachesChildrenAsAsked) {
 
     // A dead region handle is refused, not read.
     EXPECT_FALSE(InvalidateRgn(parent, corner, FALSE));
-    DestroyWindow(parent);
 }

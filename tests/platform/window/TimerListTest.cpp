@@ -86,7 +86,6 @@ TEST_F(TimerListTest, TimersYieldToPostedMessagesAndPaint) {
         Pump();
         EXPECT_EQ(recorder.Only({WM_APP, WM_PAINT, WM_TIMER}),
                   (std::vector<std::pair<HWND, UINT>>{{hwnd, WM_APP}, {hwnd, WM_PAINT}, {hwnd, WM_TIMER}}));
-        DestroyWindow(hwnd);
     });
 }
 
@@ -192,7 +191,6 @@ TEST_F(TimerListTest, OnlyALiveTimersOwnProcedureIsCalled) {
         KillTimer(hwnd, pointerId);
         DispatchMessageW(&msg);
         EXPECT_EQ(g_forgedCalls.load(), 1);
-        DestroyWindow(hwnd);
     });
 }
 

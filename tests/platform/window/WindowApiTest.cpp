@@ -39,14 +39,10 @@ TEST_F(WindowApiTest, CreationAndDestructionFollowTheWindowsOrder) {
         ASSERT_EQ(creates.size(), 4u);
         EXPECT_EQ(creates[0].lpCreateParams, &recorder);
         EXPECT_EQ(creates[1].hwndParent, main);
-        EXPECT_EQ(recorder.Only({WM_NCCREATE, WM_CREATE}), (std::vector<Step>{{main, WM_NCCREATE},
-                                                                              {main, WM_CREATE},
-                                                                              {child, WM_NCCREATE},
-                                                                              {child, WM_CREATE},
-                                                                              {grandChild, WM_NCCREATE},
-                                                                              {grandChild, WM_CREATE},
-                                                                              {popup, WM_NCCREATE},
-                                                                              {popup, WM_CREATE}}));
+        const std::vector<Step> created = {{main, WM_NCCREATE},  {main, WM_CREATE},         {child, WM_NCCREATE},
+                                           {child, WM_CREATE},   {grandChild, WM_NCCREATE}, {grandChild, WM_CREATE},
+                                           {popup, WM_NCCREATE}, {popup, WM_CREATE}};
+        EXPECT_EQ(recorder.Only({WM_NCCREATE, WM_CREATE}), created);
 
         EXPECT_EQ(GetParent(child), main);
         EXPECT_EQ(GetParent(popup), main);
@@ -57,14 +53,10 @@ TEST_F(WindowApiTest, CreationAndDestructionFollowTheWindowsOrder) {
         recorder.Clear();
         EXPECT_TRUE(DestroyWindow(main));
         // Owned windows end first; then WM_DESTROY runs top-down and WM_NCDESTROY bottom-up.
-        EXPECT_EQ(recorder.Only({WM_DESTROY, WM_NCDESTROY}), (std::vector<Step>{{popup, WM_DESTROY},
-                                                                                {popup, WM_NCDESTROY},
-                                                                                {main, WM_DESTROY},
-                                                                                {child, WM_DESTROY},
-                                                                                {grandChild, WM_DESTROY},
-                                                                                {grandChild, WM_NCDESTROY},
-                                                                                {child, WM_NCDESTROY},
-                                                                                {main, WM_NCDESTROY}}));
+        const std::vector<Step> destroyed = {
+            {popup, WM_DESTROY},      {popup, WM_NCDESTROY},      {main, WM_DESTROY},    {child, WM_DESTROY},
+            {grandChild, WM_DESTROY}, {grandChild, WM_NCDESTROY}, {child, WM_NCDESTROY}, {main, WM_NCDESTROY}};
+        EXPECT_EQ(recorder.Only({WM_DESTROY, WM_NCDESTROY}), destroyed);
         for (HWND hwnd : {main, child, grandChild, popup})
             EXPECT_FALSE(IsWindow(hwnd));
 
@@ -204,7 +196,6 @@ TEST_F(WindowApiTest, WindowLongsAndSubclassing) {
         EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
 
         SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(s_previous));
-        DestroyWindow(hwnd);
     });
 }
 

@@ -24,14 +24,10 @@ TEST_F(WindowPosTest, ShowingActivatesAndFocusesInWin32Order) {
     // First showing: WM_SIZE and WM_MOVE follow WM_WINDOWPOSCHANGED.
     recorder.Clear();
     EXPECT_FALSE(ShowWindow(main, SW_SHOWNORMAL));
-    EXPECT_EQ(recorder.Only(kShowMessages), (std::vector<Step>{{main, WM_SHOWWINDOW},
-                                                               {main, WM_WINDOWPOSCHANGING},
-                                                               {main, WM_NCACTIVATE},
-                                                               {main, WM_ACTIVATE},
-                                                               {main, WM_SETFOCUS},
-                                                               {main, WM_WINDOWPOSCHANGED},
-                                                               {main, WM_SIZE},
-                                                               {main, WM_MOVE}}));
+    const std::vector<Step> firstShow = {
+        {main, WM_SHOWWINDOW}, {main, WM_WINDOWPOSCHANGING}, {main, WM_NCACTIVATE}, {main, WM_ACTIVATE},
+        {main, WM_SETFOCUS},   {main, WM_WINDOWPOSCHANGED},  {main, WM_SIZE},       {main, WM_MOVE}};
+    EXPECT_EQ(recorder.Only(kShowMessages), firstShow);
     EXPECT_EQ(LParamsOf(recorder, main, WM_SIZE), (std::vector<LPARAM>{Point(540, 434)}));
     EXPECT_EQ(LParamsOf(recorder, main, WM_MOVE), (std::vector<LPARAM>{Point(100, 50)}));
     EXPECT_EQ(GetActiveWindow(), main);
@@ -47,13 +43,9 @@ TEST_F(WindowPosTest, ShowingActivatesAndFocusesInWin32Order) {
     // An owned box takes activation and focus from its owner...
     recorder.Clear();
     ShowWindow(box, SW_SHOW);
-    EXPECT_EQ(recorder.Only({WM_NCACTIVATE, WM_ACTIVATE, WM_SETFOCUS, WM_KILLFOCUS}),
-              (std::vector<Step>{{main, WM_NCACTIVATE},
-                                 {main, WM_ACTIVATE},
-                                 {box, WM_NCACTIVATE},
-                                 {box, WM_ACTIVATE},
-                                 {main, WM_KILLFOCUS},
-                                 {box, WM_SETFOCUS}}));
+    const std::vector<Step> boxTakesOver = {{main, WM_NCACTIVATE}, {main, WM_ACTIVATE},  {box, WM_NCACTIVATE},
+                                            {box, WM_ACTIVATE},    {main, WM_KILLFOCUS}, {box, WM_SETFOCUS}};
+    EXPECT_EQ(recorder.Only({WM_NCACTIVATE, WM_ACTIVATE, WM_SETFOCUS, WM_KILLFOCUS}), boxTakesOver);
     EXPECT_EQ(WParamsOf(recorder, main, WM_ACTIVATE), (std::vector<WPARAM>{WA_INACTIVE}));
     EXPECT_EQ(LParamsOf(recorder, box, WM_ACTIVATE), (std::vector<LPARAM>{reinterpret_cast<LPARAM>(main)}));
     EXPECT_EQ(WParamsOf(recorder, box, WM_SETFOCUS), (std::vector<WPARAM>{reinterpret_cast<WPARAM>(main)}));
@@ -61,18 +53,13 @@ TEST_F(WindowPosTest, ShowingActivatesAndFocusesInWin32Order) {
     // ...and hiding it hands both back.
     recorder.Clear();
     EXPECT_TRUE(ShowWindow(box, SW_HIDE));
-    EXPECT_EQ(recorder.Only({WM_SHOWWINDOW, WM_NCACTIVATE, WM_ACTIVATE, WM_SETFOCUS, WM_KILLFOCUS}),
-              (std::vector<Step>{{box, WM_SHOWWINDOW},
-                                 {box, WM_NCACTIVATE},
-                                 {box, WM_ACTIVATE},
-                                 {main, WM_NCACTIVATE},
-                                 {main, WM_ACTIVATE},
-                                 {box, WM_KILLFOCUS},
-                                 {main, WM_SETFOCUS}}));
+    const std::vector<Step> ownerTakesBack = {{box, WM_SHOWWINDOW},  {box, WM_NCACTIVATE}, {box, WM_ACTIVATE},
+                                              {main, WM_NCACTIVATE}, {main, WM_ACTIVATE},  {box, WM_KILLFOCUS},
+                                              {main, WM_SETFOCUS}};
+    EXPECT_EQ(recorder.Only({WM_SHOWWINDOW, WM_NCACTIVATE, WM_ACTIVATE, WM_SETFOCUS, WM_KILLFOCUS}), ownerTakesBack);
     EXPECT_FALSE(IsWindowVisible(box));
     EXPECT_EQ(GetActiveWindow(), main);
     EXPECT_FALSE(ShowWindow(box, SW_HIDE));  // already hidden: nothing happens
-    DestroyWindow(main);
 }
 
 TEST_F(WindowPosTest, MinimiseAndRestoreReportTheirSizes) {
@@ -105,7 +92,6 @@ TEST_F(WindowPosTest, MinimiseAndRestoreReportTheirSizes) {
     ShowWindow(main, SW_RESTORE);
     GetWindowRect(main, &rect);
     EXPECT_EQ((std::vector<LONG>{rect.left, rect.top, rect.right, rect.bottom}), (std::vector<LONG>{10, 10, 550, 444}));
-    DestroyWindow(main);
 }
 
 TEST_F(WindowPosTest, SizesStayWithinWhatTheWindowAllows) {
@@ -149,7 +135,6 @@ TEST_F(WindowPosTest, SizesStayWithinWhatTheWindowAllows) {
         EXPECT_FALSE(SetWindowPos(main, nullptr, 0, 0, 10, 10, SWP_NOZORDER));
         EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
     });
-    DestroyWindow(main);
 }
 
 TEST_F(WindowPosTest, CoordinatesMapThroughNestedChildren) {
@@ -181,7 +166,6 @@ TEST_F(WindowPosTest, CoordinatesMapThroughNestedChildren) {
     ShowWindow(child, SW_HIDE);
     EXPECT_EQ(WindowFromPoint(POINT{120, 80}), top);
     EXPECT_EQ(ChildWindowFromPoint(top, POINT{500, 10}), nullptr);
-    DestroyWindow(top);
 }
 
 TEST_F(WindowPosTest, OwnedWindowsStayAboveTheirOwner) {
@@ -195,8 +179,6 @@ TEST_F(WindowPosTest, OwnedWindowsStayAboveTheirOwner) {
     EXPECT_EQ(WindowFromPoint(POINT{75, 75}), owned);
     SetWindowPos(first, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     EXPECT_EQ(WindowFromPoint(POINT{90, 90}), second);
-    DestroyWindow(first);
-    DestroyWindow(second);
 }
 
 TEST_F(WindowPosTest, TextGoesThroughTheWindowProcedure) {
@@ -213,5 +195,4 @@ TEST_F(WindowPosTest, TextGoesThroughTheWindowProcedure) {
         wchar_t other[16];
         EXPECT_EQ(GetWindowTextW(hwnd, other, 16), 4);  // read without sending
     });
-    DestroyWindow(hwnd);
 }

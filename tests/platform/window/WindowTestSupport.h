@@ -99,7 +99,8 @@ inline LRESULT RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-// A class of its own for each test, so tests never see each other's windows.
+// A class of its own for each test, so tests never see each other's windows. Windows of
+// the class still alive on this thread go with it, before the class is unregistered.
 class ScopedClass {
 public:
     explicit ScopedClass(UINT style = 0, HCURSOR cursor = nullptr, HBRUSH background = nullptr) {
@@ -114,26 +115,44 @@ public:
         wc.lpszClassName = m_name.c_str();
         EXPECT_NE(RegisterClassExW(&wc), 0);
     }
-    ~ScopedClass() { UnregisterClassW(m_name.c_str(), nullptr); }
+    ~ScopedClass() {
+        DestroyWindows();
+        UnregisterClassW(m_name.c_str(), nullptr);
+    }
+    void DestroyWindows() {
+        std::lock_guard lock(m_mutex);
+        for (HWND hwnd : m_windows) {
+            if (IsWindow(hwnd)) DestroyWindow(hwnd);
+        }
+        m_windows.clear();
+    }
     LPCWSTR Name() const { return m_name.c_str(); }
 
-    HWND Create(Recorder* recorder, DWORD style = WS_POPUP, HWND parent = nullptr, HMENU menu = nullptr) const {
-        return CreateWindowExW(0, Name(), L"test", style, 0, 0, 100, 80, parent, menu, nullptr, recorder);
+    HWND Create(Recorder* recorder, DWORD style = WS_POPUP, HWND parent = nullptr, HMENU menu = nullptr) {
+        return Track(CreateWindowExW(0, Name(), L"test", style, 0, 0, 100, 80, parent, menu, nullptr, recorder));
     }
-    HWND Create(Recorder* recorder, DWORD style, RECT rect, HWND parent = nullptr, DWORD exStyle = 0) const {
-        return CreateWindowExW(exStyle, Name(), L"window", style, rect.left, rect.top, rect.right - rect.left,
-                               rect.bottom - rect.top, parent, nullptr, nullptr, recorder);
+    HWND Create(Recorder* recorder, DWORD style, RECT rect, HWND parent = nullptr, DWORD exStyle = 0) {
+        return Track(CreateWindowExW(exStyle, Name(), L"window", style, rect.left, rect.top, rect.right - rect.left,
+                                     rect.bottom - rect.top, parent, nullptr, nullptr, recorder));
     }
 
 private:
+    HWND Track(HWND hwnd) {
+        std::lock_guard lock(m_mutex);
+        if (hwnd) m_windows.push_back(hwnd);
+        return hwnd;
+    }
+
     std::wstring m_name;
+    std::mutex m_mutex;
+    std::vector<HWND> m_windows;
 };
 
-// A class and a recorder for one test; windows are made on a fresh thread (OnFreshThread).
+// A recorder and a class for one test (the class goes first, with its windows).
 class WindowFixture : public ::testing::Test {
 protected:
-    ScopedClass cls;
     Recorder recorder;
+    ScopedClass cls;
 };
 
 class ManualClock final : public platform::ITimerClock {
