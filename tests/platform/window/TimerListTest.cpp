@@ -27,42 +27,30 @@ class TimerListTest : public windowtest::WindowFixture {};
 TEST_F(TimerListTest, WindowTimersFireStopAndNeverPileUp) {
     OnFreshThread([&] {
         auto clock = UseManualClock();
+        // The timer ids that ticked while the clock moved on by `by`.
+        const auto ticksAfter = [&](std::chrono::milliseconds by) {
+            recorder.Clear();
+            clock->Advance(by);
+            Pump();
+            return TimerIds(recorder);
+        };
         const HWND hwnd = cls.Create(&recorder);
         ASSERT_EQ(SetTimer(hwnd, 11, 100, nullptr), 11u);
         ASSERT_EQ(SetTimer(hwnd, 12, 5000, nullptr), 12u);
-
-        // Not before the interval has passed.
-        clock->Advance(99ms);
-        Pump();
-        EXPECT_TRUE(TimerIds(recorder).empty());
-        clock->Advance(1ms);
-        Pump();
-        EXPECT_EQ(TimerIds(recorder), (std::vector<WPARAM>{11}));
-
-        // A long stall yields one tick, not one per missed interval.
-        recorder.Clear();
-        clock->Advance(1000ms);
-        Pump();
-        EXPECT_EQ(TimerIds(recorder), (std::vector<WPARAM>{11}));
+        EXPECT_TRUE(ticksAfter(99ms).empty());
+        EXPECT_EQ(ticksAfter(1ms), (std::vector<WPARAM>{11}));
+        EXPECT_EQ(ticksAfter(1000ms), (std::vector<WPARAM>{11}));  // a long stall yields one tick, not ten
 
         // Setting the same id again replaces it: the old 100 ms period is gone.
-        recorder.Clear();
         SetTimer(hwnd, 11, 300, nullptr);
-        clock->Advance(200ms);
-        Pump();
-        EXPECT_TRUE(TimerIds(recorder).empty());
-        clock->Advance(100ms);
-        Pump();
-        EXPECT_EQ(TimerIds(recorder), (std::vector<WPARAM>{11}));
+        EXPECT_TRUE(ticksAfter(200ms).empty());
+        EXPECT_EQ(ticksAfter(100ms), (std::vector<WPARAM>{11}));
 
         // Killed timers stop; killing twice fails.
-        recorder.Clear();
         EXPECT_TRUE(KillTimer(hwnd, 11));
         EXPECT_FALSE(KillTimer(hwnd, 11));
         EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-        clock->Advance(10s);
-        Pump();
-        EXPECT_EQ(TimerIds(recorder), (std::vector<WPARAM>{12}));
+        EXPECT_EQ(ticksAfter(10s), (std::vector<WPARAM>{12}));
 
         // A destroyed window's timers die with it.
         DestroyWindow(hwnd);
