@@ -47,10 +47,7 @@ TEST_F(InputRouterTest, MouseMovesAskForHitTestAndCursorThenPostTheMove) {
 
     // A sizing edge gets a non-client move and the sizing cursor.
     recorder.Clear();
-    recorder.handler = [](HWND, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
-        if (message == WM_NCHITTEST) return HTRIGHT;
-        return std::nullopt;
-    };
+    recorder.Answer(WM_NCHITTEST, HTRIGHT);
     scope.display.MoveMouse(299, 100);
     Pump();
     EXPECT_EQ(recorder.Only({WM_MOUSEMOVE, WM_NCMOUSEMOVE}), (std::vector<Step>{{main, WM_NCMOUSEMOVE}}));
@@ -136,10 +133,7 @@ TEST_F(InputRouterTest, ClickOnAnInactiveWindowActivatesItBeforeTheButton) {
 
     // A window that answers "activate and eat" is activated without seeing the click.
     recorder.Clear();
-    recorder.handler = [](HWND, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
-        if (message == WM_MOUSEACTIVATE) return MA_ACTIVATEANDEAT;
-        return std::nullopt;
-    };
+    recorder.Answer(WM_MOUSEACTIVATE, MA_ACTIVATEANDEAT);
     scope.display.Click(50, 50);
     Pump();
     EXPECT_EQ(GetActiveWindow(), a);

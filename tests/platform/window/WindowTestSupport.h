@@ -56,6 +56,13 @@ public:
         }
         return out;
     }
+    // The procedure answers `result` to `message` instead of passing it on.
+    void Answer(UINT message, LRESULT result) {
+        handler = [message, result](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+            if (m == message) return result;
+            return std::nullopt;
+        };
+    }
     void Clear() {
         std::lock_guard lock(m_mutex);
         m_seen.clear();
