@@ -63,8 +63,8 @@ public:
     static bool DrawImage(HDC hdc, const UIImageInfo& image, const UIImageDrawParams& params);
     // Draws the image that `spec` describes inside `item` (a control's rectangle), limited to
     // `paint`. "dest" is relative to the item's top-left corner (default: the whole item) and
-    // drawing never leaves the item. Keys that `modifier` gives replace the spec's; an empty
-    // modifier changes nothing. False when the spec or the modifier does not parse, names no
+    // drawing never leaves the item. Keys that `modifier` gives replace the base image spec's;
+    // an empty modifier changes nothing. False when the image spec or the modifier does not parse, names no
     // image, the image cannot be found or decoded, or "source" lies outside it; true when the
     // image is fine, even if none of it falls inside `paint`.
     static bool DrawImageSpec(HDC hdc, IImageSourceUI* images, const RECT& item, const RECT& paint,
