@@ -10,22 +10,7 @@
 
 namespace {
 
-class RangeRequest : public CHttpBase {
-public:
-    bool Start(const std::string& url) { return StartAttempt(BuildSettings(url, HttpMethod::Get, {}, {}), 0); }
-    int calls = 0;
-    HttpResult result;
-    HttpResponse response;
-
-protected:
-    void OnAttemptDone(const CRefPtr<CCurlHttp>& transfer, HttpResult pair) override {
-        ++calls;
-        result = pair;
-        response = transfer->Response();
-    }
-};
-
-class HttpNginxTest : public HttpUiThreadTest {};
+using HttpNginxTest = HttpUiThreadTest;
 
 }  // namespace
 
@@ -51,10 +36,10 @@ TEST_F(HttpNginxTest, RangesKeepAliveAndHttpsAgainstNginx) {
         };
         for (const auto& c : cases) {
             SCOPED_TRACE(c.range.offset);
-            RangeRequest request;
+            ProbeRequest request;
             request.SetRange(c.range);
             ASSERT_TRUE(request.Start(nginx.Url("/pkg.bin")));
-            ASSERT_TRUE(PumpUntil([&] { return request.calls > 0; }));
+            ASSERT_TRUE(PumpUntil([&] { return request.doneCalls > 0; }));
             EXPECT_EQ(request.result, c.expected);
             if (!c.expected.Succeeded()) continue;
             const std::size_t length = c.range.length < 0 ? payload.size() - c.range.offset : c.range.length;

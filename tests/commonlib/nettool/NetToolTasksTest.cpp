@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeDnsServer.h"
+#include "support/FakeDnsServer.h"
 #include "FakeIcmpNetwork.h"
 
 using testsupport::ARecord;

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "FakeDnsServer.h"
+#include "support/FakeDnsServer.h"
 #include "commonlib/thread/MainThreadTask.h"
 #include "platform/sync/Thread.h"
 #include "support/MessagePump.h"
