@@ -95,6 +95,11 @@ private:
     std::thread m_thread;
 };
 
+inline Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 // An answer to `query` (its id and question) with the given flags, ANCOUNT and records.
 inline Bytes DnsAnswerTo(Bytes answer, std::uint16_t flags, std::uint8_t answerCount, const Bytes& records) {
     answer[2] = static_cast<std::uint8_t>(flags >> 8);
@@ -128,8 +133,7 @@ public:
                 for (const std::string& text : m_addresses) {
                     std::uint8_t a[4] = {};
                     inet_pton(AF_INET, text.c_str(), a);
-                    const Bytes record = ARecord(a[0], a[1], a[2], a[3]);
-                    records.insert(records.end(), record.begin(), record.end());
+                    records = records + ARecord(a[0], a[1], a[2], a[3]);
                 }
                 server.Reply(DnsAnswerTo(query, 0x8180, static_cast<std::uint8_t>(m_addresses.size()), records));
             });

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "commonlib/http/HttpBase.h"
+#include "commonlib/http/HttpCommand.h"
 #include "commonlib/http/HttpEngine.h"
 #include "commonlib/thread/MainThreadTask.h"
 #include "platform/sync/Thread.h"
@@ -31,6 +32,22 @@ struct CommandOutcome {
         outcome->offUiThread |= GetCurrentThreadId() != GetMainThreadId();
     }
     bool Is(int expectedType, int expectedCode) const { return type == expectedType && code == expectedCode; }
+    // Success with `body`.
+    ::testing::AssertionResult Delivered(const std::string& body) const {
+        if (Is(0, 0) && text == body) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "pair " << type << "/" << code << ", text \"" << text << "\"";
+    }
+
+    // Start `command` with this outcome, cleared, as its completion.
+    bool Get(CHttpCommand& command, const std::wstring& url, HttpErrorReporting reporting = HttpErrorReporting::Off,
+             const std::wstring& pinned = L"", const std::wstring& alternates = L"") {
+        *this = {};
+        return command.Get(url, &Record, this, reporting, pinned, alternates);
+    }
+    bool Post(CHttpCommand& command, const std::wstring& url, const std::string& body) {
+        *this = {};
+        return command.Post(url, body, &Record, this);
+    }
 };
 
 // A bare request (on `engine`, or the program's): one attempt, its pair and what the scheduler reported.

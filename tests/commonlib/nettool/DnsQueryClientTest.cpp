@@ -12,16 +12,12 @@ using testsupport::Bytes;
 using testsupport::CFakeDnsServer;
 using testsupport::CnameRecord;
 using testsupport::DnsAnswerTo;
+using testsupport::operator+;
 
 namespace {
 
 constexpr std::uint16_t kId = 0x1234;
 const Bytes kQuery = DnsBuildQuery(kId, "host.test");
-
-Bytes operator+(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
 
 Bytes Answer(std::uint16_t flags, std::uint8_t count, const Bytes& records) {
     return DnsAnswerTo(kQuery, flags, count, records);

@@ -2,12 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include "support/FakeDnsServer.h"
 #include "FakeIcmpNetwork.h"
+#include "support/FakeDnsServer.h"
 
 using testsupport::ARecord;
 using testsupport::Bytes;
 using testsupport::CFakeDnsServer;
+using testsupport::operator+;
 
 namespace {
 
@@ -15,9 +16,7 @@ enum class Resolver { Silent, Answers, CnameOnly };
 
 CFakeDnsServer::Handler Behave(Resolver behaviour, std::uint8_t tag) {
     return [=](const Bytes& query, CFakeDnsServer& s) {
-        Bytes twoA = ARecord(10, 0, tag, 1);
-        const Bytes second = ARecord(10, 0, tag, 2);
-        twoA.insert(twoA.end(), second.begin(), second.end());
+        const Bytes twoA = ARecord(10, 0, tag, 1) + ARecord(10, 0, tag, 2);
         if (behaviour == Resolver::Answers) s.Reply(testsupport::DnsAnswerTo(query, 0x8180, 2, twoA));
         if (behaviour == Resolver::CnameOnly) {
             s.Reply(testsupport::DnsAnswerTo(query, 0x8180, 1, testsupport::CnameRecord("alias")));

@@ -8,13 +8,15 @@
 #include <thread>
 #include <vector>
 
-#include "support/FakeDnsServer.h"
 #include "commonlib/thread/MainThreadTask.h"
 #include "platform/sync/Thread.h"
+#include "support/FakeDnsServer.h"
 #include "support/MessagePump.h"
 
+using testsupport::ARecord;
 using testsupport::Bytes;
 using testsupport::CFakeDnsServer;
+using testsupport::operator+;
 using namespace std::chrono_literals;
 
 namespace {
@@ -31,15 +33,6 @@ using Recorder = std::vector<Result>;  // touched on the UI thread only
 
 void Record(int code, void* user, const std::string& host, const std::string& text) {
     static_cast<Recorder*>(user)->push_back({code, host, text, GetCurrentThreadId()});
-}
-
-CFakeDnsServer::Handler Answering() {
-    return [](const Bytes& query, CFakeDnsServer& s) {
-        Bytes records = testsupport::ARecord(10, 0, 0, 1);
-        for (std::uint8_t b : testsupport::ARecord(10, 0, 0, 2))
-            records.push_back(b);
-        s.Reply(testsupport::DnsAnswerTo(query, 0x8180, 2, records));
-    };
 }
 
 class NetToolThreadTest : public ::testing::Test {
@@ -59,7 +52,10 @@ protected:
         return testsupport::PumpMessagesUntil([&] { return recorder.size() >= count; }, 20s);
     }
 
-    CFakeDnsServer m_resolver{"127.0.0.1", 0, Answering()};
+    CFakeDnsServer m_resolver{
+        "127.0.0.1", 0, [](const Bytes& query, CFakeDnsServer& s) {
+            s.Reply(testsupport::DnsAnswerTo(query, 0x8180, 2, ARecord(10, 0, 0, 1) + ARecord(10, 0, 0, 2)));
+        }};
     NetToolOptions m_options;
     CNetToolThread m_thread;
 };
