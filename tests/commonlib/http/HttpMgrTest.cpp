@@ -14,11 +14,7 @@
 
 using testsupport::ScriptedTcpServer;
 
-namespace {
-
 using HttpMgrTest = HttpEngineTest;
-
-}  // namespace
 
 TEST_F(HttpMgrTest, ElevenRequestsRunTenAndQueueOne) {
     ScriptedTcpServer silent({ScriptedTcpServer::Mode::NeverAnswer, "", 0, {}});

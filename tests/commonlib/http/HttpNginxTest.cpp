@@ -8,11 +8,7 @@
 #include "support/HttpTestFixture.h"
 #include "support/LoopbackNginx.h"
 
-namespace {
-
 using HttpNginxTest = HttpUiThreadTest;
-
-}  // namespace
 
 TEST_F(HttpNginxTest, RangesKeepAliveAndHttpsAgainstNginx) {
     testsupport::TempDir dir;
