@@ -53,13 +53,14 @@ public:
 
 private:
     static int Bind(const char* address, std::uint16_t port, sockaddr_in* bound) {
-        const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+        const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         bound->sin_family = AF_INET;
         bound->sin_port = htons(port);
         inet_pton(AF_INET, address, &bound->sin_addr);
         socklen_t length = sizeof *bound;
         if (bind(fd, reinterpret_cast<sockaddr*>(bound), sizeof *bound) != 0 ||
             getsockname(fd, reinterpret_cast<sockaddr*>(bound), &length) != 0) {
+            close(fd);
             throw std::runtime_error("fake resolver cannot bind");
         }
         return fd;

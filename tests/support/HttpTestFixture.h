@@ -1,6 +1,6 @@
-// The UI-thread fixture of the HTTP layer's tests (header only: it needs commonlib, which the
-// support library does not link), with the command engine, a completion recorder and a bare
-// request. All of them are used on the UI thread only.
+// The UI-thread fixtures of the HTTP layer's tests (header only: they need commonlib, which the
+// support library does not link), on the command engine or a private one, with a completion
+// recorder and a bare request. All of them are used on the UI thread only.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -70,18 +70,13 @@ TEST(NetToolTasksTest, LookupAsksResolversInTurnUntilOneAnswers) {
 
 TEST(NetToolTasksTest, PingAndTracePostTheirReportAsUtf8WithCodeZero) {
     testsupport::CFakeIcmpNetwork net;
-    PingProbe::Options ping;
-    ping.clock = net.Clock();
-    ping.sleep = [](std::uint32_t) {};
-    ping.openSocket = net.Factory(true);
+    const auto ping = net.On<PingProbe::Options>(true);
     const NetToolResult pinged = RunPing("10.0.0.1", nullptr, ping);
     EXPECT_TRUE(pinged.post);
     EXPECT_EQ(pinged.code, 0);
     EXPECT_EQ(pinged.text, "正在ping 10.0.0.1 具有32字节的数据。超时。超时。超时。超时。");
 
-    TraceRouteOptions trace;
-    trace.clock = net.Clock();
-    trace.openSocket = net.Factory(true);
+    const auto trace = net.On<TraceRouteOptions>(true);
     const NetToolResult traced = RunTraceRoute("10.0.0.1", nullptr, trace);
     EXPECT_TRUE(traced.post);
     EXPECT_EQ(traced.code, 0);  // the failure shows in the text only

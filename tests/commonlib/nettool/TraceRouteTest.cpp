@@ -25,11 +25,7 @@ struct Trace {
     std::vector<TraceHopRecord> hops;
 
     int Run(const std::wstring& host, bool socketFails = false) {
-        TraceRouteOptions options;
-        options.clock = net.Clock();
-        options.openSocket = net.Factory(socketFails);
-        options.id = 0x1234;
-        return TraceRoute(host, &text, &hops, options);
+        return TraceRoute(host, &text, &hops, net.On<TraceRouteOptions>(socketFails));
     }
 };
 

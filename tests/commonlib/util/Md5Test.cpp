@@ -22,12 +22,9 @@ std::string OracleHex(const std::string& bytes) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int size = 0;
     EXPECT_EQ(EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_md5(), nullptr), 1);
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned int i = 0; i < size; ++i) {
-        hex.push_back(kDigits[digest[i] >> 4]);
-        hex.push_back(kDigits[digest[i] & 15]);
-    }
+    char hex[2 * EVP_MAX_MD_SIZE + 1] = {};
+    for (unsigned int i = 0; i < size; ++i)
+        std::snprintf(hex + 2 * i, 3, "%02x", digest[i]);
     return hex;
 }
 
