@@ -13,7 +13,6 @@ CURLM* Multi(void* handle) {
     return static_cast<CURLM*>(handle);
 }
 
-
 constexpr int kPollTimeoutMs = 1000;
 
 }  // namespace
@@ -32,20 +31,20 @@ CCurlWorkshop::~CCurlWorkshop() {
 bool CCurlWorkshop::Add(CRefPtr<CCurlBase> request) {
     if (!request || m_quit.load()) return false;
     request->MarkActive();
-    {
-        std::lock_guard lock(m_inboxMutex);
-        m_inbox.push_back({Op::Add, std::move(request)});
-    }
-    if (m_multi) curl_multi_wakeup(Multi(m_multi));
+    Enqueue(Op::Add, std::move(request));
     return true;
 }
 
 void CCurlWorkshop::Remove(CRefPtr<CCurlBase> request) {
     if (!request) return;
     request->Cancel();
+    Enqueue(Op::Remove, std::move(request));
+}
+
+void CCurlWorkshop::Enqueue(Op op, CRefPtr<CCurlBase> request) {
     {
         std::lock_guard lock(m_inboxMutex);
-        m_inbox.push_back({Op::Remove, std::move(request)});
+        m_inbox.push_back({op, std::move(request)});
     }
     if (m_multi) curl_multi_wakeup(Multi(m_multi));
 }

@@ -43,6 +43,7 @@ private:
         CRefPtr<CCurlBase> request;
     };
 
+    void Enqueue(Op op, CRefPtr<CCurlBase> request);
     void ApplyJobs();
     void StartTransfer(const CRefPtr<CCurlBase>& request);
     void DropTransfer(CCurlBase* request);

@@ -106,68 +106,40 @@ void AppendNumber(std::wstring& out, const Spec& spec, const wchar_t* lengthAndC
     }
 }
 
-void AppendSigned(std::wstring& out, const Spec& spec, wchar_t conversion, va_list& args) {
-    long long value = 0;
-    switch (spec.length) {
+// Reads an integer argument of the given length; `Wide` (long long or unsigned long long)
+// decides how the shorter ones extend.
+template <typename Wide>
+Wide ReadInteger(Length length, va_list& args) {
+    constexpr bool kSigned = std::is_signed_v<Wide>;
+    using Char = std::conditional_t<kSigned, signed char, unsigned char>;
+    using Short = std::conditional_t<kSigned, short, unsigned short>;
+    using Long = std::conditional_t<kSigned, long, unsigned long>;
+    using IntMax = std::conditional_t<kSigned, intmax_t, uintmax_t>;
+    using Int = std::conditional_t<kSigned, int, unsigned>;
+    switch (length) {
         case Length::Char:
-            value = static_cast<signed char>(va_arg(args, int));
-            break;
+            return static_cast<Char>(va_arg(args, int));
         case Length::Short:
-            value = static_cast<short>(va_arg(args, int));
-            break;
+            return static_cast<Short>(va_arg(args, int));
         case Length::Long:
-            value = va_arg(args, long);
-            break;
+            return static_cast<Wide>(va_arg(args, Long));
         case Length::LongLong:
-            value = va_arg(args, long long);
-            break;
+            return va_arg(args, Wide);
         case Length::IntMax:
-            value = va_arg(args, intmax_t);
-            break;
+            return static_cast<Wide>(va_arg(args, IntMax));
         case Length::Size:
-            value = va_arg(args, std::make_signed_t<size_t>);
-            break;
+            return static_cast<Wide>(va_arg(args, std::make_signed_t<size_t>));
         case Length::PtrDiff:
-            value = va_arg(args, ptrdiff_t);
-            break;
+            return static_cast<Wide>(va_arg(args, ptrdiff_t));
         default:
-            value = va_arg(args, int);
-            break;
+            return static_cast<Wide>(va_arg(args, Int));
     }
-    const wchar_t conv[] = {L'l', L'l', conversion, 0};
-    AppendNumber(out, spec, conv, value);
 }
 
-void AppendUnsigned(std::wstring& out, const Spec& spec, wchar_t conversion, va_list& args) {
-    unsigned long long value = 0;
-    switch (spec.length) {
-        case Length::Char:
-            value = static_cast<unsigned char>(va_arg(args, unsigned));
-            break;
-        case Length::Short:
-            value = static_cast<unsigned short>(va_arg(args, unsigned));
-            break;
-        case Length::Long:
-            value = va_arg(args, unsigned long);
-            break;
-        case Length::LongLong:
-            value = va_arg(args, unsigned long long);
-            break;
-        case Length::IntMax:
-            value = va_arg(args, uintmax_t);
-            break;
-        case Length::Size:
-            value = va_arg(args, size_t);
-            break;
-        case Length::PtrDiff:
-            value = static_cast<unsigned long long>(va_arg(args, ptrdiff_t));
-            break;
-        default:
-            value = va_arg(args, unsigned);
-            break;
-    }
+template <typename Wide>
+void AppendInteger(std::wstring& out, const Spec& spec, wchar_t conversion, va_list& args) {
     const wchar_t conv[] = {L'l', L'l', conversion, 0};
-    AppendNumber(out, spec, conv, value);
+    AppendNumber(out, spec, conv, ReadInteger<Wide>(spec.length, args));
 }
 
 void AppendFloat(std::wstring& out, const Spec& spec, wchar_t conversion, va_list& args) {
@@ -269,13 +241,13 @@ std::wstring FormatWV(const wchar_t* format, va_list args) {
         switch (conversion) {
             case L'd':
             case L'i':
-                AppendSigned(out, spec, conversion, ap);
+                AppendInteger<long long>(out, spec, conversion, ap);
                 break;
             case L'u':
             case L'o':
             case L'x':
             case L'X':
-                AppendUnsigned(out, spec, conversion, ap);
+                AppendInteger<unsigned long long>(out, spec, conversion, ap);
                 break;
             case L'f':
             case L'F':

@@ -1,34 +1,154 @@
-// A DNS resolver stand-in on 127.0.0.1 (UDP, a port the system picks) that answers every
-// A query with fixed addresses. It runs on its own thread until destroyed.
+// DNS resolver stand-ins on loopback UDP ports (a port the system picks unless given).
+// CFakeDnsServer is scripted: its handler runs on the server's own thread for every query
+// and answers with Reply, or with ReplyFrom to play a spoofer sending from another address.
+// FakeDnsServer answers every A query on 127.0.0.1 with fixed addresses. Both run until
+// destroyed.
 #pragma once
 
+#include <arpa/inet.h>
+#include <poll.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace testsupport {
 
-class FakeDnsServer {
-public:
-    explicit FakeDnsServer(std::vector<std::string> addresses);
-    ~FakeDnsServer();
-    FakeDnsServer(const FakeDnsServer&) = delete;
-    FakeDnsServer& operator=(const FakeDnsServer&) = delete;
+using Bytes = std::vector<std::uint8_t>;
 
-    bool Start();
-    int Port() const { return m_port; }
-    int Queries() const { return m_queries.load(); }
+class CFakeDnsServer {
+public:
+    using Handler = std::function<void(const Bytes& query, CFakeDnsServer& server)>;
+
+    explicit CFakeDnsServer(const char* address = "127.0.0.1", std::uint16_t port = 0, Handler handler = {})
+        : m_handler(std::move(handler)), m_fd(Bind(address, port, &m_address)) {
+        m_thread = std::thread([this] { Serve(); });
+    }
+    ~CFakeDnsServer() {
+        m_stop = true;
+        m_thread.join();
+        close(m_fd);
+    }
+
+    std::uint16_t Port() const { return ntohs(m_address.sin_port); }
+    std::uint32_t Address() const { return m_address.sin_addr.s_addr; }
+    int QueryCount() const { return m_queries; }
+    Bytes LastQuery() {
+        std::lock_guard lock(m_mutex);
+        return m_lastQuery;
+    }
+    void Reply(const Bytes& datagram) { SendFrom(m_fd, datagram); }
+    void ReplyFrom(const char* address, std::uint16_t port, const Bytes& datagram) {
+        sockaddr_in unused{};
+        const int fd = Bind(address, port, &unused);
+        SendFrom(fd, datagram);
+        close(fd);
+    }
 
 private:
-    void Loop();
+    static int Bind(const char* address, std::uint16_t port, sockaddr_in* bound) {
+        const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        bound->sin_family = AF_INET;
+        bound->sin_port = htons(port);
+        inet_pton(AF_INET, address, &bound->sin_addr);
+        socklen_t length = sizeof *bound;
+        if (bind(fd, reinterpret_cast<sockaddr*>(bound), sizeof *bound) != 0 ||
+            getsockname(fd, reinterpret_cast<sockaddr*>(bound), &length) != 0) {
+            close(fd);
+            throw std::runtime_error("fake resolver cannot bind");
+        }
+        return fd;
+    }
+    void SendFrom(int fd, const Bytes& datagram) {
+        sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&m_client), sizeof m_client);
+    }
+    void Serve() {
+        while (!m_stop) {
+            pollfd pfd{m_fd, POLLIN, 0};
+            std::uint8_t buffer[2048];
+            socklen_t length = sizeof m_client;
+            if (poll(&pfd, 1, 20) <= 0) continue;
+            const ssize_t n = recvfrom(m_fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&m_client), &length);
+            if (n <= 0) continue;
+            {
+                std::lock_guard lock(m_mutex);
+                m_lastQuery.assign(buffer, buffer + n);
+            }
+            ++m_queries;
+            if (m_handler) m_handler(Bytes(buffer, buffer + n), *this);
+        }
+    }
 
-    std::vector<std::string> m_addresses;
-    int m_socket = -1;
-    int m_port = 0;
+    Handler m_handler;
+    sockaddr_in m_address{};
+    sockaddr_in m_client{};
+    int m_fd;
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_queries{0};
+    std::mutex m_mutex;
+    Bytes m_lastQuery;
     std::thread m_thread;
+};
+
+inline Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// An answer to `query` (its id and question) with the given flags, ANCOUNT and records.
+inline Bytes DnsAnswerTo(Bytes answer, std::uint16_t flags, std::uint8_t answerCount, const Bytes& records) {
+    answer[2] = static_cast<std::uint8_t>(flags >> 8);
+    answer[3] = static_cast<std::uint8_t>(flags & 0xFF);
+    answer[7] = answerCount;
+    answer.insert(answer.end(), records.begin(), records.end());
+    return answer;
+}
+
+// Records whose owner is a pointer to the question name; an A record or a CNAME to a single label.
+inline Bytes ARecord(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
+    return {0xC0, 0x0C, 0, 1, 0, 1, 0, 0, 0, 60, 0, 4, a, b, c, d};
+}
+inline Bytes CnameRecord(const std::string& label) {
+    const auto size = static_cast<std::uint8_t>(label.size());
+    Bytes out = {0xC0, 0x0C, 0, 5, 0, 1, 0, 0, 0, 60, 0, static_cast<std::uint8_t>(size + 2), size};
+    out.resize(out.size() + size + 1, 0);
+    std::copy(label.begin(), label.end(), out.end() - size - 1);
+    return out;
+}
+
+class FakeDnsServer {
+public:
+    explicit FakeDnsServer(std::vector<std::string> addresses) : m_addresses(std::move(addresses)) {}
+
+    bool Start() {
+        try {
+            m_server.emplace("127.0.0.1", 0, [this](const Bytes& query, CFakeDnsServer& server) {
+                if (query.size() < 12) return;
+                Bytes records;
+                for (const std::string& text : m_addresses) {
+                    std::uint8_t a[4] = {};
+                    inet_pton(AF_INET, text.c_str(), a);
+                    records = records + ARecord(a[0], a[1], a[2], a[3]);
+                }
+                server.Reply(DnsAnswerTo(query, 0x8180, static_cast<std::uint8_t>(m_addresses.size()), records));
+            });
+        } catch (const std::runtime_error&) {
+            return false;
+        }
+        return true;
+    }
+    int Port() const { return m_server ? m_server->Port() : 0; }
+    int Queries() const { return m_server ? m_server->QueryCount() : 0; }
+
+private:
+    std::vector<std::string> m_addresses;
+    std::optional<CFakeDnsServer> m_server;
 };
 
 }  // namespace testsupport

@@ -1,5 +1,6 @@
-// The UI-thread fixture of the HTTP layer's tests (header only: it needs commonlib, which the
-// support library does not link), with the command engine and a completion recorder.
+// The UI-thread fixtures of the HTTP layer's tests (header only: they need commonlib, which the
+// support library does not link), on the command engine or a private one, with a completion
+// recorder and a bare request. All of them are used on the UI thread only.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,6 +9,8 @@
 #include <functional>
 #include <string>
 
+#include "commonlib/http/HttpBase.h"
+#include "commonlib/http/HttpCommand.h"
 #include "commonlib/http/HttpEngine.h"
 #include "commonlib/thread/MainThreadTask.h"
 #include "platform/sync/Thread.h"
@@ -29,6 +32,46 @@ struct CommandOutcome {
         outcome->offUiThread |= GetCurrentThreadId() != GetMainThreadId();
     }
     bool Is(int expectedType, int expectedCode) const { return type == expectedType && code == expectedCode; }
+    // Success with `body`.
+    ::testing::AssertionResult Delivered(const std::string& body) const {
+        if (Is(0, 0) && text == body) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "pair " << type << "/" << code << ", text \"" << text << "\"";
+    }
+
+    // Start `command` with this outcome, cleared, as its completion.
+    bool Get(CHttpCommand& command, const std::wstring& url, HttpErrorReporting reporting = HttpErrorReporting::Off,
+             const std::wstring& pinned = L"", const std::wstring& alternates = L"") {
+        *this = {};
+        return command.Get(url, &Record, this, reporting, pinned, alternates);
+    }
+    bool Post(CHttpCommand& command, const std::wstring& url, const std::string& body) {
+        *this = {};
+        return command.Post(url, body, &Record, this);
+    }
+};
+
+// A bare request (on `engine`, or the program's): one attempt, its pair and what the scheduler reported.
+class ProbeRequest : public CHttpBase {
+public:
+    explicit ProbeRequest(CHttpEngine* engine = nullptr) : CHttpBase(engine) {}
+    bool Start(const std::string& url) { return StartAttempt(BuildSettings(url, HttpMethod::Get, {}, {}), 0); }
+
+    int doneCalls = 0;
+    HttpResult result;
+    HttpResponse response;
+    long responseCode = 0;
+    int progressCalls = 0;
+    bool offUiThread = false;
+
+protected:
+    void OnAttemptDone(const CRefPtr<CCurlHttp>& transfer, HttpResult pair) override {
+        ++doneCalls;
+        result = pair;
+        response = transfer->Response();
+        offUiThread |= GetCurrentThreadId() != GetMainThreadId();
+    }
+    void OnAttemptResponseCode(const CCurlHttp&, long code) override { responseCode = code; }
+    void OnAttemptProgress(const CCurlHttp&) override { ++progressCalls; }
 };
 
 class HttpUiThreadTest : public ::testing::Test {
@@ -55,4 +98,26 @@ protected:
             },
             timeout);
     }
+};
+
+// The same on a private engine, for the layers below the command engine.
+class HttpEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(CreateMainThreadWindow());
+        ASSERT_TRUE(m_engine.Start());
+    }
+    void TearDown() override {
+        m_engine.Stop();
+        ShutdownMainThreadQueue();
+    }
+    bool PumpUntil(const std::function<bool()>& done) {
+        return testsupport::PumpMessagesUntil([&] {
+            m_engine.Mgr().CheckTimeouts();
+            m_engine.Mgr().StartDueRequests();
+            return done();
+        });
+    }
+
+    CHttpEngine m_engine;
 };

@@ -8,8 +8,7 @@
 namespace testsupport {
 
 // Dispatches messages until `done()` is true (returns true) or `timeout` passes (false).
-bool PumpMessagesUntil(const std::function<bool()>& done,
-                       std::chrono::milliseconds timeout = std::chrono::seconds(10));
+bool PumpMessagesUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 // Dispatches whatever is queued now, plus messages arriving during `duration`.
 void PumpMessagesFor(std::chrono::milliseconds duration);
 

@@ -37,14 +37,11 @@ private:
     std::string m_requiredRange;
 };
 
-class SinkRequest : public CHttpBase {
+class SinkRequest : public ProbeRequest {
 public:
     SinkRequest(CHttpEngine* engine, std::string requiredRange)
-        : CHttpBase(engine), m_requiredRange(std::move(requiredRange)) {}
-    bool Start(const std::string& url) { return StartAttempt(BuildSettings(url, HttpMethod::Get, {}, {}), 0); }
+        : ProbeRequest(engine), m_requiredRange(std::move(requiredRange)) {}
 
-    int calls = 0;
-    HttpResult result;
     CRefPtr<SinkTransfer> transfer;
 
 protected:
@@ -52,40 +49,24 @@ protected:
         transfer = new SinkTransfer(std::move(settings), m_requiredRange);
         return transfer;
     }
-    void OnAttemptDone(const CRefPtr<CCurlHttp>&, HttpResult pair) override {
-        ++calls;
-        result = pair;
-    }
 
 private:
     std::string m_requiredRange;
 };
 
-class CurlHttpTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(CreateMainThreadWindow());
-        ASSERT_TRUE(m_engine.Start());
-        m_server.Serve("/pkg", "0123456789");
-        ASSERT_TRUE(m_server.Start());
-    }
-    void TearDown() override {
-        m_engine.Stop();
-        ShutdownMainThreadQueue();
-    }
-
-    testsupport::LoopbackHttpServer m_server;
-    CHttpEngine m_engine;
-};
+using CurlHttpTest = HttpEngineTest;
 
 }  // namespace
 
 TEST_F(CurlHttpTest, SubclassTakesTheBodyOnTheWorkerAndMayRefuseTheHeaders) {
+    testsupport::LoopbackHttpServer server;
+    server.Serve("/pkg", "0123456789");
+    ASSERT_TRUE(server.Start());
     {
         SinkRequest request(&m_engine, "bytes 3-6/10");
         request.SetRange(HttpByteRange{3, 4});
-        ASSERT_TRUE(request.Start(m_server.Url("/pkg")));
-        ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return request.calls > 0; }));
+        ASSERT_TRUE(request.Start(server.Url("/pkg")));
+        ASSERT_TRUE(PumpUntil([&] { return request.doneCalls > 0; }));
         EXPECT_EQ(request.result, HttpResult::Ok());
         EXPECT_EQ(request.transfer->taken, "3456");
         EXPECT_EQ(request.transfer->contentLength, "4");
@@ -96,8 +77,8 @@ TEST_F(CurlHttpTest, SubclassTakesTheBodyOnTheWorkerAndMayRefuseTheHeaders) {
         // Headers refused: the subclass's pair ends the transfer and no byte is taken.
         SinkRequest request(&m_engine, "bytes 0-3/10");
         request.SetRange(HttpByteRange{3, 4});
-        ASSERT_TRUE(request.Start(m_server.Url("/pkg")));
-        ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return request.calls > 0; }));
+        ASSERT_TRUE(request.Start(server.Url("/pkg")));
+        ASSERT_TRUE(PumpUntil([&] { return request.doneCalls > 0; }));
         EXPECT_EQ(request.result, HttpResult::Program(HttpProgramCode::NoRangeSupport));
         EXPECT_TRUE(request.transfer->taken.empty());
     }

@@ -46,70 +46,57 @@ TEST_F(HttpCommandTest, GetAndPostSendWhatTheCallerGave) {
     {
         // GET with an extra header line; the body comes back on the UI thread.
         m_command.AddHeader("X-Game:tarnvik");
-        ASSERT_TRUE(
-            m_command.Get(Url("/echo?a=1"), &CommandOutcome::Record, &m_outcome, HttpErrorReporting::Off, L"", L""));
+        ASSERT_TRUE(m_outcome.Get(m_command, Url("/echo?a=1")));
         ASSERT_TRUE(Finish());
-        EXPECT_TRUE(m_outcome.Is(0, 0));
-        EXPECT_EQ(m_outcome.text, "answer to GET");
-        const auto sent = m_server.Requests().back();
-        EXPECT_EQ(sent.method, "GET");
-        EXPECT_EQ(sent.Header("X-Game"), "tarnvik");
+        EXPECT_TRUE(m_outcome.Delivered("answer to GET"));
+        EXPECT_EQ(m_server.Requests().back().Header("X-Game"), "tarnvik");
     }
     {
         // POST of a JSON body with the header the statistics use; the header list is replaced.
-        m_outcome = {};
         m_command.ClearHeaders();
         m_command.AddHeader("Content-Type:application/json;charset=utf-8");
         const std::string body = std::string(3000, 'x') + "\"\xe4\xb8\xad\"";  // past curl's Expect threshold
-        ASSERT_TRUE(m_command.Post(Url("/echo"), body, &CommandOutcome::Record, &m_outcome));
+        ASSERT_TRUE(m_outcome.Post(m_command, Url("/echo"), body));
         ASSERT_TRUE(Finish());
-        EXPECT_TRUE(m_outcome.Is(0, 0));
+        EXPECT_TRUE(m_outcome.Delivered("answer to POST"));
         const auto sent = m_server.Requests().back();
-        EXPECT_EQ(sent.method, "POST");
         EXPECT_EQ(sent.body, body);
         EXPECT_EQ(sent.Header("Content-Type"), "application/json;charset=utf-8");
         EXPECT_EQ(sent.Header("X-Game"), "");
     }
     {
         // Multipart fields go out in the order added, byte for byte.
-        m_outcome = {};
         m_command.ClearHeaders();
         m_command.AddFormField("sign", "0123456789abcdef0123456789abcdef");
         m_command.AddFormField("data", "{\n   \"a\" : 1\n}\n");
         m_command.AddFormField("aaa", std::string("\0\x01\xff", 3));
-        ASSERT_TRUE(m_command.Post(Url("/echo"), "", &CommandOutcome::Record, &m_outcome));
+        ASSERT_TRUE(m_outcome.Post(m_command, Url("/echo"), ""));
         ASSERT_TRUE(Finish());
-        const auto sent = m_server.Requests().back();
-        ASSERT_EQ(sent.formFields.size(), 3u);
-        EXPECT_EQ(sent.formFields[0],
-                  (std::pair<std::string, std::string>("sign", "0123456789abcdef0123456789abcdef")));
-        EXPECT_EQ(sent.formFields[1].first, "data");
-        EXPECT_EQ(sent.formFields[1].second, "{\n   \"a\" : 1\n}\n");
-        EXPECT_EQ(sent.formFields[2].second, std::string("\0\x01\xff", 3));
-        m_command.ClearFormFields();
+        using Fields = std::vector<std::pair<std::string, std::string>>;
+        EXPECT_EQ(m_server.Requests().back().formFields, (Fields{{"sign", "0123456789abcdef0123456789abcdef"},
+                                                                 {"data", "{\n   \"a\" : 1\n}\n"},
+                                                                 {"aaa", std::string("\0\x01\xff", 3)}}));
     }
     EXPECT_FALSE(m_outcome.offUiThread);
 }
 
 TEST_F(HttpCommandTest, RefusalsReportNothingAndNeverSucceed) {
     // Too short a URL, or a command already active: false and no callback.
-    EXPECT_FALSE(m_command.Post(L"ab", "", &CommandOutcome::Record, &m_outcome));
+    EXPECT_FALSE(m_outcome.Post(m_command, L"ab", ""));
     m_server.Serve("/x", "x");
-    ASSERT_TRUE(m_command.Post(Url("/x"), "", &CommandOutcome::Record, &m_outcome));
-    EXPECT_FALSE(m_command.Post(Url("/x"), "", &CommandOutcome::Record, &m_outcome));
+    ASSERT_TRUE(m_outcome.Post(m_command, Url("/x"), ""));
+    EXPECT_FALSE(m_outcome.Post(m_command, Url("/x"), ""));
     ASSERT_TRUE(Finish());
     testsupport::PumpMessagesFor(std::chrono::milliseconds(50));
     EXPECT_EQ(m_outcome.calls, 1);
 
     // No command engine: refused at once.
     UninitHttpCommandMgr();
-    m_outcome = {};
-    EXPECT_FALSE(m_command.Get(Url("/x"), &CommandOutcome::Record, &m_outcome, HttpErrorReporting::Off, L"", L""));
+    EXPECT_FALSE(m_outcome.Get(m_command, Url("/x")));
 
     // A URL curl cannot take still ends with a failure pair, never with success.
     ASSERT_TRUE(InitHttpCommandMgr());
-    ASSERT_TRUE(
-        m_command.Get(L"gopher://127.0.0.1/", &CommandOutcome::Record, &m_outcome, HttpErrorReporting::On, L"", L""));
+    ASSERT_TRUE(m_outcome.Get(m_command, L"gopher://127.0.0.1/", HttpErrorReporting::On));
     ASSERT_TRUE(Finish());
     EXPECT_EQ(m_outcome.type, 5);
     EXPECT_NE(m_outcome.code, 0);
@@ -123,43 +110,37 @@ TEST_F(HttpCommandTest, RetryLadderWalksAlternatesThenPinnedAddresses) {
     });
     {
         // A 503 then success: the pinned address reaches the same server again.
-        ASSERT_TRUE(m_command.Get(Url("/busy"), &CommandOutcome::Record, &m_outcome, HttpErrorReporting::On,
-                                  L"127.0.0.1", L""));
+        ASSERT_TRUE(m_outcome.Get(m_command, Url("/busy"), HttpErrorReporting::On, L"127.0.0.1"));
         ASSERT_TRUE(Finish());
-        EXPECT_TRUE(m_outcome.Is(0, 0));
-        EXPECT_EQ(m_outcome.text, "fine");
+        EXPECT_TRUE(m_outcome.Delivered("fine"));
         EXPECT_EQ(hits, 2);
     }
     {
         // The URL itself (dropped from the alternates), then the alternates in order; short entries dropped.
-        m_outcome = {};
         m_server.Serve("/gone", "no", 404);
         m_server.Serve("/also-gone", "no", 500);
         m_server.Serve("/ok", "alternate");
         const std::wstring alternates = Url("/gone") + L";x;" + Url("/also-gone") + L";" + Url("/ok");
-        ASSERT_TRUE(
-            m_command.Get(Url("/gone"), &CommandOutcome::Record, &m_outcome, HttpErrorReporting::Off, L"", alternates));
+        ASSERT_TRUE(m_outcome.Get(m_command, Url("/gone"), HttpErrorReporting::Off, L"", alternates));
         ASSERT_TRUE(Finish());
-        EXPECT_TRUE(m_outcome.Is(0, 0));
-        EXPECT_EQ(m_outcome.text, "alternate");
+        EXPECT_TRUE(m_outcome.Delivered("alternate"));
         EXPECT_EQ(m_server.RequestCount("/gone"), 1);
         EXPECT_EQ(m_server.RequestCount("/also-gone"), 1);
     }
     {
-        // A dead address falls over to a pinned one; invalid and extra entries are not used.
-        m_outcome = {};
+        // A dead address falls over to a pinned one; invalid and extra entries are not used. Redirects are followed.
         m_server.Serve("/pinned", "via pin");
-        ASSERT_TRUE(m_command.Get(Url("/pinned", "127.0.0.2"), &CommandOutcome::Record, &m_outcome,
-                                  HttpErrorReporting::Off, L"999.1.1.1;127.0.0.1;not-an-ip", L""));
+        m_server.Route("/old", [this](const testsupport::RecordedRequest&, httplib::Response& response) {
+            response.set_redirect(m_server.Url("/pinned"), 302);  // followed, to the pinned address too
+        });
+        ASSERT_TRUE(m_outcome.Get(m_command, Url("/old", "127.0.0.2"), HttpErrorReporting::Off,
+                                  L"999.1.1.1;127.0.0.1;not-an-ip"));
         ASSERT_TRUE(Finish());
-        EXPECT_TRUE(m_outcome.Is(0, 0));
-        EXPECT_EQ(m_outcome.text, "via pin");
+        EXPECT_TRUE(m_outcome.Delivered("via pin"));
     }
     {
         // Everything fails: the last attempt's pair and text.
-        m_outcome = {};
-        ASSERT_TRUE(m_command.Get(Url("/gone"), &CommandOutcome::Record, &m_outcome, HttpErrorReporting::On,
-                                  L"127.0.0.1", Url("/also-gone")));
+        ASSERT_TRUE(m_outcome.Get(m_command, Url("/gone"), HttpErrorReporting::On, L"127.0.0.1", Url("/also-gone")));
         ASSERT_TRUE(Finish());
         EXPECT_TRUE(m_outcome.Is(4, 404));
         EXPECT_EQ(m_outcome.text, "no");
@@ -170,8 +151,7 @@ TEST_F(HttpCommandTest, RetryLadderWalksAlternatesThenPinnedAddresses) {
 TEST_F(HttpCommandTest, RetryWaitsForItsDelay) {
     m_server.Serve("/fail", "", 500);
     m_command.SetRetryDelay(300);
-    ASSERT_TRUE(
-        m_command.Get(Url("/fail"), &CommandOutcome::Record, &m_outcome, HttpErrorReporting::Off, L"127.0.0.1", L""));
+    ASSERT_TRUE(m_outcome.Get(m_command, Url("/fail"), HttpErrorReporting::Off, L"127.0.0.1"));
     ASSERT_TRUE(testsupport::PumpMessagesUntil([this] { return m_server.RequestCount("/fail") == 1; }));
     testsupport::PumpMessagesFor(std::chrono::milliseconds(400));
     EXPECT_EQ(m_server.RequestCount("/fail"), 1) << "the retry must wait for the scheduler's poll";
@@ -181,17 +161,6 @@ TEST_F(HttpCommandTest, RetryWaitsForItsDelay) {
     EXPECT_EQ(m_server.RequestCount("/fail"), 2);
 }
 
-TEST_F(HttpCommandTest, RedirectsAreFollowed) {
-    m_server.Route("/old", [this](const testsupport::RecordedRequest&, httplib::Response& response) {
-        response.set_redirect(m_server.Url("/new"), 302);
-    });
-    m_server.Serve("/new", "moved here");
-    ASSERT_TRUE(m_command.Get(Url("/old"), &CommandOutcome::Record, &m_outcome, HttpErrorReporting::Off, L"", L""));
-    ASSERT_TRUE(Finish());
-    EXPECT_TRUE(m_outcome.Is(0, 0));
-    EXPECT_EQ(m_outcome.text, "moved here");
-}
-
 TEST_F(HttpCommandTest, StopEndsEverythingWithoutACallback) {
     ScriptedTcpServer slow({ScriptedTcpServer::Mode::Drip,
                             "HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\n" + std::string(40, 'd'), 2,
@@ -199,8 +168,7 @@ TEST_F(HttpCommandTest, StopEndsEverythingWithoutACallback) {
     ASSERT_TRUE(slow.Start());
     {
         // Stopped while bytes arrive: nothing is reported, and the command can start again.
-        ASSERT_TRUE(m_command.Get(Utf8ToWide(slow.Url("/")), &CommandOutcome::Record, &m_outcome,
-                                  HttpErrorReporting::Off, L"", L""));
+        ASSERT_TRUE(m_outcome.Get(m_command, Utf8ToWide(slow.Url("/"))));
         ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return slow.Connections() == 1; }));
         testsupport::PumpMessagesFor(std::chrono::milliseconds(60));
         m_command.Stop();
@@ -208,8 +176,7 @@ TEST_F(HttpCommandTest, StopEndsEverythingWithoutACallback) {
         testsupport::PumpMessagesFor(std::chrono::milliseconds(300));
         EXPECT_EQ(m_outcome.calls, 0);
         m_server.Serve("/again", "again");
-        ASSERT_TRUE(
-            m_command.Get(Url("/again"), &CommandOutcome::Record, &m_outcome, HttpErrorReporting::Off, L"", L""));
+        ASSERT_TRUE(m_outcome.Get(m_command, Url("/again")));
         ASSERT_TRUE(Finish());
         EXPECT_EQ(m_outcome.text, "again");
     }
@@ -218,8 +185,7 @@ TEST_F(HttpCommandTest, StopEndsEverythingWithoutACallback) {
         CommandOutcome outcome;
         void* memory = ::operator new(sizeof(CHttpCommand));
         CHttpCommand* command = CHttpCommand::Create(memory);
-        ASSERT_TRUE(command->Get(Utf8ToWide(slow.Url("/")), &CommandOutcome::Record, &outcome, HttpErrorReporting::Off,
-                                 L"", L""));
+        ASSERT_TRUE(outcome.Get(*command, Utf8ToWide(slow.Url("/"))));
         testsupport::PumpMessagesFor(std::chrono::milliseconds(50));
         delete command;
         testsupport::PumpMessagesFor(std::chrono::milliseconds(300));
@@ -250,17 +216,15 @@ TEST_F(HttpCommandTest, HostNameIsReResolvedOnlyAfterTheLadder) {
     SetHttpDnsResolvers("127.0.0.1", static_cast<std::uint16_t>(resolver.Port()));
     m_server.Serve("/named", "found by our resolver");
     // The system cannot resolve this name; the direct lookup pins 127.0.0.1.
-    ASSERT_TRUE(m_command.Get(Url("/named", "update.xj.invalid"), &CommandOutcome::Record, &m_outcome,
-                              HttpErrorReporting::On, L"", L""));
+    ASSERT_TRUE(m_outcome.Get(m_command, Url("/named", "update.xj.invalid"), HttpErrorReporting::On));
     ASSERT_TRUE(Finish());
-    EXPECT_TRUE(m_outcome.Is(0, 0)) << m_outcome.type << "/" << m_outcome.code;
-    EXPECT_EQ(m_outcome.text, "found by our resolver");
+    EXPECT_TRUE(m_outcome.Delivered("found by our resolver"));
     EXPECT_EQ(resolver.Queries(), 1);
     EXPECT_EQ(m_server.Requests().back().Header("Host"), "update.xj.invalid:" + std::to_string(m_server.Port()));
     SetHttpDnsResolvers("", 53);
 }
 
-class HttpsCommandTest : public HttpUiThreadTest {};
+using HttpsCommandTest = HttpUiThreadTest;
 
 TEST_F(HttpsCommandTest, HostCheckFailsOnlyANameMismatch) {
     testsupport::TempDir dir;
@@ -288,12 +252,10 @@ TEST_F(HttpsCommandTest, HostCheckFailsOnlyANameMismatch) {
         CHttpCommand command;
         command.m_checkHost = c.check;
         CommandOutcome outcome;
-        ASSERT_TRUE(command.Get(Utf8ToWide(server.Url("/tls", c.host)), &CommandOutcome::Record, &outcome,
-                                HttpErrorReporting::Off, L"", L""));
+        ASSERT_TRUE(outcome.Get(command, Utf8ToWide(server.Url("/tls", c.host))));
         ASSERT_TRUE(PumpUntil([&] { return outcome.calls > 0; }));
         if (c.succeeds) {
-            EXPECT_TRUE(outcome.Is(0, 0));
-            EXPECT_EQ(outcome.text, "secret");
+            EXPECT_TRUE(outcome.Delivered("secret"));
         } else {
             EXPECT_EQ(outcome.type, 5);
             EXPECT_EQ(outcome.code, 60);  // CURLE_PEER_FAILED_VERIFICATION

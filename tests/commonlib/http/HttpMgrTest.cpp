@@ -14,54 +14,7 @@
 
 using testsupport::ScriptedTcpServer;
 
-namespace {
-
-// A bare request on a private engine: one attempt, its pair and what the scheduler reported.
-class ProbeRequest : public CHttpBase {
-public:
-    explicit ProbeRequest(CHttpEngine* engine) : CHttpBase(engine) {}
-    bool Start(const std::string& url) { return StartAttempt(BuildSettings(url, HttpMethod::Get, {}, {}), 0); }
-
-    int doneCalls = 0;
-    HttpResult result;
-    HttpResponse response;
-    long responseCode = 0;
-    int progressCalls = 0;
-    bool offUiThread = false;
-
-protected:
-    void OnAttemptDone(const CRefPtr<CCurlHttp>& transfer, HttpResult pair) override {
-        ++doneCalls;
-        result = pair;
-        response = transfer->Response();
-        offUiThread |= GetCurrentThreadId() != GetMainThreadId();
-    }
-    void OnAttemptResponseCode(const CCurlHttp&, long code) override { responseCode = code; }
-    void OnAttemptProgress(const CCurlHttp&) override { ++progressCalls; }
-};
-
-class HttpMgrTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(CreateMainThreadWindow());
-        ASSERT_TRUE(m_engine.Start());
-    }
-    void TearDown() override {
-        m_engine.Stop();
-        ShutdownMainThreadQueue();
-    }
-    bool PumpUntil(const std::function<bool()>& done) {
-        return testsupport::PumpMessagesUntil([&] {
-            m_engine.Mgr().CheckTimeouts();
-            m_engine.Mgr().StartDueRequests();
-            return done();
-        });
-    }
-
-    CHttpEngine m_engine;
-};
-
-}  // namespace
+using HttpMgrTest = HttpEngineTest;
 
 TEST_F(HttpMgrTest, ElevenRequestsRunTenAndQueueOne) {
     ScriptedTcpServer silent({ScriptedTcpServer::Mode::NeverAnswer, "", 0, {}});
@@ -125,6 +78,9 @@ TEST_F(HttpMgrTest, OutcomesBecomeTheProgramsPairs) {
     ScriptedTcpServer noRanges({ScriptedTcpServer::Mode::CloseAfterBytes, full, full.size(), {}});
     ASSERT_TRUE(noRanges.Start());
 
+    const auto range = [](int offset, int length) {
+        return [=](ProbeRequest& r) { r.SetRange(HttpByteRange{offset, length}); };
+    };
     struct Case {
         const char* why;
         std::string url;
@@ -140,21 +96,9 @@ TEST_F(HttpMgrTest, OutcomesBecomeTheProgramsPairs) {
         {"closed mid-body", cut.Url("/"), nullptr, HttpResult::Make(HttpResultType::Curl, CURLE_PARTIAL_FILE)},
         {"nobody listening", "http://127.0.0.1:" + std::to_string(testsupport::UnusedLoopbackPort()) + "/", nullptr,
          HttpResult::Make(HttpResultType::Curl, CURLE_COULDNT_CONNECT)},
-        {"range answered with 200", noRanges.Url("/"),
-         [](ProbeRequest& r) {
-             r.SetRange(HttpByteRange{10, 20});
-         },
+        {"range answered with 200", noRanges.Url("/"), range(10, 20),
          HttpResult::Program(HttpProgramCode::NoRangeSupport)},
-        {"range served", server.Url("/plain"),
-         [](ProbeRequest& r) {
-             r.SetRange(HttpByteRange{2, 3});
-         },
-         HttpResult::Ok()},
-        {"empty range", server.Url("/plain"),
-         [](ProbeRequest& r) {
-             r.SetRange(HttpByteRange{2, 0});
-         },
-         HttpResult::Program(HttpProgramCode::NothingToFetch)},
+        {"empty range", server.Url("/plain"), range(2, 0), HttpResult::Program(HttpProgramCode::NothingToFetch)},
         {"shorter than expected", server.Url("/plain"), [](ProbeRequest& r) { r.SetExpectedLength(11); },
          HttpResult::Make(HttpResultType::HttpStatus, 2008)},
         {"longer than expected", server.Url("/plain"), [](ProbeRequest& r) { r.SetExpectedLength(9); },

@@ -39,6 +39,16 @@ public:
             return fail ? nullptr : std::make_unique<Socket>(*this);
         };
     }
+    // A ping's or a trace's options running on this network (pauses move the clock), id 0x1234.
+    template <typename Options>
+    Options On(bool socketFails = false) {
+        Options options;
+        options.clock = Clock();
+        options.openSocket = Factory(socketFails);
+        options.id = 0x1234;
+        if constexpr (requires { options.sleep; }) options.sleep = [this](std::uint32_t ms) { now += ms; };
+        return options;
+    }
 
 private:
     class Socket : public IIcmpSocket {

@@ -2,12 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeDnsServer.h"
 #include "FakeIcmpNetwork.h"
+#include "support/FakeDnsServer.h"
 
 using testsupport::ARecord;
 using testsupport::Bytes;
 using testsupport::CFakeDnsServer;
+using testsupport::operator+;
 
 namespace {
 
@@ -15,9 +16,7 @@ enum class Resolver { Silent, Answers, CnameOnly };
 
 CFakeDnsServer::Handler Behave(Resolver behaviour, std::uint8_t tag) {
     return [=](const Bytes& query, CFakeDnsServer& s) {
-        Bytes twoA = ARecord(10, 0, tag, 1);
-        const Bytes second = ARecord(10, 0, tag, 2);
-        twoA.insert(twoA.end(), second.begin(), second.end());
+        const Bytes twoA = ARecord(10, 0, tag, 1) + ARecord(10, 0, tag, 2);
         if (behaviour == Resolver::Answers) s.Reply(testsupport::DnsAnswerTo(query, 0x8180, 2, twoA));
         if (behaviour == Resolver::CnameOnly) {
             s.Reply(testsupport::DnsAnswerTo(query, 0x8180, 1, testsupport::CnameRecord("alias")));
@@ -71,18 +70,13 @@ TEST(NetToolTasksTest, LookupAsksResolversInTurnUntilOneAnswers) {
 
 TEST(NetToolTasksTest, PingAndTracePostTheirReportAsUtf8WithCodeZero) {
     testsupport::CFakeIcmpNetwork net;
-    PingProbe::Options ping;
-    ping.clock = net.Clock();
-    ping.sleep = [](std::uint32_t) {};
-    ping.openSocket = net.Factory(true);
+    const auto ping = net.On<PingProbe::Options>(true);
     const NetToolResult pinged = RunPing("10.0.0.1", nullptr, ping);
     EXPECT_TRUE(pinged.post);
     EXPECT_EQ(pinged.code, 0);
     EXPECT_EQ(pinged.text, "正在ping 10.0.0.1 具有32字节的数据。超时。超时。超时。超时。");
 
-    TraceRouteOptions trace;
-    trace.clock = net.Clock();
-    trace.openSocket = net.Factory(true);
+    const auto trace = net.On<TraceRouteOptions>(true);
     const NetToolResult traced = RunTraceRoute("10.0.0.1", nullptr, trace);
     EXPECT_TRUE(traced.post);
     EXPECT_EQ(traced.code, 0);  // the failure shows in the text only

@@ -8,13 +8,15 @@
 #include <thread>
 #include <vector>
 
-#include "FakeDnsServer.h"
 #include "commonlib/thread/MainThreadTask.h"
 #include "platform/sync/Thread.h"
+#include "support/FakeDnsServer.h"
 #include "support/MessagePump.h"
 
+using testsupport::ARecord;
 using testsupport::Bytes;
 using testsupport::CFakeDnsServer;
+using testsupport::operator+;
 using namespace std::chrono_literals;
 
 namespace {
@@ -33,15 +35,6 @@ void Record(int code, void* user, const std::string& host, const std::string& te
     static_cast<Recorder*>(user)->push_back({code, host, text, GetCurrentThreadId()});
 }
 
-CFakeDnsServer::Handler Answering() {
-    return [](const Bytes& query, CFakeDnsServer& s) {
-        Bytes records = testsupport::ARecord(10, 0, 0, 1);
-        for (std::uint8_t b : testsupport::ARecord(10, 0, 0, 2))
-            records.push_back(b);
-        s.Reply(testsupport::DnsAnswerTo(query, 0x8180, 2, records));
-    };
-}
-
 class NetToolThreadTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -55,95 +48,97 @@ protected:
         m_thread.Stop(10000);
         ShutdownMainThreadQueue();
     }
-    bool WaitForResults(const Recorder& recorder, size_t count) {
-        return testsupport::PumpMessagesUntil([&] { return recorder.size() >= count; }, 20s);
+    bool WaitForResults(size_t count) {
+        return testsupport::PumpMessagesUntil([&] { return m_recorder.size() >= count; }, 20s);
+    }
+    bool Lookup(const char* host, const char* servers, CNetToolThread* thread = nullptr) {
+        return (thread ? thread : &m_thread)->AddNSLookUpTaskWithServers(host, servers, &m_recorder, &Record);
     }
 
-    CFakeDnsServer m_resolver{"127.0.0.1", 0, Answering()};
+    CFakeDnsServer m_resolver{
+        "127.0.0.1", 0, [](const Bytes& query, CFakeDnsServer& s) {
+            s.Reply(testsupport::DnsAnswerTo(query, 0x8180, 2, ARecord(10, 0, 0, 1) + ARecord(10, 0, 0, 2)));
+        }};
     NetToolOptions m_options;
+    Recorder m_recorder;  // before the thread, which may still hold it while it stops
     CNetToolThread m_thread;
 };
 
 }  // namespace
 
 TEST_F(NetToolThreadTest, ResultsArriveOnTheUiThreadInTheOrderQueued) {
-    Recorder recorder;
-    EXPECT_FALSE(m_thread.AddNSLookUpTaskWithServers("ab", "127.0.0.1", &recorder, &Record));
-    EXPECT_FALSE(m_thread.AddPingTask("ab", &recorder, &Record));
-    EXPECT_FALSE(m_thread.AddTraceRouteTask("", &recorder, &Record));
+    EXPECT_FALSE(Lookup("ab", "127.0.0.1"));
+    EXPECT_FALSE(m_thread.AddPingTask("ab", &m_recorder, &Record));
+    EXPECT_FALSE(m_thread.AddTraceRouteTask("", &m_recorder, &Record));
     EXPECT_FALSE(m_thread.AddNSLookUpTask("net.test", nullptr, &Record));
     EXPECT_EQ(m_thread.GetThreadId(), 0u);  // nothing queued, nothing started
 
     const char* hosts[] = {"abc", "two.test", "three.test"};
     for (const char* host : hosts)
-        ASSERT_TRUE(m_thread.AddNSLookUpTaskWithServers(host, "127.0.0.9;127.0.0.1", &recorder, &Record));
-    ASSERT_TRUE(WaitForResults(recorder, 3));
+        ASSERT_TRUE(Lookup(host, "127.0.0.9;127.0.0.1"));
+    ASSERT_TRUE(WaitForResults(3));
     for (size_t i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(recorder[i].host, hosts[i]);
-        EXPECT_EQ(recorder[i].code, 0);
-        EXPECT_EQ(recorder[i].text, "10.0.0.1;10.0.0.2");
-        EXPECT_EQ(recorder[i].thread, GetCurrentThreadId());
+        EXPECT_EQ(m_recorder[i].host, hosts[i]);
+        EXPECT_EQ(m_recorder[i].code, 0);
+        EXPECT_EQ(m_recorder[i].text, "10.0.0.1;10.0.0.2");
+        EXPECT_EQ(m_recorder[i].thread, GetCurrentThreadId());
     }
 }
 
 TEST_F(NetToolThreadTest, TasksAddedWhileTheWorkerFinishesAreNeverLost) {
     // An Add exactly while the worker is leaving must not take that worker for a live one:
     // it starts a new one.
-    Recorder recorder;
     std::atomic<int> leaving{0};
     NetToolOptions options = m_options;
     options.workerLeaving = [&leaving] {
         if (leaving++ == 0) std::this_thread::sleep_for(200ms);
     };
     m_thread.SetOptions(options);
-    ASSERT_TRUE(m_thread.AddNSLookUpTaskWithServers("first.test", "127.0.0.1", &recorder, &Record));
+    ASSERT_TRUE(Lookup("first.test", "127.0.0.1"));
     ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return leaving > 0; }));
     const DWORD leavingWorker = m_thread.GetThreadId();
-    ASSERT_TRUE(m_thread.AddNSLookUpTaskWithServers("handover.test", "127.0.0.1", &recorder, &Record));
-    ASSERT_TRUE(WaitForResults(recorder, 2));
-    EXPECT_EQ(recorder.back().host, "handover.test");
+    ASSERT_TRUE(Lookup("handover.test", "127.0.0.1"));
+    ASSERT_TRUE(WaitForResults(2));
+    EXPECT_EQ(m_recorder.back().host, "handover.test");
     EXPECT_NE(m_thread.GetThreadId(), leavingWorker);
 }
 
 TEST_F(NetToolThreadTest, StopEndsTheRunningLookupBetweenResolvers) {
     CFakeDnsServer silent("127.0.0.2", m_resolver.Port());
-    Recorder recorder;
-    ASSERT_TRUE(m_thread.AddNSLookUpTaskWithServers("slow.test", "127.0.0.2;127.0.0.2;127.0.0.2;127.0.0.1", &recorder,
-                                                    &Record));
-    ASSERT_TRUE(m_thread.AddNSLookUpTaskWithServers("queued.test", "127.0.0.1", &recorder, &Record));
+    ASSERT_TRUE(Lookup("slow.test", "127.0.0.2;127.0.0.2;127.0.0.2;127.0.0.1"));
+    ASSERT_TRUE(Lookup("queued.test", "127.0.0.1"));
     ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return silent.QueryCount() >= 1; }));
     const auto before = std::chrono::steady_clock::now();
     EXPECT_TRUE(m_thread.Stop(5000));
     EXPECT_LT(std::chrono::steady_clock::now() - before, 2s);  // one resolver's wait, not four
     testsupport::PumpMessagesFor(100ms);
-    EXPECT_TRUE(recorder.empty());  // a stopped lookup posts nothing
+    EXPECT_TRUE(m_recorder.empty());  // a stopped lookup posts nothing
     EXPECT_LE(silent.QueryCount(), 2);
     EXPECT_EQ(m_resolver.QueryCount(), 0);
 
     // The task still queued runs with the next start.
-    ASSERT_TRUE(m_thread.AddNSLookUpTaskWithServers("next.test", "127.0.0.1", &recorder, &Record));
-    ASSERT_TRUE(WaitForResults(recorder, 2));
-    EXPECT_EQ(recorder[0].host, "queued.test");
-    EXPECT_EQ(recorder[1].host, "next.test");
+    ASSERT_TRUE(Lookup("next.test", "127.0.0.1"));
+    ASSERT_TRUE(WaitForResults(2));
+    EXPECT_EQ(m_recorder[0].host, "queued.test");
+    EXPECT_EQ(m_recorder[1].host, "next.test");
 }
 
 TEST_F(NetToolThreadTest, DestroyedWhileALookupWaitsFreesNothingTheWorkerUses) {
     CFakeDnsServer silent("127.0.0.2", m_resolver.Port());
-    Recorder recorder;
     {
         auto* thread = new CNetToolThread;
         NetToolOptions options = m_options;
         options.dns.timeoutMs = 400;
         thread->SetOptions(options);
-        ASSERT_TRUE(thread->AddNSLookUpTaskWithServers("exit.test", "127.0.0.2;127.0.0.1", &recorder, &Record));
-        ASSERT_TRUE(thread->AddNSLookUpTaskWithServers("left.test", "127.0.0.1", &recorder, &Record));
+        ASSERT_TRUE(Lookup("exit.test", "127.0.0.2;127.0.0.1", thread));
+        ASSERT_TRUE(Lookup("left.test", "127.0.0.1", thread));
         ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return silent.QueryCount() >= 1; }));
         delete thread;  // its 100 ms stop runs out while the worker waits for the resolver
     }
     // The abandoned worker ends after its current wait, touching only what it holds;
     // the sanitizer would report any use of the deleted object.
     testsupport::PumpMessagesFor(1000ms);
-    EXPECT_TRUE(recorder.empty());
+    EXPECT_TRUE(m_recorder.empty());
     EXPECT_EQ(m_resolver.QueryCount(), 0);
 }

@@ -19,15 +19,6 @@ const std::wstring kHeader = L"正在ping %s 具有32字节的数据。";
 const std::wstring kReply = L"来自 %s 的回复：时间%d TTL。";
 const std::wstring kTimeout = L"超时。";
 
-PingProbe::Options OnFake(CFakeIcmpNetwork& network, bool socketFails = false) {
-    PingProbe::Options options;
-    options.clock = network.Clock();
-    options.sleep = [&network](std::uint32_t ms) { network.now += ms; };
-    options.openSocket = network.Factory(socketFails);
-    options.id = 0x1234;
-    return options;
-}
-
 }  // namespace
 
 TEST(PingProbeTest, ReportsRepliesAndTimeOutsLineAfterLine) {
@@ -49,7 +40,7 @@ TEST(PingProbeTest, ReportsRepliesAndTimeOutsLineAfterLine) {
         }
         return 0;
     };
-    PingProbe probe(OnFake(net));
+    PingProbe probe(net.On<PingProbe::Options>());
     ASSERT_EQ(probe.Init(), 1);
     const std::uint32_t start = net.now;
     probe.Ping("10.0.0.1");
@@ -71,7 +62,7 @@ TEST(PingProbeTest, HeaderFollowsHowTheHostWasGiven) {
         net.Deliver(3, IpDatagram({10, 1, 2, 3}, 64, EchoReplyTo(request)));
         return 0;
     };
-    PingProbe probe(OnFake(net));
+    PingProbe probe(net.On<PingProbe::Options>());
     probe.Init();
     probe.Ping("pinghost.test");
     const std::wstring line = Fill(kReply, {L"10.1.2.3", L"3"});
@@ -84,7 +75,7 @@ TEST(PingProbeTest, HeaderFollowsHowTheHostWasGiven) {
         EXPECT_EQ(probe.Text(), Fill(L"Ping 请求找不到主机 %s。", {platform::WideFromUtf8(host)}));
         EXPECT_TRUE(net.sent.empty());
     }
-    PingProbe unready(OnFake(net, true));  // no raw socket: every probe times out
+    PingProbe unready(net.On<PingProbe::Options>(true));  // no raw socket: every probe times out
     EXPECT_EQ(unready.Init(), 0);
     unready.Ping("10.0.0.1");
     EXPECT_EQ(unready.Text(), Fill(kHeader, {L"10.0.0.1"}) + kTimeout + kTimeout + kTimeout + kTimeout);

@@ -30,33 +30,29 @@ struct Counted : MainThreadTaskBase {
 TEST_F(MainThreadTaskTest, TasksFromManyThreadsAllRunInEachPostersOrder) {
     constexpr int kThreads = 8;
     constexpr int kPerThread = 100'000;
-    std::vector<int> lastSeen(kThreads, -1);
-    std::atomic<int> outOfOrder{0};
-    int ran = 0;  // touched on this (the UI) thread only
-    const DWORD uiThread = GetCurrentThreadId();
-    std::atomic<int> offThread{0};
-
-    auto record = [](int* ranCount, std::vector<int>* last, std::atomic<int>* bad, std::atomic<int>* off,
-                     DWORD ui, int thread, int seq) {
-        if (GetCurrentThreadId() != ui) ++*off;
-        if ((*last)[thread] + 1 != seq) ++*bad;
-        (*last)[thread] = seq;
-        ++*ranCount;
+    struct Seen {
+        DWORD uiThread = GetCurrentThreadId();
+        std::vector<int> last = std::vector<int>(kThreads, -1);
+        int ran = 0, outOfOrder = 0, offThread = 0;  // touched on the UI thread only, if all is well
+    } seen;
+    auto record = [](Seen* s, int thread, int seq) {
+        s->offThread += GetCurrentThreadId() != s->uiThread;
+        s->outOfOrder += s->last[thread] + 1 != seq;
+        s->last[thread] = seq;
+        ++s->ran;
     };
-    std::vector<std::thread> posters;
+    std::vector<std::jthread> posters;
     for (int t = 0; t < kThreads; ++t) {
         posters.emplace_back([&, t] {
-            for (int i = 0; i < kPerThread; ++i) {
-                PostToMainThread(MakeMainThreadTask(+record, &ran, &lastSeen, &outOfOrder, &offThread, uiThread, t, i));
-            }
+            for (int i = 0; i < kPerThread; ++i)
+                PostToMainThread(MakeMainThreadTask(+record, &seen, t, i));
         });
     }
-    ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return ran == kThreads * kPerThread; },
-                                               std::chrono::seconds(120)))
-        << "ran " << ran;
-    for (auto& p : posters) p.join();
-    EXPECT_EQ(outOfOrder.load(), 0);
-    EXPECT_EQ(offThread.load(), 0);
+    ASSERT_TRUE(
+        testsupport::PumpMessagesUntil([&] { return seen.ran == kThreads * kPerThread; }, std::chrono::seconds(120)))
+        << "ran " << seen.ran;
+    EXPECT_EQ(seen.outOfOrder, 0);
+    EXPECT_EQ(seen.offThread, 0);
 }
 
 TEST_F(MainThreadTaskTest, OneSliceStopsAfterFiftyMillisecondsAndTheRestRunsLaterInOrder) {
@@ -65,18 +61,21 @@ TEST_F(MainThreadTaskTest, OneSliceStopsAfterFiftyMillisecondsAndTheRestRunsLate
         out->push_back(i);
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     };
-    for (int i = 0; i < 20; ++i) PostToMainThread(MakeMainThreadTask(+slow, &order, i));
+    for (int i = 0; i < 20; ++i)
+        PostToMainThread(MakeMainThreadTask(+slow, &order, i));
     const size_t first = RunMainThreadTask();
     EXPECT_GE(first, 1u);
     EXPECT_LE(first, 8u);  // 10 ms each against a 50 ms slice, with slack for a loaded machine
     ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return order.size() == 20; }));
-    for (int i = 0; i < 20; ++i) EXPECT_EQ(order[i], i);
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(order[i], i);
 }
 
 TEST_F(MainThreadTaskTest, ShutdownDropsQueuedTasksAndRefusesNewOnes) {
     std::atomic<int> alive{0};
     std::atomic<int> ran{0};
-    for (int i = 0; i < 100; ++i) PostToMainThread(CRefPtr<MainThreadTaskBase>(new Counted(&alive, &ran)));
+    for (int i = 0; i < 100; ++i)
+        PostToMainThread(CRefPtr<MainThreadTaskBase>(new Counted(&alive, &ran)));
     EXPECT_EQ(alive.load(), 100);
     ShutdownMainThreadQueue();
     EXPECT_EQ(alive.load(), 0);  // released, not leaked

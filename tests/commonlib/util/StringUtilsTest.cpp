@@ -5,32 +5,21 @@
 #include <climits>
 
 TEST(StringUtilsTest, ParsesIntegersWithWtoi64Rules) {
+    // Full-width digits are not decimal digits here.
     const struct {
         const wchar_t* text;
         std::int64_t expected;
     } cases[] = {
-        {L"", 0},
-        {L"abc", 0},
-        {L"  42", 42},
-        {L"\t\r\n-17abc", -17},
-        {L"+5", 5},
-        {L"- 5", 0},
-        {L"+", 0},
-        {L"12 34", 12},
-        {L"0x10", 0},
-        {L"007", 7},
-        {L"１２", 0},  // full-width digits are not decimal digits here
-        {L"9223372036854775807", INT64_MAX},
-        {L"9223372036854775808", INT64_MAX},
-        {L"-9223372036854775808", INT64_MIN},
+        // clang-format off
+        {L"abc", 0}, {L"\t\r\n-17abc", -17}, {L"+5", 5}, {L"- 5", 0}, {L"+", 0}, {L"12 34", 12}, {L"0x10", 0},
+        {L"１２", 0}, {L"9223372036854775808", INT64_MAX}, {L"-9223372036854775808", INT64_MIN},
         {L"-99999999999999999999", INT64_MIN},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(std::wstring(c.text)));
         EXPECT_EQ(WStringToInt64(c.text), c.expected);
     }
-    EXPECT_EQ(WStringToInt(L"-57"), -57);
-    EXPECT_EQ(WStringToInt(L" 2147483647"), INT_MAX);
     EXPECT_EQ(WStringToInt(L"2147483648"), INT_MAX);
     EXPECT_EQ(WStringToInt(L"-2147483648"), INT_MIN);
     EXPECT_EQ(WStringToInt(L"-2147483649"), INT_MIN);
@@ -41,8 +30,6 @@ TEST(StringUtilsTest, TrimsAndLowerCases) {
     EXPECT_EQ(TrimW(L"  Version = 1.2 \r\n"), L"Version = 1.2");
     EXPECT_EQ(TrimW(L"\v\fx\t"), L"x");
     EXPECT_EQ(TrimW(L" \t\r\n "), L"");
-    EXPECT_EQ(TrimW(L""), L"");
-    EXPECT_EQ(TrimW(L"a b"), L"a b");
     EXPECT_EQ(ToLowerW(L"AbC0F9E3 安装"), L"abc0f9e3 安装");
 }
 
@@ -53,9 +40,7 @@ TEST(StringUtilsTest, SplitsKeepingEmptyPieces) {
         const wchar_t* delimiter;
         Pieces expected;
     } cases[] = {
-        {L"a;b;c", L";", {L"a", L"b", L"c"}},
-        {L"a;;b", L";", {L"a", L"", L"b"}},
-        {L";a;", L";", {L"", L"a", L""}},
+        {L";a;;b", L";", {L"", L"a", L"", L"b"}},
         {L";", L";", {L"", L""}},
         {L"", L";", {}},
         {L"abc", L";", {L"abc"}},
@@ -67,14 +52,12 @@ TEST(StringUtilsTest, SplitsKeepingEmptyPieces) {
         SCOPED_TRACE(::testing::PrintToString(std::wstring(c.text)));
         EXPECT_EQ(SplitW(c.text, c.delimiter), c.expected);
     }
-    EXPECT_EQ(SplitBySemicolonW(L"114.114.114.114;;8.8.8.8"), (Pieces{L"114.114.114.114", L"", L"8.8.8.8"}));
     EXPECT_EQ(SplitBySemicolon("1.1.1.1;2.2.2.2;"), (std::vector<std::string>{"1.1.1.1", "2.2.2.2", ""}));
     EXPECT_TRUE(SplitBySemicolon("").empty());
 }
 
 TEST(StringUtilsTest, SubstringsAndAddressShape) {
     EXPECT_EQ(SubstrFromLast(L"a.tar.gz", L"."), L".gz");
-    EXPECT_EQ(SubstrFromLast(L"C:\\a\\b\\c", L"\\b"), L"\\b\\c");
     EXPECT_EQ(SubstrFromLast(L"setup.exe", L".zip"), L"");
     EXPECT_EQ(SubstrFromLast(L"abc", L""), L"");
     EXPECT_EQ(SubstrFromLast(L"abab", L"ab"), L"ab");
@@ -83,8 +66,7 @@ TEST(StringUtilsTest, SubstringsAndAddressShape) {
         const wchar_t* text;
         bool expected;
     } shapes[] = {
-        {L"127.0.0.1", true}, {L"1.2", true},       {L"999.1.1.1", true}, {L"", false},
-        {L"a.b.c.d", false},  {L"1.2.3.4 ", false}, {L"::1", false},      {L"-1.2.3.4", false},
+        {L"127.0.0.1", true}, {L"999.1.1.1", true}, {L"", false}, {L"1.2.3.4 ", false}, {L"::1", false},
     };
     for (const auto& s : shapes) {
         SCOPED_TRACE(::testing::PrintToString(std::wstring(s.text)));
@@ -93,11 +75,6 @@ TEST(StringUtilsTest, SubstringsAndAddressShape) {
 }
 
 TEST(StringUtilsTest, AnsiIsUtf8) {
-    const std::wstring text = L"《Aldrune》安装程序";
-    EXPECT_EQ(WideToAnsi(text), WideToUtf8(text));
-    EXPECT_EQ(ToAnsi(text), ToUtf8(text));
-    EXPECT_EQ(AnsiToWide(ToAnsi(text)), text);
-    EXPECT_EQ(FromUtf8(ToUtf8(text)), text);
-    EXPECT_EQ(Utf8ToWide("\xE4\xB8\xAD"), L"中");
+    EXPECT_EQ(WideToAnsi(L"安装"), "\xE5\xAE\x89\xE8\xA3\x85");
     EXPECT_EQ(ToWide("a\xFF"), L"a\uFFFD");
 }
