@@ -1,7 +1,6 @@
 #include "ui/core/DialogBuilder.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <cstdint>
 #include <string>
@@ -10,6 +9,7 @@
 #include "SkinFixture.h"
 #include "support/Canvas.h"
 #include "support/PngBytes.h"
+#include "support/ZipBytes.h"
 #include "ui/core/ContainerUI.h"
 #include "ui/core/PaintManager.h"
 
@@ -90,55 +90,6 @@ void RegisterFakes() {
     factory.Register(L"Picky", []() -> CControlUI* { return new PickyContainer(); });
     factory.Register(L"TreeNode", []() -> CControlUI* { return new FakeTreeNode(); });
     factory.Register(L"TreeView", []() -> CControlUI* { return new FakeTreeView(); });
-}
-
-void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-
-void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    Put16(b, at, v & 0xFFFF);
-    Put16(b, at + 2, v >> 16);
-}
-
-// A stored (uncompressed) zip archive of the given files.
-std::vector<uint8_t> StoredZip(const std::vector<std::pair<std::string, std::vector<uint8_t>>>& files) {
-    std::vector<uint8_t> out;
-    std::vector<uint8_t> directory;
-    for (const auto& [name, data] : files) {
-        const uint32_t crc = crc32(0, data.data(), static_cast<uInt>(data.size()));
-        std::vector<uint8_t> local(30, 0);
-        Put32(local, 0, 0x04034b50);
-        Put16(local, 4, 20);
-        Put32(local, 14, crc);
-        Put32(local, 18, static_cast<uint32_t>(data.size()));
-        Put32(local, 22, static_cast<uint32_t>(data.size()));
-        Put16(local, 26, static_cast<uint32_t>(name.size()));
-        std::vector<uint8_t> central(46, 0);
-        Put32(central, 0, 0x02014b50);
-        Put16(central, 4, 20);
-        Put16(central, 6, 20);
-        Put32(central, 16, crc);
-        Put32(central, 20, static_cast<uint32_t>(data.size()));
-        Put32(central, 24, static_cast<uint32_t>(data.size()));
-        Put16(central, 28, static_cast<uint32_t>(name.size()));
-        Put32(central, 42, static_cast<uint32_t>(out.size()));
-        directory.insert(directory.end(), central.begin(), central.end());
-        directory.insert(directory.end(), name.begin(), name.end());
-        out.insert(out.end(), local.begin(), local.end());
-        out.insert(out.end(), name.begin(), name.end());
-        out.insert(out.end(), data.begin(), data.end());
-    }
-    std::vector<uint8_t> end(22, 0);
-    Put32(end, 0, 0x06054b50);
-    Put16(end, 8, static_cast<uint32_t>(files.size()));
-    Put16(end, 10, static_cast<uint32_t>(files.size()));
-    Put32(end, 12, static_cast<uint32_t>(directory.size()));
-    Put32(end, 16, static_cast<uint32_t>(out.size()));
-    out.insert(out.end(), directory.begin(), directory.end());
-    out.insert(out.end(), end.begin(), end.end());
-    return out;
 }
 
 }  // namespace
@@ -319,7 +270,7 @@ TEST(DialogBuilderTest, BuildsFromTheSkinArchiveWithImages) {
         <HorizontalLayout name="root" bkimage="red.png"/></Window>)";
     const std::vector<uint8_t> png = testsupport::PngBytes(2, 1, std::vector<uint32_t>{0xFFFF0000, 0xFF00FF00});
     const std::vector<uint8_t> zipBytes =
-        StoredZip({{"skin/main.xml", std::vector<uint8_t>(xml.begin(), xml.end())}, {"red.png", png}});
+        testsupport::BuildZip({{"skin/main.xml", xml}, {"red.png", std::string(png.begin(), png.end())}}).bytes;
     SkinUI::HSKINZIP zip = SkinUI::OpenSkinZip(zipBytes.data(), zipBytes.size());
     ASSERT_NE(zip, nullptr);
     {
