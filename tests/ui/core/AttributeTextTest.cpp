@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "support/RectCheck.h"
+
 using namespace SkinUI;
 
 namespace {
@@ -116,11 +118,7 @@ TEST(AttributeTextTest, RectanglesAndSizesNeedEveryNumber) {
         SCOPED_TRACE(testing::Message() << '"' << c.text << '"');
         RECT rect{9, 9, 9, 9};
         EXPECT_EQ(ParseRect(c.text, &rect), c.ok);
-        const RECT expected = c.ok ? c.rect : RECT{9, 9, 9, 9};
-        EXPECT_EQ(rect.left, expected.left);
-        EXPECT_EQ(rect.top, expected.top);
-        EXPECT_EQ(rect.right, expected.right);
-        EXPECT_EQ(rect.bottom, expected.bottom);
+        EXPECT_EQ(rect, (c.ok ? c.rect : RECT{9, 9, 9, 9}));
     }
 
     SIZE size{7, 7};
