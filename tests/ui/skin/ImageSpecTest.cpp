@@ -92,7 +92,4 @@ TEST(ImageSpecTest, ModifierKeysOverrideTheBase) {
     const UIImageSpec replacedFile = MergeImageSpec(base, bare);
     EXPECT_EQ(replacedFile.file, L"other.png");
     EXPECT_EQ(replacedFile.source, (RECT{0, 0, 100, 20}));
-    const UIImageSpec unchanged = MergeImageSpec(base, UIImageSpec{});
-    EXPECT_EQ(unchanged.file, L"arrow.png");
-    EXPECT_EQ(unchanged.fade, 200);
 }
