@@ -14,6 +14,7 @@
 #include "ui/core/PaintManager.h"
 
 using skintest::CTestButtonUI;
+using skintest::Narrow;
 using skintest::Skin;
 using SkinUI::CContainerUI;
 using SkinUI::CControlUI;
@@ -22,10 +23,6 @@ using SkinUI::CUIDialogBuilder;
 using SkinUI::CUIPaintManager;
 
 namespace {
-
-std::string Narrow(const std::wstring& text) {
-    return std::string(text.begin(), text.end());
-}
 
 int g_deaths = 0;
 

@@ -19,6 +19,8 @@
 #include "ui/core/ContainerUI.h"
 
 using skintest::CTestButtonUI;
+using skintest::Narrow;
+using skintest::NotifyLog;
 using SkinUI::CControlUI;
 using SkinUI::CUIPaintManager;
 using SkinUI::UIEventType;
@@ -33,26 +35,6 @@ LRESULT CALLBACK_Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (manager != nullptr && manager->HandleWindowMessage(message, wParam, lParam, result)) return result;
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
-
-std::string Narrow(std::wstring_view text) {
-    return std::string(text.begin(), text.end());
-}
-
-class NotifyLog : public SkinUI::INotifyUI {
-public:
-    explicit NotifyLog(std::vector<std::string>* log, std::string tag = "") : m_log(log), m_tag(std::move(tag)) {}
-    void Notify(SkinUI::UINotifyMsg& msg) override {
-        m_log->push_back(m_tag + Narrow(msg.type.View()) + ":" +
-                         (msg.sender != nullptr ? Narrow(msg.sender->GetName().View()) : "-") + ":" +
-                         std::to_string(msg.wParam));
-        if (onNotify) onNotify(msg);
-    }
-    std::function<void(SkinUI::UINotifyMsg&)> onNotify;
-
-private:
-    std::vector<std::string>* m_log;
-    std::string m_tag;
-};
 
 // A control whose class tag marks it as a rich edit that takes Tab itself.
 class TabTaker : public CTestButtonUI {
