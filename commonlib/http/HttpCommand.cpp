@@ -7,6 +7,7 @@
 
 #include "commonlib/http/DNSThread.h"
 #include "commonlib/http/HttpEngine.h"
+#include "commonlib/logger/HttpErrorReport.h"
 #include "commonlib/util/StringFormat.h"
 #include "commonlib/util/StringUtils.h"
 #include "platform/net/InetAddress.h"
@@ -19,13 +20,9 @@ constexpr int kFinalLevel = 2;
 constexpr DWORD kDnsStopTimeoutMs = 100;
 constexpr std::size_t kShortestUrl = 3;
 
-// FIXME: HttpErrorReport::AddError receives these once the report class exists; until then
-// the report has no destination, so the entries go nowhere.
+// The report keeps nothing while it has no destination, which is the program's normal case.
 void AddHttpErrorReport(int level, const std::wstring& text, int source, const HttpResult& result) {
-    (void)level;
-    (void)text;
-    (void)source;
-    (void)result;
+    HttpErrorReport::GetInstance().AddError(level, source, result.type, result.code, L"%s", text.c_str());
 }
 
 bool IsIPv4Address(const std::string& text) {

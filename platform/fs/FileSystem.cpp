@@ -107,6 +107,17 @@ int SyncDirectoryOf(const std::string& path) {
     return 0;
 }
 
+// The host path of an existing `path`, its status in `st` (`statCall` is ::stat or ::lstat);
+// null with the last error set when the path is bad or missing.
+std::optional<std::string> StatOrFail(LPCWSTR path, struct stat* st, int (*statCall)(const char*, struct stat*)) {
+    auto host = HostPathOrFail(path);
+    if (host && statCall(host->c_str(), st) != 0) {
+        SetLastErrorForPath(errno, *host);
+        return std::nullopt;
+    }
+    return host;
+}
+
 }  // namespace
 
 bool MatchesWildcard(std::wstring_view pattern, std::wstring_view name) {
@@ -196,24 +207,15 @@ BOOL RemoveDirectoryW(LPCWSTR path) {
 }
 
 DWORD GetFileAttributesW(LPCWSTR path) {
-    const auto host = platform::HostPathOrFail(path);
-    if (!host) return INVALID_FILE_ATTRIBUTES;
     struct stat st {};
-    if (::stat(host->c_str(), &st) != 0) {
-        platform::SetLastErrorForPath(errno, *host);
-        return INVALID_FILE_ATTRIBUTES;
-    }
+    if (!platform::StatOrFail(path, &st, ::stat)) return INVALID_FILE_ATTRIBUTES;
     return platform::AttributesOf(st);
 }
 
 BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes) {
-    const auto host = platform::HostPathOrFail(path);
-    if (!host) return FALSE;
     struct stat st {};
-    if (::stat(host->c_str(), &st) != 0) {
-        platform::SetLastErrorForPath(errno, *host);
-        return FALSE;
-    }
+    const auto host = platform::StatOrFail(path, &st, ::stat);
+    if (!host) return FALSE;
     if (S_ISDIR(st.st_mode)) return TRUE;
     mode_t mode = st.st_mode & 07777;
     if (attributes & FILE_ATTRIBUTE_READONLY) {
@@ -229,13 +231,9 @@ BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes) {
 }
 
 BOOL DeleteFileW(LPCWSTR path) {
-    const auto host = platform::HostPathOrFail(path);
-    if (!host) return FALSE;
     struct stat st {};
-    if (::lstat(host->c_str(), &st) != 0) {
-        platform::SetLastErrorForPath(errno, *host);
-        return FALSE;
-    }
+    const auto host = platform::StatOrFail(path, &st, ::lstat);
+    if (!host) return FALSE;
     if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && platform::IsReadOnlyFile(st))) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
@@ -316,14 +314,8 @@ BOOL CopyFileW(LPCWSTR existing, LPCWSTR target, BOOL failIfExists) {
 }
 
 BOOL PathFileExistsW(LPCWSTR path) {
-    const auto host = platform::HostPathOrFail(path);
-    if (!host) return FALSE;
     struct stat st {};
-    if (::stat(host->c_str(), &st) != 0) {
-        platform::SetLastErrorForPath(errno, *host);
-        return FALSE;
-    }
-    return TRUE;
+    return platform::StatOrFail(path, &st, ::stat) ? TRUE : FALSE;
 }
 
 HANDLE FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* data) {

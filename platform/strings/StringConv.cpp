@@ -5,7 +5,11 @@
 namespace platform {
 namespace {
 
-bool IsValidScalar(char32_t c) { return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF); }
+bool IsValidScalar(char32_t c) {
+    return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+}
+
+}  // namespace
 
 void AppendUtf8(std::string& out, char32_t c) {
     if (!IsValidScalar(c)) c = kReplacementChar;
@@ -25,6 +29,8 @@ void AppendUtf8(std::string& out, char32_t c) {
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
+
+namespace {
 
 template <typename Sink>
 void EncodeUtf16(std::wstring_view text, Sink&& sink) {
@@ -66,7 +72,8 @@ std::wstring DecodeUtf16(size_t count, UnitAt&& unitAt) {
 std::string Utf8FromWide(std::wstring_view text) {
     std::string out;
     out.reserve(text.size());
-    for (wchar_t w : text) AppendUtf8(out, static_cast<char32_t>(w));
+    for (wchar_t w : text)
+        AppendUtf8(out, static_cast<char32_t>(w));
     return out;
 }
 
@@ -135,9 +142,8 @@ std::string Utf16LeBytesFromWide(std::wstring_view text) {
 
 std::wstring WideFromUtf16LeBytes(std::string_view bytes) {
     const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
-    std::wstring out = DecodeUtf16(bytes.size() / 2, [&](size_t i) {
-        return static_cast<char16_t>(b[2 * i] | (b[2 * i + 1] << 8));
-    });
+    std::wstring out =
+        DecodeUtf16(bytes.size() / 2, [&](size_t i) { return static_cast<char16_t>(b[2 * i] | (b[2 * i + 1] << 8)); });
     if (bytes.size() % 2 != 0) out += static_cast<wchar_t>(kReplacementChar);
     return out;
 }

@@ -13,6 +13,8 @@ namespace platform {
 inline constexpr char32_t kReplacementChar = 0xFFFD;
 
 std::string Utf8FromWide(std::wstring_view text);
+// Appends one character as UTF-8 (an invalid one as U+FFFD).
+void AppendUtf8(std::string& out, char32_t c);
 std::wstring WideFromUtf8(std::string_view text);
 
 std::u16string Utf16FromWide(std::wstring_view text);

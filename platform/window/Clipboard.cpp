@@ -55,6 +55,14 @@ bool IsLiveBlock(HGLOBAL memory) {
     return blocks.live.count(memory) > 0;
 }
 
+// Caller holds the blocks' lock; sets ERROR_INVALID_HANDLE when `memory` is not a live block.
+Block* LiveBlockOrFail(Blocks& blocks, HGLOBAL memory) {
+    auto it = blocks.live.find(memory);
+    if (it != blocks.live.end()) return it->second.get();
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+}
+
 // Caller holds the board's lock.
 bool OpenedHere(const ClipboardState& board) {
     if (board.openedBy == MessageQueue::CurrentThreadId()) return true;
@@ -95,28 +103,22 @@ HGLOBAL GlobalFree(HGLOBAL memory) {
 LPVOID GlobalLock(HGLOBAL memory) {
     auto& blocks = AllBlocks();
     std::lock_guard lock(blocks.mutex);
-    auto it = blocks.live.find(memory);
-    if (it == blocks.live.end()) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    ++it->second->locks;
-    return it->second->bytes.data();
+    auto* block = platform::LiveBlockOrFail(blocks, memory);
+    if (!block) return nullptr;
+    ++block->locks;
+    return block->bytes.data();
 }
 
 BOOL GlobalUnlock(HGLOBAL memory) {
     auto& blocks = AllBlocks();
     std::lock_guard lock(blocks.mutex);
-    auto it = blocks.live.find(memory);
-    if (it == blocks.live.end()) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (it->second->locks == 0) {
+    auto* block = platform::LiveBlockOrFail(blocks, memory);
+    if (!block) return FALSE;
+    if (block->locks == 0) {
         SetLastError(ERROR_NOT_LOCKED);
         return FALSE;
     }
-    if (--it->second->locks > 0) return TRUE;
+    if (--block->locks > 0) return TRUE;
     SetLastError(ERROR_SUCCESS);
     return FALSE;
 }
@@ -124,12 +126,8 @@ BOOL GlobalUnlock(HGLOBAL memory) {
 size_t GlobalSize(HGLOBAL memory) {
     auto& blocks = AllBlocks();
     std::lock_guard lock(blocks.mutex);
-    auto it = blocks.live.find(memory);
-    if (it == blocks.live.end()) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return 0;
-    }
-    return it->second->bytes.size();
+    auto* block = platform::LiveBlockOrFail(blocks, memory);
+    return block ? block->bytes.size() : 0;
 }
 
 BOOL OpenClipboard(HWND owner) {

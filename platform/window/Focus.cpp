@@ -45,15 +45,6 @@ HWND OnThisThread(HWND hwnd) {
     return window && window->Queue()->IsOwnerThread() ? hwnd : nullptr;
 }
 
-std::shared_ptr<WindowObject> OwnWindowOrFail(HWND hwnd) {
-    auto window = WindowOrFail(hwnd);
-    if (window && !window->Queue()->IsOwnerThread()) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return nullptr;
-    }
-    return window;
-}
-
 }  // namespace
 
 HWND ActiveWindowAnyThread() {

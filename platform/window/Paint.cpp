@@ -32,15 +32,6 @@ WindowDcs& Dcs() {
     return *dcs;
 }
 
-std::shared_ptr<WindowObject> OwnWindowOrFail(HWND hwnd) {
-    auto window = WindowOrFail(hwnd);
-    if (window && !window->Queue()->IsOwnerThread()) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return nullptr;
-    }
-    return window;
-}
-
 // A DC on the window's client area in its top-level surface, clipped to `clip` (client co-ordinates).
 HDC MakeWindowDc(const std::shared_ptr<WindowObject>& window, const Region& clip) {
     auto surface = SurfaceOf(TopLevelWindow(window));

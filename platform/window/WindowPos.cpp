@@ -19,15 +19,6 @@ namespace {
 
 thread_local bool t_systemMove = false;
 
-std::shared_ptr<WindowObject> OwnWindowOrFail(HWND hwnd) {
-    auto window = WindowOrFail(hwnd);
-    if (window && !window->Queue()->IsOwnerThread()) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return nullptr;
-    }
-    return window;
-}
-
 WPARAM SizeKind(DWORD style) {
     if (style & WS_MINIMIZE) return SIZE_MINIMIZED;
     if (style & WS_MAXIMIZE) return SIZE_MAXIMIZED;

@@ -72,6 +72,15 @@ std::shared_ptr<WindowObject> WindowOrFail(HWND hwnd) {
     return window;
 }
 
+std::shared_ptr<WindowObject> OwnWindowOrFail(HWND hwnd) {
+    auto window = WindowOrFail(hwnd);
+    if (window && !window->Queue()->IsOwnerThread()) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    return window;
+}
+
 std::shared_ptr<WindowObject> TopLevelWindow(const std::shared_ptr<WindowObject>& window) {
     auto current = window;
     for (int depth = 0; current && depth < kMaxDepth && (current->Style() & WS_CHILD); ++depth) {

@@ -20,6 +20,8 @@ class IWindowBackend;
 std::shared_ptr<WindowObject> LookUpWindow(HWND hwnd);
 // Sets ERROR_INVALID_WINDOW_HANDLE when there is no such window.
 std::shared_ptr<WindowObject> WindowOrFail(HWND hwnd);
+// As WindowOrFail, and ERROR_ACCESS_DENIED when the window belongs to another thread.
+std::shared_ptr<WindowObject> OwnWindowOrFail(HWND hwnd);
 // The window itself when it is not a child; else the first ancestor that is not.
 std::shared_ptr<WindowObject> TopLevelWindow(const std::shared_ptr<WindowObject>& window);
 bool IsDescendant(HWND ancestor, HWND hwnd);

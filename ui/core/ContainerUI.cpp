@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/window/WinMessages.h"
+#include "ui/basic/ScrollBarUI.h"
 #include "ui/core/AttributeText.h"
 #include "ui/core/PaintManager.h"
 #include "ui/render/RenderClip.h"
@@ -45,6 +46,8 @@ CContainerUI::~CContainerUI() {
             delete static_cast<CControlUI*>(m_items.ItemAt(i));
     }
     m_items.Clear();
+    delete m_vScrollBar;
+    delete m_hScrollBar;
 }
 
 const wchar_t* CContainerUI::GetClassTag() const {
@@ -171,6 +174,8 @@ int CContainerUI::NextSelectableIndex(int index, bool forward) const {
 void CContainerUI::AttachManager(CUIPaintManager* manager, CControlUI* parent, bool initialise) {
     for (int i = 0; i < m_items.Count(); ++i)
         GetChildAt(i)->AttachManager(manager, this, initialise);
+    if (m_vScrollBar != nullptr) m_vScrollBar->AttachManager(manager, this, initialise);
+    if (m_hScrollBar != nullptr) m_hScrollBar->AttachManager(manager, this, initialise);
     CControlUI::AttachManager(manager, parent, initialise);
 }
 
@@ -183,6 +188,11 @@ CControlUI* CContainerUI::FindControl(FindProc proc, void* data, UINT flags) {
 
     if ((flags & kFindMeFirst) != 0) {
         if (CControlUI* me = CControlUI::FindControl(proc, data, flags)) return me;
+    }
+    // The bars lie over the children's area, so they are tested first.
+    for (CScrollBarUI* bar : {m_vScrollBar, m_hScrollBar}) {
+        if (bar == nullptr) continue;
+        if (CControlUI* found = bar->FindControl(proc, data, flags)) return found;
     }
     const bool searchChildren = !hitTest || Contains(ClientArea(), *static_cast<const POINT*>(data));
     if (searchChildren) {
@@ -326,9 +336,17 @@ void CContainerUI::ApplyAttribute(std::wstring_view name, std::wstring_view valu
         ConfigureScrollBars(m_vScrollEnabled, ParseBool(value));
     } else if (name == L"vscrollbarstyle") {
         m_vScrollStyle = CUIString(value);
+        if (m_vScrollBar != nullptr) {
+            m_vScrollBar->ApplyAttributeText(m_vScrollStyle.View());
+            SetScrollBarThickness(m_hScrollThickness, m_vScrollBar->GetPresetWidth());
+        }
         ConfigureScrollBars(true, m_hScrollEnabled);
     } else if (name == L"hscrollbarstyle") {
         m_hScrollStyle = CUIString(value);
+        if (m_hScrollBar != nullptr) {
+            m_hScrollBar->ApplyAttributeText(m_hScrollStyle.View());
+            SetScrollBarThickness(m_hScrollBar->GetPresetHeight(), m_vScrollThickness);
+        }
         ConfigureScrollBars(m_vScrollEnabled, true);
     } else if (name == L"vscrollsize") {
         if (ParseNonNegative(value, &number)) SetScrollBarThickness(m_hScrollThickness, number);
@@ -360,6 +378,9 @@ bool CContainerUI::Render(HDC hdc, const RECT& paintRect) {
         CControlUI* child = GetChildAt(i);
         if (child->IsShown() && child->IsFloating()) child->Render(hdc, ownPaint);
     }
+    for (CScrollBarUI* bar : {m_vScrollBar, m_hScrollBar}) {
+        if (bar != nullptr && bar->IsShown()) bar->Render(hdc, ownPaint);
+    }
     m_paintRect = ownPaint;
     return true;
 }
@@ -389,6 +410,8 @@ void CContainerUI::ScrollTo(SIZE offset) {
         rect.bottom -= dy;
         child->SetBounds(rect);
     }
+    if (m_vScrollBar != nullptr) m_vScrollBar->SetOffset(m_scrollOffset.cy);
+    if (m_hScrollBar != nullptr) m_hScrollBar->SetOffset(m_scrollOffset.cx);
     Repaint();
 }
 
@@ -505,6 +528,25 @@ void CContainerUI::ConfigureScrollBars(bool vertical, bool horizontal) {
     m_hScrollEnabled = horizontal;
     if (!vertical) m_scrollExtent.cy = 0;
     if (!horizontal) m_scrollExtent.cx = 0;
+    auto configure = [this](CScrollBarUI*& bar, bool wanted, bool horizontalBar, const CUIString& style,
+                            int& thickness) {
+        if (!wanted) {
+            delete bar;
+            bar = nullptr;
+            return;
+        }
+        if (bar != nullptr) return;
+        bar = new CScrollBarUI();
+        bar->SetHorizontal(horizontalBar);
+        // Hidden until the content needs it.
+        bar->Show(false);
+        if (!style.IsEmpty()) bar->ApplyAttributeText(style.View());
+        bar->SetOwner(this);
+        bar->AttachManager(m_manager, this, m_manager != nullptr);
+        if (thickness == 0) thickness = horizontalBar ? bar->GetPresetHeight() : bar->GetPresetWidth();
+    };
+    configure(m_vScrollBar, vertical, false, m_vScrollStyle, m_vScrollThickness);
+    configure(m_hScrollBar, horizontal, true, m_hScrollStyle, m_hScrollThickness);
     RequestRelayout();
 }
 
@@ -519,13 +561,35 @@ CScrollBarUI* CContainerUI::GetHScrollBar() const {
 void CContainerUI::SetScrollBarThickness(int horizontalHeight, int verticalWidth) {
     m_hScrollThickness = std::max(0, ClampGeometry(horizontalHeight));
     m_vScrollThickness = std::max(0, ClampGeometry(verticalWidth));
+    if (m_hScrollBar != nullptr) m_hScrollBar->SetPresetHeight(m_hScrollThickness);
+    if (m_vScrollBar != nullptr) m_vScrollBar->SetPresetWidth(m_vScrollThickness);
     RequestRelayout();
 }
 
 void CContainerUI::UpdateScrollBars(const RECT& client, int neededWidth, int neededHeight) {
     m_scrollExtent.cx = m_hScrollEnabled ? std::max<int>(0, neededWidth - (client.right - client.left)) : 0;
     m_scrollExtent.cy = m_vScrollEnabled ? std::max<int>(0, neededHeight - (client.bottom - client.top)) : 0;
+    if (m_vScrollBar != nullptr) m_vScrollBar->SetExtent(m_scrollExtent.cy);
+    if (m_hScrollBar != nullptr) m_hScrollBar->SetExtent(m_scrollExtent.cx);
     if (m_scrollOffset.cx > m_scrollExtent.cx || m_scrollOffset.cy > m_scrollExtent.cy) ScrollTo(m_scrollOffset);
+    if (m_vScrollBar == nullptr && m_hScrollBar == nullptr) return;
+    // A bar that appears or goes changes the children's area: Show asks for another layout pass.
+    const bool vShown = m_vScrollBar != nullptr && m_scrollExtent.cy > 0;
+    const bool hShown = m_hScrollBar != nullptr && m_scrollExtent.cx > 0;
+    const RECT inner{m_bounds.left + m_inset.left, m_bounds.top + m_inset.top, m_bounds.right - m_inset.right,
+                     m_bounds.bottom - m_inset.bottom};
+    if (m_vScrollBar != nullptr) {
+        m_vScrollBar->SetOffset(m_scrollOffset.cy);
+        m_vScrollBar->SetBounds(RECT{inner.right - m_vScrollThickness, inner.top, inner.right,
+                                     inner.bottom - (hShown ? m_hScrollThickness : 0)});
+        m_vScrollBar->Show(vShown);
+    }
+    if (m_hScrollBar != nullptr) {
+        m_hScrollBar->SetOffset(m_scrollOffset.cx);
+        m_hScrollBar->SetBounds(RECT{inner.left, inner.bottom - m_hScrollThickness,
+                                     inner.right - (vShown ? m_vScrollThickness : 0), inner.bottom});
+        m_hScrollBar->Show(hShown);
+    }
 }
 
 }  // namespace SkinUI

@@ -5,7 +5,8 @@
 // manager's delayed-delete list, so a child may remove itself from an event handler. A
 // container that does not own its children only unlinks them.
 // The scroll position and range live in the container; the scroll bar controls, when
-// present, show them. The base creates no bars itself (see ConfigureScrollBars).
+// present, show them: ConfigureScrollBars creates and deletes the CScrollBarUI bars, which
+// the container owns, and a bar is shown only while its axis has something to scroll.
 #pragma once
 
 #include <utility>
@@ -105,8 +106,7 @@ public:
     virtual void ScrollToLeftEnd();
     virtual void ScrollToRightEnd();
 
-    // Whether the container scrolls vertically and horizontally. The scroll bar controls are
-    // made by the scroll-bar-aware layer; this base records the wish and keeps the range.
+    // Whether the container scrolls vertically and horizontally; creates or deletes the bars.
     virtual void ConfigureScrollBars(bool vertical, bool horizontal);
     bool ScrollsVertically() const { return m_vScrollEnabled; }
     bool ScrollsHorizontally() const { return m_hScrollEnabled; }

@@ -3,6 +3,15 @@
 #include <pugixml.hpp>
 
 #include "platform/strings/StringConv.h"
+#include "ui/basic/ButtonUI.h"
+#include "ui/basic/CheckBoxUI.h"
+#include "ui/basic/EditUI.h"
+#include "ui/basic/LabelUI.h"
+#include "ui/basic/OptionUI.h"
+#include "ui/basic/ProgressUI.h"
+#include "ui/basic/ScrollBarUI.h"
+#include "ui/basic/SliderUI.h"
+#include "ui/basic/TextUI.h"
 #include "ui/core/AttributeText.h"
 #include "ui/core/ContainerUI.h"
 #include "ui/core/HorizontalLayoutUI.h"
@@ -35,6 +44,15 @@ CUIControlFactory::CUIControlFactory() {
     Register(L"VerticalLayout", Make<CVerticalLayoutUI>);
     Register(L"HorizontalLayout", Make<CHorizontalLayoutUI>);
     Register(L"TabLayout", Make<CTabLayoutUI>);
+    Register(L"Label", Make<CLabelUI>);
+    Register(L"Text", Make<CTextUI>);
+    Register(L"Button", Make<CButtonUI>);
+    Register(L"Option", Make<COptionUI>);
+    Register(L"CheckBox", Make<CCheckBoxUI>);
+    Register(L"Progress", Make<CProgressUI>);
+    Register(L"Slider", Make<CSliderUI>);
+    Register(L"Edit", Make<CEditUI>);
+    Register(L"ScrollBar", Make<CScrollBarUI>);
 }
 
 CUIControlFactory& CUIControlFactory::Instance() {

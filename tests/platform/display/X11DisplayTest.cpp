@@ -5,8 +5,8 @@
 #include <cairo.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "../window/DisplayTestSupport.h"
@@ -48,7 +48,7 @@ std::optional<LRESULT> PaintScene(HWND hwnd, UINT message, WPARAM, LPARAM) {
     return 0;
 }
 
-HWND CreateScene(const StyledClass& cls, Recorder* recorder) {
+HWND CreateScene(ScopedClass& cls, Recorder* recorder) {
     recorder->handler = PaintScene;
     const HWND hwnd = cls.Create(recorder, WS_POPUP, kPlace);
     ShowWindow(hwnd, SW_SHOWNORMAL);
@@ -66,33 +66,41 @@ std::filesystem::path ArtifactsDir() {
 }
 
 bool WritePng(const platform::X11Display::Capture& capture, const std::string& path) {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, capture.width, capture.height);
-    cairo_surface_flush(surface);
-    auto* data = cairo_image_surface_get_data(surface);
-    const int stride = cairo_image_surface_get_stride(surface);
-    for (int y = 0; y < capture.height; ++y) {
-        std::memcpy(data + static_cast<size_t>(y) * stride, &capture.pixels[static_cast<size_t>(y) * capture.width],
-                    static_cast<size_t>(capture.width) * 4);
-    }
-    cairo_surface_mark_dirty(surface);
+    auto pixels = capture.pixels;  // cairo wants writable rows, 4 bytes a pixel
+    cairo_surface_t* surface =
+        cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels.data()), CAIRO_FORMAT_ARGB32,
+                                            capture.width, capture.height, capture.width * 4);
     const bool ok = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(surface);
     return ok;
 }
 
+// An Xvfb server and our display opened on it; skipped where Xvfb is not installed.
+class X11DisplayTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!displaytest::XvfbInstalled()) GTEST_SKIP() << "Xvfb is not installed";
+        m_server.emplace();
+        ASSERT_TRUE(m_server->Running()) << "Xvfb did not start";
+        ASSERT_TRUE(x11.Open(m_server->Name()));
+    }
+    void TearDown() override { platform::SetWindowBackend(nullptr); }
+    ::Display* OpenClient() const { return XOpenDisplay(m_server->Name().c_str()); }
+
+    std::optional<displaytest::XvfbServer> m_server;
+    platform::X11Display x11;
+    Recorder recorder;
+    ScopedClass cls;  // after the recorder: its windows go first
+};
+
 }  // namespace
 
-TEST(X11DisplayTest, ARealWindowShowsTheSamePixelsAsTheHeadlessOne) {
-    if (!displaytest::XvfbInstalled()) GTEST_SKIP() << "Xvfb is not installed";
-    displaytest::XvfbServer server;
-    ASSERT_TRUE(server.Running()) << "Xvfb did not start";
-
-    StyledClass cls(0);
+TEST_F(X11DisplayTest, ARealWindowShowsTheSamePixelsAsTheHeadlessOne) {
     std::vector<DWORD> expected;
     {
         HeadlessScope scope;
-        Recorder recorder;
-        const HWND hwnd = CreateScene(cls, &recorder);
+        Recorder headless;
+        const HWND hwnd = CreateScene(cls, &headless);
         for (int y = 0; y < 140; ++y) {
             for (int x = 0; x < 200; ++x)
                 expected.push_back(scope.display.Pixel(hwnd, x, y));
@@ -100,10 +108,7 @@ TEST(X11DisplayTest, ARealWindowShowsTheSamePixelsAsTheHeadlessOne) {
         DestroyWindow(hwnd);
     }
 
-    platform::X11Display x11;
-    ASSERT_TRUE(x11.Open(server.Name()));
     platform::SetWindowBackend(&x11);
-    Recorder recorder;
     const HWND hwnd = CreateScene(cls, &recorder);
     ASSERT_NE(x11.NativeWindow(hwnd), 0u);
     std::optional<platform::X11Display::Capture> shown;
@@ -132,7 +137,7 @@ TEST(X11DisplayTest, ARealWindowShowsTheSamePixelsAsTheHeadlessOne) {
     ::Window child = 0;
     int x = 0;
     int y = 0;
-    ::Display* probe = XOpenDisplay(server.Name().c_str());
+    ::Display* probe = OpenClient();
     ASSERT_NE(probe, nullptr);
     XTranslateCoordinates(probe, x11.NativeWindow(hwnd), DefaultRootWindow(probe), 0, 0, &x, &y, &child);
     EXPECT_EQ((std::pair{x, y}), (std::pair{100, 80}));
@@ -140,27 +145,17 @@ TEST(X11DisplayTest, ARealWindowShowsTheSamePixelsAsTheHeadlessOne) {
     EXPECT_FALSE(x11.CaptureWindow(hwnd).has_value());
     XCloseDisplay(probe);
     DestroyWindow(hwnd);
-    platform::SetWindowBackend(nullptr);
 }
 
-TEST(X11DisplayTest, PointerAndKeyEventsBecomeWindowMessages) {
-    if (!displaytest::XvfbInstalled()) GTEST_SKIP() << "Xvfb is not installed";
-    displaytest::XvfbServer server;
-    ASSERT_TRUE(server.Running()) << "Xvfb did not start";
-    platform::X11Display x11;
-    ASSERT_TRUE(x11.Open(server.Name()));
+TEST_F(X11DisplayTest, PointerAndKeyEventsBecomeWindowMessages) {
     platform::SetWindowBackend(&x11);
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 800);
-    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 600);
-
-    StyledClass cls(0);
-    Recorder recorder;
     const HWND hwnd = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{10, 10, 110, 110});
     x11.Sync();
     ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return x11.CaptureWindow(hwnd).has_value(); }));
 
     // Events as the server would send them, through the reader thread.
-    ::Display* sender = XOpenDisplay(server.Name().c_str());
+    ::Display* sender = OpenClient();
     ASSERT_NE(sender, nullptr);
     XEvent event{};
     event.xbutton.type = ButtonPress;
@@ -185,18 +180,10 @@ TEST(X11DisplayTest, PointerAndKeyEventsBecomeWindowMessages) {
     EXPECT_EQ(LParamsOf(recorder, hwnd, WM_LBUTTONDOWN), (std::vector<LPARAM>{Point(20, 30)}));
     EXPECT_FALSE(IsWindow(hwnd));  // WM_CLOSE reached DefWindowProcW
     XCloseDisplay(sender);
-    platform::SetWindowBackend(nullptr);
 }
 
-TEST(X11DisplayTest, ALayeredWindowShowsItsPremultipliedPixels) {
-    if (!displaytest::XvfbInstalled()) GTEST_SKIP() << "Xvfb is not installed";
-    displaytest::XvfbServer server;
-    ASSERT_TRUE(server.Running()) << "Xvfb did not start";
-    platform::X11Display x11;
-    ASSERT_TRUE(x11.Open(server.Name()));
+TEST_F(X11DisplayTest, ALayeredWindowShowsItsPremultipliedPixels) {
     platform::SetWindowBackend(&x11);
-    StyledClass cls(0);
-    Recorder recorder;
     const HWND shadow =
         cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{0, 0, 1, 1}, nullptr, WS_EX_LAYERED | WS_EX_NOACTIVATE);
     testsupport::Canvas source(30, 20, 0x00000000);
@@ -215,5 +202,4 @@ TEST(X11DisplayTest, ALayeredWindowShowsItsPremultipliedPixels) {
                shown->pixels[25] == 0xFF000000u;
     }));
     DestroyWindow(shadow);
-    platform::SetWindowBackend(nullptr);
 }

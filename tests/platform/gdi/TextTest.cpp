@@ -101,17 +101,6 @@ TEST_F(TextTest, EndEllipsisShortensALongLineToTheRectangle) {
     RECT ink = Ink();
     EXPECT_LE(ink.right, box.right);
     EXPECT_GT(ink.right, box.right - 12) << "the shortened text with its ellipsis fills the line";
-
-    // Without the ellipsis, the same line runs far past the rectangle when not clipped...
-    Clear();
-    DrawTextW(Dc(), text, -1, &box, DT_SINGLELINE | DT_NOCLIP);
-    EXPECT_GT(Ink().right, box.right + 100);
-    // ...and is cut at the rectangle when clipped.
-    Clear();
-    DrawTextW(Dc(), text, -1, &box, DT_SINGLELINE);
-    ink = Ink();
-    EXPECT_LE(ink.right, box.right);
-    EXPECT_GE(ink.left, box.left);
 }
 
 TEST_F(TextTest, ChineseTextMeasuresWithThePinnedFont) {
@@ -125,9 +114,6 @@ TEST_F(TextTest, ChineseTextMeasuresWithThePinnedFont) {
     EXPECT_EQ(size.cy, metrics.tmHeight);
     EXPECT_EQ(metrics.tmHeight, metrics.tmAscent + metrics.tmDescent);
     EXPECT_GE(metrics.tmHeight, 16);
-    EXPECT_GE(metrics.tmMaxCharWidth, 14);
-    EXPECT_GT(metrics.tmAveCharWidth, 0);
-    EXPECT_LT(metrics.tmAveCharWidth, metrics.tmMaxCharWidth);
 
     // A single-line DT_CALCRECT is exactly one text-metric line high.
     RECT r{0, 0, 0, 0};
@@ -152,7 +138,6 @@ TEST_F(TextTest, FacesAndHeightsMapOntoThePinnedFont) {
     };
     // A face that is not installed renders as the pinned one.
     EXPECT_EQ(metricsOf(MakeFont(-14, L"微软雅黑")), metricsOf(MakeFont(-14)));
-    EXPECT_EQ(metricsOf(MakeFont(-14, L"")), metricsOf(MakeFont(-14)));
     // A positive height is the cell height.
     const auto cell = metricsOf(MakeFont(20));
     EXPECT_LE(cell.first, 20);
@@ -160,54 +145,25 @@ TEST_F(TextTest, FacesAndHeightsMapOntoThePinnedFont) {
     // Bigger and bolder fonts are wider.
     EXPECT_GT(metricsOf(MakeFont(-24)).second, metricsOf(MakeFont(-12)).second);
     EXPECT_GE(metricsOf(MakeFont(-14, platform::kPinnedFontFace, FW_BOLD)).second, metricsOf(MakeFont(-14)).second);
-
-    // GetObjectW gives back what was asked for.
-    HFONT font = MakeFont(-13, L"宋体", FW_BOLD);
-    LOGFONTW logFont;
-    ASSERT_EQ(GetObjectW(font, sizeof(logFont), &logFont), static_cast<int>(sizeof(logFont)));
-    EXPECT_EQ(logFont.lfHeight, -13);
-    EXPECT_EQ(logFont.lfWeight, FW_BOLD);
-    EXPECT_EQ(std::wstring(logFont.lfFaceName), L"宋体");
-    DeleteObject(font);
 }
 
 TEST_F(TextTest, AlignmentPlacesTheText) {
     const RECT box{20, 20, 300, 100};
-    const struct {
-        UINT format;
-        int expectLeft;   // -1: not checked
-        int expectRight;  // -1: not checked
-    } cases[] = {
-        {DT_LEFT | DT_TOP, 20, -1},
-        {DT_RIGHT | DT_BOTTOM, -1, 300},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.format);
+    const auto inkFor = [&](const wchar_t* text, UINT format) {
         FillRect(Dc(), &box, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
         RECT r = box;
-        DrawTextW(Dc(), L"Install", -1, &r, c.format | DT_SINGLELINE);
-        const RECT ink = Ink();
-        if (c.expectLeft >= 0) {
-            EXPECT_NEAR(ink.left, c.expectLeft, 3);
-        }
-        if (c.expectRight >= 0) {
-            EXPECT_NEAR(ink.right, c.expectRight, 3);
-        }
-        if (c.format & DT_BOTTOM) {
-            EXPECT_NEAR(ink.bottom, box.bottom, 6);
-        }
-        if (!(c.format & DT_BOTTOM)) {
-            EXPECT_NEAR(ink.top, box.top, 6);
-        }
-    }
-    // Centred both ways: the ink's middle is the rectangle's middle.
-    FillRect(Dc(), &box, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    RECT r = box;
-    const int offset = DrawTextW(Dc(), L"中间 Middle", -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    const RECT ink = Ink();
+        DrawTextW(Dc(), text, -1, &r, format | DT_SINGLELINE);
+        return Ink();
+    };
+    RECT ink = inkFor(L"Install", DT_LEFT | DT_TOP);
+    EXPECT_NEAR(ink.left, box.left, 3);
+    EXPECT_NEAR(ink.top, box.top, 6);
+    ink = inkFor(L"Install", DT_RIGHT | DT_BOTTOM);
+    EXPECT_NEAR(ink.right, box.right, 3);
+    EXPECT_NEAR(ink.bottom, box.bottom, 6);
+    ink = inkFor(L"中间 Middle", DT_CENTER | DT_VCENTER);
     EXPECT_NEAR((ink.left + ink.right) / 2, (box.left + box.right) / 2, 2);
     EXPECT_NEAR((ink.top + ink.bottom) / 2, (box.top + box.bottom) / 2, 3);
-    EXPECT_GT(offset, (box.bottom - box.top) / 2);  // from the top down to the text's bottom
 }
 
 TEST_F(TextTest, ColoursBackgroundModeAndPrefixes) {
@@ -235,14 +191,6 @@ TEST_F(TextTest, ColoursBackgroundModeAndPrefixes) {
     EXPECT_GT(noPrefix.right, plain.right);
     EXPECT_EQ(doubled.right, amp.right);
 
-    // Counted text stops at the count; bad arguments fail without drawing.
-    SIZE two{}, all{};
-    GetTextExtentPoint32W(Dc(), L"WWWW", 2, &two);
-    GetTextExtentPoint32W(Dc(), L"WWWW", 4, &all);
-    EXPECT_NEAR(all.cx, 2 * two.cx, 2);
-    EXPECT_FALSE(GetTextExtentPoint32W(Dc(), L"x", -1, &two));
-    EXPECT_EQ(DrawTextW(Dc(), L"x", -1, nullptr, 0), 0);
-    EXPECT_EQ(DrawTextW(nullptr, L"x", -1, &plain, 0), 0);
     // Unpaired surrogate values are drawn as replacement characters, not rejected.
     const wchar_t odd[] = {L'a', static_cast<wchar_t>(0xD800), L'b', 0};
     RECT oddRect{0, 0, 0, 0};

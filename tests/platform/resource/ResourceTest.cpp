@@ -69,7 +69,6 @@ TEST(ResourceTest, RuntimeRegistrationCopiesAndReplacesSafely) {
     EXPECT_EQ(SizeofResource(nullptr, empty), 0u);
 
     EXPECT_FALSE(platform::RegisterResource(L"ZIPRES", 0, "x"));
-    EXPECT_FALSE(platform::RegisterResource(L"", 1, "x"));
     EXPECT_FALSE(platform::RegisterResource(L"ZIPRES", 70000, "x"));
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 }

@@ -99,10 +99,7 @@ TEST(EventTest, WaitForMultipleObjectsReturnsTheFirstSignalled) {
     {
         SCOPED_TRACE("bad arguments");
         EXPECT_EQ(WaitForMultipleObjects(0, events, FALSE, 0), WAIT_FAILED);
-        EXPECT_EQ(WaitForMultipleObjects(MAXIMUM_WAIT_OBJECTS + 1, events, FALSE, 0), WAIT_FAILED);
         EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-        EXPECT_EQ(WaitForMultipleObjects(3, events, TRUE, 0), WAIT_FAILED);
-        EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
         HANDLE withStale[2] = {events[0], reinterpret_cast<HANDLE>(0x7777770)};
         EXPECT_EQ(WaitForMultipleObjects(2, withStale, FALSE, 0), WAIT_FAILED);
         EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);

@@ -64,26 +64,12 @@ TEST(ThreadTest, HandleSignalsOnExitAndCarriesTheExitCode) {
     EXPECT_TRUE(CloseHandle(thread));
     SetEvent(detached.go);
     EXPECT_EQ(WaitForSingleObject(detached.done, 5000), WAIT_OBJECT_0);
-
-    EXPECT_EQ(CreateThread(nullptr, 0, RunJob, &job, CREATE_SUSPENDED, nullptr), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
-    EXPECT_EQ(CreateThread(nullptr, 0, nullptr, &job, 0, nullptr), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 }
 
-TEST(ThreadTest, ThreadIdsAreStableNonzeroAndDistinct) {
-    const DWORD mine = GetCurrentThreadId();
-    EXPECT_NE(mine, 0u);
-    EXPECT_EQ(GetCurrentThreadId(), mine);
-    std::set<DWORD> ids{mine};
-    for (int i = 0; i < 8; ++i) {
-        std::thread([&] {
-            const DWORD id = GetCurrentThreadId();
-            EXPECT_EQ(GetCurrentThreadId(), id);
-            ids.insert(id);
-        }).join();
-    }
+TEST(ThreadTest, ThreadIdsAreNonzeroAndDistinct) {
+    std::set<DWORD> ids{GetCurrentThreadId()};
+    for (int i = 0; i < 8; ++i)
+        std::thread([&] { ids.insert(GetCurrentThreadId()); }).join();
     EXPECT_EQ(ids.size(), 9u);
     EXPECT_EQ(ids.count(0), 0u);
-    EXPECT_EQ(GetCurrentProcessId(), static_cast<DWORD>(getpid()));
 }

@@ -6,10 +6,9 @@
 
 using namespace windowtest;
 
-TEST(FocusTest, FocusMovesBetweenChildrenWithTheOtherWindowInWParam) {
-    HeadlessScope scope;
-    StyledClass cls(0);
-    Recorder recorder;
+class FocusTest : public DisplayFixture {};
+
+TEST_F(FocusTest, FocusMovesBetweenChildrenWithTheOtherWindowInWParam) {
     const HWND top = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{0, 0, 200, 200});
     const HWND edit = cls.Create(&recorder, WS_CHILD | WS_VISIBLE, RECT{0, 0, 50, 20}, top);
     const HWND list = cls.Create(&recorder, WS_CHILD | WS_VISIBLE, RECT{0, 30, 50, 80}, top);
@@ -39,13 +38,9 @@ TEST(FocusTest, FocusMovesBetweenChildrenWithTheOtherWindowInWParam) {
     EXPECT_EQ(SetFocus(nullptr), list);
     EXPECT_EQ(WParamsOf(recorder, list, WM_KILLFOCUS), (std::vector<WPARAM>{0}));
     EXPECT_EQ(GetFocus(), nullptr);
-    DestroyWindow(top);
 }
 
-TEST(FocusTest, CaptureChangesAreAnnouncedToTheLoser) {
-    HeadlessScope scope;
-    StyledClass cls(0);
-    Recorder recorder;
+TEST_F(FocusTest, CaptureChangesAreAnnouncedToTheLoser) {
     const HWND a = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{0, 0, 50, 50});
     const HWND b = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{60, 0, 110, 50});
     recorder.Clear();
@@ -62,13 +57,9 @@ TEST(FocusTest, CaptureChangesAreAnnouncedToTheLoser) {
     SetCapture(a);
     DestroyWindow(a);
     EXPECT_EQ(GetCapture(), nullptr);
-    DestroyWindow(b);
 }
 
-TEST(FocusTest, DestroyingTheActiveBoxReactivatesItsOwner) {
-    HeadlessScope scope;
-    StyledClass cls(0);
-    Recorder recorder;
+TEST_F(FocusTest, DestroyingTheActiveBoxReactivatesItsOwner) {
     const HWND main = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{0, 0, 300, 300});
     const HWND box = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{50, 50, 250, 150}, main);
     const HWND button = cls.Create(&recorder, WS_CHILD | WS_VISIBLE, RECT{10, 10, 60, 30}, box);
@@ -77,13 +68,9 @@ TEST(FocusTest, DestroyingTheActiveBoxReactivatesItsOwner) {
 
     recorder.Clear();
     DestroyWindow(box);
-    EXPECT_EQ(recorder.Only({WM_ACTIVATE, WM_KILLFOCUS, WM_SETFOCUS, WM_DESTROY}),
-              (std::vector<Step>{{box, WM_ACTIVATE},
-                                 {main, WM_ACTIVATE},
-                                 {button, WM_KILLFOCUS},
-                                 {main, WM_SETFOCUS},
-                                 {box, WM_DESTROY},
-                                 {button, WM_DESTROY}}));
+    const std::vector<Step> handOver = {{box, WM_ACTIVATE},  {main, WM_ACTIVATE}, {button, WM_KILLFOCUS},
+                                        {main, WM_SETFOCUS}, {box, WM_DESTROY},   {button, WM_DESTROY}};
+    EXPECT_EQ(recorder.Only({WM_ACTIVATE, WM_KILLFOCUS, WM_SETFOCUS, WM_DESTROY}), handOver);
     EXPECT_EQ(GetActiveWindow(), main);
     EXPECT_EQ(GetFocus(), main);
     EXPECT_EQ(GetForegroundWindow(), main);

@@ -7,72 +7,50 @@
 #include "WindowTestSupport.h"
 #include "platform/types/ErrorCodes.h"
 
-using windowtest::ManualClock;
 using windowtest::OnFreshThread;
 using windowtest::Pump;
 using windowtest::Recorder;
 using windowtest::ScopedClass;
+using windowtest::UseManualClock;
 using windowtest::Watchdog;
 
 namespace {
 
 using namespace std::chrono_literals;
 
-std::shared_ptr<ManualClock> UseManualClock() {
-    auto clock = std::make_shared<ManualClock>();
-    platform::MessageQueue::ForCurrentThread()->SetClockForTesting(clock);
-    return clock;
-}
-
 std::vector<WPARAM> TimerIds(const Recorder& recorder) {
-    std::vector<WPARAM> ids;
-    for (const auto& s : recorder.All()) {
-        if (s.message == WM_TIMER) ids.push_back(s.wParam);
-    }
-    return ids;
+    return windowtest::WParamsOf(recorder, nullptr, WM_TIMER);
 }
 
-TEST(TimerListTest, WindowTimersFireStopAndNeverPileUp) {
-    OnFreshThread([] {
+class TimerListTest : public windowtest::WindowFixture {};
+
+TEST_F(TimerListTest, WindowTimersFireStopAndNeverPileUp) {
+    OnFreshThread([&] {
         auto clock = UseManualClock();
-        ScopedClass cls;
-        Recorder recorder;
+        // The timer ids that ticked while the clock moved on by `by`.
+        const auto ticksAfter = [&](std::chrono::milliseconds by) {
+            recorder.Clear();
+            clock->Advance(by);
+            Pump();
+            return TimerIds(recorder);
+        };
         const HWND hwnd = cls.Create(&recorder);
         ASSERT_EQ(SetTimer(hwnd, 11, 100, nullptr), 11u);
         ASSERT_EQ(SetTimer(hwnd, 12, 5000, nullptr), 12u);
-
-        // Not before the interval has passed.
-        clock->Advance(99ms);
-        Pump();
-        EXPECT_TRUE(TimerIds(recorder).empty());
-        clock->Advance(1ms);
-        Pump();
-        EXPECT_EQ(TimerIds(recorder), (std::vector<WPARAM>{11}));
-
-        // A long stall yields one tick, not one per missed interval.
-        recorder.Clear();
-        clock->Advance(1000ms);
-        Pump();
-        EXPECT_EQ(TimerIds(recorder), (std::vector<WPARAM>{11}));
+        EXPECT_TRUE(ticksAfter(99ms).empty());
+        EXPECT_EQ(ticksAfter(1ms), (std::vector<WPARAM>{11}));
+        EXPECT_EQ(ticksAfter(1000ms), (std::vector<WPARAM>{11}));  // a long stall yields one tick, not ten
 
         // Setting the same id again replaces it: the old 100 ms period is gone.
-        recorder.Clear();
         SetTimer(hwnd, 11, 300, nullptr);
-        clock->Advance(200ms);
-        Pump();
-        EXPECT_TRUE(TimerIds(recorder).empty());
-        clock->Advance(100ms);
-        Pump();
-        EXPECT_EQ(TimerIds(recorder), (std::vector<WPARAM>{11}));
+        EXPECT_TRUE(ticksAfter(200ms).empty());
+        EXPECT_EQ(ticksAfter(100ms), (std::vector<WPARAM>{11}));
 
         // Killed timers stop; killing twice fails.
-        recorder.Clear();
         EXPECT_TRUE(KillTimer(hwnd, 11));
         EXPECT_FALSE(KillTimer(hwnd, 11));
         EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-        clock->Advance(10s);
-        Pump();
-        EXPECT_EQ(TimerIds(recorder), (std::vector<WPARAM>{12}));
+        EXPECT_EQ(ticksAfter(10s), (std::vector<WPARAM>{12}));
 
         // A destroyed window's timers die with it.
         DestroyWindow(hwnd);
@@ -83,11 +61,9 @@ TEST(TimerListTest, WindowTimersFireStopAndNeverPileUp) {
     });
 }
 
-TEST(TimerListTest, TimersYieldToPostedMessagesAndPaint) {
-    OnFreshThread([] {
+TEST_F(TimerListTest, TimersYieldToPostedMessagesAndPaint) {
+    OnFreshThread([&] {
         auto clock = UseManualClock();
-        ScopedClass cls;
-        Recorder recorder;
         const HWND hwnd = cls.Create(&recorder, WS_POPUP | WS_VISIBLE);
         Pump();
         recorder.Clear();
@@ -98,7 +74,6 @@ TEST(TimerListTest, TimersYieldToPostedMessagesAndPaint) {
         Pump();
         EXPECT_EQ(recorder.Only({WM_APP, WM_PAINT, WM_TIMER}),
                   (std::vector<std::pair<HWND, UINT>>{{hwnd, WM_APP}, {hwnd, WM_PAINT}, {hwnd, WM_TIMER}}));
-        DestroyWindow(hwnd);
     });
 }
 
@@ -112,8 +87,8 @@ void CountingTimerProc(HWND hwnd, UINT message, UINT_PTR, DWORD) {
     ++g_threadTimerTicks;
 }
 
-TEST(TimerListTest, ThreadTimerProcedureRunsOnTheCreatingThread) {
-    OnFreshThread([] {
+TEST_F(TimerListTest, ThreadTimerProcedureRunsOnTheCreatingThread) {
+    OnFreshThread([&] {
         g_threadTimerTicks = 0;
         const UINT_PTR id = SetTimer(nullptr, 100, 10, CountingTimerProc);
         ASSERT_NE(id, 0u);
@@ -137,10 +112,8 @@ TEST(TimerListTest, ThreadTimerProcedureRunsOnTheCreatingThread) {
     EXPECT_FALSE(KillTimer(nullptr, 1));
 }
 
-TEST(TimerListTest, WindowTimerSetFromAWorkerTicksOnTheOwnerThread) {
-    OnFreshThread([] {
-        ScopedClass cls;
-        Recorder recorder;
+TEST_F(TimerListTest, WindowTimerSetFromAWorkerTicksOnTheOwnerThread) {
+    OnFreshThread([&] {
         const auto owner = std::this_thread::get_id();
         std::atomic<int> ticks{0};
         recorder.handler = [&](HWND, UINT message, WPARAM wParam, LPARAM) -> std::optional<LRESULT> {
@@ -178,11 +151,9 @@ void ForgedProc(HWND, UINT, UINT_PTR, DWORD) {
     ++g_forgedCalls;
 }
 
-TEST(TimerListTest, OnlyALiveTimersOwnProcedureIsCalled) {
-    OnFreshThread([] {
+TEST_F(TimerListTest, OnlyALiveTimersOwnProcedureIsCalled) {
+    OnFreshThread([&] {
         auto clock = UseManualClock();
-        ScopedClass cls;
-        Recorder recorder;
         const HWND hwnd = cls.Create(&recorder);
         g_forgedCalls = 0;
         // A posted WM_TIMER naming a procedure that no timer has never reaches it.
@@ -208,7 +179,6 @@ TEST(TimerListTest, OnlyALiveTimersOwnProcedureIsCalled) {
         KillTimer(hwnd, pointerId);
         DispatchMessageW(&msg);
         EXPECT_EQ(g_forgedCalls.load(), 1);
-        DestroyWindow(hwnd);
     });
 }
 

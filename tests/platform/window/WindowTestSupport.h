@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -30,8 +31,9 @@ struct Seen {
     UINT message;
     WPARAM wParam;
     LPARAM lParam;
-    bool operator==(const Seen&) const = default;
 };
+
+using Step = std::pair<HWND, UINT>;
 
 class Recorder {
 public:
@@ -46,14 +48,20 @@ public:
         return m_seen;
     }
     // (window, message) pairs of the given messages only, in arrival order.
-    std::vector<std::pair<HWND, UINT>> Only(std::initializer_list<UINT> messages) const {
-        std::vector<std::pair<HWND, UINT>> out;
+    std::vector<Step> Only(std::initializer_list<UINT> messages) const {
+        std::vector<Step> out;
         for (const auto& s : All()) {
-            for (UINT m : messages) {
-                if (s.message == m) out.emplace_back(s.hwnd, s.message);
-            }
+            if (std::find(messages.begin(), messages.end(), s.message) != messages.end())
+                out.emplace_back(s.hwnd, s.message);
         }
         return out;
+    }
+    // The procedure answers `result` to `message` instead of passing it on.
+    void Answer(UINT message, LRESULT result) {
+        handler = [message, result](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+            if (m == message) return result;
+            return std::nullopt;
+        };
     }
     void Clear() {
         std::lock_guard lock(m_mutex);
@@ -66,6 +74,22 @@ private:
     mutable std::mutex m_mutex;
     std::vector<Seen> m_seen;
 };
+
+// One parameter of every `message` to `hwnd` (any window when null), in order.
+template <typename T>
+std::vector<T> ParamsOf(const Recorder& recorder, HWND hwnd, UINT message, T Seen::*field) {
+    std::vector<T> out;
+    for (const auto& s : recorder.All()) {
+        if ((!hwnd || s.hwnd == hwnd) && s.message == message) out.push_back(s.*field);
+    }
+    return out;
+}
+inline std::vector<WPARAM> WParamsOf(const Recorder& recorder, HWND hwnd, UINT message) {
+    return ParamsOf(recorder, hwnd, message, &Seen::wParam);
+}
+inline std::vector<LPARAM> LParamsOf(const Recorder& recorder, HWND hwnd, UINT message) {
+    return ParamsOf(recorder, hwnd, message, &Seen::lParam);
+}
 
 inline LRESULT RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* recorder = reinterpret_cast<Recorder*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
@@ -82,29 +106,60 @@ inline LRESULT RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-// A class of its own for each test, so tests never see each other's windows.
+// A class of its own for each test, so tests never see each other's windows. Windows of
+// the class still alive on this thread go with it, before the class is unregistered.
 class ScopedClass {
 public:
-    explicit ScopedClass(WNDPROC proc = RecordingProc) {
+    explicit ScopedClass(UINT style = 0, HCURSOR cursor = nullptr, HBRUSH background = nullptr) {
         static std::atomic<int> counter{0};
         m_name = L"WindowTestClass" + std::to_wstring(++counter);
         WNDCLASSEXW wc;
         wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = proc;
+        wc.style = style;
+        wc.lpfnWndProc = RecordingProc;
+        wc.hCursor = cursor;
+        wc.hbrBackground = background;
         wc.lpszClassName = m_name.c_str();
-        m_atom = RegisterClassExW(&wc);
-        EXPECT_NE(m_atom, 0);
+        EXPECT_NE(RegisterClassExW(&wc), 0);
     }
-    ~ScopedClass() { UnregisterClassW(m_name.c_str(), nullptr); }
+    ~ScopedClass() {
+        DestroyWindows();
+        UnregisterClassW(m_name.c_str(), nullptr);
+    }
+    void DestroyWindows() {
+        std::lock_guard lock(m_mutex);
+        for (HWND hwnd : m_windows) {
+            if (IsWindow(hwnd)) DestroyWindow(hwnd);
+        }
+        m_windows.clear();
+    }
     LPCWSTR Name() const { return m_name.c_str(); }
 
-    HWND Create(Recorder* recorder, DWORD style = WS_POPUP, HWND parent = nullptr, HMENU menu = nullptr) const {
-        return CreateWindowExW(0, Name(), L"test", style, 0, 0, 100, 80, parent, menu, nullptr, recorder);
+    HWND Create(Recorder* recorder, DWORD style = WS_POPUP, HWND parent = nullptr, HMENU menu = nullptr) {
+        return Track(CreateWindowExW(0, Name(), L"test", style, 0, 0, 100, 80, parent, menu, nullptr, recorder));
+    }
+    HWND Create(Recorder* recorder, DWORD style, RECT rect, HWND parent = nullptr, DWORD exStyle = 0) {
+        return Track(CreateWindowExW(exStyle, Name(), L"window", style, rect.left, rect.top, rect.right - rect.left,
+                                     rect.bottom - rect.top, parent, nullptr, nullptr, recorder));
     }
 
 private:
+    HWND Track(HWND hwnd) {
+        std::lock_guard lock(m_mutex);
+        if (hwnd) m_windows.push_back(hwnd);
+        return hwnd;
+    }
+
     std::wstring m_name;
-    ATOM m_atom = 0;
+    std::mutex m_mutex;
+    std::vector<HWND> m_windows;
+};
+
+// A recorder and a class for one test (the class goes first, with its windows).
+class WindowFixture : public ::testing::Test {
+protected:
+    Recorder recorder;
+    ScopedClass cls;
 };
 
 class ManualClock final : public platform::ITimerClock {
@@ -122,6 +177,13 @@ private:
     mutable std::mutex m_mutex;
     TimePoint m_now{std::chrono::hours(1)};
 };
+
+// Puts this thread's queue on a manual clock.
+inline std::shared_ptr<ManualClock> UseManualClock() {
+    auto clock = std::make_shared<ManualClock>();
+    platform::MessageQueue::ForCurrentThread()->SetClockForTesting(clock);
+    return clock;
+}
 
 // Posts WM_QUIT to the creating thread when the test has not finished within
 // `limit`, so a lost message or timer fails the test instead of hanging it.
@@ -155,15 +217,18 @@ private:
 
 // Runs `body` on a thread of its own (a fresh queue) and waits for it.
 inline void OnFreshThread(const std::function<void()>& body) {
-    std::thread thread(body);
-    thread.join();
+    std::thread(body).join();
 }
 
-// Everything waiting in this thread's queue, dispatched; returns how many.
-inline int Pump() {
+enum class Keys { AsIs, Translated };
+
+// Everything waiting in this thread's queue, dispatched (key messages translated
+// first, as a program's main loop does, when asked); returns how many.
+inline int Pump(Keys keys = Keys::AsIs) {
     MSG msg;
     int count = 0;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (keys == Keys::Translated) TranslateMessage(&msg);
         DispatchMessageW(&msg);
         ++count;
     }

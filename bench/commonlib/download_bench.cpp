@@ -1,0 +1,154 @@
+// Downloads one file through the download engine the way the installer does and prints
+//   bytes=N seconds=S mbps=M cpu_seconds=C peak_rss_kb=R
+// Usage: download_bench --url URL [--url URL2 ...] --out FILE [--size N] [--md5 HEX]
+// Further --url values name more servers of the same file: their hosts become the pinned
+// fallback addresses. Without --size the size comes from a HEAD request. With --progress,
+// "complete=N" goes to stderr once a second. --peers N and --block-kib N override the
+// engine's defaults, for choosing them.
+#include <curl/curl.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "commonlib/peer/DownloadModule.h"
+#include "commonlib/peer/DownloadSources.h"
+#include "commonlib/thread/MainThreadTask.h"
+#include "commonlib/util/Md5.h"
+#include "commonlib/util/StringUtils.h"
+#include "platform/fs/DriveMap.h"
+#include "platform/window/MessageApi.h"
+
+namespace {
+
+struct Outcome {
+    bool done = false;
+    int type = 0, code = 0;
+    bool progress = false;
+};
+
+void OnProgress(void* user, std::int64_t, std::int64_t complete, std::uint32_t) {
+    if (static_cast<Outcome*>(user)->progress) {
+        std::fprintf(stderr, "complete=%lld\n", static_cast<long long>(complete));
+        std::fflush(stderr);
+    }
+}
+
+void OnDone(void* user, int type, int code) {
+    auto* outcome = static_cast<Outcome*>(user);
+    outcome->done = true;
+    outcome->type = type;
+    outcome->code = code;
+    PostQuitMessage(0);
+}
+
+std::int64_t HeadSize(const std::string& url) {
+    CURL* curl = curl_easy_init();
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_off_t length = -1;
+    if (curl_easy_perform(curl) == CURLE_OK) curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    curl_easy_cleanup(curl);
+    return length;
+}
+
+// The application's 500 ms poll of the download scheduler.
+void PollScheduler(HWND, UINT, UINT_PTR, DWORD) {
+    if (CHttpMgr* mgr = GetDownloadHttpMgr()) {
+        mgr->CheckTimeouts();
+        mgr->StartDueRequests();
+    }
+}
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: download_bench --url URL [--url URL2 ...] --out FILE [--size N] [--md5 HEX]\n"
+                 "       [--peers N] [--block-kib N] [--progress]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> urls;
+    std::string out, md5;
+    std::int64_t size = -1;
+    Outcome outcome;
+    DownloadTuning tuning = GetDownloadTuning();
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--url" && hasValue) {
+            urls.push_back(argv[++i]);
+        } else if (arg == "--out" && hasValue) {
+            out = argv[++i];
+        } else if (arg == "--size" && hasValue) {
+            size = std::strtoll(argv[++i], nullptr, 10);
+        } else if (arg == "--md5" && hasValue) {
+            md5 = argv[++i];
+        } else if (arg == "--peers" && hasValue) {
+            tuning.peerCount = std::atoi(argv[++i]);
+        } else if (arg == "--block-kib" && hasValue) {
+            tuning.blockSize = std::strtoull(argv[++i], nullptr, 10) * 1024;
+        } else if (arg == "--progress") {
+            outcome.progress = true;
+        } else {
+            return Usage();
+        }
+    }
+    if (urls.empty() || out.empty()) return Usage();
+    if (size < 0) size = HeadSize(urls[0]);
+    std::string fallback;
+    for (size_t i = 1; i < urls.size(); ++i) {
+        if (const auto parts = ParseUrlParts(urls[i])) fallback += parts->host + ";";
+    }
+    const std::wstring localPath = platform::WinPath(out);
+    if (localPath.empty()) {
+        std::fprintf(stderr, "no drive covers %s\n", out.c_str());
+        return 2;
+    }
+
+    SetDownloadTuning(tuning);
+    const auto start = std::chrono::steady_clock::now();
+    CreateMainThreadWindow();
+    SetDownloadCallbacks(&OnProgress, &OnDone);
+    if (!StartDownloadModule()) {
+        std::fprintf(stderr, "the download engine did not start\n");
+        return 1;
+    }
+    SetTimer(nullptr, 0, 500, &PollScheduler);
+    StartDownload(Utf8ToWide(md5).c_str(), L"", Utf8ToWide(urls[0]).c_str(), Utf8ToWide(fallback).c_str(),
+                  localPath.c_str(), size, &outcome, 0, "{}");
+    MSG msg{};
+    while (!outcome.done && GetMessageW(&msg, nullptr, 0, 0) > 0)
+        DispatchMessageW(&msg);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    StopDownloadModule();
+    ShutdownMainThreadQueue();
+
+    // Measured before the MD5 check, which is not part of the download.
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    if (outcome.type != 0) {
+        std::fprintf(stderr, "download failed: et:%d ec:%d\n", outcome.type, outcome.code);
+        return 1;
+    }
+    if (!md5.empty()) {
+        std::FILE* file = std::fopen(out.c_str(), "rb");
+        const std::string actual = file ? MD5(file).hex_digest() : std::string();  // closes the file
+        if (ToLowerW(Utf8ToWide(actual)) != ToLowerW(Utf8ToWide(md5))) {
+            std::fprintf(stderr, "MD5 mismatch: %s\n", actual.c_str());
+            return 1;
+        }
+    }
+    const double cpu =
+        usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    std::printf("bytes=%lld seconds=%.3f mbps=%.1f cpu_seconds=%.3f peak_rss_kb=%ld\n", static_cast<long long>(size),
+                seconds, size * 8.0 / 1e6 / seconds, cpu, usage.ru_maxrss);
+    return 0;
+}

@@ -1,0 +1,126 @@
+#!/bin/bash
+# Download benchmark on loopback: a throwaway nginx on 127.0.0.1 serves a test file, and
+# curl (one connection), aria2c -x4 and download_bench fetch it in the same run. Then
+# download_bench is killed half-way and restarted, to measure what the resume re-fetches.
+#   bench/run.sh [SIZE_MB]      (default 1024; run inside scripts/netjail for loopback only)
+# XJ_BUILD_DIR names the build directory (default build/bench, configured here if missing).
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+size_mb=${1:-1024}
+build=${XJ_BUILD_DIR:-$root/build/bench}
+bench=$build/bench/download_bench
+
+if [ ! -x "$bench" ]; then
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DXJ_BUILD_BENCH=ON -DXJ_BUILD_TESTS=OFF >/dev/null
+    cmake --build "$build" -j4 --target download_bench >/dev/null
+fi
+if ! command -v aria2c >/dev/null; then
+    apt-get install -y -q aria2 >/dev/null || echo "aria2c not available; skipping it" >&2
+fi
+
+work=$(mktemp -d)
+chmod 755 "$work"  # nginx workers run as an unprivileged user
+nginx_pid=
+cleanup() {
+    [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+mkdir -p "$work/www" "$work/logs" "$work/home"
+head -c $((size_mb * 1024 * 1024)) /dev/urandom >"$work/www/pkg.bin"
+chmod 644 "$work/www/pkg.bin"
+size=$(stat -c %s "$work/www/pkg.bin")
+md5=$(md5sum "$work/www/pkg.bin" | cut -d' ' -f1)
+
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+cat >"$work/nginx.conf" <<CONF
+worker_processes 2;
+pid $work/nginx.pid;
+error_log $work/logs/error.log;
+events { worker_connections 256; }
+http {
+    log_format bytes '\$body_bytes_sent';
+    access_log $work/logs/access.log bytes;
+    sendfile on;
+    server {
+        listen 127.0.0.1:$port;
+        root $work/www;
+    }
+}
+CONF
+nginx -p "$work" -c "$work/nginx.conf" -g 'daemon off;' &
+nginx_pid=$!
+url=http://127.0.0.1:$port/pkg.bin
+for _ in $(seq 50); do curl -sfI "$url" >/dev/null && break; sleep 0.1; done
+
+# One line per tool in download_bench's format, from GNU time's elapsed, CPU and peak RSS.
+measure() {
+    local name=$1
+    shift
+    rm -f "$work/out"*
+    /usr/bin/time -f "%e %U %S %M" -o "$work/time" "$@" >/dev/null 2>&1
+    read -r secs user sys rss <"$work/time"
+    [ "$(md5sum "$work/out" | cut -d' ' -f1)" = "$md5" ] || echo "$name: MD5 mismatch" >&2
+    awk -v n="$name" -v b="$size" -v s="$secs" -v u="$user" -v y="$sys" -v r="$rss" \
+        'BEGIN { printf "%-14s bytes=%d seconds=%.3f mbps=%.1f cpu_seconds=%.3f peak_rss_kb=%d\n", n, b, s, b*8/1e6/s, u+y, r }'
+}
+
+measure curl curl -sf -o "$work/out" "$url"
+if command -v aria2c >/dev/null; then
+    measure aria2c aria2c -q -x4 -s4 --file-allocation=none --allow-overwrite=true -d "$work" -o out "$url"
+fi
+rm -f "$work/out"*
+export HOME=$work/home  # the engine's C: drive; the output path is taken through Z:
+printf '%-14s ' download_bench
+line=$("$bench" --url "$url" --out "$work/out" --size "$size" --md5 "$md5" 2>"$work/bench.log") || {
+    cat "$work/bench.log" >&2
+    exit 1
+}
+echo "$line"
+
+# Kill -9 once half the file is written, then resume. Re-fetched bytes are what the
+# second run downloads beyond what was really missing after the kill (found by comparing
+# the temporary file with the source); nginx's own count also includes what was lost in
+# the killed process's socket buffers.
+rm -f "$work/out"*
+: >"$work/logs/access.log"
+"$bench" --url "$url" --out "$work/out" --size "$size" --md5 "$md5" >/dev/null 2>>"$work/bench.log" &
+pid=$!
+while kill -0 "$pid" 2>/dev/null; do
+    written=$(awk '/^wchar/ { print $2 }' "/proc/$pid/io" 2>/dev/null || echo 0)
+    if [ "${written:-0}" -ge $((size / 2)) ]; then
+        kill -9 "$pid"
+        break
+    fi
+    sleep 0.005
+done
+wait "$pid" 2>/dev/null || true
+[ -e "$work/out" ] && echo "the first run had already finished" >&2
+sent_total() {
+    kill -USR1 "$nginx_pid"  # reopen logs: flushes what is buffered
+    sleep 0.5
+    awk '{ s += $1 } END { printf "%d\n", s }' "$work/logs/access.log"
+}
+sent_before=$(sent_total)
+present=$(python3 - "$work/www/pkg.bin" "$work/out.qvdt" <<'PY'
+import sys
+page = 4096
+same = 0
+with open(sys.argv[1], 'rb') as a, open(sys.argv[2], 'rb') as b:
+    while True:
+        x, y = a.read(1 << 20), b.read(1 << 20)
+        if not x:
+            break
+        for i in range(0, len(x), page):
+            if x[i:i + page] == y[i:i + page]:
+                same += len(x[i:i + page])
+print(same)
+PY
+)
+"$bench" --url "$url" --out "$work/out" --size "$size" --md5 "$md5" >/dev/null 2>>"$work/bench.log"
+sent=$(( $(sent_total) - sent_before ))
+awk -v s="$sent" -v b="$size" -v p="$present" -v t="$sent_before" 'BEGIN {
+    printf "resume after kill -9 at %.0f%%: re-fetched %d bytes (%.3f%% of the file); nginx sent %.3f%% more than one file\n",
+        p*100/b, s-(b-p), (s-(b-p))*100/b, (s+t-b)*100/b }'

@@ -1,0 +1,56 @@
+// What the report classes share: the HTTP request each of them owns, the JSON texts the
+// collectors expect and the event time text.
+//
+// A report command belongs to the UI thread: it is created, started, stopped and deleted
+// there, and its completion runs there, once for every Post that returned true and never
+// after Stop. The other functions are reentrant and callable from any thread.
+#pragma once
+
+#include <json/json.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+// (user, response body as UTF-8, type, code): the result pair of the HTTP layer.
+using ReportPostDone = void (*)(void* user, const std::string& response, int type, int code);
+
+class IReportCommand {
+public:
+    virtual ~IReportCommand() = default;
+
+    // Complete header lines such as "Content-Type:application/json;charset=utf-8".
+    virtual void ClearHeaders() = 0;
+    virtual void AddHeader(std::string line) = 0;
+    // Multipart form fields, sent in the order added.
+    virtual void ClearFormFields() = 0;
+    virtual void AddFormField(std::string name, std::string value) = 0;
+    // Starts a POST of `body` (with the form fields, if any). False when the request is
+    // still active or the URL is unusable; no completion follows then.
+    virtual bool Post(const std::wstring& url, std::string body, ReportPostDone done, void* user) = 0;
+    // Ends a request under way; its completion never runs.
+    virtual void Stop() = 0;
+};
+
+using ReportCommandFactory = std::function<std::unique_ptr<IReportCommand>()>;
+
+// Replaces how report commands are made (an empty factory restores the built-in one) and
+// returns the previous factory. Set it before the reports create their commands.
+ReportCommandFactory SetReportCommandFactory(ReportCommandFactory factory);
+// A new command (a command-engine command unless a factory is set); null when the factory
+// makes none.
+std::unique_ptr<IReportCommand> CreateReportCommand();
+
+// True on the UI thread, and on any thread while no UI thread has been set up yet.
+bool IsOnReportThread();
+
+// The current local time as "%d-%02d-%02d %02d:%02d:%02d".
+std::string ReportTimeText();
+
+// jsoncpp's classic writers and reader, whose exact layouts the collectors were written
+// against. FastWriter: no white space, one line feed at the end. StyledWriter: one member a
+// line, three-space indentation, one line feed at the end.
+std::string FastJsonText(const Json::Value& value);
+std::string StyledJsonText(const Json::Value& value);
+// Parses with comments collected; `out` holds what the reader left when it fails.
+bool ParseJsonText(const std::string& text, Json::Value& out);

@@ -1,0 +1,216 @@
+#include "commonlib/peer/DownloadPeer.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <atomic>
+
+#include "commonlib/core/ProtoValue.h"
+#include "commonlib/peer/DownloadReports.h"
+#include "platform/sync/Clock.h"
+
+namespace {
+
+// Large receive chunks give the file few, large writes.
+constexpr long kReceiveBufferBytes = 512 * 1024;
+
+struct ContentRange {
+    bool valid = false;
+    std::uint64_t first = 0, last = 0, total = 0;
+    bool totalKnown = false;
+};
+
+// "bytes first-last/total", total possibly "*".
+ContentRange ParseContentRange(const std::string& value) {
+    ContentRange range;
+    size_t pos = 0;
+    if (value.compare(0, 6, "bytes ") != 0) return range;
+    pos = 6;
+    auto number = [&](std::uint64_t& out) {
+        const size_t start = pos;
+        out = 0;
+        while (pos < value.size() && value[pos] >= '0' && value[pos] <= '9') {
+            if (out > (UINT64_MAX - 9) / 10) return false;
+            out = out * 10 + static_cast<std::uint64_t>(value[pos++] - '0');
+        }
+        return pos > start;
+    };
+    if (!number(range.first) || pos >= value.size() || value[pos++] != '-') return range;
+    if (!number(range.last) || pos >= value.size() || value[pos++] != '/') return range;
+    if (value.compare(pos, std::string::npos, "*") == 0) {
+        range.valid = range.first <= range.last;
+        return range;
+    }
+    range.totalKnown = number(range.total) && pos == value.size();
+    range.valid = range.totalKnown && range.first <= range.last && range.last < range.total;
+    return range;
+}
+
+HttpResult LengthMismatch() {
+    return HttpResult::Make(HttpResultType::HttpStatus, static_cast<int>(HttpProgramCode::LengthMismatch));
+}
+
+}  // namespace
+
+// One range on the curl worker: checks the answer's headers, then writes the body at its
+// offset. Its counters are read on the UI thread.
+class CPeerTransfer final : public CCurlHttp {
+public:
+    CPeerTransfer(HttpRequestSettings settings, CRefPtr<CQVDownloadFileIO> file, std::uint64_t offset,
+                  std::uint64_t length, std::uint64_t totalSize)
+        : CCurlHttp(std::move(settings)),
+          m_file(std::move(file)),
+          m_offset(offset),
+          m_length(length),
+          m_totalSize(totalSize),
+          m_limit(length) {}
+
+    std::uint64_t Written() const { return m_written.load(std::memory_order_acquire); }
+    void CutTo(std::uint64_t length) {
+        std::uint64_t current = m_limit.load();
+        while (length < current && !m_limit.compare_exchange_weak(current, length)) {
+        }
+    }
+    // The server answered a range request with the whole file.
+    bool RangeIgnored() const { return m_rangeIgnored; }
+
+    bool Prepare(HttpResult* failure) override {
+        if (!CCurlHttp::Prepare(failure)) return false;
+        curl_easy_setopt(Handle(), CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+        curl_easy_setopt(Handle(), CURLOPT_ACCEPT_ENCODING, nullptr);  // offsets must be the file's
+        return true;
+    }
+
+protected:
+    bool OnResponseHeaders(const HttpResponse& response) override {
+        const long status = response.statusCode;
+        if (status < 100 || status > 399) return Refuse(HttpResult::Make(HttpResultType::HttpStatus, status));
+        const std::string lengthText = response.Header("Content-Length");
+        const bool lengthKnown = !lengthText.empty();
+        const std::uint64_t contentLength = lengthKnown ? std::strtoull(lengthText.c_str(), nullptr, 10) : 0;
+        if (!Request().range) {
+            if (status != 200 && status != 206) return Refuse(HttpResult::Make(HttpResultType::HttpStatus, status));
+            if (lengthKnown && m_totalSize > 0 && contentLength != m_totalSize) return Refuse(LengthMismatch());
+            return true;
+        }
+        if (status == 200) {
+            // The whole file instead of the range: the task decides whether one peer takes it.
+            m_rangeIgnored = true;
+            if (lengthKnown && m_totalSize > 0 && contentLength != m_totalSize) return Refuse(LengthMismatch());
+            return Refuse(HttpResult::Program(HttpProgramCode::NoRangeSupport));
+        }
+        const ContentRange range = ParseContentRange(response.Header("Content-Range"));
+        if (status != 206 || !range.valid || range.first != m_offset || range.last + 1 != m_offset + m_length) {
+            return Refuse(HttpResult::Program(HttpProgramCode::NoRangeSupport));
+        }
+        if (range.totalKnown && m_totalSize > 0 && range.total != m_totalSize) return Refuse(LengthMismatch());
+        if (lengthKnown && contentLength != m_length) return Refuse(LengthMismatch());
+        return true;
+    }
+
+    bool OnBodyData(const char* data, std::size_t size) override {
+        const std::uint64_t limit = m_limit.load(std::memory_order_acquire);
+        const std::uint64_t done = m_written.load(std::memory_order_relaxed);
+        const size_t take = static_cast<size_t>(std::min<std::uint64_t>(size, limit > done ? limit - done : 0));
+        if (take > 0) {
+            if (const DWORD error = m_file->WriteAt(m_offset + done, data, take); error != 0) {
+                return Refuse(HttpResult::Make(HttpResultType::System, static_cast<int>(error)));
+            }
+            m_written.store(done + take, std::memory_order_release);
+        }
+        if (take == size) return true;
+        // A cut range ends well once its new end is written; anything else is too long.
+        return Refuse(limit < m_length ? HttpResult::Ok() : LengthMismatch());
+    }
+
+private:
+    bool Refuse(HttpResult result) {
+        Fail(result);
+        return false;
+    }
+
+    CRefPtr<CQVDownloadFileIO> m_file;
+    const std::uint64_t m_offset;
+    const std::uint64_t m_length;
+    const std::uint64_t m_totalSize;
+    std::atomic<std::uint64_t> m_limit;
+    std::atomic<std::uint64_t> m_written{0};
+    bool m_rangeIgnored = false;  // worker; read by the owner after the completion
+};
+
+CHttpDownloadPeer::CHttpDownloadPeer(int id, IOwner& owner, CHttpEngine& engine, CRefPtr<CQVDownloadFileIO> file,
+                                     std::uint64_t totalSize)
+    : CDownloadPeer(id, owner), CHttpBase(&engine), m_file(std::move(file)), m_totalSize(totalSize) {}
+
+CHttpDownloadPeer::~CHttpDownloadPeer() {
+    Cancel();
+}
+
+bool CHttpDownloadPeer::Fetch(const DownloadSource& source, ByteRange range, bool ranged) {
+    if (m_transfer || IsActive()) return false;
+    const DownloadTuning& tuning = GetDownloadTuning();
+    m_range = range;
+    m_ranged = ranged;
+    m_url = source.url;
+    if (ranged) {
+        SetRange(HttpByteRange{static_cast<std::int64_t>(range.begin), static_cast<std::int64_t>(range.Length())});
+    } else {
+        SetRange(std::nullopt);
+    }
+    SetExpectedLength(static_cast<std::int64_t>(range.Length()));
+    SetTimeout(static_cast<DWORD>(tuning.stallTimeoutMs));
+    MarkFetchStart(GetTickCount64());
+    if (!StartAttempt(BuildSettings(source.url, HttpMethod::Get, {}, source.pinnedAddress), 0)) {
+        m_transfer.Reset();
+        return false;
+    }
+    return true;
+}
+
+CRefPtr<CCurlHttp> CHttpDownloadPeer::CreateTransfer(HttpRequestSettings settings) {
+    m_transfer = new CPeerTransfer(std::move(settings), m_file, m_range.begin, m_range.Length(), m_totalSize);
+    return m_transfer;
+}
+
+void CHttpDownloadPeer::Cancel() {
+    Stop();
+    m_transfer.Reset();
+}
+
+std::uint64_t CHttpDownloadPeer::Written() const {
+    return m_transfer ? m_transfer->Written() : 0;
+}
+
+void CHttpDownloadPeer::CutTo(std::uint64_t length) {
+    if (m_transfer) m_transfer->CutTo(length);
+}
+
+void CHttpDownloadPeer::OnAttemptProgress(const CCurlHttp&) {
+    if (m_transfer) Owner().OnPeerProgress(*this);
+}
+
+void CHttpDownloadPeer::OnAttemptDone(const CRefPtr<CCurlHttp>&, HttpResult result) {
+    CRefPtr<CPeerTransfer> transfer = m_transfer;
+    if (!transfer) return;
+    Done(*transfer, result);
+}
+
+void CHttpDownloadPeer::Done(const CPeerTransfer& transfer, HttpResult result) {
+    const std::uint64_t written = transfer.Written();
+    Outcome outcome;
+    outcome.result = NetResult{result.type, result.code};
+    outcome.rangeIgnored = transfer.RangeIgnored();
+    outcome.effectiveUrl = transfer.Response().effectiveUrl;
+    outcome.serverAddress = transfer.Response().primaryIp;
+    outcome.written = written;
+    m_transfer.Reset();
+    if (Analysis()) {
+        ProtoValue report(ProtoValue::Type::Map);
+        report[L"opt_result"] = ProtoValue(4);
+        ProtoValue stats(ProtoValue::Type::Map);
+        stats[L"msg"] = ProtoValue("url:" + m_url + ";\n");
+        report[L"stats_rel"] = std::move(stats);
+        StartNetworkAnalysis(report, HostOfUrl(m_url));
+    }
+    Owner().OnPeerDone(*this, outcome);
+}

@@ -1,0 +1,116 @@
+// One connection's worth of a download task: a peer fetches one assigned byte range at a
+// time from its current source.
+//
+// Peers are owned by their task and live on the UI thread. CHttpDownloadPeer runs its
+// transfers on the download engine (its curl worker writes the body into the temporary
+// file) and reports each finished range to its task through CDownloadPeer::IOwner on the
+// UI thread; a cancelled transfer reports nothing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "commonlib/core/RefCounted.h"
+#include "commonlib/http/HttpBase.h"
+#include "commonlib/http/HttpEngine.h"
+#include "commonlib/peer/BlockMap.h"
+#include "commonlib/peer/DownloadSources.h"
+#include "commonlib/peer/DownloadTuning.h"
+#include "commonlib/peer/NetResult.h"
+#include "commonlib/peer/QVDownloadFileIO.h"
+#include "commonlib/peer/SpeedMeter.h"
+
+class CDownloadPeer {
+public:
+    struct Outcome {
+        NetResult result;
+        bool rangeIgnored = false;
+        std::string effectiveUrl;
+        std::string serverAddress;
+        std::uint64_t written = 0;  // bytes of the range on disk
+    };
+    class IOwner {
+    public:
+        virtual void OnPeerDone(CDownloadPeer& peer, const Outcome& outcome) = 0;
+        // More of the peer's range is on disk.
+        virtual void OnPeerProgress(CDownloadPeer& peer) = 0;
+
+    protected:
+        ~IOwner() = default;
+    };
+
+    CDownloadPeer(int id, IOwner& owner) : m_id(id), m_owner(owner) {}
+    virtual ~CDownloadPeer() = default;
+    CDownloadPeer(const CDownloadPeer&) = delete;
+    CDownloadPeer& operator=(const CDownloadPeer&) = delete;
+
+    // Starts fetching `range` of the file; `ranged` false asks for the whole file.
+    virtual bool Fetch(const DownloadSource& source, ByteRange range, bool ranged) = 0;
+    virtual void Cancel() = 0;
+    virtual bool IsBusy() const = 0;
+    // Bytes of the current range on disk.
+    virtual std::uint64_t Written() const = 0;
+    // The current range now ends `length` bytes after its start.
+    virtual void CutTo(std::uint64_t length) = 0;
+
+    int Id() const { return m_id; }
+    size_t SourceIndex() const { return m_sourceIndex; }
+    void SetSourceIndex(size_t index) { m_sourceIndex = index; }
+    int Failures() const { return m_failures; }
+    void SetFailures(int failures) { m_failures = failures; }
+    bool Retired() const { return m_retired; }
+    void Retire() { m_retired = true; }
+    CSpeedMeter& Speed() { return m_speed; }
+    const std::string& LastAddress() const { return m_lastAddress; }
+    void SetLastAddress(std::string address) { m_lastAddress = std::move(address); }
+    // When the current transfer started (ms of the tick count).
+    std::uint64_t FetchStartMs() const { return m_fetchStartMs; }
+    void SetAnalysis(bool on) { m_analysis = on; }
+    bool Analysis() const { return m_analysis; }
+
+protected:
+    IOwner& Owner() { return m_owner; }
+    void MarkFetchStart(std::uint64_t nowMs) { m_fetchStartMs = nowMs; }
+
+private:
+    const int m_id;
+    IOwner& m_owner;
+    size_t m_sourceIndex = 0;
+    int m_failures = 0;
+    bool m_retired = false;
+    bool m_analysis = false;
+    std::uint64_t m_fetchStartMs = 0;
+    CSpeedMeter m_speed;
+    std::string m_lastAddress;
+};
+
+class CPeerTransfer;
+
+// Runs its ranges as attempts on the download engine's scheduler; the body goes from the
+// curl worker straight into the temporary file.
+class CHttpDownloadPeer final : public CDownloadPeer, private CHttpBase {
+public:
+    CHttpDownloadPeer(int id, IOwner& owner, CHttpEngine& engine, CRefPtr<CQVDownloadFileIO> file,
+                      std::uint64_t totalSize);
+    ~CHttpDownloadPeer() override;
+
+    bool Fetch(const DownloadSource& source, ByteRange range, bool ranged) override;
+    void Cancel() override;
+    bool IsBusy() const override { return static_cast<bool>(m_transfer); }
+    std::uint64_t Written() const override;
+    void CutTo(std::uint64_t length) override;
+
+private:
+    CRefPtr<CCurlHttp> CreateTransfer(HttpRequestSettings settings) override;
+    void OnAttemptDone(const CRefPtr<CCurlHttp>& transfer, HttpResult result) override;
+    void OnAttemptProgress(const CCurlHttp& transfer) override;
+    // The end of a transfer: the network analysis when asked for, then the owner hears.
+    void Done(const CPeerTransfer& transfer, HttpResult result);
+
+    CRefPtr<CQVDownloadFileIO> m_file;
+    const std::uint64_t m_totalSize;
+    CRefPtr<CPeerTransfer> m_transfer;
+    ByteRange m_range;
+    bool m_ranged = true;
+    std::string m_url;
+};

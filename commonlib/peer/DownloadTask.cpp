@@ -1,0 +1,393 @@
+#include "commonlib/peer/DownloadTask.h"
+
+#include <algorithm>
+
+#include "commonlib/peer/DownloadLogging.h"
+#include "commonlib/peer/DownloadReports.h"
+#include "commonlib/util/StringUtils.h"
+#include "platform/sync/Clock.h"
+
+namespace {
+
+constexpr size_t kMaxReportNotes = 64;
+
+std::string PairText(NetResult result) {
+    return "et:" + std::to_string(result.type) + " ec:" + std::to_string(result.code);
+}
+
+std::string SourceText(const DownloadSource& source) {
+    return source.pinnedAddress.empty() ? source.url : source.url + " @" + source.pinnedAddress;
+}
+
+}  // namespace
+
+CDownloadTask::CDownloadTask(DownloadTaskParams params, CHttpEngine& engine, DAEventListener& listener)
+    : m_params(std::move(params)),
+      m_engine(engine),
+      m_listener(listener),
+      m_tuning(GetDownloadTuning()),
+      m_sources(m_params.url, m_params.fallbackAddresses, m_params.cdnHost),
+      m_meta(CQVDownloadFileIO::TempPathOf(m_params.localPath)) {}
+
+CDownloadTask::~CDownloadTask() {
+    CancelAll();
+    if (m_file) m_file->Close();
+}
+
+std::uint64_t CDownloadTask::Completed() const {
+    return m_map ? m_map->DoneBytes() : 0;
+}
+
+void CDownloadTask::Note(std::string line) {
+    DL_LOG_INFO(line);
+    if (m_notes.size() < kMaxReportNotes) m_notes.push_back(std::move(line));
+}
+
+void CDownloadTask::Start() {
+    if (m_state != State::Idle) return;
+    m_state = State::Running;
+    if (m_params.size <= 0) {
+        Finish({NetResult::kProgram, kCodeNothingToFetch});
+        return;
+    }
+    if (!m_sources.IsUsable()) {
+        Finish({NetResult::kProgram, kCodeNoSource});
+        return;
+    }
+    if (!m_engine.IsRunning()) {
+        Finish({NetResult::kProgram, kCodeCannotStart});
+        return;
+    }
+    if (!PrepareFile()) return;
+    if (m_map->IsComplete()) {
+        Finish({});
+        return;
+    }
+    StartPeers();
+}
+
+bool CDownloadTask::PrepareFile() {
+    const std::uint64_t size = Total();
+    m_file = new CQVDownloadFileIO(m_params.localPath);
+    std::vector<ByteRange> gaps;
+    const auto loaded = m_meta.Load(size, m_params.md5, gaps);
+    if (loaded == CTaskMetaFile::LoadResult::Loaded && m_file->Open(size, CQVDownloadFileIO::OpenMode::Resume) == 0) {
+        m_map.emplace(size, m_tuning.blockSize, gaps);
+        m_resumedBytes = m_map->DoneBytes();
+        Note("resume: " + std::to_string(m_resumedBytes) + " of " + std::to_string(size) + " bytes on disk");
+    } else {
+        if (loaded == CTaskMetaFile::LoadResult::Corrupt || loaded == CTaskMetaFile::LoadResult::Foreign) {
+            DL_LOG_WARN("resume file discarded (" +
+                        std::string(loaded == CTaskMetaFile::LoadResult::Corrupt ? "corrupt" : "other download") +
+                        "): " + WideToUtf8(m_meta.Path()));
+        } else if (loaded == CTaskMetaFile::LoadResult::Loaded) {
+            DL_LOG_WARN("temporary file does not match its resume file; starting over");
+        }
+        m_meta.Remove();
+        if (const DWORD error = m_file->Open(size, CQVDownloadFileIO::OpenMode::Fresh); error != 0) {
+            Note("cannot create the temporary file: " + std::to_string(error));
+            Finish({NetResult::kSystem, static_cast<int>(error)});
+            return false;
+        }
+        m_map.emplace(size, m_tuning.blockSize);
+    }
+    m_lastSavedDone = m_lastTickDone = m_map->DoneBytes();
+    // Recorded before the first byte arrives, so a temporary file never exists without its
+    // resume file once the download has begun.
+    SaveMeta(true);
+    return m_state == State::Running;
+}
+
+void CDownloadTask::StartPeers() {
+    const int count = std::max(1, m_tuning.peerCount);
+    for (int i = static_cast<int>(m_peers.size()); i < count; ++i) {
+        m_peers.push_back(std::make_unique<CHttpDownloadPeer>(i, *this, m_engine, m_file, Total()));
+    }
+    for (auto& peer : m_peers) {
+        if (m_state != State::Running) return;
+        Feed(*peer);
+    }
+}
+
+const DownloadSource* CDownloadTask::SourceFor(const CDownloadPeer& peer) const {
+    if (m_usingCdn) return m_sources.Cdn() ? &*m_sources.Cdn() : nullptr;
+    if (peer.SourceIndex() >= m_sources.Count()) return nullptr;
+    return &m_sources.At(peer.SourceIndex());
+}
+
+void CDownloadTask::Feed(CDownloadPeer& peer) {
+    if (m_state != State::Running || peer.IsBusy() || peer.Retired()) return;
+    if (m_singlePeer && peer.Id() != 0) return;
+    const DownloadSource* source = SourceFor(peer);
+    if (!source) return;
+    std::optional<ByteRange> range = m_map->AssignmentOf(peer.Id());
+    if (!range) {
+        const std::uint64_t now = GetTickCount64();
+        range = m_map->Assign(peer.Id(), m_tuning.minSplitBytes, [&](int id) { return IsSlow(id, now); });
+    }
+    if (!range) return;
+    if (m_singlePeer) {
+        // Without ranges the whole file comes again from its first byte.
+        m_map->Release(peer.Id());
+        m_map.emplace(Total(), Total());
+        range = m_map->Assign(peer.Id(), 0);
+    } else {
+        // The split-off tail of another peer's range: that transfer stops where this begins.
+        for (auto& other : m_peers) {
+            if (other.get() == &peer || !other->IsBusy()) continue;
+            if (auto theirs = m_map->AssignmentOf(other->Id())) other->CutTo(theirs->Length());
+        }
+    }
+    if (!peer.Fetch(*source, *range, !m_singlePeer)) {
+        m_map->Release(peer.Id());
+        Finish({NetResult::kProgram, kCodeCannotStart});
+    }
+}
+
+bool CDownloadTask::IsSlow(int peerId, std::uint64_t nowMs) const {
+    const auto it = std::find_if(m_peers.begin(), m_peers.end(),
+                                 [&](const std::unique_ptr<CDownloadPeer>& p) { return p->Id() == peerId; });
+    const auto range = m_map->AssignmentOf(peerId);
+    if (it == m_peers.end() || !(*it)->IsBusy() || !range) return false;
+    const std::uint64_t written = std::min((*it)->Written(), range->Length());
+    const std::uint64_t elapsed = nowMs - std::min(nowMs, (*it)->FetchStartMs());
+    if (written == 0) return elapsed >= m_tuning.endGameMs;
+    // Time the rest would take at the speed the transfer has had so far.
+    return (range->Length() - written) * elapsed / written >= m_tuning.endGameMs;
+}
+
+void CDownloadTask::SyncProgress() {
+    if (!m_map) return;
+    for (auto& peer : m_peers) {
+        if (peer->IsBusy()) m_map->SetWritten(peer->Id(), peer->Written());
+    }
+}
+
+void CDownloadTask::SaveMeta(bool force) {
+    if (!m_map || m_state == State::Done) return;
+    SyncProgress();
+    const std::uint64_t done = m_map->DoneBytes();
+    const std::uint64_t step =
+        std::max<std::uint64_t>(Total() / std::max<std::uint64_t>(m_tuning.metaSaveFraction, 1), 1);
+    if (!force && done < m_lastSavedDone + step) return;
+    if (const DWORD error = m_meta.Save(Total(), m_params.md5, m_map->Gaps()); error != 0) {
+        // The download goes on; only a restart would fetch more than needed.
+        DL_LOG_WARN("resume file not written: " + std::to_string(error));
+        return;
+    }
+    m_lastSavedDone = done;
+}
+
+void CDownloadTask::OnPeerDone(CDownloadPeer& peer, const CDownloadPeer::Outcome& outcome) {
+    if (m_state != State::Running) return;
+    const NetResult result = outcome.result;
+    if (!outcome.serverAddress.empty() && outcome.serverAddress != peer.LastAddress()) {
+        peer.SetLastAddress(outcome.serverAddress);
+        m_listener.OnServerAddress(*this, outcome.serverAddress);
+    }
+    const DownloadSource* source = SourceFor(peer);
+    if (source && !outcome.effectiveUrl.empty() && outcome.effectiveUrl != source->url) {
+        m_listener.OnRedirect(*this, outcome.effectiveUrl);
+    }
+    m_listener.OnPeerDone(*this, peer.Id(), result);
+    if (m_state != State::Running) return;
+
+    m_map->SetWritten(peer.Id(), outcome.written);
+    if (result.Ok()) {
+        m_map->Release(peer.Id());
+        peer.SetFailures(0);
+        if (m_map->IsComplete()) {
+            Finish({});
+            return;
+        }
+        SaveMeta(false);
+        Feed(peer);
+        // A peer that found nothing to do may now take over another's tail.
+        for (auto& other : m_peers)
+            Feed(*other);
+        return;
+    }
+
+    // Whatever reached the disk before the failure is kept.
+    m_map->Release(peer.Id());
+    if (result.type == NetResult::kSystem) {
+        Note("file write failed: " + PairText(result));
+        Finish(result);
+        return;
+    }
+    if (outcome.rangeIgnored && result.code == kCodeNoRangeSupport && !m_singlePeer) {
+        SwitchToSinglePeer(peer);
+        return;
+    }
+    m_lastFailure = result;
+    Note("peer " + std::to_string(peer.Id()) + " " + (source ? SourceText(*source) : std::string("?")) + " " +
+         PairText(result));
+    peer.SetFailures(peer.Failures() + 1);
+    if (peer.Failures() >= m_tuning.failuresPerSource) {
+        peer.SetFailures(0);
+        if (m_usingCdn) {
+            peer.Retire();
+        } else {
+            peer.SetSourceIndex(peer.SourceIndex() + 1);
+            if (peer.SourceIndex() >= m_sources.Count()) {
+                peer.Retire();
+            } else {
+                m_listener.OnAddressChange(*this, peer.Id(), SourceText(m_sources.At(peer.SourceIndex())));
+            }
+        }
+    }
+    if (!peer.Retired()) {
+        m_listener.OnRetry(*this, peer.Id(), result);
+        Feed(peer);
+    }
+    for (auto& other : m_peers)
+        Feed(*other);
+    const bool anyAlive = std::any_of(m_peers.begin(), m_peers.end(), [&](const std::unique_ptr<CDownloadPeer>& p) {
+        return !p->Retired() && (!m_singlePeer || p->Id() == 0);
+    });
+    const bool anyBusy = std::any_of(m_peers.begin(), m_peers.end(),
+                                     [](const std::unique_ptr<CDownloadPeer>& p) { return p->IsBusy(); });
+    if (m_state == State::Running && !anyAlive && !anyBusy) {
+        Finish(m_lastFailure);
+    }
+}
+
+void CDownloadTask::OnPeerProgress(CDownloadPeer&) {
+    if (m_state == State::Running) SaveMeta(false);
+}
+
+void CDownloadTask::SwitchToSinglePeer(CDownloadPeer& peer) {
+    Note("server ignores ranges; one connection fetches the whole file");
+    m_singlePeer = true;
+    CancelAll();
+    m_map.emplace(Total(), Total());
+    SaveMeta(true);
+    // The peer that saw the full answer keeps its source; the others stay idle.
+    if (peer.Id() != 0) m_peers[0]->SetSourceIndex(peer.SourceIndex());
+    m_listener.OnRetry(*this, 0, {NetResult::kProgram, kCodeNoRangeSupport});
+    Feed(*m_peers[0]);
+}
+
+void CDownloadTask::SwitchToCdn() {
+    const DownloadSource& cdn = *m_sources.Cdn();
+    Note("speed below " + std::to_string(m_params.minSpeed) + " B/s for " + std::to_string(m_lowSpeedSeconds) +
+         " s; switching to " + cdn.url);
+    SyncProgress();
+    CancelAll();
+    m_usingCdn = true;
+    m_lowSpeedSeconds = 0;
+    for (auto& peer : m_peers) {
+        peer->SetFailures(0);
+        if (!m_singlePeer || peer->Id() == 0) {
+            // Peers that gave up on the old sources get a fresh start on the new one.
+            if (peer->Retired())
+                peer = std::make_unique<CHttpDownloadPeer>(peer->Id(), *this, m_engine, m_file, Total());
+            m_listener.OnAddressChange(*this, peer->Id(), cdn.url);
+        }
+    }
+    for (auto& peer : m_peers)
+        Feed(*peer);
+}
+
+void CDownloadTask::OnTick(std::uint64_t nowMs) {
+    if (m_state != State::Running || !m_map) return;
+    SyncProgress();
+    const std::uint64_t done = m_map->DoneBytes();
+    const std::uint64_t elapsed = m_lastTickMs == 0 ? 1000 : std::max<std::uint64_t>(nowMs - m_lastTickMs, 1);
+    m_speed = (done - std::min(done, m_lastTickDone)) * 1000 / elapsed;
+    m_lastTickDone = done;
+    m_lastTickMs = nowMs;
+    if (m_speedNotes.size() < kMaxReportNotes) m_speedNotes.push_back(std::to_string(m_speed));
+    // Idle peers look again for a transfer that has become slow enough to share.
+    for (auto& peer : m_peers)
+        Feed(*peer);
+    if (m_state != State::Running) return;
+    if (m_params.minSpeed > 0 && m_sources.Cdn() && !m_usingCdn) {
+        m_lowSpeedSeconds = m_speed < static_cast<std::uint64_t>(m_params.minSpeed) ? m_lowSpeedSeconds + 1 : 0;
+        if (m_lowSpeedSeconds >= m_tuning.lowSpeedSeconds) SwitchToCdn();
+    }
+    SaveMeta(true);
+}
+
+void CDownloadTask::CancelAll() {
+    for (auto& peer : m_peers) {
+        if (peer->IsBusy() && m_map) m_map->SetWritten(peer->Id(), peer->Written());
+        peer->Cancel();
+        if (m_map) m_map->Release(peer->Id());
+    }
+}
+
+void CDownloadTask::Stop() {
+    if (m_state != State::Running) {
+        if (m_state == State::Idle) m_state = State::Stopped;
+        return;
+    }
+    CancelAll();
+    SaveMeta(true);
+    if (m_file) m_file->Close();
+    m_state = State::Stopped;
+}
+
+void CDownloadTask::Finish(NetResult result) {
+    if (m_state != State::Running) return;
+    CancelAll();
+    if (result.Ok()) {
+        if (const DWORD error = m_file ? m_file->MoveToFinal() : 0; error != 0) {
+            // The temporary file and its resume file stay, so the next attempt only moves it.
+            Note("move to the final name failed: " + std::to_string(error));
+            SaveMeta(true);
+            result = {NetResult::kSystem, static_cast<int>(error)};
+        } else {
+            m_meta.Remove();
+        }
+    } else {
+        SaveMeta(true);
+        if (m_file) m_file->Close();
+    }
+    m_state = State::Done;
+    m_result = result;
+    DL_LOG_INFO("download of " + WideToUtf8(m_params.url) + " ended " + PairText(result));
+    SendReport();
+    m_listener.OnTaskDone(*this, result);
+}
+
+ProtoValue CDownloadTask::BuildReport() const {
+    std::string sources;
+    for (size_t i = 0; i < m_sources.Count(); ++i)
+        sources += SourceText(m_sources.At(i)) + "\n";
+    if (m_sources.Cdn()) sources += "cdn " + m_sources.Cdn()->url + (m_usingCdn ? " (used)\n" : "\n");
+    std::string peers;
+    for (const auto& peer : m_peers) {
+        peers += "peer " + std::to_string(peer->Id()) + " source " + std::to_string(peer->SourceIndex()) +
+                 (peer->Retired() ? " retired" : "") + (peer->LastAddress().empty() ? "" : " " + peer->LastAddress()) +
+                 "\n";
+    }
+    std::string speeds;
+    for (const std::string& s : m_speedNotes)
+        speeds += s + " ";
+    std::string errors;
+    for (const std::string& n : m_notes)
+        errors += n + "\n";
+
+    ProtoValue report(ProtoValue::Type::Map);
+    report[L"url"] = ProtoValue(m_params.url);
+    report[L"size"] = ProtoValue(m_params.size);
+    report[L"md5"] = ProtoValue(m_params.md5);
+    report[L"et"] = ProtoValue(m_result.type);
+    report[L"ec"] = ProtoValue(m_result.code);
+    report[L"complete"] = ProtoValue(static_cast<std::int64_t>(Completed()));
+    report[L"resumed"] = ProtoValue(static_cast<std::int64_t>(m_resumedBytes));
+    report[L"request"] = ProtoValue(m_params.requestText);
+    ProtoValue log(ProtoValue::Type::Array);
+    log.append(ProtoValue("sources:\n" + sources));
+    log.append(ProtoValue("peers:\n" + peers));
+    log.append(ProtoValue("speeds:\n" + speeds));
+    log.append(ProtoValue("errors:\n" + errors));
+    report[L"log"] = std::move(log);
+    return report;
+}
+
+void CDownloadTask::SendReport() {
+    if (!m_reportEnabled) return;
+    SubmitDownloadRecord(BuildReport());
+}

@@ -1,0 +1,108 @@
+// One file downloaded in blocks by several peers, resumable through its resume file.
+//
+// Owned by the download queue; every call, and every callback to its DAEventListener, runs
+// on the UI thread. Bytes are written on the download engine's curl worker into the temporary
+// file; the task only reads the transfers' progress counters. The task ends exactly once
+// with a (type, code) pair through DAEventListener::OnTaskDone: (0, 0) once the file is in
+// place under its final name; (3, 2005) when there is nothing to fetch; (3, 809) without a
+// usable source; (3, 6) when it could not start; (1, system error) when its files fail; or
+// the failing source's pair. Stop ends it without that call and leaves it resumable.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "commonlib/core/ProtoValue.h"
+#include "commonlib/http/HttpEngine.h"
+#include "commonlib/peer/BlockMap.h"
+#include "commonlib/peer/DAEventListener.h"
+#include "commonlib/peer/DownloadPeer.h"
+#include "commonlib/peer/DownloadSources.h"
+#include "commonlib/peer/DownloadTuning.h"
+#include "commonlib/peer/QVDownloadFileIO.h"
+#include "commonlib/peer/TaskMetaFile.h"
+
+struct DownloadTaskParams {
+    std::wstring md5;
+    std::wstring cdnHost;
+    std::wstring url;
+    std::wstring fallbackAddresses;  // ";"-separated
+    std::wstring localPath;
+    std::int64_t size = 0;
+    void* user = nullptr;
+    std::int64_t minSpeed = 0;  // bytes per second; 0 never turns to the CDN
+    std::string requestText;
+};
+
+class CDownloadTask final : public CDownloadPeer::IOwner {
+public:
+    enum class State { Idle, Running, Done, Stopped };
+
+    CDownloadTask(DownloadTaskParams params, CHttpEngine& engine, DAEventListener& listener);
+    ~CDownloadTask();
+    CDownloadTask(const CDownloadTask&) = delete;
+    CDownloadTask& operator=(const CDownloadTask&) = delete;
+
+    // May end the task (OnTaskDone) before it returns.
+    void Start();
+    // Cancels the transfers, records the remaining gaps and closes the file; no callback follows.
+    void Stop();
+    // The 1-second step: speed, the switch to the fallback CDN, the resume file.
+    void OnTick(std::uint64_t nowMs);
+
+    const DownloadTaskParams& Params() const { return m_params; }
+    State GetState() const { return m_state; }
+    std::uint64_t Total() const { return static_cast<std::uint64_t>(std::max<std::int64_t>(m_params.size, 0)); }
+    std::uint64_t Completed() const;
+    std::uint64_t Speed() const { return m_speed; }
+    bool UsingCdn() const { return m_usingCdn; }
+
+    // Builds the task's report and hands it to the download log, unless reports are off.
+    void SendReport();
+    ProtoValue BuildReport() const;
+    void SetReportEnabled(bool enabled) { m_reportEnabled = enabled; }
+
+private:
+    void OnPeerDone(CDownloadPeer& peer, const CDownloadPeer::Outcome& outcome) override;
+    void OnPeerProgress(CDownloadPeer& peer) override;
+    bool PrepareFile();
+    void StartPeers();
+    void Feed(CDownloadPeer& peer);
+    const DownloadSource* SourceFor(const CDownloadPeer& peer) const;
+    void SwitchToSinglePeer(CDownloadPeer& peer);
+    void SwitchToCdn();
+    // The peer's transfer would need at least the end-game time for the rest of its range.
+    bool IsSlow(int peerId, std::uint64_t nowMs) const;
+    void SyncProgress();
+    void SaveMeta(bool force);
+    void Finish(NetResult result);
+    void CancelAll();
+    void Note(std::string line);
+
+    DownloadTaskParams m_params;
+    CHttpEngine& m_engine;
+    DAEventListener& m_listener;
+    const DownloadTuning m_tuning;
+    CDownloadSourceList m_sources;
+    CTaskMetaFile m_meta;
+    CRefPtr<CQVDownloadFileIO> m_file;
+    std::optional<CBlockMap> m_map;
+    std::vector<std::unique_ptr<CDownloadPeer>> m_peers;
+    State m_state = State::Idle;
+    NetResult m_result;
+    NetResult m_lastFailure{NetResult::kProgram, kCodeNoSource};
+    bool m_singlePeer = false;
+    bool m_usingCdn = false;
+    bool m_reportEnabled = true;
+    int m_lowSpeedSeconds = 0;
+    std::uint64_t m_lastSavedDone = 0;
+    std::uint64_t m_lastTickDone = 0;
+    std::uint64_t m_lastTickMs = 0;
+    std::uint64_t m_speed = 0;
+    std::uint64_t m_resumedBytes = 0;
+    std::vector<std::string> m_notes;  // the report's error section, bounded
+    std::vector<std::string> m_speedNotes;
+};

@@ -1,0 +1,235 @@
+#include "commonlib/logger/DownloadLog.h"
+
+#include <gtest/gtest.h>
+#include <openssl/md5.h>
+
+#include <regex>
+
+#include "ReportTestCommands.h"
+#include "commonlib/peer/DownloadModule.h"
+#include "commonlib/peer/DownloadReports.h"
+#include "commonlib/thread/MainThreadTask.h"
+#include "commonlib/util/StringUtils.h"
+#include "commonlib/util/SystemInfo.h"
+#include "support/MessagePump.h"
+#include "support/ReportCollector.h"
+#include "support/TempDir.h"
+
+namespace {
+
+constexpr char kSignKey[] = "Rq7HwB2mPzL0dN4e";
+
+// OpenSSL's MD5, independent of the code under test.
+std::string OracleSign(const std::string& data) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    const std::string source = kSignKey + data;
+    unsigned char digest[MD5_DIGEST_LENGTH];
+    MD5(reinterpret_cast<const unsigned char*>(source.data()), source.size(), digest);
+#pragma GCC diagnostic pop
+    static const char kHex[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char byte : digest) {
+        hex += kHex[byte >> 4];
+        hex += kHex[byte & 15];
+    }
+    return hex;
+}
+
+DownloadLog& Log() {
+    return DownloadLog::GetInstance();
+}
+
+ProtoValue Report(const wchar_t* url) {
+    ProtoValue report;
+    report[L"url"] = url;
+    report[L"log"].append(L"section");
+    return report;
+}
+
+// The "url" members of the records in an upload's data text, in order.
+std::vector<std::string> UrlsOf(const std::string& data) {
+    Json::Value records;
+    EXPECT_TRUE(ParseJsonText(data, records)) << data;
+    std::vector<std::string> urls;
+    for (const auto& record : records)
+        urls.push_back(record["url"].asString());
+    return urls;
+}
+
+class DownloadLogTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(CreateMainThreadWindow()); }
+    void TearDown() override {
+        Log().Uninit();
+        ShutdownMainThreadQueue();
+    }
+};
+
+}  // namespace
+
+TEST_F(DownloadLogTest, SignAndDataMatchKnownAnswers) {
+    // Computed with Python's hashlib; the data text is StyledWriter's layout.
+    EXPECT_EQ(MakeDownloadLogSign(""), "b5905d86f68c7e75dbc76b00aeec1017");
+    EXPECT_EQ(MakeDownloadLogSign("[]\n"), "8498f04c29cbce93a6ee7806185be496");
+    Json::Value records;
+    Json::Value record(Json::objectValue);
+    record["id"] = Json::UInt(0);
+    records.append(record);
+    const std::string data = StyledJsonText(records);
+    EXPECT_EQ(data, "[\n   {\n      \"id\" : 0\n   }\n]\n");
+    EXPECT_EQ(MakeDownloadLogSign(data), "9839b2bc7cf6bf214512b4159be370d8");
+}
+
+TEST_F(DownloadLogTest, RecordsCarryTheIdentityOverTheReport) {
+    ScopedFakeCommands fake;
+    ASSERT_TRUE(Log().Init(L"http://127.0.0.1:9/log", L"ver 1", L"产品"));
+
+    ProtoValue report = Report(L"http://cdn/x");
+    report[L"ftime"] = L"old";
+    report[L"os"] = L"theirs";
+    report[L"id"] = 42;
+    const Json::Value record = Log().BuildDownloadRecord(report);
+    EXPECT_EQ(record["url"].asString(), "http://cdn/x");
+    EXPECT_EQ(record["product_id"].asString(), "产品");
+    EXPECT_EQ(record["os"].asString(), WideToUtf8(GetOsVersionName()) + " x64");
+    EXPECT_TRUE(record["id"].isUInt());
+    EXPECT_EQ(record["id"].asUInt(), 0u);
+    EXPECT_TRUE(std::regex_match(record["ftime"].asString(), std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)")));
+
+    // Reports that are not maps still give a record of the identity members.
+    const ProtoValue notMaps[] = {ProtoValue(), ProtoValue(L"text"), ProtoValue(7),
+                                  ProtoValue(ProtoValue::Type::Array)};
+    for (const ProtoValue& odd : notMaps) {
+        SCOPED_TRACE(static_cast<int>(odd.type()));
+        const Json::Value identity = Log().BuildDownloadRecord(odd);
+        ASSERT_TRUE(identity.isObject());
+        EXPECT_EQ(identity.size(), 8u);
+        EXPECT_EQ(identity["upload_platform"].asString(), "PC");
+    }
+}
+
+TEST_F(DownloadLogTest, LoopbackCollectorReceivesASignedForm) {
+    ScopedCommandEngine engine([] { Log().Uninit(); });
+    ASSERT_TRUE(engine.Started());
+    testsupport::ReportCollector collector;
+    ASSERT_NE(collector.Port(), 0);
+    ASSERT_TRUE(Log().Init(Utf8ToWide(collector.Url("/api/xj/data/rece_download_data")), L"1.0", L"xj"));
+    collector.Hold();
+
+    const ProtoValue first = Report(L"http://cdn/first");
+    Log().AddDownloadRecord(&first);
+    ASSERT_TRUE(PumpReportsUntil([&] { return collector.Requests().size() == 1; }));
+    const ProtoValue second = Report(L"http://cdn/second");
+    Log().AddDownloadRecord(&second);  // waits for the upload under way
+    collector.Release();
+    ASSERT_TRUE(PumpReportsUntil([&] { return collector.Requests().size() == 2 && !Log().IsBusy(); }));
+    PumpReportsUntil([] { return false; }, std::chrono::milliseconds(100));
+
+    const auto requests = collector.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    const char* urls[] = {"http://cdn/first", "http://cdn/second"};
+    for (size_t i = 0; i < requests.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(requests[i].method, "POST");
+        EXPECT_EQ(requests[i].path, "/api/xj/data/rece_download_data");
+        EXPECT_EQ(requests[i].Header("Content-Type").rfind("multipart/form-data; boundary=", 0), 0u);
+        const auto parts = testsupport::ParseMultipartForm(requests[i]);
+        ASSERT_EQ(parts.size(), 2u);
+        EXPECT_EQ(parts[0].name, "sign");
+        EXPECT_EQ(parts[1].name, "data");
+        const std::string& data = parts[1].value;
+        EXPECT_EQ(parts[0].value, OracleSign(data));
+        EXPECT_EQ(data.rfind("[\n   {\n      \"ftime\" : ", 0), 0u) << data;
+        EXPECT_EQ(UrlsOf(data), std::vector<std::string>{urls[i]});
+    }
+}
+
+TEST_F(DownloadLogTest, ReportsAddedDuringAnUploadGoOutOnceWhenItEnds) {
+    ScopedFakeCommands fake;
+    ASSERT_TRUE(Log().Init(L"http://127.0.0.1:9/log", L"1.0", L"xj"));
+    const ProtoValue reports[] = {Report(L"a"), Report(L"b"), Report(L"c"), Report(L"d"), Report(L"e")};
+
+    Log().AddDownloadRecord(&reports[0]);
+    Log().AddDownloadRecord(&reports[1]);
+    Log().AddDownloadRecord(&reports[2]);
+    ASSERT_EQ(fake.log->posts.size(), 1u);
+    fake.log->Complete(4, 500);
+    ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return fake.log->posts.size() == 2; }));
+    fake.log->Complete();
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(50));
+    ASSERT_EQ(fake.log->posts.size(), 2u);
+
+    // An upload that cannot start drops its records: the next report goes out alone.
+    fake.log->refuse = true;
+    Log().AddDownloadRecord(&reports[3]);
+    EXPECT_FALSE(Log().IsBusy());
+    EXPECT_TRUE(Log().GetPending()->empty());
+    fake.log->refuse = false;
+    Log().AddDownloadRecord(&reports[4]);
+    fake.log->Complete();
+
+    const std::vector<std::vector<std::string>> expected = {{"a"}, {"b", "c"}, {"e"}};
+    ASSERT_EQ(fake.log->posts.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(i);
+        const FakePost& post = fake.log->posts[i];
+        EXPECT_TRUE(post.body.empty());
+        ASSERT_EQ(post.formFields.size(), 2u);
+        EXPECT_EQ(post.formFields[0].first, "sign");
+        EXPECT_EQ(post.formFields[1].first, "data");
+        EXPECT_EQ(UrlsOf(post.formFields[1].second), expected[i]);
+    }
+}
+
+TEST_F(DownloadLogTest, ShutDownStopsTheUploadAndLaterReportsAreDropped) {
+    ScopedFakeCommands fake;
+    ASSERT_TRUE(Log().Init(L"http://127.0.0.1:9/log", L"1.0", L"xj"));
+    const ProtoValue report = Report(L"a");
+    Log().AddDownloadRecord(&report);
+    Log().AddDownloadRecord(nullptr);
+    ASSERT_EQ(fake.log->posts.size(), 1u);
+
+    ASSERT_TRUE(Log().Uninit());
+    EXPECT_EQ(fake.log->stops, 1);
+    EXPECT_EQ(fake.log->deletedWhileActive, 0);
+    Log().AddDownloadRecord(&report);
+    EXPECT_EQ(Log().GetPending(), nullptr);
+    EXPECT_FALSE(Log().Send());
+    EXPECT_EQ(fake.log->posts.size(), 1u);
+
+    // Without a transport there is nothing to record into.
+    ReportCommandFactory previous = SetReportCommandFactory([] { return std::unique_ptr<IReportCommand>(); });
+    EXPECT_FALSE(Log().Init(L"http://127.0.0.1:9/log", L"1.0", L"xj"));
+    Log().AddDownloadRecord(&report);
+    EXPECT_EQ(Log().GetPending(), nullptr);
+    SetReportCommandFactory(std::move(previous));
+}
+
+TEST_F(DownloadLogTest, AFinishedDownloadTasksReportReachesTheCollector) {
+    testsupport::TempDir home{testsupport::TempDir::Home::Redirect};
+    ScopedCommandEngine engine([] { Log().Uninit(); });
+    ASSERT_TRUE(engine.Started());
+    testsupport::ReportCollector collector;
+    ASSERT_TRUE(InitDownloadLogging(Utf8ToWide(collector.Url("/log")).c_str(), L"1.0", L"xj"));
+    std::vector<std::pair<int, int>> done;
+    SetDownloadCallbacks([](void*, std::int64_t, std::int64_t, std::uint32_t) {},
+                         [](void* user, int type, int code) {
+                             static_cast<std::vector<std::pair<int, int>>*>(user)->emplace_back(type, code);
+                         });
+    ASSERT_TRUE(StartDownloadModule());
+    StartDownload(L"", L"", L"ftp://example/pkg.bin", L"", L"C:\\dl\\pkg.bin", 100, &done, 0, "{}");
+    const bool arrived = PumpReportsUntil([&] { return collector.Requests().size() == 1 && !Log().IsBusy(); });
+    StopDownloadModule();
+    ASSERT_TRUE(arrived);
+
+    ASSERT_EQ(done.size(), 1u);
+    const auto parts = testsupport::ParseMultipartForm(collector.Requests()[0]);
+    ASSERT_EQ(parts.size(), 2u);
+    Json::Value records;
+    ASSERT_TRUE(ParseJsonText(parts[1].value, records));
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0]["url"].asString(), "ftp://example/pkg.bin");
+    EXPECT_EQ(records[0]["ec"].asInt(), done[0].second);
+    EXPECT_EQ(records[0]["product_id"].asString(), "xj");
+}

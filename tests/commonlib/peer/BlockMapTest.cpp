@@ -1,0 +1,97 @@
+#include "commonlib/peer/BlockMap.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::uint64_t Sum(const std::vector<ByteRange>& ranges) {
+    std::uint64_t total = 0;
+    for (const ByteRange& r : ranges)
+        total += r.Length();
+    return total;
+}
+
+}  // namespace
+
+TEST(BlockMapTest, PeersTakeBlocksInOrderAndFinishTheFile) {
+    CBlockMap map(250, 100);
+    EXPECT_EQ(map.Assign(1, 10), (ByteRange{0, 100}));
+    EXPECT_EQ(map.Assign(2, 10), (ByteRange{100, 200}));
+    EXPECT_EQ(map.Assign(1, 10), std::nullopt) << "one assignment per peer";
+    EXPECT_EQ(map.Assign(3, 10), (ByteRange{200, 250})) << "the last block is short";
+    for (int peer : {1, 2, 3}) {
+        map.SetWritten(peer, 1000);  // clipped to the range
+        map.Release(peer);
+    }
+    EXPECT_TRUE(map.IsComplete());
+    EXPECT_TRUE(map.Gaps().empty());
+    EXPECT_EQ(map.Assign(1, 10), std::nullopt);
+}
+
+TEST(BlockMapTest, AFailedPeerKeepsWhatItWroteAndGivesBackTheRest) {
+    CBlockMap map(300, 100);
+    map.Assign(1, 10);
+    map.Assign(2, 10);
+    map.SetWritten(1, 40);
+    EXPECT_EQ(map.Gaps(), (std::vector<ByteRange>{{40, 300}}));
+    map.Release(1);
+    EXPECT_EQ(map.DoneBytes(), 40u);
+    // The free space is merged again, and the next peer starts where the failed one stopped.
+    EXPECT_EQ(map.Assign(3, 10), (ByteRange{40, 100}));
+    map.SetWritten(2, 100);
+    map.Release(2);
+    EXPECT_EQ(map.Gaps(), (std::vector<ByteRange>{{40, 100}, {200, 300}}));
+}
+
+TEST(BlockMapTest, EndGameSplitsTheLargestTailInFlight) {
+    CBlockMap map(200, 200);
+    map.Assign(1, 10);
+    map.SetWritten(1, 50);
+    // Nothing is free: the idle peer takes the far half of what peer 1 still has to fetch.
+    EXPECT_EQ(map.Assign(2, 10), (ByteRange{125, 200}));
+    EXPECT_EQ(map.AssignmentOf(1), (ByteRange{0, 125}));
+    EXPECT_EQ(Sum(map.Gaps()), 150u);
+    {
+        // Only peers the caller calls slow give up a part of their tail.
+        CBlockMap picky(400, 200);
+        picky.Assign(1, 10);
+        picky.Assign(2, 10);
+        EXPECT_EQ(picky.Assign(3, 10, [](int id) { return id == 1; }), (ByteRange{100, 200}));
+        EXPECT_EQ(picky.Assign(4, 10, [](int) { return false; }), std::nullopt);
+    }
+    {
+        // Tails shorter than twice the minimum stay whole.
+        CBlockMap small(100, 100);
+        small.Assign(1, 10);
+        small.SetWritten(1, 90);
+        EXPECT_EQ(small.Assign(2, 10), std::nullopt);
+    }
+    {
+        // A peer whose range shrank below what it wrote counts only its range.
+        map.SetWritten(1, 125);
+        map.Release(1);
+        map.SetWritten(2, 75);
+        map.Release(2);
+        EXPECT_TRUE(map.IsComplete());
+    }
+}
+
+TEST(BlockMapTest, GapsFromAResumeFileAreClippedAndMerged) {
+    const struct {
+        const char* why;
+        std::vector<ByteRange> in;
+        std::vector<ByteRange> out;
+    } cases[] = {
+        {"ordinary", {{10, 20}, {50, 60}}, {{10, 20}, {50, 60}}},
+        {"unsorted and overlapping", {{50, 70}, {10, 20}, {15, 55}}, {{10, 70}}},
+        {"touching", {{0, 10}, {10, 20}}, {{0, 20}}},
+        {"past the end", {{90, 500}, {200, 300}}, {{90, 100}}},
+        {"empty and reversed", {{30, 30}, {40, 35}}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        CBlockMap map(100, 8, c.in);
+        EXPECT_EQ(map.Gaps(), c.out);
+        EXPECT_EQ(map.DoneBytes(), 100 - Sum(c.out));
+    }
+}

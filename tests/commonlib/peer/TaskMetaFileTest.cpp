@@ -1,0 +1,100 @@
+#include "commonlib/peer/TaskMetaFile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "commonlib/core/ProtoValue.h"
+#include "commonlib/core/ProtoValueStream.h"
+#include "commonlib/util/StringUtils.h"
+#include "support/TempDir.h"
+
+namespace {
+
+class TaskMetaFileTest : public ::testing::Test {
+protected:
+    std::wstring Temp() const { return L"C:\\pkg.exe.qvdt"; }
+    std::filesystem::path MetaPath() const { return m_dir / "home" / "pkg.exe.qvdt.qvmt"; }
+
+    static std::string Encode(const ProtoValue& value) {
+        std::string bytes;
+        EXPECT_TRUE(EncodeProtoValue(value, bytes));
+        return bytes;
+    }
+    static ProtoValue ValidMap() {
+        ProtoValue root(ProtoValue::Type::Map);
+        root[L"version"] = ProtoValue(1);
+        root[L"size"] = ProtoValue(1000);
+        root[L"md5"] = ProtoValue(L"ABCDEF");
+        ProtoValue gaps(ProtoValue::Type::Array);
+        for (int n : {10, 20, 500, 1000})
+            gaps.append(ProtoValue(n));
+        root[L"gaps"] = gaps;
+        return root;
+    }
+
+    testsupport::TempDir m_dir{testsupport::TempDir::Home::Redirect};
+};
+
+}  // namespace
+
+TEST_F(TaskMetaFileTest, SavedGapsComeBackAndTheFileIsReplacedWhole) {
+    CTaskMetaFile meta(Temp());
+    const std::vector<ByteRange> gaps{{0, 5}, {100, 200}, {999, 1000}};
+    ASSERT_EQ(meta.Save(1000, L"abcdef", gaps), 0u);
+    ASSERT_EQ(meta.Save(1000, L"abcdef", gaps), 0u);  // over an existing file
+    EXPECT_FALSE(std::filesystem::exists(MetaPath().string() + ".tmp"));
+    std::vector<ByteRange> loaded;
+    EXPECT_EQ(meta.Load(1000, L"ABCDEF", loaded), CTaskMetaFile::LoadResult::Loaded) << "MD5 text without case";
+    EXPECT_EQ(loaded, gaps);
+    meta.Remove();
+    EXPECT_EQ(meta.Load(1000, L"abcdef", loaded), CTaskMetaFile::LoadResult::Missing);
+}
+
+TEST_F(TaskMetaFileTest, DamagedOrForeignFilesAreRefused) {
+    using R = CTaskMetaFile::LoadResult;
+    const std::string valid = Encode(ValidMap());
+    auto with = [](const std::wstring& key, ProtoValue value) {
+        ProtoValue root = ValidMap();
+        root[key] = std::move(value);
+        return Encode(root);
+    };
+    auto gapsOf = [&](std::initializer_list<int> numbers) {
+        ProtoValue gaps(ProtoValue::Type::Array);
+        for (int n : numbers)
+            gaps.append(ProtoValue(n));
+        return with(L"gaps", gaps);
+    };
+    const struct {
+        const char* why;
+        std::string bytes;
+        R expected;
+    } cases[] = {
+        {"valid", valid, R::Loaded},
+        {"empty file", "", R::Corrupt},
+        {"truncated", valid.substr(0, valid.size() - 2), R::Corrupt},
+        {"trailing bytes", valid + "x", R::Corrupt},
+        {"not a map", Encode(ProtoValue(5)), R::Corrupt},
+        {"garbage", "\xff\xfe\x01garbage", R::Corrupt},
+        {"size of another file", with(L"size", ProtoValue(999)), R::Foreign},
+        {"MD5 of another file", with(L"md5", ProtoValue(L"abcdee")), R::Foreign},
+        {"newer version", with(L"version", ProtoValue(2)), R::Foreign},
+        {"size as text", with(L"size", ProtoValue(L"1000")), R::Corrupt},
+        {"odd gap list", gapsOf({10, 20, 30}), R::Corrupt},
+        {"gap past the end", gapsOf({10, 1001}), R::Corrupt},
+        {"empty gap", gapsOf({10, 10}), R::Corrupt},
+        {"overlapping gaps", gapsOf({10, 30, 20, 40}), R::Corrupt},
+        {"negative offset", gapsOf({-5, 10}), R::Corrupt},
+        {"no gaps: complete", gapsOf({}), R::Loaded},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        m_dir.WriteFile("home/pkg.exe.qvdt.qvmt", c.bytes);
+        std::vector<ByteRange> gaps{{1, 2}};
+        const R result = CTaskMetaFile(Temp()).Load(1000, L"abcdef", gaps);
+        EXPECT_EQ(result, c.expected);
+        if (result != R::Loaded) {
+            EXPECT_EQ(gaps, (std::vector<ByteRange>{{1, 2}})) << "output untouched";
+        }
+    }
+}

@@ -1,0 +1,178 @@
+// Shared by the basic-control tests: a window on a headless display bound to a paint manager,
+// skins from inline XML, input sent through the manager as window messages (or injected into
+// the display where a test needs real mouse tracking), a log of notifications, skin images of
+// solid colours in an in-memory archive, and painting into an offscreen canvas. The window sits
+// at the screen's origin, so screen and client co-ordinates agree.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/display/HeadlessDisplay.h"
+#include "platform/strings/StringConv.h"
+#include "platform/window/MessageApi.h"
+#include "platform/window/WinMessages.h"
+#include "platform/window/WindowApi.h"
+#include "platform/window/WindowClass.h"
+#include "support/Canvas.h"
+#include "support/PngBytes.h"
+#include "support/StoredZip.h"
+#include "ui/core/DialogBuilder.h"
+#include "ui/core/PaintManager.h"
+#include "ui/skin/SkinZip.h"
+
+namespace basictest {
+
+inline std::string Narrow(std::wstring_view text) {
+    return platform::Utf8FromWide(std::wstring(text));
+}
+
+inline LRESULT CALLBACK_BasicProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* manager = reinterpret_cast<SkinUI::CUIPaintManager*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    LRESULT result = 0;
+    if (manager != nullptr && manager->HandleWindowMessage(message, wParam, lParam, result)) return result;
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+class BasicControlTest : public ::testing::Test, public SkinUI::INotifyUI {
+protected:
+    static constexpr wchar_t kClassName[] = L"BasicControlTestWindow";
+
+    BasicControlTest() { platform::SetWindowBackend(&m_display); }
+    ~BasicControlTest() override { platform::SetWindowBackend(nullptr); }
+
+    void SetUp() override {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = CALLBACK_BasicProc;
+        wc.lpszClassName = kClassName;
+        RegisterClassExW(&wc);
+        m_hwnd = CreateWindowExW(0, kClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0, 400, 300, nullptr, nullptr, nullptr,
+                                 nullptr);
+        ASSERT_NE(m_hwnd, nullptr);
+        m_manager = std::make_unique<SkinUI::CUIPaintManager>();
+        m_manager->Bind(m_hwnd);
+        SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(m_manager.get()));
+        m_manager->AddNotifier(this);
+    }
+    void TearDown() override {
+        if (m_hwnd != nullptr) {
+            SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, 0);
+            DestroyWindow(m_hwnd);
+        }
+        m_manager.reset();
+    }
+
+    void Notify(SkinUI::UINotifyMsg& msg) override {
+        if (msg.type == L"timer") return;
+        if (!m_logFocus && (msg.type == L"setfocus" || msg.type == L"killfocus")) return;
+        m_log.push_back(Narrow(msg.type.View()) + ":" +
+                        (msg.sender != nullptr ? Narrow(msg.sender->GetName().View()) : "-"));
+    }
+
+    // Skin files "<name>.png" of 8 x 8 pixels in one colour each.
+    void UseImages(const std::vector<std::pair<std::string, DWORD>>& images) {
+        std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
+        for (const auto& [name, argb] : images)
+            files.emplace_back(name + ".png", testsupport::PngBytes(8, 8, std::vector<uint32_t>(64, argb)));
+        m_zip = SkinUI::CSkinZip::Open(testsupport::StoredZip(files));
+        ASSERT_TRUE(m_zip);
+        m_manager->SetSkinArchive(m_zip.get());
+    }
+
+    void Build(std::string_view xml) {
+        SkinUI::CUIDialogBuilder builder;
+        SkinUI::CControlUI* root = builder.BuildFromText(xml, m_manager.get());
+        ASSERT_NE(root, nullptr) << Narrow(builder.LastError());
+        EXPECT_EQ(builder.LastError(), L"");
+        m_manager->AttachRoot(root);
+        SendMessageW(m_hwnd, WM_SIZE, 0, MAKELPARAM(400, 300));
+        m_manager->UpdateLayout();
+    }
+
+    template <class T>
+    T* Find(std::wstring_view name) {
+        auto* control = dynamic_cast<T*>(m_manager->ControlByName(name));
+        EXPECT_NE(control, nullptr) << Narrow(name);
+        return control;
+    }
+
+    void Send(UINT message, WPARAM wParam, LPARAM lParam = 0) {
+        LRESULT result = 0;
+        m_manager->HandleWindowMessage(message, wParam, lParam, result);
+        m_manager->UpdateLayout();
+    }
+    void Mouse(UINT message, int x, int y, WPARAM keys = 0) {
+        Send(message, keys, MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)));
+    }
+    void Click(int x, int y) {
+        Mouse(WM_MOUSEMOVE, x, y);
+        Mouse(WM_LBUTTONDOWN, x, y, MK_LBUTTON);
+        Mouse(WM_LBUTTONUP, x, y);
+    }
+    void Drag(POINT from, POINT to) {
+        Mouse(WM_MOUSEMOVE, from.x, from.y);
+        Mouse(WM_LBUTTONDOWN, from.x, from.y, MK_LBUTTON);
+        Mouse(WM_MOUSEMOVE, to.x, to.y, MK_LBUTTON);
+        Mouse(WM_LBUTTONUP, to.x, to.y);
+    }
+    void Key(WORD vk) {
+        Send(WM_KEYDOWN, vk);
+        Send(WM_KEYUP, vk);
+    }
+    // `vk` while `modifier` (VK_SHIFT or VK_CONTROL) is held.
+    void Chord(WORD modifier, WORD vk) {
+        Send(WM_KEYDOWN, modifier);
+        Key(vk);
+        Send(WM_KEYUP, modifier);
+    }
+    void Type(std::wstring_view text) {
+        for (wchar_t ch : text)
+            Send(WM_CHAR, static_cast<WPARAM>(ch));
+    }
+    bool PressTab() {
+        MSG msg{};
+        msg.hwnd = m_hwnd;
+        msg.message = WM_KEYDOWN;
+        msg.wParam = VK_TAB;
+        return SkinUI::CUIPaintManager::PreTranslate(&msg);
+    }
+    std::unique_ptr<testsupport::Canvas> Paint() {
+        auto canvas = std::make_unique<testsupport::Canvas>(400, 300, 0xFFFFFFFF);
+        EXPECT_TRUE(m_manager->PaintInto(canvas->Dc(), RECT{0, 0, 400, 300}));
+        return canvas;
+    }
+    int Count(const std::string& entry) const {
+        int n = 0;
+        for (const std::string& e : m_log)
+            n += e == entry;
+        return n;
+    }
+
+    platform::HeadlessDisplay m_display;
+    HWND m_hwnd = nullptr;
+    std::unique_ptr<SkinUI::CSkinZip> m_zip;
+    std::unique_ptr<SkinUI::CUIPaintManager> m_manager;
+    std::vector<std::string> m_log;
+    // Whether "setfocus" and "killfocus" go into the log.
+    bool m_logFocus = false;
+};
+
+// Pixels of the canvas inside `rect` that are close to `argb`.
+inline int PixelsNear(const testsupport::Canvas& canvas, const RECT& rect, DWORD argb, int tolerance = 40) {
+    int n = 0;
+    for (int y = rect.top; y < rect.bottom; ++y) {
+        for (int x = rect.left; x < rect.right; ++x) {
+            if (testsupport::PixelNear(canvas.Pixel(x, y), argb, tolerance)) ++n;
+        }
+    }
+    return n;
+}
+
+}  // namespace basictest

@@ -1,0 +1,86 @@
+#include "ui/basic/ProgressUI.h"
+
+#include <algorithm>
+
+#include "ui/core/AttributeText.h"
+
+namespace SkinUI {
+
+const wchar_t* CProgressUI::GetClassTag() const {
+    return L"ProgressUI";
+}
+
+void* CProgressUI::QueryFacet(std::wstring_view name) {
+    if (name == L"Progress") return this;
+    return CLabelUI::QueryFacet(name);
+}
+
+void CProgressUI::SetProgress(int value) {
+    if (value == m_value || value < m_min || value > m_max) return;
+    m_value = value;
+    Repaint();
+}
+
+void CProgressUI::SetMinValue(int value) {
+    m_min = value;
+    if (m_value < m_min) m_value = m_min;
+    Repaint();
+}
+
+void CProgressUI::SetMaxValue(int value) {
+    m_max = value;
+    if (m_value > m_max) m_value = std::max(m_min, m_max);
+    Repaint();
+}
+
+void CProgressUI::SetHorizontal(bool horizontal) {
+    if (m_horizontal == horizontal) return;
+    m_horizontal = horizontal;
+    Repaint();
+}
+
+void CProgressUI::SetForeImage(const CUIString& spec) {
+    if (m_foreImage == spec) return;
+    m_foreImage = spec;
+    Repaint();
+}
+
+void CProgressUI::ApplyAttribute(std::wstring_view name, std::wstring_view value) {
+    int number = 0;
+    if (name == L"hor") {
+        SetHorizontal(ParseBool(value));
+    } else if (name == L"min") {
+        if (ParseInt(value, &number)) SetMinValue(number);
+    } else if (name == L"max") {
+        if (ParseInt(value, &number)) SetMaxValue(number);
+    } else if (name == L"value") {
+        if (ParseInt(value, &number)) SetProgress(number);
+    } else if (name == L"foreimage") {
+        SetForeImage(CUIString(value));
+    } else {
+        CLabelUI::ApplyAttribute(name, value);
+    }
+}
+
+RECT CProgressUI::FilledPart() const {
+    const long long width = m_bounds.right - m_bounds.left;
+    const long long height = m_bounds.bottom - m_bounds.top;
+    const long long range = static_cast<long long>(m_max) - m_min;
+    if (range <= 0) return RECT{};
+    const long long done = std::clamp<long long>(static_cast<long long>(m_value) - m_min, 0, range);
+    if (m_horizontal) return RECT{0, 0, static_cast<LONG>(width * done / range), static_cast<LONG>(height)};
+    return RECT{0, static_cast<LONG>(height - height * done / range), static_cast<LONG>(width),
+                static_cast<LONG>(height)};
+}
+
+void CProgressUI::RenderStateImage(HDC hdc) {
+    if (m_foreImage.IsEmpty()) return;
+    const RECT part = FilledPart();
+    if (part.right <= part.left || part.bottom <= part.top) return;
+    CUIString modifier;
+    modifier.FormatShort(L"dest='%d,%d,%d,%d'", static_cast<int>(part.left), static_cast<int>(part.top),
+                         static_cast<int>(part.right), static_cast<int>(part.bottom));
+    DrawSkinImage(hdc, m_foreImage, modifier.Data());
+}
+
+}  // namespace SkinUI
