@@ -9,7 +9,7 @@
 #include "SkinFixture.h"
 #include "support/Canvas.h"
 #include "support/PngBytes.h"
-#include "support/ZipBytes.h"
+#include "support/StoredZip.h"
 #include "ui/core/ContainerUI.h"
 #include "ui/core/PaintManager.h"
 
@@ -258,7 +258,7 @@ TEST(DialogBuilderTest, BuildsFromTheSkinArchiveWithImages) {
         <HorizontalLayout name="root" bkimage="red.png"/></Window>)";
     const std::vector<uint8_t> png = testsupport::PngBytes(2, 1, std::vector<uint32_t>{0xFFFF0000, 0xFF00FF00});
     const std::vector<uint8_t> zipBytes =
-        testsupport::BuildZip({{"skin/main.xml", xml}, {"red.png", std::string(png.begin(), png.end())}}).bytes;
+        testsupport::StoredZip({{"skin/main.xml", std::vector<uint8_t>(xml.begin(), xml.end())}, {"red.png", png}});
     SkinUI::HSKINZIP zip = SkinUI::OpenSkinZip(zipBytes.data(), zipBytes.size());
     ASSERT_NE(zip, nullptr);
     {

@@ -8,7 +8,7 @@
 #include "platform/gdi/Gdi.h"
 #include "platform/resource/Resource.h"
 #include "support/PngBytes.h"
-#include "support/ZipBytes.h"
+#include "support/StoredZip.h"
 #include "ui/skin/SkinZip.h"
 
 using namespace SkinUI;
@@ -34,8 +34,7 @@ UIImageRef File(const wchar_t* name, std::optional<DWORD> mask = std::nullopt) {
 
 TEST(ImageCacheTest, LoadsSkinFilesOnceWhateverTheSpelling) {
     const Bytes png = testsupport::PngBytes(2, 1, {0xFFFF0000, 0xFF00FF00});
-    auto zip = CSkinZip::Open(
-        testsupport::BuildZip({{"img/btn.png", std::string(png.begin(), png.end())}, {"bad.png", "123"}}).bytes);
+    auto zip = CSkinZip::Open(testsupport::StoredZip({{"img/btn.png", png}, {"bad.png", Bytes{1, 2, 3}}}));
     ASSERT_TRUE(zip);
     CUIImageCache cache(zip.get());
 
