@@ -49,20 +49,19 @@ std::wstring TranslateFormat(const wchar_t* format) {
         }
         while (IsFlag(*p))
             out.push_back(*p++);
-        if (*p == L'*') {
-            out.push_back(*p++);
-        } else {
-            while (IsDigit(*p))
-                out.push_back(*p++);
-        }
-        if (*p == L'.') {
-            out.push_back(*p++);
+        // Width, then precision: each '*' or digits.
+        const auto copyCount = [&out, &p] {
             if (*p == L'*') {
                 out.push_back(*p++);
-            } else {
-                while (IsDigit(*p))
-                    out.push_back(*p++);
+                return;
             }
+            while (IsDigit(*p))
+                out.push_back(*p++);
+        };
+        copyCount();
+        if (*p == L'.') {
+            out.push_back(*p++);
+            copyCount();
         }
         // Length modifiers, with the Windows-only ones mapped to their glibc spelling.
         std::wstring length;

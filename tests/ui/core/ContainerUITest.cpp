@@ -36,16 +36,10 @@ public:
 TEST(ContainerUITest, NextSelectableIndexSkipsWhatCannotBeSelected) {
     // Rows: 0 item, 1 plain control, 2 hidden item, 3 disabled item, 4 item.
     CContainerUI list;
-    auto* item0 = new ListItem();
-    auto* hidden = new ListItem();
-    auto* disabled = new ListItem();
-    list.AppendChild(item0);
-    list.AppendChild(new CControlUI());
-    list.AppendChild(hidden);
-    list.AppendChild(disabled);
-    list.AppendChild(new ListItem());
-    hidden->Show(false);
-    disabled->SetUsable(false);
+    for (int i = 0; i < 5; ++i)
+        list.AppendChild(i == 1 ? new CControlUI() : new ListItem());
+    list.GetChildAt(2)->Show(false);
+    list.GetChildAt(3)->SetUsable(false);
 
     const struct {
         int index;
@@ -61,14 +55,12 @@ TEST(ContainerUITest, NextSelectableIndexSkipsWhatCannotBeSelected) {
     }
 
     // Nothing selectable before: a backward search goes on forward from 0; a forward one gives up.
-    item0->SetUsable(false);
+    list.GetChildAt(0)->SetUsable(false);
     EXPECT_EQ(list.NextSelectableIndex(3, false), 4);
     list.GetChildAt(4)->Show(false);
     EXPECT_EQ(list.NextSelectableIndex(3, false), -1);
     EXPECT_EQ(list.NextSelectableIndex(0, true), -1);
-    CContainerUI empty;
-    EXPECT_EQ(empty.NextSelectableIndex(0, true), -1);
-    EXPECT_EQ(empty.NextSelectableIndex(0, false), -1);
+    EXPECT_EQ(CContainerUI().NextSelectableIndex(0, false), -1);
 }
 
 TEST(ContainerUITest, ChildListKeepsOwnershipAndRefusesCycles) {

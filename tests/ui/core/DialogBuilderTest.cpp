@@ -1,7 +1,6 @@
 #include "ui/core/DialogBuilder.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <cstdint>
 #include <string>
@@ -10,10 +9,12 @@
 #include "SkinFixture.h"
 #include "support/Canvas.h"
 #include "support/PngBytes.h"
+#include "support/StoredZip.h"
 #include "ui/core/ContainerUI.h"
 #include "ui/core/PaintManager.h"
 
 using skintest::CTestButtonUI;
+using skintest::Narrow;
 using skintest::Skin;
 using SkinUI::CContainerUI;
 using SkinUI::CControlUI;
@@ -22,10 +23,6 @@ using SkinUI::CUIDialogBuilder;
 using SkinUI::CUIPaintManager;
 
 namespace {
-
-std::string Narrow(const std::wstring& text) {
-    return std::string(text.begin(), text.end());
-}
 
 int g_deaths = 0;
 
@@ -92,55 +89,6 @@ void RegisterFakes() {
     factory.Register(L"TreeView", []() -> CControlUI* { return new FakeTreeView(); });
 }
 
-void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-
-void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    Put16(b, at, v & 0xFFFF);
-    Put16(b, at + 2, v >> 16);
-}
-
-// A stored (uncompressed) zip archive of the given files.
-std::vector<uint8_t> StoredZip(const std::vector<std::pair<std::string, std::vector<uint8_t>>>& files) {
-    std::vector<uint8_t> out;
-    std::vector<uint8_t> directory;
-    for (const auto& [name, data] : files) {
-        const uint32_t crc = crc32(0, data.data(), static_cast<uInt>(data.size()));
-        std::vector<uint8_t> local(30, 0);
-        Put32(local, 0, 0x04034b50);
-        Put16(local, 4, 20);
-        Put32(local, 14, crc);
-        Put32(local, 18, static_cast<uint32_t>(data.size()));
-        Put32(local, 22, static_cast<uint32_t>(data.size()));
-        Put16(local, 26, static_cast<uint32_t>(name.size()));
-        std::vector<uint8_t> central(46, 0);
-        Put32(central, 0, 0x02014b50);
-        Put16(central, 4, 20);
-        Put16(central, 6, 20);
-        Put32(central, 16, crc);
-        Put32(central, 20, static_cast<uint32_t>(data.size()));
-        Put32(central, 24, static_cast<uint32_t>(data.size()));
-        Put16(central, 28, static_cast<uint32_t>(name.size()));
-        Put32(central, 42, static_cast<uint32_t>(out.size()));
-        directory.insert(directory.end(), central.begin(), central.end());
-        directory.insert(directory.end(), name.begin(), name.end());
-        out.insert(out.end(), local.begin(), local.end());
-        out.insert(out.end(), name.begin(), name.end());
-        out.insert(out.end(), data.begin(), data.end());
-    }
-    std::vector<uint8_t> end(22, 0);
-    Put32(end, 0, 0x06054b50);
-    Put16(end, 8, static_cast<uint32_t>(files.size()));
-    Put16(end, 10, static_cast<uint32_t>(files.size()));
-    Put32(end, 12, static_cast<uint32_t>(directory.size()));
-    Put32(end, 16, static_cast<uint32_t>(out.size()));
-    out.insert(out.end(), directory.begin(), directory.end());
-    out.insert(out.end(), end.begin(), end.end());
-    return out;
-}
-
 }  // namespace
 
 TEST(DialogBuilderTest, BuildsTheTreeWithDefaultsFontsAndWindowAttributes) {
@@ -159,26 +107,20 @@ TEST(DialogBuilderTest, BuildsTheTreeWithDefaultsFontsAndWindowAttributes) {
           <HorizontalLayout name="row2"/>
         </VerticalLayout>
       </Window>)");
-    ASSERT_NE(skin.root, nullptr);
-    EXPECT_EQ(skin.error, L"");
-    EXPECT_EQ(skin.root, skin.Find(L"root"));
+    ASSERT_EQ(skin.root, skin.Find(L"root")) << Narrow(skin.error);
     EXPECT_STREQ(skin.root->GetClassTag(), L"VerticalLayoutUI");
     auto* root = static_cast<CContainerUI*>(skin.root);
     ASSERT_EQ(root->ChildCount(), 4);
     EXPECT_EQ(root->GetChildAt(2), skin.Find(L"row"));
     EXPECT_EQ(skin.Find(L"cell")->GetParentControl(), skin.Find(L"row"));
     EXPECT_EQ(skin.Find(L"cell")->GetOwnerManager(), &skin.manager);
-    EXPECT_EQ(skin.Find(L"missing"), nullptr);
 
     // "Default" attributes come first; the element's own ones win.
-    CControlUI* plain = skin.Find(L"plain");
-    EXPECT_EQ(plain->GetCaption(), L"from default");
-    EXPECT_EQ(plain->GetBackColor(), 0xFF112233u);
-    EXPECT_EQ(plain->GetPresetHeight(), 10);
-    CControlUI* own = skin.Find(L"own");
-    EXPECT_EQ(own->GetCaption(), L"下载");
-    EXPECT_EQ(own->GetBackColor(), 0xFF000001u);
-    EXPECT_EQ(own->GetPresetHeight(), 25);
+    EXPECT_EQ(skin.Find(L"plain")->GetCaption(), L"from default");
+    EXPECT_EQ(skin.Find(L"plain")->GetBackColor(), 0xFF112233u);
+    EXPECT_EQ(skin.Find(L"own")->GetCaption(), L"下载");
+    EXPECT_EQ(skin.Find(L"own")->GetBackColor(), 0xFF000001u);
+    EXPECT_EQ(skin.Find(L"own")->GetPresetHeight(), 25);
     EXPECT_EQ(static_cast<CContainerUI*>(skin.Find(L"row"))->GetChildGap(), 5);
     EXPECT_EQ(static_cast<CContainerUI*>(skin.Find(L"row2"))->GetChildGap(), 3);
 
@@ -187,12 +129,9 @@ TEST(DialogBuilderTest, BuildsTheTreeWithDefaultsFontsAndWindowAttributes) {
     // Fonts by index; anything outside the table is the default one.
     ASSERT_EQ(skin.manager.FontCount(), 2);
     const SkinUI::UIFontRecord* bold = skin.manager.FontRecordAt(0);
-    ASSERT_NE(bold, nullptr);
     EXPECT_TRUE(bold->bold);
     EXPECT_EQ(bold->size, 14);
-    EXPECT_GT(bold->tm.tmHeight, 0);
     const SkinUI::UIFontRecord* fallback = skin.manager.DefaultFontRecord();
-    ASSERT_NE(fallback, nullptr);
     EXPECT_EQ(fallback->size, 20);
     EXPECT_GT(fallback->tm.tmHeight, bold->tm.tmHeight);
     for (int index : {-1, 2, 99}) {
@@ -319,7 +258,7 @@ TEST(DialogBuilderTest, BuildsFromTheSkinArchiveWithImages) {
         <HorizontalLayout name="root" bkimage="red.png"/></Window>)";
     const std::vector<uint8_t> png = testsupport::PngBytes(2, 1, std::vector<uint32_t>{0xFFFF0000, 0xFF00FF00});
     const std::vector<uint8_t> zipBytes =
-        StoredZip({{"skin/main.xml", std::vector<uint8_t>(xml.begin(), xml.end())}, {"red.png", png}});
+        testsupport::StoredZip({{"skin/main.xml", std::vector<uint8_t>(xml.begin(), xml.end())}, {"red.png", png}});
     SkinUI::HSKINZIP zip = SkinUI::OpenSkinZip(zipBytes.data(), zipBytes.size());
     ASSERT_NE(zip, nullptr);
     {

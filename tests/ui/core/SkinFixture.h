@@ -4,29 +4,47 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "support/RectCheck.h"
 #include "ui/core/ControlUI.h"
 #include "ui/core/DialogBuilder.h"
 #include "ui/core/PaintManager.h"
 
 namespace skintest {
 
-inline bool operator==(const RECT& a, const RECT& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
 inline std::string Describe(const RECT& r) {
-    return "{" + std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
-           std::to_string(r.bottom) + "}";
+    std::ostringstream out;
+    PrintTo(r, &out);
+    return out.str();
 }
 
-#define EXPECT_RECT(actual, l, t, r, b)                                   \
-    EXPECT_TRUE(skintest::operator==((actual), RECT{(l), (t), (r), (b)})) \
-        << "got " << skintest::Describe(actual) << " want " << skintest::Describe(RECT{(l), (t), (r), (b)})
+inline std::string Narrow(std::wstring_view text) {
+    return std::string(text.begin(), text.end());
+}
+
+// Logs each notification as "<tag><type>:<sender name, or - without one>:<wParam>".
+class NotifyLog : public SkinUI::INotifyUI {
+public:
+    explicit NotifyLog(std::vector<std::string>* log, std::string tag = "") : m_log(log), m_tag(std::move(tag)) {}
+    void Notify(SkinUI::UINotifyMsg& msg) override {
+        m_log->push_back(m_tag + Narrow(msg.type.View()) + ":" +
+                         (msg.sender != nullptr ? Narrow(msg.sender->GetName().View()) : "-") + ":" +
+                         std::to_string(msg.wParam));
+        if (onNotify) onNotify(msg);
+    }
+    std::function<void(SkinUI::UINotifyMsg&)> onNotify;
+
+private:
+    std::vector<std::string>* m_log;
+    std::string m_tag;
+};
 
 // A focus stop that raises "click" when the button goes up over it, and logs every event
 // type it receives.
@@ -47,10 +65,7 @@ public:
         CControlUI::HandleEvent(event);
     }
     int Count(SkinUI::UIEventType type) const {
-        int n = 0;
-        for (int e : events)
-            n += e == static_cast<int>(type);
-        return n;
+        return static_cast<int>(std::count(events.begin(), events.end(), static_cast<int>(type)));
     }
 
     std::vector<int> events;

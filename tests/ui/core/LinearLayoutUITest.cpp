@@ -1,4 +1,4 @@
-#include "ui/core/VerticalLayoutUI.h"
+#include "ui/core/LinearLayoutUI.h"
 
 #include <gtest/gtest.h>
 
@@ -6,22 +6,26 @@
 
 using skintest::Skin;
 using SkinUI::CControlUI;
-using SkinUI::CVerticalLayoutUI;
+using SkinUI::CLinearLayoutUI;
 using SkinUI::UIEventRecord;
 using SkinUI::UIEventType;
 
 namespace {
 
-UIEventRecord MouseEvent(UIEventType type, int x, int y) {
+void Mouse(CControlUI* control, UIEventType type, int x, int y) {
     UIEventRecord event;
     event.type = type;
     event.mouse = POINT{x, y};
-    return event;
+    control->HandleEvent(event);
+}
+
+int Height(const RECT& r) {
+    return r.bottom - r.top;
 }
 
 }  // namespace
 
-TEST(VerticalLayoutUITest, StacksFixedSharedClampedAndPaddedChildren) {
+TEST(LinearLayoutUITest, StacksFixedSharedClampedAndPaddedChildren) {
     Skin skin(R"(<Window>
       <VerticalLayout name="root" inset="10,5,10,5" childpadding="4">
         <Control name="fixed" height="40"/>
@@ -30,7 +34,6 @@ TEST(VerticalLayoutUITest, StacksFixedSharedClampedAndPaddedChildren) {
         <Control name="pad" height="20" padding="3,2,5,6" width="100"/>
       </VerticalLayout></Window>)");
     ASSERT_NE(skin.root, nullptr) << std::string(skin.error.begin(), skin.error.end());
-    EXPECT_RECT(skin.Bounds(L"root"), 0, 0, 400, 300);
     EXPECT_RECT(skin.Bounds(L"fixed"), 10, 5, 390, 45);
     // "b" stops at its ceiling, so "a" takes everything else.
     EXPECT_RECT(skin.Bounds(L"a"), 10, 49, 390, 229);
@@ -46,19 +49,38 @@ TEST(VerticalLayoutUITest, StacksFixedSharedClampedAndPaddedChildren) {
     skin.Find(L"a")->SetHeightFloor(250);
     skin.Find(L"pad")->SetHeightCeiling(10);
     skin.manager.UpdateLayout();
-    EXPECT_EQ(skin.Bounds(L"a").bottom - skin.Bounds(L"a").top, 250);
-    EXPECT_EQ(skin.Bounds(L"pad").bottom - skin.Bounds(L"pad").top, 10);
+    EXPECT_EQ(Height(skin.Bounds(L"a")), 250);
+    EXPECT_EQ(Height(skin.Bounds(L"pad")), 10);
 }
 
-TEST(VerticalLayoutUITest, SharesTheRestEvenlyWithTheRemainderLast) {
-    Skin skin(R"(<VerticalLayout><Control name="a"/><Control name="b"/><Control name="c"/></VerticalLayout>)",
+TEST(LinearLayoutUITest, RowsInsideAColumnAndAnEvenShareWithTheRemainderLast) {
+    Skin skin(R"(<Window><VerticalLayout>
+        <HorizontalLayout name="row" height="50" childpadding="10">
+          <Control name="h1" width="60"/>
+          <Control name="h2" minwidth="200"/>
+          <Control name="h3"/>
+          <Control name="h4" width="500" maxwidth="80" height="20"/>
+        </HorizontalLayout>
+        <Control name="below"/>
+      </VerticalLayout></Window>)");
+    EXPECT_RECT(skin.Bounds(L"h1"), 0, 0, 60, 50);
+    EXPECT_RECT(skin.Bounds(L"h2"), 70, 0, 270, 50);
+    EXPECT_RECT(skin.Bounds(L"h3"), 280, 0, 310, 50);
+    EXPECT_RECT(skin.Bounds(L"h4"), 320, 0, 400, 20);
+    EXPECT_RECT(skin.Bounds(L"below"), 0, 50, 400, 300);
+    // Narrower than the sized children need: the shared child gets nothing, never less.
+    skin.Relayout(SIZE{300, 300});
+    EXPECT_EQ(skin.Bounds(L"h3").right - skin.Bounds(L"h3").left, 0);
+    EXPECT_EQ(skin.Bounds(L"h2").right - skin.Bounds(L"h2").left, 200);
+
+    Skin even(R"(<VerticalLayout><Control name="a"/><Control name="b"/><Control name="c"/></VerticalLayout>)",
               SIZE{50, 100});
-    EXPECT_RECT(skin.Bounds(L"a"), 0, 0, 50, 33);
-    EXPECT_RECT(skin.Bounds(L"b"), 0, 33, 50, 66);
-    EXPECT_RECT(skin.Bounds(L"c"), 0, 66, 50, 100);
+    EXPECT_RECT(even.Bounds(L"a"), 0, 0, 50, 33);
+    EXPECT_RECT(even.Bounds(L"b"), 0, 33, 50, 66);
+    EXPECT_RECT(even.Bounds(L"c"), 0, 66, 50, 100);
 }
 
-TEST(VerticalLayoutUITest, FloatingChildrenFollowTheirAnchors) {
+TEST(LinearLayoutUITest, FloatingChildrenFollowTheirAnchors) {
     Skin skin(R"(<VerticalLayout inset="10,10,10,10">
         <Control name="f1" float="true" pos="5,6,55,26"/>
         <Control name="f2" float="1,1,1,1" pos="-30,-20,-10,-5"/>
@@ -77,24 +99,21 @@ TEST(VerticalLayoutUITest, FloatingChildrenFollowTheirAnchors) {
     EXPECT_RECT(skin.Bounds(L"f3"), 15, 10, 185, 20);
 }
 
-TEST(VerticalLayoutUITest, ScrollsWithinTheContentAndClampsWhenTheRangeShrinks) {
+TEST(LinearLayoutUITest, ScrollsWithinTheContentAndClampsWhenTheRangeShrinks) {
     Skin skin(R"(<VerticalLayout>
         <VerticalLayout name="list" vscrollbar="true" height="100">
           <Control name="r0" height="40"/><Control height="40"/><Control height="40"/>
           <Control height="40"/><Control name="r4" height="40"/>
         </VerticalLayout>
       </VerticalLayout>)");
-    auto* list = static_cast<CVerticalLayoutUI*>(skin.Find(L"list"));
+    auto* list = static_cast<CLinearLayoutUI*>(skin.Find(L"list"));
     EXPECT_EQ(list->GetScrollExtent().cy, 100);
-
-    // The shown bar takes its width from the rows.
     list->ScrollTo(SIZE{0, 30});
-    EXPECT_RECT(skin.Bounds(L"r0"), 0, -30, 384, 10);
+    EXPECT_RECT(skin.Bounds(L"r0"), 0, -30, 384, 10);  // the shown bar takes its width from the rows
     list->ScrollTo(SIZE{-5, 500});
     EXPECT_EQ(list->GetScrollOffset().cy, 100);
     EXPECT_EQ(list->GetScrollOffset().cx, 0);
     EXPECT_RECT(skin.Bounds(L"r4"), 0, 60, 384, 100);
-
     list->ScrollLineUp();
     EXPECT_EQ(list->GetScrollOffset().cy, 100 - (skin.manager.DefaultFontHeight() + 8));
     list->ScrollToBottom();
@@ -110,40 +129,43 @@ TEST(VerticalLayoutUITest, ScrollsWithinTheContentAndClampsWhenTheRangeShrinks) 
     EXPECT_RECT(skin.Bounds(L"r0"), 0, -20, 384, 20);
 }
 
-TEST(VerticalLayoutUITest, SplitterResizesAtOnceOrOnRelease) {
+TEST(LinearLayoutUITest, SplitterResizesAtOnceOrOnReleaseWithinTheLimits) {
     for (bool immediate : {true, false}) {
         SCOPED_TRACE(immediate ? "sepimm" : "on release");
         Skin skin(
             std::string(R"(<VerticalLayout><VerticalLayout name="pane" height="100" sepheight="4" minheight="90" )") +
             (immediate ? R"(sepimm="true")" : "") + R"(/><Control/></VerticalLayout>)");
-        CControlUI* pane = skin.Find(L"pane");
+        auto* pane = static_cast<CLinearLayoutUI*>(skin.Find(L"pane"));
         EXPECT_EQ(pane->GetBehaviourFlags(), SkinUI::kBehaviourWantsSetCursor);
-
-        UIEventRecord cursor = MouseEvent(UIEventType::SetCursor, 10, 97);
-        pane->HandleEvent(cursor);
+        Mouse(pane, UIEventType::SetCursor, 10, 97);
         EXPECT_EQ(skin.manager.GetCursorShape(), SkinUI::UICursor::SizeNS);
+        Mouse(pane, UIEventType::ButtonDown, 10, 50);
+        EXPECT_FALSE(pane->IsDraggingSplitter()) << "outside the grab zone";
 
-        UIEventRecord outside = MouseEvent(UIEventType::ButtonDown, 10, 50);
-        pane->HandleEvent(outside);
-        EXPECT_FALSE(static_cast<CVerticalLayoutUI*>(pane)->IsDraggingSplitter());
-
-        UIEventRecord down = MouseEvent(UIEventType::ButtonDown, 10, 98);
-        pane->HandleEvent(down);
-        UIEventRecord move = MouseEvent(UIEventType::MouseMove, 10, 128);
-        pane->HandleEvent(move);
+        Mouse(pane, UIEventType::ButtonDown, 10, 98);
+        Mouse(pane, UIEventType::MouseMove, 10, 128);
         EXPECT_EQ(pane->GetPresetHeight(), immediate ? 130 : 100);
         // Dragging above the floor stops at the floor.
-        UIEventRecord up = MouseEvent(UIEventType::ButtonUp, 10, 0);
-        UIEventRecord back = MouseEvent(UIEventType::MouseMove, 10, 0);
-        pane->HandleEvent(back);
-        pane->HandleEvent(up);
+        Mouse(pane, UIEventType::MouseMove, 10, 0);
+        Mouse(pane, UIEventType::ButtonUp, 10, 0);
         EXPECT_EQ(pane->GetPresetHeight(), 90);
         skin.manager.UpdateLayout();
         EXPECT_RECT(skin.Bounds(L"pane"), 0, 0, 400, 90);
     }
+    // A negative width puts the grab zone at the left edge: dragging left grows the layout.
+    Skin skin(
+        R"(<HorizontalLayout><Control/><HorizontalLayout name="side" width="100" sepwidth="-4" sepimm="true" maxwidth="150"/></HorizontalLayout>)");
+    CControlUI* side = skin.Find(L"side");
+    Mouse(side, UIEventType::ButtonDown, 301, 10);
+    Mouse(side, UIEventType::MouseMove, 281, 10);
+    EXPECT_EQ(side->GetPresetWidth(), 120);
+    Mouse(side, UIEventType::MouseMove, 100, 10);
+    EXPECT_EQ(side->GetPresetWidth(), 150);
+    skin.manager.UpdateLayout();
+    EXPECT_RECT(skin.Bounds(L"side"), 250, 0, 400, 300);
 }
 
-TEST(VerticalLayoutUITest, HostileNumbersStayWithinTheCoordinateLimit) {
+TEST(LinearLayoutUITest, HostileNumbersStayWithinTheCoordinateLimit) {
     const char* skins[] = {
         R"(<VerticalLayout childpadding="2000000000" inset="-2000000000,0,2000000000,-2147483648">
              <Control name="a" height="2000000000" padding="2000000000,2000000000,2000000000,2000000000"/>
