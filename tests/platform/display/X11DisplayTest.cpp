@@ -131,19 +131,6 @@ TEST_F(X11DisplayTest, ARealWindowShowsTheSamePixelsAsTheHeadlessOne) {
     const auto artefact = ArtifactsDir() / "x11-window.png";
     EXPECT_TRUE(WritePng(*shown, artefact.string())) << artefact;
 
-    // The real window follows moves and hides.
-    MoveWindow(hwnd, 100, 80, 200, 140, TRUE);
-    x11.Sync();
-    ::Window child = 0;
-    int x = 0;
-    int y = 0;
-    ::Display* probe = OpenClient();
-    ASSERT_NE(probe, nullptr);
-    XTranslateCoordinates(probe, x11.NativeWindow(hwnd), DefaultRootWindow(probe), 0, 0, &x, &y, &child);
-    EXPECT_EQ((std::pair{x, y}), (std::pair{100, 80}));
-    ShowWindow(hwnd, SW_HIDE);
-    EXPECT_FALSE(x11.CaptureWindow(hwnd).has_value());
-    XCloseDisplay(probe);
     DestroyWindow(hwnd);
 }
 
@@ -180,26 +167,4 @@ TEST_F(X11DisplayTest, PointerAndKeyEventsBecomeWindowMessages) {
     EXPECT_EQ(LParamsOf(recorder, hwnd, WM_LBUTTONDOWN), (std::vector<LPARAM>{Point(20, 30)}));
     EXPECT_FALSE(IsWindow(hwnd));  // WM_CLOSE reached DefWindowProcW
     XCloseDisplay(sender);
-}
-
-TEST_F(X11DisplayTest, ALayeredWindowShowsItsPremultipliedPixels) {
-    platform::SetWindowBackend(&x11);
-    const HWND shadow =
-        cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{0, 0, 1, 1}, nullptr, WS_EX_LAYERED | WS_EX_NOACTIVATE);
-    testsupport::Canvas source(30, 20, 0x00000000);
-    const RECT half{0, 0, 15, 20};
-    platform::FillRectAlpha(source.Dc(), half, 0x80FF0000);
-    POINT at{50, 60};
-    SIZE size{30, 20};
-    POINT origin{0, 0};
-    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    ASSERT_TRUE(UpdateLayeredWindow(shadow, nullptr, &at, &size, source.Dc(), &origin, 0, &blend, ULW_ALPHA));
-    std::optional<platform::X11Display::Capture> shown;
-    // Without a compositor the screen shows the premultiplied colour over black.
-    EXPECT_TRUE(testsupport::PumpMessagesUntil([&] {
-        shown = x11.CaptureWindow(shadow);
-        return shown && shown->width == 30 && testsupport::PixelNear(shown->pixels[5], 0xFF800000) &&
-               shown->pixels[25] == 0xFF000000u;
-    }));
-    DestroyWindow(shadow);
 }

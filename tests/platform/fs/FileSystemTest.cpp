@@ -24,43 +24,6 @@ protected:
     testsupport::TempDir m_dir{testsupport::TempDir::Home::Redirect};
 };
 
-TEST_F(FileSystemTest, DirectoriesAndAttributes) {
-    EXPECT_TRUE(CreateDirectoryW(L"C:\\Games", nullptr));
-    EXPECT_FALSE(CreateDirectoryW(L"C:\\Games", nullptr));
-    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
-    EXPECT_FALSE(CreateDirectoryW(L"C:\\no\\such", nullptr));
-    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
-    EXPECT_EQ(GetFileAttributesW(L"c:\\games\\..\\Games\\"), FILE_ATTRIBUTE_DIRECTORY);
-
-    m_dir.WriteFile("home/Games/a.txt", "1");
-    EXPECT_EQ(GetFileAttributesW(L"C:\\Games\\a.txt"), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(GetFileAttributesW(L"C:\\Games\\b.txt"), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-
-    // A read-only file resists deletion until the attribute is cleared, as on Windows.
-    EXPECT_TRUE(SetFileAttributesW(L"C:\\Games\\a.txt", FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(GetFileAttributesW(L"C:\\Games\\a.txt"), FILE_ATTRIBUTE_READONLY);
-    EXPECT_FALSE(DeleteFileW(L"C:\\Games\\a.txt"));
-    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-    EXPECT_FALSE(RemoveDirectoryW(L"C:\\Games"));
-    EXPECT_EQ(GetLastError(), ERROR_DIR_NOT_EMPTY);
-    EXPECT_TRUE(SetFileAttributesW(L"C:\\Games\\a.txt", FILE_ATTRIBUTE_NORMAL));
-    EXPECT_TRUE(DeleteFileW(L"C:\\Games\\a.txt"));
-    EXPECT_FALSE(DeleteFileW(L"C:\\Games"));  // a directory is not deleted as a file
-    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-    EXPECT_TRUE(RemoveDirectoryW(L"C:\\Games"));
-    EXPECT_FALSE(PathFileExistsW(L"C:\\Games"));
-}
-
-TEST_F(FileSystemTest, PathFileExistsSeesDriveRoots) {
-    EXPECT_TRUE(PathFileExistsW(L"C:"));
-    EXPECT_TRUE(PathFileExistsW(L"c:\\"));
-    EXPECT_TRUE(PathFileExistsW(L"Z:\\"));
-    EXPECT_FALSE(PathFileExistsW(L"D:\\"));
-    EXPECT_FALSE(PathFileExistsW(L"D:"));
-    EXPECT_FALSE(PathFileExistsW(nullptr));
-}
-
 TEST_F(FileSystemTest, MoveHonoursReplaceAndCopiesAcrossFileSystems) {
     m_dir.WriteFile("home/a", "new");
     m_dir.WriteFile("home/b", "old");
@@ -72,11 +35,6 @@ TEST_F(FileSystemTest, MoveHonoursReplaceAndCopiesAcrossFileSystems) {
     EXPECT_FALSE(fs::exists(Home() / "a"));
     EXPECT_FALSE(MoveFileExW(L"C:\\a", L"C:\\c", 0));
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-
-    EXPECT_TRUE(CopyFileW(L"C:\\b", L"C:\\c", TRUE));
-    EXPECT_FALSE(CopyFileW(L"C:\\b", L"C:\\c", TRUE));
-    EXPECT_EQ(GetLastError(), ERROR_FILE_EXISTS);
-    EXPECT_EQ(testsupport::TempDir::ReadFile(Home() / "c"), "new");
 
     // Another file system as drive R:.
     struct stat home {
@@ -108,31 +66,9 @@ TEST_F(FileSystemTest, MoveHonoursReplaceAndCopiesAcrossFileSystems) {
     fs::remove_all(other);
 }
 
-TEST_F(FileSystemTest, FindMatchesWildcardsWithoutCaseAndReportsLargeSizes) {
+TEST_F(FileSystemTest, FindReportsSizesBeyondFourGigabytes) {
     m_dir.WriteFile("home/d/Setup.EXE", "12345");
-    m_dir.WriteFile("home/d/readme.txt", "x");
-    m_dir.WriteFile("home/d/sub/x.exe", "");
     fs::resize_file(m_dir.WriteFile("home/d/big.bin", ""), (1ULL << 32) + 7);  // sparse
-    auto collect = [](const wchar_t* pattern) {
-        std::set<std::wstring> names;
-        WIN32_FIND_DATAW data;
-        HANDLE h = FindFirstFileW(pattern, &data);
-        if (h == INVALID_HANDLE_VALUE) return names;
-        do {
-            names.insert(data.cFileName);
-        } while (FindNextFileW(h, &data));
-        EXPECT_EQ(GetLastError(), ERROR_NO_MORE_FILES);
-        EXPECT_TRUE(FindClose(h));
-        return names;
-    };
-    EXPECT_EQ(collect(L"C:\\d\\*.exe"), (std::set<std::wstring>{L"Setup.EXE"}));
-    EXPECT_EQ(collect(L"C:\\d\\?????.*"), (std::set<std::wstring>{L"Setup.EXE"}));
-    EXPECT_EQ(collect(L"C:\\d\\*.*"),
-              (std::set<std::wstring>{L".", L"..", L"Setup.EXE", L"readme.txt", L"sub", L"big.bin"}));
-    EXPECT_TRUE(collect(L"C:\\d\\*.dll").empty());
-    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-    EXPECT_TRUE(collect(L"C:\\nodir\\*").empty());
-    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
 
     WIN32_FIND_DATAW data;
     HANDLE h = FindFirstFileW(L"C:\\d\\big.bin", &data);

@@ -23,32 +23,6 @@ protected:
     testsupport::TempDir m_dir{testsupport::TempDir::Home::Redirect};
 };
 
-TEST_F(VolumeTest, DriveStringsListPresentDrivesInLetterOrder) {
-    std::filesystem::create_directories(m_dir.Path() / "games");
-    MapDrives("E=" + (m_dir.Path() / "games").string() + "\nD=" + (m_dir.Path() / "absent").string() + "\n");
-    const std::wstring expected(L"C:\\\0E:\\\0Z:\\\0", 12);
-    wchar_t buffer[64];
-    EXPECT_EQ(GetLogicalDriveStringsW(64, buffer), 12u);
-    EXPECT_EQ(std::wstring(buffer, 13), expected + L'\0');
-    // Too small: the needed size (with the final NUL) and the buffer untouched.
-    wchar_t small[8] = {L'#'};
-    EXPECT_EQ(GetLogicalDriveStringsW(8, small), 13u);
-    EXPECT_EQ(small[0], L'#');
-}
-
-TEST_F(VolumeTest, DriveTypes) {
-    const std::string shm = "/dev/shm";
-    MapDrives("D=" + (m_dir.Path() / "absent").string() + "\nP=/proc\nR=" + shm + "\n");
-    EXPECT_EQ(GetDriveTypeW(L"C:\\"), DRIVE_FIXED);  // the test folder is on the build machine's disk
-    EXPECT_NE(GetDriveTypeW(L"Z:\\"), DRIVE_FIXED);  // the whole host tree is never offered
-    EXPECT_EQ(GetDriveTypeW(L"D:\\"), DRIVE_NO_ROOT_DIR);
-    EXPECT_EQ(GetDriveTypeW(L"Q:\\"), DRIVE_NO_ROOT_DIR);
-    EXPECT_NE(GetDriveTypeW(L"P:\\"), DRIVE_FIXED);
-    if (std::filesystem::is_directory(shm)) {
-        EXPECT_EQ(GetDriveTypeW(L"R:\\"), DRIVE_RAMDISK);
-    }
-}
-
 TEST_F(VolumeTest, FreeSpaceOfAFolderThatDoesNotExistYet) {
     ULARGE_INTEGER available, total, free;
     ASSERT_TRUE(GetDiskFreeSpaceExW(L"C:\\Quorvel网络\\QuorvelTarnvik", &available, &total, &free));

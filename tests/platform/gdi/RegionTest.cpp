@@ -45,45 +45,6 @@ TEST(RegionTest, CombinesIntoCanonicalBands) {
     }
 }
 
-TEST(RegionTest, EqualAreasGetEqualListsAndEmptyResultsAreNull) {
-    // Two halves joined side by side and on top of each other are one rectangle again.
-    const Region left(RECT{0, 0, 5, 10});
-    const Region right(RECT{5, 0, 10, 10});
-    EXPECT_EQ(Region::Combine(left, right, Region::Op::Or), Region(RECT{0, 0, 10, 10}));
-    const Region top(RECT{0, 0, 10, 4});
-    const Region bottom(RECT{0, 4, 10, 10});
-    EXPECT_EQ(Region::Combine(top, bottom, Region::Op::Or).Kind(), SIMPLEREGION);
-
-    // Disjoint AND, self DIFF and inverted rectangles are empty.
-    EXPECT_EQ(Region::Combine(left, Region(RECT{20, 20, 30, 30}), Region::Op::And).Kind(), NULLREGION);
-    EXPECT_TRUE(Region::Combine(left, left, Region::Op::Diff).IsEmpty());
-    EXPECT_TRUE(Region(RECT{10, 10, 5, 5}).IsEmpty());
-    EXPECT_EQ(Region().Bounds().right, 0);
-}
-
-TEST(RegionTest, RoundRectCutsTheCornersOnly) {
-    const Region round = Region::RoundRect(RECT{0, 0, 20, 20}, 10, 10);
-    EXPECT_FALSE(round.Contains(0, 0));
-    EXPECT_FALSE(round.Contains(19, 19));
-    EXPECT_TRUE(round.Contains(10, 0));
-    EXPECT_TRUE(round.Contains(0, 10));
-    EXPECT_TRUE(round.Contains(10, 10));
-    EXPECT_FALSE(round.Contains(20, 10));
-    // Rows of equal width in the middle merge into one band.
-    EXPECT_LT(round.Rects().size(), 12u);
-    // No ellipse is a plain rectangle.
-    EXPECT_EQ(Region::RoundRect(RECT{0, 0, 20, 20}, 0, 0), Region(RECT{0, 0, 20, 20}));
-}
-
-TEST(RegionTest, OffsetMovesEveryRectangle) {
-    Region region = Region::Combine(Region(RECT{0, 0, 4, 4}), Region(RECT{6, 0, 8, 4}), Region::Op::Or);
-    region.Offset(10, -2);
-    EXPECT_TRUE(region.Contains(10, -2));
-    EXPECT_TRUE(region.Contains(17, 1));
-    EXPECT_FALSE(region.Contains(15, 0));
-    EXPECT_EQ(region.Kind(), COMPLEXREGION);
-}
-
 TEST(RegionTest, ExtremeCoordinatesStayBoundedAndOrdered) {
     // A window-sized corner on a huge rectangle is cut in a bounded number of rows.
     const Region huge = Region::RoundRect(RECT{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, 20, INT32_MAX);

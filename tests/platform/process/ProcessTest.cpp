@@ -10,7 +10,6 @@
 #include <thread>
 
 #include "platform/fs/DriveMap.h"
-#include "platform/process/ProcessList.h"
 #include "platform/strings/StringConv.h"
 #include "platform/sync/KernelObject.h"
 #include "platform/types/ErrorCodes.h"
@@ -85,77 +84,6 @@ TEST_F(ProcessTest, WaitTimesOutThenTerminateSetsTheExitCode) {
     Close(pi);
 }
 
-TEST_F(ProcessTest, ExitCodesAndStartFailures) {
-    PROCESS_INFORMATION pi = Start(Script("seven.sh", "exit 7\n"), L"seven.sh");
-    ASSERT_EQ(WaitForSingleObject(pi.hProcess, INFINITE), WAIT_OBJECT_0);
-    DWORD code = 0;
-    EXPECT_TRUE(GetExitCodeProcess(pi.hProcess, &code));
-    EXPECT_EQ(code, 7u);
-    Close(pi);
-
-    // With no application, the command line's first argument names it (a bare name is searched in PATH).
-    std::wstring line = L"sh -c \"exit 3\"";
-    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &pi));
-    ASSERT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
-    EXPECT_TRUE(GetExitCodeProcess(pi.hProcess, &code));
-    EXPECT_EQ(code, 3u);
-    Close(pi);
-
-    const struct {
-        const wchar_t* app;
-        DWORD error;
-    } failures[] = {
-        {L"C:\\missing.exe", ERROR_FILE_NOT_FOUND},
-        {L"C:\\nodir\\missing.exe", ERROR_PATH_NOT_FOUND},
-        {L"C:\\", ERROR_ACCESS_DENIED},
-    };
-    for (const auto& f : failures) {
-        SCOPED_TRACE(platform::Utf8FromWide(f.app));
-        std::wstring cmd = L"x";
-        EXPECT_FALSE(CreateProcessW(f.app, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &pi));
-        EXPECT_EQ(GetLastError(), f.error);
-    }
-}
-
-TEST_F(ProcessTest, EnumerationFindsTheChildByNameAndModulePath) {
-    const std::wstring app = Script("Games/qvinstaller.exe", m_sleepLoop);
-    PROCESS_INFORMATION pi = Start(app, L"qvinstaller.exe /S");
-
-    // The script needs a moment to be exec'd by the shell; poll the snapshot.
-    bool found = false;
-    for (int i = 0; i < 200 && !found; ++i) {
-        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-        ASSERT_NE(snapshot, INVALID_HANDLE_VALUE);
-        PROCESSENTRY32W entry;
-        for (BOOL ok = Process32FirstW(snapshot, &entry); ok; ok = Process32NextW(snapshot, &entry)) {
-            if (entry.th32ProcessID == pi.dwProcessId && std::wstring(entry.szExeFile) == L"qvinstaller.exe") {
-                found = true;
-                EXPECT_EQ(entry.th32ParentProcessID, static_cast<DWORD>(getpid()));
-            }
-        }
-        EXPECT_EQ(GetLastError(), ERROR_NO_MORE_FILES);
-        CloseHandle(snapshot);
-        if (!found) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_TRUE(found);
-
-    HANDLE opened = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE | SYNCHRONIZE, FALSE,
-                                pi.dwProcessId);
-    ASSERT_NE(opened, nullptr);
-    wchar_t path[1024];
-    const DWORD n = GetModuleFileNameExW(opened, nullptr, path, 1024);
-    EXPECT_EQ(std::wstring(path, n), app);
-
-    // The opened handle shares the child's exit code.
-    EXPECT_TRUE(TerminateProcess(opened, 9));
-    EXPECT_EQ(WaitForSingleObject(opened, 10000), WAIT_OBJECT_0);
-    DWORD code = 0;
-    EXPECT_TRUE(GetExitCodeProcess(opened, &code));
-    EXPECT_EQ(code, 9u);
-    CloseHandle(opened);
-    Close(pi);
-}
-
 TEST_F(ProcessTest, ChildrenNobodyWaitsForAreReaped) {
     PROCESS_INFORMATION pi = Start(Script("quick.sh", "exit 0\n"), L"quick.sh");
     const DWORD pid = pi.dwProcessId;
@@ -167,21 +95,6 @@ TEST_F(ProcessTest, ChildrenNobodyWaitsForAreReaped) {
         if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_TRUE(gone) << "pid " << pid << " left behind: " << testsupport::TempDir::ReadFile(stat);
-}
-
-TEST_F(ProcessTest, OpenProcessRefusesWhatIsNotThere) {
-    EXPECT_EQ(OpenProcess(SYNCHRONIZE, FALSE, 0), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(OpenProcess(SYNCHRONIZE, FALSE, 0x7FFFFFF0), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-
-    // Our own process: running, not waitable to an end, and not our child.
-    HANDLE self = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(getpid()));
-    ASSERT_NE(self, nullptr);
-    EXPECT_EQ(WaitForSingleObject(self, 0), WAIT_TIMEOUT);
-    EXPECT_FALSE(TerminateProcess(self, 0));  // opened without PROCESS_TERMINATE
-    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-    CloseHandle(self);
 }
 
 }  // namespace

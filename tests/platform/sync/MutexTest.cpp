@@ -70,27 +70,6 @@ TEST(MutexTest, SecondProcessSeesTheInstanceUntilTheHolderDies) {
     KillHolder(holder);
 }
 
-TEST(MutexTest, HandlesInOneProcessShareTheObject) {
-    testsupport::TempDir temp(testsupport::TempDir::Home::Redirect);
-    HANDLE first = CreateMutexW(nullptr, TRUE, L"shared");
-    EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
-    HANDLE second = CreateMutexW(nullptr, TRUE, L"shared");
-    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
-    ASSERT_NE(second, nullptr);
-    EXPECT_NE(first, second);
-    // One owner, the creator: the second create's initial-owner flag was ignored.
-    EXPECT_TRUE(ReleaseMutex(second));
-    EXPECT_FALSE(ReleaseMutex(first));
-    EXPECT_EQ(GetLastError(), ERROR_NOT_OWNER);
-
-    EXPECT_TRUE(CloseHandle(first));
-    CloseHandle(CreateMutexW(nullptr, FALSE, L"shared"));
-    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS) << "one open handle keeps the name";
-    EXPECT_TRUE(CloseHandle(second));
-    CloseHandle(CreateMutexW(nullptr, FALSE, L"shared"));
-    EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
-}
-
 TEST(MutexTest, OwnershipIsPerThreadAndRecursive) {
     HANDLE mutex = CreateMutexW(nullptr, FALSE, nullptr);
     ASSERT_NE(mutex, nullptr);
@@ -110,17 +89,6 @@ TEST(MutexTest, OwnershipIsPerThreadAndRecursive) {
     EXPECT_TRUE(ReleaseMutex(mutex));
     EXPECT_TRUE(otherThreadGets());
 
-    // A waiter blocked in another thread gets it as soon as it is released.
-    ASSERT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
-    std::atomic<DWORD> result{WAIT_FAILED};
-    std::thread waiter([&] {
-        result = WaitForSingleObject(mutex, 5000);
-        ReleaseMutex(mutex);
-    });
-    Sleep(20);
-    ReleaseMutex(mutex);
-    waiter.join();
-    EXPECT_EQ(result.load(), WAIT_OBJECT_0);
     CloseHandle(mutex);
 }
 
@@ -136,10 +104,6 @@ TEST(MutexTest, NamesStayInsideTheLockDirectory) {
     }
     EXPECT_EQ(CreateMutexW(nullptr, FALSE, std::wstring(300, L'x').c_str()), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_FILENAME_EXCED_RANGE);
-
-    // Without a usable runtime directory the lock goes to /tmp under a per-user name.
-    setenv("XDG_RUNTIME_DIR", "relative/dir", 1);
-    EXPECT_EQ(platform::MutexLockFilePath(L"x"), "/tmp/x-" + std::to_string(geteuid()) + ".lock");
 }
 
 TEST(MutexTest, PlantedLockFilesAreRefused) {

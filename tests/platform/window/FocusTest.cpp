@@ -58,22 +58,3 @@ TEST_F(FocusTest, CaptureChangesAreAnnouncedToTheLoser) {
     DestroyWindow(a);
     EXPECT_EQ(GetCapture(), nullptr);
 }
-
-TEST_F(FocusTest, DestroyingTheActiveBoxReactivatesItsOwner) {
-    const HWND main = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{0, 0, 300, 300});
-    const HWND box = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{50, 50, 250, 150}, main);
-    const HWND button = cls.Create(&recorder, WS_CHILD | WS_VISIBLE, RECT{10, 10, 60, 30}, box);
-    SetFocus(button);
-    ASSERT_EQ(GetActiveWindow(), box);
-
-    recorder.Clear();
-    DestroyWindow(box);
-    const std::vector<Step> handOver = {{box, WM_ACTIVATE},  {main, WM_ACTIVATE}, {button, WM_KILLFOCUS},
-                                        {main, WM_SETFOCUS}, {box, WM_DESTROY},   {button, WM_DESTROY}};
-    EXPECT_EQ(recorder.Only({WM_ACTIVATE, WM_KILLFOCUS, WM_SETFOCUS, WM_DESTROY}), handOver);
-    EXPECT_EQ(GetActiveWindow(), main);
-    EXPECT_EQ(GetFocus(), main);
-    EXPECT_EQ(GetForegroundWindow(), main);
-    DestroyWindow(main);
-    EXPECT_EQ(GetActiveWindow(), nullptr);
-}

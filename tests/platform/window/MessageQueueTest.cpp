@@ -115,24 +115,6 @@ TEST_F(MessageQueueTest, SendMessageAcrossThreadsRunsOnTheOwnerAndReturnsItsRepl
         EXPECT_EQ(SendMessageW(remote.Handle(), WM_USER + 1, reinterpret_cast<WPARAM>(local), 0), 11);
         DestroyWindow(local);
     });
-
-    // Many threads sending at once each get their own reply.
-    std::vector<std::thread> senders;
-    std::atomic<int> wrong{0};
-    for (int t = 0; t < 6; ++t) {
-        senders.emplace_back([&, t] {
-            for (int i = 0; i < 200; ++i) {
-                const WPARAM value = static_cast<WPARAM>(t * 1000 + i);
-                if (SendMessageW(remote.Handle(), WM_APP, value, 0) !=
-                    static_cast<LRESULT>(value * 2 + remote.ThreadId() % 2)) {
-                    ++wrong;
-                }
-            }
-        });
-    }
-    for (auto& s : senders)
-        s.join();
-    EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST_F(MessageQueueTest, SenderIsReleasedWhenTheTargetThreadEnds) {
@@ -200,68 +182,6 @@ TEST_F(MessageQueueTest, ModalLoopEndsOnItsOwnCloseAndTheOuterLoopGoesOn) {
                                                  "app 3 depth 0 enabled"}));
         DestroyWindow(main);
     });
-}
-
-TEST_F(MessageQueueTest, QuitComesAfterPostedMessages) {
-    OnFreshThread([&] {
-        PostQuitMessage(3);
-        PostMessageW(nullptr, WM_APP, 1, 0);
-        MSG msg;
-        EXPECT_EQ(GetMessageW(&msg, nullptr, 0, 0), TRUE);
-        EXPECT_EQ(msg.message, WM_APP);
-        EXPECT_EQ(GetMessageW(&msg, nullptr, 0, 0), FALSE);
-        EXPECT_EQ(msg.wParam, 3u);
-        EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));  // the flag is consumed
-    });
-}
-
-TEST_F(MessageQueueTest, FiltersAndPeekLeaveOtherMessagesInOrder) {
-    OnFreshThread([&] {
-        const HWND a = cls.Create(&recorder);
-        const HWND b = cls.Create(&recorder);
-        PostMessageW(a, WM_APP, 1, 0);
-        PostMessageW(b, WM_APP, 2, 0);
-        PostMessageW(nullptr, WM_USER, 3, 0);
-        PostMessageW(a, WM_USER, 4, 0);
-        ASSERT_TRUE(PostThreadMessageW(platform::MessageQueue::CurrentThreadId(), WM_APP, 5, 0));
-
-        MSG msg;
-        // Keep leaves the message where it is.
-        ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE));
-        EXPECT_EQ(msg.wParam, 1u);
-        ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE));
-        EXPECT_EQ(msg.wParam, 1u);
-        // Window filter.
-        ASSERT_TRUE(PeekMessageW(&msg, b, 0, 0, PM_REMOVE));
-        EXPECT_EQ(msg.wParam, 2u);
-        // Thread messages only.
-        ASSERT_TRUE(PeekMessageW(&msg, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE));
-        EXPECT_EQ(msg.wParam, 3u);
-        // Number range.
-        ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE));
-        EXPECT_EQ(msg.wParam, 4u);
-        EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE));
-        // What is left comes in posting order.
-        std::vector<WPARAM> rest;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-            rest.push_back(msg.wParam);
-        EXPECT_EQ(rest, (std::vector<WPARAM>{1, 5}));
-
-        EXPECT_EQ(GetMessageW(&msg, reinterpret_cast<HWND>(0x999), 0, 0), -1);
-        EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
-        EXPECT_FALSE(PostThreadMessageW(0x7fffffff, WM_APP, 0, 0));
-        EXPECT_EQ(GetLastError(), ERROR_INVALID_THREAD_ID);
-    });
-}
-
-TEST_F(MessageQueueTest, RegisteredMessagesAreSharedByName) {
-    const UINT first = RegisterWindowMessageW(L"XjTaskQueueMessage");
-    EXPECT_GE(first, 0xC000u);
-    std::atomic<UINT> fromThread{0};
-    OnFreshThread([&] { fromThread = RegisterWindowMessageW(L"xjtaskqueuemessage"); });
-    EXPECT_EQ(fromThread.load(), first);
-    EXPECT_NE(RegisterWindowMessageW(L"XjOtherMessage"), first);
-    EXPECT_EQ(RegisterWindowMessageW(L""), 0u);
 }
 
 }  // namespace

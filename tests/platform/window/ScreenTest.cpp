@@ -33,22 +33,3 @@ TEST(ScreenTest, TheMonitorAndMetricsFollowTheDisplay) {
     DestroyWindow(hwnd);
     DestroyWindow(offscreen);
 }
-
-TEST(ScreenTest, StockCursorsOnlyAndTheDisplayHearsOfChanges) {
-    HeadlessScope scope;
-    const struct {
-        LPCWSTR id;
-        bool known;
-    } cases[] = {
-        {IDC_ARROW, true}, {IDC_SIZENS, true}, {reinterpret_cast<LPCWSTR>(static_cast<uintptr_t>(12345)), false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(reinterpret_cast<uintptr_t>(c.id));
-        EXPECT_EQ(LoadCursorW(nullptr, c.id) != nullptr, c.known);
-    }
-    EXPECT_EQ(LoadCursorW(reinterpret_cast<HINSTANCE>(1), IDC_ARROW), nullptr);
-    const HCURSOR beam = LoadCursorW(nullptr, IDC_IBEAM);
-    const HCURSOR previous = SetCursor(beam);
-    EXPECT_EQ(GetCursor(), beam);
-    EXPECT_EQ(scope.display.Cursor(), beam);
-    EXPECT_EQ(SetCursor(previous), beam);
-}

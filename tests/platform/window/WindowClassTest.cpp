@@ -6,19 +6,9 @@
 #include "platform/types/ErrorCodes.h"
 
 using windowtest::OnFreshThread;
-using windowtest::Recorder;
 using windowtest::ScopedClass;
 
 namespace {
-
-WNDPROC g_baseProc = nullptr;
-int g_superclassCalls = 0;
-
-LRESULT SuperclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    ++g_superclassCalls;
-    if (message == WM_APP) return 1234;
-    return CallWindowProcW(g_baseProc, hwnd, message, wParam, lParam);
-}
 
 TEST(WindowClassTest, RegistrationRulesAndErrors) {
     ScopedClass cls;
@@ -57,33 +47,6 @@ TEST(WindowClassTest, RegistrationRulesAndErrors) {
     EXPECT_TRUE(UnregisterClassW(upper.c_str(), nullptr));
     EXPECT_FALSE(UnregisterClassW(upper.c_str(), nullptr));
     EXPECT_EQ(GetLastError(), ERROR_CLASS_DOES_NOT_EXIST);
-}
-
-TEST(WindowClassTest, SuperclassKeepsTheBaseProcedureReachable) {
-    OnFreshThread([] {
-        ScopedClass base;
-        WNDCLASSEXW wc;
-        wc.cbSize = sizeof(wc);
-        ASSERT_TRUE(GetClassInfoExW(nullptr, base.Name(), &wc));
-        g_baseProc = wc.lpfnWndProc;
-        wc.lpfnWndProc = SuperclassProc;
-        wc.lpszClassName = L"XjSuperclassed";
-        ASSERT_NE(RegisterClassExW(&wc), 0);
-
-        g_superclassCalls = 0;
-        Recorder recorder;
-        const HWND hwnd =
-            CreateWindowExW(0, L"XjSuperclassed", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, &recorder);
-        ASSERT_NE(hwnd, nullptr);
-        EXPECT_EQ(SendMessageW(hwnd, WM_APP, 0, 0), 1234);
-        SendMessageW(hwnd, WM_APP + 1, 0, 0);
-        // Creation went through the superclass into the base procedure, which saw all but WM_APP.
-        EXPECT_GE(g_superclassCalls, 4);
-        EXPECT_EQ(recorder.Only({WM_NCCREATE, WM_CREATE, WM_APP, WM_APP + 1}),
-                  (std::vector<std::pair<HWND, UINT>>{{hwnd, WM_NCCREATE}, {hwnd, WM_CREATE}, {hwnd, WM_APP + 1}}));
-        DestroyWindow(hwnd);
-        EXPECT_TRUE(UnregisterClassW(L"XjSuperclassed", nullptr));
-    });
 }
 
 }  // namespace

@@ -220,15 +220,11 @@ inline void OnFreshThread(const std::function<void()>& body) {
     std::thread(body).join();
 }
 
-enum class Keys { AsIs, Translated };
-
-// Everything waiting in this thread's queue, dispatched (key messages translated
-// first, as a program's main loop does, when asked); returns how many.
-inline int Pump(Keys keys = Keys::AsIs) {
+// Dispatches everything waiting in this thread's queue; returns how many.
+inline int Pump() {
     MSG msg;
     int count = 0;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (keys == Keys::Translated) TranslateMessage(&msg);
         DispatchMessageW(&msg);
         ++count;
     }
