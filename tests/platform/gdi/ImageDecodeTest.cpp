@@ -47,8 +47,11 @@ std::vector<uint8_t> SolidJpeg(int side, uint8_t r, uint8_t g, uint8_t b) {
     std::vector<uint8_t> out;
     stbi_write_jpg_to_func(
         [](void* context, void* data, int size) {
+            if (size <= 0) return;
             auto* bytes = static_cast<std::vector<uint8_t>*>(context);
-            bytes->insert(bytes->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+            const size_t old = bytes->size();
+            bytes->resize(old + static_cast<size_t>(size));
+            std::memcpy(bytes->data() + old, data, static_cast<size_t>(size));
         },
         &out, side, side, 3, rgb.data(), 95);
     return out;

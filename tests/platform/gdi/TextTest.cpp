@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <cwchar>
 #include <string>
 
@@ -24,8 +26,9 @@ bool Inside(const RECT& inner, const RECT& outer) {
 }
 
 std::string Describe(const RECT& r) {
-    return "{" + std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
-           std::to_string(r.bottom) + "}";
+    char text[64];
+    std::snprintf(text, sizeof(text), "{%d,%d,%d,%d}", r.left, r.top, r.right, r.bottom);
+    return text;
 }
 
 class TextTest : public ::testing::Test {

@@ -132,6 +132,31 @@ TEST_F(InputRouterTest, DoubleClicksNeedTheClassStyleAndQuickCloseClicks) {
     EXPECT_EQ(downs(button), (std::vector<UINT>(2, WM_LBUTTONDOWN)));
 }
 
+TEST_F(InputRouterTest, InputForADisabledWindowIsDropped) {
+    Recorder ownerSeen;
+    Recorder boxSeen;
+    const HWND owner = cls.Create(&ownerSeen, WS_POPUP | WS_VISIBLE, RECT{0, 0, 300, 300});
+    const HWND box = cls.Create(&boxSeen, WS_POPUP | WS_VISIBLE, RECT{100, 100, 200, 200}, owner);
+    cls.Create(&ownerSeen, WS_CHILD | WS_VISIBLE, RECT{0, 0, 50, 50}, owner);
+    EnableWindow(owner, FALSE);  // what a modal loop does
+    Pump();
+    ownerSeen.Clear();
+    boxSeen.Clear();
+
+    scope.display.Click(20, 20);    // over the child of the disabled owner
+    scope.display.Click(250, 250);  // over the owner itself
+    scope.display.KeyDown('A');
+    scope.display.Click(150, 150);  // the box still works
+    Pump();
+    EXPECT_TRUE(ownerSeen.All().empty());
+    EXPECT_EQ(boxSeen.Only({WM_LBUTTONDOWN, WM_LBUTTONUP}),
+              (std::vector<Step>{{box, WM_LBUTTONDOWN}, {box, WM_LBUTTONUP}}));
+    EXPECT_EQ(boxSeen.Only({WM_KEYDOWN}), (std::vector<Step>{{box, WM_KEYDOWN}}));
+    EXPECT_EQ(GetActiveWindow(), box);
+    EnableWindow(owner, TRUE);
+    DestroyWindow(owner);
+}
+
 TEST_F(InputRouterTest, CaptureKeepsTheMouse) {
     const HWND main = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{0, 0, 200, 200});
     const HWND list = cls.Create(&recorder, WS_CHILD | WS_VISIBLE, RECT{10, 10, 110, 110}, main);

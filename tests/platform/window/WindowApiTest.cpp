@@ -88,6 +88,32 @@ TEST_F(WindowApiTest, DestroyingAgainFromInsideDestructionIsHarmless) {
     });
 }
 
+TEST_F(WindowApiTest, MessagesToADestroyedWindowAreDropped) {
+    OnFreshThread([&] {
+        Recorder doomedRecorder;
+        Recorder survivorRecorder;
+        const HWND doomed = cls.Create(&doomedRecorder);
+        const HWND survivor = cls.Create(&survivorRecorder);
+        EXPECT_TRUE(PostMessageW(doomed, WM_APP, 1, 0));
+        EXPECT_TRUE(PostMessageW(survivor, WM_APP, 2, 0));
+        EXPECT_TRUE(PostMessageW(doomed, WM_APP, 3, 0));
+        DestroyWindow(doomed);
+        doomedRecorder.Clear();
+
+        EXPECT_EQ(Pump(), 1);
+        EXPECT_TRUE(doomedRecorder.All().empty());
+        EXPECT_EQ(survivorRecorder.Only({WM_APP}), (std::vector<Step>{{survivor, WM_APP}}));
+
+        EXPECT_FALSE(PostMessageW(doomed, WM_APP, 4, 0));
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+        SetLastError(ERROR_SUCCESS);
+        EXPECT_EQ(SendMessageW(doomed, WM_APP, 5, 0), 0);
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+        EXPECT_TRUE(doomedRecorder.All().empty());
+        DestroyWindow(survivor);
+    });
+}
+
 TEST_F(WindowApiTest, AThreadsWindowsEndWithIt) {
     HWND orphan = nullptr;
     OnFreshThread([&] {
