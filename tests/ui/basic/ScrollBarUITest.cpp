@@ -47,7 +47,7 @@ TEST_F(ScrollBarUITest, ExtentAndOffsetClampAndMoveTheThumb) {
         {"offset without a range", 0, 30, 0, 0},
         {"offset past the range", 100, 150, 100, 100},
         {"negative offset", 100, -3, 100, 0},
-        {"a range shrunk under the offset", 10, 40, 10, 10},
+        {"a small range, the offset past it", 10, 40, 10, 10},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.step);

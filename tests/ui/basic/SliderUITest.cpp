@@ -43,7 +43,7 @@ TEST_F(SliderUITest, ThumbDragClickAndWheelMoveTheValue) {
 TEST_F(SliderUITest, DegenerateRangesAndSizesKeepTheValueInRange) {
     Build(R"(<VerticalLayout>
         <Slider name="flat" width="200" height="20" min="5" max="5" value="5" thumbsize="10,20"/>
-        <Slider name="narrow" width="6" height="20" thumbsize="10,20" value="30"/>
+        <Slider name="narrow" width="10" height="20" thumbsize="10,20" value="30"/>
         <Control/>
       </VerticalLayout>)");
     for (const wchar_t* name : {L"flat", L"narrow"}) {
