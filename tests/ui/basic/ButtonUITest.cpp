@@ -5,11 +5,7 @@
 
 using SkinUI::CButtonUI;
 
-namespace {
-
-class ButtonUITest : public basictest::BasicControlTest {};
-
-}  // namespace
+using ButtonUITest = basictest::BasicControlTest;
 
 TEST_F(ButtonUITest, ClicksOnlyWhenReleasedInsideOrByKey) {
     Build(R"(<HorizontalLayout>

@@ -5,11 +5,7 @@
 
 using SkinUI::COptionUI;
 
-namespace {
-
-class OptionUITest : public basictest::BasicControlTest {};
-
-}  // namespace
+using OptionUITest = basictest::BasicControlTest;
 
 TEST_F(OptionUITest, AGroupKeepsOneSelectedAndOnlyTheSelectedOneNotifies) {
     Build(R"(<HorizontalLayout>

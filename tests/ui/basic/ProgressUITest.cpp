@@ -4,9 +4,9 @@
 
 using SkinUI::CProgressUI;
 
-namespace {
+using ProgressUITest = basictest::BasicControlTest;
 
-class ProgressUITest : public basictest::BasicControlTest {};
+namespace {
 
 constexpr DWORD kFore = 0xFF0000FF;
 

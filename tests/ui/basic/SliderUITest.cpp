@@ -4,11 +4,7 @@
 
 using SkinUI::CSliderUI;
 
-namespace {
-
-class SliderUITest : public basictest::BasicControlTest {};
-
-}  // namespace
+using SliderUITest = basictest::BasicControlTest;
 
 TEST_F(SliderUITest, ThumbDragClickAndWheelMoveTheValue) {
     // Track of 200 - 10 pixels for 0..100, thumb 10 wide.
