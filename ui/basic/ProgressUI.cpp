@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ui/basic/PartImage.h"
 #include "ui/core/AttributeText.h"
 
 namespace SkinUI {
@@ -68,19 +69,17 @@ RECT CProgressUI::FilledPart() const {
     const long long range = static_cast<long long>(m_max) - m_min;
     if (range <= 0) return RECT{};
     const long long done = std::clamp<long long>(static_cast<long long>(m_value) - m_min, 0, range);
-    if (m_horizontal) return RECT{0, 0, static_cast<LONG>(width * done / range), static_cast<LONG>(height)};
-    return RECT{0, static_cast<LONG>(height - height * done / range), static_cast<LONG>(width),
-                static_cast<LONG>(height)};
+    RECT part = m_bounds;
+    if (m_horizontal) {
+        part.right = static_cast<LONG>(m_bounds.left + width * done / range);
+    } else {
+        part.top = static_cast<LONG>(m_bounds.bottom - height * done / range);
+    }
+    return part;
 }
 
 void CProgressUI::RenderStateImage(HDC hdc) {
-    if (m_foreImage.IsEmpty()) return;
-    const RECT part = FilledPart();
-    if (part.right <= part.left || part.bottom <= part.top) return;
-    CUIString modifier;
-    modifier.FormatShort(L"dest='%d,%d,%d,%d'", static_cast<int>(part.left), static_cast<int>(part.top),
-                         static_cast<int>(part.right), static_cast<int>(part.bottom));
-    DrawSkinImage(hdc, m_foreImage, modifier.Data());
+    DrawPartImage(*this, hdc, m_foreImage, FilledPart());
 }
 
 }  // namespace SkinUI

@@ -32,7 +32,7 @@ public:
     void RenderStateImage(HDC hdc) override;
 
 protected:
-    // The part of the control (relative to its top-left corner) that the value covers.
+    // The part of the control (client co-ordinates) that the value covers; empty for an empty range.
     RECT FilledPart() const;
 
     bool m_horizontal = true;

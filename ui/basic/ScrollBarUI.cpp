@@ -263,26 +263,13 @@ void CScrollBarUI::ApplyAttribute(std::wstring_view name, std::wstring_view valu
     }
 }
 
-void CScrollBarUI::DrawPart(HDC hdc, const RECT& rect, const PartImages& images, Part part) {
-    if (IsEmptyRect(rect)) return;
-    const CUIString* image = &images.normal;
-    if (m_pressed == part && !images.pushed.IsEmpty()) {
-        image = &images.pushed;
-    } else if (m_hot == part && !images.hot.IsEmpty()) {
-        image = &images.hot;
-    }
-    if (image->IsEmpty()) return;
-    CUIString modifier;
-    modifier.FormatShort(L"dest='%d,%d,%d,%d'", static_cast<int>(rect.left - m_bounds.left),
-                         static_cast<int>(rect.top - m_bounds.top), static_cast<int>(rect.right - m_bounds.left),
-                         static_cast<int>(rect.bottom - m_bounds.top));
-    DrawSkinImage(hdc, *image, modifier.Data());
-}
-
 void CScrollBarUI::RenderStateImage(HDC hdc) {
-    DrawPart(hdc, m_button1, m_button1Images, Part::Button1);
-    DrawPart(hdc, m_button2, m_button2Images, Part::Button2);
-    DrawPart(hdc, m_thumb, m_thumbImages, Part::Thumb);
+    const auto draw = [&](const RECT& rect, const PartImages& images, Part part) {
+        DrawPartImage(*this, hdc, images.For(m_pressed == part, m_hot == part), rect);
+    };
+    draw(m_button1, m_button1Images, Part::Button1);
+    draw(m_button2, m_button2Images, Part::Button2);
+    draw(m_thumb, m_thumbImages, Part::Thumb);
 }
 
 }  // namespace SkinUI

@@ -8,6 +8,7 @@
 // owner deletes its bars; a bar never outlives its owner.
 #pragma once
 
+#include "ui/basic/PartImage.h"
 #include "ui/core/ControlUI.h"
 
 namespace SkinUI {
@@ -60,17 +61,10 @@ public:
     bool IsDraggingThumb() const { return m_pressed == Part::Thumb; }
 
 private:
-    struct PartImages {
-        CUIString normal;
-        CUIString hot;
-        CUIString pushed;
-    };
-
     void Layout();
     // A line (arrows) or a page (rail) towards the part, through the owner when there is one.
     void Step(Part part);
     void ScrollOwnerTo(int offset);
-    void DrawPart(HDC hdc, const RECT& rect, const PartImages& images, Part part);
 
     CContainerUI* m_owner = nullptr;
     bool m_horizontal = false;

@@ -139,13 +139,13 @@ void CSliderUI::ApplyAttribute(std::wstring_view name, std::wstring_view value) 
             Repaint();
         }
     } else if (name == L"thumbimage") {
-        m_thumbImage = CUIString(value);
+        m_thumbImages.normal = CUIString(value);
         Repaint();
     } else if (name == L"thumbhotimage") {
-        m_thumbHotImage = CUIString(value);
+        m_thumbImages.hot = CUIString(value);
         Repaint();
     } else if (name == L"thumbpushedimage") {
-        m_thumbPushedImage = CUIString(value);
+        m_thumbImages.pushed = CUIString(value);
         Repaint();
     } else if (name == L"step") {
         if (ParseInt(value, &number) && number > 0) m_step = number;
@@ -156,19 +156,7 @@ void CSliderUI::ApplyAttribute(std::wstring_view name, std::wstring_view value) 
 
 void CSliderUI::RenderStateImage(HDC hdc) {
     CProgressUI::RenderStateImage(hdc);
-    const CUIString* image = &m_thumbImage;
-    if (m_dragging && !m_thumbPushedImage.IsEmpty()) {
-        image = &m_thumbPushedImage;
-    } else if (m_thumbHot && !m_thumbHotImage.IsEmpty()) {
-        image = &m_thumbHotImage;
-    }
-    if (image->IsEmpty()) return;
-    const RECT thumb = ThumbRect();
-    CUIString modifier;
-    modifier.FormatShort(L"dest='%d,%d,%d,%d'", static_cast<int>(thumb.left - m_bounds.left),
-                         static_cast<int>(thumb.top - m_bounds.top), static_cast<int>(thumb.right - m_bounds.left),
-                         static_cast<int>(thumb.bottom - m_bounds.top));
-    DrawSkinImage(hdc, *image, modifier.Data());
+    DrawPartImage(*this, hdc, m_thumbImages.For(m_dragging, m_thumbHot), ThumbRect());
 }
 
 }  // namespace SkinUI

@@ -6,6 +6,7 @@
 // control less half a thumb at each end.
 #pragma once
 
+#include "ui/basic/PartImage.h"
 #include "ui/basic/ProgressUI.h"
 
 namespace SkinUI {
@@ -36,9 +37,7 @@ private:
     bool m_dragging = false;
     bool m_thumbHot = false;
     int m_valueBefore = 0;
-    CUIString m_thumbImage;
-    CUIString m_thumbHotImage;
-    CUIString m_thumbPushedImage;
+    PartImages m_thumbImages;
 };
 
 }  // namespace SkinUI

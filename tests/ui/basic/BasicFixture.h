@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -33,28 +34,24 @@ inline std::string Narrow(std::wstring_view text) {
     return platform::Utf8FromWide(std::wstring(text));
 }
 
-inline LRESULT CALLBACK_BasicProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* manager = reinterpret_cast<SkinUI::CUIPaintManager*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    LRESULT result = 0;
-    if (manager != nullptr && manager->HandleWindowMessage(message, wParam, lParam, result)) return result;
-    return DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
 class BasicControlTest : public ::testing::Test, public SkinUI::INotifyUI {
 protected:
-    static constexpr wchar_t kClassName[] = L"BasicControlTestWindow";
-
     BasicControlTest() { platform::SetWindowBackend(&m_display); }
     ~BasicControlTest() override { platform::SetWindowBackend(nullptr); }
 
     void SetUp() override {
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = CALLBACK_BasicProc;
-        wc.lpszClassName = kClassName;
+        wc.lpfnWndProc = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+            auto* manager = reinterpret_cast<SkinUI::CUIPaintManager*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+            LRESULT result = 0;
+            if (manager != nullptr && manager->HandleWindowMessage(message, wParam, lParam, result)) return result;
+            return DefWindowProcW(hwnd, message, wParam, lParam);
+        };
+        wc.lpszClassName = L"BasicControlTestWindow";
         RegisterClassExW(&wc);
-        m_hwnd = CreateWindowExW(0, kClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0, 400, 300, nullptr, nullptr, nullptr,
-                                 nullptr);
+        m_hwnd = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0, 400, 300, nullptr, nullptr,
+                                 nullptr, nullptr);
         ASSERT_NE(m_hwnd, nullptr);
         m_manager = std::make_unique<SkinUI::CUIPaintManager>();
         m_manager->Bind(m_hwnd);
@@ -111,26 +108,19 @@ protected:
     void Mouse(UINT message, int x, int y, WPARAM keys = 0) {
         Send(message, keys, MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)));
     }
-    void Click(int x, int y) {
-        Mouse(WM_MOUSEMOVE, x, y);
-        Mouse(WM_LBUTTONDOWN, x, y, MK_LBUTTON);
-        Mouse(WM_LBUTTONUP, x, y);
-    }
     void Drag(POINT from, POINT to) {
         Mouse(WM_MOUSEMOVE, from.x, from.y);
         Mouse(WM_LBUTTONDOWN, from.x, from.y, MK_LBUTTON);
         Mouse(WM_MOUSEMOVE, to.x, to.y, MK_LBUTTON);
         Mouse(WM_LBUTTONUP, to.x, to.y);
     }
-    void Key(WORD vk) {
+    void Click(int x, int y) { Drag(POINT{x, y}, POINT{x, y}); }
+    // `vk`, while `modifier` (VK_SHIFT or VK_CONTROL) is held when one is given.
+    void Key(WORD vk, WORD modifier = 0) {
+        if (modifier != 0) Send(WM_KEYDOWN, modifier);
         Send(WM_KEYDOWN, vk);
         Send(WM_KEYUP, vk);
-    }
-    // `vk` while `modifier` (VK_SHIFT or VK_CONTROL) is held.
-    void Chord(WORD modifier, WORD vk) {
-        Send(WM_KEYDOWN, modifier);
-        Key(vk);
-        Send(WM_KEYUP, modifier);
+        if (modifier != 0) Send(WM_KEYUP, modifier);
     }
     void Type(std::wstring_view text) {
         for (wchar_t ch : text)
@@ -149,10 +139,7 @@ protected:
         return canvas;
     }
     int Count(const std::string& entry) const {
-        int n = 0;
-        for (const std::string& e : m_log)
-            n += e == entry;
-        return n;
+        return static_cast<int>(std::count(m_log.begin(), m_log.end(), entry));
     }
 
     platform::HeadlessDisplay m_display;
@@ -160,17 +147,15 @@ protected:
     std::unique_ptr<SkinUI::CSkinZip> m_zip;
     std::unique_ptr<SkinUI::CUIPaintManager> m_manager;
     std::vector<std::string> m_log;
-    // Whether "setfocus" and "killfocus" go into the log.
-    bool m_logFocus = false;
+    bool m_logFocus = false;  // whether "setfocus" and "killfocus" go into the log
 };
 
 // Pixels of the canvas inside `rect` that are close to `argb`.
 inline int PixelsNear(const testsupport::Canvas& canvas, const RECT& rect, DWORD argb, int tolerance = 40) {
     int n = 0;
     for (int y = rect.top; y < rect.bottom; ++y) {
-        for (int x = rect.left; x < rect.right; ++x) {
-            if (testsupport::PixelNear(canvas.Pixel(x, y), argb, tolerance)) ++n;
-        }
+        for (int x = rect.left; x < rect.right; ++x)
+            n += testsupport::PixelNear(canvas.Pixel(x, y), argb, tolerance) ? 1 : 0;
     }
     return n;
 }

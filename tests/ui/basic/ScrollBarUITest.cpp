@@ -17,8 +17,8 @@ protected:
     void BuildList() {
         Build(R"(<VerticalLayout>
             <VerticalLayout name="list" vscrollbar="true" height="100">
-              <Control name="r0" height="40"/><Control height="40"/><Control height="40"/>
-              <Control height="40"/><Control name="r4" height="40"/>
+              <Control height="40"/><Control height="40"/><Control height="40"/>
+              <Control height="40"/><Control height="40"/>
             </VerticalLayout>
             <Control/>
           </VerticalLayout>)");
@@ -41,17 +41,13 @@ TEST_F(ScrollBarUITest, ExtentAndOffsetClampAndMoveTheThumb) {
     // Arrows of 16 at both ends leave a track of 68 from y 16.
     const struct {
         const char* step;
-        int extent;
-        int offset;
-        int expectedExtent;
-        int expectedOffset;
+        int extent, offset, expectedExtent, expectedOffset;
     } cases[] = {
         {"negative range", -5, 0, 0, 0},
         {"offset without a range", 0, 30, 0, 0},
         {"offset past the range", 100, 150, 100, 100},
         {"negative offset", 100, -3, 100, 0},
-        {"offset inside the range", 40, 40, 40, 40},
-        {"a range shrunk under the offset", 10, 40, 10, 10},
+        {"a small range, the offset past it", 10, 40, 10, 10},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.step);
@@ -72,55 +68,39 @@ TEST_F(ScrollBarUITest, ExtentAndOffsetClampAndMoveTheThumb) {
 
 TEST_F(ScrollBarUITest, ContainerBarFollowsTheContentAndScrollsItsOwner) {
     BuildList();
-    EXPECT_TRUE(m_bar->IsShown());
     EXPECT_EQ(m_bar->GetExtent(), 100);
-    EXPECT_EQ(m_bar->GetOwner(), m_list);
-    EXPECT_EQ(m_bar->GetBounds().left, 384);
-    EXPECT_EQ(m_bar->GetBounds().bottom, 100);
     EXPECT_EQ(m_manager->ControlAtPoint(390, 50), m_bar);
     const int line = m_manager->DefaultFontHeight() + 8;
-    {
-        // The lower arrow scrolls a line, the rail below the thumb a page.
-        Click(392, 95);
-        EXPECT_EQ(Offset(), line);
-        EXPECT_EQ(m_bar->GetOffset(), line);
-        Click(392, 80);
-        EXPECT_EQ(Offset(), 100);
-        EXPECT_EQ(m_list->GetChildAt(4)->GetBounds().bottom, 100);
-    }
-    {
-        // Dragging the thumb back up to the top.
-        const RECT thumb = m_bar->ThumbRect();
-        const int middle = (thumb.top + thumb.bottom) / 2;
-        Drag(POINT{392, middle}, POINT{392, middle - 200});
-        EXPECT_EQ(Offset(), 0);
-        EXPECT_EQ(m_bar->ThumbRect().top, 16);
-        EXPECT_FALSE(m_bar->IsDraggingThumb());
-    }
-    {
-        // The wheel over the bar and scrolling by the container both move the bar.
-        Mouse(WM_MOUSEMOVE, 392, 50);
-        Send(WM_MOUSEWHEEL, static_cast<WPARAM>(static_cast<DWORD>(-120) << 16));
-        EXPECT_EQ(Offset(), line);
-        m_list->ScrollToBottom();
-        EXPECT_EQ(m_bar->GetOffset(), 100);
-    }
-    {
-        // When everything fits, the bar goes and the rows get its width back.
-        m_list->SetPresetHeight(250);
-        m_manager->UpdateLayout();
-        EXPECT_FALSE(m_bar->IsShown());
-        EXPECT_EQ(m_bar->GetExtent(), 0);
-        EXPECT_EQ(Offset(), 0);
-        EXPECT_EQ(m_list->GetChildAt(0)->GetBounds().right, 400);
-    }
-    {
-        // Turning the bar off deletes it; the manager forgets it.
-        m_list->ApplyAttribute(L"vscrollbar", L"false");
-        EXPECT_EQ(m_list->GetVScrollBar(), nullptr);
-        m_manager->UpdateLayout();
-        Click(392, 50);
-    }
+    // The lower arrow scrolls a line, the rail below the thumb a page.
+    Click(392, 95);
+    EXPECT_EQ(Offset(), line);
+    EXPECT_EQ(m_bar->GetOffset(), line);
+    Click(392, 80);
+    EXPECT_EQ(Offset(), 100);
+    EXPECT_EQ(m_list->GetChildAt(4)->GetBounds().bottom, 100);
+    // Dragging the thumb back up past the top.
+    const RECT thumb = m_bar->ThumbRect();
+    const int middle = (thumb.top + thumb.bottom) / 2;
+    Drag(POINT{392, middle}, POINT{392, middle - 200});
+    EXPECT_EQ(Offset(), 0);
+    EXPECT_EQ(m_bar->ThumbRect().top, 16);
+    // The wheel over the bar and scrolling by the container both move the bar.
+    Mouse(WM_MOUSEMOVE, 392, 50);
+    Send(WM_MOUSEWHEEL, static_cast<WPARAM>(static_cast<DWORD>(-120) << 16));
+    EXPECT_EQ(Offset(), line);
+    m_list->ScrollToBottom();
+    EXPECT_EQ(m_bar->GetOffset(), 100);
+    // When everything fits, the bar goes and the rows get its width back.
+    m_list->SetPresetHeight(250);
+    m_manager->UpdateLayout();
+    EXPECT_FALSE(m_bar->IsShown());
+    EXPECT_EQ(Offset(), 0);
+    EXPECT_EQ(m_list->GetChildAt(0)->GetBounds().right, 400);
+    // Turning the bar off deletes it; the manager forgets it.
+    m_list->ApplyAttribute(L"vscrollbar", L"false");
+    EXPECT_EQ(m_list->GetVScrollBar(), nullptr);
+    m_manager->UpdateLayout();
+    Click(392, 50);
 }
 
 TEST_F(ScrollBarUITest, StyleAppliesToTheBarAndThePaintShowsIt) {
@@ -132,10 +112,7 @@ TEST_F(ScrollBarUITest, StyleAppliesToTheBarAndThePaintShowsIt) {
         </VerticalLayout>
         <Control/>
       </VerticalLayout>)");
-    auto* list = Find<CVerticalLayoutUI>(L"list");
-    ASSERT_NE(list->GetVScrollBar(), nullptr);
-    EXPECT_EQ(list->GetVScrollBarWidth(), 10);
-    EXPECT_EQ(list->GetVScrollBar()->Button2Rect().bottom, 0);
+    EXPECT_EQ(Find<CVerticalLayoutUI>(L"list")->GetVScrollBar()->Button2Rect().bottom, 0);
     auto canvas = Paint();
     EXPECT_TRUE(testsupport::PixelNear(canvas->Pixel(395, 5), 0xFFFF0000));
     EXPECT_TRUE(testsupport::PixelNear(canvas->Pixel(395, 15), 0xFF00FF00));
@@ -166,11 +143,8 @@ TEST_F(ScrollBarUITest, HorizontalBarLiesAlongTheBottomAndScrollsSideways) {
     auto* row = Find<SkinUI::CContainerUI>(L"row");
     CScrollBarUI* bar = row->GetHScrollBar();
     ASSERT_NE(bar, nullptr);
-    EXPECT_TRUE(bar->IsHorizontal());
-    EXPECT_TRUE(bar->IsShown());
     EXPECT_EQ(bar->GetExtent(), 200);
     EXPECT_EQ(bar->GetBounds().top, 44);
-    EXPECT_EQ(bar->GetBounds().right, 400);
     EXPECT_EQ(m_manager->ControlByName(L"c0")->GetBounds().bottom, 44) << "the rows stop above the bar";
     Click(395, 52);
     EXPECT_EQ(row->GetScrollOffset().cx, m_manager->DefaultFontHeight() + 8);

@@ -1,5 +1,6 @@
 // Shared by the window tests: a headless display installed for the test's lifetime, the
-// test skin's clickable control registered, and small helpers to wait for messages.
+// test skin's clickable control registered, and small helpers to wait for messages and
+// read a window's place.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <functional>
 
 #include "platform/display/HeadlessDisplay.h"
+#include "platform/strings/StringConv.h"
 #include "platform/window/Focus.h"
 #include "platform/window/MessageApi.h"
 #include "platform/window/Paint.h"
@@ -44,6 +46,17 @@ inline bool PumpUntil(const std::function<bool()>& done) {
 
 inline void PumpPending() {
     testsupport::PumpMessagesFor(std::chrono::milliseconds(20));
+}
+
+inline RECT RectOf(HWND hwnd) {
+    RECT rect{};
+    GetWindowRect(hwnd, &rect);
+    return rect;
+}
+
+inline SIZE SizeOf(HWND hwnd) {
+    const RECT rect = RectOf(hwnd);
+    return SIZE{rect.right - rect.left, rect.bottom - rect.top};
 }
 
 inline BYTE AlphaOf(DWORD argb) {
