@@ -158,7 +158,8 @@ void ScriptedHttpServer::AcceptLoop() {
     }
 }
 
-bool ScriptedHttpServer::SendAll(int fd, const std::string& data, size_t length, bool throttle) {
+bool ScriptedHttpServer::SendAll(int fd, const std::string& data, bool throttle, size_t length) {
+    length = std::min(length, data.size());
     const auto start = std::chrono::steady_clock::now();
     size_t sent = 0;
     while (sent < length && !m_stopping) {
@@ -186,9 +187,7 @@ void ScriptedHttpServer::ServeConnection(int fd) {
     };
     for (bool open = true; open && !m_stopping;) {
         size_t headerEnd;
-        while ((headerEnd = buffer.find("\r\n\r\n")) == std::string::npos) {
-            if (!readMore()) open = false;
-            if (!open) break;
+        while ((headerEnd = buffer.find("\r\n\r\n")) == std::string::npos && (open = readMore())) {
         }
         if (!open) break;
         CollectedRequest request;
@@ -204,10 +203,8 @@ void ScriptedHttpServer::ServeConnection(int fd) {
             const size_t valueAt = std::min(line.find_first_not_of(' ', colon + 1), line.size());
             request.headers.emplace_back(line.substr(0, colon), line.substr(valueAt));
         }
-        if (strcasecmp(request.Header("Expect").c_str(), "100-continue") == 0) {
-            const std::string interim = "HTTP/1.1 100 Continue\r\n\r\n";
-            SendAll(fd, interim, interim.size(), false);
-        }
+        if (strcasecmp(request.Header("Expect").c_str(), "100-continue") == 0)
+            SendAll(fd, "HTTP/1.1 100 Continue\r\n\r\n");
         const size_t length = std::strtoul(request.Header("Content-Length").c_str(), nullptr, 10);
         while (buffer.size() < length && open)
             open = readMore();
@@ -226,8 +223,7 @@ void ScriptedHttpServer::ServeConnection(int fd) {
         }
         m_released.wait(lock, [&] { return !m_holding || m_stopping; });
         lock.unlock();
-        const std::string reply = Reply("200 OK", "Connection: close\r\n", "ok");
-        SendAll(fd, reply, reply.size(), false);
+        SendAll(fd, Reply("200 OK", "Connection: close\r\n", "ok"));
         break;
     }
     {
@@ -252,9 +248,8 @@ bool ScriptedHttpServer::ServeGet(int fd, const std::string& path, const std::st
         if (m_faultTimes > 0) --m_faultTimes;
         status = m_status;
     }
-    auto send = [&](const std::string& reply) { return SendAll(fd, reply, reply.size(), false); };
-    if (!location.empty()) return send(Reply("302 Found", "Location: " + location + "\r\n"));
-    if (!found || fault == Fault::Status) return send(Reply(std::to_string(found ? status : 404) + " Scripted"));
+    if (!location.empty()) return SendAll(fd, Reply("302 Found", "Location: " + location + "\r\n"));
+    if (!found || fault == Fault::Status) return SendAll(fd, Reply(std::to_string(found ? status : 404) + " Scripted"));
 
     std::uint64_t first = 0, last = body.empty() ? 0 : body.size() - 1;
     const bool ranged = range.rfind("bytes=", 0) == 0 && fault != Fault::IgnoreRange;
@@ -263,8 +258,8 @@ bool ScriptedHttpServer::ServeGet(int fd, const std::string& path, const std::st
         first = std::stoull(range.substr(6, dash - 6));
         if (dash + 1 < range.size()) last = std::min<std::uint64_t>(std::stoull(range.substr(dash + 1)), last);
         if (first > last || first >= body.size()) {
-            return send(
-                Reply("416 Range Not Satisfiable", "Content-Range: bytes */" + std::to_string(body.size()) + "\r\n"));
+            return SendAll(fd, Reply("416 Range Not Satisfiable",
+                                     "Content-Range: bytes */" + std::to_string(body.size()) + "\r\n"));
         }
     }
     std::string payload = body.substr(first, last - first + 1);
@@ -274,7 +269,7 @@ bool ScriptedHttpServer::ServeGet(int fd, const std::string& path, const std::st
                    std::to_string(last) + "/" + std::to_string(body.size() + (fault == Fault::WrongTotal)) + "\r\n";
     }
     if (fault == Fault::OverlongBody) payload.append(payload.size() / 2 + 1, 'x');
-    if (!send(Head(ranged ? "206 Partial Content" : "200 OK", headers, payload.size()))) return false;
+    if (!SendAll(fd, Head(ranged ? "206 Partial Content" : "200 OK", headers, payload.size()))) return false;
     if (fault == Fault::Stall) {
         char ignored;
         while (!m_stopping && ::recv(fd, &ignored, 1, MSG_DONTWAIT) != 0)
@@ -282,14 +277,14 @@ bool ScriptedHttpServer::ServeGet(int fd, const std::string& path, const std::st
         return false;
     }
     if (fault == Fault::ShortBody || fault == Fault::ResetMidBody) {
-        SendAll(fd, payload, payload.size() / 2, true);
+        SendAll(fd, payload, true, payload.size() / 2);
         if (fault == Fault::ResetMidBody) {
             const linger reset{1, 0};
             ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
         }
         return false;
     }
-    return SendAll(fd, payload, payload.size(), true);
+    return SendAll(fd, payload, true);
 }
 
 }  // namespace testsupport

@@ -82,7 +82,8 @@ private:
     void ServeConnection(int fd);
     // Answers one GET; false when the connection is to be closed.
     bool ServeGet(int fd, const std::string& path, const std::string& range);
-    bool SendAll(int fd, const std::string& data, size_t length, bool throttle);
+    // Sends the first `length` bytes of `data`; a throttled body goes at the scripted rate.
+    bool SendAll(int fd, const std::string& data, bool throttle = false, size_t length = std::string::npos);
 
     int m_listenFd = -1;
     int m_port = 0;

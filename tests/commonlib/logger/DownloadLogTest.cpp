@@ -82,17 +82,14 @@ TEST_F(DownloadLogTest, SignAndDataMatchKnownAnswers) {
 TEST_F(DownloadLogTest, RecordsCarryTheIdentityOverTheReport) {
     ScopedCommandFactory fake;
     ASSERT_TRUE(Log().Init(L"http://127.0.0.1:9/log", L"ver 1", L"产品"));
-
     ProtoValue report = Report(L"http://cdn/x");
     report[L"ftime"] = L"old";
     report[L"os"] = L"theirs";
     report[L"id"] = 42;
     const Json::Value record = Log().BuildDownloadRecord(report);
-    EXPECT_EQ(record["url"].asString(), "http://cdn/x");
-    EXPECT_EQ(record["product_id"].asString(), "产品");
-    EXPECT_EQ(record["os"].asString(), WideToUtf8(GetOsVersionName()) + " x64");
-    EXPECT_TRUE(record["id"].isUInt());
-    EXPECT_EQ(record["id"].asUInt(), 0u);
+    EXPECT_EQ(record["url"].asString() + "|" + record["product_id"].asString() + "|" + record["os"].asString(),
+              "http://cdn/x|产品|" + WideToUtf8(GetOsVersionName()) + " x64");
+    EXPECT_TRUE(record["id"].isUInt() && record["id"].asUInt() == 0u) << record["id"];
     EXPECT_TRUE(std::regex_match(record["ftime"].asString(), std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)")));
 
     // Reports that are not maps still give a record of the identity members.
