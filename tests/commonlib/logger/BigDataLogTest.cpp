@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "ReportTestCommands.h"
-#include "commonlib/thread/MainThreadTask.h"
 #include "commonlib/util/StringUtils.h"
 #include "commonlib/util/SystemInfo.h"
 
@@ -61,10 +60,10 @@ BigDataLog& Stats() {
     return BigDataLog::GetInstance();
 }
 
-class BigDataLogTest : public ::testing::Test {
+class BigDataLogTest : public ReportTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(CreateMainThreadWindow());
+        ReportTest::SetUp();
         Stats().ReleaseCommand();  // the next send makes its command from this test's factory
         Stats().SetUrl(L"http://127.0.0.1:9/stats");
     }
@@ -76,7 +75,7 @@ protected:
         Stats().SetUrl(L"http://127.0.0.1:9/stats");
         Stats().Send();
         Stats().ReleaseCommand();
-        ShutdownMainThreadQueue();
+        ReportTest::TearDown();
     }
 
     static ProtoValue CountEvent(const wchar_t* title) {
@@ -244,11 +243,9 @@ TEST_F(BigDataLogTest, ShutDownStopsThePostBeforeDeletingTheCommand) {
 }
 
 TEST_F(BigDataLogTest, LoopbackCollectorReceivesEachRecordOnce) {
-    ScopedCommandEngine engine([] { Stats().ReleaseCommand(); });
-    ASSERT_TRUE(engine.Started());
     testsupport::ScriptedHttpServer collector;
     Stats().SetUrl(Utf8ToWide(collector.Url("/")));
-    const auto requests = ScopedCommandEngine::PostTwiceWhileBusy(
+    const auto requests = PostTwiceWhileBusy(
         collector,
         [] {
             ASSERT_TRUE(Stats().AddEvent(InstallCountFields, CountEvent(L"first")));

@@ -8,7 +8,6 @@
 #include "ReportTestCommands.h"
 #include "commonlib/peer/DownloadModule.h"
 #include "commonlib/peer/DownloadReports.h"
-#include "commonlib/thread/MainThreadTask.h"
 #include "commonlib/util/StringUtils.h"
 #include "commonlib/util/SystemInfo.h"
 #include "support/TempDir.h"
@@ -55,12 +54,11 @@ std::vector<std::string> UrlsOf(const std::string& data) {
     return urls;
 }
 
-class DownloadLogTest : public ::testing::Test {
+class DownloadLogTest : public ReportTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(CreateMainThreadWindow()); }
     void TearDown() override {
         Log().Uninit();
-        ShutdownMainThreadQueue();
+        ReportTest::TearDown();
     }
 };
 
@@ -103,12 +101,10 @@ TEST_F(DownloadLogTest, RecordsCarryTheIdentityOverTheReport) {
 }
 
 TEST_F(DownloadLogTest, LoopbackCollectorReceivesASignedForm) {
-    ScopedCommandEngine engine([] { Log().Uninit(); });
-    ASSERT_TRUE(engine.Started());
     testsupport::ScriptedHttpServer collector;
     ASSERT_TRUE(Log().Init(Utf8ToWide(collector.Url("/api/xj/data/rece_download_data")), L"1.0", L"xj"));
     const ProtoValue first = Report(L"http://cdn/first"), second = Report(L"http://cdn/second");
-    const auto requests = ScopedCommandEngine::PostTwiceWhileBusy(
+    const auto requests = PostTwiceWhileBusy(
         collector, [&] { Log().AddDownloadRecord(&first); },
         [&] { Log().AddDownloadRecord(&second); },  // waits for the upload under way
         [] { return Log().IsBusy(); });
@@ -187,8 +183,6 @@ TEST_F(DownloadLogTest, ShutDownStopsTheUploadAndLaterReportsAreDropped) {
 
 TEST_F(DownloadLogTest, AFinishedDownloadTasksReportReachesTheCollector) {
     testsupport::TempDir home{testsupport::TempDir::Home::Redirect};
-    ScopedCommandEngine engine([] { Log().Uninit(); });
-    ASSERT_TRUE(engine.Started());
     testsupport::ScriptedHttpServer collector;
     ASSERT_TRUE(InitDownloadLogging(Utf8ToWide(collector.Url("/log")).c_str(), L"1.0", L"xj"));
     std::vector<std::pair<int, int>> done;
@@ -198,7 +192,7 @@ TEST_F(DownloadLogTest, AFinishedDownloadTasksReportReachesTheCollector) {
                          });
     ASSERT_TRUE(StartDownloadModule());
     StartDownload(L"", L"", L"ftp://example/pkg.bin", L"", L"C:\\dl\\pkg.bin", 100, &done, 0, "{}");
-    const bool arrived = PumpReportsUntil([&] { return collector.Requests().size() == 1 && !Log().IsBusy(); });
+    const bool arrived = PumpUntil([&] { return collector.Requests().size() == 1 && !Log().IsBusy(); });
     StopDownloadModule();
     ASSERT_TRUE(arrived);
 

@@ -6,7 +6,6 @@
 
 #include "ReportTestCommands.h"
 #include "commonlib/http/HttpCommand.h"
-#include "commonlib/thread/MainThreadTask.h"
 #include "commonlib/util/StringUtils.h"
 
 namespace {
@@ -15,10 +14,16 @@ HttpErrorReport& Report() {
     return HttpErrorReport::GetInstance();
 }
 
-class HttpErrorReportTest : public ::testing::Test {
+class HttpErrorReportTest : public ReportTest {
 protected:
-    void SetUp() override { Report().SetUrl(L""); }
-    void TearDown() override { Report().SetUrl(L""); }
+    void SetUp() override {
+        ReportTest::SetUp();
+        Report().SetUrl(L"");
+    }
+    void TearDown() override {
+        Report().SetUrl(L"");
+        ReportTest::TearDown();
+    }
 };
 
 }  // namespace
@@ -45,32 +50,20 @@ TEST_F(HttpErrorReportTest, RecordsTheFormattedFailureOnlyWithAUrl) {
 }
 
 TEST_F(HttpErrorReportTest, ACommandWithErrorReportingRecordsItsFinalFailure) {
-    ASSERT_TRUE(CreateMainThreadWindow());
-    {
-        ScopedCommandEngine engine([] {});
-        ASSERT_TRUE(engine.Started());
-        Report().SetUrl(L"http://127.0.0.1:9/errors");
-        // The port of a collector that is gone refuses connections.
-        const std::wstring url = Utf8ToWide(testsupport::ScriptedHttpServer().Url("/gone"));
+    Report().SetUrl(L"http://127.0.0.1:9/errors");
+    // The port of a collector that is gone refuses connections.
+    const std::wstring url = Utf8ToWide(testsupport::ScriptedHttpServer().Url("/gone"));
+    CommandOutcome outcome;
+    CHttpCommand command;
+    ASSERT_TRUE(command.Get(url, &CommandOutcome::Record, &outcome, HttpErrorReporting::On, L"", L""));
+    ASSERT_TRUE(PumpUntil([&] { return outcome.calls == 1; }));
 
-        std::vector<int> types;
-        CHttpCommand command;
-        ASSERT_TRUE(command.Get(
-            url,
-            [](void* user, const std::string&, int type, int) {
-                static_cast<std::vector<int>*>(user)->push_back(type);
-            },
-            &types, HttpErrorReporting::On, L"", L""));
-        ASSERT_TRUE(PumpReportsUntil([&] { return types.size() == 1; }));
-
-        const Json::Value pending = Report().GetPending();
-        ASSERT_GE(pending.size(), 1u);
-        const Json::Value& last = pending[pending.size() - 1];
-        EXPECT_EQ(last["error_level"].asString(), "2");
-        EXPECT_EQ(last["error_src"].asString(), "9003");
-        EXPECT_EQ(last["error_type"].asString(), std::to_string(types[0]));
-        EXPECT_EQ(last["error_content"].asString().rfind("CHttpCommand::Done() 最终失败.... url:" + WideToUtf8(url), 0),
-                  0u);
-    }
-    ShutdownMainThreadQueue();
+    const Json::Value pending = Report().GetPending();
+    ASSERT_GE(pending.size(), 1u);
+    const Json::Value& last = pending[pending.size() - 1];
+    EXPECT_EQ(last["error_level"].asString(), "2");
+    EXPECT_EQ(last["error_src"].asString(), "9003");
+    EXPECT_EQ(last["error_type"].asString(), std::to_string(outcome.type));
+    EXPECT_EQ(last["error_content"].asString().rfind("CHttpCommand::Done() 最终失败.... url:" + WideToUtf8(url), 0),
+              0u);
 }

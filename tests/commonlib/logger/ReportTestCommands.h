@@ -1,6 +1,6 @@
 // Report commands for the report tests: a scripted fake whose requests the test completes
-// by hand, and the command engine that the reports' real commands post through. All of it
-// belongs to the test's UI thread.
+// by hand, and the fixture whose command engine the reports' real commands post through.
+// All of it belongs to the test's UI thread.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,11 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "commonlib/http/HttpEngine.h"
-#include "commonlib/http/HttpMgr.h"
 #include "commonlib/logger/ReportSupport.h"
-#include "platform/sync/Thread.h"
-#include "support/MessagePump.h"
+#include "support/HttpTestFixture.h"
 #include "support/ScriptedHttpServer.h"
 
 struct FakePost {
@@ -87,33 +84,10 @@ private:
     ReportCommandFactory m_previous;
 };
 
-// Pumps the UI thread, polling the command engine's scheduler as the program does, until
-// `done` or the deadline.
-inline bool PumpReportsUntil(const std::function<bool()>& done,
-                             std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-    return testsupport::PumpMessagesUntil(
-        [&] {
-            if (CHttpMgr* mgr = GetHttpCommandMgr()) {
-                mgr->CheckTimeouts();
-                mgr->StartDueRequests();
-            }
-            return done();
-        },
-        timeout);
-}
-
-// The command engine for a loopback test, which the reports' own commands use. `release`
-// runs first on destruction, so a report lets go of its command while the engine lives.
-class ScopedCommandEngine {
-public:
-    explicit ScopedCommandEngine(std::function<void()> release)
-        : m_release(std::move(release)), m_started(InitHttpCommandMgr()) {}
-    ~ScopedCommandEngine() {
-        m_release();
-        UninitHttpCommandMgr();
-    }
-    bool Started() const { return m_started; }
-
+// The UI thread with the command engine, which the reports' own commands use. A report
+// must let go of its command in TearDown before this class's TearDown ends the engine.
+class ReportTest : public HttpUiThreadTest {
+protected:
     // Runs `first` and, while the collector holds the first POST, `second`; returns what the
     // collector received once the report is idle again (and a little longer, to catch repeats).
     static std::vector<testsupport::CollectedRequest> PostTwiceWhileBusy(testsupport::ScriptedHttpServer& collector,
@@ -122,15 +96,11 @@ public:
                                                                          const std::function<bool()>& busy) {
         collector.Hold();
         first();
-        EXPECT_TRUE(PumpReportsUntil([&] { return collector.Requests().size() == 1; }));
+        EXPECT_TRUE(PumpUntil([&] { return collector.Requests().size() == 1; }));
         second();
         collector.Release();
-        EXPECT_TRUE(PumpReportsUntil([&] { return collector.Requests().size() == 2 && !busy(); }));
-        PumpReportsUntil([] { return false; }, std::chrono::milliseconds(100));
+        EXPECT_TRUE(PumpUntil([&] { return collector.Requests().size() == 2 && !busy(); }));
+        PumpUntil([] { return false; }, std::chrono::milliseconds(100));
         return collector.Requests();
     }
-
-private:
-    std::function<void()> m_release;
-    bool m_started;
 };
