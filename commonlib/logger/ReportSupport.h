@@ -1,5 +1,5 @@
 // What the report classes share: the HTTP request each of them owns, the JSON texts the
-// collectors expect and the event time text.
+// collectors expect, the sender's identity in each record and the event time text.
 //
 // A report command belongs to the UI thread: it is created, started, stopped and deleted
 // there, and its completion runs there, once for every Post that returned true and never
