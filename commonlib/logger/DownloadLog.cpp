@@ -3,7 +3,6 @@
 #include "commonlib/logger/Log.h"
 #include "commonlib/thread/MainThreadTask.h"
 #include "commonlib/util/Md5.h"
-#include "commonlib/util/ProtoValueJsonConvertor.h"
 #include "commonlib/util/StringUtils.h"
 #include "commonlib/util/SystemInfo.h"
 
@@ -43,11 +42,7 @@ bool DownloadLog::Init(const std::wstring& url, const std::wstring& version, con
     }
     if (!m_pending) m_pending = std::make_unique<Json::Value>();
     m_url = url;
-    m_version = version;
-    m_product = product;
-    m_osName = GetOsVersionName() + kWordSizeSuffix;
-    m_mac = GetDeviceMac();
-    m_localIp = GetLocalIPv4();
+    m_identity = {version, product, GetOsVersionName() + kWordSizeSuffix, GetDeviceMac(), GetLocalIPv4()};
     return true;
 }
 
@@ -68,17 +63,7 @@ void DownloadLog::AddDownloadRecord(const ProtoValue* report) {
 }
 
 Json::Value DownloadLog::BuildDownloadRecord(const ProtoValue& report) const {
-    Json::Value record;
-    // A report that is not a map (or a text the reader refuses) still yields the identity.
-    if (!ParseJsonText(WideToUtf8(ProtoValueToJsonText(report)), record) || !record.isObject()) {
-        record = Json::Value(Json::objectValue);
-    }
-    record["upload_platform"] = "PC";
-    record["product_id"] = WideToUtf8(m_product);
-    record["login_ip"] = m_localIp;
-    record["mac"] = WideToUtf8(m_mac);
-    record["os"] = WideToUtf8(m_osName);
-    record["version"] = WideToUtf8(m_version);
+    Json::Value record = ReportRecordWithIdentity(report, m_identity);
     record["id"] = Json::UInt(m_id);
     record["ftime"] = ReportTimeText();
     return record;

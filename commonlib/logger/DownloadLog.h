@@ -60,11 +60,7 @@ private:
     std::unique_ptr<Json::Value> m_pending;
     std::unique_ptr<IReportCommand> m_command;
     std::wstring m_url;
-    std::wstring m_version;
-    std::wstring m_product;
-    std::wstring m_osName;
-    std::wstring m_mac;
-    std::string m_localIp;
+    ReportIdentity m_identity;
     unsigned m_id = 0;
     bool m_busy = false;
     CLock m_lock;

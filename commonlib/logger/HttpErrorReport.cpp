@@ -14,11 +14,7 @@ HttpErrorReport& HttpErrorReport::GetInstance() {
 void HttpErrorReport::SetUrl(const std::wstring& url) {
     CAutoLock guard(m_lock);
     m_url = url;
-    if (url.empty()) {
-        m_pending.reset();
-    } else if (!m_pending) {
-        m_pending = std::make_unique<Json::Value>(Json::arrayValue);
-    }
+    ResetPendingForUrl(m_pending, url);
 }
 
 void HttpErrorReport::AddError(int level, int source, int type, int code, const wchar_t* format, ...) {

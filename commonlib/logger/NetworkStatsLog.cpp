@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "commonlib/nettool/NetToolThread.h"
-#include "commonlib/util/ProtoValueJsonConvertor.h"
 #include "commonlib/util/StringUtils.h"
 
 namespace {
@@ -42,11 +41,7 @@ NetworkStatsLog& NetworkStatsLog::GetInstance() {
 void NetworkStatsLog::SetUrl(const std::wstring& url) {
     CAutoLock guard(m_lock);
     m_url = url;
-    if (url.empty()) {
-        m_pending.reset();
-    } else if (!m_pending) {
-        m_pending = std::make_unique<Json::Value>(Json::arrayValue);
-    }
+    ResetPendingForUrl(m_pending, url);
 }
 
 void NetworkStatsLog::SetDiagnostics(const NetStatsDiagnostics& diagnostics) {
@@ -74,16 +69,7 @@ void NetworkStatsLog::Start(const ProtoValue& report, const std::string& host) {
 }
 
 Json::Value NetworkStatsLog::BuildRecord(const ProtoValue& report) const {
-    Json::Value record;
-    if (!ParseJsonText(WideToUtf8(ProtoValueToJsonText(report)), record) || !record.isObject()) {
-        record = Json::Value(Json::objectValue);
-    }
-    record["upload_platform"] = "PC";
-    record["product_id"] = WideToUtf8(m_product);
-    record["login_ip"] = m_localIp;
-    record["mac"] = WideToUtf8(m_mac);
-    record["os"] = WideToUtf8(m_osName);
-    record["version"] = WideToUtf8(m_version);
+    Json::Value record = ReportRecordWithIdentity(report, m_identity);
     record["uid"] = Json::UInt(m_uid);
     record["title"] = 4;
     record["ftime"] = ReportTimeText();

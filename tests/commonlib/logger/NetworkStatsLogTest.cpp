@@ -61,13 +61,6 @@ protected:
 
 }  // namespace
 
-TEST_F(NetworkStatsLogTest, WithoutUrlNothingIsQueued) {
-    Log().Start(Report(), "cdn.example.com");
-    EXPECT_TRUE(Queued().empty());
-    EXPECT_EQ(Log().GetAnalysisCount(), 0u);
-    EXPECT_TRUE(Log().GetPending().isNull());
-}
-
 TEST_F(NetworkStatsLogTest, AnalysisEndsWhenEveryQueuedProbeHasAnswered) {
     const struct {
         const char* host;
@@ -102,17 +95,16 @@ TEST_F(NetworkStatsLogTest, AnalysisEndsWhenEveryQueuedProbeHasAnswered) {
         EXPECT_EQ(stats["msg"].asString(), "url:http://cdn/x;\n");
         EXPECT_EQ(stats["Ping"].asString(), "正在ping 10.1.2.3 具有32字节的数据。超时。");
         EXPECT_EQ(stats["TraceRoot"]["hops"].size(), 2u);
-        EXPECT_EQ(stats.isMember("NSLookUp"), c.kinds.size() == 3);
-        if (c.kinds.size() == 3) {
-            EXPECT_EQ(stats["NSLookUp"].asString(), "1.2.3.4;5.6.7.8");
-        }
+        EXPECT_EQ(stats.get("NSLookUp", "-").asString(), c.kinds.size() == 3 ? "1.2.3.4;5.6.7.8" : "-");
         EXPECT_EQ(pending[0]["title"].asInt(), 4);
-        EXPECT_EQ(pending[0]["upload_platform"].asString(), "PC");
-        EXPECT_EQ(pending[0]["opt_result"].asInt(), 4);
     }
 }
 
-TEST_F(NetworkStatsLogTest, EmptyHostOrRefusedProbesLeaveNoAnalysisOpen) {
+TEST_F(NetworkStatsLogTest, NoUrlEmptyHostOrRefusedProbesLeaveNoAnalysisOpen) {
+    Log().Start(Report(), "cdn.example.com");
+    EXPECT_TRUE(Queued().empty());
+    EXPECT_TRUE(Log().GetPending().isNull());
+
     Log().SetUrl(L"http://127.0.0.1:9/net");
     Log().Start(Report(), "");
     EXPECT_TRUE(Queued().empty());

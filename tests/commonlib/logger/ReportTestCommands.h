@@ -1,6 +1,9 @@
 // Report commands for the report tests: a scripted fake whose requests the test completes
-// by hand, and the command engine that the reports' real commands post through.
+// by hand, and the fixture whose command engine the reports' real commands post through.
+// All of it belongs to the test's UI thread.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <functional>
@@ -10,7 +13,8 @@
 #include <vector>
 
 #include "commonlib/logger/ReportSupport.h"
-#include "platform/types/WinTypes.h"
+#include "support/HttpTestFixture.h"
+#include "support/ScriptedHttpServer.h"
 
 struct FakePost {
     std::wstring url;
@@ -30,21 +34,35 @@ struct FakeCommandLog {
     int stops = 0;
     int deletedWhileActive = 0;
 
-    // Ends the request under way as the HTTP layer would, on the calling (UI) thread.
-    void Complete(int type = 0, int code = 0, const std::string& response = "ok");
+    // Ends the request under way as the HTTP layer would.
+    void Complete(int type = 0, int code = 0) {
+        if (!active) return;
+        active = false;
+        done(user, "ok", type, code);
+    }
 };
 
 class FakeReportCommand : public IReportCommand {
 public:
     explicit FakeReportCommand(std::shared_ptr<FakeCommandLog> log) : m_log(std::move(log)) {}
-    ~FakeReportCommand() override;
+    ~FakeReportCommand() override { m_log->deletedWhileActive += m_log->active; }
 
     void ClearHeaders() override { m_headers.clear(); }
     void AddHeader(std::string line) override { m_headers.push_back(std::move(line)); }
     void ClearFormFields() override { m_form.clear(); }
     void AddFormField(std::string name, std::string value) override { m_form.emplace_back(name, value); }
-    bool Post(const std::wstring& url, std::string body, ReportPostDone done, void* user) override;
-    void Stop() override;
+    bool Post(const std::wstring& url, std::string body, ReportPostDone done, void* user) override {
+        if (m_log->refuse || m_log->active) return false;
+        m_log->posts.push_back({url, std::move(body), m_headers, m_form, GetCurrentThreadId()});
+        m_log->active = true;
+        m_log->done = done;
+        m_log->user = user;
+        return true;
+    }
+    void Stop() override {
+        ++m_log->stops;
+        m_log->active = false;
+    }
 
 private:
     std::shared_ptr<FakeCommandLog> m_log;
@@ -52,31 +70,37 @@ private:
     std::vector<std::pair<std::string, std::string>> m_form;
 };
 
-// Installs a factory making fake commands that write to `log`; restores the previous
-// factory when destroyed.
-class ScopedFakeCommands {
+// Makes report commands with `factory` while it lives (the default: fakes writing to `log`).
+class ScopedCommandFactory {
 public:
-    ScopedFakeCommands();
-    ~ScopedFakeCommands();
+    ScopedCommandFactory()
+        : m_previous(SetReportCommandFactory([log = log] { return std::make_unique<FakeReportCommand>(log); })) {}
+    explicit ScopedCommandFactory(ReportCommandFactory factory)
+        : m_previous(SetReportCommandFactory(std::move(factory))) {}
+    ~ScopedCommandFactory() { SetReportCommandFactory(std::move(m_previous)); }
     std::shared_ptr<FakeCommandLog> log = std::make_shared<FakeCommandLog>();
 
 private:
     ReportCommandFactory m_previous;
 };
 
-// The command engine for a loopback test, which the reports' own commands use. `release`
-// runs first on destruction, so a report lets go of its command while the engine lives.
-class ScopedCommandEngine {
-public:
-    explicit ScopedCommandEngine(std::function<void()> release);
-    ~ScopedCommandEngine();
-    bool Started() const { return m_started; }
-
-private:
-    std::function<void()> m_release;
-    bool m_started;
+// The UI thread with the command engine, which the reports' own commands use. A report
+// must let go of its command in TearDown before this class's TearDown ends the engine.
+class ReportTest : public HttpUiThreadTest {
+protected:
+    // Runs `first` and, while the collector holds the first POST, `second`; returns what the
+    // collector received once the report is idle again (and a little longer, to catch repeats).
+    static std::vector<testsupport::CollectedRequest> PostTwiceWhileBusy(testsupport::ScriptedHttpServer& collector,
+                                                                         const std::function<void()>& first,
+                                                                         const std::function<void()>& second,
+                                                                         const std::function<bool()>& busy) {
+        collector.Hold();
+        first();
+        EXPECT_TRUE(PumpUntil([&] { return collector.Requests().size() == 1; }));
+        second();
+        collector.Release();
+        EXPECT_TRUE(PumpUntil([&] { return collector.Requests().size() == 2 && !busy(); }));
+        PumpUntil([] { return false; }, std::chrono::milliseconds(100));
+        return collector.Requests();
+    }
 };
-
-// Pumps the UI thread, polling the command engine's scheduler as the program does, until
-// `done` or the deadline.
-bool PumpReportsUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(10));

@@ -21,16 +21,21 @@ protected:
         EXPECT_TRUE(EncodeProtoValue(value, bytes));
         return bytes;
     }
-    static ProtoValue ValidMap() {
+    static ProtoValue Gaps(std::initializer_list<int> numbers) {
+        ProtoValue gaps(ProtoValue::Type::Array);
+        for (int n : numbers)
+            gaps.append(ProtoValue(n));
+        return gaps;
+    }
+    // A valid resume file with one member replaced.
+    static std::string With(const std::wstring& key, const ProtoValue& value) {
         ProtoValue root(ProtoValue::Type::Map);
         root[L"version"] = ProtoValue(1);
         root[L"size"] = ProtoValue(1000);
         root[L"md5"] = ProtoValue(L"ABCDEF");
-        ProtoValue gaps(ProtoValue::Type::Array);
-        for (int n : {10, 20, 500, 1000})
-            gaps.append(ProtoValue(n));
-        root[L"gaps"] = gaps;
-        return root;
+        root[L"gaps"] = Gaps({10, 20, 500, 1000});
+        if (!key.empty()) root[key] = value;
+        return Encode(root);
     }
 
     testsupport::TempDir m_dir{testsupport::TempDir::Home::Redirect};
@@ -53,18 +58,7 @@ TEST_F(TaskMetaFileTest, SavedGapsComeBackAndTheFileIsReplacedWhole) {
 
 TEST_F(TaskMetaFileTest, DamagedOrForeignFilesAreRefused) {
     using R = CTaskMetaFile::LoadResult;
-    const std::string valid = Encode(ValidMap());
-    auto with = [](const std::wstring& key, ProtoValue value) {
-        ProtoValue root = ValidMap();
-        root[key] = std::move(value);
-        return Encode(root);
-    };
-    auto gapsOf = [&](std::initializer_list<int> numbers) {
-        ProtoValue gaps(ProtoValue::Type::Array);
-        for (int n : numbers)
-            gaps.append(ProtoValue(n));
-        return with(L"gaps", gaps);
-    };
+    const std::string valid = With(L"", ProtoValue());
     const struct {
         const char* why;
         std::string bytes;
@@ -75,17 +69,16 @@ TEST_F(TaskMetaFileTest, DamagedOrForeignFilesAreRefused) {
         {"truncated", valid.substr(0, valid.size() - 2), R::Corrupt},
         {"trailing bytes", valid + "x", R::Corrupt},
         {"not a map", Encode(ProtoValue(5)), R::Corrupt},
-        {"garbage", "\xff\xfe\x01garbage", R::Corrupt},
-        {"size of another file", with(L"size", ProtoValue(999)), R::Foreign},
-        {"MD5 of another file", with(L"md5", ProtoValue(L"abcdee")), R::Foreign},
-        {"newer version", with(L"version", ProtoValue(2)), R::Foreign},
-        {"size as text", with(L"size", ProtoValue(L"1000")), R::Corrupt},
-        {"odd gap list", gapsOf({10, 20, 30}), R::Corrupt},
-        {"gap past the end", gapsOf({10, 1001}), R::Corrupt},
-        {"empty gap", gapsOf({10, 10}), R::Corrupt},
-        {"overlapping gaps", gapsOf({10, 30, 20, 40}), R::Corrupt},
-        {"negative offset", gapsOf({-5, 10}), R::Corrupt},
-        {"no gaps: complete", gapsOf({}), R::Loaded},
+        {"size of another file", With(L"size", ProtoValue(999)), R::Foreign},
+        {"MD5 of another file", With(L"md5", ProtoValue(L"abcdee")), R::Foreign},
+        {"newer version", With(L"version", ProtoValue(2)), R::Foreign},
+        {"size as text", With(L"size", ProtoValue(L"1000")), R::Corrupt},
+        {"odd gap list", With(L"gaps", Gaps({10, 20, 30})), R::Corrupt},
+        {"gap past the end", With(L"gaps", Gaps({10, 1001})), R::Corrupt},
+        {"negative offset", With(L"gaps", Gaps({-5, 10})), R::Corrupt},
+        {"empty gap", With(L"gaps", Gaps({10, 10})), R::Corrupt},
+        {"overlapping gaps", With(L"gaps", Gaps({10, 30, 20, 40})), R::Corrupt},
+        {"no gaps: complete", With(L"gaps", Gaps({})), R::Loaded},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
