@@ -26,12 +26,10 @@ TEST(BaseLoggerTest, LinesCarryLevelStampSourceAndMessage) {
     plain.LogAt(LogLevel::Warn, 17, "C:\\src\\FileUtils.cpp", L"CreateDirByXj:%s GetLastError %u", L"C:\\游戏", 5u);
     plain.LogAt(LogLevel::Info, 18, "/build/src/HttpMgr.cpp", "et:%d ec:%d", 3, 2009);
     plain.Log(LogLevel::Error, "%s!", std::string(5000, 'x').c_str());
-    plain.Log(static_cast<LogLevel>(9), L"%I64d", 1LL << 40);
     const std::vector<std::string> expected = {
         "WARN [FileUtils.cpp:17] CreateDirByXj:C:\\游戏 GetLastError 5",
         "INFO [HttpMgr.cpp:18] et:3 ec:2009",
         "ERRO " + std::string(5000, 'x') + "!",
-        "ERRO 1099511627776",
     };
     EXPECT_EQ(plain.lines, expected);
 
