@@ -146,12 +146,4 @@ std::vector<RecordedRequest> LoopbackHttpServer::Requests() const {
     return m_requests;
 }
 
-int LoopbackHttpServer::RequestCount(const std::string& path) const {
-    std::lock_guard lock(m_mutex);
-    int count = 0;
-    for (const auto& request : m_requests)
-        count += request.path == path ? 1 : 0;
-    return count;
-}
-
 }  // namespace testsupport

@@ -56,7 +56,6 @@ public:
     std::string Url(const std::string& path, const std::string& host = "127.0.0.1") const;
 
     std::vector<RecordedRequest> Requests() const;
-    int RequestCount(const std::string& path) const;
 
 private:
     void Dispatch(RecordedRequest request, httplib::Response& response);

@@ -121,9 +121,8 @@ TEST_F(HttpCommandTest, RetryLadderFallsOverToPinnedAddresses) {
 }
 
 TEST_F(HttpCommandTest, StopEndsEverythingWithoutACallback) {
-    ScriptedTcpServer slow({ScriptedTcpServer::Mode::Drip,
-                            "HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\n" + std::string(40, 'd'), 2,
-                            std::chrono::milliseconds(20)});
+    ScriptedTcpServer slow(
+        {"HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\n" + std::string(40, 'd'), 2, std::chrono::milliseconds(20)});
     ASSERT_TRUE(slow.Start());
     {
         // Stopped while bytes arrive: nothing is reported.
@@ -163,19 +162,6 @@ TEST_F(HttpCommandTest, CallbackMayDeleteItsCommand) {
     ASSERT_TRUE(PumpUntil([&] { return owner.calls > 0; }));
     testsupport::PumpMessagesFor(std::chrono::milliseconds(50));
     EXPECT_EQ(owner.calls, 1);
-}
-
-TEST_F(HttpCommandTest, HostNameIsReResolvedOnlyAfterTheLadder) {
-    testsupport::CFakeDnsServer resolver("127.0.0.1", 0, testsupport::AnswerWith({"127.0.0.1"}));
-    SetHttpDnsResolvers("127.0.0.1", resolver.Port());
-    m_server.Serve("/named", "found by our resolver");
-    // The system cannot resolve this name; the direct lookup pins 127.0.0.1.
-    ASSERT_TRUE(m_outcome.Get(m_command, Url("/named", "update.xj.invalid"), HttpErrorReporting::On));
-    ASSERT_TRUE(Finish());
-    EXPECT_TRUE(m_outcome.Delivered("found by our resolver"));
-    EXPECT_EQ(resolver.QueryCount(), 1);
-    EXPECT_EQ(m_server.Requests().back().Header("Host"), "update.xj.invalid:" + std::to_string(m_server.Port()));
-    SetHttpDnsResolvers("", 53);
 }
 
 using HttpsCommandTest = HttpUiThreadTest;

@@ -15,7 +15,7 @@ using testsupport::ScriptedTcpServer;
 using HttpMgrTest = HttpEngineTest;
 
 TEST_F(HttpMgrTest, ElevenRequestsRunTenAndQueueOne) {
-    ScriptedTcpServer silent({ScriptedTcpServer::Mode::NeverAnswer, "", 0, {}});
+    ScriptedTcpServer silent;
     ASSERT_TRUE(silent.Start());
     std::vector<std::unique_ptr<ProbeRequest>> requests;
     for (int i = 0; i < 11; ++i) {
@@ -39,10 +39,9 @@ TEST_F(HttpMgrTest, ElevenRequestsRunTenAndQueueOne) {
 }
 
 TEST_F(HttpMgrTest, InactiveRequestEndsWithTheTimeoutPairOnce) {
-    ScriptedTcpServer silent({ScriptedTcpServer::Mode::NeverAnswer, "", 0, {}});
-    ScriptedTcpServer drip({ScriptedTcpServer::Mode::Drip,
-                            "HTTP/1.1 200 OK\r\nContent-Length: 30\r\n\r\n" + std::string(30, 'd'), 3,
-                            std::chrono::milliseconds(40)});
+    ScriptedTcpServer silent;
+    ScriptedTcpServer drip(
+        {"HTTP/1.1 200 OK\r\nContent-Length: 30\r\n\r\n" + std::string(30, 'd'), 3, std::chrono::milliseconds(40)});
     ASSERT_TRUE(silent.Start() && drip.Start());
     ProbeRequest idle(&m_engine), slowButAlive(&m_engine);
     idle.SetTimeout(300);
@@ -66,7 +65,7 @@ TEST_F(HttpMgrTest, OutcomesBecomeTheProgramsPairs) {
     });
     ASSERT_TRUE(server.Start());
     const std::string full = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" + std::string(100, 'b');
-    ScriptedTcpServer noRanges({ScriptedTcpServer::Mode::CloseAfterBytes, full, full.size(), {}});
+    ScriptedTcpServer noRanges({full});
     ASSERT_TRUE(noRanges.Start());
     struct Case {
         const char* why;
@@ -97,7 +96,7 @@ TEST_F(HttpMgrTest, OutcomesBecomeTheProgramsPairs) {
 }
 
 TEST_F(HttpMgrTest, StoppedEngineForgetsItsRequests) {
-    ScriptedTcpServer silent({ScriptedTcpServer::Mode::NeverAnswer, "", 0, {}});
+    ScriptedTcpServer silent;
     ASSERT_TRUE(silent.Start());
     auto request = std::make_unique<ProbeRequest>(&m_engine);
     ASSERT_TRUE(request->Start(silent.Url("/")));

@@ -33,16 +33,6 @@ TEST(CommandLineOptionsTest, ReadsShortAndLongSwitches) {
         EXPECT_TRUE(options.GetArg(L'r', value));
         EXPECT_EQ(value, L"0");
     }
-    {
-        // Negative numbers and a lone dash are arguments; the last occurrence wins.
-        const auto options = Parse({L"-i", L"-5", L"-n", L"-", L"-i", L"8"});
-        EXPECT_EQ(options.GetErrorText(), L"");
-        std::wstring value;
-        EXPECT_TRUE(options.GetArg(L'n', value));
-        EXPECT_EQ(value, L"-");
-        EXPECT_TRUE(options.GetArg(L'i', value));
-        EXPECT_EQ(value, L"8");
-    }
 }
 
 TEST(CommandLineOptionsTest, CountsArgumentsUpToTheNextSwitch) {

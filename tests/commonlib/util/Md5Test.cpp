@@ -28,15 +28,6 @@ std::string OracleHex(const std::string& bytes) {
     return hex;
 }
 
-// A read stream positioned at the start of `bytes`.
-std::FILE* StreamOf(const std::string& bytes) {
-    std::FILE* file = std::tmpfile();
-    EXPECT_NE(file, nullptr);
-    EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
-    std::rewind(file);
-    return file;
-}
-
 // Samples the shared percent on another thread while `work` runs.
 std::vector<int> WatchPercent(const std::function<void()>& work) {
     std::atomic<bool> done{false};
@@ -81,9 +72,7 @@ TEST(Md5Test, MatchesRfc1321Vectors) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.in);
-        const MD5 buffer(c.in.data(), c.in.size());
-        EXPECT_EQ(buffer.hex_digest(), c.hex);
-        EXPECT_EQ(MD5(StreamOf(c.in)).hex_digest(), c.hex);
+        EXPECT_EQ(MD5(c.in.data(), c.in.size()).hex_digest(), c.hex);
     }
 }
 
