@@ -97,7 +97,7 @@ TEST(ProtoValueStreamTest, NestedValuesRoundTripAndWhatCannotReadBackIsNotWritte
 
 TEST(ProtoValueStreamTest, MalformedInputFailsCleanly) {
     using E = ProtoDecodeError;
-    Bytes tooDeep, deepEnough;
+    Bytes tooDeep;
     for (int i = 0; i <= kMaxProtoValueDepth; ++i)
         tooDeep.insert(tooDeep.end(), {0x05, 0x01});
     tooDeep.push_back(0x00);

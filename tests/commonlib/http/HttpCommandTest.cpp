@@ -86,6 +86,8 @@ TEST_F(HttpCommandTest, RefusalsReportNothingAndNeverSucceed) {
     ASSERT_TRUE(m_outcome.Post(m_command, Url("/x"), ""));
     EXPECT_FALSE(m_outcome.Post(m_command, Url("/x"), ""));
     ASSERT_TRUE(Finish());
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(m_outcome.calls, 1);  // exactly once
 
     // A URL curl cannot take still ends with a failure pair, never with success.
     ASSERT_TRUE(m_outcome.Get(m_command, L"gopher://127.0.0.1/", HttpErrorReporting::On));
