@@ -38,9 +38,9 @@ struct CommandOutcome {
 
     // Start `command` with this outcome, cleared, as its completion.
     bool Get(CHttpCommand& command, const std::wstring& url, HttpErrorReporting reporting = HttpErrorReporting::Off,
-             const std::wstring& pinned = L"", const std::wstring& alternates = L"") {
+             const std::wstring& pinned = L"") {
         *this = {};
-        return command.Get(url, &Record, this, reporting, pinned, alternates);
+        return command.Get(url, &Record, this, reporting, pinned, L"");
     }
     bool Post(CHttpCommand& command, const std::wstring& url, const std::string& body) {
         *this = {};

@@ -63,7 +63,9 @@ LoopbackHttpServer::LoopbackHttpServer(const TestCertificate& certificate)
       m_tls(true) {}
 
 LoopbackHttpServer::~LoopbackHttpServer() {
-    Stop();
+    if (!m_thread.joinable()) return;
+    m_server->stop();
+    m_thread.join();
 }
 
 void LoopbackHttpServer::Route(const std::string& path, Handler handler) {
@@ -71,10 +73,8 @@ void LoopbackHttpServer::Route(const std::string& path, Handler handler) {
     m_routes[path] = std::move(handler);
 }
 
-void LoopbackHttpServer::Serve(const std::string& path, std::string body, int status) {
-    Route(path, [body = std::move(body), status](const RecordedRequest&, httplib::Response& response) {
-        // Left unset for 200, so that the server answers a Range request with 206 and the slice.
-        if (status != 200) response.status = status;
+void LoopbackHttpServer::Serve(const std::string& path, std::string body) {
+    Route(path, [body = std::move(body)](const RecordedRequest&, httplib::Response& response) {
         response.set_content(body, "text/plain");
     });
 }
@@ -113,12 +113,6 @@ bool LoopbackHttpServer::Start() {
     for (int i = 0; i < 500 && !m_server->is_running(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     return m_server->is_running();
-}
-
-void LoopbackHttpServer::Stop() {
-    if (!m_thread.joinable()) return;
-    m_server->stop();
-    m_thread.join();
 }
 
 std::string LoopbackHttpServer::Url(const std::string& path, const std::string& host) const {
