@@ -56,11 +56,6 @@ RECT Canvas::BoundsOfPixelsNot(DWORD argb, int tolerance) const {
     return box.right == 0 ? RECT{} : box;
 }
 
-void Canvas::SavePng(const std::string& name) const {
-    platform::WriteBitmapPng(m_bitmap, name + ".png");
-    std::fprintf(stderr, "canvas written to %s.png\n", name.c_str());
-}
-
 ::testing::AssertionResult PixelNear(DWORD actual, DWORD expected, int tolerance) {
     if (Near(actual, expected, tolerance)) return ::testing::AssertionSuccess();
     char text[96];

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "platform/gdi/Gdi.h"
 
 namespace testsupport {
@@ -19,7 +17,6 @@ public:
     Canvas& operator=(const Canvas&) = delete;
 
     HDC Dc() const { return m_dc; }
-    HBITMAP Bitmap() const { return m_bitmap; }
     int Width() const { return m_width; }
     int Height() const { return m_height; }
     DWORD Pixel(int x, int y) const { return m_bits[static_cast<size_t>(y) * m_width + x]; }
@@ -27,8 +24,6 @@ public:
     // The bounding box of pixels differing from `argb` by more than `tolerance` in any
     // channel; empty (all zero) when there are none.
     RECT BoundsOfPixelsNot(DWORD argb, int tolerance = 0) const;
-    // Writes the canvas to <test binary dir>/<name>.png, for a look after a failure.
-    void SavePng(const std::string& name) const;
 
 private:
     int m_width;

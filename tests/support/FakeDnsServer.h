@@ -1,8 +1,7 @@
 // DNS resolver stand-ins on loopback UDP ports (a port the system picks unless given).
 // CFakeDnsServer is scripted: its handler runs on the server's own thread for every query
 // and answers with Reply, or with ReplyFrom to play a spoofer sending from another address.
-// FakeDnsServer answers every A query on 127.0.0.1 with fixed addresses. Both run until
-// destroyed.
+// It runs until destroyed. AnswerWith makes a handler answering with fixed addresses.
 #pragma once
 
 #include <arpa/inet.h>
@@ -12,7 +11,6 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -110,45 +108,22 @@ inline Bytes DnsAnswerTo(Bytes answer, std::uint16_t flags, std::uint8_t answerC
     return answer;
 }
 
-// Records whose owner is a pointer to the question name; an A record or a CNAME to a single label.
+// An A record whose owner is a pointer to the question name.
 inline Bytes ARecord(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
     return {0xC0, 0x0C, 0, 1, 0, 1, 0, 0, 0, 60, 0, 4, a, b, c, d};
 }
-inline Bytes CnameRecord(const std::string& label) {
-    const auto size = static_cast<std::uint8_t>(label.size());
-    Bytes out = {0xC0, 0x0C, 0, 5, 0, 1, 0, 0, 0, 60, 0, static_cast<std::uint8_t>(size + 2), size};
-    out.resize(out.size() + size + 1, 0);
-    std::copy(label.begin(), label.end(), out.end() - size - 1);
-    return out;
-}
-
-class FakeDnsServer {
-public:
-    explicit FakeDnsServer(std::vector<std::string> addresses) : m_addresses(std::move(addresses)) {}
-
-    bool Start() {
-        try {
-            m_server.emplace("127.0.0.1", 0, [this](const Bytes& query, CFakeDnsServer& server) {
-                if (query.size() < 12) return;
-                Bytes records;
-                for (const std::string& text : m_addresses) {
-                    std::uint8_t a[4] = {};
-                    inet_pton(AF_INET, text.c_str(), a);
-                    records = records + ARecord(a[0], a[1], a[2], a[3]);
-                }
-                server.Reply(DnsAnswerTo(query, 0x8180, static_cast<std::uint8_t>(m_addresses.size()), records));
-            });
-        } catch (const std::runtime_error&) {
-            return false;
+// A handler that answers every query with A records for `addresses` (none: an empty answer).
+inline CFakeDnsServer::Handler AnswerWith(std::vector<std::string> addresses) {
+    return [addresses = std::move(addresses)](const Bytes& query, CFakeDnsServer& server) {
+        if (query.size() < 12) return;
+        Bytes records;
+        for (const std::string& text : addresses) {
+            std::uint8_t a[4] = {};
+            inet_pton(AF_INET, text.c_str(), a);
+            records = records + ARecord(a[0], a[1], a[2], a[3]);
         }
-        return true;
-    }
-    int Port() const { return m_server ? m_server->Port() : 0; }
-    int Queries() const { return m_server ? m_server->QueryCount() : 0; }
-
-private:
-    std::vector<std::string> m_addresses;
-    std::optional<CFakeDnsServer> m_server;
-};
+        server.Reply(DnsAnswerTo(query, 0x8180, static_cast<std::uint8_t>(addresses.size()), records));
+    };
+}
 
 }  // namespace testsupport

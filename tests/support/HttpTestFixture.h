@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <string>
 
@@ -31,18 +30,17 @@ struct CommandOutcome {
         outcome->code = code;
         outcome->offUiThread |= GetCurrentThreadId() != GetMainThreadId();
     }
-    bool Is(int expectedType, int expectedCode) const { return type == expectedType && code == expectedCode; }
     // Success with `body`.
     ::testing::AssertionResult Delivered(const std::string& body) const {
-        if (Is(0, 0) && text == body) return ::testing::AssertionSuccess();
+        if (type == 0 && code == 0 && text == body) return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure() << "pair " << type << "/" << code << ", text \"" << text << "\"";
     }
 
     // Start `command` with this outcome, cleared, as its completion.
     bool Get(CHttpCommand& command, const std::wstring& url, HttpErrorReporting reporting = HttpErrorReporting::Off,
-             const std::wstring& pinned = L"", const std::wstring& alternates = L"") {
+             const std::wstring& pinned = L"") {
         *this = {};
-        return command.Get(url, &Record, this, reporting, pinned, alternates);
+        return command.Get(url, &Record, this, reporting, pinned, L"");
     }
     bool Post(CHttpCommand& command, const std::wstring& url, const std::string& body) {
         *this = {};
@@ -50,7 +48,7 @@ struct CommandOutcome {
     }
 };
 
-// A bare request (on `engine`, or the program's): one attempt, its pair and what the scheduler reported.
+// A bare request (on `engine`, or the program's): one attempt and its pair.
 class ProbeRequest : public CHttpBase {
 public:
     explicit ProbeRequest(CHttpEngine* engine = nullptr) : CHttpBase(engine) {}
@@ -59,8 +57,6 @@ public:
     int doneCalls = 0;
     HttpResult result;
     HttpResponse response;
-    long responseCode = 0;
-    int progressCalls = 0;
     bool offUiThread = false;
 
 protected:
@@ -70,9 +66,18 @@ protected:
         response = transfer->Response();
         offUiThread |= GetCurrentThreadId() != GetMainThreadId();
     }
-    void OnAttemptResponseCode(const CCurlHttp&, long code) override { responseCode = code; }
-    void OnAttemptProgress(const CCurlHttp&) override { ++progressCalls; }
 };
+
+// Pumps the UI thread, with the scheduler's poll, until `done` or the deadline.
+inline bool PumpWithScheduler(CHttpMgr* mgr, const std::function<bool()>& done) {
+    return testsupport::PumpMessagesUntil([&] {
+        if (mgr) {
+            mgr->CheckTimeouts();
+            mgr->StartDueRequests();
+        }
+        return done();
+    });
+}
 
 class HttpUiThreadTest : public ::testing::Test {
 protected:
@@ -84,20 +89,7 @@ protected:
         UninitHttpCommandMgr();
         ShutdownMainThreadQueue();
     }
-
-    // Pumps the UI thread, with the program's scheduler poll, until `done` or the deadline.
-    static bool PumpUntil(const std::function<bool()>& done,
-                          std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-        return testsupport::PumpMessagesUntil(
-            [&] {
-                if (CHttpMgr* mgr = GetHttpCommandMgr()) {
-                    mgr->CheckTimeouts();
-                    mgr->StartDueRequests();
-                }
-                return done();
-            },
-            timeout);
-    }
+    static bool PumpUntil(const std::function<bool()>& done) { return PumpWithScheduler(GetHttpCommandMgr(), done); }
 };
 
 // The same on a private engine, for the layers below the command engine.
@@ -111,13 +103,7 @@ protected:
         m_engine.Stop();
         ShutdownMainThreadQueue();
     }
-    bool PumpUntil(const std::function<bool()>& done) {
-        return testsupport::PumpMessagesUntil([&] {
-            m_engine.Mgr().CheckTimeouts();
-            m_engine.Mgr().StartDueRequests();
-            return done();
-        });
-    }
+    bool PumpUntil(const std::function<bool()>& done) { return PumpWithScheduler(&m_engine.Mgr(), done); }
 
     CHttpEngine m_engine;
 };

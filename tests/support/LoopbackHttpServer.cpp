@@ -63,7 +63,9 @@ LoopbackHttpServer::LoopbackHttpServer(const TestCertificate& certificate)
       m_tls(true) {}
 
 LoopbackHttpServer::~LoopbackHttpServer() {
-    Stop();
+    if (!m_thread.joinable()) return;
+    m_server->stop();
+    m_thread.join();
 }
 
 void LoopbackHttpServer::Route(const std::string& path, Handler handler) {
@@ -71,10 +73,8 @@ void LoopbackHttpServer::Route(const std::string& path, Handler handler) {
     m_routes[path] = std::move(handler);
 }
 
-void LoopbackHttpServer::Serve(const std::string& path, std::string body, int status) {
-    Route(path, [body = std::move(body), status](const RecordedRequest&, httplib::Response& response) {
-        // Left unset for 200, so that the server answers a Range request with 206 and the slice.
-        if (status != 200) response.status = status;
+void LoopbackHttpServer::Serve(const std::string& path, std::string body) {
+    Route(path, [body = std::move(body)](const RecordedRequest&, httplib::Response& response) {
         response.set_content(body, "text/plain");
     });
 }
@@ -115,12 +115,6 @@ bool LoopbackHttpServer::Start() {
     return m_server->is_running();
 }
 
-void LoopbackHttpServer::Stop() {
-    if (!m_thread.joinable()) return;
-    m_server->stop();
-    m_thread.join();
-}
-
 std::string LoopbackHttpServer::Url(const std::string& path, const std::string& host) const {
     return std::string(m_tls ? "https://" : "http://") + host + ":" + std::to_string(m_port) + path;
 }
@@ -144,14 +138,6 @@ void LoopbackHttpServer::Dispatch(RecordedRequest request, httplib::Response& re
 std::vector<RecordedRequest> LoopbackHttpServer::Requests() const {
     std::lock_guard lock(m_mutex);
     return m_requests;
-}
-
-int LoopbackHttpServer::RequestCount(const std::string& path) const {
-    std::lock_guard lock(m_mutex);
-    int count = 0;
-    for (const auto& request : m_requests)
-        count += request.path == path ? 1 : 0;
-    return count;
 }
 
 }  // namespace testsupport

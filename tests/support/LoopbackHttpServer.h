@@ -45,18 +45,17 @@ public:
     LoopbackHttpServer(const TestCertificate& certificate);
     ~LoopbackHttpServer();
 
-    // Routes for GET and POST of an exact path; unknown paths answer 404.
+    // Routes for GET and POST of an exact path; unknown paths answer 404. Serve answers 200
+    // with `body` (206 and the slice for a Range request).
     void Route(const std::string& path, Handler handler);
-    void Serve(const std::string& path, std::string body, int status = 200);
+    void Serve(const std::string& path, std::string body);
 
     bool Start();
-    void Stop();
     int Port() const { return m_port; }
     // "http(s)://<host>:<port><path>"; the host defaults to 127.0.0.1.
     std::string Url(const std::string& path, const std::string& host = "127.0.0.1") const;
 
     std::vector<RecordedRequest> Requests() const;
-    int RequestCount(const std::string& path) const;
 
 private:
     void Dispatch(RecordedRequest request, httplib::Response& response);

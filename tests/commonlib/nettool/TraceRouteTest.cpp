@@ -79,37 +79,26 @@ TEST(TraceRouteTest, EachHopWaitsItsTimeOutOnceWhateverElseArrives) {
 }
 
 TEST(TraceRouteTest, FailuresEndTheTraceWithTheirCause) {
-    platform::CScopedHostResolver names([](const std::string& host, std::uint32_t* address) {
-        *address = htonl(0x0A000003);
-        return host == "router.test";
-    });
+    platform::CScopedHostResolver names([](const std::string&, std::uint32_t*) { return false; });
     const std::wstring header = Fill(kHeader, {L"10.0.0.3"});
     const std::wstring unreachable = Fill(L"无法访问目标系统名称 %s 。", {L"10.0.0.3"});
     const struct {
         const char* why;
         std::wstring host;
-        int sendError, receiveError;
-        bool socketFails, timeoutFails;
+        int sendError;
+        bool socketFails;
         int result;
         std::wstring text;
     } cases[] = {
-        {"host unreachable", L"10.0.0.3", WSAEHOSTUNREACH, 0, false, false, 0, header + unreachable},
-        {"no route", L"10.0.0.3", WSAENETUNREACH, 0, false, false, 0, header + unreachable},
-        {"other send error", L"10.0.0.3", WSAENOBUFS, 0, false, false, -1, header + L"发送探测包失败，错误 10055。"},
-        {"receive error", L"10.0.0.3", 0, WSAECONNRESET, false, false, -1, header},
-        {"no raw socket", L"10.0.0.3", 0, 0, true, false, -1, header},
-        {"no receive time-out", L"10.0.0.3", 0, 0, false, true, -1, header},
-        {"unknown name", L"nowhere.test", 0, 0, false, false, -1, L"无法解析目标系统名称 nowhere.test 。"},
-        {"loose address", L"1.2.3", 0, 0, false, false, -1, L"无法解析目标系统名称 1.2.3 。"},
-        {"name stopped by a send error", L"router.test", WSAEHOSTUNREACH, 0, false, false, 0,
-         L"通过最多 30 个跃点跟踪到 router.test [10.0.0.3] 的路由。" + unreachable},
+        {"host unreachable", L"10.0.0.3", WSAEHOSTUNREACH, false, 0, header + unreachable},
+        {"other send error", L"10.0.0.3", WSAENOBUFS, false, -1, header + L"发送探测包失败，错误 10055。"},
+        {"no raw socket", L"10.0.0.3", 0, true, -1, header},
+        {"unknown name", L"nowhere.test", 0, false, -1, L"无法解析目标系统名称 nowhere.test 。"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         Trace trace;
         trace.net.onSend = [&](const Bytes&, int) { return c.sendError; };
-        trace.net.receiveError = c.receiveError;
-        trace.net.refuseTimeout = c.timeoutFails;
         EXPECT_EQ(trace.Run(c.host, c.socketFails), c.result);
         EXPECT_EQ(trace.text, c.text);
         EXPECT_LE(trace.net.sent.size(), 1u);

