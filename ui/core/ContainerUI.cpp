@@ -12,18 +12,6 @@ namespace SkinUI {
 
 namespace {
 
-bool Intersect(RECT* out, const RECT& a, const RECT& b) {
-    out->left = std::max(a.left, b.left);
-    out->top = std::max(a.top, b.top);
-    out->right = std::min(a.right, b.right);
-    out->bottom = std::min(a.bottom, b.bottom);
-    return out->left < out->right && out->top < out->bottom;
-}
-
-bool Contains(const RECT& rect, POINT pt) {
-    return pt.x >= rect.left && pt.x < rect.right && pt.y >= rect.top && pt.y < rect.bottom;
-}
-
 int Clamp(int value, int low, int high) {
     return std::max(low, std::min(value, high));
 }
@@ -183,7 +171,7 @@ CControlUI* CContainerUI::FindControl(FindProc proc, void* data, UINT flags) {
     if ((flags & kFindShown) != 0 && !IsShown()) return nullptr;
     if ((flags & kFindUsable) != 0 && !IsUsable()) return nullptr;
     const bool hitTest = (flags & kFindHitTest) != 0;
-    if (hitTest && !Contains(m_bounds, *static_cast<const POINT*>(data))) return nullptr;
+    if (hitTest && !RectContains(m_bounds, *static_cast<const POINT*>(data))) return nullptr;
     if (hitTest && !m_mouseChildren) return CControlUI::FindControl(proc, data, flags);
 
     if ((flags & kFindMeFirst) != 0) {
@@ -194,7 +182,7 @@ CControlUI* CContainerUI::FindControl(FindProc proc, void* data, UINT flags) {
         if (bar == nullptr) continue;
         if (CControlUI* found = bar->FindControl(proc, data, flags)) return found;
     }
-    const bool searchChildren = !hitTest || Contains(ClientArea(), *static_cast<const POINT*>(data));
+    const bool searchChildren = !hitTest || RectContains(ClientArea(), *static_cast<const POINT*>(data));
     if (searchChildren) {
         const int count = m_items.Count();
         for (int n = 0; n < count; ++n) {
@@ -364,7 +352,7 @@ bool CContainerUI::Render(HDC hdc, const RECT& paintRect) {
     // Children in the flow stay inside the inset; floating ones may use the whole container.
     const RECT ownPaint = m_paintRect;
     RECT childArea;
-    if (Intersect(&childArea, ownPaint, ClientArea())) {
+    if (IntersectRects(&childArea, ownPaint, ClientArea())) {
         CUIRenderClip clip;
         clip.ClipToRect(hdc, childArea);
         for (int i = 0; i < m_items.Count(); ++i) {

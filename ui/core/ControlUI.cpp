@@ -14,18 +14,6 @@ namespace SkinUI {
 
 namespace {
 
-bool Intersect(RECT* out, const RECT& a, const RECT& b) {
-    out->left = std::max(a.left, b.left);
-    out->top = std::max(a.top, b.top);
-    out->right = std::min(a.right, b.right);
-    out->bottom = std::min(a.bottom, b.bottom);
-    if (out->left >= out->right || out->top >= out->bottom) {
-        *out = RECT{};
-        return false;
-    }
-    return true;
-}
-
 bool SameRect(const RECT& a, const RECT& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
@@ -86,9 +74,7 @@ CControlUI* CControlUI::FindControl(FindProc proc, void* data, UINT flags) {
     if ((flags & kFindUsable) != 0 && !IsUsable()) return nullptr;
     if ((flags & kFindHitTest) != 0) {
         const POINT* pt = static_cast<const POINT*>(data);
-        if (pt->x < m_bounds.left || pt->x >= m_bounds.right || pt->y < m_bounds.top || pt->y >= m_bounds.bottom)
-            return nullptr;
-        if (!m_acceptsMouse) return nullptr;
+        if (!RectContains(m_bounds, *pt) || !m_acceptsMouse) return nullptr;
     }
     return proc(this, data) ? this : nullptr;
 }
@@ -357,7 +343,7 @@ bool CControlUI::ApplyAttributeText(std::wstring_view text) {
 }
 
 bool CControlUI::Render(HDC hdc, const RECT& paintRect) {
-    if (!Intersect(&m_paintRect, paintRect, m_bounds)) return false;
+    if (!IntersectRects(&m_paintRect, paintRect, m_bounds)) return false;
     CUIRenderClip clip;
     clip.ClipToRect(hdc, m_paintRect);
     RenderBackColor(hdc);

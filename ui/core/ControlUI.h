@@ -9,6 +9,7 @@
 // laid out on its own.
 #pragma once
 
+#include <algorithm>
 #include <string_view>
 
 #include "platform/types/WinTypes.h"
@@ -52,6 +53,18 @@ inline LONG ClampCoordinate(long long value) {
     return static_cast<LONG>(value < -kCoordinateLimit  ? -kCoordinateLimit
                              : value > kCoordinateLimit ? kCoordinateLimit
                                                         : value);
+}
+// Half-open, as Windows counts rectangles.
+inline bool RectContains(const RECT& rect, POINT pt) {
+    return pt.x >= rect.left && pt.x < rect.right && pt.y >= rect.top && pt.y < rect.bottom;
+}
+// False, with `out` emptied, when `a` and `b` do not overlap.
+inline bool IntersectRects(RECT* out, const RECT& a, const RECT& b) {
+    *out = RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                std::min(a.bottom, b.bottom)};
+    if (out->left < out->right && out->top < out->bottom) return true;
+    *out = RECT{};
+    return false;
 }
 
 class CControlUI {

@@ -14,10 +14,6 @@ int Clamp(int value, int low, int high) {
     return std::max(low, std::min(value, high));
 }
 
-bool Contains(const RECT& rect, POINT pt) {
-    return pt.x >= rect.left && pt.x < rect.right && pt.y >= rect.top && pt.y < rect.bottom;
-}
-
 // A control's sizing along one axis.
 struct Extent {
     int preset;
@@ -155,7 +151,7 @@ void CLinearLayoutUI::HandleEvent(UIEventRecord& event) {
         };
         switch (event.type) {
             case UIEventType::ButtonDown:
-                if (Contains(SplitterZone(), event.mouse)) {
+                if (RectContains(SplitterZone(), event.mouse)) {
                     m_dragging = true;
                     m_dragStart = event.mouse;
                     m_dragStartSize = Length(m_bounds, m_vertical);
@@ -185,7 +181,7 @@ void CLinearLayoutUI::HandleEvent(UIEventRecord& event) {
                 }
                 break;
             case UIEventType::SetCursor:
-                if (m_dragging || Contains(SplitterZone(), event.mouse)) {
+                if (m_dragging || RectContains(SplitterZone(), event.mouse)) {
                     if (m_manager != nullptr)
                         m_manager->SetCursorShape(m_vertical ? UICursor::SizeNS : UICursor::SizeWE);
                     return;

@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-using SkinUI::CDelegate;
-using SkinUI::CFunctionDelegate;
 using SkinUI::CUIEventSource;
 using SkinUI::MakeDelegate;
 
@@ -22,74 +20,15 @@ bool FreeHandler(void* parameter) {
 class Recorder {
 public:
     Recorder(std::string name, bool result) : m_name(std::move(name)), m_result(result) {}
-    virtual ~Recorder() = default;
-    virtual bool OnEvent(void* parameter) {
+    bool OnEvent(void* parameter) {
         g_log->push_back(m_name + ":" + std::to_string(*static_cast<int*>(parameter)));
         return m_result;
     }
-    bool Other(void*) { return true; }
 
-protected:
+private:
     std::string m_name;
     bool m_result;
 };
-
-class LoudRecorder : public Recorder {
-public:
-    using Recorder::Recorder;
-    bool OnEvent(void* parameter) override {
-        g_log->push_back("loud");
-        return Recorder::OnEvent(parameter);
-    }
-};
-
-class DelegateTest : public testing::Test {
-protected:
-    void SetUp() override { g_log = &m_log; }
-    void TearDown() override { g_log = nullptr; }
-    std::vector<std::string> m_log;
-};
-
-}  // namespace
-
-TEST_F(DelegateTest, FireCallsInOrderAndStopsAtTheFirstFalse) {
-    Recorder first("first", true);
-    Recorder stopper("stopper", false);
-    Recorder never("never", true);
-    CUIEventSource source;
-    source.AddHandler(MakeDelegate(&first, &Recorder::OnEvent));
-    source.AddHandler(MakeDelegate(&FreeHandler));
-    source += MakeDelegate(&stopper, &Recorder::OnEvent);
-    source += MakeDelegate(&never, &Recorder::OnEvent);
-    int value = 7;
-    EXPECT_FALSE(source.Fire(&value));
-    EXPECT_EQ(m_log, (std::vector<std::string>{"first:7", "free:7", "stopper:7"}));
-
-    // Removal takes the first equal handler only.
-    source += MakeDelegate(&first, &Recorder::OnEvent);
-    EXPECT_TRUE(source.RemoveHandler(MakeDelegate(&stopper, &Recorder::OnEvent)));
-    EXPECT_TRUE(source.RemoveHandler(MakeDelegate(&first, &Recorder::OnEvent)));
-    EXPECT_FALSE(source.RemoveHandler(MakeDelegate(&first, &Recorder::Other)));
-    m_log.clear();
-    EXPECT_TRUE(source.Fire(&value));
-    EXPECT_EQ(m_log, (std::vector<std::string>{"free:7", "never:7", "first:7"}));
-}
-
-TEST_F(DelegateTest, MethodDelegatesCallOverridesAndClonesKeepTheTarget) {
-    LoudRecorder loud("base", true);
-    CDelegate<LoudRecorder, Recorder> delegate(&loud, &Recorder::OnEvent);
-    std::unique_ptr<SkinUI::CDelegateBase> clone(delegate.Clone());
-    int value = 1;
-    EXPECT_TRUE(clone->Call(&value));
-    EXPECT_EQ(m_log, (std::vector<std::string>{"loud", "base:1"}));
-    EXPECT_TRUE(clone->Equals(delegate));
-
-    EXPECT_FALSE(delegate.Equals(CDelegate<LoudRecorder, Recorder>(&loud, &Recorder::Other)));
-    EXPECT_FALSE(MakeDelegate(&FreeHandler).Equals(delegate));
-    EXPECT_FALSE(CFunctionDelegate(nullptr).Call(&value));
-}
-
-namespace {
 
 // A handler that changes the source it is called from.
 class SelfEditing {
@@ -120,7 +59,36 @@ private:
     int m_depth = 0;
 };
 
+class DelegateTest : public testing::Test {
+protected:
+    void SetUp() override { g_log = &m_log; }
+    void TearDown() override { g_log = nullptr; }
+    std::vector<std::string> m_log;
+};
+
 }  // namespace
+
+TEST_F(DelegateTest, FireCallsInOrderAndStopsAtTheFirstFalse) {
+    Recorder first("first", true);
+    Recorder stopper("stopper", false);
+    Recorder never("never", true);
+    CUIEventSource source;
+    source.AddHandler(MakeDelegate(&first, &Recorder::OnEvent));
+    source.AddHandler(MakeDelegate(&FreeHandler));
+    source += MakeDelegate(&stopper, &Recorder::OnEvent);
+    source += MakeDelegate(&never, &Recorder::OnEvent);
+    int value = 7;
+    EXPECT_FALSE(source.Fire(&value));
+    EXPECT_EQ(m_log, (std::vector<std::string>{"first:7", "free:7", "stopper:7"}));
+
+    // Removal takes the first equal handler only.
+    source += MakeDelegate(&first, &Recorder::OnEvent);
+    EXPECT_TRUE(source.RemoveHandler(MakeDelegate(&stopper, &Recorder::OnEvent)));
+    EXPECT_TRUE(source.RemoveHandler(MakeDelegate(&first, &Recorder::OnEvent)));
+    m_log.clear();
+    EXPECT_TRUE(source.Fire(&value));
+    EXPECT_EQ(m_log, (std::vector<std::string>{"free:7", "never:7", "first:7"}));
+}
 
 TEST_F(DelegateTest, HandlersMayEditTheirSourceWhileItFires) {
     CUIEventSource source;

@@ -10,7 +10,6 @@ using namespace SkinUI;
 using testsupport::Canvas;
 
 namespace {
-
 constexpr DWORD kWhite = 0xFFFFFFFF;
 
 // Fills the whole canvas and returns the box of what got the colour.
@@ -66,21 +65,4 @@ TEST(RenderClipTest, RestoresAClipTheDcAlreadyHad) {
     }
     EXPECT_EQ(FillAll(canvas, 0xFF0000FF), (RECT{2, 2, 18, 18}));
     DeleteObject(original);
-
-    CUIRenderClip failed;
-    EXPECT_FALSE(failed.ClipToRect(nullptr, RECT{0, 0, 1, 1}));
-    EXPECT_FALSE(failed.IsActive());
-}
-
-TEST(RenderClipTest, RoundClipCutsTheCorners) {
-    Canvas canvas(20, 20);
-    {
-        CUIRenderClip clip;
-        ASSERT_TRUE(clip.ClipToRoundRect(canvas.Dc(), RECT{0, 0, 20, 20}, 12, 12));
-        CUIRenderEngine::FillColor(canvas.Dc(), RECT{0, 0, 20, 20}, 0xFFFF0000);
-    }
-    EXPECT_EQ(canvas.Pixel(0, 0), kWhite);
-    EXPECT_EQ(canvas.Pixel(19, 19), kWhite);
-    EXPECT_EQ(canvas.Pixel(10, 0), 0xFFFF0000u);
-    EXPECT_EQ(canvas.Pixel(10, 10), 0xFFFF0000u);
 }

