@@ -1,8 +1,6 @@
-// Shared by the basic-control tests: a window on a headless display bound to a paint manager,
-// skins from inline XML, input sent through the manager as window messages (or injected into
-// the display where a test needs real mouse tracking), a log of notifications, skin images of
-// solid colours in an in-memory archive, and painting into an offscreen canvas. The window sits
-// at the screen's origin, so screen and client co-ordinates agree.
+// Shared by the basic-control tests: a window on a headless display, at the screen's origin,
+// bound to a paint manager; skins from inline XML; input sent through the manager as window
+// messages; a log of notifications; solid-colour skin images; painting into a canvas.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -67,8 +65,7 @@ protected:
     }
 
     void Notify(SkinUI::UINotifyMsg& msg) override {
-        if (msg.type == L"timer") return;
-        if (!m_logFocus && (msg.type == L"setfocus" || msg.type == L"killfocus")) return;
+        if (msg.type == L"timer" || msg.type == L"setfocus" || msg.type == L"killfocus") return;
         m_log.push_back(Narrow(msg.type.View()) + ":" +
                         (msg.sender != nullptr ? Narrow(msg.sender->GetName().View()) : "-"));
     }
@@ -147,7 +144,6 @@ protected:
     std::unique_ptr<SkinUI::CSkinZip> m_zip;
     std::unique_ptr<SkinUI::CUIPaintManager> m_manager;
     std::vector<std::string> m_log;
-    bool m_logFocus = false;  // whether "setfocus" and "killfocus" go into the log
 };
 
 // Pixels of the canvas inside `rect` that are close to `argb`.

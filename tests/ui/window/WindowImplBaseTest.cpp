@@ -23,45 +23,30 @@ using windowtest::PumpUntil;
 
 namespace {
 
-// Where the tests put their windows, in screen co-ordinates.
-constexpr int kLeft = 100;
-constexpr int kTop = 80;
-
 // Logs "click" and "selectchanged" as "type:sender"; "btn_ok" ends a modal run with 1.
 class CTestWindow : public WindowImplBase {
 public:
     explicit CTestWindow(std::wstring skin = L"CoreWindow.xml") : m_skin(std::move(skin)) {}
 
     std::vector<std::wstring> log;
-    SIZE sizeAtReady{-1, -1};
-    bool readyControlsFound = false;
-    int lastMessages = 0;
 
 protected:
     LPCWSTR RegisteredClassName() const override { return L"SkinTestWindow"; }
     std::wstring SkinFileName() const override { return m_skin; }
-    void OnWindowReady() override {
-        sizeAtReady = windowtest::SizeOf(m_hwnd);
-        readyControlsFound = m_pm.ControlByName(L"btn_min") != nullptr;
-    }
     void OnNotify(UINotifyMsg& msg) override {
         if (msg.sender != nullptr && (msg.type == L"click" || msg.type == L"selectchanged"))
             log.push_back(std::wstring(msg.type.View()) + L":" + std::wstring(msg.sender->GetName().View()));
         if (msg.type == L"click" && msg.sender != nullptr && msg.sender->GetName() == L"btn_ok") PostClose(1);
         WindowImplBase::OnNotify(msg);
     }
-    void OnLastMessage(HWND hwnd) override {
-        ++lastMessages;
-        WindowImplBase::OnLastMessage(hwnd);
-    }
 
 private:
     std::wstring m_skin;
 };
 
-HWND CreateAt(CTestWindow& window, HWND owner = nullptr) {
-    const HWND hwnd = window.CreateHwnd(owner, L"test", WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, 0);
-    if (hwnd != nullptr) SetWindowPos(hwnd, nullptr, kLeft, kTop, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+HWND CreateAt(CTestWindow& window) {
+    const HWND hwnd = window.CreateHwnd(nullptr, L"test", WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, 0);
+    if (hwnd != nullptr) SetWindowPos(hwnd, nullptr, 100, 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     return hwnd;
 }
 
@@ -82,47 +67,6 @@ void PressKey(windowtest::HeadlessScope& scope, WORD vk) {
 
 }  // namespace
 
-TEST(WindowImplBaseTest, BuildsTheSkinThenSizesAndShapesTheWindow) {
-    windowtest::HeadlessScope scope;
-    CTestWindow window;
-    const HWND hwnd = CreateAt(window);
-    ASSERT_NE(hwnd, nullptr);
-    EXPECT_TRUE(window.readyControlsFound) << "the controls exist when the window is ready";
-    EXPECT_EQ(window.sizeAtReady.cx, 0) << "the window takes the skin's size after it is ready";
-    EXPECT_EQ(windowtest::SizeOf(hwnd).cx, 300);
-    EXPECT_EQ(windowtest::SizeOf(hwnd).cy, 200);
-    const MINMAXINFO limits = platform::QueryMinMaxInfo(hwnd);
-    EXPECT_EQ(limits.ptMinTrackSize.y, 200);
-    EXPECT_EQ(limits.ptMaxTrackSize.y, 260);
-
-    // "roundcorner" cuts the corners off, follows a new size, and is gone while maximised.
-    HRGN shape = CreateRectRgn(0, 0, 0, 0);
-    SetWindowPos(hwnd, nullptr, 0, 0, 300, 240, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ASSERT_NE(GetWindowRgn(hwnd, shape), RGN_ERROR);
-    EXPECT_FALSE(PtInRegion(shape, 0, 0));
-    EXPECT_FALSE(PtInRegion(shape, 299, 239));
-    EXPECT_TRUE(PtInRegion(shape, 150, 230));
-    ShowWindow(hwnd, SW_MAXIMIZE);
-    EXPECT_EQ(GetWindowRgn(hwnd, shape), RGN_ERROR);
-    DeleteObject(shape);
-    DestroyWindow(hwnd);
-    EXPECT_EQ(window.lastMessages, 1);
-}
-
-TEST(WindowImplBaseTest, SkinsThatCannotBeBuiltFailTheCreation) {
-    windowtest::HeadlessScope scope;
-    for (const wchar_t* skin : {L"NoSuchSkin.xml", L"shadow.png"}) {
-        SCOPED_TRACE(platform::Utf8FromWide(skin));
-        CTestWindow window(skin);
-        EXPECT_EQ(CreateAt(window), nullptr);
-        EXPECT_EQ(window.lastMessages, 1) << "the window still gets its last message";
-        EXPECT_EQ(window.GetHWND(), nullptr);
-    }
-    // Without a set archive the program's ZIPRES resource serves.
-    WindowImplBase::ReleaseSkinArchive();
-    EXPECT_NE(WindowImplBase::SkinArchive(), nullptr);
-}
-
 TEST(WindowImplBaseTest, ArchiveOutlivesItsReleaseWhileWindowsUseIt) {
     windowtest::HeadlessScope scope;
     CTestWindow window;
@@ -137,77 +81,8 @@ TEST(WindowImplBaseTest, ArchiveOutlivesItsReleaseWhileWindowsUseIt) {
     EXPECT_EQ(platform::ShownPixel(hwnd, 0, 0), 0u) << "the round corner is cut away";
 }
 
-TEST(WindowImplBaseTest, CaptionDragsExceptOverControlsThatTakeInput) {
-    windowtest::HeadlessScope scope;
-    CTestWindow window;
-    const HWND hwnd = CreateAt(window);
-    ASSERT_NE(hwnd, nullptr);
-    window.ShowHwnd(true, true);
-    const struct {
-        int x, y;
-        LRESULT hit;
-    } cases[] = {{40, 29, HTCAPTION}, {255, 15, HTCLIENT}, {40, 30, HTCLIENT}, {400, 10, HTNOWHERE}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.x << "," << c.y);
-        POINT pt{c.x, c.y};
-        ClientToScreen(hwnd, &pt);
-        EXPECT_EQ(SendMessageW(hwnd, WM_NCHITTEST, 0, MAKELPARAM(static_cast<WORD>(pt.x), static_cast<WORD>(pt.y))),
-                  c.hit);
-    }
-    scope.display.MoveMouse(kLeft + 40, kTop + 10);
-    scope.display.PressButton(platform::RawInput::Button::Left);
-    PumpPending();
-    scope.display.MoveMouse(kLeft + 90, kTop + 40);
-    PumpPending();
-    scope.display.ReleaseButton(platform::RawInput::Button::Left);
-    PumpPending();
-    RECT rect{};
-    GetWindowRect(hwnd, &rect);
-    EXPECT_EQ(rect.left, kLeft + 50);
-    EXPECT_EQ(rect.top, kTop + 30);
-}
-
-TEST(WindowImplBaseTest, ModalBoxesEndWithTheirButtonOrEscape) {
-    windowtest::HeadlessScope scope;
-    CTestWindow owner;
-    ASSERT_NE(CreateAt(owner), nullptr);
-    owner.ShowHwnd(true, true);
-    {
-        SCOPED_TRACE("button");
-        CTestWindow box(L"CoreBox.xml");
-        ASSERT_NE(CreateAt(box, owner.GetHWND()), nullptr);
-        box.CenterOnOwner();
-        box.ShowHwnd(true, true);
-        PumpPending();
-        // A click on the disabled owner goes nowhere; one on the box's button ends the run.
-        ClickOn(scope, owner, L"btn_plain");
-        ClickOn(scope, box, L"btn_ok");
-        EXPECT_EQ(box.RunModal(), 1u);
-        EXPECT_TRUE(owner.log.empty());
-        EXPECT_EQ(GetActiveWindow(), owner.GetHWND()) << "activation returns to the owner";
-    }
-    {
-        SCOPED_TRACE("escape");
-        CTestWindow box(L"CoreBox.xml");
-        ASSERT_NE(CreateAt(box, owner.GetHWND()), nullptr);
-        box.ShowHwnd(true, true);
-        PressKey(scope, VK_ESCAPE);
-        EXPECT_EQ(box.RunModal(), WindowImplBase::kEscapeCloseResult);
-        EXPECT_EQ(box.GetHWND(), nullptr);
-        EXPECT_TRUE(IsWindowEnabled(owner.GetHWND()));
-    }
-}
-
 TEST(WindowImplBaseTest, FullTestSkinDrivenByInput) {
     windowtest::HeadlessScope scope;
-    {
-        SkinUI::CUIPaintManager manager;
-        SkinUI::CUIDialogBuilder builder;
-        CControlUI* root = builder.BuildFromSkinFile(WindowImplBase::SkinArchive(), L"TestWindow.xml", &manager);
-        ASSERT_NE(root, nullptr);
-        EXPECT_EQ(builder.LastError(), L"") << "every tag and attribute of the skin is known";
-        manager.AttachRoot(root);
-    }
     CTestWindow window(L"TestWindow.xml");
     const HWND hwnd = CreateAt(window);
     ASSERT_NE(hwnd, nullptr);

@@ -48,19 +48,10 @@ inline void PumpPending() {
     testsupport::PumpMessagesFor(std::chrono::milliseconds(20));
 }
 
-inline RECT RectOf(HWND hwnd) {
+inline SIZE SizeOf(HWND hwnd) {
     RECT rect{};
     GetWindowRect(hwnd, &rect);
-    return rect;
-}
-
-inline SIZE SizeOf(HWND hwnd) {
-    const RECT rect = RectOf(hwnd);
     return SIZE{rect.right - rect.left, rect.bottom - rect.top};
-}
-
-inline BYTE AlphaOf(DWORD argb) {
-    return static_cast<BYTE>(argb >> 24);
 }
 
 }  // namespace windowtest
