@@ -100,7 +100,7 @@ protected:
         second();
         collector.Release();
         EXPECT_TRUE(PumpUntil([&] { return collector.Requests().size() == 2 && !busy(); }));
-        PumpUntil([] { return false; }, std::chrono::milliseconds(100));
+        testsupport::PumpMessagesFor(std::chrono::milliseconds(100));
         return collector.Requests();
     }
 };
