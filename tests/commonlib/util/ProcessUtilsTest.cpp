@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/process/ProcessList.h"
 #include "platform/strings/StringConv.h"
 #include "platform/sync/Thread.h"
 #include "support/TempDir.h"
@@ -27,6 +28,11 @@ protected:
         EXPECT_EQ(RunProcess(L"C:\\" + platform::WideFromUtf8(path), L"sleeper 30", &info), 0u);
         EXPECT_EQ(info.hProcess, nullptr);  // closed by RunProcess: no stale handle handed out
         m_started.push_back(info.dwProcessId);
+        // The child shows its own image only once exec has run; a loaded machine can be slow there.
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (platform::ProcessImageHostPath(info.dwProcessId) != image.string() &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(5ms);
         return info.dwProcessId;
     }
     void TearDown() override {
