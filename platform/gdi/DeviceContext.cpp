@@ -427,6 +427,22 @@ COLORREF GetSysColor(int index) {
 
 namespace platform {
 
+HBITMAP CreateTopDownBitmap(HDC hdc, int width, int height, DWORD** bits) {
+    if (bits) *bits = nullptr;
+    if (width <= 0 || height <= 0) return static_cast<HBITMAP>(Fail(ERROR_INVALID_PARAMETER));
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* pixels = nullptr;
+    HBITMAP bitmap = CreateDIBSection(hdc, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+    if (bits) *bits = static_cast<DWORD*>(pixels);
+    return bitmap;
+}
+
 HDC CreateSurfaceDC(cairo_surface_t* surface, const RECT& area) {
     // Only 32-bit image surfaces: everything here reads and writes four bytes a pixel.
     if (!surface || cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS ||

@@ -78,6 +78,10 @@ BOOL AlphaBlend(HDC dest, int x, int y, int width, int height, HDC source, int s
 
 namespace platform {
 
+// A 32-bit top-down DIB section of `width` x `height` (rows of `width` pixels, first row on
+// top); `bits` receives the premultiplied ARGB pixels. Null when a size is not positive.
+HBITMAP CreateTopDownBitmap(HDC hdc, int width, int height, DWORD** bits);
+
 // ARGB (0xAARRGGBB, not premultiplied) fills and lines, blended over what is there.
 BOOL FillRectAlpha(HDC hdc, const RECT& rect, DWORD argb);
 // A line from `from` to `to` (end point excluded) with a PS_SOLID, PS_DASH or PS_DOT style.

@@ -56,18 +56,11 @@ std::optional<DecodedImage> DecodeImage(std::span<const uint8_t> bytes, std::str
         const char* reason = stbi_failure_reason();
         return Failure(ERROR_INVALID_DATA, error, reason && *reason ? reason : "undecodable image");
     }
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    DWORD* bits = nullptr;
+    HBITMAP bitmap = CreateTopDownBitmap(nullptr, width, height, &bits);
     if (!bitmap) return Failure(ERROR_NOT_ENOUGH_MEMORY, error, "image too large");
 
-    DecodedImage image{bitmap, width, height, false, static_cast<DWORD*>(bits)};
+    DecodedImage image{bitmap, width, height, false, bits};
     const size_t count = static_cast<size_t>(width) * height;
     const stbi_uc* rgba = pixels.get();
     for (size_t i = 0; i < count; ++i, rgba += 4) {

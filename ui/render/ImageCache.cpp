@@ -75,17 +75,10 @@ const UIImageInfo* CUIImageCache::Insert(const Key& key, std::span<const uint8_t
 const UIImageInfo* CUIImageCache::InsertMasked(const Key& key, const UIImageInfo& base, DWORD mask) {
     BITMAP source;
     if (GetObjectW(base.bitmap, sizeof(source), &source) != sizeof(source) || !source.bmBits) return nullptr;
-    BITMAPINFO format{};
-    format.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    format.bmiHeader.biWidth = base.width;
-    format.bmiHeader.biHeight = -base.height;
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP copy = CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!copy || !bits) return nullptr;
+    DWORD* to = nullptr;
+    HBITMAP copy = platform::CreateTopDownBitmap(nullptr, base.width, base.height, &to);
+    if (!copy || !to) return nullptr;
     const auto* fromRows = static_cast<const uint8_t*>(source.bmBits);
-    auto* to = static_cast<DWORD*>(bits);
     const DWORD rgb = mask & 0x00FFFFFF;
     bool keyedOut = false;
     for (int y = 0; y < base.height; ++y) {

@@ -140,14 +140,8 @@ bool CUIRenderEngine::StrokeRoundRect(HDC hdc, const RECT& rect, int size, int e
     // layer blended with the colour's alpha.
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
-    BITMAPINFO format{};
-    format.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    format.bmiHeader.biWidth = width;
-    format.bmiHeader.biHeight = -height;
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP layer = CreateDIBSection(hdc, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+    DWORD* bits = nullptr;
+    HBITMAP layer = platform::CreateTopDownBitmap(hdc, width, height, &bits);
     if (!layer || !bits) return false;
     std::memset(bits, 0, static_cast<size_t>(width) * height * 4);
     bool ok = false;

@@ -136,17 +136,9 @@ void CWndShadow::Follow(bool repaint) {
 
 bool CWndShadow::Paint(int width, int height, const POINT& position) {
     if (width <= 0 || height <= 0) return false;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
     HDC dc = CreateCompatibleDC(nullptr);
     if (dc == nullptr) return false;
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = platform::CreateTopDownBitmap(dc, width, height, nullptr);
     if (bitmap == nullptr) {
         DeleteDC(dc);
         return false;
