@@ -72,7 +72,7 @@ TEST_F(RenderEngineImageTest, SourcePicksPartOfTheImageAndDestPlacesIt) {
     EXPECT_RECT(placed.BoundsOfPixelsNot(0xFF000000), 15, 12, 20, 14);
     EXPECT_EQ(placed.Pixel(19, 12), kBlue);
 
-    // Modifier keys replace the spec's own.
+    // Modifier keys replace the base image spec's own.
     Canvas modified(10, 10, 0xFF000000);
     ASSERT_TRUE(Draw(modified, RECT{0, 0, 10, 10}, L"file='strip.png' source='0,0,1,1' fade='255'",
                      L"source='2,0,3,1' dest='0,0,5,5'"));
