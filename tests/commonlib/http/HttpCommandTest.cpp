@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 
 #include "commonlib/http/DNSThread.h"
@@ -147,6 +148,25 @@ TEST_F(HttpCommandTest, StopEndsEverythingWithoutACallback) {
         testsupport::PumpMessagesFor(std::chrono::milliseconds(300));
         EXPECT_EQ(outcome.calls, 0);
     }
+}
+
+TEST_F(HttpCommandTest, StopDuringTheLookupNeitherWaitsForItNorFreesItEarly) {
+    // A resolver that never answers: after the dead address the lookup waits out its 1.5 s.
+    testsupport::CFakeDnsServer silent;
+    SetHttpDnsResolvers("127.0.0.1", silent.Port());
+    auto command = std::make_unique<CHttpCommand>();
+    command->SetRetryDelay(0);
+    const int dead = testsupport::UnusedLoopbackPort();
+    ASSERT_TRUE(m_outcome.Get(*command, L"http://localhost:" + std::to_wstring(dead) + L"/"));
+    ASSERT_TRUE(PumpUntil([&] { return silent.QueryCount() > 0; }));
+    SetHttpDnsResolvers("", 53);
+    const auto stopping = std::chrono::steady_clock::now();
+    command->Stop();
+    command.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(1)) << "waited for the lookup";
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(1800));
+    StopOrAbandonDnsThread(nullptr, 0);  // frees the abandoned lookup, ended by now
+    EXPECT_EQ(m_outcome.calls, 0);
 }
 
 TEST_F(HttpCommandTest, CallbackMayDeleteItsCommand) {

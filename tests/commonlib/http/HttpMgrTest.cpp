@@ -1,8 +1,11 @@
 #include "commonlib/http/HttpMgr.h"
 
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "commonlib/http/HttpEngine.h"
@@ -94,6 +97,29 @@ TEST_F(HttpMgrTest, OutcomesBecomeTheProgramsPairs) {
         ASSERT_TRUE(request.Start(c.url));
         ASSERT_TRUE(PumpUntil([&] { return request.doneCalls > 0; }));
         EXPECT_EQ(request.result, c.expected) << FormatHttpResult(request.result);
+    }
+}
+
+TEST_F(HttpMgrTest, RedirectOffTheWebFails) {
+    // A refusing FTP port: had it been tried, the pair would tell of a failed connect instead.
+    const std::pair<std::string, std::string> redirects[] = {
+        {"/ftp", "ftp://127.0.0.1:" + std::to_string(testsupport::UnusedLoopbackPort()) + "/x"},
+        {"/file", "file:///etc/passwd"},
+    };
+    testsupport::LoopbackHttpServer server;
+    for (const auto& [path, target] : redirects) {
+        server.Route(path, [target](const testsupport::RecordedRequest&, httplib::Response& response) {
+            response.set_redirect(target, 302);
+        });
+    }
+    ASSERT_TRUE(server.Start());
+    for (const auto& [path, target] : redirects) {
+        SCOPED_TRACE(target);
+        ProbeRequest request(&m_engine);
+        ASSERT_TRUE(request.Start(server.Url(path)));
+        ASSERT_TRUE(PumpUntil([&] { return request.doneCalls > 0; }));
+        EXPECT_EQ(request.result, HttpResult::Make(HttpResultType::Curl, CURLE_UNSUPPORTED_PROTOCOL))
+            << FormatHttpResult(request.result);
     }
 }
 

@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
+#include <filesystem>
 #include <numeric>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "support/ForkChild.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -49,4 +54,29 @@ TEST(FileLoggerTest, TwoThreadsLoseNothing) {
     EXPECT_EQ(Numbers(lines, '0'), Sequence(0, kPerThread));
     EXPECT_EQ(Numbers(lines, '1'), Sequence(0, kPerThread));
     EXPECT_TRUE(lines[0].starts_with("INFO ")) << lines[0];
+}
+
+TEST(FileLoggerTest, WriteCutShortByAFullDiskLeavesNoHalfRecord) {
+    testsupport::TempDir dir(testsupport::TempDir::Home::Redirect);
+    const std::filesystem::path file = dir / "home/xj.log";
+    // A file size limit plays the full disk; it is set in a child so this process keeps none.
+    const int status = testsupport::InChild([&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        FileLogger logger;
+        if (!logger.Open(L"C:\\xj.log")) return 1;
+        const auto header = std::filesystem::file_size(file);
+        logger.Log(LogLevel::Info, "one");
+        const auto afterOne = std::filesystem::file_size(file);
+        const rlim_t limit = afterOne + 2 * (afterOne - header);
+        const rlimit room{limit, limit};
+        if (setrlimit(RLIMIT_FSIZE, &room) != 0) return 2;
+        logger.Log(LogLevel::Info, "%s", std::string(4000, 'x').c_str());  // cut off at the limit
+        logger.Log(LogLevel::Info, "two");                                 // still fits
+        return 0;
+    });
+    ASSERT_EQ(status, 0);
+    std::vector<std::string> lines;
+    EXPECT_TRUE(ReadLogFile(L"C:\\xj.log", &lines));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(lines[0].ends_with("one") && lines[1].ends_with("two")) << lines[0] << "\n" << lines[1];
 }

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -10,6 +13,7 @@
 #include "platform/process/ProcessList.h"
 #include "platform/strings/StringConv.h"
 #include "platform/sync/Thread.h"
+#include "support/ForkChild.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -78,4 +82,25 @@ TEST_F(ProcessUtilsTest, KillProcessesByNameIgnoresCaseButNotTheRestOfTheName) {
         std::this_thread::sleep_for(10ms);
     EXPECT_EQ(CountProcessesByName(L"xjkill.exe") + CountProcessesByName(L"XJKILL.EXE"), 0);
     EXPECT_EQ(CountProcessesByName(L"xjkill.exe.bak"), 1);
+}
+
+TEST_F(ProcessUtilsTest, KillProcessesByNameSparesTheCaller) {
+    // The caller runs as a link to this test program under a name no sibling test process has.
+    constexpr const char* kName = "xjkillself.exe";
+    if (std::getenv("XJ_KILL_SELF")) {
+        EXPECT_EQ(KillProcessesByName(L"XJKILLSELF.EXE"), 0);
+        return;
+    }
+    const fs::path link = m_dir / kName;
+    std::error_code error;
+    fs::create_hard_link(fs::read_symlink("/proc/self/exe"), link, error);
+    if (error) fs::copy_file(fs::read_symlink("/proc/self/exe"), link);  // temp dir on another file system
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string filter = std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
+    const int status = testsupport::InChild([&] {
+        setenv("XJ_KILL_SELF", "1", 1);
+        execl(link.c_str(), kName, filter.c_str(), nullptr);
+        return 127;
+    });
+    EXPECT_EQ(status, 0);  // 128 + SIGKILL when it killed itself
 }
