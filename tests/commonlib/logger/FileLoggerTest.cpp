@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <atomic>
 #include <filesystem>
 #include <numeric>
 #include <string>
@@ -79,4 +80,41 @@ TEST(FileLoggerTest, WriteCutShortByAFullDiskLeavesNoHalfRecord) {
     EXPECT_TRUE(ReadLogFile(L"C:\\xj.log", &lines));
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_TRUE(lines[0].ends_with("one") && lines[1].ends_with("two")) << lines[0] << "\n" << lines[1];
+}
+
+TEST(FileLoggerTest, OpenAndCloseWhileAnotherThreadLogs) {
+    testsupport::TempDir dir(testsupport::TempDir::Home::Redirect);
+    FileLogger logger;
+    std::atomic<bool> stop{false};
+    std::atomic<int> logged{0};
+    std::jthread writer([&] {
+        for (int i = 0; !stop; logged = ++i)
+            logger.LogAt(LogLevel::Info, __LINE__, __FILE__, "w0 %d", i);
+    });
+    auto waitForMore = [&] {
+        for (const int target = logged + 50; logged < target;)
+            std::this_thread::yield();
+    };
+    const std::wstring paths[] = {L"C:\\a.log", L"C:\\b.log"};
+    for (const auto& path : paths) {
+        EXPECT_TRUE(logger.Open(path));
+        waitForMore();
+    }
+    logger.Close();
+    const auto closedSize = std::filesystem::file_size(dir / "home/b.log");
+    waitForMore();
+    stop = true;
+    writer.join();
+    EXPECT_EQ(std::filesystem::file_size(dir / "home/b.log"), closedSize);  // nothing after Close
+
+    // Each file holds whole records of consecutive lines, the second going on after the first.
+    std::vector<int> numbers[2];
+    for (int i = 0; i < 2; ++i) {
+        std::vector<std::string> lines;
+        ASSERT_TRUE(ReadLogFile(paths[i], &lines));
+        numbers[i] = Numbers(lines, '0');
+        ASSERT_FALSE(numbers[i].empty());
+        EXPECT_EQ(numbers[i], Sequence(numbers[i].front(), static_cast<int>(numbers[i].size())));
+    }
+    EXPECT_GT(numbers[1].front(), numbers[0].back());
 }
