@@ -4,8 +4,8 @@
 
 #include <sys/resource.h>
 
-#include <csignal>
 #include <atomic>
+#include <csignal>
 #include <filesystem>
 #include <numeric>
 #include <string>
