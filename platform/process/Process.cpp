@@ -84,7 +84,8 @@ public:
         siginfo_t info{};
         if (waitid(kPidfdId, static_cast<id_t>(m_pidfd), &info, WEXITED | WNOHANG) != 0) {
             if (errno != ECHILD) return false;
-            m_collected = true;  // someone else reaped it; the code is lost
+            m_collected = true;  // someone else reaped it (or SIGCHLD is ignored); the code is lost
+            m_codeLost = true;
             return true;
         }
         if (info.si_pid == 0) return false;
@@ -99,9 +100,12 @@ public:
         return true;
     }
 
-    std::optional<DWORD> ExitCode() {
-        if (!Collect()) return std::nullopt;
+    // Null while not yet collected; once collected, null only when the code was lost.
+    std::optional<DWORD> ExitCode(bool* collected) {
+        *collected = Collect();
+        if (!*collected) return std::nullopt;
         std::lock_guard lock(m_mutex);
+        if (m_codeLost) return std::nullopt;
         return m_exitCode;
     }
 
@@ -120,6 +124,7 @@ private:
     const bool m_child;
     std::mutex m_mutex;
     bool m_collected = false;
+    bool m_codeLost = false;
     DWORD m_exitCode = 0;
     std::optional<DWORD> m_terminateCode;
 };
@@ -391,10 +396,12 @@ BOOL GetExitCodeProcess(HANDLE process, DWORD* exitCode) {
     if (r.IsChild()) {
         // Ended, so the reap cannot block; retry briefly in case another thread is mid-collect.
         for (int i = 0; i < 100; ++i) {
-            if (const auto code = r.ExitCode()) {
+            bool collected = false;
+            if (const auto code = r.ExitCode(&collected)) {
                 *exitCode = *code;
                 return TRUE;
             }
+            if (collected) break;  // reaped elsewhere: no code to report, and 0 would read as success
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     }

@@ -66,7 +66,8 @@ HANDLE OpenProcess(DWORD desiredAccess, BOOL inheritHandle, DWORD processId);
 
 // kStillActive while running. The exit code of a child (or 128 + signal when a
 // signal ended it, or the code given to TerminateProcess); a process that is not
-// our child gives FALSE with ERROR_NOT_SUPPORTED once it has ended.
+// our child, or a child reaped elsewhere (SIGCHLD ignored), gives FALSE with
+// ERROR_NOT_SUPPORTED once it has ended.
 BOOL GetExitCodeProcess(HANDLE process, DWORD* exitCode);
 
 // SIGKILL. FALSE with ERROR_ACCESS_DENIED when the process has already ended or

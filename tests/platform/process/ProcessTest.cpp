@@ -1,5 +1,6 @@
 #include "platform/process/Process.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -95,6 +96,22 @@ TEST_F(ProcessTest, ChildrenNobodyWaitsForAreReaped) {
         if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_TRUE(gone) << "pid " << pid << " left behind: " << testsupport::TempDir::ReadFile(stat);
+}
+
+TEST_F(ProcessTest, ExitCodeOfAChildReapedElsewhereIsNotReportedAsSuccess) {
+    // With SIGCHLD ignored the kernel reaps children itself and their codes are gone.
+    struct sigaction ignore {
+    }, previous{};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(sigaction(SIGCHLD, &ignore, &previous), 0);
+    PROCESS_INFORMATION pi = Start(Script("fails.sh", "exit 3\n"), L"fails.sh");
+    ASSERT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
+    DWORD code = 77;
+    EXPECT_FALSE(GetExitCodeProcess(pi.hProcess, &code));
+    EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
+    EXPECT_EQ(code, 77u);
+    Close(pi);
+    sigaction(SIGCHLD, &previous, nullptr);
 }
 
 }  // namespace
