@@ -58,11 +58,23 @@ struct StartBlock {
     DWORD id;
 };
 
+// Signals the handle from the thread's exit: set up before the routine runs, it is
+// destroyed after every thread_local the routine created (its message queue, which
+// takes the thread's windows with it), so a waiter never sees that state still alive.
+struct FinishAtExit {
+    std::shared_ptr<ThreadObject> object;
+    DWORD exitCode = 0;
+    ~FinishAtExit() {
+        if (object) object->Finish(exitCode);
+    }
+};
+thread_local FinishAtExit t_finish;
+
 void* ThreadMain(void* raw) {
     std::unique_ptr<StartBlock> start(static_cast<StartBlock*>(raw));
     t_threadId = start->id;
-    const DWORD exitCode = start->routine(start->parameter);
-    start->object->Finish(exitCode);
+    t_finish.object = start->object;
+    t_finish.exitCode = start->routine(start->parameter);
     return nullptr;
 }
 

@@ -1,7 +1,8 @@
 // Threads and thread/process ids.
 //
 // CreateThread starts the routine on a new thread at once and returns a handle
-// that is signalled when the routine has returned; the thread runs on whether
+// that is signalled when the routine has returned and the thread's own state
+// (thread_local objects: its message queue and windows) is gone; the thread runs on whether
 // or not the handle stays open, and its state lives until both are done. Any
 // thread may wait on the handle or read the exit code.
 //

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <set>
 #include <thread>
 
@@ -64,4 +65,35 @@ TEST(ThreadTest, HandleSignalsOnExitAndCarriesTheExitCode) {
     EXPECT_TRUE(CloseHandle(thread));
     SetEvent(detached.go);
     EXPECT_EQ(WaitForSingleObject(detached.done, 5000), WAIT_OBJECT_0);
+}
+
+namespace {
+
+std::atomic<bool> g_threadStateGone{false};
+
+struct SlowThreadState {
+    ~SlowThreadState() {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        g_threadStateGone = true;
+    }
+};
+
+DWORD MakeThreadState(LPVOID) {
+    thread_local SlowThreadState state;
+    (void)state;
+    return 7;
+}
+
+}  // namespace
+
+TEST(ThreadTest, HandleSignalsOnlyAfterTheThreadsOwnStateIsGone) {
+    // A thread's message queue and windows live in thread_local state; a waiter must not see them alive.
+    HANDLE thread = CreateThread(nullptr, 0, MakeThreadState, nullptr, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    ASSERT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+    EXPECT_TRUE(g_threadStateGone.load());
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeThread(thread, &code));
+    EXPECT_EQ(code, 7u);
+    CloseHandle(thread);
 }
