@@ -104,7 +104,8 @@ TEST_F(ProcessTest, ExitCodeOfAChildReapedElsewhereIsNotReportedAsSuccess) {
     }, previous{};
     ignore.sa_handler = SIG_IGN;
     ASSERT_EQ(sigaction(SIGCHLD, &ignore, &previous), 0);
-    PROCESS_INFORMATION pi = Start(Script("fails.sh", "exit 3\n"), L"fails.sh");
+    // It lives long enough to be tracked: an ignored SIGCHLD reaps it the moment it ends.
+    PROCESS_INFORMATION pi = Start(Script("fails.sh", "sleep 0.2; exit 3\n"), L"fails.sh");
     ASSERT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
     DWORD code = 77;
     EXPECT_FALSE(GetExitCodeProcess(pi.hProcess, &code));
