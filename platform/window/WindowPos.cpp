@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "platform/types/ErrorCodes.h"
 #include "platform/window/Focus.h"
@@ -68,6 +69,8 @@ void ApplyZOrder(HWND hwnd, HWND insertAfter) {
 
 BOOL SetWindowPosImpl(const std::shared_ptr<WindowObject>& window, HWND insertAfter, int x, int y, int cx, int cy,
                       UINT flags) {
+    // Only this change came from the display; moves its handlers make in turn must still reach it.
+    const bool systemMove = std::exchange(t_systemMove, false);
     const HWND hwnd = window->Handle();
     const bool child = (window->Style() & WS_CHILD) != 0;
     const RECT before = window->WindowRect();
@@ -116,7 +119,7 @@ BOOL SetWindowPosImpl(const std::shared_ptr<WindowObject>& window, HWND insertAf
     }
 
     IWindowBackend* backend = child ? nullptr : BackendFor(*window);
-    if (backend && !t_systemMove && (moved || sized)) backend->WindowMoved(*window);
+    if (backend && !systemMove && (moved || sized)) backend->WindowMoved(*window);
     if (backend && (flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW))) backend->WindowShown(*window);
     if (backend && !(flags & SWP_NOZORDER)) backend->WindowChanged(*window);
 

@@ -61,3 +61,46 @@ TEST_F(WindowPosTest, ShowingActivatesAndFocusesInWin32Order) {
     EXPECT_EQ(GetActiveWindow(), main);
     EXPECT_FALSE(ShowWindow(box, SW_HIDE));  // already hidden: nothing happens
 }
+
+namespace {
+
+class MoveRecordingBackend final : public platform::IWindowBackend {
+public:
+    void WindowCreated(platform::WindowObject&) override {}
+    void WindowDestroyed(platform::WindowObject&) override {}
+    void WindowMoved(platform::WindowObject& window) override { moved.push_back(window.Handle()); }
+    std::vector<HWND> moved;
+};
+
+class SystemMoveTest : public WindowFixture {
+protected:
+    void SetUp() override { platform::SetWindowBackend(&backend); }
+    void TearDown() override {
+        recorder.handler = nullptr;
+        cls.DestroyWindows();
+        platform::SetWindowBackend(nullptr);
+    }
+    MoveRecordingBackend backend;
+};
+
+}  // namespace
+
+TEST_F(SystemMoveTest, WindowsMovedInReplyToASystemMoveStillReachTheDisplay) {
+    const HWND main = cls.Create(&recorder, WS_POPUP, RECT{100, 50, 400, 250});
+    const HWND shadow = cls.Create(&recorder, WS_POPUP, RECT{90, 40, 410, 260});
+    // A shadow follows its window, as the program's own frames do.
+    recorder.handler = [&](HWND hwnd, UINT message, WPARAM, LPARAM lParam) -> std::optional<LRESULT> {
+        if (hwnd == main && message == WM_MOVE) {
+            MoveWindow(shadow, GET_X_LPARAM(lParam) - 10, GET_Y_LPARAM(lParam) - 10, 320, 220, FALSE);
+        }
+        return std::nullopt;
+    };
+    backend.moved.clear();
+    platform::ApplySystemMove(main, RECT{300, 200, 600, 400});
+    RECT r{};
+    GetWindowRect(shadow, &r);
+    EXPECT_EQ(r.left, 290);
+    EXPECT_EQ(r.top, 190);
+    // The display moved `main` itself; only the shadow's move is news to it.
+    EXPECT_EQ(backend.moved, std::vector<HWND>{shadow});
+}
