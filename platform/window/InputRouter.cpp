@@ -471,8 +471,11 @@ void InputRouter::ContinueDrag(POINT screen) {
     if (hit == HTBOTTOM || hit == HTBOTTOMLEFT || hit == HTBOTTOMRIGHT) r.bottom += dy;
     // The clamp comes from WM_GETMINMAXINFO; a moving left or top edge keeps the opposite one in place.
     const MINMAXINFO info = QueryMinMaxInfo(drag.hwnd);
-    const LONG width = std::clamp<LONG>(r.right - r.left, info.ptMinTrackSize.x, info.ptMaxTrackSize.x);
-    const LONG height = std::clamp<LONG>(r.bottom - r.top, info.ptMinTrackSize.y, info.ptMaxTrackSize.y);
+    // A program may answer a maximum below the minimum; the minimum wins, and clamp's bounds stay ordered.
+    const LONG width = std::clamp<LONG>(r.right - r.left, info.ptMinTrackSize.x,
+                                        std::max(info.ptMinTrackSize.x, info.ptMaxTrackSize.x));
+    const LONG height = std::clamp<LONG>(r.bottom - r.top, info.ptMinTrackSize.y,
+                                         std::max(info.ptMinTrackSize.y, info.ptMaxTrackSize.y));
     if (r.left != drag.startRect.left) r.left = r.right - width;
     if (r.top != drag.startRect.top) r.top = r.bottom - height;
     SetWindowPos(drag.hwnd, nullptr, r.left, r.top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);

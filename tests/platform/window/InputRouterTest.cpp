@@ -172,3 +172,29 @@ TEST_F(InputRouterTest, CaptureKeepsTheMouse) {
     EXPECT_EQ(LParamsOf(recorder, list, WM_MOUSEMOVE).front(), Point(340, 40));
     ReleaseCapture();
 }
+
+TEST_F(InputRouterTest, SizingDragKeepsTheMinimumWhenTheMaximumIsBelowIt) {
+    const HWND main = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{100, 50, 300, 250});
+    recorder.handler = [](HWND, UINT message, WPARAM, LPARAM lParam) -> std::optional<LRESULT> {
+        if (message == WM_NCHITTEST) return HTBOTTOMRIGHT;
+        if (message == WM_GETMINMAXINFO) {
+            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+            info->ptMinTrackSize = POINT{150, 150};
+            info->ptMaxTrackSize = POINT{120, 120};
+            return 0;
+        }
+        return std::nullopt;
+    };
+    Pump();
+    scope.display.MoveMouse(290, 240);
+    scope.display.PressButton(RawInput::Button::Left);
+    Pump();
+    scope.display.MoveMouse(295, 245);
+    Pump();
+    RECT r{};
+    GetWindowRect(main, &r);
+    EXPECT_EQ(r.right - r.left, 150);
+    EXPECT_EQ(r.bottom - r.top, 150);
+    scope.display.ReleaseButton(RawInput::Button::Left);
+    Pump();
+}
