@@ -23,6 +23,9 @@ struct Block {
 struct Blocks {
     std::mutex mutex;
     std::unordered_map<HGLOBAL, std::unique_ptr<Block>> live;
+    // Handles come from a counter, not from addresses the allocator may hand out again,
+    // so a freed handle can never reach a newer block.
+    uintptr_t nextHandle = 0x10000;
 };
 
 Blocks& AllBlocks() {
@@ -84,9 +87,10 @@ HGLOBAL GlobalAlloc(UINT flags, size_t bytes) {
     }
     auto block = std::make_unique<platform::Block>();
     block->bytes.assign(bytes == 0 ? 1 : bytes, 0);  // zeroed whatever the flags: never hand out stale bytes
-    auto handle = reinterpret_cast<HGLOBAL>(block.get());
     auto& blocks = AllBlocks();
     std::lock_guard lock(blocks.mutex);
+    blocks.nextHandle += 8;
+    auto handle = reinterpret_cast<HGLOBAL>(blocks.nextHandle);
     blocks.live.emplace(handle, std::move(block));
     return handle;
 }

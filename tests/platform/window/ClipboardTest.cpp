@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "WindowTestSupport.h"
 #include "platform/types/ErrorCodes.h"
@@ -79,4 +80,20 @@ TEST(ClipboardTest, GlobalBlocksRejectStaleAndMadeUpHandles) {
     EXPECT_EQ(SetClipboardData(CF_UNICODETEXT, madeUp), nullptr);
     EXPECT_EQ(GlobalAlloc(0x8000, 4), nullptr);
     CloseClipboard();
+}
+
+TEST(ClipboardTest, AFreedHandleNeverReachesALaterBlock) {
+    // The allocator readily reuses a freed address; a handle must not follow it.
+    HGLOBAL first = GlobalAlloc(GMEM_MOVEABLE, 16);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(GlobalFree(first), nullptr);
+    std::vector<HGLOBAL> later;
+    for (int i = 0; i < 64; ++i) {
+        later.push_back(GlobalAlloc(GMEM_MOVEABLE, 16));
+        EXPECT_NE(later.back(), first);
+    }
+    EXPECT_EQ(GlobalLock(first), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    for (HGLOBAL block : later)
+        EXPECT_EQ(GlobalFree(block), nullptr);
 }
