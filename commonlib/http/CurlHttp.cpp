@@ -286,10 +286,11 @@ int CCurlHttp::ProgressCallback(void* userData, std::int64_t dlTotal, std::int64
                                 std::int64_t ulNow) {
     auto* self = static_cast<CCurlHttp*>(userData);
     if (self->IsCancelled()) return 1;
-    const bool moved = self->m_downloadNow.exchange(dlNow, std::memory_order_relaxed) != dlNow ||
-                       self->m_uploadNow.exchange(ulNow, std::memory_order_relaxed) != ulNow;
+    // Both counters are stored whichever moved: a short-circuit would leave the upload count behind.
+    const bool downloaded = self->m_downloadNow.exchange(dlNow, std::memory_order_relaxed) != dlNow;
+    const bool uploaded = self->m_uploadNow.exchange(ulNow, std::memory_order_relaxed) != ulNow;
     self->m_downloadTotal.store(dlTotal, std::memory_order_relaxed);
-    if (moved) {
+    if (downloaded || uploaded) {
         self->MarkActive();
         if (CurlListener* listener = self->Listener()) listener->OnCurlProgress(self);
     }

@@ -25,6 +25,8 @@ CHttpEngine::~CHttpEngine() {
 
 bool CHttpEngine::Start() {
     if (m_running) return true;
+    // Stop has freed the scheduler and ended the worker for good.
+    if (!m_mgr) return false;
     m_running = m_workshop.Start();
     return m_running;
 }

@@ -25,7 +25,7 @@ public:
     CHttpEngine(const CHttpEngine&) = delete;
     CHttpEngine& operator=(const CHttpEngine&) = delete;
 
-    // False when the worker thread cannot be created.
+    // False when the worker thread cannot be created, or after Stop: an engine runs once.
     bool Start();
     void Stop();
     bool IsRunning() const { return m_running; }

@@ -18,7 +18,6 @@
 #include "commonlib/peer/DownloadTuning.h"
 #include "commonlib/peer/NetResult.h"
 #include "commonlib/peer/QVDownloadFileIO.h"
-#include "commonlib/peer/SpeedMeter.h"
 
 class CDownloadPeer {
 public:
@@ -60,7 +59,6 @@ public:
     void SetFailures(int failures) { m_failures = failures; }
     bool Retired() const { return m_retired; }
     void Retire() { m_retired = true; }
-    CSpeedMeter& Speed() { return m_speed; }
     const std::string& LastAddress() const { return m_lastAddress; }
     void SetLastAddress(std::string address) { m_lastAddress = std::move(address); }
     // When the current transfer started (ms of the tick count).
@@ -80,7 +78,6 @@ private:
     bool m_retired = false;
     bool m_analysis = false;
     std::uint64_t m_fetchStartMs = 0;
-    CSpeedMeter m_speed;
     std::string m_lastAddress;
 };
 

@@ -262,8 +262,13 @@ void CDownloadTask::SwitchToSinglePeer(CDownloadPeer& peer) {
     CancelAll();
     m_map.emplace(Total(), Total());
     SaveMeta(true);
-    // The peer that saw the full answer keeps its source; the others stay idle.
-    if (peer.Id() != 0) m_peers[0]->SetSourceIndex(peer.SourceIndex());
+    // The peer that saw the full answer keeps its source; the others stay idle. Peer 0 carries
+    // the download now, so one that had given up on its own sources starts afresh.
+    if (peer.Id() != 0) {
+        if (m_peers[0]->Retired())
+            m_peers[0] = std::make_unique<CHttpDownloadPeer>(0, *this, m_engine, m_file, Total());
+        m_peers[0]->SetSourceIndex(peer.SourceIndex());
+    }
     m_listener.OnRetry(*this, 0, {NetResult::kProgram, kCodeNoRangeSupport});
     Feed(*m_peers[0]);
 }

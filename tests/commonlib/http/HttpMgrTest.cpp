@@ -136,3 +136,13 @@ TEST_F(HttpMgrTest, StoppedEngineForgetsItsRequests) {
     EXPECT_EQ(request->doneCalls, 0);
     request.reset();  // after its engine: must not reach the freed scheduler
 }
+
+TEST_F(HttpMgrTest, StoppedEngineCannotBeStartedAgain) {
+    ScriptedTcpServer silent;
+    ASSERT_TRUE(silent.Start());
+    m_engine.Stop();
+    EXPECT_FALSE(m_engine.Start());
+    EXPECT_FALSE(m_engine.IsRunning());
+    ProbeRequest request(&m_engine);
+    EXPECT_FALSE(request.Start(silent.Url("/")));  // must not reach the scheduler it no longer has
+}

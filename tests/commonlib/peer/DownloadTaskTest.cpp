@@ -96,3 +96,36 @@ TEST_F(DownloadTaskTest, ReportCarriesThePairAndItsLogSections) {
     EXPECT_EQ(log[0].narrowString().rfind("sources:\n" + m_server.Url("/pkg.bin"), 0), 0u);
     EXPECT_NE(log[3].narrowString().find("et:4 ec:404"), std::string::npos);
 }
+
+TEST_F(DownloadTaskTest, ServerIgnoringRangesAfterTheFirstPeerGaveUpStillCompletes) {
+    struct PeerListener : RecordingListener {
+        void OnPeerDone(CDownloadTask& task, int peer, NetResult result) override {
+            peers.push_back(peer);
+            RecordingListener::OnPeerDone(task, peer, result);
+        }
+        std::vector<int> peers;
+    };
+    SetDownloadTuning({.blockSize = 32 * 1024, .peerCount = 2, .failuresPerSource = 1});
+    m_server.SetRate(64 * 1024);
+    // The one source fails once; the case needs that failure to be peer 0's, which then gives
+    // up while peer 1 is still fetching. Which request comes first is up to the scheduler.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        SCOPED_TRACE(attempt);
+        PeerListener listener;
+        m_server.SetFault(ScriptedHttpServer::Fault::Status, 1, 503);
+        CDownloadTask task(Params(m_server.Url("/pkg.bin")), m_engine, listener);
+        task.SetReportEnabled(false);
+        task.Start();
+        ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return !listener.peers.empty(); }));
+        if (listener.peers[0] != 0) {
+            task.Stop();
+            continue;
+        }
+        m_server.SetFault(ScriptedHttpServer::Fault::IgnoreRange);
+        ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return !listener.done.empty(); }));
+        EXPECT_TRUE(listener.done[0].Ok());
+        EXPECT_EQ(testsupport::TempDir::ReadFile(m_dir.Path() / "home" / "pkg.exe"), m_payload);
+        return;
+    }
+    GTEST_SKIP() << "the failure never went to peer 0";
+}
