@@ -132,10 +132,16 @@ void CUIPaintManager::Bind(HWND hwnd) {
 
 bool CUIPaintManager::AttachRoot(CControlUI* root) {
     if (root == nullptr) return false;
-    if (root != m_root) {
+    if (root != m_root && m_root != nullptr) {
         CControlUI* old = m_root;
         m_root = nullptr;
-        delete old;
+        // A handler may swap the tree while a control of the old one is still on the stack.
+        if (IsDispatching()) {
+            ForgetSubtree(old);
+            QueueDelayedDelete(old);
+        } else {
+            delete old;
+        }
     }
     m_root = root;
     m_root->AttachManager(this, nullptr, true);

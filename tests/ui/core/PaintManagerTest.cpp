@@ -317,6 +317,21 @@ TEST_F(PaintManagerTest, ControlsRemovedDuringDispatchDieAfterIt) {
     EXPECT_EQ(m_log.back(), "custom:-:3");
 }
 
+TEST_F(PaintManagerTest, ATreeSwappedDuringDispatchDiesAfterIt) {
+    Build(kTwoButtons);
+    m_receiver.onNotify = [&](SkinUI::UINotifyMsg& msg) {
+        if (msg.type == L"click") m_manager->AttachRoot(new CControlUI());
+    };
+    // Heard after the swap: the sender must still be alive.
+    NotifyLog later(&m_log, "later:");
+    m_manager->AddNotifier(&later);
+    Post(WM_LBUTTONDOWN, 10, 10);
+    Post(WM_LBUTTONUP, 10, 10);
+    EXPECT_EQ(m_log.back(), "later:click:b1:0");
+    EXPECT_EQ(m_manager->ControlByName(L"b1"), nullptr);
+    m_manager->RemoveNotifier(&later);
+}
+
 TEST_F(PaintManagerTest, PaintsOffScreenThenCopiesTheArea) {
     Build(R"(<HorizontalLayout name="root">
         <TestButton name="red" width="100" bkcolor="#FFFF0000" bordersize="2" bordercolor="#FF000000"/>
