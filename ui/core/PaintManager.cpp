@@ -95,6 +95,16 @@ LPCWSTR CursorResource(UICursor cursor) {
 
 }  // namespace
 
+struct CUIPaintManager::DispatchScope {
+    explicit DispatchScope(CUIPaintManager* manager) : m(manager) { ++m->m_dispatchDepth; }
+    ~DispatchScope() {
+        if (--m->m_dispatchDepth == 0) m->FlushDelayedDeletes();
+    }
+    DispatchScope(const DispatchScope&) = delete;
+    DispatchScope& operator=(const DispatchScope&) = delete;
+    CUIPaintManager* m;
+};
+
 CUIPaintManager::CUIPaintManager() = default;
 
 CUIPaintManager::~CUIPaintManager() {
@@ -158,13 +168,7 @@ void CUIPaintManager::SetClientSize(SIZE size) {
 }
 
 bool CUIPaintManager::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    struct DispatchScope {
-        explicit DispatchScope(CUIPaintManager* manager) : m(manager) { ++m->m_dispatchDepth; }
-        ~DispatchScope() {
-            if (--m->m_dispatchDepth == 0) m->FlushDelayedDeletes();
-        }
-        CUIPaintManager* m;
-    } scope(this);
+    DispatchScope scope(this);
 
     result = 0;
     // By index: a filter may remove itself or others while it runs.
@@ -369,6 +373,8 @@ bool CUIPaintManager::PreFilterMessage(const MSG* msg) {
         std::wcsstr(m_focus->GetClassTag(), L"RichEditUI") != nullptr && m_focus->WantsTabKey()) {
         return false;
     }
+    // The focus handlers run from here, outside HandleWindowMessage, and may remove controls.
+    DispatchScope scope(this);
     FocusNextTabStop(m_focus, !m_shiftDown);
     return true;
 }
