@@ -777,9 +777,10 @@ void CUIPaintManager::ApplyWindowAttribute(std::wstring_view name, std::wstring_
     } else if (name == L"maxinfo") {
         if (ParseSize(value, &size)) m_maxSize = size;
     } else if (name == L"caption") {
-        if (ParseRect(value, &rect)) m_captionRect = rect;
+        // Held within the geometry limit: hit testing adds these to the client edges.
+        if (ParseRect(value, &rect)) m_captionRect = ClampGeometry(rect);
     } else if (name == L"sizebox") {
-        if (ParseRect(value, &rect)) m_sizeBox = rect;
+        if (ParseRect(value, &rect)) m_sizeBox = ClampGeometry(rect);
     } else if (name == L"roundcorner") {
         if (ParseSize(value, &size)) m_roundCorner = size;
     } else if (name == L"defaultfontcolor") {
