@@ -205,6 +205,13 @@ void CScrollBarUI::HandleEvent(UIEventRecord& event) {
             return;
         case UIEventType::Timer:
             if (event.wParam != kRepeatTimerId) break;
+            // The press ended without a button-up (focus or capture lost): stop repeating.
+            if (m_manager == nullptr || !m_manager->IsCaptured()) {
+                if (m_manager != nullptr) m_manager->StopControlTimer(this, kRepeatTimerId);
+                m_pressed = Part::None;
+                Repaint();
+                return;
+            }
             // Only while the mouse still rests on the pressed part: a rail click stops under the thumb.
             if (m_pressed != Part::None && m_pressed != Part::Thumb && PartAt(event.mouse) == m_pressed) {
                 Step(m_pressed);

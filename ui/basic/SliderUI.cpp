@@ -1,6 +1,7 @@
 #include "ui/basic/SliderUI.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "platform/window/WinMessages.h"
 #include "ui/core/AttributeText.h"
@@ -113,8 +114,14 @@ void CSliderUI::HandleEvent(UIEventRecord& event) {
             if (m_dragging) return;
             m_valueBefore = m_value;
             const short delta = static_cast<short>(HIWORD(event.wParam));
-            if (delta > 0) MoveTo(m_value + m_step);
-            if (delta < 0) MoveTo(m_value - m_step);
+            // In 64 bits: a skin may put the value at the end of the int range.
+            const long long value = m_value;
+            const auto clamped = [](long long v) {
+                return static_cast<int>(
+                    std::clamp<long long>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+            };
+            if (delta > 0) MoveTo(clamped(value + m_step));
+            if (delta < 0) MoveTo(clamped(value - m_step));
             FinishChange();
             return;
         }

@@ -29,9 +29,14 @@ CContainerUI::CContainerUI() = default;
 
 CContainerUI::~CContainerUI() {
     // Children are told first, so a child's destructor sees a parent that still exists.
-    if (m_ownsChildren) {
-        for (int i = 0; i < m_items.Count(); ++i)
-            delete static_cast<CControlUI*>(m_items.ItemAt(i));
+    // Children we do not own outlive us: they must not keep pointing at a dead parent.
+    for (int i = 0; i < m_items.Count(); ++i) {
+        auto* child = static_cast<CControlUI*>(m_items.ItemAt(i));
+        if (m_ownsChildren) {
+            delete child;
+        } else {
+            DropChild(child);
+        }
     }
     m_items.Clear();
     delete m_vScrollBar;

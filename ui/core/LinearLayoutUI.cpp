@@ -57,6 +57,8 @@ void CLinearLayoutUI::SetBounds(const RECT& bounds) {
     // First pass: what the sized children take, and how many share the rest.
     const int count = m_items.Count();
     std::vector<int> sizes(count, 0);
+    // A sized child clamped to 0 ("maxwidth" 0) still takes no share.
+    std::vector<bool> sharing(count, false);
     std::vector<std::pair<int, int>> limits;  // floor and ceiling of each child without a size
     long long taken = 0;
     int shown = 0;
@@ -75,6 +77,7 @@ void CLinearLayoutUI::SetBounds(const RECT& bounds) {
         }
         if (size == 0) {
             limits.emplace_back(extent.floor, extent.ceiling);
+            sharing[i] = true;
         } else {
             size = Clamp(size, extent.floor, extent.ceiling);
             taken += size;
@@ -106,7 +109,7 @@ void CLinearLayoutUI::SetBounds(const RECT& bounds) {
         }
         const Span margin = SpanOf(child->GetOuterMargin(), along);
         const Span crossMargin = SpanOf(child->GetOuterMargin(), across);
-        const int size = sizes[i] != 0 ? sizes[i] : shares[adjustablesSeen++];
+        const int size = sharing[i] ? shares[adjustablesSeen++] : sizes[i];
         const Extent crossExtent = ExtentOf(*child, across);
         int crossSize = crossExtent.preset;
         if (crossSize == 0) crossSize = crossAvailable - static_cast<int>(crossMargin.nearEdge + crossMargin.farEdge);

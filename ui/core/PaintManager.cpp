@@ -95,6 +95,16 @@ LPCWSTR CursorResource(UICursor cursor) {
 
 }  // namespace
 
+struct CUIPaintManager::DispatchScope {
+    explicit DispatchScope(CUIPaintManager* manager) : m(manager) { ++m->m_dispatchDepth; }
+    ~DispatchScope() {
+        if (--m->m_dispatchDepth == 0) m->FlushDelayedDeletes();
+    }
+    DispatchScope(const DispatchScope&) = delete;
+    DispatchScope& operator=(const DispatchScope&) = delete;
+    CUIPaintManager* m;
+};
+
 CUIPaintManager::CUIPaintManager() = default;
 
 CUIPaintManager::~CUIPaintManager() {
@@ -132,10 +142,16 @@ void CUIPaintManager::Bind(HWND hwnd) {
 
 bool CUIPaintManager::AttachRoot(CControlUI* root) {
     if (root == nullptr) return false;
-    if (root != m_root) {
+    if (root != m_root && m_root != nullptr) {
         CControlUI* old = m_root;
         m_root = nullptr;
-        delete old;
+        // A handler may swap the tree while a control of the old one is still on the stack.
+        if (IsDispatching()) {
+            ForgetSubtree(old);
+            QueueDelayedDelete(old);
+        } else {
+            delete old;
+        }
     }
     m_root = root;
     m_root->AttachManager(this, nullptr, true);
@@ -152,13 +168,7 @@ void CUIPaintManager::SetClientSize(SIZE size) {
 }
 
 bool CUIPaintManager::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    struct DispatchScope {
-        explicit DispatchScope(CUIPaintManager* manager) : m(manager) { ++m->m_dispatchDepth; }
-        ~DispatchScope() {
-            if (--m->m_dispatchDepth == 0) m->FlushDelayedDeletes();
-        }
-        CUIPaintManager* m;
-    } scope(this);
+    DispatchScope scope(this);
 
     result = 0;
     // By index: a filter may remove itself or others while it runs.
@@ -363,6 +373,8 @@ bool CUIPaintManager::PreFilterMessage(const MSG* msg) {
         std::wcsstr(m_focus->GetClassTag(), L"RichEditUI") != nullptr && m_focus->WantsTabKey()) {
         return false;
     }
+    // The focus handlers run from here, outside HandleWindowMessage, and may remove controls.
+    DispatchScope scope(this);
     FocusNextTabStop(m_focus, !m_shiftDown);
     return true;
 }
@@ -765,9 +777,10 @@ void CUIPaintManager::ApplyWindowAttribute(std::wstring_view name, std::wstring_
     } else if (name == L"maxinfo") {
         if (ParseSize(value, &size)) m_maxSize = size;
     } else if (name == L"caption") {
-        if (ParseRect(value, &rect)) m_captionRect = rect;
+        // Held within the geometry limit: hit testing adds these to the client edges.
+        if (ParseRect(value, &rect)) m_captionRect = ClampGeometry(rect);
     } else if (name == L"sizebox") {
-        if (ParseRect(value, &rect)) m_sizeBox = rect;
+        if (ParseRect(value, &rect)) m_sizeBox = ClampGeometry(rect);
     } else if (name == L"roundcorner") {
         if (ParseSize(value, &size)) m_roundCorner = size;
     } else if (name == L"defaultfontcolor") {

@@ -185,6 +185,8 @@ public:
     SIZE GetRoundCorner() const { return m_roundCorner; }
 
 private:
+    // Counts a dispatch while alive; the outermost one frees the delayed deletes on leaving.
+    struct DispatchScope;
     struct ControlTimer {
         CControlUI* control;
         UINT_PTR localId;

@@ -48,6 +48,14 @@ void CTabLayoutUI::RemoveAllChildren() {
     CContainerUI::RemoveAllChildren();
 }
 
+bool CTabLayoutUI::MoveChildTo(CControlUI* control, int index) {
+    // The shown page keeps being the current one wherever the move puts it.
+    CControlUI* current = GetChildAt(m_currentPage);
+    if (!CContainerUI::MoveChildTo(control, index)) return false;
+    if (current != nullptr) m_currentPage = IndexOfChild(current);
+    return true;
+}
+
 void CTabLayoutUI::ApplyAttribute(std::wstring_view name, std::wstring_view value) {
     int number = 0;
     if (name == L"selectedid") {

@@ -16,6 +16,7 @@ public:
     bool InsertChildAt(CControlUI* control, int index) override;
     bool RemoveChildAt(int index) override;
     void RemoveAllChildren() override;
+    bool MoveChildTo(CControlUI* control, int index) override;
     // Adds "selectedid" (the page shown first).
     void ApplyAttribute(std::wstring_view name, std::wstring_view value) override;
 

@@ -69,6 +69,29 @@ TEST_F(ScrollBarUITest, ContainerBarFollowsTheContentAndScrollsItsOwner) {
     Click(392, 50);
 }
 
+TEST_F(ScrollBarUITest, ArrowRepeatStopsWhenThePressIsLost) {
+    Build(R"(<VerticalLayout>
+        <VerticalLayout name="list" vscrollbar="true" height="100">
+          <Control height="40"/><Control height="40"/><Control height="40"/>
+          <Control height="40"/><Control height="40"/>
+        </VerticalLayout>
+        <Control/>
+      </VerticalLayout>)");
+    auto* list = Find<CVerticalLayoutUI>(L"list");
+    Mouse(WM_MOUSEMOVE, 392, 95);
+    Mouse(WM_LBUTTONDOWN, 392, 95, MK_LBUTTON);
+    const int afterPress = list->GetScrollOffset().cy;
+    EXPECT_GT(afterPress, 0);
+    Send(WM_TIMER, SkinUI::CUIPaintManager::kFirstControlTimerId);
+    EXPECT_GT(list->GetScrollOffset().cy, afterPress) << "held down, the arrow repeats";
+    const int held = list->GetScrollOffset().cy;
+    // Focus goes elsewhere before the button comes up: the bar must not scroll on by itself.
+    Send(WM_KILLFOCUS, 0);
+    Send(WM_TIMER, SkinUI::CUIPaintManager::kFirstControlTimerId);
+    Send(WM_TIMER, SkinUI::CUIPaintManager::kFirstControlTimerId);
+    EXPECT_EQ(list->GetScrollOffset().cy, held);
+}
+
 TEST_F(ScrollBarUITest, StyleAppliesToTheBarAndThePaintShowsIt) {
     UseImages({{"thumb", 0xFF00FF00}, {"arrow", 0xFFFF0000}});
     Build(R"(<VerticalLayout>

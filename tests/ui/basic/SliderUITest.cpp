@@ -1,5 +1,7 @@
 #include "ui/basic/SliderUI.h"
 
+#include <limits>
+
 #include "BasicFixture.h"
 
 using SkinUI::CSliderUI;
@@ -46,5 +48,21 @@ TEST_F(SliderUITest, DegenerateRangesAndSizesKeepTheValueInRange) {
         const RECT thumb = slider->ThumbRect();
         EXPECT_EQ(thumb.right - thumb.left, 10);
         Paint();
+    }
+}
+
+TEST_F(SliderUITest, TheWheelStopsAtTheEndsOfTheIntRange) {
+    Build(R"(<VerticalLayout>
+        <Slider name="s" width="200" height="20" thumbsize="10,20" min="-2147483648" max="2147483647"
+                value="2147483647" step="2147483647"/>
+        <Control/>
+      </VerticalLayout>)");
+    auto* slider = Find<CSliderUI>(L"s");
+    Mouse(WM_MOUSEMOVE, 100, 10);
+    Send(WM_MOUSEWHEEL, static_cast<WPARAM>(120u << 16));
+    EXPECT_EQ(slider->GetProgress(), std::numeric_limits<int>::max());
+    for (int expected : {0, -std::numeric_limits<int>::max(), std::numeric_limits<int>::min()}) {
+        Send(WM_MOUSEWHEEL, static_cast<WPARAM>(static_cast<WORD>(-120)) << 16);
+        EXPECT_EQ(slider->GetProgress(), expected);
     }
 }

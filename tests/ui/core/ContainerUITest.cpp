@@ -62,6 +62,19 @@ TEST(ContainerUITest, ChildListKeepsOwnershipAndRefusesCycles) {
     EXPECT_FALSE(outer.AppendChild(&outer));
 }
 
+TEST(ContainerUITest, ChildrenNotOwnedOutliveTheirContainer) {
+    int deaths = 0;
+    CountedControl kept(&deaths);
+    {
+        CContainerUI list;
+        list.SetOwnsChildren(false);
+        ASSERT_TRUE(list.AppendChild(&kept));
+    }
+    EXPECT_EQ(deaths, 0);
+    EXPECT_EQ(kept.GetParentControl(), nullptr);
+    EXPECT_TRUE(kept.IsUsable()) << "walks the parent chain, which must end at the control now";
+}
+
 TEST(ContainerUITest, AControlMovedBetweenContainersIsInitialisedOnce) {
     int deaths = 0;
     int inits = 0;

@@ -80,6 +80,16 @@ TEST(LinearLayoutUITest, FloatingChildrenFollowTheirAnchors) {
     EXPECT_RECT(skin.Bounds(L"f3"), 15, 10, 185, 20);
 }
 
+TEST(LinearLayoutUITest, ASizedChildClampedToNothingTakesNoShare) {
+    Skin skin(R"(<HorizontalLayout>
+        <Control name="shut" width="50" maxwidth="0"/><Control name="rest"/><Control name="fixed" width="100"/>
+      </HorizontalLayout>)");
+    ASSERT_NE(skin.root, nullptr);
+    EXPECT_EQ(skin.Bounds(L"shut").right - skin.Bounds(L"shut").left, 0);
+    EXPECT_RECT(skin.Bounds(L"rest"), 0, 0, 300, 300);
+    EXPECT_RECT(skin.Bounds(L"fixed"), 300, 0, 400, 300);
+}
+
 TEST(LinearLayoutUITest, HostileNumbersStayWithinTheCoordinateLimit) {
     const char* skins[] = {
         R"(<VerticalLayout childpadding="2000000000" inset="-2000000000,0,2000000000,-2147483648">

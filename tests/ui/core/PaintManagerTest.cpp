@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -315,6 +316,38 @@ TEST_F(PaintManagerTest, ControlsRemovedDuringDispatchDieAfterIt) {
     m_manager->RaiseNotify(nullptr, L"custom", 3, 4);
     EXPECT_TRUE(other.empty());
     EXPECT_EQ(m_log.back(), "custom:-:3");
+}
+
+TEST_F(PaintManagerTest, ATreeSwappedDuringDispatchDiesAfterIt) {
+    Build(kTwoButtons);
+    m_receiver.onNotify = [&](SkinUI::UINotifyMsg& msg) {
+        if (msg.type == L"click") m_manager->AttachRoot(new CControlUI());
+    };
+    // Heard after the swap: the sender must still be alive.
+    NotifyLog later(&m_log, "later:");
+    m_manager->AddNotifier(&later);
+    Post(WM_LBUTTONDOWN, 10, 10);
+    Post(WM_LBUTTONUP, 10, 10);
+    EXPECT_EQ(m_log.back(), "later:click:b1:0");
+    EXPECT_EQ(m_manager->ControlByName(L"b1"), nullptr);
+    m_manager->RemoveNotifier(&later);
+}
+
+TEST_F(PaintManagerTest, AControlRemovedWhenTabTakesItsFocusDiesAfterwards) {
+    Build(kTwoButtons);
+    m_receiver.onNotify = [&](SkinUI::UINotifyMsg& msg) {
+        if (msg.type != L"killfocus") return;
+        static_cast<SkinUI::IContainerUI*>(msg.sender->GetParentControl()->QueryFacet(L"IContainer"))
+            ->RemoveChild(msg.sender);
+    };
+    NotifyLog later(&m_log, "later:");
+    m_manager->AddNotifier(&later);
+    Button(L"b1")->TakeFocus();
+    EXPECT_TRUE(PressTab());
+    EXPECT_EQ(FocusName(), "b2");
+    EXPECT_NE(std::find(m_log.begin(), m_log.end(), "later:killfocus:b1:0"), m_log.end());
+    EXPECT_EQ(m_manager->ControlByName(L"b1"), nullptr);
+    m_manager->RemoveNotifier(&later);
 }
 
 TEST_F(PaintManagerTest, PaintsOffScreenThenCopiesTheArea) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "SkinFixture.h"
 
 using skintest::Skin;
@@ -37,4 +39,12 @@ TEST(TabLayoutUITest, ShowsOnePageAtATime) {
     EXPECT_FALSE(extra->IsShown());
     EXPECT_EQ(tabs->CurrentPage(), 2);
     EXPECT_TRUE(skin.Find(L"p1")->IsShown());
+
+    // Reordering the pages keeps the shown page current.
+    for (const auto& [moved, to, current] : {std::tuple{L"p1", 0, 0}, std::tuple{L"p0", 0, 1}}) {
+        SCOPED_TRACE(testing::Message() << "move to " << to);
+        EXPECT_TRUE(tabs->MoveChildTo(skin.Find(moved), to));
+        EXPECT_EQ(tabs->CurrentPage(), current);
+        EXPECT_EQ(tabs->GetChildAt(tabs->CurrentPage()), skin.Find(L"p1"));
+    }
 }

@@ -81,6 +81,21 @@ TEST(WindowImplBaseTest, ArchiveOutlivesItsReleaseWhileWindowsUseIt) {
     EXPECT_EQ(platform::ShownPixel(hwnd, 0, 0), 0u) << "the round corner is cut away";
 }
 
+TEST(WindowImplBaseTest, HostileCaptionAndSizeBoxKeepTheHitTestSound) {
+    windowtest::HeadlessScope scope;
+    CTestWindow window;
+    const HWND hwnd = CreateAt(window);
+    ASSERT_NE(hwnd, nullptr);
+    window.PaintManager().ApplyWindowAttribute(L"sizebox", L"1,1,-2147483648,-2147483648");
+    window.PaintManager().ApplyWindowAttribute(L"caption", L"0,0,-2147483648,2147483647");
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    POINT pt{client.right / 2, client.bottom / 2};
+    ClientToScreen(hwnd, &pt);
+    const LRESULT hit = SendMessageW(hwnd, WM_NCHITTEST, 0, MAKELPARAM(pt.x, pt.y));
+    EXPECT_TRUE(hit == HTCAPTION || hit == HTCLIENT) << hit;
+}
+
 TEST(WindowImplBaseTest, FullTestSkinDrivenByInput) {
     windowtest::HeadlessScope scope;
     CTestWindow window(L"TestWindow.xml");
