@@ -149,6 +149,21 @@ using platform::LookUpWindow;
 using platform::Region;
 using platform::WindowOrFail;
 
+namespace {
+
+// The region behind a handle; ERROR_INVALID_HANDLE when it names none.
+bool RegionOrFail(HRGN handle, Region* out) {
+    auto region = platform::RegionFromHandle(handle);
+    if (!region) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    *out = std::move(*region);
+    return true;
+}
+
+}  // namespace
+
 HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint) {
     auto window = platform::OwnWindowOrFail(hwnd);
     if (!window) return nullptr;
@@ -204,14 +219,7 @@ BOOL InvalidateRgn(HWND hwnd, HRGN region, BOOL erase) {
     auto window = WindowOrFail(hwnd);
     if (!window) return FALSE;
     Region area(window->ClientRect());
-    if (region) {
-        auto given = platform::RegionFromHandle(region);
-        if (!given) {
-            SetLastError(ERROR_INVALID_HANDLE);
-            return FALSE;
-        }
-        area = *given;
-    }
+    if (region && !RegionOrFail(region, &area)) return FALSE;
     platform::InvalidateTree(window, area, erase != FALSE, false);
     return TRUE;
 }
@@ -223,12 +231,9 @@ BOOL ValidateRgn(HWND hwnd, HRGN region) {
         window->Validate(nullptr);
         return TRUE;
     }
-    auto given = platform::RegionFromHandle(region);
-    if (!given) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    window->ValidateRegion(*given);
+    Region given;
+    if (!RegionOrFail(region, &given)) return FALSE;
+    window->ValidateRegion(given);
     return TRUE;
 }
 
@@ -236,14 +241,7 @@ BOOL RedrawWindow(HWND hwnd, const RECT* rect, HRGN region, UINT flags) {
     auto window = WindowOrFail(hwnd);
     if (!window) return FALSE;
     Region area(rect ? *rect : window->ClientRect());
-    if (region) {
-        auto given = platform::RegionFromHandle(region);
-        if (!given) {
-            SetLastError(ERROR_INVALID_HANDLE);
-            return FALSE;
-        }
-        area = *given;
-    }
+    if (region && !RegionOrFail(region, &area)) return FALSE;
     const bool children =
         (flags & RDW_ALLCHILDREN) || (!(flags & RDW_NOCHILDREN) && !(window->Style() & WS_CLIPCHILDREN));
     if (flags & RDW_INVALIDATE) {
@@ -278,11 +276,7 @@ int SetWindowRgn(HWND hwnd, HRGN region, BOOL redraw) {
     if (!window) return 0;
     std::optional<Region> shape;
     if (region) {
-        shape = platform::RegionFromHandle(region);
-        if (!shape) {
-            SetLastError(ERROR_INVALID_HANDLE);
-            return 0;
-        }
+        if (!RegionOrFail(region, &shape.emplace())) return 0;
         DeleteObject(region);  // the window owns it now
     }
     window->SetWindowRegion(std::move(shape));

@@ -21,16 +21,8 @@ bool Near(DWORD a, DWORD b, int tolerance) {
 }  // namespace
 
 Canvas::Canvas(int width, int height, DWORD backgroundArgb) : m_width(width), m_height(height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
     m_dc = CreateCompatibleDC(nullptr);
-    m_bitmap = CreateDIBSection(m_dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    m_bits = static_cast<DWORD*>(bits);
+    m_bitmap = platform::CreateTopDownBitmap(m_dc, width, height, &m_bits);
     m_previous = SelectObject(m_dc, m_bitmap);
     for (int i = 0; i < width * height; ++i)
         m_bits[i] = backgroundArgb;
