@@ -476,7 +476,8 @@ HRESULT CTextEngine::OnMouse(UINT message, WPARAM wParam, LPARAM lParam) {
             return S_OK;
         }
         case WM_MOUSEMOVE: {
-            if (!m_mouseSelecting) return S_OK;
+            // Only a selection in progress takes the move; otherwise the window tracks hovering.
+            if (!m_mouseSelecting) return S_FALSE;
             if ((wParam & MK_LBUTTON) == 0) {
                 // The button went up somewhere we did not hear of.
                 m_mouseSelecting = false;
