@@ -76,12 +76,17 @@ void CLineLayout::ApplyChange(const CTextStore::Change& change) {
     for (auto it = first; it != first + change.removed; ++it) {
         if (it->layout != nullptr) --m_cachedLayouts;
     }
+    m_sumsValid = std::min(m_sumsValid, change.first);
+    m_contentWidth = -1;
+    if (change.removed == change.inserted) {
+        // A change inside paragraphs (typing) leaves the list as it is: no moving of the rest.
+        for (auto it = first; it != first + change.removed; ++it) *it = Paragraph();
+        return;
+    }
     m_paragraphs.erase(first, first + change.removed);
     std::vector<Paragraph> fresh(static_cast<size_t>(change.inserted));
     m_paragraphs.insert(m_paragraphs.begin() + change.first, std::make_move_iterator(fresh.begin()),
                         std::make_move_iterator(fresh.end()));
-    m_sumsValid = std::min(m_sumsValid, change.first);
-    m_contentWidth = -1;
 }
 
 PangoLayout* CLineLayout::Build(int paragraph, int wrapWidth) const {
@@ -130,7 +135,7 @@ int CLineLayout::CharOffset(PangoLayout* layout, int byte) const {
     return static_cast<int>(g_utf8_pointer_to_offset(text, text + std::max(0, byte)));
 }
 
-PangoLayout* CLineLayout::LayoutOf(int paragraph) {
+PangoLayout* CLineLayout::CachedLayout(int paragraph) {
     Paragraph& entry = m_paragraphs[paragraph];
     if (entry.layout == nullptr) {
         if (m_cachedLayouts >= kMaxCachedLayouts) {
@@ -140,13 +145,19 @@ PangoLayout* CLineLayout::LayoutOf(int paragraph) {
         entry.layout = Build(paragraph, m_style.wrapWidth);
         ++m_cachedLayouts;
     }
-    if (!entry.measured) Measure(paragraph);
     return entry.layout;
 }
 
+PangoLayout* CLineLayout::LayoutOf(int paragraph) {
+    PangoLayout* layout = CachedLayout(paragraph);
+    if (!m_paragraphs[paragraph].measured) Measure(paragraph);
+    return layout;
+}
+
 void CLineLayout::Measure(int paragraph) {
+    // The layout is kept: the paragraph just measured is usually the one drawn or hit next.
+    PangoLayout* layout = CachedLayout(paragraph);
     Paragraph& entry = m_paragraphs[paragraph];
-    PangoLayout* layout = entry.layout != nullptr ? entry.layout : Build(paragraph, m_style.wrapWidth);
     PangoRectangle logical;
     pango_layout_get_extents(layout, nullptr, &logical);
     entry.height = std::max(1, CeilPixels(logical.y + logical.height));
@@ -173,7 +184,6 @@ void CLineLayout::Measure(int paragraph) {
         entry.alignOffset = m_style.alignment == PANGO_ALIGN_CENTER ? free / 2 : free;
     }
     entry.measured = true;
-    if (layout != entry.layout) g_object_unref(layout);
 }
 
 void CLineLayout::EnsureSums() {
@@ -268,8 +278,9 @@ int CLineLayout::LineAtY(int y) {
 POINT CLineLayout::CaretPoint(int cp, int* lineHeight) {
     const int paragraph = m_store.ParagraphOf(cp);
     const int offset = std::clamp(cp, 0, m_store.Length()) - m_store.ParagraphStart(paragraph);
-    PangoLayout* layout = LayoutOf(paragraph);
+    // Sums first: measuring other paragraphs may drop cached layouts, this one's included.
     EnsureSums();
+    PangoLayout* layout = LayoutOf(paragraph);
     const Paragraph& entry = m_paragraphs[paragraph];
     PangoRectangle strong;
     pango_layout_get_cursor_pos(layout, ByteOffset(layout, offset), &strong, nullptr);
@@ -380,8 +391,8 @@ std::pair<int, int> CLineLayout::WordAt(int cp) {
 }
 
 void CLineLayout::SelectionRects(int paragraph, int start, int end, std::vector<RECT>* out) {
-    PangoLayout* layout = LayoutOf(paragraph);
     EnsureSums();
+    PangoLayout* layout = LayoutOf(paragraph);
     const Paragraph& entry = m_paragraphs[paragraph];
     const int length = m_store.ParagraphLength(paragraph);
     const int top = m_tops[paragraph];

@@ -116,6 +116,9 @@ private:
     };
 
     PangoLayout* Build(int paragraph, int wrapWidth) const;
+    // The paragraph's layout, built when it has none.
+    PangoLayout* CachedLayout(int paragraph);
+    // The same, measured.
     PangoLayout* LayoutOf(int paragraph);
     void Measure(int paragraph);
     void EnsureSums();
