@@ -11,6 +11,41 @@ using SkinUI::CTxtWinHost;
 
 namespace {
 
+// An object that is not text services: it answers only IUnknown.
+class NotTextServices final : public IUnknown {
+public:
+    HRESULT QueryInterface(REFIID iid, void** object) override {
+        *object = nullptr;
+        if (!(iid == IID_IUnknown)) return E_NOINTERFACE;
+        AddRef();
+        *object = this;
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++m_references; }
+    ULONG Release() override {
+        const ULONG left = --m_references;
+        if (left == 0) delete this;
+        return left;
+    }
+
+private:
+    ULONG m_references = 1;
+};
+
+HRESULT FailingCreate(IUnknown*, ITextHost*, IUnknown** unknown) {
+    *unknown = nullptr;
+    return E_OUTOFMEMORY;
+}
+
+HRESULT WrongObjectCreate(IUnknown*, ITextHost*, IUnknown** unknown) {
+    *unknown = new NotTextServices();
+    return S_OK;
+}
+
+int Nothing() {
+    return 0;
+}
+
 class RichEditUITest : public richedittest::RichEditTest {
 protected:
     DWORD Bits(CRichEditUI* edit) {
@@ -124,6 +159,42 @@ TEST_F(RichEditUITest, WithoutTheTextServicesThereIsNoHostAndOnlyTheHintDraws) {
     EXPECT_GE(m_manager->MessageFilters().IndexOf(static_cast<SkinUI::IMessageFilterUI*>(edit)), 0);
     auto canvas = Paint();
     EXPECT_GT(basictest::PixelsNear(*canvas, edit->GetBounds(), 0xFFFF0000, 60), 5) << "the hint is drawn";
+}
+
+TEST_F(RichEditUITest, EveryWayTheTextServicesCanFailLeavesNoHost) {
+    const PCreateTextServices failing = &FailingCreate;
+    const PCreateTextServices wrong = &WrongObjectCreate;
+    const struct {
+        const char* why;
+        std::function<void()> install;
+    } cases[] = {
+        {"no module", [] { platform::UnregisterBuiltinModule(platform::kTextServicesModule); }},
+        {"no entry",
+         [] { platform::RegisterBuiltinModule(platform::kTextServicesModule, {{"Other", platform::AsProc(&Nothing)}}); }},
+        {"creation fails",
+         [&] {
+             platform::RegisterBuiltinModule(platform::kTextServicesModule,
+                                             {{"CreateTextServices", platform::AsProc(failing)}});
+         }},
+        {"not text services",
+         [&] {
+             platform::RegisterBuiltinModule(platform::kTextServicesModule,
+                                             {{"CreateTextServices", platform::AsProc(wrong)}});
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        c.install();
+        CRichEditUI* edit = BuildEdit(R"(text="lost")");
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(edit->GetTextHost(), nullptr);
+        EXPECT_EQ(Text(edit), L"");
+        edit->TakeFocus();
+        TypeText("x");
+        EXPECT_EQ(Text(edit), L"");
+        platform::RegisterTextServicesModule();
+    }
+    EXPECT_NE(BuildEdit(R"(text="back")")->GetTextHost(), nullptr);
 }
 
 TEST_F(RichEditUITest, TheHintShowsOnlyWhileEmptyAndUnfocused) {
@@ -334,4 +405,33 @@ TEST_F(RichEditUITest, DestroyingTheControlWithTheCaretBlinkingIsClean) {
     EXPECT_EQ(m_manager->MessageFilters().Count(), 0);
     Advance(std::chrono::milliseconds(3 * CRichEditUI::kCaretBlinkMs));
     EXPECT_GT(platform::CurrentCaret().hideCount, 0) << "the caret went with the control";
+}
+
+TEST_F(RichEditUITest, HorizontalOperationsScrollTheTextAndReadOnlyHoldsAtRunTime) {
+    CRichEditUI* edit = BuildEdit(
+        R"(hscrollbar="true" text="a line far wider than the four hundred pixels of this window, so it scrolls sideways")");
+    SkinUI::CScrollBarUI* bar = edit->GetHScrollBar();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_TRUE(bar->IsShown());
+    edit->ScrollLineRight();
+    EXPECT_GT(bar->GetOffset(), 0);
+    edit->ScrollToRightEnd();
+    EXPECT_EQ(bar->GetOffset(), bar->GetExtent());
+    const RECT client = edit->GetTextHost()->GetClientRect();
+    EXPECT_LT(edit->PosFromChar(edit->GetTextLength()).x, client.right) << "the end of the line is in view";
+    edit->ScrollPageLeft();
+    EXPECT_LT(bar->GetOffset(), bar->GetExtent());
+    edit->ScrollToLeftEnd();
+    EXPECT_EQ(bar->GetOffset(), 0);
+    EXPECT_EQ(edit->PosFromChar(0).x, client.left);
+
+    edit->TakeFocus();
+    edit->SetReadOnly(true);
+    TypeText("x");
+    Press(VK_BACK);
+    EXPECT_EQ(Text(edit).substr(0, 6), L"a line");
+    edit->SetReadOnly(false);
+    edit->SetSelection(0, 0);
+    TypeText("x");
+    EXPECT_EQ(Text(edit).substr(0, 7), L"xa line");
 }
