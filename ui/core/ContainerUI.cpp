@@ -118,7 +118,8 @@ void CContainerUI::RemoveAllChildren() {
 void CContainerUI::DropChild(CControlUI* control) {
     if (m_manager != nullptr) m_manager->ForgetSubtree(control);
     if (!m_ownsChildren) {
-        control->m_parent = nullptr;
+        // The child may have joined another container since; that link is not ours to cut.
+        if (control->m_parent == this) control->m_parent = nullptr;
         return;
     }
     if (m_manager != nullptr && m_manager->IsDispatching()) {

@@ -3,7 +3,8 @@
 // UI thread only. A container that owns its children (the default) deletes them when they are
 // removed and when it is destroyed; removal while its manager is dispatching goes through the
 // manager's delayed-delete list, so a child may remove itself from an event handler. A
-// container that does not own its children only unlinks them.
+// container that does not own its children only unlinks them, and only those whose parent
+// link still points at it.
 // The scroll position and range live in the container; the scroll bar controls, when
 // present, show them: ConfigureScrollBars creates and deletes the CScrollBarUI bars, which
 // the container owns, and a bar is shown only while its axis has something to scroll.
