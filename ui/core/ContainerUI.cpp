@@ -97,7 +97,7 @@ bool CContainerUI::RemoveChild(CControlUI* control) {
 }
 
 bool CContainerUI::RemoveChildAt(int index) {
-    CControlUI* control = GetChildAt(index);
+    CControlUI* control = OwnChildAt(index);
     if (control == nullptr) return false;
     m_items.RemoveAt(index);
     DropChild(control);
@@ -107,7 +107,7 @@ bool CContainerUI::RemoveChildAt(int index) {
 
 void CContainerUI::RemoveAllChildren() {
     while (m_items.Count() > 0) {
-        CControlUI* control = GetChildAt(m_items.Count() - 1);
+        CControlUI* control = OwnChildAt(m_items.Count() - 1);
         m_items.RemoveAt(m_items.Count() - 1);
         DropChild(control);
     }
@@ -167,7 +167,7 @@ int CContainerUI::NextSelectableIndex(int index, bool forward) const {
 
 void CContainerUI::AttachManager(CUIPaintManager* manager, CControlUI* parent, bool initialise) {
     for (int i = 0; i < m_items.Count(); ++i)
-        GetChildAt(i)->AttachManager(manager, this, initialise);
+        OwnChildAt(i)->AttachManager(manager, this, initialise);
     if (m_vScrollBar != nullptr) m_vScrollBar->AttachManager(manager, this, initialise);
     if (m_hScrollBar != nullptr) m_hScrollBar->AttachManager(manager, this, initialise);
     CControlUI::AttachManager(manager, parent, initialise);
@@ -193,7 +193,7 @@ CControlUI* CContainerUI::FindControl(FindProc proc, void* data, UINT flags) {
         const int count = m_items.Count();
         for (int n = 0; n < count; ++n) {
             const int i = (flags & kFindTopFirst) != 0 ? count - 1 - n : n;
-            if (CControlUI* found = GetChildAt(i)->FindControl(proc, data, flags)) return found;
+            if (CControlUI* found = OwnChildAt(i)->FindControl(proc, data, flags)) return found;
         }
     }
     if ((flags & kFindMeFirst) != 0) return nullptr;
@@ -204,13 +204,13 @@ void CContainerUI::Show(bool show) {
     if (m_visible == show) return;
     CControlUI::Show(show);
     for (int i = 0; i < m_items.Count(); ++i)
-        GetChildAt(i)->SetShownByParent(IsShown());
+        OwnChildAt(i)->SetShownByParent(IsShown());
 }
 
 void CContainerUI::SetShownByParent(bool shown) {
     CControlUI::SetShownByParent(shown);
     for (int i = 0; i < m_items.Count(); ++i)
-        GetChildAt(i)->SetShownByParent(IsShown());
+        OwnChildAt(i)->SetShownByParent(IsShown());
 }
 
 RECT CContainerUI::ClientArea() const {
@@ -230,7 +230,7 @@ void CContainerUI::SetBounds(const RECT& bounds) {
     int neededWidth = 0;
     int neededHeight = 0;
     for (int i = 0; i < m_items.Count(); ++i) {
-        CControlUI* child = GetChildAt(i);
+        CControlUI* child = OwnChildAt(i);
         if (!child->IsShown()) continue;
         if (child->IsFloating()) {
             PlaceFloatingChild(i);
@@ -247,7 +247,7 @@ void CContainerUI::SetBounds(const RECT& bounds) {
 }
 
 void CContainerUI::PlaceFloatingChild(int index) {
-    CControlUI* child = GetChildAt(index);
+    CControlUI* child = OwnChildAt(index);
     if (child == nullptr || !child->IsFloating()) return;
     const RECT area = ClientArea();
     const int width = area.right - area.left;
@@ -304,13 +304,13 @@ void CContainerUI::HandleEvent(UIEventRecord& event) {
         }
     }
     if (event.type == UIEventType::ScrollWheel && (m_vScrollEnabled || m_hScrollEnabled)) {
-        const short delta = static_cast<short>(HIWORD(event.wParam));
+        const UIWheelTurn turn = WheelTurnOf(event);
         if (m_vScrollEnabled) {
-            if (delta > 0) ScrollLineUp();
-            if (delta < 0) ScrollLineDown();
+            if (turn == UIWheelTurn::Away) ScrollLineUp();
+            if (turn == UIWheelTurn::Toward) ScrollLineDown();
         } else {
-            if (delta > 0) ScrollLineLeft();
-            if (delta < 0) ScrollLineRight();
+            if (turn == UIWheelTurn::Away) ScrollLineLeft();
+            if (turn == UIWheelTurn::Toward) ScrollLineRight();
         }
         return;
     }
@@ -362,14 +362,14 @@ bool CContainerUI::Render(HDC hdc, const RECT& paintRect) {
         CUIRenderClip clip;
         clip.ClipToRect(hdc, childArea);
         for (int i = 0; i < m_items.Count(); ++i) {
-            CControlUI* child = GetChildAt(i);
+            CControlUI* child = OwnChildAt(i);
             if (child->IsShown() && !child->IsFloating()) child->Render(hdc, childArea);
         }
     }
     CUIRenderClip clip;
     clip.ClipToRect(hdc, ownPaint);
     for (int i = 0; i < m_items.Count(); ++i) {
-        CControlUI* child = GetChildAt(i);
+        CControlUI* child = OwnChildAt(i);
         if (child->IsShown() && child->IsFloating()) child->Render(hdc, ownPaint);
     }
     for (CScrollBarUI* bar : {m_vScrollBar, m_hScrollBar}) {
@@ -395,7 +395,7 @@ void CContainerUI::ScrollTo(SIZE offset) {
     if (dx == 0 && dy == 0) return;
     m_scrollOffset = offset;
     for (int i = 0; i < m_items.Count(); ++i) {
-        CControlUI* child = GetChildAt(i);
+        CControlUI* child = OwnChildAt(i);
         if (!child->IsShown() || child->IsFloating()) continue;
         RECT rect = child->GetBounds();
         rect.left -= dx;
@@ -572,14 +572,16 @@ void CContainerUI::UpdateScrollBars(const RECT& client, int neededWidth, int nee
     const bool hShown = m_hScrollBar != nullptr && m_scrollExtent.cx > 0;
     const RECT inner{m_bounds.left + m_inset.left, m_bounds.top + m_inset.top, m_bounds.right - m_inset.right,
                      m_bounds.bottom - m_inset.bottom};
+    // Read through the virtual slot: a subclass may keep its position in the bars themselves.
+    const SIZE offset = GetScrollOffset();
     if (m_vScrollBar != nullptr) {
-        m_vScrollBar->SetOffset(m_scrollOffset.cy);
+        m_vScrollBar->SetOffset(offset.cy);
         m_vScrollBar->SetBounds(RECT{inner.right - m_vScrollThickness, inner.top, inner.right,
                                      inner.bottom - (hShown ? m_hScrollThickness : 0)});
         m_vScrollBar->Show(vShown);
     }
     if (m_hScrollBar != nullptr) {
-        m_hScrollBar->SetOffset(m_scrollOffset.cx);
+        m_hScrollBar->SetOffset(offset.cx);
         m_hScrollBar->SetBounds(RECT{inner.left, inner.bottom - m_hScrollThickness,
                                      inner.right - (vShown ? m_vScrollThickness : 0), inner.bottom});
         m_hScrollBar->Show(hShown);
