@@ -80,7 +80,10 @@ bool CContainerUI::AppendChild(CControlUI* control) {
 }
 
 bool CContainerUI::InsertChildAt(CControlUI* control, int index) {
-    if (control == nullptr || control == this || m_items.IndexOf(control) >= 0) return false;
+    if (control == nullptr || control == this) return false;
+    // Only a child of ours, or one lent to a container that does not own its children, can be
+    // listed here already; skipping the search for the rest keeps filling a long list linear.
+    if ((control->m_parent == this || !m_ownsChildren) && m_items.IndexOf(control) >= 0) return false;
     // A control that is one of our ancestors would make the tree a cycle.
     for (const CControlUI* ancestor = m_parent; ancestor != nullptr; ancestor = ancestor->m_parent) {
         if (ancestor == control) return false;

@@ -573,8 +573,11 @@ void CUIPaintManager::StopControlTimers(CControlUI* control) {
 }
 
 void CUIPaintManager::InvalidateArea(const RECT& rect) {
-    if (m_hwnd == nullptr || rect.right <= rect.left || rect.bottom <= rect.top) return;
-    InvalidateRect(m_hwnd, &rect, FALSE);
+    if (m_hwnd == nullptr) return;
+    // Controls scrolled out of the window (the rows of a long list) invalidate nothing.
+    RECT visible;
+    if (!IntersectRects(&visible, rect, RECT{0, 0, m_clientSize.cx, m_clientSize.cy})) return;
+    InvalidateRect(m_hwnd, &visible, FALSE);
 }
 
 void CUIPaintManager::RequestLayoutPass() {
