@@ -106,7 +106,7 @@ HRESULT CInFileStream::Read(void* data, std::uint32_t size, std::uint32_t* proce
     if (!ReadFile(m_file, data, size, &read, nullptr)) {
         m_lastError = GetLastError();
         XJ_LOG_ERROR("7z ReadFile error %d (%u, %u)", static_cast<int>(m_lastError), size, read);
-        if (processed) *processed = size;
+        if (processed) *processed = read;
         return STG_E_ACCESSDENIED;
     }
     if (read < size) XJ_LOG_INFO("7z ReadFile 长度不一致 (%u, %u)", size, read);
@@ -119,7 +119,10 @@ HRESULT CInFileStream::Seek(std::int64_t offset, std::uint32_t origin, std::uint
     LARGE_INTEGER distance;
     distance.QuadPart = offset;
     LARGE_INTEGER position;
-    SetFilePointerEx(m_file, distance, &position, origin);
+    if (!SetFilePointerEx(m_file, distance, &position, origin)) {
+        m_lastError = GetLastError();
+        return HRESULT_FROM_WIN32(m_lastError);
+    }
     if (newPosition) *newPosition = static_cast<std::uint64_t>(position.QuadPart);
     return S_OK;
 }
@@ -168,7 +171,7 @@ HRESULT COutFileStream::Write(const void* data, std::uint32_t size, std::uint32_
         if (!WriteFile(m_file, bytes + done, piece, &written, nullptr)) {
             const DWORD error = GetLastError();
             XJ_LOG_ERROR("WriteFile error %d", static_cast<int>(error));
-            if (processed) *processed = size;
+            if (processed) *processed = done + written;
             m_errorSink->RecordError(static_cast<std::int32_t>(error));
             return STG_E_WRITEFAULT;
         }
