@@ -272,6 +272,16 @@ bool ExtractSevenZipArchive(SevenZipExtractor* extractor, const std::wstring& ar
         const ProtoValue& realFiles = std::as_const(*options)[L"real_file"];
         if (tmpFiles.isArray()) {
             for (std::size_t i = 0; i < tmpFiles.size(); ++i) {
+                // The lists may come from the caller: both ends of a move stay inside the destination.
+                const bool paired = realFiles.isArray() && i < realFiles.size() && tmpFiles[i].isString() &&
+                                    realFiles[i].isString();
+                if (!paired || !IsInsideDirectory(destination, tmpFiles[i].string()) ||
+                    !IsInsideDirectory(destination, realFiles[i].string())) {
+                    XJ_LOG_ERROR("reserve worked file %u refused: not a pair of paths inside the destination",
+                                 static_cast<unsigned>(i));
+                    SetResult(extractor, kTypeSystem, static_cast<std::int32_t>(ERROR_INVALID_NAME));
+                    return false;
+                }
                 const std::wstring& from = tmpFiles[i].string();
                 const std::wstring& to = realFiles[i].string();
                 XJ_LOG_INFO(L"processing reserve worked file %s -> %s", from.c_str(), to.c_str());

@@ -6,6 +6,7 @@
 #include <cwctype>
 #include <exception>
 #include <utility>
+#include <vector>
 
 #include "commonlib/logger/Log.h"
 #include "commonlib/util/FileUtils.h"
@@ -51,6 +52,40 @@ std::int32_t ErrorOr(DWORD error, std::int32_t fallback) {
 }
 
 }  // namespace
+
+std::optional<std::wstring> RelativeItemPath(std::wstring_view path) {
+    if (!path.empty() && (path[0] == L'\\' || path[0] == L'/')) return std::nullopt;
+    if (path.find(L':') != std::wstring_view::npos) return std::nullopt;
+    std::vector<std::wstring_view> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find_first_of(L"\\/", start);
+        if (end == std::wstring_view::npos) end = path.size();
+        const std::wstring_view part = path.substr(start, end - start);
+        if (part == L"..") {
+            if (parts.empty()) return std::nullopt;
+            parts.pop_back();
+        } else if (!part.empty() && part != L".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::wstring relative;
+    for (const std::wstring_view part : parts) {
+        if (!relative.empty()) relative += L'\\';
+        relative += part;
+    }
+    return relative;
+}
+
+bool IsInsideDirectory(std::wstring_view directory, std::wstring_view path) {
+    while (!directory.empty() && (directory.back() == L'\\' || directory.back() == L'/')) directory.remove_suffix(1);
+    if (directory.empty() || path.size() <= directory.size() + 1 || path.substr(0, directory.size()) != directory)
+        return false;
+    if (path[directory.size()] != L'\\' && path[directory.size()] != L'/') return false;
+    const auto relative = RelativeItemPath(path.substr(directory.size() + 1));
+    return relative && !relative->empty();
+}
 
 int SeededRandom() {
     LARGE_INTEGER counter;
@@ -282,9 +317,14 @@ HRESULT CArchiveExtractCallback::GetStream(std::uint32_t index, ISequentialOutSt
         std::wstring itemPath;
         std::wstring outputPath = m_setup.destination;
         if (item.path) {
-            // The library names sub-folders with the host's separator; paths here are Windows form.
-            itemPath = *item.path;
-            std::replace(itemPath.begin(), itemPath.end(), L'/', L'\\');
+            // An archive names whatever it likes; nothing is written outside the destination.
+            const auto relative = RelativeItemPath(*item.path);
+            if (!relative) {
+                XJ_LOG_ERROR(L"7z item refused, it leaves the destination: %s", item.path->c_str());
+                RecordError(static_cast<std::int32_t>(ERROR_INVALID_NAME));
+                return S_FALSE;
+            }
+            itemPath = *relative;
             outputPath = JoinPath(m_setup.destination, itemPath);
         }
         if (item.isDirectory) {

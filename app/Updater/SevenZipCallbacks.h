@@ -37,6 +37,14 @@ using ProgressFn = void (*)(void* user, std::uint64_t done, std::uint64_t total)
 
 }  // namespace sevenzip
 
+// An archive item's path as a Windows-form path relative to the destination: either
+// separator is taken, empty and "." parts are dropped and ".." parts resolved. Nothing
+// for a path that is absolute, holds a ':' (a drive, or a stream of a file), or climbs
+// above its start. The empty text names the destination itself.
+std::optional<std::wstring> RelativeItemPath(std::wstring_view path);
+// Whether `path` names something strictly inside `directory` by the rule above.
+bool IsInsideDirectory(std::wstring_view directory, std::wstring_view path);
+
 // A pseudo-random number from the C library's generator, seeded anew from the clock on
 // every call; it only tells temporary names apart.
 int SeededRandom();

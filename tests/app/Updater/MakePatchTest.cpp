@@ -300,4 +300,53 @@ TEST_F(MakePatchTest, WithoutTheLibraryResourceNothingIsWritten) {
     EXPECT_FALSE(fs::exists(m_destinationHost));
 }
 
+TEST_F(MakePatchTest, ItemsAndTargetsOutsideTheDestinationAreRefused) {
+    const char* hostile[] = {"../evil.txt", "sub/../../evil.txt", "..\\evil.txt", "/evil.txt",
+                             "C:evil.txt", "C:\\evil.txt", "good/C:evil.txt"};
+    Source("a.txt", "payload");
+    Source("b.txt", "innocent");
+    for (const char* name : hostile) {
+        SCOPED_TRACE(name);
+        fs::remove_all(m_destinationHost);
+        fs::remove(m_archiveHost);
+        Pack({"a.txt", "b.txt"});
+        Rename("a.txt", name);
+        EXPECT_EQ(Extract(nullptr), Pair(1, static_cast<int>(ERROR_INVALID_NAME)));
+        for (const auto& entry : fs::recursive_directory_iterator(m_temp.Path())) {
+            const std::string path = entry.path().string();
+            EXPECT_EQ(path.find("evil"), std::string::npos) << path;
+        }
+    }
+
+    // Moves the caller asks for stay inside the destination too, from and to.
+    fs::remove(m_archiveHost);
+    Pack({"b.txt"});
+    m_temp.WriteFile("home/game/patch/x.tmp", "temporary");
+    m_temp.WriteFile("home/outside.tmp", "not ours");
+    const struct {
+        const wchar_t* from;
+        const wchar_t* to;
+    } moves[] = {{L"C:\\game\\patch\\x.tmp", L"C:\\evil.txt"},
+                 {L"C:\\game\\patch\\x.tmp", L"C:\\game\\patch\\..\\evil.txt"},
+                 {L"C:\\game\\patch\\x.tmp", L"C:\\game\\patchevil.txt"},
+                 {L"C:\\outside.tmp", L"C:\\game\\patch\\evil.txt"}};
+    for (const auto& move : moves) {
+        SCOPED_TRACE(std::wstring(move.from) + L" -> " + move.to);
+        ProtoValue options;
+        options[L"tmp_file"].append(move.from);
+        options[L"real_file"].append(move.to);
+        EXPECT_EQ(Extract(&options), Pair(1, static_cast<int>(ERROR_INVALID_NAME)));
+        EXPECT_TRUE(fs::exists(m_destinationHost / "x.tmp"));
+        EXPECT_TRUE(fs::exists(m_home / "outside.tmp"));
+        EXPECT_FALSE(fs::exists(m_home / "evil.txt"));
+        EXPECT_FALSE(fs::exists(m_home / "game" / "patchevil.txt"));
+        EXPECT_FALSE(fs::exists(m_destinationHost / "evil.txt"));
+    }
+    {  // a malformed list fails cleanly instead of throwing on the worker
+        ProtoValue options;
+        options[L"tmp_file"].append(m_destination + L"\\x.tmp");
+        EXPECT_EQ(Extract(&options), Pair(1, static_cast<int>(ERROR_INVALID_NAME)));
+    }
+}
+
 }  // namespace

@@ -99,3 +99,43 @@ TEST(SevenZipStreamsTest, AFailedSeekIsNoSuccess) {
     char byte;
     EXPECT_EQ(missing->Read(&byte, 1, nullptr), STG_E_ACCESSDENIED);
 }
+
+TEST(SevenZipPathsTest, ItemPathsStayBelowTheDestination) {
+    const struct {
+        const wchar_t* item;
+        const wchar_t* relative;  // null: refused
+    } cases[] = {
+        {L"a.txt", L"a.txt"},
+        {L"sub/deep/a.txt", L"sub\\deep\\a.txt"},
+        {L"sub\\deep\\a.txt", L"sub\\deep\\a.txt"},
+        {L"./sub//a.txt/", L"sub\\a.txt"},
+        {L"sub/../a.txt", L"a.txt"},
+        {L"sub/..", L""},
+        {L"", L""},
+        {L"..", nullptr},
+        {L"../a.txt", nullptr},
+        {L"sub/../../a.txt", nullptr},
+        {L"sub\\..\\..\\a.txt", nullptr},
+        {L"/etc/passwd", nullptr},
+        {L"\\\\server\\share\\a.txt", nullptr},
+        {L"C:a.txt", nullptr},
+        {L"C:\\a.txt", nullptr},
+        {L"a.txt:stream", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.item);
+        const auto relative = RelativeItemPath(c.item);
+        ASSERT_EQ(relative.has_value(), c.relative != nullptr);
+        if (relative) {
+            EXPECT_EQ(*relative, c.relative);
+        }
+    }
+
+    EXPECT_TRUE(IsInsideDirectory(L"C:\\game\\patch", L"C:\\game\\patch\\a.txt"));
+    EXPECT_TRUE(IsInsideDirectory(L"C:\\game\\patch\\", L"C:\\game\\patch\\sub\\a.txt"));
+    EXPECT_FALSE(IsInsideDirectory(L"C:\\game\\patch", L"C:\\game\\patch"));
+    EXPECT_FALSE(IsInsideDirectory(L"C:\\game\\patch", L"C:\\game\\patch\\"));
+    EXPECT_FALSE(IsInsideDirectory(L"C:\\game\\patch", L"C:\\game\\patchwork\\a.txt"));
+    EXPECT_FALSE(IsInsideDirectory(L"C:\\game\\patch", L"C:\\game\\patch\\sub\\..\\..\\a.txt"));
+    EXPECT_FALSE(IsInsideDirectory(L"", L"\\a.txt"));
+}
