@@ -214,7 +214,13 @@ bool ExtractSevenZipArchive(SevenZipExtractor* extractor, const std::wstring& ar
 
     ComHold<IInArchive> archiveObject;
     void* created = nullptr;
-    createObject(&sevenzip::kClsidFormat7z, &sevenzip::kIidInArchive, &created);
+    const HRESULT creation = createObject(&sevenzip::kClsidFormat7z, &sevenzip::kIidInArchive, &created);
+    if (FAILED(creation) || !created) {
+        // A failed call may leave anything in `created`: it is not touched.
+        XJ_LOG_ERROR("CreateObject 7z failed %d", static_cast<int>(creation));
+        SetResult(extractor, kTypeOwn, kCodeNoCreateObject);
+        return false;
+    }
     archiveObject.Adopt(static_cast<IInArchive*>(created));
 
     ComHold<CInFileStream> stream(new CInFileStream);

@@ -349,4 +349,25 @@ TEST_F(MakePatchTest, ItemsAndTargetsOutsideTheDestinationAreRefused) {
     }
 }
 
+TEST_F(MakePatchTest, LibrariesWithoutAUsableArchiveObjectAreRefused) {
+    Source("a.txt", "hello");
+    Pack();
+    const struct {
+        const char* why;
+        std::string bytes;
+        Pair expected;
+    } cases[] = {
+        {"no CreateObject export", TempDir::ReadFile(XJ_TEST_MODULE_PATH), {3, 2032}},
+        {"CreateObject fails and makes nothing", TempDir::ReadFile(XJ_NO_ARCHIVE_MODULE_PATH), {3, 2032}},
+        {"not a library at all", "MZ this is no library", {3, 2031}},
+    };
+    patchtest::LibraryResourceSwap swap;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        swap.Replace(c.bytes);
+        EXPECT_EQ(RunWorker(), c.expected);
+        EXPECT_FALSE(fs::exists(m_destinationHost / "a.txt"));
+    }
+}
+
 }  // namespace
