@@ -13,7 +13,9 @@
 //   file could not be moved, (3, 2019) the archive could not be opened without a system
 //   error, (3, 2029) the library could not open or unpack it and nothing recorded why,
 //   (3, 2017) stopped after the library ended well, (1, 2017 / 2019 / 2020) an item
-//   failed after a stop, an unopened output file or an uncreated folder.
+//   failed after a stop, an unopened output file or an uncreated folder, (1, 23) an item
+//   came out damaged (or needed a password), (1, 123) an item or a move would leave the
+//   destination.
 // Stop sets the thread's stop flag, which ends the run before the next item.
 #pragma once
 

@@ -378,7 +378,13 @@ HRESULT CArchiveExtractCallback::PrepareOperation(std::int32_t) noexcept {
     return S_OK;
 }
 
-HRESULT CArchiveExtractCallback::SetOperationResult(std::int32_t) noexcept {
+HRESULT CArchiveExtractCallback::SetOperationResult(std::int32_t result) noexcept {
+    // A damaged item, a wrong password or an unknown method leaves a file that is not the
+    // archive's: the run must not end as a success.
+    if (result != sevenzip::kOperationOk) {
+        XJ_LOG_ERROR("7z item failed with %d", static_cast<int>(result));
+        RecordError(sevenzip::kErrorDataDamaged);
+    }
     return S_OK;
 }
 

@@ -25,6 +25,8 @@ namespace sevenzip {
 inline constexpr std::int32_t kErrorStopped = 2017;
 inline constexpr std::int32_t kErrorFileNotOpened = 2019;
 inline constexpr std::int32_t kErrorDirectoryNotCreated = 2020;
+// The system's "data error (cyclic redundancy check)", for an item the library could not unpack whole.
+inline constexpr std::int32_t kErrorDataDamaged = 23;
 
 // The library's own allocation and release functions: a string or property value
 // crosses the boundary only through these.
@@ -145,7 +147,7 @@ public:
 
     explicit CArchiveExtractCallback(Setup setup);
 
-    // The last code recorded by a failed item, a stop or an output stream; 0 when none.
+    // The last code recorded by a failed or damaged item, a stop or an output stream; 0 when none.
     std::int32_t RecordedError() const { return m_recordedError; }
 
     HRESULT QueryInterface(REFIID iid, void** object) noexcept override;

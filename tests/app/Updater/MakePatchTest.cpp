@@ -370,4 +370,33 @@ TEST_F(MakePatchTest, LibrariesWithoutAUsableArchiveObjectAreRefused) {
     }
 }
 
+TEST_F(MakePatchTest, DamagedOrForeignArchivesEndWithAFailurePair) {
+    Source("data.bin", patchtest::RandomBytes(64 * 1024, 6));
+    {  // no archive at all
+        EXPECT_EQ(RunWorker(), Pair(1, static_cast<int>(ERROR_FILE_NOT_FOUND)));
+    }
+    {  // a file the library does not take for a 7z archive
+        m_temp.WriteFile("home/pkg.7z", "just some text, no archive");
+        EXPECT_EQ(RunWorker(), Pair(3, 2029));
+    }
+    {  // stored data with a damaged byte: the item's check fails, which is no success
+        fs::remove(m_archiveHost);
+        Pack({"data.bin"}, {"-mx0"});
+        std::string bytes = TempDir::ReadFile(m_archiveHost);
+        bytes[32 + 1000] = static_cast<char>(bytes[32 + 1000] ^ 0x55);
+        m_temp.WriteFile("home/pkg.7z", bytes);
+        EXPECT_EQ(RunWorker(), Pair(1, 23));
+    }
+    {  // encrypted data: the worker has no password for it
+        fs::remove(m_archiveHost);
+        Pack({"data.bin"}, {"-psecret"});
+        EXPECT_EQ(RunWorker(), Pair(1, 23));
+    }
+    {  // encrypted headers: the archive cannot even be listed
+        fs::remove(m_archiveHost);
+        Pack({"data.bin"}, {"-psecret", "-mhe=on"});
+        EXPECT_EQ(RunWorker(), Pair(3, 2029));
+    }
+}
+
 }  // namespace
