@@ -107,7 +107,12 @@ void SetResult(SevenZipExtractor* extractor, std::int32_t type, std::int32_t cod
 CPatcher::CPatcher() = default;
 
 CPatcher::~CPatcher() {
-    Stop(kStopTimeoutMs);
+    // The run reads this object to its end and stops only between items; one still in an
+    // item past the time-out is waited for, since freeing the object under it cannot be undone.
+    if (!Stop(kStopTimeoutMs)) {
+        XJ_LOG_WARN("[Patch]waiting for the patch thread to finish its item");
+        Stop(INFINITE);
+    }
     FreeMembers();
 }
 

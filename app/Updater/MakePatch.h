@@ -16,7 +16,8 @@
 //   failed after a stop, an unopened output file or an uncreated folder, (1, 23) an item
 //   came out damaged (or needed a password), (1, 123) an item or a move would leave the
 //   destination.
-// Stop sets the thread's stop flag, which ends the run before the next item.
+// Stop sets the thread's stop flag, which ends the run before the next item; the
+// destructor stops the run and, past 3 s, waits for the item in hand to end.
 #pragma once
 
 #include <atomic>

@@ -399,4 +399,32 @@ TEST_F(MakePatchTest, DamagedOrForeignArchivesEndWithAFailurePair) {
     }
 }
 
+TEST_F(MakePatchTest, DestroyingTheWorkerWaitsForTheItemInHand) {
+    Source("big.bin", patchtest::RandomBytes(3 * kMiB, 7));
+    Source("z.txt", "after the big one");
+    Pack();
+    std::atomic<bool> release{false};
+    m_observer.onProgress = [&](int) {
+        const auto until = std::chrono::steady_clock::now() + kDeadline;
+        while (!release && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    };
+    auto patcher = std::make_unique<CPatcher>();
+    patcher->Config().archivePath = m_archive;
+    patcher->Config().destination = m_destination;
+    patcher->Config().progressFn = &Observer::Progress;
+    patcher->Config().finishFn = &Observer::Finish;
+    ASSERT_TRUE(patcher->Start());
+    ASSERT_TRUE(m_observer.WaitFor([&] { return !m_observer.percents.empty(); }));
+    // The worker is held inside an item for longer than the destructor's stop time-out.
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+        release = true;
+    });
+    patcher.reset();
+    releaser.join();
+    std::lock_guard lock(m_observer.mutex);
+    EXPECT_EQ(m_observer.result, Pair(1, 2017)) << "the run ended before its worker object went";
+}
+
 }  // namespace
