@@ -59,14 +59,6 @@ private:
     T* m_object;
 };
 
-std::wstring JoinPath(const std::wstring& directory, std::wstring_view name) {
-    if (directory.empty()) return std::wstring(name);
-    std::wstring joined = directory;
-    if (joined.back() != L'\\') joined += L'\\';
-    joined += name;
-    return joined;
-}
-
 void LogToFile(LogLevel level, int line, const wchar_t* format, const std::wstring& text, int type = 0,
                int code = 0) {
     CSingleton<FileLogger>::GetInstance().LogAt(level, line, __FILE__, format, text.c_str(), type, code);
@@ -152,10 +144,13 @@ SevenZipExtractor::~SevenZipExtractor() {
 }
 
 HMODULE LoadSevenZipLibrary(SevenZipExtractor* extractor) {
-    const std::wstring libraryPath = JoinPath(GetDirectoryPart(extractor->destination), kLibraryFileName);
+    const std::wstring libraryPath = JoinPatchPath(GetDirectoryPart(extractor->destination), kLibraryFileName);
     bool written = false;
     if (const HRSRC resource = FindResourceW(nullptr, MAKEINTRESOURCEW(kLibraryResourceId), kResourceType)) {
-        if (!WriteResourceFile(resource, libraryPath)) return nullptr;
+        if (!WriteResourceFile(resource, libraryPath)) {
+            XJ_LOG_ERROR(L"7z library not written %s %d", libraryPath.c_str(), static_cast<int>(GetLastError()));
+            return nullptr;
+        }
         written = true;
         extractor->library = LoadLibraryW(libraryPath.c_str());
         if (extractor->library) return extractor->library;
@@ -170,7 +165,7 @@ HMODULE LoadSevenZipLibrary(SevenZipExtractor* extractor) {
 void WriteRuntimeDll(SevenZipExtractor* extractor) {
     const HRSRC resource = FindResourceW(nullptr, MAKEINTRESOURCEW(kRuntimeResourceId), kResourceType);
     if (!resource) return;
-    if (WriteResourceFile(resource, JoinPath(GetExeDir(), kRuntimeFileName))) extractor->runtimeWritten = true;
+    if (WriteResourceFile(resource, JoinPatchPath(GetExeDir(), kRuntimeFileName))) extractor->runtimeWritten = true;
 }
 
 void UnloadSevenZipLibrary(SevenZipExtractor* extractor) {
@@ -179,7 +174,7 @@ void UnloadSevenZipLibrary(SevenZipExtractor* extractor) {
         extractor->library = nullptr;
     }
     if (extractor->runtimeWritten) {
-        DeleteFileW(JoinPath(GetExeDir(), kRuntimeFileName).c_str());
+        DeleteFileW(JoinPatchPath(GetExeDir(), kRuntimeFileName).c_str());
         extractor->runtimeWritten = false;
     }
 }

@@ -39,14 +39,6 @@ bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
            });
 }
 
-std::wstring JoinPath(const std::wstring& directory, std::wstring_view name) {
-    if (directory.empty()) return std::wstring(name);
-    std::wstring joined = directory;
-    if (joined.back() != L'\\') joined += L'\\';
-    joined += name;
-    return joined;
-}
-
 std::int32_t ErrorOr(DWORD error, std::int32_t fallback) {
     return error != 0 ? static_cast<std::int32_t>(error) : fallback;
 }
@@ -85,6 +77,14 @@ bool IsInsideDirectory(std::wstring_view directory, std::wstring_view path) {
     if (path[directory.size()] != L'\\' && path[directory.size()] != L'/') return false;
     const auto relative = RelativeItemPath(path.substr(directory.size() + 1));
     return relative && !relative->empty();
+}
+
+std::wstring JoinPatchPath(const std::wstring& directory, std::wstring_view name) {
+    if (directory.empty()) return std::wstring(name);
+    std::wstring joined = directory;
+    if (joined.back() != L'\\') joined += L'\\';
+    joined += name;
+    return joined;
 }
 
 int SeededRandom() {
@@ -325,7 +325,7 @@ HRESULT CArchiveExtractCallback::GetStream(std::uint32_t index, ISequentialOutSt
                 return S_FALSE;
             }
             itemPath = *relative;
-            outputPath = JoinPath(m_setup.destination, itemPath);
+            outputPath = JoinPatchPath(m_setup.destination, itemPath);
         }
         if (item.isDirectory) {
             if (CreateDirByXj(outputPath)) return S_OK;
@@ -383,7 +383,7 @@ HRESULT CArchiveExtractCallback::SetOperationResult(std::int32_t result) noexcep
     // archive's: the run must not end as a success.
     if (result != sevenzip::kOperationOk) {
         XJ_LOG_ERROR("7z item failed with %d", static_cast<int>(result));
-        RecordError(sevenzip::kErrorDataDamaged);
+        if (m_recordedError == 0) RecordError(sevenzip::kErrorDataDamaged);  // an output's own error says more
     }
     return S_OK;
 }

@@ -46,6 +46,8 @@ using ProgressFn = void (*)(void* user, std::uint64_t done, std::uint64_t total)
 std::optional<std::wstring> RelativeItemPath(std::wstring_view path);
 // Whether `path` names something strictly inside `directory` by the rule above.
 bool IsInsideDirectory(std::wstring_view directory, std::wstring_view path);
+// `directory`, one backslash and `name`; just `name` without a directory.
+std::wstring JoinPatchPath(const std::wstring& directory, std::wstring_view name);
 
 // A pseudo-random number from the C library's generator, seeded anew from the clock on
 // every call; it only tells temporary names apart.

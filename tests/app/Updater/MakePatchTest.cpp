@@ -368,6 +368,20 @@ TEST_F(MakePatchTest, LibrariesWithoutAUsableArchiveObjectAreRefused) {
         EXPECT_EQ(RunWorker(), c.expected);
         EXPECT_FALSE(fs::exists(m_destinationHost / "a.txt"));
     }
+
+    // A library that does not load gets its runtime written beside the program for a second
+    // try; the runtime goes again when the library is unloaded.
+    ASSERT_TRUE(platform::RegisterResource(L"RESDLL", 156, "runtime bytes"));
+    SevenZipExtractor extractor;
+    extractor.destination = m_destination;
+    EXPECT_EQ(LoadSevenZipLibrary(&extractor), nullptr);
+    const fs::path runtime = fs::read_symlink("/proc/self/exe").parent_path() / "msvcr100.dll";
+    EXPECT_TRUE(extractor.runtimeWritten);
+    EXPECT_EQ(TempDir::ReadFile(runtime), "runtime bytes");
+    UnloadSevenZipLibrary(&extractor);
+    EXPECT_FALSE(extractor.runtimeWritten);
+    EXPECT_FALSE(fs::exists(runtime));
+    platform::UnregisterResource(L"RESDLL", 156);
 }
 
 TEST_F(MakePatchTest, DamagedOrForeignArchivesEndWithAFailurePair) {
