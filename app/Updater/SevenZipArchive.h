@@ -23,20 +23,16 @@ constexpr GUID MakeIid(BYTE group, BYTE id) {
 
 inline constexpr CLSID kClsidFormat7z = {0x23170F69, 0x40C1, 0x278A, {0x10, 0x00, 0x00, 0x01, 0x10, 0x07, 0x00, 0x00}};
 
-inline constexpr IID kIidProgress = MakeIid(0x00, 0x05);
 inline constexpr IID kIidSequentialInStream = MakeIid(0x03, 0x01);
 inline constexpr IID kIidSequentialOutStream = MakeIid(0x03, 0x02);
 inline constexpr IID kIidInStream = MakeIid(0x03, 0x03);
 inline constexpr IID kIidCryptoGetTextPassword = MakeIid(0x05, 0x10);
 inline constexpr IID kIidArchiveOpenCallback = MakeIid(0x06, 0x10);
-inline constexpr IID kIidArchiveExtractCallback = MakeIid(0x06, 0x20);
-inline constexpr IID kIidArchiveOpenSetSubArchiveName = MakeIid(0x06, 0x50);
 inline constexpr IID kIidInArchive = MakeIid(0x06, 0x60);
 
 // Item properties.
 inline constexpr PROPID kpidPath = 3;
 inline constexpr PROPID kpidIsDir = 6;
-inline constexpr PROPID kpidSize = 7;
 
 // Seek origins of IInStream::Seek.
 inline constexpr std::uint32_t kSeekSet = 0;
