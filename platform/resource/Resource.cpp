@@ -111,6 +111,13 @@ bool RegisterEmbeddedResource(const ResourceName& type, const ResourceName& name
     return Register(type, name, std::move(entry));
 }
 
+bool UnregisterResource(const ResourceName& type, const ResourceName& name) {
+    if (!type.Valid() || !name.Valid()) return false;
+    ResourceTable& t = Table();
+    std::lock_guard lock(t.mutex);
+    return t.byTypeAndName.erase({type.Key(), name.Key()}) > 0;
+}
+
 }  // namespace platform
 
 HMODULE GetModuleHandleW(LPCWSTR moduleName) {
