@@ -304,7 +304,7 @@ BOOL CreateProcessW(LPCWSTR application, LPWSTR commandLine, SECURITY_ATTRIBUTES
         }
         const std::wstring& first = wideArgs.front();
         if (first.find_first_of(L"\\/:") == std::wstring::npos) {
-            program = platform::Utf8FromWide(first);
+            program = platform::HostNameFromWide(first);
             searchPath = true;
         } else {
             const auto host = platform::HostPathOrFail(first.c_str());
