@@ -36,6 +36,13 @@ bool HasLineBreak(std::wstring_view s) {
     return s.find_first_of(L"\r\n") != std::wstring_view::npos;
 }
 
+// A key line must read back as that key: not a section header, not a comment.
+bool IsWritableKey(std::wstring_view key) {
+    const auto first = key.find_first_not_of(L" \t");
+    if (first != std::wstring_view::npos && (key[first] == L'[' || key[first] == L';')) return false;
+    return !HasLineBreak(key) && key.find(L'=') == std::wstring_view::npos;
+}
+
 }  // namespace
 }  // namespace platform
 
@@ -81,7 +88,7 @@ BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPC
     }
     const std::wstring_view sectionText(section);
     if (platform::HasLineBreak(sectionText) || sectionText.find(L']') != std::wstring_view::npos ||
-        (key && (platform::HasLineBreak(key) || std::wstring_view(key).find(L'=') != std::wstring_view::npos)) ||
+        (key && !platform::IsWritableKey(key)) ||
         (value && platform::HasLineBreak(value))) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

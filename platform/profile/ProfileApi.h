@@ -21,6 +21,7 @@ UINT GetPrivateProfileIntW(LPCWSTR section, LPCWSTR key, INT defaultValue, LPCWS
 
 // A null `key` removes the section, a null `value` removes the key; otherwise the
 // key is set, creating the file (UTF-8) and the section as needed. An FF FE file
-// stays UTF-16LE. Line breaks in any argument, '=' in a key or ']' in a section
-// name would change other entries, so they fail with ERROR_INVALID_PARAMETER.
+// stays UTF-16LE. Line breaks in any argument, '=' in a key, a key starting with
+// '[' or ';' (after blanks) or ']' in a section name would change other entries or
+// never read back, so they fail with ERROR_INVALID_PARAMETER.
 BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR fileName);

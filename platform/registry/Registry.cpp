@@ -81,6 +81,11 @@ LSTATUS SaveHive(HiveId hive, const CRegistryHive& data) {
     return ERROR_SUCCESS;
 }
 
+// A key path is a section header line of the hive's text.
+bool IsWritableKeyPath(std::wstring_view path) {
+    return path.find_first_of(L"\r\n]") == std::wstring_view::npos;
+}
+
 std::wstring Join(const std::wstring& parent, LPCWSTR sub) {
     const std::wstring child = NormaliseKeyPath(sub ? sub : L"");
     if (parent.empty()) return child;
@@ -121,6 +126,7 @@ LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM d
     const auto parent = platform::Resolve(key);
     if (!parent) return ERROR_INVALID_HANDLE;
     const std::wstring path = platform::Join(parent->path, subKey);
+    if (!platform::IsWritableKeyPath(path)) return ERROR_INVALID_PARAMETER;
     bool created = false;
     const LSTATUS status =
         platform::ChangeHive(parent->hive, [&](platform::CRegistryHive& data, bool& changed) -> LSTATUS {

@@ -42,7 +42,9 @@ inline constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 
 struct SECURITY_ATTRIBUTES;
 
-// A key exists when it was created or when a key below it was.
+// A key exists when it was created or when a key below it was. A new key's name
+// may not hold a line break or ']' (ERROR_INVALID_PARAMETER): the hive's text
+// could not keep it.
 LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM desired, HKEY* result);
 LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR className, DWORD options, REGSAM desired,
                         SECURITY_ATTRIBUTES* security, HKEY* result, DWORD* disposition);

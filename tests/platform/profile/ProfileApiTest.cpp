@@ -73,9 +73,13 @@ TEST_F(ProfileApiTest, WritesCreateReplaceAndRemove) {
         {L"Con]fig", L"k", L"1"},
         {L"Con\nfig", L"k", L"1"},
         {L"Config", L"k\n", L"1"},
+        {L"Config", L"[T]", L"1"},  // would read as a section header
+        {L"Config", L" [T", L"1"},
+        {L"Config", L";c", L"1"},  // would read as a comment
+        {L"Config", L"\t;c", L"1"},
     };
     for (const auto& f : forged) {
-        SCOPED_TRACE(platform::Utf8FromWide(f.value));
+        SCOPED_TRACE(platform::Utf8FromWide(std::wstring(f.section) + L"/" + f.key + L"=" + f.value));
         EXPECT_FALSE(WritePrivateProfileStringW(f.section, f.key, f.value, m_ini));
         EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
     }

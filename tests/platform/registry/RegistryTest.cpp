@@ -105,6 +105,21 @@ TEST_F(RegistryTest, AnInterruptedOrRefusedWriteKeepsTheHive) {
     EXPECT_EQ(testsupport::TempDir::ReadFile(Hive("HKCU.reg")), before);
     EXPECT_EQ(GetString(HKEY_CURRENT_USER, L"Software\\QuorvelLauncher", L"InstPath"), L"D:\\Old");
 
+    // Key names that the hive's text could not hold are refused and change nothing.
+    HKEY software = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_ALL_ACCESS, &software), ERROR_SUCCESS);
+    for (const wchar_t* name : {L"a\nb", L"a\r\n[Evil]", L"a]b", L"x]", L"QuorvelLauncher\\b\r"}) {
+        SCOPED_TRACE(testing::Message() << "name length " << wcslen(name));
+        for (HKEY parent : {software, HKEY_CURRENT_USER}) {
+            HKEY created = nullptr;
+            EXPECT_EQ(RegCreateKeyExW(parent, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &created, nullptr),
+                      ERROR_INVALID_PARAMETER);
+            EXPECT_EQ(created, nullptr);
+        }
+    }
+    RegCloseKey(software);
+    EXPECT_EQ(testsupport::TempDir::ReadFile(Hive("HKCU.reg")), before);
+
     // A damaged hive is neither read nor overwritten.
     m_dir.WriteFile("home/.config/xjinstaller/registry/HKLM.reg", "garbage\n");
     HKEY key = nullptr;
