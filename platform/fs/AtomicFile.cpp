@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <climits>
 #include <cstdlib>
 #include <mutex>
@@ -22,29 +23,37 @@ std::function<void(const std::string&)>& Hook() {
     return *hook;
 }
 
+// Reads a whole regular file from `fd`, at most kMaxWholeFileBytes.
+int ReadRegularFile(int fd, std::string* bytes) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0) return errno;
+    if (S_ISDIR(st.st_mode)) return EISDIR;
+    if (!S_ISREG(st.st_mode)) return EACCES;
+    if (static_cast<uint64_t>(st.st_size) > kMaxWholeFileBytes) return EFBIG;
+    bytes->reserve(static_cast<size_t>(st.st_size));
+    char buffer[16 * 1024];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (n == 0) return 0;
+        if (bytes->size() + static_cast<size_t>(n) > kMaxWholeFileBytes) return EFBIG;  // grew while read
+        bytes->append(buffer, static_cast<size_t>(n));
+    }
+}
+
 }  // namespace
 
 int ReadWholeFile(const std::string& hostPath, std::string* bytes) {
     bytes->clear();
-    const int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno;
+    // Checked before opening too: opening a device or a FIFO can block or act.
     struct stat st {};
-    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return EISDIR;
-    }
-    char buffer[16 * 1024];
-    int error = 0;
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            error = errno;
-            break;
-        }
-        if (n == 0) break;
-        bytes->append(buffer, static_cast<size_t>(n));
-    }
+    if (::stat(hostPath.c_str(), &st) != 0) return errno;
+    if (S_ISDIR(st.st_mode)) return EISDIR;
+    if (!S_ISREG(st.st_mode)) return EACCES;
+    const int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return errno;
+    const int error = ReadRegularFile(fd, bytes);
     ::close(fd);
     return error;
 }

@@ -5,13 +5,18 @@
 // Any thread may call; results are errno values (0 on success).
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
 
 namespace platform {
 
-// ENOENT when the file does not exist.
+inline constexpr std::size_t kMaxWholeFileBytes = 16 * 1024 * 1024;
+
+// ENOENT when the file does not exist, EISDIR for a directory, EACCES for anything
+// else that is not a regular file (a FIFO or a device is never opened for
+// reading), EFBIG past kMaxWholeFileBytes.
 [[nodiscard]] int ReadWholeFile(const std::string& hostPath, std::string* bytes);
 
 // Keeps the permissions of the file it replaces (0666 less the umask for a new one).
