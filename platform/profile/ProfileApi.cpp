@@ -1,7 +1,8 @@
 #include "platform/profile/ProfileApi.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
-#include <mutex>
 #include <optional>
 #include <string>
 
@@ -12,11 +13,6 @@
 
 namespace platform {
 namespace {
-
-std::mutex& WriteMutex() {
-    static std::mutex* m = new std::mutex;
-    return *m;
-}
 
 // The value, or nullopt with the last error set (2 or 3 for a missing file or folder).
 std::optional<std::wstring> ReadValue(LPCWSTR section, LPCWSTR key, LPCWSTR fileName) {
@@ -96,22 +92,21 @@ BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPC
     const auto host = platform::HostPathOrFail(fileName);
     if (!host) return FALSE;
 
-    std::lock_guard lock(platform::WriteMutex());
-    std::string bytes;
-    const int readError = platform::ReadWholeFile(*host, &bytes);
-    if (readError && readError != ENOENT) {
-        platform::SetLastErrorForPath(readError, *host);
-        return FALSE;
-    }
-    platform::CIniDocument doc(std::move(bytes));
-    if (!key) {
-        if (!doc.RemoveSection(section)) return TRUE;
-    } else if (!value) {
-        if (!doc.RemoveKey(section, key)) return TRUE;
-    } else {
-        doc.Set(section, key, value);
-    }
-    if (const int error = platform::WriteFileAtomically(*host, doc.Bytes())) {
+    struct stat st {};
+    if ((!key || !value) && ::stat(host->c_str(), &st) != 0 && errno == ENOENT) return TRUE;  // nothing to remove
+    const int error = platform::UpdateFileAtomically(*host, [&](std::string& bytes, bool) {
+        platform::CIniDocument doc(std::move(bytes));
+        if (!key) {
+            if (!doc.RemoveSection(section)) return platform::UpdateAction::Keep;
+        } else if (!value) {
+            if (!doc.RemoveKey(section, key)) return platform::UpdateAction::Keep;
+        } else {
+            doc.Set(section, key, value);
+        }
+        bytes = doc.Bytes();
+        return platform::UpdateAction::Replace;
+    });
+    if (error) {
         platform::SetLastErrorForPath(error, *host);
         return FALSE;
     }

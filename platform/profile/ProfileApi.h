@@ -2,8 +2,10 @@
 //
 // Any thread may call. Every call reads the file afresh, so values written by
 // another process are seen at once. A write replaces the file atomically (sibling
-// file, then rename) and keeps every line it does not touch byte for byte; writes
-// within this process are serialised. See IniDocument.h for the text rules.
+// file, then rename) and keeps every line it does not touch byte for byte; it
+// holds an advisory lock on the file from its read to the rename, so writers in
+// any number of threads and processes lose no change (AtomicFile.h). Only regular
+// files are read. See IniDocument.h for the text rules.
 #pragma once
 
 #include "platform/types/WinTypes.h"

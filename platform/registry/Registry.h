@@ -2,8 +2,9 @@
 // $XDG_CONFIG_HOME/xjinstaller/registry/HKCU.reg and HKLM.reg (see RegistryHive.h).
 //
 // Any thread may call. Each call reads the hive afresh, so another process's
-// writes are seen at once; writes replace the hive atomically and are serialised
-// within the process. Results are Windows error numbers (ERROR_SUCCESS, 2 when
+// writes are seen at once; writes replace the hive atomically under an advisory
+// lock on the hive file held from the read to the rename, so writers in any
+// number of threads and processes lose no change (platform/fs/AtomicFile.h). Results are Windows error numbers (ERROR_SUCCESS, 2 when
 // absent, 5 when the hive cannot be written or the key was opened without the
 // right, 234 when a buffer is short, 1009 for a damaged hive, which is then
 // never overwritten). The last error is not touched.

@@ -76,4 +76,43 @@ TEST(AtomicFileTest, ReadsOnlyRegularFilesOfBoundedSize) {
     }
 }
 
+TEST(AtomicFileTest, UpdateSeesTheFileAndLeavesNothingWhenItKeeps) {
+    testsupport::TempDir dir;
+    const fs::path file = dir / "a.ini";
+    auto update = [&](const fs::path& path, platform::UpdateAction action, std::string* seen, bool* existed) {
+        return platform::UpdateFileAtomically(path.string(), [&](std::string& bytes, bool exists) {
+            *seen = bytes;
+            *existed = exists;
+            bytes += "+";
+            return action;
+        });
+    };
+    std::string seen;
+    bool existed = true;
+    // Nothing to change in a missing file: the file made for the lock goes again.
+    EXPECT_EQ(update(file, platform::UpdateAction::Keep, &seen, &existed), 0);
+    EXPECT_FALSE(existed);
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_EQ(update(file, platform::UpdateAction::Replace, &seen, &existed), 0);
+    EXPECT_EQ(update(file, platform::UpdateAction::Replace, &seen, &existed), 0);
+    EXPECT_TRUE(existed);
+    EXPECT_EQ(seen, "+");
+    EXPECT_EQ(testsupport::TempDir::ReadFile(file), "++");
+
+    // Through a link the target changes and the link stays.
+    fs::create_symlink(file, dir / "link.ini");
+    EXPECT_EQ(update(dir / "link.ini", platform::UpdateAction::Replace, &seen, &existed), 0);
+    EXPECT_TRUE(fs::is_symlink(dir / "link.ini"));
+    EXPECT_EQ(testsupport::TempDir::ReadFile(file), "+++");
+
+    // What is not a regular file is never handed to the edit, nor replaced.
+    seen = "untouched";
+    EXPECT_EQ(update(dir.Path(), platform::UpdateAction::Replace, &seen, &existed), EISDIR);
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+    EXPECT_EQ(update(dir / "pipe", platform::UpdateAction::Replace, &seen, &existed), EACCES);
+    EXPECT_EQ(update(dir / "no/such/dir/x", platform::UpdateAction::Replace, &seen, &existed), ENOENT);
+    EXPECT_EQ(seen, "untouched");
+    EXPECT_TRUE(fs::is_fifo(dir / "pipe"));
+}
+
 }  // namespace

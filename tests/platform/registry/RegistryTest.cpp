@@ -3,7 +3,10 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -91,6 +94,43 @@ TEST_F(RegistryTest, AnotherProcessReadsTheValue) {
                                                                                                                   : 1;
               }),
               0);
+}
+
+TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNoWrite) {
+    constexpr int kWrites = 50;
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    auto writeAll = [&](const wchar_t* prefix) {
+        int failures = 0;
+        for (int i = 0; i < kWrites; ++i) {
+            const std::wstring key = std::wstring(L"Software\\") + prefix + std::to_wstring(i % 10);
+            const std::wstring name = prefix + std::to_wstring(i);
+            failures += SetString(HKEY_CURRENT_USER, key.c_str(), name.c_str(), L"1") != ERROR_SUCCESS;
+        }
+        return failures;
+    };
+    const pid_t child = fork();
+    if (child == 0) {
+        char start = 0;
+        _exit(read(go[0], &start, 1) == 1 ? std::min(writeAll(L"child"), 100) : 101);
+    }
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(write(go[1], "x", 1), 1);  // both start together
+    EXPECT_EQ(writeAll(L"parent"), 0);
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(go[0]);
+    close(go[1]);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    int missing = 0;
+    for (const wchar_t* prefix : {L"parent", L"child"}) {
+        for (int i = 0; i < kWrites; ++i) {
+            const std::wstring key = std::wstring(L"Software\\") + prefix + std::to_wstring(i % 10);
+            missing += GetString(HKEY_CURRENT_USER, key.c_str(), (prefix + std::to_wstring(i)).c_str()) != L"1";
+        }
+    }
+    EXPECT_EQ(missing, 0);
 }
 
 TEST_F(RegistryTest, AnInterruptedOrRefusedWriteKeepsTheHive) {
