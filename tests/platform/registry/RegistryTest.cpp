@@ -97,7 +97,7 @@ TEST_F(RegistryTest, AnotherProcessReadsTheValue) {
 }
 
 TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNoWrite) {
-    constexpr int kWrites = 50;
+    constexpr int kWrites = 30;
     int go[2];
     ASSERT_EQ(pipe(go), 0);
     auto writeAll = [&](const wchar_t* prefix) {
