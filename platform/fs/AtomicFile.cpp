@@ -6,11 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstdint>
-#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <mutex>
 
@@ -169,7 +169,8 @@ void RemoveStaleTemporaries(const std::string& path) {
         const std::string_view candidate(entry->d_name);
         if (candidate.size() != prefix.size() + kTempRandomChars || !candidate.starts_with(prefix)) continue;
         const std::string_view random = candidate.substr(prefix.size());
-        if (!std::all_of(random.begin(), random.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
+        if (!std::all_of(random.begin(), random.end(),
+                         [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
             continue;
         ::unlinkat(dirfd(d), entry->d_name, 0);
     }

@@ -84,8 +84,7 @@ BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPC
     }
     const std::wstring_view sectionText(section);
     if (platform::HasLineBreak(sectionText) || sectionText.find(L']') != std::wstring_view::npos ||
-        (key && !platform::IsWritableKey(key)) ||
-        (value && platform::HasLineBreak(value))) {
+        (key && !platform::IsWritableKey(key)) || (value && platform::HasLineBreak(value))) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }

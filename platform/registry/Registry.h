@@ -4,10 +4,11 @@
 // Any thread may call. Each call reads the hive afresh, so another process's
 // writes are seen at once; writes replace the hive atomically under an advisory
 // lock on the hive file held from the read to the rename, so writers in any
-// number of threads and processes lose no change (platform/fs/AtomicFile.h). Results are Windows error numbers (ERROR_SUCCESS, 2 when
-// absent, 5 when the hive cannot be written or the key was opened without the
-// right, 234 when a buffer is short, 1009 for a damaged hive, which is then
-// never overwritten). The last error is not touched.
+// number of threads and processes lose no change (platform/fs/AtomicFile.h).
+// Results are Windows error numbers (ERROR_SUCCESS, 2 when absent, 5 when the
+// hive cannot be written or the key was opened without the right, 234 when a
+// buffer is short, 1009 for a damaged hive, which is then never overwritten).
+// The last error is not touched.
 //
 // Only REG_SZ and REG_DWORD values are kept. A REG_SZ value travels as a wchar_t
 // string: `cbData` counts the bytes of the caller's buffer (4 per wchar_t here),

@@ -32,7 +32,7 @@ struct RegistryValue {
 };
 
 struct RegistryKey {
-    std::wstring path;  // "Software\QuorvelLauncher", as first created
+    std::wstring path;                  // "Software\QuorvelLauncher", as first created
     std::vector<RegistryValue> values;  // change them only through CRegistryHive, which keeps the index
     std::unordered_map<std::wstring, size_t> valueIndex;  // upper-cased name -> position in `values`
 };
@@ -56,7 +56,7 @@ public:
 private:
     RegistryKey& AddKey(std::wstring path);
 
-    std::vector<RegistryKey> m_keys;  // in the order created, which is the text's order
+    std::vector<RegistryKey> m_keys;                      // in the order created, which is the text's order
     std::unordered_map<std::wstring, size_t> m_keyIndex;  // upper-cased path -> position in m_keys
 };
 

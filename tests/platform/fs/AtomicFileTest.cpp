@@ -58,10 +58,8 @@ TEST(AtomicFileTest, ReadsOnlyRegularFilesOfBoundedSize) {
         std::string path;
         int error;
     } cases[] = {
-        {"a FIFO without a writer", fifo.string(), EACCES},
-        {"an endless device", "/dev/zero", EACCES},
-        {"a terminal-like device", "/dev/null", EACCES},
-        {"a file past the limit", big.string(), EFBIG},
+        {"a FIFO without a writer", fifo.string(), EACCES}, {"an endless device", "/dev/zero", EACCES},
+        {"a terminal-like device", "/dev/null", EACCES},    {"a file past the limit", big.string(), EFBIG},
         {"a file at the limit", limit.string(), 0},
     };
     for (const auto& c : cases) {

@@ -122,11 +122,16 @@ TEST(WildcardTest, MatchesLikeWindows) {
         const wchar_t* name;
         bool match;
     } cases[] = {
-        {L"*", L"", true},          {L"a*c", L"abbbc", true},
-        {L"a*c", L"abcd", false},   {L"?", L"", false},
-        {L"*.EXE", L"a.exe", true}, {L"*.*", L"noext", true},
-        {L"*a*b", L"xaxxa", false}, {L"qv*.exe", L"QVinstaller.Exe", true},
-        {L"*.ÄRGER", L"x.ärger", true}, {L"游戏*", L"游戏.ini", true},
+        {L"*", L"", true},
+        {L"a*c", L"abbbc", true},
+        {L"a*c", L"abcd", false},
+        {L"?", L"", false},
+        {L"*.EXE", L"a.exe", true},
+        {L"*.*", L"noext", true},
+        {L"*a*b", L"xaxxa", false},
+        {L"qv*.exe", L"QVinstaller.Exe", true},
+        {L"*.ÄRGER", L"x.ärger", true},
+        {L"游戏*", L"游戏.ini", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "pattern length " << wcslen(c.pattern) << ", name length "

@@ -72,7 +72,8 @@ TEST_F(ProcessTest, OurProgramsEndWithCodesAParentCanRead) {
     const struct {
         const wchar_t* given;
         DWORD received;
-    } cases[] = {{L"0", 0}, {L"7", 7}, {L"255", 255}, {L"256", 255}, {L"513", 255}, {L"-1", 255}, {L"-1073741819", 255}};
+    } cases[] = {{L"0", 0},     {L"7", 7},    {L"255", 255},        {L"256", 255},
+                 {L"513", 255}, {L"-1", 255}, {L"-1073741819", 255}};
     const std::wstring program = platform::WinPath(XJ_TEST_EXIT_PROGRAM);
     for (const auto& c : cases) {
         SCOPED_TRACE(platform::Utf8FromWide(c.given));
@@ -91,8 +92,8 @@ TEST_F(ProcessTest, AFileThatCannotStartKeepsItsMode) {
     fs::permissions(data, mode);
     std::wstring line = L"setup.dat";
     PROCESS_INFORMATION pi;
-    EXPECT_FALSE(CreateProcessW(L"C:\\setup.dat", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr,
-                                &pi));
+    EXPECT_FALSE(
+        CreateProcessW(L"C:\\setup.dat", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &pi));
     EXPECT_EQ(GetLastError(), ERROR_BAD_EXE_FORMAT);
     EXPECT_EQ(fs::status(data).permissions(), mode);
 }

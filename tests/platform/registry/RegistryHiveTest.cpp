@@ -62,7 +62,8 @@ TEST(RegistryHiveTest, TenThousandKeysKeepTheirLookupRules) {
     std::string text = "XjRegistry 1\n";
     for (int i = 0; i < 10000; ++i) {
         text += "[Software\\Vendor" + std::to_string(i % 100) + "\\Программа" + std::to_string(i) + "]\n";
-        text += "\"Значение\"=dword:" + std::string(8 - std::to_string(i % 10).size(), '0') + std::to_string(i % 10) + "\n";
+        text +=
+            "\"Значение\"=dword:" + std::string(8 - std::to_string(i % 10).size(), '0') + std::to_string(i % 10) + "\n";
     }
     auto hive = CRegistryHive::Parse(text);
     ASSERT_TRUE(hive.has_value());
@@ -76,7 +77,7 @@ TEST(RegistryHiveTest, TenThousandKeysKeepTheirLookupRules) {
     }
     EXPECT_EQ(found, (10000 + 6) / 7);
     EXPECT_TRUE(hive->KeyExists(L"software\\VENDOR42"));  // a parent of created keys only
-    EXPECT_FALSE(hive->KeyExists(L"Software\\Vendor"));  // a prefix of names, not a parent
+    EXPECT_FALSE(hive->KeyExists(L"Software\\Vendor"));   // a prefix of names, not a parent
     EXPECT_FALSE(hive->KeyExists(L"Software\\Vendor42\\Программа4"));
     EXPECT_EQ(hive->FindKey(L"Software\\Vendor42"), nullptr);
 

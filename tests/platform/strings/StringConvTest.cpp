@@ -58,13 +58,13 @@ TEST(StringConvTest, NamesCompareWithoutCaseAsWindowsUpperCasesThem) {
         {L"Ärger Über Öl", L"äRGER üBER öL", true},
         {L"ПРОГРАММА", L"программа", true},
         {L"ΣΟΦΊΑ", L"σοφία", true},
-        {L"ς", L"Σ", true},                 // final sigma upper-cases to sigma
-        {L"ÿ", L"Ÿ", true},                 // the pair lies far apart in the code chart
-        {L"ǅ", L"Ǆ", true},                 // title case upper-cases to the capital
-        {L"ａｂｃ", L"ＡＢＣ", true},       // full-width letters
-        {L"\u212A", L"k", false},          // Kelvin sign: lower-cases to k, but k upper-cases to K
-        {L"ß", L"SS", false},               // one character never becomes two
-        {L"ß", L"ẞ", false},                // no simple upper case for sharp s
+        {L"ς", L"Σ", true},            // final sigma upper-cases to sigma
+        {L"ÿ", L"Ÿ", true},            // the pair lies far apart in the code chart
+        {L"ǅ", L"Ǆ", true},            // title case upper-cases to the capital
+        {L"ａｂｃ", L"ＡＢＣ", true},  // full-width letters
+        {L"\u212A", L"k", false},      // Kelvin sign: lower-cases to k, but k upper-cases to K
+        {L"ß", L"SS", false},          // one character never becomes two
+        {L"ß", L"ẞ", false},           // no simple upper case for sharp s
         {L"启动器", L"启动器", true},
         {L"\U00010428", L"\U00010400", false},  // outside the BMP nothing changes case
     };
