@@ -91,9 +91,9 @@ private:
 };
 
 void PerRow(benchmark::State& state) {
-    state.counters["per_row"] = benchmark::Counter(static_cast<double>(state.range(0)),
-                                                   benchmark::Counter::kIsIterationInvariantRate |
-                                                       benchmark::Counter::kInvert);
+    state.counters["per_row"] =
+        benchmark::Counter(static_cast<double>(state.range(0)),
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_ListBuild(benchmark::State& state) {

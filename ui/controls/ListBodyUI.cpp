@@ -53,8 +53,8 @@ SIZE CListBodyUI::PlaceRows() {
     client.bottom = std::max(client.bottom, client.top);
     const int width = client.right - client.left;
     const int height = client.bottom - client.top;
-    const int measureWidth = ClampGeometry(static_cast<long long>(width) +
-                                           (Shown(m_hScrollBar) ? m_hScrollBar->GetExtent() : 0));
+    const int measureWidth =
+        ClampGeometry(static_cast<long long>(width) + (Shown(m_hScrollBar) ? m_hScrollBar->GetExtent() : 0));
 
     // First pass: what the rows of fixed height take, and how many share the rest.
     const int count = m_items.Count();
@@ -106,8 +106,8 @@ SIZE CListBodyUI::PlaceRows() {
         int rowHeight = 0;
         if (desired.cy == 0) {
             // The last stretching row takes exactly what the others left of the rest.
-            const long long own = ++adjustableSeen == adjustable ? rest - static_cast<long long>(share) * (adjustable - 1)
-                                                                  : share;
+            const long long own =
+                ++adjustableSeen == adjustable ? rest - static_cast<long long>(share) * (adjustable - 1) : share;
             rowHeight = Clamp(own, child->GetHeightFloor(), child->GetHeightCeiling());
         } else {
             rowHeight = Clamp(desired.cy, child->GetHeightFloor(), child->GetHeightCeiling());

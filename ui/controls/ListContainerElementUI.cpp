@@ -59,7 +59,8 @@ void CListContainerElementUI::SetBounds(const RECT& bounds) {
     }
     const RECT inset = GetContentInset();
     for (int i = 0; i < count; ++i) {
-        RECT cell{style.columns[i].left, m_bounds.top + inset.top, style.columns[i].right, m_bounds.bottom - inset.bottom};
+        RECT cell{style.columns[i].left, m_bounds.top + inset.top, style.columns[i].right,
+                  m_bounds.bottom - inset.bottom};
         if (i == 0) cell.left += inset.left;
         if (i == count - 1) cell.right -= inset.right;
         OwnChildAt(i)->SetBounds(cell);

@@ -282,8 +282,8 @@ void CListLabelElementUI::DrawItemText(HDC hdc, const RECT& rect) {
     if (m_text.IsEmpty() || m_owner == nullptr) return;
     const UIListStyle& style = *m_owner->GetListStyle();
     const DWORD color = RowTextColor(*this, style, m_selected, (m_state & kStateHot) != 0);
-    RECT area{rect.left + style.textPadding.left, rect.top + style.textPadding.top, rect.right - style.textPadding.right,
-              rect.bottom - style.textPadding.bottom};
+    RECT area{rect.left + style.textPadding.left, rect.top + style.textPadding.top,
+              rect.right - style.textPadding.right, rect.bottom - style.textPadding.bottom};
     const UINT format = style.textStyle | DT_SINGLELINE;
     if (style.showHtml) {
         int links = 0;

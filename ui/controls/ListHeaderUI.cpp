@@ -31,7 +31,8 @@ SIZE CListHeaderUI::MeasureDesired(SIZE available) {
         tallest = std::max<int>(tallest, desired.cy);
     }
     SIZE size{ClampGeometry(width), GetPresetHeight()};
-    if (size.cy == 0 && m_manager != nullptr) size.cy = std::max(tallest, m_manager->DefaultFontHeight() + kHeaderTextRoom);
+    if (size.cy == 0 && m_manager != nullptr)
+        size.cy = std::max(tallest, m_manager->DefaultFontHeight() + kHeaderTextRoom);
     return size;
 }
 

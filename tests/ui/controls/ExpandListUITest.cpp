@@ -16,7 +16,8 @@ std::string ListXml(const char* tag, const char* extra = "") {
            extra + R"(>
         <ListHeaderItem width="120" text="A"/><ListHeaderItem width="120" text="B"/>
         <ListLabelElement name="r0" height="20" text="one"/><ListLabelElement name="r1" height="20"/>
-      </)" + tag + "><Control name=\"rest\"/></HorizontalLayout>";
+      </)" +
+           tag + "><Control name=\"rest\"/></HorizontalLayout>";
 }
 
 }  // namespace

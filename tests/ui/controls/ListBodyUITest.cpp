@@ -67,7 +67,8 @@ TEST_F(ListBodyUITest, VerticalScrollingLeavesTheHeaderAlone) {
     for (int i = 0; i < 30; ++i)
         rows += "<ListTextElement height=\"20\"/>";
     Build(R"(<VerticalLayout><List name="list" vscrollbar="true"><ListHeader height="20">
-        <ListHeaderItem name="c0" width="100"/></ListHeader>)" + rows + "</List></VerticalLayout>");
+        <ListHeaderItem name="c0" width="100"/></ListHeader>)" +
+          rows + "</List></VerticalLayout>");
     CListUI* list = List();
     // 600 of rows in 280: the bar takes its width off the rows.
     EXPECT_EQ(list->GetScrollExtent().cy, 320);

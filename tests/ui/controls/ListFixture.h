@@ -49,8 +49,8 @@ private:
 };
 
 inline void RegisterListTestControls() {
-    SkinUI::CUIControlFactory::Instance().Register(
-        L"ExpandableRow", []() -> SkinUI::CControlUI* { return new CExpandableRowUI(); });
+    SkinUI::CUIControlFactory::Instance().Register(L"ExpandableRow",
+                                                   []() -> SkinUI::CControlUI* { return new CExpandableRowUI(); });
 }
 
 // Logs notifications as "type:sender:wParam:lParam", leaving out focus and timer ones.

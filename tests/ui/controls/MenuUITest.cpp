@@ -26,8 +26,8 @@ class MenuUITest : public listtest::ListTest {
 protected:
     void SetUp() override {
         ListTest::SetUp();
-        SkinUI::CUIControlFactory::Instance().Register(
-            L"TestMenuElement", []() -> CControlUI* { return new CTestMenuElementUI(); });
+        SkinUI::CUIControlFactory::Instance().Register(L"TestMenuElement",
+                                                       []() -> CControlUI* { return new CTestMenuElementUI(); });
     }
 };
 
@@ -35,9 +35,7 @@ protected:
 class CReceiver : public SkinUI::IContextMenuReceiver {
 public:
     CReceiver(std::string name, std::vector<std::string>* log) : m_name(std::move(name)), m_log(log) {}
-    void AttachObserver(SkinUI::ObserverImplBase<int, ContextMenuParam>* observer) override {
-        attached = observer;
-    }
+    void AttachObserver(SkinUI::ObserverImplBase<int, ContextMenuParam>* observer) override { attached = observer; }
     int Receive(ContextMenuParam param) override {
         m_log->push_back(m_name + ":receive:" + std::to_string(param.wParam));
         return 1;
