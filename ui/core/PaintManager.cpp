@@ -4,7 +4,6 @@
 #include <cwchar>
 
 #include "platform/gdi/Gdi.h"
-#include "platform/gdi/GdiText.h"
 #include "platform/sync/Clock.h"
 #include "platform/window/Focus.h"
 #include "platform/window/InputRouter.h"
@@ -14,7 +13,6 @@
 #include "platform/window/WindowApi.h"
 #include "platform/window/WindowPos.h"
 #include "ui/core/AttributeText.h"
-#include "ui/render/ColorHsl.h"
 
 namespace SkinUI {
 
@@ -23,8 +21,6 @@ namespace {
 // Hit-test code of WM_SETCURSOR for the client area.
 constexpr WORD kHitClient = 1;
 constexpr int kMaxLayoutPasses = 1000;
-// Larger fonts are refused: no skin needs them, and a hostile size must not cost seconds.
-constexpr int kMaxFontSize = 1024;
 
 // Every bound manager of this thread, for PreTranslate: a thread's loop only ever sees the
 // messages of its own windows.
@@ -48,29 +44,6 @@ bool NeedsLayoutProc(CControlUI* control, void* /*data*/) {
 
 bool NameMatches(CControlUI* control, void* data) {
     return control->GetName().View() == *static_cast<const std::wstring_view*>(data);
-}
-
-std::unique_ptr<UIFontRecord> MakeFont(HDC dc, std::wstring_view face, int size, bool bold, bool underline,
-                                       bool italic) {
-    const std::wstring faceName(face);
-    HFONT font = CreateFontW(-size, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic ? 1 : 0, underline ? 1 : 0, 0,
-                             DEFAULT_CHARSET, 0, 0, 0, 0, faceName.c_str());
-    if (font == nullptr) return nullptr;
-    auto record = std::make_unique<UIFontRecord>();
-    record->handle = font;
-    record->face = CUIString(face);
-    record->size = size;
-    record->bold = bold;
-    record->underline = underline;
-    record->italic = italic;
-    HGDIOBJ old = SelectObject(dc, font);
-    const BOOL measured = GetTextMetricsW(dc, &record->tm);
-    SelectObject(dc, old);
-    if (!measured) {
-        DeleteObject(font);
-        return nullptr;
-    }
-    return record;
 }
 
 POINT PointFromLParam(LPARAM lParam) {
@@ -116,13 +89,6 @@ CUIPaintManager::~CUIPaintManager() {
         if (timer.running && m_hwnd != nullptr) KillTimer(m_hwnd, timer.windowId);
     }
     m_timers.clear();
-    for (int i = 0; i < m_defaultAttributes.Count(); ++i)
-        delete static_cast<CUIString*>(m_defaultAttributes.ValueAt(i));
-    for (const auto& font : m_fonts)
-        DeleteObject(font->handle);
-    if (m_hasOwnDefaultFont && m_defaultFont != nullptr) DeleteObject(m_defaultFont->handle);
-    if (m_builtinFont != nullptr) DeleteObject(m_builtinFont->handle);
-    if (m_measureDc != nullptr) DeleteDC(m_measureDc);
     auto& managers = Managers();
     managers.erase(std::remove(managers.begin(), managers.end(), this), managers.end());
 }
@@ -642,127 +608,80 @@ void CUIPaintManager::FlushDelayedDeletes() {
 }
 
 void CUIPaintManager::SetResourceParent(CUIPaintManager* parent) {
-    // A chain that loops back would make every lookup endless.
-    for (CUIPaintManager* up = parent; up != nullptr; up = up->m_resourceParent) {
-        if (up == this) return;
-    }
-    m_resourceParent = parent;
+    if (m_resources.SetParent(parent != nullptr ? &parent->m_resources : nullptr)) m_resourceParent = parent;
 }
 
 const CUIString* CUIPaintManager::DefaultAttributesFor(std::wstring_view tag) const {
-    for (const CUIPaintManager* manager = this; manager != nullptr; manager = manager->m_resourceParent) {
-        if (void* found = manager->m_defaultAttributes.Find(tag)) return static_cast<const CUIString*>(found);
-    }
-    return nullptr;
+    return m_resources.DefaultAttributesFor(tag);
 }
 
 void CUIPaintManager::SetDefaultAttributes(std::wstring_view tag, std::wstring_view attributes) {
-    auto* text = new CUIString(attributes);
-    delete static_cast<CUIString*>(m_defaultAttributes.Set(tag, text));
+    m_resources.SetDefaultAttributes(tag, attributes);
 }
 
-HDC CUIPaintManager::MeasureDC() const {
-    if (m_measureDc == nullptr) m_measureDc = CreateCompatibleDC(nullptr);
-    return m_measureDc;
+DWORD CUIPaintManager::DefaultTextColor() const {
+    return m_resources.DefaultTextColor();
+}
+
+void CUIPaintManager::SetDefaultTextColor(DWORD argb) {
+    m_resources.SetDefaultTextColor(argb);
 }
 
 int CUIPaintManager::AddFont(std::wstring_view face, int size, bool bold, bool underline, bool italic,
                              bool makeDefault) {
-    if (size <= 0 || size > kMaxFontSize || MeasureDC() == nullptr) return -1;
-    auto record = MakeFont(MeasureDC(), face, size, bold, underline, italic);
-    if (record == nullptr) return -1;
-    if (makeDefault) {
-        // The default keeps a handle of its own, so the table and the default free separately.
-        auto copy = MakeFont(MeasureDC(), face, size, bold, underline, italic);
-        if (copy == nullptr) {
-            DeleteObject(record->handle);
-            return -1;
-        }
-        if (m_hasOwnDefaultFont && m_defaultFont != nullptr) DeleteObject(m_defaultFont->handle);
-        m_defaultFont = std::move(copy);
-        m_hasOwnDefaultFont = true;
-    }
-    m_fonts.push_back(std::move(record));
-    return static_cast<int>(m_fonts.size()) - 1;
+    return m_resources.AddFont(face, size, bold, underline, italic, makeDefault);
 }
 
-const UIFontRecord* CUIPaintManager::DefaultFontRecord() const {
-    for (const CUIPaintManager* manager = this; manager != nullptr; manager = manager->m_resourceParent) {
-        if (manager->m_hasOwnDefaultFont) return manager->m_defaultFont.get();
-    }
-    if (m_builtinFont == nullptr && MeasureDC() != nullptr) {
-        m_builtinFont = MakeFont(MeasureDC(), platform::kPinnedFontFace, 12, false, false, false);
-    }
-    return m_builtinFont.get();
-}
-
-const UIFontRecord* CUIPaintManager::FontRecordAt(int index) const {
-    for (const CUIPaintManager* manager = this; manager != nullptr; manager = manager->m_resourceParent) {
-        if (manager->m_fonts.empty()) continue;
-        if (index >= 0 && index < static_cast<int>(manager->m_fonts.size())) return manager->m_fonts[index].get();
-        break;
-    }
-    return DefaultFontRecord();
+int CUIPaintManager::FontCount() const {
+    return m_resources.FontCount();
 }
 
 HFONT CUIPaintManager::FontHandleAt(int index) {
-    const UIFontRecord* record = FontRecordAt(index);
-    return record != nullptr ? record->handle : nullptr;
+    return m_resources.FontHandleAt(index);
+}
+
+const UIFontRecord* CUIPaintManager::FontRecordAt(int index) const {
+    return m_resources.FontRecordAt(index);
+}
+
+const UIFontRecord* CUIPaintManager::DefaultFontRecord() const {
+    return m_resources.DefaultFontRecord();
 }
 
 int CUIPaintManager::DefaultFontHeight() const {
-    const UIFontRecord* record = DefaultFontRecord();
-    return record != nullptr ? record->tm.tmHeight : 0;
+    return m_resources.DefaultFontHeight();
+}
+
+HDC CUIPaintManager::MeasureDC() const {
+    return m_resources.MeasureDC();
 }
 
 void CUIPaintManager::SetSkinArchive(const CSkinZip* archive) {
-    m_archive = archive;
-    m_images.SetSkinZip(archive);
+    m_resources.SetSkinArchive(archive);
+}
+
+const CSkinZip* CUIPaintManager::GetSkinArchive() const {
+    return m_resources.GetSkinArchive();
 }
 
 const UIImageInfo* CUIPaintManager::FindImage(const UIImageRef& ref) {
-    if (ref.origin == UIImageRef::Origin::SkinFile && !ref.mask) {
-        for (const auto& [name, mask] : m_imageMasks) {
-            if (name != ref.name) continue;
-            UIImageRef masked = ref;
-            masked.mask = mask;
-            if (const UIImageInfo* image = m_images.FindImage(masked)) return image;
-            break;
-        }
-    }
-    if (const UIImageInfo* image = m_images.FindImage(ref)) return image;
-    return m_resourceParent != nullptr ? m_resourceParent->FindImage(ref) : nullptr;
+    return m_resources.FindImage(ref);
 }
 
 const UIImageInfo* CUIPaintManager::AddImage(std::wstring_view name, DWORD mask) {
-    if (name.empty()) return nullptr;
-    if (mask != 0) {
-        auto known = std::find_if(m_imageMasks.begin(), m_imageMasks.end(),
-                                  [name](const auto& entry) { return entry.first == name; });
-        if (known != m_imageMasks.end()) {
-            known->second = mask;
-        } else {
-            m_imageMasks.emplace_back(std::wstring(name), mask);
-        }
-    }
-    UIImageRef ref;
-    ref.name = std::wstring(name);
-    return FindImage(ref);
+    return m_resources.AddImage(name, mask);
 }
 
 void CUIPaintManager::RemoveAllImages() {
-    m_images.Clear();
-    m_imageMasks.clear();
+    m_resources.RemoveAllImages();
 }
 
 DWORD CUIPaintManager::ShiftColor(DWORD argb) const {
-    return AdjustColor(argb, m_hueShift, m_saturation, m_lightness);
+    return m_resources.ShiftColor(argb);
 }
 
 void CUIPaintManager::SetColorShift(int hueShift, int saturationPercent, int lightnessPercent) {
-    m_hueShift = hueShift;
-    m_saturation = saturationPercent;
-    m_lightness = lightnessPercent;
+    m_resources.SetColorShift(hueShift, saturationPercent, lightnessPercent);
     if (m_hwnd != nullptr) InvalidateRect(m_hwnd, nullptr, FALSE);
 }
 
@@ -784,7 +703,7 @@ void CUIPaintManager::ApplyWindowAttribute(std::wstring_view name, std::wstring_
     } else if (name == L"roundcorner") {
         if (ParseSize(value, &size)) m_roundCorner = size;
     } else if (name == L"defaultfontcolor") {
-        if (ParseColor(value, &color)) m_defaultTextColor = color;
+        if (ParseColor(value, &color)) m_resources.SetDefaultTextColor(color);
     }
 }
 
