@@ -404,6 +404,10 @@ void CUIPaintManager::RaiseNotify(CControlUI* sender, const wchar_t* type, WPARA
     msg.mouse = m_lastMouse;
     msg.wParam = wParam;
     msg.lParam = lParam;
+    // Receivers may remove the sender even when the notification is raised from code outside
+    // any message: it counts as a dispatch, and what they remove is freed only at the end of
+    // the next message, because the caller may go on with the sender after this returns.
+    ++m_dispatchDepth;
     if (sender != nullptr) sender->GetNotifySource().Fire(&msg);
     // A receiver may unregister others: deliver only to those still registered.
     std::vector<INotifyUI*> receivers;
@@ -411,6 +415,9 @@ void CUIPaintManager::RaiseNotify(CControlUI* sender, const wchar_t* type, WPARA
         receivers.push_back(static_cast<INotifyUI*>(m_notifiers.ItemAt(i)));
     for (INotifyUI* receiver : receivers) {
         if (m_notifiers.IndexOf(receiver) >= 0) receiver->Notify(msg);
+    }
+    if (--m_dispatchDepth == 0 && !m_delayedDeletes.empty() && m_hwnd != nullptr) {
+        PostMessageW(m_hwnd, WM_NULL, 0, 0);
     }
 }
 

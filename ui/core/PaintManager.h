@@ -10,7 +10,9 @@
 // never delivers an event, focus change or timer to a freed control.
 // Notifications are delivered synchronously from RaiseNotify; a receiver may close the
 // window or delete controls, so code after RaiseNotify re-checks its own state. Controls
-// removed while a message is being dispatched are freed once the outermost dispatch ends.
+// removed while a message is being dispatched are freed once the outermost dispatch ends;
+// those removed by the receivers of a notification raised outside any message are freed at
+// the end of the next message the manager handles (one is posted), or with the manager.
 #pragma once
 
 #include <memory>

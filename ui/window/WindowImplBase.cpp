@@ -75,7 +75,8 @@ WindowImplBase::~WindowImplBase() {
 }
 
 void WindowImplBase::SetSkinArchive(HSKINZIP zip) {
-    SharedArchive() = zip != nullptr ? std::shared_ptr<CSkinZip>(zip, &CloseSkinZip) : nullptr;
+    HSKINZIP held = RetainSkinZip(zip);
+    SharedArchive() = held != nullptr ? std::shared_ptr<CSkinZip>(held, &CloseSkinZip) : nullptr;
 }
 
 const CSkinZip* WindowImplBase::SkinArchive() {

@@ -9,8 +9,10 @@
 // from the control that raised them.
 //
 // The skin archive is shared by every window of the thread: set it with SetSkinArchive, or
-// the first window opens the program's "ZIPRES" resource. ReleaseSkinArchive drops the
-// shared handle; windows that still exist keep their archive alive until they are destroyed.
+// the first window opens the program's "ZIPRES" resource. Archive handles are counted (see
+// CloseSkinZip): SetSkinArchive adds the framework as a holder, so the program closes its own
+// handle whenever its shut-down says; ReleaseSkinArchive drops the shared one; each window
+// holds its archive until the window object is destroyed.
 #pragma once
 
 #include <memory>
@@ -36,8 +38,8 @@ public:
     WindowImplBase();
     ~WindowImplBase() override;
 
-    // Takes ownership of `zip` (CloseSkinZip is called when no window uses it any more); null
-    // just drops the current one.
+    // Holds `zip` (RetainSkinZip); the caller still closes its own handle. Null, or a handle
+    // that is not open, just drops the current one.
     static void SetSkinArchive(HSKINZIP zip);
     // The shared archive, opening the "ZIPRES" resource the first time; null when there is
     // none or it is not a usable archive.

@@ -210,10 +210,23 @@ LRESULT CWindowWnd::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
             self->m_modal->EnableOwner();
             self->m_modal = nullptr;
         }
-        self->OnLastMessage(hwnd);
+        // Destroyed from inside one of its own messages: the handlers of that message are
+        // still on the stack and may use the object, so its last call waits for them.
+        if (self->m_messageDepth > 0) {
+            self->m_lastMessagePending = true;
+            self->m_destroyedHwnd = hwnd;
+        } else {
+            self->OnLastMessage(hwnd);
+        }
         return result;
     }
-    return self->OnWindowMessage(message, wParam, lParam);
+    ++self->m_messageDepth;
+    const LRESULT result = self->OnWindowMessage(message, wParam, lParam);
+    if (--self->m_messageDepth == 0 && self->m_lastMessagePending) {
+        self->m_lastMessagePending = false;
+        self->OnLastMessage(self->m_destroyedHwnd);
+    }
+    return result;
 }
 
 }  // namespace SkinUI
