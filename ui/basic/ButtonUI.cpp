@@ -60,6 +60,12 @@ void CButtonUI::HandleEvent(UIEventRecord& event) {
                 if (Contains(event.mouse)) Trigger();
             }
             return;
+        case UIEventType::CaptureLost:
+            if ((m_buttonState & (kButtonPushed | kButtonCaptured)) != 0) {
+                m_buttonState &= ~(kButtonPushed | kButtonCaptured);
+                Repaint();
+            }
+            return;
         case UIEventType::MouseEnter:
             if (IsUsable()) {
                 m_buttonState |= kButtonHot;

@@ -341,6 +341,7 @@ void CEditUI::HandleEvent(UIEventRecord& event) {
             if (m_selecting) MoveCaret(IndexAtX(event.mouse.x), true);
             return;
         case UIEventType::ButtonUp:
+        case UIEventType::CaptureLost:
             m_selecting = false;
             return;
         case UIEventType::MouseEnter:

@@ -199,6 +199,7 @@ void CScrollBarUI::HandleEvent(UIEventRecord& event) {
             }
             return;
         case UIEventType::ButtonUp:
+        case UIEventType::CaptureLost:
             if (m_pressed != Part::None && m_manager != nullptr) m_manager->StopControlTimer(this, kRepeatTimerId);
             m_pressed = Part::None;
             Repaint();

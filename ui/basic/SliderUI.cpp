@@ -125,6 +125,13 @@ void CSliderUI::HandleEvent(UIEventRecord& event) {
             FinishChange();
             return;
         }
+        case UIEventType::CaptureLost:
+            if (m_dragging) {
+                m_dragging = false;
+                Repaint();
+                FinishChange();
+            }
+            return;
         case UIEventType::KillFocus:
             if (m_dragging) {
                 m_dragging = false;

@@ -183,6 +183,14 @@ void CLinearLayoutUI::HandleEvent(UIEventRecord& event) {
                     return;
                 }
                 break;
+            case UIEventType::CaptureLost:
+                // The drag is dropped: the splitter stays where it was last applied.
+                if (m_dragging) {
+                    m_dragging = false;
+                    Repaint();
+                    return;
+                }
+                break;
             case UIEventType::SetCursor:
                 if (m_dragging || RectContains(SplitterZone(), event.mouse)) {
                     if (m_manager != nullptr)

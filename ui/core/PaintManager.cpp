@@ -203,12 +203,12 @@ bool CUIPaintManager::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lP
         }
         case WM_KILLFOCUS:
             if (m_captured) ReleaseMouse();
-            m_click = nullptr;
+            EndPress();
             return false;
         case WM_CAPTURECHANGED:
             if (reinterpret_cast<HWND>(lParam) != m_hwnd) {
                 m_captured = false;
-                m_click = nullptr;
+                EndPress();
             }
             return false;
         case WM_CONTEXTMENU: {
@@ -296,6 +296,12 @@ bool CUIPaintManager::HandleMouseMessage(UINT message, WPARAM wParam, LPARAM lPa
         default:
             return false;
     }
+}
+
+void CUIPaintManager::EndPress() {
+    CControlUI* pressed = m_click;
+    m_click = nullptr;
+    if (pressed != nullptr) DispatchEvent(pressed, UIEventType::CaptureLost, 0, 0);
 }
 
 void CUIPaintManager::SetHover(CControlUI* control, WPARAM wParam, LPARAM lParam) {

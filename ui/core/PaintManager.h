@@ -180,6 +180,8 @@ private:
     bool HandleMouseMessage(UINT message, WPARAM wParam, LPARAM lParam);
     bool HandleTimer(UINT_PTR windowId);
     void SetHover(CControlUI* control, WPARAM wParam, LPARAM lParam);
+    // The press ended without a button-up: tells the pressed control (CaptureLost).
+    void EndPress();
 
     HWND m_hwnd = nullptr;
     CControlUI* m_root = nullptr;
