@@ -202,11 +202,14 @@ SkinZipError CSkinZip::Extract(const SkinZipEntry& entry, std::vector<uint8_t>* 
 
     if (entry.method == kMethodStored) {
         if (entry.compressedSize != entry.uncompressedSize) return SkinZipError::SizeMismatch;
+        if (entry.uncompressedSize > kMaxEntrySize) return SkinZipError::TooLarge;
         out->assign(data, data + entry.compressedSize);
     } else {
         if (entry.uncompressedSize > static_cast<uint64_t>(entry.compressedSize) * kMaxDeflateRatio + kDeflateSlack) {
             return SkinZipError::SizeMismatch;
         }
+        // Refused before anything is allocated or inflated.
+        if (entry.uncompressedSize > kMaxEntrySize) return SkinZipError::TooLarge;
         // One byte beyond the declared size tells a stream that would produce more.
         out->resize(static_cast<size_t>(entry.uncompressedSize) + 1);
         z_stream stream;

@@ -34,6 +34,7 @@ enum class SkinZipError {
     SizeMismatch = 9,  // the data does not have the declared size
     CrcMismatch = 10,
     BadDeflateData = 11,
+    TooLarge = 12,  // larger than any skin file (an image of the largest size) could need
 };
 
 struct SkinZipEntry {
@@ -51,6 +52,10 @@ struct SkinZipEntry {
 
 class CSkinZip {
 public:
+    // The largest entry that is read: an uncompressed image of the largest size the image
+    // decoder takes (64 M pixels of 4 bytes), with room for its headers and row bytes.
+    static constexpr uint64_t kMaxEntrySize = 64ull * 1024 * 1024 * 4 + 1024 * 1024;
+
     // Reads the central directory of `bytes`; null (and `error` set) when it is not a usable
     // archive.
     static std::unique_ptr<CSkinZip> Open(std::vector<uint8_t> bytes, SkinZipError* error = nullptr);
