@@ -106,6 +106,8 @@ public:
 
     // --- geometry ---
     const RECT& GetBounds() const { return m_bounds; }
+    // A floating control placed from code keeps the place through later layouts of its
+    // parent: its float offsets (and, on an axis whose anchors are equal, its size) follow.
     virtual void SetBounds(const RECT& bounds);
     // The part of the control drawn in the current paint pass.
     const RECT& GetPaintRect() const { return m_paintRect; }
@@ -230,6 +232,8 @@ protected:
     bool m_needsLayout = true;
     bool m_colorHsl = false;
     bool m_initialised = false;
+    // Set while the parent places this floating control from its anchors.
+    bool m_placedByParent = false;
 
     DWORD m_backColor = 0;
     DWORD m_borderColor = 0;
