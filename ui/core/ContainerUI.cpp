@@ -80,7 +80,8 @@ bool CContainerUI::AppendChild(CControlUI* control) {
 }
 
 bool CContainerUI::InsertChildAt(CControlUI* control, int index) {
-    if (control == nullptr || control == this || m_items.IndexOf(control) >= 0) return false;
+    // Our children name us as their parent: asking them keeps building a long list linear.
+    if (control == nullptr || control == this || control->m_parent == this) return false;
     // A control that is one of our ancestors would make the tree a cycle.
     for (const CControlUI* ancestor = m_parent; ancestor != nullptr; ancestor = ancestor->m_parent) {
         if (ancestor == control) return false;
