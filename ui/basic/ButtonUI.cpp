@@ -16,7 +16,7 @@ void* CButtonUI::QueryFacet(std::wstring_view name) {
 }
 
 UINT CButtonUI::GetBehaviourFlags() const {
-    return IsUsable() ? (kBehaviourFocusStop | kBehaviourWantsSetCursor) : 0;
+    return IsUsable() ? (kBehaviourFocusStop | kBehaviourWantsSetCursor | kBehaviourHandlesMouse) : 0;
 }
 
 bool CButtonUI::Contains(POINT pt) const {

@@ -92,7 +92,7 @@ void* CEditUI::QueryFacet(std::wstring_view name) {
 }
 
 UINT CEditUI::GetBehaviourFlags() const {
-    return IsUsable() ? (kBehaviourFocusStop | kBehaviourWantsSetCursor) : 0;
+    return IsUsable() ? (kBehaviourFocusStop | kBehaviourWantsSetCursor | kBehaviourHandlesMouse) : 0;
 }
 
 void CEditUI::SetCaption(const CUIString& text) {

@@ -29,6 +29,10 @@ const wchar_t* CScrollBarUI::GetClassTag() const {
     return L"ScrollBarUI";
 }
 
+UINT CScrollBarUI::GetBehaviourFlags() const {
+    return IsUsable() ? kBehaviourHandlesMouse : 0;
+}
+
 void* CScrollBarUI::QueryFacet(std::wstring_view name) {
     if (name == L"ScrollBar") return this;
     return CControlUI::QueryFacet(name);

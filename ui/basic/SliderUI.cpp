@@ -27,7 +27,7 @@ void* CSliderUI::QueryFacet(std::wstring_view name) {
 }
 
 UINT CSliderUI::GetBehaviourFlags() const {
-    return IsUsable() ? kBehaviourFocusStop : 0;
+    return IsUsable() ? (kBehaviourFocusStop | kBehaviourHandlesMouse) : 0;
 }
 
 RECT CSliderUI::ThumbRect() const {

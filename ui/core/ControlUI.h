@@ -24,6 +24,9 @@ class CUIPaintManager;
 // Bits of CControlUI::GetBehaviourFlags.
 inline constexpr UINT kBehaviourFocusStop = 0x1;
 inline constexpr UINT kBehaviourWantsSetCursor = 0x2;
+// Acts on the mouse (clicks, drags, wheel), so a window's caption area under it does not drag
+// the window there.
+inline constexpr UINT kBehaviourHandlesMouse = 0x4;
 
 // Flags of CControlUI::FindControl.
 inline constexpr UINT kFindAll = 0x0;

@@ -43,7 +43,7 @@ int Length(const RECT& rect, bool vertical) {
 }  // namespace
 
 UINT CLinearLayoutUI::GetBehaviourFlags() const {
-    return IsUsable() && m_splitterSize != 0 ? kBehaviourWantsSetCursor : 0;
+    return IsUsable() && m_splitterSize != 0 ? (kBehaviourWantsSetCursor | kBehaviourHandlesMouse) : 0;
 }
 
 void CLinearLayoutUI::SetBounds(const RECT& bounds) {

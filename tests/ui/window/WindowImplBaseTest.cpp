@@ -14,6 +14,7 @@
 #include "platform/display/XvfbServer.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/window/DisplayTypes.h"
+#include "ui/core/TabLayoutUI.h"
 
 using SkinUI::CControlUI;
 using SkinUI::UINotifyMsg;
@@ -188,4 +189,34 @@ TEST(WindowImplBaseTest, ShownOnARealDisplayWithAScreenshot) {
     }
     WindowImplBase::ReleaseSkinArchive();
     platform::SetWindowBackend(nullptr);
+}
+
+TEST(WindowImplBaseTest, EveryControlThatTakesTheMouseEscapesAWholeWindowCaption) {
+    windowtest::HeadlessScope scope;
+    CTestWindow window(L"TestWindow.xml");
+    const HWND hwnd = CreateAt(window);
+    ASSERT_NE(hwnd, nullptr);
+    SkinUI::CUIPaintManager& pm = window.PaintManager();
+    pm.ApplyWindowAttribute(L"caption", L"0,0,0,10000");
+    pm.ControlByName(L"txt_info")->SetCaption(SkinUI::CUIString(L"{a}说明链接{/a}"));
+    window.ShowHwnd(true, true);
+    UpdateWindow(hwnd);  // link rectangles come from the paint
+    const auto hitAt = [&](POINT pt) {
+        ClientToScreen(hwnd, &pt);
+        return SendMessageW(hwnd, WM_NCHITTEST, 0, MAKELPARAM(pt.x, pt.y));
+    };
+    const auto hitOn = [&](const wchar_t* name) {
+        const RECT b = pm.ControlByName(name)->GetBounds();
+        return hitAt(POINT{b.left + 3, (b.top + b.bottom) / 2});
+    };
+    EXPECT_EQ(hitOn(L"lb_title"), HTCAPTION) << "a label drags the window";
+    EXPECT_EQ(hitOn(L"btn_min"), HTCLIENT);
+    EXPECT_EQ(hitOn(L"sld_level"), HTCLIENT);
+    EXPECT_EQ(hitOn(L"txt_info"), HTCLIENT) << "a text with a link";
+    auto* tabs = dynamic_cast<SkinUI::CTabLayoutUI*>(pm.ControlByName(L"tab_main"));
+    ASSERT_NE(tabs, nullptr);
+    tabs->ShowPage(1);
+    pm.UpdateLayout();
+    EXPECT_EQ(hitOn(L"sb_test"), HTCLIENT) << "a scroll bar";
+    EXPECT_EQ(hitOn(L"lb_page2"), HTCAPTION);
 }
