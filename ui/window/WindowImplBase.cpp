@@ -65,7 +65,7 @@ bool Contains(const RECT& rect, POINT pt) {
 
 }  // namespace
 
-WindowImplBase::WindowImplBase() = default;
+WindowImplBase::WindowImplBase() : m_tooltip(&m_pm) {}
 
 WindowImplBase::~WindowImplBase() {
     // Before the paint manager and the shadow go: the window must not reach them half-destroyed.

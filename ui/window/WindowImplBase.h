@@ -6,7 +6,8 @@
 // OnWindowReady, then sizes the window to the skin's "size". A skin that cannot be read or
 // built fails the creation (null, with the last error set); the window then still gets its
 // last message. Notifications of the window's controls arrive in OnNotify, synchronously
-// from the control that raised them.
+// from the control that raised them. Controls with a "tooltip" show it in a tip window after
+// the mouse rests on them.
 //
 // The skin archive is shared by every window of the thread: set it with SetSkinArchive, or
 // the first window opens the program's "ZIPRES" resource. Archive handles are counted (see
@@ -21,6 +22,7 @@
 
 #include "ui/core/DialogBuilder.h"
 #include "ui/core/PaintManager.h"
+#include "ui/basic/UITooltip.h"
 #include "ui/core/UIEvents.h"
 #include "ui/skin/SkinZip.h"
 #include "ui/window/WindowWnd.h"
@@ -54,6 +56,8 @@ public:
 
     CUIPaintManager& PaintManager() { return m_pm; }
     const CWndShadow& Shadow() const { return m_shadow; }
+    // The tips of the window's controls ("tooltip"), shown on hover.
+    const CUITooltip& Tooltip() const { return m_tooltip; }
 
     void Notify(UINotifyMsg& msg) final { OnNotify(msg); }
     CControlUI* CreateControl(std::wstring_view tag) override;
@@ -76,6 +80,8 @@ protected:
 
     CUIPaintManager m_pm;
     CWndShadow m_shadow;
+    // After the manager: it watches the manager's messages and must go first.
+    CUITooltip m_tooltip;
 
 private:
     bool BuildSkin();
