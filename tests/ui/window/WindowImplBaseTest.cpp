@@ -160,7 +160,7 @@ TEST(WindowImplBaseTest, ShownOnARealDisplayWithAScreenshot) {
         window.CenterOnOwner();
         window.ShowHwnd(true, true);
         ASSERT_NE(x11.NativeWindow(hwnd), 0u);
-        EXPECT_NE(x11.NativeWindow(window.Shadow().GetHWND()), 0u) << "the layered shadow is a real window too";
+        EXPECT_EQ(window.Shadow().GetHWND(), nullptr) << "Xvfb runs no compositing manager to blend a shadow";
         const SIZE size = windowtest::SizeOf(hwnd);
         // A point of the body that no control covers, and its colour.
         const POINT probe{size.cx - 20, size.cy - 60};
