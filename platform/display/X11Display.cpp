@@ -18,6 +18,7 @@
 #include "platform/strings/StringConv.h"
 #include "platform/window/Focus.h"
 #include "platform/window/InputRouter.h"
+#include "platform/window/Menu.h"
 #include "platform/window/MessageApi.h"
 #include "platform/window/MessageQueue.h"
 #include "platform/window/Paint.h"
@@ -628,7 +629,10 @@ void X11Display::Impl::HandleEvent(const XEvent& event) {
         case ClientMessage:
             if (event.xclient.message_type == protocols && static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow) {
                 // In line with the input before it, which is routed in order on the window's thread.
-                window->Queue()->PostInput([hwnd] { PostMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0); });
+                // A greyed Close in the window's system menu refuses the request.
+                window->Queue()->PostInput([hwnd] {
+                    if (SystemCommandEnabled(hwnd, SC_CLOSE)) PostMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+                });
             }
             break;
         default:

@@ -6,6 +6,7 @@
 
 #include "platform/window/Focus.h"
 #include "platform/window/InputRouter.h"
+#include "platform/window/Menu.h"
 #include "platform/window/MessageApi.h"
 #include "platform/window/Paint.h"
 #include "platform/window/Screen.h"
@@ -139,7 +140,9 @@ bool DefaultDisplayMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
         case WM_SYSKEYDOWN:
             if (wParam == VK_F4 && (lParam & (LPARAM{1} << 29))) {
                 auto top = TopLevelWindow(window);
-                PostMessageW(top->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+                if (SystemCommandEnabled(top->Handle(), SC_CLOSE)) {
+                    PostMessageW(top->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+                }
             }
             return true;
         case WM_WINDOWPOSCHANGING: {

@@ -1,3 +1,4 @@
+#include "platform/window/Menu.h"
 #include "platform/window/WindowApi.h"
 
 #include <unistd.h>
@@ -39,6 +40,7 @@ void FinishDestroy(const std::shared_ptr<WindowObject>& window) {
     WindowTable::Instance().Retire(window);
     window->Queue()->KillTimersOf(window->Handle());
     ForgetWindow(window->Handle());
+    ForgetSystemMenu(window->Handle());
     IWindowBackend* backend = CurrentWindowBackend();
     if (backend && !window->IsMessageOnly()) backend->WindowDestroyed(*window);
 }
