@@ -17,6 +17,7 @@
 
 #include "platform/strings/StringConv.h"
 #include "platform/window/Focus.h"
+#include "platform/window/Icon.h"
 #include "platform/window/InputRouter.h"
 #include "platform/window/Menu.h"
 #include "platform/window/MessageApi.h"
@@ -156,6 +157,7 @@ struct X11Display::Impl {
     ScreenGeometry Screen() const;
     bool ShowsTranslucency() const;
     void ApplyShape(WindowObject& window, ::Window xid);
+    void ApplyIcons(WindowObject& window, ::Window xid);
     unsigned long NativeWindow(HWND hwnd) const;
     void WindowCreated(WindowObject& window);
     void WindowDestroyed(WindowObject& window);
@@ -187,6 +189,7 @@ struct X11Display::Impl {
     Atom utf8String = 0;
     Atom motifHints = 0;
     Atom compositorSelection = 0;
+    Atom netWmIcon = 0;
     bool hasShape = false;
     ScreenGeometry geometry;
     HCURSOR currentCursor = nullptr;
@@ -274,6 +277,7 @@ bool X11Display::Impl::Open(const std::string& name) {
     utf8String = XInternAtom(display, "UTF8_STRING", False);
     motifHints = XInternAtom(display, "_MOTIF_WM_HINTS", False);
     wakeAtom = XInternAtom(display, "_XJ_DISPLAY_WAKE", False);
+    netWmIcon = XInternAtom(display, "_NET_WM_ICON", False);
     const std::string selection = "_NET_WM_CM_S" + std::to_string(screen);
     compositorSelection = XInternAtom(display, selection.c_str(), False);
     int shapeEvent = 0;
@@ -318,6 +322,24 @@ ScreenGeometry X11Display::Impl::Screen() const {
 
 bool X11Display::Impl::ShowsTranslucency() const {
     return argbVisual != nullptr && XGetSelectionOwner(display, compositorSelection) != None;
+}
+
+void X11Display::Impl::ApplyIcons(WindowObject& window, ::Window xid) {
+    // Width, height and the pixels of each icon in turn, as 32-bit values in longs.
+    std::vector<unsigned long> data;
+    for (const WPARAM kind : {ICON_BIG, ICON_SMALL}) {
+        const auto image = IconImageOf(WindowIcon(window.Handle(), kind));
+        if (!image) continue;
+        data.push_back(static_cast<unsigned long>(image->width));
+        data.push_back(static_cast<unsigned long>(image->height));
+        data.insert(data.end(), image->argb.begin(), image->argb.end());
+    }
+    if (data.empty()) {
+        XDeleteProperty(display, xid, netWmIcon);
+        return;
+    }
+    XChangeProperty(display, xid, netWmIcon, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()));
 }
 
 void X11Display::Impl::ApplyShape(WindowObject& window, ::Window xid) {
@@ -448,6 +470,7 @@ void X11Display::Impl::WindowChanged(WindowObject& window) {
     if (!state) return;
     SetTitle(state->xid, window.Title());
     ApplyShape(window, state->xid);
+    ApplyIcons(window, state->xid);
     const auto order = ZOrder();
     if (!order.empty() && order.front() == window.Handle()) XRaiseWindow(display, state->xid);
     XFlush(display);

@@ -9,7 +9,7 @@
 // in their top-level's pixels and get no X window. Layered windows use a
 // 32-bit ARGB visual when the server has one. A window's shape (SetWindowRgn)
 // becomes the X window's bounding shape (the SHAPE extension), so nothing shows
-// outside it. X protocol errors are counted and otherwise ignored: a window
+// outside it; its icons (WM_SETICON) become _NET_WM_ICON. X protocol errors are counted and otherwise ignored: a window
 // that vanished must not end the program.
 #pragma once
 

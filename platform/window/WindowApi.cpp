@@ -1,3 +1,4 @@
+#include "platform/window/Icon.h"
 #include "platform/window/Menu.h"
 #include "platform/window/WindowApi.h"
 
@@ -41,6 +42,7 @@ void FinishDestroy(const std::shared_ptr<WindowObject>& window) {
     window->Queue()->KillTimersOf(window->Handle());
     ForgetWindow(window->Handle());
     ForgetSystemMenu(window->Handle());
+    ForgetWindowIcons(window->Handle());
     IWindowBackend* backend = CurrentWindowBackend();
     if (backend && !window->IsMessageOnly()) backend->WindowDestroyed(*window);
 }

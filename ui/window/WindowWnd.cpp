@@ -5,6 +5,7 @@
 #include "platform/resource/Resource.h"
 #include "platform/types/ErrorCodes.h"
 #include "platform/window/Focus.h"
+#include "platform/window/Icon.h"
 #include "platform/window/MessageApi.h"
 #include "platform/window/Screen.h"
 #include "platform/window/WindowApi.h"
@@ -170,7 +171,15 @@ void CWindowWnd::PostClose(UINT result) {
 
 bool CWindowWnd::SetWindowIcon() {
     if (m_hwnd == nullptr || !IsWindow(m_hwnd)) return false;
-    return FindResourceW(nullptr, MAKEINTRESOURCEW(kWindowIconId), RT_GROUP_ICON) != nullptr;
+    const HINSTANCE program = GetModuleHandleW(nullptr);
+    const HICON big = LoadImageW(program, MAKEINTRESOURCEW(kWindowIconId), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                 GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR);
+    const HICON small = LoadImageW(program, MAKEINTRESOURCEW(kWindowIconId), IMAGE_ICON,
+                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR);
+    if (big == nullptr || small == nullptr) return false;
+    SendMessageW(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    SendMessageW(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+    return true;
 }
 
 LRESULT CWindowWnd::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {

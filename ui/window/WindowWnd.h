@@ -50,9 +50,8 @@ public:
     UINT RunModal();
     // Posts WM_CLOSE with `result` as wParam.
     void PostClose(UINT result);
-    // Big and small icon from icon resource 101. The program carries no icon images that the
-    // display could use, so this only reports whether the resource exists; false leaves the
-    // window as it is.
+    // Big and small icon (the system's two icon sizes) from icon resource 101; false, with
+    // the window left as it is, when the resource is missing or its images do not decode.
     bool SetWindowIcon();
 
 protected:
