@@ -5,6 +5,7 @@
 
 #include "platform/gdi/Gdi.h"
 #include "platform/sync/Clock.h"
+#include "platform/sync/ThreadChecker.h"
 #include "platform/window/Focus.h"
 #include "platform/window/InputRouter.h"
 #include "platform/window/MessageApi.h"
@@ -94,6 +95,7 @@ CUIPaintManager::~CUIPaintManager() {
 }
 
 void CUIPaintManager::Bind(HWND hwnd) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     m_hwnd = hwnd;
     auto& managers = Managers();
     const auto listed = std::find(managers.begin(), managers.end(), this);
@@ -107,6 +109,7 @@ void CUIPaintManager::Bind(HWND hwnd) {
 }
 
 bool CUIPaintManager::AttachRoot(CControlUI* root) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (root == nullptr) return false;
     if (root != m_root && m_root != nullptr) {
         CControlUI* old = m_root;
@@ -128,12 +131,14 @@ bool CUIPaintManager::AttachRoot(CControlUI* root) {
 }
 
 void CUIPaintManager::SetClientSize(SIZE size) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     m_clientSize = size;
     if (m_root != nullptr) m_root->MarkNeedsLayout();
     m_layoutPending = true;
 }
 
 bool CUIPaintManager::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     DispatchScope scope(this);
 
     result = 0;
@@ -340,6 +345,7 @@ bool CUIPaintManager::HandleTimer(UINT_PTR windowId) {
 }
 
 bool CUIPaintManager::PreFilterMessage(const MSG* msg) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (msg == nullptr || msg->message != WM_KEYDOWN || msg->wParam != VK_TAB) return false;
     if (m_focus != nullptr && m_focus->IsShown() && m_focus->IsUsable() &&
         std::wcsstr(m_focus->GetClassTag(), L"RichEditUI") != nullptr && m_focus->WantsTabKey()) {
@@ -375,6 +381,7 @@ bool CUIPaintManager::PreTranslate(MSG* msg) {
 }
 
 bool CUIPaintManager::RunTranslators(MSG* msg) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     for (int i = 0; i < m_translators.Count(); ++i) {
         auto* translator = static_cast<ITranslateAccelerator*>(m_translators.ItemAt(i));
         if (translator->TranslateAccelerator(msg) == 0) return true;
@@ -383,26 +390,31 @@ bool CUIPaintManager::RunTranslators(MSG* msg) {
 }
 
 bool CUIPaintManager::AddMessageFilter(IMessageFilterUI* filter) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (filter == nullptr || m_messageFilters.IndexOf(filter) >= 0) return false;
     return m_messageFilters.Append(filter);
 }
 
 bool CUIPaintManager::RemoveMessageFilter(IMessageFilterUI* filter) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     const int index = m_messageFilters.IndexOf(filter);
     return index >= 0 && m_messageFilters.RemoveAt(index);
 }
 
 bool CUIPaintManager::AddNotifier(INotifyUI* receiver) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (receiver == nullptr || m_notifiers.IndexOf(receiver) >= 0) return false;
     return m_notifiers.Append(receiver);
 }
 
 bool CUIPaintManager::RemoveNotifier(INotifyUI* receiver) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     const int index = m_notifiers.IndexOf(receiver);
     return index >= 0 && m_notifiers.RemoveAt(index);
 }
 
 void CUIPaintManager::RaiseNotify(CControlUI* sender, const wchar_t* type, WPARAM wParam, LPARAM lParam) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     UINotifyMsg msg;
     msg.type = type;
     msg.sender = sender;
@@ -428,17 +440,20 @@ void CUIPaintManager::RaiseNotify(CControlUI* sender, const wchar_t* type, WPARA
 }
 
 CControlUI* CUIPaintManager::ControlAtPoint(int x, int y) const {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (m_root == nullptr) return nullptr;
     POINT pt{x, y};
     return m_root->FindControl(AnyControl, &pt, kFindShown | kFindHitTest | kFindTopFirst);
 }
 
 CControlUI* CUIPaintManager::ControlByName(std::wstring_view name) const {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (m_root == nullptr || name.empty()) return nullptr;
     return m_root->FindControl(NameMatches, &name, kFindAll | kFindMeFirst);
 }
 
 void CUIPaintManager::SetFocusControl(CControlUI* control) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (control == m_focus) return;
     if (control != nullptr && m_hwnd != nullptr && GetFocus() != m_hwnd) SetFocus(m_hwnd);
     if (m_focus != nullptr) {
@@ -458,6 +473,7 @@ void CUIPaintManager::SetFocusControl(CControlUI* control) {
 }
 
 bool CUIPaintManager::FocusNextTabStop(CControlUI* from, bool forward) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (m_hwnd != nullptr) SetFocus(m_hwnd);
     SetFocusControl(nullptr);
     if (m_root == nullptr) return false;
@@ -484,21 +500,25 @@ bool CUIPaintManager::FocusNextTabStop(CControlUI* from, bool forward) {
 }
 
 void CUIPaintManager::CaptureMouse() {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (m_hwnd != nullptr) SetCapture(m_hwnd);
     m_captured = true;
 }
 
 void CUIPaintManager::ReleaseMouse() {
+    XJ_ASSERT_ON_THREAD(m_thread);
     m_captured = false;
     if (m_hwnd != nullptr && GetCapture() == m_hwnd) ReleaseCapture();
 }
 
 void CUIPaintManager::SetCursorShape(UICursor cursor) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     m_cursor = cursor;
     if (m_hwnd != nullptr) SetCursor(LoadCursorW(nullptr, CursorResource(cursor)));
 }
 
 bool CUIPaintManager::StartControlTimer(CControlUI* control, UINT_PTR timerId, UINT intervalMs) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (control == nullptr || m_hwnd == nullptr) return false;
     for (ControlTimer& timer : m_timers) {
         if (timer.control != control || timer.localId != timerId) continue;
@@ -516,6 +536,7 @@ bool CUIPaintManager::StartControlTimer(CControlUI* control, UINT_PTR timerId, U
 }
 
 bool CUIPaintManager::StopControlTimer(CControlUI* control, UINT_PTR timerId) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     for (ControlTimer& timer : m_timers) {
         if (timer.control != control || timer.localId != timerId) continue;
         if (!timer.running) return false;
@@ -527,6 +548,7 @@ bool CUIPaintManager::StopControlTimer(CControlUI* control, UINT_PTR timerId) {
 }
 
 void CUIPaintManager::StopControlTimers(CControlUI* control) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     auto it = m_timers.begin();
     while (it != m_timers.end()) {
         if (it->control != control) {
@@ -539,16 +561,19 @@ void CUIPaintManager::StopControlTimers(CControlUI* control) {
 }
 
 void CUIPaintManager::InvalidateArea(const RECT& rect) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (m_hwnd == nullptr || rect.right <= rect.left || rect.bottom <= rect.top) return;
     InvalidateRect(m_hwnd, &rect, FALSE);
 }
 
 void CUIPaintManager::RequestLayoutPass() {
+    XJ_ASSERT_ON_THREAD(m_thread);
     m_layoutPending = true;
     if (m_hwnd != nullptr) InvalidateRect(m_hwnd, nullptr, FALSE);
 }
 
 void CUIPaintManager::UpdateLayout() {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (m_root == nullptr || !m_layoutPending) return;
     m_layoutPending = false;
     if (m_root->NeedsLayout()) m_root->SetBounds(RECT{0, 0, m_clientSize.cx, m_clientSize.cy});
@@ -563,6 +588,7 @@ void CUIPaintManager::UpdateLayout() {
 }
 
 bool CUIPaintManager::PaintInto(HDC target, const RECT& area) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     UpdateLayout();
     if (target == nullptr || m_root == nullptr || area.left < 0 || area.top < 0 || area.right <= area.left ||
         area.bottom <= area.top) {
@@ -587,6 +613,7 @@ bool CUIPaintManager::PaintInto(HDC target, const RECT& area) {
 }
 
 void CUIPaintManager::ForgetControl(CControlUI* control) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (control == nullptr) return;
     if (m_focus == control) m_focus = nullptr;
     if (m_hover == control) m_hover = nullptr;
@@ -599,6 +626,7 @@ void CUIPaintManager::ForgetControl(CControlUI* control) {
 }
 
 void CUIPaintManager::ForgetSubtree(CControlUI* control) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (control == nullptr) return;
     std::vector<CControlUI*> all;
     control->FindControl(CollectAll, &all, kFindAll);
@@ -607,10 +635,12 @@ void CUIPaintManager::ForgetSubtree(CControlUI* control) {
 }
 
 void CUIPaintManager::QueueDelayedDelete(CControlUI* control) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (control != nullptr) m_delayedDeletes.push_back(control);
 }
 
 void CUIPaintManager::FlushDelayedDeletes() {
+    XJ_ASSERT_ON_THREAD(m_thread);
     // A destructor may queue more; keep going until none are left.
     while (!m_delayedDeletes.empty()) {
         std::vector<CControlUI*> batch;
@@ -621,84 +651,104 @@ void CUIPaintManager::FlushDelayedDeletes() {
 }
 
 void CUIPaintManager::SetResourceParent(CUIPaintManager* parent) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (m_resources.SetParent(parent != nullptr ? &parent->m_resources : nullptr)) m_resourceParent = parent;
 }
 
 const CUIString* CUIPaintManager::DefaultAttributesFor(std::wstring_view tag) const {
+    XJ_ASSERT_ON_THREAD(m_thread);
     return m_resources.DefaultAttributesFor(tag);
 }
 
 void CUIPaintManager::SetDefaultAttributes(std::wstring_view tag, std::wstring_view attributes) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     m_resources.SetDefaultAttributes(tag, attributes);
 }
 
 DWORD CUIPaintManager::DefaultTextColor() const {
+    XJ_ASSERT_ON_THREAD(m_thread);
     return m_resources.DefaultTextColor();
 }
 
 void CUIPaintManager::SetDefaultTextColor(DWORD argb) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     m_resources.SetDefaultTextColor(argb);
 }
 
 int CUIPaintManager::AddFont(std::wstring_view face, int size, bool bold, bool underline, bool italic,
                              bool makeDefault) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     return m_resources.AddFont(face, size, bold, underline, italic, makeDefault);
 }
 
 int CUIPaintManager::FontCount() const {
+    XJ_ASSERT_ON_THREAD(m_thread);
     return m_resources.FontCount();
 }
 
 HFONT CUIPaintManager::FontHandleAt(int index) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     return m_resources.FontHandleAt(index);
 }
 
 const UIFontRecord* CUIPaintManager::FontRecordAt(int index) const {
+    XJ_ASSERT_ON_THREAD(m_thread);
     return m_resources.FontRecordAt(index);
 }
 
 const UIFontRecord* CUIPaintManager::DefaultFontRecord() const {
+    XJ_ASSERT_ON_THREAD(m_thread);
     return m_resources.DefaultFontRecord();
 }
 
 int CUIPaintManager::DefaultFontHeight() const {
+    XJ_ASSERT_ON_THREAD(m_thread);
     return m_resources.DefaultFontHeight();
 }
 
 HDC CUIPaintManager::MeasureDC() const {
+    XJ_ASSERT_ON_THREAD(m_thread);
     return m_resources.MeasureDC();
 }
 
 void CUIPaintManager::SetSkinArchive(const CSkinZip* archive) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     m_resources.SetSkinArchive(archive);
 }
 
 const CSkinZip* CUIPaintManager::GetSkinArchive() const {
+    XJ_ASSERT_ON_THREAD(m_thread);
     return m_resources.GetSkinArchive();
 }
 
 const UIImageInfo* CUIPaintManager::FindImage(const UIImageRef& ref) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     return m_resources.FindImage(ref);
 }
 
 const UIImageInfo* CUIPaintManager::AddImage(std::wstring_view name, DWORD mask) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     return m_resources.AddImage(name, mask);
 }
 
 void CUIPaintManager::RemoveAllImages() {
+    XJ_ASSERT_ON_THREAD(m_thread);
     m_resources.RemoveAllImages();
 }
 
 DWORD CUIPaintManager::ShiftColor(DWORD argb) const {
+    XJ_ASSERT_ON_THREAD(m_thread);
     return m_resources.ShiftColor(argb);
 }
 
 void CUIPaintManager::SetColorShift(int hueShift, int saturationPercent, int lightnessPercent) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     m_resources.SetColorShift(hueShift, saturationPercent, lightnessPercent);
     if (m_hwnd != nullptr) InvalidateRect(m_hwnd, nullptr, FALSE);
 }
 
 void CUIPaintManager::ApplyWindowAttribute(std::wstring_view name, std::wstring_view value) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     SIZE size{};
     RECT rect{};
     DWORD color = 0;

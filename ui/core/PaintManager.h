@@ -3,8 +3,9 @@
 // skin's fonts, images, "Default" attribute lists and colours live in the resource set it
 // owns (Resources()); the resource calls here forward to it.
 //
-// UI thread only: the thread that owns the bound window. The manager owns its root control
-// (AttachRoot) and deletes the tree when it is destroyed; it never owns the notify
+// UI thread only: the thread that made the manager and owns the bound window (asserted in
+// debug builds). The manager owns its root control (AttachRoot) and deletes the tree when
+// it is destroyed; it never owns the notify
 // receivers, message filters or translators registered with it, nor its resource parent,
 // which must outlive it. Controls tell the manager when they die (ForgetControl), so it
 // never delivers an event, focus change or timer to a freed control.
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "platform/gdi/GdiTypes.h"
+#include "platform/sync/ThreadChecker.h"
 #include "platform/types/WinTypes.h"
 #include "ui/core/ControlUI.h"
 #include "ui/core/UIEvents.h"
@@ -183,6 +185,8 @@ private:
     // The press ended without a button-up: tells the pressed control (CaptureLost).
     void EndPress();
 
+    // The thread that made the manager; every public call must come from it.
+    platform::ThreadChecker m_thread;
     HWND m_hwnd = nullptr;
     CControlUI* m_root = nullptr;
     SIZE m_clientSize{};
