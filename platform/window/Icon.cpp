@@ -29,7 +29,7 @@ struct IconTable {
     std::mutex mutex;
     std::map<HICON, IconImage> icons;
     std::map<std::pair<std::wstring, WORD>, HICON> shared;  // (group key, image id)
-    std::map<HWND, std::pair<HICON, HICON>> windows;         // small, big
+    std::map<HWND, std::pair<HICON, HICON>> windows;        // small, big
     uintptr_t next = 0x20000;
 };
 
@@ -88,8 +88,7 @@ std::optional<IconImage> FromDib(std::span<const uint8_t> bytes) {
     const auto height = static_cast<int32_t>(U32(bytes.data() + 8)) / 2;
     const uint16_t bits = U16(bytes.data() + 14);
     const uint32_t compression = U32(bytes.data() + 16);
-    if (width <= 0 || height <= 0 || width > kMaxIconSide || height > kMaxIconSide || bits != 32 ||
-        compression != 0) {
+    if (width <= 0 || height <= 0 || width > kMaxIconSide || height > kMaxIconSide || bits != 32 || compression != 0) {
         return std::nullopt;
     }
     const size_t offset = U32(bytes.data());

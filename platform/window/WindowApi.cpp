@@ -1,5 +1,3 @@
-#include "platform/window/Icon.h"
-#include "platform/window/Menu.h"
 #include "platform/window/WindowApi.h"
 
 #include <unistd.h>
@@ -7,6 +5,8 @@
 #include "platform/types/ErrorCodes.h"
 #include "platform/window/DefWindowDisplay.h"
 #include "platform/window/Focus.h"
+#include "platform/window/Icon.h"
+#include "platform/window/Menu.h"
 #include "platform/window/MessageApi.h"
 #include "platform/window/MessageQueue.h"
 #include "platform/window/WinMessages.h"

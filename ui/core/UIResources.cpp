@@ -76,8 +76,7 @@ HDC CUIResources::MeasureDC() const {
     return m_measureDc;
 }
 
-int CUIResources::AddFont(std::wstring_view face, int size, bool bold, bool underline, bool italic,
-                          bool makeDefault) {
+int CUIResources::AddFont(std::wstring_view face, int size, bool bold, bool underline, bool italic, bool makeDefault) {
     if (size <= 0 || size > kMaxFontSize || MeasureDC() == nullptr) return -1;
     auto record = MakeFont(MeasureDC(), face, size, bold, underline, italic);
     if (record == nullptr) return -1;

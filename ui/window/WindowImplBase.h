@@ -20,9 +20,9 @@
 #include <string>
 #include <string_view>
 
+#include "ui/basic/UITooltip.h"
 #include "ui/core/DialogBuilder.h"
 #include "ui/core/PaintManager.h"
-#include "ui/basic/UITooltip.h"
 #include "ui/core/UIEvents.h"
 #include "ui/skin/SkinZip.h"
 #include "ui/window/WindowWnd.h"

@@ -174,8 +174,8 @@ bool CWindowWnd::SetWindowIcon() {
     const HINSTANCE program = GetModuleHandleW(nullptr);
     const HICON big = LoadImageW(program, MAKEINTRESOURCEW(kWindowIconId), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
                                  GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR);
-    const HICON small = LoadImageW(program, MAKEINTRESOURCEW(kWindowIconId), IMAGE_ICON,
-                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR);
+    const HICON small = LoadImageW(program, MAKEINTRESOURCEW(kWindowIconId), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                   GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR);
     if (big == nullptr || small == nullptr) return false;
     SendMessageW(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
     SendMessageW(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "../window/DisplayTestSupport.h"
-#include "platform/window/Menu.h"
 #include "XvfbServer.h"
+#include "platform/window/Menu.h"
 #include "support/Canvas.h"
 #include "support/MessagePump.h"
 

@@ -30,8 +30,7 @@ TEST_F(MenuTest, AGreyedCloseRefusesTheUsersCloseRequests) {
     EXPECT_EQ(GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND), MF_ENABLED);
     altF4();
     Pump();
-    EXPECT_EQ(recorder.Only({WM_SYSCOMMAND, WM_CLOSE}),
-              (std::vector<Step>{{hwnd, WM_SYSCOMMAND}, {hwnd, WM_CLOSE}}));
+    EXPECT_EQ(recorder.Only({WM_SYSCOMMAND, WM_CLOSE}), (std::vector<Step>{{hwnd, WM_SYSCOMMAND}, {hwnd, WM_CLOSE}}));
     EXPECT_FALSE(IsWindow(hwnd));
     EXPECT_EQ(GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND), kMenuItemMissing) << "the menu went with its window";
 }

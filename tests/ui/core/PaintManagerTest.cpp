@@ -396,8 +396,8 @@ TEST_F(PaintManagerTest, SendersRemovedByHandlersOutsideADispatchLiveUntilTheNot
         option->Select(true);
         EXPECT_EQ(m_manager->ControlByName(L"opt"), nullptr);
     }
-    EXPECT_EQ(m_log, (std::vector<std::string>{"click:b:0", "2:click:b:0", "selectchanged:opt:0",
-                                               "2:selectchanged:opt:0"}));
+    EXPECT_EQ(m_log,
+              (std::vector<std::string>{"click:b:0", "2:click:b:0", "selectchanged:opt:0", "2:selectchanged:opt:0"}));
     testsupport::PumpMessagesFor(std::chrono::milliseconds(5));
     m_manager->RemoveNotifier(&second);
 }

@@ -93,8 +93,7 @@ TEST(ImageCacheTest, AFailedLoadIsRememberedUntilTheSourceChanges) {
     resource.origin = UIImageRef::Origin::Resource;
     resource.name = L"CACHEFAIL";
     EXPECT_EQ(cache.FindImage(resource), nullptr);
-    ASSERT_TRUE(platform::RegisterResource(RT_RCDATA, L"CACHEFAIL",
-                                           std::string(good.begin(), good.end())));
+    ASSERT_TRUE(platform::RegisterResource(RT_RCDATA, L"CACHEFAIL", std::string(good.begin(), good.end())));
     EXPECT_EQ(cache.FindImage(resource), nullptr);
     EXPECT_EQ(cache.FindImage(File(L"bad.png")), nullptr);
     // A new archive is a change: everything is tried again.

@@ -39,9 +39,9 @@ struct Screenshot {
 
 std::optional<Screenshot> Capture(::Display* client, const RECT& area) {
     XSync(client, False);
-    XImage* image = XGetImage(client, DefaultRootWindow(client), area.left, area.top,
-                              static_cast<unsigned>(area.right - area.left),
-                              static_cast<unsigned>(area.bottom - area.top), AllPlanes, ZPixmap);
+    XImage* image =
+        XGetImage(client, DefaultRootWindow(client), area.left, area.top, static_cast<unsigned>(area.right - area.left),
+                  static_cast<unsigned>(area.bottom - area.top), AllPlanes, ZPixmap);
     if (image == nullptr) return std::nullopt;
     Screenshot shot;
     shot.area = area;

@@ -143,8 +143,8 @@ TEST(TooltipWindowTest, ATipIsARealWindowOnAnXServer) {
         std::optional<platform::X11Display::Capture> shown;
         EXPECT_TRUE(windowtest::PumpUntil([&] {
             shown = x11.CaptureWindow(popup);
-            return shown && shown->width > 8 && shown->pixels[2 * shown->width + 2] ==
-                                                    (SkinUI::CUITooltip::kBackColor | 0xFF000000u);
+            return shown && shown->width > 8 &&
+                   shown->pixels[2 * shown->width + 2] == (SkinUI::CUITooltip::kBackColor | 0xFF000000u);
         })) << "the tip's pixels did not reach the screen";
         XCloseDisplay(client);
         DestroyWindow(hwnd);
