@@ -29,6 +29,10 @@ const wchar_t* CScrollBarUI::GetClassTag() const {
     return L"ScrollBarUI";
 }
 
+UINT CScrollBarUI::GetBehaviourFlags() const {
+    return IsUsable() ? kBehaviourHandlesMouse : 0;
+}
+
 void* CScrollBarUI::QueryFacet(std::wstring_view name) {
     if (name == L"ScrollBar") return this;
     return CControlUI::QueryFacet(name);
@@ -199,6 +203,7 @@ void CScrollBarUI::HandleEvent(UIEventRecord& event) {
             }
             return;
         case UIEventType::ButtonUp:
+        case UIEventType::CaptureLost:
             if (m_pressed != Part::None && m_manager != nullptr) m_manager->StopControlTimer(this, kRepeatTimerId);
             m_pressed = Part::None;
             Repaint();

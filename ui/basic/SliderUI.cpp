@@ -27,7 +27,7 @@ void* CSliderUI::QueryFacet(std::wstring_view name) {
 }
 
 UINT CSliderUI::GetBehaviourFlags() const {
-    return IsUsable() ? kBehaviourFocusStop : 0;
+    return IsUsable() ? (kBehaviourFocusStop | kBehaviourHandlesMouse) : 0;
 }
 
 RECT CSliderUI::ThumbRect() const {
@@ -125,6 +125,13 @@ void CSliderUI::HandleEvent(UIEventRecord& event) {
             FinishChange();
             return;
         }
+        case UIEventType::CaptureLost:
+            if (m_dragging) {
+                m_dragging = false;
+                Repaint();
+                FinishChange();
+            }
+            return;
         case UIEventType::KillFocus:
             if (m_dragging) {
                 m_dragging = false;

@@ -274,7 +274,35 @@ void CContainerUI::PlaceFloatingChild(int index) {
     const long long bottom =
         anchors[3] == anchors[1] ? top + size.cy : area.top + static_cast<long long>(anchors[3] * height) + pos.bottom;
     const RECT rect{ClampCoordinate(left), ClampCoordinate(top), ClampCoordinate(right), ClampCoordinate(bottom)};
+    child->m_placedByParent = true;
     child->SetBounds(rect);
+    child->m_placedByParent = false;
+}
+
+void CContainerUI::AdoptFloatingPlace(CControlUI* child, const RECT& rect) {
+    if (child == nullptr || child->m_parent != this) return;
+    const RECT area = ClientArea();
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    double anchors[4];
+    child->GetFloatAnchors(anchors);
+    const auto atX = [&](double fraction) { return area.left + static_cast<long long>(fraction * width); };
+    const auto atY = [&](double fraction) { return area.top + static_cast<long long>(fraction * height); };
+    RECT& pos = child->m_floatPos;
+    pos.left = ClampGeometry(rect.left - atX(anchors[0]));
+    pos.top = ClampGeometry(rect.top - atY(anchors[1]));
+    if (anchors[2] == anchors[0]) {
+        child->m_presetSize.cx = ClampGeometry(rect.right - rect.left);
+        pos.right = ClampGeometry(static_cast<long long>(pos.left) + child->m_presetSize.cx);
+    } else {
+        pos.right = ClampGeometry(rect.right - atX(anchors[2]));
+    }
+    if (anchors[3] == anchors[1]) {
+        child->m_presetSize.cy = ClampGeometry(rect.bottom - rect.top);
+        pos.bottom = ClampGeometry(static_cast<long long>(pos.top) + child->m_presetSize.cy);
+    } else {
+        pos.bottom = ClampGeometry(rect.bottom - atY(anchors[3]));
+    }
 }
 
 void CContainerUI::HandleEvent(UIEventRecord& event) {

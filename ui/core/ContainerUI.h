@@ -90,6 +90,9 @@ public:
     // Lays out the floating child at `index` inside the client area from its anchors, float
     // offsets and preset size.
     void PlaceFloatingChild(int index);
+    // Takes `rect` as the floating child's place: its float offsets from the anchors (and its
+    // preset size on an axis whose anchors are equal) are set so the next placement gives it.
+    void AdoptFloatingPlace(CControlUI* child, const RECT& rect);
 
     // --- scrolling ---
     virtual SIZE GetScrollOffset() const;

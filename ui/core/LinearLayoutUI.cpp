@@ -43,7 +43,7 @@ int Length(const RECT& rect, bool vertical) {
 }  // namespace
 
 UINT CLinearLayoutUI::GetBehaviourFlags() const {
-    return IsUsable() && m_splitterSize != 0 ? kBehaviourWantsSetCursor : 0;
+    return IsUsable() && m_splitterSize != 0 ? (kBehaviourWantsSetCursor | kBehaviourHandlesMouse) : 0;
 }
 
 void CLinearLayoutUI::SetBounds(const RECT& bounds) {
@@ -180,6 +180,14 @@ void CLinearLayoutUI::HandleEvent(UIEventRecord& event) {
                 if (m_dragging) {
                     m_dragging = false;
                     setSize(m_dragSize);
+                    return;
+                }
+                break;
+            case UIEventType::CaptureLost:
+                // The drag is dropped: the splitter stays where it was last applied.
+                if (m_dragging) {
+                    m_dragging = false;
+                    Repaint();
                     return;
                 }
                 break;

@@ -37,6 +37,9 @@ enum class UIEventType : int {
     WindowSize = 22,
     SetCursor = 23,
     Timer = 24,
+    // The press ended without a button-up: the window lost the capture or the focus. Sent to
+    // the control that had the press, which drops its pushed look or drag.
+    CaptureLost = 25,
 };
 
 // Mouse events are the types above 8 and below 19.

@@ -44,7 +44,9 @@ protected:
 TEST(ListWindowTest, DoubleClicksAndKeysArriveThroughTheDisplay) {
     windowtest::HeadlessScope scope;
     const std::vector<uint8_t> zip = testsupport::StoredZip({{"ListWindow.xml", {kSkin, kSkin + sizeof(kSkin) - 1}}});
-    WindowImplBase::SetSkinArchive(SkinUI::OpenSkinZip(zip.data(), zip.size()));
+    SkinUI::HSKINZIP archive = SkinUI::OpenSkinZip(zip.data(), zip.size());
+    WindowImplBase::SetSkinArchive(archive);
+    SkinUI::CloseSkinZip(archive);  // the framework holds its own handle from here
     CListWindow window;
     const HWND hwnd = window.CreateHwnd(nullptr, L"list", WS_POPUP, 0);
     ASSERT_NE(hwnd, nullptr);
@@ -78,4 +80,5 @@ TEST(ListWindowTest, DoubleClicksAndKeysArriveThroughTheDisplay) {
     auto* list = static_cast<SkinUI::CListUI*>(window.PaintManager().ControlByName(L"list"));
     EXPECT_EQ(list->GetSelectedIndex(), 0);
     DestroyWindow(hwnd);
+    WindowImplBase::ReleaseSkinArchive();
 }

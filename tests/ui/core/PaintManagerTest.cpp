@@ -16,6 +16,7 @@
 #include "platform/window/WindowClass.h"
 #include "support/Canvas.h"
 #include "support/MessagePump.h"
+#include "ui/basic/OptionUI.h"
 #include "ui/core/ContainerUI.h"
 
 using skintest::CTestButtonUI;
@@ -398,4 +399,34 @@ TEST_F(PaintManagerTest, PaintsOffScreenThenCopiesTheArea) {
     EXPECT_EQ(m_display.Pixel(m_hwnd, 50, 50), 0xFFFF0000u);
     EXPECT_EQ(m_display.Pixel(m_hwnd, 389, 150), 0xFF0000FFu);
     EXPECT_NE(m_display.Pixel(m_hwnd, 391, 150), 0xFF0000FFu);
+}
+
+TEST_F(PaintManagerTest, SendersRemovedByHandlersOutsideADispatchLiveUntilTheNotificationIsOver) {
+    Build(R"(<VerticalLayout name="root">
+        <TestButton name="b" height="30"/><Option name="opt" height="30"/><Control/>
+      </VerticalLayout>)");
+    // The first receiver removes the sender; the second still reads it.
+    m_receiver.onNotify = [&](SkinUI::UINotifyMsg& msg) {
+        if (msg.type != L"click" && msg.type != L"selectchanged") return;
+        auto* root = static_cast<SkinUI::IContainerUI*>(m_manager->GetRoot()->QueryFacet(L"IContainer"));
+        EXPECT_TRUE(root->RemoveChild(msg.sender));
+    };
+    NotifyLog second(&m_log, "2:");
+    m_manager->AddNotifier(&second);
+    {
+        // A click raised from code, as a start sequence does.
+        m_manager->RaiseNotify(Button(L"b"), L"click");
+        EXPECT_EQ(m_manager->ControlByName(L"b"), nullptr);
+    }
+    {
+        // An option selected from code goes on after its notification.
+        auto* option = dynamic_cast<SkinUI::COptionUI*>(m_manager->ControlByName(L"opt"));
+        ASSERT_NE(option, nullptr);
+        option->Select(true);
+        EXPECT_EQ(m_manager->ControlByName(L"opt"), nullptr);
+    }
+    EXPECT_EQ(m_log,
+              (std::vector<std::string>{"click:b:0", "2:click:b:0", "selectchanged:opt:0", "2:selectchanged:opt:0"}));
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(5));
+    m_manager->RemoveNotifier(&second);
 }
