@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <mutex>
 
 #include "commonlib/core/ProtoValue.h"
 #include "commonlib/peer/DownloadReports.h"
@@ -50,7 +52,32 @@ HttpResult LengthMismatch() {
     return HttpResult::Make(HttpResultType::HttpStatus, static_cast<int>(HttpProgramCode::LengthMismatch));
 }
 
+// The answer was not the bytes asked for: a status, length or range that does not fit.
+bool NotTheFile(const HttpResult& result) {
+    return result.type == static_cast<int>(HttpResultType::HttpStatus) ||
+           result == HttpResult::Program(HttpProgramCode::NoRangeSupport);
+}
+
 }  // namespace
+
+void CDownloadPeer::SampleProgress(std::uint64_t nowMs, std::uint64_t windowMs) {
+    if (!IsBusy() || m_samples.empty()) return;
+    m_samples.push_back({nowMs, Received()});
+    while (m_samples.size() > 1 && m_samples[1].ms + windowMs <= nowMs)
+        m_samples.pop_front();
+}
+
+CDownloadPeer::Progress CDownloadPeer::RecentProgress(std::uint64_t nowMs) const {
+    if (!IsBusy() || m_samples.empty()) return {};
+    const Sample& from = m_samples.front();
+    const std::uint64_t received = Received();
+    return {received - std::min(received, from.received), nowMs - std::min(nowMs, from.ms)};
+}
+
+bool CDownloadPeer::Stalled(std::uint64_t nowMs, std::uint64_t windowMs) const {
+    const Progress progress = RecentProgress(nowMs);
+    return IsBusy() && progress.spanMs >= windowMs && progress.bytes == 0;
+}
 
 // One range on the curl worker: checks the answer's headers, then writes the body at its
 // offset. Its counters are read on the UI thread.
@@ -65,11 +92,20 @@ public:
           m_totalSize(totalSize),
           m_limit(length) {}
 
-    std::uint64_t Written() const { return m_written.load(std::memory_order_acquire); }
+    // Body bytes written to the file.
+    std::uint64_t Received() const { return m_written.load(std::memory_order_acquire); }
+    // Of those, the ones the headers proved to be the range asked for.
+    std::uint64_t Proven() const { return m_proven.load(std::memory_order_acquire) ? Received() : 0; }
+    // Both take the write lock: once they return, nothing lands beyond the new end, which
+    // another peer may own by then.
     void CutTo(std::uint64_t length) {
-        std::uint64_t current = m_limit.load();
-        while (length < current && !m_limit.compare_exchange_weak(current, length)) {
-        }
+        std::lock_guard lock(m_writeMutex);
+        m_limit = std::min(m_limit, length);
+    }
+    void Seal() {
+        std::lock_guard lock(m_writeMutex);
+        m_limit = m_written.load(std::memory_order_relaxed);
+        m_sealed = true;
     }
     // The server answered a range request with the whole file.
     bool RangeIgnored() const { return m_rangeIgnored; }
@@ -88,9 +124,16 @@ protected:
         const std::string lengthText = response.Header("Content-Length");
         const bool lengthKnown = !lengthText.empty();
         const std::uint64_t contentLength = lengthKnown ? std::strtoull(lengthText.c_str(), nullptr, 10) : 0;
+        std::string encoding = response.Header("Content-Encoding");
+        std::transform(encoding.begin(), encoding.end(), encoding.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
+        // Nothing was asked to be encoded, so an encoded body is some other bytes.
+        if (!encoding.empty() && encoding != "identity") return Refuse(LengthMismatch());
         if (!Request().range) {
             if (status != 200 && status != 206) return Refuse(HttpResult::Make(HttpResultType::HttpStatus, status));
             if (lengthKnown && m_totalSize > 0 && contentLength != m_totalSize) return Refuse(LengthMismatch());
+            // Without a length the body proves itself only by ending at the file's size.
+            m_proven.store(lengthKnown && m_totalSize > 0, std::memory_order_release);
             return true;
         }
         if (status == 200) {
@@ -105,13 +148,14 @@ protected:
         }
         if (range.totalKnown && m_totalSize > 0 && range.total != m_totalSize) return Refuse(LengthMismatch());
         if (lengthKnown && contentLength != m_length) return Refuse(LengthMismatch());
+        m_proven.store(lengthKnown && range.totalKnown && m_totalSize > 0, std::memory_order_release);
         return true;
     }
 
     bool OnBodyData(const char* data, std::size_t size) override {
-        const std::uint64_t limit = m_limit.load(std::memory_order_acquire);
+        std::lock_guard lock(m_writeMutex);
         const std::uint64_t done = m_written.load(std::memory_order_relaxed);
-        const size_t take = static_cast<size_t>(std::min<std::uint64_t>(size, limit > done ? limit - done : 0));
+        const size_t take = static_cast<size_t>(std::min<std::uint64_t>(size, m_limit > done ? m_limit - done : 0));
         if (take > 0) {
             if (const DWORD error = m_file->WriteAt(m_offset + done, data, take); error != 0) {
                 return Refuse(HttpResult::Make(HttpResultType::System, static_cast<int>(error)));
@@ -120,7 +164,8 @@ protected:
         }
         if (take == size) return true;
         // A cut range ends well once its new end is written; anything else is too long.
-        return Refuse(limit < m_length ? HttpResult::Ok() : LengthMismatch());
+        // A sealed transfer is being cancelled and reports nothing.
+        return Refuse(m_sealed || m_limit < m_length ? HttpResult::Ok() : LengthMismatch());
     }
 
 private:
@@ -133,8 +178,11 @@ private:
     const std::uint64_t m_offset;
     const std::uint64_t m_length;
     const std::uint64_t m_totalSize;
-    std::atomic<std::uint64_t> m_limit;
+    std::mutex m_writeMutex;
+    std::uint64_t m_limit;  // under m_writeMutex
+    bool m_sealed = false;  // under m_writeMutex
     std::atomic<std::uint64_t> m_written{0};
+    std::atomic<bool> m_proven{false};
     bool m_rangeIgnored = false;  // worker; read by the owner after the completion
 };
 
@@ -172,13 +220,23 @@ CRefPtr<CCurlHttp> CHttpDownloadPeer::CreateTransfer(HttpRequestSettings setting
     return m_transfer;
 }
 
-void CHttpDownloadPeer::Cancel() {
+std::uint64_t CHttpDownloadPeer::Cancel() {
+    std::uint64_t written = 0;
+    if (m_transfer) {
+        m_transfer->Seal();
+        written = m_transfer->Proven();
+    }
     Stop();
     m_transfer.Reset();
+    return written;
 }
 
 std::uint64_t CHttpDownloadPeer::Written() const {
-    return m_transfer ? m_transfer->Written() : 0;
+    return m_transfer ? m_transfer->Proven() : 0;
+}
+
+std::uint64_t CHttpDownloadPeer::Received() const {
+    return m_transfer ? m_transfer->Received() : 0;
 }
 
 void CHttpDownloadPeer::CutTo(std::uint64_t length) {
@@ -196,13 +254,18 @@ void CHttpDownloadPeer::OnAttemptDone(const CRefPtr<CCurlHttp>&, HttpResult resu
 }
 
 void CHttpDownloadPeer::Done(const CPeerTransfer& transfer, HttpResult result) {
-    const std::uint64_t written = transfer.Written();
     Outcome outcome;
     outcome.result = NetResult{result.type, result.code};
     outcome.rangeIgnored = transfer.RangeIgnored();
     outcome.effectiveUrl = transfer.Response().effectiveUrl;
     outcome.serverAddress = transfer.Response().primaryIp;
-    outcome.written = written;
+    // A transfer that ended well has its length proven as well (or was cut where its range
+    // now ends); one whose answer turned out not to be the file gives nothing at all.
+    if (result.Succeeded()) {
+        outcome.written = transfer.Received();
+    } else if (!NotTheFile(result)) {
+        outcome.written = transfer.Proven();
+    }
     m_transfer.Reset();
     if (Analysis()) {
         ProtoValue report(ProtoValue::Type::Map);

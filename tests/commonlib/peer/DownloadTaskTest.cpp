@@ -31,7 +31,8 @@ class DownloadTaskTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(CreateMainThreadWindow());
-        SetDownloadTuning({.blockSize = 32 * 1024});
+        // No timer steps here: retries must be due at once.
+        SetDownloadTuning({.blockSize = 32 * 1024, .retryDelaysMs = {0}});
         ASSERT_TRUE(m_engine.Start());
         m_server.Serve("/pkg.bin", m_payload);
         std::filesystem::create_directories(m_dir.Path() / "home");
@@ -86,9 +87,9 @@ TEST_F(DownloadTaskTest, ReportCarriesThePairAndItsLogSections) {
     task.SetReportEnabled(false);
     task.Start();
     ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return !m_listener.done.empty(); }));
-    EXPECT_EQ(m_listener.done[0], (NetResult{NetResult::kHttp, 404}));
+    EXPECT_EQ(m_listener.done[0], (NetResult{NetResult::kProgram, 404}));
     const ProtoValue report = task.BuildReport();
-    EXPECT_EQ(report[L"et"].integer(), 4);
+    EXPECT_EQ(report[L"et"].integer(), 3);
     EXPECT_EQ(report[L"ec"].integer(), 404);
     EXPECT_EQ(report[L"request"].narrowString(), "{\"game\":1}");
     const ProtoValue& log = report[L"log"];
@@ -105,7 +106,7 @@ TEST_F(DownloadTaskTest, ServerIgnoringRangesAfterTheFirstPeerGaveUpStillComplet
         }
         std::vector<int> peers;
     };
-    SetDownloadTuning({.blockSize = 32 * 1024, .peerCount = 2, .failuresPerSource = 1});
+    SetDownloadTuning({.blockSize = 32 * 1024, .peerCount = 2, .retryDelaysMs = {}});
     m_server.SetRate(64 * 1024);
     // The one source fails once; the case needs that failure to be peer 0's, which then gives
     // up while peer 1 is still fetching. Which request comes first is up to the scheduler.
