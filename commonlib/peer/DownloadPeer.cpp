@@ -84,12 +84,13 @@ bool CDownloadPeer::Stalled(std::uint64_t nowMs, std::uint64_t windowMs) const {
 class CPeerTransfer final : public CCurlHttp {
 public:
     CPeerTransfer(HttpRequestSettings settings, CRefPtr<CQVDownloadFileIO> file, std::uint64_t offset,
-                  std::uint64_t length, std::uint64_t totalSize)
+                  std::uint64_t length, std::uint64_t totalSize, int connectPort)
         : CCurlHttp(std::move(settings)),
           m_file(std::move(file)),
           m_offset(offset),
           m_length(length),
           m_totalSize(totalSize),
+          m_connectPort(connectPort),
           m_limit(length) {}
 
     // Body bytes written to the file.
@@ -114,10 +115,31 @@ public:
         if (!CCurlHttp::Prepare(failure)) return false;
         curl_easy_setopt(Handle(), CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
         curl_easy_setopt(Handle(), CURLOPT_ACCEPT_ENCODING, nullptr);  // offsets must be the file's
+        if (m_connectPort > 0) {
+            // The pinned address listens on a port of its own; the URL's host and port stay
+            // what the server is asked for.
+            const auto url = ParseUrlParts(Request().url);
+            const std::string entry = url ? HostOfUrl(Request().url) + ":" + std::to_string(url->port) + ":" +
+                                                Request().connectAddress + ":" + std::to_string(m_connectPort)
+                                          : std::string();
+            m_connectTo = url ? curl_slist_append(nullptr, entry.c_str()) : nullptr;
+            if (!m_connectTo || curl_easy_setopt(Handle(), CURLOPT_CONNECT_TO, m_connectTo) != CURLE_OK) {
+                *failure = HttpResult::Make(HttpResultType::Curl, CURLE_COULDNT_RESOLVE_HOST);
+                ReleaseHandle();
+                return false;
+            }
+        }
         return true;
+    }
+    void ReleaseHandle() override {
+        CCurlHttp::ReleaseHandle();
+        curl_slist_free_all(m_connectTo);
+        m_connectTo = nullptr;
     }
 
 protected:
+    ~CPeerTransfer() override { ReleaseHandle(); }
+
     bool OnResponseHeaders(const HttpResponse& response) override {
         const long status = response.statusCode;
         if (status < 100 || status > 399) return Refuse(HttpResult::Make(HttpResultType::HttpStatus, status));
@@ -178,6 +200,8 @@ private:
     const std::uint64_t m_offset;
     const std::uint64_t m_length;
     const std::uint64_t m_totalSize;
+    const int m_connectPort;
+    curl_slist* m_connectTo = nullptr;  // worker thread
     std::mutex m_writeMutex;
     std::uint64_t m_limit;  // under m_writeMutex
     bool m_sealed = false;  // under m_writeMutex
@@ -200,6 +224,7 @@ bool CHttpDownloadPeer::Fetch(const DownloadSource& source, ByteRange range, boo
     m_range = range;
     m_ranged = ranged;
     m_url = source.url;
+    m_connectPort = source.pinnedAddress.empty() ? 0 : source.pinnedPort;
     if (ranged) {
         SetRange(HttpByteRange{static_cast<std::int64_t>(range.begin), static_cast<std::int64_t>(range.Length())});
     } else {
@@ -216,7 +241,8 @@ bool CHttpDownloadPeer::Fetch(const DownloadSource& source, ByteRange range, boo
 }
 
 CRefPtr<CCurlHttp> CHttpDownloadPeer::CreateTransfer(HttpRequestSettings settings) {
-    m_transfer = new CPeerTransfer(std::move(settings), m_file, m_range.begin, m_range.Length(), m_totalSize);
+    m_transfer =
+        new CPeerTransfer(std::move(settings), m_file, m_range.begin, m_range.Length(), m_totalSize, m_connectPort);
     return m_transfer;
 }
 

@@ -140,4 +140,5 @@ private:
     ByteRange m_range;
     bool m_ranged = true;
     std::string m_url;
+    int m_connectPort = 0;
 };

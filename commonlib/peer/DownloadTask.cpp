@@ -16,7 +16,11 @@ std::string PairText(NetResult result) {
 }
 
 std::string SourceText(const DownloadSource& source) {
-    return source.pinnedAddress.empty() ? source.url : source.url + " @" + source.pinnedAddress;
+    std::string text = source.url;
+    if (source.pinnedAddress.empty()) return text;
+    text.append(" @").append(source.pinnedAddress);
+    if (source.pinnedPort) text.append(1, ':').append(std::to_string(source.pinnedPort));
+    return text;
 }
 
 }  // namespace

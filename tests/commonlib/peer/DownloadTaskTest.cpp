@@ -9,6 +9,7 @@
 #include "commonlib/util/StringUtils.h"
 #include "support/MessagePump.h"
 #include "support/ScriptedHttpServer.h"
+#include "support/ScriptedTcpServer.h"
 #include "support/TempDir.h"
 
 using testsupport::ScriptedHttpServer;
@@ -79,6 +80,19 @@ TEST_F(DownloadTaskTest, ListenerHearsAddressesRedirectsSourceChangesAndRetries)
     EXPECT_NE(m_listener.changes[0].find("@127.0.0.1"), std::string::npos);
     EXPECT_EQ(m_listener.addresses[0], "127.0.0.1");
     EXPECT_NE(m_listener.redirects[0].find("/pkg.bin"), std::string::npos);
+}
+
+TEST_F(DownloadTaskTest, APinnedAddressWithAPortIsReachedThere) {
+    // Nothing listens on the URL's port; the fallback names the server's.
+    const std::string url = "http://127.0.0.1:" + std::to_string(testsupport::UnusedLoopbackPort()) + "/pkg.bin";
+    CDownloadTask task(Params(url, "127.0.0.1:" + std::to_string(m_server.Port())), m_engine, m_listener);
+    task.SetReportEnabled(false);
+    task.Start();
+    ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return !m_listener.done.empty(); }));
+    EXPECT_TRUE(m_listener.done.at(0).Ok());
+    EXPECT_TRUE(testsupport::TempDir::ReadFile(m_dir.Path() / "home" / "pkg.exe") == m_payload);
+    ASSERT_FALSE(m_server.Requests().empty());
+    EXPECT_EQ(m_server.Requests()[0].Header("Host"), url.substr(7, url.find('/', 7) - 7)) << "the URL's own Host";
 }
 
 TEST_F(DownloadTaskTest, ReportCarriesThePairAndItsLogSections) {
