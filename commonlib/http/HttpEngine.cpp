@@ -24,6 +24,7 @@ CHttpEngine::~CHttpEngine() {
 }
 
 bool CHttpEngine::Start() {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
     if (m_running) return true;
     // Stop has freed the scheduler and ended the worker for good.
     if (!m_mgr) return false;
@@ -32,10 +33,26 @@ bool CHttpEngine::Start() {
 }
 
 void CHttpEngine::Stop() {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
     if (!m_mgr) return;
     m_workshop.Stop(INFINITE);
     m_mgr.reset();
     m_running = false;
+}
+
+bool CHttpEngine::IsRunning() const {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
+    return m_running;
+}
+
+CHttpMgr& CHttpEngine::Mgr() {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
+    return *m_mgr;
+}
+
+CCurlWorkshop& CHttpEngine::Workshop() {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
+    return m_workshop;
 }
 
 bool InitHttpCommandMgr(UiPoster poster) {
