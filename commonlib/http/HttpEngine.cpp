@@ -1,5 +1,6 @@
 #include "commonlib/http/HttpEngine.h"
 
+#include "commonlib/http/HttpReportCommand.h"
 #include "commonlib/thread/MainThreadTask.h"
 #include "platform/sync/KernelObject.h"
 
@@ -61,12 +62,14 @@ bool InitHttpCommandMgr(UiPoster poster) {
     auto created = std::make_unique<CHttpEngine>(std::move(poster));
     if (!created->Start()) return false;
     engine = std::move(created);
+    SetReportCommandMaker(&MakeHttpReportCommand);
     return true;
 }
 
 void UninitHttpCommandMgr() {
     auto& engine = CommandEngine();
     if (!engine) return;
+    SetReportCommandMaker({});
     engine->Stop();
     engine.reset();
 }

@@ -8,7 +8,8 @@
 // without a time-out and forgets every request without reporting it.
 //
 // The command engine is the process's one CHttpCommand engine, made by
-// InitHttpCommandMgr and ended by UninitHttpCommandMgr, both on the UI thread.
+// InitHttpCommandMgr and ended by UninitHttpCommandMgr, both on the UI thread; while it
+// runs, the reports send their records through commands of it.
 #pragma once
 
 #include <memory>
