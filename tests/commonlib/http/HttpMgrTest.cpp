@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -238,3 +239,14 @@ TEST_F(HttpMgrTest, StoppedEngineCannotBeStartedAgain) {
     ProbeRequest request(&m_engine);
     EXPECT_FALSE(request.Start(silent.Url("/")));  // must not reach the scheduler it no longer has
 }
+
+#ifndef NDEBUG
+TEST_F(HttpMgrTest, UseFromAnotherThreadIsCaughtInDebugBuilds) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    ProbeRequest request(&m_engine);
+    const auto elsewhere = [](const std::function<void()>& body) { std::thread(body).join(); };
+    EXPECT_DEATH(elsewhere([&] { request.Stop(); }), "CalledOnValidThread");
+    EXPECT_DEATH(elsewhere([&] { m_engine.Mgr().CheckTimeouts(); }), "CalledOnValidThread");
+    EXPECT_DEATH(elsewhere([&] { m_engine.IsRunning(); }), "CalledOnValidThread");
+}
+#endif
