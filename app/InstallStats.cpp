@@ -67,8 +67,7 @@ ProtoValue BuildInstallCountRecord(const InstallStatsContext& context, bool succ
     record[L"os"] = OsText();
     record[L"version"] = AnsiToWide(version);
     record[L"count_dimension"] = FormatW(L"installxj_state:%s", success ? L"1" : L"0");
-    if (success)
-        record[L"count_value"] = FormatW(L"installxj_time:%d", static_cast<int>(endTick - context.startTick));
+    if (success) record[L"count_value"] = FormatW(L"installxj_time:%d", static_cast<int>(endTick - context.startTick));
     return record;
 }
 

@@ -6,8 +6,8 @@
 #include "commonlib/http/DNSThread.h"
 #include "commonlib/http/HttpEngine.h"
 #include "commonlib/logger/BigDataLog.h"
-#include "commonlib/logger/DownloadLog.h"
 #include "commonlib/logger/ConsoleLogger.h"
+#include "commonlib/logger/DownloadLog.h"
 #include "commonlib/logger/FileLogger.h"
 #include "commonlib/logger/Log.h"
 #include "commonlib/logger/TraceLogger.h"
@@ -62,8 +62,8 @@ std::wstring MainApp::LogFilePath() {
     if (m_logDateText.empty()) {
         SYSTEMTIME now{};
         GetLocalTime(&now);
-        m_logDateText = FormatW(L"%d%02d%02d_%02d%02d%02d", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
-                                now.wSecond);
+        m_logDateText =
+            FormatW(L"%d%02d%02d_%02d%02d%02d", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
     }
     const std::wstring folder = LogFolder();
     CreateDirByXj(folder);
@@ -109,8 +109,8 @@ void MainApp::ReadSettings() {
 void MainApp::StartServices() {
     if (!m_queueStarted) {
         m_queueStarted = true;
-        m_displayStarted = platform::StartDisplay(m_hidden ? platform::DisplayKind::Headless
-                                                           : platform::DisplayKind::Auto);
+        m_displayStarted =
+            platform::StartDisplay(m_hidden ? platform::DisplayKind::Headless : platform::DisplayKind::Auto);
         GetMainThreadQueueLock();
         CreateMainThreadWindow();
     }

@@ -37,9 +37,9 @@ struct MakerServers {
     std::wstring updateServerHttp;  // origin, no trailing slash
     std::wstring statisticsUrl;
     std::wstring downloadLogUrl;
-    std::wstring resolvers;         // ";"-joined IPv4 addresses
+    std::wstring resolvers;  // ";"-joined IPv4 addresses
     std::wstring testHost;
-    std::wstring commandAddresses;  // ";"-joined IPv4 addresses
+    std::wstring commandAddresses;                         // ";"-joined IPv4 addresses
     std::map<std::wstring, std::wstring> markerAddresses;  // marker -> ";"-joined addresses
     std::wstring agreementUrl;
 

@@ -23,12 +23,23 @@ struct ItemName {
 
 // Searched in this order; a key matches the first name it is a prefix of ("s" is "size").
 constexpr std::array<ItemName, 17> kItemNames = {{
-    {"reboot", ItemKind::Reboot},  {"size", ItemKind::Integer},     {"format", ItemKind::Integer},
-    {"sha1", ItemKind::Sha1},      {"url", ItemKind::Url},          {"murl", ItemKind::Url},
-    {"freshicon", ItemKind::Integer}, {"rsize1", ItemKind::Integer}, {"rsize2", ItemKind::Integer},
-    {"min", ItemKind::Integer},    {"reqscriptver", ItemKind::Text}, {"usize", ItemKind::Integer},
-    {"gray", ItemKind::Integer},   {"noforce", ItemKind::Integer},  {"silent", ItemKind::Integer},
-    {"patchurl", ItemKind::Text},  {"predl", ItemKind::Text},
+    {"reboot", ItemKind::Reboot},
+    {"size", ItemKind::Integer},
+    {"format", ItemKind::Integer},
+    {"sha1", ItemKind::Sha1},
+    {"url", ItemKind::Url},
+    {"murl", ItemKind::Url},
+    {"freshicon", ItemKind::Integer},
+    {"rsize1", ItemKind::Integer},
+    {"rsize2", ItemKind::Integer},
+    {"min", ItemKind::Integer},
+    {"reqscriptver", ItemKind::Text},
+    {"usize", ItemKind::Integer},
+    {"gray", ItemKind::Integer},
+    {"noforce", ItemKind::Integer},
+    {"silent", ItemKind::Integer},
+    {"patchurl", ItemKind::Text},
+    {"predl", ItemKind::Text},
 }};
 
 bool IsSpace(char c) {
@@ -58,7 +69,7 @@ std::optional<std::int64_t> ReadInt64(std::string_view text) {
     }
     if (!negative) return static_cast<std::int64_t>(magnitude);
     return magnitude == (std::uint64_t{1} << 63) ? std::numeric_limits<std::int64_t>::min()
-                                                  : -static_cast<std::int64_t>(magnitude);
+                                                 : -static_cast<std::int64_t>(magnitude);
 }
 
 // The record's text under `key`; empty when absent or not a text.
@@ -263,7 +274,8 @@ bool CUpdateInfo::ReadItems(Lexer& lexer, ProtoValue* record) {
 bool CUpdateInfo::SelectorMatches(std::string_view word) const {
     if (word.size() > m_selector.size()) return false;
     for (size_t i = 0; i < word.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(word[i])) != std::tolower(static_cast<unsigned char>(m_selector[i])))
+        if (std::tolower(static_cast<unsigned char>(word[i])) !=
+            std::tolower(static_cast<unsigned char>(m_selector[i])))
             return false;
     }
     return true;

@@ -164,8 +164,8 @@ void UpdaterModule::FetchList() {
 }
 
 void UpdaterModule::PostListResult(int type, int code) {
-    if (!PostToMainThread(MakeMainThreadTask(&UpdaterModule::RunPostedListResult,
-                                             std::weak_ptr<UpdaterModule*>(m_self), type, code))) {
+    if (!PostToMainThread(MakeMainThreadTask(&UpdaterModule::RunPostedListResult, std::weak_ptr<UpdaterModule*>(m_self),
+                                             type, code))) {
         LogPostFailure();
     }
 }

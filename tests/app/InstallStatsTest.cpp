@@ -84,10 +84,8 @@ TEST_F(InstallStatsTest, TheCollectorReceivesTheCountRecordsOfSuccessAndFailure)
     m_dir.WriteFile("home/inst/rkupdate.ini", "[Setting]\r\nVersion=2.1.784\r\n");
     m_dir.WriteFile("home/bare/rkupdate.ini", "[Setting]\nVer\n");  // too short to hold a version
     const DWORD fiveSecondsAgo = GetTickCount() - 5000;
-    ASSERT_TRUE(ReportInstallStats(Context(223, L"0", L"2.1.790", L"C:\\inst", fiveSecondsAgo), true,
-                                   m_channelCodes));
-    ASSERT_TRUE(ReportInstallStats(Context(223, L"0", L"2.1.790", L"C:\\bare", fiveSecondsAgo), false,
-                                   m_channelCodes));
+    ASSERT_TRUE(ReportInstallStats(Context(223, L"0", L"2.1.790", L"C:\\inst", fiveSecondsAgo), true, m_channelCodes));
+    ASSERT_TRUE(ReportInstallStats(Context(223, L"0", L"2.1.790", L"C:\\bare", fiveSecondsAgo), false, m_channelCodes));
     const auto records = WaitForRecords(2);
     ASSERT_EQ(records.size(), 2u);
 
@@ -103,10 +101,9 @@ TEST_F(InstallStatsTest, TheCollectorReceivesTheCountRecordsOfSuccessAndFailure)
                               {"gate", "0"},  // the product's table is not part of the program
                               {"os", osText}});
     }
-    ExpectFields(records[0], {{"title", "2"},
-                              {"version", "2.1.784"},
-                              {"package_id", "A1B2C3D4"},
-                              {"count_dimension", "installxj_state:1"}});
+    ExpectFields(
+        records[0],
+        {{"title", "2"}, {"version", "2.1.784"}, {"package_id", "A1B2C3D4"}, {"count_dimension", "installxj_state:1"}});
     const std::string time = records[0].Field("count_value");
     ASSERT_EQ(time.rfind("installxj_time:", 0), 0u) << time;
     EXPECT_GE(std::stoll(time.substr(15)), 5000);

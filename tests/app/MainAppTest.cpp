@@ -85,7 +85,8 @@ TEST_F(MainAppTest, TheLogSettingDecidesTheLogFile) {
     StartApp();
     const std::wstring path = MainApp::GetInstance().LogFilePath();
     EXPECT_EQ(path, MainApp::GetInstance().LogFilePath());
-    EXPECT_TRUE(std::regex_match(WideToUtf8(path), std::regex(R"(C:\\prog\\MiniLog\\vidi_zazeroroda\d{8}_\d{6}\.xjelog)")));
+    EXPECT_TRUE(
+        std::regex_match(WideToUtf8(path), std::regex(R"(C:\\prog\\MiniLog\\vidi_zazeroroda\d{8}_\d{6}\.xjelog)")));
     EXPECT_TRUE(std::filesystem::exists(HostPath("prog/MiniLog/" + WideToUtf8(path.substr(path.rfind(L'\\') + 1)))));
     CSingleton<FileLogger>::GetInstance().Close();
 }

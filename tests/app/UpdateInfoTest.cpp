@@ -31,22 +31,23 @@ protected:
 }  // namespace
 
 TEST_F(UpdateInfoTest, KeepsTheSelectedItemsOfNewerBlocks) {
-    const std::string text = "\xEF\xBB\xBF"
-                             "1.2.2 -size:10 win -url:http://h/old.7z\n"
-                             "1.2.3 -size:1024 win -url:http://h/a.7z -sha1:" +
-                             kSha1 +
-                             "\n"
-                             "1.2.4 -min:1 -s:77 mac -url:http://h/mac.7z -size:1 WIN -url:http://h/b.7z -m:http://m/b.7z "
-                             "linux -url:http://h/l.7z\n"
-                             "1.2.5 mac -url:http://h/mac2.7z\n";
+    const std::string text =
+        "\xEF\xBB\xBF"
+        "1.2.2 -size:10 win -url:http://h/old.7z\n"
+        "1.2.3 -size:1024 win -url:http://h/a.7z -sha1:" +
+        kSha1 +
+        "\n"
+        "1.2.4 -min:1 -s:77 mac -url:http://h/mac.7z -size:1 WIN -url:http://h/b.7z -m:http://m/b.7z "
+        "linux -url:http://h/l.7z\n"
+        "1.2.5 mac -url:http://h/mac2.7z\n";
     ASSERT_TRUE(m_info.Parse(text));
 
     EXPECT_EQ(VersionsOf(m_info.Result()), std::vector<std::wstring>{L"1.2.4"});
     EXPECT_EQ(VersionsOf(m_info.OtherRecords()), (std::vector<std::wstring>{L"1.2.2", L"1.2.3"}));
     const ProtoValue& newest = m_info.Result()[0];
-    EXPECT_EQ(newest[L"url"].string(), L"http://h/b.7z");  // not the mac or linux group's
+    EXPECT_EQ(newest[L"url"].string(), L"http://h/b.7z");   // not the mac or linux group's
     EXPECT_EQ(newest[L"murl"].string(), L"http://m/b.7z");  // "m" is a prefix of "murl"
-    EXPECT_EQ(newest[L"size"].integer(), 77);                // "s" is a prefix of "size"
+    EXPECT_EQ(newest[L"size"].integer(), 77);               // "s" is a prefix of "size"
     EXPECT_EQ(m_info.OtherRecords()[1][L"sha1"].string(), std::wstring(40, L'a'));
     EXPECT_EQ(m_info.BestVersion(), V(1, 2, 4));  // the 1.2.5 block is not for this reader
     EXPECT_EQ(m_info.LastBlockVersion(), V(1, 2, 5));
@@ -94,9 +95,10 @@ TEST_F(UpdateInfoTest, RefusesMalformedAndHostileTexts) {
 }
 
 TEST_F(UpdateInfoTest, AcceptsItemsMeantForOthers) {
-    const std::string text = "1.2.4 -reboot -foo:bar -freshiconx:1 win -url:a -size:-12 -usize:12abc "
-                             "-format:99999999999999999999 -gray:0\n"
-                             "1.2.4.7 win -url:b\n";
+    const std::string text =
+        "1.2.4 -reboot -foo:bar -freshiconx:1 win -url:a -size:-12 -usize:12abc "
+        "-format:99999999999999999999 -gray:0\n"
+        "1.2.4.7 win -url:b\n";
     ASSERT_TRUE(m_info.Parse(text));
     ASSERT_EQ(m_info.Result().size(), 2u);
     const ProtoValue& first = m_info.Result()[0];
@@ -128,9 +130,10 @@ TEST_F(UpdateInfoTest, AReaderTooOldForABlockStopsBeforeIt) {
 }
 
 TEST_F(UpdateInfoTest, LaterPartsAndAFreshParseForgetTheEarlierOne) {
-    ASSERT_TRUE(m_info.Parse("1.2.4 -min:1 win -url:a -silent:1 -noforce:1 -predl:p1 -patchurl:http://p/1\n"
-                             "1.2.5 -min:1 win -url:b -silent:1 -noforce:1 -gray:1\n"
-                             "1.2.6 -min:0 win -url:c -silent:1 -noforce:1\n"));
+    ASSERT_TRUE(
+        m_info.Parse("1.2.4 -min:1 win -url:a -silent:1 -noforce:1 -predl:p1 -patchurl:http://p/1\n"
+                     "1.2.5 -min:1 win -url:b -silent:1 -noforce:1 -gray:1\n"
+                     "1.2.6 -min:0 win -url:c -silent:1 -noforce:1\n"));
     EXPECT_EQ(m_info.MinVersion(), V(1, 2, 5));
     EXPECT_EQ(m_info.PatchUrl(), L"http://p/1");
     EXPECT_TRUE(m_info.IsSilent());

@@ -43,14 +43,10 @@ TEST(VersionTripleTest, OrdersByMajorMinorBuildThenRevision) {
         bool older, atMost, atLeast;
     } cases[] = {
         {VersionTriple{}, V(2, 1, 784), false, false, false},  // no version compares with nothing
-        {V(2, 1, 784), VersionTriple{}, false, false, false},
-        {VersionTriple{}, VersionTriple{}, false, false, false},
-        {V(2, 1, 783), V(2, 1, 784), true, true, false},
-        {V(2, 1, 784), V(2, 1, 784), false, true, true},
-        {V(2, 1, 790), V(2, 1, 784), false, false, true},
-        {V(1, 65535, 65535), V(2, 0, 0), true, true, false},
-        {V(1, 2, 3, 5), V(1, 2, 3, 4), false, false, true},
-        {V(1, 2, 3, 4), V(1, 2, 3, 5), true, true, false},
+        {V(2, 1, 784), VersionTriple{}, false, false, false}, {VersionTriple{}, VersionTriple{}, false, false, false},
+        {V(2, 1, 783), V(2, 1, 784), true, true, false},      {V(2, 1, 784), V(2, 1, 784), false, true, true},
+        {V(2, 1, 790), V(2, 1, 784), false, false, true},     {V(1, 65535, 65535), V(2, 0, 0), true, true, false},
+        {V(1, 2, 3, 5), V(1, 2, 3, 4), false, false, true},   {V(1, 2, 3, 4), V(1, 2, 3, 5), true, true, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.a.Text() + L" vs " + c.b.Text()));

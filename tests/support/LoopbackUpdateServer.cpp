@@ -22,11 +22,11 @@ constexpr char kStatisticsKey[] = "morin530";
 constexpr char kSignKey[] = "Rq7HwB2mPzL0dN4e";
 
 const std::vector<std::string> kEventFields = {
-    "ftime",   "server",    "logname",  "event_type",  "info_version", "uid",       "platform", "device_id",
-    "network", "stats_obj", "event_id", "event_label", "context",      "stats_col",
+    "ftime",     "server",  "logname",   "event_type", "info_version", "uid",     "platform",
+    "device_id", "network", "stats_obj", "event_id",   "event_label",  "context", "stats_col",
 };
 const std::vector<std::string> kInstallCountFields = {
-    "ftime", "logic_sevice_id", "logname", "title", "version", "mac", "package_id", "gate",
+    "ftime", "logic_sevice_id", "logname",     "title", "version", "mac", "package_id", "gate",
     "os",    "count_dimension", "count_value",
 };
 constexpr char kInstallCountLogname[] = "c_downInstall_rekkan_5.2";
@@ -54,7 +54,7 @@ bool DecodeHex(const std::string& hex, std::string* bytes) {
 bool DecryptRecord(const std::string& hex, std::string* plain) {
     std::string cipher;
     if (!DecodeHex(hex, &cipher) || cipher.empty() || cipher.size() % 8 != 0) return false;
-    // Single DES is among OpenSSL's deprecated calls; the collectors still speak it.
+        // Single DES is among OpenSSL's deprecated calls; the collectors still speak it.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     DES_cblock key;
@@ -339,8 +339,8 @@ std::string LoopbackUpdateServer::DefaultDescriptor() const {
 
 std::string LoopbackUpdateServer::DescriptorText() const {
     return "[Install]\r\nUrl=" + HttpOrigin() + kPackagePath + "\r\nSSLUrl=" + HttpsOrigin() + kPackagePath +
-           "\r\nSize=" + std::to_string(m_package.size()) + "\r\nMd5=" + Md5Hex(m_package) + "\r\nVersion=" +
-           m_version + "\r\nThirdCDNHost=\r\nThirdCDNMinSpeed=0\r\n";
+           "\r\nSize=" + std::to_string(m_package.size()) + "\r\nMd5=" + Md5Hex(m_package) +
+           "\r\nVersion=" + m_version + "\r\nThirdCDNHost=\r\nThirdCDNMinSpeed=0\r\n";
 }
 
 void LoopbackUpdateServer::SetDescriptor(std::string body, int status) {
@@ -354,8 +354,8 @@ std::string LoopbackUpdateServer::ServersSection() const {
     const std::string& address = m_options.address;
     std::string text = "[Servers]\nUpdateServer=" + HttpsOrigin() + "\nUpdateServerHttp=" + HttpOrigin() +
                        "\nStatisticsUrl=" + HttpsOrigin() + kStatisticsPath + "\nDownloadLogUrl=" + HttpOrigin() +
-                       kDownloadLogPath + "\nResolvers=" + address + "\nTestHost=nettest.localhost\nCommandAddresses=" +
-                       address + "\n";
+                       kDownloadLogPath + "\nResolvers=" + address +
+                       "\nTestHost=nettest.localhost\nCommandAddresses=" + address + "\n";
     for (const char* marker : {"1.1.1.1", "2.2.2.2", "3.3.3.3", "4.4.4.4", "9.9.9.9"})
         text += std::string("Spare_") + marker + "=" + address + "\n";
     text += "AgreementUrl=" + HttpsOrigin() + "/agreement.html\n";

@@ -31,8 +31,8 @@ struct UpdateServerRequest {
 
 // One record of a statistics upload.
 struct StatisticsRecord {
-    std::string body;        // as posted: upper-case hex of the ciphertext
-    bool decrypted = false;  // the hex, the length and the padding were sound
+    std::string body;                 // as posted: upper-case hex of the ciphertext
+    bool decrypted = false;           // the hex, the length and the padding were sound
     std::vector<std::string> fields;  // the TAB-separated fields of the plain line
 
     bool IsInstallCount() const;

@@ -162,9 +162,8 @@ TEST_F(UpdaterTest, DescriptorOverHttpsThenThePackageInRangesFromItsSslUrl) {
 TEST_F(UpdaterTest, TheHttpAlternateServesWhenHttpsIsDown) {
     LoopbackUpdateServer server(ServerOptions(m_dir, "127.0.0.1", false));
     StartWith(server);
-    server.SetDescriptor("[Install]\nUrl=" + server.HttpOrigin() + LoopbackUpdateServer::kPackagePath +
-                         "\nSize=" + std::to_string(m_package.size()) + "\nMd5=" + Md5Of(m_package) +
-                         "\nVersion=2.1.791\n");
+    server.SetDescriptor("[Install]\nUrl=" + server.HttpOrigin() + LoopbackUpdateServer::kPackagePath + "\nSize=" +
+                         std::to_string(m_package.size()) + "\nMd5=" + Md5Of(m_package) + "\nVersion=2.1.791\n");
     Fetch();
     ASSERT_TRUE(WaitForDownload());
     EXPECT_EQ(std::get<0>(m_listener.lists.at(0)), 0);
@@ -225,8 +224,10 @@ TEST_F(UpdaterTest, ErrorAnswersAreReportedAndTouchNoPackageFile) {
     } cases[] = {
         {"404", 404, "not found", {4, 404}},
         {"an error page served as success", 200, "<html><body>502 Bad Gateway</body></html>", {3, 2040}},
-        {"a descriptor without Md5", 200,
-         wellFormed.substr(0, wellFormed.find("Md5=")) + wellFormed.substr(wellFormed.find("\r\n", wellFormed.find("Md5=")) + 2),
+        {"a descriptor without Md5",
+         200,
+         wellFormed.substr(0, wellFormed.find("Md5=")) +
+             wellFormed.substr(wellFormed.find("\r\n", wellFormed.find("Md5=")) + 2),
          {3, kCodeDescriptorWithoutMd5}},
     };
     for (const auto& c : cases) {
@@ -257,7 +258,8 @@ TEST_F(UpdaterTest, ALockedFinalNameGetsExactlyOneRetry) {
     ASSERT_TRUE(WaitForDownload());
     EXPECT_EQ(engine.calls, 2);
     ASSERT_EQ(m_listener.downloads.size(), 1u);
-    EXPECT_EQ(m_listener.downloads[0], std::make_tuple(1, static_cast<int>(ERROR_ACCESS_DENIED), std::wstring(L"安装失败")));
+    EXPECT_EQ(m_listener.downloads[0],
+              std::make_tuple(1, static_cast<int>(ERROR_ACCESS_DENIED), std::wstring(L"安装失败")));
     EXPECT_EQ(m_module->BookkeepingName(), L"C:\\dl\\qvinstaller_2.1.790.tmptmp");
 
     // When the name comes free before the retry, the retry delivers and nothing else is heard.
@@ -306,8 +308,9 @@ TEST_F(UpdaterTest, TheSavedDescriptorIsUtf16WithAByteOrderMark) {
     MakeModule();
     ASSERT_TRUE(CreateDirByXj(L"C:\\dl"));
     const HWND hwnd = m_module->HelperWindow();
-    const std::string text = "[Install]\r\nUrl=http://a/b\r\nSSLUrl=https://a/b\r\nSize=12abc\r\nMd5=ab\r\n"
-                             "Version=版本2.1 \xF0\x9F\x98\x80\r\n";
+    const std::string text =
+        "[Install]\r\nUrl=http://a/b\r\nSSLUrl=https://a/b\r\nSize=12abc\r\nMd5=ab\r\n"
+        "Version=版本2.1 \xF0\x9F\x98\x80\r\n";
     UpdaterModule::OnListText(hwnd, text, 0, 0);
     int type = 0;
     int code = 0;
