@@ -222,9 +222,9 @@ void CScrollBarUI::HandleEvent(UIEventRecord& event) {
             Repaint();
             return;
         case UIEventType::ScrollWheel: {
-            const short delta = static_cast<short>(HIWORD(event.wParam));
-            if (delta > 0) Step(Part::Button1);
-            if (delta < 0) Step(Part::Button2);
+            const UIWheelTurn turn = WheelTurnOf(event);
+            if (turn == UIWheelTurn::Away) Step(Part::Button1);
+            if (turn == UIWheelTurn::Toward) Step(Part::Button2);
             return;
         }
         default:

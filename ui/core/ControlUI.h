@@ -24,6 +24,9 @@ class CUIPaintManager;
 // Bits of CControlUI::GetBehaviourFlags.
 inline constexpr UINT kBehaviourFocusStop = 0x1;
 inline constexpr UINT kBehaviourWantsSetCursor = 0x2;
+// The paint manager gives the control the focus when a mouse button is pressed on it, before
+// the press itself arrives.
+inline constexpr UINT kBehaviourFocusOnPress = 0x4;
 
 // Flags of CControlUI::FindControl.
 inline constexpr UINT kFindAll = 0x0;

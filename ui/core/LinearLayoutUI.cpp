@@ -63,7 +63,7 @@ void CLinearLayoutUI::SetBounds(const RECT& bounds) {
     long long taken = 0;
     int shown = 0;
     for (int i = 0; i < count; ++i) {
-        CControlUI* child = GetChildAt(i);
+        CControlUI* child = OwnChildAt(i);
         if (!child->IsShown() || child->IsFloating()) continue;
         const Extent extent = ExtentOf(*child, along);
         const Span margin = SpanOf(child->GetOuterMargin(), along);
@@ -101,7 +101,7 @@ void CLinearLayoutUI::SetBounds(const RECT& bounds) {
     size_t adjustablesSeen = 0;
     bool first = true;
     for (int i = 0; i < count; ++i) {
-        CControlUI* child = GetChildAt(i);
+        CControlUI* child = OwnChildAt(i);
         if (!child->IsShown()) continue;
         if (child->IsFloating()) {
             PlaceFloatingChild(i);

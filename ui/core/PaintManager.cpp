@@ -308,6 +308,7 @@ bool CUIPaintManager::HandleMouseMessage(UINT message, WPARAM wParam, LPARAM lPa
             if (control == nullptr) return false;
             m_click = control;
             CaptureMouse();
+            if (!FocusOnPress(control)) return false;
             DispatchEvent(control, message == WM_LBUTTONDOWN ? UIEventType::ButtonDown : UIEventType::DoubleClick,
                           wParam, lParam);
             return false;
@@ -324,12 +325,24 @@ bool CUIPaintManager::HandleMouseMessage(UINT message, WPARAM wParam, LPARAM lPa
         }
         case WM_RBUTTONDOWN: {
             CControlUI* control = ControlAtPoint(pt.x, pt.y);
-            if (control != nullptr) DispatchEvent(control, UIEventType::RightButtonDown, wParam, lParam);
+            if (control == nullptr) return false;
+            if (!FocusOnPress(control)) return false;
+            DispatchEvent(control, UIEventType::RightButtonDown, wParam, lParam);
             return false;
         }
         default:
             return false;
     }
+}
+
+bool CUIPaintManager::FocusOnPress(CControlUI* control) {
+    if ((control->GetBehaviourFlags() & kBehaviourFocusOnPress) == 0) return true;
+    // Forgetting the control (its removal by a focus handler) clears m_pressed.
+    m_pressed = control;
+    SetFocusControl(control);
+    const bool kept = m_pressed == control;
+    m_pressed = nullptr;
+    return kept;
 }
 
 void CUIPaintManager::SetHover(CControlUI* control, WPARAM wParam, LPARAM lParam) {
@@ -560,8 +573,11 @@ void CUIPaintManager::StopControlTimers(CControlUI* control) {
 }
 
 void CUIPaintManager::InvalidateArea(const RECT& rect) {
-    if (m_hwnd == nullptr || rect.right <= rect.left || rect.bottom <= rect.top) return;
-    InvalidateRect(m_hwnd, &rect, FALSE);
+    if (m_hwnd == nullptr) return;
+    // Controls scrolled out of the window (the rows of a long list) invalidate nothing.
+    RECT visible;
+    if (!IntersectRects(&visible, rect, RECT{0, 0, m_clientSize.cx, m_clientSize.cy})) return;
+    InvalidateRect(m_hwnd, &visible, FALSE);
 }
 
 void CUIPaintManager::RequestLayoutPass() {
@@ -611,6 +627,7 @@ void CUIPaintManager::ForgetControl(CControlUI* control) {
     if (control == nullptr) return;
     if (m_focus == control) m_focus = nullptr;
     if (m_hover == control) m_hover = nullptr;
+    if (m_pressed == control) m_pressed = nullptr;
     if (m_click == control) {
         m_click = nullptr;
         if (m_captured) ReleaseMouse();

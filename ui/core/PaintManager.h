@@ -199,6 +199,8 @@ private:
     bool HandleMouseMessage(UINT message, WPARAM wParam, LPARAM lParam);
     bool HandleTimer(UINT_PTR windowId);
     void SetHover(CControlUI* control, WPARAM wParam, LPARAM lParam);
+    // Focuses a pressed control that asks for it; false when a focus handler removed it.
+    bool FocusOnPress(CControlUI* control);
 
     HWND m_hwnd = nullptr;
     CControlUI* m_root = nullptr;
@@ -209,6 +211,7 @@ private:
     CControlUI* m_focus = nullptr;
     CControlUI* m_hover = nullptr;
     CControlUI* m_click = nullptr;
+    CControlUI* m_pressed = nullptr;
     bool m_captured = false;
     bool m_trackingMouse = false;
     bool m_shiftDown = false;

@@ -57,6 +57,16 @@ struct UIEventRecord {
     LPARAM lParam = 0;
 };
 
+// Which way a wheel event (type 18) turned. The event carries the wheel message's own wParam,
+// whose high word is the signed delta, positive for a turn away from the user; every control
+// reads the direction through this one helper.
+enum class UIWheelTurn { None, Away, Toward };
+
+inline UIWheelTurn WheelTurnOf(const UIEventRecord& event) {
+    const auto delta = static_cast<short>(HIWORD(event.wParam));
+    return delta > 0 ? UIWheelTurn::Away : delta < 0 ? UIWheelTurn::Toward : UIWheelTurn::None;
+}
+
 struct UINotifyMsg {
     CUIString type;
     CUIString virtualWnd;

@@ -69,6 +69,8 @@ protected:
     // WM_SYSCOMMAND; leave `handled` false to let the default procedure act.
     virtual LRESULT OnSysCommandMsg(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
 
+    // Skinned controls tell a double click from two presses (rows activate, headers count it).
+    UINT ClassStyleBits() const override { return CS_DBLCLKS; }
     LRESULT OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnLastMessage(HWND hwnd) override;
 

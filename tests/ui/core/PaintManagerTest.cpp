@@ -43,6 +43,12 @@ public:
     bool WantsTabKey() const override { return true; }
 };
 
+// A control that the manager focuses when it is pressed.
+class PressFocused : public CTestButtonUI {
+public:
+    UINT GetBehaviourFlags() const override { return SkinUI::kBehaviourFocusOnPress; }
+};
+
 // Input goes in through a headless display, so it arrives as a real session's would: with
 // set-cursor messages, mouse tracking and capture. The window sits at the screen's origin,
 // so screen and client co-ordinates agree.
@@ -72,6 +78,8 @@ protected:
     void Build(std::string_view xml) {
         skintest::RegisterTestControls();
         SkinUI::CUIControlFactory::Instance().Register(L"TabTaker", []() -> CControlUI* { return new TabTaker(); });
+        SkinUI::CUIControlFactory::Instance().Register(L"PressFocused",
+                                                       []() -> CControlUI* { return new PressFocused(); });
         SkinUI::CUIDialogBuilder builder;
         CControlUI* root = builder.BuildFromText(xml, m_manager.get());
         ASSERT_NE(root, nullptr) << Narrow(builder.LastError());
@@ -238,6 +246,27 @@ TEST_F(PaintManagerTest, FocusMovesThroughTheTabStopsInTreeOrder) {
     EXPECT_EQ(m_manager->GetFocusControl(), nullptr);
     Button(L"off")->TakeFocus();
     EXPECT_EQ(m_manager->GetFocusControl(), nullptr);
+}
+
+TEST_F(PaintManagerTest, APressFocusesOnlyControlsThatAskForIt) {
+    Build(R"(<HorizontalLayout>
+        <TestButton name="plain" width="100"/><PressFocused name="row" width="100"/><Control/>
+      </HorizontalLayout>)");
+    Post(WM_LBUTTONDOWN, 50, 20);
+    Post(WM_LBUTTONUP, 50, 20);
+    EXPECT_EQ(FocusName(), "-") << "a plain control takes the focus itself, if at all";
+
+    CTestButtonUI* row = Button(L"row");
+    for (UINT press : {WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_LBUTTONDBLCLK}) {
+        SCOPED_TRACE(press);
+        m_manager->SetFocusControl(nullptr);
+        row->events.clear();
+        Post(press, 150, 20);
+        Post(WM_LBUTTONUP, 150, 20);
+        EXPECT_EQ(FocusName(), "row");
+        ASSERT_GE(row->events.size(), 2u);
+        EXPECT_EQ(row->events[0], static_cast<int>(UIEventType::SetFocus)) << "the focus comes before the press";
+    }
 }
 
 TEST_F(PaintManagerTest, ControlTimersArriveAsEvent24UntilStopped) {
