@@ -200,7 +200,7 @@ std::optional<std::string> HostPath(std::wstring_view winPath) {
     std::string out = root == "/" ? std::string() : root;
     for (const auto part : parts) {
         out += '/';
-        out += Utf8FromWide(part);
+        out += HostNameFromWide(part);
     }
     return out.empty() ? std::string("/") : out;
 }
@@ -235,7 +235,7 @@ std::wstring WinPath(std::string_view hostPath) {
     std::string_view rest = std::string_view(path).substr(bestLength);
     while (!rest.empty() && rest.front() == '/')
         rest.remove_prefix(1);
-    std::wstring tail = WideFromUtf8(rest);
+    std::wstring tail = WideFromHostName(rest);
     for (auto& c : tail) {
         if (c == L'/') c = L'\\';
     }

@@ -8,7 +8,9 @@
 // Any thread may call these. The map is rebuilt when HOME or XDG_CONFIG_HOME
 // change, or on ReloadDriveMap() (tests edit drives.ini and call it).
 // Conversion is lexical: symbolic links are not resolved, except that WinPath
-// also recognises a drive's root by its real path.
+// also recognises a drive's root by its real path. Names convert as
+// WideFromHostName / HostNameFromWide do (StringConv.h), so a host name holding a
+// backslash or bytes that are not UTF-8 stays one component, and round-trips.
 #pragma once
 
 #include <optional>

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cwctype>
 #include <memory>
 #include <vector>
 
@@ -79,7 +78,7 @@ bool WildcardFrom(std::wstring_view p, std::wstring_view n) {
     // Iterative match with one backtrack point for the last '*'.
     size_t pi = 0, ni = 0, star = std::wstring_view::npos, mark = 0;
     while (ni < n.size()) {
-        if (pi < p.size() && (p[pi] == L'?' || std::towlower(p[pi]) == std::towlower(n[ni]))) {
+        if (pi < p.size() && (p[pi] == L'?' || ToUpperSimple(p[pi]) == ToUpperSimple(n[ni]))) {
             ++pi;
             ++ni;
         } else if (pi < p.size() && p[pi] == L'*') {
@@ -340,7 +339,7 @@ HANDLE FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* data) {
         struct stat st {};
         if (fstatat(dirFd, hostName, &st, 0) != 0 && fstatat(dirFd, hostName, &st, AT_SYMLINK_NOFOLLOW) != 0) return;
         platform::FoundEntry e;
-        e.name = platform::WideFromUtf8(hostName);
+        e.name = platform::WideFromHostName(hostName);
         e.attributes = platform::AttributesOf(st);
         e.size = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
         e.modified = platform::FileTimeOf(st.st_mtim);
@@ -361,10 +360,12 @@ HANDLE FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* data) {
     }
     if (wildcard) {
         while (const dirent* ent = ::readdir(d)) {
-            if (platform::MatchesWildcard(namePattern, platform::WideFromUtf8(ent->d_name))) add(dirfd(d), ent->d_name);
+            if (platform::MatchesWildcard(namePattern, platform::WideFromHostName(ent->d_name))) {
+                add(dirfd(d), ent->d_name);
+            }
         }
     } else {
-        add(dirfd(d), platform::Utf8FromWide(namePattern).c_str());
+        add(dirfd(d), platform::HostNameFromWide(namePattern).c_str());
     }
     ::closedir(d);
     if (entries.empty()) {

@@ -61,7 +61,8 @@ BOOL CopyFileW(LPCWSTR existing, LPCWSTR target, BOOL failIfExists);
 BOOL PathFileExistsW(LPCWSTR path);
 
 // "dir\pattern" with the wildcards * and ? in the last part, matched without
-// regard to case ("*.*" matches every name). The directory's entries are taken
+// regard to case ("*.*" matches every name). Names come as WideFromHostName
+// gives them (StringConv.h): joined to the directory, each names its own entry. The directory's entries are taken
 // when the search starts, "." and ".." included. No match: INVALID_HANDLE_VALUE
 // with ERROR_FILE_NOT_FOUND; end of the list: FALSE with ERROR_NO_MORE_FILES.
 HANDLE FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* data);

@@ -4,7 +4,6 @@
 #include <limits.h>
 #include <unistd.h>
 
-#include <cwctype>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -39,10 +38,8 @@ ModuleRegistry& Registry() {
     return *registry;
 }
 
-std::wstring Lower(std::wstring_view text) {
-    std::wstring out(text);
-    for (wchar_t& c : out) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-    return out;
+std::wstring Folded(std::wstring_view text) {
+    return ToUpperSimple(text);
 }
 
 bool HasFolderPart(std::wstring_view name) {
@@ -75,14 +72,14 @@ bool RegisterBuiltinModule(std::wstring_view name, std::initializer_list<std::pa
     for (const auto& [symbol, address] : exports) (*table)[symbol] = address;
     ModuleRegistry& r = Registry();
     std::lock_guard lock(r.mutex);
-    r.builtins[Lower(name)] = std::move(table);
+    r.builtins[Folded(name)] = std::move(table);
     return true;
 }
 
 bool UnregisterBuiltinModule(std::wstring_view name) {
     ModuleRegistry& r = Registry();
     std::lock_guard lock(r.mutex);
-    return r.builtins.erase(Lower(name)) > 0;
+    return r.builtins.erase(Folded(name)) > 0;
 }
 
 }  // namespace platform
@@ -98,7 +95,7 @@ HMODULE LoadLibraryW(LPCWSTR fileName) {
     std::lock_guard lock(r.mutex);
 
     if (!HasFolderPart(name)) {
-        const auto builtin = r.builtins.find(Lower(name));
+        const auto builtin = r.builtins.find(Folded(name));
         if (builtin != r.builtins.end()) {
             // Keyed by the table, so a replaced entry is a different module.
             const std::string key = "builtin:" + std::to_string(reinterpret_cast<std::uintptr_t>(builtin->second.get()));

@@ -220,15 +220,17 @@ std::shared_ptr<ProcessObject> LookupProcess(HANDLE handle, bool processOnly) {
     return object;
 }
 
-// A program that arrived without its execute bit (a download) gets it, where it may be read.
-void EnsureExecutable(const std::string& path) {
+// A program that arrived without its execute bit (a download) gets it, where it may
+// be read. Returns the mode it had when it was changed, to restore when the start fails.
+std::optional<mode_t> EnsureExecutable(const std::string& path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & S_IXUSR)) return;
-    mode_t mode = st.st_mode & 07777;
-    mode |= S_IXUSR;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & S_IXUSR)) return std::nullopt;
+    const mode_t before = st.st_mode & 07777;
+    mode_t mode = before | S_IXUSR;
     if (mode & S_IRGRP) mode |= S_IXGRP;
     if (mode & S_IROTH) mode |= S_IXOTH;
-    ::chmod(path.c_str(), mode);
+    if (::chmod(path.c_str(), mode) != 0) return std::nullopt;
+    return before;
 }
 
 // Spawns with default signal handling and an empty mask, whatever this process uses.
@@ -304,7 +306,7 @@ BOOL CreateProcessW(LPCWSTR application, LPWSTR commandLine, SECURITY_ATTRIBUTES
         }
         const std::wstring& first = wideArgs.front();
         if (first.find_first_of(L"\\/:") == std::wstring::npos) {
-            program = platform::Utf8FromWide(first);
+            program = platform::HostNameFromWide(first);
             searchPath = true;
         } else {
             const auto host = platform::HostPathOrFail(first.c_str());
@@ -317,13 +319,14 @@ BOOL CreateProcessW(LPCWSTR application, LPWSTR commandLine, SECURITY_ATTRIBUTES
         directory = platform::HostPathOrFail(currentDirectory);
         if (!directory) return FALSE;
     }
-    if (!searchPath) platform::EnsureExecutable(program);
+    const std::optional<mode_t> modeBefore = searchPath ? std::nullopt : platform::EnsureExecutable(program);
 
     std::vector<std::string> args;
     for (const auto& a : wideArgs)
         args.push_back(platform::Utf8FromWide(a));
     pid_t pid = 0;
     if (const int error = platform::Spawn(program, searchPath, args, directory, &pid)) {
+        if (modeBefore) ::chmod(program.c_str(), *modeBefore);
         if (searchPath) {
             SetLastErrorFromErrno(error);
         } else {

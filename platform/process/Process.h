@@ -45,9 +45,20 @@ namespace platform {
 // STILL_ACTIVE of the thread calls.
 inline constexpr DWORD kStillActive = 259;
 
+// Exit codes: on Linux only 0-255 travel from a process to its parent; of any other
+// code the parent gets the low 8 bits, so 256 would arrive as 0, success. Every
+// code the program's own processes pass to each other therefore stays within
+// 0-255, and the entry point turns any other return value into 255 (a failure)
+// through this. A Windows program's larger codes cannot be received from a child.
+inline constexpr int kUnrepresentableExitCode = 255;
+constexpr int ExitCodeForHost(int code) {
+    return code >= 0 && code <= 255 ? code : kUnrepresentableExitCode;
+}
+
 }  // namespace platform
 
-// `application` is a Windows-form path (its execute bit is set when missing); with
+// `application` is a Windows-form path (its execute bit is set when missing, and
+// taken away again when the file cannot be started, so a data file stays one); with
 // it null, the first argument of the command line names the program (Windows
 // form, or a bare name looked up in PATH). The command line is split by the
 // Windows rules (CommandLine.h) and the child gets exactly those arguments, the
@@ -64,7 +75,7 @@ BOOL CreateProcessW(LPCWSTR application, LPWSTR commandLine, SECURITY_ATTRIBUTES
 // (PROCESS_QUERY_INFORMATION, PROCESS_VM_READ).
 HANDLE OpenProcess(DWORD desiredAccess, BOOL inheritHandle, DWORD processId);
 
-// kStillActive while running. The exit code of a child (or 128 + signal when a
+// kStillActive while running. The exit code of a child, 0-255 (or 128 + signal when a
 // signal ended it, or the code given to TerminateProcess); a process that is not
 // our child, or a child reaped elsewhere (SIGCHLD ignored), gives FALSE with
 // ERROR_NOT_SUPPORTED once it has ended.

@@ -163,7 +163,7 @@ std::vector<ProcessInfo> ListProcesses() {
         info.parentPid = stat->parentPid;
         info.threads = stat->threads;
         const auto image = ProcessImageHostPath(info.pid);
-        info.exeName = WideFromUtf8(image ? BaseName(*image) : stat->comm);
+        info.exeName = WideFromHostName(image ? BaseName(*image) : stat->comm);
         list.push_back(std::move(info));
     }
     ::closedir(proc);

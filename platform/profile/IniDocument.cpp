@@ -46,7 +46,7 @@ struct Text {
     using String = std::basic_string<Unit>;
     struct Line {
         String content;  // without the line end
-        String end;      // "", "\n" or "\r\n"
+        String end;      // "", "\n", "\r\n" or "\r"
         Parsed parsed;
     };
     String bom;
@@ -68,22 +68,21 @@ struct Text {
         }
     }
 
+    // A line ends in LF, CRLF or a CR alone.
     void Split(const String& all) {
+        const Unit lineEnds[] = {Unit('\r'), Unit('\n')};
         size_t pos = 0;
         while (pos < all.size()) {
-            size_t nl = all.find(Unit('\n'), pos);
+            const size_t end = all.find_first_of(lineEnds, pos, 2);
             Line line;
-            if (nl == String::npos) {
+            if (end == String::npos) {
                 line.content = all.substr(pos);
                 pos = all.size();
             } else {
-                line.content = all.substr(pos, nl - pos);
-                line.end = String(1, Unit('\n'));
-                pos = nl + 1;
-            }
-            if (!line.content.empty() && line.content.back() == Unit('\r')) {
-                line.content.pop_back();
-                line.end.insert(line.end.begin(), Unit('\r'));
+                line.content = all.substr(pos, end - pos);
+                const bool crlf = all[end] == Unit('\r') && end + 1 < all.size() && all[end + 1] == Unit('\n');
+                line.end = all.substr(end, crlf ? 2 : 1);
+                pos = end + line.end.size();
             }
             line.parsed = Classify(Decode(line.content));
             lines.push_back(std::move(line));

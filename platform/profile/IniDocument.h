@@ -3,7 +3,8 @@
 //
 // Files that start with FF FE are UTF-16LE, all others UTF-8 (a UTF-8 byte order
 // mark is kept). Sections and keys match without regard to case, the first match
-// wins, values are trimmed of blanks and tabs, and a line may end in LF or CRLF.
+// wins, values are trimmed of blanks and tabs, and a line may end in LF, CRLF or
+// a CR alone.
 // Not thread-safe; callers own one instance at a time.
 #pragma once
 

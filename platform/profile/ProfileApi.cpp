@@ -1,7 +1,8 @@
 #include "platform/profile/ProfileApi.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
-#include <mutex>
 #include <optional>
 #include <string>
 
@@ -12,11 +13,6 @@
 
 namespace platform {
 namespace {
-
-std::mutex& WriteMutex() {
-    static std::mutex* m = new std::mutex;
-    return *m;
-}
 
 // The value, or nullopt with the last error set (2 or 3 for a missing file or folder).
 std::optional<std::wstring> ReadValue(LPCWSTR section, LPCWSTR key, LPCWSTR fileName) {
@@ -34,6 +30,13 @@ std::optional<std::wstring> ReadValue(LPCWSTR section, LPCWSTR key, LPCWSTR file
 
 bool HasLineBreak(std::wstring_view s) {
     return s.find_first_of(L"\r\n") != std::wstring_view::npos;
+}
+
+// A key line must read back as that key: not a section header, not a comment.
+bool IsWritableKey(std::wstring_view key) {
+    const auto first = key.find_first_not_of(L" \t");
+    if (first != std::wstring_view::npos && (key[first] == L'[' || key[first] == L';')) return false;
+    return !HasLineBreak(key) && key.find(L'=') == std::wstring_view::npos;
 }
 
 }  // namespace
@@ -81,30 +84,28 @@ BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPC
     }
     const std::wstring_view sectionText(section);
     if (platform::HasLineBreak(sectionText) || sectionText.find(L']') != std::wstring_view::npos ||
-        (key && (platform::HasLineBreak(key) || std::wstring_view(key).find(L'=') != std::wstring_view::npos)) ||
-        (value && platform::HasLineBreak(value))) {
+        (key && !platform::IsWritableKey(key)) || (value && platform::HasLineBreak(value))) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     const auto host = platform::HostPathOrFail(fileName);
     if (!host) return FALSE;
 
-    std::lock_guard lock(platform::WriteMutex());
-    std::string bytes;
-    const int readError = platform::ReadWholeFile(*host, &bytes);
-    if (readError && readError != ENOENT) {
-        platform::SetLastErrorForPath(readError, *host);
-        return FALSE;
-    }
-    platform::CIniDocument doc(std::move(bytes));
-    if (!key) {
-        if (!doc.RemoveSection(section)) return TRUE;
-    } else if (!value) {
-        if (!doc.RemoveKey(section, key)) return TRUE;
-    } else {
-        doc.Set(section, key, value);
-    }
-    if (const int error = platform::WriteFileAtomically(*host, doc.Bytes())) {
+    struct stat st {};
+    if ((!key || !value) && ::stat(host->c_str(), &st) != 0 && errno == ENOENT) return TRUE;  // nothing to remove
+    const int error = platform::UpdateFileAtomically(*host, [&](std::string& bytes, bool) {
+        platform::CIniDocument doc(std::move(bytes));
+        if (!key) {
+            if (!doc.RemoveSection(section)) return platform::UpdateAction::Keep;
+        } else if (!value) {
+            if (!doc.RemoveKey(section, key)) return platform::UpdateAction::Keep;
+        } else {
+            doc.Set(section, key, value);
+        }
+        bytes = doc.Bytes();
+        return platform::UpdateAction::Replace;
+    });
+    if (error) {
         platform::SetLastErrorForPath(error, *host);
         return FALSE;
     }

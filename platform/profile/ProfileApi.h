@@ -2,8 +2,10 @@
 //
 // Any thread may call. Every call reads the file afresh, so values written by
 // another process are seen at once. A write replaces the file atomically (sibling
-// file, then rename) and keeps every line it does not touch byte for byte; writes
-// within this process are serialised. See IniDocument.h for the text rules.
+// file, then rename) and keeps every line it does not touch byte for byte; it
+// holds an advisory lock on the file from its read to the rename, so writers in
+// any number of threads and processes lose no change (AtomicFile.h). Only regular
+// files are read. See IniDocument.h for the text rules.
 #pragma once
 
 #include "platform/types/WinTypes.h"
@@ -21,6 +23,7 @@ UINT GetPrivateProfileIntW(LPCWSTR section, LPCWSTR key, INT defaultValue, LPCWS
 
 // A null `key` removes the section, a null `value` removes the key; otherwise the
 // key is set, creating the file (UTF-8) and the section as needed. An FF FE file
-// stays UTF-16LE. Line breaks in any argument, '=' in a key or ']' in a section
-// name would change other entries, so they fail with ERROR_INVALID_PARAMETER.
+// stays UTF-16LE. Line breaks in any argument, '=' in a key, a key starting with
+// '[' or ';' (after blanks) or ']' in a section name would change other entries or
+// never read back, so they fail with ERROR_INVALID_PARAMETER.
 BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR fileName);

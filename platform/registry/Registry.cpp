@@ -34,11 +34,6 @@ KeyTable& Keys() {
     return *table;
 }
 
-std::mutex& WriteMutex() {
-    static std::mutex* m = new std::mutex;
-    return *m;
-}
-
 std::optional<OpenKey> Resolve(HKEY key) {
     if (key == HKEY_CURRENT_USER) return OpenKey{HiveId::CurrentUser, L"", KEY_ALL_ACCESS};
     if (key == HKEY_LOCAL_MACHINE) return OpenKey{HiveId::LocalMachine, L"", KEY_ALL_ACCESS};
@@ -71,14 +66,9 @@ LSTATUS LoadHive(HiveId hive, std::optional<CRegistryHive>* out) {
     return *out ? ERROR_SUCCESS : static_cast<LSTATUS>(ERROR_BADDB);
 }
 
-LSTATUS SaveHive(HiveId hive, const CRegistryHive& data) {
-    const std::string path = HiveFile(hive);
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-    if (const int error = WriteFileAtomically(path, data.Serialise())) {
-        return static_cast<LSTATUS>(WinErrorFromErrno(error));
-    }
-    return ERROR_SUCCESS;
+// A key path is a section header line of the hive's text.
+bool IsWritableKeyPath(std::wstring_view path) {
+    return path.find_first_of(L"\r\n]") == std::wstring_view::npos;
 }
 
 std::wstring Join(const std::wstring& parent, LPCWSTR sub) {
@@ -87,15 +77,27 @@ std::wstring Join(const std::wstring& parent, LPCWSTR sub) {
     return child.empty() ? parent : parent + L"\\" + child;
 }
 
-// Loads, edits and saves one hive under the write lock.
+// Loads, edits and saves one hive, holding the hive file's update lock throughout.
 template <typename Edit>
 LSTATUS ChangeHive(HiveId hive, Edit edit) {
-    std::lock_guard lock(WriteMutex());
-    std::optional<CRegistryHive> data;
-    if (const LSTATUS error = LoadHive(hive, &data)) return error;
-    bool changed = false;
-    if (const LSTATUS error = edit(*data, changed)) return error;
-    return changed ? SaveHive(hive, *data) : ERROR_SUCCESS;
+    const std::string path = HiveFile(hive);
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    LSTATUS status = ERROR_SUCCESS;
+    const int error = UpdateFileAtomically(path, [&](std::string& text, bool) {
+        std::optional<CRegistryHive> data = CRegistryHive::Parse(text);
+        if (!data) {
+            status = ERROR_BADDB;
+            return UpdateAction::Keep;
+        }
+        bool changed = false;
+        status = edit(*data, changed);
+        if (status != ERROR_SUCCESS || !changed) return UpdateAction::Keep;
+        text = data->Serialise();
+        return UpdateAction::Replace;
+    });
+    if (error) return static_cast<LSTATUS>(WinErrorFromErrno(error));
+    return status;
 }
 
 }  // namespace
@@ -121,6 +123,7 @@ LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM d
     const auto parent = platform::Resolve(key);
     if (!parent) return ERROR_INVALID_HANDLE;
     const std::wstring path = platform::Join(parent->path, subKey);
+    if (!platform::IsWritableKeyPath(path)) return ERROR_INVALID_PARAMETER;
     bool created = false;
     const LSTATUS status =
         platform::ChangeHive(parent->hive, [&](platform::CRegistryHive& data, bool& changed) -> LSTATUS {

@@ -2,11 +2,13 @@
 // $XDG_CONFIG_HOME/xjinstaller/registry/HKCU.reg and HKLM.reg (see RegistryHive.h).
 //
 // Any thread may call. Each call reads the hive afresh, so another process's
-// writes are seen at once; writes replace the hive atomically and are serialised
-// within the process. Results are Windows error numbers (ERROR_SUCCESS, 2 when
-// absent, 5 when the hive cannot be written or the key was opened without the
-// right, 234 when a buffer is short, 1009 for a damaged hive, which is then
-// never overwritten). The last error is not touched.
+// writes are seen at once; writes replace the hive atomically under an advisory
+// lock on the hive file held from the read to the rename, so writers in any
+// number of threads and processes lose no change (platform/fs/AtomicFile.h).
+// Results are Windows error numbers (ERROR_SUCCESS, 2 when absent, 5 when the
+// hive cannot be written or the key was opened without the right, 234 when a
+// buffer is short, 1009 for a damaged hive, which is then never overwritten).
+// The last error is not touched.
 //
 // Only REG_SZ and REG_DWORD values are kept. A REG_SZ value travels as a wchar_t
 // string: `cbData` counts the bytes of the caller's buffer (4 per wchar_t here),
@@ -42,7 +44,9 @@ inline constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 
 struct SECURITY_ATTRIBUTES;
 
-// A key exists when it was created or when a key below it was.
+// A key exists when it was created or when a key below it was. A new key's name
+// may not hold a line break or ']' (ERROR_INVALID_PARAMETER): the hive's text
+// could not keep it.
 LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM desired, HKEY* result);
 LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR className, DWORD options, REGSAM desired,
                         SECURITY_ATTRIBUTES* security, HKEY* result, DWORD* disposition);

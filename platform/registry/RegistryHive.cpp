@@ -141,15 +141,14 @@ std::optional<CRegistryHive> CRegistryHive::Parse(std::string_view text) {
         }
         if (line.front() == '[') {
             if (line.back() != ']') return std::nullopt;
-            const std::wstring path = NormaliseKeyPath(WideFromUtf8(line.substr(1, line.size() - 2)));
+            std::wstring path = NormaliseKeyPath(WideFromUtf8(line.substr(1, line.size() - 2)));
             if (path.empty() || hive.FindKey(path)) return std::nullopt;
-            hive.m_keys.push_back(RegistryKey{path, {}});
-            current = &hive.m_keys.back();
+            current = &hive.AddKey(std::move(path));
             continue;
         }
         auto value = ParseValue(line);
         if (!current || !value || FindValue(*current, value->name)) return std::nullopt;
-        current->values.push_back(std::move(*value));
+        SetValue(*current, std::move(*value));
     }
     return hive;
 }
@@ -175,11 +174,17 @@ std::string CRegistryHive::Serialise() const {
     return out;
 }
 
+RegistryKey& CRegistryHive::AddKey(std::wstring path) {
+    m_keyIndex.emplace(ToUpperSimple(path), m_keys.size());
+    m_keys.push_back(RegistryKey{std::move(path), {}, {}});
+    return m_keys.back();
+}
+
 bool CRegistryHive::KeyExists(std::wstring_view path) const {
-    const std::wstring wanted = NormaliseKeyPath(path);
-    if (wanted.empty()) return true;
+    const std::wstring wanted = ToUpperSimple(NormaliseKeyPath(path));
+    if (wanted.empty() || m_keyIndex.contains(wanted)) return true;
+    // A parent of a created key exists too: one pass, as a call asks this once.
     for (const auto& key : m_keys) {
-        if (EqualsNoCase(key.path, wanted)) return true;
         if (key.path.size() > wanted.size() && key.path[wanted.size()] == L'\\' &&
             EqualsNoCase(std::wstring_view(key.path).substr(0, wanted.size()), wanted)) {
             return true;
@@ -189,11 +194,8 @@ bool CRegistryHive::KeyExists(std::wstring_view path) const {
 }
 
 RegistryKey* CRegistryHive::FindKey(std::wstring_view path) {
-    const std::wstring wanted = NormaliseKeyPath(path);
-    for (auto& key : m_keys) {
-        if (EqualsNoCase(key.path, wanted)) return &key;
-    }
-    return nullptr;
+    const auto it = m_keyIndex.find(ToUpperSimple(NormaliseKeyPath(path)));
+    return it == m_keyIndex.end() ? nullptr : &m_keys[it->second];
 }
 
 const RegistryKey* CRegistryHive::FindKey(std::wstring_view path) const {
@@ -202,35 +204,35 @@ const RegistryKey* CRegistryHive::FindKey(std::wstring_view path) const {
 
 bool CRegistryHive::CreateKey(std::wstring_view path) {
     const bool existed = KeyExists(path);
-    if (!FindKey(path) && !NormaliseKeyPath(path).empty()) m_keys.push_back(RegistryKey{NormaliseKeyPath(path), {}});
+    std::wstring normalised = NormaliseKeyPath(path);
+    if (!normalised.empty() && !FindKey(normalised)) AddKey(std::move(normalised));
     return !existed;
 }
 
 const RegistryValue* CRegistryHive::FindValue(const RegistryKey& key, std::wstring_view name) {
-    for (const auto& v : key.values) {
-        if (EqualsNoCase(v.name, name)) return &v;
-    }
-    return nullptr;
+    const auto it = key.valueIndex.find(ToUpperSimple(name));
+    return it == key.valueIndex.end() ? nullptr : &key.values[it->second];
 }
 
 void CRegistryHive::SetValue(RegistryKey& key, RegistryValue value) {
-    for (auto& v : key.values) {
-        if (EqualsNoCase(v.name, value.name)) {
-            v = std::move(value);
-            return;
-        }
+    const auto [it, added] = key.valueIndex.emplace(ToUpperSimple(value.name), key.values.size());
+    if (added) {
+        key.values.push_back(std::move(value));
+    } else {
+        key.values[it->second] = std::move(value);
     }
-    key.values.push_back(std::move(value));
 }
 
 bool CRegistryHive::RemoveValue(RegistryKey& key, std::wstring_view name) {
-    for (auto it = key.values.begin(); it != key.values.end(); ++it) {
-        if (EqualsNoCase(it->name, name)) {
-            key.values.erase(it);
-            return true;
-        }
+    const auto it = key.valueIndex.find(ToUpperSimple(name));
+    if (it == key.valueIndex.end()) return false;
+    const size_t at = it->second;
+    key.valueIndex.erase(it);
+    key.values.erase(key.values.begin() + static_cast<std::ptrdiff_t>(at));
+    for (auto& [folded, position] : key.valueIndex) {
+        if (position > at) --position;
     }
-    return false;
+    return true;
 }
 
 }  // namespace platform

@@ -9,12 +9,15 @@
 // UTF-8; one section per key path; names and texts quoted with \\ \" \r \n
 // escapes. Key paths and value names match without regard to case. Anything the
 // parser does not understand makes the whole hive damaged: it is then neither
-// read nor rewritten, so nothing in it is lost. Not thread-safe.
+// read nor rewritten, so nothing in it is lost. Lookups are hashed on the names
+// upper-cased (ToUpperSimple), so parsing and every lookup stay linear however
+// many keys and values the hive holds. Not thread-safe.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/types/WinTypes.h"
@@ -29,8 +32,9 @@ struct RegistryValue {
 };
 
 struct RegistryKey {
-    std::wstring path;  // "Software\QuorvelLauncher", as first created
-    std::vector<RegistryValue> values;
+    std::wstring path;                  // "Software\QuorvelLauncher", as first created
+    std::vector<RegistryValue> values;  // change them only through CRegistryHive, which keeps the index
+    std::unordered_map<std::wstring, size_t> valueIndex;  // upper-cased name -> position in `values`
 };
 
 class CRegistryHive {
@@ -50,7 +54,10 @@ public:
     static bool RemoveValue(RegistryKey& key, std::wstring_view name);
 
 private:
-    std::vector<RegistryKey> m_keys;
+    RegistryKey& AddKey(std::wstring path);
+
+    std::vector<RegistryKey> m_keys;                      // in the order created, which is the text's order
+    std::unordered_map<std::wstring, size_t> m_keyIndex;  // upper-cased path -> position in m_keys
 };
 
 // "a\\b\\" -> "a\b"; empty parts are dropped.

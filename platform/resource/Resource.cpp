@@ -1,12 +1,12 @@
 #include "platform/resource/Resource.h"
 
-#include <cwctype>
 #include <deque>
 #include <map>
 #include <mutex>
 #include <unordered_set>
 #include <utility>
 
+#include "platform/strings/StringConv.h"
 #include "platform/types/ErrorCodes.h"
 
 namespace platform {
@@ -48,9 +48,7 @@ std::wstring StringKey(LPCWSTR name) {
         }
         if (digits) return id >= 1 && id <= 0xFFFF ? IdKey(id) : std::wstring();
     }
-    for (wchar_t& c : text)
-        c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
-    return text;
+    return ToUpperSimple(text);
 }
 
 const unsigned char kNoBytes[1] = {0};
@@ -109,6 +107,13 @@ bool RegisterEmbeddedResource(const ResourceName& type, const ResourceName& name
     entry.data = size ? data : nullptr;
     entry.size = size;
     return Register(type, name, std::move(entry));
+}
+
+bool UnregisterResource(const ResourceName& type, const ResourceName& name) {
+    if (!type.Valid() || !name.Valid()) return false;
+    ResourceTable& t = Table();
+    std::lock_guard lock(t.mutex);
+    return t.byTypeAndName.erase({type.Key(), name.Key()}) > 0;
 }
 
 }  // namespace platform

@@ -72,5 +72,9 @@ bool RegisterResource(const ResourceName& type, const ResourceName& name, std::s
 // For data with static storage duration (the embedded files): nothing is copied.
 bool RegisterEmbeddedResource(const ResourceName& type, const ResourceName& name, const unsigned char* data,
                               std::size_t size);
+// Removes the entry, so lookups fail as for a resource never carried; handles and data
+// handed out earlier stay valid. Returns whether an entry was there. Lets tests drive a
+// caller's "resource missing" path in an executable that embeds the resource.
+bool UnregisterResource(const ResourceName& type, const ResourceName& name);
 
 }  // namespace platform

@@ -1,12 +1,57 @@
 #include "platform/strings/StringConv.h"
 
-#include <cwctype>
+#include <algorithm>
+#include <iterator>
 
 namespace platform {
 namespace {
 
+constexpr char32_t kHostByteEscape = 0xDC00;
+
+struct CaseRun {
+    char16_t first;
+    char16_t last;
+    int32_t delta;
+    uint8_t step;  // 2: only every other character of the run maps (upper and lower alternate)
+};
+
+constexpr CaseRun kUpperRuns[] = {
+#include "platform/strings/CaseTable.inc"
+};
+
 bool IsValidScalar(char32_t c) {
     return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+}
+
+// Length of the valid UTF-8 character at the front of `s`, its value in *c; 0 when invalid.
+size_t DecodeUtf8Char(std::string_view s, char32_t* c) {
+    const auto lead = static_cast<unsigned char>(s[0]);
+    if (lead < 0x80) {
+        *c = lead;
+        return 1;
+    }
+    size_t len = 0;
+    char32_t value = 0, min = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        len = 2, value = lead & 0x1F, min = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        len = 3, value = lead & 0x0F, min = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        len = 4, value = lead & 0x07, min = 0x10000;
+    }
+    if (len == 0 || s.size() < len) return 0;
+    for (size_t i = 1; i < len; ++i) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        if ((b & 0xC0) != 0x80) return 0;
+        value = (value << 6) | (b & 0x3F);
+    }
+    if (value < min || !IsValidScalar(value)) return 0;
+    *c = value;
+    return len;
+}
+
+bool IsEscapedHostByte(char32_t c) {
+    return c == kHostByteEscape + '\\' || (c >= kHostByteEscape + 0x80 && c <= kHostByteEscape + 0xFF);
 }
 
 }  // namespace
@@ -169,12 +214,62 @@ int CompareUtf16Order(std::wstring_view a, std::wstring_view b) {
     return a.size() < b.size() ? -1 : 1;
 }
 
+wchar_t ToUpperSimple(wchar_t c) {
+    const auto code = static_cast<char32_t>(c);
+    if (code < 0x80) return code >= 'a' && code <= 'z' ? static_cast<wchar_t>(code - 32) : c;
+    if (code > 0xFFFF) return c;
+    const auto run = std::upper_bound(std::begin(kUpperRuns), std::end(kUpperRuns), code,
+                                      [](char32_t value, const CaseRun& r) { return value < r.first; });
+    if (run == std::begin(kUpperRuns)) return c;
+    const CaseRun& r = *std::prev(run);
+    if (code > r.last || (code - r.first) % r.step != 0) return c;
+    return static_cast<wchar_t>(static_cast<int32_t>(code) + r.delta);
+}
+
+std::wstring ToUpperSimple(std::wstring_view text) {
+    std::wstring out(text);
+    for (auto& c : out)
+        c = ToUpperSimple(c);
+    return out;
+}
+
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i]))) return false;
+        if (a[i] != b[i] && ToUpperSimple(a[i]) != ToUpperSimple(b[i])) return false;
     }
     return true;
+}
+
+std::wstring WideFromHostName(std::string_view bytes) {
+    std::wstring out;
+    out.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size();) {
+        char32_t c = 0;
+        const size_t len = DecodeUtf8Char(bytes.substr(i), &c);
+        if (len == 0 || c == '\\') {
+            out += static_cast<wchar_t>(kHostByteEscape + static_cast<unsigned char>(bytes[i]));
+            ++i;
+        } else {
+            out += static_cast<wchar_t>(c);
+            i += len;
+        }
+    }
+    return out;
+}
+
+std::string HostNameFromWide(std::wstring_view name) {
+    std::string out;
+    out.reserve(name.size());
+    for (wchar_t w : name) {
+        const auto c = static_cast<char32_t>(w);
+        if (IsEscapedHostByte(c)) {
+            out += static_cast<char>(c - kHostByteEscape);
+        } else {
+            AppendUtf8(out, c);
+        }
+    }
+    return out;
 }
 
 }  // namespace platform

@@ -28,7 +28,22 @@ std::wstring WideFromUtf16LeBytes(std::string_view bytes);
 // (characters past U+FFFF sort as their surrogates, below U+E000..U+FFFF).
 int CompareUtf16Order(std::wstring_view a, std::wstring_view b);
 
-// Windows-style case-insensitive comparison for ASCII and the C library's wide mapping.
+// Names compare without regard to case as on Windows: each character of the Basic
+// Multilingual Plane is upper-cased on its own by Unicode's simple mapping (one
+// character to one, "ß" stays), whatever the locale; other characters compare as
+// they are. Lower-casing would not do: it makes the Kelvin sign equal to "k".
+wchar_t ToUpperSimple(wchar_t c);
+std::wstring ToUpperSimple(std::wstring_view text);
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
+
+// Host file names are bytes. As wide names, every byte that is not part of valid
+// UTF-8, and the backslash (a separator in Windows form), become U+DC00 + byte:
+// a lone surrogate that no valid text holds. So a listed name never changes
+// meaning when joined into a Windows-form path, and converts back to the same
+// bytes. Slashes pass through, so whole host paths convert too.
+std::wstring WideFromHostName(std::string_view bytes);
+// The reverse: U+DC5C and U+DC80..U+DCFF become their byte, any other invalid
+// character U+FFFD, the rest UTF-8.
+std::string HostNameFromWide(std::wstring_view name);
 
 }  // namespace platform

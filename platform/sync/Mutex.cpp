@@ -1,6 +1,8 @@
 #include "platform/sync/Mutex.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -136,6 +138,41 @@ std::filesystem::path LockDirectory(bool* perUserName) {
     return "/tmp";
 }
 
+// Whether a live process still holds the lock on an earlier file of `path` that
+// was deleted or replaced since: its descriptor shows the path as "(deleted)"
+// under /proc/<pid>/fd. Such a file is opened again through that entry and tried.
+// Only our own user's processes can be looked at, which is all a per-user lock
+// directory can hold.
+bool HeldOnAnEarlierFile(const std::filesystem::path& path) {
+    const std::string wanted = path.string() + " (deleted)";
+    DIR* proc = opendir("/proc");
+    if (!proc) return false;
+    bool held = false;
+    while (!held) {
+        const dirent* process = readdir(proc);
+        if (!process) break;
+        if (process->d_name[0] < '1' || process->d_name[0] > '9') continue;
+        const std::string fdDir = std::string("/proc/") + process->d_name + "/fd";
+        DIR* fds = opendir(fdDir.c_str());
+        if (!fds) continue;  // gone, or another user's
+        while (const dirent* entry = readdir(fds)) {
+            if (entry->d_name[0] == '.') continue;
+            const std::string link = fdDir + "/" + entry->d_name;
+            char target[PATH_MAX];
+            const ssize_t n = readlink(link.c_str(), target, sizeof target);
+            if (n <= 0 || std::string_view(target, static_cast<size_t>(n)) != wanted) continue;
+            const int fd = open(link.c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0) continue;
+            if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) held = true;
+            close(fd);  // drops the trial lock, when it was taken
+            if (held) break;
+        }
+        closedir(fds);
+    }
+    closedir(proc);
+    return held;
+}
+
 // Opens and locks the file of a new named mutex. Returns the descriptor (holding
 // the lock), -1 with *alreadyHeld when another process holds it, or -1 with the
 // last error set.
@@ -146,31 +183,48 @@ int TakeLockFile(std::wstring_view name, bool* alreadyHeld) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return -1;
     }
-    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) {
-        SetLastErrorFromErrno(errno);
-        return -1;
+    for (;;) {
+        const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0) {
+            SetLastErrorFromErrno(errno);
+            return -1;
+        }
+        // A file planted by another user (in /tmp) must not decide whether we run.
+        struct stat info {};
+        if (fstat(fd, &info) != 0 || info.st_uid != geteuid() || !S_ISREG(info.st_mode)) {
+            close(fd);
+            SetLastError(ERROR_ACCESS_DENIED);
+            return -1;
+        }
+        int result;
+        do {
+            result = flock(fd, LOCK_EX | LOCK_NB);
+        } while (result != 0 && errno == EINTR);
+        if (result != 0) {
+            const int error = errno;
+            close(fd);
+            if (error == EWOULDBLOCK) {
+                *alreadyHeld = true;
+            } else {
+                SetLastErrorFromErrno(error);
+            }
+            return -1;
+        }
+        // The lock counts only on the file the path names now: one deleted or replaced
+        // between our open and our lock is worth nothing.
+        struct stat now {};
+        if (stat(path.c_str(), &now) != 0 || now.st_dev != info.st_dev || now.st_ino != info.st_ino) {
+            close(fd);
+            continue;
+        }
+        // The holder's file may have been deleted under it, and ours made afresh.
+        if (HeldOnAnEarlierFile(path)) {
+            close(fd);
+            *alreadyHeld = true;
+            return -1;
+        }
+        return fd;
     }
-    // A file planted by another user (in /tmp) must not decide whether we run.
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || info.st_uid != geteuid() || !S_ISREG(info.st_mode)) {
-        close(fd);
-        SetLastError(ERROR_ACCESS_DENIED);
-        return -1;
-    }
-    int result;
-    do {
-        result = flock(fd, LOCK_EX | LOCK_NB);
-    } while (result != 0 && errno == EINTR);
-    if (result == 0) return fd;
-    const int error = errno;
-    close(fd);
-    if (error == EWOULDBLOCK) {
-        *alreadyHeld = true;
-    } else {
-        SetLastErrorFromErrno(error);
-    }
-    return -1;
 }
 
 }  // namespace

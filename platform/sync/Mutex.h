@@ -8,9 +8,13 @@
 // until the last handle of this process to that name is closed. When another
 // live process holds the lock, CreateMutexW still returns a handle and sets
 // ERROR_ALREADY_EXISTS, as Windows does; a crash of the holder releases the lock
-// with the process. Across processes only this existence is visible: a wait
-// never blocks on an owner in another process. A thread that ends while owning
-// a mutex leaves it owned (there is no WAIT_ABANDONED hand-over).
+// with the process. Deleting or replacing the lock file while it is held does not
+// let a second instance in: a new lock is good only while its file is the one the
+// path names, and only when no live process still holds a deleted earlier file
+// of that path (found through /proc/<pid>/fd, so only our own user's processes).
+// Across processes only this existence is visible: a wait never blocks on an
+// owner in another process. A thread that ends while owning a mutex leaves it
+// owned (there is no WAIT_ABANDONED hand-over).
 //
 // Any thread may call these. Failures return a null handle or FALSE with the
 // thread's last error set; a successful create of a new mutex sets ERROR_SUCCESS,

@@ -1,10 +1,10 @@
 #include "platform/window/MessageApi.h"
 
-#include <cwctype>
 #include <map>
 #include <mutex>
 #include <string>
 
+#include "platform/strings/StringConv.h"
 #include "platform/types/ErrorCodes.h"
 #include "platform/window/InputRouter.h"
 #include "platform/window/MessageQueue.h"
@@ -38,9 +38,7 @@ public:
     }
 
     UINT Register(std::wstring_view name) {
-        std::wstring key(name);
-        for (auto& c : key)
-            c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+        const std::wstring key = platform::ToUpperSimple(name);
         std::lock_guard lock(m_mutex);
         auto it = m_numbers.find(key);
         if (it != m_numbers.end()) return it->second;

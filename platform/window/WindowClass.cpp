@@ -1,9 +1,9 @@
 #include "platform/window/WindowClass.h"
 
-#include <cwctype>
 #include <map>
 #include <mutex>
 
+#include "platform/strings/StringConv.h"
 #include "platform/types/ErrorCodes.h"
 
 namespace platform {
@@ -21,10 +21,7 @@ ATOM AtomOf(LPCWSTR nameOrAtom) {
 }
 
 std::wstring Folded(std::wstring_view name) {
-    std::wstring folded(name);
-    for (auto& c : folded)
-        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-    return folded;
+    return platform::ToUpperSimple(name);
 }
 
 class ClassRegistry {

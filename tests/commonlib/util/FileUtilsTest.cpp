@@ -52,3 +52,14 @@ TEST_F(FileUtilsTest, DeleteFolderTreeRemovesContentsButNeverFollowsLinks) {
         EXPECT_FALSE(DeleteFolderTree(root));
     EXPECT_TRUE(fs::exists(Home() / "outside/keep.txt"));
 }
+
+TEST_F(FileUtilsTest, DeleteFolderTreeStaysInsideWhateverTheNames) {
+    Write("Documents/thesis.doc", "keep");
+    Write("logs/..\\..\\Documents/thesis.doc", "log");  // one folder whose name holds backslashes
+    Write("logs/\\/\\/x.log", "log");                   // folders named by a lone backslash
+    Write("logs/bad\xff\xfe.log", "log");               // not UTF-8
+    Write("logs/sub/游戏.log", "log");
+    EXPECT_TRUE(DeleteFolderTree(L"C:\\logs"));
+    EXPECT_FALSE(fs::exists(Home() / "logs"));
+    EXPECT_EQ(testsupport::TempDir::ReadFile(Home() / "Documents/thesis.doc"), "keep");
+}

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "platform/fs/DriveMap.h"
+#include "platform/strings/StringConv.h"
 #include "platform/types/ErrorCodes.h"
 #include "support/TempDir.h"
 
@@ -80,16 +81,57 @@ TEST_F(FileSystemTest, FindReportsSizesBeyondFourGigabytes) {
     FindClose(h);
 }
 
+TEST_F(FileSystemTest, ListedNamesJoinBackToTheSameEntry) {
+    // Host names that Windows form cannot hold as they are.
+    const std::string odd[] = {"..\\..\\Documents", "\\", "log\xff.txt", "a\\b.ini"};
+    for (const auto& name : odd)
+        m_dir.WriteFile("home/logs/" + name, name);
+    m_dir.WriteFile("home/Documents/keep.txt", "keep");
+    m_dir.WriteFile("home/logs/游戏.txt", "游戏.txt");
+
+    std::set<std::string> seen;
+    WIN32_FIND_DATAW data;
+    HANDLE h = FindFirstFileW(L"C:\\logs\\*", &data);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        SCOPED_TRACE(platform::Utf8FromWide(name));
+        EXPECT_EQ(name.find_first_of(L"\\/"), std::wstring::npos);
+        const std::wstring joined = L"C:\\logs\\" + name;
+        const auto host = platform::HostPath(joined);
+        ASSERT_TRUE(host.has_value());
+        EXPECT_EQ(fs::path(*host).parent_path(), Home() / "logs");
+        seen.insert(testsupport::TempDir::ReadFile(*host));
+        // The name also finds the entry again on its own.
+        WIN32_FIND_DATAW again;
+        HANDLE one = FindFirstFileW(joined.c_str(), &again);
+        ASSERT_NE(one, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(std::wstring(again.cFileName), name);
+        FindClose(one);
+    } while (FindNextFileW(h, &data));
+    FindClose(h);
+    std::set<std::string> expected(std::begin(odd), std::end(odd));
+    expected.insert("游戏.txt");
+    EXPECT_EQ(seen, expected);
+}
+
 TEST(WildcardTest, MatchesLikeWindows) {
     const struct {
         const wchar_t* pattern;
         const wchar_t* name;
         bool match;
     } cases[] = {
-        {L"*", L"", true},          {L"a*c", L"abbbc", true},
-        {L"a*c", L"abcd", false},   {L"?", L"", false},
-        {L"*.EXE", L"a.exe", true}, {L"*.*", L"noext", true},
-        {L"*a*b", L"xaxxa", false}, {L"qv*.exe", L"QVinstaller.Exe", true},
+        {L"*", L"", true},
+        {L"a*c", L"abbbc", true},
+        {L"a*c", L"abcd", false},
+        {L"?", L"", false},
+        {L"*.EXE", L"a.exe", true},
+        {L"*.*", L"noext", true},
+        {L"*a*b", L"xaxxa", false},
+        {L"qv*.exe", L"QVinstaller.Exe", true},
+        {L"*.ÄRGER", L"x.ärger", true},
+        {L"游戏*", L"游戏.ini", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "pattern length " << wcslen(c.pattern) << ", name length "

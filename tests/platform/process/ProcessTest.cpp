@@ -67,6 +67,37 @@ TEST_F(ProcessTest, ChildGetsTheArgumentsWindowsWouldGiveIt) {
     EXPECT_TRUE(st.st_mode & S_IXUSR);
 }
 
+TEST_F(ProcessTest, OurProgramsEndWithCodesAParentCanRead) {
+    // Only 8 bits travel: a code past them must not arrive as another, least of all 0.
+    const struct {
+        const wchar_t* given;
+        DWORD received;
+    } cases[] = {{L"0", 0},     {L"7", 7},    {L"255", 255},        {L"256", 255},
+                 {L"513", 255}, {L"-1", 255}, {L"-1073741819", 255}};
+    const std::wstring program = platform::WinPath(XJ_TEST_EXIT_PROGRAM);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(platform::Utf8FromWide(c.given));
+        PROCESS_INFORMATION pi = Start(program, L"exitwith " + std::wstring(c.given));
+        ASSERT_EQ(WaitForSingleObject(pi.hProcess, 30000), WAIT_OBJECT_0);
+        DWORD code = 99;
+        EXPECT_TRUE(GetExitCodeProcess(pi.hProcess, &code));
+        EXPECT_EQ(code, c.received);
+        Close(pi);
+    }
+}
+
+TEST_F(ProcessTest, AFileThatCannotStartKeepsItsMode) {
+    const fs::path data = m_dir.WriteFile("home/setup.dat", std::string("\x7f\x45\x4c\x46 not really", 14));
+    const auto mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::permissions(data, mode);
+    std::wstring line = L"setup.dat";
+    PROCESS_INFORMATION pi;
+    EXPECT_FALSE(
+        CreateProcessW(L"C:\\setup.dat", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &pi));
+    EXPECT_EQ(GetLastError(), ERROR_BAD_EXE_FORMAT);
+    EXPECT_EQ(fs::status(data).permissions(), mode);
+}
+
 TEST_F(ProcessTest, WaitTimesOutThenTerminateSetsTheExitCode) {
     PROCESS_INFORMATION pi = Start(Script("slow.sh", m_sleepLoop), L"slow.sh");
     const auto start = std::chrono::steady_clock::now();

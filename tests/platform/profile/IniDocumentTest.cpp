@@ -70,6 +70,23 @@ TEST(IniDocumentTest, EditsKeepEveryOtherByte) {
     EXPECT_EQ(empty.Bytes(), "[Config]\r\nStartupWithOS=1\r\n");
 }
 
+TEST(IniDocumentTest, CarriageReturnAloneEndsALine) {
+    CIniDocument cr("[S]\rA=1\rB=2\r");
+    EXPECT_EQ(cr.Get(L"S", L"B"), L"2");
+    cr.Set(L"S", L"C", L"3");
+    cr.Set(L"T", L"D", L"4");
+    EXPECT_EQ(cr.Bytes(), "[S]\rA=1\rB=2\rC=3\r[T]\rD=4\r");
+    EXPECT_EQ(cr.Get(L"S", L"C"), L"3");
+    EXPECT_EQ(cr.Get(L"T", L"D"), L"4");
+
+    // Mixed ends each stay as they were; "\r\n" is one end, "\n\r" two.
+    CIniDocument mixed(Utf16File(L"[S]\r\nA=1\n\rB=2\rC=3"));
+    EXPECT_EQ(mixed.Get(L"s", L"b"), L"2");
+    EXPECT_EQ(mixed.Get(L"s", L"c"), L"3");
+    EXPECT_TRUE(mixed.RemoveKey(L"S", L"B"));
+    EXPECT_EQ(mixed.Bytes(), Utf16File(L"[S]\r\nA=1\n\rC=3"));
+}
+
 TEST(IniDocumentTest, Utf16FilesStayUtf16AndByteExact) {
     std::string original = Utf16File(L"[QuorvelNet-Launcher]\r\nInstallPath=D:\\游戏\\a.exe\r\n");
     original += std::string("\x00\xD8", 2);  // a lone surrogate, then an odd final byte

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <filesystem>
+#include <set>
 
 #include "platform/fs/AtomicFile.h"
 #include "platform/strings/StringConv.h"
@@ -73,9 +78,13 @@ TEST_F(ProfileApiTest, WritesCreateReplaceAndRemove) {
         {L"Con]fig", L"k", L"1"},
         {L"Con\nfig", L"k", L"1"},
         {L"Config", L"k\n", L"1"},
+        {L"Config", L"[T]", L"1"},  // would read as a section header
+        {L"Config", L" [T", L"1"},
+        {L"Config", L";c", L"1"},  // would read as a comment
+        {L"Config", L"\t;c", L"1"},
     };
     for (const auto& f : forged) {
-        SCOPED_TRACE(platform::Utf8FromWide(f.value));
+        SCOPED_TRACE(platform::Utf8FromWide(std::wstring(f.section) + L"/" + f.key + L"=" + f.value));
         EXPECT_FALSE(WritePrivateProfileStringW(f.section, f.key, f.value, m_ini));
         EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
     }
@@ -102,6 +111,41 @@ TEST_F(ProfileApiTest, AnotherProcessSeesTheWrite) {
     EXPECT_EQ(Get(L"Setting", L"Version"), L"3.0.0");
 }
 
+TEST_F(ProfileApiTest, TwoProcessesWritingAtOnceLoseNoWrite) {
+    constexpr int kWrites = 60;
+    std::filesystem::create_directories(HostIni().parent_path());
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    auto writeAll = [&](const wchar_t* prefix) {
+        int failures = 0;
+        for (int i = 0; i < kWrites; ++i) {
+            const std::wstring key = prefix + std::to_wstring(i);
+            failures += !WritePrivateProfileStringW(L"Keys", key.c_str(), L"1", m_ini);
+        }
+        return failures;
+    };
+    const pid_t child = fork();
+    if (child == 0) {
+        char start = 0;
+        _exit(read(go[0], &start, 1) == 1 ? std::min(writeAll(L"child"), 100) : 101);
+    }
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(write(go[1], "x", 1), 1);  // both start together
+    EXPECT_EQ(writeAll(L"parent"), 0);
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(go[0]);
+    close(go[1]);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    int missing = 0;
+    for (const wchar_t* prefix : {L"parent", L"child"}) {
+        for (int i = 0; i < kWrites; ++i)
+            missing += Get(L"Keys", (prefix + std::to_wstring(i)).c_str()) != L"1";
+    }
+    EXPECT_EQ(missing, 0);
+}
+
 TEST_F(ProfileApiTest, AWriteStoppedBeforeTheRenameLeavesTheOldFileWhole) {
     const std::string original = "[Setting]\r\nVersion=2.1.900\r\n" + std::string(100000, ';') + "\r\n";
     m_dir.WriteFile("home/game/rkupdate.ini", original);
@@ -113,9 +157,21 @@ TEST_F(ProfileApiTest, AWriteStoppedBeforeTheRenameLeavesTheOldFileWhole) {
     EXPECT_EQ(status, 42);
     EXPECT_EQ(testsupport::TempDir::ReadFile(HostIni()), original);
     EXPECT_EQ(Get(L"Setting", L"Version"), L"2.1.900");
-    // The next write still works.
+    // The next write still works, and takes the dead write's temporary file away with
+    // every other of that file's pattern; other names stay.
+    m_dir.WriteFile("home/game/rkupdate.ini.xjtmp-a1B2c3", "stale");
+    const char* unrelated[] = {"other.ini.xjtmp-a1B2c3", "rkupdate.ini.xjtmp-a1B2", "rkupdate.ini.xjtmp-a1B2c3d",
+                               "rkupdate.ini.bak"};
+    for (const char* name : unrelated)
+        m_dir.WriteFile(std::string("home/game/") + name, "keep");
     EXPECT_TRUE(WritePrivateProfileStringW(L"Setting", L"Version", L"9.9.9", m_ini));
     EXPECT_EQ(Get(L"Setting", L"Version"), L"9.9.9");
+    std::set<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(HostIni().parent_path()))
+        left.insert(e.path().filename().string());
+    std::set<std::string> expected(std::begin(unrelated), std::end(unrelated));
+    expected.insert("rkupdate.ini");
+    EXPECT_EQ(left, expected);
 }
 
 }  // namespace

@@ -3,7 +3,10 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -93,6 +96,43 @@ TEST_F(RegistryTest, AnotherProcessReadsTheValue) {
               0);
 }
 
+TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNoWrite) {
+    constexpr int kWrites = 30;
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    auto writeAll = [&](const wchar_t* prefix) {
+        int failures = 0;
+        for (int i = 0; i < kWrites; ++i) {
+            const std::wstring key = std::wstring(L"Software\\") + prefix + std::to_wstring(i % 10);
+            const std::wstring name = prefix + std::to_wstring(i);
+            failures += SetString(HKEY_CURRENT_USER, key.c_str(), name.c_str(), L"1") != ERROR_SUCCESS;
+        }
+        return failures;
+    };
+    const pid_t child = fork();
+    if (child == 0) {
+        char start = 0;
+        _exit(read(go[0], &start, 1) == 1 ? std::min(writeAll(L"child"), 100) : 101);
+    }
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(write(go[1], "x", 1), 1);  // both start together
+    EXPECT_EQ(writeAll(L"parent"), 0);
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(go[0]);
+    close(go[1]);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    int missing = 0;
+    for (const wchar_t* prefix : {L"parent", L"child"}) {
+        for (int i = 0; i < kWrites; ++i) {
+            const std::wstring key = std::wstring(L"Software\\") + prefix + std::to_wstring(i % 10);
+            missing += GetString(HKEY_CURRENT_USER, key.c_str(), (prefix + std::to_wstring(i)).c_str()) != L"1";
+        }
+    }
+    EXPECT_EQ(missing, 0);
+}
+
 TEST_F(RegistryTest, AnInterruptedOrRefusedWriteKeepsTheHive) {
     ASSERT_EQ(SetString(HKEY_CURRENT_USER, L"Software\\QuorvelLauncher", L"InstPath", L"D:\\Old"), ERROR_SUCCESS);
     const std::string before = testsupport::TempDir::ReadFile(Hive("HKCU.reg"));
@@ -104,6 +144,21 @@ TEST_F(RegistryTest, AnInterruptedOrRefusedWriteKeepsTheHive) {
               42);
     EXPECT_EQ(testsupport::TempDir::ReadFile(Hive("HKCU.reg")), before);
     EXPECT_EQ(GetString(HKEY_CURRENT_USER, L"Software\\QuorvelLauncher", L"InstPath"), L"D:\\Old");
+
+    // Key names that the hive's text could not hold are refused and change nothing.
+    HKEY software = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_ALL_ACCESS, &software), ERROR_SUCCESS);
+    for (const wchar_t* name : {L"a\nb", L"a\r\n[Evil]", L"a]b", L"x]", L"QuorvelLauncher\\b\r"}) {
+        SCOPED_TRACE(testing::Message() << "name length " << wcslen(name));
+        for (HKEY parent : {software, HKEY_CURRENT_USER}) {
+            HKEY created = nullptr;
+            EXPECT_EQ(RegCreateKeyExW(parent, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &created, nullptr),
+                      ERROR_INVALID_PARAMETER);
+            EXPECT_EQ(created, nullptr);
+        }
+    }
+    RegCloseKey(software);
+    EXPECT_EQ(testsupport::TempDir::ReadFile(Hive("HKCU.reg")), before);
 
     // A damaged hive is neither read nor overwritten.
     m_dir.WriteFile("home/.config/xjinstaller/registry/HKLM.reg", "garbage\n");

@@ -48,3 +48,54 @@ TEST(StringConvTest, ComparesInUtf16CodeUnitOrder) {
     EXPECT_TRUE(EqualsNoCase(L"Debug", L"DEBUG"));
     EXPECT_FALSE(EqualsNoCase(L"Debug", L"Debugs"));
 }
+
+TEST(StringConvTest, NamesCompareWithoutCaseAsWindowsUpperCasesThem) {
+    const struct {
+        const wchar_t* a;
+        const wchar_t* b;
+        bool equal;
+    } cases[] = {
+        {L"Ärger Über Öl", L"äRGER üBER öL", true},
+        {L"ПРОГРАММА", L"программа", true},
+        {L"ΣΟΦΊΑ", L"σοφία", true},
+        {L"ς", L"Σ", true},            // final sigma upper-cases to sigma
+        {L"ÿ", L"Ÿ", true},            // the pair lies far apart in the code chart
+        {L"ǅ", L"Ǆ", true},            // title case upper-cases to the capital
+        {L"ａｂｃ", L"ＡＢＣ", true},  // full-width letters
+        {L"\u212A", L"k", false},      // Kelvin sign: lower-cases to k, but k upper-cases to K
+        {L"ß", L"SS", false},          // one character never becomes two
+        {L"ß", L"ẞ", false},           // no simple upper case for sharp s
+        {L"启动器", L"启动器", true},
+        {L"\U00010428", L"\U00010400", false},  // outside the BMP nothing changes case
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Utf8FromWide(c.a));
+        EXPECT_EQ(EqualsNoCase(c.a, c.b), c.equal);
+        EXPECT_EQ(EqualsNoCase(c.b, c.a), c.equal);
+    }
+    EXPECT_EQ(ToUpperSimple(L"grüße, мир"), L"GRÜßE, МИР");
+}
+
+TEST(StringConvTest, HostNamesRoundTripAndNeverGainASeparator) {
+    const struct {
+        const char* why;
+        std::string host;
+    } cases[] = {
+        {"backslashes", "..\\..\\Documents"},
+        {"a lone backslash", "\\"},
+        {"invalid UTF-8", "log\xff\xfe.txt"},
+        {"truncated sequence", "a\xE4\xB8"},
+        {"encoded surrogate", "\xED\xB0\xBC"},
+        {"plain text", "游戏 1.ini"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const std::wstring wide = WideFromHostName(c.host);
+        EXPECT_EQ(wide.find_first_of(L"\\/"), std::wstring::npos);
+        EXPECT_EQ(HostNameFromWide(wide), c.host);
+    }
+    EXPECT_EQ(WideFromHostName("游戏/a.ini"), L"游戏/a.ini");
+    // Escapes other than the backslash and the high bytes carry no byte of their own.
+    EXPECT_EQ(HostNameFromWide(std::wstring(1, wchar_t(0xDC2F))), "\xEF\xBF\xBD");
+    EXPECT_EQ(HostNameFromWide(std::wstring(1, wchar_t(0xDC00))), "\xEF\xBF\xBD");
+}

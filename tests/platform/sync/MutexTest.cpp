@@ -40,6 +40,42 @@ void KillHolder(pid_t pid) {
     waitpid(pid, nullptr, 0);
 }
 
+// A child forked at construction that creates the named mutex only when asked:
+// a fork made after this process took the name would inherit its handle table.
+class LaterHolder {
+public:
+    LaterHolder() {
+        if (pipe(m_go) != 0 || pipe(m_result) != 0) return;
+        m_pid = fork();
+        if (m_pid == 0) {
+            char go = 0;
+            if (read(m_go[0], &go, 1) != 1) _exit(2);
+            CreateMutexW(nullptr, FALSE, kInstanceName);
+            const DWORD error = GetLastError();
+            if (write(m_result[1], &error, sizeof error) != sizeof error) _exit(2);
+            for (;;)
+                pause();
+        }
+    }
+    ~LaterHolder() {
+        if (m_pid > 0) KillHolder(m_pid);
+        for (int fd : {m_go[0], m_go[1], m_result[0], m_result[1]})
+            close(fd);
+    }
+    DWORD Create() {
+        DWORD error = ~0u;
+        if (m_pid <= 0 || write(m_go[1], "g", 1) != 1 || read(m_result[0], &error, sizeof error) != sizeof error) {
+            return ~0u;
+        }
+        return error;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_go[2] = {-1, -1};
+    int m_result[2] = {-1, -1};
+};
+
 }  // namespace
 
 TEST(MutexTest, SecondProcessSeesTheInstanceUntilTheHolderDies) {
@@ -68,6 +104,40 @@ TEST(MutexTest, SecondProcessSeesTheInstanceUntilTheHolderDies) {
     holder = SpawnHolder(&childError);
     EXPECT_EQ(childError, ERROR_SUCCESS) << "closing the last handle releases the lock";
     KillHolder(holder);
+}
+
+TEST(MutexTest, DeletingTheLockFileDoesNotLetASecondInstanceIn) {
+    testsupport::TempDir temp(testsupport::TempDir::Home::Redirect);
+    const auto lockFile = platform::MutexLockFilePath(kInstanceName);
+
+    {
+        // This process holds the name; its file goes, or is replaced by a new one.
+        LaterHolder afterDelete, afterReplace, afterBoth;
+        HANDLE mutex = CreateMutexW(nullptr, FALSE, kInstanceName);
+        ASSERT_NE(mutex, nullptr);
+        ASSERT_EQ(GetLastError(), ERROR_SUCCESS);
+        std::filesystem::remove(lockFile);
+        EXPECT_EQ(afterDelete.Create(), ERROR_ALREADY_EXISTS);
+        std::filesystem::remove(lockFile);  // the refused child may have made a new one
+        temp.WriteFile("run/qvxj_install_20170309.lock", "");
+        EXPECT_EQ(afterReplace.Create(), ERROR_ALREADY_EXISTS);
+        EXPECT_TRUE(CloseHandle(mutex));
+        EXPECT_EQ(afterBoth.Create(), ERROR_SUCCESS) << "closing the last handle releases the name";
+    }  // the children end here
+
+    // Another process holds it and its file goes: this process still sees it.
+    DWORD childError = ~0u;
+    const pid_t holder = SpawnHolder(&childError);
+    ASSERT_GT(holder, 0);
+    EXPECT_EQ(childError, ERROR_SUCCESS);
+    std::filesystem::remove(lockFile);
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, kInstanceName);
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    EXPECT_TRUE(CloseHandle(mutex));
+    KillHolder(holder);  // its lock ends with it, deleted file or not
+    mutex = CreateMutexW(nullptr, FALSE, kInstanceName);
+    EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+    EXPECT_TRUE(CloseHandle(mutex));
 }
 
 TEST(MutexTest, OwnershipIsPerThreadAndRecursive) {
