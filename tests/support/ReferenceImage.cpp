@@ -83,12 +83,15 @@ std::vector<DWORD> PixelsOf(const Canvas& canvas) {
     cairo_surface_destroy(surface);
     const double ratio = different / static_cast<double>(actual.size());
     if (ratio <= maxDifferentRatio) return ::testing::AssertionSuccess();
-    std::filesystem::create_directories("reference-failures");
-    WritePng(actual, width, height, "reference-failures/" + name);
-    WritePng(differences, width, height, "reference-failures/diff-" + name);
-    return ::testing::AssertionFailure() << different << " pixels (" << ratio * 100
-                                         << "%) differ from " << reference
-                                         << "; see reference-failures/ next to the test binary";
+    // The tests run from <build>/tests; artefacts go to <build>/artifacts.
+    std::error_code error;
+    const auto artifacts = std::filesystem::read_symlink("/proc/self/exe", error).parent_path().parent_path() /
+                           "artifacts";
+    std::filesystem::create_directories(artifacts, error);
+    WritePng(actual, width, height, (artifacts / name).string());
+    WritePng(differences, width, height, (artifacts / ("diff-" + name)).string());
+    return ::testing::AssertionFailure() << different << " pixels (" << ratio * 100 << "%) differ from "
+                                         << reference << "; the rendered image is in " << artifacts.string();
 }
 
 }  // namespace testsupport
