@@ -8,10 +8,15 @@
 // Any thread; the registry locks.
 #pragma once
 
-#include "platform/com/ComTypes.h"
+#include "platform/com/ComBase.h"
 #include "platform/window/WindowTypes.h"
 
 class IDataObject;
+
+struct POINTL {
+    LONG x = 0;
+    LONG y = 0;
+};
 
 inline constexpr IID IID_IDropTarget = {0x00000122, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 

@@ -51,7 +51,7 @@ CTextEngine::~CTextEngine() {
     if (m_font != nullptr) pango_font_description_free(m_font);
 }
 
-HRESULT CTextEngine::QueryInterface(REFIID iid, void** object) {
+HRESULT CTextEngine::QueryInterface(REFIID iid, void** object) noexcept {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
     if (!(iid == IID_IUnknown) && !(iid == IID_ITextServices)) return E_NOINTERFACE;
@@ -60,11 +60,11 @@ HRESULT CTextEngine::QueryInterface(REFIID iid, void** object) {
     return S_OK;
 }
 
-ULONG CTextEngine::AddRef() {
+ULONG CTextEngine::AddRef() noexcept {
     return ++m_references;
 }
 
-ULONG CTextEngine::Release() {
+ULONG CTextEngine::Release() noexcept {
     const ULONG left = --m_references;
     if (left == 0) delete this;
     return left;

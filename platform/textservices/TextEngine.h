@@ -36,9 +36,9 @@ public:
     CTextEngine(const CTextEngine&) = delete;
     CTextEngine& operator=(const CTextEngine&) = delete;
 
-    HRESULT QueryInterface(REFIID iid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
+    HRESULT QueryInterface(REFIID iid, void** object) noexcept override;
+    ULONG AddRef() noexcept override;
+    ULONG Release() noexcept override;
 
     HRESULT TxSendMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
     HRESULT TxDraw(DWORD drawAspect, LONG index, void* aspectInfo, void* targetDevice, HDC draw, HDC targetDc,

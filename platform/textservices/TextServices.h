@@ -17,12 +17,20 @@
 // before it goes away.
 #pragma once
 
-#include "platform/com/ComTypes.h"
+#include "platform/com/ComBase.h"
 #include "platform/com/DragDrop.h"
 #include "platform/gdi/GdiTypes.h"
 #include "platform/textservices/RichEdit.h"
 
 XJ_DECLARE_HANDLE(HIMC);
+
+// A size as OLE interfaces pass it (extents in HIMETRIC, 0.01 mm).
+struct SIZEL {
+    LONG cx = 0;
+    LONG cy = 0;
+};
+
+inline constexpr HRESULT CLASS_E_NOAGGREGATION = static_cast<HRESULT>(0x80040110);
 
 // Property bits (ITextHost::TxGetPropertyBits, ITextServices::OnTxPropertyBitsChange).
 inline constexpr DWORD TXTBIT_RICHTEXT = 0x00000001;

@@ -175,7 +175,7 @@ bool CTxtWinHost::DoSetCursor(const POINT* point) {
 // ---------------------------------------------------------------------------------------------
 // IUnknown
 
-HRESULT CTxtWinHost::QueryInterface(REFIID iid, void** object) {
+HRESULT CTxtWinHost::QueryInterface(REFIID iid, void** object) noexcept {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
     if (!(iid == IID_IUnknown) && !(iid == IID_ITextHost)) return E_NOINTERFACE;
@@ -184,11 +184,11 @@ HRESULT CTxtWinHost::QueryInterface(REFIID iid, void** object) {
     return S_OK;
 }
 
-ULONG CTxtWinHost::AddRef() {
+ULONG CTxtWinHost::AddRef() noexcept {
     return ++m_references;
 }
 
-ULONG CTxtWinHost::Release() {
+ULONG CTxtWinHost::Release() noexcept {
     const ULONG left = --m_references;
     if (left == 0) delete this;
     return left;

@@ -58,9 +58,9 @@ public:
     const CHARFORMAT2W& GetCharFormat() const { return m_charFormat; }
 
     // --- IUnknown ---
-    HRESULT QueryInterface(REFIID iid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
+    HRESULT QueryInterface(REFIID iid, void** object) noexcept override;
+    ULONG AddRef() noexcept override;
+    ULONG Release() noexcept override;
 
     // --- ITextHost ---
     HDC TxGetDC() override;

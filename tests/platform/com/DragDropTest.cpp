@@ -11,12 +11,12 @@ namespace {
 
 class CountedTarget final : public IDropTarget {
 public:
-    HRESULT QueryInterface(REFIID, void** object) override {
+    HRESULT QueryInterface(REFIID, void** object) noexcept override {
         *object = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG AddRef() override { return ++references; }
-    ULONG Release() override { return --references; }
+    ULONG AddRef() noexcept override { return ++references; }
+    ULONG Release() noexcept override { return --references; }
     HRESULT DragEnter(IDataObject*, DWORD, POINTL, DWORD*) override { return S_OK; }
     HRESULT DragOver(DWORD, POINTL, DWORD*) override { return S_OK; }
     HRESULT DragLeave() override { return S_OK; }

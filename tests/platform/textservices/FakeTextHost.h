@@ -98,14 +98,14 @@ public:
         return n;
     }
 
-    HRESULT QueryInterface(REFIID iid, void** object) override {
+    HRESULT QueryInterface(REFIID iid, void** object) noexcept override {
         *object = nullptr;
         if (!(iid == IID_IUnknown) && !(iid == IID_ITextHost)) return E_NOINTERFACE;
         *object = static_cast<ITextHost*>(this);
         return S_OK;
     }
-    ULONG AddRef() override { return 1; }
-    ULONG Release() override { return 1; }
+    ULONG AddRef() noexcept override { return 1; }
+    ULONG Release() noexcept override { return 1; }
 
     HDC TxGetDC() override { return m_dc; }
     INT TxReleaseDC(HDC) override { return TRUE; }

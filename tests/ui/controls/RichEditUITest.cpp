@@ -14,15 +14,15 @@ namespace {
 // An object that is not text services: it answers only IUnknown.
 class NotTextServices final : public IUnknown {
 public:
-    HRESULT QueryInterface(REFIID iid, void** object) override {
+    HRESULT QueryInterface(REFIID iid, void** object) noexcept override {
         *object = nullptr;
         if (!(iid == IID_IUnknown)) return E_NOINTERFACE;
         AddRef();
         *object = this;
         return S_OK;
     }
-    ULONG AddRef() override { return ++m_references; }
-    ULONG Release() override {
+    ULONG AddRef() noexcept override { return ++m_references; }
+    ULONG Release() noexcept override {
         const ULONG left = --m_references;
         if (left == 0) delete this;
         return left;

@@ -14,15 +14,15 @@ namespace {
 // A drop target that counts its references; it lives inside the text services below.
 class CountedDropTarget final : public IDropTarget {
 public:
-    HRESULT QueryInterface(REFIID iid, void** object) override {
+    HRESULT QueryInterface(REFIID iid, void** object) noexcept override {
         *object = nullptr;
         if (!(iid == IID_IUnknown) && !(iid == IID_IDropTarget)) return E_NOINTERFACE;
         AddRef();
         *object = static_cast<IDropTarget*>(this);
         return S_OK;
     }
-    ULONG AddRef() override { return ++references; }
-    ULONG Release() override { return --references; }
+    ULONG AddRef() noexcept override { return ++references; }
+    ULONG Release() noexcept override { return --references; }
     HRESULT DragEnter(IDataObject*, DWORD, POINTL, DWORD*) override { return S_OK; }
     HRESULT DragOver(DWORD, POINTL, DWORD*) override { return S_OK; }
     HRESULT DragLeave() override { return S_OK; }
@@ -53,15 +53,15 @@ public:
         m_real->Release();
     }
 
-    HRESULT QueryInterface(REFIID iid, void** object) override {
+    HRESULT QueryInterface(REFIID iid, void** object) noexcept override {
         *object = nullptr;
         if (!(iid == IID_IUnknown) && !(iid == IID_ITextServices)) return E_NOINTERFACE;
         AddRef();
         *object = static_cast<ITextServices*>(this);
         return S_OK;
     }
-    ULONG AddRef() override { return ++m_references; }
-    ULONG Release() override {
+    ULONG AddRef() noexcept override { return ++m_references; }
+    ULONG Release() noexcept override {
         const ULONG left = --m_references;
         if (left == 0) delete this;
         return left;
