@@ -35,7 +35,8 @@ std::wstring MegabyteOfText() {
         seed = seed * 1103515245u + 12345u;
         const size_t length = 40 + (seed >> 16) % 61;
         const std::wstring& source = (seed >> 8) % 3 == 0 ? chinese : latin;
-        for (size_t i = 0; i < length && text.size() < kTextChars; ++i) text += source[(i + seed) % source.size()];
+        for (size_t i = 0; i < length && text.size() < kTextChars; ++i)
+            text += source[(i + seed) % source.size()];
         if (text.size() < kTextChars) text += L'\r';
     }
     return text;

@@ -80,7 +80,8 @@ void CLineLayout::ApplyChange(const CTextStore::Change& change) {
     m_contentWidth = -1;
     if (change.removed == change.inserted) {
         // A change inside paragraphs (typing) leaves the list as it is: no moving of the rest.
-        for (auto it = first; it != first + change.removed; ++it) *it = Paragraph();
+        for (auto it = first; it != first + change.removed; ++it)
+            *it = Paragraph();
         return;
     }
     m_paragraphs.erase(first, first + change.removed);
@@ -115,7 +116,8 @@ PangoLayout* CLineLayout::Build(int paragraph, int wrapWidth) const {
     // Pango repeats the spacing of the last two stops, so the default interval needs two.
     std::vector<int> stops = m_style.tabStops;
     const int interval = std::max(1, m_style.tabInterval);
-    while (stops.size() < 2) stops.push_back((stops.empty() ? 0 : stops.back()) + interval);
+    while (stops.size() < 2)
+        stops.push_back((stops.empty() ? 0 : stops.back()) + interval);
     PangoTabArray* tabs = pango_tab_array_new(static_cast<int>(stops.size()), TRUE);
     for (size_t i = 0; i < stops.size(); ++i)
         pango_tab_array_set_tab(tabs, static_cast<int>(i), PANGO_TAB_LEFT, stops[i]);
@@ -139,7 +141,8 @@ PangoLayout* CLineLayout::CachedLayout(int paragraph) {
     Paragraph& entry = m_paragraphs[paragraph];
     if (entry.layout == nullptr) {
         if (m_cachedLayouts >= kMaxCachedLayouts) {
-            for (Paragraph& other : m_paragraphs) other.DropLayout();
+            for (Paragraph& other : m_paragraphs)
+                other.DropLayout();
             m_cachedLayouts = 0;
         }
         entry.layout = Build(paragraph, m_style.wrapWidth);
@@ -210,7 +213,8 @@ int CLineLayout::ContentWidth() {
     EnsureSums();
     if (m_contentWidth < 0) {
         m_contentWidth = 0;
-        for (const Paragraph& entry : m_paragraphs) m_contentWidth = std::max(m_contentWidth, entry.width);
+        for (const Paragraph& entry : m_paragraphs)
+            m_contentWidth = std::max(m_contentWidth, entry.width);
     }
     return m_contentWidth;
 }
@@ -286,7 +290,8 @@ POINT CLineLayout::CaretPoint(int cp, int* lineHeight) {
     pango_layout_get_cursor_pos(layout, ByteOffset(layout, offset), &strong, nullptr);
     const int line = LineInParagraph(paragraph, offset);
     if (lineHeight != nullptr) *lineHeight = entry.lineHeights[static_cast<size_t>(line)];
-    return POINT{FloorPixels(strong.x) + entry.alignOffset, m_tops[paragraph] + entry.lineTops[static_cast<size_t>(line)]};
+    return POINT{FloorPixels(strong.x) + entry.alignOffset,
+                 m_tops[paragraph] + entry.lineTops[static_cast<size_t>(line)]};
 }
 
 int CLineLayout::CharAtX(int line, int x) {
@@ -295,7 +300,8 @@ int CLineLayout::CharAtX(int line, int x) {
     const Paragraph& entry = m_paragraphs[found.paragraph];
     const int paragraphStart = m_store.ParagraphStart(found.paragraph);
     const int localLine = line - m_firstLines[found.paragraph];
-    const int y = entry.lineTops[static_cast<size_t>(localLine)] + entry.lineHeights[static_cast<size_t>(localLine)] / 2;
+    const int y =
+        entry.lineTops[static_cast<size_t>(localLine)] + entry.lineHeights[static_cast<size_t>(localLine)] / 2;
     int index = 0, trailing = 0;
     pango_layout_xy_to_index(layout, (x - entry.alignOffset) * PANGO_SCALE, y * PANGO_SCALE, &index, &trailing);
     int offset = CharOffset(layout, index);
@@ -330,13 +336,15 @@ int CLineLayout::NextCursorPosition(int cp, int direction) {
         if (offset >= length) return paragraph + 1 < m_store.ParagraphCount() ? cp + 1 : cp;
         const PangoLogAttr* attrs = LogAttrs(paragraph, &count);
         int i = offset + 1;
-        while (i < length && i < count && !attrs[i].is_cursor_position) ++i;
+        while (i < length && i < count && !attrs[i].is_cursor_position)
+            ++i;
         return start + std::min(i, length);
     }
     if (offset == 0) return cp > 0 ? cp - 1 : 0;
     const PangoLogAttr* attrs = LogAttrs(paragraph, &count);
     int i = offset - 1;
-    while (i > 0 && i < count && !attrs[i].is_cursor_position) --i;
+    while (i > 0 && i < count && !attrs[i].is_cursor_position)
+        --i;
     return start + i;
 }
 
@@ -350,7 +358,8 @@ int CLineLayout::WordRight(int cp) {
     int count = 0;
     const PangoLogAttr* attrs = LogAttrs(paragraph, &count);
     int i = offset + 1;
-    while (i < length && i < count && !attrs[i].is_word_start) ++i;
+    while (i < length && i < count && !attrs[i].is_word_start)
+        ++i;
     return start + std::min(i, length);
 }
 
@@ -363,7 +372,8 @@ int CLineLayout::WordLeft(int cp) {
     int count = 0;
     const PangoLogAttr* attrs = LogAttrs(paragraph, &count);
     int i = offset - 1;
-    while (i > 0 && i < count && !attrs[i].is_word_start) --i;
+    while (i > 0 && i < count && !attrs[i].is_word_start)
+        --i;
     return start + i;
 }
 
@@ -378,15 +388,19 @@ std::pair<int, int> CLineLayout::WordAt(int cp) {
     const PangoLogAttr* attrs = LogAttrs(paragraph, &count);
     if (count < length + 1) return {cp, cp};
     int wordStart = offset;
-    while (wordStart > 0 && !attrs[wordStart].is_word_start) --wordStart;
+    while (wordStart > 0 && !attrs[wordStart].is_word_start)
+        --wordStart;
     int wordEnd = wordStart + 1;
-    while (wordEnd < length && !attrs[wordEnd].is_word_end) ++wordEnd;
+    while (wordEnd < length && !attrs[wordEnd].is_word_end)
+        ++wordEnd;
     if (attrs[wordStart].is_word_start && offset < wordEnd) return {start + wordStart, start + wordEnd};
     // Between words: the whole gap.
     int gapStart = offset;
-    while (gapStart > 0 && !attrs[gapStart].is_word_end) --gapStart;
+    while (gapStart > 0 && !attrs[gapStart].is_word_end)
+        --gapStart;
     int gapEnd = offset + 1;
-    while (gapEnd < length && !attrs[gapEnd].is_word_start) ++gapEnd;
+    while (gapEnd < length && !attrs[gapEnd].is_word_start)
+        ++gapEnd;
     return {start + gapStart, start + gapEnd};
 }
 

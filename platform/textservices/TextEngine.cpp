@@ -19,9 +19,8 @@ constexpr int kPixelsPerInch = 96;
 constexpr LONG kDefaultTabTwips = 720;
 constexpr int kDefaultFontPixels = 12;
 constexpr DWORD kBooleanBits = TXTBIT_RICHTEXT | TXTBIT_MULTILINE | TXTBIT_READONLY | TXTBIT_SHOWACCELERATOR |
-                               TXTBIT_USEPASSWORD | TXTBIT_HIDESELECTION | TXTBIT_SAVESELECTION |
-                               TXTBIT_AUTOWORDSEL | TXTBIT_VERTICAL | TXTBIT_WORDWRAP | TXTBIT_ALLOWBEEP |
-                               TXTBIT_DISABLEDRAG;
+                               TXTBIT_USEPASSWORD | TXTBIT_HIDESELECTION | TXTBIT_SAVESELECTION | TXTBIT_AUTOWORDSEL |
+                               TXTBIT_VERTICAL | TXTBIT_WORDWRAP | TXTBIT_ALLOWBEEP | TXTBIT_DISABLEDRAG;
 constexpr DWORD kRectBits = TXTBIT_VIEWINSETCHANGE | TXTBIT_CLIENTRECTCHANGE | TXTBIT_EXTENTCHANGE;
 
 bool SameRect(const RECT& a, const RECT& b) {
@@ -134,7 +133,8 @@ void CTextEngine::RebuildStyle() {
     LOGFONTW logFont;
     int pixels = kDefaultFontPixels;
     if ((m_charFormat.dwMask & CFM_SIZE) != 0 && m_charFormat.yHeight > 0) {
-        pixels = static_cast<int>(std::lround(m_charFormat.yHeight * static_cast<double>(kPixelsPerInch) / kTwipsPerInch));
+        pixels =
+            static_cast<int>(std::lround(m_charFormat.yHeight * static_cast<double>(kPixelsPerInch) / kTwipsPerInch));
     }
     logFont.lfHeight = -std::max(1, static_cast<int>(std::lround(scale(pixels))));
     const bool bold = (m_charFormat.dwMask & CFM_BOLD) != 0 && (m_charFormat.dwEffects & CFE_BOLD) != 0;
@@ -164,12 +164,14 @@ void CTextEngine::RebuildStyle() {
         const int count = std::clamp<int>(m_paraFormat.cTabCount, 0, MAX_TAB_STOPS);
         for (int i = 0; i < count; ++i) {
             const LONG twips = m_paraFormat.rgxTabs[i] & 0x00FFFFFF;  // the top byte holds the tab's kind
-            const int stop = static_cast<int>(std::lround(scale(twips * static_cast<double>(kPixelsPerInch) / kTwipsPerInch)));
+            const int stop =
+                static_cast<int>(std::lround(scale(twips * static_cast<double>(kPixelsPerInch) / kTwipsPerInch)));
             if (stop > 0 && (style.tabStops.empty() || stop > style.tabStops.back())) style.tabStops.push_back(stop);
         }
     }
     style.tabInterval = std::max(
-        1, static_cast<int>(std::lround(scale(kDefaultTabTwips * static_cast<double>(kPixelsPerInch) / kTwipsPerInch))));
+        1,
+        static_cast<int>(std::lround(scale(kDefaultTabTwips * static_cast<double>(kPixelsPerInch) / kTwipsPerInch))));
     if (Bit(TXTBIT_USEPASSWORD)) style.mask = m_passwordChar != 0 ? m_passwordChar : L'*';
     m_layout.SetStyle(style);
     m_invalidAll = true;
@@ -271,9 +273,8 @@ HRESULT CTextEngine::TxGetNaturalSize(DWORD /*drawAspect*/, HDC /*draw*/, HDC /*
     return S_OK;
 }
 
-HRESULT CTextEngine::OnTxSetCursor(DWORD /*drawAspect*/, LONG /*index*/, void* /*aspectInfo*/,
-                                   void* /*targetDevice*/, HDC /*draw*/, HDC /*targetDc*/, const RECT* client, INT x,
-                                   INT y) {
+HRESULT CTextEngine::OnTxSetCursor(DWORD /*drawAspect*/, LONG /*index*/, void* /*aspectInfo*/, void* /*targetDevice*/,
+                                   HDC /*draw*/, HDC /*targetDc*/, const RECT* client, INT x, INT y) {
     const RECT area = client != nullptr ? *client : m_client;
     if (x < area.left || x >= area.right || y < area.top || y >= area.bottom) return S_FALSE;
     m_host->TxSetCursor(LoadCursorW(nullptr, IDC_IBEAM), TRUE);
@@ -301,8 +302,7 @@ void CTextEngine::InvalidateFrom(int paragraph) {
     m_invalidTop = m_invalidTop < 0 ? top : std::min(m_invalidTop, top);
 }
 
-void CTextEngine::ReplaceRange(int start, int end, const std::wstring& text, Undoable undoable,
-                               UndoRecord::Kind kind) {
+void CTextEngine::ReplaceRange(int start, int end, const std::wstring& text, Undoable undoable, UndoRecord::Kind kind) {
     start = std::clamp(start, 0, m_store.Length());
     end = std::clamp(end, start, m_store.Length());
     if (start == end && text.empty()) return;
@@ -568,8 +568,8 @@ void CTextEngine::TellNotifications() {
             m_toldNaturalSize = natural;
             REQRESIZE request;
             request.nmhdr.code = EN_REQUESTRESIZE;
-            request.rc = RECT{0, 0, natural.cx + m_inset.left + m_inset.right,
-                              natural.cy + m_inset.top + m_inset.bottom};
+            request.rc =
+                RECT{0, 0, natural.cx + m_inset.left + m_inset.right, natural.cy + m_inset.top + m_inset.bottom};
             m_host->TxNotify(EN_REQUESTRESIZE, &request);
         }
     }
@@ -615,8 +615,7 @@ HRESULT CTextEngine::TxDraw(DWORD /*drawAspect*/, LONG /*index*/, void* /*aspect
         cairo_rectangle(cr, clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top);
         cairo_fill(cr);
     }
-    const bool autoColour =
-        (m_charFormat.dwMask & CFM_COLOR) == 0 || (m_charFormat.dwEffects & CFE_AUTOCOLOR) != 0;
+    const bool autoColour = (m_charFormat.dwMask & CFM_COLOR) == 0 || (m_charFormat.dwEffects & CFE_AUTOCOLOR) != 0;
     const COLORREF textColour = autoColour ? m_host->TxGetSysColor(COLOR_WINDOWTEXT) : m_charFormat.crTextColor;
     const bool showSelection = !SelectionEmpty() && (m_focused || !Bit(TXTBIT_HIDESELECTION));
     const COLORREF highlight = m_host->TxGetSysColor(COLOR_HIGHLIGHT);
@@ -641,13 +640,15 @@ HRESULT CTextEngine::TxDraw(DWORD /*drawAspect*/, LONG /*index*/, void* /*aspect
             }
         }
         SetSourceColour(cr, highlight);
-        for (const RECT& r : selected) cairo_rectangle(cr, originX + r.left, originY + r.top, r.right - r.left, r.bottom - r.top);
+        for (const RECT& r : selected)
+            cairo_rectangle(cr, originX + r.left, originY + r.top, r.right - r.left, r.bottom - r.top);
         cairo_fill(cr);
         SetSourceColour(cr, textColour);
         m_layout.DrawParagraph(cr, p, x, y);
         if (!selected.empty()) {
             cairo_save(cr);
-            for (const RECT& r : selected) cairo_rectangle(cr, originX + r.left, originY + r.top, r.right - r.left, r.bottom - r.top);
+            for (const RECT& r : selected)
+                cairo_rectangle(cr, originX + r.left, originY + r.top, r.right - r.left, r.bottom - r.top);
             cairo_clip(cr);
             SetSourceColour(cr, highlightText);
             m_layout.DrawParagraph(cr, p, x, y);

@@ -158,8 +158,10 @@ HRESULT CTextEngine::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
             if (request == nullptr) return E_INVALIDARG;
             const bool crlf = (request->flags & GTL_USECRLF) != 0;
             if ((request->flags & GTL_NUMBYTES) != 0 && request->codepage != CP_UNICODE) {
-                out = static_cast<LRESULT>(Utf8FromWide(m_store.Text(
-                    0, m_store.Length(), crlf ? CTextStore::Breaks::CrLf : CTextStore::Breaks::Cr)).size());
+                out = static_cast<LRESULT>(
+                    Utf8FromWide(
+                        m_store.Text(0, m_store.Length(), crlf ? CTextStore::Breaks::CrLf : CTextStore::Breaks::Cr))
+                        .size());
             } else {
                 out = m_store.Length() + (crlf ? m_store.BreaksIn(0, m_store.Length()) : 0);
             }
@@ -245,7 +247,8 @@ HRESULT CTextEngine::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         case EM_EXLINEFROMCHAR:
         case EM_LINEFROMCHAR: {
             const LPARAM cp = message == EM_EXLINEFROMCHAR ? lParam : static_cast<LPARAM>(static_cast<LONG>(wParam));
-            out = m_layout.LineOfChar(cp < 0 ? SelectionStart() : static_cast<int>(std::min<LPARAM>(cp, m_store.Length())));
+            out = m_layout.LineOfChar(cp < 0 ? SelectionStart()
+                                             : static_cast<int>(std::min<LPARAM>(cp, m_store.Length())));
             return S_OK;
         }
         case EM_GETLINECOUNT:
@@ -349,8 +352,8 @@ HRESULT CTextEngine::OnKeyDown(UINT key) {
                 if (key == VK_END) {
                     cp = line.start + line.length;
                     // A wrapped line ends before the blank it broke at; the next line starts after it.
-                    const bool wrapped = line.start + line.length <
-                                         m_store.ParagraphStart(line.paragraph) + m_store.ParagraphLength(line.paragraph);
+                    const bool wrapped = line.start + line.length < m_store.ParagraphStart(line.paragraph) +
+                                                                        m_store.ParagraphLength(line.paragraph);
                     const wchar_t last = m_store.CharAt(cp - 1);
                     if (wrapped && line.length > 0 && (last == L' ' || last == L'\t')) --cp;
                 }

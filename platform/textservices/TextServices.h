@@ -85,8 +85,8 @@ public:
     virtual BOOL TxSetCaretPos(INT x, INT y) = 0;
     virtual BOOL TxSetTimer(UINT id, UINT timeout) = 0;
     virtual void TxKillTimer(UINT id) = 0;
-    virtual void TxScrollWindowEx(INT dx, INT dy, const RECT* scroll, const RECT* clip, HRGN updateRegion,
-                                  RECT* update, UINT flags) = 0;
+    virtual void TxScrollWindowEx(INT dx, INT dy, const RECT* scroll, const RECT* clip, HRGN updateRegion, RECT* update,
+                                  UINT flags) = 0;
     virtual void TxSetCapture(BOOL capture) = 0;
     virtual void TxSetFocus() = 0;
     virtual void TxSetCursor(HCURSOR cursor, BOOL text) = 0;
@@ -129,9 +129,9 @@ public:
     virtual HRESULT TxSendMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) = 0;
     // Draws the text of `bounds` (the host's client rectangle, in `draw`'s co-ordinates)
     // that lies in `update` (all of it when null).
-    virtual HRESULT TxDraw(DWORD drawAspect, LONG index, void* aspectInfo, void* targetDevice, HDC draw,
-                           HDC targetDc, const RECT* bounds, const RECT* metafileBounds, RECT* update,
-                           BOOL (*continueDrawing)(DWORD), DWORD continueParam, LONG viewId) = 0;
+    virtual HRESULT TxDraw(DWORD drawAspect, LONG index, void* aspectInfo, void* targetDevice, HDC draw, HDC targetDc,
+                           const RECT* bounds, const RECT* metafileBounds, RECT* update, BOOL (*continueDrawing)(DWORD),
+                           DWORD continueParam, LONG viewId) = 0;
     // Sets the cursor through the host when (x, y) lies in `client`.
     virtual HRESULT OnTxSetCursor(DWORD drawAspect, LONG index, void* aspectInfo, void* targetDevice, HDC draw,
                                   HDC targetDc, const RECT* client, INT x, INT y) = 0;

@@ -35,7 +35,8 @@ void CUndoStack::Record(UndoRecord record) {
     if (Merge(record)) return;
     m_mergeOpen = record.kind != UndoRecord::Kind::Other;
     m_undo.push_back(std::move(record));
-    while (m_undo.size() > m_limit) m_undo.pop_front();
+    while (m_undo.size() > m_limit)
+        m_undo.pop_front();
 }
 
 bool CUndoStack::TakeUndo(UndoRecord* out) {

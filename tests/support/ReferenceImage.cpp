@@ -33,7 +33,8 @@ std::vector<DWORD> PixelsOf(const Canvas& canvas) {
     std::vector<DWORD> pixels;
     pixels.reserve(static_cast<size_t>(canvas.Width()) * canvas.Height());
     for (int y = 0; y < canvas.Height(); ++y) {
-        for (int x = 0; x < canvas.Width(); ++x) pixels.push_back(canvas.Pixel(x, y));
+        for (int x = 0; x < canvas.Width(); ++x)
+            pixels.push_back(canvas.Pixel(x, y));
     }
     return pixels;
 }
@@ -55,8 +56,8 @@ std::vector<DWORD> PixelsOf(const Canvas& canvas) {
     cairo_surface_t* surface = cairo_image_surface_create_from_png(reference.c_str());
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(surface);
-        return ::testing::AssertionFailure() << "no reference image " << reference
-                                             << " (XJ_UPDATE_REFERENCE_IMAGES=1 writes it)";
+        return ::testing::AssertionFailure()
+               << "no reference image " << reference << " (XJ_UPDATE_REFERENCE_IMAGES=1 writes it)";
     }
     cairo_surface_flush(surface);
     const int width = cairo_image_surface_get_width(surface);
@@ -85,13 +86,13 @@ std::vector<DWORD> PixelsOf(const Canvas& canvas) {
     if (ratio <= maxDifferentRatio) return ::testing::AssertionSuccess();
     // The tests run from <build>/tests; artefacts go to <build>/artifacts.
     std::error_code error;
-    const auto artifacts = std::filesystem::read_symlink("/proc/self/exe", error).parent_path().parent_path() /
-                           "artifacts";
+    const auto artifacts =
+        std::filesystem::read_symlink("/proc/self/exe", error).parent_path().parent_path() / "artifacts";
     std::filesystem::create_directories(artifacts, error);
     WritePng(actual, width, height, (artifacts / name).string());
     WritePng(differences, width, height, (artifacts / ("diff-" + name)).string());
-    return ::testing::AssertionFailure() << different << " pixels (" << ratio * 100 << "%) differ from "
-                                         << reference << "; the rendered image is in " << artifacts.string();
+    return ::testing::AssertionFailure() << different << " pixels (" << ratio * 100 << "%) differ from " << reference
+                                         << "; the rendered image is in " << artifacts.string();
 }
 
 }  // namespace testsupport

@@ -378,7 +378,8 @@ void CRichEditUI::ApplyAttribute(std::wstring_view name, std::wstring_view value
         }
     } else if (name == L"textcolor") {
         size_t skip = 0;
-        while (skip < value.size() && value[skip] <= L' ') ++skip;
+        while (skip < value.size() && value[skip] <= L' ')
+            ++skip;
         if (ReadColor(value.substr(skip), &colour)) {
             m_textColor = colour;
             if (m_host != nullptr) {
@@ -601,8 +602,8 @@ bool CRichEditUI::Render(HDC hdc, const RECT& paintRect) {
     if (!m_hintText.IsEmpty() && GetTextLength(GTL_DEFAULT) == 0 &&
         (m_manager == nullptr || m_manager->GetFocusControl() != this)) {
         const RECT client = m_host != nullptr ? m_host->GetClientRect() : TextRect(InnerRect());
-        RECT hint{client.left + m_hintPadding.left, client.top + m_hintPadding.top,
-                  client.right - m_hintPadding.right, client.bottom - m_hintPadding.bottom};
+        RECT hint{client.left + m_hintPadding.left, client.top + m_hintPadding.top, client.right - m_hintPadding.right,
+                  client.bottom - m_hintPadding.bottom};
         if (m_manager != nullptr) {
             CUIRenderEngine::DrawPlainText(hdc, m_manager, hint, m_hintText.View(), m_hintColor, m_fontIndex,
                                            DT_SINGLELINE);

@@ -30,7 +30,8 @@ int PixelsPerInchY(HDC dc) {
 
 void CopyFace(WCHAR* to, const WCHAR* from) {
     int i = 0;
-    for (; i < kFaceNameLength - 1 && i < LF_FACESIZE && from[i] != 0; ++i) to[i] = from[i];
+    for (; i < kFaceNameLength - 1 && i < LF_FACESIZE && from[i] != 0; ++i)
+        to[i] = from[i];
     to[i] = 0;
 }
 
@@ -235,8 +236,8 @@ BOOL CTxtWinHost::TxSetScrollRange(INT bar, LONG minPosition, INT maxPosition, B
     if (bar == SB_VERT) {
         CScrollBarUI* vertical = m_control->GetVScrollBar();
         if (vertical == nullptr) return TRUE;
-        const long long range = static_cast<long long>(maxPosition) - minPosition -
-                                (m_clientRect.bottom - m_clientRect.top);
+        const long long range =
+            static_cast<long long>(maxPosition) - minPosition - (m_clientRect.bottom - m_clientRect.top);
         if (range > 0) {
             vertical->Show(true);
             const int oldOffset = vertical->GetOffset();
@@ -259,8 +260,8 @@ BOOL CTxtWinHost::TxSetScrollRange(INT bar, LONG minPosition, INT maxPosition, B
     } else if (bar == SB_HORZ) {
         CScrollBarUI* horizontal = m_control->GetHScrollBar();
         if (horizontal == nullptr) return TRUE;
-        const long long range = static_cast<long long>(maxPosition) - minPosition -
-                                (m_clientRect.right - m_clientRect.left);
+        const long long range =
+            static_cast<long long>(maxPosition) - minPosition - (m_clientRect.right - m_clientRect.left);
         if (range > 0) {
             horizontal->Show(true);
             horizontal->SetExtent(static_cast<int>(range));

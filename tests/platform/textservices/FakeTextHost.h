@@ -94,7 +94,8 @@ public:
     }
     int Count(DWORD code) const {
         int n = 0;
-        for (const Notification& note : notifications) n += note.code == code ? 1 : 0;
+        for (const Notification& note : notifications)
+            n += note.code == code ? 1 : 0;
         return n;
     }
 

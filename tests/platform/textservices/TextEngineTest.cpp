@@ -23,9 +23,7 @@ protected:
         services->OnTxInPlaceActivate(&host.client);
     }
     // Tells the text services that everything about the host may have changed.
-    void HostChanged() {
-        services->OnTxPropertyBitsChange(0xFFFFFFFF, host.bits);
-    }
+    void HostChanged() { services->OnTxPropertyBitsChange(0xFFFFFFFF, host.bits); }
 
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0, HRESULT* hr = nullptr) {
         LRESULT result = 0;
@@ -63,7 +61,8 @@ protected:
         return buffer.data();
     }
     void Type(const std::wstring& text) {
-        for (wchar_t c : text) Send(WM_CHAR, static_cast<WPARAM>(c));
+        for (wchar_t c : text)
+            Send(WM_CHAR, static_cast<WPARAM>(c));
     }
     void Key(UINT key) { Send(WM_KEYDOWN, key); }
     POINT Pos(LONG cp) {
@@ -97,7 +96,8 @@ void PutOnClipboard(const std::wstring& text) {
 std::wstring ClipboardText() {
     if (!OpenClipboard(nullptr)) return L"<busy>";
     std::wstring text;
-    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) text = static_cast<const wchar_t*>(GlobalLock(static_cast<HGLOBAL>(data)));
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT))
+        text = static_cast<const wchar_t*>(GlobalLock(static_cast<HGLOBAL>(data)));
     if (text.empty() && GetClipboardData(CF_UNICODETEXT) == nullptr) text = L"<none>";
     CloseClipboard();
     return text;
@@ -199,8 +199,8 @@ TEST_F(TextEngineTest, LineBreaksAreNormalisedAndCountedAsTheCallerAsks) {
 
 TEST_F(TextEngineTest, ACharacterOutsideTheBasicPlaneCountsAsOne) {
     services->TxSendMessage(WM_SETFOCUS, 0, 0, nullptr);
-    Send(WM_CHAR, 0x1F600);               // as one character
-    Send(WM_CHAR, 0xD83D);                // and as UTF-16 halves
+    Send(WM_CHAR, 0x1F600);  // as one character
+    Send(WM_CHAR, 0xD83D);   // and as UTF-16 halves
     Send(WM_CHAR, 0xDE80);
     Type(L"中");
     EXPECT_EQ(Text(), L"😀🚀中");
@@ -329,7 +329,8 @@ TEST_F(TextEngineTest, ScrollRangesAreTheContentAndPositionsStayInside) {
     host.scrollBars = WS_VSCROLL | ES_DISABLENOSCROLL;
     services->OnTxPropertyBitsChange(TXTBIT_SCROLLBARCHANGE, TXTBIT_SCROLLBARCHANGE);
     std::wstring tall;
-    for (int i = 0; i < 30; ++i) tall += L"line " + std::to_wstring(i) + L"\r";
+    for (int i = 0; i < 30; ++i)
+        tall += L"line " + std::to_wstring(i) + L"\r";
     SetText(tall);
     LONG width = host.client.right - host.client.left, content = 0;
     const SIZEL extent{-1, -1};
@@ -422,7 +423,8 @@ TEST_F(TextEngineTest, CallbacksSeeTheFinishedStateAndMayCallBackIn) {
     host.onSetScrollPos = [&](int bar, int position) {
         if (bar == SB_VERT && position != 0) Send(WM_VSCROLL, MakeScrollWParam(SB_THUMBPOSITION, 0));
     };
-    for (int i = 0; i < 20; ++i) Key(VK_RETURN);
+    for (int i = 0; i < 20; ++i)
+        Key(VK_RETURN);
     EXPECT_EQ(Send(EM_GETFIRSTVISIBLELINE), 0);
     EXPECT_EQ(host.LastScroll("pos", SB_VERT), 0);
 }
@@ -511,8 +513,8 @@ TEST_F(TextEngineTest, DrawsTextInItsAreaAndTheSelectionHighlighted) {
     testsupport::Canvas canvas(300, 200);
     SetText(L"Sample 文字\rsecond line");
     RECT all{0, 0, 300, 200};
-    ASSERT_EQ(services->TxDraw(DVASPECT_CONTENT, 0, nullptr, nullptr, canvas.Dc(), nullptr, &host.client, nullptr,
-                               &all, nullptr, 0, TXTVIEW_ACTIVE),
+    ASSERT_EQ(services->TxDraw(DVASPECT_CONTENT, 0, nullptr, nullptr, canvas.Dc(), nullptr, &host.client, nullptr, &all,
+                               nullptr, 0, TXTVIEW_ACTIVE),
               S_OK);
     const RECT ink = canvas.BoundsOfPixelsNot(0xFFFFFFFF, 40);
     EXPECT_GE(ink.left, host.client.left);
@@ -537,7 +539,7 @@ TEST_F(TextEngineTest, DrawsTextInItsAreaAndTheSelectionHighlighted) {
     // Drawing only the upper half leaves the second line out.
     testsupport::Canvas half(300, 200);
     RECT top{0, 0, 300, Pos(12).y};
-    services->TxDraw(DVASPECT_CONTENT, 0, nullptr, nullptr, half.Dc(), nullptr, &host.client, nullptr, &top, nullptr,
-                     0, TXTVIEW_ACTIVE);
+    services->TxDraw(DVASPECT_CONTENT, 0, nullptr, nullptr, half.Dc(), nullptr, &host.client, nullptr, &top, nullptr, 0,
+                     TXTVIEW_ACTIVE);
     EXPECT_LE(half.BoundsOfPixelsNot(0xFFFFFFFF, 40).bottom, top.bottom);
 }

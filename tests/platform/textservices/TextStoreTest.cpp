@@ -12,7 +12,8 @@ namespace {
 // The paragraph that holds `cp` in a plain string model: the number of breaks before it.
 int ModelParagraphOf(const std::wstring& text, int cp) {
     int paragraph = 0;
-    for (int i = 0; i < cp && i < static_cast<int>(text.size()); ++i) paragraph += text[i] == L'\r' ? 1 : 0;
+    for (int i = 0; i < cp && i < static_cast<int>(text.size()); ++i)
+        paragraph += text[i] == L'\r' ? 1 : 0;
     return paragraph;
 }
 

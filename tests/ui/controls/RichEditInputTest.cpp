@@ -55,9 +55,10 @@ TEST_F(RichEditInputTest, AMultiLineSelectionLooksLikeTheReference) {
           R"( bordercolor="#FF808080" textcolor="#FF203040"/><Control/></VerticalLayout>)");
     auto* edit = Find<CRichEditUI>(L"re");
     ASSERT_NE(edit, nullptr);
-    edit->SetCaption(L"Tarnvik 客户端安装程序会把游戏下载到所选目录，然后自动完成安装。\r"
-                     L"Second paragraph: the selection starts above and ends here.\r"
-                     L"第三段");
+    edit->SetCaption(
+        L"Tarnvik 客户端安装程序会把游戏下载到所选目录，然后自动完成安装。\r"
+        L"Second paragraph: the selection starts above and ends here.\r"
+        L"第三段");
     edit->TakeFocus();
     edit->SetSelection(20, 45);
     Pump();

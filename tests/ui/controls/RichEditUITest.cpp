@@ -170,7 +170,9 @@ TEST_F(RichEditUITest, EveryWayTheTextServicesCanFailLeavesNoHost) {
     } cases[] = {
         {"no module", [] { platform::UnregisterBuiltinModule(platform::kTextServicesModule); }},
         {"no entry",
-         [] { platform::RegisterBuiltinModule(platform::kTextServicesModule, {{"Other", platform::AsProc(&Nothing)}}); }},
+         [] {
+             platform::RegisterBuiltinModule(platform::kTextServicesModule, {{"Other", platform::AsProc(&Nothing)}});
+         }},
         {"creation fails",
          [&] {
              platform::RegisterBuiltinModule(platform::kTextServicesModule,
@@ -260,7 +262,8 @@ TEST_F(RichEditUITest, TabInsertsOnlyWhenTheTextWantsIt) {
 
 TEST_F(RichEditUITest, ThePlainWheelScrollsTheBarAndCtrlWheelReachesTheText) {
     std::wstring tall;
-    for (int i = 0; i < 40; ++i) tall += L"line " + std::to_wstring(i) + L"\n";
+    for (int i = 0; i < 40; ++i)
+        tall += L"line " + std::to_wstring(i) + L"\n";
     CRichEditUI* edit = BuildEdit(R"(vscrollbar="true")");
     edit->SetCaption(tall);
     Pump();
@@ -297,7 +300,8 @@ TEST_F(RichEditUITest, TheVerticalBarShowsWhatTheContentExceedsAndScrollsTallTex
     ASSERT_NE(bar, nullptr);
     EXPECT_FALSE(bar->IsShown());
     std::wstring text;
-    for (int i = 0; i < 30; ++i) text += L"第" + std::to_wstring(i) + L"行\r";
+    for (int i = 0; i < 30; ++i)
+        text += L"第" + std::to_wstring(i) + L"行\r";
     edit->SetCaption(text);
     Pump();
     ASSERT_TRUE(bar->IsShown());
@@ -317,7 +321,8 @@ TEST_F(RichEditUITest, TheVerticalBarShowsWhatTheContentExceedsAndScrollsTallTex
 
     // A text taller than a 16-bit offset still scrolls to where the bar says.
     text.clear();
-    for (int i = 0; i < 6000; ++i) text += L"row\r";
+    for (int i = 0; i < 6000; ++i)
+        text += L"row\r";
     edit->SetCaption(text);
     Pump();
     ASSERT_GT(bar->GetExtent(), 70000);

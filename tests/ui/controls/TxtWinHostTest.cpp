@@ -2,8 +2,8 @@
 
 #include "RichEditFixture.h"
 #include "platform/com/DragDrop.h"
-#include "support/RectCheck.h"
 #include "platform/window/Screen.h"
+#include "support/RectCheck.h"
 #include "ui/basic/ScrollBarUI.h"
 
 using SkinUI::CRichEditUI;
