@@ -8,6 +8,7 @@
 
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -566,6 +567,39 @@ TEST_F(InstallerSkinTest, TheMainWindowHasTheSizesItsCodeComputesWith) {
     }
 }
 
+TEST_F(InstallerSkinTest, TheMessageBoxKeepsItsButtonsAtTheRightEdge) {
+    CSkinWindow box(kBoxSkin);
+    const HWND hwnd = Open(box);
+    ASSERT_NE(hwnd, nullptr);
+    ASSERT_TRUE(Has(box, kBoxControls));
+    EXPECT_EQ(WindowSize(hwnd).cx, 280);
+    EXPECT_EQ(WindowSize(hwnd).cy, 115);
+    EXPECT_EQ(box.PaintManager().GetCaptionRect().bottom, 35);
+    const RECT title = box.Find(L"lb_title")->GetBounds();
+    EXPECT_LE(title.bottom, 35) << "the title stays in the caption area";
+    const RECT cancel = box.Find(L"btn_cancel")->GetBounds();
+    EXPECT_LT(box.Find(L"btn_ok")->GetBounds().right, cancel.left);
+    // With one button, OK takes the cancel button's place at the edge.
+    box.Find(L"hlt_btn_0")->Show(false);
+    Settle(box);
+    EXPECT_EQ(box.Find(L"btn_ok")->GetBounds().right, cancel.right);
+    EXPECT_GT(box.Find(L"lb_code")->GetBounds().right - box.Find(L"lb_code")->GetBounds().left,
+              cancel.right - cancel.left)
+        << "the code line gets the room the button left";
+}
+
+TEST_F(InstallerSkinTest, BothWindowsCastTheirShadow) {
+    for (const wchar_t* file : {kMainSkin, kBoxSkin}) {
+        SCOPED_TRACE(Narrow(file));
+        CSkinWindow window(file);
+        ASSERT_NE(Open(window), nullptr);
+        EXPECT_NE(window.Shadow().GetHWND(), nullptr);
+        EXPECT_EQ(window.Shadow().Insets(), (RECT{5, 4, 5, 6}));
+        EXPECT_EQ(window.PaintManager().GetRoundCorner().cx, 2);
+        EXPECT_EQ(window.PaintManager().GetRoundCorner().cy, 2);
+    }
+}
+
 TEST_F(InstallerSkinTest, TheProgramsTextsFitWhereTheyAreShown) {
     {
         CSkinWindow box(kBoxSkin);
@@ -637,6 +671,42 @@ TEST_F(InstallerSkinTest, RendersBothSkinsForAPerson) {
         std::ofstream((dir / name).string(), std::ios::binary)
             .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
     };
+    // The window with its shadow window under it, over a plain desktop.
+    auto saveOnDesktop = [&](CSkinWindow& window, const char* name) {
+        const HWND shadow = window.Shadow().GetHWND();
+        ASSERT_NE(shadow, nullptr);
+        RECT outer{};
+        RECT inner{};
+        GetWindowRect(shadow, &outer);
+        GetWindowRect(window.GetHWND(), &inner);
+        const int width = outer.right - outer.left + 40;
+        const int height = outer.bottom - outer.top + 40;
+        std::vector<uint32_t> canvas(static_cast<size_t>(width) * height, 0xFFE9ECF0);
+        auto layer = [&](HWND hwnd, const RECT& place) {
+            const int w = place.right - place.left;
+            const int h = place.bottom - place.top;
+            std::vector<uint32_t> pixels(static_cast<size_t>(w) * h);
+            ASSERT_TRUE(platform::CopyShownPixels(hwnd, RECT{0, 0, w, h}, pixels.data()));
+            for (int y = 0; y < h; ++y) {
+                for (int x = 0; x < w; ++x) {
+                    const uint32_t src = pixels[static_cast<size_t>(y) * w + x];
+                    uint32_t& dst = canvas[static_cast<size_t>(y + place.top - outer.top + 20) * width +
+                                           (x + place.left - outer.left + 20)];
+                    const uint32_t keep = 255 - (src >> 24);
+                    uint32_t out = 0xFF000000u;
+                    for (int shift = 0; shift < 24; shift += 8)
+                        out |= std::min<uint32_t>(255, ((src >> shift) & 0xFF) + ((dst >> shift) & 0xFF) * keep / 255)
+                               << shift;
+                    dst = out;
+                }
+            }
+        };
+        layer(shadow, outer);
+        layer(window.GetHWND(), inner);
+        const std::vector<uint8_t> png = testsupport::PngBytes(width, height, canvas);
+        std::ofstream((dir / name).string(), std::ios::binary)
+            .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    };
     auto pointAt = [&](CSkinWindow& window, const wchar_t* name) {
         Settle(window);
         const RECT b = window.Find(name)->GetBounds();
@@ -652,6 +722,7 @@ TEST_F(InstallerSkinTest, RendersBothSkinsForAPerson) {
         ASSERT_NE(hwnd, nullptr);
         ASSERT_TRUE(Has(main, kMainControls));
         save(hwnd, "main-1-install.png");
+        saveOnDesktop(main, "main-0-on-desktop.png");
         pointAt(main, L"btn_install");
         save(hwnd, "main-2-install-hot.png");
         display.PressButton(platform::RawInput::Button::Left);
@@ -741,6 +812,7 @@ TEST_F(InstallerSkinTest, RendersBothSkinsForAPerson) {
         Settle(box);
         if (c.hot != nullptr) pointAt(box, c.hot);
         save(hwnd, c.file);
+        if (&c == &boxes[0]) saveOnDesktop(box, "box-0-on-desktop.png");
         DestroyWindow(hwnd);
     }
 }
