@@ -93,25 +93,37 @@ TEST_F(ActiveXTest, ObjectsAreMadeAtTheFirstLayoutFromClassIdsAndProgIds) {
 }
 
 TEST_F(ActiveXTest, CreationNotDelayedWaitsForAWindowToActivateIn) {
-    // The skin's attributes come before the control joins the window.
-    Build(Skin("clsid=\"XjTest.Windowless\" delaycreate=\"false\" height=\"100\""));
-    CFakeOleObject* object = Hosted(Find(L"ax"));
+    // A control made in code, its class chosen before it joins a window.
+    auto* control = new SkinUI::CActiveXUI();
+    control->SetDelayCreate(false);
+    EXPECT_TRUE(control->SetCLSID(L"XjTest.Windowless"));
+    EXPECT_EQ(m_alive, 0);
+    Build("<VerticalLayout><Control height=\"50\"/></VerticalLayout>");
+    auto* root = static_cast<SkinUI::CContainerUI*>(m_manager->GetRoot());
+    ASSERT_TRUE(root->AppendChild(control));
+    m_manager->UpdateLayout();
+    CFakeOleObject* object = Hosted(control);
     ASSERT_NE(object, nullptr);
     EXPECT_EQ(m_alive, 1);
     EXPECT_TRUE(object->activeWindowless);
-    Mouse(WM_LBUTTONDOWN, 50, 50, MK_LBUTTON);
+    Mouse(WM_LBUTTONDOWN, 50, 150, MK_LBUTTON);
     EXPECT_EQ(object->messages, std::vector<UINT>{WM_LBUTTONDOWN});
 
-    // Once in a window, switching the delay off or naming a class creates at once.
+    // In a window, switching the delay off or naming a class creates at once; so does a
+    // skin's "delaycreate", as the builder gives a control its window before its attributes.
     auto* later = new SkinUI::CActiveXUI();
-    later->SetDelayCreate(false);
-    static_cast<SkinUI::CContainerUI*>(m_manager->GetRoot())->AppendChild(later);
-    EXPECT_EQ(m_alive, 1);
+    ASSERT_TRUE(root->AppendChild(later));
     EXPECT_TRUE(later->SetCLSID(L"XjTest.Windowed"));
+    EXPECT_EQ(m_alive, 1);
+    later->SetDelayCreate(false);
     EXPECT_EQ(m_alive, 2);
     EXPECT_NE(later->GetHostWindow(), nullptr);
     EXPECT_FALSE(later->SetCLSID(L"XjTest.Nothing"));
     EXPECT_EQ(m_alive, 2);  // a class that does not exist changes nothing
+    m_log.clear();
+    Build(Skin("clsid=\"XjTest.Windowless\" delaycreate=\"false\""));
+    EXPECT_EQ(m_alive, 1);
+    EXPECT_EQ(Count("showactivex:ax"), 1);
 }
 
 TEST_F(ActiveXTest, WindowlessObjectsDrawAndTakeTheMouseOnlyWhereTheyAre) {
