@@ -5,9 +5,11 @@
 #include "platform/com/ComApi.h"
 #include "platform/com/ComPtr.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/window/Focus.h"
 #include "platform/window/Paint.h"
 #include "platform/window/Screen.h"
 #include "platform/window/WinMessages.h"
+#include "platform/window/WindowApi.h"
 #include "platform/window/WindowPos.h"
 #include "ui/controls/ActiveXCtrl.h"
 #include "ui/core/PaintManager.h"
@@ -60,6 +62,24 @@ HWND CActiveXUI::PaintWindow() const {
 
 bool CActiveXUI::CanCreateNow() const {
     return !(m_clsid == CLSID_NULL) && PaintWindow() != nullptr;
+}
+
+bool CActiveXUI::IsFocusInHostWindow() const {
+    if (m_hostWindow == nullptr) return false;
+    constexpr int kMaxDepth = 256;  // window trees are never this deep; a loop must not hang us
+    HWND window = GetFocus();
+    for (int depth = 0; window != nullptr && depth < kMaxDepth; ++depth) {
+        if (window == m_hostWindow) return true;
+        window = GetParent(window);
+    }
+    return false;
+}
+
+HRESULT CActiveXUI::TranslateForObject(IUnknown* object, MSG* message) const {
+    if (object == nullptr || message == nullptr || !IsFocusInHostWindow()) return S_FALSE;
+    platform::ComPtr<IOleInPlaceActiveObject> active;
+    if (FAILED(object->QueryInterface(IID_IOleInPlaceActiveObject, active.ReceiveVoid())) || !active) return S_FALSE;
+    return active->TranslateAccelerator(message);
 }
 
 SIZEL CActiveXUI::PixelToHiMetric(SIZE pixels) {

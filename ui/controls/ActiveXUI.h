@@ -84,6 +84,11 @@ public:
 protected:
     // Whether an object may be created now: a class is chosen and the control has a window.
     bool CanCreateNow() const;
+    // Whether the keyboard focus is in the host window or a window inside it.
+    bool IsFocusInHostWindow() const;
+    // Offers a key message to the hosted object's in-place active object while the focus is
+    // inside the host window: its answer (S_OK consumed it), else S_FALSE.
+    HRESULT TranslateForObject(IUnknown* object, MSG* message) const;
 
     CLSID m_clsid{};
     CUIString m_moduleName;

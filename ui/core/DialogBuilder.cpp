@@ -13,6 +13,7 @@
 #include "ui/basic/SliderUI.h"
 #include "ui/basic/TextUI.h"
 #include "ui/controls/ActiveXUI.h"
+#include "ui/controls/FlashUI.h"
 #include "ui/core/AttributeText.h"
 #include "ui/core/ContainerUI.h"
 #include "ui/core/HorizontalLayoutUI.h"
@@ -55,6 +56,7 @@ CUIControlFactory::CUIControlFactory() {
     Register(L"Edit", Make<CEditUI>);
     Register(L"ScrollBar", Make<CScrollBarUI>);
     Register(L"ActiveX", Make<CActiveXUI>);
+    Register(L"Flash", Make<CFlashUI>);
 }
 
 CUIControlFactory& CUIControlFactory::Instance() {
