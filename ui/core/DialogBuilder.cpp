@@ -14,6 +14,7 @@
 #include "ui/basic/TextUI.h"
 #include "ui/controls/ActiveXUI.h"
 #include "ui/controls/FlashUI.h"
+#include "ui/controls/WebBrowserUI.h"
 #include "ui/core/AttributeText.h"
 #include "ui/core/ContainerUI.h"
 #include "ui/core/HorizontalLayoutUI.h"
@@ -57,6 +58,7 @@ CUIControlFactory::CUIControlFactory() {
     Register(L"ScrollBar", Make<CScrollBarUI>);
     Register(L"ActiveX", Make<CActiveXUI>);
     Register(L"Flash", Make<CFlashUI>);
+    Register(L"WebBrowser", Make<CWebBrowserUI>);
 }
 
 CUIControlFactory& CUIControlFactory::Instance() {
