@@ -290,6 +290,8 @@ void CActiveXUI::ReleaseControl() {
 
 LRESULT CActiveXUI::FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
     if (m_site == nullptr || !m_site->IsInPlaceActive()) return 0;
+    // A hidden object keeps its old place, where other controls may be now.
+    if (!IsShown()) return 0;
     // Held through the call: the object may leave in-place activation while it handles it.
     const platform::ComPtr<IOleInPlaceObjectWindowless> windowless(m_site->GetWindowlessObject());
     if (!windowless) return 0;

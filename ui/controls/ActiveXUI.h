@@ -52,9 +52,9 @@ public:
     // class; false (and no "showactivex") when it cannot be made.
     virtual bool DoCreateControl();
 
-    // Offers the paint window's messages to a windowless object: mouse messages only over
-    // the object (or while it holds the capture), key messages only while the control has
-    // the focus.
+    // Offers the paint window's messages to a shown windowless object: mouse messages only
+    // over the object (or while it holds the capture), key messages only while the control
+    // has the focus.
     LRESULT FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
     // Braced class id text or a ProgID; false (nothing changed) when it names no class.

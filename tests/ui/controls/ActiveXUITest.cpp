@@ -184,12 +184,16 @@ TEST_F(ActiveXTest, WindowlessObjectsDrawAndTakeTheMouseOnlyWhereTheyAre) {
         control->ApplyAttribute(L"mouse", L"true");
     }
     {
-        SCOPED_TRACE("a hidden control draws nothing");
+        SCOPED_TRACE("a hidden control neither draws nor takes the mouse where it was");
         control->Show(false);
         m_manager->UpdateLayout();
         testsupport::Canvas canvas(400, 300, 0xFFFFFFFF);
         ASSERT_TRUE(m_manager->PaintInto(canvas.Dc(), RECT{0, 0, 400, 300}));
         EXPECT_EQ(canvas.BoundsOfPixelsNot(0xFFFFFFFF), (RECT{}));
+        object->messages.clear();
+        Mouse(WM_LBUTTONDOWN, 50, 60, MK_LBUTTON);
+        Mouse(WM_LBUTTONUP, 50, 60);
+        EXPECT_TRUE(object->messages.empty());
         control->Show(true);
         m_manager->UpdateLayout();
     }
