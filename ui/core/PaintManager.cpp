@@ -304,6 +304,7 @@ bool CUIPaintManager::HandleMouseMessage(UINT message, WPARAM wParam, LPARAM lPa
         }
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK: {
+            TakeFocusFromChildWindow();
             CControlUI* control = ControlAtPoint(pt.x, pt.y);
             if (control == nullptr) return false;
             m_click = control;
@@ -323,6 +324,7 @@ bool CUIPaintManager::HandleMouseMessage(UINT message, WPARAM wParam, LPARAM lPa
             return false;
         }
         case WM_RBUTTONDOWN: {
+            TakeFocusFromChildWindow();
             CControlUI* control = ControlAtPoint(pt.x, pt.y);
             if (control != nullptr) DispatchEvent(control, UIEventType::RightButtonDown, wParam, lParam);
             return false;
@@ -330,6 +332,14 @@ bool CUIPaintManager::HandleMouseMessage(UINT message, WPARAM wParam, LPARAM lPa
         default:
             return false;
     }
+}
+
+void CUIPaintManager::TakeFocusFromChildWindow() {
+    // A press on the window itself means the user left whatever child window (an editor
+    // opened over a control) had the keyboard; that window closes on losing it.
+    if (m_hwnd == nullptr) return;
+    const HWND focus = GetFocus();
+    if (focus != nullptr && focus != m_hwnd && IsChild(m_hwnd, focus)) SetFocus(m_hwnd);
 }
 
 void CUIPaintManager::SetHover(CControlUI* control, WPARAM wParam, LPARAM lParam) {

@@ -10,6 +10,8 @@
 // Notifications are delivered synchronously from RaiseNotify; a receiver may close the
 // window or delete controls, so code after RaiseNotify re-checks its own state. Controls
 // removed while a message is being dispatched are freed once the outermost dispatch ends.
+// A mouse button pressed on the paint window takes the keyboard focus back from any child
+// window of it, so an editor window opened over a control closes when the user clicks away.
 #pragma once
 
 #include <memory>
@@ -197,6 +199,7 @@ private:
 
     void DispatchEvent(CControlUI* control, UIEventType type, WPARAM wParam, LPARAM lParam);
     bool HandleMouseMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void TakeFocusFromChildWindow();
     bool HandleTimer(UINT_PTR windowId);
     void SetHover(CControlUI* control, WPARAM wParam, LPARAM lParam);
 

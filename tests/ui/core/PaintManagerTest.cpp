@@ -370,3 +370,18 @@ TEST_F(PaintManagerTest, PaintsOffScreenThenCopiesTheArea) {
     EXPECT_EQ(m_display.Pixel(m_hwnd, 389, 150), 0xFF0000FFu);
     EXPECT_NE(m_display.Pixel(m_hwnd, 391, 150), 0xFF0000FFu);
 }
+
+TEST_F(PaintManagerTest, APressTakesTheKeyboardFocusBackFromAChildWindow) {
+    Build(kTwoButtons);
+    const HWND child = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE, 300, 200, 50, 20, m_hwnd, nullptr,
+                                       nullptr, nullptr);
+    ASSERT_NE(child, nullptr);
+    SetFocus(child);
+    ASSERT_EQ(GetFocus(), child);
+    // Outside the child, even where no control takes the press.
+    MoveMouse(300, 100);
+    Press(true);
+    Press(false);
+    EXPECT_EQ(GetFocus(), m_hwnd);
+    DestroyWindow(child);
+}
