@@ -12,6 +12,7 @@
 #include "ui/basic/ScrollBarUI.h"
 #include "ui/basic/SliderUI.h"
 #include "ui/basic/TextUI.h"
+#include "ui/controls/DateTimeUI.h"
 #include "ui/core/AttributeText.h"
 #include "ui/core/ContainerUI.h"
 #include "ui/core/HorizontalLayoutUI.h"
@@ -53,6 +54,7 @@ CUIControlFactory::CUIControlFactory() {
     Register(L"Slider", Make<CSliderUI>);
     Register(L"Edit", Make<CEditUI>);
     Register(L"ScrollBar", Make<CScrollBarUI>);
+    Register(L"DateTime", Make<CDateTimeUI>);
 }
 
 CUIControlFactory& CUIControlFactory::Instance() {

@@ -1,0 +1,188 @@
+#include "ui/controls/DateTimeUI.h"
+
+#include <new>
+
+#include "platform/commctrl/CommCtrl.h"
+#include "platform/sync/Clock.h"
+#include "platform/window/Focus.h"
+#include "platform/window/MessageApi.h"
+#include "platform/window/WindowApi.h"
+#include "platform/window/WindowPos.h"
+#include "ui/core/PaintManager.h"
+
+namespace SkinUI {
+
+CDateTimeUI::CDateTimeUI() {
+    GetLocalTime(&m_date);
+    m_valueState = ValueState::Taken;
+    UpdateText();
+    m_valueState = ValueState::OpenOrNone;
+}
+
+CDateTimeUI::~CDateTimeUI() = default;
+
+const wchar_t* CDateTimeUI::GetClassTag() const {
+    return L"DateTimeUI";
+}
+
+void* CDateTimeUI::QueryFacet(std::wstring_view name) {
+    if (name == L"DateTime") return this;
+    return CLabelUI::QueryFacet(name);
+}
+
+UINT CDateTimeUI::GetBehaviourFlags() const {
+    return CLabelUI::GetBehaviourFlags() | (IsUsable() ? kBehaviourWantsSetCursor : 0);
+}
+
+HWND CDateTimeUI::GetPickerWindow() const {
+    return m_picker != nullptr ? m_picker->GetHWND() : nullptr;
+}
+
+void CDateTimeUI::UpdateText() {
+    if (m_valueState == ValueState::Cleared) {
+        SetCaption(CUIString());
+    } else if (m_valueState == ValueState::Taken) {
+        CUIString text;
+        text.FormatShort(L"%4d-%02d-%02d", m_date.wYear, m_date.wMonth, m_date.wDay);
+        SetCaption(text);
+    }
+}
+
+void CDateTimeUI::OpenPicker() {
+    if (m_picker == nullptr) m_picker = new (std::nothrow) CDateTimeWnd();
+    if (m_picker == nullptr) return;
+    m_picker->Init(this);
+    m_picker->ShowHwnd(true, true);
+}
+
+void CDateTimeUI::HandleEvent(UIEventRecord& event) {
+    if (IsMouseEvent(event.type) && !AcceptsMouse()) {
+        if (m_parent != nullptr) {
+            m_parent->HandleEvent(event);
+        } else {
+            CLabelUI::HandleEvent(event);
+        }
+        return;
+    }
+    switch (event.type) {
+        case UIEventType::SetCursor:
+            if (!IsUsable()) break;
+            if (m_manager != nullptr) m_manager->SetCursorShape(UICursor::IBeam);
+            return;
+        case UIEventType::WindowSize:
+            // Moving the focus on closes the picker, which would no longer lie over the field.
+            if (m_picker != nullptr && m_manager != nullptr) m_manager->FocusNextTabStop(this);
+            break;
+        case UIEventType::ScrollWheel:
+            // The picker stays where it was opened: the field under it must not scroll away.
+            if (m_picker != nullptr) return;
+            break;
+        case UIEventType::SetFocus:
+            if (!IsUsable()) break;
+            if (m_picker != nullptr) return;
+            OpenPicker();
+            break;
+        case UIEventType::KillFocus:
+            if (IsUsable()) Repaint();
+            break;
+        case UIEventType::ButtonDown:
+        case UIEventType::RightButtonDown:
+        case UIEventType::DoubleClick:
+            if (IsUsable()) {
+                if (m_manager != nullptr) m_manager->ReleaseMouse();
+                // The press is what gives the field the focus, which opens the picker.
+                if (!HasFocus()) TakeFocus();
+                if (HasFocus() && m_picker == nullptr) m_picker = new (std::nothrow) CDateTimeWnd();
+                if (m_picker != nullptr) {
+                    m_picker->Init(this);
+                    m_picker->ShowHwnd(true, true);
+                }
+            }
+            return;
+        case UIEventType::MouseMove:
+        case UIEventType::ButtonUp:
+        case UIEventType::ContextMenu:
+        case UIEventType::MouseEnter:
+        case UIEventType::MouseLeave:
+            return;
+        default:
+            break;
+    }
+    CLabelUI::HandleEvent(event);
+}
+
+LPCWSTR CDateTimeWnd::RegisteredClassName() const {
+    return L"DateTimeWnd";
+}
+
+LPCWSTR CDateTimeWnd::SuperclassName() const {
+    return DATETIMEPICK_CLASSW;
+}
+
+bool CDateTimeWnd::Init(CDateTimeUI* owner) {
+    m_owner = owner;
+    owner->m_valueState = CDateTimeUI::ValueState::OpenOrNone;
+    CUIPaintManager* manager = owner->GetOwnerManager();
+    if (m_hwnd == nullptr && !m_creationTried) {
+        m_creationTried = true;
+        if (manager == nullptr ||
+            CreateHwndInRect(manager->GetPaintWindow(), WS_CHILD, 0, owner->GetBounds()) == nullptr) {
+            return false;
+        }
+        const UIFontRecord* font = manager->FontRecordAt(owner->m_fontIndex);
+        SendMessageW(m_hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font != nullptr ? font->handle : nullptr), TRUE);
+    }
+    if (m_hwnd == nullptr) return false;
+    if (owner->GetCaption().IsEmpty()) GetLocalTime(&owner->m_date);
+    SendMessageW(m_hwnd, DTM_SETSYSTEMTIME, static_cast<WPARAM>(GDT_VALID), reinterpret_cast<LPARAM>(&owner->m_date));
+    ShowWindow(m_hwnd, SW_SHOWNOACTIVATE);
+    SetFocus(m_hwnd);
+    return true;
+}
+
+LRESULT CDateTimeWnd::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_KILLFOCUS:
+            return OnKillFocus(message, wParam, lParam);
+        case WM_KEYUP:
+            if (wParam == VK_DELETE || wParam == VK_BACK) {
+                const LRESULT result = DefWindowProcW(m_hwnd, message, wParam, lParam);
+                if (m_owner != nullptr) {
+                    m_owner->m_valueState = CDateTimeUI::ValueState::Cleared;
+                    m_owner->UpdateText();
+                }
+                PostMessageW(m_hwnd, WM_CLOSE, 0, 0);
+                return result;
+            }
+            if (wParam == VK_ESCAPE) {
+                const LRESULT result = DefWindowProcW(m_hwnd, message, wParam, lParam);
+                if (m_owner != nullptr) m_owner->m_valueState = CDateTimeUI::ValueState::Cancelled;
+                PostMessageW(m_hwnd, WM_CLOSE, 0, 0);
+                return result;
+            }
+            break;
+        default:
+            break;
+    }
+    return CWindowWnd::OnWindowMessage(message, wParam, lParam);
+}
+
+LRESULT CDateTimeWnd::OnKillFocus(UINT message, WPARAM wParam, LPARAM lParam) {
+    const LRESULT result = DefWindowProcW(m_hwnd, message, wParam, lParam);
+    if (m_owner != nullptr && m_owner->m_valueState == CDateTimeUI::ValueState::OpenOrNone) {
+        SYSTEMTIME picked{};
+        if (SendMessageW(m_hwnd, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&picked)) == GDT_VALID)
+            m_owner->m_date = picked;
+        m_owner->m_valueState = CDateTimeUI::ValueState::Taken;
+        m_owner->UpdateText();
+    }
+    PostMessageW(m_hwnd, WM_CLOSE, 0, 0);
+    return result;
+}
+
+void CDateTimeWnd::OnLastMessage(HWND /*hwnd*/) {
+    if (m_owner != nullptr) m_owner->m_picker = nullptr;
+    delete this;
+}
+
+}  // namespace SkinUI
