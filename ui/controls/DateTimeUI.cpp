@@ -19,7 +19,14 @@ CDateTimeUI::CDateTimeUI() {
     m_valueState = ValueState::OpenOrNone;
 }
 
-CDateTimeUI::~CDateTimeUI() = default;
+CDateTimeUI::~CDateTimeUI() {
+    // An open picker would write into this field when it loses the focus or closes.
+    if (m_picker != nullptr) {
+        CDateTimeWnd* picker = m_picker;
+        m_picker = nullptr;
+        picker->Abandon();
+    }
+}
 
 const wchar_t* CDateTimeUI::GetClassTag() const {
     return L"DateTimeUI";
@@ -138,6 +145,16 @@ bool CDateTimeWnd::Init(CDateTimeUI* owner) {
     ShowWindow(m_hwnd, SW_SHOWNOACTIVATE);
     SetFocus(m_hwnd);
     return true;
+}
+
+void CDateTimeWnd::Abandon() {
+    m_owner = nullptr;
+    // The window's last message deletes this object; without a window nothing else will.
+    if (m_hwnd != nullptr && IsWindow(m_hwnd)) {
+        DestroyWindow(m_hwnd);
+    } else {
+        delete this;
+    }
 }
 
 LRESULT CDateTimeWnd::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -6,7 +6,8 @@
 // takes the keyboard focus. When the picker loses the focus the picked date becomes the
 // field's text; Delete or Backspace empty the text (the held date stays) and Escape keeps
 // it as it was; then the picker closes. A picker window frees its object when it is
-// destroyed and clears the field's link to it then. The date reaches the application
+// destroyed and clears the field's link to it then; a field destroyed while its picker is
+// open destroys the picker first, so it never writes into a freed field. The date reaches the application
 // only as the caption text: the field raises no notifications of its own.
 #pragma once
 
@@ -60,6 +61,9 @@ public:
     // (only once per object), gives it the field's date and font, shows it and focuses it.
     // False when the window cannot be created.
     bool Init(CDateTimeUI* owner);
+    // The owner is going: the picker forgets it and closes at once (its window's last
+    // message deletes the object, or this call does when it has no window).
+    void Abandon();
 
 protected:
     LPCWSTR RegisteredClassName() const override;

@@ -308,3 +308,30 @@ TEST_F(DateTimeUITest, AWheelTurnOverAnOpenFieldDoesNotScrollTheDialog) {
     Pump();
     EXPECT_GT(layout->GetScrollOffset().cy, 0);
 }
+
+TEST_F(DateTimeUITest, DestroyingTheFieldWithThePickerOpenIsClean) {
+    Build(kSkin);
+    ClickOn(L"date");
+    const HWND picker = Picker();
+    ASSERT_NE(picker, nullptr);
+    auto* layout = dynamic_cast<SkinUI::CContainerUI*>(m_manager->GetRoot());
+    ASSERT_TRUE(layout->RemoveChild(Field()));
+    EXPECT_FALSE(IsWindow(picker)) << "the picker goes with its field";
+    // What would reach a forgotten picker: the focus moving on, keys, the posted close.
+    SetFocus(m_hwnd);
+    Key(VK_DELETE);
+    Pump();
+    EXPECT_EQ(m_manager->ControlByName(L"date"), nullptr);
+}
+
+TEST_F(DateTimeUITest, DestroyingTheWindowWithThePickerOpenIsClean) {
+    Build(kSkin);
+    ClickOn(L"date");
+    Key(VK_F4);
+    const HWND picker = Picker();
+    ASSERT_NE(picker, nullptr);
+    DestroyWindow(m_hwnd);
+    EXPECT_FALSE(IsWindow(picker));
+    m_manager.reset();
+    Pump();
+}
