@@ -58,7 +58,12 @@ void CDateTimeUI::UpdateText() {
 void CDateTimeUI::OpenPicker() {
     if (m_picker == nullptr) m_picker = new (std::nothrow) CDateTimeWnd();
     if (m_picker == nullptr) return;
-    m_picker->Init(this);
+    if (!m_picker->Init(this)) {
+        // A picker object makes its window only once: a new one tries again next time.
+        delete m_picker;
+        m_picker = nullptr;
+        return;
+    }
     m_picker->ShowHwnd(true, true);
 }
 
@@ -99,11 +104,8 @@ void CDateTimeUI::HandleEvent(UIEventRecord& event) {
                 if (m_manager != nullptr) m_manager->ReleaseMouse();
                 // The press is what gives the field the focus, which opens the picker.
                 if (!HasFocus()) TakeFocus();
-                if (HasFocus() && m_picker == nullptr) m_picker = new (std::nothrow) CDateTimeWnd();
-                if (m_picker != nullptr) {
-                    m_picker->Init(this);
-                    m_picker->ShowHwnd(true, true);
-                }
+                // An open picker is refreshed from the field and shown again.
+                if (HasFocus() || m_picker != nullptr) OpenPicker();
             }
             return;
         case UIEventType::MouseMove:

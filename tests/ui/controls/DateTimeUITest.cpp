@@ -335,3 +335,13 @@ TEST_F(DateTimeUITest, DestroyingTheWindowWithThePickerOpenIsClean) {
     m_manager.reset();
     Pump();
 }
+
+TEST_F(DateTimeUITest, APickerThatCouldNotOpenIsTriedAgainNextTime) {
+    // Without a window there is nothing to open the picker in.
+    Build(kSkin, false);
+    Field()->TakeFocus();
+    EXPECT_EQ(Picker(), nullptr);
+    Bind();
+    ClickOn(L"date");
+    EXPECT_NE(Picker(), nullptr);
+}
