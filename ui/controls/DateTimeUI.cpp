@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "platform/commctrl/CalendarDate.h"
 #include "platform/commctrl/CommCtrl.h"
 #include "platform/sync/Clock.h"
 #include "platform/window/Focus.h"
@@ -11,6 +12,37 @@
 #include "ui/core/PaintManager.h"
 
 namespace SkinUI {
+
+namespace {
+
+// Takes year, month and day from text in the field's own form ("%4d-%02d-%02d") when it
+// names a date the picker can hold; false, leaving `date`, otherwise.
+bool ReadCaptionDate(std::wstring_view text, SYSTEMTIME* date) {
+    if (text.size() != 10 || text[4] != L'-' || text[7] != L'-') return false;
+    auto number = [text](size_t from, size_t count, bool leadingSpaces, int* out) {
+        int value = 0;
+        bool digits = false;
+        for (size_t i = from; i < from + count; ++i) {
+            if (text[i] == L' ' && leadingSpaces && !digits) continue;
+            if (text[i] < L'0' || text[i] > L'9') return false;
+            digits = true;
+            value = value * 10 + (text[i] - L'0');
+        }
+        *out = value;
+        return digits;
+    };
+    int year = 0, month = 0, day = 0;
+    if (!number(0, 4, true, &year) || !number(5, 2, false, &month) || !number(8, 2, false, &day)) return false;
+    SYSTEMTIME read = *date;
+    read.wYear = static_cast<WORD>(year);
+    read.wMonth = static_cast<WORD>(month);
+    read.wDay = static_cast<WORD>(day);
+    if (!platform::IsPickerDate(read)) return false;
+    *date = platform::WithDayOfWeek(read);
+    return true;
+}
+
+}  // namespace
 
 CDateTimeUI::CDateTimeUI() {
     GetLocalTime(&m_date);
@@ -142,7 +174,12 @@ bool CDateTimeWnd::Init(CDateTimeUI* owner) {
         SendMessageW(m_hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font != nullptr ? font->handle : nullptr), TRUE);
     }
     if (m_hwnd == nullptr) return false;
-    if (owner->GetCaption().IsEmpty()) GetLocalTime(&owner->m_date);
+    // The caption may hold a date the application or the skin put there: the picker starts from it.
+    if (owner->GetCaption().IsEmpty()) {
+        GetLocalTime(&owner->m_date);
+    } else {
+        ReadCaptionDate(owner->GetCaption().View(), &owner->m_date);
+    }
     SendMessageW(m_hwnd, DTM_SETSYSTEMTIME, static_cast<WPARAM>(GDT_VALID), reinterpret_cast<LPARAM>(&owner->m_date));
     ShowWindow(m_hwnd, SW_SHOWNOACTIVATE);
     SetFocus(m_hwnd);

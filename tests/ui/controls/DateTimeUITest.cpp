@@ -345,3 +345,26 @@ TEST_F(DateTimeUITest, APickerThatCouldNotOpenIsTriedAgainNextTime) {
     ClickOn(L"date");
     EXPECT_NE(Picker(), nullptr);
 }
+
+TEST_F(DateTimeUITest, ADateInTheCaptionIsWhatThePickerOpensWith) {
+    Build(R"(<VerticalLayout>
+        <DateTime name="date" height="24" text="2019-03-04"/>
+        <TestButton name="other" height="30"/>
+        <Control name="rest"/>
+      </VerticalLayout>)");
+    ClickOn(L"date");
+    EXPECT_EQ(PickerDate(), "2019-03-04");
+    ClickOn(L"rest");
+    EXPECT_EQ(Caption(), "2019-03-04");
+
+    // Text that is no date in the field's form leaves the held date as it is.
+    const std::string held = Text(Field()->GetDate());
+    for (const wchar_t* text : {L"选择日期", L"2019-02-30", L"2019-3-4", L"2019-03-04x"}) {
+        SCOPED_TRACE(Narrow(text));
+        Field()->SetCaption(text);
+        ClickOn(L"date");
+        EXPECT_EQ(PickerDate(), held);
+        Key(VK_ESCAPE);
+        EXPECT_EQ(Narrow(Field()->GetCaption().View()), Narrow(text));
+    }
+}
