@@ -127,7 +127,14 @@ void CDateTimeUI::HandleEvent(UIEventRecord& event) {
             OpenPicker();
             break;
         case UIEventType::KillFocus:
-            if (IsUsable()) Repaint();
+            if (!IsUsable()) break;
+            // Focus taken away without the keyboard moving (the field hidden): the picker
+            // still has the keyboard and would stay open over nothing; it closes on losing it.
+            if (m_picker != nullptr && m_manager != nullptr && GetFocus() == m_picker->GetHWND() &&
+                m_manager->GetPaintWindow() != nullptr) {
+                SetFocus(m_manager->GetPaintWindow());
+            }
+            Repaint();
             break;
         case UIEventType::ButtonDown:
         case UIEventType::RightButtonDown:

@@ -368,3 +368,15 @@ TEST_F(DateTimeUITest, ADateInTheCaptionIsWhatThePickerOpensWith) {
         EXPECT_EQ(Narrow(Field()->GetCaption().View()), Narrow(text));
     }
 }
+
+TEST_F(DateTimeUITest, AFieldHiddenWhileItsPickerIsOpenClosesIt) {
+    Build(kSkin);
+    ClickOn(L"date");
+    const HWND picker = Picker();
+    ASSERT_NE(picker, nullptr);
+    Pick(Date(2002, 2, 2));
+    Field()->Show(false);
+    Pump();
+    EXPECT_FALSE(IsWindow(picker));
+    EXPECT_EQ(Caption(), "2002-02-02");
+}
