@@ -56,7 +56,7 @@ std::string Text(const SYSTEMTIME& date) {
 
 // A field over a focus stop and a plain area, in a window at the screen's origin (client and
 // screen co-ordinates agree); input goes in through a headless display.
-const char kSkin[] = R"(<VerticalLayout>
+const char kSkin[] = R"(<VerticalLayout bkcolor="#FF336699">
     <DateTime name="date" height="24" font="0"/>
     <TestButton name="other" height="30"/>
     <Control name="rest"/>
@@ -194,6 +194,13 @@ TEST_F(DateTimeUITest, AClickOnAnUnfocusedFieldOpensThePickerOverIt) {
     // A second click on the open picker does not open another.
     ClickOn(L"date");
     EXPECT_EQ(Picker(), picker);
+
+    // The picker's pixels cover the field's, also after the field repaints under it.
+    Field()->SetCaption(L"changed");
+    Pump();
+    EXPECT_EQ(m_display.Pixel(m_hwnd, 0, 12), 0xFFA0A0A0u) << "the picker's border";
+    EXPECT_EQ(m_display.Pixel(m_hwnd, 395, 3), 0xFFF0F0F0u) << "its button";
+    EXPECT_EQ(m_display.Pixel(m_hwnd, 395, 40), 0xFF336699u) << "the dialog beside it";
 }
 
 TEST_F(DateTimeUITest, LosingTheFocusTakesThePickedDate) {
