@@ -45,8 +45,8 @@ int DaysInMonth(int year, int month) {
 }
 
 bool IsPickerDate(const SYSTEMTIME& date) {
-    return date.wYear >= kFirstPickerYear && date.wYear <= kLastPickerYear && date.wMonth >= 1 &&
-           date.wMonth <= 12 && date.wDay >= 1 && date.wDay <= DaysInMonth(date.wYear, date.wMonth);
+    return date.wYear >= kFirstPickerYear && date.wYear <= kLastPickerYear && date.wMonth >= 1 && date.wMonth <= 12 &&
+           date.wDay >= 1 && date.wDay <= DaysInMonth(date.wYear, date.wMonth);
 }
 
 int DayOfWeek(int year, int month, int day) {

@@ -24,7 +24,8 @@ void DrawLine(HDC hdc, std::wstring_view text, RECT rect, COLORREF colour, UINT 
     const std::wstring line(text);
     SetTextColor(hdc, colour);
     const int oldMode = SetBkMode(hdc, TRANSPARENT);
-    DrawTextW(hdc, line.c_str(), static_cast<int>(line.size()), &rect, align | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    DrawTextW(hdc, line.c_str(), static_cast<int>(line.size()), &rect,
+              align | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     SetBkMode(hdc, oldMode);
 }
 

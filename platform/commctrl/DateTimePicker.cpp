@@ -114,8 +114,8 @@ void Paint(HWND hwnd, const PickerState& state) {
     for (int field = 0; field < kFieldCount; ++field) {
         const bool lit = enabled && state.focused && state.dropDown == nullptr && field == state.field;
         if (lit) FillSolid(hdc, layout.fields[field], GetSysColor(COLOR_HIGHLIGHT));
-        DrawLine(hdc, FieldText(state, field), layout.fields[field],
-                 lit ? GetSysColor(COLOR_HIGHLIGHTTEXT) : text, DT_LEFT);
+        DrawLine(hdc, FieldText(state, field), layout.fields[field], lit ? GetSysColor(COLOR_HIGHLIGHTTEXT) : text,
+                 DT_LEFT);
     }
     for (const RECT& separator : layout.separators)
         DrawLine(hdc, L"-", separator, text, DT_LEFT);

@@ -85,7 +85,8 @@ LRESULT DropDownProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
             break;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
-            if (DropDownState* state = StateOf(hwnd)) Press(hwnd, *state, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+            if (DropDownState* state = StateOf(hwnd))
+                Press(hwnd, *state, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
             return 0;
         default:
             break;

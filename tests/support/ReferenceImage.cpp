@@ -42,8 +42,8 @@ int ChannelDistance(uint32_t a, uint32_t b) {
 
 }  // namespace
 
-::testing::AssertionResult MatchesReferenceImage(const std::string& name, const std::vector<uint32_t>& argb,
-                                                 int width, int height, ImageTolerance tolerance) {
+::testing::AssertionResult MatchesReferenceImage(const std::string& name, const std::vector<uint32_t>& argb, int width,
+                                                 int height, ImageTolerance tolerance) {
     if (width <= 0 || height <= 0 || argb.size() != static_cast<size_t>(width) * height)
         return ::testing::AssertionFailure() << "no pixels to compare";
     const std::filesystem::path reference = std::filesystem::path(XJ_REFERENCE_IMAGE_DIR) / name;
@@ -91,9 +91,8 @@ int ChannelDistance(uint32_t a, uint32_t b) {
     const double share = static_cast<double>(differing) / (static_cast<double>(width) * height);
     if (share <= tolerance.differingShare) return ::testing::AssertionSuccess();
     WritePng(actual, argb, width, height);
-    return ::testing::AssertionFailure() << differing << " of " << width * height << " pixels differ from "
-                                         << reference << " (first at " << firstX << "," << firstY << "); see "
-                                         << actual;
+    return ::testing::AssertionFailure() << differing << " of " << width * height << " pixels differ from " << reference
+                                         << " (first at " << firstX << "," << firstY << "); see " << actual;
 }
 
 }  // namespace testsupport

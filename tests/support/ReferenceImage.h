@@ -24,7 +24,7 @@ struct ImageTolerance {
 };
 
 // `argb` holds width * height premultiplied 0xAARRGGBB pixels, rows top-down.
-::testing::AssertionResult MatchesReferenceImage(const std::string& name, const std::vector<uint32_t>& argb,
-                                                 int width, int height, ImageTolerance tolerance = {});
+::testing::AssertionResult MatchesReferenceImage(const std::string& name, const std::vector<uint32_t>& argb, int width,
+                                                 int height, ImageTolerance tolerance = {});
 
 }  // namespace testsupport

@@ -24,12 +24,10 @@ TEST(CalendarDateTest, WeekdaysAndMonthLengthsOfKnownDates) {
         int weekday;
         int monthLength;
     } known[] = {
-        {1601, 1, 1, 1, 31},    // the first day the picker holds
-        {1900, 2, 1, 4, 28},    // a century that is not a leap year
-        {1970, 1, 1, 4, 31},
-        {2000, 2, 29, 2, 29},   // one that is
-        {2024, 12, 31, 2, 31},
-        {9999, 12, 31, 5, 31},  // the last day
+        {1601, 1, 1, 1, 31},                           // the first day the picker holds
+        {1900, 2, 1, 4, 28},                           // a century that is not a leap year
+        {1970, 1, 1, 4, 31},   {2000, 2, 29, 2, 29},   // one that is
+        {2024, 12, 31, 2, 31}, {9999, 12, 31, 5, 31},  // the last day
     };
     for (const auto& k : known) {
         SCOPED_TRACE(testing::Message() << k.year << "-" << k.month << "-" << k.day);
@@ -50,9 +48,9 @@ TEST(CalendarDateTest, StepsOfDaysAndMonthsStayOnTheCalendarAndInRange) {
     for (int i = 0; i < 75000; ++i) {
         const SYSTEMTIME next = platform::AddDays(day, 1);
         const bool lastOfMonth = day.wDay == platform::DaysInMonth(day.wYear, day.wMonth);
-        const SYSTEMTIME expected = lastOfMonth ? (day.wMonth == 12 ? Date(day.wYear + 1, 1, 1)
-                                                                    : Date(day.wYear, day.wMonth + 1, 1))
-                                                : Date(day.wYear, day.wMonth, day.wDay + 1);
+        const SYSTEMTIME expected =
+            lastOfMonth ? (day.wMonth == 12 ? Date(day.wYear + 1, 1, 1) : Date(day.wYear, day.wMonth + 1, 1))
+                        : Date(day.wYear, day.wMonth, day.wDay + 1);
         weekday = (weekday + 1) % 7;
         ASSERT_EQ(platform::CompareDates(next, expected), 0) << Text(day) << " -> " << Text(next);
         ASSERT_EQ(next.wDayOfWeek, weekday) << Text(next);
@@ -66,10 +64,9 @@ TEST(CalendarDateTest, StepsOfDaysAndMonthsStayOnTheCalendarAndInRange) {
         int months;
         const wchar_t* to;
     } moves[] = {
-        {Date(2024, 1, 31), 1, L"2024-02-29"},   // the day the month lacks becomes its last
-        {Date(2023, 1, 31), 1, L"2023-02-28"},
-        {Date(2024, 3, 15), -15, L"2022-12-15"},
-        {Date(1601, 2, 3), -2, L"1601-01-03"},   // held at the range's ends
+        {Date(2024, 1, 31), 1, L"2024-02-29"},  // the day the month lacks becomes its last
+        {Date(2023, 1, 31), 1, L"2023-02-28"},  {Date(2024, 3, 15), -15, L"2022-12-15"},
+        {Date(1601, 2, 3), -2, L"1601-01-03"},  // held at the range's ends
         {Date(9999, 11, 30), 5, L"9999-12-30"},
     };
     for (const auto& m : moves) {

@@ -113,8 +113,8 @@ TEST_F(DateTimePickerTest, AnswersTheDateAndFontMessages) {
     // A new picker holds today (read on both sides of its creation, in case midnight passes).
     SYSTEMTIME before{}, after{};
     GetLocalTime(&before);
-    const HWND fresh = CreateWindowExW(0, DATETIMEPICK_CLASSW, L"", WS_CHILD, 0, 0, 100, 20, m_parent, nullptr,
-                                       nullptr, nullptr);
+    const HWND fresh =
+        CreateWindowExW(0, DATETIMEPICK_CLASSW, L"", WS_CHILD, 0, 0, 100, 20, m_parent, nullptr, nullptr, nullptr);
     GetLocalTime(&after);
     ASSERT_NE(fresh, nullptr);
     SYSTEMTIME held{};

@@ -142,10 +142,10 @@ TEST(WindowExtraBytesTest, AClassesExtraBytesAreEachWindowsOwnAndSurviveSupercla
         super.lpszClassName = L"XjExtraBytesSuper";
         ASSERT_NE(RegisterClassExW(&super), 0);
 
-        const HWND a = CreateWindowExW(0, L"XjExtraBytesSuper", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                       nullptr, nullptr);
-        const HWND b = CreateWindowExW(0, L"XjExtraBytes", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
-                                       nullptr);
+        const HWND a =
+            CreateWindowExW(0, L"XjExtraBytesSuper", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        const HWND b =
+            CreateWindowExW(0, L"XjExtraBytes", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
         ASSERT_TRUE(a && b);
         EXPECT_EQ(GetWindowLongPtrW(a, 0), 0) << "extra bytes start zeroed";
         EXPECT_EQ(SetWindowLongPtrW(a, 0, 0x1122334455667788), 0);

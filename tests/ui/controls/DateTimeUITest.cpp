@@ -101,8 +101,8 @@ protected:
         Pump();
     }
     void Bind() {
-        m_hwnd = CreateWindowExW(0, kWindowClass, L"", WS_POPUP | WS_VISIBLE, 0, 0, 400, 300, nullptr, nullptr,
-                                 nullptr, nullptr);
+        m_hwnd = CreateWindowExW(0, kWindowClass, L"", WS_POPUP | WS_VISIBLE, 0, 0, 400, 300, nullptr, nullptr, nullptr,
+                                 nullptr);
         ASSERT_NE(m_hwnd, nullptr);
         m_manager->Bind(m_hwnd);
         SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(m_manager.get()));

@@ -373,8 +373,8 @@ TEST_F(PaintManagerTest, PaintsOffScreenThenCopiesTheArea) {
 
 TEST_F(PaintManagerTest, APressTakesTheKeyboardFocusBackFromAChildWindow) {
     Build(kTwoButtons);
-    const HWND child = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE, 300, 200, 50, 20, m_hwnd, nullptr,
-                                       nullptr, nullptr);
+    const HWND child =
+        CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE, 300, 200, 50, 20, m_hwnd, nullptr, nullptr, nullptr);
     ASSERT_NE(child, nullptr);
     SetFocus(child);
     ASSERT_EQ(GetFocus(), child);
