@@ -2,12 +2,15 @@
 # Download benchmark on loopback: a throwaway nginx on 127.0.0.1 serves a test file, and
 # curl (one connection), aria2c -x4 and download_bench fetch it in the same run. Then
 # download_bench is killed half-way and restarted, to measure what the resume re-fetches.
-#   bench/run.sh [SIZE_MB]      (default 1024; run inside scripts/netjail for loopback only)
+#   bench/run.sh [SIZE_MB] [ROUNDS]   (default 1024 MB, 1 round; run inside scripts/netjail)
+# With several rounds, curl and download_bench run in pairs, in turns first, so that a
+# machine whose load drifts weighs on both alike; the last line gives the median ratio.
 # XJ_BUILD_DIR names the build directory (default build/bench, configured here if missing).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 size_mb=${1:-1024}
+rounds=${2:-1}
 build=${XJ_BUILD_DIR:-$root/build/bench}
 bench=$build/bench/download_bench
 
@@ -67,18 +70,40 @@ measure() {
         'BEGIN { printf "%-14s bytes=%d seconds=%.3f mbps=%.1f cpu_seconds=%.3f peak_rss_kb=%d\n", n, b, s, b*8/1e6/s, u+y, r }'
 }
 
-measure curl curl -sf -o "$work/out" "$url"
+export HOME=$work/home  # the engine's C: drive; the output path is taken through Z:
+run_engine() {
+    rm -f "$work/out"*
+    printf '%-14s ' download_bench
+    line=$("$bench" --url "$url" --out "$work/out" --size "$size" --md5 "$md5" 2>"$work/bench.log") || {
+        cat "$work/bench.log" >&2
+        exit 1
+    }
+    echo "$line"
+}
+seconds_of() { sed -n 's/.* seconds=\([0-9.]*\).*/\1/p'; }
+
+ratios=()
+for round in $(seq "$rounds"); do
+    [ "$rounds" -gt 1 ] && echo "round $round"
+    if [ $((round % 2)) -eq 1 ]; then
+        c=$(measure curl curl -sf -o "$work/out" "$url")
+        e=$(run_engine)
+        printf '%s\n%s\n' "$c" "$e"
+    else
+        e=$(run_engine)
+        c=$(measure curl curl -sf -o "$work/out" "$url")
+        printf '%s\n%s\n' "$e" "$c"
+    fi
+    ratios+=("$(awk -v e="$(echo "$e" | seconds_of)" -v c="$(echo "$c" | seconds_of)" 'BEGIN { printf "%.3f", e / c }')")
+done
+if [ "$rounds" -gt 1 ]; then
+    printf '%s\n' "${ratios[@]}" | sort -n | awk '{ r[NR] = $1 } END {
+        m = NR % 2 ? r[(NR + 1) / 2] : (r[NR / 2] + r[NR / 2 + 1]) / 2
+        printf "download_bench / curl time per round: min %.3f median %.3f max %.3f\n", r[1], m, r[NR] }'
+fi
 if command -v aria2c >/dev/null; then
     measure aria2c aria2c -q -x4 -s4 --file-allocation=none --allow-overwrite=true -d "$work" -o out "$url"
 fi
-rm -f "$work/out"*
-export HOME=$work/home  # the engine's C: drive; the output path is taken through Z:
-printf '%-14s ' download_bench
-line=$("$bench" --url "$url" --out "$work/out" --size "$size" --md5 "$md5" 2>"$work/bench.log") || {
-    cat "$work/bench.log" >&2
-    exit 1
-}
-echo "$line"
 
 # Kill -9 once half the file is written, then resume. Re-fetched bytes are what the
 # second run downloads beyond what was really missing after the kill (found by comparing

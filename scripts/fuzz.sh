@@ -5,8 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 command -v clang++ >/dev/null || { echo "fuzz: clang++ not found, skipped"; exit 0; }
 build=${XJ_FUZZ_BUILD_DIR:-build/fuzz}
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DXJ_SANITIZE=ON -DXJ_BUILD_TESTS=OFF -DXJ_BUILD_FUZZ=ON >/dev/null
+cmake --preset fuzz -B "$build" >/dev/null
 cmake --build "$build" -j "$(nproc)"
 shopt -s nullglob
 for f in "$build"/fuzz/*Fuzzer; do

@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang
   # libraries the program links
   libcurl4-openssl-dev libssl-dev libjsoncpp-dev zlib1g-dev libstb-dev libpugixml-dev
-  libcairo2-dev libpango1.0-dev libx11-dev
+  libcairo2-dev libpango1.0-dev libx11-dev libxext-dev
   # the 7z library the patch worker carries and loads (its tests build archives with 7z)
   p7zip-full
   # tests and benchmarks

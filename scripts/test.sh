@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the Debug build with AddressSanitizer and
-# UBSan, and runs every test inside a loopback-only network namespace.
+# UBSan (the `dev` preset), and runs every test inside a loopback-only network
+# namespace. XJ_BUILD_DIR puts the build elsewhere than build/dev.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 
+# Compiles go through ccache when it is there, unless the caller chose a launcher.
+if command -v ccache >/dev/null; then
+  export CMAKE_C_COMPILER_LAUNCHER=${CMAKE_C_COMPILER_LAUNCHER:-ccache}
+  export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
+fi
+
 build=${XJ_BUILD_DIR:-build/dev}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DXJ_SANITIZE=ON -DXJ_BUILD_TESTS=ON >/dev/null
+cmake --preset dev -B "$build" >/dev/null
 cmake --build "$build" -j "$(nproc)"
 
 # The fuzz targets get a short run first, so ctest's summary stays the last word.

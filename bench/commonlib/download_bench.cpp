@@ -1,10 +1,12 @@
 // Downloads one file through the download engine the way the installer does and prints
 //   bytes=N seconds=S mbps=M cpu_seconds=C peak_rss_kb=R
 // Usage: download_bench --url URL [--url URL2 ...] --out FILE [--size N] [--md5 HEX]
-// Further --url values name more servers of the same file: their hosts become the pinned
-// fallback addresses. Without --size the size comes from a HEAD request. With --progress,
+// Further --url values name more servers of the same file, by IPv4 address and port, with
+// the first URL's path: they become the pinned fallback addresses ("address:port"). Without
+// --size the size comes from a HEAD request, which must answer 200 with a length. With --progress,
 // "complete=N" goes to stderr once a second. --peers N and --block-kib N override the
 // engine's defaults, for choosing them.
+#include <arpa/inet.h>
 #include <curl/curl.h>
 #include <sys/resource.h>
 
@@ -46,15 +48,37 @@ void OnDone(void* user, int type, int code) {
     PostQuitMessage(0);
 }
 
+// The file's size from a HEAD request; -1, with the reason on stderr, unless the server
+// answers 200 with a length (an error page's length is not the file's).
 std::int64_t HeadSize(const std::string& url) {
     CURL* curl = curl_easy_init();
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_off_t length = -1;
-    if (curl_easy_perform(curl) == CURLE_OK) curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    long status = 0;
+    const CURLcode result = curl_easy_perform(curl);
+    if (result == CURLE_OK) {
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+        curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    }
     curl_easy_cleanup(curl);
+    if (result != CURLE_OK) {
+        std::fprintf(stderr, "HEAD %s failed: %s\n", url.c_str(), curl_easy_strerror(result));
+        return -1;
+    }
+    if (status != 200 || length < 0) {
+        std::fprintf(stderr, "HEAD %s answered %ld%s; give --size\n", url.c_str(), status,
+                     status == 200 ? " without a length" : "");
+        return -1;
+    }
     return length;
+}
+
+// What follows the host and port: the path and query every source is asked for.
+std::string PathOf(const std::string& url, const UrlParts& parts) {
+    const size_t path = url.find_first_of("/?#", parts.hostEnd);
+    return path == std::string::npos ? "/" : url.substr(path);
 }
 
 // The application's 500 ms poll of the download scheduler.
@@ -102,11 +126,21 @@ int main(int argc, char** argv) {
         }
     }
     if (urls.empty() || out.empty()) return Usage();
-    if (size < 0) size = HeadSize(urls[0]);
+    const auto first = ParseUrlParts(urls[0]);
+    if (!first) return Usage();
     std::string fallback;
     for (size_t i = 1; i < urls.size(); ++i) {
-        if (const auto parts = ParseUrlParts(urls[i])) fallback += parts->host + ";";
+        const auto parts = ParseUrlParts(urls[i]);
+        in_addr address{};
+        if (!parts || inet_pton(AF_INET, parts->host.c_str(), &address) != 1 ||
+            PathOf(urls[i], *parts) != PathOf(urls[0], *first)) {
+            std::fprintf(stderr, "%s: a further --url needs an IPv4 address and the first URL's path\n",
+                         urls[i].c_str());
+            return 2;
+        }
+        fallback += parts->host + ":" + std::to_string(parts->port) + ";";
     }
+    if (size < 0 && (size = HeadSize(urls[0])) < 0) return 1;
     const std::wstring localPath = platform::WinPath(out);
     if (localPath.empty()) {
         std::fprintf(stderr, "no drive covers %s\n", out.c_str());

@@ -89,7 +89,14 @@ std::string FormatHttpResult(const HttpResult& result) {
 }
 
 void CCurlBase::MarkActive() {
-    m_lastActivity.store(GetTickCount(), std::memory_order_relaxed);
+    const std::uint64_t now = m_clock ? platform::TickCount64Of(*m_clock) : GetTickCount64();
+    m_lastActivity.store(static_cast<std::uint32_t>(now), std::memory_order_relaxed);
+}
+
+void CCurlBase::Abort(HttpResult result) {
+    if (IsAborted()) return;
+    m_abortResult = result;
+    m_aborted.store(true, std::memory_order_release);
 }
 
 CCurlHttp::CCurlHttp(HttpRequestSettings settings) : m_settings(std::move(settings)) {}
@@ -104,6 +111,7 @@ bool CCurlHttp::Prepare(HttpResult* failure) {
     m_response = {};
     m_failure.reset();
     m_headersDelivered = false;
+    m_requestSent.store(false, std::memory_order_relaxed);
     m_easy = curl_easy_init();
     if (!m_easy) {
         *failure = HttpResult::Make(HttpResultType::Curl, CURLE_FAILED_INIT);
@@ -129,6 +137,12 @@ bool CCurlHttp::Prepare(HttpResult* failure) {
     set(curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L));
     set(curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &CCurlHttp::ProgressCallback));
     set(curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this));
+    set(curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &CCurlHttp::PrereqCallback));
+    set(curl_easy_setopt(easy, CURLOPT_PREREQDATA, this));
+    // A body announced larger than allowed fails before its first byte; one that does not
+    // announce its length is stopped by the body sink.
+    if (m_settings.maxBodyBytes >= 0)
+        set(curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(m_settings.maxBodyBytes)));
     set(curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, m_settings.followRedirects ? 1L : 0L));
     set(curl_easy_setopt(easy, CURLOPT_MAXREDIRS, m_settings.maxRedirects));
     // The chain is never verified; the host name only when the owner asks for it.
@@ -226,6 +240,13 @@ bool CCurlHttp::OnResponseHeaders(const HttpResponse&) {
 }
 
 bool CCurlHttp::OnBodyData(const char* data, std::size_t size) {
+    if (m_settings.maxBodyBytes >= 0 &&
+        m_response.body.size() + size > static_cast<std::uint64_t>(m_settings.maxBodyBytes)) {
+        // No part of an answer that was cut short is handed on as if it were the answer.
+        m_response.body.clear();
+        Fail(HttpResult::Make(HttpResultType::Curl, CURLE_FILESIZE_EXCEEDED));
+        return false;
+    }
     m_response.body.append(data, size);
     return true;
 }
@@ -240,7 +261,7 @@ bool CCurlHttp::DeliverHeadersOnce() {
 std::size_t CCurlHttp::HeaderCallback(char* data, std::size_t size, std::size_t count, void* userData) {
     auto* self = static_cast<CCurlHttp*>(userData);
     const std::size_t bytes = size * count;
-    if (self->IsCancelled()) return 0;
+    if (self->ShouldStop()) return 0;
     self->MarkActive();
     std::string_view line(data, bytes);
     if (line.starts_with("HTTP/")) {
@@ -271,7 +292,7 @@ std::size_t CCurlHttp::HeaderCallback(char* data, std::size_t size, std::size_t 
 std::size_t CCurlHttp::WriteCallback(char* data, std::size_t size, std::size_t count, void* userData) {
     auto* self = static_cast<CCurlHttp*>(userData);
     const std::size_t bytes = size * count;
-    if (self->IsCancelled() || self->m_failure) return 0;
+    if (self->ShouldStop() || self->m_failure) return 0;
     self->MarkActive();
     if (!self->DeliverHeadersOnce()) return 0;
     self->m_response.bodyBytes += static_cast<std::int64_t>(bytes);
@@ -285,7 +306,7 @@ std::size_t CCurlHttp::WriteCallback(char* data, std::size_t size, std::size_t c
 int CCurlHttp::ProgressCallback(void* userData, std::int64_t dlTotal, std::int64_t dlNow, std::int64_t,
                                 std::int64_t ulNow) {
     auto* self = static_cast<CCurlHttp*>(userData);
-    if (self->IsCancelled()) return 1;
+    if (self->ShouldStop()) return 1;
     // Both counters are stored whichever moved: a short-circuit would leave the upload count behind.
     const bool downloaded = self->m_downloadNow.exchange(dlNow, std::memory_order_relaxed) != dlNow;
     const bool uploaded = self->m_uploadNow.exchange(ulNow, std::memory_order_relaxed) != ulNow;
@@ -295,6 +316,13 @@ int CCurlHttp::ProgressCallback(void* userData, std::int64_t dlTotal, std::int64
         if (CurlListener* listener = self->Listener()) listener->OnCurlProgress(self);
     }
     return 0;
+}
+
+int CCurlHttp::PrereqCallback(void* userData, char*, char*, int, int) {
+    auto* self = static_cast<CCurlHttp*>(userData);
+    if (self->ShouldStop()) return CURL_PREREQFUNC_ABORT;
+    self->m_requestSent.store(true, std::memory_order_relaxed);
+    return CURL_PREREQFUNC_OK;
 }
 
 HttpResult CCurlHttp::StatusResult() const {

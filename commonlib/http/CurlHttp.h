@@ -6,7 +6,8 @@
 // read-only and the worker alone touches the easy handle and the response fields. The
 // worker reports through CurlListener. The response (Response) may be read by the owner
 // once the listener's OnCurlDone has been handed over to it; the counters (progress,
-// activity) may be read at any time. Cancel may be called from any thread.
+// activity, whether the request went out) may be read at any time. Cancel and Abort
+// may be called from any thread.
 //
 // Lifetime. Reference-counted: the owner, the worker and every queued UI task hold a
 // CRefPtr, so whichever side lets go last frees it. Nothing here points back at the
@@ -15,7 +16,8 @@
 // Results. Finish turns the transfer's outcome into the program's (type, code) pair:
 // a curl failure is (5, CURLcode); a final status outside 100-399 is (4, status); a
 // redirect that is not followed is (3, 3003); a range answered without 206 is (3, 2009);
-// a body whose length differs from the expected one is (4, 2008).
+// a body whose length differs from the expected one is (4, 2008); a body larger than
+// the request allows is (5, CURLE_FILESIZE_EXCEEDED).
 //
 // The download engine's seam. A subclass may take over the body: OnResponseHeaders sees
 // the final status and headers (Content-Length, Content-Range) before the first body
@@ -26,6 +28,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -33,6 +36,7 @@
 
 #include "commonlib/core/RefCounted.h"
 #include "commonlib/http/HttpResult.h"
+#include "platform/sync/TimerClock.h"
 
 class CurlListener;
 using CURL = void;
@@ -57,6 +61,7 @@ struct HttpRequestSettings {
     long maxRedirects = 10;
     std::int64_t expectedLength = -1;  // body length that must arrive; -1: any
     std::int64_t maxReceiveSpeed = 0;  // bytes per second; 0: unlimited
+    std::int64_t maxBodyBytes = -1;    // the in-memory body's limit; -1: none
 };
 
 struct HttpResponse {
@@ -78,6 +83,14 @@ public:
     // transfer is never reported.
     void Cancel() { m_cancelled.store(true, std::memory_order_relaxed); }
     bool IsCancelled() const { return m_cancelled.load(std::memory_order_relaxed); }
+    // Any thread, before CCurlWorkshop::Abort: the transfer is to end with `result`, which
+    // the worker reports once it has let go of the transfer (unless it finished first and
+    // reported its own outcome).
+    void Abort(HttpResult result);
+    bool IsAborted() const { return m_aborted.load(std::memory_order_acquire); }
+    HttpResult AbortResult() const { return m_abortResult; }
+    // Whether the callbacks should end the transfer now.
+    bool ShouldStop() const { return IsCancelled() || IsAborted(); }
 
     void SetListener(CurlListener* listener) { m_listener = listener; }
     CurlListener* Listener() const { return m_listener; }
@@ -86,9 +99,14 @@ public:
     std::int64_t DownloadTotal() const { return m_downloadTotal.load(std::memory_order_relaxed); }
     std::int64_t DownloadNow() const { return m_downloadNow.load(std::memory_order_relaxed); }
     std::int64_t UploadNow() const { return m_uploadNow.load(std::memory_order_relaxed); }
-    // Tick (GetTickCount) of the last byte moved or of the hand-over to the worker.
+    // Tick of the last byte moved or of the hand-over to the worker, on the transfer's clock.
     std::uint32_t LastActivityTick() const { return m_lastActivity.load(std::memory_order_relaxed); }
     void MarkActive();
+    // Owner, before the hand-over: the clock of the activity ticks (default: the steady clock).
+    void SetClock(std::shared_ptr<platform::ITimerClock> clock) { m_clock = std::move(clock); }
+    // True once a connection was made and the request was about to go out on it: from
+    // then on the server may have taken it.
+    bool RequestSent() const { return m_requestSent.load(std::memory_order_relaxed); }
     // The scheduler's coalescing of progress reports: true for the one caller that may
     // queue a report; ProgressReported opens the way for the next.
     bool TryQueueProgress() { return !m_progressQueued.exchange(true, std::memory_order_acq_rel); }
@@ -110,10 +128,14 @@ protected:
     std::atomic<std::int64_t> m_downloadTotal{0};
     std::atomic<std::int64_t> m_downloadNow{0};
     std::atomic<std::int64_t> m_uploadNow{0};
+    std::atomic<bool> m_requestSent{false};
 
 private:
     CurlListener* m_listener = nullptr;
+    std::shared_ptr<platform::ITimerClock> m_clock;
     std::atomic<bool> m_cancelled{false};
+    std::atomic<bool> m_aborted{false};
+    HttpResult m_abortResult;  // written before m_aborted is set, read after
     std::atomic<std::uint32_t> m_lastActivity{0};
     std::atomic<bool> m_progressQueued{false};
 };
@@ -148,6 +170,7 @@ private:
     static std::size_t HeaderCallback(char* data, std::size_t size, std::size_t count, void* self);
     static int ProgressCallback(void* self, std::int64_t dlTotal, std::int64_t dlNow, std::int64_t ulTotal,
                                 std::int64_t ulNow);
+    static int PrereqCallback(void* self, char* primaryIp, char* localIp, int primaryPort, int localPort);
     bool DeliverHeadersOnce();
     HttpResult StatusResult() const;
 

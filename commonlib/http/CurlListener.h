@@ -15,7 +15,8 @@ class CCurlBase;
 class CurlListener {
 public:
     // Exactly once per request that the worker accepted, unless the request was removed
-    // first (a removed request reports nothing more).
+    // first (a removed request reports nothing more). An aborted request reports the pair
+    // it was aborted with, after the worker has let go of it.
     virtual void OnCurlDone(CCurlBase* request, HttpResult result) = 0;
     // When the status line of the final response has arrived (after redirects and interim
     // responses): `code` is its status.

@@ -41,6 +41,12 @@ void CCurlWorkshop::Remove(CRefPtr<CCurlBase> request) {
     Enqueue(Op::Remove, std::move(request));
 }
 
+void CCurlWorkshop::Abort(CRefPtr<CCurlBase> request, HttpResult result) {
+    if (!request) return;
+    request->Abort(result);
+    Enqueue(Op::Abort, std::move(request));
+}
+
 void CCurlWorkshop::Enqueue(Op op, CRefPtr<CCurlBase> request) {
     {
         std::lock_guard lock(m_inboxMutex);
@@ -99,10 +105,17 @@ void CCurlWorkshop::ApplyJobs() {
         jobs.swap(m_inbox);
     }
     for (auto& job : jobs) {
-        if (job.op == Op::Add)
-            StartTransfer(job.request);
-        else
-            DropTransfer(job.request.Get());
+        switch (job.op) {
+            case Op::Add:
+                StartTransfer(job.request);
+                break;
+            case Op::Remove:
+                DropTransfer(job.request.Get());
+                break;
+            case Op::Abort:
+                AbortTransfer(job.request);
+                break;
+        }
     }
 }
 
@@ -138,6 +151,19 @@ void CCurlWorkshop::DropTransfer(CCurlBase* request) {
     m_activeCount.store(static_cast<int>(m_active.size()));
 }
 
+void CCurlWorkshop::AbortTransfer(const CRefPtr<CCurlBase>& request) {
+    // Not held any more: it finished and was reported with its own outcome, or was removed.
+    const auto found = m_active.find(request.Get());
+    if (found == m_active.end()) return;
+    m_active.erase(found);
+    m_activeCount.store(static_cast<int>(m_active.size()));
+    curl_multi_remove_handle(Multi(m_multi), request->Handle());
+    request->Finish(CURLE_ABORTED_BY_CALLBACK);  // fills in what the owner may log (address, URL)
+    request->ReleaseHandle();
+    if (request->IsCancelled()) return;
+    if (CurlListener* listener = request->Listener()) listener->OnCurlDone(request.Get(), request->AbortResult());
+}
+
 void CCurlWorkshop::CollectFinished() {
     int left = 0;
     while (CURLMsg* message = curl_multi_info_read(Multi(m_multi), &left)) {
@@ -151,8 +177,9 @@ void CCurlWorkshop::CollectFinished() {
         m_active.erase(found);
         m_activeCount.store(static_cast<int>(m_active.size()));
         curl_multi_remove_handle(Multi(m_multi), request->Handle());
-        const HttpResult result = request->Finish(code);
+        HttpResult result = request->Finish(code);
         request->ReleaseHandle();
+        if (request->IsAborted()) result = request->AbortResult();
         // A request removed while it finished is not reported: its owner let it go.
         if (request->IsCancelled()) continue;
         if (CurlListener* listener = request->Listener()) listener->OnCurlDone(request.Get(), result);

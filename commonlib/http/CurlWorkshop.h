@@ -1,11 +1,13 @@
 // The curl worker thread: one libcurl multi handle driving every transfer of an engine.
 //
-// Any thread may Add and Remove; they only fill the worker's inbox and wake it
+// Any thread may Add, Remove and Abort; they only fill the worker's inbox and wake it
 // (curl_multi_wakeup), and the worker applies them in the order given. Start and Stop
 // belong to the owner. The worker reports through each request's CurlListener, on the
 // worker thread. A request that cannot be started is reported like any other, with its
 // failure pair, never as a success. A removed request, and every request still running
-// when the worker stops, is dropped without a report: its owner has given it up.
+// when the worker stops, is dropped without a report: its owner has given it up. An
+// aborted request is reported with the pair it was aborted with, and only once the
+// worker has let go of it, so its owner may read its response from then on.
 #pragma once
 
 #include <atomic>
@@ -26,6 +28,8 @@ public:
     // False (and nothing is queued) once the worker has been stopped for good.
     bool Add(CRefPtr<CCurlBase> request);
     void Remove(CRefPtr<CCurlBase> request);
+    // Ends a running request with `result` (a request that finishes first keeps its own).
+    void Abort(CRefPtr<CCurlBase> request, HttpResult result);
 
     bool Stop(DWORD timeoutMs) override;
 
@@ -37,7 +41,7 @@ protected:
     int Run() override;
 
 private:
-    enum class Op { Add, Remove };
+    enum class Op { Add, Remove, Abort };
     struct Job {
         Op op;
         CRefPtr<CCurlBase> request;
@@ -47,6 +51,7 @@ private:
     void ApplyJobs();
     void StartTransfer(const CRefPtr<CCurlBase>& request);
     void DropTransfer(CCurlBase* request);
+    void AbortTransfer(const CRefPtr<CCurlBase>& request);
     void CollectFinished();
     void DropAll();
 

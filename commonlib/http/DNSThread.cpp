@@ -34,6 +34,12 @@ void SetHttpDnsResolvers(std::string resolvers, std::uint16_t port) {
     settings.port = port;
 }
 
+std::string GetHttpDnsResolvers() {
+    auto& settings = Settings();
+    std::lock_guard lock(settings.mutex);
+    return settings.resolvers;
+}
+
 void StopOrAbandonDnsThread(std::unique_ptr<CDNSThread> thread, DWORD timeoutMs) {
     auto& abandoned = Abandoned();
     std::erase_if(abandoned, [](const std::unique_ptr<CDNSThread>& old) { return old->Stop(0); });

@@ -42,6 +42,7 @@ private:
 // The resolvers that commands ask (dotted IPv4 texts joined by ";"; empty: the built-in
 // public list) and their UDP port. Any thread; read when a lookup starts.
 void SetHttpDnsResolvers(std::string resolvers, std::uint16_t port = 53);
+std::string GetHttpDnsResolvers();
 
 // Stops `thread` within `timeoutMs`, else keeps it until it has ended and frees it then.
 void StopOrAbandonDnsThread(std::unique_ptr<CDNSThread> thread, DWORD timeoutMs);

@@ -10,18 +10,67 @@ CHttpBase::~CHttpBase() {
 }
 
 void CHttpBase::AddFormField(std::string name, std::string value) {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
     m_formFields.emplace_back(std::move(name), std::move(value));
 }
 
 void CHttpBase::ClearFormFields() {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
     m_formFields.clear();
 }
 
+void CHttpBase::AddHeader(std::string line) {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
+    m_headers.push_back(std::move(line));
+}
+
 void CHttpBase::ClearHeaders() {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
     m_headers.clear();
 }
 
+void CHttpBase::SetRange(std::optional<HttpByteRange> range) {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
+    m_range = range;
+}
+
+void CHttpBase::SetExpectedLength(std::int64_t length) {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
+    m_expectedLength = length;
+}
+
+void CHttpBase::SetFollowRedirects(bool follow) {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
+    m_followRedirects = follow;
+}
+
+void CHttpBase::SetMaxBodyBytes(std::int64_t bytes) {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
+    m_maxBodyBytes = bytes < 0 ? -1 : bytes;
+}
+
+void CHttpBase::SetTimeout(DWORD milliseconds) {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
+    m_timeoutMs = milliseconds;
+}
+
+DWORD CHttpBase::Timeout() const {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
+    return m_timeoutMs;
+}
+
+bool CHttpBase::IsActive() const {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
+    return m_mgr != nullptr;
+}
+
+bool CHttpBase::IsRunning() const {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
+    return m_running;
+}
+
 void CHttpBase::Stop() {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
     if (m_mgr) m_mgr->RemoveRequest(this);
 }
 
@@ -38,10 +87,12 @@ HttpRequestSettings CHttpBase::BuildSettings(std::string url, HttpMethod method,
     settings.checkHost = m_checkHost != 0;
     settings.followRedirects = m_followRedirects;
     settings.expectedLength = m_expectedLength;
+    settings.maxBodyBytes = m_maxBodyBytes;
     return settings;
 }
 
 bool CHttpBase::StartAttempt(HttpRequestSettings settings, DWORD delayMs) {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
     if (m_mgr) return false;
     CHttpEngine* engine = Engine();
     if (!engine) return false;

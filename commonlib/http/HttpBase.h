@@ -1,7 +1,8 @@
 // One HTTP request as its owner sees it: the settings every attempt shares, and the
 // attempt under way.
 //
-// Thread: the UI thread (the thread that runs the engine's scheduler) only. The owner
+// Thread: the UI thread (the thread that runs the engine's scheduler) only, asserted in
+// debug builds; a request binds to the thread that builds it. The owner
 // holds the request by value or deletes it itself; the destructor stops it. The curl side
 // of an attempt is a CCurlHttp, reference-counted, so a stopped or destroyed request
 // leaves nothing for the worker or a queued task to reach: the scheduler forgets the
@@ -24,6 +25,7 @@
 #include <vector>
 
 #include "commonlib/http/CurlHttp.h"
+#include "platform/sync/ThreadChecker.h"
 #include "platform/types/WinTypes.h"
 
 class CHttpEngine;
@@ -41,27 +43,33 @@ public:
     void AddFormField(std::string name, std::string value);
     void ClearFormFields();
     // Extra header lines, complete ("Content-Type:application/json;charset=utf-8").
-    std::vector<std::string>& Headers() { return m_headers; }
-    void AddHeader(std::string line) { m_headers.push_back(std::move(line)); }
+    std::vector<std::string>& Headers() {
+        XJ_ASSERT_ON_THREAD(m_threadChecker);
+        return m_headers;
+    }
+    void AddHeader(std::string line);
     void ClearHeaders();
 
     // HTTPS only: when set before the request, the certificate's host name is checked.
     // The certificate chain itself is never verified.
     std::uint8_t m_checkHost = 0;
 
-    void SetRange(std::optional<HttpByteRange> range) { m_range = range; }
-    void SetExpectedLength(std::int64_t length) { m_expectedLength = length; }
-    void SetFollowRedirects(bool follow) { m_followRedirects = follow; }
+    void SetRange(std::optional<HttpByteRange> range);
+    void SetExpectedLength(std::int64_t length);
+    void SetFollowRedirects(bool follow);
+    // The largest body an attempt keeps in memory; a larger one fails the attempt with
+    // (5, CURLE_FILESIZE_EXCEEDED). -1: no limit.
+    void SetMaxBodyBytes(std::int64_t bytes);
     // Inactivity allowed to a running attempt before CHttpMgr::CheckTimeouts ends it with
     // (3, 3002); 0: none.
-    void SetTimeout(DWORD milliseconds) { m_timeoutMs = milliseconds; }
-    DWORD Timeout() const { return m_timeoutMs; }
+    void SetTimeout(DWORD milliseconds);
+    DWORD Timeout() const;
 
     // Ends the attempt under way or waiting; nothing is reported for it. Safe when idle.
     virtual void Stop();
     // Waiting for a slot or a retry delay, or running.
-    bool IsActive() const { return m_mgr != nullptr; }
-    bool IsRunning() const { return m_running; }
+    bool IsActive() const;
+    bool IsRunning() const;
 
 protected:
     // An attempt's request, from the shared settings.
@@ -90,11 +98,16 @@ private:
     std::vector<std::pair<std::string, std::string>> m_formFields;
     std::optional<HttpByteRange> m_range;
     std::int64_t m_expectedLength = -1;
+    std::int64_t m_maxBodyBytes = -1;
     bool m_followRedirects = true;
     DWORD m_timeoutMs = 0;
 
     // Scheduler state, written by CHttpMgr.
     CHttpMgr* m_mgr = nullptr;
     bool m_running = false;
+    bool m_timingOut = false;  // running, but ended by its time-out: the worker is letting go of it
     CRefPtr<CCurlHttp> m_transfer;
+
+protected:
+    platform::ThreadChecker m_threadChecker;
 };

@@ -48,6 +48,7 @@ std::vector<std::string> PickPinnedAddresses(const std::wstring& list, std::size
 
 CHttpCommand::CHttpCommand(CHttpEngine* engine) : CHttpBase(engine), m_link(std::make_shared<Link>(Link{this})) {
     SetTimeout(kDefaultTimeoutMs);
+    SetMaxBodyBytes(kMaxResponseBytes);
 }
 
 CHttpCommand::~CHttpCommand() {
@@ -70,6 +71,7 @@ bool CHttpCommand::Post(const std::wstring& url, const std::string& body, HttpCo
 bool CHttpCommand::Begin(HttpMethod method, const std::wstring& url, std::string body, HttpCommandCallback callback,
                          void* user, HttpErrorReporting reporting, const std::wstring& fallbackAddresses,
                          const std::wstring& alternates) {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
     if (m_busy || IsActive() || url.size() < kShortestUrl || !Engine()) return false;
     const std::string primary = WideToUtf8(url);
     m_method = method;
@@ -168,7 +170,9 @@ void CHttpCommand::Done(const CRefPtr<CCurlHttp>& transfer, HttpResult result) {
     m_lastText = response.body;
     m_lastUrl = transfer->Request().url;
     m_lastIp = response.primaryIp;
-    if (StartNextRung(m_retryDelayMs)) return;
+    // A POST the server may have taken is not sent again: the record would count twice.
+    const bool mayRetry = m_method != HttpMethod::Post || !transfer->RequestSent();
+    if (mayRetry && StartNextRung(m_retryDelayMs)) return;
     if (m_reporting == HttpErrorReporting::On) {
         AddHttpErrorReport(kFinalLevel,
                            FormatW(L"CHttpCommand::Done() 最终失败.... url:%s ip:%s", Utf8ToWide(m_lastUrl).c_str(),
@@ -194,6 +198,7 @@ void CHttpCommand::CutLink() {
 }
 
 void CHttpCommand::Stop() {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
     m_busy = false;
     m_callback = nullptr;
     CutLink();

@@ -15,8 +15,14 @@
 //      curl error or the time-out): one re-resolution of the host against the public
 //      resolvers on a CDNSThread, whose answer (up to 3 new addresses) is pinned and
 //      tried like rung 3.
+// A POST climbs the ladder only while its attempts fail before the request went out (no
+// connection was made): one that a server may have taken is never sent again elsewhere,
+// so a statistics or download-log record arrives at most once.
 // When the ladder is exhausted the command completes with the last attempt's pair and
 // text. The delay is honoured by CHttpMgr::StartDueRequests, which the program polls.
+//
+// Answers are small (descriptors, collector replies): one larger than kMaxResponseBytes
+// fails the attempt with (5, CURLE_FILESIZE_EXCEEDED) and no text.
 #pragma once
 
 #include <cstdint>
@@ -39,6 +45,7 @@ public:
     static constexpr DWORD kDefaultTimeoutMs = 30000;
     static constexpr DWORD kDefaultRetryDelayMs = 1000;
     static constexpr std::size_t kMaxPinnedAddresses = 3;
+    static constexpr std::int64_t kMaxResponseBytes = 1 << 20;
 
     // `engine` null: the command engine.
     explicit CHttpCommand(CHttpEngine* engine = nullptr);
@@ -62,9 +69,15 @@ public:
     // Stops the name-resolution thread (waiting up to 100 ms) and the request; no
     // completion callback follows.
     void Stop() override;
-    bool IsBusy() const { return m_busy; }
+    bool IsBusy() const {
+        XJ_ASSERT_ON_THREAD(m_threadChecker);
+        return m_busy;
+    }
 
-    void SetRetryDelay(DWORD milliseconds) { m_retryDelayMs = milliseconds; }
+    void SetRetryDelay(DWORD milliseconds) {
+        XJ_ASSERT_ON_THREAD(m_threadChecker);
+        m_retryDelayMs = milliseconds;
+    }
 
 protected:
     void OnAttemptDone(const CRefPtr<CCurlHttp>& transfer, HttpResult result) override;

@@ -1,5 +1,6 @@
 #include "commonlib/http/HttpEngine.h"
 
+#include "commonlib/http/HttpReportCommand.h"
 #include "commonlib/thread/MainThreadTask.h"
 #include "platform/sync/KernelObject.h"
 
@@ -24,6 +25,7 @@ CHttpEngine::~CHttpEngine() {
 }
 
 bool CHttpEngine::Start() {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
     if (m_running) return true;
     // Stop has freed the scheduler and ended the worker for good.
     if (!m_mgr) return false;
@@ -32,10 +34,26 @@ bool CHttpEngine::Start() {
 }
 
 void CHttpEngine::Stop() {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
     if (!m_mgr) return;
     m_workshop.Stop(INFINITE);
     m_mgr.reset();
     m_running = false;
+}
+
+bool CHttpEngine::IsRunning() const {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
+    return m_running;
+}
+
+CHttpMgr& CHttpEngine::Mgr() {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
+    return *m_mgr;
+}
+
+CCurlWorkshop& CHttpEngine::Workshop() {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
+    return m_workshop;
 }
 
 bool InitHttpCommandMgr(UiPoster poster) {
@@ -44,12 +62,14 @@ bool InitHttpCommandMgr(UiPoster poster) {
     auto created = std::make_unique<CHttpEngine>(std::move(poster));
     if (!created->Start()) return false;
     engine = std::move(created);
+    SetReportCommandMaker(&MakeHttpReportCommand);
     return true;
 }
 
 void UninitHttpCommandMgr() {
     auto& engine = CommandEngine();
     if (!engine) return;
+    SetReportCommandMaker({});
     engine->Stop();
     engine.reset();
 }

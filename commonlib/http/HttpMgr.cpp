@@ -3,10 +3,8 @@
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <cassert>
 
-#include "platform/sync/Clock.h"
-#include "platform/sync/Thread.h"
+#include "platform/window/MessageQueue.h"
 
 namespace {
 
@@ -21,8 +19,7 @@ CHttpMgr::CHttpMgr(CCurlWorkshop& workshop, UiPoster poster, int maxRunning)
     : m_workshop(workshop),
       m_poster(std::move(poster)),
       m_maxRunning(std::max(1, maxRunning)),
-      m_link(std::make_shared<Link>(Link{this})),
-      m_ownerThread(GetCurrentThreadId()) {}
+      m_link(std::make_shared<Link>(Link{this})) {}
 
 CHttpMgr::~CHttpMgr() {
     m_link->mgr = nullptr;
@@ -34,23 +31,46 @@ CHttpMgr::~CHttpMgr() {
     }
 }
 
+DWORD CHttpMgr::Now() {
+    return static_cast<DWORD>(platform::TickCount64Of(*platform::CurrentThreadClock()));
+}
+
+std::size_t CHttpMgr::RunningCount() const {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
+    return m_running.size();
+}
+
+std::size_t CHttpMgr::WaitingCount() const {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
+    return m_waiting.size();
+}
+
+const UiPoster& CHttpMgr::Poster() const {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
+    return m_poster;
+}
+
 bool CHttpMgr::AddRequest(CHttpBase* request, HttpRequestSettings settings, DWORD delayMs) {
     // Requests belong to the scheduler's thread; another thread must post its start there.
-    assert(GetCurrentThreadId() == m_ownerThread);
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
     if (!request || request->m_mgr) return false;
     CRefPtr<CCurlHttp> transfer = request->CreateTransfer(std::move(settings));
     if (!transfer) return false;
     transfer->SetListener(this);
+    // The worker marks activity on the clock that CheckTimeouts measures against.
+    transfer->SetClock(platform::CurrentThreadClock());
     request->m_mgr = this;
     request->m_transfer = transfer;
     request->m_running = false;
+    request->m_timingOut = false;
     m_owners[transfer.Get()] = request;
-    m_waiting.push_back({request, GetTickCount() + delayMs});
+    m_waiting.push_back({request, Now() + delayMs});
     Schedule();
     return true;
 }
 
 void CHttpMgr::RemoveRequest(CHttpBase* request) {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
     if (!request || request->m_mgr != this) return;
     CRefPtr<CCurlHttp> transfer = request->m_transfer;
     if (request->m_running) m_workshop.Remove(transfer);
@@ -69,12 +89,13 @@ CHttpBase* CHttpMgr::Forget(CCurlBase* transfer) {
         std::erase_if(m_waiting, [request](const Waiting& w) { return w.request == request; });
     request->m_mgr = nullptr;
     request->m_running = false;
+    request->m_timingOut = false;
     request->m_transfer.Reset();
     return request;
 }
 
 void CHttpMgr::Schedule() {
-    const DWORD now = GetTickCount();
+    const DWORD now = Now();
     for (auto it = m_waiting.begin(); it != m_waiting.end() && static_cast<int>(m_running.size()) < m_maxRunning;) {
         if (!TickReached(now, it->dueTick)) {
             ++it;
@@ -97,21 +118,21 @@ void CHttpMgr::Launch(CHttpBase* request) {
 }
 
 void CHttpMgr::StartDueRequests() {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
     Schedule();
 }
 
 void CHttpMgr::CheckTimeouts() {
-    const DWORD now = GetTickCount();
-    std::vector<CRefPtr<CCurlHttp>> expired;
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
+    const DWORD now = Now();
     for (CHttpBase* request : m_running) {
         const DWORD limit = request->m_timeoutMs;
-        if (limit == 0 || !request->m_transfer) continue;
-        if (now - request->m_transfer->LastActivityTick() > limit) expired.push_back(request->m_transfer);
-    }
-    for (auto& transfer : expired) {
-        if (!m_owners.count(transfer.Get())) continue;  // an earlier completion ended it
-        m_workshop.Remove(transfer);
-        Deliver(transfer.Get(), HttpResult::Program(HttpProgramCode::Inactive));
+        if (limit == 0 || request->m_timingOut || !request->m_transfer) continue;
+        if (now - request->m_transfer->LastActivityTick() <= limit) continue;
+        // The worker may be inside the transfer's callbacks right now: it reports the pair
+        // when it has let go, and only then does the request see its response.
+        request->m_timingOut = true;
+        m_workshop.Abort(request->m_transfer, HttpResult::Program(HttpProgramCode::Inactive));
     }
 }
 
@@ -140,7 +161,7 @@ void CHttpMgr::OnCurlResponseCode(CCurlBase* request, long code) {
     CRefPtr<CCurlBase> transfer(request);
     Post([transfer, code](CHttpMgr& mgr) {
         const auto found = mgr.m_owners.find(transfer.Get());
-        if (found != mgr.m_owners.end())
+        if (found != mgr.m_owners.end() && !found->second->m_timingOut)
             found->second->OnAttemptResponseCode(static_cast<const CCurlHttp&>(*transfer), code);
     });
 }
@@ -151,6 +172,7 @@ void CHttpMgr::OnCurlProgress(CCurlBase* request) {
     Post([transfer](CHttpMgr& mgr) {
         transfer->ProgressReported();
         const auto found = mgr.m_owners.find(transfer.Get());
-        if (found != mgr.m_owners.end()) found->second->OnAttemptProgress(static_cast<const CCurlHttp&>(*transfer));
+        if (found != mgr.m_owners.end() && !found->second->m_timingOut)
+            found->second->OnAttemptProgress(static_cast<const CCurlHttp&>(*transfer));
     });
 }

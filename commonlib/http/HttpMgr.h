@@ -1,16 +1,20 @@
 // The request scheduler of an engine: at most a fixed number of attempts run on the curl
 // worker at once; the others wait, in order, and are never failed for waiting.
 //
-// Thread: the UI thread (the thread that built the engine) for every public method.
-// The worker reaches the scheduler only through CurlListener, whose methods post to the
-// UI thread and touch nothing else; the posted tasks find their request again through
-// a table kept on the UI thread and are dropped when the attempt was stopped, timed out
-// or handed over already, so each attempt completes exactly once and never after Stop.
-// The tasks hold the transfer by reference count and the scheduler through a shared
-// link that the destructor cuts, so nothing they reach has been freed.
+// Thread: the UI thread (the thread that built the engine) for every public method,
+// asserted in debug builds. The worker reaches the scheduler only through CurlListener,
+// whose methods post to the UI thread and touch nothing else; the posted tasks find their
+// request again through a table kept on the UI thread and are dropped when the attempt
+// was stopped or handed over already, so each attempt completes exactly once and never
+// after Stop. The tasks hold the transfer by reference count and the scheduler through a
+// shared link that the destructor cuts, so nothing they reach has been freed.
 //
-// Completions run inside the caller's stack only from CheckTimeouts (the time-out pair);
-// every other completion arrives through the UI-thread task queue.
+// Every completion arrives through the UI-thread task queue, the time-out pair too: a
+// timed-out attempt is delivered once the worker has let go of it, so its response is
+// never read while the worker still writes it. Until then it keeps its slot.
+//
+// Time (retry delays, inactivity) comes from the UI thread's timer clock
+// (platform::CurrentThreadClock), which tests replace with a manual one.
 #pragma once
 
 #include <deque>
@@ -22,6 +26,7 @@
 #include "commonlib/http/CurlListener.h"
 #include "commonlib/http/CurlWorkshop.h"
 #include "commonlib/http/HttpBase.h"
+#include "platform/sync/ThreadChecker.h"
 
 // Hands a function to the UI thread; false when it was dropped (the queue is shut down).
 using UiPoster = std::function<bool(std::function<void()>)>;
@@ -40,14 +45,15 @@ public:
     bool AddRequest(CHttpBase* request, HttpRequestSettings settings, DWORD delayMs);
     // Forgets `request`'s attempt, waiting or running; nothing is reported for it.
     void RemoveRequest(CHttpBase* request);
-    // Ends each running attempt that has a time-out and has been inactive for longer with (3, 3002).
+    // Ends each running attempt that has a time-out and has been inactive for longer with
+    // (3, 3002), delivered once the worker has let go of it.
     void CheckTimeouts();
     // Starts the waiting attempts whose retry delay has passed, then schedules.
     void StartDueRequests();
 
-    std::size_t RunningCount() const { return m_running.size(); }
-    std::size_t WaitingCount() const { return m_waiting.size(); }
-    const UiPoster& Poster() const { return m_poster; }
+    std::size_t RunningCount() const;
+    std::size_t WaitingCount() const;
+    const UiPoster& Poster() const;
 
     // CurlListener, worker thread.
     void OnCurlDone(CCurlBase* request, HttpResult result) override;
@@ -69,6 +75,7 @@ private:
     CHttpBase* Forget(CCurlBase* transfer);
     void Deliver(CCurlBase* transfer, HttpResult result);
     void Post(std::function<void(CHttpMgr&)> work);
+    static DWORD Now();
 
     CCurlWorkshop& m_workshop;
     UiPoster m_poster;
@@ -77,5 +84,5 @@ private:
     std::deque<Waiting> m_waiting;
     std::vector<CHttpBase*> m_running;
     std::unordered_map<CCurlBase*, CHttpBase*> m_owners;  // every attempt waiting or running
-    DWORD m_ownerThread;
+    platform::ThreadChecker m_threadChecker;
 };

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <mutex>
 
-#include "commonlib/http/HttpCommand.h"
 #include "commonlib/thread/MainThreadTask.h"
 #include "commonlib/util/ProtoValueJsonConvertor.h"
 #include "commonlib/util/StringUtils.h"
@@ -12,54 +11,42 @@
 
 namespace {
 
-std::mutex& FactoryMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
-ReportCommandFactory& Factory() {
-    static ReportCommandFactory factory;
-    return factory;
-}
-
-// A command of the command engine.
-class CHttpReportCommand final : public IReportCommand {
-public:
-    void ClearHeaders() override { m_command.ClearHeaders(); }
-    void AddHeader(std::string line) override { m_command.AddHeader(std::move(line)); }
-    void ClearFormFields() override { m_command.ClearFormFields(); }
-    void AddFormField(std::string name, std::string value) override {
-        m_command.AddFormField(std::move(name), std::move(value));
-    }
-    bool Post(const std::wstring& url, std::string body, ReportPostDone done, void* user) override {
-        return m_command.Post(url, body, done, user);
-    }
-    void Stop() override { m_command.Stop(); }
-
-private:
-    CHttpCommand m_command;
+struct CommandMakers {
+    std::mutex mutex;
+    ReportCommandFactory factory;  // a test's, first
+    ReportCommandFactory maker;    // the HTTP layer's
 };
 
-std::unique_ptr<IReportCommand> CreateBuiltInCommand() {
-    return std::make_unique<CHttpReportCommand>();
+CommandMakers& Makers() {
+    static CommandMakers makers;
+    return makers;
 }
 
 }  // namespace
 
+void SetReportCommandMaker(ReportCommandFactory maker) {
+    CommandMakers& makers = Makers();
+    std::lock_guard lock(makers.mutex);
+    makers.maker = std::move(maker);
+}
+
 ReportCommandFactory SetReportCommandFactory(ReportCommandFactory factory) {
-    std::lock_guard lock(FactoryMutex());
-    ReportCommandFactory previous = std::move(Factory());
-    Factory() = std::move(factory);
+    CommandMakers& makers = Makers();
+    std::lock_guard lock(makers.mutex);
+    ReportCommandFactory previous = std::move(makers.factory);
+    makers.factory = std::move(factory);
     return previous;
 }
 
 std::unique_ptr<IReportCommand> CreateReportCommand() {
-    ReportCommandFactory factory;
+    ReportCommandFactory make;
     {
-        std::lock_guard lock(FactoryMutex());
-        factory = Factory();
+        CommandMakers& makers = Makers();
+        std::lock_guard lock(makers.mutex);
+        make = makers.factory ? makers.factory : makers.maker;
     }
-    return factory ? factory() : CreateBuiltInCommand();
+    // Outside the lock: a maker may log or build what it likes.
+    return make ? make() : nullptr;
 }
 
 bool IsOnReportThread() {

@@ -1,6 +1,9 @@
 // What the report classes share: the HTTP request each of them owns, the JSON texts the
 // collectors expect, the sender's identity in each record and the event time text.
 //
+// The reports reach HTTP only through IReportCommand: this layer sits below the HTTP
+// layer, which registers the maker of its commands while the command engine runs.
+//
 // A report command belongs to the UI thread: it is created, started, stopped and deleted
 // there, and its completion runs there, once for every Post that returned true and never
 // after Stop. The other functions are reentrant and callable from any thread.
@@ -36,11 +39,14 @@ public:
 
 using ReportCommandFactory = std::function<std::unique_ptr<IReportCommand>()>;
 
-// Replaces how report commands are made (an empty factory restores the built-in one) and
-// returns the previous factory. Set it before the reports create their commands.
+// The HTTP layer's maker of report commands (empty: none); the command engine sets it
+// when it starts and clears it when it ends.
+void SetReportCommandMaker(ReportCommandFactory maker);
+// Puts `factory` in front of the maker (empty: the maker again) and returns the previous
+// factory; for tests. Set it before the reports create their commands.
 ReportCommandFactory SetReportCommandFactory(ReportCommandFactory factory);
-// A new command (a command-engine command unless a factory is set); null when the factory
-// makes none.
+// A new command from the factory, else from the maker; null when there is neither (no
+// command engine runs) or it makes none.
 std::unique_ptr<IReportCommand> CreateReportCommand();
 
 // True on the UI thread, and on any thread while no UI thread has been set up yet.

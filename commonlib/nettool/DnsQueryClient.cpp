@@ -81,7 +81,8 @@ bool DnsDecodeName(std::span<const std::uint8_t> message, std::size_t offset, bo
         }
         if (prefix != 0) return false;  // 0x40 and 0x80 label types do not exist
         if (at + 1 + length > message.size()) return false;
-        if (text.size() + length + 1 > kDnsMaxDecodedName) return false;
+        // The dot after a label counts only once another label follows it.
+        if (text.size() + length > kDnsMaxDecodedName) return false;
         text.append(reinterpret_cast<const char*>(&message[at + 1]), length);
         text.push_back('.');
         at += 1 + length;

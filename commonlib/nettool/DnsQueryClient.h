@@ -22,7 +22,7 @@ inline constexpr std::size_t kDnsHeaderSize = 12;
 inline constexpr std::size_t kDnsMaxNameBytes = 255;
 inline constexpr std::size_t kDnsSendBufferSize = kDnsHeaderSize + kDnsMaxNameBytes + 4;
 inline constexpr std::size_t kDnsAnswerBufferSize = 1024;
-// Decoded names keep at most this many characters (trailing dot included while decoding).
+// Decoded names keep at most this many characters (dots between labels included).
 inline constexpr std::size_t kDnsMaxDecodedName = 127;
 
 // Writes the QNAME of `host` (labels cut at ".", empty pieces skipped, then a zero byte).

@@ -1,5 +1,6 @@
 #include "commonlib/nettool/IcmpPacket.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -24,6 +25,29 @@ std::uint16_t ReadLe16(std::span<const std::uint8_t> data, std::size_t at) {
 void WriteLe16(std::uint8_t* out, std::uint16_t value) {
     out[0] = static_cast<std::uint8_t>(value & 0xFF);
     out[1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+constexpr std::uint8_t kProtocolIcmp = 1;
+
+// A plain IPv4 header (no options) in front of `payloadSize` bytes.
+void AppendIpHeader(std::vector<std::uint8_t>* out, std::uint32_t source, std::uint32_t destination,
+                    std::uint8_t ttl, std::size_t payloadSize) {
+    const std::size_t total = std::min<std::size_t>(kMinIpHeader + payloadSize, 0xFFFF);
+    const std::uint8_t header[kMinIpHeader] = {0x45, 0, static_cast<std::uint8_t>(total >> 8),
+                                               static_cast<std::uint8_t>(total & 0xFF), 0, 0, 0, 0, ttl,
+                                               kProtocolIcmp};
+    const std::size_t at = out->size();
+    out->insert(out->end(), header, header + kMinIpHeader);
+    std::memcpy(out->data() + at + 12, &source, 4);
+    std::memcpy(out->data() + at + 16, &destination, 4);
+}
+
+// `message` with the echo identifier put back to ours (when it is long enough to hold one).
+void AppendWithOurId(std::vector<std::uint8_t>* out, std::span<const std::uint8_t> message,
+                     std::uint16_t idAsWritten) {
+    const std::size_t at = out->size();
+    out->insert(out->end(), message.begin(), message.end());
+    if (message.size() >= kIcmpHeader) WriteLe16(out->data() + at + 4, idAsWritten);
 }
 
 }  // namespace
@@ -100,4 +124,27 @@ bool ParseIcmpReply(std::span<const std::uint8_t> datagram, std::uint16_t id, st
     std::memcpy(&record->address, &datagram[12], 4);
     record->time = now - record->time;
     return true;
+}
+
+std::vector<std::uint8_t> RawFormOfEchoReply(std::uint32_t from, std::uint8_t ttl,
+                                             std::span<const std::uint8_t> message, std::uint16_t idAsWritten) {
+    std::vector<std::uint8_t> datagram;
+    datagram.reserve(kMinIpHeader + message.size());
+    AppendIpHeader(&datagram, from, 0, ttl, message.size());
+    AppendWithOurId(&datagram, message, idAsWritten);
+    return datagram;
+}
+
+std::vector<std::uint8_t> RawFormOfIcmpError(std::uint32_t from, std::uint32_t destination, std::uint8_t type,
+                                             std::uint8_t code, std::span<const std::uint8_t> request,
+                                             std::uint16_t idAsWritten) {
+    std::vector<std::uint8_t> datagram;
+    datagram.reserve(2 * kMinIpHeader + kIcmpHeader + request.size());
+    AppendIpHeader(&datagram, from, 0, 0, kIcmpHeader + kMinIpHeader + request.size());
+    const std::uint8_t icmp[kIcmpHeader] = {type, code};
+    datagram.insert(datagram.end(), icmp, icmp + kIcmpHeader);
+    // The quoted request: its IP header as it left us, then the request itself.
+    AppendIpHeader(&datagram, 0, destination, 1, request.size());
+    AppendWithOurId(&datagram, request, idAsWritten);
+    return datagram;
 }

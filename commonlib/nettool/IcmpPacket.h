@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 inline constexpr std::size_t kPingRequestSize = 44;
 inline constexpr std::size_t kTraceRequestSize = 40;
@@ -43,3 +44,15 @@ struct TraceHopRecord {
 // the request in flight; then completes `record` with the sender and the round trip to `now`.
 bool ParseIcmpReply(std::span<const std::uint8_t> datagram, std::uint16_t id, std::uint32_t now,
                     TraceHopRecord* record);
+
+// The raw-socket form (an IPv4 header first) of what a datagram ICMP socket delivers, so the
+// matchers above read both alike. That socket's kernel writes an echo identifier of its own
+// into our requests and hands back only answers to them; `idAsWritten` (the identifier's two
+// bytes as our requests carry them, read low byte first) is put back in its place.
+// An echo reply from `from` (network order) that arrived with `ttl`:
+std::vector<std::uint8_t> RawFormOfEchoReply(std::uint32_t from, std::uint8_t ttl,
+                                             std::span<const std::uint8_t> message, std::uint16_t idAsWritten);
+// An ICMP error (`type`, `code`) from the node `from` about our `request` to `destination`:
+std::vector<std::uint8_t> RawFormOfIcmpError(std::uint32_t from, std::uint32_t destination, std::uint8_t type,
+                                             std::uint8_t code, std::span<const std::uint8_t> request,
+                                             std::uint16_t idAsWritten);

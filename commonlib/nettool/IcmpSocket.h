@@ -2,7 +2,9 @@
 // the network's part (routers, time-outs, stray traffic) without one.
 //
 // One socket belongs to one probe run on one thread. The raw implementation needs
-// root or CAP_NET_RAW; opening it fails otherwise. Errors are WSAE* numbers.
+// root or CAP_NET_RAW; opening it fails otherwise. The datagram implementation needs
+// neither, only a group that net.ipv4.ping_group_range admits; it delivers its answers
+// in the raw form (IPv4 header first) too. Errors are WSAE* numbers.
 #pragma once
 
 #include <cstddef>
@@ -27,3 +29,7 @@ public:
 using IcmpSocketFactory = std::function<std::unique_ptr<IIcmpSocket>(int* error)>;
 
 std::unique_ptr<IIcmpSocket> OpenRawIcmpSocket(int* error);
+std::unique_ptr<IIcmpSocket> OpenDatagramIcmpSocket(int* error);
+// A raw socket, or where raw sockets are refused, a datagram one; the raw socket's error
+// when neither opens.
+std::unique_ptr<IIcmpSocket> OpenIcmpSocket(int* error);

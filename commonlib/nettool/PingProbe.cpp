@@ -24,7 +24,7 @@ PingProbe::PingProbe() : PingProbe(Options{}) {}
 PingProbe::PingProbe(Options options) : m_options(std::move(options)) {
     if (!m_options.clock) m_options.clock = SteadyMilliseconds;
     if (!m_options.sleep) m_options.sleep = SleepMilliseconds;
-    if (!m_options.openSocket) m_options.openSocket = OpenRawIcmpSocket;
+    if (!m_options.openSocket) m_options.openSocket = OpenIcmpSocket;
 }
 
 PingProbe::~PingProbe() {

@@ -1,10 +1,12 @@
-// ICMP echo probes over a raw socket, written up as a Chinese report in the style
-// of the system's ping command: a header line, then one line per probe.
+// ICMP echo probes over a raw socket (or the kernel's datagram ICMP socket where raw
+// ones are refused), written up as a Chinese report in the style of the system's ping
+// command: a header line, then one line per probe.
 //
 // Owned by one ping run on the diagnostics worker thread; nothing is shared. The
-// report's lines follow one another without separators. A probe that cannot open
-// its raw socket (no CAP_NET_RAW) is not ready and reports every probe as a
-// time-out. Sockets are closed by Cleanup or the destructor.
+// report's lines follow one another without separators. A probe that can open
+// neither socket (no CAP_NET_RAW, and a group outside net.ipv4.ping_group_range) is
+// not ready and reports every probe as a time-out. Sockets are closed by Cleanup or
+// the destructor.
 #pragma once
 
 #include <atomic>
@@ -23,7 +25,7 @@ public:
     struct Options {
         MillisecondClock clock;           // default: monotonic
         MillisecondSleep sleep;           // the pause after each probe; default: a real sleep
-        IcmpSocketFactory openSocket;     // default: a raw ICMP socket
+        IcmpSocketFactory openSocket;     // default: OpenIcmpSocket
         std::optional<std::uint16_t> id;  // default: the low 16 bits of the process id
         std::uint32_t replyTimeoutMs = 2000;
         std::uint32_t waitSliceMs = 100;

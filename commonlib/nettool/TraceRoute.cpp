@@ -60,7 +60,7 @@ int TraceRoute(const std::wstring& host, std::wstring* text, std::vector<TraceHo
     if (text == nullptr || hops == nullptr) return -1;
     TraceRouteOptions options = given;
     if (!options.clock) options.clock = SteadyMilliseconds;
-    if (!options.openSocket) options.openSocket = OpenRawIcmpSocket;
+    if (!options.openSocket) options.openSocket = OpenIcmpSocket;
     const std::uint16_t id = options.id.value_or(ProcessProbeId());
 
     const std::string hostText = platform::Utf8FromWide(host);

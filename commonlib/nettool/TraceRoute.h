@@ -1,5 +1,6 @@
-// ICMP traceroute: echo requests with growing TTL over a raw socket, answered by
-// routers (time exceeded) and at last by the host (echo reply).
+// ICMP traceroute: echo requests with growing TTL over a raw socket (or the kernel's
+// datagram ICMP socket where raw ones are refused), answered by routers (time
+// exceeded) and at last by the host (echo reply).
 //
 // Runs on the caller's thread (the diagnostics worker); all state is local to the
 // call and the socket is closed on every path. Each hop waits at most the hop
@@ -20,7 +21,7 @@ inline constexpr int kTraceMaxHops = 30;
 
 struct TraceRouteOptions {
     MillisecondClock clock;           // default: monotonic
-    IcmpSocketFactory openSocket;     // default: a raw ICMP socket
+    IcmpSocketFactory openSocket;     // default: OpenIcmpSocket
     std::optional<std::uint16_t> id;  // default: the low 16 bits of the process id
     std::uint32_t hopTimeoutMs = 3000;
     // Checked before each hop; a set flag ends the trace with -1.

@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "platform/sync/Clock.h"
 #include "platform/window/MessageApi.h"
+#include "platform/window/MessageQueue.h"
 
 namespace {
 
@@ -21,8 +21,9 @@ ModuleState& State() {
     return state;
 }
 
+// The timer and its time both come from the UI thread's clock, which tests replace.
 void OnProgressTimer(HWND, UINT, UINT_PTR, DWORD) {
-    if (State().queue) State().queue->OnTimer(GetTickCount64());
+    if (State().queue) State().queue->OnTimer(platform::TickCount64Of(*platform::CurrentThreadClock()));
 }
 
 std::wstring Text(const wchar_t* text) {

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <mutex>
 
 #include "commonlib/core/ProtoValue.h"
 #include "commonlib/peer/DownloadReports.h"
@@ -50,26 +52,61 @@ HttpResult LengthMismatch() {
     return HttpResult::Make(HttpResultType::HttpStatus, static_cast<int>(HttpProgramCode::LengthMismatch));
 }
 
+// The answer was not the bytes asked for: a status, length or range that does not fit.
+bool NotTheFile(const HttpResult& result) {
+    return result.type == static_cast<int>(HttpResultType::HttpStatus) ||
+           result == HttpResult::Program(HttpProgramCode::NoRangeSupport);
+}
+
 }  // namespace
+
+void CDownloadPeer::SampleProgress(std::uint64_t nowMs, std::uint64_t windowMs) {
+    if (!IsBusy() || m_samples.empty()) return;
+    m_samples.push_back({nowMs, Received()});
+    while (m_samples.size() > 1 && m_samples[1].ms + windowMs <= nowMs)
+        m_samples.pop_front();
+}
+
+CDownloadPeer::Progress CDownloadPeer::RecentProgress(std::uint64_t nowMs) const {
+    if (!IsBusy() || m_samples.empty()) return {};
+    const Sample& from = m_samples.front();
+    const std::uint64_t received = Received();
+    return {received - std::min(received, from.received), nowMs - std::min(nowMs, from.ms)};
+}
+
+bool CDownloadPeer::Stalled(std::uint64_t nowMs, std::uint64_t windowMs) const {
+    const Progress progress = RecentProgress(nowMs);
+    return IsBusy() && progress.spanMs >= windowMs && progress.bytes == 0;
+}
 
 // One range on the curl worker: checks the answer's headers, then writes the body at its
 // offset. Its counters are read on the UI thread.
 class CPeerTransfer final : public CCurlHttp {
 public:
     CPeerTransfer(HttpRequestSettings settings, CRefPtr<CQVDownloadFileIO> file, std::uint64_t offset,
-                  std::uint64_t length, std::uint64_t totalSize)
+                  std::uint64_t length, std::uint64_t totalSize, int connectPort)
         : CCurlHttp(std::move(settings)),
           m_file(std::move(file)),
           m_offset(offset),
           m_length(length),
           m_totalSize(totalSize),
+          m_connectPort(connectPort),
           m_limit(length) {}
 
-    std::uint64_t Written() const { return m_written.load(std::memory_order_acquire); }
+    // Body bytes written to the file.
+    std::uint64_t Received() const { return m_written.load(std::memory_order_acquire); }
+    // Of those, the ones the headers proved to be the range asked for.
+    std::uint64_t Proven() const { return m_proven.load(std::memory_order_acquire) ? Received() : 0; }
+    // Both take the write lock: once they return, nothing lands beyond the new end, which
+    // another peer may own by then.
     void CutTo(std::uint64_t length) {
-        std::uint64_t current = m_limit.load();
-        while (length < current && !m_limit.compare_exchange_weak(current, length)) {
-        }
+        std::lock_guard lock(m_writeMutex);
+        m_limit = std::min(m_limit, length);
+    }
+    void Seal() {
+        std::lock_guard lock(m_writeMutex);
+        m_limit = m_written.load(std::memory_order_relaxed);
+        m_sealed = true;
     }
     // The server answered a range request with the whole file.
     bool RangeIgnored() const { return m_rangeIgnored; }
@@ -78,19 +115,47 @@ public:
         if (!CCurlHttp::Prepare(failure)) return false;
         curl_easy_setopt(Handle(), CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
         curl_easy_setopt(Handle(), CURLOPT_ACCEPT_ENCODING, nullptr);  // offsets must be the file's
+        if (m_connectPort > 0) {
+            // The pinned address listens on a port of its own; the URL's host and port stay
+            // what the server is asked for.
+            const auto url = ParseUrlParts(Request().url);
+            const std::string entry = url ? HostOfUrl(Request().url) + ":" + std::to_string(url->port) + ":" +
+                                                Request().connectAddress + ":" + std::to_string(m_connectPort)
+                                          : std::string();
+            m_connectTo = url ? curl_slist_append(nullptr, entry.c_str()) : nullptr;
+            if (!m_connectTo || curl_easy_setopt(Handle(), CURLOPT_CONNECT_TO, m_connectTo) != CURLE_OK) {
+                *failure = HttpResult::Make(HttpResultType::Curl, CURLE_COULDNT_RESOLVE_HOST);
+                ReleaseHandle();
+                return false;
+            }
+        }
         return true;
+    }
+    void ReleaseHandle() override {
+        CCurlHttp::ReleaseHandle();
+        curl_slist_free_all(m_connectTo);
+        m_connectTo = nullptr;
     }
 
 protected:
+    ~CPeerTransfer() override { ReleaseHandle(); }
+
     bool OnResponseHeaders(const HttpResponse& response) override {
         const long status = response.statusCode;
         if (status < 100 || status > 399) return Refuse(HttpResult::Make(HttpResultType::HttpStatus, status));
         const std::string lengthText = response.Header("Content-Length");
         const bool lengthKnown = !lengthText.empty();
         const std::uint64_t contentLength = lengthKnown ? std::strtoull(lengthText.c_str(), nullptr, 10) : 0;
+        std::string encoding = response.Header("Content-Encoding");
+        std::transform(encoding.begin(), encoding.end(), encoding.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
+        // Nothing was asked to be encoded, so an encoded body is some other bytes.
+        if (!encoding.empty() && encoding != "identity") return Refuse(LengthMismatch());
         if (!Request().range) {
             if (status != 200 && status != 206) return Refuse(HttpResult::Make(HttpResultType::HttpStatus, status));
             if (lengthKnown && m_totalSize > 0 && contentLength != m_totalSize) return Refuse(LengthMismatch());
+            // Without a length the body proves itself only by ending at the file's size.
+            m_proven.store(lengthKnown && m_totalSize > 0, std::memory_order_release);
             return true;
         }
         if (status == 200) {
@@ -105,13 +170,14 @@ protected:
         }
         if (range.totalKnown && m_totalSize > 0 && range.total != m_totalSize) return Refuse(LengthMismatch());
         if (lengthKnown && contentLength != m_length) return Refuse(LengthMismatch());
+        m_proven.store(lengthKnown && range.totalKnown && m_totalSize > 0, std::memory_order_release);
         return true;
     }
 
     bool OnBodyData(const char* data, std::size_t size) override {
-        const std::uint64_t limit = m_limit.load(std::memory_order_acquire);
+        std::lock_guard lock(m_writeMutex);
         const std::uint64_t done = m_written.load(std::memory_order_relaxed);
-        const size_t take = static_cast<size_t>(std::min<std::uint64_t>(size, limit > done ? limit - done : 0));
+        const size_t take = static_cast<size_t>(std::min<std::uint64_t>(size, m_limit > done ? m_limit - done : 0));
         if (take > 0) {
             if (const DWORD error = m_file->WriteAt(m_offset + done, data, take); error != 0) {
                 return Refuse(HttpResult::Make(HttpResultType::System, static_cast<int>(error)));
@@ -120,7 +186,8 @@ protected:
         }
         if (take == size) return true;
         // A cut range ends well once its new end is written; anything else is too long.
-        return Refuse(limit < m_length ? HttpResult::Ok() : LengthMismatch());
+        // A sealed transfer is being cancelled and reports nothing.
+        return Refuse(m_sealed || m_limit < m_length ? HttpResult::Ok() : LengthMismatch());
     }
 
 private:
@@ -133,8 +200,13 @@ private:
     const std::uint64_t m_offset;
     const std::uint64_t m_length;
     const std::uint64_t m_totalSize;
-    std::atomic<std::uint64_t> m_limit;
+    const int m_connectPort;
+    curl_slist* m_connectTo = nullptr;  // worker thread
+    std::mutex m_writeMutex;
+    std::uint64_t m_limit;  // under m_writeMutex
+    bool m_sealed = false;  // under m_writeMutex
     std::atomic<std::uint64_t> m_written{0};
+    std::atomic<bool> m_proven{false};
     bool m_rangeIgnored = false;  // worker; read by the owner after the completion
 };
 
@@ -152,6 +224,7 @@ bool CHttpDownloadPeer::Fetch(const DownloadSource& source, ByteRange range, boo
     m_range = range;
     m_ranged = ranged;
     m_url = source.url;
+    m_connectPort = source.pinnedAddress.empty() ? 0 : source.pinnedPort;
     if (ranged) {
         SetRange(HttpByteRange{static_cast<std::int64_t>(range.begin), static_cast<std::int64_t>(range.Length())});
     } else {
@@ -168,17 +241,28 @@ bool CHttpDownloadPeer::Fetch(const DownloadSource& source, ByteRange range, boo
 }
 
 CRefPtr<CCurlHttp> CHttpDownloadPeer::CreateTransfer(HttpRequestSettings settings) {
-    m_transfer = new CPeerTransfer(std::move(settings), m_file, m_range.begin, m_range.Length(), m_totalSize);
+    m_transfer =
+        new CPeerTransfer(std::move(settings), m_file, m_range.begin, m_range.Length(), m_totalSize, m_connectPort);
     return m_transfer;
 }
 
-void CHttpDownloadPeer::Cancel() {
+std::uint64_t CHttpDownloadPeer::Cancel() {
+    std::uint64_t written = 0;
+    if (m_transfer) {
+        m_transfer->Seal();
+        written = m_transfer->Proven();
+    }
     Stop();
     m_transfer.Reset();
+    return written;
 }
 
 std::uint64_t CHttpDownloadPeer::Written() const {
-    return m_transfer ? m_transfer->Written() : 0;
+    return m_transfer ? m_transfer->Proven() : 0;
+}
+
+std::uint64_t CHttpDownloadPeer::Received() const {
+    return m_transfer ? m_transfer->Received() : 0;
 }
 
 void CHttpDownloadPeer::CutTo(std::uint64_t length) {
@@ -196,13 +280,18 @@ void CHttpDownloadPeer::OnAttemptDone(const CRefPtr<CCurlHttp>&, HttpResult resu
 }
 
 void CHttpDownloadPeer::Done(const CPeerTransfer& transfer, HttpResult result) {
-    const std::uint64_t written = transfer.Written();
     Outcome outcome;
     outcome.result = NetResult{result.type, result.code};
     outcome.rangeIgnored = transfer.RangeIgnored();
     outcome.effectiveUrl = transfer.Response().effectiveUrl;
     outcome.serverAddress = transfer.Response().primaryIp;
-    outcome.written = written;
+    // A transfer that ended well has its length proven as well (or was cut where its range
+    // now ends); one whose answer turned out not to be the file gives nothing at all.
+    if (result.Succeeded()) {
+        outcome.written = transfer.Received();
+    } else if (!NotTheFile(result)) {
+        outcome.written = transfer.Proven();
+    }
     m_transfer.Reset();
     if (Analysis()) {
         ProtoValue report(ProtoValue::Type::Map);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 
 #include "commonlib/core/RefCounted.h"
@@ -26,7 +27,7 @@ public:
         bool rangeIgnored = false;
         std::string effectiveUrl;
         std::string serverAddress;
-        std::uint64_t written = 0;  // bytes of the range on disk
+        std::uint64_t written = 0;  // bytes of the range on disk that are the file's
     };
     class IOwner {
     public:
@@ -45,10 +46,16 @@ public:
 
     // Starts fetching `range` of the file; `ranged` false asks for the whole file.
     virtual bool Fetch(const DownloadSource& source, ByteRange range, bool ranged) = 0;
-    virtual void Cancel() = 0;
+    // Ends the transfer; nothing of it reaches the file afterwards. Returns what Written
+    // said last.
+    virtual std::uint64_t Cancel() = 0;
     virtual bool IsBusy() const = 0;
-    // Bytes of the current range on disk.
+    // Bytes of the current range on disk that count as the file's: the answer's headers
+    // proved it is the range asked for. An answer that could only prove itself by its
+    // length at the end counts nothing before.
     virtual std::uint64_t Written() const = 0;
+    // Bytes of the current transfer on disk, counted or not: what its speed is judged by.
+    virtual std::uint64_t Received() const = 0;
     // The current range now ends `length` bytes after its start.
     virtual void CutTo(std::uint64_t length) = 0;
 
@@ -59,25 +66,47 @@ public:
     void SetFailures(int failures) { m_failures = failures; }
     bool Retired() const { return m_retired; }
     void Retire() { m_retired = true; }
+    // The peer takes no range before this tick (ms), after a failure.
+    std::uint64_t RetryDueMs() const { return m_retryDueMs; }
+    void SetRetryDueMs(std::uint64_t dueMs) { m_retryDueMs = dueMs; }
     const std::string& LastAddress() const { return m_lastAddress; }
     void SetLastAddress(std::string address) { m_lastAddress = std::move(address); }
-    // When the current transfer started (ms of the tick count).
-    std::uint64_t FetchStartMs() const { return m_fetchStartMs; }
     void SetAnalysis(bool on) { m_analysis = on; }
     bool Analysis() const { return m_analysis; }
 
+    struct Progress {
+        std::uint64_t bytes = 0;
+        std::uint64_t spanMs = 0;
+    };
+    // The task's 1-second step: notes what the transfer has received so far, keeping the
+    // notes the window needs.
+    void SampleProgress(std::uint64_t nowMs, std::uint64_t windowMs);
+    // What the current transfer received over about the last window (since its start while
+    // it is younger); nothing when the peer is idle.
+    Progress RecentProgress(std::uint64_t nowMs) const;
+    // Busy for at least a window without receiving a byte in it.
+    bool Stalled(std::uint64_t nowMs, std::uint64_t windowMs) const;
+
 protected:
     IOwner& Owner() { return m_owner; }
-    void MarkFetchStart(std::uint64_t nowMs) { m_fetchStartMs = nowMs; }
+    void MarkFetchStart(std::uint64_t nowMs) { m_samples.assign(1, Sample{nowMs, 0}); }
 
 private:
+    struct Sample {
+        std::uint64_t ms;
+        std::uint64_t received;
+    };
+
     const int m_id;
     IOwner& m_owner;
     size_t m_sourceIndex = 0;
     int m_failures = 0;
     bool m_retired = false;
     bool m_analysis = false;
-    std::uint64_t m_fetchStartMs = 0;
+    std::uint64_t m_retryDueMs = 0;
+    // The current transfer's progress, oldest first: the first one at least a window old
+    // once the transfer is, so the span always covers the whole window.
+    std::deque<Sample> m_samples;
     std::string m_lastAddress;
 };
 
@@ -92,9 +121,10 @@ public:
     ~CHttpDownloadPeer() override;
 
     bool Fetch(const DownloadSource& source, ByteRange range, bool ranged) override;
-    void Cancel() override;
+    std::uint64_t Cancel() override;
     bool IsBusy() const override { return static_cast<bool>(m_transfer); }
     std::uint64_t Written() const override;
+    std::uint64_t Received() const override;
     void CutTo(std::uint64_t length) override;
 
 private:
@@ -110,4 +140,5 @@ private:
     ByteRange m_range;
     bool m_ranged = true;
     std::string m_url;
+    int m_connectPort = 0;
 };

@@ -90,7 +90,19 @@ CDownloadSourceList::CDownloadSourceList(const std::wstring& url, const std::wst
         const std::string address = Trim(WideToUtf8(entry));
         if (address.empty() || std::find(seen.begin(), seen.end(), address) != seen.end()) continue;
         seen.push_back(address);
-        m_sources.push_back({DownloadSource::Kind::Pinned, primary, address});
+        DownloadSource source{DownloadSource::Kind::Pinned, primary, address};
+        // One colon only: "address:port" (an IPv6 text has more).
+        const size_t colon = address.find(':');
+        if (colon != std::string::npos && address.find(':', colon + 1) == std::string::npos) {
+            const std::string port = address.substr(colon + 1);
+            if (port.empty() || port.size() > 5 || !std::all_of(port.begin(), port.end(), ::isdigit) ||
+                std::stoi(port) == 0 || std::stoi(port) > 65535) {
+                continue;
+            }
+            source.pinnedAddress = address.substr(0, colon);
+            source.pinnedPort = std::stoi(port);
+        }
+        m_sources.push_back(std::move(source));
     }
     const std::string cdnUrl = ReplaceUrlHost(primary, WideToUtf8(cdnHost));
     if (!cdnUrl.empty()) m_cdn = DownloadSource{DownloadSource::Kind::Cdn, cdnUrl, {}};

@@ -2,8 +2,9 @@
 //
 // Built once per task on the UI thread, then read-only. The first source is the URL itself;
 // then the same URL with its host pinned to each fallback address (the HTTP Host and TLS
-// name stay the URL's); the fallback CDN source (the URL with its host replaced) is kept
-// apart because the task turns to it only when the speed stays too low.
+// name stay the URL's), an IPv4 address with an optional ":port" for a server that listens
+// elsewhere; the fallback CDN source (the URL with its host replaced) is kept apart because
+// the task turns to it only when the speed stays too low.
 #pragma once
 
 #include <optional>
@@ -15,6 +16,7 @@ struct DownloadSource {
     Kind kind = Kind::Primary;
     std::string url;            // UTF-8
     std::string pinnedAddress;  // empty, or an IPv4/IPv6 text the URL's host resolves to
+    int pinnedPort = 0;         // the port to connect to there; 0: the URL's
 };
 
 // Scheme, host and port of an http or https URL; nothing for anything else.

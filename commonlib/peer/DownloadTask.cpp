@@ -16,7 +16,11 @@ std::string PairText(NetResult result) {
 }
 
 std::string SourceText(const DownloadSource& source) {
-    return source.pinnedAddress.empty() ? source.url : source.url + " @" + source.pinnedAddress;
+    std::string text = source.url;
+    if (source.pinnedAddress.empty()) return text;
+    text.append(" @").append(source.pinnedAddress);
+    if (source.pinnedPort) text.append(1, ':').append(std::to_string(source.pinnedPort));
+    return text;
 }
 
 }  // namespace
@@ -35,6 +39,7 @@ CDownloadTask::~CDownloadTask() {
 }
 
 std::uint64_t CDownloadTask::Completed() const {
+    XJ_ASSERT_ON_THREAD(m_thread);
     return m_map ? m_map->DoneBytes() : 0;
 }
 
@@ -44,6 +49,7 @@ void CDownloadTask::Note(std::string line) {
 }
 
 void CDownloadTask::Start() {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (m_state != State::Idle) return;
     m_state = State::Running;
     if (m_params.size <= 0) {
@@ -103,10 +109,7 @@ void CDownloadTask::StartPeers() {
     for (int i = static_cast<int>(m_peers.size()); i < count; ++i) {
         m_peers.push_back(std::make_unique<CHttpDownloadPeer>(i, *this, m_engine, m_file, Total()));
     }
-    for (auto& peer : m_peers) {
-        if (m_state != State::Running) return;
-        Feed(*peer);
-    }
+    FeedAll(GetTickCount64(), nullptr);
 }
 
 const DownloadSource* CDownloadTask::SourceFor(const CDownloadPeer& peer) const {
@@ -115,32 +118,52 @@ const DownloadSource* CDownloadTask::SourceFor(const CDownloadPeer& peer) const 
     return &m_sources.At(peer.SourceIndex());
 }
 
-void CDownloadTask::Feed(CDownloadPeer& peer) {
-    if (m_state != State::Running || peer.IsBusy() || peer.Retired()) return;
+void CDownloadTask::FeedAll(std::uint64_t nowMs, CDownloadPeer* last) {
+    for (size_t i = 0; i < m_peers.size() && m_state == State::Running; ++i) {
+        if (m_peers[i].get() != last) Feed(*m_peers[i], nowMs);
+    }
+    if (last && m_state == State::Running) Feed(*last, nowMs);
+}
+
+void CDownloadTask::Feed(CDownloadPeer& peer, std::uint64_t nowMs) {
+    if (m_state != State::Running || peer.IsBusy() || peer.Retired() || nowMs < peer.RetryDueMs()) return;
     if (m_singlePeer && peer.Id() != 0) return;
+    if (m_map->IsComplete()) return;
     const DownloadSource* source = SourceFor(peer);
     if (!source) return;
-    std::optional<ByteRange> range = m_map->AssignmentOf(peer.Id());
-    if (!range) {
-        const std::uint64_t now = GetTickCount64();
-        range = m_map->Assign(peer.Id(), m_tuning.minSplitBytes, [&](int id) { return IsSlow(id, now); });
-    }
-    if (!range) return;
+    std::optional<ByteRange> range;
     if (m_singlePeer) {
         // Without ranges the whole file comes again from its first byte.
         m_map->Release(peer.Id());
         m_map.emplace(Total(), Total());
         range = m_map->Assign(peer.Id(), 0);
     } else {
+        range = m_map->AssignmentOf(peer.Id());
+        if (!range && !m_map->HasFree()) TakeOverStalled(peer, nowMs);
+        if (!range) range = m_map->Assign(peer.Id(), m_tuning.minSplitBytes, [&](int id) { return IsSlow(id, nowMs); });
+        if (!range) return;
         // The split-off tail of another peer's range: that transfer stops where this begins.
         for (auto& other : m_peers) {
             if (other.get() == &peer || !other->IsBusy()) continue;
             if (auto theirs = m_map->AssignmentOf(other->Id())) other->CutTo(theirs->Length());
         }
     }
+    if (!range) return;
     if (!peer.Fetch(*source, *range, !m_singlePeer)) {
         m_map->Release(peer.Id());
         Finish({NetResult::kProgram, kCodeCannotStart});
+    }
+}
+
+void CDownloadTask::TakeOverStalled(const CDownloadPeer& taker, std::uint64_t nowMs) {
+    for (auto& other : m_peers) {
+        if (other.get() == &taker || !other->Stalled(nowMs, m_tuning.speedWindowMs)) continue;
+        Note("peer " + std::to_string(other->Id()) + " received nothing for " + std::to_string(m_tuning.speedWindowMs) +
+             " ms; its range goes to peer " + std::to_string(taker.Id()));
+        m_map->SetWritten(other->Id(), other->Cancel());
+        m_map->Release(other->Id());
+        RecordFailure(*other, {NetResult::kProgram, kCodeInactive}, nowMs);
+        return;
     }
 }
 
@@ -149,11 +172,11 @@ bool CDownloadTask::IsSlow(int peerId, std::uint64_t nowMs) const {
                                  [&](const std::unique_ptr<CDownloadPeer>& p) { return p->Id() == peerId; });
     const auto range = m_map->AssignmentOf(peerId);
     if (it == m_peers.end() || !(*it)->IsBusy() || !range) return false;
-    const std::uint64_t written = std::min((*it)->Written(), range->Length());
-    const std::uint64_t elapsed = nowMs - std::min(nowMs, (*it)->FetchStartMs());
-    if (written == 0) return elapsed >= m_tuning.endGameMs;
-    // Time the rest would take at the speed the transfer has had so far.
-    return (range->Length() - written) * elapsed / written >= m_tuning.endGameMs;
+    const std::uint64_t rest = range->Length() - std::min((*it)->Received(), range->Length());
+    const CDownloadPeer::Progress recent = (*it)->RecentProgress(nowMs);
+    if (recent.bytes == 0) return recent.spanMs >= m_tuning.endGameMs;
+    // Time the rest would take at the speed of the last window.
+    return rest * recent.spanMs / recent.bytes >= m_tuning.endGameMs;
 }
 
 void CDownloadTask::SyncProgress() {
@@ -179,6 +202,7 @@ void CDownloadTask::SaveMeta(bool force) {
 }
 
 void CDownloadTask::OnPeerDone(CDownloadPeer& peer, const CDownloadPeer::Outcome& outcome) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (m_state != State::Running) return;
     const NetResult result = outcome.result;
     if (!outcome.serverAddress.empty() && outcome.serverAddress != peer.LastAddress()) {
@@ -192,39 +216,46 @@ void CDownloadTask::OnPeerDone(CDownloadPeer& peer, const CDownloadPeer::Outcome
     m_listener.OnPeerDone(*this, peer.Id(), result);
     if (m_state != State::Running) return;
 
+    // Whatever of the range is proven on disk is kept, also after a failure.
     m_map->SetWritten(peer.Id(), outcome.written);
-    if (result.Ok()) {
-        m_map->Release(peer.Id());
-        peer.SetFailures(0);
-        if (m_map->IsComplete()) {
-            Finish({});
-            return;
-        }
-        SaveMeta(false);
-        Feed(peer);
-        // A peer that found nothing to do may now take over another's tail.
-        for (auto& other : m_peers)
-            Feed(*other);
-        return;
-    }
-
-    // Whatever reached the disk before the failure is kept.
     m_map->Release(peer.Id());
-    if (result.type == NetResult::kSystem) {
+    const std::uint64_t now = GetTickCount64();
+    if (result.Ok()) {
+        peer.SetFailures(0);
+    } else if (result.type == NetResult::kSystem) {
         Note("file write failed: " + PairText(result));
         Finish(result);
         return;
-    }
-    if (outcome.rangeIgnored && result.code == kCodeNoRangeSupport && !m_singlePeer) {
+    } else if (outcome.rangeIgnored && result.code == kCodeNoRangeSupport && !m_singlePeer) {
         SwitchToSinglePeer(peer);
+        CheckEnd();
+        return;
+    } else {
+        RecordFailure(peer, result, now);
+    }
+    if (m_map->IsComplete()) {
+        Finish({});
         return;
     }
+    SaveMeta(false);
+    FeedAll(now, &peer);
+    CheckEnd();
+}
+
+void CDownloadTask::RecordFailure(CDownloadPeer& peer, NetResult result, std::uint64_t nowMs) {
     m_lastFailure = result;
+    const DownloadSource* source = SourceFor(peer);
     Note("peer " + std::to_string(peer.Id()) + " " + (source ? SourceText(*source) : std::string("?")) + " " +
          PairText(result));
-    peer.SetFailures(peer.Failures() + 1);
-    if (peer.Failures() >= m_tuning.failuresPerSource) {
+    const std::vector<std::uint32_t>& delays = m_tuning.retryDelaysMs;
+    const int failures = peer.Failures() + 1;
+    if (static_cast<size_t>(failures) <= delays.size()) {
+        peer.SetFailures(failures);
+        peer.SetRetryDueMs(nowMs + delays[static_cast<size_t>(failures) - 1]);
+    } else {
+        // The source counts as failed; the next one is tried at once.
         peer.SetFailures(0);
+        peer.SetRetryDueMs(0);
         if (m_usingCdn) {
             peer.Retire();
         } else {
@@ -236,23 +267,26 @@ void CDownloadTask::OnPeerDone(CDownloadPeer& peer, const CDownloadPeer::Outcome
             }
         }
     }
-    if (!peer.Retired()) {
-        m_listener.OnRetry(*this, peer.Id(), result);
-        Feed(peer);
+    if (!peer.Retired()) m_listener.OnRetry(*this, peer.Id(), result);
+}
+
+void CDownloadTask::CheckEnd() {
+    if (m_state != State::Running) return;
+    if (m_map->IsComplete()) {
+        Finish({});
+        return;
     }
-    for (auto& other : m_peers)
-        Feed(*other);
-    const bool anyAlive = std::any_of(m_peers.begin(), m_peers.end(), [&](const std::unique_ptr<CDownloadPeer>& p) {
-        return !p->Retired() && (!m_singlePeer || p->Id() == 0);
-    });
     const bool anyBusy = std::any_of(m_peers.begin(), m_peers.end(),
                                      [](const std::unique_ptr<CDownloadPeer>& p) { return p->IsBusy(); });
-    if (m_state == State::Running && !anyAlive && !anyBusy) {
-        Finish(m_lastFailure);
-    }
+    // A peer waiting for its retry is fed on the 1-second step.
+    const bool anyLeft = std::any_of(m_peers.begin(), m_peers.end(), [&](const std::unique_ptr<CDownloadPeer>& p) {
+        return !p->Retired() && (!m_singlePeer || p->Id() == 0);
+    });
+    if (!anyBusy && !anyLeft) Finish({NetResult::kProgram, m_lastFailure.code});
 }
 
 void CDownloadTask::OnPeerProgress(CDownloadPeer&) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (m_state == State::Running) SaveMeta(false);
 }
 
@@ -269,11 +303,12 @@ void CDownloadTask::SwitchToSinglePeer(CDownloadPeer& peer) {
             m_peers[0] = std::make_unique<CHttpDownloadPeer>(0, *this, m_engine, m_file, Total());
         m_peers[0]->SetSourceIndex(peer.SourceIndex());
     }
+    m_peers[0]->SetRetryDueMs(0);
     m_listener.OnRetry(*this, 0, {NetResult::kProgram, kCodeNoRangeSupport});
-    Feed(*m_peers[0]);
+    Feed(*m_peers[0], GetTickCount64());
 }
 
-void CDownloadTask::SwitchToCdn() {
+void CDownloadTask::SwitchToCdn(std::uint64_t nowMs) {
     const DownloadSource& cdn = *m_sources.Cdn();
     Note("speed below " + std::to_string(m_params.minSpeed) + " B/s for " + std::to_string(m_lowSpeedSeconds) +
          " s; switching to " + cdn.url);
@@ -283,6 +318,7 @@ void CDownloadTask::SwitchToCdn() {
     m_lowSpeedSeconds = 0;
     for (auto& peer : m_peers) {
         peer->SetFailures(0);
+        peer->SetRetryDueMs(0);
         if (!m_singlePeer || peer->Id() == 0) {
             // Peers that gave up on the old sources get a fresh start on the new one.
             if (peer->Retired())
@@ -290,11 +326,11 @@ void CDownloadTask::SwitchToCdn() {
             m_listener.OnAddressChange(*this, peer->Id(), cdn.url);
         }
     }
-    for (auto& peer : m_peers)
-        Feed(*peer);
+    FeedAll(nowMs, nullptr);
 }
 
 void CDownloadTask::OnTick(std::uint64_t nowMs) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (m_state != State::Running || !m_map) return;
     SyncProgress();
     const std::uint64_t done = m_map->DoneBytes();
@@ -303,26 +339,32 @@ void CDownloadTask::OnTick(std::uint64_t nowMs) {
     m_lastTickDone = done;
     m_lastTickMs = nowMs;
     if (m_speedNotes.size() < kMaxReportNotes) m_speedNotes.push_back(std::to_string(m_speed));
-    // Idle peers look again for a transfer that has become slow enough to share.
     for (auto& peer : m_peers)
-        Feed(*peer);
+        peer->SampleProgress(nowMs, m_tuning.speedWindowMs);
+    // Idle peers whose retry is due start again; others look for a stalled or slow transfer
+    // to take over.
+    FeedAll(nowMs, nullptr);
     if (m_state != State::Running) return;
     if (m_params.minSpeed > 0 && m_sources.Cdn() && !m_usingCdn) {
         m_lowSpeedSeconds = m_speed < static_cast<std::uint64_t>(m_params.minSpeed) ? m_lowSpeedSeconds + 1 : 0;
-        if (m_lowSpeedSeconds >= m_tuning.lowSpeedSeconds) SwitchToCdn();
+        if (m_lowSpeedSeconds >= m_tuning.lowSpeedSeconds) SwitchToCdn(nowMs);
     }
-    SaveMeta(true);
+    CheckEnd();
+    if (m_state == State::Running) SaveMeta(true);
 }
 
 void CDownloadTask::CancelAll() {
     for (auto& peer : m_peers) {
-        if (peer->IsBusy() && m_map) m_map->SetWritten(peer->Id(), peer->Written());
-        peer->Cancel();
-        if (m_map) m_map->Release(peer->Id());
+        const std::uint64_t written = peer->Cancel();
+        if (m_map) {
+            m_map->SetWritten(peer->Id(), written);
+            m_map->Release(peer->Id());
+        }
     }
 }
 
 void CDownloadTask::Stop() {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (m_state != State::Running) {
         if (m_state == State::Idle) m_state = State::Stopped;
         return;
@@ -357,6 +399,7 @@ void CDownloadTask::Finish(NetResult result) {
 }
 
 ProtoValue CDownloadTask::BuildReport() const {
+    XJ_ASSERT_ON_THREAD(m_thread);
     std::string sources;
     for (size_t i = 0; i < m_sources.Count(); ++i)
         sources += SourceText(m_sources.At(i)) + "\n";
@@ -393,6 +436,7 @@ ProtoValue CDownloadTask::BuildReport() const {
 }
 
 void CDownloadTask::SendReport() {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (!m_reportEnabled) return;
     SubmitDownloadRecord(BuildReport());
 }

@@ -1,12 +1,15 @@
 // One file downloaded in blocks by several peers, resumable through its resume file.
 //
 // Owned by the download queue; every call, and every callback to its DAEventListener, runs
-// on the UI thread. Bytes are written on the download engine's curl worker into the temporary
-// file; the task only reads the transfers' progress counters. The task ends exactly once
-// with a (type, code) pair through DAEventListener::OnTaskDone: (0, 0) once the file is in
-// place under its final name; (3, 2005) when there is nothing to fetch; (3, 809) without a
-// usable source; (3, 6) when it could not start; (1, system error) when its files fail; or
-// the failing source's pair. Stop ends it without that call and leaves it resumable.
+// on the UI thread (asserted in debug builds). Bytes are written on the download engine's
+// curl worker into the temporary file; the task only reads the transfers' progress
+// counters, and counts only bytes that are proven to be the file's. The task ends exactly
+// once with a (type, code) pair through DAEventListener::OnTaskDone: (0, 0) once the file
+// is in place under its final name; (3, 2005) when there is nothing to fetch; (3, 809)
+// without a usable source; (3, 6) when it could not start; (1, system error) when its
+// files fail; (3, the code of the last source failure) when every source has failed.
+// Every end of a transfer leads on: to the next range, a retry, or the task's end. Stop
+// ends it without that call and leaves it resumable.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +27,7 @@
 #include "commonlib/peer/DownloadTuning.h"
 #include "commonlib/peer/QVDownloadFileIO.h"
 #include "commonlib/peer/TaskMetaFile.h"
+#include "platform/sync/ThreadChecker.h"
 
 struct DownloadTaskParams {
     std::wstring md5;
@@ -53,8 +57,14 @@ public:
     // The 1-second step: speed, the switch to the fallback CDN, the resume file.
     void OnTick(std::uint64_t nowMs);
 
-    const DownloadTaskParams& Params() const { return m_params; }
-    State GetState() const { return m_state; }
+    const DownloadTaskParams& Params() const {
+        XJ_ASSERT_ON_THREAD(m_thread);
+        return m_params;
+    }
+    State GetState() const {
+        XJ_ASSERT_ON_THREAD(m_thread);
+        return m_state;
+    }
     std::uint64_t Total() const { return static_cast<std::uint64_t>(std::max<std::int64_t>(m_params.size, 0)); }
     std::uint64_t Completed() const;
     std::uint64_t Speed() const { return m_speed; }
@@ -63,18 +73,34 @@ public:
     // Builds the task's report and hands it to the download log, unless reports are off.
     void SendReport();
     ProtoValue BuildReport() const;
-    void SetReportEnabled(bool enabled) { m_reportEnabled = enabled; }
+    void SetReportEnabled(bool enabled) {
+        XJ_ASSERT_ON_THREAD(m_thread);
+        m_reportEnabled = enabled;
+    }
 
 private:
     void OnPeerDone(CDownloadPeer& peer, const CDownloadPeer::Outcome& outcome) override;
     void OnPeerProgress(CDownloadPeer& peer) override;
     bool PrepareFile();
     void StartPeers();
-    void Feed(CDownloadPeer& peer);
+    // Gives an idle peer its next range: a free one, else the whole range of a stalled
+    // transfer, else the far half of a slow one's tail.
+    void Feed(CDownloadPeer& peer, std::uint64_t nowMs);
+    // Every idle peer, `last` after the others (the one that just failed, so that another
+    // takes its range).
+    void FeedAll(std::uint64_t nowMs, CDownloadPeer* last);
+    void TakeOverStalled(const CDownloadPeer& taker, std::uint64_t nowMs);
+    // A failed range: the peer waits before it tries its source again, or moves on to the
+    // next source once its retries are used up, or retires with none left.
+    void RecordFailure(CDownloadPeer& peer, NetResult result, std::uint64_t nowMs);
+    // Ends the task when the file is complete, or when no peer is busy and none is left to
+    // try; a task never waits for nothing.
+    void CheckEnd();
     const DownloadSource* SourceFor(const CDownloadPeer& peer) const;
     void SwitchToSinglePeer(CDownloadPeer& peer);
-    void SwitchToCdn();
-    // The peer's transfer would need at least the end-game time for the rest of its range.
+    void SwitchToCdn(std::uint64_t nowMs);
+    // The peer's transfer would need at least the end-game time for the rest of its range
+    // at the speed of its last window.
     bool IsSlow(int peerId, std::uint64_t nowMs) const;
     void SyncProgress();
     void SaveMeta(bool force);
@@ -82,6 +108,7 @@ private:
     void CancelAll();
     void Note(std::string line);
 
+    platform::ThreadChecker m_thread;
     DownloadTaskParams m_params;
     CHttpEngine& m_engine;
     DAEventListener& m_listener;

@@ -1,7 +1,7 @@
 // The download engine's task list: listener of its tasks and source of the progress
 // reports.
 //
-// UI thread only. The queue calls the registered progress function once per step of its
+// UI thread only (asserted in debug builds). The queue calls the registered progress function once per step of its
 // timer for every running task, and the completion function exactly once per task (from
 // inside StartDownload when the task ends at once). Tasks that end or are removed are
 // destroyed later, outside their own call stack.
@@ -15,6 +15,7 @@
 #include "commonlib/http/HttpEngine.h"
 #include "commonlib/peer/DAEventListener.h"
 #include "commonlib/peer/DownloadTask.h"
+#include "platform/sync/ThreadChecker.h"
 
 using DownloadProgressFunction = void (*)(void* user, std::int64_t total, std::int64_t complete, std::uint32_t speed);
 using DownloadDoneFunction = void (*)(void* user, int type, int code);
@@ -32,7 +33,10 @@ public:
     void StopAll();
     // The timer step: progress of every running task, then tasks that ended are freed.
     void OnTimer(std::uint64_t nowMs);
-    size_t Count() const { return m_tasks.size(); }
+    size_t Count() const {
+        XJ_ASSERT_ON_THREAD(m_thread);
+        return m_tasks.size();
+    }
 
     void OnPeerDone(CDownloadTask& task, int peer, NetResult result) override;
     void OnServerAddress(CDownloadTask& task, const std::string& address) override;
@@ -42,6 +46,7 @@ public:
     void OnTaskDone(CDownloadTask& task, NetResult result) override;
 
 private:
+    platform::ThreadChecker m_thread;
     CHttpEngine& m_engine;
     DownloadProgressFunction m_progress = nullptr;
     DownloadDoneFunction m_done = nullptr;

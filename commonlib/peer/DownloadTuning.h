@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 struct DownloadTuning {
     // Fewer, longer requests keep the connections busy; the resume file follows the bytes
@@ -25,10 +26,17 @@ struct DownloadTuning {
     std::uint64_t endGameMs = 2000;
     // A tail shorter than twice this is never split.
     std::uint64_t minSplitBytes = 256 * 1024;
+    // A transfer is judged by what it moved over this last stretch, not since it began, so
+    // a fast one that stalls looks slow within seconds; one that moved nothing at all over
+    // it hands its whole range to an idle peer.
+    std::uint64_t speedWindowMs = 3000;
     // The task turns to the fallback CDN after its speed stayed below the minimum this long.
     int lowSpeedSeconds = 15;
-    // Consecutive failures on one source before a peer moves to the next source.
-    int failuresPerSource = 2;
+    // After a failure a peer waits the next of these before trying the same source again;
+    // a failure with none left counts the source as failed and the peer moves to the next
+    // one at once. The waits end on the 1-second step, so they are minimums. Together they
+    // outlast a server restart.
+    std::vector<std::uint32_t> retryDelaysMs{1000, 2000, 4000, 8000};
     // A transfer (connecting included) that moves no byte for this long ends with (3, 3002),
     // checked by the scheduler's time-out poll.
     long stallTimeoutMs = 30000;

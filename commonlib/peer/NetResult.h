@@ -26,3 +26,4 @@ inline constexpr int kCodeNoSource = 809;
 inline constexpr int kCodeNothingToFetch = static_cast<int>(HttpProgramCode::NothingToFetch);
 inline constexpr int kCodeLengthMismatch = static_cast<int>(HttpProgramCode::LengthMismatch);
 inline constexpr int kCodeNoRangeSupport = static_cast<int>(HttpProgramCode::NoRangeSupport);
+inline constexpr int kCodeInactive = static_cast<int>(HttpProgramCode::Inactive);

@@ -1,7 +1,12 @@
 #include "commonlib/peer/QVDownloadFileIO.h"
 
-#include <algorithm>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+
+#include "platform/fs/DriveMap.h"
 #include "platform/fs/FileApi.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/sync/KernelObject.h"
@@ -16,6 +21,22 @@ bool Seek(HANDLE file, std::uint64_t offset) {
     LARGE_INTEGER distance{};
     distance.QuadPart = static_cast<LONGLONG>(offset);
     return SetFilePointerEx(file, distance, nullptr, FILE_BEGIN) != FALSE;
+}
+
+// Windows gives a file its clusters when its end moves out; Linux would leave a sparse
+// file that runs out of space half-way. The blocks are claimed now, through the host path
+// of the file the handle has open.
+DWORD ReserveSpace(const std::wstring& path, std::uint64_t size) {
+    const auto host = platform::HostPath(path);
+    if (!host) return ERROR_PATH_NOT_FOUND;
+    const int fd = ::open(host->c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return WinErrorFromErrno(errno);
+    int error;
+    do {
+        error = ::posix_fallocate(fd, 0, static_cast<off_t>(size));
+    } while (error == EINTR);
+    ::close(fd);
+    return error == 0 ? 0 : WinErrorFromErrno(error);
 }
 
 }  // namespace
@@ -40,12 +61,13 @@ DWORD CQVDownloadFileIO::Open(std::uint64_t size, OpenMode mode) {
             CloseHandle(file);
             return ERROR_INVALID_DATA;
         }
-    } else if (size > 0 && (!Seek(file, size) || !SetEndOfFile(file))) {
+    } else if (size > 0) {
         // The whole size is claimed up front, so a file the disk cannot hold fails here.
-        const DWORD error = GetLastError();
-        CloseHandle(file);
-        DeleteFileW(temp.c_str());
-        return error;
+        if (const DWORD error = ReserveSpace(temp, size); error != 0) {
+            CloseHandle(file);
+            DeleteFileW(temp.c_str());
+            return error;
+        }
     }
     m_file = file;
     return 0;

@@ -21,7 +21,8 @@ public:
 
     explicit CQVDownloadFileIO(std::wstring finalPath);
 
-    // Fresh: creates or truncates the temporary file and reserves `size` bytes.
+    // Fresh: creates or truncates the temporary file and reserves `size` bytes on disk
+    // (ERROR_DISK_FULL when they do not fit).
     // Resume: opens the existing file, which must be exactly `size` bytes long
     // (ERROR_INVALID_DATA otherwise, and the caller starts over).
     DWORD Open(std::uint64_t size, OpenMode mode);

@@ -2,6 +2,7 @@
 
 #include "commonlib/core/ProtoValue.h"
 #include "commonlib/core/ProtoValueStream.h"
+#include "commonlib/util/Md5.h"
 #include "commonlib/util/StringUtils.h"
 #include "platform/fs/FileApi.h"
 #include "platform/fs/FileSystem.h"
@@ -14,6 +15,8 @@ const std::wstring kKeyVersion = L"version";
 const std::wstring kKeySize = L"size";
 const std::wstring kKeyMd5 = L"md5";
 const std::wstring kKeyGaps = L"gaps";
+const std::wstring kKeyBody = L"body";
+const std::wstring kKeySum = L"sum";
 
 // Resume files are a few hundred bytes; anything far larger is not ours.
 constexpr LONGLONG kMaxMetaFileBytes = 16 * 1024 * 1024;
@@ -78,35 +81,53 @@ CTaskMetaFile::LoadResult CTaskMetaFile::Load(std::uint64_t size, const std::wst
     ProtoValue root;
     if (DecodeProtoValue(bytes, root) != ProtoDecodeError::None || !root.isMap()) return LoadResult::Corrupt;
     const ProtoValue version = root.get(kKeyVersion, ProtoValue());
-    const ProtoValue storedSize = root.get(kKeySize, ProtoValue());
-    const ProtoValue storedMd5 = root.get(kKeyMd5, ProtoValue());
-    if (!version.isInteger() || !storedSize.isInteger() || !storedMd5.isString()) return LoadResult::Corrupt;
-    if (version.integer() != kVersion) return LoadResult::Foreign;
+    if (!version.isInteger()) return LoadResult::Corrupt;
+    ProtoValue fields;
+    if (version.integer() == 1) {
+        fields = std::move(root);
+    } else if (version.integer() == kVersion) {
+        const ProtoValue body = root.get(kKeyBody, ProtoValue());
+        const ProtoValue sum = root.get(kKeySum, ProtoValue());
+        if (!body.isNarrowString() || !sum.isNarrowString()) return LoadResult::Corrupt;
+        const std::string& encoded = body.narrowString();
+        if (MD5(encoded.data(), encoded.size()).hex_digest() != sum.narrowString()) return LoadResult::Corrupt;
+        if (DecodeProtoValue(encoded, fields) != ProtoDecodeError::None || !fields.isMap()) return LoadResult::Corrupt;
+    } else {
+        return LoadResult::Foreign;
+    }
+    const ProtoValue storedSize = fields.get(kKeySize, ProtoValue());
+    const ProtoValue storedMd5 = fields.get(kKeyMd5, ProtoValue());
+    if (!storedSize.isInteger() || !storedMd5.isString()) return LoadResult::Corrupt;
     if (storedSize.integer() < 0 || static_cast<std::uint64_t>(storedSize.integer()) != size ||
         ToLowerW(storedMd5.string()) != ToLowerW(md5)) {
         return LoadResult::Foreign;
     }
     std::vector<ByteRange> loaded;
-    if (!ToGaps(root.get(kKeyGaps, ProtoValue()), size, loaded)) return LoadResult::Corrupt;
+    if (!ToGaps(fields.get(kKeyGaps, ProtoValue()), size, loaded)) return LoadResult::Corrupt;
     gaps = std::move(loaded);
     return LoadResult::Loaded;
 }
 
 DWORD CTaskMetaFile::Save(std::uint64_t size, const std::wstring& md5, const std::vector<ByteRange>& gaps) const {
-    ProtoValue root(ProtoValue::Type::Map);
-    root[kKeyVersion] = ProtoValue(kVersion);
-    root[kKeySize] = ProtoValue(static_cast<std::int64_t>(size));
-    root[kKeyMd5] = ProtoValue(md5);
+    ProtoValue fields(ProtoValue::Type::Map);
+    fields[kKeySize] = ProtoValue(static_cast<std::int64_t>(size));
+    fields[kKeyMd5] = ProtoValue(md5);
     ProtoValue list(ProtoValue::Type::Array);
     for (const ByteRange& gap : gaps) {
         list.append(ProtoValue(static_cast<std::int64_t>(gap.begin)));
         list.append(ProtoValue(static_cast<std::int64_t>(gap.end)));
     }
-    root[kKeyGaps] = std::move(list);
+    fields[kKeyGaps] = std::move(list);
+    std::string body;
+    if (!EncodeProtoValue(fields, body)) return ERROR_INVALID_DATA;
+    ProtoValue root(ProtoValue::Type::Map);
+    root[kKeyVersion] = ProtoValue(kVersion);
+    root[kKeySum] = ProtoValue(MD5(body.data(), body.size()).hex_digest());
+    root[kKeyBody] = ProtoValue(std::move(body));
     std::string bytes;
     if (!EncodeProtoValue(root, bytes)) return ERROR_INVALID_DATA;
-    // Not synced: a kill leaves the page cache intact, and after a power loss a torn file is
-    // refused as corrupt and the download starts over, which never yields a wrong file.
+    // Not synced: a kill leaves the page cache intact, and after a power loss a torn file
+    // fails its sum and the download starts over, which never yields a wrong file.
     const std::wstring sibling = m_path + L".tmp";
     if (const DWORD error = WriteWholeFile(sibling, bytes); error != 0) {
         DeleteFileW(sibling.c_str());

@@ -78,29 +78,27 @@ bool PostToMainThread(CRefPtr<MainThreadTaskBase> task) {
 
 size_t RunMainThreadTask() {
     TaskQueue& q = Queue();
-    std::deque<CRefPtr<MainThreadTaskBase>> batch;
     {
         CAutoLock guard(GetMainThreadQueueLock());
-        q.signalPending = false;
-        batch.swap(q.tasks);
+        q.signalPending = false;  // the signal that called us, if any, is consumed
     }
     const auto deadline = std::chrono::steady_clock::now() + kSlice;
     size_t ran = 0;
-    while (!batch.empty()) {
-        CRefPtr<MainThreadTaskBase> task = std::move(batch.front());
-        batch.pop_front();
+    for (;;) {
+        CRefPtr<MainThreadTaskBase> task;
+        {
+            CAutoLock guard(GetMainThreadQueueLock());
+            if (q.tasks.empty()) break;
+            // Tasks leave the shared queue one at a time, so a task that runs a modal loop
+            // finds the older ones still in front; the signal lets that loop reach them.
+            task = std::move(q.tasks.front());
+            q.tasks.pop_front();
+            if (!q.tasks.empty()) Signal(q);
+        }
         task->Run();  // outside the lock: a task may post more tasks
         ++ran;
+        // Out of time: the rest waits, in order, for the signal already posted.
         if (std::chrono::steady_clock::now() >= deadline) break;
-    }
-    if (!batch.empty()) {
-        // Out of time: the rest goes back in front of anything posted meanwhile.
-        CAutoLock guard(GetMainThreadQueueLock());
-        if (q.window) {
-            q.tasks.insert(q.tasks.begin(), std::make_move_iterator(batch.begin()),
-                           std::make_move_iterator(batch.end()));
-            Signal(q);
-        }
     }
     return ran;
 }

@@ -4,7 +4,8 @@
 // CreateMainThreadWindow (the UI thread), in the order each poster queued them,
 // in time slices of 50 ms: what a slice leaves waits for the next signal, in order.
 // A posted message to a message-only window is the signal, so the tasks run from
-// whatever message loop the UI thread is in, modal loops included.
+// whatever message loop the UI thread is in, modal loops included: a modal loop
+// opened by a task runs the tasks queued before the ones posted after it.
 // Tasks are reference-counted; the queue holds one reference until the task has
 // run or the queue is shut down, which drops what is still queued.
 #pragma once

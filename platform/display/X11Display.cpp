@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
+#include <X11/extensions/shape.h>
 #include <X11/keysym.h>
 
 #include <algorithm>
@@ -16,7 +17,9 @@
 
 #include "platform/strings/StringConv.h"
 #include "platform/window/Focus.h"
+#include "platform/window/Icon.h"
 #include "platform/window/InputRouter.h"
+#include "platform/window/Menu.h"
 #include "platform/window/MessageApi.h"
 #include "platform/window/MessageQueue.h"
 #include "platform/window/Paint.h"
@@ -152,6 +155,9 @@ struct X11Display::Impl {
     ~Impl();
     bool Open(const std::string& name);
     ScreenGeometry Screen() const;
+    bool ShowsTranslucency() const;
+    void ApplyShape(WindowObject& window, ::Window xid);
+    void ApplyIcons(WindowObject& window, ::Window xid);
     unsigned long NativeWindow(HWND hwnd) const;
     void WindowCreated(WindowObject& window);
     void WindowDestroyed(WindowObject& window);
@@ -182,6 +188,9 @@ struct X11Display::Impl {
     Atom netWmName = 0;
     Atom utf8String = 0;
     Atom motifHints = 0;
+    Atom compositorSelection = 0;
+    Atom netWmIcon = 0;
+    bool hasShape = false;
     ScreenGeometry geometry;
     HCURSOR currentCursor = nullptr;
     std::map<UINT, Cursor> cursors;
@@ -224,6 +233,9 @@ void X11Display::ActiveChanged(WindowObject* window) {
 ScreenGeometry X11Display::Screen() const {
     return m_impl->Screen();
 }
+bool X11Display::ShowsTranslucency() const {
+    return m_impl->ShowsTranslucency();
+}
 std::optional<X11Display::Capture> X11Display::CaptureWindow(HWND hwnd) {
     return m_impl->CaptureWindow(hwnd);
 }
@@ -265,6 +277,12 @@ bool X11Display::Impl::Open(const std::string& name) {
     utf8String = XInternAtom(display, "UTF8_STRING", False);
     motifHints = XInternAtom(display, "_MOTIF_WM_HINTS", False);
     wakeAtom = XInternAtom(display, "_XJ_DISPLAY_WAKE", False);
+    netWmIcon = XInternAtom(display, "_NET_WM_ICON", False);
+    const std::string selection = "_NET_WM_CM_S" + std::to_string(screen);
+    compositorSelection = XInternAtom(display, selection.c_str(), False);
+    int shapeEvent = 0;
+    int shapeError = 0;
+    hasShape = XShapeQueryExtension(display, &shapeEvent, &shapeError) != 0;
 
     XVisualInfo info;
     if (XMatchVisualInfo(display, screen, 32, TrueColor, &info)) {
@@ -300,6 +318,47 @@ bool X11Display::Impl::Open(const std::string& name) {
 
 ScreenGeometry X11Display::Impl::Screen() const {
     return geometry;
+}
+
+bool X11Display::Impl::ShowsTranslucency() const {
+    return argbVisual != nullptr && XGetSelectionOwner(display, compositorSelection) != None;
+}
+
+void X11Display::Impl::ApplyIcons(WindowObject& window, ::Window xid) {
+    // Width, height and the pixels of each icon in turn, as 32-bit values in longs.
+    std::vector<unsigned long> data;
+    for (const WPARAM kind : {ICON_BIG, ICON_SMALL}) {
+        const auto image = IconImageOf(WindowIcon(window.Handle(), kind));
+        if (!image) continue;
+        data.push_back(static_cast<unsigned long>(image->width));
+        data.push_back(static_cast<unsigned long>(image->height));
+        data.insert(data.end(), image->argb.begin(), image->argb.end());
+    }
+    if (data.empty()) {
+        XDeleteProperty(display, xid, netWmIcon);
+        return;
+    }
+    XChangeProperty(display, xid, netWmIcon, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()));
+}
+
+void X11Display::Impl::ApplyShape(WindowObject& window, ::Window xid) {
+    if (!hasShape) return;
+    const auto shape = window.WindowRegion();
+    if (!shape) {
+        XShapeCombineMask(display, xid, ShapeBounding, 0, 0, None, ShapeSet);
+        return;
+    }
+    // X rectangles are 16-bit; a window is never larger.
+    const auto clampShort = [](LONG v) { return static_cast<short>(std::clamp<LONG>(v, -32768, 32767)); };
+    const auto clampSize = [](LONG v) { return static_cast<unsigned short>(std::clamp<LONG>(v, 0, 65535)); };
+    std::vector<XRectangle> rectangles;
+    for (const RECT& r : shape->Rects()) {
+        rectangles.push_back(XRectangle{clampShort(r.left), clampShort(r.top), clampSize(r.right - r.left),
+                                        clampSize(r.bottom - r.top)});
+    }
+    XShapeCombineRectangles(display, xid, ShapeBounding, 0, 0, rectangles.data(), static_cast<int>(rectangles.size()),
+                            ShapeSet, YXBanded);
 }
 
 HWND X11Display::Impl::HandleOf(::Window xid) const {
@@ -356,6 +415,7 @@ void X11Display::Impl::WindowCreated(WindowObject& window) {
     XSetWMNormalHints(display, xid, &sizeHints);
     if (auto owner = StateOf(window.Owner())) XSetTransientForHint(display, xid, owner->xid);
     SetTitle(xid, window.Title());
+    ApplyShape(window, xid);
     if (currentCursor) XDefineCursor(display, xid, cursors[CursorShapeId(currentCursor)]);
     XFlush(display);
     std::lock_guard lock(mutex);
@@ -409,6 +469,8 @@ void X11Display::Impl::WindowChanged(WindowObject& window) {
     auto state = StateOf(window.Handle());
     if (!state) return;
     SetTitle(state->xid, window.Title());
+    ApplyShape(window, state->xid);
+    ApplyIcons(window, state->xid);
     const auto order = ZOrder();
     if (!order.empty() && order.front() == window.Handle()) XRaiseWindow(display, state->xid);
     XFlush(display);
@@ -590,7 +652,10 @@ void X11Display::Impl::HandleEvent(const XEvent& event) {
         case ClientMessage:
             if (event.xclient.message_type == protocols && static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow) {
                 // In line with the input before it, which is routed in order on the window's thread.
-                window->Queue()->PostInput([hwnd] { PostMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0); });
+                // A greyed Close in the window's system menu refuses the request.
+                window->Queue()->PostInput([hwnd] {
+                    if (SystemCommandEnabled(hwnd, SC_CLOSE)) PostMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+                });
             }
             break;
         default:

@@ -7,8 +7,10 @@
 // turns events into RouteInput calls and tasks queued for the windows'
 // threads; every other call comes on a window's own thread. Child windows live
 // in their top-level's pixels and get no X window. Layered windows use a
-// 32-bit ARGB visual when the server has one. X protocol errors are counted
-// and otherwise ignored: a window that vanished must not end the program.
+// 32-bit ARGB visual when the server has one. A window's shape (SetWindowRgn)
+// becomes the X window's bounding shape (the SHAPE extension), so nothing shows
+// outside it; its icons (WM_SETICON) become _NET_WM_ICON. X protocol errors are counted and otherwise ignored: a window
+// that vanished must not end the program.
 #pragma once
 
 #include <cstdint>
@@ -40,6 +42,9 @@ public:
     void CursorChanged(HCURSOR cursor) override;
     void ActiveChanged(WindowObject* window) override;
     ScreenGeometry Screen() const override;
+    // Only with a 32-bit visual and a compositing manager running (the owner of the screen's
+    // _NET_WM_CM_S selection).
+    bool ShowsTranslucency() const override;
 
     // What the server shows of a mapped window, as 0xAARRGGBB with alpha forced
     // to 0xFF (the screen has none); false when the window is not viewable.

@@ -81,21 +81,29 @@ Region Region::RoundRect(const RECT& rect, int ellipseWidth, int ellipseHeight) 
     if (!Valid(rect)) return region;
     const int64_t width = int64_t{rect.right} - rect.left;
     const int64_t height = int64_t{rect.bottom} - rect.top;
-    const double rx = std::min({int64_t{std::max(ellipseWidth, 0)}, width, kMaxEllipse}) / 2.0;
-    const double ry = std::min({int64_t{std::max(ellipseHeight, 0)}, height, kMaxEllipse}) / 2.0;
-    if (rx < 0.5 || ry < 0.5) return Region(rect);
+    const double w = static_cast<double>(std::min({int64_t{std::max(ellipseWidth, 0)}, width, kMaxEllipse}));
+    const double h = static_cast<double>(std::min({int64_t{std::max(ellipseHeight, 0)}, height, kMaxEllipse}));
+    if (w < 2 || h < 2) return Region(rect);
+    // The corner ellipse spans `w` x `h` pixels: its edge runs through the centres of its
+    // outermost pixels, so even a 2 x 2 ellipse takes the corner pixel, as the system's does.
+    // A pixel stays when its centre lies inside.
+    const double rx = (w - 1) / 2;
+    const double ry = (h - 1) / 2;
     size_t lastBandStart = 0;
     auto addRow = [&](LONG y) {
         const double centre = y + 0.5;
         double dy = 0;
-        if (centre < rect.top + ry) dy = rect.top + ry - centre;
-        if (centre > rect.bottom - ry) dy = centre - (rect.bottom - ry);
-        const double inset = dy > 0 ? rx - rx * std::sqrt(std::max(0.0, 1.0 - (dy / ry) * (dy / ry))) : 0;
-        const LONG cut = static_cast<LONG>(std::lround(inset));
+        if (centre < rect.top + h / 2) dy = rect.top + h / 2 - centre;
+        if (centre > rect.bottom - h / 2) dy = centre - (rect.bottom - h / 2);
+        LONG cut = 0;
+        if (dy > 0) {
+            const double reach = rx * std::sqrt(std::max(0.0, 1.0 - (dy / ry) * (dy / ry)));
+            cut = static_cast<LONG>(std::max(0.0, std::ceil(w / 2 - reach - 0.5 - 1e-9)));
+        }
         if (2 * int64_t{cut} >= width) return;
         AppendBand(region.m_rects, lastBandStart, {Span{rect.left + cut, rect.right - cut}}, y, y + 1);
     };
-    const auto cornerRows = static_cast<LONG>(std::ceil(ry));
+    const auto cornerRows = static_cast<LONG>(std::ceil(h / 2));
     const LONG topEnd = rect.top + cornerRows;
     const LONG bottomStart = std::max<LONG>(topEnd, rect.bottom - cornerRows);
     for (LONG y = rect.top; y < topEnd; ++y)

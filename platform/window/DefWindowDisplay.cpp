@@ -5,7 +5,9 @@
 #include <string>
 
 #include "platform/window/Focus.h"
+#include "platform/window/Icon.h"
 #include "platform/window/InputRouter.h"
+#include "platform/window/Menu.h"
 #include "platform/window/MessageApi.h"
 #include "platform/window/Paint.h"
 #include "platform/window/Screen.h"
@@ -139,7 +141,9 @@ bool DefaultDisplayMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
         case WM_SYSKEYDOWN:
             if (wParam == VK_F4 && (lParam & (LPARAM{1} << 29))) {
                 auto top = TopLevelWindow(window);
-                PostMessageW(top->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+                if (SystemCommandEnabled(top->Handle(), SC_CLOSE)) {
+                    PostMessageW(top->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+                }
             }
             return true;
         case WM_WINDOWPOSCHANGING: {
@@ -187,6 +191,15 @@ bool DefaultDisplayMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
             *result = static_cast<LRESULT>(count);
             return true;
         }
+        case WM_SETICON: {
+            if (wParam != ICON_SMALL && wParam != ICON_BIG) return true;
+            *result = reinterpret_cast<LRESULT>(SetWindowIconHandle(hwnd, wParam, reinterpret_cast<HICON>(lParam)));
+            if (IWindowBackend* backend = BackendFor(*window); backend && !child) backend->WindowChanged(*window);
+            return true;
+        }
+        case WM_GETICON:
+            *result = reinterpret_cast<LRESULT>(WindowIcon(hwnd, wParam == ICON_BIG ? ICON_BIG : ICON_SMALL));
+            return true;
         case WM_GETTEXTLENGTH:
             *result = static_cast<LRESULT>(window->Title().size());
             return true;

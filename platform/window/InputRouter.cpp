@@ -317,6 +317,8 @@ void InputRouter::OnMouseMove(const RawInput& input) {
         const POINT client = ToClient(*target, input.screen);
         PostMessageW(hwnd, WM_MOUSEMOVE, MouseKeyFlags(), PackPoint(client.x, client.y));
     } else {
+        // Client-area tracking ends where the frame or caption begins, as on leaving the window.
+        LeaveTrackedUnless(nullptr);
         PostMessageW(hwnd, WM_NCMOUSEMOVE, static_cast<WPARAM>(hit), screenParam);
     }
     bool rearm = false;

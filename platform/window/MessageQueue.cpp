@@ -410,6 +410,15 @@ void MessageQueue::SchedulePaint(const std::shared_ptr<WindowObject>& window) {
     NoteActivityLocked();
 }
 
+std::shared_ptr<ITimerClock> MessageQueue::Clock() const {
+    std::lock_guard lock(m_mutex);
+    return m_clock;
+}
+
+std::shared_ptr<ITimerClock> CurrentThreadClock() {
+    return MessageQueue::ForCurrentThread()->Clock();
+}
+
 void MessageQueue::SetClockForTesting(std::shared_ptr<ITimerClock> clock) {
     std::lock_guard lock(m_mutex);
     m_clock = std::move(clock);

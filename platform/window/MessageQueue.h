@@ -96,6 +96,8 @@ public:
     // is otherwise empty of posted messages.
     void SchedulePaint(const std::shared_ptr<WindowObject>& window);
 
+    // The clock of this queue's timers; any thread.
+    std::shared_ptr<ITimerClock> Clock() const;
     void SetClockForTesting(std::shared_ptr<ITimerClock> clock);
 
 private:
@@ -144,5 +146,9 @@ private:
 
     friend class QueueThreadExit;
 };
+
+// The calling thread's timer clock (its queue's): what its timers, schedulers and
+// time-outs measure time with.
+std::shared_ptr<ITimerClock> CurrentThreadClock();
 
 }  // namespace platform

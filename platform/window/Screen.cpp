@@ -62,6 +62,11 @@ RECT WorkArea() {
     return CurrentScreen().workArea;
 }
 
+bool TranslucentWindowsShown() {
+    IWindowBackend* backend = CurrentWindowBackend();
+    return backend == nullptr || backend->ShowsTranslucency();
+}
+
 void SetCursorPosition(POINT screen) {
     auto& state = Cursor();
     std::lock_guard lock(state.mutex);

@@ -29,6 +29,10 @@ namespace platform {
 
 ScreenGeometry CurrentScreen();
 RECT WorkArea();
+// Whether the display shows the per-pixel alpha of layered windows over what lies below
+// them. Headless (and without a display) it does; on X11 only while a compositing manager
+// runs, for without one translucent pixels come out as solid colour.
+bool TranslucentWindowsShown();
 // The router keeps the mouse position here as input arrives.
 void SetCursorPosition(POINT screen);
 // The IDC_* number a stock cursor handle stands for (0 for none).

@@ -4,20 +4,6 @@
 
 namespace platform {
 
-namespace {
-
-class SteadyClock final : public ITimerClock {
-public:
-    TimePoint Now() const override { return std::chrono::steady_clock::now(); }
-};
-
-}  // namespace
-
-std::shared_ptr<ITimerClock> SteadyTimerClock() {
-    static const auto clock = std::make_shared<SteadyClock>();
-    return clock;
-}
-
 std::vector<TimerList::Entry>::iterator TimerList::Find(HWND hwnd, UINT_PTR id) {
     return std::find_if(m_entries.begin(), m_entries.end(),
                         [&](const Entry& e) { return e.hwnd == hwnd && e.id == id; });

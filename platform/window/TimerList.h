@@ -12,19 +12,10 @@
 #include <optional>
 #include <vector>
 
+#include "platform/sync/TimerClock.h"
 #include "platform/window/WindowTypes.h"
 
 namespace platform {
-
-// Time source for timers and queue waits; tests substitute a manual clock.
-class ITimerClock {
-public:
-    using TimePoint = std::chrono::steady_clock::time_point;
-    virtual ~ITimerClock() = default;
-    virtual TimePoint Now() const = 0;
-};
-
-std::shared_ptr<ITimerClock> SteadyTimerClock();
 
 class TimerList {
 public:

@@ -35,6 +35,7 @@ inline constexpr UINT WM_HELP = 0x0053;
 inline constexpr UINT WM_CONTEXTMENU = 0x007B;
 inline constexpr UINT WM_STYLECHANGING = 0x007C;
 inline constexpr UINT WM_STYLECHANGED = 0x007D;
+inline constexpr UINT WM_GETICON = 0x007F;
 inline constexpr UINT WM_SETICON = 0x0080;
 inline constexpr UINT WM_NCCREATE = 0x0081;
 inline constexpr UINT WM_NCDESTROY = 0x0082;

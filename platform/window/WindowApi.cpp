@@ -5,6 +5,8 @@
 #include "platform/types/ErrorCodes.h"
 #include "platform/window/DefWindowDisplay.h"
 #include "platform/window/Focus.h"
+#include "platform/window/Icon.h"
+#include "platform/window/Menu.h"
 #include "platform/window/MessageApi.h"
 #include "platform/window/MessageQueue.h"
 #include "platform/window/WinMessages.h"
@@ -39,6 +41,8 @@ void FinishDestroy(const std::shared_ptr<WindowObject>& window) {
     WindowTable::Instance().Retire(window);
     window->Queue()->KillTimersOf(window->Handle());
     ForgetWindow(window->Handle());
+    ForgetSystemMenu(window->Handle());
+    ForgetWindowIcons(window->Handle());
     IWindowBackend* backend = CurrentWindowBackend();
     if (backend && !window->IsMessageOnly()) backend->WindowDestroyed(*window);
 }

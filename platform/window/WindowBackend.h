@@ -42,6 +42,9 @@ public:
     // The active top-level window of the program (null: none).
     virtual void ActiveChanged(WindowObject* /*window*/) {}
     virtual ScreenGeometry Screen() const { return ScreenGeometry{}; }
+    // Whether layered windows' per-pixel alpha is blended with what lies below them on the
+    // screen; asked whenever it matters, as it may change while the program runs.
+    virtual bool ShowsTranslucency() const { return true; }
 };
 
 // Null (the default) means no display: windows exist only as objects.

@@ -270,7 +270,8 @@ bool ScriptedHttpServer::ServeGet(int fd, const std::string& path, const std::st
     }
     if (fault == Fault::OverlongBody) payload.append(payload.size() / 2 + 1, 'x');
     if (!SendAll(fd, Head(ranged ? "206 Partial Content" : "200 OK", headers, payload.size()))) return false;
-    if (fault == Fault::Stall) {
+    if (fault == Fault::StallMidBody && !SendAll(fd, payload, true, payload.size() / 2)) return false;
+    if (fault == Fault::Stall || fault == Fault::StallMidBody) {
         char ignored;
         while (!m_stopping && ::recv(fd, &ignored, 1, MSG_DONTWAIT) != 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -52,6 +52,7 @@ public:
         OverlongBody,     // Content-Length and body too long
         ResetMidBody,     // half the body, then a TCP reset
         Stall,            // headers, then silence until the client gives up
+        StallMidBody,     // half the body, then silence until the client gives up
         Status,           // answers the scripted status code with an empty body
     };
 

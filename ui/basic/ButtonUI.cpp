@@ -16,7 +16,7 @@ void* CButtonUI::QueryFacet(std::wstring_view name) {
 }
 
 UINT CButtonUI::GetBehaviourFlags() const {
-    return IsUsable() ? (kBehaviourFocusStop | kBehaviourWantsSetCursor) : 0;
+    return IsUsable() ? (kBehaviourFocusStop | kBehaviourWantsSetCursor | kBehaviourHandlesMouse) : 0;
 }
 
 bool CButtonUI::Contains(POINT pt) const {
@@ -58,6 +58,12 @@ void CButtonUI::HandleEvent(UIEventRecord& event) {
                 m_buttonState &= ~(kButtonPushed | kButtonCaptured);
                 Repaint();
                 if (Contains(event.mouse)) Trigger();
+            }
+            return;
+        case UIEventType::CaptureLost:
+            if ((m_buttonState & (kButtonPushed | kButtonCaptured)) != 0) {
+                m_buttonState &= ~(kButtonPushed | kButtonCaptured);
+                Repaint();
             }
             return;
         case UIEventType::MouseEnter:

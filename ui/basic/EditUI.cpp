@@ -92,7 +92,7 @@ void* CEditUI::QueryFacet(std::wstring_view name) {
 }
 
 UINT CEditUI::GetBehaviourFlags() const {
-    return IsUsable() ? (kBehaviourFocusStop | kBehaviourWantsSetCursor) : 0;
+    return IsUsable() ? (kBehaviourFocusStop | kBehaviourWantsSetCursor | kBehaviourHandlesMouse) : 0;
 }
 
 void CEditUI::SetCaption(const CUIString& text) {
@@ -341,6 +341,7 @@ void CEditUI::HandleEvent(UIEventRecord& event) {
             if (m_selecting) MoveCaret(IndexAtX(event.mouse.x), true);
             return;
         case UIEventType::ButtonUp:
+        case UIEventType::CaptureLost:
             m_selecting = false;
             return;
         case UIEventType::MouseEnter:

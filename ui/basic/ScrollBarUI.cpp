@@ -29,6 +29,10 @@ const wchar_t* CScrollBarUI::GetClassTag() const {
     return L"ScrollBarUI";
 }
 
+UINT CScrollBarUI::GetBehaviourFlags() const {
+    return IsUsable() ? kBehaviourHandlesMouse : 0;
+}
+
 void* CScrollBarUI::QueryFacet(std::wstring_view name) {
     if (name == L"ScrollBar") return this;
     return CControlUI::QueryFacet(name);
@@ -199,6 +203,7 @@ void CScrollBarUI::HandleEvent(UIEventRecord& event) {
             }
             return;
         case UIEventType::ButtonUp:
+        case UIEventType::CaptureLost:
             if (m_pressed != Part::None && m_manager != nullptr) m_manager->StopControlTimer(this, kRepeatTimerId);
             m_pressed = Part::None;
             Repaint();
@@ -222,9 +227,9 @@ void CScrollBarUI::HandleEvent(UIEventRecord& event) {
             Repaint();
             return;
         case UIEventType::ScrollWheel: {
-            const short delta = static_cast<short>(HIWORD(event.wParam));
-            if (delta > 0) Step(Part::Button1);
-            if (delta < 0) Step(Part::Button2);
+            const UIWheelTurn turn = WheelTurnOf(event);
+            if (turn == UIWheelTurn::Away) Step(Part::Button1);
+            if (turn == UIWheelTurn::Toward) Step(Part::Button2);
             return;
         }
         default:

@@ -29,6 +29,7 @@ public:
 
     const wchar_t* GetClassTag() const override;
     void* QueryFacet(std::wstring_view name) override;
+    UINT GetBehaviourFlags() const override;
 
     CContainerUI* GetOwner() const { return m_owner; }
     void SetOwner(CContainerUI* owner) { m_owner = owner; }

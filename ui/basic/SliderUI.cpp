@@ -27,7 +27,7 @@ void* CSliderUI::QueryFacet(std::wstring_view name) {
 }
 
 UINT CSliderUI::GetBehaviourFlags() const {
-    return IsUsable() ? kBehaviourFocusStop : 0;
+    return IsUsable() ? (kBehaviourFocusStop | kBehaviourHandlesMouse) : 0;
 }
 
 RECT CSliderUI::ThumbRect() const {
@@ -113,18 +113,25 @@ void CSliderUI::HandleEvent(UIEventRecord& event) {
         case UIEventType::ScrollWheel: {
             if (m_dragging) return;
             m_valueBefore = m_value;
-            const short delta = static_cast<short>(HIWORD(event.wParam));
+            const UIWheelTurn turn = WheelTurnOf(event);
             // In 64 bits: a skin may put the value at the end of the int range.
             const long long value = m_value;
             const auto clamped = [](long long v) {
                 return static_cast<int>(
                     std::clamp<long long>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
             };
-            if (delta > 0) MoveTo(clamped(value + m_step));
-            if (delta < 0) MoveTo(clamped(value - m_step));
+            if (turn == UIWheelTurn::Away) MoveTo(clamped(value + m_step));
+            if (turn == UIWheelTurn::Toward) MoveTo(clamped(value - m_step));
             FinishChange();
             return;
         }
+        case UIEventType::CaptureLost:
+            if (m_dragging) {
+                m_dragging = false;
+                Repaint();
+                FinishChange();
+            }
+            return;
         case UIEventType::KillFocus:
             if (m_dragging) {
                 m_dragging = false;

@@ -19,7 +19,7 @@ void* CTextUI::QueryFacet(std::wstring_view name) {
 }
 
 UINT CTextUI::GetBehaviourFlags() const {
-    return m_linkCount > 0 ? kBehaviourWantsSetCursor : 0;
+    return m_linkCount > 0 ? (kBehaviourWantsSetCursor | kBehaviourHandlesMouse) : 0;
 }
 
 void CTextUI::SetCaption(const CUIString& text) {

@@ -80,7 +80,10 @@ bool CContainerUI::AppendChild(CControlUI* control) {
 }
 
 bool CContainerUI::InsertChildAt(CControlUI* control, int index) {
-    if (control == nullptr || control == this || m_items.IndexOf(control) >= 0) return false;
+    if (control == nullptr || control == this) return false;
+    // Only a child of ours, or one lent to a container that does not own its children, can be
+    // listed here already; skipping the search for the rest keeps filling a long list linear.
+    if ((control->m_parent == this || !m_ownsChildren) && m_items.IndexOf(control) >= 0) return false;
     // A control that is one of our ancestors would make the tree a cycle.
     for (const CControlUI* ancestor = m_parent; ancestor != nullptr; ancestor = ancestor->m_parent) {
         if (ancestor == control) return false;
@@ -97,7 +100,7 @@ bool CContainerUI::RemoveChild(CControlUI* control) {
 }
 
 bool CContainerUI::RemoveChildAt(int index) {
-    CControlUI* control = GetChildAt(index);
+    CControlUI* control = OwnChildAt(index);
     if (control == nullptr) return false;
     m_items.RemoveAt(index);
     DropChild(control);
@@ -107,7 +110,7 @@ bool CContainerUI::RemoveChildAt(int index) {
 
 void CContainerUI::RemoveAllChildren() {
     while (m_items.Count() > 0) {
-        CControlUI* control = GetChildAt(m_items.Count() - 1);
+        CControlUI* control = OwnChildAt(m_items.Count() - 1);
         m_items.RemoveAt(m_items.Count() - 1);
         DropChild(control);
     }
@@ -118,7 +121,8 @@ void CContainerUI::RemoveAllChildren() {
 void CContainerUI::DropChild(CControlUI* control) {
     if (m_manager != nullptr) m_manager->ForgetSubtree(control);
     if (!m_ownsChildren) {
-        control->m_parent = nullptr;
+        // The child may have joined another container since; that link is not ours to cut.
+        if (control->m_parent == this) control->m_parent = nullptr;
         return;
     }
     if (m_manager != nullptr && m_manager->IsDispatching()) {
@@ -166,7 +170,7 @@ int CContainerUI::NextSelectableIndex(int index, bool forward) const {
 
 void CContainerUI::AttachManager(CUIPaintManager* manager, CControlUI* parent, bool initialise) {
     for (int i = 0; i < m_items.Count(); ++i)
-        GetChildAt(i)->AttachManager(manager, this, initialise);
+        OwnChildAt(i)->AttachManager(manager, this, initialise);
     if (m_vScrollBar != nullptr) m_vScrollBar->AttachManager(manager, this, initialise);
     if (m_hScrollBar != nullptr) m_hScrollBar->AttachManager(manager, this, initialise);
     CControlUI::AttachManager(manager, parent, initialise);
@@ -192,7 +196,7 @@ CControlUI* CContainerUI::FindControl(FindProc proc, void* data, UINT flags) {
         const int count = m_items.Count();
         for (int n = 0; n < count; ++n) {
             const int i = (flags & kFindTopFirst) != 0 ? count - 1 - n : n;
-            if (CControlUI* found = GetChildAt(i)->FindControl(proc, data, flags)) return found;
+            if (CControlUI* found = OwnChildAt(i)->FindControl(proc, data, flags)) return found;
         }
     }
     if ((flags & kFindMeFirst) != 0) return nullptr;
@@ -203,13 +207,13 @@ void CContainerUI::Show(bool show) {
     if (m_visible == show) return;
     CControlUI::Show(show);
     for (int i = 0; i < m_items.Count(); ++i)
-        GetChildAt(i)->SetShownByParent(IsShown());
+        OwnChildAt(i)->SetShownByParent(IsShown());
 }
 
 void CContainerUI::SetShownByParent(bool shown) {
     CControlUI::SetShownByParent(shown);
     for (int i = 0; i < m_items.Count(); ++i)
-        GetChildAt(i)->SetShownByParent(IsShown());
+        OwnChildAt(i)->SetShownByParent(IsShown());
 }
 
 RECT CContainerUI::ClientArea() const {
@@ -229,7 +233,7 @@ void CContainerUI::SetBounds(const RECT& bounds) {
     int neededWidth = 0;
     int neededHeight = 0;
     for (int i = 0; i < m_items.Count(); ++i) {
-        CControlUI* child = GetChildAt(i);
+        CControlUI* child = OwnChildAt(i);
         if (!child->IsShown()) continue;
         if (child->IsFloating()) {
             PlaceFloatingChild(i);
@@ -246,7 +250,7 @@ void CContainerUI::SetBounds(const RECT& bounds) {
 }
 
 void CContainerUI::PlaceFloatingChild(int index) {
-    CControlUI* child = GetChildAt(index);
+    CControlUI* child = OwnChildAt(index);
     if (child == nullptr || !child->IsFloating()) return;
     const RECT area = ClientArea();
     const int width = area.right - area.left;
@@ -270,7 +274,35 @@ void CContainerUI::PlaceFloatingChild(int index) {
     const long long bottom =
         anchors[3] == anchors[1] ? top + size.cy : area.top + static_cast<long long>(anchors[3] * height) + pos.bottom;
     const RECT rect{ClampCoordinate(left), ClampCoordinate(top), ClampCoordinate(right), ClampCoordinate(bottom)};
+    child->m_placedByParent = true;
     child->SetBounds(rect);
+    child->m_placedByParent = false;
+}
+
+void CContainerUI::AdoptFloatingPlace(CControlUI* child, const RECT& rect) {
+    if (child == nullptr || child->m_parent != this) return;
+    const RECT area = ClientArea();
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    double anchors[4];
+    child->GetFloatAnchors(anchors);
+    const auto atX = [&](double fraction) { return area.left + static_cast<long long>(fraction * width); };
+    const auto atY = [&](double fraction) { return area.top + static_cast<long long>(fraction * height); };
+    RECT& pos = child->m_floatPos;
+    pos.left = ClampGeometry(rect.left - atX(anchors[0]));
+    pos.top = ClampGeometry(rect.top - atY(anchors[1]));
+    if (anchors[2] == anchors[0]) {
+        child->m_presetSize.cx = ClampGeometry(rect.right - rect.left);
+        pos.right = ClampGeometry(static_cast<long long>(pos.left) + child->m_presetSize.cx);
+    } else {
+        pos.right = ClampGeometry(rect.right - atX(anchors[2]));
+    }
+    if (anchors[3] == anchors[1]) {
+        child->m_presetSize.cy = ClampGeometry(rect.bottom - rect.top);
+        pos.bottom = ClampGeometry(static_cast<long long>(pos.top) + child->m_presetSize.cy);
+    } else {
+        pos.bottom = ClampGeometry(rect.bottom - atY(anchors[3]));
+    }
 }
 
 void CContainerUI::HandleEvent(UIEventRecord& event) {
@@ -303,13 +335,13 @@ void CContainerUI::HandleEvent(UIEventRecord& event) {
         }
     }
     if (event.type == UIEventType::ScrollWheel && (m_vScrollEnabled || m_hScrollEnabled)) {
-        const short delta = static_cast<short>(HIWORD(event.wParam));
+        const UIWheelTurn turn = WheelTurnOf(event);
         if (m_vScrollEnabled) {
-            if (delta > 0) ScrollLineUp();
-            if (delta < 0) ScrollLineDown();
+            if (turn == UIWheelTurn::Away) ScrollLineUp();
+            if (turn == UIWheelTurn::Toward) ScrollLineDown();
         } else {
-            if (delta > 0) ScrollLineLeft();
-            if (delta < 0) ScrollLineRight();
+            if (turn == UIWheelTurn::Away) ScrollLineLeft();
+            if (turn == UIWheelTurn::Toward) ScrollLineRight();
         }
         return;
     }
@@ -361,14 +393,14 @@ bool CContainerUI::Render(HDC hdc, const RECT& paintRect) {
         CUIRenderClip clip;
         clip.ClipToRect(hdc, childArea);
         for (int i = 0; i < m_items.Count(); ++i) {
-            CControlUI* child = GetChildAt(i);
+            CControlUI* child = OwnChildAt(i);
             if (child->IsShown() && !child->IsFloating()) child->Render(hdc, childArea);
         }
     }
     CUIRenderClip clip;
     clip.ClipToRect(hdc, ownPaint);
     for (int i = 0; i < m_items.Count(); ++i) {
-        CControlUI* child = GetChildAt(i);
+        CControlUI* child = OwnChildAt(i);
         if (child->IsShown() && child->IsFloating()) child->Render(hdc, ownPaint);
     }
     for (CScrollBarUI* bar : {m_vScrollBar, m_hScrollBar}) {
@@ -394,7 +426,7 @@ void CContainerUI::ScrollTo(SIZE offset) {
     if (dx == 0 && dy == 0) return;
     m_scrollOffset = offset;
     for (int i = 0; i < m_items.Count(); ++i) {
-        CControlUI* child = GetChildAt(i);
+        CControlUI* child = OwnChildAt(i);
         if (!child->IsShown() || child->IsFloating()) continue;
         RECT rect = child->GetBounds();
         rect.left -= dx;
@@ -571,14 +603,16 @@ void CContainerUI::UpdateScrollBars(const RECT& client, int neededWidth, int nee
     const bool hShown = m_hScrollBar != nullptr && m_scrollExtent.cx > 0;
     const RECT inner{m_bounds.left + m_inset.left, m_bounds.top + m_inset.top, m_bounds.right - m_inset.right,
                      m_bounds.bottom - m_inset.bottom};
+    // Read through the virtual slot: a subclass may keep its position in the bars themselves.
+    const SIZE offset = GetScrollOffset();
     if (m_vScrollBar != nullptr) {
-        m_vScrollBar->SetOffset(m_scrollOffset.cy);
+        m_vScrollBar->SetOffset(offset.cy);
         m_vScrollBar->SetBounds(RECT{inner.right - m_vScrollThickness, inner.top, inner.right,
                                      inner.bottom - (hShown ? m_hScrollThickness : 0)});
         m_vScrollBar->Show(vShown);
     }
     if (m_hScrollBar != nullptr) {
-        m_hScrollBar->SetOffset(m_scrollOffset.cx);
+        m_hScrollBar->SetOffset(offset.cx);
         m_hScrollBar->SetBounds(RECT{inner.left, inner.bottom - m_hScrollThickness,
                                      inner.right - (vShown ? m_vScrollThickness : 0), inner.bottom});
         m_hScrollBar->Show(hShown);

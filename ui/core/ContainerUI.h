@@ -3,10 +3,13 @@
 // UI thread only. A container that owns its children (the default) deletes them when they are
 // removed and when it is destroyed; removal while its manager is dispatching goes through the
 // manager's delayed-delete list, so a child may remove itself from an event handler. A
-// container that does not own its children only unlinks them.
-// The scroll position and range live in the container; the scroll bar controls, when
-// present, show them: ConfigureScrollBars creates and deletes the CScrollBarUI bars, which
-// the container owns, and a bar is shown only while its axis has something to scroll.
+// container that does not own its children only unlinks them, and only those whose parent
+// link still points at it.
+// The scroll position and range live in the container (a subclass may keep them in its bars
+// instead and answer GetScrollOffset and GetScrollExtent from there); the scroll bar
+// controls, when present, show them: ConfigureScrollBars creates and deletes the
+// CScrollBarUI bars, which the container owns, and a bar is shown only while its axis has
+// something to scroll.
 #pragma once
 
 #include <utility>
@@ -87,6 +90,9 @@ public:
     // Lays out the floating child at `index` inside the client area from its anchors, float
     // offsets and preset size.
     void PlaceFloatingChild(int index);
+    // Takes `rect` as the floating child's place: its float offsets from the anchors (and its
+    // preset size on an axis whose anchors are equal) are set so the next placement gives it.
+    void AdoptFloatingPlace(CControlUI* child, const RECT& rect);
 
     // --- scrolling ---
     virtual SIZE GetScrollOffset() const;
@@ -120,6 +126,8 @@ public:
     virtual void UpdateScrollBars(const RECT& client, int neededWidth, int neededHeight);
 
 protected:
+    // The container's own child list, whatever the IContainerUI part of a subclass routes to.
+    CControlUI* OwnChildAt(int index) const { return static_cast<CControlUI*>(m_items.ItemAt(index)); }
     // The bounds less the inset: where the children are placed.
     RECT ClientArea() const;
     // Removes the entry and deletes the child when owned.

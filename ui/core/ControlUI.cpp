@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ui/core/AttributeText.h"
+#include "ui/core/ContainerUI.h"
 #include "ui/core/PaintManager.h"
 #include "ui/render/RenderClip.h"
 #include "ui/render/RenderEngine.h"
@@ -94,6 +95,11 @@ void CControlUI::SetBounds(const RECT& bounds) {
                     ClampCoordinate(bounds.bottom)};
     if (normalised.right < normalised.left) normalised.right = normalised.left;
     if (normalised.bottom < normalised.top) normalised.bottom = normalised.top;
+    // A floating control moved by code keeps that place: the parent's next layout would
+    // otherwise put it back where the skin had it.
+    if (m_floating && !m_placedByParent && m_parent != nullptr) {
+        if (auto* container = dynamic_cast<CContainerUI*>(m_parent)) container->AdoptFloatingPlace(this, normalised);
+    }
     m_needsLayout = false;
     if (SameRect(normalised, m_bounds)) return;
     if (m_manager != nullptr) m_manager->InvalidateArea(m_bounds);

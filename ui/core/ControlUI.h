@@ -24,6 +24,12 @@ class CUIPaintManager;
 // Bits of CControlUI::GetBehaviourFlags.
 inline constexpr UINT kBehaviourFocusStop = 0x1;
 inline constexpr UINT kBehaviourWantsSetCursor = 0x2;
+// The paint manager gives the control the focus when a mouse button is pressed on it, before
+// the press itself arrives.
+inline constexpr UINT kBehaviourFocusOnPress = 0x4;
+// Acts on the mouse (clicks, drags, wheel), so a window's caption area under it does not drag
+// the window there.
+inline constexpr UINT kBehaviourHandlesMouse = 0x8;
 
 // Flags of CControlUI::FindControl.
 inline constexpr UINT kFindAll = 0x0;
@@ -106,6 +112,8 @@ public:
 
     // --- geometry ---
     const RECT& GetBounds() const { return m_bounds; }
+    // A floating control placed from code keeps the place through later layouts of its
+    // parent: its float offsets (and, on an axis whose anchors are equal, its size) follow.
     virtual void SetBounds(const RECT& bounds);
     // The part of the control drawn in the current paint pass.
     const RECT& GetPaintRect() const { return m_paintRect; }
@@ -230,6 +238,8 @@ protected:
     bool m_needsLayout = true;
     bool m_colorHsl = false;
     bool m_initialised = false;
+    // Set while the parent places this floating control from its anchors.
+    bool m_placedByParent = false;
 
     DWORD m_backColor = 0;
     DWORD m_borderColor = 0;

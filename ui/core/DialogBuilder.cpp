@@ -13,6 +13,12 @@
 #include "ui/basic/SliderUI.h"
 #include "ui/basic/TextUI.h"
 #include "ui/controls/DateTimeUI.h"
+#include "ui/controls/ExpandListUI.h"
+#include "ui/controls/ListContainerElementUI.h"
+#include "ui/controls/ListHeaderItemUI.h"
+#include "ui/controls/ListHeaderUI.h"
+#include "ui/controls/ListTextElementUI.h"
+#include "ui/controls/MenuUI.h"
 #include "ui/core/AttributeText.h"
 #include "ui/core/ContainerUI.h"
 #include "ui/core/HorizontalLayoutUI.h"
@@ -54,6 +60,14 @@ CUIControlFactory::CUIControlFactory() {
     Register(L"Slider", Make<CSliderUI>);
     Register(L"Edit", Make<CEditUI>);
     Register(L"ScrollBar", Make<CScrollBarUI>);
+    Register(L"List", Make<CListUI>);
+    Register(L"ListHeader", Make<CListHeaderUI>);
+    Register(L"ListHeaderItem", Make<CListHeaderItemUI>);
+    Register(L"ListLabelElement", Make<CListLabelElementUI>);
+    Register(L"ListTextElement", Make<CListTextElementUI>);
+    Register(L"ListContainerElement", Make<CListContainerElementUI>);
+    Register(L"Menu", Make<CMenuUI>);
+    Register(L"ExpandList", Make<CExpandListUI>);
     Register(L"DateTime", Make<CDateTimeUI>);
 }
 

@@ -43,7 +43,7 @@ int Length(const RECT& rect, bool vertical) {
 }  // namespace
 
 UINT CLinearLayoutUI::GetBehaviourFlags() const {
-    return IsUsable() && m_splitterSize != 0 ? kBehaviourWantsSetCursor : 0;
+    return IsUsable() && m_splitterSize != 0 ? (kBehaviourWantsSetCursor | kBehaviourHandlesMouse) : 0;
 }
 
 void CLinearLayoutUI::SetBounds(const RECT& bounds) {
@@ -63,7 +63,7 @@ void CLinearLayoutUI::SetBounds(const RECT& bounds) {
     long long taken = 0;
     int shown = 0;
     for (int i = 0; i < count; ++i) {
-        CControlUI* child = GetChildAt(i);
+        CControlUI* child = OwnChildAt(i);
         if (!child->IsShown() || child->IsFloating()) continue;
         const Extent extent = ExtentOf(*child, along);
         const Span margin = SpanOf(child->GetOuterMargin(), along);
@@ -101,7 +101,7 @@ void CLinearLayoutUI::SetBounds(const RECT& bounds) {
     size_t adjustablesSeen = 0;
     bool first = true;
     for (int i = 0; i < count; ++i) {
-        CControlUI* child = GetChildAt(i);
+        CControlUI* child = OwnChildAt(i);
         if (!child->IsShown()) continue;
         if (child->IsFloating()) {
             PlaceFloatingChild(i);
@@ -180,6 +180,14 @@ void CLinearLayoutUI::HandleEvent(UIEventRecord& event) {
                 if (m_dragging) {
                     m_dragging = false;
                     setSize(m_dragSize);
+                    return;
+                }
+                break;
+            case UIEventType::CaptureLost:
+                // The drag is dropped: the splitter stays where it was last applied.
+                if (m_dragging) {
+                    m_dragging = false;
+                    Repaint();
                     return;
                 }
                 break;

@@ -4,8 +4,8 @@
 #include <cwchar>
 
 #include "platform/gdi/Gdi.h"
-#include "platform/gdi/GdiText.h"
 #include "platform/sync/Clock.h"
+#include "platform/sync/ThreadChecker.h"
 #include "platform/window/Focus.h"
 #include "platform/window/InputRouter.h"
 #include "platform/window/MessageApi.h"
@@ -14,7 +14,6 @@
 #include "platform/window/WindowApi.h"
 #include "platform/window/WindowPos.h"
 #include "ui/core/AttributeText.h"
-#include "ui/render/ColorHsl.h"
 
 namespace SkinUI {
 
@@ -23,8 +22,6 @@ namespace {
 // Hit-test code of WM_SETCURSOR for the client area.
 constexpr WORD kHitClient = 1;
 constexpr int kMaxLayoutPasses = 1000;
-// Larger fonts are refused: no skin needs them, and a hostile size must not cost seconds.
-constexpr int kMaxFontSize = 1024;
 
 // Every bound manager of this thread, for PreTranslate: a thread's loop only ever sees the
 // messages of its own windows.
@@ -48,29 +45,6 @@ bool NeedsLayoutProc(CControlUI* control, void* /*data*/) {
 
 bool NameMatches(CControlUI* control, void* data) {
     return control->GetName().View() == *static_cast<const std::wstring_view*>(data);
-}
-
-std::unique_ptr<UIFontRecord> MakeFont(HDC dc, std::wstring_view face, int size, bool bold, bool underline,
-                                       bool italic) {
-    const std::wstring faceName(face);
-    HFONT font = CreateFontW(-size, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic ? 1 : 0, underline ? 1 : 0, 0,
-                             DEFAULT_CHARSET, 0, 0, 0, 0, faceName.c_str());
-    if (font == nullptr) return nullptr;
-    auto record = std::make_unique<UIFontRecord>();
-    record->handle = font;
-    record->face = CUIString(face);
-    record->size = size;
-    record->bold = bold;
-    record->underline = underline;
-    record->italic = italic;
-    HGDIOBJ old = SelectObject(dc, font);
-    const BOOL measured = GetTextMetricsW(dc, &record->tm);
-    SelectObject(dc, old);
-    if (!measured) {
-        DeleteObject(font);
-        return nullptr;
-    }
-    return record;
 }
 
 POINT PointFromLParam(LPARAM lParam) {
@@ -116,18 +90,12 @@ CUIPaintManager::~CUIPaintManager() {
         if (timer.running && m_hwnd != nullptr) KillTimer(m_hwnd, timer.windowId);
     }
     m_timers.clear();
-    for (int i = 0; i < m_defaultAttributes.Count(); ++i)
-        delete static_cast<CUIString*>(m_defaultAttributes.ValueAt(i));
-    for (const auto& font : m_fonts)
-        DeleteObject(font->handle);
-    if (m_hasOwnDefaultFont && m_defaultFont != nullptr) DeleteObject(m_defaultFont->handle);
-    if (m_builtinFont != nullptr) DeleteObject(m_builtinFont->handle);
-    if (m_measureDc != nullptr) DeleteDC(m_measureDc);
     auto& managers = Managers();
     managers.erase(std::remove(managers.begin(), managers.end(), this), managers.end());
 }
 
 void CUIPaintManager::Bind(HWND hwnd) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     m_hwnd = hwnd;
     auto& managers = Managers();
     const auto listed = std::find(managers.begin(), managers.end(), this);
@@ -141,6 +109,7 @@ void CUIPaintManager::Bind(HWND hwnd) {
 }
 
 bool CUIPaintManager::AttachRoot(CControlUI* root) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (root == nullptr) return false;
     if (root != m_root && m_root != nullptr) {
         CControlUI* old = m_root;
@@ -162,12 +131,14 @@ bool CUIPaintManager::AttachRoot(CControlUI* root) {
 }
 
 void CUIPaintManager::SetClientSize(SIZE size) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     m_clientSize = size;
     if (m_root != nullptr) m_root->MarkNeedsLayout();
     m_layoutPending = true;
 }
 
 bool CUIPaintManager::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     DispatchScope scope(this);
 
     result = 0;
@@ -237,12 +208,12 @@ bool CUIPaintManager::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lP
         }
         case WM_KILLFOCUS:
             if (m_captured) ReleaseMouse();
-            m_click = nullptr;
+            EndPress();
             return false;
         case WM_CAPTURECHANGED:
             if (reinterpret_cast<HWND>(lParam) != m_hwnd) {
                 m_captured = false;
-                m_click = nullptr;
+                EndPress();
             }
             return false;
         case WM_CONTEXTMENU: {
@@ -309,6 +280,7 @@ bool CUIPaintManager::HandleMouseMessage(UINT message, WPARAM wParam, LPARAM lPa
             if (control == nullptr) return false;
             m_click = control;
             CaptureMouse();
+            if (!FocusOnPress(control)) return false;
             DispatchEvent(control, message == WM_LBUTTONDOWN ? UIEventType::ButtonDown : UIEventType::DoubleClick,
                           wParam, lParam);
             return false;
@@ -326,7 +298,9 @@ bool CUIPaintManager::HandleMouseMessage(UINT message, WPARAM wParam, LPARAM lPa
         case WM_RBUTTONDOWN: {
             TakeFocusFromChildWindow();
             CControlUI* control = ControlAtPoint(pt.x, pt.y);
-            if (control != nullptr) DispatchEvent(control, UIEventType::RightButtonDown, wParam, lParam);
+            if (control == nullptr) return false;
+            if (!FocusOnPress(control)) return false;
+            DispatchEvent(control, UIEventType::RightButtonDown, wParam, lParam);
             return false;
         }
         default:
@@ -340,6 +314,22 @@ void CUIPaintManager::TakeFocusFromChildWindow() {
     if (m_hwnd == nullptr) return;
     const HWND focus = GetFocus();
     if (focus != nullptr && focus != m_hwnd && IsChild(m_hwnd, focus)) SetFocus(m_hwnd);
+}
+
+bool CUIPaintManager::FocusOnPress(CControlUI* control) {
+    if ((control->GetBehaviourFlags() & kBehaviourFocusOnPress) == 0) return true;
+    // Forgetting the control (its removal by a focus handler) clears m_pressed.
+    m_pressed = control;
+    SetFocusControl(control);
+    const bool kept = m_pressed == control;
+    m_pressed = nullptr;
+    return kept;
+}
+
+void CUIPaintManager::EndPress() {
+    CControlUI* pressed = m_click;
+    m_click = nullptr;
+    if (pressed != nullptr) DispatchEvent(pressed, UIEventType::CaptureLost, 0, 0);
 }
 
 void CUIPaintManager::SetHover(CControlUI* control, WPARAM wParam, LPARAM lParam) {
@@ -378,6 +368,7 @@ bool CUIPaintManager::HandleTimer(UINT_PTR windowId) {
 }
 
 bool CUIPaintManager::PreFilterMessage(const MSG* msg) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (msg == nullptr || msg->message != WM_KEYDOWN || msg->wParam != VK_TAB) return false;
     if (m_focus != nullptr && m_focus->IsShown() && m_focus->IsUsable() &&
         std::wcsstr(m_focus->GetClassTag(), L"RichEditUI") != nullptr && m_focus->WantsTabKey()) {
@@ -413,6 +404,7 @@ bool CUIPaintManager::PreTranslate(MSG* msg) {
 }
 
 bool CUIPaintManager::RunTranslators(MSG* msg) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     for (int i = 0; i < m_translators.Count(); ++i) {
         auto* translator = static_cast<ITranslateAccelerator*>(m_translators.ItemAt(i));
         if (translator->TranslateAccelerator(msg) == 0) return true;
@@ -421,26 +413,31 @@ bool CUIPaintManager::RunTranslators(MSG* msg) {
 }
 
 bool CUIPaintManager::AddMessageFilter(IMessageFilterUI* filter) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (filter == nullptr || m_messageFilters.IndexOf(filter) >= 0) return false;
     return m_messageFilters.Append(filter);
 }
 
 bool CUIPaintManager::RemoveMessageFilter(IMessageFilterUI* filter) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     const int index = m_messageFilters.IndexOf(filter);
     return index >= 0 && m_messageFilters.RemoveAt(index);
 }
 
 bool CUIPaintManager::AddNotifier(INotifyUI* receiver) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (receiver == nullptr || m_notifiers.IndexOf(receiver) >= 0) return false;
     return m_notifiers.Append(receiver);
 }
 
 bool CUIPaintManager::RemoveNotifier(INotifyUI* receiver) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     const int index = m_notifiers.IndexOf(receiver);
     return index >= 0 && m_notifiers.RemoveAt(index);
 }
 
 void CUIPaintManager::RaiseNotify(CControlUI* sender, const wchar_t* type, WPARAM wParam, LPARAM lParam) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     UINotifyMsg msg;
     msg.type = type;
     msg.sender = sender;
@@ -448,6 +445,10 @@ void CUIPaintManager::RaiseNotify(CControlUI* sender, const wchar_t* type, WPARA
     msg.mouse = m_lastMouse;
     msg.wParam = wParam;
     msg.lParam = lParam;
+    // Receivers may remove the sender even when the notification is raised from code outside
+    // any message: it counts as a dispatch, and what they remove is freed only at the end of
+    // the next message, because the caller may go on with the sender after this returns.
+    ++m_dispatchDepth;
     if (sender != nullptr) sender->GetNotifySource().Fire(&msg);
     // A receiver may unregister others: deliver only to those still registered.
     std::vector<INotifyUI*> receivers;
@@ -456,20 +457,26 @@ void CUIPaintManager::RaiseNotify(CControlUI* sender, const wchar_t* type, WPARA
     for (INotifyUI* receiver : receivers) {
         if (m_notifiers.IndexOf(receiver) >= 0) receiver->Notify(msg);
     }
+    if (--m_dispatchDepth == 0 && !m_delayedDeletes.empty() && m_hwnd != nullptr) {
+        PostMessageW(m_hwnd, WM_NULL, 0, 0);
+    }
 }
 
 CControlUI* CUIPaintManager::ControlAtPoint(int x, int y) const {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (m_root == nullptr) return nullptr;
     POINT pt{x, y};
     return m_root->FindControl(AnyControl, &pt, kFindShown | kFindHitTest | kFindTopFirst);
 }
 
 CControlUI* CUIPaintManager::ControlByName(std::wstring_view name) const {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (m_root == nullptr || name.empty()) return nullptr;
     return m_root->FindControl(NameMatches, &name, kFindAll | kFindMeFirst);
 }
 
 void CUIPaintManager::SetFocusControl(CControlUI* control) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (control == m_focus) return;
     if (control != nullptr && m_hwnd != nullptr && GetFocus() != m_hwnd) SetFocus(m_hwnd);
     if (m_focus != nullptr) {
@@ -489,6 +496,7 @@ void CUIPaintManager::SetFocusControl(CControlUI* control) {
 }
 
 bool CUIPaintManager::FocusNextTabStop(CControlUI* from, bool forward) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (m_hwnd != nullptr) SetFocus(m_hwnd);
     SetFocusControl(nullptr);
     if (m_root == nullptr) return false;
@@ -515,21 +523,25 @@ bool CUIPaintManager::FocusNextTabStop(CControlUI* from, bool forward) {
 }
 
 void CUIPaintManager::CaptureMouse() {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (m_hwnd != nullptr) SetCapture(m_hwnd);
     m_captured = true;
 }
 
 void CUIPaintManager::ReleaseMouse() {
+    XJ_ASSERT_ON_THREAD(m_thread);
     m_captured = false;
     if (m_hwnd != nullptr && GetCapture() == m_hwnd) ReleaseCapture();
 }
 
 void CUIPaintManager::SetCursorShape(UICursor cursor) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     m_cursor = cursor;
     if (m_hwnd != nullptr) SetCursor(LoadCursorW(nullptr, CursorResource(cursor)));
 }
 
 bool CUIPaintManager::StartControlTimer(CControlUI* control, UINT_PTR timerId, UINT intervalMs) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (control == nullptr || m_hwnd == nullptr) return false;
     for (ControlTimer& timer : m_timers) {
         if (timer.control != control || timer.localId != timerId) continue;
@@ -547,6 +559,7 @@ bool CUIPaintManager::StartControlTimer(CControlUI* control, UINT_PTR timerId, U
 }
 
 bool CUIPaintManager::StopControlTimer(CControlUI* control, UINT_PTR timerId) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     for (ControlTimer& timer : m_timers) {
         if (timer.control != control || timer.localId != timerId) continue;
         if (!timer.running) return false;
@@ -558,6 +571,7 @@ bool CUIPaintManager::StopControlTimer(CControlUI* control, UINT_PTR timerId) {
 }
 
 void CUIPaintManager::StopControlTimers(CControlUI* control) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     auto it = m_timers.begin();
     while (it != m_timers.end()) {
         if (it->control != control) {
@@ -570,16 +584,22 @@ void CUIPaintManager::StopControlTimers(CControlUI* control) {
 }
 
 void CUIPaintManager::InvalidateArea(const RECT& rect) {
-    if (m_hwnd == nullptr || rect.right <= rect.left || rect.bottom <= rect.top) return;
-    InvalidateRect(m_hwnd, &rect, FALSE);
+    XJ_ASSERT_ON_THREAD(m_thread);
+    if (m_hwnd == nullptr) return;
+    // Controls scrolled out of the window (the rows of a long list) invalidate nothing.
+    RECT visible;
+    if (!IntersectRects(&visible, rect, RECT{0, 0, m_clientSize.cx, m_clientSize.cy})) return;
+    InvalidateRect(m_hwnd, &visible, FALSE);
 }
 
 void CUIPaintManager::RequestLayoutPass() {
+    XJ_ASSERT_ON_THREAD(m_thread);
     m_layoutPending = true;
     if (m_hwnd != nullptr) InvalidateRect(m_hwnd, nullptr, FALSE);
 }
 
 void CUIPaintManager::UpdateLayout() {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (m_root == nullptr || !m_layoutPending) return;
     m_layoutPending = false;
     if (m_root->NeedsLayout()) m_root->SetBounds(RECT{0, 0, m_clientSize.cx, m_clientSize.cy});
@@ -594,6 +614,7 @@ void CUIPaintManager::UpdateLayout() {
 }
 
 bool CUIPaintManager::PaintInto(HDC target, const RECT& area) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     UpdateLayout();
     if (target == nullptr || m_root == nullptr || area.left < 0 || area.top < 0 || area.right <= area.left ||
         area.bottom <= area.top) {
@@ -618,9 +639,11 @@ bool CUIPaintManager::PaintInto(HDC target, const RECT& area) {
 }
 
 void CUIPaintManager::ForgetControl(CControlUI* control) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (control == nullptr) return;
     if (m_focus == control) m_focus = nullptr;
     if (m_hover == control) m_hover = nullptr;
+    if (m_pressed == control) m_pressed = nullptr;
     if (m_click == control) {
         m_click = nullptr;
         if (m_captured) ReleaseMouse();
@@ -630,6 +653,7 @@ void CUIPaintManager::ForgetControl(CControlUI* control) {
 }
 
 void CUIPaintManager::ForgetSubtree(CControlUI* control) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (control == nullptr) return;
     std::vector<CControlUI*> all;
     control->FindControl(CollectAll, &all, kFindAll);
@@ -638,10 +662,12 @@ void CUIPaintManager::ForgetSubtree(CControlUI* control) {
 }
 
 void CUIPaintManager::QueueDelayedDelete(CControlUI* control) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     if (control != nullptr) m_delayedDeletes.push_back(control);
 }
 
 void CUIPaintManager::FlushDelayedDeletes() {
+    XJ_ASSERT_ON_THREAD(m_thread);
     // A destructor may queue more; keep going until none are left.
     while (!m_delayedDeletes.empty()) {
         std::vector<CControlUI*> batch;
@@ -652,131 +678,104 @@ void CUIPaintManager::FlushDelayedDeletes() {
 }
 
 void CUIPaintManager::SetResourceParent(CUIPaintManager* parent) {
-    // A chain that loops back would make every lookup endless.
-    for (CUIPaintManager* up = parent; up != nullptr; up = up->m_resourceParent) {
-        if (up == this) return;
-    }
-    m_resourceParent = parent;
+    XJ_ASSERT_ON_THREAD(m_thread);
+    if (m_resources.SetParent(parent != nullptr ? &parent->m_resources : nullptr)) m_resourceParent = parent;
 }
 
 const CUIString* CUIPaintManager::DefaultAttributesFor(std::wstring_view tag) const {
-    for (const CUIPaintManager* manager = this; manager != nullptr; manager = manager->m_resourceParent) {
-        if (void* found = manager->m_defaultAttributes.Find(tag)) return static_cast<const CUIString*>(found);
-    }
-    return nullptr;
+    XJ_ASSERT_ON_THREAD(m_thread);
+    return m_resources.DefaultAttributesFor(tag);
 }
 
 void CUIPaintManager::SetDefaultAttributes(std::wstring_view tag, std::wstring_view attributes) {
-    auto* text = new CUIString(attributes);
-    delete static_cast<CUIString*>(m_defaultAttributes.Set(tag, text));
+    XJ_ASSERT_ON_THREAD(m_thread);
+    m_resources.SetDefaultAttributes(tag, attributes);
 }
 
-HDC CUIPaintManager::MeasureDC() const {
-    if (m_measureDc == nullptr) m_measureDc = CreateCompatibleDC(nullptr);
-    return m_measureDc;
+DWORD CUIPaintManager::DefaultTextColor() const {
+    XJ_ASSERT_ON_THREAD(m_thread);
+    return m_resources.DefaultTextColor();
+}
+
+void CUIPaintManager::SetDefaultTextColor(DWORD argb) {
+    XJ_ASSERT_ON_THREAD(m_thread);
+    m_resources.SetDefaultTextColor(argb);
 }
 
 int CUIPaintManager::AddFont(std::wstring_view face, int size, bool bold, bool underline, bool italic,
                              bool makeDefault) {
-    if (size <= 0 || size > kMaxFontSize || MeasureDC() == nullptr) return -1;
-    auto record = MakeFont(MeasureDC(), face, size, bold, underline, italic);
-    if (record == nullptr) return -1;
-    if (makeDefault) {
-        // The default keeps a handle of its own, so the table and the default free separately.
-        auto copy = MakeFont(MeasureDC(), face, size, bold, underline, italic);
-        if (copy == nullptr) {
-            DeleteObject(record->handle);
-            return -1;
-        }
-        if (m_hasOwnDefaultFont && m_defaultFont != nullptr) DeleteObject(m_defaultFont->handle);
-        m_defaultFont = std::move(copy);
-        m_hasOwnDefaultFont = true;
-    }
-    m_fonts.push_back(std::move(record));
-    return static_cast<int>(m_fonts.size()) - 1;
+    XJ_ASSERT_ON_THREAD(m_thread);
+    return m_resources.AddFont(face, size, bold, underline, italic, makeDefault);
 }
 
-const UIFontRecord* CUIPaintManager::DefaultFontRecord() const {
-    for (const CUIPaintManager* manager = this; manager != nullptr; manager = manager->m_resourceParent) {
-        if (manager->m_hasOwnDefaultFont) return manager->m_defaultFont.get();
-    }
-    if (m_builtinFont == nullptr && MeasureDC() != nullptr) {
-        m_builtinFont = MakeFont(MeasureDC(), platform::kPinnedFontFace, 12, false, false, false);
-    }
-    return m_builtinFont.get();
-}
-
-const UIFontRecord* CUIPaintManager::FontRecordAt(int index) const {
-    for (const CUIPaintManager* manager = this; manager != nullptr; manager = manager->m_resourceParent) {
-        if (manager->m_fonts.empty()) continue;
-        if (index >= 0 && index < static_cast<int>(manager->m_fonts.size())) return manager->m_fonts[index].get();
-        break;
-    }
-    return DefaultFontRecord();
+int CUIPaintManager::FontCount() const {
+    XJ_ASSERT_ON_THREAD(m_thread);
+    return m_resources.FontCount();
 }
 
 HFONT CUIPaintManager::FontHandleAt(int index) {
-    const UIFontRecord* record = FontRecordAt(index);
-    return record != nullptr ? record->handle : nullptr;
+    XJ_ASSERT_ON_THREAD(m_thread);
+    return m_resources.FontHandleAt(index);
+}
+
+const UIFontRecord* CUIPaintManager::FontRecordAt(int index) const {
+    XJ_ASSERT_ON_THREAD(m_thread);
+    return m_resources.FontRecordAt(index);
+}
+
+const UIFontRecord* CUIPaintManager::DefaultFontRecord() const {
+    XJ_ASSERT_ON_THREAD(m_thread);
+    return m_resources.DefaultFontRecord();
 }
 
 int CUIPaintManager::DefaultFontHeight() const {
-    const UIFontRecord* record = DefaultFontRecord();
-    return record != nullptr ? record->tm.tmHeight : 0;
+    XJ_ASSERT_ON_THREAD(m_thread);
+    return m_resources.DefaultFontHeight();
+}
+
+HDC CUIPaintManager::MeasureDC() const {
+    XJ_ASSERT_ON_THREAD(m_thread);
+    return m_resources.MeasureDC();
 }
 
 void CUIPaintManager::SetSkinArchive(const CSkinZip* archive) {
-    m_archive = archive;
-    m_images.SetSkinZip(archive);
+    XJ_ASSERT_ON_THREAD(m_thread);
+    m_resources.SetSkinArchive(archive);
+}
+
+const CSkinZip* CUIPaintManager::GetSkinArchive() const {
+    XJ_ASSERT_ON_THREAD(m_thread);
+    return m_resources.GetSkinArchive();
 }
 
 const UIImageInfo* CUIPaintManager::FindImage(const UIImageRef& ref) {
-    if (ref.origin == UIImageRef::Origin::SkinFile && !ref.mask) {
-        for (const auto& [name, mask] : m_imageMasks) {
-            if (name != ref.name) continue;
-            UIImageRef masked = ref;
-            masked.mask = mask;
-            if (const UIImageInfo* image = m_images.FindImage(masked)) return image;
-            break;
-        }
-    }
-    if (const UIImageInfo* image = m_images.FindImage(ref)) return image;
-    return m_resourceParent != nullptr ? m_resourceParent->FindImage(ref) : nullptr;
+    XJ_ASSERT_ON_THREAD(m_thread);
+    return m_resources.FindImage(ref);
 }
 
 const UIImageInfo* CUIPaintManager::AddImage(std::wstring_view name, DWORD mask) {
-    if (name.empty()) return nullptr;
-    if (mask != 0) {
-        auto known = std::find_if(m_imageMasks.begin(), m_imageMasks.end(),
-                                  [name](const auto& entry) { return entry.first == name; });
-        if (known != m_imageMasks.end()) {
-            known->second = mask;
-        } else {
-            m_imageMasks.emplace_back(std::wstring(name), mask);
-        }
-    }
-    UIImageRef ref;
-    ref.name = std::wstring(name);
-    return FindImage(ref);
+    XJ_ASSERT_ON_THREAD(m_thread);
+    return m_resources.AddImage(name, mask);
 }
 
 void CUIPaintManager::RemoveAllImages() {
-    m_images.Clear();
-    m_imageMasks.clear();
+    XJ_ASSERT_ON_THREAD(m_thread);
+    m_resources.RemoveAllImages();
 }
 
 DWORD CUIPaintManager::ShiftColor(DWORD argb) const {
-    return AdjustColor(argb, m_hueShift, m_saturation, m_lightness);
+    XJ_ASSERT_ON_THREAD(m_thread);
+    return m_resources.ShiftColor(argb);
 }
 
 void CUIPaintManager::SetColorShift(int hueShift, int saturationPercent, int lightnessPercent) {
-    m_hueShift = hueShift;
-    m_saturation = saturationPercent;
-    m_lightness = lightnessPercent;
+    XJ_ASSERT_ON_THREAD(m_thread);
+    m_resources.SetColorShift(hueShift, saturationPercent, lightnessPercent);
     if (m_hwnd != nullptr) InvalidateRect(m_hwnd, nullptr, FALSE);
 }
 
 void CUIPaintManager::ApplyWindowAttribute(std::wstring_view name, std::wstring_view value) {
+    XJ_ASSERT_ON_THREAD(m_thread);
     SIZE size{};
     RECT rect{};
     DWORD color = 0;
@@ -794,7 +793,7 @@ void CUIPaintManager::ApplyWindowAttribute(std::wstring_view name, std::wstring_
     } else if (name == L"roundcorner") {
         if (ParseSize(value, &size)) m_roundCorner = size;
     } else if (name == L"defaultfontcolor") {
-        if (ParseColor(value, &color)) m_defaultTextColor = color;
+        if (ParseColor(value, &color)) m_resources.SetDefaultTextColor(color);
     }
 }
 

@@ -1,15 +1,19 @@
 // The paint manager: binds a control tree to one window, turns the window's messages into
-// control events, lays out and paints the tree, and keeps the skin's resources (fonts,
-// images, "Default" attribute lists, window attributes).
+// control events, lays out and paints the tree, and keeps the skin's window attributes. The
+// skin's fonts, images, "Default" attribute lists and colours live in the resource set it
+// owns (Resources()); the resource calls here forward to it.
 //
-// UI thread only: the thread that owns the bound window. The manager owns its root control
-// (AttachRoot) and deletes the tree when it is destroyed; it never owns the notify
+// UI thread only: the thread that made the manager and owns the bound window (asserted in
+// debug builds). The manager owns its root control (AttachRoot) and deletes the tree when
+// it is destroyed; it never owns the notify
 // receivers, message filters or translators registered with it, nor its resource parent,
 // which must outlive it. Controls tell the manager when they die (ForgetControl), so it
 // never delivers an event, focus change or timer to a freed control.
 // Notifications are delivered synchronously from RaiseNotify; a receiver may close the
 // window or delete controls, so code after RaiseNotify re-checks its own state. Controls
-// removed while a message is being dispatched are freed once the outermost dispatch ends.
+// removed while a message is being dispatched are freed once the outermost dispatch ends;
+// those removed by the receivers of a notification raised outside any message are freed at
+// the end of the next message the manager handles (one is posted), or with the manager.
 // A mouse button pressed on the paint window takes the keyboard focus back from any child
 // window of it, so an editor window opened over a control closes when the user clicks away.
 #pragma once
@@ -20,10 +24,12 @@
 #include <vector>
 
 #include "platform/gdi/GdiTypes.h"
+#include "platform/sync/ThreadChecker.h"
 #include "platform/types/WinTypes.h"
 #include "ui/core/ControlUI.h"
 #include "ui/core/UIEvents.h"
 #include "ui/core/UIPtrArray.h"
+#include "ui/core/UIResources.h"
 #include "ui/core/UIString.h"
 #include "ui/core/UIStringPtrMap.h"
 #include "ui/render/FontSource.h"
@@ -33,17 +39,6 @@
 namespace SkinUI {
 
 enum class UICursor : int { Arrow = 0, IBeam = 1, Hand = 2, SizeWE = 3, SizeNS = 4 };
-
-// A font of the skin; the text height is tm.tmHeight.
-struct UIFontRecord {
-    HFONT handle = nullptr;
-    CUIString face;
-    int size = 0;
-    bool bold = false;
-    bool underline = false;
-    bool italic = false;
-    TEXTMETRICW tm{};
-};
 
 class CUIPaintManager : public IFontSourceUI, public IImageSourceUI {
 public:
@@ -137,43 +132,31 @@ public:
     void QueueDelayedDelete(CControlUI* control);
     void FlushDelayedDeletes();
 
-    // --- resources ---
+    // --- resources (forwards to Resources()) ---
+    CUIResources& Resources() { return m_resources; }
+    const CUIResources& Resources() const { return m_resources; }
     CUIPaintManager* GetResourceParent() const { return m_resourceParent; }
+    // Fonts, images and "Default" lists missing here are looked up in `parent`'s resources;
+    // a parent whose chain leads back here is refused.
     void SetResourceParent(CUIPaintManager* parent);
-    // The attribute text registered for a class tag here or up the resource parents; null
-    // when there is none.
     const CUIString* DefaultAttributesFor(std::wstring_view tag) const;
     void SetDefaultAttributes(std::wstring_view tag, std::wstring_view attributes);
-    DWORD DefaultTextColor() const { return m_defaultTextColor; }
-    void SetDefaultTextColor(DWORD argb) { m_defaultTextColor = argb; }
-    // Fonts by index, in the order they were added. An index outside the table (-1
-    // included) gives the default font: the one added as default, else the resource
-    // parent's, else a built-in one. A manager without fonts of its own uses its resource
-    // parent's table.
-    // Returns the new index, or -1 when the font cannot be made (a size outside 1..1024
-    // pixels included).
+    DWORD DefaultTextColor() const;
+    void SetDefaultTextColor(DWORD argb);
     int AddFont(std::wstring_view face, int size, bool bold, bool underline, bool italic, bool makeDefault = false);
-    int FontCount() const { return static_cast<int>(m_fonts.size()); }
+    int FontCount() const;
     HFONT FontHandleAt(int index) override;
     const UIFontRecord* FontRecordAt(int index) const;
     const UIFontRecord* DefaultFontRecord() const;
     int DefaultFontHeight() const;
-    // The manager's own device context, for measuring text.
     HDC MeasureDC() const;
-
-    // Images come from the skin archive (not owned; it must outlive the manager or be
-    // replaced) through the manager's cache, loaded on first use; what the cache cannot
-    // find is asked of the resource parent. Null when the image is missing or undecodable.
     void SetSkinArchive(const CSkinZip* archive);
-    const CSkinZip* GetSkinArchive() const { return m_archive; }
+    const CSkinZip* GetSkinArchive() const;
     const UIImageInfo* FindImage(const UIImageRef& ref) override;
-    // Declares a skin file ("Image" element) and loads it now. A mask colour (not 0) then
-    // applies wherever the file is used without a mask of its own.
     const UIImageInfo* AddImage(std::wstring_view name, DWORD mask = 0);
     void RemoveAllImages();
-    // A colour after the manager's hue, saturation and lightness shift (none by default):
-    // the hue turned by `hueShift` degrees, saturation and lightness scaled by percentages.
     DWORD ShiftColor(DWORD argb) const;
+    // Also repaints the window.
     void SetColorShift(int hueShift, int saturationPercent, int lightnessPercent);
 
     // The "Window" element's attributes: "size", "mininfo", "maxinfo", "caption",
@@ -202,7 +185,13 @@ private:
     void TakeFocusFromChildWindow();
     bool HandleTimer(UINT_PTR windowId);
     void SetHover(CControlUI* control, WPARAM wParam, LPARAM lParam);
+    // Focuses a pressed control that asks for it; false when a focus handler removed it.
+    bool FocusOnPress(CControlUI* control);
+    // The press ended without a button-up: tells the pressed control (CaptureLost).
+    void EndPress();
 
+    // The thread that made the manager; every public call must come from it.
+    platform::ThreadChecker m_thread;
     HWND m_hwnd = nullptr;
     CControlUI* m_root = nullptr;
     SIZE m_clientSize{};
@@ -212,6 +201,7 @@ private:
     CControlUI* m_focus = nullptr;
     CControlUI* m_hover = nullptr;
     CControlUI* m_click = nullptr;
+    CControlUI* m_pressed = nullptr;
     bool m_captured = false;
     bool m_trackingMouse = false;
     bool m_shiftDown = false;
@@ -225,21 +215,8 @@ private:
     UINT_PTR m_nextTimerId = kFirstControlTimerId;
     std::vector<CControlUI*> m_delayedDeletes;
 
-    std::vector<std::unique_ptr<UIFontRecord>> m_fonts;
-    std::unique_ptr<UIFontRecord> m_defaultFont;
-    bool m_hasOwnDefaultFont = false;
-    mutable std::unique_ptr<UIFontRecord> m_builtinFont;
-    mutable HDC m_measureDc = nullptr;
-    const CSkinZip* m_archive = nullptr;
-    CUIImageCache m_images;
-    std::vector<std::pair<std::wstring, DWORD>> m_imageMasks;
-
+    CUIResources m_resources;
     CUIPaintManager* m_resourceParent = nullptr;
-    CUIStringPtrMap m_defaultAttributes;  // tag -> CUIString*
-    DWORD m_defaultTextColor = 0xFF000000;
-    int m_hueShift = 0;
-    int m_saturation = 100;
-    int m_lightness = 100;
 
     SIZE m_initialSize{};
     SIZE m_minSize{};

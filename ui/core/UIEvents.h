@@ -37,6 +37,9 @@ enum class UIEventType : int {
     WindowSize = 22,
     SetCursor = 23,
     Timer = 24,
+    // The press ended without a button-up: the window lost the capture or the focus. Sent to
+    // the control that had the press, which drops its pushed look or drag.
+    CaptureLost = 25,
 };
 
 // Mouse events are the types above 8 and below 19.
@@ -56,6 +59,16 @@ struct UIEventRecord {
     WPARAM wParam = 0;
     LPARAM lParam = 0;
 };
+
+// Which way a wheel event (type 18) turned. The event carries the wheel message's own wParam,
+// whose high word is the signed delta, positive for a turn away from the user; every control
+// reads the direction through this one helper.
+enum class UIWheelTurn { None, Away, Toward };
+
+inline UIWheelTurn WheelTurnOf(const UIEventRecord& event) {
+    const auto delta = static_cast<short>(HIWORD(event.wParam));
+    return delta > 0 ? UIWheelTurn::Away : delta < 0 ? UIWheelTurn::Toward : UIWheelTurn::None;
+}
 
 struct UINotifyMsg {
     CUIString type;

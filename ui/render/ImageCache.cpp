@@ -40,6 +40,11 @@ CUIImageCache::~CUIImageCache() {
     Clear();
 }
 
+void CUIImageCache::SetSkinZip(const CSkinZip* zip) {
+    m_zip = zip;
+    m_failed.clear();
+}
+
 CUIImageCache::Key CUIImageCache::KeyOf(const UIImageRef& ref) {
     const int64_t mask = ref.mask ? static_cast<int64_t>(*ref.mask & 0x00FFFFFF) : kNoMask;
     if (ref.origin == UIImageRef::Origin::Resource) {
@@ -103,9 +108,13 @@ const UIImageInfo* CUIImageCache::FindImage(const UIImageRef& ref) {
     if (auto it = m_images.find(plainKey); it != m_images.end()) {
         plain = &it->second;
     } else {
+        if (m_failed.count(plainKey) != 0) return nullptr;
         std::vector<uint8_t> bytes;
-        if (!ReadBytes(ref, &bytes)) return nullptr;
-        plain = Insert(plainKey, bytes);
+        if (ReadBytes(ref, &bytes)) plain = Insert(plainKey, bytes);
+        if (plain == nullptr) {
+            m_failed.insert(plainKey);
+            return nullptr;
+        }
     }
     if (!plain || !ref.mask) return plain;
     return InsertMasked(key, *plain, *ref.mask);
@@ -123,6 +132,7 @@ bool CUIImageCache::AddImage(std::wstring_view name, std::span<const uint8_t> by
 
 void CUIImageCache::RemoveImage(std::wstring_view name) {
     const std::wstring fileKey = FileKey(name);
+    m_failed.erase(Key{static_cast<int>(UIImageRef::Origin::SkinFile), fileKey, std::wstring(), kNoMask});
     for (auto it = m_images.begin(); it != m_images.end();) {
         const auto& [origin, key, type, mask] = it->first;
         if (origin == static_cast<int>(UIImageRef::Origin::SkinFile) && key == fileKey) {
@@ -138,6 +148,7 @@ void CUIImageCache::Clear() {
     for (auto& [key, info] : m_images)
         DeleteObject(info.bitmap);
     m_images.clear();
+    m_failed.clear();
 }
 
 }  // namespace SkinUI

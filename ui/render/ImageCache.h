@@ -4,13 +4,15 @@
 // Owned and used by the UI thread (the paint manager owns one); no lock. The cache owns every
 // bitmap it hands out: a UIImageInfo pointer stays valid until that entry is removed, the cache
 // is cleared or destroyed. The archive is not owned and must outlive the cache or be replaced
-// with SetSkinZip first. A failed load returns null and caches nothing, so a later call (for
-// example after the archive is set) tries again.
+// with SetSkinZip first. A failed load returns null and is remembered, so a file that does
+// not decode costs its read and decode once, not on every paint; SetSkinZip (even with the
+// same archive), AddImage of that name and Clear forget the failures.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -58,7 +60,7 @@ public:
     CUIImageCache& operator=(const CUIImageCache&) = delete;
 
     // Entries already loaded from the previous archive stay until removed.
-    void SetSkinZip(const CSkinZip* zip) { m_zip = zip; }
+    void SetSkinZip(const CSkinZip* zip);
 
     // Loads on first use: the archive entry (name compared as the archive does) or the
     // resource, decoded. A masked image is a copy of the plain one with the mask applied,
@@ -82,6 +84,8 @@ private:
 
     const CSkinZip* m_zip;
     std::map<Key, UIImageInfo> m_images;
+    // Plain keys whose file or resource could not be read or decoded.
+    std::set<Key> m_failed;
 };
 
 }  // namespace SkinUI

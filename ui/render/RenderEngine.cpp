@@ -245,7 +245,10 @@ bool CUIRenderEngine::DrawImageSpec(HDC hdc, IImageSourceUI* images, const RECT&
     if (!image) return false;
 
     UIImageDrawParams params;
-    params.source = base.source.value_or(RECT{0, 0, image->width, image->height});
+    // A source reaching past the image keeps the part that lies on it.
+    const RECT whole{0, 0, image->width, image->height};
+    params.source = Intersect(base.source.value_or(whole), whole);
+    if (IsEmpty(params.source)) return false;
     if (base.dest) {
         // Skins give any numbers; the sum must not overflow. Clamped, it still lies outside the item.
         auto offset = [](LONG origin, LONG delta) {

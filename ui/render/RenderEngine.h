@@ -64,8 +64,9 @@ public:
     // Draws the image that `spec` describes inside `item` (a control's rectangle), limited to
     // `paint`. "dest" is relative to the item's top-left corner (default: the whole item) and
     // drawing never leaves the item. Keys that `modifier` gives replace the base image spec's;
-    // an empty modifier changes nothing. False when the image spec or the modifier does not parse, names no
-    // image, the image cannot be found or decoded, or "source" lies outside it; true when the
+    // an empty modifier changes nothing. A "source" reaching past the image is clipped to it.
+    // False when the image spec or the modifier does not parse, names no image, the image
+    // cannot be found or decoded, or "source" lies wholly outside it; true when the
     // image is fine, even if none of it falls inside `paint`.
     static bool DrawImageSpec(HDC hdc, IImageSourceUI* images, const RECT& item, const RECT& paint,
                               std::wstring_view spec, std::wstring_view modifier = {});

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <cwctype>
+#include <mutex>
 
 #include "platform/strings/StringConv.h"
 
@@ -201,11 +202,14 @@ SkinZipError CSkinZip::Extract(const SkinZipEntry& entry, std::vector<uint8_t>* 
 
     if (entry.method == kMethodStored) {
         if (entry.compressedSize != entry.uncompressedSize) return SkinZipError::SizeMismatch;
+        if (entry.uncompressedSize > kMaxEntrySize) return SkinZipError::TooLarge;
         out->assign(data, data + entry.compressedSize);
     } else {
         if (entry.uncompressedSize > static_cast<uint64_t>(entry.compressedSize) * kMaxDeflateRatio + kDeflateSlack) {
             return SkinZipError::SizeMismatch;
         }
+        // Refused before anything is allocated or inflated.
+        if (entry.uncompressedSize > kMaxEntrySize) return SkinZipError::TooLarge;
         // One byte beyond the declared size tells a stream that would produce more.
         out->resize(static_cast<size_t>(entry.uncompressedSize) + 1);
         z_stream stream;
@@ -234,6 +238,22 @@ SkinZipError CSkinZip::Extract(const SkinZipEntry& entry, std::vector<uint8_t>* 
     return SkinZipError::None;
 }
 
+namespace {
+
+// Open handles and how many holders each has. A handle that is not listed (never opened
+// here, or already freed) is ignored by the calls below.
+struct HandleTable {
+    std::mutex mutex;
+    std::unordered_map<CSkinZip*, int> holders;
+};
+
+HandleTable& Handles() {
+    static HandleTable table;
+    return table;
+}
+
+}  // namespace
+
 HSKINZIP OpenSkinZip(const void* data, size_t size, SkinZipError* error) {
     if (data == nullptr && size != 0) {
         SetError(error, SkinZipError::NotAnArchive);
@@ -241,10 +261,32 @@ HSKINZIP OpenSkinZip(const void* data, size_t size, SkinZipError* error) {
     }
     const auto* bytes = static_cast<const uint8_t*>(data);
     std::vector<uint8_t> copy(bytes, bytes + size);
-    return CSkinZip::Open(std::move(copy), error).release();
+    HSKINZIP zip = CSkinZip::Open(std::move(copy), error).release();
+    if (zip == nullptr) return nullptr;
+    HandleTable& table = Handles();
+    std::lock_guard lock(table.mutex);
+    table.holders[zip] = 1;
+    return zip;
+}
+
+HSKINZIP RetainSkinZip(HSKINZIP zip) {
+    HandleTable& table = Handles();
+    std::lock_guard lock(table.mutex);
+    const auto it = table.holders.find(zip);
+    if (it == table.holders.end()) return nullptr;
+    ++it->second;
+    return zip;
 }
 
 void CloseSkinZip(HSKINZIP zip) {
+    HandleTable& table = Handles();
+    {
+        std::lock_guard lock(table.mutex);
+        const auto it = table.holders.find(zip);
+        if (it == table.holders.end()) return;
+        if (--it->second > 0) return;
+        table.holders.erase(it);
+    }
     delete zip;
 }
 

@@ -3,7 +3,7 @@
 //
 // Opened and closed on the UI thread; reading does not change the archive, so reads from
 // several threads at once are safe. The archive keeps its own copy of the bytes, so the
-// resource may go away after opening; CloseSkinZip frees the copy.
+// resource may go away after opening; the last CloseSkinZip frees the copy.
 // Every header field is checked against the buffer before use: a corrupt or truncated archive
 // or entry fails with a SkinZipError and never reads outside the buffer. Stored and deflated
 // entries are read; zip64, multi-disk and encrypted archives or entries are refused.
@@ -34,6 +34,7 @@ enum class SkinZipError {
     SizeMismatch = 9,  // the data does not have the declared size
     CrcMismatch = 10,
     BadDeflateData = 11,
+    TooLarge = 12,  // larger than any skin file (an image of the largest size) could need
 };
 
 struct SkinZipEntry {
@@ -51,6 +52,10 @@ struct SkinZipEntry {
 
 class CSkinZip {
 public:
+    // The largest entry that is read: an uncompressed image of the largest size the image
+    // decoder takes (64 M pixels of 4 bytes), with room for its headers and row bytes.
+    static constexpr uint64_t kMaxEntrySize = 64ull * 1024 * 1024 * 4 + 1024 * 1024;
+
     // Reads the central directory of `bytes`; null (and `error` set) when it is not a usable
     // archive.
     static std::unique_ptr<CSkinZip> Open(std::vector<uint8_t> bytes, SkinZipError* error = nullptr);
@@ -78,9 +83,17 @@ private:
 
 using HSKINZIP = CSkinZip*;
 
-// Copies `size` bytes from `data` and opens them; null (and `error` set) on failure.
+// Handles are counted, so one rule serves every holder: each handle from OpenSkinZip or
+// RetainSkinZip is given back with one CloseSkinZip, and the last one frees the archive and
+// its copy of the bytes. Whoever keeps an archive it was handed (the window base does)
+// retains it, so the opener may close its own handle whenever its shut-down says. Any
+// thread may call these.
+// Copies `size` bytes from `data` and opens them with one holder; null (and `error` set) on
+// failure.
 HSKINZIP OpenSkinZip(const void* data, size_t size, SkinZipError* error = nullptr);
-// Frees the archive and its copy of the bytes; a null handle is ignored.
+// Adds a holder; returns `zip`, or null when it is not an open handle.
+HSKINZIP RetainSkinZip(HSKINZIP zip);
+// Drops a holder; the last frees the archive. A null or unknown handle is ignored.
 void CloseSkinZip(HSKINZIP zip);
 
 }  // namespace SkinUI

@@ -65,7 +65,7 @@ bool Contains(const RECT& rect, POINT pt) {
 
 }  // namespace
 
-WindowImplBase::WindowImplBase() = default;
+WindowImplBase::WindowImplBase() : m_tooltip(&m_pm) {}
 
 WindowImplBase::~WindowImplBase() {
     // Before the paint manager and the shadow go: the window must not reach them half-destroyed.
@@ -75,7 +75,8 @@ WindowImplBase::~WindowImplBase() {
 }
 
 void WindowImplBase::SetSkinArchive(HSKINZIP zip) {
-    SharedArchive() = zip != nullptr ? std::shared_ptr<CSkinZip>(zip, &CloseSkinZip) : nullptr;
+    HSKINZIP held = RetainSkinZip(zip);
+    SharedArchive() = held != nullptr ? std::shared_ptr<CSkinZip>(held, &CloseSkinZip) : nullptr;
 }
 
 const CSkinZip* WindowImplBase::SkinArchive() {
@@ -186,7 +187,10 @@ LRESULT WindowImplBase::HitTest(LPARAM lParam) {
         m_pm.UpdateLayout();
         // Controls that take input stay usable inside the caption; the rest drags the window.
         CControlUI* control = m_pm.ControlAtPoint(pt.x, pt.y);
-        if (control == nullptr || (control->GetBehaviourFlags() & kBehaviourFocusStop) == 0) return HTCAPTION;
+        if (control == nullptr ||
+            (control->GetBehaviourFlags() & (kBehaviourFocusStop | kBehaviourFocusOnPress | kBehaviourHandlesMouse)) == 0) {
+            return HTCAPTION;
+        }
     }
     return HTCLIENT;
 }

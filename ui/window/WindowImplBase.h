@@ -6,17 +6,21 @@
 // OnWindowReady, then sizes the window to the skin's "size". A skin that cannot be read or
 // built fails the creation (null, with the last error set); the window then still gets its
 // last message. Notifications of the window's controls arrive in OnNotify, synchronously
-// from the control that raised them.
+// from the control that raised them. Controls with a "tooltip" show it in a tip window after
+// the mouse rests on them.
 //
 // The skin archive is shared by every window of the thread: set it with SetSkinArchive, or
-// the first window opens the program's "ZIPRES" resource. ReleaseSkinArchive drops the
-// shared handle; windows that still exist keep their archive alive until they are destroyed.
+// the first window opens the program's "ZIPRES" resource. Archive handles are counted (see
+// CloseSkinZip): SetSkinArchive adds the framework as a holder, so the program closes its own
+// handle whenever its shut-down says; ReleaseSkinArchive drops the shared one; each window
+// holds its archive until the window object is destroyed.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "ui/basic/UITooltip.h"
 #include "ui/core/DialogBuilder.h"
 #include "ui/core/PaintManager.h"
 #include "ui/core/UIEvents.h"
@@ -36,8 +40,8 @@ public:
     WindowImplBase();
     ~WindowImplBase() override;
 
-    // Takes ownership of `zip` (CloseSkinZip is called when no window uses it any more); null
-    // just drops the current one.
+    // Holds `zip` (RetainSkinZip); the caller still closes its own handle. Null, or a handle
+    // that is not open, just drops the current one.
     static void SetSkinArchive(HSKINZIP zip);
     // The shared archive, opening the "ZIPRES" resource the first time; null when there is
     // none or it is not a usable archive.
@@ -52,6 +56,8 @@ public:
 
     CUIPaintManager& PaintManager() { return m_pm; }
     const CWndShadow& Shadow() const { return m_shadow; }
+    // The tips of the window's controls ("tooltip"), shown on hover.
+    const CUITooltip& Tooltip() const { return m_tooltip; }
 
     void Notify(UINotifyMsg& msg) final { OnNotify(msg); }
     CControlUI* CreateControl(std::wstring_view tag) override;
@@ -69,11 +75,15 @@ protected:
     // WM_SYSCOMMAND; leave `handled` false to let the default procedure act.
     virtual LRESULT OnSysCommandMsg(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
 
+    // Skinned controls tell a double click from two presses (rows activate, headers count it).
+    UINT ClassStyleBits() const override { return CS_DBLCLKS; }
     LRESULT OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnLastMessage(HWND hwnd) override;
 
     CUIPaintManager m_pm;
     CWndShadow m_shadow;
+    // After the manager: it watches the manager's messages and must go first.
+    CUITooltip m_tooltip;
 
 private:
     bool BuildSkin();

@@ -5,6 +5,7 @@
 #include "platform/resource/Resource.h"
 #include "platform/types/ErrorCodes.h"
 #include "platform/window/Focus.h"
+#include "platform/window/Icon.h"
 #include "platform/window/MessageApi.h"
 #include "platform/window/Screen.h"
 #include "platform/window/WindowApi.h"
@@ -170,7 +171,15 @@ void CWindowWnd::PostClose(UINT result) {
 
 bool CWindowWnd::SetWindowIcon() {
     if (m_hwnd == nullptr || !IsWindow(m_hwnd)) return false;
-    return FindResourceW(nullptr, MAKEINTRESOURCEW(kWindowIconId), RT_GROUP_ICON) != nullptr;
+    const HINSTANCE program = GetModuleHandleW(nullptr);
+    const HICON big = LoadImageW(program, MAKEINTRESOURCEW(kWindowIconId), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                 GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR);
+    const HICON small = LoadImageW(program, MAKEINTRESOURCEW(kWindowIconId), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                   GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR);
+    if (big == nullptr || small == nullptr) return false;
+    SendMessageW(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    SendMessageW(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+    return true;
 }
 
 LRESULT CWindowWnd::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -210,10 +219,23 @@ LRESULT CWindowWnd::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
             self->m_modal->EnableOwner();
             self->m_modal = nullptr;
         }
-        self->OnLastMessage(hwnd);
+        // Destroyed from inside one of its own messages: the handlers of that message are
+        // still on the stack and may use the object, so its last call waits for them.
+        if (self->m_messageDepth > 0) {
+            self->m_lastMessagePending = true;
+            self->m_destroyedHwnd = hwnd;
+        } else {
+            self->OnLastMessage(hwnd);
+        }
         return result;
     }
-    return self->OnWindowMessage(message, wParam, lParam);
+    ++self->m_messageDepth;
+    const LRESULT result = self->OnWindowMessage(message, wParam, lParam);
+    if (--self->m_messageDepth == 0 && self->m_lastMessagePending) {
+        self->m_lastMessagePending = false;
+        self->OnLastMessage(self->m_destroyedHwnd);
+    }
+    return result;
 }
 
 }  // namespace SkinUI

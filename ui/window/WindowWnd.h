@@ -3,8 +3,11 @@
 //
 // UI thread only: the thread that calls CreateHwnd owns the window and runs every callback.
 // The object must outlive its window, or end its own life in OnLastMessage (the last call it
-// gets for the window, after WM_NCDESTROY; the handle is dead by then). The framework never
-// deletes the object. Creation failures return null with the thread's last error set.
+// gets for the window, after WM_NCDESTROY; the handle is dead by then). A window destroyed
+// from inside one of its own messages (a click handler closing its box, an owner closed
+// while a modal box of its handler runs) gets OnLastMessage only once the outermost of its
+// messages has returned, so the handlers still on the stack never see a deleted object. The
+// framework never deletes the object. Creation failures return null with the thread's last error set.
 #pragma once
 
 #include "platform/window/WindowTypes.h"
@@ -47,9 +50,8 @@ public:
     UINT RunModal();
     // Posts WM_CLOSE with `result` as wParam.
     void PostClose(UINT result);
-    // Big and small icon from icon resource 101. The program carries no icon images that the
-    // display could use, so this only reports whether the resource exists; false leaves the
-    // window as it is.
+    // Big and small icon (the system's two icon sizes) from icon resource 101; false, with
+    // the window left as it is, when the resource is missing or its images do not decode.
     bool SetWindowIcon();
 
 protected:
@@ -77,6 +79,10 @@ private:
     static LRESULT WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     ModalState* m_modal = nullptr;
+    // How many of this window's messages are being handled (nested ones included).
+    int m_messageDepth = 0;
+    bool m_lastMessagePending = false;
+    HWND m_destroyedHwnd = nullptr;
 };
 
 }  // namespace SkinUI

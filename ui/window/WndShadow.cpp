@@ -6,6 +6,7 @@
 #include "platform/types/ErrorCodes.h"
 #include "platform/window/MessageApi.h"
 #include "platform/window/Paint.h"
+#include "platform/window/Screen.h"
 #include "platform/window/WindowApi.h"
 #include "platform/window/WindowClass.h"
 #include "platform/window/WindowPos.h"
@@ -68,6 +69,8 @@ bool CWndShadow::Attach(HWND owner, IImageSourceUI* images) {
         (GetWindowLongW(owner, GWL_STYLE) & static_cast<LONG>(WS_CHILD)) != 0) {
         return false;
     }
+    // Without a display that blends it, the shadow's soft alpha would show as a solid frame.
+    if (!platform::TranslucentWindowsShown()) return false;
     if (!RegisterShadowClass()) return false;
     // Not owned by the window it shades: owned windows stay above their owner.
     m_hwnd = CreateWindowExW(WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kClassName, L"",

@@ -35,7 +35,8 @@ public:
     // paint. False for negative insets.
     bool SetImage(std::wstring_view file, const RECT& insets);
     // Creates the shadow window for `owner`; shown when the owner is visible. False when there
-    // is no image, the owner is not a top-level window, or the window cannot be made.
+    // is no image, the owner is not a top-level window, the display cannot show translucent
+    // windows (an X server without a compositing manager), or the window cannot be made.
     bool Attach(HWND owner, IImageSourceUI* images);
     void Detach();
 

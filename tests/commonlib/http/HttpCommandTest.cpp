@@ -4,12 +4,15 @@
 
 #include <chrono>
 #include <memory>
+#include <sstream>
 
 #include "commonlib/http/DNSThread.h"
 #include "commonlib/util/StringUtils.h"
 #include "support/FakeDnsServer.h"
 #include "support/HttpTestFixture.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/ManualClock.h"
+#include "support/ScriptedHttpServer.h"
 #include "support/ScriptedTcpServer.h"
 #include "support/TempDir.h"
 
@@ -223,4 +226,80 @@ TEST_F(HttpsCommandTest, HostCheckFailsOnlyANameMismatch) {
         }
     }
     SetHttpDnsResolvers("", 53);
+}
+
+TEST_F(HttpCommandTest, PostGoesToAnotherAddressOnlyWhenNoServerTookIt) {
+    // After a first attempt the command asks our resolver for the host's addresses again.
+    testsupport::CFakeDnsServer resolver("127.0.0.1", 0, testsupport::AnswerWith({"127.0.0.1", "127.0.0.2"}));
+    SetHttpDnsResolvers("127.0.0.1", resolver.Port());
+    testsupport::ScopedManualClock clock;
+    {
+        // The server took the POST and cut its answer short: the record must not arrive twice.
+        ScriptedTcpServer cut({"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc"});
+        ASSERT_TRUE(cut.Start());
+        ASSERT_TRUE(m_outcome.Post(m_command, L"http://localhost:" + std::to_wstring(cut.Port()) + L"/c", "rec"));
+        ASSERT_TRUE(Finish());
+        EXPECT_EQ(m_outcome.type, 5);
+        EXPECT_EQ(m_outcome.code, 18);  // CURLE_PARTIAL_FILE
+        EXPECT_EQ(cut.Connections(), 1);
+    }
+    {
+        // The server took the POST and never answered: the time-out ends it, nothing is resent.
+        testsupport::ScriptedHttpServer holding;
+        holding.Hold();
+        ASSERT_TRUE(m_outcome.Post(m_command, L"http://localhost:" + std::to_wstring(holding.Port()) + L"/c", "rec"));
+        ASSERT_TRUE(PumpUntil([&] { return holding.Requests().size() == 1; }));
+        clock.Advance(std::chrono::milliseconds(CHttpCommand::kDefaultTimeoutMs + 1));
+        ASSERT_TRUE(Finish());
+        EXPECT_EQ(m_outcome.type, 3);
+        EXPECT_EQ(m_outcome.code, 3002);
+        holding.Release();
+        testsupport::PumpMessagesFor(std::chrono::milliseconds(50));
+        EXPECT_EQ(holding.Requests().size(), 1u);
+    }
+    EXPECT_EQ(resolver.QueryCount(), 0);
+    {
+        // Nothing listens where the name first leads: the POST goes to a re-resolved address, once.
+        testsupport::ScriptedHttpServer elsewhere("127.0.0.2");
+        ASSERT_TRUE(
+            m_outcome.Post(m_command, L"http://localhost:" + std::to_wstring(elsewhere.Port()) + L"/c", "record"));
+        ASSERT_TRUE(Finish());
+        EXPECT_TRUE(m_outcome.Delivered("ok"));
+        ASSERT_EQ(elsewhere.Requests().size(), 1u);
+        EXPECT_EQ(elsewhere.Requests()[0].body, "record");
+    }
+    SetHttpDnsResolvers("", 53);
+}
+
+TEST_F(HttpCommandTest, AnswersLargerThanTheCapFail) {
+    constexpr auto kCap = static_cast<std::size_t>(CHttpCommand::kMaxResponseBytes);
+    m_server.Serve("/cap", std::string(kCap, 'c'));
+    m_server.Serve("/over", std::string(kCap + 1, 'o'));
+    std::ostringstream size;
+    size << std::hex << kCap + 1;
+    ScriptedTcpServer chunked({"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + size.str() + "\r\n" +
+                               std::string(kCap + 1, 'u') + "\r\n0\r\n\r\n"});
+    ASSERT_TRUE(chunked.Start());
+    const struct {
+        const char* why;
+        std::wstring url;
+        bool succeeds;
+    } cases[] = {
+        {"exactly the cap", Url("/cap"), true},
+        {"one byte over, length announced", Url("/over"), false},
+        {"one byte over, length not announced", Utf8ToWide(chunked.Url("/")), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        ASSERT_TRUE(m_outcome.Get(m_command, c.url));
+        ASSERT_TRUE(Finish());
+        if (c.succeeds) {
+            EXPECT_EQ(m_outcome.type, 0);
+            EXPECT_EQ(m_outcome.text.size(), kCap);
+        } else {
+            EXPECT_EQ(m_outcome.type, 5);
+            EXPECT_EQ(m_outcome.code, 63);  // CURLE_FILESIZE_EXCEEDED
+            EXPECT_TRUE(m_outcome.text.empty()) << m_outcome.text.size() << " bytes handed on";
+        }
+    }
 }

@@ -3,14 +3,18 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "commonlib/http/HttpEngine.h"
 #include "support/HttpTestFixture.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/ManualClock.h"
 #include "support/ScriptedTcpServer.h"
 
 using testsupport::ScriptedTcpServer;
@@ -44,22 +48,111 @@ TEST_F(HttpMgrTest, ElevenRequestsRunTenAndQueueOne) {
 }
 
 TEST_F(HttpMgrTest, InactiveRequestEndsWithTheTimeoutPairOnce) {
+    testsupport::ScopedManualClock clock;
     ScriptedTcpServer silent;
-    ScriptedTcpServer drip(
-        {"HTTP/1.1 200 OK\r\nContent-Length: 30\r\n\r\n" + std::string(30, 'd'), 3, std::chrono::milliseconds(40)});
+    ScriptedTcpServer drip({"HTTP/1.1 200 OK\r\nContent-Length: 30\r\n\r\n" + std::string(30, 'd'), 3,
+                            std::chrono::milliseconds(20)});
     ASSERT_TRUE(silent.Start() && drip.Start());
-    ProbeRequest idle(&m_engine), slowButAlive(&m_engine);
+    ProbeRequest idle(&m_engine), alive(&m_engine);
     idle.SetTimeout(300);
-    slowButAlive.SetTimeout(2000);  // far above the 40 ms drip, so a loaded machine cannot starve it
+    alive.SetTimeout(300);
     ASSERT_TRUE(idle.Start(silent.Url("/")));
-    ASSERT_TRUE(slowButAlive.Start(drip.Url("/")));
-    ASSERT_TRUE(PumpUntil([&] { return idle.doneCalls > 0 && slowButAlive.doneCalls > 0; }));
+    ASSERT_TRUE(PumpUntil([&] { return silent.Connections() == 1; }));
+    clock.Advance(std::chrono::milliseconds(300));
+    m_engine.Mgr().CheckTimeouts();
+    ASSERT_TRUE(alive.Start(drip.Url("/")));  // marked active at the moment it starts
+    clock.Advance(std::chrono::milliseconds(1));
+    // Silent one millisecond longer than its time-out: it ends; the other has just begun.
+    ASSERT_TRUE(PumpUntil([&] { return idle.doneCalls > 0 && alive.doneCalls > 0; }));
     EXPECT_EQ(idle.result, HttpResult::Program(HttpProgramCode::Inactive));
-    // Slow but never silent for its time-out: it completes.
-    EXPECT_EQ(slowButAlive.result, HttpResult::Ok());
-    testsupport::PumpMessagesFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(alive.result, HttpResult::Ok());
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(50));
     EXPECT_EQ(idle.doneCalls, 1);
-    EXPECT_FALSE(idle.offUiThread || slowButAlive.offUiThread);
+    EXPECT_FALSE(idle.offUiThread || alive.offUiThread);
+}
+
+namespace {
+
+// Holds the curl worker inside the body sink of its transfer until the test opens it.
+struct SinkGate {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool open = false;
+    bool inSink = false;
+};
+
+class GatedTransfer : public CCurlHttp {
+public:
+    GatedTransfer(HttpRequestSettings settings, std::shared_ptr<SinkGate> gate)
+        : CCurlHttp(std::move(settings)), m_gate(std::move(gate)) {}
+
+protected:
+    bool OnBodyData(const char* data, std::size_t size) override {
+        std::unique_lock lock(m_gate->mutex);
+        m_gate->inSink = true;
+        m_gate->changed.notify_all();
+        m_gate->changed.wait_for(lock, std::chrono::seconds(10), [this] { return m_gate->open; });
+        m_gate->inSink = false;
+        lock.unlock();
+        return CCurlHttp::OnBodyData(data, size);
+    }
+
+private:
+    std::shared_ptr<SinkGate> m_gate;
+};
+
+class GatedRequest : public ProbeRequest {
+public:
+    GatedRequest(CHttpEngine* engine, std::shared_ptr<SinkGate> gate) : ProbeRequest(engine), m_gate(std::move(gate)) {}
+    bool deliveredWhileInSink = false;
+
+protected:
+    CRefPtr<CCurlHttp> CreateTransfer(HttpRequestSettings settings) override {
+        return CRefPtr<CCurlHttp>(new GatedTransfer(std::move(settings), m_gate));
+    }
+    void OnAttemptDone(const CRefPtr<CCurlHttp>& transfer, HttpResult pair) override {
+        {
+            std::lock_guard lock(m_gate->mutex);
+            deliveredWhileInSink |= m_gate->inSink;
+        }
+        ProbeRequest::OnAttemptDone(transfer, pair);
+    }
+
+private:
+    std::shared_ptr<SinkGate> m_gate;
+};
+
+}  // namespace
+
+TEST_F(HttpMgrTest, TimedOutRequestIsDeliveredOnlyOnceTheWorkerLetsGo) {
+    testsupport::ScopedManualClock clock;
+    ScriptedTcpServer server({"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n0123456789"});
+    ASSERT_TRUE(server.Start());
+    auto gate = std::make_shared<SinkGate>();
+    GatedRequest request(&m_engine, gate);
+    request.SetTimeout(1000);
+    ASSERT_TRUE(request.Start(server.Url("/")));
+    ASSERT_TRUE(PumpUntil([&] {
+        std::lock_guard lock(gate->mutex);
+        return gate->inSink;
+    }));
+    // The worker is writing the response while the time-out strikes.
+    clock.Advance(std::chrono::milliseconds(1001));
+    m_engine.Mgr().CheckTimeouts();
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(request.doneCalls, 0) << "delivered while the worker still held the transfer";
+    EXPECT_EQ(m_engine.Mgr().RunningCount(), 1u);  // it keeps its slot until then
+    {
+        std::lock_guard lock(gate->mutex);
+        gate->open = true;
+    }
+    gate->changed.notify_all();
+    ASSERT_TRUE(PumpUntil([&] { return request.doneCalls > 0; }));
+    EXPECT_FALSE(request.deliveredWhileInSink);
+    EXPECT_EQ(request.result, HttpResult::Program(HttpProgramCode::Inactive));
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(request.doneCalls, 1);
+    EXPECT_EQ(m_engine.Mgr().RunningCount(), 0u);
 }
 
 TEST_F(HttpMgrTest, OutcomesBecomeTheProgramsPairs) {
@@ -146,3 +239,14 @@ TEST_F(HttpMgrTest, StoppedEngineCannotBeStartedAgain) {
     ProbeRequest request(&m_engine);
     EXPECT_FALSE(request.Start(silent.Url("/")));  // must not reach the scheduler it no longer has
 }
+
+#ifndef NDEBUG
+TEST_F(HttpMgrTest, UseFromAnotherThreadIsCaughtInDebugBuilds) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    ProbeRequest request(&m_engine);
+    const auto elsewhere = [](const std::function<void()>& body) { std::thread(body).join(); };
+    EXPECT_DEATH(elsewhere([&] { request.Stop(); }), "CalledOnValidThread");
+    EXPECT_DEATH(elsewhere([&] { m_engine.Mgr().CheckTimeouts(); }), "CalledOnValidThread");
+    EXPECT_DEATH(elsewhere([&] { m_engine.IsRunning(); }), "CalledOnValidThread");
+}
+#endif

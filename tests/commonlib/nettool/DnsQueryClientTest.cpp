@@ -142,3 +142,31 @@ TEST(DnsQueryClientTest, ClosesItsSocketEveryTime) {
     }
     EXPECT_EQ(openFds(), before);
 }
+
+TEST(DnsQueryClientTest, NamesOfUpTo127CharactersResolve) {
+    const std::string label(63, 'x');
+    const std::string longest = label + "." + label.substr(0, 62) + "z";  // 127 characters
+    {
+        // The decoder keeps 127 characters; the dot that ends the last label is not one of them.
+        for (const std::string& name : {longest, longest + "."}) {
+            const Bytes query = DnsBuildQuery(kId, name.c_str());
+            std::uint16_t used = 0;
+            std::string decoded;
+            ASSERT_TRUE(DnsDecodeName(query, kDnsHeaderSize, false, &used, &decoded));
+            EXPECT_EQ(decoded, longest);
+        }
+        const Bytes query = DnsBuildQuery(kId, (label + "." + label + ".a").c_str());  // 129 characters
+        std::uint16_t used = 0;
+        std::string decoded;
+        EXPECT_FALSE(DnsDecodeName(query, kDnsHeaderSize, false, &used, &decoded));
+    }
+    {
+        // A resolver's answer to a 127-character name is taken.
+        CFakeDnsServer server("127.0.0.1", 0, testsupport::AnswerWith({"10.0.0.7"}));
+        DnsQueryClient client(Fast(server.Port(), 1500));
+        ASSERT_EQ(client.Open(), 1);
+        std::vector<std::string> addresses;
+        EXPECT_EQ(client.Resolve(longest.c_str(), server.Address(), &addresses, nullptr, nullptr), 1);
+        EXPECT_EQ(addresses, std::vector<std::string>{"10.0.0.7"});
+    }
+}

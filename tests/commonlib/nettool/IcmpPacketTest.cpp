@@ -5,6 +5,7 @@
 #include "FakeIcmpNetwork.h"
 
 using testsupport::Bytes;
+using testsupport::EchoReplyTo;
 using testsupport::IpDatagram;
 using testsupport::TimeExceededFor;
 
@@ -32,7 +33,7 @@ TEST(IcmpPacketTest, AnswersAreReadOnlyWithinTheirLength) {
     const auto array = BuildTraceRequest(0x1234, 4);
     const Bytes request(array.begin(), array.end());
     const Bytes exceeded = IpDatagram({10, 9, 8, 7}, 250, TimeExceededFor(request));  // 56 bytes
-    Bytes shortHeader = IpDatagram({10, 0, 0, 1}, 64, testsupport::EchoReplyTo(request));
+    Bytes shortHeader = IpDatagram({10, 0, 0, 1}, 64, EchoReplyTo(request));
     shortHeader[0] = 0x44;
     const struct {
         const char* why;
@@ -54,6 +55,58 @@ TEST(IcmpPacketTest, AnswersAreReadOnlyWithinTheirLength) {
         if (c.accepted) {
             EXPECT_EQ(record.time, 25u);
             EXPECT_EQ(record.address, 0x0708090Au);
+        }
+    }
+}
+
+TEST(IcmpPacketTest, DatagramSocketAnswersReadLikeRawOnes) {
+    // The kernel wrote its own identifier (0xBEEF) into what we sent as 0x1234.
+    const auto withKernelId = [](auto request) {
+        Bytes bytes(request.begin(), request.end());
+        bytes[4] = 0xEF;
+        bytes[5] = 0xBE;
+        return bytes;
+    };
+    const std::uint32_t router = 0x0708090A, host = 0x0100007F;
+    {
+        // An echo reply: our identifier again, and the sender and TTL where the matcher looks.
+        const Bytes reply = EchoReplyTo(withKernelId(BuildPingRequest(0x1234, 3, 5000)));
+        PingReplyInfo info;
+        EXPECT_TRUE(MatchPingReply(RawFormOfEchoReply(host, 57, reply, 0x1234), 0x1234, 3, &info));
+        EXPECT_EQ(info.ttl, 57);
+        EXPECT_EQ(info.echoedSendTime, 5000u);
+        EXPECT_EQ(info.dataBytes, 32u);
+        EXPECT_FALSE(MatchPingReply(RawFormOfEchoReply(host, 57, reply, 0x1234), 0x1234, 2, &info));
+    }
+    const Bytes request = withKernelId(BuildTraceRequest(0x1234, 6));
+    const struct {
+        const char* why;
+        Bytes datagram;
+        std::uint16_t sequence;
+        bool accepted;
+        std::uint32_t address;
+    } cases[] = {
+        {"time exceeded from a router", RawFormOfIcmpError(router, host, 11, 0, request, 0x1234), 6, true, router},
+        {"time exceeded for an earlier hop", RawFormOfIcmpError(router, host, 11, 0, request, 0x1234), 5, false, 0},
+        {"unreachable is no answer, as with raw sockets", RawFormOfIcmpError(router, host, 3, 1, request, 0x1234), 6,
+         false, 0},
+        {"echo reply from the host", RawFormOfEchoReply(host, 64, EchoReplyTo(request), 0x1234), 6, true, host},
+        {"quoted request cut to its header", RawFormOfIcmpError(router, host, 11, 0, Bytes(request.begin(),
+                                                                                         request.begin() + 8),
+                                                                 0x1234),
+         6, true, router},
+        {"quoted request shorter than a header", RawFormOfIcmpError(router, host, 11, 0, Bytes(4, 8), 0x1234), 6,
+         false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        TraceHopRecord record;
+        const std::uint16_t wire = static_cast<std::uint16_t>((c.sequence >> 8) | (c.sequence << 8));
+        record.sequence = wire;  // network order, as the request carries it
+        record.time = 1000;
+        EXPECT_EQ(ParseIcmpReply(c.datagram, 0x1234, 1004, &record), c.accepted);
+        if (c.accepted) {
+            EXPECT_EQ(record.address, c.address);
         }
     }
 }

@@ -20,9 +20,11 @@
 #include "platform/window/MessageApi.h"
 #include "support/MessagePump.h"
 #include "support/ScriptedHttpServer.h"
+#include "support/ScriptedTcpServer.h"
 #include "support/TempDir.h"
 
 using testsupport::ScriptedHttpServer;
+using testsupport::ScriptedTcpServer;
 
 namespace {
 
@@ -61,8 +63,11 @@ class DownloadModuleTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(CreateMainThreadWindow());
-        SetDownloadTuning(
-            {.blockSize = 64 * 1024, .minSplitBytes = 16 * 1024, .lowSpeedSeconds = 2, .stallTimeoutMs = 3000});
+        SetDownloadTuning({.blockSize = 64 * 1024,
+                           .minSplitBytes = 16 * 1024,
+                           .lowSpeedSeconds = 2,
+                           .retryDelaysMs = {0},
+                           .stallTimeoutMs = 3000});
         SetDownloadCallbacks(&OnProgress, &OnDone);
         SetDownloadProgressInterval(kDownloadProgressIntervalMs);
         ASSERT_TRUE(StartDownloadModule());
@@ -295,7 +300,7 @@ TEST_F(DownloadModuleTest, UnusableResumeStateIsDiscardedAndTheDownloadStartsOve
     }
 }
 
-TEST_F(DownloadModuleTest, BadServersEndInTheirPairOrARetry) {
+TEST_F(DownloadModuleTest, BadServersEndWithTheEngineTypeAndTheirCodeOrARetry) {
     using Fault = ScriptedHttpServer::Fault;
     const struct {
         const char* why;
@@ -305,12 +310,12 @@ TEST_F(DownloadModuleTest, BadServersEndInTheirPairOrARetry) {
     } cases[] = {
         {"200 to a range request: one connection fetches it all", Fault::IgnoreRange, -1, {0, 0}},
         {"Content-Range starting elsewhere", Fault::WrongRangeStart, -1, {3, 2009}},
-        {"Content-Range of another file size", Fault::WrongTotal, -1, {4, 2008}},
-        {"overlong body", Fault::OverlongBody, -1, {4, 2008}},
+        {"Content-Range of another file size", Fault::WrongTotal, -1, {3, 2008}},
+        {"overlong body", Fault::OverlongBody, -1, {3, 2008}},
         {"one short body, retried", Fault::ShortBody, 1, {0, 0}},
         {"one reset mid-block, retried", Fault::ResetMidBody, 2, {0, 0}},
-        {"resets on every request", Fault::ResetMidBody, -1, {5, 56}},
-        {"server error", Fault::Status, -1, {4, 503}},
+        {"resets on every request", Fault::ResetMidBody, -1, {3, 56}},
+        {"server error", Fault::Status, -1, {3, 503}},
         {"headers, then silence", Fault::Stall, -1, {3, 3002}},
     };
     for (const auto& c : cases) {
@@ -370,4 +375,69 @@ TEST_F(DownloadModuleTest, FailedMoveReportsTheSystemErrorAsTypeOne) {
     ASSERT_EQ(m_rec.done.size(), 1u);
     ExpectSuccess();
     EXPECT_EQ(m_server.BodyBytesSent(), sentBefore);
+}
+
+TEST_F(DownloadModuleTest, AnswersThatAreNotTheFileAreNeverCounted) {
+    // Servers that ignore ranges and send no length: the one connection left must not take
+    // what it gets for the file, and a run against a healthy server then fetches it all.
+    const std::string head = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n";
+    const std::string html = "<html><body>Please sign in to continue.</body></html>";
+    const struct {
+        const char* why;
+        ScriptedTcpServer::Script script;
+    } cases[] = {
+        {"a login page", {.response = head + html}},
+        // The first piece fills the whole file; the rest comes later, in a read of its own.
+        {"another, longer file",
+         {.response = head + testsupport::RandomBytes(m_payload.size() + 4096, 99),
+          .piece = head.size() + m_payload.size(),
+          .interval = std::chrono::milliseconds(300)}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        std::filesystem::remove(m_dest);
+        m_rec.done.clear();
+        ScriptedTcpServer bogus(c.script);
+        ASSERT_TRUE(bogus.Start());
+        Start(bogus.Url("/pkg.bin"));
+        ASSERT_TRUE(WaitDone()) << "the task never ended";
+        EXPECT_EQ(m_rec.done[0], std::make_pair(3, 2008));
+        EXPECT_FALSE(std::filesystem::exists(m_dest));
+        EXPECT_EQ(MissingBytes(), m_payload.size());
+
+        m_rec.done.clear();
+        Start(m_server.Url("/pkg.bin"));
+        ASSERT_TRUE(WaitDone());
+        ExpectSuccess();
+    }
+}
+
+TEST_F(DownloadModuleTest, AStalledRangeMovesToAnotherConnection) {
+    // Without an inactivity limit, only the judgement of recent speed can move the range on.
+    DownloadTuning tuning = GetDownloadTuning();
+    tuning.stallTimeoutMs = 0;
+    tuning.speedWindowMs = 1000;
+    SetDownloadTuning(tuning);
+    m_server.SetFault(ScriptedHttpServer::Fault::StallMidBody, 1);
+    Start(m_server.Url("/pkg.bin"));
+    ASSERT_TRUE(WaitDone()) << "the stalled range never moved";
+    ExpectSuccess();
+}
+
+TEST_F(DownloadModuleTest, ARestartingServerIsWaitedFor) {
+    // A quick timer step, so the waits end close to their length.
+    StopDownloadModule();
+    SetDownloadProgressInterval(100);
+    ASSERT_TRUE(StartDownloadModule());
+    DownloadTuning tuning = GetDownloadTuning();
+    tuning.peerCount = 1;
+    tuning.retryDelaysMs = {200, 400, 800};
+    SetDownloadTuning(tuning);
+    // Three failures in a row, as while the server restarts.
+    m_server.SetFault(ScriptedHttpServer::Fault::Status, 3);
+    const auto start = std::chrono::steady_clock::now();
+    Start(m_server.Url("/pkg.bin"));
+    ASSERT_TRUE(WaitDone());
+    ExpectSuccess();
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1400));
 }

@@ -37,6 +37,13 @@ TEST(DownloadSourcesTest, ListsTheUrlThenEachPinnedAddressThenKeepsTheCdnApart) 
     ASSERT_TRUE(list.Cdn());
     EXPECT_EQ(list.Cdn()->url, "http://cdn.example:8080/qv.exe");
 
+    // A server elsewhere keeps its port; a port that cannot be is no source.
+    CDownloadSourceList ports(L"http://pkg.example/qv.exe", L"10.0.0.3:8081;10.0.0.4:0;10.0.0.5:x", L"");
+    ASSERT_EQ(ports.Count(), 2u);
+    EXPECT_EQ(ports.At(1).pinnedAddress, "10.0.0.3");
+    EXPECT_EQ(ports.At(1).pinnedPort, 8081);
+    EXPECT_EQ(list.At(1).pinnedPort, 0);
+
     EXPECT_FALSE(CDownloadSourceList(L"", L"10.0.0.1", L"cdn").IsUsable());
     EXPECT_FALSE(CDownloadSourceList(L"http://a.example/x", L"", L"").Cdn());
 }

@@ -9,6 +9,7 @@
 #include "commonlib/util/StringUtils.h"
 #include "support/MessagePump.h"
 #include "support/ScriptedHttpServer.h"
+#include "support/ScriptedTcpServer.h"
 #include "support/TempDir.h"
 
 using testsupport::ScriptedHttpServer;
@@ -31,7 +32,8 @@ class DownloadTaskTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(CreateMainThreadWindow());
-        SetDownloadTuning({.blockSize = 32 * 1024});
+        // No timer steps here: retries must be due at once.
+        SetDownloadTuning({.blockSize = 32 * 1024, .retryDelaysMs = {0}});
         ASSERT_TRUE(m_engine.Start());
         m_server.Serve("/pkg.bin", m_payload);
         std::filesystem::create_directories(m_dir.Path() / "home");
@@ -80,15 +82,28 @@ TEST_F(DownloadTaskTest, ListenerHearsAddressesRedirectsSourceChangesAndRetries)
     EXPECT_NE(m_listener.redirects[0].find("/pkg.bin"), std::string::npos);
 }
 
+TEST_F(DownloadTaskTest, APinnedAddressWithAPortIsReachedThere) {
+    // Nothing listens on the URL's port; the fallback names the server's.
+    const std::string url = "http://127.0.0.1:" + std::to_string(testsupport::UnusedLoopbackPort()) + "/pkg.bin";
+    CDownloadTask task(Params(url, "127.0.0.1:" + std::to_string(m_server.Port())), m_engine, m_listener);
+    task.SetReportEnabled(false);
+    task.Start();
+    ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return !m_listener.done.empty(); }));
+    EXPECT_TRUE(m_listener.done.at(0).Ok());
+    EXPECT_TRUE(testsupport::TempDir::ReadFile(m_dir.Path() / "home" / "pkg.exe") == m_payload);
+    ASSERT_FALSE(m_server.Requests().empty());
+    EXPECT_EQ(m_server.Requests()[0].Header("Host"), url.substr(7, url.find('/', 7) - 7)) << "the URL's own Host";
+}
+
 TEST_F(DownloadTaskTest, ReportCarriesThePairAndItsLogSections) {
     m_server.SetFault(ScriptedHttpServer::Fault::Status, -1, 404);
     CDownloadTask task(Params(m_server.Url("/pkg.bin")), m_engine, m_listener);
     task.SetReportEnabled(false);
     task.Start();
     ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return !m_listener.done.empty(); }));
-    EXPECT_EQ(m_listener.done[0], (NetResult{NetResult::kHttp, 404}));
+    EXPECT_EQ(m_listener.done[0], (NetResult{NetResult::kProgram, 404}));
     const ProtoValue report = task.BuildReport();
-    EXPECT_EQ(report[L"et"].integer(), 4);
+    EXPECT_EQ(report[L"et"].integer(), 3);
     EXPECT_EQ(report[L"ec"].integer(), 404);
     EXPECT_EQ(report[L"request"].narrowString(), "{\"game\":1}");
     const ProtoValue& log = report[L"log"];
@@ -105,7 +120,7 @@ TEST_F(DownloadTaskTest, ServerIgnoringRangesAfterTheFirstPeerGaveUpStillComplet
         }
         std::vector<int> peers;
     };
-    SetDownloadTuning({.blockSize = 32 * 1024, .peerCount = 2, .failuresPerSource = 1});
+    SetDownloadTuning({.blockSize = 32 * 1024, .peerCount = 2, .retryDelaysMs = {}});
     m_server.SetRate(64 * 1024);
     // The one source fails once; the case needs that failure to be peer 0's, which then gives
     // up while peer 1 is still fetching. Which request comes first is up to the scheduler.

@@ -27,7 +27,7 @@ protected:
             gaps.append(ProtoValue(n));
         return gaps;
     }
-    // A valid resume file with one member replaced.
+    // A valid resume file of the first version with one member replaced.
     static std::string With(const std::wstring& key, const ProtoValue& value) {
         ProtoValue root(ProtoValue::Type::Map);
         root[L"version"] = ProtoValue(1);
@@ -52,6 +52,8 @@ TEST_F(TaskMetaFileTest, SavedGapsComeBackAndTheFileIsReplacedWhole) {
     std::vector<ByteRange> loaded;
     EXPECT_EQ(meta.Load(1000, L"ABCDEF", loaded), CTaskMetaFile::LoadResult::Loaded) << "MD5 text without case";
     EXPECT_EQ(loaded, gaps);
+    EXPECT_EQ(meta.Load(1001, L"abcdef", loaded), CTaskMetaFile::LoadResult::Foreign) << "another size";
+    EXPECT_EQ(meta.Load(1000, L"abcdee", loaded), CTaskMetaFile::LoadResult::Foreign) << "another package";
     meta.Remove();
     EXPECT_EQ(meta.Load(1000, L"abcdef", loaded), CTaskMetaFile::LoadResult::Missing);
 }
@@ -71,7 +73,7 @@ TEST_F(TaskMetaFileTest, DamagedOrForeignFilesAreRefused) {
         {"not a map", Encode(ProtoValue(5)), R::Corrupt},
         {"size of another file", With(L"size", ProtoValue(999)), R::Foreign},
         {"MD5 of another file", With(L"md5", ProtoValue(L"abcdee")), R::Foreign},
-        {"newer version", With(L"version", ProtoValue(2)), R::Foreign},
+        {"newer version", With(L"version", ProtoValue(3)), R::Foreign},
         {"size as text", With(L"size", ProtoValue(L"1000")), R::Corrupt},
         {"odd gap list", With(L"gaps", Gaps({10, 20, 30})), R::Corrupt},
         {"gap past the end", With(L"gaps", Gaps({10, 1001})), R::Corrupt},
@@ -90,4 +92,36 @@ TEST_F(TaskMetaFileTest, DamagedOrForeignFilesAreRefused) {
             EXPECT_EQ(gaps, (std::vector<ByteRange>{{1, 2}})) << "output untouched";
         }
     }
+}
+
+TEST_F(TaskMetaFileTest, NoSingleByteChangeLoadsOtherGaps) {
+    CTaskMetaFile meta(Temp());
+    const std::vector<ByteRange> gaps{{0, 300}, {70000, 70001}, {1 << 20, 5 << 20}};
+    ASSERT_EQ(meta.Save(5 << 20, L"abcdef", gaps), 0u);
+    const std::string saved = testsupport::TempDir::ReadFile(MetaPath());
+    std::vector<std::string> accepted;
+    for (size_t i = 0; i < saved.size(); ++i) {
+        for (int bit = 0; bit < 8; ++bit) {
+            std::string changed = saved;
+            changed[i] = static_cast<char>(changed[i] ^ (1 << bit));
+            m_dir.WriteFile("home/pkg.exe.qvdt.qvmt", changed);
+            std::vector<ByteRange> out;
+            if (meta.Load(5 << 20, L"abcdef", out) == CTaskMetaFile::LoadResult::Loaded)
+                accepted.push_back("byte " + std::to_string(i) + " bit " + std::to_string(bit));
+        }
+    }
+    EXPECT_TRUE(accepted.empty()) << accepted.size() << " changed files load, the first: " << accepted[0];
+}
+
+TEST_F(TaskMetaFileTest, FilesOfTheFirstVersionStillLoad) {
+    // What earlier releases wrote: the map without a checksum.
+    ProtoValue root(ProtoValue::Type::Map);
+    root[L"version"] = ProtoValue(1);
+    root[L"size"] = ProtoValue(1000);
+    root[L"md5"] = ProtoValue(L"ABCDEF");
+    root[L"gaps"] = Gaps({10, 20, 500, 1000});
+    m_dir.WriteFile("home/pkg.exe.qvdt.qvmt", Encode(root));
+    std::vector<ByteRange> gaps;
+    ASSERT_EQ(CTaskMetaFile(Temp()).Load(1000, L"abcdef", gaps), CTaskMetaFile::LoadResult::Loaded);
+    EXPECT_EQ(gaps, (std::vector<ByteRange>{{10, 20}, {500, 1000}}));
 }

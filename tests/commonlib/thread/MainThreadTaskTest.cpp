@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -83,4 +84,34 @@ TEST_F(MainThreadTaskTest, ShutdownDropsQueuedTasksAndRefusesNewOnes) {
     EXPECT_EQ(alive.load(), 0);
     testsupport::PumpMessagesFor(std::chrono::milliseconds(20));
     EXPECT_EQ(ran.load(), 0);
+}
+
+TEST_F(MainThreadTaskTest, NestedMessageLoopsKeepThePostingOrder) {
+    std::vector<char> order;
+    auto note = [](std::vector<char>* out, char name) { out->push_back(name); };
+    {
+        // A task that opens a modal loop (a message box, a dialog) while older tasks wait:
+        // the loop runs them first, then what the task posted itself.
+        auto modal = [](std::vector<char>* out, char name) {
+            out->push_back(name);
+            PostToMainThread(MakeMainThreadTask(+[](std::vector<char>* o, char n) { o->push_back(n); }, out, 'c'));
+            EXPECT_TRUE(testsupport::PumpMessagesUntil([out] { return out->back() == 'c'; }));
+        };
+        PostToMainThread(MakeMainThreadTask(+modal, &order, 'a'));
+        PostToMainThread(MakeMainThreadTask(+note, &order, 'b'));
+        ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return order.size() == 3; }));
+        EXPECT_EQ(std::string(order.begin(), order.end()), "abc");
+    }
+    {
+        // A modal loop that waits for a task posted before it must get to run that task.
+        order.clear();
+        auto waitForNext = [](std::vector<char>* out, char name) {
+            out->push_back(name);
+            EXPECT_TRUE(testsupport::PumpMessagesUntil([out] { return out->size() == 2; }));
+        };
+        PostToMainThread(MakeMainThreadTask(+waitForNext, &order, 'a'));
+        PostToMainThread(MakeMainThreadTask(+note, &order, 'b'));
+        ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return order.size() == 2; }));
+        EXPECT_EQ(std::string(order.begin(), order.end()), "ab");
+    }
 }

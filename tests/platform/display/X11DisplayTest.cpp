@@ -11,6 +11,7 @@
 
 #include "../window/DisplayTestSupport.h"
 #include "XvfbServer.h"
+#include "platform/window/Menu.h"
 #include "support/Canvas.h"
 #include "support/MessagePump.h"
 
@@ -166,5 +167,42 @@ TEST_F(X11DisplayTest, PointerAndKeyEventsBecomeWindowMessages) {
               (std::vector<Step>{{hwnd, WM_LBUTTONDOWN}, {hwnd, WM_LBUTTONUP}, {hwnd, WM_SYSCOMMAND}}));
     EXPECT_EQ(LParamsOf(recorder, hwnd, WM_LBUTTONDOWN), (std::vector<LPARAM>{Point(20, 30)}));
     EXPECT_FALSE(IsWindow(hwnd));  // WM_CLOSE reached DefWindowProcW
+    XCloseDisplay(sender);
+}
+
+TEST_F(X11DisplayTest, AGreyedCloseIgnoresTheWindowManagersCloseRequest) {
+    platform::SetWindowBackend(&x11);
+    const HWND hwnd = cls.Create(&recorder, WS_POPUP | WS_SYSMENU | WS_VISIBLE, RECT{10, 10, 110, 110});
+    x11.Sync();
+    ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return x11.CaptureWindow(hwnd).has_value(); }));
+    EnableMenuItem(GetSystemMenu(hwnd, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED | MF_DISABLED);
+
+    ::Display* sender = OpenClient();
+    ASSERT_NE(sender, nullptr);
+    const auto sendClose = [&] {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = x11.NativeWindow(hwnd);
+        event.xclient.message_type = XInternAtom(sender, "WM_PROTOCOLS", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = static_cast<long>(XInternAtom(sender, "WM_DELETE_WINDOW", False));
+        XSendEvent(sender, event.xclient.window, False, 0, &event);
+    };
+    sendClose();
+    // A click sent after it arrives after it: once it is seen, the close request was handled.
+    XEvent click{};
+    click.xbutton.type = ButtonPress;
+    click.xbutton.window = x11.NativeWindow(hwnd);
+    click.xbutton.button = Button1;
+    XSendEvent(sender, click.xbutton.window, False, ButtonPressMask, &click);
+    XFlush(sender);
+    EXPECT_TRUE(testsupport::PumpMessagesUntil([&] { return !recorder.Only({WM_LBUTTONDOWN}).empty(); }));
+    EXPECT_TRUE(recorder.Only({WM_SYSCOMMAND, WM_CLOSE}).empty());
+    EXPECT_TRUE(IsWindow(hwnd));
+
+    GetSystemMenu(hwnd, TRUE);
+    sendClose();
+    XFlush(sender);
+    EXPECT_TRUE(testsupport::PumpMessagesUntil([&] { return !IsWindow(hwnd); }));
     XCloseDisplay(sender);
 }

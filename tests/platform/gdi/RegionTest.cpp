@@ -57,3 +57,30 @@ TEST(RegionTest, ExtremeCoordinatesStayBoundedAndOrdered) {
     EXPECT_EQ(region.Bounds().right, INT32_MAX);
     EXPECT_LE(region.Bounds().left, region.Bounds().right);
 }
+
+TEST(RegionTest, RoundCornersAreCutByTheGivenEllipse) {
+    // The kept span [from, to) of the first rows of a 20 x 12 rectangle, top and bottom alike.
+    const struct {
+        const char* why;
+        int ellipse;
+        std::vector<std::pair<LONG, LONG>> rows;
+    } cases[] = {
+        {"2 x 2 takes the corner pixel", 2, {{1, 19}, {0, 20}}},
+        {"6 x 6 rounds over three rows", 6, {{3, 17}, {1, 19}, {1, 19}, {0, 20}}},
+        {"1 x 1 cuts nothing", 1, {{0, 20}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const Region region = Region::RoundRect(RECT{0, 0, 20, 12}, c.ellipse, c.ellipse);
+        for (size_t i = 0; i < c.rows.size(); ++i) {
+            SCOPED_TRACE(i);
+            for (const LONG y : {static_cast<LONG>(i), static_cast<LONG>(11 - i)}) {
+                const auto [from, to] = c.rows[i];
+                EXPECT_FALSE(region.Contains(from - 1, y));
+                EXPECT_TRUE(region.Contains(from, y));
+                EXPECT_TRUE(region.Contains(to - 1, y));
+                EXPECT_FALSE(region.Contains(to, y));
+            }
+        }
+    }
+}

@@ -1,7 +1,7 @@
-// Helpers for the window tests: a window procedure that records what it gets
-// (its recorder comes in as the creation parameter), a class registered for
-// one test, a manual timer clock, and a runner that gives a test body a fresh
-// thread and therefore a fresh message queue.
+// Helpers for the window tests: the recording window procedure, the manual clock
+// and the watchdog of tests/support under their short names, a fixture with a
+// recorder and a class, and a runner that gives a test body a fresh thread and
+// therefore a fresh message queue.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -23,196 +23,29 @@
 #include "platform/window/MessageQueue.h"
 #include "platform/window/WindowApi.h"
 #include "platform/window/WindowClass.h"
+#include "support/ManualClock.h"
+#include "support/MessageRecorder.h"
+#include "support/Watchdog.h"
 
 namespace windowtest {
 
-struct Seen {
-    HWND hwnd;
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-};
-
-using Step = std::pair<HWND, UINT>;
-
-class Recorder {
-public:
-    using Handler = std::function<std::optional<LRESULT>(HWND, UINT, WPARAM, LPARAM)>;
-
-    void Record(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        std::lock_guard lock(m_mutex);
-        m_seen.push_back(Seen{hwnd, message, wParam, lParam});
-    }
-    std::vector<Seen> All() const {
-        std::lock_guard lock(m_mutex);
-        return m_seen;
-    }
-    // (window, message) pairs of the given messages only, in arrival order.
-    std::vector<Step> Only(std::initializer_list<UINT> messages) const {
-        std::vector<Step> out;
-        for (const auto& s : All()) {
-            if (std::find(messages.begin(), messages.end(), s.message) != messages.end())
-                out.emplace_back(s.hwnd, s.message);
-        }
-        return out;
-    }
-    // The procedure answers `result` to `message` instead of passing it on.
-    void Answer(UINT message, LRESULT result) {
-        handler = [message, result](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-            if (m == message) return result;
-            return std::nullopt;
-        };
-    }
-    void Clear() {
-        std::lock_guard lock(m_mutex);
-        m_seen.clear();
-    }
-
-    Handler handler;
-
-private:
-    mutable std::mutex m_mutex;
-    std::vector<Seen> m_seen;
-};
-
-// One parameter of every `message` to `hwnd` (any window when null), in order.
-template <typename T>
-std::vector<T> ParamsOf(const Recorder& recorder, HWND hwnd, UINT message, T Seen::*field) {
-    std::vector<T> out;
-    for (const auto& s : recorder.All()) {
-        if ((!hwnd || s.hwnd == hwnd) && s.message == message) out.push_back(s.*field);
-    }
-    return out;
-}
-inline std::vector<WPARAM> WParamsOf(const Recorder& recorder, HWND hwnd, UINT message) {
-    return ParamsOf(recorder, hwnd, message, &Seen::wParam);
-}
-inline std::vector<LPARAM> LParamsOf(const Recorder& recorder, HWND hwnd, UINT message) {
-    return ParamsOf(recorder, hwnd, message, &Seen::lParam);
-}
-
-inline LRESULT RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* recorder = reinterpret_cast<Recorder*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (message == WM_NCCREATE) {
-        recorder = static_cast<Recorder*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(recorder));
-    }
-    if (recorder) {
-        recorder->Record(hwnd, message, wParam, lParam);
-        if (recorder->handler) {
-            if (auto result = recorder->handler(hwnd, message, wParam, lParam)) return *result;
-        }
-    }
-    return DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
-// A class of its own for each test, so tests never see each other's windows. Windows of
-// the class still alive on this thread go with it, before the class is unregistered.
-class ScopedClass {
-public:
-    explicit ScopedClass(UINT style = 0, HCURSOR cursor = nullptr, HBRUSH background = nullptr) {
-        static std::atomic<int> counter{0};
-        m_name = L"WindowTestClass" + std::to_wstring(++counter);
-        WNDCLASSEXW wc;
-        wc.cbSize = sizeof(wc);
-        wc.style = style;
-        wc.lpfnWndProc = RecordingProc;
-        wc.hCursor = cursor;
-        wc.hbrBackground = background;
-        wc.lpszClassName = m_name.c_str();
-        EXPECT_NE(RegisterClassExW(&wc), 0);
-    }
-    ~ScopedClass() {
-        DestroyWindows();
-        UnregisterClassW(m_name.c_str(), nullptr);
-    }
-    void DestroyWindows() {
-        std::lock_guard lock(m_mutex);
-        for (HWND hwnd : m_windows) {
-            if (IsWindow(hwnd)) DestroyWindow(hwnd);
-        }
-        m_windows.clear();
-    }
-    LPCWSTR Name() const { return m_name.c_str(); }
-
-    HWND Create(Recorder* recorder, DWORD style = WS_POPUP, HWND parent = nullptr, HMENU menu = nullptr) {
-        return Track(CreateWindowExW(0, Name(), L"test", style, 0, 0, 100, 80, parent, menu, nullptr, recorder));
-    }
-    HWND Create(Recorder* recorder, DWORD style, RECT rect, HWND parent = nullptr, DWORD exStyle = 0) {
-        return Track(CreateWindowExW(exStyle, Name(), L"window", style, rect.left, rect.top, rect.right - rect.left,
-                                     rect.bottom - rect.top, parent, nullptr, nullptr, recorder));
-    }
-
-private:
-    HWND Track(HWND hwnd) {
-        std::lock_guard lock(m_mutex);
-        if (hwnd) m_windows.push_back(hwnd);
-        return hwnd;
-    }
-
-    std::wstring m_name;
-    std::mutex m_mutex;
-    std::vector<HWND> m_windows;
-};
+using testsupport::LParamsOf;
+using testsupport::ManualClock;
+using testsupport::ParamsOf;
+using testsupport::Recorder;
+using testsupport::RecordingProc;
+using testsupport::ScopedClass;
+using testsupport::Seen;
+using testsupport::Step;
+using testsupport::UseManualClock;
+using testsupport::Watchdog;
+using testsupport::WParamsOf;
 
 // A recorder and a class for one test (the class goes first, with its windows).
 class WindowFixture : public ::testing::Test {
 protected:
     Recorder recorder;
     ScopedClass cls;
-};
-
-class ManualClock final : public platform::ITimerClock {
-public:
-    TimePoint Now() const override {
-        std::lock_guard lock(m_mutex);
-        return m_now;
-    }
-    void Advance(std::chrono::milliseconds by) {
-        std::lock_guard lock(m_mutex);
-        m_now += by;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    TimePoint m_now{std::chrono::hours(1)};
-};
-
-// Puts this thread's queue on a manual clock.
-inline std::shared_ptr<ManualClock> UseManualClock() {
-    auto clock = std::make_shared<ManualClock>();
-    platform::MessageQueue::ForCurrentThread()->SetClockForTesting(clock);
-    return clock;
-}
-
-// Posts WM_QUIT to the creating thread when the test has not finished within
-// `limit`, so a lost message or timer fails the test instead of hanging it.
-class Watchdog {
-public:
-    explicit Watchdog(std::chrono::milliseconds limit)
-        : m_threadId(platform::MessageQueue::ForCurrentThread()->ThreadId()), m_thread([this, limit] {
-              std::unique_lock lock(m_mutex);
-              if (m_done.wait_for(lock, limit, [this] { return m_finished; })) return;
-              m_fired = true;
-              PostThreadMessageW(m_threadId, WM_QUIT, 0, 0);
-          }) {}
-    ~Watchdog() {
-        {
-            std::lock_guard lock(m_mutex);
-            m_finished = true;
-        }
-        m_done.notify_one();
-        m_thread.join();
-        EXPECT_FALSE(m_fired) << "the message loop did not finish in time";
-    }
-
-private:
-    const DWORD m_threadId;
-    std::mutex m_mutex;
-    std::condition_variable m_done;
-    bool m_finished = false;
-    bool m_fired = false;
-    std::thread m_thread;
 };
 
 // Runs `body` on a thread of its own (a fresh queue) and waits for it.

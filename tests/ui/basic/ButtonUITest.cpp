@@ -66,3 +66,31 @@ TEST_F(ButtonUITest, TabMovesTheFocusThroughButtonsAndEdits) {
     Send(WM_KEYUP, VK_SHIFT);
     EXPECT_EQ(m_manager->GetFocusControl()->GetName(), L"last");
 }
+
+TEST_F(ButtonUITest, APressLostToAnotherWindowLeavesNoPushedLookAndNoClick) {
+    constexpr DWORD kRed = 0xFFFF0000, kBlue = 0xFF0000FF;
+    UseImages({{"normal", kRed}, {"pushed", kBlue}});
+    Build(R"(<HorizontalLayout>
+        <Button name="b" width="100" normalimage="normal.png" pushedimage="pushed.png"/><Control/>
+      </HorizontalLayout>)");
+    auto pushedLook = [this] { return testsupport::PixelNear(Paint()->Pixel(50, 150), kBlue); };
+    const struct {
+        const char* why;
+        UINT message;
+        LPARAM lParam;
+    } cases[] = {
+        {"capture taken by another window", WM_CAPTURECHANGED, 0x1234},
+        {"focus lost mid-press", WM_KILLFOCUS, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        Mouse(WM_MOUSEMOVE, 50, 150);
+        Mouse(WM_LBUTTONDOWN, 50, 150, MK_LBUTTON);
+        EXPECT_TRUE(pushedLook());
+        Send(c.message, 0, c.lParam);
+        EXPECT_FALSE(pushedLook());
+        Mouse(WM_LBUTTONUP, 50, 150);
+        EXPECT_FALSE(pushedLook());
+    }
+    EXPECT_EQ(Count("click:b"), 0);
+}

@@ -73,6 +73,17 @@ TEST(ContainerUITest, ChildrenNotOwnedOutliveTheirContainer) {
     EXPECT_EQ(deaths, 0);
     EXPECT_EQ(kept.GetParentControl(), nullptr);
     EXPECT_TRUE(kept.IsUsable()) << "walks the parent chain, which must end at the control now";
+
+    // A child lent to a view and then given back to its home keeps its home when the view dies.
+    CContainerUI home;
+    home.SetOwnsChildren(false);
+    {
+        CContainerUI view;
+        view.SetOwnsChildren(false);
+        ASSERT_TRUE(view.AppendChild(&kept));
+        ASSERT_TRUE(home.AppendChild(&kept));
+    }
+    EXPECT_EQ(kept.GetParentControl(), &home);
 }
 
 TEST(ContainerUITest, AControlMovedBetweenContainersIsInitialisedOnce) {

@@ -118,3 +118,23 @@ TEST(LinearLayoutUITest, HostileNumbersStayWithinTheCoordinateLimit) {
         }
     }
 }
+
+TEST(LinearLayoutUITest, AFloatingControlPlacedFromCodeKeepsItsPlaceThroughLayouts) {
+    Skin skin(R"(<VerticalLayout name="root" inset="4,4,4,4">
+        <Control name="bubble" float="true" pos="10,10,50,30"/>
+        <Control name="stretched" float="0,0,1,0" pos="10,40,-10,60"/>
+        <Control/>
+      </VerticalLayout>)");
+    ASSERT_NE(skin.root, nullptr);
+    EXPECT_RECT(skin.Bounds(L"bubble"), 14, 14, 54, 34);
+    // Moved from code, as a progress bubble follows its bar.
+    skin.Find(L"bubble")->SetBounds(RECT{100, 60, 160, 90});
+    skin.Find(L"stretched")->SetBounds(RECT{20, 70, 300, 80});
+    skin.Relayout(SIZE{400, 300});
+    EXPECT_RECT(skin.Bounds(L"bubble"), 100, 60, 160, 90);
+    EXPECT_RECT(skin.Bounds(L"stretched"), 20, 70, 300, 80);
+    // The place holds against the anchors when the parent changes size.
+    skin.Relayout(SIZE{500, 300});
+    EXPECT_RECT(skin.Bounds(L"bubble"), 100, 60, 160, 90);
+    EXPECT_RECT(skin.Bounds(L"stretched"), 20, 70, 400, 80) << "right edge anchored to the parent's right";
+}

@@ -16,6 +16,7 @@
 #include "platform/window/WindowClass.h"
 #include "support/Canvas.h"
 #include "support/MessagePump.h"
+#include "ui/basic/OptionUI.h"
 #include "ui/core/ContainerUI.h"
 
 using skintest::CTestButtonUI;
@@ -41,6 +42,12 @@ class TabTaker : public CTestButtonUI {
 public:
     const wchar_t* GetClassTag() const override { return L"RichEditUI"; }
     bool WantsTabKey() const override { return true; }
+};
+
+// A control that the manager focuses when it is pressed.
+class PressFocused : public CTestButtonUI {
+public:
+    UINT GetBehaviourFlags() const override { return SkinUI::kBehaviourFocusOnPress; }
 };
 
 // Input goes in through a headless display, so it arrives as a real session's would: with
@@ -72,6 +79,8 @@ protected:
     void Build(std::string_view xml) {
         skintest::RegisterTestControls();
         SkinUI::CUIControlFactory::Instance().Register(L"TabTaker", []() -> CControlUI* { return new TabTaker(); });
+        SkinUI::CUIControlFactory::Instance().Register(L"PressFocused",
+                                                       []() -> CControlUI* { return new PressFocused(); });
         SkinUI::CUIDialogBuilder builder;
         CControlUI* root = builder.BuildFromText(xml, m_manager.get());
         ASSERT_NE(root, nullptr) << Narrow(builder.LastError());
@@ -240,6 +249,27 @@ TEST_F(PaintManagerTest, FocusMovesThroughTheTabStopsInTreeOrder) {
     EXPECT_EQ(m_manager->GetFocusControl(), nullptr);
 }
 
+TEST_F(PaintManagerTest, APressFocusesOnlyControlsThatAskForIt) {
+    Build(R"(<HorizontalLayout>
+        <TestButton name="plain" width="100"/><PressFocused name="row" width="100"/><Control/>
+      </HorizontalLayout>)");
+    Post(WM_LBUTTONDOWN, 50, 20);
+    Post(WM_LBUTTONUP, 50, 20);
+    EXPECT_EQ(FocusName(), "-") << "a plain control takes the focus itself, if at all";
+
+    CTestButtonUI* row = Button(L"row");
+    for (UINT press : {WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_LBUTTONDBLCLK}) {
+        SCOPED_TRACE(press);
+        m_manager->SetFocusControl(nullptr);
+        row->events.clear();
+        Post(press, 150, 20);
+        Post(WM_LBUTTONUP, 150, 20);
+        EXPECT_EQ(FocusName(), "row");
+        ASSERT_GE(row->events.size(), 2u);
+        EXPECT_EQ(row->events[0], static_cast<int>(UIEventType::SetFocus)) << "the focus comes before the press";
+    }
+}
+
 TEST_F(PaintManagerTest, ControlTimersArriveAsEvent24UntilStopped) {
     Build(kTwoButtons);
     CTestButtonUI* b1 = Button(L"b1");
@@ -369,6 +399,36 @@ TEST_F(PaintManagerTest, PaintsOffScreenThenCopiesTheArea) {
     EXPECT_EQ(m_display.Pixel(m_hwnd, 50, 50), 0xFFFF0000u);
     EXPECT_EQ(m_display.Pixel(m_hwnd, 389, 150), 0xFF0000FFu);
     EXPECT_NE(m_display.Pixel(m_hwnd, 391, 150), 0xFF0000FFu);
+}
+
+TEST_F(PaintManagerTest, SendersRemovedByHandlersOutsideADispatchLiveUntilTheNotificationIsOver) {
+    Build(R"(<VerticalLayout name="root">
+        <TestButton name="b" height="30"/><Option name="opt" height="30"/><Control/>
+      </VerticalLayout>)");
+    // The first receiver removes the sender; the second still reads it.
+    m_receiver.onNotify = [&](SkinUI::UINotifyMsg& msg) {
+        if (msg.type != L"click" && msg.type != L"selectchanged") return;
+        auto* root = static_cast<SkinUI::IContainerUI*>(m_manager->GetRoot()->QueryFacet(L"IContainer"));
+        EXPECT_TRUE(root->RemoveChild(msg.sender));
+    };
+    NotifyLog second(&m_log, "2:");
+    m_manager->AddNotifier(&second);
+    {
+        // A click raised from code, as a start sequence does.
+        m_manager->RaiseNotify(Button(L"b"), L"click");
+        EXPECT_EQ(m_manager->ControlByName(L"b"), nullptr);
+    }
+    {
+        // An option selected from code goes on after its notification.
+        auto* option = dynamic_cast<SkinUI::COptionUI*>(m_manager->ControlByName(L"opt"));
+        ASSERT_NE(option, nullptr);
+        option->Select(true);
+        EXPECT_EQ(m_manager->ControlByName(L"opt"), nullptr);
+    }
+    EXPECT_EQ(m_log,
+              (std::vector<std::string>{"click:b:0", "2:click:b:0", "selectchanged:opt:0", "2:selectchanged:opt:0"}));
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(5));
+    m_manager->RemoveNotifier(&second);
 }
 
 TEST_F(PaintManagerTest, APressTakesTheKeyboardFocusBackFromAChildWindow) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/gdi/Gdi.h"
+#include "platform/resource/Resource.h"
 #include "support/PngBytes.h"
 #include "support/StoredZip.h"
 #include "ui/skin/SkinZip.h"
@@ -78,4 +79,25 @@ TEST(ImageCacheTest, MaskMakesAKeyedCopyAndKeepsThePlainImage) {
     EXPECT_EQ(cache.FindImage(File(L"keyed.png", 0xFF00FF))->width, 1);
     cache.RemoveImage(L"keyed.png");
     EXPECT_EQ(cache.Count(), 0);
+}
+
+TEST(ImageCacheTest, AFailedLoadIsRememberedUntilTheSourceChanges) {
+    const Bytes good = testsupport::PngBytes(1, 1, {0xFF00FF00});
+    auto zip = CSkinZip::Open(testsupport::StoredZip({{"bad.png", Bytes{1, 2, 3}}, {"good.png", good}}));
+    ASSERT_TRUE(zip);
+    CUIImageCache cache(zip.get());
+    // A resource that does not decode: the next paints must not read and decode it again, so
+    // bytes that arrive under its name later go unseen until the cache is told of a change.
+    ASSERT_TRUE(platform::RegisterResource(RT_RCDATA, L"CACHEFAIL", "not an image"));
+    UIImageRef resource;
+    resource.origin = UIImageRef::Origin::Resource;
+    resource.name = L"CACHEFAIL";
+    EXPECT_EQ(cache.FindImage(resource), nullptr);
+    ASSERT_TRUE(platform::RegisterResource(RT_RCDATA, L"CACHEFAIL", std::string(good.begin(), good.end())));
+    EXPECT_EQ(cache.FindImage(resource), nullptr);
+    EXPECT_EQ(cache.FindImage(File(L"bad.png")), nullptr);
+    // A new archive is a change: everything is tried again.
+    cache.SetSkinZip(zip.get());
+    EXPECT_NE(cache.FindImage(resource), nullptr);
+    EXPECT_NE(cache.FindImage(File(L"good.png")), nullptr);
 }

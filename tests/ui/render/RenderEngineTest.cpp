@@ -141,7 +141,7 @@ TEST_F(RenderEngineImageTest, FailsWithoutDrawingOnlyForBadSpecsAndImages) {
     } failures[] = {
         {"missing file", L"file='nothere.png'", L""},
         {"unknown key", L"file='strip.png' colour='1'", L""},
-        {"source outside the image", L"file='strip.png' source='3,0,5,1'", L""},
+        {"source wholly outside the image", L"file='strip.png' source='4,0,6,1'", L""},
         {"bad modifier", L"file='strip.png'", L"source='x'"},
     };
     for (const auto& c : failures) {
@@ -189,4 +189,25 @@ TEST(RenderEngineTest, PlainTextIsMeasuredAndDrawnInsideItsRect) {
         for (int x = ink.left; x < ink.right; ++x)
             red += canvas.Pixel(x, y) == kRed;
     EXPECT_GT(red, 0) << "drawn in its colour";
+}
+
+TEST_F(RenderEngineImageTest, ASourceReachingPastTheImageIsClippedToIt) {
+    AddImage(L"strip.png", 4, 1, {kRed, kGreen, kBlue, kWhite});
+    const struct {
+        const char* why;
+        const wchar_t* spec;
+        DWORD left;
+        DWORD right;
+    } cases[] = {
+        {"past the right edge", L"file='strip.png' source='2,0,9,1'", kBlue, kWhite},
+        {"before the left edge", L"file='strip.png' source='-3,0,2,1'", kRed, kGreen},
+        {"past the bottom", L"file='strip.png' source='1,0,2,50'", kGreen, kGreen},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        Canvas canvas(10, 10, 0xFF000000);
+        ASSERT_TRUE(Draw(canvas, RECT{0, 0, 10, 10}, c.spec));
+        EXPECT_EQ(canvas.Pixel(0, 5), c.left);
+        EXPECT_EQ(canvas.Pixel(9, 5), c.right);
+    }
 }

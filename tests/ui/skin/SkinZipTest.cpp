@@ -218,3 +218,21 @@ TEST(SkinZipTest, AnyDamagedByteFailsOrLeavesTheDataIntact) {
         }
     }
 }
+
+TEST(SkinZipTest, AnEntryLargerThanAnyImageCouldNeedIsRefusedBeforeItIsInflated) {
+    // Data that does not compress, so the declared size passes the deflate ratio check.
+    std::string noise(512 * 1024, '\0');
+    uint32_t state = 12345;
+    for (char& c : noise) {
+        state = state * 1103515245u + 12345u;
+        c = static_cast<char>(state >> 24);
+    }
+    testsupport::ZipBytes zip = testsupport::BuildZip({{"big.png", noise, 8}});
+    Put32(zip.bytes, zip.central[0] + 24, 400u * 1024 * 1024);
+    auto archive = CSkinZip::Open(zip.bytes);
+    ASSERT_TRUE(archive);
+    Bytes out;
+    SkinZipError error = SkinZipError::None;
+    EXPECT_FALSE(archive->ReadEntry(L"big.png", &out, &error));
+    EXPECT_EQ(error, SkinZipError::TooLarge);
+}

@@ -1,0 +1,133 @@
+#include "app/MainApp.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "app/AppTestEnvironment.h"
+#include "app/SpareDnsTable.h"
+#include "commonlib/core/Singleton.h"
+#include "commonlib/http/DNSThread.h"
+#include "commonlib/logger/BigDataLog.h"
+#include "commonlib/logger/FileLogger.h"
+#include "commonlib/nettool/NetToolThread.h"
+#include "commonlib/util/StringUtils.h"
+#include "support/FakeDnsServer.h"
+#include "support/MessagePump.h"
+
+namespace {
+
+constexpr char kAllServers[] =
+    "[Servers]\n"
+    "UpdateServer=https://127.0.0.9:4431/\n"
+    "UpdateServerHttp=http://127.0.0.9:8081\n"
+    "StatisticsUrl=https://127.0.0.9:4431/stats\n"
+    "DownloadLogUrl=http://127.0.0.9:8081/dl\n"
+    "Resolvers= 127.0.0.7 ; resolver.invalid ;127.0.0.8\n"
+    "TestHost=probe.localhost\n"
+    "CommandAddresses=127.0.0.61;127.0.0.62\n"
+    "Spare_1.1.1.1=127.0.0.111\n"
+    "Spare_2.2.2.2=127.0.0.121;127.0.0.122\n"
+    "Spare_3.3.3.3=127.0.0.131\n"
+    "Spare_4.4.4.4=127.0.0.141\n"
+    "Spare_9.9.9.9=\n"
+    "AgreementUrl=https://127.0.0.9:4431/licence.html\n";
+
+class MainAppTest : public AppTestEnvironment {};
+
+}  // namespace
+
+TEST_F(MainAppTest, IniReplacesEveryMakerValueAndDebugKeysWin) {
+    WriteIni(std::string(kAllServers) + "[Debug]\nBigServerUrl=https://127.0.0.9:4431/debug-stats\nLog=0\n");
+    StartApp();
+    const MakerServers& servers = MainApp::GetInstance().Servers();
+
+    EXPECT_EQ(servers.DescriptorUrls(MakerServers::ListMode::Release),
+              (std::vector<std::wstring>{L"https://127.0.0.9:4431/qvzurazarevuz.txt",
+                                         L"http://127.0.0.9:8081/qvzurazarevuz.txt"}));
+    EXPECT_EQ(servers.VersionListUrl(MakerServers::ListMode::PublicTest),
+              L"https://127.0.0.9:4431/test/qvinstall_public_test.txt");
+    EXPECT_EQ(servers.agreementUrl, L"https://127.0.0.9:4431/licence.html");
+    EXPECT_EQ(BigDataLog::GetInstance().GetUrl(), L"https://127.0.0.9:4431/debug-stats");
+    EXPECT_EQ(MainApp::GetInstance().GetDownloadLogUrl(), L"http://127.0.0.9:8081/dl");
+
+    const SpareDnsTable& table = SpareDnsTable::GetInstance();
+    EXPECT_EQ(table.ResolverList(), L"127.0.0.7;127.0.0.8");
+    EXPECT_EQ(table.TestHost(), L"probe.localhost");
+    EXPECT_EQ(table.CommandAddressList(), L"127.0.0.61;127.0.0.62");
+    EXPECT_EQ(table.DownloadAddressList(), L"127.0.0.141");
+    // The commands' re-resolution asks the same resolvers.
+    EXPECT_EQ(GetHttpDnsResolvers(), "127.0.0.7;127.0.0.8");
+}
+
+TEST_F(MainAppTest, AResolverListIsNeverEmpty) {
+    for (const char* value : {"", "resolver.invalid", " ; "}) {
+        SCOPED_TRACE(value);
+        WriteIni(std::string("[Servers]\nResolvers=") + value + "\n[Debug]\nLog=0\n");
+        const MakerServers servers = MakerServers::Load(L"C:\\prog\\xjzurazarevuz.ini");
+        EXPECT_EQ(servers.resolvers, L"127.0.0.1");
+    }
+    // Without the key the built-in statistics URL is used too.
+    StartApp();
+    EXPECT_EQ(GetHttpDnsResolvers(), "127.0.0.1");
+    EXPECT_EQ(BigDataLog::GetInstance().GetUrl(), MakerServers::BuiltIn().statisticsUrl);
+}
+
+TEST_F(MainAppTest, TheLogSettingDecidesTheLogFile) {
+    WriteIni("[Debug]\nLog=0\n");
+    StartApp();
+    EXPECT_FALSE(std::filesystem::exists(HostPath("prog/MiniLog")));
+    MainApp::GetInstance().Uninit();
+
+    // Without the key: a log file in MiniLog, its name taken once per process.
+    WriteIni("[Servers]\nResolvers=127.0.0.1\n");
+    StartApp();
+    const std::wstring path = MainApp::GetInstance().LogFilePath();
+    EXPECT_EQ(path, MainApp::GetInstance().LogFilePath());
+    EXPECT_TRUE(
+        std::regex_match(WideToUtf8(path), std::regex(R"(C:\\prog\\MiniLog\\vidi_zazeroroda\d{8}_\d{6}\.xjelog)")));
+    EXPECT_TRUE(std::filesystem::exists(HostPath("prog/MiniLog/" + WideToUtf8(path.substr(path.rfind(L'\\') + 1)))));
+    CSingleton<FileLogger>::GetInstance().Close();
+}
+
+TEST_F(MainAppTest, OnlyASingleMarkerAnswerSwitchesTheDownloadList) {
+    WriteIni(std::string(kAllServers) + "[Debug]\nLog=0\n");
+    StartApp();
+    const struct {
+        int code;
+        const char* answer;
+        const wchar_t* list;
+    } cases[] = {
+        {0, "2.2.2.2", L"127.0.0.121;127.0.0.122"},
+        {0, "9.9.9.9", L""},
+        {0, "2.2.2.2;3.3.3.3", L"127.0.0.141"},
+        {0, "8.8.4.4", L"127.0.0.141"},
+        {0, "", L"127.0.0.141"},
+        {-1, "2.2.2.2", L"127.0.0.141"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        SpareDnsTable::GetInstance().Fill(MainApp::GetInstance().Servers());
+        OnSpareDNSResult(c.code, &MainApp::GetInstance(), "probe.localhost", c.answer);
+        EXPECT_EQ(SpareDnsTable::GetInstance().DownloadAddressList(), c.list);
+    }
+}
+
+TEST_F(MainAppTest, TheStartupLookupAsksTheIniResolversAndSwitchesTheList) {
+    testsupport::CFakeDnsServer resolver("127.0.0.1", 0, testsupport::AnswerWith({"3.3.3.3"}));
+    NetToolOptions options;
+    options.dns.port = resolver.Port();
+    options.dns.timeoutMs = 100;
+    CSingleton<CNetToolThread>::GetInstance().SetOptions(options);
+    // Only the first resolver of the file listens; the lookup must reach it.
+    std::string ini = std::string(kAllServers) + "[Debug]\nLog=0\n";
+    ini.replace(ini.find("127.0.0.7"), 9, "127.0.0.1");
+    WriteIni(ini);
+
+    StartApp();
+    EXPECT_TRUE(testsupport::PumpMessagesUntil(
+        [] { return SpareDnsTable::GetInstance().DownloadAddressList() == L"127.0.0.131"; }));
+    EXPECT_EQ(resolver.QueryCount(), 1);
+    CSingleton<CNetToolThread>::GetInstance().Stop(10000);
+}

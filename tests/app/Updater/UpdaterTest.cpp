@@ -1,0 +1,415 @@
+#include "app/Updater/Updater.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <tuple>
+
+#include "app/AppTestEnvironment.h"
+#include "app/SpareDnsTable.h"
+#include "commonlib/peer/DownloadModule.h"
+#include "commonlib/peer/DownloadTuning.h"
+#include "commonlib/util/FileUtils.h"
+#include "commonlib/util/Md5.h"
+#include "commonlib/util/StringUtils.h"
+#include "platform/strings/StringConv.h"
+#include "platform/types/ErrorCodes.h"
+#include "platform/window/MessageApi.h"
+#include "platform/window/WindowApi.h"
+#include "platform/window/WindowClass.h"
+#include "support/LoopbackUpdateServer.h"
+#include "support/MessagePump.h"
+#include "support/ScriptedHttpServer.h"
+
+using testsupport::LoopbackUpdateServer;
+
+namespace {
+
+struct Listener : IGameEventListener {
+    std::vector<std::tuple<std::int64_t, std::int64_t, int>> progress;
+    std::vector<std::tuple<int, int, std::wstring>> downloads;
+    std::vector<std::tuple<int, int, std::wstring, std::wstring>> lists;
+
+    void OnProgress(std::int64_t total, std::int64_t completed, int speed, int) override {
+        progress.emplace_back(total, completed, speed);
+    }
+    void OnDownloadResult(int type, int code, const std::wstring& text) override {
+        downloads.emplace_back(type, code, text);
+    }
+    void OnListReady(int, int) override {}
+    void OnListResult(int type, int code, const std::wstring& version, const std::wstring& md5) override {
+        lists.emplace_back(type, code, version, md5);
+    }
+};
+
+// The engine's completions as the test sees them before the module does.
+struct EngineDone {
+    int calls = 0;
+    std::function<void()> onFirst;
+};
+EngineDone* g_engineDone = nullptr;
+
+void CountingDone(void* user, int type, int code) {
+    if (g_engineDone && ++g_engineDone->calls == 1 && g_engineDone->onFirst) g_engineDone->onFirst();
+    UpdaterModule::OnDownloadDone(user, type, code);
+}
+void IgnoreProgress(void*, std::int64_t, std::int64_t, std::uint32_t) {}
+void IgnoreDone(void*, int, int) {}
+
+LoopbackUpdateServer::Options ServerOptions(const testsupport::TempDir& dir, std::string address = "127.0.0.1",
+                                            bool https = true) {
+    LoopbackUpdateServer::Options options;
+    options.address = std::move(address);
+    options.https = https;
+    options.certDir = dir.Path().string();
+    return options;
+}
+
+std::string Md5Of(const std::string& bytes) {
+    return MD5(bytes.data(), bytes.size()).hex_digest();
+}
+
+class UpdaterTest : public AppTestEnvironment {
+protected:
+    void SetUp() override {
+        DownloadTuning tuning;
+        tuning.blockSize = 64 * 1024;
+        tuning.minSplitBytes = 16 * 1024;
+        SetDownloadTuning(tuning);
+        m_package = testsupport::RandomBytes(300 * 1024 + 17, 15);
+    }
+    void TearDown() override {
+        if (m_module) m_module->DestroyHelperWindow();
+        m_module.reset();
+        g_engineDone = nullptr;
+        AppTestEnvironment::TearDown();
+        SetDownloadTuning(DownloadTuning());
+    }
+
+    // Starts `server` and the application with every maker value pointing at it.
+    void StartWith(LoopbackUpdateServer& server, const std::string& extraIni = "") {
+        server.SetPackage(m_package, "2.1.790");
+        ASSERT_TRUE(server.Start());
+        WriteIni(server.ServersSection() + "[Debug]\nLog=0\n" + extraIni);
+        StartApp();
+    }
+    void MakeModule(UpdaterModule::Mode mode = UpdaterModule::Mode::Release) {
+        m_module = std::make_unique<UpdaterModule>(L"C:\\dl", mode, &m_listener, 0);
+        ASSERT_EQ(m_module->CreateHelperWindow(), 0);
+    }
+    // As the main window starts an update: module, helper window, download directory, fetch.
+    void Fetch(UpdaterModule::Mode mode = UpdaterModule::Mode::Release) {
+        MakeModule(mode);
+        ASSERT_TRUE(CreateDirByXj(L"C:\\dl"));
+        m_module->FetchList();
+    }
+    bool WaitFor(const std::function<bool()>& done) {
+        return testsupport::PumpMessagesUntil(done, std::chrono::seconds(60));
+    }
+    bool WaitForDownload() {
+        return WaitFor([&] { return !m_listener.downloads.empty(); });
+    }
+    std::vector<std::string> DownloadDirEntries() const {
+        std::vector<std::string> names;
+        if (!std::filesystem::exists(HostPath("dl"))) return names;
+        for (const auto& entry : std::filesystem::directory_iterator(HostPath("dl")))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+    std::string Installer() const { return testsupport::TempDir::ReadFile(HostPath("dl/qvinstaller.exe")); }
+
+    std::string m_package;
+    Listener m_listener;
+    std::unique_ptr<UpdaterModule> m_module;
+};
+
+}  // namespace
+
+TEST_F(UpdaterTest, DescriptorOverHttpsThenThePackageInRangesFromItsSslUrl) {
+    LoopbackUpdateServer server(ServerOptions(m_dir));
+    StartWith(server);
+    Fetch();
+    ASSERT_TRUE(WaitForDownload());
+
+    ASSERT_EQ(m_listener.lists.size(), 1u);
+    EXPECT_EQ(m_listener.lists[0], std::make_tuple(0, 0, std::wstring(L"2.1.790"), Utf8ToWide(Md5Of(m_package))));
+    EXPECT_EQ(m_listener.downloads[0], std::make_tuple(0, 0, std::wstring()));
+    EXPECT_EQ(Installer(), m_package);
+    // Only the installer stays: no descriptor file, no temporary or resume file.
+    EXPECT_EQ(DownloadDirEntries(), std::vector<std::string>{"qvinstaller.exe"});
+
+    const auto descriptors = server.RequestsFor("/qvzurazarevuz.txt");
+    ASSERT_EQ(descriptors.size(), 1u);
+    EXPECT_TRUE(descriptors[0].tls);
+    const auto package = server.RequestsFor(LoopbackUpdateServer::kPackagePath);
+    size_t ranged = 0;
+    for (const auto& request : package) {
+        EXPECT_TRUE(request.tls) << "the SSLUrl wins over the Url";
+        ranged += request.range.rfind("bytes=", 0) == 0;
+    }
+    EXPECT_GE(ranged, 2u);
+
+    // The download log reached its collector, signed.
+    ASSERT_TRUE(WaitFor([&] { return !server.DownloadLogRecords().empty(); }));
+    EXPECT_TRUE(server.DownloadLogRecords()[0].signValid);
+}
+
+TEST_F(UpdaterTest, TheHttpAlternateServesWhenHttpsIsDown) {
+    LoopbackUpdateServer server(ServerOptions(m_dir, "127.0.0.1", false));
+    StartWith(server);
+    server.SetDescriptor("[Install]\nUrl=" + server.HttpOrigin() + LoopbackUpdateServer::kPackagePath + "\nSize=" +
+                         std::to_string(m_package.size()) + "\nMd5=" + Md5Of(m_package) + "\nVersion=2.1.791\n");
+    Fetch();
+    ASSERT_TRUE(WaitForDownload());
+    EXPECT_EQ(std::get<0>(m_listener.lists.at(0)), 0);
+    EXPECT_EQ(std::get<2>(m_listener.lists.at(0)), L"2.1.791");
+    EXPECT_EQ(m_listener.downloads[0], std::make_tuple(0, 0, std::wstring()));
+    EXPECT_EQ(Installer(), m_package);
+    const auto descriptors = server.RequestsFor("/qvzurazarevuz.txt");
+    ASSERT_FALSE(descriptors.empty());
+    EXPECT_FALSE(descriptors[0].tls);
+}
+
+TEST_F(UpdaterTest, TheDescriptorUrlsFollowTheModeUnlessUpdateUrlIsSet) {
+    WriteIni("[Servers]\nUpdateServer=https://127.0.0.9:1\nUpdateServerHttp=http://127.0.0.9:2\n[Debug]\nLog=0\n");
+    StartApp();
+    const struct {
+        UpdaterModule::Mode mode;
+        std::vector<std::wstring> urls;
+    } cases[] = {
+        {UpdaterModule::Mode::Release,
+         {L"https://127.0.0.9:1/qvzurazarevuz.txt", L"http://127.0.0.9:2/qvzurazarevuz.txt"}},
+        {UpdaterModule::Mode::InternalTest, {L"https://127.0.0.9:1/test/qvinstall_public.txt"}},
+        {UpdaterModule::Mode::PublicTest, {L"https://127.0.0.9:1/test/qvinstall_public_test.txt"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.mode));
+        UpdaterModule module(L"C:\\dl", c.mode, &m_listener, 0);
+        EXPECT_EQ(module.UrlList(), c.urls);
+    }
+}
+
+TEST_F(UpdaterTest, DebugUpdateUrlIsTheOnlyUrl) {
+    LoopbackUpdateServer server(ServerOptions(m_dir));
+    server.SetPackage(m_package, "2.1.790");
+    ASSERT_TRUE(server.Start());
+    const std::string updateUrl = server.HttpOrigin() + "/test/qvinstall_public.txt";
+    WriteIni(server.ServersSection() + "[Debug]\nLog=0\nUpdateURL=" + updateUrl + "\n");
+    StartApp();
+    Fetch(UpdaterModule::Mode::PublicTest);
+    EXPECT_EQ(m_module->UrlList(), std::vector<std::wstring>{Utf8ToWide(updateUrl)});
+    ASSERT_TRUE(WaitForDownload());
+    EXPECT_EQ(m_listener.downloads[0], std::make_tuple(0, 0, std::wstring()));
+    for (const auto& request : server.Requests()) {
+        if (request.method == "POST" || request.path == LoopbackUpdateServer::kPackagePath) continue;
+        EXPECT_EQ(request.path, "/test/qvinstall_public.txt");
+        EXPECT_FALSE(request.tls);
+    }
+}
+
+TEST_F(UpdaterTest, ErrorAnswersAreReportedAndTouchNoPackageFile) {
+    LoopbackUpdateServer server(ServerOptions(m_dir));
+    StartWith(server);
+    const std::string wellFormed = server.DefaultDescriptor();
+    const struct {
+        const char* why;
+        int status;
+        std::string body;
+        std::pair<int, int> pair;
+    } cases[] = {
+        {"404", 404, "not found", {4, 404}},
+        {"an error page served as success", 200, "<html><body>502 Bad Gateway</body></html>", {3, 2040}},
+        {"a descriptor without Md5",
+         200,
+         wellFormed.substr(0, wellFormed.find("Md5=")) +
+             wellFormed.substr(wellFormed.find("\r\n", wellFormed.find("Md5=")) + 2),
+         {3, kCodeDescriptorWithoutMd5}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        server.SetDescriptor(c.body, c.status);
+        m_listener = {};
+        Fetch();
+        ASSERT_TRUE(WaitFor([&] { return !m_listener.lists.empty(); }));
+        EXPECT_EQ(std::make_pair(std::get<0>(m_listener.lists[0]), std::get<1>(m_listener.lists[0])), c.pair);
+        EXPECT_FALSE(m_module->IsDownloadActive());
+        EXPECT_TRUE(server.RequestsFor(LoopbackUpdateServer::kPackagePath).empty());
+        EXPECT_TRUE(DownloadDirEntries().empty());
+        m_module->DestroyHelperWindow();
+    }
+    EXPECT_TRUE(m_listener.downloads.empty());
+}
+
+TEST_F(UpdaterTest, ALockedFinalNameGetsExactlyOneRetry) {
+    LoopbackUpdateServer server(ServerOptions(m_dir));
+    StartWith(server);
+    EngineDone engine;
+    g_engineDone = &engine;
+    SetDownloadCallbacks(&UpdaterModule::OnDownloadProgress, &CountingDone);
+    // A directory of the package's name: the finished download cannot be moved there.
+    std::filesystem::create_directories(HostPath("dl/qvinstaller.exe"));
+
+    Fetch();
+    ASSERT_TRUE(WaitForDownload());
+    EXPECT_EQ(engine.calls, 2);
+    ASSERT_EQ(m_listener.downloads.size(), 1u);
+    EXPECT_EQ(m_listener.downloads[0],
+              std::make_tuple(1, static_cast<int>(ERROR_ACCESS_DENIED), std::wstring(L"安装失败")));
+    EXPECT_EQ(m_module->BookkeepingName(), L"C:\\dl\\qvinstaller_2.1.790.tmptmp");
+
+    // When the name comes free before the retry, the retry delivers and nothing else is heard.
+    m_module->DestroyHelperWindow();
+    m_listener = {};
+    engine = {};
+    engine.onFirst = [this] { std::filesystem::remove(HostPath("dl/qvinstaller.exe")); };
+    Fetch();
+    ASSERT_TRUE(WaitForDownload());
+    EXPECT_EQ(engine.calls, 2);
+    ASSERT_EQ(m_listener.downloads.size(), 1u);
+    EXPECT_EQ(m_listener.downloads[0], std::make_tuple(0, 0, std::wstring()));
+    EXPECT_EQ(Installer(), m_package);
+}
+
+TEST_F(UpdaterTest, ASpareAddressCarriesThePackageWhenTheFirstFails) {
+    // A port held closed on 127.0.0.1; the server listens on the same port of 127.0.0.2.
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in closed{};
+    closed.sin_family = AF_INET;
+    inet_pton(AF_INET, "127.0.0.1", &closed.sin_addr);
+    socklen_t length = sizeof closed;
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&closed), sizeof closed), 0);
+    ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&closed), &length), 0);
+    const int port = ntohs(closed.sin_port);
+    LoopbackUpdateServer::Options options = ServerOptions(m_dir, "127.0.0.2", false);
+    options.httpPort = port;
+    LoopbackUpdateServer server(options);
+    StartWith(server);
+    server.SetDescriptor("[Install]\nUrl=http://127.0.0.1:" + std::to_string(port) +
+                         LoopbackUpdateServer::kPackagePath + "\nSize=" + std::to_string(m_package.size()) +
+                         "\nMd5=" + Md5Of(m_package) + "\nVersion=2.1.790\n");
+    EXPECT_EQ(SpareDnsTable::GetInstance().DownloadAddressList(), L"127.0.0.2");
+
+    Fetch();
+    ASSERT_TRUE(WaitForDownload());
+    ::close(fd);
+    EXPECT_EQ(m_listener.downloads[0], std::make_tuple(0, 0, std::wstring()));
+    EXPECT_EQ(Installer(), m_package);
+    EXPECT_FALSE(server.RequestsFor(LoopbackUpdateServer::kPackagePath).empty());
+}
+
+TEST_F(UpdaterTest, TheSavedDescriptorIsUtf16WithAByteOrderMark) {
+    WriteIni("[Debug]\nLog=0\n");
+    StartApp();
+    MakeModule();
+    ASSERT_TRUE(CreateDirByXj(L"C:\\dl"));
+    const HWND hwnd = m_module->HelperWindow();
+    const std::string text =
+        "[Install]\r\nUrl=http://a/b\r\nSSLUrl=https://a/b\r\nSize=12abc\r\nMd5=ab\r\n"
+        "Version=版本2.1 \xF0\x9F\x98\x80\r\n";
+    UpdaterModule::OnListText(hwnd, text, 0, 0);
+    int type = 0;
+    int code = 0;
+    ASSERT_TRUE(ReadInstallDescriptor(*m_module, L"C:\\dl\\d.ini", type, code));
+    EXPECT_EQ(testsupport::TempDir::ReadFile(HostPath("dl/d.ini")),
+              std::string("\xFF\xFE") + platform::Utf16LeBytesFromWide(Utf8ToWide(text)));
+    EXPECT_EQ(std::make_pair(type, code), std::make_pair(0, 0));
+    EXPECT_EQ(m_module->Url(), L"https://a/b");
+    EXPECT_EQ(m_module->Size(), 12);
+    EXPECT_EQ(m_module->Version(), L"版本2.1 \U0001F600");
+    EXPECT_EQ(m_module->ThirdCdnMinSpeed(), 0);
+
+    // A second descriptor overwrites every value, with empty ones too.
+    UpdaterModule::OnListText(hwnd, "[Install]\nUrl=http://c/d\nSize=x12\n", 0, 0);
+    ASSERT_TRUE(ReadInstallDescriptor(*m_module, L"C:\\dl\\d.ini", type, code));
+    EXPECT_EQ(m_module->Url(), L"http://c/d");
+    EXPECT_EQ(m_module->Size(), 0);
+    EXPECT_EQ(m_module->Md5(), L"");
+    EXPECT_EQ(m_module->Version(), L"");
+
+    // A file that cannot be made: the system error, and false.
+    EXPECT_FALSE(ReadInstallDescriptor(*m_module, L"C:\\missing\\d.ini", type, code));
+    EXPECT_EQ(type, 1);
+    EXPECT_EQ(code, static_cast<int>(ERROR_PATH_NOT_FOUND));
+}
+
+TEST_F(UpdaterTest, ProgressCoalescesAndMessagesOfAnInactiveDownloadAreIgnored) {
+    WriteIni("[Debug]\nLog=0\n");
+    StartApp();
+    // The engine's own reports are kept away; the test plays the engine.
+    SetDownloadCallbacks(&IgnoreProgress, &IgnoreDone);
+    MakeModule();
+    const HWND hwnd = m_module->HelperWindow();
+
+    UpdaterModule::OnDownloadProgress(hwnd, 10, 1, 5);
+    UpdaterModule::OnDownloadDone(hwnd, 0, 0);
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(50));
+    EXPECT_TRUE(m_listener.progress.empty());
+    EXPECT_TRUE(m_listener.downloads.empty());
+
+    ASSERT_TRUE(m_module->StartDownload(L"C:\\dl", L".tmp"));
+    UpdaterModule::OnDownloadProgress(hwnd, 20, 2, 6);
+    UpdaterModule::OnDownloadProgress(hwnd, 30, 3, 7);
+    UpdaterModule::OnDownloadProgress(hwnd, 40, 4, 0xFFFFFFFFu);
+    ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return !m_listener.progress.empty(); }));
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(m_listener.progress, (std::vector<std::tuple<std::int64_t, std::int64_t, int>>{{40, 4, -1}}));
+
+    // An empty bookkeeping file goes with a failure; other pairs are reported at once.
+    m_dir.WriteFile("home/dl/qvinstaller_.tmp", "");
+    UpdaterModule::OnDownloadDone(hwnd, 5, 7);
+    UpdaterModule::OnDownloadDone(hwnd, 0, 0);
+    UpdaterModule::OnDownloadProgress(hwnd, 50, 5, 1);
+    ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return !m_listener.downloads.empty(); }));
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(m_listener.downloads, (std::vector<std::tuple<int, int, std::wstring>>{{5, 7, L"安装失败"}}));
+    EXPECT_EQ(m_listener.progress.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(HostPath("dl/qvinstaller_.tmp")));
+}
+
+TEST_F(UpdaterTest, ARetryWhoseDirectoryCannotBeMadeIsReported) {
+    WriteIni("[Debug]\nLog=0\n");
+    StartApp();
+    SetDownloadCallbacks(&IgnoreProgress, &IgnoreDone);
+    m_module = std::make_unique<UpdaterModule>(L"C:\\dl\\sub", UpdaterModule::Mode::Release, &m_listener, 0);
+    ASSERT_EQ(m_module->CreateHelperWindow(), 0);
+    ASSERT_TRUE(m_module->StartDownload(L"C:\\dl\\sub", L".tmp"));
+    // The directory turns into a file before the retry.
+    std::filesystem::remove_all(HostPath("dl"));
+    m_dir.WriteFile("home/dl", "a file");
+
+    UpdaterModule::OnDownloadDone(m_module->HelperWindow(), 1, static_cast<int>(ERROR_ACCESS_DENIED));
+    ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return !m_listener.downloads.empty(); }));
+    const auto& [type, code, text] = m_listener.downloads[0];
+    EXPECT_EQ(type, 1);
+    EXPECT_NE(code, 0);
+    EXPECT_EQ(text, L"安装失败");
+}
+
+TEST_F(UpdaterTest, AHelperWindowThatCannotBeMadeIsAReportedFailure) {
+    LoopbackUpdateServer server(ServerOptions(m_dir));
+    StartWith(server);
+    MakeModule();
+    const std::wstring taken = m_module->HelperClassName();
+    const int number = std::stoi(taken.substr(taken.find_last_not_of(L"0123456789") + 1));
+    // Somebody else holds the class name the next module will ask for.
+    const std::wstring next = taken.substr(0, taken.find_last_not_of(L"0123456789") + 1) + std::to_wstring(number + 1);
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &DefWindowProcW;
+    wc.lpszClassName = next.c_str();
+    ASSERT_NE(RegisterClassW(&wc), 0);
+
+    UpdaterModule second(L"C:\\dl", UpdaterModule::Mode::Release, &m_listener, 0);
+    EXPECT_EQ(second.CreateHelperWindow(), static_cast<int>(ERROR_CLASS_ALREADY_EXISTS));
+    second.FetchList();
+    ASSERT_TRUE(WaitFor([&] { return !m_listener.lists.empty(); }));
+    EXPECT_EQ(std::get<0>(m_listener.lists[0]), 1);
+    EXPECT_EQ(std::get<1>(m_listener.lists[0]), static_cast<int>(ERROR_CLASS_ALREADY_EXISTS));
+    EXPECT_TRUE(server.Requests().empty());
+    second.DestroyHelperWindow();
+    UnregisterClassW(next.c_str(), nullptr);
+}
