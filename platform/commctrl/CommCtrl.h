@@ -25,10 +25,10 @@
 // - The drop-down calendar is a pop-up window below the picker (above it when
 //   the work area has no room below) that never takes the activation or the
 //   focus: the picker keeps the focus and steers it. It shows one month with
-//   the picked date highlighted and today framed; the arrows of its title, or
-//   Page Up and Page Down, turn the month; arrow keys move the highlight;
-//   a click on a day or Return picks that day, Escape or F4 takes the calendar
-//   up without picking. It goes when the picker loses the focus, is hidden or
+//   the picked date highlighted and today framed; the arrows of its title turn
+//   the month; arrow keys move the highlight by a day or a week, Page Up and
+//   Page Down by a month; a click on a day or Return picks that day, Escape or
+//   F4 takes the calendar up without picking. It goes when the picker loses the focus, is hidden or
 //   is destroyed.
 // - The picker sends no notifications; its owner reads the date when it wants it.
 #pragma once

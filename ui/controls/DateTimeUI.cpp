@@ -130,8 +130,8 @@ void CDateTimeUI::HandleEvent(UIEventRecord& event) {
             if (!IsUsable()) break;
             // Focus taken away without the keyboard moving (the field hidden): the picker
             // still has the keyboard and would stay open over nothing; it closes on losing it.
-            if (m_picker != nullptr && m_manager != nullptr && GetFocus() == m_picker->GetHWND() &&
-                m_manager->GetPaintWindow() != nullptr) {
+            if (m_picker != nullptr && m_manager != nullptr && m_picker->GetHWND() != nullptr &&
+                GetFocus() == m_picker->GetHWND() && m_manager->GetPaintWindow() != nullptr) {
                 SetFocus(m_manager->GetPaintWindow());
             }
             Repaint();
