@@ -12,6 +12,7 @@
 #include "ui/basic/ScrollBarUI.h"
 #include "ui/basic/SliderUI.h"
 #include "ui/basic/TextUI.h"
+#include "ui/controls/DateTimeUI.h"
 #include "ui/controls/ExpandListUI.h"
 #include "ui/controls/ListContainerElementUI.h"
 #include "ui/controls/ListHeaderItemUI.h"
@@ -67,6 +68,7 @@ CUIControlFactory::CUIControlFactory() {
     Register(L"ListContainerElement", Make<CListContainerElementUI>);
     Register(L"Menu", Make<CMenuUI>);
     Register(L"ExpandList", Make<CExpandListUI>);
+    Register(L"DateTime", Make<CDateTimeUI>);
 }
 
 CUIControlFactory& CUIControlFactory::Instance() {
