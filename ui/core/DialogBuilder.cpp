@@ -13,6 +13,7 @@
 #include "ui/basic/SliderUI.h"
 #include "ui/basic/TextUI.h"
 #include "ui/controls/ActiveXUI.h"
+#include "ui/controls/DateTimeUI.h"
 #include "ui/controls/ExpandListUI.h"
 #include "ui/controls/FlashUI.h"
 #include "ui/controls/ListContainerElementUI.h"
@@ -70,6 +71,7 @@ CUIControlFactory::CUIControlFactory() {
     Register(L"ListContainerElement", Make<CListContainerElementUI>);
     Register(L"Menu", Make<CMenuUI>);
     Register(L"ExpandList", Make<CExpandListUI>);
+    Register(L"DateTime", Make<CDateTimeUI>);
     Register(L"ActiveX", Make<CActiveXUI>);
     Register(L"Flash", Make<CFlashUI>);
     Register(L"WebBrowser", Make<CWebBrowserUI>);
