@@ -9,14 +9,10 @@
 #pragma once
 
 #include "platform/com/ComBase.h"
+#include "platform/com/OleEmbedding.h"
 #include "platform/window/WindowTypes.h"
 
-class IDataObject;
-
-struct POINTL {
-    LONG x = 0;
-    LONG y = 0;
-};
+// POINTL and the IDataObject declaration come with the OLE embedding interfaces.
 
 inline constexpr IID IID_IDropTarget = {0x00000122, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 

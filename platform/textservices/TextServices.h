@@ -24,14 +24,6 @@
 
 XJ_DECLARE_HANDLE(HIMC);
 
-// A size as OLE interfaces pass it (extents in HIMETRIC, 0.01 mm).
-struct SIZEL {
-    LONG cx = 0;
-    LONG cy = 0;
-};
-
-inline constexpr HRESULT CLASS_E_NOAGGREGATION = static_cast<HRESULT>(0x80040110);
-
 // Property bits (ITextHost::TxGetPropertyBits, ITextServices::OnTxPropertyBitsChange).
 inline constexpr DWORD TXTBIT_RICHTEXT = 0x00000001;
 inline constexpr DWORD TXTBIT_MULTILINE = 0x00000002;
@@ -57,7 +49,6 @@ inline constexpr DWORD TXTBIT_CLIENTRECTCHANGE = 0x00100000;
 
 enum TXTBACKSTYLE : int { TXTBACK_TRANSPARENT = 0, TXTBACK_OPAQUE = 1 };
 
-inline constexpr DWORD DVASPECT_CONTENT = 1;
 inline constexpr DWORD TXTNS_FITTOCONTENT = 1;
 inline constexpr DWORD TXTNS_ROUNDTOLINE = 2;
 inline constexpr LONG TXTVIEW_ACTIVE = 0;

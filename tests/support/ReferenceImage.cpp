@@ -2,97 +2,97 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
-#include <vector>
 
 namespace testsupport {
+
 namespace {
 
-int Channel(DWORD argb, int shift) {
-    return static_cast<int>((argb >> shift) & 0xFF);
+std::filesystem::path ArtifactsDir() {
+    std::error_code error;
+    auto dir = std::filesystem::read_symlink("/proc/self/exe", error).parent_path().parent_path() / "artifacts";
+    std::filesystem::create_directories(dir, error);
+    return dir;
 }
 
-bool Differs(DWORD a, DWORD b, int tolerance) {
-    for (int shift : {0, 8, 16, 24}) {
-        if (std::abs(Channel(a, shift) - Channel(b, shift)) > tolerance) return true;
-    }
-    return false;
-}
-
-bool WritePng(const std::vector<DWORD>& pixels, int width, int height, const std::string& path) {
-    std::vector<DWORD> copy = pixels;
-    cairo_surface_t* surface = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(copy.data()),
-                                                                   CAIRO_FORMAT_ARGB32, width, height, width * 4);
+bool WritePng(const std::filesystem::path& path, const std::vector<uint32_t>& argb, int width, int height) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    auto* data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < height; ++y)
+        std::memcpy(data + static_cast<size_t>(y) * stride, argb.data() + static_cast<size_t>(y) * width,
+                    static_cast<size_t>(width) * 4);
+    cairo_surface_mark_dirty(surface);
     const bool written = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(surface);
     return written;
 }
 
-std::vector<DWORD> PixelsOf(const Canvas& canvas) {
-    std::vector<DWORD> pixels;
-    pixels.reserve(static_cast<size_t>(canvas.Width()) * canvas.Height());
-    for (int y = 0; y < canvas.Height(); ++y) {
-        for (int x = 0; x < canvas.Width(); ++x)
-            pixels.push_back(canvas.Pixel(x, y));
+int ChannelDistance(uint32_t a, uint32_t b) {
+    int largest = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        const int d = std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF));
+        largest = std::max(largest, d);
     }
-    return pixels;
+    return largest;
 }
 
 }  // namespace
 
-::testing::AssertionResult MatchesReferenceImage(const Canvas& canvas, const std::string& name, int tolerance,
-                                                 double maxDifferentRatio) {
-    const std::string reference = std::string(XJ_TEST_DATA_DIR) + "/reference/" + name;
-    const std::vector<DWORD> actual = PixelsOf(canvas);
+::testing::AssertionResult MatchesReferenceImage(const std::string& name, const std::vector<uint32_t>& argb, int width,
+                                                 int height, ImageTolerance tolerance) {
+    if (width <= 0 || height <= 0 || argb.size() != static_cast<size_t>(width) * height)
+        return ::testing::AssertionFailure() << "no pixels to compare";
+    const std::filesystem::path reference = std::filesystem::path(XJ_REFERENCE_IMAGE_DIR) / name;
     const char* update = std::getenv("XJ_UPDATE_REFERENCE_IMAGES");
     if (update != nullptr && std::string(update) == "1") {
-        if (!WritePng(actual, canvas.Width(), canvas.Height(), reference)) {
+        if (!WritePng(reference, argb, width, height))
             return ::testing::AssertionFailure() << "cannot write " << reference;
-        }
         return ::testing::AssertionSuccess() << "wrote " << reference;
     }
+    const std::filesystem::path actual = ArtifactsDir() / name;
 
-    cairo_surface_t* surface = cairo_image_surface_create_from_png(reference.c_str());
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(surface);
-        return ::testing::AssertionFailure()
-               << "no reference image " << reference << " (XJ_UPDATE_REFERENCE_IMAGES=1 writes it)";
+    cairo_surface_t* expected = cairo_image_surface_create_from_png(reference.c_str());
+    if (cairo_surface_status(expected) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(expected);
+        WritePng(actual, argb, width, height);
+        return ::testing::AssertionFailure() << "no reference image " << reference << "; the pixels are in " << actual;
     }
-    cairo_surface_flush(surface);
-    const int width = cairo_image_surface_get_width(surface);
-    const int height = cairo_image_surface_get_height(surface);
-    if (width != canvas.Width() || height != canvas.Height()) {
-        cairo_surface_destroy(surface);
-        return ::testing::AssertionFailure() << "reference is " << width << "x" << height << ", rendered "
-                                             << canvas.Width() << "x" << canvas.Height();
+    const int expectedWidth = cairo_image_surface_get_width(expected);
+    const int expectedHeight = cairo_image_surface_get_height(expected);
+    if (expectedWidth != width || expectedHeight != height) {
+        cairo_surface_destroy(expected);
+        WritePng(actual, argb, width, height);
+        return ::testing::AssertionFailure() << "size " << width << "x" << height << " differs from the reference's "
+                                             << expectedWidth << "x" << expectedHeight << "; see " << actual;
     }
-    const unsigned char* data = cairo_image_surface_get_data(surface);
-    const int stride = cairo_image_surface_get_stride(surface);
-    std::vector<DWORD> differences(actual.size(), 0xFFFFFFFF);
-    int different = 0;
+    cairo_surface_flush(expected);
+    const auto* data = cairo_image_surface_get_data(expected);
+    const int stride = cairo_image_surface_get_stride(expected);
+    const bool opaque = cairo_image_surface_get_format(expected) == CAIRO_FORMAT_RGB24;
+    size_t differing = 0;
+    int firstX = -1, firstY = -1;
     for (int y = 0; y < height; ++y) {
-        const auto* row = reinterpret_cast<const DWORD*>(data + static_cast<ptrdiff_t>(y) * stride);
         for (int x = 0; x < width; ++x) {
-            const size_t i = static_cast<size_t>(y) * width + x;
-            if (Differs(row[x], actual[i], tolerance)) {
-                ++different;
-                differences[i] = 0xFFFF0000;
+            uint32_t want = 0;
+            std::memcpy(&want, data + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 4, 4);
+            if (opaque) want |= 0xFF000000u;
+            if (ChannelDistance(want, argb[static_cast<size_t>(y) * width + x]) <= tolerance.channel) continue;
+            if (differing++ == 0) {
+                firstX = x;
+                firstY = y;
             }
         }
     }
-    cairo_surface_destroy(surface);
-    const double ratio = different / static_cast<double>(actual.size());
-    if (ratio <= maxDifferentRatio) return ::testing::AssertionSuccess();
-    // The tests run from <build>/tests; artefacts go to <build>/artifacts.
-    std::error_code error;
-    const auto artifacts =
-        std::filesystem::read_symlink("/proc/self/exe", error).parent_path().parent_path() / "artifacts";
-    std::filesystem::create_directories(artifacts, error);
-    WritePng(actual, width, height, (artifacts / name).string());
-    WritePng(differences, width, height, (artifacts / ("diff-" + name)).string());
-    return ::testing::AssertionFailure() << different << " pixels (" << ratio * 100 << "%) differ from " << reference
-                                         << "; the rendered image is in " << artifacts.string();
+    cairo_surface_destroy(expected);
+    const double share = static_cast<double>(differing) / (static_cast<double>(width) * height);
+    if (share <= tolerance.differingShare) return ::testing::AssertionSuccess();
+    WritePng(actual, argb, width, height);
+    return ::testing::AssertionFailure() << differing << " of " << width * height << " pixels differ from " << reference
+                                         << " (first at " << firstX << "," << firstY << "); see " << actual;
 }
 
 }  // namespace testsupport

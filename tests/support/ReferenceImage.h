@@ -1,22 +1,30 @@
-// Compares a rendered canvas with a reference PNG kept under tests/data/reference.
+// Compares pixels with a reference PNG kept under tests/data/reference, with a
+// tolerance, so that small differences in how text is smoothed pass while a
+// moved, missing or recoloured part fails.
 //
-// Small differences of antialiasing are tolerated: a pixel counts as different when a
-// channel differs by more than `tolerance`, and the images match while at most
-// `maxDifferentRatio` of the pixels differ. On a mismatch the rendered image and a map of
-// the differing pixels are written to the build's "artifacts" folder. With
-// XJ_UPDATE_REFERENCE_IMAGES=1 in the environment the reference is written instead (review
-// it before committing). Used on the test's thread only.
+// On a mismatch, or when the reference is missing, the actual pixels are
+// written to <build directory>/artifacts/<name> for a person to look at. With
+// XJ_UPDATE_REFERENCE_IMAGES=1 in the environment they are written over the
+// reference instead and the comparison passes.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
-
-#include "support/Canvas.h"
+#include <vector>
 
 namespace testsupport {
 
-::testing::AssertionResult MatchesReferenceImage(const Canvas& canvas, const std::string& name, int tolerance = 32,
-                                                 double maxDifferentRatio = 0.0005);
+struct ImageTolerance {
+    // A pixel differs when any channel differs by more than this.
+    int channel = 48;
+    // The comparison fails when more than this share of the pixels differ.
+    double differingShare = 0.01;
+};
+
+// `argb` holds width * height premultiplied 0xAARRGGBB pixels, rows top-down.
+::testing::AssertionResult MatchesReferenceImage(const std::string& name, const std::vector<uint32_t>& argb, int width,
+                                                 int height, ImageTolerance tolerance = {});
 
 }  // namespace testsupport
