@@ -21,6 +21,7 @@
 #include "ui/controls/ListHeaderUI.h"
 #include "ui/controls/ListTextElementUI.h"
 #include "ui/controls/MenuUI.h"
+#include "ui/controls/RichEditUI.h"
 #include "ui/controls/WebBrowserUI.h"
 #include "ui/core/AttributeText.h"
 #include "ui/core/ContainerUI.h"
@@ -75,6 +76,7 @@ CUIControlFactory::CUIControlFactory() {
     Register(L"ActiveX", Make<CActiveXUI>);
     Register(L"Flash", Make<CFlashUI>);
     Register(L"WebBrowser", Make<CWebBrowserUI>);
+    Register(L"RichEdit", Make<CRichEditUI>);
 }
 
 CUIControlFactory& CUIControlFactory::Instance() {
