@@ -16,6 +16,7 @@
 #include "app/MainApp.h"
 #include "app/MainDlg.h"
 #include "app/MsgBoxDlg.h"
+#include "commonlib/logger/BigDataLog.h"
 #include "commonlib/logger/Log.h"
 #include "commonlib/util/CommandLineOptions.h"
 #include "commonlib/util/StringUtils.h"
@@ -24,6 +25,7 @@
 #include "platform/process/Process.h"
 #include "platform/resource/StringTable.h"
 #include "platform/strings/StringConv.h"
+#include "platform/sync/Clock.h"
 #include "platform/sync/Mutex.h"
 #include "platform/types/ErrorCodes.h"
 #include "platform/window/MessageApi.h"
@@ -35,6 +37,8 @@ namespace {
 constexpr wchar_t kMutexName[] = L"qvxj_install_20170309";
 constexpr wchar_t kAlreadyRunningText[] = L"您已经运行了一个Tarnvik安装程序。";
 constexpr DWORD kWorkerStopMs = 5000;
+// How long a statistics upload still under way may hold the exit.
+constexpr DWORD kStatisticsDrainMs = 10000;
 
 const CommandLineOptions::Switch kSwitches[] = {
     {L'n', L"none", 0, 1}, {L'h', L"hide", 0, 0}, {L'i', L"id", 1, 1}, {L'r', L"run", 1, 1},
@@ -80,6 +84,22 @@ void ShowAlreadyRunningBox() {
     platform::StopDisplay();
 }
 
+// The last records (a hidden run's failure above all) are sent just before the window
+// closes: let their upload end, within limits, before the engines stop.
+void DrainStatistics() {
+    const BigDataLog& statistics = BigDataLog::GetInstance();
+    const ULONGLONG deadline = GetTickCount64() + kStatisticsDrainMs;
+    MSG msg{};
+    while ((statistics.IsBusy() || !statistics.GetPending().empty()) && GetTickCount64() < deadline) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(5);
+    }
+}
+
 int RunMessageLoop() {
     MSG msg{};
     BOOL got = 0;
@@ -118,6 +138,7 @@ int XjWinMain(HINSTANCE, int argc, wchar_t** argv) {
         XJ_LOG_ERROR("the main window could not be created, error %u", GetLastError());
     }
 
+    DrainStatistics();
     SkinUI::WindowImplBase::ReleaseSkinArchive();
     const bool workerEnded = dialog.StopInstallWorker(kWorkerStopMs);
     app.Uninit();
