@@ -95,6 +95,7 @@ bool CInstallWorker::Start(std::shared_ptr<InstallJob> job) {
         std::lock_guard lock(m_state->mutex);
         m_state->running = true;
     }
+    m_job = job;
     try {
         m_thread = std::thread([state = m_state, job = std::move(job)] {
             RunInstallJob(job);
@@ -118,6 +119,7 @@ bool CInstallWorker::IsRunning() const {
 
 bool CInstallWorker::Stop(DWORD timeoutMs) {
     if (!m_thread.joinable()) return true;
+    if (m_job) m_job->stopRequested = true;
     bool ended = false;
     {
         std::unique_lock lock(m_state->mutex);

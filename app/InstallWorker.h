@@ -109,6 +109,7 @@ private:
         bool running = false;
     };
     std::shared_ptr<State> m_state = std::make_shared<State>();
+    std::shared_ptr<InstallJob> m_job;
     std::thread m_thread;
 };
 

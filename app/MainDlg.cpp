@@ -75,7 +75,6 @@ CMainDlg::~CMainDlg() {
 }
 
 bool CMainDlg::StopInstallWorker(DWORD timeoutMs) {
-    m_job->stopRequested = true;
     return m_worker.Stop(timeoutMs);
 }
 
