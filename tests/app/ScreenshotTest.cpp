@@ -1,12 +1,8 @@
-// The windows as a person sees them, headless, against reference pictures kept in
-// tests/data/appshots. Text is drawn by the system's font engine, so a few pixels may
-// differ between machines; the comparison allows that much and no more. Every screenshot
-// is also written to the build's artifacts folder for a person to look at.
-//
-// XJ_UPDATE_REFERENCE_PNGS=1 writes the references anew instead of comparing.
+// The windows as a person sees them, headless, against reference pictures
+// (support/ReferenceImage.h: text smoothing may differ a little, nothing else). Every
+// screenshot is also written to <build>/artifacts/screenshots for a person to look at.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -16,22 +12,17 @@
 #include "app/MainDlg.h"
 #include "app/MsgBoxDlg.h"
 #include "platform/gdi/Gdi.h"
-#include "platform/gdi/ImageDecode.h"
 #include "platform/window/MessageApi.h"
 #include "platform/window/Paint.h"
 #include "platform/window/WindowApi.h"
 #include "platform/window/WindowPos.h"
 #include "support/MessagePump.h"
 #include "support/PngBytes.h"
+#include "support/ReferenceImage.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// A channel may differ this much before the pixel counts as different ...
-constexpr int kChannelTolerance = 40;
-// ... and this share of the pixels may differ (anti-aliased text edges).
-constexpr double kDifferentShare = 0.01;
 
 class QuietMainDlg : public CMainDlg {
 protected:
@@ -52,11 +43,6 @@ void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                 static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<uint8_t> ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Straight ARGB for the PNG: the windows are opaque but for their cut corners.
@@ -81,34 +67,7 @@ void CheckAgainstReference(const std::string& name, HWND hwnd) {
     ASSERT_FALSE(shown.empty()) << "the window has no pixels";
     const std::vector<uint8_t> png = testsupport::PngBytes(width, height, Unpremultiplied(shown));
     WriteBytes(fs::path(XJ_ARTIFACT_DIR) / "screenshots" / (name + ".png"), png);
-    const fs::path reference = fs::path(XJ_APP_REFERENCE_DIR) / (name + ".png");
-    if (std::getenv("XJ_UPDATE_REFERENCE_PNGS") != nullptr) {
-        WriteBytes(reference, png);
-        GTEST_SKIP() << "wrote " << reference;
-    }
-    const std::vector<uint8_t> bytes = ReadBytes(reference);
-    auto decoded = platform::DecodeImage(bytes);
-    ASSERT_TRUE(decoded.has_value()) << "no reference picture " << reference;
-    const int refWidth = decoded->width;
-    const int refHeight = decoded->height;
-    std::vector<std::uint32_t> expected(decoded->bits, decoded->bits + static_cast<size_t>(refWidth) * refHeight);
-    DeleteObject(decoded->bitmap);
-    ASSERT_EQ(refWidth, width);
-    ASSERT_EQ(refHeight, height);
-    size_t different = 0;
-    for (size_t i = 0; i < shown.size(); ++i) {
-        for (int shift = 0; shift < 32; shift += 8) {
-            const int a = static_cast<int>((shown[i] >> shift) & 0xFF);
-            const int b = static_cast<int>((expected[i] >> shift) & 0xFF);
-            if (std::abs(a - b) > kChannelTolerance) {
-                ++different;
-                break;
-            }
-        }
-    }
-    EXPECT_LE(static_cast<double>(different), kDifferentShare * shown.size())
-        << different << " of " << shown.size() << " pixels differ from " << reference << "; see "
-        << (fs::path(XJ_ARTIFACT_DIR) / "screenshots" / (name + ".png"));
+    EXPECT_TRUE(testsupport::MatchesReferenceImage("app/" + name + ".png", shown, width, height));
 }
 
 class ScreenshotTest : public AppTestEnvironment {

@@ -12,12 +12,16 @@
 #include "ui/basic/ScrollBarUI.h"
 #include "ui/basic/SliderUI.h"
 #include "ui/basic/TextUI.h"
+#include "ui/controls/ActiveXUI.h"
+#include "ui/controls/DateTimeUI.h"
 #include "ui/controls/ExpandListUI.h"
+#include "ui/controls/FlashUI.h"
 #include "ui/controls/ListContainerElementUI.h"
 #include "ui/controls/ListHeaderItemUI.h"
 #include "ui/controls/ListHeaderUI.h"
 #include "ui/controls/ListTextElementUI.h"
 #include "ui/controls/MenuUI.h"
+#include "ui/controls/WebBrowserUI.h"
 #include "ui/core/AttributeText.h"
 #include "ui/core/ContainerUI.h"
 #include "ui/core/HorizontalLayoutUI.h"
@@ -67,6 +71,10 @@ CUIControlFactory::CUIControlFactory() {
     Register(L"ListContainerElement", Make<CListContainerElementUI>);
     Register(L"Menu", Make<CMenuUI>);
     Register(L"ExpandList", Make<CExpandListUI>);
+    Register(L"DateTime", Make<CDateTimeUI>);
+    Register(L"ActiveX", Make<CActiveXUI>);
+    Register(L"Flash", Make<CFlashUI>);
+    Register(L"WebBrowser", Make<CWebBrowserUI>);
 }
 
 CUIControlFactory& CUIControlFactory::Instance() {
