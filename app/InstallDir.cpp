@@ -35,7 +35,8 @@ std::wstring Normalised(std::wstring_view path) {
     for (wchar_t& c : out) {
         if (c == L'/') c = L'\\';
     }
-    while (out.size() > 1 && out.back() == L'\\') out.pop_back();
+    while (out.size() > 1 && out.back() == L'\\')
+        out.pop_back();
     return out;
 }
 

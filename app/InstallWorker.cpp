@@ -38,8 +38,9 @@ constexpr DWORD kProgressWaitLimitMs = 15000;
 constexpr int kMaxProcessRounds = 20;
 constexpr DWORD kProcessEndWaitMs = 100;
 
-const wchar_t* const kOldClientFiles[] = {L"QuorvelLauncher.exe", L"rkupdate.ini", L"uninst.exe", L"Launcher.ini",
-                                          L"tg.id",               L"preference.ini", L"GameSettings.ini"};
+const wchar_t* const kOldClientFiles[] = {L"QuorvelLauncher.exe", L"rkupdate.ini", L"uninst.exe",
+                                          L"Launcher.ini",        L"tg.id",        L"preference.ini",
+                                          L"GameSettings.ini"};
 
 class SystemProcesses final : public IOldClientProcesses {
 public:
@@ -123,7 +124,8 @@ bool CInstallWorker::Stop(DWORD timeoutMs) {
     bool ended = false;
     {
         std::unique_lock lock(m_state->mutex);
-        ended = m_state->ended.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !m_state->running; });
+        ended =
+            m_state->ended.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !m_state->running; });
     }
     if (ended) {
         m_thread.join();
@@ -198,7 +200,8 @@ void EndProcessAndDelFile(InstallJob& job) {
     }
     DeleteFolderTree(job.installDir + L"\\bin\\");
     DeleteFolderTree(job.installDir + L"\\patch\\");
-    for (const wchar_t* name : kOldClientFiles) DeleteFileWithRetry(job.installDir + L"\\" + name, 0);
+    for (const wchar_t* name : kOldClientFiles)
+        DeleteFileWithRetry(job.installDir + L"\\" + name, 0);
     XJ_LOG_INFO("EndProcessAndDelFile end");
 }
 
@@ -207,7 +210,8 @@ std::wstring InstallerCommandLine(const std::wstring& installerPath, const std::
     // without a trailing separator, which would escape the closing quotation mark.
     std::wstring dir = platform::WideFromHostName(HostText(installDir));
     if (dir.empty()) dir = installDir;
-    while (dir.size() > 1 && (dir.back() == L'/' || dir.back() == L'\\')) dir.pop_back();
+    while (dir.size() > 1 && (dir.back() == L'/' || dir.back() == L'\\'))
+        dir.pop_back();
     return FormatW(L"\"%s\" /S \"/unpack=%s\" /launch=off", installerPath.c_str(), dir.c_str());
 }
 
@@ -249,8 +253,8 @@ void WritePreferenceIni(const InstallJob& job) {
     const std::wstring path = job.installDir + L"\\preference.ini";
     if (job.startupWithOS)
         WritePrivateProfileStringW(L"Config", L"StartupWithOS", *job.startupWithOS ? L"1" : L"0", path.c_str());
-    WritePrivateProfileStringW(L"Config", L"FromGameClientID", FormatW(L"%u", static_cast<unsigned>(job.gameId)).c_str(),
-                               path.c_str());
+    WritePrivateProfileStringW(L"Config", L"FromGameClientID",
+                               FormatW(L"%u", static_cast<unsigned>(job.gameId)).c_str(), path.c_str());
 }
 
 void WriteLauncherIni(const InstallJob& job) {

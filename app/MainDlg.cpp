@@ -17,10 +17,10 @@
 #include "platform/strings/StringConv.h"
 #include "platform/sync/Clock.h"
 #include "platform/types/ErrorCodes.h"
-#include "platform/window/WindowPos.h"
 #include "platform/window/Menu.h"
 #include "platform/window/MessageApi.h"
 #include "platform/window/WindowApi.h"
+#include "platform/window/WindowPos.h"
 #include "ui/basic/LabelUI.h"
 #include "ui/basic/OptionUI.h"
 #include "ui/basic/ProgressUI.h"
@@ -114,8 +114,7 @@ void CMainDlg::BindControls() {
 
 void CMainDlg::ShowMainWindow() {
     if (!m_canShowWindow) {
-        std::fputs("The installer has no display to show its window on: set DISPLAY, or run it hidden (-h).\n",
-                   stderr);
+        std::fputs("The installer has no display to show its window on: set DISPLAY, or run it hidden (-h).\n", stderr);
         XJ_LOG_ERROR("no display to show the window on");
         m_exitCode = InstallExitCode::NoWindow;
         PostClose(1);
@@ -374,8 +373,7 @@ void CMainDlg::SetProgress() {
         const int percent = static_cast<int>(ratio * 100);
         if (width > kBubbleHalfWidth && percent > 0) {
             m_lbTip1->Show(true);
-            m_lbTip1->SetBounds(
-                RECT{width - kBubbleHalfWidth, height - 34, width + kBubbleHalfWidth, height - 11});
+            m_lbTip1->SetBounds(RECT{width - kBubbleHalfWidth, height - 34, width + kBubbleHalfWidth, height - 11});
             CUIString text;
             text.FormatShort(L"%d%%", percent);
             m_lbTip1->SetCaption(text);

@@ -62,8 +62,7 @@ std::wstring LauncherFromIni(const std::wstring& iniPath, const wchar_t* key) {
 }
 
 VersionTriple InstalledVersion(const std::wstring& installDir) {
-    return ParseVersionTriple(
-        ReadIniValue(installDir + L"\\rkupdate.ini", L"Setting", L"Version", kVersionChars));
+    return ParseVersionTriple(ReadIniValue(installDir + L"\\rkupdate.ini", L"Setting", L"Version", kVersionChars));
 }
 
 }  // namespace
@@ -122,8 +121,7 @@ void CMainDlg::StartSequence() {
     }
     SetTimer(m_hwnd, kVersionCheckTimer, kVersionCheckTimerMs, nullptr);
     MakerServers::ListMode mode = MakerServers::ListMode::Release;
-    if (m_internalEdition)
-        mode = m_publicTest ? MakerServers::ListMode::PublicTest : MakerServers::ListMode::Internal;
+    if (m_internalEdition) mode = m_publicTest ? MakerServers::ListMode::PublicTest : MakerServers::ListMode::Internal;
     m_versionRequest = CHttpCommand::Create(::operator new(sizeof(CHttpCommand)));
     if (!m_versionRequest->Get(app.Servers().VersionListUrl(mode), &CMainDlg::OnVersionListFetched, this,
                                HttpErrorReporting::On, L"", L"")) {

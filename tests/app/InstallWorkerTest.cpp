@@ -72,7 +72,8 @@ TEST_F(InstallWorkerTest, PackageCheckTakesTheDigestInAnyCaseAndNothingElse) {
     m_dir.WriteFile("home/dl/empty.exe", "");
     const std::string digest = MD5("package bytes", 13).hex_digest();
     std::string upper = digest;
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     const struct {
         const char* why;
         const wchar_t* path;
@@ -99,7 +100,8 @@ TEST_F(InstallWorkerTest, PackageCommandLineKeepsTheDirectoryWhole) {
     const std::wstring host = platform::WideFromUtf8((m_dir / "d" / "My Games").string());
     EXPECT_EQ(InstallerCommandLine(L"D:\\dl\\qvinstaller.exe", L"D:\\My Games\\"),
               L"\"D:\\dl\\qvinstaller.exe\" /S \"/unpack=" + host + L"\" /launch=off");
-    EXPECT_EQ(LauncherCommandLine(L"D:\\c\\QuorvelLauncher.exe", 223, L"0"), L"\"D:\\c\\QuorvelLauncher.exe\" -i \"223\" -d");
+    EXPECT_EQ(LauncherCommandLine(L"D:\\c\\QuorvelLauncher.exe", 223, L"0"),
+              L"\"D:\\c\\QuorvelLauncher.exe\" -i \"223\" -d");
     EXPECT_EQ(LauncherCommandLine(L"D:\\c\\QuorvelLauncher.exe", 57, L"abc"),
               L"\"D:\\c\\QuorvelLauncher.exe\" -i \"57\" -d --tgid abc");
 }
@@ -116,7 +118,8 @@ TEST_F(InstallWorkerTest, StopWaitsBoundedlyForAWorkerInsideThePackage) {
     job->runLauncher = true;
     CInstallWorker worker;
     ASSERT_TRUE(worker.Start(job));
-    for (int i = 0; i < 6000 && !fs::exists(started); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 6000 && !fs::exists(started); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_TRUE(fs::exists(started));
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(worker.Stop(50));

@@ -104,7 +104,7 @@ protected:
     // Registers an installed launcher in the shared documents' launcher ini, as a client does.
     void RegisterLauncher(const std::wstring& launcherPath) const {
         const std::string text = "\xFF\xFE" + platform::Utf16LeBytesFromWide(L"[QuorvelNet-Launcher]\r\nInstallPath=" +
-                                                                            launcherPath + L"\r\n");
+                                                                             launcherPath + L"\r\n");
         m_dir.WriteFile("home/Documents/QuorvelLauncher/QuorvelLaucher.ini", text);
     }
     void PutOldClient(const fs::path& dir, const std::string& version) const {
@@ -118,7 +118,8 @@ protected:
         std::vector<std::string> words = {Program().string()};
         words.insert(words.end(), args.begin(), args.end());
         std::vector<char*> argv;
-        for (std::string& word : words) argv.push_back(word.data());
+        for (std::string& word : words)
+            argv.push_back(word.data());
         argv.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -160,7 +161,8 @@ class InstallerProcessTest : public InstallerRunFixture {};
 class InstallerExitTest : public InstallerRunFixture {};
 
 std::string Upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return text;
 }
 
@@ -221,8 +223,8 @@ TEST_F(InstallerProcessTest, HiddenInstallOverAnOldClientEndToEnd) {
     }
     // Both launcher ini files, UTF-16LE with their mark, name the new launcher.
     const std::wstring launcher = installWin + L"\\QuorvelLauncher.exe";
-    for (const fs::path& ini : {Home() / ".local/share/QuorvelLaucher.ini",
-                                Home() / "Documents/QuorvelLauncher/QuorvelLaucher.ini"}) {
+    for (const fs::path& ini :
+         {Home() / ".local/share/QuorvelLaucher.ini", Home() / "Documents/QuorvelLauncher/QuorvelLaucher.ini"}) {
         SCOPED_TRACE(ini.string());
         const std::wstring text = ReadUtf16File(ini);
         EXPECT_NE(text.find(L"InstallPath=" + launcher), std::wstring::npos);

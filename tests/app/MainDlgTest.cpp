@@ -99,7 +99,8 @@ TEST_F(MainDlgTest, InstallProgressSlowsDownAndStopsPastItsEnd) {
     job.progress = 0;
     job.finished = true;
     SetTimer(hwnd, kInstallProgressTimer, kInstallTimerMs, nullptr);
-    for (int i = 0; i < 49; ++i) Tick(std::chrono::milliseconds(kInstallTimerMs));
+    for (int i = 0; i < 49; ++i)
+        Tick(std::chrono::milliseconds(kInstallTimerMs));
     EXPECT_EQ(job.progress.load(), 441);
     Tick(std::chrono::milliseconds(kInstallTimerMs));
     EXPECT_EQ(job.progress.load(), 450);
@@ -193,7 +194,8 @@ TEST_F(MainDlgTest, HiddenRunWhoseDownloadFolderCannotBeMadeEndsWithItsCode) {
     const HWND hwnd = Create(dialog);
     ASSERT_NE(hwnd, nullptr);
     ASSERT_EQ(dialog.DownloadDir(), L"C:\\blocked\\QuorvelTarnvik");
-    for (int i = 0; i < 11 && IsWindow(hwnd); ++i) Tick(std::chrono::milliseconds(kRetryTimerMs));
+    for (int i = 0; i < 11 && IsWindow(hwnd); ++i)
+        Tick(std::chrono::milliseconds(kRetryTimerMs));
     DispatchPending();
     EXPECT_FALSE(IsWindow(hwnd)) << "the hidden run must not wait for ever";
     EXPECT_EQ(dialog.ExitCode(), InstallExitCode::NoInstallDirectory);

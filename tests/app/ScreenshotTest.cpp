@@ -41,8 +41,8 @@ std::vector<std::uint32_t> Capture(HWND hwnd, int* width, int* height) {
 
 void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
     fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 // Straight ARGB for the PNG: the windows are opaque but for their cut corners.

@@ -33,7 +33,8 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
 }
 
@@ -44,7 +45,8 @@ std::string Env(const char* name, const char* fallback = "") {
 
 void Record(const fs::path& file, int argc, char** argv) {
     std::ofstream out(file, std::ios::app | std::ios::binary);
-    for (int i = 1; i < argc; ++i) out << argv[i] << "\n";
+    for (int i = 1; i < argc; ++i)
+        out << argv[i] << "\n";
     out << "\n";
 }
 
@@ -58,8 +60,10 @@ bool CopyExecutable(const fs::path& from, const fs::path& to) {
     std::error_code error;
     fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
     if (error) return false;
-    fs::permissions(to, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
-                            fs::perms::others_exec, error);
+    fs::permissions(to,
+                    fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                        fs::perms::others_exec,
+                    error);
     return !error;
 }
 

@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
         bytes << file.rdbuf();
         std::vector<std::string> lines;
         const LogDecodeResult result = DecodeLogFile(bytes.str(), &lines);
-        for (const std::string& line : lines) std::cout << line << (line.empty() || line.back() != '\n' ? "\n" : "");
+        for (const std::string& line : lines)
+            std::cout << line << (line.empty() || line.back() != '\n' ? "\n" : "");
         if (result != LogDecodeResult::Complete) {
             std::cerr << argv[i] << ": the file ends in a damaged record\n";
             status = 1;
