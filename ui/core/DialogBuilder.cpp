@@ -18,6 +18,8 @@
 #include "ui/controls/ListHeaderUI.h"
 #include "ui/controls/ListTextElementUI.h"
 #include "ui/controls/MenuUI.h"
+#include "ui/controls/TreeNodeUI.h"
+#include "ui/controls/TreeViewUI.h"
 #include "ui/core/AttributeText.h"
 #include "ui/core/ContainerUI.h"
 #include "ui/core/HorizontalLayoutUI.h"
@@ -67,6 +69,8 @@ CUIControlFactory::CUIControlFactory() {
     Register(L"ListContainerElement", Make<CListContainerElementUI>);
     Register(L"Menu", Make<CMenuUI>);
     Register(L"ExpandList", Make<CExpandListUI>);
+    Register(L"TreeNode", Make<CTreeNodeUI>);
+    Register(L"TreeView", Make<CTreeViewUI>);
 }
 
 CUIControlFactory& CUIControlFactory::Instance() {

@@ -1,0 +1,252 @@
+#include "ui/controls/TreeViewUI.h"
+
+#include <string>
+#include <vector>
+
+#include "ListFixture.h"
+#include "ui/basic/CheckBoxUI.h"
+#include "ui/basic/LabelUI.h"
+#include "ui/basic/OptionUI.h"
+#include "ui/controls/TreeNodeUI.h"
+
+using SkinUI::CControlUI;
+using SkinUI::CTreeNodeUI;
+using SkinUI::CTreeViewUI;
+
+namespace {
+
+// a
+//   a1
+//     a1x
+//   a2
+// b
+const char kTree[] = R"(<VerticalLayout>
+  <TreeView name="tree" visiblecheckbtn="true">
+    <TreeNode name="a" text="A">
+      <TreeNode name="a1" text="A1"><TreeNode name="a1x" text="A1x"/></TreeNode>
+      <TreeNode name="a2" text="A2"/>
+    </TreeNode>
+    <TreeNode name="b" text="B"/>
+  </TreeView>
+</VerticalLayout>)";
+
+class TreeViewUITest : public listtest::ListTest {
+protected:
+    CTreeViewUI* Tree() { return Find<CTreeViewUI>(L"tree"); }
+    CTreeNodeUI* Node(std::wstring_view name) { return Find<CTreeNodeUI>(name); }
+    // The rows' names in order, "name" or "(name)" for a hidden one.
+    std::string Rows() {
+        std::string rows;
+        for (int i = 0; i < Tree()->ChildCount(); ++i) {
+            CControlUI* row = Tree()->GetChildAt(i);
+            const std::string name = basictest::Narrow(row->GetName().View());
+            rows += (rows.empty() ? "" : " ") + (row->IsShown() ? name : "(" + name + ")");
+        }
+        return rows;
+    }
+    void ClickCentre(CControlUI* control) {
+        const RECT b = control->GetBounds();
+        Click((b.left + b.right) / 2, (b.top + b.bottom) / 2);
+    }
+    void DoubleClick(CControlUI* control) {
+        const RECT b = control->GetBounds();
+        const int x = (b.left + b.right) / 2;
+        const int y = (b.top + b.bottom) / 2;
+        Mouse(WM_LBUTTONDOWN, x, y, MK_LBUTTON);
+        Mouse(WM_LBUTTONUP, x, y);
+        Mouse(WM_LBUTTONDBLCLK, x, y, MK_LBUTTON);
+        Mouse(WM_LBUTTONUP, x, y);
+    }
+    static CTreeNodeUI* NewNode(const wchar_t* name) {
+        auto* node = new CTreeNodeUI();
+        node->SetName(name);
+        return node;
+    }
+};
+
+}  // namespace
+
+TEST_F(TreeViewUITest, SkinNodesBecomeRowsInDepthFirstOrderOneLevelDeeperEach) {
+    Build(kTree);
+    EXPECT_EQ(Rows(), "a a1 a1x a2 b");
+    EXPECT_EQ(Node(L"a1x")->GetParentNode(), Node(L"a1"));
+    EXPECT_EQ(Node(L"a")->ChildNodeCount(), 2);
+    EXPECT_EQ(Node(L"a2")->GetTreeIndex(), 3);
+    EXPECT_EQ(Node(L"a")->GetLastNode(), Node(L"a2"));
+    EXPECT_EQ(Node(L"a1x")->GetTreeView(), Tree());
+
+    // Top-level nodes show no indentation; each level below adds 16 pixels to the line.
+    EXPECT_FALSE(Node(L"a")->GetDotLine()->IsShown());
+    EXPECT_FALSE(Node(L"b")->GetDotLine()->IsShown());
+    const auto textLeft = [&](const wchar_t* name) { return Node(name)->GetItemButton()->GetBounds().left; };
+    EXPECT_EQ(Node(L"a1")->GetDotLine()->GetPresetWidth(), 18);
+    EXPECT_EQ(Node(L"a1x")->GetDotLine()->GetPresetWidth(), 34);
+    EXPECT_EQ(textLeft(L"a1x") - textLeft(L"a1"), 16);
+    EXPECT_EQ(textLeft(L"a2"), textLeft(L"a1"));
+    EXPECT_GT(textLeft(L"a1"), textLeft(L"a"));
+    EXPECT_EQ(textLeft(L"b"), textLeft(L"a"));
+    EXPECT_EQ(Node(L"a1")->GetItemText(), L"A1");
+
+    // The list's header stays hidden, and the rows come right under the tree's top.
+    EXPECT_FALSE(Tree()->GetHeaderControl()->IsShown());
+    EXPECT_EQ(Node(L"a")->GetBounds().top, Tree()->GetBounds().top);
+    EXPECT_EQ(Node(L"a1")->GetBounds().top, Node(L"a")->GetBounds().bottom);
+}
+
+TEST_F(TreeViewUITest, FoldingKeepsTheChildrenOfAFoldedBranchHidden) {
+    Build(kTree);
+    // The fold button of a1 hides its child.
+    ClickCentre(Node(L"a1")->GetFolderButton());
+    EXPECT_TRUE(Node(L"a1")->IsFolded());
+    EXPECT_EQ(Rows(), "a a1 (a1x) a2 b");
+
+    // Folding a hides its whole subtree; unfolding it shows a1 and a2, not the folded a1's child.
+    ClickCentre(Node(L"a")->GetFolderButton());
+    EXPECT_EQ(Rows(), "a (a1) (a1x) (a2) b");
+    EXPECT_FALSE(Node(L"a")->IsUnfolded());
+    ClickCentre(Node(L"a")->GetFolderButton());
+    EXPECT_EQ(Rows(), "a a1 (a1x) a2 b");
+
+    // A double click on the text folds the same way, once per double click, and selects.
+    TakeLog();
+    DoubleClick(Node(L"a")->GetItemButton());
+    EXPECT_EQ(Rows(), "a (a1) (a1x) (a2) b");
+    EXPECT_TRUE(Node(L"a")->IsFolded());
+    EXPECT_TRUE(Node(L"a")->IsSelected());
+    const std::string log = TakeLog();
+    EXPECT_NE(log.find("itemdbclick:a:0:0"), std::string::npos) << log;
+    EXPECT_EQ(log.find("itemdbclick"), log.rfind("itemdbclick")) << log;
+    DoubleClick(Node(L"a")->GetItemButton());
+    EXPECT_EQ(Rows(), "a a1 (a1x) a2 b");
+
+    // A hidden selected row gives up the selection.
+    Tree()->SelectItem(1);
+    ClickCentre(Node(L"a")->GetFolderButton());
+    EXPECT_EQ(Tree()->GetSelectedIndex(), -1);
+    EXPECT_FALSE(Node(L"a1")->IsSelected());
+}
+
+TEST_F(TreeViewUITest, CheckingANodeChecksItsWholeSubtree) {
+    Build(kTree);
+    ClickCentre(Node(L"a")->GetCheckBox());
+    for (const wchar_t* name : {L"a", L"a1", L"a1x", L"a2"}) {
+        SCOPED_TRACE(basictest::Narrow(name));
+        EXPECT_TRUE(Node(name)->GetCheckBox()->IsSelected());
+    }
+    EXPECT_FALSE(Node(L"b")->GetCheckBox()->IsSelected());
+
+    // Unchecking a1 clears its own subtree only.
+    ClickCentre(Node(L"a1")->GetCheckBox());
+    EXPECT_FALSE(Node(L"a1x")->GetCheckBox()->IsSelected());
+    EXPECT_TRUE(Node(L"a2")->GetCheckBox()->IsSelected());
+    ClickCentre(Node(L"a")->GetCheckBox());
+    for (const wchar_t* name : {L"a", L"a1", L"a1x", L"a2"}) {
+        SCOPED_TRACE(basictest::Narrow(name));
+        EXPECT_FALSE(Node(name)->GetCheckBox()->IsSelected());
+    }
+}
+
+TEST_F(TreeViewUITest, RemovingANodeRemovesItsSubtreeRows) {
+    Build(R"(<VerticalLayout><TreeView name="tree">
+        <TreeNode name="p"><TreeNode name="c0"/><TreeNode name="c1"><TreeNode name="g"/></TreeNode>
+          <TreeNode name="c2"/></TreeNode>
+        <TreeNode name="q"/>
+      </TreeView></VerticalLayout>)");
+    Tree()->SelectItem(5);
+    ASSERT_TRUE(Tree()->RemoveNode(Node(L"p")));
+    EXPECT_EQ(Rows(), "q");
+    EXPECT_EQ(Tree()->GetSelectedIndex(), 0);
+    EXPECT_EQ(Node(L"q")->GetTreeIndex(), 0);
+
+    // Through the parent node: the child's rows go, the parent stays.
+    Build(R"(<VerticalLayout><TreeView name="tree">
+        <TreeNode name="p"><TreeNode name="c0"><TreeNode name="g0"/><TreeNode name="g1"/></TreeNode>
+          <TreeNode name="c1"/></TreeNode>
+      </TreeView></VerticalLayout>)");
+    ASSERT_TRUE(Node(L"p")->RemoveChild(Node(L"c0")));
+    EXPECT_EQ(Rows(), "p c1");
+    EXPECT_EQ(Node(L"p")->ChildNodeCount(), 1);
+    EXPECT_EQ(Node(L"p")->GetChildNode(0), Node(L"c1"));
+    EXPECT_FALSE(Node(L"p")->RemoveChild(Node(L"p"))) << "only child nodes are removed";
+}
+
+TEST_F(TreeViewUITest, NodesAddedByCodeTakeTheirPlaceInTheRows) {
+    Build(kTree);
+    // Before an anchor: in front of it, at its row.
+    CTreeNodeUI* x = NewNode(L"x");
+    ASSERT_TRUE(Tree()->AddNodeBefore(x, Node(L"a2")));
+    EXPECT_EQ(Rows(), "a a1 a1x x a2 b");
+    EXPECT_FALSE(Tree()->AddNodeBefore(nullptr, nullptr));
+
+    // Appended to a node: after the last row of its subtree, one level deeper.
+    CTreeNodeUI* y = NewNode(L"y");
+    ASSERT_TRUE(Node(L"a1")->AppendChild(y));
+    EXPECT_EQ(Rows(), "a a1 a1x y x a2 b");
+    EXPECT_EQ(y->GetParentNode(), Node(L"a1"));
+    EXPECT_EQ(y->GetDotLine()->GetPresetWidth(), 34);
+
+    // Inserted into a node at a child's index: in front of that child.
+    CTreeNodeUI* z = NewNode(L"z");
+    ASSERT_TRUE(Node(L"a")->InsertChildAt(z, 1));
+    EXPECT_EQ(Rows(), "a a1 a1x y x z a2 b");
+    EXPECT_EQ(Node(L"a")->GetChildNode(1), z);
+
+    // A node added by code reacts to its fold button like the skin's.
+    ClickCentre(Node(L"a1")->GetFolderButton());
+    EXPECT_EQ(Rows(), "a a1 (a1x) (y) x z a2 b");
+    EXPECT_FALSE(Node(L"a")->InsertChildAt(Find<CControlUI>(L"tree"), 0)) << "only nodes";
+}
+
+TEST_F(TreeViewUITest, TreeAttributesReachEveryRowNowAndLater) {
+    Build(R"(<VerticalLayout><TreeView name="tree" itemminwidth="300">
+        <TreeNode name="a"/><TreeNode name="b" itemtextcolor="#FF445566"/>
+      </TreeView></VerticalLayout>)");
+    EXPECT_EQ(Node(L"b")->GetItemButton()->m_textColor, 0xFF445566u);
+    // The tree's colour reaches every row at once; the list's own item colour never sees it.
+    Tree()->ApplyAttribute(L"itemtextcolor", L"#FF112233");
+    EXPECT_EQ(Node(L"a")->GetItemButton()->m_textColor, 0xFF112233u);
+    EXPECT_EQ(Node(L"b")->GetItemButton()->m_textColor, 0xFF112233u);
+    EXPECT_EQ(Tree()->GetListStyle()->textColor, 0xFF000000u);
+    EXPECT_EQ(Node(L"a")->GetWidthFloor(), 300);
+
+    Tree()->ApplyAttribute(L"visiblecheckbtn", L"true");
+    Tree()->ApplyAttribute(L"visiblefolderbtn", L"yes");
+    EXPECT_TRUE(Node(L"a")->GetCheckBox()->IsShown());
+    EXPECT_FALSE(Node(L"a")->GetFolderButton()->IsShown());
+    CTreeNodeUI* c = NewNode(L"c");
+    ASSERT_TRUE(Tree()->AddNode(c));
+    EXPECT_TRUE(c->GetCheckBox()->IsShown());
+    EXPECT_FALSE(c->GetFolderButton()->IsShown());
+    EXPECT_EQ(c->GetWidthFloor(), 300);
+    EXPECT_FALSE(Tree()->AddNode(c)) << "a row is not added twice";
+    EXPECT_FALSE(Tree()->AddNode(Find<CControlUI>(L"tree")));
+
+    // Hover and selection colours of a node's text.
+    Build(R"(<VerticalLayout><TreeView name="tree">
+        <TreeNode name="a" itemtextcolor="#FF000001" itemhottextcolor="#FF000002" selitemtextcolor="#FF000003"
+                  selitemhottextcolor="#FF000004"/>
+        <TreeNode name="b"/>
+      </TreeView></VerticalLayout>)");
+    const RECT a = Node(L"a")->GetBounds();
+    const auto color = [&] { return Node(L"a")->GetItemButton()->m_textColor; };
+    Mouse(WM_MOUSEMOVE, a.right - 5, a.top + 5);
+    EXPECT_EQ(color(), 0xFF000002u);
+    Tree()->SelectItem(0);
+    EXPECT_EQ(color(), 0xFF000003u);
+    Mouse(WM_MOUSEMOVE, a.right - 5, a.bottom + 5);
+    EXPECT_EQ(color(), 0xFF000003u);
+    Mouse(WM_MOUSEMOVE, a.right - 5, a.top + 5);
+    EXPECT_EQ(color(), 0xFF000004u);
+    Tree()->SelectItem(1);
+    EXPECT_EQ(color(), 0xFF000001u);
+}
+
+TEST_F(TreeViewUITest, ATreeNodeOutsideATreeStopsItsParentsChildren) {
+    const std::wstring problems = BuildExpectingProblems(R"(<VerticalLayout name="top">
+        <Control name="before"/><TreeNode name="stray"/><Control name="after"/>
+      </VerticalLayout>)");
+    EXPECT_NE(problems.find(L"TreeNode"), std::wstring::npos);
+    EXPECT_NE(m_manager->ControlByName(L"before"), nullptr);
+    EXPECT_EQ(m_manager->ControlByName(L"stray"), nullptr);
+    EXPECT_EQ(m_manager->ControlByName(L"after"), nullptr);
+}
