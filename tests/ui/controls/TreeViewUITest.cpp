@@ -250,3 +250,18 @@ TEST_F(TreeViewUITest, ATreeNodeOutsideATreeStopsItsParentsChildren) {
     EXPECT_EQ(m_manager->ControlByName(L"stray"), nullptr);
     EXPECT_EQ(m_manager->ControlByName(L"after"), nullptr);
 }
+
+TEST_F(TreeViewUITest, ANodeCanGrowAtTheEndOfTheTree) {
+    Build(kTree);
+    // b's subtree ends the tree: its new child's row goes one past the last row.
+    CTreeNodeUI* y = NewNode(L"y");
+    ASSERT_TRUE(Node(L"b")->AppendChild(y));
+    EXPECT_EQ(Rows(), "a a1 a1x a2 b y");
+    EXPECT_EQ(Node(L"b")->GetChildNode(0), y);
+    EXPECT_EQ(Tree()->AddNodeAt(NewNode(L"z"), Tree()->ChildCount()), 7);
+    EXPECT_EQ(Rows(), "a a1 a1x a2 b y z");
+    EXPECT_EQ(Tree()->AddNodeAt(Node(L"z"), 0), -1) << "a row is not added twice";
+    CTreeNodeUI* stray = NewNode(L"stray");
+    EXPECT_EQ(Tree()->AddNodeAt(stray, 9), -1);
+    delete stray;
+}
