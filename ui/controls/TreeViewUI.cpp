@@ -79,8 +79,17 @@ int CTreeViewUI::AddNodeAt(CTreeNodeUI* node, int index) {
     if (index < 0 || index > ChildCount()) return -1;
     PrepareRow(node);
     if (!CListUI::InsertChildAt(node, index)) return -1;
-    if (node->ChildNodeCount() == 0) return index + 1;
-    return AddNodeAt(node->GetChildNode(0), index + 1);
+    node->SetTreeView(this);
+    // The whole subtree follows, depth-first, so no child node is left out of the rows.
+    int next = index + 1;
+    const int count = node->ChildNodeCount();
+    for (int i = 0; i < count; ++i) {
+        CTreeNodeUI* child = node->GetChildNode(i);
+        if (child == nullptr) continue;
+        const int after = AddNodeAt(child, next);
+        if (after >= 0) next = after;
+    }
+    return next;
 }
 
 bool CTreeViewUI::AddNodeBefore(CTreeNodeUI* node, CTreeNodeUI* anchor) {

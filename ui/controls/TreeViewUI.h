@@ -39,8 +39,8 @@ public:
     bool AddNode(CControlUI* node) override;
     // Inserts the node and its subtree in front of `anchor`'s row.
     virtual bool AddNodeBefore(CTreeNodeUI* node, CTreeNodeUI* anchor);
-    // Inserts the node as a row at `index` (which may be the row count, to append); returns
-    // the index after it (or after its first child's chain), or -1 when nothing was inserted.
+    // Inserts the node and its subtree, depth-first, as rows from `index` (which may be the row
+    // count, to append); returns the index after the last row inserted, or -1 when nothing was.
     virtual int AddNodeAt(CTreeNodeUI* node, int index);
     // Removes the node's subtree and then the node's row, which the list deletes.
     virtual bool RemoveNode(CTreeNodeUI* node);

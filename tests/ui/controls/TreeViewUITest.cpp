@@ -45,10 +45,12 @@ protected:
         return rows;
     }
     void ClickCentre(CControlUI* control) {
+        m_manager->UpdateLayout();
         const RECT b = control->GetBounds();
         Click((b.left + b.right) / 2, (b.top + b.bottom) / 2);
     }
     void DoubleClick(CControlUI* control) {
+        m_manager->UpdateLayout();
         const RECT b = control->GetBounds();
         const int x = (b.left + b.right) / 2;
         const int y = (b.top + b.bottom) / 2;
@@ -264,4 +266,35 @@ TEST_F(TreeViewUITest, ANodeCanGrowAtTheEndOfTheTree) {
     CTreeNodeUI* stray = NewNode(L"stray");
     EXPECT_EQ(Tree()->AddNodeAt(stray, 9), -1);
     delete stray;
+}
+
+TEST_F(TreeViewUITest, ANodeAddedByCodeBringsItsWholeSubtree) {
+    Build(kTree);
+    // p
+    //   c0
+    //   c1
+    //     g
+    //   c2
+    CTreeNodeUI* p = NewNode(L"p");
+    CTreeNodeUI* c1 = NewNode(L"c1");
+    ASSERT_TRUE(p->AppendChild(NewNode(L"c0")));
+    ASSERT_TRUE(p->AppendChild(c1));
+    ASSERT_TRUE(c1->AppendChild(NewNode(L"g")));
+    ASSERT_TRUE(p->AppendChild(NewNode(L"c2")));
+    EXPECT_EQ(Tree()->AddNodeAt(p, 4), 9) << "the index after the subtree's last row";
+    EXPECT_EQ(Rows(), "a a1 a1x a2 p c0 c1 g c2 b");
+    for (const wchar_t* name : {L"p", L"c0", L"c1", L"g", L"c2"}) {
+        SCOPED_TRACE(basictest::Narrow(name));
+        EXPECT_EQ(Node(name)->GetTreeView(), Tree());
+    }
+    // Every row of it works as a row: c1's fold button folds g.
+    ClickCentre(c1->GetFolderButton());
+    EXPECT_EQ(Rows(), "a a1 a1x a2 p c0 c1 (g) c2 b");
+
+    // In front of an anchor the same way.
+    CTreeNodeUI* q = NewNode(L"q");
+    ASSERT_TRUE(q->AppendChild(NewNode(L"q0")));
+    ASSERT_TRUE(q->AppendChild(NewNode(L"q1")));
+    ASSERT_TRUE(Tree()->AddNodeBefore(q, Node(L"a")));
+    EXPECT_EQ(Rows(), "q q0 q1 a a1 a1x a2 p c0 c1 (g) c2 b");
 }
