@@ -69,6 +69,9 @@ public:
     // this node's subtree. False (nothing recorded) when the tree refuses the row.
     bool AddChildNode(CTreeNodeUI* child);
 
+    // Takes `child` out of the child nodes without touching its rows.
+    void ForgetChildNode(CTreeNodeUI* child) { UnlinkChildNode(child); }
+
     CTreeNodeUI* GetParentNode() const { return m_parentNode; }
     CTreeViewUI* GetTreeView() const { return m_treeView; }
     void SetTreeView(CTreeViewUI* treeView) { m_treeView = treeView; }

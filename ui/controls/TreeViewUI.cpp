@@ -101,11 +101,18 @@ bool CTreeViewUI::AddNodeBefore(CTreeNodeUI* node, CTreeNodeUI* anchor) {
 
 bool CTreeViewUI::RemoveNode(CTreeNodeUI* node) {
     if (node == nullptr || IndexOfChild(node) < 0) return false;
+    // Its parent must not list it even while the row waits to be freed.
+    if (CTreeNodeUI* parent = node->GetParentNode()) parent->ForgetChildNode(node);
     while (node->ChildNodeCount() > 0) {
         if (!node->RemoveChild(node->GetChildNode(0))) break;
     }
     // The list's own removal: this tree's RemoveChildAt would come back here.
     return CListUI::RemoveChildAt(IndexOfChild(node));
+}
+
+bool CTreeViewUI::RemoveChild(CControlUI* control) {
+    if (CTreeNodeUI* node = AsNode(control)) return RemoveNode(node);
+    return CListUI::RemoveChild(control);
 }
 
 bool CTreeViewUI::RemoveChildAt(int index) {

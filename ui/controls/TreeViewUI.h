@@ -7,7 +7,7 @@
 // through delegates on their notify sources ("itemdbclick" of the node, "selectchanged" of the
 // fold button and the check box), which call its virtual handlers; the delegates point at the
 // tree, and the nodes that hold them die with it. Adding a node adds its whole subtree as
-// rows; removing one removes its subtree first.
+// rows; removing one removes its subtree first and unlinks it from its parent node.
 #pragma once
 
 #include "ui/controls/ListUI.h"
@@ -29,6 +29,8 @@ public:
     void ApplyAttribute(std::wstring_view name, std::wstring_view value) override;
 
     // --- IContainerUI ---
+    // A node leaves with its subtree, as RemoveNode does.
+    bool RemoveChild(CControlUI* control) override;
     // Removes the row at `index` with its subtree when it has child nodes.
     bool RemoveChildAt(int index) override;
 
@@ -42,7 +44,8 @@ public:
     // Inserts the node and its subtree, depth-first, as rows from `index` (which may be the row
     // count, to append); returns the index after the last row inserted, or -1 when nothing was.
     virtual int AddNodeAt(CTreeNodeUI* node, int index);
-    // Removes the node's subtree and then the node's row, which the list deletes.
+    // Unlinks the node from its parent node, removes its subtree and then its row, which the
+    // list deletes.
     virtual bool RemoveNode(CTreeNodeUI* node);
 
     // Delegate targets; the parameter is the notification record.

@@ -298,3 +298,42 @@ TEST_F(TreeViewUITest, ANodeAddedByCodeBringsItsWholeSubtree) {
     ASSERT_TRUE(Tree()->AddNodeBefore(q, Node(L"a")));
     EXPECT_EQ(Rows(), "q q0 q1 a a1 a1x a2 p c0 c1 (g) c2 b");
 }
+
+TEST_F(TreeViewUITest, ANodeRemovedFromTheTreeLeavesItsParentNode) {
+    // Removed by a receiver, the node is freed only after the event; its parent must not list
+    // it meanwhile, or a new child would be placed after a row that is gone.
+    Build(kTree);
+    CTreeNodeUI* x = NewNode(L"x");
+    onNotify = [&](SkinUI::UINotifyMsg& msg) {
+        if (msg.type != L"itemclick") return;
+        onNotify = nullptr;
+        ASSERT_TRUE(Tree()->RemoveNode(Node(L"a2")));
+        EXPECT_EQ(Node(L"a")->GetLastNode(), Node(L"a1x"));
+        EXPECT_TRUE(Node(L"a")->AppendChild(x));
+    };
+    ClickCentre(Node(L"b")->GetItemButton());
+    EXPECT_EQ(Rows(), "a a1 a1x x b");
+
+    Build(kTree);
+    ASSERT_TRUE(Tree()->RemoveNode(Node(L"a2")));
+    EXPECT_EQ(Rows(), "a a1 a1x b");
+    ASSERT_EQ(Node(L"a")->ChildNodeCount(), 1);
+    EXPECT_EQ(Node(L"a")->GetLastNode(), Node(L"a1x"));
+    // The parent still works on what it has left.
+    CTreeNodeUI* y = NewNode(L"y");
+    ASSERT_TRUE(Node(L"a")->AppendChild(y));
+    EXPECT_EQ(Rows(), "a a1 a1x y b");
+    ClickCentre(Node(L"a")->GetFolderButton());
+    EXPECT_EQ(Rows(), "a (a1) (a1x) (y) b");
+
+    // The list's own removal of a node is the tree's, for a leaf as for a branch.
+    ASSERT_TRUE(Tree()->RemoveChild(y));
+    EXPECT_EQ(Rows(), "a (a1) (a1x) b");
+    ASSERT_TRUE(Tree()->RemoveChild(Node(L"a1")));
+    EXPECT_EQ(Rows(), "a b");
+    EXPECT_EQ(Node(L"a")->ChildNodeCount(), 0);
+    y = NewNode(L"y");
+    ASSERT_TRUE(Node(L"a")->AppendChild(y));
+    Tree()->SetItemCheckBox(true, nullptr);
+    EXPECT_TRUE(y->GetCheckBox()->IsSelected());
+}
