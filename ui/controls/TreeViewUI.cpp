@@ -116,9 +116,8 @@ bool CTreeViewUI::RemoveChild(CControlUI* control) {
 }
 
 bool CTreeViewUI::RemoveChildAt(int index) {
-    CTreeNodeUI* node = RowNode(index);
-    if (node != nullptr && node->ChildNodeCount() > 0) RemoveNode(node);
-    return true;
+    if (CTreeNodeUI* node = AsNode(GetChildAt(index))) return RemoveNode(node);
+    return CListUI::RemoveChildAt(index);
 }
 
 bool CTreeViewUI::OnFolderChanged(void* param) {

@@ -31,7 +31,7 @@ public:
     // --- IContainerUI ---
     // A node leaves with its subtree, as RemoveNode does.
     bool RemoveChild(CControlUI* control) override;
-    // Removes the row at `index` with its subtree when it has child nodes.
+    // False when there is no row at `index`.
     bool RemoveChildAt(int index) override;
 
     void Notify(UINotifyMsg& /*msg*/) override {}

@@ -337,3 +337,17 @@ TEST_F(TreeViewUITest, ANodeRemovedFromTheTreeLeavesItsParentNode) {
     Tree()->SetItemCheckBox(true, nullptr);
     EXPECT_TRUE(y->GetCheckBox()->IsSelected());
 }
+
+TEST_F(TreeViewUITest, RemovingByIndexRemovesTheNodeThereOrReportsNothingRemoved) {
+    Build(kTree);
+    // A leaf goes, and its parent no longer lists it.
+    EXPECT_TRUE(Tree()->RemoveChildAt(3));
+    EXPECT_EQ(Rows(), "a a1 a1x b");
+    EXPECT_EQ(Node(L"a")->ChildNodeCount(), 1);
+    // A node with children goes with them.
+    EXPECT_TRUE(Tree()->RemoveChildAt(0));
+    EXPECT_EQ(Rows(), "b");
+    EXPECT_FALSE(Tree()->RemoveChildAt(1)) << "no row there";
+    EXPECT_FALSE(Tree()->RemoveChildAt(-1));
+    EXPECT_EQ(Rows(), "b");
+}
