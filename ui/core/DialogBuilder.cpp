@@ -12,6 +12,8 @@
 #include "ui/basic/ScrollBarUI.h"
 #include "ui/basic/SliderUI.h"
 #include "ui/basic/TextUI.h"
+#include "ui/controls/ComboBoxUI.h"
+#include "ui/controls/ComboUI.h"
 #include "ui/controls/ExpandListUI.h"
 #include "ui/controls/ListContainerElementUI.h"
 #include "ui/controls/ListHeaderItemUI.h"
@@ -71,6 +73,8 @@ CUIControlFactory::CUIControlFactory() {
     Register(L"ExpandList", Make<CExpandListUI>);
     Register(L"TreeNode", Make<CTreeNodeUI>);
     Register(L"TreeView", Make<CTreeViewUI>);
+    Register(L"Combo", Make<CComboUI>);
+    Register(L"ComboBox", Make<CComboBoxUI>);
 }
 
 CUIControlFactory& CUIControlFactory::Instance() {
