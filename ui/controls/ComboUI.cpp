@@ -24,7 +24,14 @@ IListItemUI* AsListItem(CControlUI* control) {
 
 CComboUI::CComboUI() = default;
 
-CComboUI::~CComboUI() = default;
+CComboUI::~CComboUI() {
+    // The items must leave the pop-up before the container frees them, and the pop-up must
+    // never reach back into a dead combo.
+    if (CComboWnd* popup = m_popup) {
+        m_popup = nullptr;
+        popup->Abandon();
+    }
+}
 
 const wchar_t* CComboUI::GetClassTag() const {
     return L"ComboUI";
@@ -242,6 +249,7 @@ bool CComboUI::InsertChildAt(CControlUI* control, int index) {
     }
     RenumberItems(index + 1, m_items.Count() - 1);
     if (m_selected >= index) ++m_selected;
+    if (m_popup != nullptr) m_popup->ItemAdded(control, index);
     // An item selected before it joined ("selected" in a skin) is the combo's selection.
     IListItemUI* item = AsListItem(control);
     if (item != nullptr && item->IsSelected() && m_selected != index) SelectItem(index);
@@ -255,6 +263,7 @@ bool CComboUI::MoveChildTo(CControlUI* control, int index) {
     if (!CContainerUI::MoveChildTo(control, index)) return false;
     RenumberItems(std::min(from, index), std::max(from, index));
     if (selected != nullptr) m_selected = m_items.IndexOf(selected);
+    if (m_popup != nullptr) m_popup->ItemMoved(control, index);
     return true;
 }
 
@@ -267,6 +276,7 @@ bool CComboUI::RemoveChildAt(int index) {
     if (control == nullptr) return false;
     // A row removed from its own handler must not reach us any more.
     if (IListItemUI* item = AsListItem(control)) item->SetOwner(nullptr);
+    if (m_popup != nullptr) m_popup->ItemRemoved(control);
     if (!CContainerUI::RemoveChildAt(index)) return false;
     RenumberItems(index, m_items.Count() - 1);
     if (index == m_selected) {
@@ -280,7 +290,9 @@ bool CComboUI::RemoveChildAt(int index) {
 
 void CComboUI::RemoveAllChildren() {
     for (int i = 0; i < m_items.Count(); ++i) {
-        if (IListItemUI* item = AsListItem(OwnChildAt(i))) item->SetOwner(nullptr);
+        CControlUI* control = OwnChildAt(i);
+        if (IListItemUI* item = AsListItem(control)) item->SetOwner(nullptr);
+        if (m_popup != nullptr) m_popup->ItemRemoved(control);
     }
     CContainerUI::RemoveAllChildren();
     m_selected = -1;

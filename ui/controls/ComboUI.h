@@ -6,8 +6,10 @@
 //
 // UI thread only. The combo owns its items as any container. While the pop-up is open the
 // items are lent to the pop-up's layout and paint manager; the pop-up gives them back when it
-// closes. "dropdown" and "itemselect" (wParam the new index, lParam the old one) are raised
-// synchronously; their receivers may change the combo.
+// closes, an item that leaves the open combo is taken back from the pop-up first, and a combo
+// that dies with the pop-up open takes them all back and destroys the pop-up, which never
+// touches the combo again. "dropdown" and "itemselect" (wParam the new index, lParam the old
+// one) are raised synchronously; their receivers may change the combo.
 #pragma once
 
 #include "ui/controls/ListInterfaces.h"

@@ -96,12 +96,32 @@ void CComboWnd::CreateLayout() {
     m_pm.AttachRoot(m_layout);
 }
 
-void CComboWnd::GiveItemsBack() {
+void CComboWnd::GiveItemsBack(bool relayout) {
     if (m_combo == nullptr) return;
     // The layout does not own them: emptying it only unlinks them and forgets them here.
     if (m_layout != nullptr) m_layout->RemoveAllChildren();
     m_combo->AttachManager(m_combo->GetOwnerManager(), m_combo->GetParentControl(), false);
-    m_combo->SetBounds(m_combo->GetBounds());
+    if (relayout) m_combo->SetBounds(m_combo->GetBounds());
+}
+
+void CComboWnd::ItemAdded(CControlUI* item, int index) {
+    if (m_layout != nullptr) m_layout->InsertChildAt(item, index);
+}
+
+void CComboWnd::ItemRemoved(CControlUI* item) {
+    if (m_combo == nullptr) return;
+    if (m_layout != nullptr) m_layout->RemoveChild(item);
+    item->AttachManager(m_combo->GetOwnerManager(), m_combo, false);
+}
+
+void CComboWnd::ItemMoved(CControlUI* item, int index) {
+    if (m_layout != nullptr) m_layout->MoveChildTo(item, index);
+}
+
+void CComboWnd::Abandon() {
+    GiveItemsBack(false);
+    m_combo = nullptr;
+    if (m_hwnd != nullptr) DestroyWindow(m_hwnd);
 }
 
 void CComboWnd::EnsureItemVisible(int index) {

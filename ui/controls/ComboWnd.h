@@ -8,7 +8,8 @@
 // notch, and other keys move the combo's selection.
 //
 // UI thread only: the thread of the combo's window. The combo creates the object with new and
-// it deletes itself after its window's last message. The items stay the combo's: the pop-up's
+// it deletes itself after its window's last message; a combo that dies first abandons it, and
+// from then on the pop-up never touches the combo. The items stay the combo's: the pop-up's
 // layout only borrows them (it does not own its children), and they return to the combo's paint
 // manager when the pop-up closes.
 #pragma once
@@ -36,6 +37,18 @@ public:
     // Moves the layout's scroll position by `delta` pixels (clamped to its range).
     void ScrollBy(int delta);
 
+    // For a combo that dies while the pop-up is open: the items go back to it, the pop-up
+    // forgets it and destroys its window (the object goes with the window's last message,
+    // which may come only once a message of the pop-up that is still running returns).
+    void Abandon();
+
+    // The combo's items changed while the pop-up is open: it shows them as the combo now
+    // holds them. A removed item is back with the combo's paint manager before the combo
+    // may free it.
+    void ItemAdded(CControlUI* item, int index);
+    void ItemRemoved(CControlUI* item);
+    void ItemMoved(CControlUI* item, int index);
+
     CUIPaintManager& PaintManager() { return m_pm; }
     CVerticalLayoutUI* Layout() const { return m_layout; }
 
@@ -47,8 +60,9 @@ protected:
 
 private:
     void CreateLayout();
-    // The items go back to the combo's paint manager and the combo as their parent.
-    void GiveItemsBack();
+    // The items go back to the combo's paint manager and the combo as their parent; with
+    // `relayout`, the combo lays them out again (as empty rectangles).
+    void GiveItemsBack(bool relayout = true);
     LRESULT DefaultHandling(UINT message, WPARAM wParam, LPARAM lParam);
 
     CUIPaintManager m_pm;

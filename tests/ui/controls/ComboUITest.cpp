@@ -251,3 +251,49 @@ TEST_F(ComboUITest, TheSelectionFollowsTheItems) {
     Build(ComboSkin(Items(2) + "<ListLabelElement name=\"pre\" text=\"pre\" selected=\"true\"/>"));
     EXPECT_EQ(Combo()->GetSelectedIndex(), 2);
 }
+
+TEST_F(ComboUITest, AnOpenDropDownNeverOutlivesWhatItShows) {
+    // The combo dies with its pop-up open: the pop-up goes with it and never paints its items.
+    Build(ComboSkin(Items(3)));
+    Open();
+    const HWND popup = DropDown()->GetHWND();
+    Build("<VerticalLayout/>");
+    EXPECT_FALSE(IsWindow(popup));
+    Pump();
+
+    // An item leaves the open combo: the pop-up stops showing it at once.
+    Build(ComboSkin(Items(3)));
+    Combo()->SelectItem(1);
+    Pump();
+    Open();
+    SkinUI::CControlUI* last = Item(2);
+    ASSERT_TRUE(Combo()->RemoveChildAt(0));
+    EXPECT_EQ(DropDown()->Layout()->ChildCount(), 2);
+    InvalidateRect(DropDown()->GetHWND(), nullptr, FALSE);
+    UpdateWindow(DropDown()->GetHWND());
+    // One added while it is open shows there too.
+    auto* added = new SkinUI::CListLabelElementUI();
+    ASSERT_TRUE(Combo()->AppendChild(added));
+    EXPECT_EQ(DropDown()->Layout()->GetChildAt(2), added);
+    EXPECT_EQ(added->GetOwnerManager(), &DropDown()->PaintManager());
+    ASSERT_TRUE(Combo()->MoveChildTo(added, 0));
+    EXPECT_EQ(DropDown()->Layout()->GetChildAt(0), added);
+    EXPECT_EQ(DropDown()->Layout()->GetChildAt(2), last);
+    Combo()->RemoveAllChildren();
+    EXPECT_EQ(DropDown()->Layout()->ChildCount(), 0);
+    UpdateWindow(DropDown()->GetHWND());
+    Pump();
+
+    // The pop-up's window goes without a close (its owner went first): the items come home.
+    Build(ComboSkin(Items(3)));
+    Open();
+    DestroyWindow(DropDown()->GetHWND());
+    EXPECT_EQ(DropDown(), nullptr);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(Item(i)->GetOwnerManager(), m_manager.get());
+        EXPECT_EQ(Item(i)->GetParentControl(), Combo());
+    }
+    Combo()->SelectItem(1);
+    Build("<VerticalLayout/>");
+}
