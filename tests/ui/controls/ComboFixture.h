@@ -23,7 +23,7 @@ inline std::string Items(int count) {
 // A combo at (20, 40)-(140, 64) of the window.
 inline std::string ComboSkin(const std::string& items, const std::string& attributes = "",
                              const std::string& tag = "Combo") {
-    return "<VerticalLayout><" + tag + " name=\"combo\" float=\"true\" pos=\"20,40,140,64\" " + attributes + ">" +
+    return "<VerticalLayout bkcolor=\"#FFFFFFFF\"><" + tag + " name=\"combo\" float=\"true\" pos=\"20,40,140,64\" " + attributes + ">" +
            items + "</" + tag + "></VerticalLayout>";
 }
 
