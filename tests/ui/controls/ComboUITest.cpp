@@ -47,10 +47,12 @@ TEST_F(ComboUITest, DropDownOpensUnderTheComboAsTallAsItsItemsUpToItsHeight) {
     EXPECT_EQ(DropDown(), nullptr);
 
     // Twenty items: capped at the drop-box height, at the drop-box width, and scrolling.
-    Build(ComboSkin(Items(20), "dropboxsize=\"200,150\""));
+    Build(ComboSkin(Items(20), "dropboxsize=\"200,150\" dropbox=\"bkcolor='#FF102030'\""));
     Open();
     EXPECT_RECT(DropDownRect(), 20, 64, 220, 214);
     SkinUI::CVerticalLayoutUI* layout = DropDown()->Layout();
+    EXPECT_EQ(layout->GetBackColor(), 0xFF102030u) << "the drop-box attributes come last";
+    EXPECT_EQ(layout->GetBorderColor(), 0xFFC6C7D2u);
     ASSERT_NE(layout->GetVScrollBar(), nullptr);
     EXPECT_TRUE(layout->GetVScrollBar()->IsShown());
     EXPECT_EQ(layout->GetScrollExtent().cy, 400 - 148);
