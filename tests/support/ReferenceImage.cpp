@@ -42,8 +42,8 @@ bool Near(uint32_t a, uint32_t b, int tolerance) {
                                                const std::vector<uint32_t>& argb, ReferenceTolerance tolerance) {
     const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
     if (width <= 0 || height <= 0 || argb.size() != count) {
-        return ::testing::AssertionFailure() << "the picture has " << argb.size() << " pixels, not " << width << " x "
-                                             << height;
+        return ::testing::AssertionFailure()
+               << "the picture has " << argb.size() << " pixels, not " << width << " x " << height;
     }
     const std::filesystem::path reference(referencePath);
     const char* update = std::getenv("XJ_UPDATE_REFERENCES");
@@ -58,17 +58,17 @@ bool Near(uint32_t a, uint32_t b, int tolerance) {
     const std::filesystem::path diffPath = reference.stem().string() + ".diff.png";
     const auto fail = [&](const std::string& why) {
         WriteFile(actualPath, PngBytes(width, height, argb));
-        return ::testing::AssertionFailure() << why << "; the picture is in "
-                                             << std::filesystem::absolute(actualPath).string()
-                                             << " (XJ_UPDATE_REFERENCES=1 rewrites the reference)";
+        return ::testing::AssertionFailure()
+               << why << "; the picture is in " << std::filesystem::absolute(actualPath).string()
+               << " (XJ_UPDATE_REFERENCES=1 rewrites the reference)";
     };
     const std::vector<uint8_t> bytes = ReadFile(reference);
     if (bytes.empty()) return fail("no reference " + referencePath);
     std::string error;
     std::optional<platform::DecodedImage> decoded = platform::DecodeImage(bytes, &error);
     if (!decoded) return fail("the reference does not decode: " + error);
-    const std::vector<uint32_t> expected(decoded->bits, decoded->bits + static_cast<size_t>(decoded->width) *
-                                                                            static_cast<size_t>(decoded->height));
+    const std::vector<uint32_t> expected(
+        decoded->bits, decoded->bits + static_cast<size_t>(decoded->width) * static_cast<size_t>(decoded->height));
     const int expectedWidth = decoded->width;
     const int expectedHeight = decoded->height;
     DeleteObject(decoded->bitmap);

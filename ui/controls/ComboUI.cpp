@@ -399,7 +399,8 @@ void CComboUI::ApplyAttribute(std::wstring_view name, std::wstring_view value) {
         m_dropBoxAttributes = CUIString(value);
     } else if (name == L"dropboxsize") {
         if (ParseSize(value, &size)) {
-            m_dropBoxSize = SIZE{std::clamp<LONG>(size.cx, 0, kGeometryLimit), std::clamp<LONG>(size.cy, 0, kGeometryLimit)};
+            m_dropBoxSize =
+                SIZE{std::clamp<LONG>(size.cx, 0, kGeometryLimit), std::clamp<LONG>(size.cy, 0, kGeometryLimit)};
         }
     } else if (name == L"itemfont") {
         if (ParseInt(value, &number)) m_style.font = number;

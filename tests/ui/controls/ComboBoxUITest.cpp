@@ -39,8 +39,7 @@ protected:
     void SetUp() override {
         combotest::ComboTest::SetUp();
         m_zip = SkinUI::CSkinZip::Open(testsupport::StoredZip(
-            {{"arrow.png", Strip()},
-             {"face.png", testsupport::PngBytes(8, 8, std::vector<uint32_t>(64, kFace))}}));
+            {{"arrow.png", Strip()}, {"face.png", testsupport::PngBytes(8, 8, std::vector<uint32_t>(64, kFace))}}));
         ASSERT_TRUE(m_zip);
         m_manager->SetSkinArchive(m_zip.get());
     }

@@ -23,8 +23,8 @@ inline std::string Items(int count) {
 // A combo at (20, 40)-(140, 64) of the window.
 inline std::string ComboSkin(const std::string& items, const std::string& attributes = "",
                              const std::string& tag = "Combo") {
-    return "<VerticalLayout bkcolor=\"#FFFFFFFF\"><" + tag + " name=\"combo\" float=\"true\" pos=\"20,40,140,64\" " + attributes + ">" +
-           items + "</" + tag + "></VerticalLayout>";
+    return "<VerticalLayout bkcolor=\"#FFFFFFFF\"><" + tag + " name=\"combo\" float=\"true\" pos=\"20,40,140,64\" " +
+           attributes + ">" + items + "</" + tag + "></VerticalLayout>";
 }
 
 class ComboTest : public listtest::ListTest {

@@ -40,7 +40,8 @@ TEST_F(ComboPixelTest, AnOpenComboShowsItsItemsUnderTheFace) {
     // The screen from just around the face to just past the drop-down, both windows as shown.
     const RECT area{10, 30, 170, dropRect.bottom + 10};
     const auto shown = [&](int x, int y) {
-        if (SkinUI::RectContains(dropRect, POINT{x, y})) return platform::ShownPixel(popup, x - dropRect.left, y - dropRect.top);
+        if (SkinUI::RectContains(dropRect, POINT{x, y}))
+            return platform::ShownPixel(popup, x - dropRect.left, y - dropRect.top);
         return platform::ShownPixel(m_hwnd, x, y);
     };
     std::vector<uint32_t> pixels;
