@@ -1,6 +1,5 @@
 // Compares a picture with a reference PNG kept in the source tree, with a tolerance, so a few
 // composite screens can be checked whole without depending on the exact rendering of glyphs.
-// Used on the test's thread only.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,18 +10,13 @@
 
 namespace testsupport {
 
-struct ReferenceTolerance {
-    // How far one channel of a pixel may stray before the pixel counts as different.
-    int channel = 48;
-    // The share of pixels that may differ (anti-aliased text edges move between font builds).
-    double differingShare = 0.02;
-};
-
-// `argb` holds width * height opaque 0xAARRGGBB pixels, rows top-down. On a mismatch the
-// picture and a difference mask are written to the working directory as "<stem>.actual.png"
-// and "<stem>.diff.png", and the message names them. With XJ_UPDATE_REFERENCES=1 in the
-// environment the reference is written from the picture instead, and the check passes.
+// `argb` holds width * height opaque 0xAARRGGBB pixels, rows top-down. A pixel differs when a
+// channel strays more than `channelTolerance`; at most `differingShare` of them may (text
+// edges move a little between font builds). On a mismatch the picture is written to the
+// working directory as "<stem>.actual.png". With XJ_UPDATE_REFERENCES=1 in the environment
+// the reference is written from the picture instead.
 ::testing::AssertionResult MatchesReferencePng(const std::string& referencePath, int width, int height,
-                                               const std::vector<uint32_t>& argb, ReferenceTolerance tolerance = {});
+                                               const std::vector<uint32_t>& argb, int channelTolerance = 48,
+                                               double differingShare = 0.02);
 
 }  // namespace testsupport
