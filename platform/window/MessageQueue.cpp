@@ -279,9 +279,16 @@ bool MessageQueue::TakePaint(MSG* out, const Filter& filter) {
             return false;
         });
     }
-    for (const auto& window : candidates) {
+    for (auto window : candidates) {
         // Only windows on screen are painted: visible, as is every parent.
         if (window->IsMessageOnly() || !IsWindowVisible(window->Handle())) continue;
+        // A parent draws over its children (unless it clips them), so the outermost invalid
+        // ancestor paints first and the child's own paint lands on top.
+        for (auto up = window; up->Style() & WS_CHILD;) {
+            up = WindowTable::Instance().Find(up->Parent());
+            if (!up) break;
+            if (up->NeedsPaint() && up->Queue().get() == this && AcceptsWindow(filter, up->Handle())) window = up;
+        }
         // The message stays due until the window validates itself (DefWindowProcW does).
         *out = MSG{window->Handle(), WM_PAINT, 0, 0, TickCount(), POINT{}};
         return true;

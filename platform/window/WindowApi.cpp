@@ -221,7 +221,15 @@ LONG GetWindowLongW(HWND hwnd, int index) {
         SetLastError(ERROR_INVALID_INDEX);
         return 0;
     }
-    return static_cast<LONG>(GetWindowLongPtrW(hwnd, index));
+    if (index < 0) return static_cast<LONG>(GetWindowLongPtrW(hwnd, index));
+    auto window = FindOrFail(hwnd);
+    if (!window) return 0;
+    const auto value = window->GetLong(index, sizeof(LONG));
+    if (!value) {
+        SetLastError(ERROR_INVALID_INDEX);
+        return 0;
+    }
+    return static_cast<LONG>(*value);
 }
 
 LONG SetWindowLongW(HWND hwnd, int index, LONG value) {
@@ -229,7 +237,16 @@ LONG SetWindowLongW(HWND hwnd, int index, LONG value) {
         SetLastError(ERROR_INVALID_INDEX);
         return 0;
     }
-    return static_cast<LONG>(SetWindowLongPtrW(hwnd, index, value));
+    if (index < 0) return static_cast<LONG>(SetWindowLongPtrW(hwnd, index, value));
+    auto window = FindOrFail(hwnd);
+    if (!window) return 0;
+    const auto previous = window->SetLong(index, value, sizeof(LONG));
+    if (!previous) {
+        SetLastError(ERROR_INVALID_INDEX);
+        return 0;
+    }
+    SetLastError(ERROR_SUCCESS);
+    return static_cast<LONG>(*previous);
 }
 
 BOOL IsWindow(HWND hwnd) {

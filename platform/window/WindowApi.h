@@ -31,7 +31,8 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CallWindowProcW(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 // GWLP_WNDPROC, GWLP_HINSTANCE, GWLP_HWNDPARENT, GWLP_ID, GWL_STYLE,
-// GWL_EXSTYLE, GWLP_USERDATA. The setters return the previous value and clear
+// GWL_EXSTYLE, GWLP_USERDATA, and byte offsets from 0 into the class's extra
+// bytes (8 bytes wide here, 4 in the 32-bit forms). The setters return the previous value and clear
 // the last error, so 0 from a success can be told from a failure
 // (ERROR_INVALID_WINDOW_HANDLE, ERROR_INVALID_INDEX).
 LONG_PTR GetWindowLongPtrW(HWND hwnd, int index);

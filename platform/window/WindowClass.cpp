@@ -107,7 +107,9 @@ std::shared_ptr<WindowClassEntry> FindWindowClass(LPCWSTR nameOrAtom) {
 
 ATOM RegisterClassExW(const WNDCLASSEXW* wc) {
     if (!wc || wc->cbSize != sizeof(WNDCLASSEXW) || !wc->lpszClassName ||
-        reinterpret_cast<uintptr_t>(wc->lpszClassName) <= 0xFFFF || wc->lpszClassName[0] == L'\0' || !wc->lpfnWndProc) {
+        reinterpret_cast<uintptr_t>(wc->lpszClassName) <= 0xFFFF || wc->lpszClassName[0] == L'\0' || !wc->lpfnWndProc ||
+        wc->cbWndExtra < 0 || wc->cbWndExtra > platform::kMaxWindowExtraBytes || wc->cbClsExtra < 0 ||
+        wc->cbClsExtra > platform::kMaxWindowExtraBytes) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }

@@ -17,6 +17,9 @@
 
 namespace platform {
 
+// The most extra bytes a class may ask for each window (cbWndExtra) or for itself.
+inline constexpr int kMaxWindowExtraBytes = 40 * 1024;
+
 struct WindowClassEntry {
     std::wstring name;
     std::wstring menuName;
@@ -32,7 +35,9 @@ std::shared_ptr<WindowClassEntry> FindWindowClass(LPCWSTR nameOrAtom);
 }  // namespace platform
 
 // The atom of the new class, or 0 with ERROR_CLASS_ALREADY_EXISTS or
-// ERROR_INVALID_PARAMETER (wrong cbSize, no name, no procedure).
+// ERROR_INVALID_PARAMETER (wrong cbSize, no name, no procedure, extra bytes
+// below 0 or above kMaxWindowExtraBytes). Each window of the class gets
+// cbWndExtra zeroed bytes for Get/SetWindowLong(Ptr)W at offsets from 0.
 ATOM RegisterClassExW(const WNDCLASSEXW* wc);
 ATOM RegisterClassW(const WNDCLASSW* wc);
 // FALSE with ERROR_CLASS_DOES_NOT_EXIST or ERROR_CLASS_HAS_WINDOWS.

@@ -1,6 +1,7 @@
 #include "platform/window/WindowObject.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "platform/window/WindowSurface.h"
@@ -31,7 +32,8 @@ WindowObject::WindowObject(HWND hwnd, std::shared_ptr<WindowClassEntry> windowCl
       m_id(reinterpret_cast<LONG_PTR>(create.hMenu)),
       m_parent(placement.parent),
       m_owner(placement.owner),
-      m_title(create.lpszName ? create.lpszName : L"") {
+      m_title(create.lpszName ? create.lpszName : L""),
+      m_extraBytes(static_cast<size_t>(std::max(0, m_class->info.cbWndExtra)), 0) {
     const int x = UsablePosition(create.x);
     const int y = UsablePosition(create.y);
     m_rect = RECT{x, y, x + UsableExtent(create.cx), y + UsableExtent(create.cy)};
@@ -87,8 +89,19 @@ void WindowObject::DetachFromParent() {
     m_parent = nullptr;
 }
 
-std::optional<LONG_PTR> WindowObject::GetLong(int index) const {
+std::optional<LONG_PTR> WindowObject::GetLong(int index, size_t size) const {
     std::lock_guard lock(m_mutex);
+    if (index >= 0) {
+        if (size > sizeof(LONG_PTR) || static_cast<size_t>(index) + size > m_extraBytes.size()) return std::nullopt;
+        if (size == sizeof(LONG)) {
+            LONG value = 0;
+            std::memcpy(&value, m_extraBytes.data() + index, sizeof(value));
+            return value;
+        }
+        LONG_PTR value = 0;
+        std::memcpy(&value, m_extraBytes.data() + index, size);
+        return value;
+    }
     switch (index) {
         case GWLP_WNDPROC:
             return reinterpret_cast<LONG_PTR>(m_procedure);
@@ -109,9 +122,23 @@ std::optional<LONG_PTR> WindowObject::GetLong(int index) const {
     }
 }
 
-std::optional<LONG_PTR> WindowObject::SetLong(int index, LONG_PTR value) {
+std::optional<LONG_PTR> WindowObject::SetLong(int index, LONG_PTR value, size_t size) {
     std::lock_guard lock(m_mutex);
     LONG_PTR previous = 0;
+    if (index >= 0) {
+        if (size > sizeof(LONG_PTR) || static_cast<size_t>(index) + size > m_extraBytes.size()) return std::nullopt;
+        unsigned char* slot = m_extraBytes.data() + index;
+        if (size == sizeof(LONG)) {
+            LONG old = 0;
+            std::memcpy(&old, slot, sizeof(old));
+            const LONG narrow = static_cast<LONG>(value);
+            std::memcpy(slot, &narrow, sizeof(narrow));
+            return old;
+        }
+        std::memcpy(&previous, slot, size);
+        std::memcpy(slot, &value, size);
+        return previous;
+    }
     switch (index) {
         case GWLP_WNDPROC:
             previous = reinterpret_cast<LONG_PTR>(m_procedure);

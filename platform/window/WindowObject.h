@@ -63,8 +63,10 @@ public:
     void DetachFromParent();
 
     // The Get/SetWindowLongPtrW slots; nullopt for an index the window lacks.
-    std::optional<LONG_PTR> GetLong(int index) const;
-    std::optional<LONG_PTR> SetLong(int index, LONG_PTR value);
+    // A non-negative index is a byte offset into the class's extra bytes
+    // (cbWndExtra), read and written `size` bytes wide (4 or 8).
+    std::optional<LONG_PTR> GetLong(int index, size_t size = sizeof(LONG_PTR)) const;
+    std::optional<LONG_PTR> SetLong(int index, LONG_PTR value, size_t size = sizeof(LONG_PTR));
 
     // Returns whether the window was disabled before.
     bool SetEnabled(bool enabled);
@@ -143,6 +145,7 @@ private:
     HWND m_owner;
     std::vector<HWND> m_children;
     std::wstring m_title;
+    std::vector<unsigned char> m_extraBytes;
     RECT m_rect;
     Region m_invalid;
     bool m_erase = false;

@@ -1,5 +1,11 @@
-// Compares a picture with a reference PNG kept in the source tree, with a tolerance, so a few
-// composite screens can be checked whole without depending on the exact rendering of glyphs.
+// Compares pixels with a reference PNG kept under tests/data/reference, with a
+// tolerance, so that small differences in how text is smoothed pass while a
+// moved, missing or recoloured part fails.
+//
+// On a mismatch, or when the reference is missing, the actual pixels are
+// written to <build directory>/artifacts/<name> for a person to look at. With
+// XJ_UPDATE_REFERENCE_IMAGES=1 in the environment they are written over the
+// reference instead and the comparison passes.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,13 +16,15 @@
 
 namespace testsupport {
 
-// `argb` holds width * height opaque 0xAARRGGBB pixels, rows top-down. A pixel differs when a
-// channel strays more than `channelTolerance`; at most `differingShare` of them may (text
-// edges move a little between font builds). On a mismatch the picture is written to the
-// working directory as "<stem>.actual.png". With XJ_UPDATE_REFERENCES=1 in the environment
-// the reference is written from the picture instead.
-::testing::AssertionResult MatchesReferencePng(const std::string& referencePath, int width, int height,
-                                               const std::vector<uint32_t>& argb, int channelTolerance = 48,
-                                               double differingShare = 0.02);
+struct ImageTolerance {
+    // A pixel differs when any channel differs by more than this.
+    int channel = 48;
+    // The comparison fails when more than this share of the pixels differ.
+    double differingShare = 0.01;
+};
+
+// `argb` holds width * height premultiplied 0xAARRGGBB pixels, rows top-down.
+::testing::AssertionResult MatchesReferenceImage(const std::string& name, const std::vector<uint32_t>& argb, int width,
+                                                 int height, ImageTolerance tolerance = {});
 
 }  // namespace testsupport

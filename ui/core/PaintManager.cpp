@@ -275,6 +275,7 @@ bool CUIPaintManager::HandleMouseMessage(UINT message, WPARAM wParam, LPARAM lPa
         }
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK: {
+            TakeFocusFromChildWindow();
             CControlUI* control = ControlAtPoint(pt.x, pt.y);
             if (control == nullptr) return false;
             m_click = control;
@@ -295,6 +296,7 @@ bool CUIPaintManager::HandleMouseMessage(UINT message, WPARAM wParam, LPARAM lPa
             return false;
         }
         case WM_RBUTTONDOWN: {
+            TakeFocusFromChildWindow();
             CControlUI* control = ControlAtPoint(pt.x, pt.y);
             if (control == nullptr) return false;
             if (!FocusOnPress(control)) return false;
@@ -304,6 +306,14 @@ bool CUIPaintManager::HandleMouseMessage(UINT message, WPARAM wParam, LPARAM lPa
         default:
             return false;
     }
+}
+
+void CUIPaintManager::TakeFocusFromChildWindow() {
+    // A press on the window itself means the user left whatever child window (an editor
+    // opened over a control) had the keyboard; that window closes on losing it.
+    if (m_hwnd == nullptr) return;
+    const HWND focus = GetFocus();
+    if (focus != nullptr && focus != m_hwnd && IsChild(m_hwnd, focus)) SetFocus(m_hwnd);
 }
 
 bool CUIPaintManager::FocusOnPress(CControlUI* control) {

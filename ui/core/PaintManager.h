@@ -14,6 +14,8 @@
 // removed while a message is being dispatched are freed once the outermost dispatch ends;
 // those removed by the receivers of a notification raised outside any message are freed at
 // the end of the next message the manager handles (one is posted), or with the manager.
+// A mouse button pressed on the paint window takes the keyboard focus back from any child
+// window of it, so an editor window opened over a control closes when the user clicks away.
 #pragma once
 
 #include <memory>
@@ -180,6 +182,7 @@ private:
 
     void DispatchEvent(CControlUI* control, UIEventType type, WPARAM wParam, LPARAM lParam);
     bool HandleMouseMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void TakeFocusFromChildWindow();
     bool HandleTimer(UINT_PTR windowId);
     void SetHover(CControlUI* control, WPARAM wParam, LPARAM lParam);
     // Focuses a pressed control that asks for it; false when a focus handler removed it.

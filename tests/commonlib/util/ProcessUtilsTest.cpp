@@ -71,26 +71,30 @@ TEST_F(ProcessUtilsTest, FindProcessByPathMatchesWholeFoldersInTheirCase) {
 }
 
 TEST_F(ProcessUtilsTest, KillProcessesByNameIgnoresCaseButNotTheRestOfTheName) {
-    StartSleeper("a/xjkill.exe");
-    StartSleeper("b/XJKILL.EXE");
-    StartSleeper("c/xjkill.exe.bak");
-    EXPECT_EQ(CountProcessesByName(L"xjkill.exe"), 1);
-    EXPECT_EQ(KillProcessesByName(L"XjKill.Exe"), 2);
+    // Names unique to this run: another run of this test on the machine must not see ours.
+    const std::string base = "xjkill" + std::to_string(getpid());
+    const std::wstring lower = platform::WideFromUtf8(base + ".exe");
+    const std::wstring upper = platform::WideFromUtf8("XJKILL" + std::to_string(getpid()) + ".EXE");
+    StartSleeper("a/" + base + ".exe");
+    StartSleeper("b/XJKILL" + std::to_string(getpid()) + ".EXE");
+    StartSleeper("c/" + base + ".exe.bak");
+    EXPECT_EQ(CountProcessesByName(lower), 1);
+    EXPECT_EQ(KillProcessesByName(platform::WideFromUtf8("XjKill" + std::to_string(getpid()) + ".Exe")), 2);
     const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (CountProcessesByName(L"xjkill.exe") + CountProcessesByName(L"XJKILL.EXE") > 0 &&
-           std::chrono::steady_clock::now() < deadline)
+    while (CountProcessesByName(lower) + CountProcessesByName(upper) > 0 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(10ms);
-    EXPECT_EQ(CountProcessesByName(L"xjkill.exe") + CountProcessesByName(L"XJKILL.EXE"), 0);
-    EXPECT_EQ(CountProcessesByName(L"xjkill.exe.bak"), 1);
+    EXPECT_EQ(CountProcessesByName(lower) + CountProcessesByName(upper), 0);
+    EXPECT_EQ(CountProcessesByName(lower + L".bak"), 1);
 }
 
 TEST_F(ProcessUtilsTest, KillProcessesByNameSparesTheCaller) {
-    // The caller runs as a link to this test program under a name no sibling test process has.
-    constexpr const char* kName = "xjkillself.exe";
-    if (std::getenv("XJ_KILL_SELF")) {
-        EXPECT_EQ(KillProcessesByName(L"XJKILLSELF.EXE"), 0);
+    // The caller runs as a link to this test program under a name no other process has, not
+    // even this test in another run on the same machine (the parent's pid makes it unique).
+    if (const char* name = std::getenv("XJ_KILL_SELF")) {
+        EXPECT_EQ(KillProcessesByName(platform::WideFromUtf8(name)), 0);
         return;
     }
+    const std::string kName = "xjkillself" + std::to_string(getpid()) + ".exe";
     const fs::path link = m_dir / kName;
     std::error_code error;
     fs::create_hard_link(fs::read_symlink("/proc/self/exe"), link, error);
@@ -98,8 +102,8 @@ TEST_F(ProcessUtilsTest, KillProcessesByNameSparesTheCaller) {
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
     const std::string filter = std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
     const int status = testsupport::InChild([&] {
-        setenv("XJ_KILL_SELF", "1", 1);
-        execl(link.c_str(), kName, filter.c_str(), nullptr);
+        setenv("XJ_KILL_SELF", kName.c_str(), 1);
+        execl(link.c_str(), kName.c_str(), filter.c_str(), nullptr);
         return 127;
     });
     EXPECT_EQ(status, 0);  // 128 + SIGKILL when it killed itself

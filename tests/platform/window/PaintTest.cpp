@@ -64,3 +64,19 @@ TEST_F(PaintTest, WindowDcsDrawAndHandTheirPixelsToTheDisplay) {
     EXPECT_EQ(scope.display.Pixel(hwnd, 15, 15), kRed);
     EXPECT_EQ(ReleaseDC(hwnd, hdc), 0);  // released already
 }
+
+TEST_F(PaintTest, AParentPaintsBeforeTheChildrenItCovers) {
+    const HWND parent = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{0, 0, 100, 100});
+    const HWND child = cls.Create(&recorder, WS_CHILD | WS_VISIBLE, RECT{20, 20, 60, 60}, parent);
+    ASSERT_TRUE(parent && child);
+    recorder.handler = [child](HWND h, UINT m, WPARAM, LPARAM) { return PaintWith(h, m, h == child ? kBlue : kRed); };
+    Pump();
+    ASSERT_EQ(scope.display.Pixel(parent, 30, 30), kBlue);
+
+    // The child asks first, then the parent's repaint reaches over it: the child must still end on top.
+    InvalidateRect(child, nullptr, FALSE);
+    InvalidateRect(parent, nullptr, FALSE);
+    Pump();
+    EXPECT_EQ(scope.display.Pixel(parent, 30, 30), kBlue);
+    EXPECT_EQ(scope.display.Pixel(parent, 10, 10), kRed);
+}

@@ -126,4 +126,49 @@ TEST_F(WindowApiTest, AThreadsWindowsEndWithIt) {
     EXPECT_TRUE(UnregisterClassW(cls.Name(), nullptr));
 }
 
+TEST(WindowExtraBytesTest, AClassesExtraBytesAreEachWindowsOwnAndSurviveSuperclassing) {
+    OnFreshThread([] {
+        WNDCLASSEXW wc;
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.cbWndExtra = 12;
+        wc.lpszClassName = L"XjExtraBytes";
+        ASSERT_NE(RegisterClassExW(&wc), 0);
+        // A superclass copies the base's description, extra bytes included.
+        WNDCLASSEXW super;
+        super.cbSize = sizeof(super);
+        ASSERT_TRUE(GetClassInfoExW(nullptr, L"XjExtraBytes", &super));
+        EXPECT_EQ(super.cbWndExtra, 12);
+        super.lpszClassName = L"XjExtraBytesSuper";
+        ASSERT_NE(RegisterClassExW(&super), 0);
+
+        const HWND a =
+            CreateWindowExW(0, L"XjExtraBytesSuper", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        const HWND b =
+            CreateWindowExW(0, L"XjExtraBytes", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_TRUE(a && b);
+        EXPECT_EQ(GetWindowLongPtrW(a, 0), 0) << "extra bytes start zeroed";
+        EXPECT_EQ(SetWindowLongPtrW(a, 0, 0x1122334455667788), 0);
+        EXPECT_EQ(SetWindowLongW(a, 8, 0x0BADF00D), 0);
+        EXPECT_EQ(GetWindowLongPtrW(a, 0), 0x1122334455667788);
+        EXPECT_EQ(GetWindowLongW(a, 8), 0x0BADF00D);
+        EXPECT_EQ(GetWindowLongW(a, 4), 0x11223344) << "the slots are bytes, read at any offset";
+        EXPECT_EQ(GetWindowLongPtrW(b, 0), 0) << "every window has its own";
+        EXPECT_EQ(SetWindowLongPtrW(a, GWLP_USERDATA, 5), 0);
+        EXPECT_EQ(GetWindowLongPtrW(a, 0), 0x1122334455667788) << "user data is a slot of its own";
+
+        // Reads and writes past the end fail and change nothing.
+        EXPECT_EQ(SetWindowLongPtrW(a, 8, 1), 0) << "a pointer would cross the end";
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_INDEX);
+        EXPECT_EQ(SetWindowLongW(a, 12, 1), 0);
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_INDEX);
+        EXPECT_EQ(GetWindowLongW(a, 8), 0x0BADF00D);
+
+        DestroyWindow(a);
+        DestroyWindow(b);
+        EXPECT_TRUE(UnregisterClassW(L"XjExtraBytesSuper", nullptr));
+        EXPECT_TRUE(UnregisterClassW(L"XjExtraBytes", nullptr));
+    });
+}
+
 }  // namespace

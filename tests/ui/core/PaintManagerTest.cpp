@@ -430,3 +430,18 @@ TEST_F(PaintManagerTest, SendersRemovedByHandlersOutsideADispatchLiveUntilTheNot
     testsupport::PumpMessagesFor(std::chrono::milliseconds(5));
     m_manager->RemoveNotifier(&second);
 }
+
+TEST_F(PaintManagerTest, APressTakesTheKeyboardFocusBackFromAChildWindow) {
+    Build(kTwoButtons);
+    const HWND child =
+        CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE, 300, 200, 50, 20, m_hwnd, nullptr, nullptr, nullptr);
+    ASSERT_NE(child, nullptr);
+    SetFocus(child);
+    ASSERT_EQ(GetFocus(), child);
+    // Outside the child, even where no control takes the press.
+    MoveMouse(300, 100);
+    Press(true);
+    Press(false);
+    EXPECT_EQ(GetFocus(), m_hwnd);
+    DestroyWindow(child);
+}

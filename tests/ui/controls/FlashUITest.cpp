@@ -1,0 +1,192 @@
+#include "ui/controls/FlashUI.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/Canvas.h"
+#include "ui/controls/ActiveXFixture.h"
+#include "ui/controls/FakePlayers.h"
+
+using fakeax::CFakeFlash;
+
+namespace {
+
+class CRecordingHandler final : public SkinUI::IFlashEventHandler {
+public:
+    ULONG Release() override { return static_cast<ULONG>(++releases); }
+    ULONG AddRef() override { return 1; }
+    HRESULT OnReadyStateChange(LONG state) override { return Note("ready " + std::to_string(state)); }
+    HRESULT OnProgress(LONG percent) override { return Note("progress " + std::to_string(percent)); }
+    HRESULT FSCommand(LPCWSTR command, LPCWSTR arguments) override {
+        return Note("fscommand " + axtest::Narrow(command) + " " + axtest::Narrow(arguments));
+    }
+    HRESULT FlashCall(LPCWSTR request) override { return Note("call " + axtest::Narrow(request)); }
+
+    std::vector<std::string> log;
+    int releases = 0;
+    // Tells the handler's answer apart from the control's own.
+    static constexpr HRESULT kAnswer = 0x00000007;
+
+private:
+    HRESULT Note(std::string entry) {
+        log.push_back(std::move(entry));
+        return kAnswer;
+    }
+};
+
+VARIANT Long(LONG value) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = value;
+    return v;
+}
+
+VARIANT LongRef(LONG* value) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BYREF | VT_I4;
+    v.plVal = value;
+    return v;
+}
+
+// Borrows the text; the caller's string must outlive the call.
+VARIANT Text(BSTR text) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BSTR;
+    v.bstrVal = text;
+    return v;
+}
+
+class FlashUITest : public axtest::ActiveXTest {};
+
+}  // namespace
+
+TEST_F(FlashUITest, StaysEmptyWithoutAPlayer) {
+    Build(
+        "<VerticalLayout bkcolor=\"#FFFFFFFF\"><Flash name=\"flash\" homepage=\"about:x\" autonavi=\"true\"/>"
+        "</VerticalLayout>");
+    auto* flash = Find<SkinUI::CFlashUI>(L"flash");
+    ASSERT_NE(flash, nullptr);
+    void* object = nullptr;
+    EXPECT_EQ(flash->GetControl(IID_IUnknown, &object), E_PENDING);
+    EXPECT_EQ(Count("showactivex:flash"), 0);
+    EXPECT_EQ(flash->GetHostWindow(), nullptr);
+    MSG key{};
+    key.hwnd = m_hwnd;
+    key.message = WM_KEYDOWN;
+    EXPECT_EQ(flash->PreTranslate(&key), E_NOTIMPL);
+    EXPECT_EQ(flash->RegisterEventSink(true), S_FALSE);
+    testsupport::Canvas canvas(400, 300, 0xFF000000);
+    ASSERT_TRUE(m_manager->PaintInto(canvas.Dc(), RECT{0, 0, 400, 300}));
+    EXPECT_EQ(canvas.BoundsOfPixelsNot(0xFFFFFFFF), (RECT{}));
+}
+
+TEST_F(FlashUITest, EventsReachTheHandlerOnlyWhenWellFormed) {
+    Register<CFakeFlash>(CLSID_ShockwaveFlash, fakeax::FakeOptions{});
+    Build("<VerticalLayout><Flash name=\"flash\"/></VerticalLayout>");
+    auto* flash = Find<SkinUI::CFlashUI>(L"flash");
+    ASSERT_NE(flash, nullptr);
+    IDispatch* sink = flash;
+    BSTR command = SysAllocString(L"quit");
+    BSTR arguments = SysAllocString(L"now");
+    LONG percent = 40;
+
+    struct Case {
+        const char* why;
+        DISPID member;
+        std::vector<VARIANT> args;  // last argument first, as they are passed
+        bool noBlock;
+        HRESULT withHandler;
+        const char* heard;
+    };
+    const Case cases[] = {
+        {"ready state", DISPID_FLASH_READYSTATECHANGE, {Long(4)}, false, CRecordingHandler::kAnswer, "ready 4"},
+        {"ready state without its argument", DISPID_FLASH_READYSTATECHANGE, {}, false, DISP_E_BADPARAMCOUNT, ""},
+        {"ready state as text", DISPID_FLASH_READYSTATECHANGE, {Text(command)}, false, DISP_E_TYPEMISMATCH, ""},
+        {"progress by reference",
+         DISPID_FLASH_PROGRESS,
+         {LongRef(&percent)},
+         false,
+         CRecordingHandler::kAnswer,
+         "progress 40"},
+        {"progress by value", DISPID_FLASH_PROGRESS, {Long(50)}, false, CRecordingHandler::kAnswer, "progress 50"},
+        {"progress through a null reference",
+         DISPID_FLASH_PROGRESS,
+         {LongRef(nullptr)},
+         false,
+         DISP_E_TYPEMISMATCH,
+         ""},
+        {"progress without a block", DISPID_FLASH_PROGRESS, {}, true, DISP_E_BADPARAMCOUNT, ""},
+        {"fscommand",
+         DISPID_FLASH_FSCOMMAND,
+         {Text(arguments), Text(command)},
+         false,
+         CRecordingHandler::kAnswer,
+         "fscommand quit now"},
+        {"fscommand with one argument", DISPID_FLASH_FSCOMMAND, {Text(command)}, false, DISP_E_BADPARAMCOUNT, ""},
+        {"fscommand with a number", DISPID_FLASH_FSCOMMAND, {Text(arguments), Long(1)}, false, DISP_E_TYPEMISMATCH, ""},
+        {"fscommand without a block", DISPID_FLASH_FSCOMMAND, {}, true, DISP_E_BADPARAMCOUNT, ""},
+        {"flash call", DISPID_FLASH_FLASHCALL, {Text(command)}, false, CRecordingHandler::kAnswer, "call quit"},
+        {"flash call with two arguments",
+         DISPID_FLASH_FLASHCALL,
+         {Text(command), Text(arguments)},
+         false,
+         E_INVALIDARG,
+         ""},
+        {"flash call with a number", DISPID_FLASH_FLASHCALL, {Long(1)}, false, E_INVALIDARG, ""},
+        {"an event nobody knows", 4242, {}, false, S_OK, ""},
+    };
+    CRecordingHandler handler;
+    for (bool withHandler : {true, false}) {
+        flash->SetEventHandler(withHandler ? &handler : nullptr);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.why) + (withHandler ? " (handler)" : " (no handler)"));
+            handler.log.clear();
+            std::vector<VARIANT> args = c.args;
+            DISPPARAMS params{args.empty() ? nullptr : args.data(), nullptr, static_cast<UINT>(args.size()), 0};
+            const HRESULT answer = sink->Invoke(c.member, IID_NULL, 0, DISPATCH_METHOD, c.noBlock ? nullptr : &params,
+                                                nullptr, nullptr, nullptr);
+            const bool malformed = FAILED(c.withHandler);
+            EXPECT_EQ(answer, withHandler || malformed ? c.withHandler : S_OK);
+            const std::vector<std::string> heard =
+                withHandler && c.heard[0] != '\0' ? std::vector<std::string>{c.heard} : std::vector<std::string>{};
+            EXPECT_EQ(handler.log, heard);
+        }
+    }
+    EXPECT_EQ(handler.releases, 1);  // given back when replaced
+    SysFreeString(command);
+    SysFreeString(arguments);
+}
+
+TEST_F(FlashUITest, SinkFollowsThePlayerItIsConnectedTo) {
+    std::vector<CFakeFlash*> players;
+    auto* factory = Register<CFakeFlash>(CLSID_ShockwaveFlash, fakeax::FakeOptions{});
+    factory->onCreate = [&](CFakeFlash* player) { players.push_back(player); };
+    Build("<VerticalLayout><Flash name=\"flash\"/></VerticalLayout>");
+    auto* flash = Find<SkinUI::CFlashUI>(L"flash");
+    ASSERT_EQ(players.size(), 1u);
+    CRecordingHandler handler;
+    flash->SetEventHandler(&handler);
+    EXPECT_EQ(players[0]->point->SinkCount(), 1u);
+    VARIANT state = Long(3);
+    DISPPARAMS params{&state, nullptr, 1, 0};
+    EXPECT_EQ(players[0]->point->Fire(DISPID_FLASH_READYSTATECHANGE, &params), S_OK);
+    EXPECT_EQ(handler.log, std::vector<std::string>{"ready 3"});
+
+    // A new player replaces the old one entirely.
+    players[0]->AddRef();
+    ASSERT_TRUE(flash->DoCreateControl());
+    ASSERT_EQ(players.size(), 2u);
+    EXPECT_EQ(players[0]->point->SinkCount(), 0u);
+    EXPECT_EQ(players[1]->point->SinkCount(), 1u);
+    players[0]->Release();
+    EXPECT_EQ(m_alive, 1);
+
+    m_manager->AttachRoot(new SkinUI::CControlUI());
+    EXPECT_EQ(m_alive, 0);
+    EXPECT_EQ(handler.releases, 1);
+}
