@@ -13,6 +13,8 @@
 #include "ui/basic/SliderUI.h"
 #include "ui/basic/TextUI.h"
 #include "ui/controls/ActiveXUI.h"
+#include "ui/controls/ComboBoxUI.h"
+#include "ui/controls/ComboUI.h"
 #include "ui/controls/DateTimeUI.h"
 #include "ui/controls/ExpandListUI.h"
 #include "ui/controls/FlashUI.h"
@@ -22,6 +24,8 @@
 #include "ui/controls/ListTextElementUI.h"
 #include "ui/controls/MenuUI.h"
 #include "ui/controls/RichEditUI.h"
+#include "ui/controls/TreeNodeUI.h"
+#include "ui/controls/TreeViewUI.h"
 #include "ui/controls/WebBrowserUI.h"
 #include "ui/core/AttributeText.h"
 #include "ui/core/ContainerUI.h"
@@ -72,6 +76,10 @@ CUIControlFactory::CUIControlFactory() {
     Register(L"ListContainerElement", Make<CListContainerElementUI>);
     Register(L"Menu", Make<CMenuUI>);
     Register(L"ExpandList", Make<CExpandListUI>);
+    Register(L"TreeNode", Make<CTreeNodeUI>);
+    Register(L"TreeView", Make<CTreeViewUI>);
+    Register(L"Combo", Make<CComboUI>);
+    Register(L"ComboBox", Make<CComboBoxUI>);
     Register(L"DateTime", Make<CDateTimeUI>);
     Register(L"ActiveX", Make<CActiveXUI>);
     Register(L"Flash", Make<CFlashUI>);
