@@ -16,7 +16,8 @@ namespace {
 
 constexpr wchar_t kMakerFolder[] = L"Quorvel网络";
 constexpr std::array<const wchar_t*, 5> kCandidateDrives = {L"D:\\", L"E:\\", L"C:\\", L"F:\\", L"G:\\"};
-constexpr const wchar_t* kProblemTexts[] = {L"", L"安装目录无效，请选择正确的目录", L"该磁盘剩余空间不足，请选择其他目录安装",
+constexpr const wchar_t* kProblemTexts[] = {L"", L"安装目录无效，请选择正确的目录",
+                                            L"该磁盘剩余空间不足，请选择其他目录安装",
                                             L"该目录权限不足，请选择其他目录安装"};
 
 std::mutex& FreeSpaceMutex() {

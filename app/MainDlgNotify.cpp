@@ -107,7 +107,7 @@ bool CMainDlg::OnInstallButton() {
         return false;
     }
     // A directory that cannot take the install is replaced without asking; the log keeps both.
-    if (m_installDir != typed)
+    if (!typed.empty() && m_installDir != typed)
         XJ_LOG_INFO(L"the directory \"%s\" cannot take the install; \"%s\" is used", typed.c_str(),
                     m_installDir.c_str());
     XJ_LOG_INFO(L"install directory:%s", m_installDir.c_str());

@@ -82,7 +82,8 @@ TEST_F(DesktopFolderPickerTest, RunsTheDesktopsChooserWhileTheWindowKeepsItsMess
         EXPECT_EQ(PickFolderWithDesktop(hwnd, L"选择文件夹", L"C:\\Games\\NotYet"), L"C:\\Games");
         EXPECT_TRUE(ownerDisabled);
         EXPECT_TRUE(IsWindowEnabled(hwnd));
-        EXPECT_EQ(Arguments(), "zenity\n--file-selection\n--directory\n--title=选择文件夹\n--filename=" + games + "/\n");
+        EXPECT_EQ(Arguments(),
+                  "zenity\n--file-selection\n--directory\n--title=选择文件夹\n--filename=" + games + "/\n");
     }
     {
         SCOPED_TRACE("the user cancels");

@@ -98,11 +98,9 @@ TEST_F(InstallDirTest, TheLineNamesWhatIsWrongWithATypedDirectory) {
         const wchar_t* path;
         InstallDirProblem problem;
     } cases[] = {
-        {L"1:\\x", InstallDirProblem::Invalid},
-        {L"C:\\a|b", InstallDirProblem::Invalid},
+        {L"1:\\x", InstallDirProblem::Invalid},         {L"C:\\a|b", InstallDirProblem::Invalid},
         {L"Q:\\Games", InstallDirProblem::Invalid},  // no such drive
-        {L"R:\\Games", InstallDirProblem::NotWritable},
-        {L"C:\\Games", InstallDirProblem::None},
+        {L"R:\\Games", InstallDirProblem::NotWritable}, {L"C:\\Games", InstallDirProblem::None},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(platform::Utf8FromWide(c.path));

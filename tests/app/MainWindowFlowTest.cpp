@@ -125,7 +125,9 @@ protected:
     size_t VersionRequests() const { return m_server->RequestsFor("/qvzurazarevuz.txt").size(); }
     std::string LauncherRecord() const { return ReadBytes(m_record / "launcher.args"); }
     // The launcher's arguments as the installer passes them, once per run.
-    static std::string Launched(const CMainDlg& dialog) { return "-i\n" + std::to_string(dialog.GameId()) + "\n-d\n\n"; }
+    static std::string Launched(const CMainDlg& dialog) {
+        return "-i\n" + std::to_string(dialog.GameId()) + "\n-d\n\n";
+    }
     // The program's log so far, decoded.
     std::string ProgramLog() const {
         std::string text;
@@ -158,8 +160,7 @@ protected:
         DispatchPending();
     }
     static int Page(CMainDlg& dialog) {
-        return static_cast<SkinUI::CTabLayoutUI*>(Control(dialog, L"tb_main")->QueryFacet(L"TabLayout"))
-            ->CurrentPage();
+        return static_cast<SkinUI::CTabLayoutUI*>(Control(dialog, L"tb_main")->QueryFacet(L"TabLayout"))->CurrentPage();
     }
 
     fs::path m_record = m_dir / "record";
@@ -308,6 +309,14 @@ TEST_F(MainWindowFlowTest, ClicksAndTypingOnTheInstallPage) {
     testsupport::Watchdog watchdog(kLongWait);
     auto* tip = static_cast<SkinUI::CLabelUI*>(Control(dialog, L"lb_tip")->QueryFacet(L"Label"));
 
+    // The system menu's Close is greyed: Alt+F4 does nothing.
+    Display().KeyDown(VK_MENU);
+    Display().KeyDown(VK_F4);
+    Display().KeyUp(VK_F4);
+    Display().KeyUp(VK_MENU);
+    DispatchPending();
+    ASSERT_TRUE(IsWindow(hwnd));
+
     // The fold-out: the window grows, the proposal and its space line appear.
     Click(dialog, L"btn_free");
     const std::wstring proposal = L"D:\\Quorvel网络\\QuorvelTarnvik";
@@ -356,8 +365,8 @@ TEST_F(MainWindowFlowTest, ClicksAndTypingOnTheInstallPage) {
     Click(dialog, L"btn_install");
     EXPECT_EQ(dialog.InstallDir(), proposal);
     EXPECT_EQ(dialog.DownloadDir(), proposal);
-    EXPECT_EQ(WindowHeight(hwnd), kInstallPageHeight + kFoldOutHeight - (dialog.GameId() != 0 ? 36 : 0) -
-                                      kFoldOutHeight - 84);
+    EXPECT_EQ(WindowHeight(hwnd),
+              kInstallPageHeight + kFoldOutHeight - (dialog.GameId() != 0 ? 36 : 0) - kFoldOutHeight - 84);
     EXPECT_EQ(Page(dialog), 1);
     EXPECT_NE(dialog.Updater(), nullptr);
     DestroyWindow(hwnd);
