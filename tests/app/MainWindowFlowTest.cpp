@@ -345,6 +345,25 @@ TEST_F(MainWindowFlowTest, ClicksAndTypingOnTheInstallPage) {
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0], m_server->HttpsOrigin() + "/agreement.html");
 
+    // Close twice: one quit box (the window under it takes no clicks, and a second click
+    // that reaches it all the same opens nothing); Cancel keeps the installer.
+    CMsgBoxDlg* quitBox = nullptr;
+    CMsgBoxDlg* afterSecondClick = nullptr;
+    When([&] { return dialog.OpenQuitBox() != nullptr; },
+         [&] {
+             quitBox = dialog.OpenQuitBox();
+             Click(dialog, L"btn_close");
+             dialog.PaintManager().RaiseNotify(Control(dialog, L"btn_close"), L"click");
+             afterSecondClick = dialog.OpenQuitBox();
+             Click(*quitBox, L"btn_cancel");
+         });
+    Click(dialog, L"btn_close");
+    EXPECT_NE(quitBox, nullptr);
+    EXPECT_EQ(afterSecondClick, quitBox);
+    EXPECT_EQ(dialog.OpenQuitBox(), nullptr);
+    DispatchPending();
+    ASSERT_TRUE(IsWindow(hwnd));
+
     // Without the agreement the install click shows the tip and starts nothing.
     Click(dialog, L"opt_agree");
     ASSERT_FALSE(static_cast<SkinUI::COptionUI*>(Control(dialog, L"opt_agree")->QueryFacet(L"Option"))->IsSelected());
