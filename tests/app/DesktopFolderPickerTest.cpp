@@ -2,15 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <cstdlib>
 #include <filesystem>
-#include <string>
 
 #include "app/AppTestEnvironment.h"
 #include "app/MainWindowTesting.h"
-#include "platform/fs/DriveMap.h"
 #include "platform/window/WindowApi.h"
 #include "support/Watchdog.h"
 
@@ -18,94 +14,80 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Stand-ins for the desktop's choosers on a PATH of the test's own: each records its
-// arguments, waits until the test lets it answer (or is ended), then prints the answer
-// file and exits with the code file's number.
+// The desktop's choosers are stand-ins on a PATH of the test's own: each records its
+// arguments, waits until the test lets it answer (or is ended), prints the answer file and
+// exits with the code file's number.
 class DesktopFolderPickerTest : public AppTestEnvironment {
 protected:
     void SetUp() override {
         WriteIni("[Debug]\nLog=0\n");
         StartApp();
-        if (const char* path = std::getenv("PATH")) m_savedPath = path;
-        fs::create_directories(m_bin);
-        setenv("PATH", m_bin.c_str(), 1);
-        setenv("XJ_TEST_CHOOSER_DIR", m_work.c_str(), 1);
-        fs::create_directories(m_work);
+        setenv("PATH", (m_dir / "bin").c_str(), 1);
+        setenv("XJ_TEST_CHOOSER", (m_dir / "work").c_str(), 1);
     }
     void TearDown() override {
         setenv("PATH", m_savedPath.c_str(), 1);
-        unsetenv("XJ_TEST_CHOOSER_DIR");
+        unsetenv("XJ_TEST_CHOOSER");
         AppTestEnvironment::TearDown();
     }
-    void PutChooser(const std::string& name) {
-        const fs::path script = m_bin / name;
-        m_dir.WriteFile(fs::relative(script, m_dir.Path()).string(),
-                        "#!/bin/sh\n"
-                        "w=$XJ_TEST_CHOOSER_DIR\n"
-                        "printf '%s\\n' \"$(/usr/bin/basename \"$0\")\" \"$@\" > \"$w/args\"\n"
-                        "while [ ! -e \"$w/go\" ]; do /bin/sleep 0.01; done\n"
-                        "/bin/cat \"$w/answer\"\n"
-                        "exit $(/bin/cat \"$w/code\")\n");
-        fs::permissions(script, fs::perms::owner_all);
-    }
-    void Answer(const std::string& text, int code) {
-        m_dir.WriteFile("work/answer", text);
-        m_dir.WriteFile("work/code", std::to_string(code));
-    }
-    void Go() const { m_dir.WriteFile("work/go", ""); }
-    std::string Arguments() const { return testsupport::TempDir::ReadFile(m_work / "args"); }
-
-    fs::path m_bin = m_dir / "bin";
-    fs::path m_work = m_dir / "work";
-    std::string m_savedPath;
+    const std::string m_savedPath = std::getenv("PATH");
 };
 
 }  // namespace
 
 TEST_F(DesktopFolderPickerTest, RunsTheDesktopsChooserWhileTheWindowKeepsItsMessages) {
+    const testsupport::TempDir& dir = m_dir;
+    const auto putChooser = [&](const std::string& name) {
+        dir.WriteFile("bin/" + name,
+                      "#!/bin/sh\nw=$XJ_TEST_CHOOSER\nprintf '%s\\n' \"${0##*/}\" \"$@\" > \"$w/args\"\n"
+                      "while [ ! -e \"$w/go\" ]; do /bin/sleep 0.01; done\n/bin/cat \"$w/answer\"\n"
+                      "exit $(/bin/cat \"$w/code\")\n");
+        fs::permissions(dir / "bin" / name, fs::perms::owner_all);
+    };
+    const auto answer = [&](const std::string& text, int code) {
+        dir.WriteFile("work/answer", text);
+        dir.WriteFile("work/code", std::to_string(code));
+    };
     apptest::TestMainDlg owner;
     const HWND hwnd = owner.CreateHwnd(nullptr, L"owner", WS_POPUP, 0);
-    ASSERT_NE(hwnd, nullptr);
     testsupport::Watchdog watchdog(std::chrono::seconds(60));
-    const std::string games = (m_dir / "home" / "Games").string();
+    const std::string games = (dir / "home/Games").string();
     fs::create_directories(games);
     {
         SCOPED_TRACE("zenity comes first; the owner is disabled while it is open, its messages still run");
-        PutChooser("kdialog");
-        PutChooser("zenity");
-        Answer(games + "\n", 0);
+        putChooser("kdialog");
+        putChooser("zenity");
+        answer(games + "\n", 0);
         bool ownerDisabled = false;
         apptest::Later([&] {
             ownerDisabled = !IsWindowEnabled(hwnd);
-            Go();
+            dir.WriteFile("work/go", "");
         });
         EXPECT_EQ(PickFolderWithDesktop(hwnd, L"选择文件夹", L"C:\\Games\\NotYet"), L"C:\\Games");
         EXPECT_TRUE(ownerDisabled);
         EXPECT_TRUE(IsWindowEnabled(hwnd));
-        EXPECT_EQ(Arguments(),
+        EXPECT_EQ(testsupport::TempDir::ReadFile(dir / "work/args"),
                   "zenity\n--file-selection\n--directory\n--title=选择文件夹\n--filename=" + games + "/\n");
     }
     {
         SCOPED_TRACE("the user cancels");
-        Answer("", 1);
+        answer(games + "\n", 1);
         EXPECT_EQ(PickFolderWithDesktop(hwnd, L"选择文件夹", L"C:\\Games"), L"");
     }
     {
         SCOPED_TRACE("kdialog without zenity");
-        fs::remove(m_bin / "zenity");
-        Answer(games + "\n", 0);
+        fs::remove(dir / "bin/zenity");
+        answer(games + "\n", 0);
         EXPECT_EQ(PickFolderWithDesktop(hwnd, L"选择文件夹", L"C:\\Games"), L"C:\\Games");
-        EXPECT_EQ(Arguments(), "kdialog\n--title\n选择文件夹\n--getexistingdirectory\n" + games + "\n");
+        EXPECT_EQ(testsupport::TempDir::ReadFile(dir / "work/args"),
+                  "kdialog\n--title\n选择文件夹\n--getexistingdirectory\n" + games + "\n");
     }
     {
         SCOPED_TRACE("the owner goes while the chooser is open: the chooser is ended");
-        fs::remove(m_work / "go");
+        fs::remove(dir / "work/go");
         apptest::Later([&] { DestroyWindow(hwnd); });
         EXPECT_EQ(PickFolderWithDesktop(hwnd, L"选择文件夹", L"C:\\Games"), L"");
     }
-    {
-        SCOPED_TRACE("no chooser at all: cancelled at once");
-        fs::remove(m_bin / "kdialog");
-        EXPECT_EQ(PickFolderWithDesktop(nullptr, L"选择文件夹", L"C:\\Games"), L"");
-    }
+    fs::remove(dir / "bin/kdialog");
+    EXPECT_EQ(PickFolderWithDesktop(nullptr, L"选择文件夹", L"C:\\Games"), L"") << "no chooser: cancelled at once";
 }

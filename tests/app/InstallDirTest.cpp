@@ -8,11 +8,9 @@
 #include <cwctype>
 #include <filesystem>
 #include <map>
-#include <string>
 
 #include "platform/fs/DriveMap.h"
 #include "platform/fs/Volume.h"
-#include "platform/strings/StringConv.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -20,10 +18,12 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::uint64_t kPlenty = 100ull << 30;
-constexpr wchar_t kPublic[] = L"Quorvel网络\\QuorvelTarnvik";
+const std::wstring kOnC = L"C:\\Quorvel网络\\QuorvelTarnvik";
+const std::wstring kOnD = L"D:\\Quorvel网络\\QuorvelTarnvik";
+const std::wstring kOnY = L"Y:\\Quorvel网络\\QuorvelTarnvik";
 
-// Drives mapped by the test's own drives.ini, with free space of the test's choosing (by
-// drive letter; a letter without a figure has none).
+// Drives from the test's own drives.ini, with free space of the test's choosing by drive
+// letter (none where it names no figure).
 class InstallDirTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -36,8 +36,7 @@ protected:
     }
     void TearDown() override {
         SetFreeSpaceSourceForTesting({});
-        std::error_code ignored;
-        if (!m_shm.empty()) fs::remove_all(m_shm, ignored);
+        if (!m_ram.empty()) fs::remove_all(m_ram);
         platform::ReloadDriveMap();
     }
     void MapDrives(const std::map<char, fs::path>& drives) {
@@ -49,80 +48,59 @@ protected:
         m_dir.WriteFile("home/.config/xjinstaller/drives.ini", text);
         platform::ReloadDriveMap();
     }
-    // A folder on a RAM-backed file system: a drive there is present and writable, never fixed.
-    fs::path RamFolder(const std::string& name) {
-        if (m_shm.empty()) {
-            struct statfs st {};
-            if (::statfs("/dev/shm", &st) != 0 || st.f_type != 0x01021994) return {};
-            m_shm = fs::path("/dev/shm") / ("xjinstalldir." + std::to_string(::getpid()));
-        }
-        return m_shm / name;
-    }
 
     testsupport::TempDir m_dir{testsupport::TempDir::Home::Redirect};
     std::map<wchar_t, std::uint64_t> m_free;
-    fs::path m_shm;
+    fs::path m_ram;
 };
 
 }  // namespace
 
 TEST_F(InstallDirTest, ProposalsFollowTheDriveOrderAndTheSpaceBoundary) {
-    MapDrives({{'D', m_dir / "driveD"}});
-    const std::wstring onD = std::wstring(L"D:\\") + kPublic;
-    const std::wstring onC = std::wstring(L"C:\\") + kPublic;
-    m_free = {{L'C', kPlenty}, {L'D', 500ull << 20}};
-    EXPECT_EQ(ChooseInstallDrive(L"", false), onD) << "D comes before C, whatever C has";
+    MapDrives({{'D', m_dir / "driveD"}, {'R', "/proc"}});
+    m_free = {{L'C', kPlenty}, {L'D', 500ull << 20}, {L'R', kPlenty}};
+    EXPECT_EQ(ChooseInstallDrive(L"", false), kOnD) << "D comes before C, whatever C has";
     EXPECT_EQ(ChooseInstallDrive(L"C:\\Games\\Mine", false), L"C:\\Games\\Mine") << "a usable directory stays";
-    EXPECT_EQ(ChooseInstallDrive(L"C:\\Games\\a|b", false), onD) << "a path Windows cannot make is never kept";
-    EXPECT_EQ(ProductFolder(true), L"Quorvel网络\\Tarnvik内部版");
-    EXPECT_EQ(DefaultFolderName(false), onD);
+    EXPECT_EQ(ChooseInstallDrive(L"C:\\Games\\a|b", false), kOnD) << "a path Windows cannot make is never kept";
+    EXPECT_EQ(DefaultFolderName(false), kOnD);
 
     // Exactly the required space: the line accepts it, the proposals do not.
     m_free[L'D'] = kRequiredInstallBytes;
-    EXPECT_EQ(ChooseInstallDrive(L"", false), onC);
-    EXPECT_EQ(CheckInstallDir(onD).problem, InstallDirProblem::None);
-    EXPECT_NE(DiskSpaceText(CheckInstallDir(onD)).find(L"所需磁盘空间：400.00MB"), std::wstring::npos);
+    EXPECT_EQ(ChooseInstallDrive(L"", false), kOnC);
+    EXPECT_EQ(CheckInstallDir(kOnD).problem, InstallDirProblem::None);
+    EXPECT_NE(DiskSpaceText(CheckInstallDir(kOnD)).find(L"所需磁盘空间：400.00MB"), std::wstring::npos);
+    const struct {
+        const wchar_t* path;
+        InstallDirProblem problem;
+    } lines[] = {
+        {L"1:\\x", InstallDirProblem::Invalid},     {L"C:\\a|b", InstallDirProblem::Invalid},
+        {L"Q:\\Games", InstallDirProblem::Invalid}, {L"R:\\Games", InstallDirProblem::NotWritable},
+        {L"D:\\Games", InstallDirProblem::None},
+    };
+    for (const auto& line : lines)
+        EXPECT_EQ(CheckInstallDir(line.path).problem, line.problem) << static_cast<int>(line.path[0]);
     m_free[L'D'] = kRequiredInstallBytes - 1;
-    EXPECT_EQ(CheckInstallDir(onD).problem, InstallDirProblem::NoSpace);
+    EXPECT_EQ(DiskSpaceText(CheckInstallDir(kOnD)), L"该磁盘剩余空间不足，请选择其他目录安装");
 
     m_free.clear();
     EXPECT_EQ(ChooseInstallDrive(L"", false), L"") << "nothing has room";
     MapDrives({});
-    EXPECT_EQ(DefaultFolderName(false), onC) << "only C: left";
-}
-
-TEST_F(InstallDirTest, TheLineNamesWhatIsWrongWithATypedDirectory) {
-    MapDrives({{'R', "/proc"}});
-    m_free = {{L'C', kPlenty}, {L'R', kPlenty}};
-    const struct {
-        const wchar_t* path;
-        InstallDirProblem problem;
-    } cases[] = {
-        {L"1:\\x", InstallDirProblem::Invalid},         {L"C:\\a|b", InstallDirProblem::Invalid},
-        {L"Q:\\Games", InstallDirProblem::Invalid},  // no such drive
-        {L"R:\\Games", InstallDirProblem::NotWritable}, {L"C:\\Games", InstallDirProblem::None},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(platform::Utf8FromWide(c.path));
-        EXPECT_EQ(CheckInstallDir(c.path).problem, c.problem);
-    }
-    EXPECT_EQ(DiskSpaceText(CheckInstallDir(L"R:\\Games")), L"该目录权限不足，请选择其他目录安装");
+    EXPECT_EQ(DefaultFolderName(false), kOnC) << "only C: left";
 }
 
 TEST_F(InstallDirTest, TheDriveWalkTakesOnlyFixedDrivesOfTheWholeList) {
-    // Every letter but Z: (the host's root) mapped: more drives than a list of 100
-    // characters holds. Only Y: lies on a local disk; the others, C: included, are RAM-backed.
-    if (RamFolder("x").empty()) GTEST_SKIP() << "/dev/shm is not a RAM-backed file system";
-    std::map<char, fs::path> drives;
+    // Every letter but Z: (the host's root, never fixed) mapped: more drives than a list of
+    // 100 characters holds. Only Y: lies on a local disk; the others, C: included, are RAM-backed.
+    struct statfs shm {};
+    if (::statfs("/dev/shm", &shm) != 0 || shm.f_type != 0x01021994) GTEST_SKIP() << "/dev/shm is not RAM-backed";
+    m_ram = fs::path("/dev/shm") / ("xjinstalldir." + std::to_string(::getpid()));
+    std::map<char, fs::path> drives{{'Y', m_dir / "driveY"}};
     for (char letter = 'A'; letter <= 'X'; ++letter)
-        drives[letter] = RamFolder(std::string(1, letter));
-    drives['Y'] = m_dir / "driveY";
+        drives[letter] = m_ram / std::string(1, letter);
     MapDrives(drives);
-    ASSERT_EQ(GetDriveTypeW(L"H:\\"), static_cast<UINT>(DRIVE_RAMDISK));
     m_free = {{L'H', kPlenty}, {L'Y', kPlenty}, {L'Z', kPlenty}};
-
-    EXPECT_EQ(ChooseInstallDrive(L"", false), std::wstring(L"Y:\\") + kPublic);
-    EXPECT_EQ(MakeDefaultInstallDir(L"C:\\prog", L"QuorvelTarnvik"), std::wstring(L"Y:\\") + kPublic);
+    EXPECT_EQ(ChooseInstallDrive(L"", false), kOnY);
+    EXPECT_EQ(MakeDefaultInstallDir(L"C:\\prog", L"QuorvelTarnvik"), kOnY);
     m_free.erase(L'Y');
     EXPECT_EQ(ChooseInstallDrive(L"", false), L"") << "H: has room but is not fixed; Z: is never proposed";
 }
