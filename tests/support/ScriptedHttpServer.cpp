@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <random>
 
 namespace testsupport {
 
@@ -29,14 +28,6 @@ std::string CollectedRequest::Header(const std::string& name) const {
         if (strcasecmp(key.c_str(), name.c_str()) == 0) return value;
     }
     return {};
-}
-
-std::string RandomBytes(size_t size, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>(rng());
-    return bytes;
 }
 
 std::vector<FormPart> ParseMultipartForm(const CollectedRequest& request) {

@@ -35,9 +35,6 @@ struct FormPart {
     std::string value;
 };
 
-// `size` bytes of a fixed pseudo-random sequence, a payload no transfer can fake by chance.
-std::string RandomBytes(size_t size, unsigned seed);
-
 // The parts of a multipart/form-data body, in order; empty when the body is malformed.
 std::vector<FormPart> ParseMultipartForm(const CollectedRequest& request);
 

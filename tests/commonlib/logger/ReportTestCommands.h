@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -86,21 +85,4 @@ private:
 
 // The UI thread with the command engine, which the reports' own commands use. A report
 // must let go of its command in TearDown before this class's TearDown ends the engine.
-class ReportTest : public HttpUiThreadTest {
-protected:
-    // Runs `first` and, while the collector holds the first POST, `second`; returns what the
-    // collector received once the report is idle again (and a little longer, to catch repeats).
-    static std::vector<testsupport::CollectedRequest> PostTwiceWhileBusy(testsupport::ScriptedHttpServer& collector,
-                                                                         const std::function<void()>& first,
-                                                                         const std::function<void()>& second,
-                                                                         const std::function<bool()>& busy) {
-        collector.Hold();
-        first();
-        EXPECT_TRUE(PumpUntil([&] { return collector.Requests().size() == 1; }));
-        second();
-        collector.Release();
-        EXPECT_TRUE(PumpUntil([&] { return collector.Requests().size() == 2 && !busy(); }));
-        testsupport::PumpMessagesFor(std::chrono::milliseconds(100));
-        return collector.Requests();
-    }
-};
+using ReportTest = HttpUiThreadTest;

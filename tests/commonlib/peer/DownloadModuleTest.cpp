@@ -19,6 +19,7 @@
 #include "platform/sync/Clock.h"
 #include "platform/window/MessageApi.h"
 #include "support/MessagePump.h"
+#include "support/RandomBytes.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/ScriptedTcpServer.h"
 #include "support/TempDir.h"

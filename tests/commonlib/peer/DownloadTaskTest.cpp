@@ -8,6 +8,7 @@
 #include "commonlib/util/Md5.h"
 #include "commonlib/util/StringUtils.h"
 #include "support/MessagePump.h"
+#include "support/RandomBytes.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/ScriptedTcpServer.h"
 #include "support/TempDir.h"

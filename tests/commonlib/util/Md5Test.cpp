@@ -9,11 +9,11 @@
 #include <atomic>
 #include <cstdio>
 #include <functional>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "support/RandomBytes.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -46,14 +46,6 @@ std::vector<int> WatchPercent(const std::function<void()>& work) {
     return seen;
 }
 
-std::string RandomBytes(size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>(random());
-    return bytes;
-}
-
 }  // namespace
 
 TEST(Md5Test, MatchesRfc1321Vectors) {
@@ -78,7 +70,7 @@ TEST(Md5Test, MatchesRfc1321Vectors) {
 
 TEST(Md5Test, HundredMegabyteStreamReportsPercentWithoutDividingByABadSize) {
     testsupport::TempDir dir;
-    const std::string chunk = RandomBytes(1 << 20, 7);
+    const std::string chunk = testsupport::RandomBytes(1 << 20, 7);
     std::string bytes;
     for (int i = 0; i < 100; ++i)
         bytes += chunk + std::to_string(i);  // no two megabytes alike

@@ -5,12 +5,12 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "../basic/BasicFixture.h"
 #include "platform/window/MessageQueue.h"
 #include "platform/window/WindowPos.h"
+#include "support/ManualClock.h"
 #include "support/RectCheck.h"
 #include "ui/controls/ListBodyUI.h"
 #include "ui/controls/ListElementUI.h"
@@ -19,21 +19,7 @@
 
 namespace listtest {
 
-class ManualClock final : public platform::ITimerClock {
-public:
-    TimePoint Now() const override {
-        std::lock_guard lock(m_mutex);
-        return m_now;
-    }
-    void Advance(std::chrono::milliseconds by) {
-        std::lock_guard lock(m_mutex);
-        m_now += by;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    TimePoint m_now{std::chrono::hours(1)};
-};
+using ManualClock = testsupport::ManualClock;
 
 // A label row that can be expanded.
 class CExpandableRowUI : public SkinUI::CListLabelElementUI {

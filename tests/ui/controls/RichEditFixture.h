@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -14,26 +13,13 @@
 #include "platform/module/Module.h"
 #include "platform/textservices/TextServices.h"
 #include "platform/window/MessageQueue.h"
+#include "support/ManualClock.h"
 #include "ui/controls/RichEditUI.h"
 #include "ui/controls/TxtWinHost.h"
 
 namespace richedittest {
 
-class ManualClock final : public platform::ITimerClock {
-public:
-    TimePoint Now() const override {
-        std::lock_guard lock(m_mutex);
-        return m_now;
-    }
-    void Advance(std::chrono::milliseconds by) {
-        std::lock_guard lock(m_mutex);
-        m_now += by;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    TimePoint m_now{std::chrono::hours(1)};
-};
+using ManualClock = testsupport::ManualClock;
 
 class RichEditTest : public basictest::BasicControlTest {
 protected:

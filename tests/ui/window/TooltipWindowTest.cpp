@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <mutex>
 #include <optional>
 
 #include "WindowTestScope.h"
@@ -12,6 +11,7 @@
 #include "platform/display/XvfbServer.h"
 #include "platform/window/MessageQueue.h"
 #include "platform/window/TimerList.h"
+#include "support/ManualClock.h"
 #include "ui/basic/UITooltip.h"
 
 // Last: Xlib's macros would otherwise reach into the test framework's headers.
@@ -21,21 +21,7 @@ using SkinUI::WindowImplBase;
 
 namespace {
 
-class CManualClock final : public platform::ITimerClock {
-public:
-    TimePoint Now() const override {
-        std::lock_guard lock(m_mutex);
-        return m_now;
-    }
-    void Advance(std::chrono::milliseconds by) {
-        std::lock_guard lock(m_mutex);
-        m_now += by;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    TimePoint m_now{std::chrono::hours(1)};
-};
+using CManualClock = testsupport::ManualClock;
 
 // This thread's queue on a manual clock for the scope's lifetime.
 class ManualClockScope {
