@@ -126,7 +126,7 @@ TEST_F(HttpCommandTest, RetryLadderFallsOverToPinnedAddresses) {
     }
 }
 
-TEST_F(HttpCommandTest, StopEndsEverythingWithoutACallback) {
+TEST_F(HttpCommandTest, StoppedOrDeletedCommandsNeverCallBackAfterwards) {
     ScriptedTcpServer slow(
         {"HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\n" + std::string(40, 'd'), 2, std::chrono::milliseconds(20)});
     ASSERT_TRUE(slow.Start());
@@ -151,6 +151,23 @@ TEST_F(HttpCommandTest, StopEndsEverythingWithoutACallback) {
         testsupport::PumpMessagesFor(std::chrono::milliseconds(300));
         EXPECT_EQ(outcome.calls, 0);
     }
+    {
+        // Deleted by its own completion: called once, and nothing touches it afterwards.
+        m_server.Serve("/a", "a");
+        struct Owner {
+            std::unique_ptr<CHttpCommand> command = std::make_unique<CHttpCommand>();
+            int calls = 0;
+            static void Done(void* user, const std::string&, int, int) {
+                auto* owner = static_cast<Owner*>(user);
+                ++owner->calls;
+                owner->command.reset();
+            }
+        } owner;
+        ASSERT_TRUE(owner.command->Get(Url("/a"), &Owner::Done, &owner, HttpErrorReporting::Off, L"", L""));
+        ASSERT_TRUE(PumpUntil([&] { return owner.calls > 0; }));
+        testsupport::PumpMessagesFor(std::chrono::milliseconds(50));
+        EXPECT_EQ(owner.calls, 1);
+    }
 }
 
 TEST_F(HttpCommandTest, StopDuringTheLookupNeitherWaitsForItNorFreesItEarly) {
@@ -170,23 +187,6 @@ TEST_F(HttpCommandTest, StopDuringTheLookupNeitherWaitsForItNorFreesItEarly) {
     testsupport::PumpMessagesFor(std::chrono::milliseconds(1800));
     StopOrAbandonDnsThread(nullptr, 0);  // frees the abandoned lookup, ended by now
     EXPECT_EQ(m_outcome.calls, 0);
-}
-
-TEST_F(HttpCommandTest, CallbackMayDeleteItsCommand) {
-    m_server.Serve("/a", "a");
-    struct Owner {
-        std::unique_ptr<CHttpCommand> command = std::make_unique<CHttpCommand>();
-        int calls = 0;
-        static void Done(void* user, const std::string&, int, int) {
-            auto* owner = static_cast<Owner*>(user);
-            ++owner->calls;
-            owner->command.reset();
-        }
-    } owner;
-    ASSERT_TRUE(owner.command->Get(Url("/a"), &Owner::Done, &owner, HttpErrorReporting::Off, L"", L""));
-    ASSERT_TRUE(PumpUntil([&] { return owner.calls > 0; }));
-    testsupport::PumpMessagesFor(std::chrono::milliseconds(50));
-    EXPECT_EQ(owner.calls, 1);
 }
 
 using HttpsCommandTest = HttpUiThreadTest;

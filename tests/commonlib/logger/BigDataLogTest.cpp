@@ -142,77 +142,55 @@ TEST_F(BigDataLogTest, InstallEventReachesTheCollectorAsTheStandardColumns) {
                                         "channel_id:223,channel_type:1,client_type:1,edition_type:2.1.800");
 }
 
-TEST_F(BigDataLogTest, RecordsOnlyMapsOrNullAndOnlyWithAUrl) {
-    ScopedCommandFactory fake;
-    EXPECT_FALSE(Stats().AddEvent(InstallCountFields, ProtoValue(L"text")));
-    EXPECT_FALSE(Stats().ReportInstallEvent(ProtoValue(3)));
-    ASSERT_TRUE(Stats().AddEvent(InstallCountFields, ProtoValue()));
-    ASSERT_TRUE(Stats().Send());
-    ASSERT_EQ(fake.log->posts.size(), 1u);
-    const std::vector<std::string> lines = LinesOfBody(fake.log->posts[0].body);
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\t{10})"))) << lines[0];
-    fake.log->Complete();
-
-    Stats().SetUrl(L"");
-    EXPECT_FALSE(Stats().AddEvent(InstallCountFields, CountEvent(L"1")));
-    EXPECT_FALSE(Stats().Send());
-    EXPECT_EQ(fake.log->posts.size(), 1u);
-}
-
-TEST_F(BigDataLogTest, RecordsAddedDuringAPostGoOutOnceInALaterPost) {
-    ScopedCommandFactory fake;
-    ASSERT_TRUE(Stats().AddEvent(InstallCountFields, CountEvent(L"first")));
-    ASSERT_TRUE(Stats().Send());
-    ASSERT_TRUE(Stats().AddEvent(InstallCountFields, CountEvent(L"second")));
-    ASSERT_TRUE(Stats().AddEvent(InstallCountFields, CountEvent(L"third")));
-    EXPECT_FALSE(Stats().Send());  // busy: the records wait
-    EXPECT_EQ(fake.log->posts.size(), 1u);
-
-    fake.log->Complete(5, 28);  // even a failed POST ends the wait, and is not repeated
-    ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return fake.log->posts.size() == 2; }));
-    fake.log->Complete();
-    testsupport::PumpMessagesFor(std::chrono::milliseconds(50));
-    EXPECT_EQ(TitlesOf(fake.log->posts), "| first| second third");
-    EXPECT_FALSE(Stats().Send());
-}
-
-TEST_F(BigDataLogTest, APostThatCannotStartDropsItsRecordsAndSaysSo) {
-    const auto expectDropped = [] {
-        ASSERT_TRUE(Stats().AddEvent(InstallCountFields, CountEvent(L"lost")));
-        EXPECT_FALSE(Stats().Send());
-        EXPECT_FALSE(Stats().IsBusy());
-        EXPECT_TRUE(Stats().GetPending().empty());
-    };
-    ScopedCommandFactory refusing;
-    refusing.log->refuse = true;
-    expectDropped();
-    // No transport at all is the same failure.
-    Stats().ReleaseCommand();
-    ScopedCommandFactory none([] { return std::unique_ptr<IReportCommand>(); });
-    expectDropped();
-}
-
-TEST_F(BigDataLogTest, CallsFromAnotherThreadAreSentFromTheUiThread) {
+TEST_F(BigDataLogTest, RecordsFromAnyThreadGoOutFromTheUiThreadOncePostByPost) {
     ScopedCommandFactory fake;
     std::thread worker([] {
-        Stats().AddEvent(InstallCountFields, CountEvent(L"worker"));
+        Stats().AddEvent(InstallCountFields, CountEvent(L"first"));
         Stats().Send();
     });
     worker.join();
     EXPECT_TRUE(fake.log->posts.empty());
     ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return fake.log->posts.size() == 1; }));
     EXPECT_EQ(fake.log->posts[0].threadId, GetCurrentThreadId());
-    EXPECT_EQ(TitlesOf(fake.log->posts), "| worker");
-    fake.log->Complete();
-}
+    ASSERT_TRUE(Stats().AddEvent(InstallCountFields, CountEvent(L"second")));
+    ASSERT_TRUE(Stats().AddEvent(InstallCountFields, CountEvent(L"third")));
+    EXPECT_FALSE(Stats().Send());  // busy: the records wait
 
-TEST_F(BigDataLogTest, ShutDownStopsThePostBeforeDeletingTheCommand) {
-    ScopedCommandFactory fake;
-    ASSERT_TRUE(Stats().AddEvent(InstallCountFields, CountEvent(L"1")));
-    ASSERT_TRUE(Stats().Send());
+    fake.log->Complete(5, 28);  // even a failed POST ends the wait, and is not repeated
+    ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return fake.log->posts.size() == 2; }));
+    EXPECT_EQ(TitlesOf(fake.log->posts), "| first| second third");
+    // Shut-down stops the POST under way before it deletes the command.
     Stats().ReleaseCommand();
     EXPECT_EQ(fake.log->stops, 1);
     EXPECT_EQ(fake.log->deletedWhileActive, 0);
     EXPECT_FALSE(Stats().IsBusy());
+    EXPECT_FALSE(Stats().Send());
+}
+
+TEST_F(BigDataLogTest, RecordsAreRefusedOrDroppedWhereTheyCannotGoOut) {
+    ScopedCommandFactory fake;
+    // Events that are neither null nor maps are refused; null gives the columns empty.
+    EXPECT_FALSE(Stats().AddEvent(InstallCountFields, ProtoValue(L"text")));
+    EXPECT_FALSE(Stats().ReportInstallEvent(ProtoValue(3)));
+    ASSERT_TRUE(Stats().AddEvent(InstallCountFields, ProtoValue()));
+    ASSERT_TRUE(Stats().Send());
+    ASSERT_EQ(fake.log->posts.size(), 1u);
+    const std::vector<std::string> lines = LinesOfBody(fake.log->posts[0].body);
+    EXPECT_TRUE(lines.size() == 1 && std::regex_match(lines[0], std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\t{10})")));
+    fake.log->Complete();
+    // A POST that cannot start, or no transport at all, drops its records and says so.
+    fake.log->refuse = true;
+    for (const char* why : {"refused", "no transport"}) {
+        SCOPED_TRACE(why);
+        ASSERT_TRUE(Stats().AddEvent(InstallCountFields, CountEvent(L"lost")));
+        EXPECT_FALSE(Stats().Send());
+        EXPECT_FALSE(Stats().IsBusy());
+        EXPECT_TRUE(Stats().GetPending().empty());
+        Stats().ReleaseCommand();
+        SetReportCommandFactory([] { return std::unique_ptr<IReportCommand>(); });  // undone by `fake`
+    }
+    // Without a URL nothing is recorded.
+    Stats().SetUrl(L"");
+    EXPECT_FALSE(Stats().AddEvent(InstallCountFields, CountEvent(L"1")));
+    EXPECT_EQ(fake.log->posts.size(), 1u);
 }

@@ -13,36 +13,6 @@ std::uint64_t Sum(const std::vector<ByteRange>& ranges) {
 
 }  // namespace
 
-TEST(BlockMapTest, PeersTakeBlocksInOrderAndFinishTheFile) {
-    CBlockMap map(250, 100);
-    EXPECT_EQ(map.Assign(1, 10), (ByteRange{0, 100}));
-    EXPECT_EQ(map.Assign(2, 10), (ByteRange{100, 200}));
-    EXPECT_EQ(map.Assign(1, 10), std::nullopt) << "one assignment per peer";
-    EXPECT_EQ(map.Assign(3, 10), (ByteRange{200, 250})) << "the last block is short";
-    for (int peer : {1, 2, 3}) {
-        map.SetWritten(peer, 1000);  // clipped to the range
-        map.Release(peer);
-    }
-    EXPECT_TRUE(map.IsComplete());
-    EXPECT_TRUE(map.Gaps().empty());
-    EXPECT_EQ(map.Assign(1, 10), std::nullopt);
-}
-
-TEST(BlockMapTest, AFailedPeerKeepsWhatItWroteAndGivesBackTheRest) {
-    CBlockMap map(300, 100);
-    map.Assign(1, 10);
-    map.Assign(2, 10);
-    map.SetWritten(1, 40);
-    EXPECT_EQ(map.Gaps(), (std::vector<ByteRange>{{40, 300}}));
-    map.Release(1);
-    EXPECT_EQ(map.DoneBytes(), 40u);
-    // The free space is merged again, and the next peer starts where the failed one stopped.
-    EXPECT_EQ(map.Assign(3, 10), (ByteRange{40, 100}));
-    map.SetWritten(2, 100);
-    map.Release(2);
-    EXPECT_EQ(map.Gaps(), (std::vector<ByteRange>{{40, 100}, {200, 300}}));
-}
-
 TEST(BlockMapTest, EndGameSplitsTheLargestTailInFlight) {
     CBlockMap map(200, 200);
     map.Assign(1, 10);

@@ -97,11 +97,10 @@ protected:
     bool WaitDone(std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
         return testsupport::PumpMessagesUntil([&] { return !m_rec.done.empty(); }, timeout);
     }
-    std::string Downloaded() const { return testsupport::TempDir::ReadFile(m_dest); }
     void ExpectSuccess() {
         ASSERT_FALSE(m_rec.done.empty());
         EXPECT_EQ(m_rec.done[0], std::make_pair(0, 0));
-        EXPECT_EQ(Md5Of(Downloaded()), Md5Of(m_payload));
+        EXPECT_TRUE(testsupport::TempDir::ReadFile(m_dest) == m_payload);
     }
     std::uint64_t MissingBytes() const {
         std::vector<ByteRange> gaps;
@@ -177,11 +176,8 @@ TEST_F(DownloadModuleTest, MultiPeerDownloadGivesTheFileAndProgressOncePerSecond
         const Progress& p = m_rec.progress[i];
         const Progress& before = m_rec.progress[i ? i - 1 : 0];
         EXPECT_EQ(p.total, static_cast<std::int64_t>(m_payload.size()));
-        EXPECT_GE(p.complete, before.complete);
-        EXPECT_LE(p.complete, p.total);
-        if (i > 0) {
-            EXPECT_GE(p.atMs - before.atMs, 900u);
-        }
+        EXPECT_TRUE(before.complete <= p.complete && p.complete <= p.total);
+        EXPECT_TRUE(i == 0 || p.atMs - before.atMs >= 900u) << p.atMs - before.atMs << " ms apart";
         sawSpeed = sawSpeed || p.speed > 0;
     }
     EXPECT_TRUE(sawSpeed);
