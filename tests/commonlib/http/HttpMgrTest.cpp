@@ -47,30 +47,6 @@ TEST_F(HttpMgrTest, ElevenRequestsRunTenAndQueueOne) {
         EXPECT_EQ(request->doneCalls, 0);
 }
 
-TEST_F(HttpMgrTest, InactiveRequestEndsWithTheTimeoutPairOnce) {
-    testsupport::ScopedManualClock clock;
-    ScriptedTcpServer silent;
-    ScriptedTcpServer drip(
-        {"HTTP/1.1 200 OK\r\nContent-Length: 30\r\n\r\n" + std::string(30, 'd'), 3, std::chrono::milliseconds(20)});
-    ASSERT_TRUE(silent.Start() && drip.Start());
-    ProbeRequest idle(&m_engine), alive(&m_engine);
-    idle.SetTimeout(300);
-    alive.SetTimeout(300);
-    ASSERT_TRUE(idle.Start(silent.Url("/")));
-    ASSERT_TRUE(PumpUntil([&] { return silent.Connections() == 1; }));
-    clock.Advance(std::chrono::milliseconds(300));
-    m_engine.Mgr().CheckTimeouts();
-    ASSERT_TRUE(alive.Start(drip.Url("/")));  // marked active at the moment it starts
-    clock.Advance(std::chrono::milliseconds(1));
-    // Silent one millisecond longer than its time-out: it ends; the other has just begun.
-    ASSERT_TRUE(PumpUntil([&] { return idle.doneCalls > 0 && alive.doneCalls > 0; }));
-    EXPECT_EQ(idle.result, HttpResult::Program(HttpProgramCode::Inactive));
-    EXPECT_EQ(alive.result, HttpResult::Ok());
-    testsupport::PumpMessagesFor(std::chrono::milliseconds(50));
-    EXPECT_EQ(idle.doneCalls, 1);
-    EXPECT_FALSE(idle.offUiThread || alive.offUiThread);
-}
-
 namespace {
 
 // Holds the curl worker inside the body sink of its transfer until the test opens it.

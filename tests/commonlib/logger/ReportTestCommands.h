@@ -16,9 +16,7 @@
 #include "support/ScriptedHttpServer.h"
 
 struct FakePost {
-    std::wstring url;
     std::string body;
-    std::vector<std::string> headers;
     std::vector<std::pair<std::string, std::string>> formFields;
     DWORD threadId = 0;
 };
@@ -46,13 +44,13 @@ public:
     explicit FakeReportCommand(std::shared_ptr<FakeCommandLog> log) : m_log(std::move(log)) {}
     ~FakeReportCommand() override { m_log->deletedWhileActive += m_log->active; }
 
-    void ClearHeaders() override { m_headers.clear(); }
-    void AddHeader(std::string line) override { m_headers.push_back(std::move(line)); }
+    void ClearHeaders() override {}
+    void AddHeader(std::string) override {}
     void ClearFormFields() override { m_form.clear(); }
     void AddFormField(std::string name, std::string value) override { m_form.emplace_back(name, value); }
-    bool Post(const std::wstring& url, std::string body, ReportPostDone done, void* user) override {
+    bool Post(const std::wstring&, std::string body, ReportPostDone done, void* user) override {
         if (m_log->refuse || m_log->active) return false;
-        m_log->posts.push_back({url, std::move(body), m_headers, m_form, GetCurrentThreadId()});
+        m_log->posts.push_back({std::move(body), m_form, GetCurrentThreadId()});
         m_log->active = true;
         m_log->done = done;
         m_log->user = user;
@@ -65,7 +63,6 @@ public:
 
 private:
     std::shared_ptr<FakeCommandLog> m_log;
-    std::vector<std::string> m_headers;
     std::vector<std::pair<std::string, std::string>> m_form;
 };
 
