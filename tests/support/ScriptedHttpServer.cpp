@@ -106,11 +106,6 @@ void ScriptedHttpServer::Serve(const std::string& path, std::string body) {
     m_files[path] = std::move(body);
 }
 
-void ScriptedHttpServer::Redirect(const std::string& path, const std::string& location) {
-    std::lock_guard lock(m_mutex);
-    m_redirects[path] = location;
-}
-
 void ScriptedHttpServer::SetFault(Fault fault, int times, int status) {
     std::lock_guard lock(m_mutex);
     m_fault = fault;
@@ -225,13 +220,12 @@ void ScriptedHttpServer::ServeConnection(int fd) {
 }
 
 bool ScriptedHttpServer::ServeGet(int fd, const std::string& path, const std::string& range) {
-    std::string body, location;
+    std::string body;
     bool found;
     Fault fault;
     int status;
     {
         std::lock_guard lock(m_mutex);
-        if (auto redirect = m_redirects.find(path); redirect != m_redirects.end()) location = redirect->second;
         auto it = m_files.find(path);
         found = it != m_files.end();
         if (found) body = it->second;
@@ -239,7 +233,6 @@ bool ScriptedHttpServer::ServeGet(int fd, const std::string& path, const std::st
         if (m_faultTimes > 0) --m_faultTimes;
         status = m_status;
     }
-    if (!location.empty()) return SendAll(fd, Reply("302 Found", "Location: " + location + "\r\n"));
     if (!found || fault == Fault::Status) return SendAll(fd, Reply(std::to_string(found ? status : 404) + " Scripted"));
 
     std::uint64_t first = 0, last = body.empty() ? 0 : body.size() - 1;

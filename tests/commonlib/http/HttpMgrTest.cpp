@@ -146,9 +146,6 @@ TEST_F(HttpMgrTest, OutcomesBecomeTheProgramsPairs) {
         });
     }
     ASSERT_TRUE(server.Start());
-    const std::string full = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" + std::string(100, 'b');
-    ScriptedTcpServer noRanges({full});
-    ASSERT_TRUE(noRanges.Start());
     const HttpResult unsupported = HttpResult::Make(HttpResultType::Curl, CURLE_UNSUPPORTED_PROTOCOL);
     struct Case {
         const char* why;
@@ -162,11 +159,6 @@ TEST_F(HttpMgrTest, OutcomesBecomeTheProgramsPairs) {
         {"redirect followed", server.Url("/moved"), nullptr, HttpResult::Ok()},
         {"redirect to ftp", server.Url("/ftp"), nullptr, unsupported},
         {"redirect to a file", server.Url("/file"), nullptr, unsupported},
-        {"range answered with 200", noRanges.Url("/"),
-         [](ProbeRequest& r) {
-             r.SetRange(HttpByteRange{10, 20});
-         },
-         HttpResult::Program(HttpProgramCode::NoRangeSupport)},
         {"longer than expected", server.Url("/plain"), [](ProbeRequest& r) { r.SetExpectedLength(9); },
          HttpResult::Make(HttpResultType::HttpStatus, 2008)},
     };
