@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,12 +17,6 @@
 #include "ui/core/PaintManager.h"
 
 namespace skintest {
-
-inline std::string Describe(const RECT& r) {
-    std::ostringstream out;
-    PrintTo(r, &out);
-    return out.str();
-}
 
 inline std::string Narrow(std::wstring_view text) {
     return std::string(text.begin(), text.end());
