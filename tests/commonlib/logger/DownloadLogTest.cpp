@@ -120,7 +120,7 @@ TEST_F(DownloadLogTest, AFinishedDownloadTasksReportReachesTheCollectorAsASigned
                              static_cast<std::vector<std::pair<int, int>>*>(user)->emplace_back(type, code);
                          });
     ASSERT_TRUE(StartDownloadModule());
-    StartDownload(L"", L"", L"ftp://example/pkg.bin", L"", L"C:\\dl\\pkg.bin", 100, &done, 0, "{}");
+    StartDownload(L"", L"", L"ftp://example/pkg.bin", L"", L"C:\\dl\\pkg.bin", 100, &done, 0, "{\"game\":1}");
     const bool arrived = PumpUntil([&] { return collector.Requests().size() == 1 && !Log().IsBusy(); });
     StopDownloadModule();
     ASSERT_TRUE(arrived);
@@ -137,7 +137,12 @@ TEST_F(DownloadLogTest, AFinishedDownloadTasksReportReachesTheCollectorAsASigned
     EXPECT_EQ(data.rfind("[\n   {\n      \"", 0), 0u) << data;  // the styled layout the collector reads
     Json::Value records;
     ASSERT_TRUE(ParseJsonText(data, records) && records.size() == 1);
-    EXPECT_EQ(records[0]["url"].asString(), "ftp://example/pkg.bin");
-    EXPECT_EQ(records[0]["ec"].asInt(), done[0].second);
-    EXPECT_EQ(records[0]["product_id"].asString(), "xj");
+    // The task's report: its pair, request text and log sections, under the sender's identity.
+    const Json::Value& record = records[0];
+    EXPECT_EQ(record["url"].asString(), "ftp://example/pkg.bin");
+    EXPECT_EQ(std::make_pair(record["et"].asInt(), record["ec"].asInt()), done[0]);
+    EXPECT_EQ(record["request"].asString(), "{\"game\":1}");
+    ASSERT_EQ(record["log"].size(), 4u);
+    EXPECT_EQ(record["log"][0].asString().rfind("sources:\n", 0), 0u);
+    EXPECT_EQ(record["product_id"].asString(), "xj");
 }

@@ -22,20 +22,3 @@ TEST(DownloadSourcesTest, ReplacingTheHostKeepsEverythingElse) {
         EXPECT_EQ(ReplaceUrlHost(c.url, c.host), c.expected);
     }
 }
-
-TEST(DownloadSourcesTest, ListsTheUrlThenEachPinnedAddressOnceThenKeepsTheCdnApart) {
-    // A server elsewhere keeps its port; a port that cannot be is no source.
-    CDownloadSourceList list(L"http://pkg.example:8080/qv.exe",
-                             L"10.0.0.1;;10.0.0.2:8081; 10.0.0.1;10.0.0.4:0;10.0.0.5:x", L"cdn.example");
-    ASSERT_EQ(list.Count(), 3u);
-    EXPECT_EQ(list.At(0).kind, DownloadSource::Kind::Primary);
-    EXPECT_EQ(list.At(0).pinnedAddress + "|" + list.At(1).pinnedAddress + "|" + list.At(2).pinnedAddress,
-              "|10.0.0.1|10.0.0.2");
-    EXPECT_EQ(list.At(1).pinnedPort, 0);
-    EXPECT_EQ(list.At(2).pinnedPort, 8081);
-    EXPECT_EQ(list.At(2).url, "http://pkg.example:8080/qv.exe");
-    ASSERT_TRUE(list.Cdn());
-    EXPECT_EQ(list.Cdn()->url, "http://cdn.example:8080/qv.exe");
-    EXPECT_FALSE(CDownloadSourceList(L"", L"10.0.0.1", L"cdn").IsUsable());
-    EXPECT_FALSE(CDownloadSourceList(L"http://a.example/x", L"", L"").Cdn());
-}

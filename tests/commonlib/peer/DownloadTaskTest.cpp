@@ -52,7 +52,6 @@ protected:
         params.localPath = L"C:\\pkg.exe";
         params.size = static_cast<std::int64_t>(m_payload.size());
         params.md5 = Utf8ToWide(MD5(m_payload.data(), m_payload.size()).hex_digest());
-        params.requestText = "{\"game\":1}";
         return params;
     }
 
@@ -82,21 +81,6 @@ TEST_F(DownloadTaskTest, APinnedAddressWithAPortIsReachedThere) {
     EXPECT_TRUE(Downloaded() == m_payload);
     ASSERT_FALSE(m_server.Requests().empty());
     EXPECT_EQ(m_server.Requests()[0].Header("Host"), url.substr(7, url.find('/', 7) - 7)) << "the URL's own Host";
-}
-
-TEST_F(DownloadTaskTest, ReportCarriesThePairAndItsLogSections) {
-    m_server.SetFault(ScriptedHttpServer::Fault::Status, -1, 404);
-    CDownloadTask task(Params(m_server.Url("/pkg.bin")), m_engine, m_listener);
-    ASSERT_TRUE(RunToEnd(task, m_listener));
-    EXPECT_EQ(m_listener.done[0], (NetResult{NetResult::kProgram, 404}));
-    const ProtoValue report = task.BuildReport();
-    EXPECT_EQ(report[L"et"].integer(), 3);
-    EXPECT_EQ(report[L"ec"].integer(), 404);
-    EXPECT_EQ(report[L"request"].narrowString(), "{\"game\":1}");
-    const ProtoValue& log = report[L"log"];
-    ASSERT_EQ(log.size(), 4u);
-    EXPECT_EQ(log[0].narrowString().rfind("sources:\n" + m_server.Url("/pkg.bin"), 0), 0u);
-    EXPECT_NE(log[3].narrowString().find("et:4 ec:404"), std::string::npos);
 }
 
 TEST_F(DownloadTaskTest, ServerIgnoringRangesAfterTheFirstPeerGaveUpStillCompletes) {
