@@ -42,22 +42,6 @@ TEST_F(ExpandListUITest, BehavesAsAListWithTheSameSkin) {
     EXPECT_EQ(TakeLog(), "itemclick:r0:0:0 itemselect:list:0:1");
 }
 
-TEST_F(ExpandListUITest, TheNodeTreeStartsAndRestartsAsALoneRoot) {
-    Build(ListXml("ExpandList"));
-    auto* list = Find<CExpandListUI>(L"list");
-    const auto isFresh = [](const SkinUI::ExpandListNode& root) {
-        return root.children.empty() && root.index == -1 && root.firstFlag && root.secondFlag;
-    };
-    EXPECT_TRUE(isFresh(list->Root()));
-    list->Root().children.push_back(std::make_unique<SkinUI::ExpandListNode>());
-    list->Root().children.back()->children.push_back(std::make_unique<SkinUI::ExpandListNode>());
-    list->Root().index = 4;
-    list->RemoveAllChildren();
-    EXPECT_TRUE(isFresh(list->Root()));
-    EXPECT_EQ(list->ChildCount(), 0);
-    EXPECT_EQ(list->GetSelectedIndex(), -1);
-}
-
 TEST_F(ExpandListUITest, WithoutTheMouseItsRowsHandTheMouseToItsParent) {
     Build(ListXml("ExpandList", "mouse=\"false\" delayscroll=\"false\" scrollselect=\"true\""));
     List()->SelectItem(0);

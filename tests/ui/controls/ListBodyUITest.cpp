@@ -49,17 +49,6 @@ TEST_F(ListBodyUITest, AHeaderWiderThanTheBodyScrollsSidewaysWithTheRows) {
     EXPECT_EQ(Find<CControlUI>(L"c1")->GetBounds().left, 0);
     EXPECT_EQ(list->GetListStyle()->columns[1].left, 0);
     EXPECT_EQ(Row(1)->GetBounds().left, -200);
-
-    // Back, then the bars go away with the room: nothing scrolls any more.
-    list->ScrollTo(SIZE{0, 0});
-    EXPECT_EQ(Find<CControlUI>(L"c0")->GetBounds().left, 0);
-    list->GetHeaderControl()->RemoveAllChildren();
-    list->ConfigureScrollBars(false, false);
-    m_manager->UpdateLayout();
-    const RECT before = Row(0)->GetBounds();
-    list->ScrollTo(SIZE{50, 50});
-    EXPECT_EQ(list->GetScrollOffset().cx, 0);
-    EXPECT_EQ(Row(0)->GetBounds().top, before.top);
 }
 
 TEST_F(ListBodyUITest, VerticalScrollingLeavesTheHeaderAlone) {
@@ -77,7 +66,6 @@ TEST_F(ListBodyUITest, VerticalScrollingLeavesTheHeaderAlone) {
     EXPECT_EQ(list->GetScrollOffset().cy, 320);
     EXPECT_EQ(Row(29)->GetBounds().bottom, 300);
     EXPECT_EQ(Find<CControlUI>(L"c0")->GetBounds().top, 0);
-    EXPECT_EQ(list->GetListStyle()->columns[0].left, 0);
     // Laid out again (the window grows), the rows stay where the bar says.
     Relayout(SIZE{400, 400});
     EXPECT_EQ(list->GetScrollOffset().cy, 220);
@@ -104,19 +92,4 @@ TEST_F(ListBodyUITest, RowsWithoutAHeightShareWhatIsLeft) {
     EXPECT_EQ(Find<CControlUI>(L"c")->GetBounds().bottom, 200);
     // Without header items the widest row sets the width of all.
     EXPECT_EQ(Find<CControlUI>(L"a")->GetBounds().right, 600);
-}
-
-TEST_F(ListBodyUITest, AHiddenHeaderTakesNoRoomButStillGivesTheColumns) {
-    Build(R"(<VerticalLayout><List name="list" header="hidden">
-        <ListHeaderItem name="c0" width="150"/><ListHeaderItem name="c1" width="250"/>
-        <ListTextElement name="r0" height="20"/>
-      </List></VerticalLayout>)");
-    CListUI* list = List();
-    EXPECT_EQ(Row(0)->GetBounds().top, 0);
-    EXPECT_EQ(Row(0)->GetBounds().right, 400);
-    const SkinUI::UIListStyle& style = *list->GetListStyle();
-    ASSERT_EQ(style.columnCount, 2);
-    EXPECT_EQ(style.columns[1].left, 150);
-    EXPECT_EQ(style.columns[1].right, 400);
-    EXPECT_FALSE(Find<CControlUI>(L"c0")->IsShown());
 }
