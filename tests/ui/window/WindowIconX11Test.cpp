@@ -5,8 +5,6 @@
 #include <vector>
 
 #include "WindowTestScope.h"
-#include "platform/display/X11Display.h"
-#include "platform/display/XvfbServer.h"
 #include "platform/resource/Resource.h"
 #include "support/PngBytes.h"
 
@@ -47,28 +45,24 @@ TEST(WindowIconX11Test, TheProgramsIconReachesTheXWindow) {
     RegisterPngIcon(7202, 16, 0xFF3A7BD5);
     ASSERT_TRUE(platform::RegisterResource(RT_GROUP_ICON, SkinUI::CWindowWnd::kWindowIconId,
                                            GroupOf({{32, 7201}, {16, 7202}})));
-    displaytest::XvfbServer server;
-    ASSERT_TRUE(server.Running()) << "Xvfb did not start";
-    platform::X11Display x11;
-    ASSERT_TRUE(x11.Open(server.Name()));
-    platform::SetWindowBackend(&x11);
-    skintest::RegisterTestControls();
+    windowtest::X11Scope x11;
+    ASSERT_TRUE(x11.ready) << "Xvfb did not start";
     {
         CIconWindow window;
         const HWND hwnd = window.CreateHwnd(nullptr, L"icon", WS_POPUP | WS_VISIBLE, 0);
         ASSERT_NE(hwnd, nullptr);
         ASSERT_TRUE(window.SetWindowIcon());
-        x11.Sync();
+        x11.display.Sync();
 
-        ::Display* client = XOpenDisplay(server.Name().c_str());
+        ::Display* client = XOpenDisplay(x11.server.Name().c_str());
         ASSERT_NE(client, nullptr);
         Atom type = 0;
         int format = 0;
         unsigned long count = 0;
         unsigned long remaining = 0;
         unsigned char* data = nullptr;
-        ASSERT_EQ(XGetWindowProperty(client, x11.NativeWindow(hwnd), XInternAtom(client, "_NET_WM_ICON", False), 0,
-                                     1 << 16, False, XA_CARDINAL, &type, &format, &count, &remaining, &data),
+        ASSERT_EQ(XGetWindowProperty(client, x11.display.NativeWindow(hwnd), XInternAtom(client, "_NET_WM_ICON", False),
+                                     0, 1 << 16, False, XA_CARDINAL, &type, &format, &count, &remaining, &data),
                   Success);
         ASSERT_NE(data, nullptr) << "no icon property";
         // Xlib hands 32-bit items back in longs, sign-extended.
@@ -83,6 +77,4 @@ TEST(WindowIconX11Test, TheProgramsIconReachesTheXWindow) {
         XCloseDisplay(client);
         DestroyWindow(hwnd);
     }
-    WindowImplBase::ReleaseSkinArchive();
-    platform::SetWindowBackend(nullptr);
 }

@@ -1,14 +1,20 @@
-// Shared by the window tests: a headless display installed for the test's lifetime, the
-// test skin's clickable control registered, and small helpers to wait for messages and
-// read a window's place.
+// Shared by the window tests: a headless display or a private X server installed for the
+// test's lifetime, the test skin's clickable control registered, and small helpers to wait for
+// messages, click controls and keep screenshots as the build's artefacts.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cairo.h>
+
 #include <chrono>
+#include <filesystem>
 #include <functional>
+#include <string>
 
 #include "platform/display/HeadlessDisplay.h"
+#include "platform/display/X11Display.h"
+#include "platform/display/XvfbServer.h"
 #include "platform/strings/StringConv.h"
 #include "platform/window/Focus.h"
 #include "platform/window/MessageApi.h"
@@ -40,6 +46,28 @@ public:
     platform::HeadlessDisplay display;
 };
 
+// The windows on a private X server (check XvfbInstalled first, to skip without one).
+class X11Scope {
+public:
+    X11Scope() {
+        if (!server.Running() || !display.Open(server.Name())) return;
+        platform::SetWindowBackend(&display);
+        skintest::RegisterTestControls();
+        SkinUI::CWndShadow::RegisterShadowClass();
+        ready = true;
+    }
+    ~X11Scope() {
+        SkinUI::WindowImplBase::ReleaseSkinArchive();
+        if (ready) platform::SetWindowBackend(nullptr);
+    }
+    X11Scope(const X11Scope&) = delete;
+    X11Scope& operator=(const X11Scope&) = delete;
+
+    displaytest::XvfbServer server;
+    platform::X11Display display;
+    bool ready = false;
+};
+
 inline bool PumpUntil(const std::function<bool()>& done) {
     return testsupport::PumpMessagesUntil(done, std::chrono::seconds(5));
 }
@@ -52,6 +80,29 @@ inline SIZE SizeOf(HWND hwnd) {
     RECT rect{};
     GetWindowRect(hwnd, &rect);
     return SIZE{rect.right - rect.left, rect.bottom - rect.top};
+}
+
+// The centre of a control of `window`, in screen co-ordinates.
+inline POINT ScreenCentreOf(SkinUI::WindowImplBase& window, const wchar_t* name) {
+    window.PaintManager().UpdateLayout();
+    SkinUI::CControlUI* control = window.PaintManager().ControlByName(name);
+    EXPECT_NE(control, nullptr);
+    const RECT b = control != nullptr ? control->GetBounds() : RECT{};
+    POINT pt{(b.left + b.right) / 2, (b.top + b.bottom) / 2};
+    ClientToScreen(window.GetHWND(), &pt);
+    return pt;
+}
+
+// Writes 0xAARRGGBB pixels as "<name>" in the build's artefacts directory.
+inline bool WriteArtefact(const std::string& name, uint32_t* pixels, int width, int height) {
+    std::error_code error;
+    const auto dir = std::filesystem::read_symlink("/proc/self/exe", error).parent_path().parent_path() / "artifacts";
+    std::filesystem::create_directories(dir, error);
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels),
+                                                                   CAIRO_FORMAT_ARGB32, width, height, width * 4);
+    const bool written = cairo_surface_write_to_png(surface, (dir / name).string().c_str()) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(surface);
+    return written;
 }
 
 }  // namespace windowtest
