@@ -81,24 +81,6 @@ TEST_F(ActiveXTest, ObjectsAreMadeAtTheFirstLayoutFromClassIdsAndProgIds) {
     }
 }
 
-TEST_F(ActiveXTest, CreationNotDelayedWaitsForAWindowToActivateIn) {
-    // A control made in code, its class chosen before it joins a window.
-    auto* control = new SkinUI::CActiveXUI();
-    control->SetDelayCreate(false);
-    EXPECT_TRUE(control->SetCLSID(L"XjTest.Windowless"));
-    EXPECT_EQ(m_alive, 0);
-    Build("<VerticalLayout><Control height=\"50\"/></VerticalLayout>");
-    ASSERT_TRUE(static_cast<SkinUI::CContainerUI*>(m_manager->GetRoot())->AppendChild(control));
-    m_manager->UpdateLayout();
-    ASSERT_NE(Hosted(control), nullptr);
-    EXPECT_TRUE(Hosted(control)->activeWindowless);
-    // In a window, naming a class creates at once; a class that does not exist changes nothing.
-    EXPECT_TRUE(control->SetCLSID(L"XjTest.Windowed"));
-    EXPECT_NE(control->GetHostWindow(), nullptr);
-    EXPECT_FALSE(control->SetCLSID(L"XjTest.Nothing"));
-    EXPECT_EQ(m_alive, 1);
-}
-
 TEST_F(ActiveXTest, WindowlessObjectsDrawAndTakeTheMouseOnlyWhereTheyAre) {
     m_windowless->onCreate = [](CFakeOleObject* object) {
         object->onDraw = [](HDC hdc, const RECTL& bounds) {

@@ -89,7 +89,7 @@ TEST(ShapedWindowX11Test, WithoutACompositorNothingShowsOutsideTheWindowsShape) 
         after = Capture(client, around);
         const int width = around.right - around.left, height = around.bottom - around.top;
         for (auto [shot, name] : {std::pair{*before, "shaped-window-before.png"}, {*after, "shaped-window-after.png"}})
-            windowtest::WriteArtefact(name, shot.pixels.data(), width, height);
+            testsupport::WriteArtifact(name, shot.pixels, width, height);
 
         HRGN shape = CreateRectRgn(0, 0, 0, 0);
         ASSERT_NE(GetWindowRgn(hwnd, shape), RGN_ERROR) << "the skin's round corners give the window a shape";

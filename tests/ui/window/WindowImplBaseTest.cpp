@@ -153,7 +153,7 @@ TEST(WindowImplBaseTest, ShownOnARealDisplayWithAScreenshot) {
         ASSERT_TRUE(shown.has_value()) << "the window never became viewable";
         EXPECT_TRUE(painted) << "the skin's pixels did not reach the screen";
 
-        EXPECT_TRUE(windowtest::WriteArtefact("skin-window.png", shown->pixels.data(), shown->width, shown->height));
+        EXPECT_TRUE(testsupport::WriteArtifact("skin-window.png", shown->pixels, shown->width, shown->height));
         DestroyWindow(hwnd);
     }
 }

@@ -1,16 +1,12 @@
 // Shared by the window tests: a headless display or a private X server installed for the
 // test's lifetime, the test skin's clickable control registered, and small helpers to wait for
-// messages, click controls and keep screenshots as the build's artefacts.
+// messages and find controls on the screen.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cairo.h>
-
 #include <chrono>
-#include <filesystem>
 #include <functional>
-#include <string>
 
 #include "platform/display/HeadlessDisplay.h"
 #include "platform/display/X11Display.h"
@@ -23,6 +19,7 @@
 #include "platform/window/WindowBackend.h"
 #include "platform/window/WindowPos.h"
 #include "support/MessagePump.h"
+#include "support/ReferenceImage.h"
 #include "ui/core/SkinFixture.h"
 #include "ui/window/WindowImplBase.h"
 #include "ui/window/WndShadow.h"
@@ -91,18 +88,6 @@ inline POINT ScreenCentreOf(SkinUI::WindowImplBase& window, const wchar_t* name)
     POINT pt{(b.left + b.right) / 2, (b.top + b.bottom) / 2};
     ClientToScreen(window.GetHWND(), &pt);
     return pt;
-}
-
-// Writes 0xAARRGGBB pixels as "<name>" in the build's artefacts directory.
-inline bool WriteArtefact(const std::string& name, uint32_t* pixels, int width, int height) {
-    std::error_code error;
-    const auto dir = std::filesystem::read_symlink("/proc/self/exe", error).parent_path().parent_path() / "artifacts";
-    std::filesystem::create_directories(dir, error);
-    cairo_surface_t* surface = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels),
-                                                                   CAIRO_FORMAT_ARGB32, width, height, width * 4);
-    const bool written = cairo_surface_write_to_png(surface, (dir / name).string().c_str()) == CAIRO_STATUS_SUCCESS;
-    cairo_surface_destroy(surface);
-    return written;
 }
 
 }  // namespace windowtest
