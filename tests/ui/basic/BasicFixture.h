@@ -127,6 +127,11 @@ protected:
         Mouse(WM_LBUTTONUP, to.x, to.y);
     }
     void Click(int x, int y) { Drag(POINT{x, y}, POINT{x, y}); }
+    POINT CentreOf(SkinUI::CControlUI* control) {
+        m_manager->UpdateLayout();
+        const RECT b = control->GetBounds();
+        return POINT{(b.left + b.right) / 2, (b.top + b.bottom) / 2};
+    }
     // `vk`, while `modifier` (VK_SHIFT or VK_CONTROL) is held when one is given.
     void Key(WORD vk, WORD modifier = 0) {
         if (modifier != 0) Send(WM_KEYDOWN, modifier);
@@ -168,6 +173,7 @@ protected:
         m_display.Click(point.x, point.y);
         Pump();
     }
+    void ClickOn(std::wstring_view name) { ClickAt(CentreOf(m_manager->ControlByName(name))); }
 
     std::unique_ptr<testsupport::Canvas> Paint() {
         auto canvas = std::make_unique<testsupport::Canvas>(400, 300, 0xFFFFFFFF);

@@ -126,32 +126,6 @@ TEST_F(ComboUITest, ItemsAreLentToTheDropDownAndGivenBack) {
     EXPECT_EQ(Combo()->GetSelectedIndex(), 2);
 }
 
-TEST_F(ComboUITest, TheSelectionFollowsTheItems) {
-    Build(ComboSkin(Items(4)));
-    CComboUI* combo = Combo();
-    TakeLog();
-    EXPECT_TRUE(combo->SelectItem(9)) << "past the end: the last item";
-    EXPECT_TRUE(combo->SelectItem(3));
-    EXPECT_EQ(TakeLog(), "itemselect:combo:3:-1") << "the current index sends nothing";
-    ASSERT_TRUE(combo->InsertChildAt(new SkinUI::CListLabelElementUI(), 0));
-    EXPECT_EQ(combo->GetSelectedIndex(), 4);
-    // The selected item goes: the one that takes its place is selected.
-    ASSERT_TRUE(combo->MoveChildTo(Item(4), 1));
-    ASSERT_TRUE(combo->RemoveChildAt(1));
-    EXPECT_EQ(combo->GetCaption(), L"item 0");
-
-    // An item selected in the skin is the combo's selection; keys and F4 reach the combo.
-    Build(ComboSkin(Items(2) + "<ListLabelElement name=\"pre\" selected=\"true\"/>"));
-    EXPECT_EQ(Combo()->GetSelectedIndex(), 2);
-    Combo()->TakeFocus();
-    Key(VK_UP);
-    EXPECT_EQ(Combo()->GetSelectedIndex(), 1);
-    Key(VK_F4);
-    ASSERT_NE(DropDown(), nullptr);
-    SendToDropDown(WM_KEYDOWN, VK_RETURN);
-    Pump();
-}
-
 TEST_F(ComboUITest, AnOpenDropDownNeverOutlivesWhatItShows) {
     // The combo dies with its pop-up open: the pop-up goes with it and never paints its items.
     Build(ComboSkin(Items(3)));

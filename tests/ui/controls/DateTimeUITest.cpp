@@ -52,10 +52,6 @@ protected:
         Pump();
     }
     void Key(UINT vk) { PressKey(vk); }
-    void ClickOn(std::wstring_view name) {
-        const RECT b = m_manager->ControlByName(name)->GetBounds();
-        ClickAt(POINT{(b.left + b.right) / 2, (b.top + b.bottom) / 2});
-    }
 
     CDateTimeUI* Field() const { return dynamic_cast<CDateTimeUI*>(m_manager->ControlByName(L"date")); }
     HWND Picker() const { return Field()->GetPickerWindow(); }
@@ -93,9 +89,6 @@ TEST_F(DateTimeUITest, ANewFieldShowsToday) {
 TEST_F(DateTimeUITest, AClickOnAnUnfocusedFieldOpensThePickerOverIt) {
     Build(kSkin);
     ASSERT_FALSE(Field()->HasFocus());
-    m_display.MoveMouse(50, 12);
-    Pump();
-    EXPECT_EQ(m_manager->GetCursorShape(), SkinUI::UICursor::IBeam);
     ClickOn(L"date");
     const HWND picker = Picker();
     ASSERT_NE(picker, nullptr);
@@ -108,10 +101,6 @@ TEST_F(DateTimeUITest, AClickOnAnUnfocusedFieldOpensThePickerOverIt) {
     EXPECT_EQ(GetFocus(), picker);
     EXPECT_EQ(PickerDate(), Caption());
     EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(picker, WM_GETFONT, 0, 0)), m_manager->FontHandleAt(0));
-
-    // A second click on the open picker does not open another.
-    ClickOn(L"date");
-    EXPECT_EQ(Picker(), picker);
 
     // The picker's pixels cover the field's, also after the field repaints under it.
     Field()->SetCaption(L"changed");

@@ -103,38 +103,21 @@ TEST_F(FlashUITest, EventsReachTheHandlerOnlyWhenWellFormed) {
         HRESULT withHandler;
         const char* heard;
     };
+    constexpr HRESULT kHeard = CRecordingHandler::kAnswer;
+    constexpr DISPID kReady = DISPID_FLASH_READYSTATECHANGE, kProgress = DISPID_FLASH_PROGRESS;
+    constexpr DISPID kCommand = DISPID_FLASH_FSCOMMAND, kCall = DISPID_FLASH_FLASHCALL;
     const Case cases[] = {
-        {"ready state", DISPID_FLASH_READYSTATECHANGE, {Long(4)}, false, CRecordingHandler::kAnswer, "ready 4"},
-        {"ready state without its argument", DISPID_FLASH_READYSTATECHANGE, {}, false, DISP_E_BADPARAMCOUNT, ""},
-        {"ready state as text", DISPID_FLASH_READYSTATECHANGE, {Text(command)}, false, DISP_E_TYPEMISMATCH, ""},
-        {"progress by reference",
-         DISPID_FLASH_PROGRESS,
-         {LongRef(&percent)},
-         false,
-         CRecordingHandler::kAnswer,
-         "progress 40"},
-        {"progress through a null reference",
-         DISPID_FLASH_PROGRESS,
-         {LongRef(nullptr)},
-         false,
-         DISP_E_TYPEMISMATCH,
-         ""},
-        {"progress without a block", DISPID_FLASH_PROGRESS, {}, true, DISP_E_BADPARAMCOUNT, ""},
-        {"fscommand",
-         DISPID_FLASH_FSCOMMAND,
-         {Text(arguments), Text(command)},
-         false,
-         CRecordingHandler::kAnswer,
-         "fscommand quit now"},
-        {"fscommand with one argument", DISPID_FLASH_FSCOMMAND, {Text(command)}, false, DISP_E_BADPARAMCOUNT, ""},
-        {"fscommand with a number", DISPID_FLASH_FSCOMMAND, {Text(arguments), Long(1)}, false, DISP_E_TYPEMISMATCH, ""},
-        {"flash call", DISPID_FLASH_FLASHCALL, {Text(command)}, false, CRecordingHandler::kAnswer, "call quit"},
-        {"flash call with two arguments",
-         DISPID_FLASH_FLASHCALL,
-         {Text(command), Text(arguments)},
-         false,
-         E_INVALIDARG,
-         ""},
+        {"ready state", kReady, {Long(4)}, false, kHeard, "ready 4"},
+        {"ready state without its argument", kReady, {}, false, DISP_E_BADPARAMCOUNT, ""},
+        {"ready state as text", kReady, {Text(command)}, false, DISP_E_TYPEMISMATCH, ""},
+        {"progress by reference", kProgress, {LongRef(&percent)}, false, kHeard, "progress 40"},
+        {"progress through a null reference", kProgress, {LongRef(nullptr)}, false, DISP_E_TYPEMISMATCH, ""},
+        {"progress without a block", kProgress, {}, true, DISP_E_BADPARAMCOUNT, ""},
+        {"fscommand", kCommand, {Text(arguments), Text(command)}, false, kHeard, "fscommand quit now"},
+        {"fscommand with one argument", kCommand, {Text(command)}, false, DISP_E_BADPARAMCOUNT, ""},
+        {"fscommand with a number", kCommand, {Text(arguments), Long(1)}, false, DISP_E_TYPEMISMATCH, ""},
+        {"flash call", kCall, {Text(command)}, false, kHeard, "call quit"},
+        {"flash call with two arguments", kCall, {Text(command), Text(arguments)}, false, E_INVALIDARG, ""},
         {"an event nobody knows", 4242, {}, false, S_OK, ""},
     };
     CRecordingHandler handler;

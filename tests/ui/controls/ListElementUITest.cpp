@@ -122,13 +122,6 @@ TEST_F(ListElementUITest, ContainerRowsFillTheirColumnsAndReportTheMouse) {
     EXPECT_EQ(TakeLog(), "itemhover:three:0:0");
     Mouse(WM_MOUSEMOVE, 150, other.top + 10);
     EXPECT_EQ(TakeLog(), "itemleave:three:0:0 itemhover:two:0:0");
-    Mouse(WM_MOUSEMOVE, 150, row.top + 10);
-    TakeLog();
-    Mouse(WM_LBUTTONDBLCLK, 150, row.top + 10, MK_LBUTTON);
-    Mouse(WM_LBUTTONUP, 150, row.top + 10);
-    EXPECT_EQ(TakeLog(), "itemdbclick:three:0:0 itemselect:list:0:-1");
-    Key(VK_RETURN);
-    EXPECT_EQ(TakeLog(), "itemactivate:three:0:0");
 }
 
 TEST_F(ListElementUITest, RowsSelectOnlyWhatTheListAccepts) {

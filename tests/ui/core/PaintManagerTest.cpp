@@ -105,11 +105,6 @@ TEST_F(PaintManagerTest, PostedClicksReachTheControlUnderThePoint) {
     EXPECT_FALSE(m_manager->IsCaptured());
     EXPECT_EQ(m_log, (std::vector<std::string>{"source", "click:b2:0", "second:click:b2:0"}));
     EXPECT_EQ(Button(L"b1")->Count(UIEventType::ButtonDown), 0);
-
-    // A press outside any button reaches nobody; a click on the plain control raises nothing.
-    Post(WM_LBUTTONDOWN, 300, 20);
-    Post(WM_LBUTTONUP, 300, 20);
-    EXPECT_EQ(m_log.size(), 3u);
     m_manager->RemoveNotifier(&secondReceiver);
 }
 
@@ -174,37 +169,6 @@ TEST_F(PaintManagerTest, ControlTimersArriveAsEvent24UntilStopped) {
     // A control that dies with a running timer gets nothing more.
     ASSERT_TRUE(ParentOf(Button(L"b2"))->RemoveChild(Button(L"b2")));
     Advance(50);
-}
-
-TEST_F(PaintManagerTest, MessageFiltersRunInOrderAndStopAtTheFirstThatHandles) {
-    Build(kTwoButtons);
-    // A message filter that logs its calls; `takes` handles them.
-    struct Hook : SkinUI::IMessageFilterUI {
-        Hook(std::vector<std::string>* log, std::string name, bool takes) : log(log), name(name), takes(takes) {}
-        LRESULT FilterMessage(UINT, WPARAM, LPARAM, bool& handled) override {
-            log->push_back(name);
-            handled = takes;
-            return takes ? 42 : 0;
-        }
-        std::vector<std::string>* log;
-        std::string name;
-        bool takes;
-    };
-    std::vector<std::string> calls;
-    Hook passer(&calls, "passer", false), taker(&calls, "taker", true), last(&calls, "last", true);
-    for (Hook* hook : {&passer, &taker, &last})
-        EXPECT_TRUE(m_manager->AddMessageFilter(hook));
-    LRESULT result = 0;
-    EXPECT_TRUE(m_manager->HandleWindowMessage(WM_LBUTTONDOWN, 0, MAKELPARAM(50, 5), result));
-    EXPECT_EQ(result, 42);
-    EXPECT_EQ(calls, (std::vector<std::string>{"passer", "taker"}));
-    EXPECT_EQ(Button(L"b1")->Count(UIEventType::ButtonDown), 0) << "a handled message goes no further";
-    EXPECT_TRUE(m_manager->RemoveMessageFilter(&taker));
-    calls.clear();
-    m_manager->HandleWindowMessage(WM_KEYDOWN, 'X', 0, result);
-    EXPECT_EQ(calls, (std::vector<std::string>{"passer", "last"}));
-    m_manager->RemoveMessageFilter(&passer);
-    m_manager->RemoveMessageFilter(&last);
 }
 
 TEST_F(PaintManagerTest, ControlsRemovedDuringDispatchDieAfterIt) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "TestFonts.h"
 #include "support/Canvas.h"
 #include "support/PngBytes.h"
 #include "support/RectCheck.h"
@@ -155,40 +154,6 @@ TEST_F(RenderEngineImageTest, FailsWithoutDrawingOnlyForBadSpecsAndImages) {
     EXPECT_TRUE(
         CUIRenderEngine::DrawImageSpec(canvas.Dc(), &m_images, RECT{0, 0, 4, 4}, RECT{4, 4, 8, 8}, L"strip.png"));
     EXPECT_EQ(canvas.BoundsOfPixelsNot(kWhite).right, 0);
-}
-
-TEST(RenderEngineTest, PlainTextIsMeasuredAndDrawnInsideItsRect) {
-    rendertest::CTestFonts fonts;
-    Canvas canvas(200, 60);
-    // The extent of `text` in font `font`; measuring draws nothing.
-    const auto measure = [&](const wchar_t* text, int font) {
-        RECT rect{0, 0, 0, 0};
-        EXPECT_TRUE(
-            CUIRenderEngine::DrawPlainText(canvas.Dc(), &fonts, rect, text, kRed, font, DT_SINGLELINE | DT_CALCRECT));
-        return rect;
-    };
-    const RECT small = measure(L"Setup 安装", 0);
-    const RECT large = measure(L"Setup 安装", 1);
-    EXPECT_GT(small.right, 30);
-    EXPECT_GT(large.right, small.right * 3 / 2);
-    EXPECT_GT(large.bottom, small.bottom * 3 / 2);
-    EXPECT_EQ(canvas.BoundsOfPixelsNot(kWhite).right, 0);
-
-    RECT box{50, 10, 150, 50};
-    const COLORREF before = GetTextColor(canvas.Dc());
-    ASSERT_TRUE(CUIRenderEngine::DrawPlainText(canvas.Dc(), &fonts, box, L"Setup 安装", kRed, 0,
-                                               DT_SINGLELINE | DT_CENTER | DT_VCENTER));
-    EXPECT_EQ(GetTextColor(canvas.Dc()), before);  // the DC is left as it was
-    const RECT ink = canvas.BoundsOfPixelsNot(kWhite, 40);
-    EXPECT_GE(ink.left, 50);
-    EXPECT_LE(ink.right, 150);
-    // Centred: the margins left and right of the ink differ by little.
-    EXPECT_NEAR(ink.left - 50, 150 - ink.right, 4);
-    int red = 0;
-    for (int y = ink.top; y < ink.bottom; ++y)
-        for (int x = ink.left; x < ink.right; ++x)
-            red += canvas.Pixel(x, y) == kRed;
-    EXPECT_GT(red, 0) << "drawn in its colour";
 }
 
 TEST_F(RenderEngineImageTest, ASourceReachingPastTheImageIsClippedToIt) {

@@ -59,20 +59,6 @@ void PressKey(windowtest::HeadlessScope& scope, WORD vk) {
 
 }  // namespace
 
-TEST(WindowImplBaseTest, ArchiveOutlivesItsReleaseWhileWindowsUseIt) {
-    windowtest::HeadlessScope scope;
-    CTestWindow window;
-    const HWND hwnd = CreateAt(window);
-    ASSERT_NE(hwnd, nullptr);
-    WindowImplBase::ReleaseSkinArchive();
-    EXPECT_FALSE(WindowImplBase::HasSkinArchive());
-    window.ShowHwnd(true, true);
-    UpdateWindow(hwnd);
-    EXPECT_EQ(platform::ShownPixel(hwnd, 150, 100), 0xFFE0E4ECu) << "the first page of the tab layout";
-    EXPECT_EQ(platform::ShownPixel(hwnd, 255, 15), 0xFFFFFFFFu) << "btn_min";
-    EXPECT_EQ(platform::ShownPixel(hwnd, 0, 0), 0u) << "the round corner is cut away";
-}
-
 TEST(WindowImplBaseTest, HostileCaptionAndSizeBoxKeepTheHitTestSound) {
     windowtest::HeadlessScope scope;
     CTestWindow window;
