@@ -71,25 +71,3 @@ TEST_F(ListBodyUITest, VerticalScrollingLeavesTheHeaderAlone) {
     EXPECT_EQ(list->GetScrollOffset().cy, 220);
     EXPECT_EQ(Row(29)->GetBounds().bottom, 400);
 }
-
-TEST_F(ListBodyUITest, RowsWithoutAHeightShareWhatIsLeft) {
-    // Container rows have no height of their own; 45 of 200 are taken, 155 shared by three.
-    Build(R"(<VerticalLayout><List name="list" height="200" header="hidden">
-        <ListContainerElement name="a"/>
-        <ListLabelElement name="fixed" height="20" padding="0,0,0,5"/>
-        <ListContainerElement name="b"/>
-        <ListLabelElement name="wide" width="600" height="20"/>
-        <ListContainerElement name="c"/>
-      </List><Control/></VerticalLayout>)");
-    const auto height = [&](const wchar_t* name) {
-        const RECT r = Find<CControlUI>(name)->GetBounds();
-        return r.bottom - r.top;
-    };
-    EXPECT_EQ(height(L"a"), 51);
-    EXPECT_EQ(height(L"b"), 51);
-    EXPECT_EQ(height(L"c"), 53) << "the last one takes the remainder";
-    EXPECT_EQ(height(L"fixed"), 25) << "the bottom margin is part of the row's rectangle";
-    EXPECT_EQ(Find<CControlUI>(L"c")->GetBounds().bottom, 200);
-    // Without header items the widest row sets the width of all.
-    EXPECT_EQ(Find<CControlUI>(L"a")->GetBounds().right, 600);
-}

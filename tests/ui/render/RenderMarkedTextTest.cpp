@@ -102,28 +102,6 @@ TEST_F(RenderMarkedTextTest, MeasuresStylesLinesAndWrapping) {
     }
 }
 
-TEST_F(RenderMarkedTextTest, DrawsColouredSpansInsideTheRectangle) {
-    ASSERT_TRUE(DrawOn(m_canvas, RECT{20, 20, 380, 100}, L"黑色 {c #FF0000FF}{b}蓝色{/b}{/c} 黑色",
-                       DT_SINGLELINE | DT_VCENTER));
-    const RECT ink = m_canvas.BoundsOfPixelsNot(kWhite, 40);
-    EXPECT_GE(ink.left, 20);
-    EXPECT_LT(ink.left, 30);
-    EXPECT_GT(ink.top, 20);
-    EXPECT_LT(ink.bottom, 100);
-    const int middle = (ink.left + ink.right) / 2;
-    // The blue span sits in the middle of the line, the black ones at its ends.
-    EXPECT_GT(CountNear(m_canvas, RECT{middle - 20, 0, middle + 20, 200}, 0xFF0000FF), 5);
-    EXPECT_EQ(CountNear(m_canvas, RECT{0, 0, ink.left + 20, 200}, 0xFF0000FF), 0);
-    EXPECT_GT(CountNear(m_canvas, RECT{0, 0, ink.left + 20, 200}, kBlack), 5);
-
-    // Text past the rectangle is clipped.
-    Canvas clipped(200, 60);
-    ASSERT_TRUE(DrawOn(clipped, RECT{10, 10, 50, 50}, L"{f 1}clipped text here{/f}", DT_SINGLELINE));
-    const RECT cut = clipped.BoundsOfPixelsNot(kWhite);
-    EXPECT_GE(cut.left, 10);
-    EXPECT_LE(cut.right, 50);
-}
-
 TEST_F(RenderMarkedTextTest, ReturnsLinkRectanglesUpToTheCallersCount) {
     const wchar_t* text = L"阅读 {a agreement}{c #FF0000FF}用户协议{/c}{/a} 和 {a}隐私政策{/a}";
     RECT rect{10, 10, 390, 60};
