@@ -18,12 +18,6 @@ using SkinUI::WindowImplBase;
 
 namespace {
 
-class CShapedWindow : public WindowImplBase {
-protected:
-    LPCWSTR RegisteredClassName() const override { return L"ShapedX11Window"; }
-    std::wstring SkinFileName() const override { return L"CoreWindow.xml"; }
-};
-
 struct Screenshot {
     RECT area{};
     std::vector<std::uint32_t> pixels;  // 0xFFRRGGBB
@@ -60,7 +54,7 @@ TEST(ShapedWindowX11Test, WithoutACompositorNothingShowsOutsideTheWindowsShape) 
     XSetWindowBackground(client, DefaultRootWindow(client), 0xC8D8E8);
     XClearWindow(client, DefaultRootWindow(client));
     {
-        CShapedWindow window;
+        windowtest::CTestWindow window;
         const HWND hwnd = window.CreateHwnd(nullptr, L"shaped", WS_POPUP, 0);
         ASSERT_NE(hwnd, nullptr);
         SetWindowPos(hwnd, nullptr, 100, 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER);

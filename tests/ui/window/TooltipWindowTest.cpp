@@ -29,12 +29,6 @@ public:
     testsupport::ScopedManualClock clock;
 };
 
-class CTipWindow : public WindowImplBase {
-protected:
-    LPCWSTR RegisteredClassName() const override { return L"TooltipTestWindow"; }
-    std::wstring SkinFileName() const override { return L"TestWindow.xml"; }
-};
-
 bool TipShown(WindowImplBase& window) {
     const HWND popup = window.Tooltip().GetPopup();
     return window.Tooltip().IsOpen() && popup != nullptr && IsWindowVisible(popup);
@@ -45,7 +39,7 @@ bool TipShown(WindowImplBase& window) {
 TEST(TooltipWindowTest, ATipAppearsAfterTheHoverDelayAndGoesOnLeaveAndPress) {
     windowtest::HeadlessScope scope;
     ManualClockScope time;
-    CTipWindow window;
+    windowtest::CTestWindow window(L"TestWindow.xml");
     const HWND hwnd = window.CreateHwnd(nullptr, L"tips", WS_POPUP | WS_VISIBLE, 0);
     ASSERT_NE(hwnd, nullptr);
     SetWindowPos(hwnd, nullptr, 100, 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
@@ -86,7 +80,7 @@ TEST(TooltipWindowTest, ATipIsARealWindowOnAnXServer) {
     ASSERT_TRUE(x11.ready) << "Xvfb did not start";
     {
         ManualClockScope time;
-        CTipWindow window;
+        windowtest::CTestWindow window(L"TestWindow.xml");
         const HWND hwnd = window.CreateHwnd(nullptr, L"tips", WS_POPUP | WS_VISIBLE, 0);
         ASSERT_NE(hwnd, nullptr);
         SetWindowPos(hwnd, nullptr, 100, 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER);

@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "platform/display/HeadlessDisplay.h"
 #include "platform/display/X11Display.h"
@@ -63,6 +65,35 @@ public:
     displaytest::XvfbServer server;
     platform::X11Display display;
     bool ready = false;
+};
+
+// A skinned window of the test skin; logs "click" and "selectchanged" as "type:sender", and
+// "btn_ok" ends a modal run with 1.
+class CTestWindow : public SkinUI::WindowImplBase {
+public:
+    explicit CTestWindow(std::wstring skin = L"CoreWindow.xml") : m_skin(std::move(skin)) {}
+
+    // Created at (100, 80) of the screen, not yet shown.
+    HWND Create() {
+        const HWND hwnd = CreateHwnd(nullptr, L"test", WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, 0);
+        if (hwnd != nullptr) SetWindowPos(hwnd, nullptr, 100, 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return hwnd;
+    }
+
+    std::vector<std::wstring> log;
+
+protected:
+    LPCWSTR RegisteredClassName() const override { return L"SkinTestWindow"; }
+    std::wstring SkinFileName() const override { return m_skin; }
+    void OnNotify(SkinUI::UINotifyMsg& msg) override {
+        if (msg.sender != nullptr && (msg.type == L"click" || msg.type == L"selectchanged"))
+            log.push_back(std::wstring(msg.type.View()) + L":" + std::wstring(msg.sender->GetName().View()));
+        if (msg.type == L"click" && msg.sender != nullptr && msg.sender->GetName() == L"btn_ok") PostClose(1);
+        WindowImplBase::OnNotify(msg);
+    }
+
+private:
+    std::wstring m_skin;
 };
 
 inline bool PumpUntil(const std::function<bool()>& done) {
