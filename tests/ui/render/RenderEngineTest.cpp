@@ -57,7 +57,7 @@ TEST(RenderEngineTest, TranslucentFramesBlendEachPixelOnce) {
     EXPECT_EQ(canvas.Pixel(3, 3), kWhite);
 }
 
-TEST_F(RenderEngineImageTest, SourcePicksPartOfTheImageAndDestPlacesIt) {
+TEST_F(RenderEngineImageTest, SourcePicksPartOfTheImageClippedToItAndDestPlacesIt) {
     AddImage(L"strip.png", 4, 1, {kRed, kGreen, kBlue, kWhite});
     Canvas canvas(30, 30, 0xFF000000);
     ASSERT_TRUE(Draw(canvas, RECT{5, 5, 15, 15}, L"file='strip.png' source='1,0,2,1'"));
@@ -77,6 +77,24 @@ TEST_F(RenderEngineImageTest, SourcePicksPartOfTheImageAndDestPlacesIt) {
                      L"source='2,0,3,1' dest='0,0,5,5'"));
     EXPECT_EQ(modified.Pixel(0, 0), kBlue);
     EXPECT_RECT(modified.BoundsOfPixelsNot(0xFF000000), 0, 0, 5, 5);
+
+    // A source reaching past the image is clipped to it.
+    const struct {
+        const char* why;
+        const wchar_t* spec;
+        DWORD left, right;
+    } clipped[] = {
+        {"past the right edge", L"file='strip.png' source='2,0,9,1'", kBlue, kWhite},
+        {"before the left edge", L"file='strip.png' source='-3,0,2,1'", kRed, kGreen},
+        {"past the bottom", L"file='strip.png' source='1,0,2,50'", kGreen, kGreen},
+    };
+    for (const auto& c : clipped) {
+        SCOPED_TRACE(c.why);
+        Canvas clip(10, 10, 0xFF000000);
+        ASSERT_TRUE(Draw(clip, RECT{0, 0, 10, 10}, c.spec));
+        EXPECT_EQ(clip.Pixel(0, 5), c.left);
+        EXPECT_EQ(clip.Pixel(9, 5), c.right);
+    }
 }
 
 TEST_F(RenderEngineImageTest, NineGridKeepsCornersAndHoleLeavesTheMiddle) {
@@ -154,25 +172,4 @@ TEST_F(RenderEngineImageTest, FailsWithoutDrawingOnlyForBadSpecsAndImages) {
     EXPECT_TRUE(
         CUIRenderEngine::DrawImageSpec(canvas.Dc(), &m_images, RECT{0, 0, 4, 4}, RECT{4, 4, 8, 8}, L"strip.png"));
     EXPECT_EQ(canvas.BoundsOfPixelsNot(kWhite).right, 0);
-}
-
-TEST_F(RenderEngineImageTest, ASourceReachingPastTheImageIsClippedToIt) {
-    AddImage(L"strip.png", 4, 1, {kRed, kGreen, kBlue, kWhite});
-    const struct {
-        const char* why;
-        const wchar_t* spec;
-        DWORD left;
-        DWORD right;
-    } cases[] = {
-        {"past the right edge", L"file='strip.png' source='2,0,9,1'", kBlue, kWhite},
-        {"before the left edge", L"file='strip.png' source='-3,0,2,1'", kRed, kGreen},
-        {"past the bottom", L"file='strip.png' source='1,0,2,50'", kGreen, kGreen},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        Canvas canvas(10, 10, 0xFF000000);
-        ASSERT_TRUE(Draw(canvas, RECT{0, 0, 10, 10}, c.spec));
-        EXPECT_EQ(canvas.Pixel(0, 5), c.left);
-        EXPECT_EQ(canvas.Pixel(9, 5), c.right);
-    }
 }
