@@ -164,22 +164,6 @@ TEST(WindowImplBaseTest, ShownOnARealDisplayWithItsPixelsAndTheProgramsIcon) {
     }
 }
 
-TEST(WindowImplBaseTest, TwoQuickClicksArriveAsADoubleClick) {
-    windowtest::HeadlessScope scope;
-    CTestWindow window;
-    const HWND hwnd = window.Create();
-    ASSERT_NE(hwnd, nullptr);
-    window.ShowHwnd(true, true);
-    PumpPending();
-    auto* button = dynamic_cast<skintest::CTestButtonUI*>(window.PaintManager().ControlByName(L"btn_plain"));
-    ASSERT_NE(button, nullptr);
-    ClickOn(scope, window, L"btn_plain");
-    ClickOn(scope, window, L"btn_plain");
-    ASSERT_TRUE(PumpUntil([&] { return button->Count(SkinUI::UIEventType::ButtonUp) == 2; }));
-    EXPECT_EQ(button->Count(SkinUI::UIEventType::ButtonDown), 1);
-    EXPECT_EQ(button->Count(SkinUI::UIEventType::DoubleClick), 1);
-}
-
 TEST(WindowImplBaseTest, EveryControlThatTakesTheMouseEscapesAWholeWindowCaption) {
     windowtest::HeadlessScope scope;
     CTestWindow window(L"TestWindow.xml");
