@@ -50,24 +50,3 @@ TEST_F(ListBodyUITest, AHeaderWiderThanTheBodyScrollsSidewaysWithTheRows) {
     EXPECT_EQ(list->GetListStyle()->columns[1].left, 0);
     EXPECT_EQ(Row(1)->GetBounds().left, -200);
 }
-
-TEST_F(ListBodyUITest, VerticalScrollingLeavesTheHeaderAlone) {
-    std::string rows;
-    for (int i = 0; i < 30; ++i)
-        rows += "<ListTextElement height=\"20\"/>";
-    Build(R"(<VerticalLayout><List name="list" vscrollbar="true"><ListHeader height="20">
-        <ListHeaderItem name="c0" width="100"/></ListHeader>)" +
-          rows + "</List></VerticalLayout>");
-    CListUI* list = List();
-    // 600 of rows in 280: the bar takes its width off the rows.
-    EXPECT_EQ(list->GetScrollExtent().cy, 320);
-    EXPECT_EQ(Row(0)->GetBounds().right, 400 - list->GetVScrollBar()->GetPresetWidth());
-    list->ScrollTo(SIZE{0, 1000});
-    EXPECT_EQ(list->GetScrollOffset().cy, 320);
-    EXPECT_EQ(Row(29)->GetBounds().bottom, 300);
-    EXPECT_EQ(Find<CControlUI>(L"c0")->GetBounds().top, 0);
-    // Laid out again (the window grows), the rows stay where the bar says.
-    Relayout(SIZE{400, 400});
-    EXPECT_EQ(list->GetScrollOffset().cy, 220);
-    EXPECT_EQ(Row(29)->GetBounds().bottom, 400);
-}
