@@ -283,7 +283,7 @@ void X11Display::FocusChanged(WindowObject* window) {
     m_impl->FocusChanged(window);
 }
 std::string X11Display::NativeDisplayName() const {
-    return XDisplayString(m_impl->display);
+    return m_impl->display != nullptr ? XDisplayString(m_impl->display) : "";
 }
 std::uint64_t X11Display::AttachNativeWindow(WindowObject& child) {
     return m_impl->AttachNativeWindow(child);

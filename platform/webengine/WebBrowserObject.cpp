@@ -148,9 +148,7 @@ HRESULT WebBrowserObject::DoVerb(LONG verb, MSG*, IOleClientSite* site, LONG, HW
 }
 
 HRESULT WebBrowserObject::SetExtent(DWORD, SIZEL* size) noexcept {
-    if (size == nullptr) return E_INVALIDARG;
-    m_extent = *size;
-    return S_OK;
+    return size != nullptr ? S_OK : E_INVALIDARG;  // the view takes the host window's size, whatever this says
 }
 
 HRESULT WebBrowserObject::GetMiscStatus(DWORD, DWORD* status) noexcept {
@@ -223,9 +221,7 @@ HRESULT WebBrowserObject::ContextSensitiveHelp(BOOL) noexcept {
 }
 
 HRESULT WebBrowserObject::SetObjectRects(const RECT* position, const RECT* clip) noexcept {
-    if (position == nullptr || clip == nullptr) return E_INVALIDARG;
-    m_position = *position;
-    return S_OK;
+    return position != nullptr && clip != nullptr ? S_OK : E_INVALIDARG;
 }
 
 HRESULT WebBrowserObject::TranslateAccelerator(MSG*) noexcept {

@@ -130,8 +130,6 @@ private:
     std::int64_t m_history = 0;
     // The navigation under way (what a dying engine reports as failed).
     std::optional<std::wstring> m_pending;
-    RECT m_position{};
-    SIZEL m_extent{};
 };
 
 }  // namespace platform::webengine

@@ -7,6 +7,7 @@
 // put to the program (BeforeNavigate) and waits for its answer; pages never get a second
 // window. It ends when the socket closes or breaks. GTK's main loop and WebKit's own
 // processes live here, never in the program.
+#include <fcntl.h>
 #include <gtk/gtk.h>
 #include <gtk/gtkx.h>
 #include <sys/socket.h>
@@ -253,6 +254,8 @@ int main(int argc, char** argv) {
     setenv("NO_AT_BRIDGE", "1", 0);
     setenv("GTK_A11Y", "none", 0);
     setenv("GSETTINGS_BACKEND", "memory", 0);
+    // The engine's own processes must not hold the program's socket open after we end.
+    fcntl(kChannel, F_SETFD, FD_CLOEXEC);
     if (!gtk_init_check(&argc, &argv)) {
         std::fprintf(stderr, "xjwebhelper: cannot open the display\n");
         return 1;

