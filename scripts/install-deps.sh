@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   # toolchain
   build-essential cmake ninja-build pkg-config clang
+  # the program's skin archive and icon are made at build time from SVG sources
+  python3 librsvg2-bin
   # libraries the program links
   libcurl4-openssl-dev libssl-dev libjsoncpp-dev zlib1g-dev libstb-dev libpugixml-dev
   libcairo2-dev libpango1.0-dev libx11-dev libxext-dev

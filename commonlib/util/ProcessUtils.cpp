@@ -82,6 +82,8 @@ int KillProcessesByName(const std::wstring& name) {
     int killed = 0;
     for (const auto& process : platform::ListProcesses()) {
         if (process.pid == self || !platform::EqualsNoCase(process.exeName, name)) continue;
+        // Another user's program of the same name is none of ours, even where we could end it.
+        if (!platform::IsOwnUsersProcess(process.pid)) continue;
         HANDLE handle = OpenProcess(PROCESS_TERMINATE, FALSE, process.pid);
         if (!handle) {
             XJ_LOG_ERROR("OpenProcess Error!");

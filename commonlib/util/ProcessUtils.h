@@ -24,8 +24,8 @@ int CountProcessesByName(const std::wstring& name);
 // Processes that cannot be inspected, and this process, are skipped.
 DWORD FindProcessByPath(const std::wstring& directory);
 
-// Terminates every other running process whose executable name equals `name` without
-// regard to case; logs "OpenProcess Error!" for one that cannot be opened. Returns how
+// Terminates every other running process of this user whose executable name equals
+// `name` without regard to case (other users' processes are left alone, also for root); logs "OpenProcess Error!" for one that cannot be opened. Returns how
 // many were terminated.
 int KillProcessesByName(const std::wstring& name);
 

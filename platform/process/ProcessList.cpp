@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <limits.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -146,6 +147,11 @@ std::optional<std::string> ProcessImageHostPath(DWORD pid) {
         if (ReadSmallFile(script, 2) == "#!") return script;
     }
     return exe;
+}
+
+bool IsOwnUsersProcess(DWORD pid) {
+    struct stat info {};
+    return ::stat(("/proc/" + std::to_string(pid)).c_str(), &info) == 0 && info.st_uid == ::geteuid();
 }
 
 std::vector<ProcessInfo> ListProcesses() {

@@ -37,6 +37,9 @@ struct ProcessInfo {
 
 std::vector<ProcessInfo> ListProcesses();
 
+// Whether the process runs as this process's (effective) user; false when it is gone.
+bool IsOwnUsersProcess(DWORD pid);
+
 // Host path of the process's image. For a script started through its "#!" line
 // this is the script, not the interpreter, as a Windows program's image would be.
 // nullopt when the process is gone or may not be inspected (errno tells which).

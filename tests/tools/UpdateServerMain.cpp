@@ -1,7 +1,7 @@
 // xjupdateserver: the installer's update server and collectors on loopback, for the demo
 // and for trying the installer by hand. It prints the [Servers] section that points the
 // installer here (and writes it into an ini file when asked), then what the collectors
-// receive, decrypted and checked, until it is interrupted.
+// receive, decrypted and checked, until it is interrupted; then the requests it saw.
 //
 //   xjupdateserver [--address 127.0.0.1] [--http-port N] [--https-port N] [--no-https]
 //                  [--package FILE] [--version 2.1.790] [--cert-dir DIR] [--ini FILE]
@@ -116,5 +116,14 @@ int main(int argc, char** argv) {
     }
     int received = 0;
     sigwait(&stopSignals, &received);
+    {
+        std::lock_guard lock(outputMutex);
+        std::cout << "requests the update server saw:\n";
+        for (const testsupport::UpdateServerRequest& request : server.Requests()) {
+            std::cout << "  " << request.method << " " << (request.tls ? "https " : "http  ") << request.path
+                      << (request.range.empty() ? "" : "  Range: " + request.range) << "\n";
+        }
+        std::cout << std::flush;
+    }
     return 0;
 }

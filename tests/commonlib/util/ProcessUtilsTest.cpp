@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -107,4 +109,38 @@ TEST_F(ProcessUtilsTest, KillProcessesByNameSparesTheCaller) {
         return 127;
     });
     EXPECT_EQ(status, 0);  // 128 + SIGKILL when it killed itself
+}
+
+TEST_F(ProcessUtilsTest, KillProcessesByNameSparesOtherUsersProcesses) {
+    constexpr uid_t kOtherUser = 65534;
+    if (geteuid() != 0) GTEST_SKIP() << "only root can start a process of another user";
+    // A folder the other user may enter, holding a sleeper under a name of this run.
+    char pattern[] = "/tmp/xjkilluser.XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const fs::path folder = pattern;
+    fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                fs::perms::others_read | fs::perms::others_exec);
+    const std::string name = "xjkilluser" + std::to_string(getpid()) + ".exe";
+    const fs::path image = folder / name;
+    fs::copy_file("/bin/sleep", image);
+    const pid_t other = fork();
+    if (other == 0) {
+        if (setgid(kOtherUser) != 0 || setuid(kOtherUser) != 0) _exit(126);
+        execl(image.c_str(), name.c_str(), "30", nullptr);
+        _exit(127);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (platform::ProcessImageHostPath(static_cast<DWORD>(other)) != image.string() &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);
+    int status = 0;
+    if (waitpid(other, &status, WNOHANG) == other) {
+        fs::remove_all(folder);
+        GTEST_SKIP() << "this system does not let root become user " << kOtherUser;
+    }
+    EXPECT_EQ(KillProcessesByName(platform::WideFromUtf8(name)), 0);
+    EXPECT_EQ(CountProcessesByName(platform::WideFromUtf8(name)), 1);
+    kill(other, SIGKILL);
+    waitpid(other, &status, 0);
+    fs::remove_all(folder);
 }

@@ -1,0 +1,133 @@
+#include "app/InstallWorker.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "commonlib/util/Md5.h"
+#include "platform/strings/StringConv.h"
+#include "support/TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class InstallWorkerTest : public ::testing::Test {
+protected:
+    fs::path Home() const { return m_dir / "home"; }
+    testsupport::TempDir m_dir{testsupport::TempDir::Home::Redirect};
+};
+
+// Old-client processes that never go away, however often they are ended.
+class UndyingProcesses final : public IOldClientProcesses {
+public:
+    DWORD Find(const std::wstring&) override {
+        ++finds;
+        return finds < 1000 ? 4242 : 0;  // an unbounded loop would still end, much later
+    }
+    bool End(DWORD) override {
+        ++ends;
+        return true;
+    }
+    int finds = 0;
+    int ends = 0;
+};
+
+}  // namespace
+
+TEST_F(InstallWorkerTest, TgIdHoldsExactlyTheIdsBytes) {
+    ASSERT_TRUE(WriteTgIdFile(L"C:\\Games\\Tarnvik", L"渠道42"));
+    EXPECT_EQ(ReadBytes(Home() / "Games/Tarnvik/tg.id"), platform::Utf8FromWide(L"渠道42"));
+}
+
+TEST_F(InstallWorkerTest, OldClientCleanupEndsWhenAProcessSurvives) {
+    InstallJob job;
+    job.installDir = L"C:\\Games\\QuorvelTarnvik";
+    auto processes = std::make_shared<UndyingProcesses>();
+    job.oldClientProcesses = processes;
+    m_dir.WriteFile("home/Games/QuorvelTarnvik/patch/a.patch", "old");
+    m_dir.WriteFile("home/Games/QuorvelTarnvik/Launcher.ini", "old");
+    m_dir.WriteFile("home/Games/QuorvelTarnvik/keep.txt", "mine");
+    EndProcessAndDelFile(job);
+    EXPECT_LE(processes->ends, 20);
+    // The files go all the same.
+    EXPECT_FALSE(fs::exists(Home() / "Games/QuorvelTarnvik/patch"));
+    EXPECT_FALSE(fs::exists(Home() / "Games/QuorvelTarnvik/Launcher.ini"));
+    EXPECT_TRUE(fs::exists(Home() / "Games/QuorvelTarnvik/keep.txt"));
+}
+
+TEST_F(InstallWorkerTest, PackageCheckTakesTheDigestInAnyCaseAndNothingElse) {
+    m_dir.WriteFile("home/dl/qvinstaller.exe", "package bytes");
+    m_dir.WriteFile("home/dl/empty.exe", "");
+    const std::string digest = MD5("package bytes", 13).hex_digest();
+    std::string upper = digest;
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const struct {
+        const char* why;
+        const wchar_t* path;
+        std::string md5;
+        bool matches;
+    } cases[] = {
+        {"lower case", L"C:\\dl\\qvinstaller.exe", digest, true},
+        {"upper case", L"C:\\dl\\qvinstaller.exe", upper, true},
+        {"another digest", L"C:\\dl\\qvinstaller.exe", std::string(32, '0'), false},
+        {"a missing package", L"C:\\dl\\missing.exe", digest, false},
+        {"an empty package, whose size divides nothing", L"C:\\dl\\empty.exe", MD5("", 0).hex_digest(), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        Md5SharedFileSize() = 0;
+        EXPECT_EQ(PackageMatchesMd5(c.path, platform::WideFromUtf8(c.md5)), c.matches);
+        EXPECT_GE(Md5SharedPercent().load(), 0);
+        EXPECT_LE(Md5SharedPercent().load(), 100);
+    }
+}
+
+TEST_F(InstallWorkerTest, PackageCommandLineKeepsTheDirectoryWhole) {
+    m_dir.WriteFile("home/.config/xjinstaller/drives.ini", "[Drives]\nD=" + (m_dir / "d").string() + "\n");
+    const std::wstring host = platform::WideFromUtf8((m_dir / "d" / "My Games").string());
+    EXPECT_EQ(InstallerCommandLine(L"D:\\dl\\qvinstaller.exe", L"D:\\My Games\\"),
+              L"\"D:\\dl\\qvinstaller.exe\" /S \"/unpack=" + host + L"\" /launch=off");
+    EXPECT_EQ(LauncherCommandLine(L"D:\\c\\QuorvelLauncher.exe", 223, L"0"),
+              L"\"D:\\c\\QuorvelLauncher.exe\" -i \"223\" -d");
+    EXPECT_EQ(LauncherCommandLine(L"D:\\c\\QuorvelLauncher.exe", 57, L"abc"),
+              L"\"D:\\c\\QuorvelLauncher.exe\" -i \"57\" -d --tgid abc");
+}
+
+TEST_F(InstallWorkerTest, StopWaitsBoundedlyForAWorkerInsideThePackage) {
+    // A package that takes its time; the worker holds its job while the owner moves on.
+    const fs::path started = m_dir / "started";
+    m_dir.WriteFile("home/dl/qvinstaller.exe", "#!/bin/sh\ntouch '" + started.string() + "'\nsleep 2\n");
+    fs::create_directories(Home() / "Games/QuorvelTarnvik");
+    auto job = std::make_shared<InstallJob>();
+    job->installerPath = L"C:\\dl\\qvinstaller.exe";
+    job->installDir = L"C:\\Games\\QuorvelTarnvik";
+    job->channelId = L"0";
+    job->runLauncher = true;
+    CInstallWorker worker;
+    ASSERT_TRUE(worker.Start(job));
+    for (int i = 0; i < 6000 && !fs::exists(started); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(fs::exists(started));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(worker.Stop(50));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    job.reset();
+    EXPECT_TRUE(worker.Stop(60000));
+    // Asked to stop, it wrote the client's files but started no launcher and waited for no
+    // progress display.
+    EXPECT_TRUE(fs::exists(Home() / "Games/QuorvelTarnvik/preference.ini"));
+    EXPECT_FALSE(fs::exists(Home() / "dl/qvinstaller.exe"));
+}

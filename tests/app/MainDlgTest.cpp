@@ -1,0 +1,256 @@
+#include "app/MainDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "app/AppTestEnvironment.h"
+#include "app/MsgBoxDlg.h"
+#include "commonlib/thread/MainThreadTask.h"
+#include "commonlib/util/Md5.h"
+#include "platform/window/MessageApi.h"
+#include "platform/window/WindowApi.h"
+#include "platform/window/WindowPos.h"
+#include "support/ManualClock.h"
+#include "support/MessagePump.h"
+#include "ui/basic/ProgressUI.h"
+#include "ui/core/ControlUI.h"
+#include "ui/core/TabLayoutUI.h"
+
+namespace {
+
+// The main window without its start sequence, unless a test asks for it.
+class TestMainDlg : public CMainDlg {
+public:
+    explicit TestMainDlg(bool runStartSequence = false) : m_runStartSequence(runStartSequence) {}
+
+protected:
+    void StartSequence() override {
+        if (m_runStartSequence) CMainDlg::StartSequence();
+    }
+
+private:
+    bool m_runStartSequence;
+};
+
+void DispatchPending() {
+    MSG msg{};
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// Runs `step` on the UI thread from whatever message loop runs next (a modal one included).
+void Later(std::function<void()> step) {
+    struct Holder {
+        static void Run(std::shared_ptr<std::function<void()>> fn) { (*fn)(); }
+    };
+    PostToMainThread(MakeMainThreadTask(&Holder::Run, std::make_shared<std::function<void()>>(std::move(step))));
+}
+
+class MainDlgTest : public AppTestEnvironment {
+protected:
+    void SetUp() override {
+        WriteIni("[Debug]\nLog=0\n");
+        StartApp();
+    }
+    void TearDown() override {
+        MainApp::GetInstance().SetHidden(true);
+        MainApp::GetInstance().SetInstallPath(L"");
+        AppTestEnvironment::TearDown();
+    }
+    HWND Create(CMainDlg& dialog) {
+        return dialog.CreateHwnd(nullptr, L"test", WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, 0);
+    }
+    // One period of the window's timers on the manual clock.
+    void Tick(std::chrono::milliseconds period) {
+        m_clock.Advance(period);
+        DispatchPending();
+    }
+
+    testsupport::ScopedManualClock m_clock;
+};
+
+}  // namespace
+
+TEST_F(MainDlgTest, InstallProgressSlowsDownAndStopsPastItsEnd) {
+    TestMainDlg dialog;
+    const HWND hwnd = Create(dialog);
+    ASSERT_NE(hwnd, nullptr);
+    InstallJob& job = dialog.CurrentJob();
+    SetTimer(hwnd, kInstallProgressTimer, kInstallTimerMs, nullptr);
+    const struct {
+        int tick;
+        int value;
+    } expected[] = {{1, 3}, {75, 225}, {76, 227}, {132, 337}, {133, 338}, {245, 450}, {246, 451}, {260, 451}};
+    int tick = 0;
+    for (const auto& e : expected) {
+        while (tick < e.tick) {
+            Tick(std::chrono::milliseconds(kInstallTimerMs));
+            ++tick;
+        }
+        SCOPED_TRACE(e.tick);
+        EXPECT_EQ(job.progress.load(), e.value);
+    }
+    // Once the worker has finished, nine a tick: 450 on the 50th.
+    job.progress = 0;
+    job.finished = true;
+    SetTimer(hwnd, kInstallProgressTimer, kInstallTimerMs, nullptr);
+    for (int i = 0; i < 49; ++i)
+        Tick(std::chrono::milliseconds(kInstallTimerMs));
+    EXPECT_EQ(job.progress.load(), 441);
+    Tick(std::chrono::milliseconds(kInstallTimerMs));
+    EXPECT_EQ(job.progress.load(), 450);
+    DestroyWindow(hwnd);
+}
+
+TEST_F(MainDlgTest, ProgressBarAndBubbleFollowTheDownloadAndTheInstall) {
+    TestMainDlg dialog;
+    const HWND hwnd = Create(dialog);
+    ASSERT_NE(hwnd, nullptr);
+    auto* bar = static_cast<SkinUI::CProgressUI*>(
+        dialog.PaintManager().ControlByName(L"pro_InstallProgress")->QueryFacet(L"Progress"));
+    SkinUI::CControlUI* bubble = dialog.PaintManager().ControlByName(L"lb_tip1");
+    ASSERT_NE(bubble, nullptr);
+    // The progress page, as the install shows it.
+    static_cast<SkinUI::CTabLayoutUI*>(dialog.PaintManager().ControlByName(L"tb_main")->QueryFacet(L"TabLayout"))
+        ->ShowPage(1);
+    dialog.PaintManager().UpdateLayout();
+    ASSERT_EQ(bar->GetBounds().right - bar->GetBounds().left, 540);
+    Md5SharedPercent() = 0;  // process-wide: another test's digest may have left it at 100
+    RECT window{};
+    GetWindowRect(hwnd, &window);
+    const int height = window.bottom - window.top;
+    {
+        SCOPED_TRACE("half the download: the bubble rides the bar's end");
+        dialog.SetDownloadCounts(1000, 500);
+        dialog.SetProgress();
+        EXPECT_EQ(dialog.LastDrawnWidth(), 243);
+        EXPECT_TRUE(bubble->IsShown());
+        const RECT at = bubble->GetBounds();
+        EXPECT_EQ(at.left, 229);
+        EXPECT_EQ(at.right, 257);
+        EXPECT_EQ(at.top, height - 34);
+        EXPECT_EQ(at.bottom, height - 11);
+        EXPECT_EQ(bubble->GetCaption().ToWString(), L"50%");
+    }
+    {
+        SCOPED_TRACE("a bar of 14 pixels or less has no bubble");
+        dialog.SetDownloadCounts(1000, 20);
+        dialog.SetProgress();
+        EXPECT_EQ(dialog.LastDrawnWidth(), 9);
+        EXPECT_FALSE(bubble->IsShown());
+    }
+    {
+        SCOPED_TRACE("the finished download is nine tenths of the bar");
+        dialog.SetDownloadCounts(1, 1);
+        dialog.SetProgress();
+        EXPECT_EQ(dialog.LastDrawnWidth(), 486);
+        EXPECT_EQ(bar->GetProgress(), 486);
+    }
+    {
+        SCOPED_TRACE("the MD5 check and the install make up the rest; the bubble stays as it is");
+        dialog.SetInstalling(true);
+        bubble->SetCaption(SkinUI::CUIString(L"安装中"));
+        dialog.CurrentJob().progress = kInstallProgressEnd;
+        Md5SharedPercent() = 100;
+        dialog.SetProgress();
+        EXPECT_EQ(dialog.LastDrawnWidth(), 540);
+        EXPECT_EQ(bubble->GetCaption().ToWString(), L"安装中");
+        Md5SharedPercent() = 0;
+    }
+    {
+        SCOPED_TRACE("no size known: an empty bar");
+        dialog.SetDownloadCounts(0, 0);
+        dialog.SetProgress();
+        EXPECT_EQ(dialog.LastDrawnWidth(), 0);
+    }
+    DestroyWindow(hwnd);
+}
+
+TEST_F(MainDlgTest, HiddenRunGivesUpOnTheEleventhRetryTick) {
+    TestMainDlg dialog;
+    const HWND hwnd = Create(dialog);
+    ASSERT_NE(hwnd, nullptr);
+    dialog.OnListResult(4, 404, L"", L"");
+    for (int i = 1; i <= 10; ++i) {
+        Tick(std::chrono::milliseconds(kRetryTimerMs));
+        ASSERT_TRUE(IsWindow(hwnd)) << "closed on tick " << i;
+    }
+    Tick(std::chrono::milliseconds(kRetryTimerMs));
+    DispatchPending();
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_EQ(dialog.ExitCode(), InstallExitCode::DescriptorFailed);
+}
+
+TEST_F(MainDlgTest, HiddenRunWhoseDownloadFolderCannotBeMadeEndsWithItsCode) {
+    // A file where the folder's parent should be: the folder can never be made.
+    m_dir.WriteFile("home/blocked", "a file");
+    MainApp::GetInstance().SetInstallPath(L"C:\\blocked\\QuorvelTarnvik");
+    TestMainDlg dialog(true);
+    const HWND hwnd = Create(dialog);
+    ASSERT_NE(hwnd, nullptr);
+    ASSERT_EQ(dialog.DownloadDir(), L"C:\\blocked\\QuorvelTarnvik");
+    for (int i = 0; i < 11 && IsWindow(hwnd); ++i)
+        Tick(std::chrono::milliseconds(kRetryTimerMs));
+    DispatchPending();
+    EXPECT_FALSE(IsWindow(hwnd)) << "the hidden run must not wait for ever";
+    EXPECT_EQ(dialog.ExitCode(), InstallExitCode::NoInstallDirectory);
+}
+
+TEST_F(MainDlgTest, OneRetryBoxAtATimeWhichEscapeDoesNotClose) {
+    MainApp::GetInstance().SetHidden(false);
+    TestMainDlg dialog;
+    const HWND hwnd = Create(dialog);
+    ASSERT_NE(hwnd, nullptr);
+    CMsgBoxDlg* seen = nullptr;
+    bool stillOpenAfterEscape = false;
+    bool secondFailureOpenedAnother = true;
+    Later([&] {
+        seen = dialog.OpenRetryBox();
+        ASSERT_NE(seen, nullptr);
+        PostMessageW(seen->GetHWND(), WM_KEYDOWN, VK_ESCAPE, 0);
+        Later([&] {
+            stillOpenAfterEscape = dialog.OpenRetryBox() == seen && IsWindow(seen->GetHWND());
+            dialog.OnDownloadResult(5, 28, L"");  // returns at once: the box is already open
+            secondFailureOpenedAnother = dialog.OpenRetryBox() != seen;
+            // The download moves again: the box goes with "no".
+            dialog.OnProgress(100, 10, 0, 0);
+        });
+    });
+    dialog.OnDownloadResult(5, 7, L"");
+    EXPECT_NE(seen, nullptr);
+    EXPECT_TRUE(stillOpenAfterEscape);
+    EXPECT_FALSE(secondFailureOpenedAnother);
+    EXPECT_EQ(dialog.OpenRetryBox(), nullptr);
+    EXPECT_EQ(dialog.Updater(), nullptr) << "a box closed by progress restarts nothing";
+    DestroyWindow(hwnd);
+    DispatchPending();
+}
+
+TEST_F(MainDlgTest, OneQuitBoxWhichCloseAnswers) {
+    MainApp::GetInstance().SetHidden(false);
+    TestMainDlg dialog;
+    const HWND hwnd = Create(dialog);
+    ASSERT_NE(hwnd, nullptr);
+    SkinUI::CControlUI* close = dialog.PaintManager().ControlByName(L"btn_close");
+    ASSERT_NE(close, nullptr);
+    CMsgBoxDlg* first = nullptr;
+    CMsgBoxDlg* afterSecondClick = nullptr;
+    Later([&] {
+        first = dialog.OpenQuitBox();
+        dialog.PaintManager().RaiseNotify(close, L"click");
+        afterSecondClick = dialog.OpenQuitBox();
+        // Closing the main window answers the box with OK, which then closes the window.
+        PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    });
+    dialog.PaintManager().RaiseNotify(close, L"click");
+    EXPECT_NE(first, nullptr);
+    EXPECT_EQ(afterSecondClick, first);
+    EXPECT_EQ(dialog.OpenQuitBox(), nullptr);
+    EXPECT_TRUE(testsupport::PumpMessagesUntil([&] { return !IsWindow(hwnd); }));
+    DispatchPending();
+}

@@ -1,0 +1,545 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "FakeTextHost.h"
+#include "platform/window/Clipboard.h"
+#include "support/Canvas.h"
+
+using textservicestest::FakeTextHost;
+
+namespace {
+
+class TextEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override { Start(); }
+    void TearDown() override {
+        if (services != nullptr) services->Release();
+    }
+    void Start() {
+        if (services != nullptr) services->Release();
+        services = host.Create();
+        services->OnTxInPlaceActivate(&host.client);
+    }
+    // Tells the text services that everything about the host may have changed.
+    void HostChanged() { services->OnTxPropertyBitsChange(0xFFFFFFFF, host.bits); }
+
+    LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0, HRESULT* hr = nullptr) {
+        LRESULT result = 0;
+        const HRESULT answer = services->TxSendMessage(message, wParam, lParam, &result);
+        if (hr != nullptr) *hr = answer;
+        return result;
+    }
+    void SetText(const std::wstring& text) { ASSERT_EQ(services->TxSetText(text.c_str()), S_OK); }
+    std::wstring Text(DWORD flags = GT_DEFAULT) {
+        std::vector<wchar_t> buffer(static_cast<size_t>(Length(GTL_USECRLF)) + 1);
+        GETTEXTEX request;
+        request.cb = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+        request.flags = flags;
+        Send(EM_GETTEXTEX, reinterpret_cast<WPARAM>(&request), reinterpret_cast<LPARAM>(buffer.data()));
+        return buffer.data();
+    }
+    LONG Length(DWORD flags = GTL_DEFAULT) {
+        GETTEXTLENGTHEX request;
+        request.flags = flags;
+        return static_cast<LONG>(Send(EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&request)));
+    }
+    void Select(LONG start, LONG end) {
+        CHARRANGE range{start, end};
+        Send(EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+    }
+    CHARRANGE Selection() {
+        CHARRANGE range;
+        Send(EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&range));
+        return range;
+    }
+    std::wstring SelectedText() {
+        const CHARRANGE range = Selection();
+        std::vector<wchar_t> buffer(static_cast<size_t>(range.cpMax - range.cpMin) + 1);
+        Send(EM_GETSELTEXT, 0, reinterpret_cast<LPARAM>(buffer.data()));
+        return buffer.data();
+    }
+    void Type(const std::wstring& text) {
+        for (wchar_t c : text)
+            Send(WM_CHAR, static_cast<WPARAM>(c));
+    }
+    void Key(UINT key) { Send(WM_KEYDOWN, key); }
+    POINT Pos(LONG cp) {
+        POINT point{};
+        Send(EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&point), cp);
+        return point;
+    }
+    LONG CharAt(POINT point) {
+        POINTL at{point.x, point.y};
+        return static_cast<LONG>(Send(EM_CHARFROMPOS, 0, reinterpret_cast<LPARAM>(&at)));
+    }
+    LPARAM At(POINT point) { return MAKELPARAM(static_cast<WORD>(point.x), static_cast<WORD>(point.y)); }
+    int ClientHeight() const { return host.client.bottom - host.client.top; }
+
+    FakeTextHost host;
+    ITextServices* services = nullptr;
+};
+
+void PutOnClipboard(const std::wstring& text) {
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    auto* chars = static_cast<wchar_t*>(GlobalLock(memory));
+    std::copy(text.begin(), text.end(), chars);
+    chars[text.size()] = 0;
+    GlobalUnlock(memory);
+    SetClipboardData(CF_UNICODETEXT, memory);
+    CloseClipboard();
+}
+
+std::wstring ClipboardText() {
+    if (!OpenClipboard(nullptr)) return L"<busy>";
+    std::wstring text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT))
+        text = static_cast<const wchar_t*>(GlobalLock(static_cast<HGLOBAL>(data)));
+    if (text.empty() && GetClipboardData(CF_UNICODETEXT) == nullptr) text = L"<none>";
+    CloseClipboard();
+    return text;
+}
+
+}  // namespace
+
+TEST_F(TextEngineTest, PositionsAndHitTestsRoundTripOverWrappedMixedText) {
+    host.client = RECT{10, 20, 130, 400};
+    HostChanged();
+    const std::wstring text = L"Hello wide world 中文字符测试混排\r😀 emoji\tand tab\r\rlast line with several words";
+    SetText(text);
+    const LONG length = Length();
+    ASSERT_EQ(length, static_cast<LONG>(text.size()));
+    POINT previous{};
+    for (LONG cp = 0; cp <= length; ++cp) {
+        SCOPED_TRACE(cp);
+        const POINT point = Pos(cp);
+        EXPECT_GE(point.x, host.client.left);
+        EXPECT_LE(point.x, host.client.right);
+        EXPECT_GE(point.y, previous.y) << "positions never go back up";
+        EXPECT_EQ(CharAt(point), cp);
+        previous = point;
+    }
+    // Points outside the text land on the nearest line's ends.
+    EXPECT_EQ(CharAt(POINT{host.client.left - 50, host.client.top - 50}), 0);
+    EXPECT_EQ(CharAt(POINT{host.client.right + 50, host.client.bottom + 500}), length);
+}
+
+TEST_F(TextEngineTest, LineQueriesFollowWrappingAndBreaks) {
+    host.client = RECT{0, 0, 90, 300};
+    HostChanged();
+    const std::wstring first = L"one two three four five six seven eight nine ten";
+    SetText(first + L"\rshort");
+    const LONG count = static_cast<LONG>(Send(EM_GETLINECOUNT));
+    ASSERT_GT(count, 3) << "the first paragraph wraps at 90 pixels";
+    LONG previousStart = -1;
+    for (LONG line = 0; line < count; ++line) {
+        SCOPED_TRACE(line);
+        const auto start = static_cast<LONG>(Send(EM_LINEINDEX, static_cast<WPARAM>(line)));
+        EXPECT_GT(start, previousStart);
+        EXPECT_EQ(Send(EM_EXLINEFROMCHAR, 0, start), line);
+        EXPECT_EQ(Send(EM_LINEFROMCHAR, static_cast<WPARAM>(start)), line);
+        if (line > 0) {
+            EXPECT_EQ(Send(EM_EXLINEFROMCHAR, 0, start - 1), line - 1);
+        }
+        previousStart = start;
+    }
+    EXPECT_EQ(previousStart, static_cast<LONG>(first.size()) + 1) << "the last line starts after the break";
+    EXPECT_EQ(Send(EM_LINELENGTH, static_cast<WPARAM>(previousStart)), 5);
+    EXPECT_EQ(Send(EM_LINEINDEX, static_cast<WPARAM>(count)), -1);
+
+    // A wider text area wraps nothing: one line per paragraph.
+    host.client.right = 2000;
+    services->OnTxPropertyBitsChange(TXTBIT_CLIENTRECTCHANGE, TXTBIT_CLIENTRECTCHANGE);
+    EXPECT_EQ(Send(EM_GETLINECOUNT), 2);
+    // And the natural size at the old width still gives the wrapped height, without relayout.
+    LONG width = 90, height = 0;
+    const SIZEL extent{-1, -1};
+    ASSERT_EQ(services->TxGetNaturalSize(DVASPECT_CONTENT, nullptr, nullptr, nullptr, TXTNS_FITTOCONTENT, &extent,
+                                         &width, &height),
+              S_OK);
+    LONG wideWidth = 2000, wideHeight = 0;
+    services->TxGetNaturalSize(DVASPECT_CONTENT, nullptr, nullptr, nullptr, TXTNS_FITTOCONTENT, &extent, &wideWidth,
+                               &wideHeight);
+    EXPECT_GT(height, wideHeight * 2);
+    EXPECT_EQ(Send(EM_GETLINECOUNT), 2);
+}
+
+TEST_F(TextEngineTest, LineBreaksAreNormalisedAndCountedAsTheCallerAsks) {
+    SetText(L"a\r\nb\nc\rd");
+    EXPECT_EQ(Text(), L"a\rb\rc\rd");
+    EXPECT_EQ(Text(GT_USECRLF), L"a\r\nb\r\nc\r\nd");
+    EXPECT_EQ(Length(), 7);
+    EXPECT_EQ(Length(GTL_USECRLF), 10);
+    EXPECT_EQ(Send(WM_GETTEXTLENGTH), 10);
+    Select(1, 1);
+    Send(EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"x\ny"));
+    EXPECT_EQ(Text(), L"ax\ry\rb\rc\rd");
+    EXPECT_EQ(Send(EM_GETLINECOUNT), 5);
+    // A buffer too small gets what fits, terminated.
+    wchar_t small[4] = {L'#', L'#', L'#', L'#'};
+    GETTEXTEX request;
+    request.cb = sizeof(small);
+    EXPECT_EQ(Send(EM_GETTEXTEX, reinterpret_cast<WPARAM>(&request), reinterpret_cast<LPARAM>(small)), 3);
+    EXPECT_EQ(std::wstring(small), L"ax\r");
+
+    // A single-line text keeps what comes before the first break.
+    host.bits &= ~TXTBIT_MULTILINE;
+    HostChanged();
+    SetText(L"first\r\nsecond");
+    EXPECT_EQ(Text(), L"first");
+    Send(EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L" more\nlost"));
+    EXPECT_EQ(Text(), L" morefirst");
+    HRESULT hr = S_OK;
+    Send(WM_KEYDOWN, VK_RETURN, 0, &hr);
+    EXPECT_EQ(hr, S_FALSE) << "Enter is not for a single-line text";
+}
+
+TEST_F(TextEngineTest, ACharacterOutsideTheBasicPlaneCountsAsOne) {
+    services->TxSendMessage(WM_SETFOCUS, 0, 0, nullptr);
+    Send(WM_CHAR, 0x1F600);  // as one character
+    Send(WM_CHAR, 0xD83D);   // and as UTF-16 halves
+    Send(WM_CHAR, 0xDE80);
+    Type(L"中");
+    EXPECT_EQ(Text(), L"😀🚀中");
+    EXPECT_EQ(Length(), 3);
+    Key(VK_LEFT);
+    Key(VK_LEFT);
+    EXPECT_EQ(Selection().cpMin, 1);
+    Key(VK_BACK);
+    EXPECT_EQ(Text(), L"🚀中");
+    Select(0, 1);
+    EXPECT_EQ(SelectedText(), L"🚀");
+    GETTEXTLENGTHEX bytes{GTL_NUMBYTES, CP_UTF8};
+    EXPECT_EQ(Send(EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&bytes)), 7) << "4 + 3 bytes in UTF-8";
+}
+
+TEST_F(TextEngineTest, UndoAndRedoReportWhetherTheyActed) {
+    EXPECT_EQ(Send(EM_UNDO), 0);
+    EXPECT_EQ(Send(EM_REDO), 0);
+    Type(L"abc");
+    EXPECT_EQ(Send(EM_UNDO), 1) << "typing merges into one step";
+    EXPECT_EQ(Text(), L"");
+    EXPECT_EQ(Send(EM_REDO), 1);
+    EXPECT_EQ(Text(), L"abc");
+    EXPECT_EQ(Send(EM_REDO), 0);
+
+    // Undo gives back the replaced text, selected.
+    Select(1, 2);
+    Type(L"X");
+    EXPECT_EQ(Text(), L"aXc");
+    EXPECT_EQ(Send(EM_UNDO), 1);
+    EXPECT_EQ(Text(), L"abc");
+    EXPECT_EQ(Selection().cpMin, 1);
+    EXPECT_EQ(Selection().cpMax, 2);
+
+    // Backspaces merge; Delete joins paragraphs and undoes as one step.
+    Select(3, 3);
+    Type(L"\x1F");  // a control character is no text and no step
+    Key(VK_RETURN);
+    Type(L"def");
+    Key(VK_BACK);
+    Key(VK_BACK);
+    EXPECT_EQ(Text(), L"abc\rd");
+    EXPECT_EQ(Send(EM_UNDO), 1);
+    EXPECT_EQ(Text(), L"abc\rdef");
+    Select(3, 3);
+    Key(VK_DELETE);
+    EXPECT_EQ(Text(), L"abcdef");
+    EXPECT_EQ(Send(EM_UNDO), 1);
+    EXPECT_EQ(Text(), L"abc\rdef");
+
+    // A change that cannot be undone leaves nothing older to undo at stale positions.
+    Select(0, 0);
+    Send(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L">>"));
+    EXPECT_EQ(Send(EM_CANUNDO), 0);
+    EXPECT_EQ(Send(EM_UNDO), 0);
+    EXPECT_EQ(Text(), L">>abc\rdef");
+}
+
+TEST_F(TextEngineTest, MaximumLengthHoldsForEveryWayIn) {
+    Send(EM_SETEVENTMASK, 0, ENM_CHANGE);
+    host.maxLength = 5;
+    services->OnTxPropertyBitsChange(TXTBIT_MAXLENGTHCHANGE, TXTBIT_MAXLENGTHCHANGE);
+    Type(L"abcdefg");
+    EXPECT_EQ(Text(), L"abcde");
+    EXPECT_EQ(host.Count(EN_MAXTEXT), 2);
+    Select(1, 3);
+    Send(EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"WXYZ"));
+    EXPECT_EQ(Text(), L"aWXde") << "a replacement may use the room it frees, no more";
+    PutOnClipboard(L"0123456789");
+    Select(5, 5);
+    Send(WM_PASTE);
+    EXPECT_EQ(Text(), L"aWXde");
+    Select(0, 2);
+    Send(WM_PASTE);
+    EXPECT_EQ(Text(), L"01Xde");
+    SetText(L"123456789");
+    EXPECT_EQ(Text(), L"12345");
+
+    // No limit from the host means the default one, not "nothing fits".
+    host.maxLength = 0;
+    services->OnTxPropertyBitsChange(TXTBIT_MAXLENGTHCHANGE, TXTBIT_MAXLENGTHCHANGE);
+    Select(5, 5);
+    Type(L"678");
+    EXPECT_EQ(Text(), L"12345678");
+}
+
+TEST_F(TextEngineTest, ReadOnlyTextRefusesTheUserButNotTheProgram) {
+    SetText(L"keep");
+    host.bits |= TXTBIT_READONLY;
+    services->OnTxPropertyBitsChange(TXTBIT_READONLY, TXTBIT_READONLY);
+    PutOnClipboard(L"pasted");
+    Select(0, 4);
+    Type(L"x");
+    Key(VK_BACK);
+    Key(VK_DELETE);
+    Key(VK_RETURN);
+    Send(WM_CUT);
+    Send(WM_PASTE);
+    Send(WM_CLEAR);
+    EXPECT_EQ(Text(), L"keep");
+    EXPECT_EQ(ClipboardText(), L"pasted");
+    Send(WM_COPY);
+    EXPECT_EQ(ClipboardText(), L"keep");
+    Key(VK_RIGHT);
+    EXPECT_EQ(Selection().cpMin, 4) << "moving the caret still works";
+    Send(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L"!"));
+    EXPECT_EQ(Text(), L"keep!");
+}
+
+TEST_F(TextEngineTest, PasswordTextStaysOffTheClipboard) {
+    SetText(L"secret\rtwo");
+    host.bits |= TXTBIT_USEPASSWORD;
+    services->OnTxPropertyBitsChange(TXTBIT_USEPASSWORD, TXTBIT_USEPASSWORD);
+    PutOnClipboard(L"before");
+    Select(0, -1);
+    Send(WM_COPY);
+    Send(WM_CUT);
+    Key(VK_DELETE);  // with Shift this would cut; plain Delete deletes
+    EXPECT_EQ(ClipboardText(), L"before");
+    EXPECT_EQ(Text(), L"");
+    Send(WM_PASTE);
+    EXPECT_EQ(Text(), L"before") << "pasting into a password is fine";
+}
+
+TEST_F(TextEngineTest, ScrollRangesAreTheContentAndPositionsStayInside) {
+    host.scrollBars = WS_VSCROLL | ES_DISABLENOSCROLL;
+    services->OnTxPropertyBitsChange(TXTBIT_SCROLLBARCHANGE, TXTBIT_SCROLLBARCHANGE);
+    std::wstring tall;
+    for (int i = 0; i < 30; ++i)
+        tall += L"line " + std::to_wstring(i) + L"\r";
+    SetText(tall);
+    LONG width = host.client.right - host.client.left, content = 0;
+    const SIZEL extent{-1, -1};
+    services->TxGetNaturalSize(DVASPECT_CONTENT, nullptr, nullptr, nullptr, TXTNS_FITTOCONTENT, &extent, &width,
+                               &content);
+    int maxPosition = 0;
+    EXPECT_EQ(host.LastScroll("range", SB_VERT, &maxPosition), 0);
+    EXPECT_EQ(maxPosition, content);
+    EXPECT_GT(content, ClientHeight());
+    EXPECT_EQ(host.LastScroll("enable", SB_VERT), static_cast<int>(ESB_ENABLE_BOTH));
+
+    const struct {
+        const char* why;
+        WPARAM wParam;
+        int expected;
+    } cases[] = {
+        {"bottom", SB_BOTTOM, content - ClientHeight()},
+        {"top", SB_TOP, 0},
+        {"a line down", SB_LINEDOWN, -1},
+        {"thumb past the end", MakeScrollWParam(SB_THUMBPOSITION, 1'000'000), content - ClientHeight()},
+        {"thumb inside", MakeScrollWParam(SB_THUMBTRACK, 37), 37},
+        {"a page up from 37", SB_PAGEUP, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        Send(WM_VSCROLL, c.wParam);
+        const int position = host.LastScroll("pos", SB_VERT);
+        if (c.expected >= 0) {
+            EXPECT_EQ(position, c.expected);
+        } else {
+            EXPECT_GT(position, 0);
+            EXPECT_LT(position, 40);
+        }
+        const LONG first = static_cast<LONG>(Send(EM_GETFIRSTVISIBLELINE));
+        EXPECT_EQ(Send(EM_EXLINEFROMCHAR, 0, CharAt(POINT{host.client.left, host.client.top})), first);
+    }
+
+    // Content that fits disables the bar and scrolls back.
+    Send(WM_VSCROLL, SB_BOTTOM);
+    SetText(L"short");
+    EXPECT_EQ(host.LastScroll("enable", SB_VERT), static_cast<int>(ESB_DISABLE_BOTH));
+    EXPECT_EQ(host.LastScroll("pos", SB_VERT), 0);
+
+    // Without "disabled instead of hidden" the bar is shown and hidden.
+    host.scrollBars = WS_VSCROLL;
+    services->OnTxPropertyBitsChange(TXTBIT_SCROLLBARCHANGE, TXTBIT_SCROLLBARCHANGE);
+    SetText(tall);
+    EXPECT_EQ(host.LastScroll("show", SB_VERT), TRUE);
+
+    // Lines that do not wrap scroll sideways over the widest line.
+    host.bits &= ~TXTBIT_WORDWRAP;
+    host.scrollBars = WS_HSCROLL;
+    HostChanged();
+    SetText(L"a line much wider than the two hundred pixels of the text area, by far");
+    EXPECT_EQ(host.LastScroll("show", SB_HORZ), TRUE);
+    host.LastScroll("range", SB_HORZ, &maxPosition);
+    EXPECT_GT(maxPosition, host.client.right - host.client.left);
+    Send(WM_HSCROLL, SB_RIGHT);
+    EXPECT_EQ(host.LastScroll("pos", SB_HORZ), maxPosition - (host.client.right - host.client.left));
+}
+
+TEST_F(TextEngineTest, CallbacksSeeTheFinishedStateAndMayCallBackIn) {
+    Send(EM_SETEVENTMASK, 0, ENM_CHANGE | ENM_SELCHANGE);
+    std::vector<std::wstring> textsAtChange;
+    host.onNotify = [&](DWORD code) {
+        if (code == EN_CHANGE) textsAtChange.push_back(Text());
+    };
+    int caretChecks = 0;
+    host.onSetCaretPos = [&](int x, int y) {
+        const CHARRANGE selection = Selection();
+        const POINT point = Pos(selection.cpMax);
+        EXPECT_EQ(point.x, x);
+        EXPECT_EQ(point.y, y);
+        ++caretChecks;
+    };
+    services->TxSendMessage(WM_SETFOCUS, 0, 0, nullptr);
+    Type(L"ab");
+    Key(VK_RETURN);
+    Type(L"c");
+    EXPECT_EQ(textsAtChange, (std::vector<std::wstring>{L"a", L"ab", L"ab\r", L"ab\rc"}));
+    EXPECT_EQ(caretChecks, 5);
+    ASSERT_FALSE(host.notifications.empty());
+    EXPECT_EQ(host.Count(EN_SELCHANGE), 4);
+    EXPECT_EQ(host.caretShows - host.caretHides, 1) << "the caret ends up shown once";
+
+    // A host whose own bar decides the vertical position puts the view straight back.
+    host.onSetCaretPos = nullptr;
+    host.scrollBars = WS_VSCROLL;
+    services->OnTxPropertyBitsChange(TXTBIT_SCROLLBARCHANGE, TXTBIT_SCROLLBARCHANGE);
+    host.onSetScrollPos = [&](int bar, int position) {
+        if (bar == SB_VERT && position != 0) Send(WM_VSCROLL, MakeScrollWParam(SB_THUMBPOSITION, 0));
+    };
+    for (int i = 0; i < 20; ++i)
+        Key(VK_RETURN);
+    EXPECT_EQ(Send(EM_GETFIRSTVISIBLELINE), 0);
+    EXPECT_EQ(host.LastScroll("pos", SB_VERT), 0);
+}
+
+TEST_F(TextEngineTest, NotificationsFollowTheEventMask) {
+    Type(L"abc");
+    Select(0, 1);
+    EXPECT_TRUE(host.notifications.empty()) << "nothing is asked for by default";
+
+    Send(EM_SETEVENTMASK, 0, ENM_SELCHANGE);
+    Select(1, 3);
+    Select(1, 3);
+    ASSERT_EQ(host.Count(EN_SELCHANGE), 1);
+    EXPECT_EQ(host.notifications.back().selection.cpMin, 1);
+    EXPECT_EQ(host.notifications.back().selection.cpMax, 3);
+
+    // A host may drop key messages it filters.
+    Send(EM_SETEVENTMASK, 0, ENM_KEYEVENTS);
+    host.notifyAnswer = S_FALSE;
+    Type(L"z");
+    EXPECT_EQ(Text(), L"abc");
+    EXPECT_EQ(host.Count(EN_MSGFILTER), 1);
+    host.notifyAnswer = S_OK;
+    Type(L"z");
+    EXPECT_EQ(Text(), L"az") << "the selection was \"bc\"";
+}
+
+TEST_F(TextEngineTest, TheMouseSelectsByClickShiftClickDragAndDoubleClick) {
+    SetText(L"alpha beta gamma");
+    const POINT beta = Pos(6);
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, At(beta));
+    EXPECT_EQ(host.focusRequests, 1);
+    Send(WM_MOUSEMOVE, MK_LBUTTON, At(Pos(10)));
+    EXPECT_EQ(SelectedText(), L"beta");
+    Send(WM_LBUTTONUP, 0, At(Pos(10)));
+    EXPECT_EQ(host.captures, (std::vector<bool>{true, false}));
+    Send(WM_MOUSEMOVE, 0, At(Pos(2)));
+    EXPECT_EQ(SelectedText(), L"beta") << "moving without the button selects nothing";
+
+    Send(WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, At(Pos(16)));
+    Send(WM_LBUTTONUP, MK_SHIFT, At(Pos(16)));
+    EXPECT_EQ(SelectedText(), L"beta gamma");
+
+    Send(WM_LBUTTONDBLCLK, MK_LBUTTON, At(Pos(13)));
+    EXPECT_EQ(SelectedText(), L"gamma");
+    Send(WM_MOUSEMOVE, MK_LBUTTON, At(Pos(1)));
+    EXPECT_EQ(SelectedText(), L"alpha beta gamma") << "dragging after a double click selects whole words";
+    Send(WM_LBUTTONUP, 0, At(Pos(1)));
+
+    HRESULT hr = S_OK;
+    Send(WM_RBUTTONDOWN, MK_RBUTTON, At(beta), &hr);
+    EXPECT_EQ(hr, S_FALSE);
+    Send(WM_CONTEXTMENU, 0, 0, &hr);
+    EXPECT_EQ(hr, S_FALSE);
+}
+
+TEST_F(TextEngineTest, KeysMoveOverClustersLinesAndParagraphs) {
+    SetText(L"ab\r中文字\r😀x");
+    Select(0, 0);
+    Key(VK_END);
+    EXPECT_EQ(Selection().cpMin, 2);
+    Key(VK_RIGHT);
+    EXPECT_EQ(Selection().cpMin, 3) << "across the break";
+    Key(VK_RIGHT);
+    Key(VK_DOWN);
+    EXPECT_EQ(Send(EM_EXLINEFROMCHAR, 0, Selection().cpMin), 2);
+    Key(VK_UP);
+    EXPECT_EQ(Selection().cpMin, 4) << "Up comes back to the column Down left";
+    Key(VK_HOME);
+    EXPECT_EQ(Selection().cpMin, 3);
+    Key(VK_LEFT);
+    Key(VK_LEFT);
+    EXPECT_EQ(Selection().cpMin, 1);
+    Select(7, 8);
+    Key(VK_LEFT);
+    EXPECT_EQ(Selection().cpMin, 7) << "a selection collapses to its start";
+    EXPECT_EQ(Selection().cpMax, 7);
+    HRESULT hr = S_OK;
+    Send(WM_KEYDOWN, VK_ESCAPE, 0, &hr);
+    EXPECT_EQ(hr, S_FALSE) << "Escape belongs to the window";
+    Send(WM_CHAR, 0x1B, 0, &hr);
+    EXPECT_EQ(hr, S_FALSE);
+}
+
+TEST_F(TextEngineTest, DrawsTextInItsAreaAndTheSelectionHighlighted) {
+    testsupport::Canvas canvas(300, 200);
+    SetText(L"Sample 文字\rsecond line");
+    RECT all{0, 0, 300, 200};
+    ASSERT_EQ(services->TxDraw(DVASPECT_CONTENT, 0, nullptr, nullptr, canvas.Dc(), nullptr, &host.client, nullptr, &all,
+                               nullptr, 0, TXTVIEW_ACTIVE),
+              S_OK);
+    const RECT ink = canvas.BoundsOfPixelsNot(0xFFFFFFFF, 40);
+    EXPECT_GE(ink.left, host.client.left);
+    EXPECT_GE(ink.top, host.client.top);
+    EXPECT_LE(ink.right, host.client.right);
+    EXPECT_LE(ink.bottom, host.client.bottom);
+    EXPECT_GT(ink.bottom - ink.top, 20) << "two lines";
+
+    // With the focus a selection is filled with the highlight colour.
+    services->TxSendMessage(WM_SETFOCUS, 0, 0, nullptr);
+    Select(0, 6);
+    testsupport::Canvas selected(300, 200);
+    services->TxDraw(DVASPECT_CONTENT, 0, nullptr, nullptr, selected.Dc(), nullptr, &host.client, nullptr, &all,
+                     nullptr, 0, TXTVIEW_ACTIVE);
+    const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
+    const DWORD argb = 0xFF000000 | ((highlight & 0xFF) << 16) | (highlight & 0xFF00) | ((highlight >> 16) & 0xFF);
+    const POINT start = Pos(0);
+    EXPECT_TRUE(testsupport::PixelNear(selected.Pixel(start.x + 1, start.y + 1), argb, 8));
+    const POINT after = Pos(8);
+    EXPECT_FALSE(testsupport::PixelNear(selected.Pixel(after.x + 1, after.y + 1), argb, 8));
+
+    // Drawing only the upper half leaves the second line out.
+    testsupport::Canvas half(300, 200);
+    RECT top{0, 0, 300, Pos(12).y};
+    services->TxDraw(DVASPECT_CONTENT, 0, nullptr, nullptr, half.Dc(), nullptr, &host.client, nullptr, &top, nullptr, 0,
+                     TXTVIEW_ACTIVE);
+    EXPECT_LE(half.BoundsOfPixelsNot(0xFFFFFFFF, 40).bottom, top.bottom);
+}

@@ -1,0 +1,67 @@
+// An open combo as a person sees it: the face and the drop-down window together, compared
+// with a reference picture.
+#include <string>
+#include <vector>
+
+#include "ComboFixture.h"
+#include "platform/window/Paint.h"
+#include "support/ReferenceImage.h"
+
+namespace {
+
+using ComboPixelTest = combotest::ComboTest;
+
+const char kSkin[] = R"(<VerticalLayout bkcolor="#FFFFFFFF">
+  <Combo name="combo" float="true" pos="20,40,160,64" bkcolor="#FFF4F4F4" bordercolor="#FF8A8A8A" bordersize="1"
+         textpadding="6,0,6,0" itemtextpadding="6,0,0,0" defaulttext="Pick one">
+    <ListLabelElement name="i0" text="Apple" height="22"/>
+    <ListLabelElement name="i1" text="Banana" height="22"/>
+    <ListLabelElement name="i2" text="Cherry" height="22"/>
+    <ListLabelElement name="i3" text="Damson" height="22"/>
+    <ListLabelElement name="i4" text="Elder" height="22" enabled="false"/>
+  </Combo>
+</VerticalLayout>)";
+
+}  // namespace
+
+TEST_F(ComboPixelTest, AnOpenComboShowsItsItemsUnderTheFace) {
+    // The program's pinned font, so the picture does not follow the machine's default.
+    m_manager->AddFont(L"WenQuanYi Micro Hei", 12, false, false, false, true);
+    Build(kSkin);
+    Combo()->SelectItem(1);
+    Open();
+    const HWND popup = DropDown()->GetHWND();
+    const POINT hover = ScreenCentreOf(Item(3));
+    m_display.MoveMouse(hover.x, hover.y);
+    Pump();
+    const RECT dropRect = DropDownRect();
+    ASSERT_EQ(dropRect.bottom - dropRect.top, 5 * 22 + 4);
+
+    // The screen from just around the face to just past the drop-down, both windows as shown.
+    const RECT area{10, 30, 170, dropRect.bottom + 10};
+    const auto shown = [&](int x, int y) {
+        if (SkinUI::RectContains(dropRect, POINT{x, y}))
+            return platform::ShownPixel(popup, x - dropRect.left, y - dropRect.top);
+        return platform::ShownPixel(m_hwnd, x, y);
+    };
+    std::vector<uint32_t> pixels;
+    for (int y = area.top; y < area.bottom; ++y) {
+        for (int x = area.left; x < area.right; ++x)
+            pixels.push_back(shown(x, y));
+    }
+
+    // The colours that do not depend on any font: the pop-up's border and back, the selected
+    // and the hot row, the disabled row and the face.
+    EXPECT_TRUE(testsupport::PixelNear(shown(dropRect.left, dropRect.top + 30), 0xFFC6C7D2));
+    EXPECT_TRUE(testsupport::PixelNear(shown(dropRect.right - 1, dropRect.top + 30), 0xFFC6C7D2));
+    EXPECT_TRUE(testsupport::PixelNear(shown(dropRect.right - 3, dropRect.top + 1 + 22 + 2), 0xFFC1E3FF));
+    EXPECT_TRUE(testsupport::PixelNear(shown(dropRect.right - 3, dropRect.top + 1 + 66 + 2), 0xFFE9F5FF));
+    EXPECT_TRUE(testsupport::PixelNear(shown(dropRect.right - 3, dropRect.top + 1 + 88 + 2), 0xFFFFFFFF));
+    EXPECT_TRUE(testsupport::PixelNear(shown(150, 45), 0xFFF4F4F4));
+    EXPECT_TRUE(testsupport::PixelNear(shown(20, 45), 0xFF8A8A8A));
+
+    EXPECT_TRUE(testsupport::MatchesReferenceImage("ComboOpen.png", pixels, area.right - area.left,
+                                                   area.bottom - area.top));
+    SendToDropDown(WM_KEYDOWN, VK_RETURN);
+    Pump();
+}
