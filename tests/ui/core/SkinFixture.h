@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -21,23 +20,6 @@ namespace skintest {
 inline std::string Narrow(std::wstring_view text) {
     return std::string(text.begin(), text.end());
 }
-
-// Logs each notification as "<tag><type>:<sender name, or - without one>:<wParam>".
-class NotifyLog : public SkinUI::INotifyUI {
-public:
-    explicit NotifyLog(std::vector<std::string>* log, std::string tag = "") : m_log(log), m_tag(std::move(tag)) {}
-    void Notify(SkinUI::UINotifyMsg& msg) override {
-        m_log->push_back(m_tag + Narrow(msg.type.View()) + ":" +
-                         (msg.sender != nullptr ? Narrow(msg.sender->GetName().View()) : "-") + ":" +
-                         std::to_string(msg.wParam));
-        if (onNotify) onNotify(msg);
-    }
-    std::function<void(SkinUI::UINotifyMsg&)> onNotify;
-
-private:
-    std::vector<std::string>* m_log;
-    std::string m_tag;
-};
 
 // A focus stop that raises "click" when the button goes up over it, and logs every event
 // type it receives.
