@@ -1,41 +1,16 @@
 #include "commonlib/logger/BigDataLog.h"
 
 #include <gtest/gtest.h>
-#include <openssl/des.h>
 
-#include <cstring>
 #include <regex>
 #include <thread>
 
 #include "ReportTestCommands.h"
 #include "commonlib/util/StringUtils.h"
 #include "commonlib/util/SystemInfo.h"
+#include "support/CollectorOracle.h"
 
 namespace {
-
-// OpenSSL's DES as an oracle independent of the code under test: the line inside a body.
-std::string DecryptBody(const std::string& hex) {
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    DES_cblock key;
-    std::memcpy(key, "morin530", 8);
-    DES_key_schedule schedule;
-    DES_set_key_unchecked(&key, &schedule);
-    std::string plain;
-    for (size_t at = 0; at + 16 <= hex.size(); at += 16) {
-        DES_cblock in;
-        DES_cblock out;
-        for (size_t i = 0; i < 8; ++i)
-            in[i] = static_cast<unsigned char>(std::stoi(hex.substr(at + 2 * i, 2), nullptr, 16));
-        DES_ecb_encrypt(&in, &out, &schedule, DES_DECRYPT);
-        plain.append(reinterpret_cast<const char*>(out), 8);
-    }
-#pragma GCC diagnostic pop
-    const size_t pad = plain.empty() ? 0 : static_cast<unsigned char>(plain.back());
-    if (pad < 1 || pad > 8 || pad > plain.size()) return "<bad padding>";
-    plain.resize(plain.size() - pad);
-    return plain;
-}
 
 // The lines of a posted statistics body, in record order.
 std::vector<std::string> LinesOfBody(const std::string& body) {
@@ -43,7 +18,7 @@ std::vector<std::string> LinesOfBody(const std::string& body) {
     EXPECT_TRUE(ParseJsonText(body, records)) << body;
     std::vector<std::string> lines;
     for (const auto& record : records)
-        lines.push_back(DecryptBody(record["body"].asString()));
+        EXPECT_TRUE(testsupport::DecryptStatisticsBody(record["body"].asString(), &lines.emplace_back()));
     return lines;
 }
 

@@ -9,7 +9,7 @@
 #include "commonlib/peer/DownloadReports.h"
 #include "commonlib/util/StringUtils.h"
 #include "commonlib/util/SystemInfo.h"
-#include "support/OpenSslMd5.h"
+#include "support/CollectorOracle.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -133,7 +133,7 @@ TEST_F(DownloadLogTest, AFinishedDownloadTasksReportReachesTheCollectorAsASigned
     ASSERT_EQ(parts.size(), 2u);
     EXPECT_EQ(parts[0].name + "," + parts[1].name, "sign,data");
     const std::string& data = parts[1].value;
-    EXPECT_EQ(parts[0].value, testsupport::OpenSslMd5Hex("Rq7HwB2mPzL0dN4e" + data));
+    EXPECT_EQ(parts[0].value, testsupport::DownloadLogSign(data));
     EXPECT_EQ(data.rfind("[\n   {\n      \"", 0), 0u) << data;  // the styled layout the collector reads
     Json::Value records;
     ASSERT_TRUE(ParseJsonText(data, records) && records.size() == 1);

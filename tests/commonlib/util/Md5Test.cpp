@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/OpenSslMd5.h"
+#include "support/CollectorOracle.h"
 #include "support/RandomBytes.h"
 #include "support/TempDir.h"
 
