@@ -13,11 +13,13 @@ packages=(
   libcairo2-dev libpango1.0-dev libx11-dev libxext-dev
   # synthetic X input (XTest) for the test and the demo that drive the window on an X server
   libxtst-dev
+  # the web browser object's engine, run in the helper program xjwebhelper
+  libwebkit2gtk-4.1-dev
   # the 7z library the patch worker carries and loads (its tests build archives with 7z)
   p7zip-full
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
-  nginx-light openssl xvfb x11-apps zip unzip iproute2 util-linux procps
+  nginx-light openssl xvfb x11-apps libxtst-dev zip unzip iproute2 util-linux procps
   # the pinned UI font (Chinese and Latin)
   fonts-wqy-microhei fontconfig
 )

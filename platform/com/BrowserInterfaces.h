@@ -44,6 +44,7 @@ inline constexpr GUID CGID_DocHostCommandHandler = {
 // DWebBrowserEvents2 members, with their arguments in call order.
 inline constexpr DISPID DISPID_STATUSTEXTCHANGE = 102;    // BSTR text
 inline constexpr DISPID DISPID_COMMANDSTATECHANGE = 105;  // VT_I4 command, VT_BOOL enable
+inline constexpr DISPID DISPID_TITLECHANGE = 113;         // BSTR title
 inline constexpr DISPID DISPID_BEFORENAVIGATE2 = 250;     // VT_DISPATCH browser, VT_BYREF|VT_VARIANT url, flags,
                                                           // target frame, post data, headers, VT_BYREF|VT_BOOL cancel
 inline constexpr DISPID DISPID_NAVIGATECOMPLETE2 = 252;   // VT_DISPATCH browser, VT_BYREF|VT_VARIANT url
@@ -52,6 +53,10 @@ inline constexpr DISPID DISPID_NAVIGATEERROR = 271;       // VT_DISPATCH browser
                                                           // frame, status code, VT_BYREF|VT_BOOL cancel
 inline constexpr DISPID DISPID_NEWWINDOW3 = 273;          // VT_BYREF|VT_DISPATCH new browser, VT_BYREF|VT_BOOL
                                                           // cancel, VT_I4 flags, VT_BSTR url context, VT_BSTR url
+
+// Status codes of NavigateError other than HTTP statuses.
+inline constexpr HRESULT INET_E_RESOURCE_NOT_FOUND = static_cast<HRESULT>(0x800C0005);
+inline constexpr HRESULT INET_E_DOWNLOAD_FAILURE = static_cast<HRESULT>(0x800C0008);
 
 inline constexpr DWORD OLECMDID_SHOWSCRIPTERROR = 40;
 inline constexpr HRESULT OLECMDERR_E_NOTSUPPORTED = static_cast<HRESULT>(0x80040100);
@@ -90,6 +95,14 @@ struct IWebBrowser2 : IDispatch {
                               VARIANT* headers) noexcept = 0;
     // The current document, or null before the first navigation completes.
     virtual HRESULT get_Document(IDispatch** document) noexcept = 0;
+    // Moves through the history; E_FAIL when there is nothing to move to.
+    virtual HRESULT GoBack() noexcept = 0;
+    virtual HRESULT GoForward() noexcept = 0;
+    virtual HRESULT Refresh() noexcept = 0;
+    virtual HRESULT Stop() noexcept = 0;
+    // The current page's title and address, for the caller to free; empty before the first page.
+    virtual HRESULT get_LocationName(BSTR* name) noexcept = 0;
+    virtual HRESULT get_LocationURL(BSTR* url) noexcept = 0;
 
 protected:
     ~IWebBrowser2() = default;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/com/ComPtr.h"
+#include "platform/com/SystemClasses.h"
 #include "platform/strings/StringConv.h"
 
 namespace {
@@ -110,7 +111,7 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, LPVOID /*serverInfo*/, R
             }
         }
     }
-    if (!classObject) return REGDB_E_CLASSNOTREG;
+    if (!classObject) return platform::SystemClassObject(clsid, iid, object);
     return classObject->QueryInterface(iid, object);
 }
 

@@ -3,7 +3,8 @@
 //
 // This platform has no system-wide class registry. A class exists when some code of
 // the program registers its class object (CoRegisterClassObject) and, optionally, a
-// ProgID for it (platform::RegisterProgId); CoCreateInstance finds only those. Classes
+// ProgID for it (platform::RegisterProgId), or when the platform serves it itself
+// (SystemClasses.h: the web browser); CoCreateInstance finds only those. Classes
 // in a loadable module are reached through the module's own "DllGetClassObject" entry
 // (see DllGetClassObjectFn), which the caller looks up with GetProcAddress.
 //
@@ -54,7 +55,8 @@ void CoUninitialize();
 HRESULT OleInitialize(LPVOID reserved);
 void OleUninitialize();
 
-// REGDB_E_CLASSNOTREG when no class object is registered for `clsid` in `context`;
+// REGDB_E_CLASSNOTREG when no class object is registered for `clsid` in `context` and the
+// platform serves no such class;
 // CO_E_NOTINITIALIZED on a thread without COM; the class object's own answer otherwise.
 HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, LPVOID serverInfo, REFIID iid, LPVOID* object);
 // The class object's IClassFactory::CreateInstance; `object` is cleared on any failure.

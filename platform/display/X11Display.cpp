@@ -20,6 +20,7 @@
 #include "platform/window/Icon.h"
 #include "platform/window/InputRouter.h"
 #include "platform/window/Menu.h"
+#include "platform/window/WindowApi.h"
 #include "platform/window/MessageApi.h"
 #include "platform/window/MessageQueue.h"
 #include "platform/window/Paint.h"
@@ -137,6 +138,16 @@ unsigned int CursorFontShape(UINT id) {
     }
 }
 
+// XEmbed (the freedesktop.org embedding protocol, version 0): messages and flags.
+constexpr long kXEmbedEmbeddedNotify = 0;
+constexpr long kXEmbedWindowActivate = 1;
+constexpr long kXEmbedWindowDeactivate = 2;
+constexpr long kXEmbedRequestFocus = 3;
+constexpr long kXEmbedFocusIn = 4;
+constexpr long kXEmbedFocusOut = 5;
+constexpr long kXEmbedFocusCurrent = 0;
+constexpr unsigned long kXEmbedMapped = 1;
+
 // Our own windows stay where the program puts them; pop-up lists, tips and shadows also skip the window manager.
 bool BypassesWindowManager(const WindowObject& window) {
     const DWORD ex = window.ExStyle();
@@ -176,6 +187,25 @@ struct X11Display::Impl {
     void SetTitle(::Window xid, const std::wstring& title);
     void Present(WindowObject& window, const RECT& area);
 
+    // Native child windows and the XEmbed socket side.
+    struct NativeChild {
+        ::Window socket = 0;
+        ::Window top = 0;
+        ::Window client = 0;
+        bool mapped = false;
+    };
+    std::optional<NativeChild> NativeOf(HWND hwnd) const;
+    std::uint64_t AttachNativeWindow(WindowObject& child);
+    void PlaceNative(HWND hwnd);
+    void ChildPlaced(WindowObject& child);
+    bool EmbedNativeClient(WindowObject& child, std::uint64_t client);
+    void SendXEmbed(::Window to, long message, long detail = 0, long data1 = 0, long data2 = 0);
+    void ApplyClientMapping(::Window client);
+    void ReleaseClient(::Window client);
+    void FocusChanged(WindowObject* window);
+    void TellActivation(HWND active);
+    bool HandleNativeEvent(const XEvent& event);
+
     ::Display* display = nullptr;
     int screen = 0;
     ::Window root = 0;
@@ -190,6 +220,8 @@ struct X11Display::Impl {
     Atom motifHints = 0;
     Atom compositorSelection = 0;
     Atom netWmIcon = 0;
+    Atom xembed = 0;
+    Atom xembedInfo = 0;
     bool hasShape = false;
     ScreenGeometry geometry;
     HCURSOR currentCursor = nullptr;
@@ -198,6 +230,8 @@ struct X11Display::Impl {
     mutable std::mutex mutex;
     std::map<HWND, NativeState> windows;
     std::map<::Window, HWND> handles;
+    std::map<HWND, NativeChild> natives;
+    HWND focusedNative = nullptr;
     std::thread reader;
 };
 
@@ -245,6 +279,21 @@ void X11Display::Sync() {
 unsigned long X11Display::NativeWindow(HWND hwnd) const {
     return m_impl->NativeWindow(hwnd);
 }
+void X11Display::FocusChanged(WindowObject* window) {
+    m_impl->FocusChanged(window);
+}
+std::string X11Display::NativeDisplayName() const {
+    return m_impl->display != nullptr ? XDisplayString(m_impl->display) : "";
+}
+std::uint64_t X11Display::AttachNativeWindow(WindowObject& child) {
+    return m_impl->AttachNativeWindow(child);
+}
+void X11Display::ChildPlaced(WindowObject& child) {
+    m_impl->ChildPlaced(child);
+}
+bool X11Display::EmbedNativeClient(WindowObject& child, std::uint64_t client) {
+    return m_impl->EmbedNativeClient(child, client);
+}
 
 X11Display::Impl::~Impl() {
     if (!display) return;
@@ -278,6 +327,8 @@ bool X11Display::Impl::Open(const std::string& name) {
     motifHints = XInternAtom(display, "_MOTIF_WM_HINTS", False);
     wakeAtom = XInternAtom(display, "_XJ_DISPLAY_WAKE", False);
     netWmIcon = XInternAtom(display, "_NET_WM_ICON", False);
+    xembed = XInternAtom(display, "_XEMBED", False);
+    xembedInfo = XInternAtom(display, "_XEMBED_INFO", False);
     const std::string selection = "_NET_WM_CM_S" + std::to_string(screen);
     compositorSelection = XInternAtom(display, selection.c_str(), False);
     int shapeEvent = 0;
@@ -424,6 +475,17 @@ void X11Display::Impl::WindowCreated(WindowObject& window) {
 }
 
 void X11Display::Impl::WindowDestroyed(WindowObject& window) {
+    if (auto native = NativeOf(window.Handle())) {
+        {
+            std::lock_guard lock(mutex);
+            natives.erase(window.Handle());
+            if (focusedNative == window.Handle()) focusedNative = nullptr;
+        }
+        if (native->client) ReleaseClient(native->client);
+        XDestroyWindow(display, native->socket);
+        XFlush(display);
+        return;
+    }
     NativeState state;
     {
         std::lock_guard lock(mutex);
@@ -526,11 +588,21 @@ void X11Display::Impl::CursorChanged(HCURSOR cursor) {
 }
 
 void X11Display::Impl::ActiveChanged(WindowObject* window) {
+    TellActivation(window ? window->Handle() : nullptr);
     if (!window) return;
     auto state = StateOf(window->Handle());
     if (!state || !state->mapped) return;
     XRaiseWindow(display, state->xid);
     XSetInputFocus(display, state->xid, RevertToParent, CurrentTime);
+    // The keyboard stays with an embedded client that holds our focus.
+    std::optional<NativeChild> focused;
+    {
+        std::lock_guard lock(mutex);
+        if (auto it = natives.find(focusedNative); it != natives.end()) focused = it->second;
+    }
+    if (focused && focused->client && focused->top == state->xid) {
+        XSetInputFocus(display, focused->client, RevertToParent, CurrentTime);
+    }
     XFlush(display);
 }
 
@@ -577,6 +649,7 @@ void X11Display::Impl::ReadEvents() {
 }
 
 void X11Display::Impl::HandleEvent(const XEvent& event) {
+    if (HandleNativeEvent(event)) return;
     const HWND hwnd = HandleOf(event.xany.window);
     auto window = LookUpWindow(hwnd);
     if (!window) return;
@@ -661,6 +734,237 @@ void X11Display::Impl::HandleEvent(const XEvent& event) {
         default:
             break;
     }
+}
+
+// ---- native child windows: the XEmbed socket side ----
+
+std::optional<X11Display::Impl::NativeChild> X11Display::Impl::NativeOf(HWND hwnd) const {
+    std::lock_guard lock(mutex);
+    auto it = natives.find(hwnd);
+    if (it == natives.end()) return std::nullopt;
+    return it->second;
+}
+
+std::uint64_t X11Display::Impl::AttachNativeWindow(WindowObject& child) {
+    if (auto native = NativeOf(child.Handle())) return native->socket;
+    auto top = TopLevelWindow(LookUpWindow(child.Handle()));
+    auto topState = top ? StateOf(top->Handle()) : std::nullopt;
+    if (!topState) return 0;
+    XSetWindowAttributes attributes{};
+    attributes.event_mask = SubstructureNotifyMask;  // the client's mapping and its end
+    attributes.background_pixel = 0xFFFFFFFF;        // white until the client draws
+    attributes.border_pixel = 0;
+    unsigned long mask = CWEventMask | CWBackPixel | CWBorderPixel;
+    if (topState->argb) {
+        attributes.colormap = argbColormap;
+        mask |= CWColormap;
+    }
+    const ::Window socket =
+        XCreateWindow(display, topState->xid, 0, 0, 1, 1, 0, topState->argb ? 32 : CopyFromParent, InputOutput,
+                      topState->argb ? argbVisual : CopyFromParent, mask, &attributes);
+    {
+        std::lock_guard lock(mutex);
+        natives[child.Handle()] = NativeChild{socket, topState->xid, 0, false};
+    }
+    PlaceNative(child.Handle());
+    return socket;
+}
+
+void X11Display::Impl::PlaceNative(HWND hwnd) {
+    auto native = NativeOf(hwnd);
+    auto window = LookUpWindow(hwnd);
+    if (!native || !window) return;
+    const POINT origin = OriginInTopLevel(*window);
+    const RECT area = window->ClientRect();
+    const LONG width = area.right - area.left;
+    const LONG height = area.bottom - area.top;
+    const bool show = IsWindowVisible(hwnd) && width > 0 && height > 0;
+    const auto side = [](LONG v) { return static_cast<unsigned>(std::max<LONG>(1, v)); };
+    XMoveResizeWindow(display, native->socket, origin.x, origin.y, side(width), side(height));
+    if (native->client) XMoveResizeWindow(display, native->client, 0, 0, side(width), side(height));
+    if (show != native->mapped) {
+        if (show) {
+            XMapWindow(display, native->socket);
+        } else {
+            XUnmapWindow(display, native->socket);
+        }
+        std::lock_guard lock(mutex);
+        if (auto it = natives.find(hwnd); it != natives.end()) it->second.mapped = show;
+    }
+    XFlush(display);
+}
+
+void X11Display::Impl::ChildPlaced(WindowObject& child) {
+    std::vector<HWND> all;
+    {
+        std::lock_guard lock(mutex);
+        for (const auto& [hwnd, native] : natives)
+            all.push_back(hwnd);
+    }
+    for (HWND hwnd : all) {
+        if (hwnd == child.Handle() || IsDescendant(child.Handle(), hwnd)) PlaceNative(hwnd);
+    }
+}
+
+void X11Display::Impl::SendXEmbed(::Window to, long message, long detail, long data1, long data2) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = to;
+    event.xclient.message_type = xembed;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = CurrentTime;
+    event.xclient.data.l[1] = message;
+    event.xclient.data.l[2] = detail;
+    event.xclient.data.l[3] = data1;
+    event.xclient.data.l[4] = data2;
+    XSendEvent(display, to, False, NoEventMask, &event);
+}
+
+bool X11Display::Impl::EmbedNativeClient(WindowObject& child, std::uint64_t clientId) {
+    const HWND hwnd = child.Handle();
+    const auto client = static_cast<::Window>(clientId);
+    if (AttachNativeWindow(child) == 0) return false;
+    auto native = NativeOf(hwnd);
+    if (!native) return false;
+    if (native->client == client) return true;
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, client, &attributes)) return false;  // a round trip: no such window
+    if (native->client) ReleaseClient(native->client);
+    XSelectInput(display, client, PropertyChangeMask | StructureNotifyMask);
+    {
+        std::lock_guard lock(mutex);
+        if (auto it = natives.find(hwnd); it != natives.end()) it->second.client = client;
+    }
+    XReparentWindow(display, client, native->socket, 0, 0);
+    SendXEmbed(client, kXEmbedEmbeddedNotify, 0, static_cast<long>(native->socket), 0);
+    PlaceNative(hwnd);
+    ApplyClientMapping(client);
+    TellActivation(ActiveWindowAnyThread());
+    if (FocusAnyThread() == hwnd) {
+        {
+            std::lock_guard lock(mutex);
+            focusedNative = nullptr;  // so that the focus is handed over below
+        }
+        FocusChanged(&child);
+    }
+    XFlush(display);
+    return true;
+}
+
+void X11Display::Impl::ApplyClientMapping(::Window client) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    bool wantsMapped = true;  // a client without the property is shown as it is
+    if (XGetWindowProperty(display, client, xembedInfo, 0, 2, False, xembedInfo, &type, &format, &count, &remaining,
+                           &data) == Success &&
+        data && format == 32 && count >= 2) {
+        wantsMapped = (reinterpret_cast<const unsigned long*>(data)[1] & kXEmbedMapped) != 0;
+    }
+    if (data) XFree(data);
+    if (wantsMapped) {
+        XMapWindow(display, client);
+    } else {
+        XUnmapWindow(display, client);
+    }
+    XFlush(display);
+}
+
+void X11Display::Impl::ReleaseClient(::Window client) {
+    XSelectInput(display, client, NoEventMask);
+    XUnmapWindow(display, client);
+    XReparentWindow(display, client, root, 0, 0);
+    XFlush(display);
+}
+
+void X11Display::Impl::FocusChanged(WindowObject* window) {
+    const HWND hwnd = window ? window->Handle() : nullptr;
+    std::optional<NativeChild> previous;
+    std::optional<NativeChild> next;
+    {
+        std::lock_guard lock(mutex);
+        if (focusedNative == hwnd) return;
+        if (auto it = natives.find(focusedNative); it != natives.end()) previous = it->second;
+        if (auto it = natives.find(hwnd); it != natives.end()) next = it->second;
+        focusedNative = next ? hwnd : nullptr;
+    }
+    if (previous && previous->client) {
+        SendXEmbed(previous->client, kXEmbedFocusOut);
+        // The keyboard comes back to our own window while it is the active one.
+        auto active = StateOf(ActiveWindowAnyThread());
+        if (!(next && next->client) && active && active->mapped && active->xid == previous->top) {
+            XSetInputFocus(display, previous->top, RevertToParent, CurrentTime);
+        }
+    }
+    if (next && next->client) {
+        XSetInputFocus(display, next->client, RevertToParent, CurrentTime);
+        SendXEmbed(next->client, kXEmbedFocusIn, kXEmbedFocusCurrent);
+    }
+    XFlush(display);
+}
+
+void X11Display::Impl::TellActivation(HWND active) {
+    std::vector<NativeChild> embedding;
+    {
+        std::lock_guard lock(mutex);
+        for (const auto& [hwnd, native] : natives) {
+            if (native.client) embedding.push_back(native);
+        }
+    }
+    if (embedding.empty()) return;
+    const auto activeState = StateOf(active);
+    for (const NativeChild& native : embedding) {
+        const bool activeTop = activeState && activeState->xid == native.top;
+        SendXEmbed(native.client, activeTop ? kXEmbedWindowActivate : kXEmbedWindowDeactivate);
+    }
+    XFlush(display);
+}
+
+// Reader thread. Events of sockets and clients never reach the top-level windows' handling.
+bool X11Display::Impl::HandleNativeEvent(const XEvent& event) {
+    HWND socketOwner = nullptr;
+    HWND clientOwner = nullptr;
+    {
+        std::lock_guard lock(mutex);
+        for (const auto& [hwnd, native] : natives) {
+            if (native.socket == event.xany.window) socketOwner = hwnd;
+            if (native.client != 0 && native.client == event.xany.window) clientOwner = hwnd;
+        }
+    }
+    if (!socketOwner && !clientOwner) return false;
+    const auto forgetClient = [this](::Window client) {
+        std::lock_guard lock(mutex);
+        for (auto& [hwnd, native] : natives) {
+            if (native.client == client) native.client = 0;
+        }
+    };
+    switch (event.type) {
+        case ClientMessage:
+            if (socketOwner && event.xclient.message_type == xembed && event.xclient.data.l[1] == kXEmbedRequestFocus) {
+                // A click in the client: our focus goes to its window, which hands it the keyboard.
+                if (auto window = LookUpWindow(socketOwner)) {
+                    window->Queue()->PostInput([hwnd = socketOwner] { SetFocus(hwnd); });
+                }
+            }
+            break;
+        case PropertyNotify:
+            if (clientOwner && event.xproperty.atom == xembedInfo) ApplyClientMapping(event.xproperty.window);
+            break;
+        case DestroyNotify:
+            forgetClient(event.xdestroywindow.window);
+            break;
+        case ReparentNotify:
+            if (auto native = NativeOf(clientOwner ? clientOwner : socketOwner);
+                native && native->client == event.xreparent.window && event.xreparent.parent != native->socket) {
+                forgetClient(event.xreparent.window);  // it left for another parent
+            }
+            break;
+        default:
+            break;
+    }
+    return true;
 }
 
 }  // namespace platform

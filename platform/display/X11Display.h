@@ -9,8 +9,12 @@
 // in their top-level's pixels and get no X window. Layered windows use a
 // 32-bit ARGB visual when the server has one. A window's shape (SetWindowRgn)
 // becomes the X window's bounding shape (the SHAPE extension), so nothing shows
-// outside it; its icons (WM_SETICON) become _NET_WM_ICON. X protocol errors are counted and otherwise ignored: a window
-// that vanished must not end the program.
+// outside it; its icons (WM_SETICON) become _NET_WM_ICON. A child that asks for a
+// native window (NativeWindow.h) gets an X window inside its top-level's, which is the
+// socket side of XEmbed for another program's window: the client is reparented into it,
+// told so, mapped as its _XEMBED_INFO asks, sized with it, given the X keyboard focus
+// while the child has ours, and handed back to the root when the child goes. X protocol
+// errors are counted and otherwise ignored: a window that vanished must not end the program.
 #pragma once
 
 #include <cstdint>
@@ -45,6 +49,11 @@ public:
     // Only with a 32-bit visual and a compositing manager running (the owner of the screen's
     // _NET_WM_CM_S selection).
     bool ShowsTranslucency() const override;
+    void FocusChanged(WindowObject* window) override;
+    std::string NativeDisplayName() const override;
+    std::uint64_t AttachNativeWindow(WindowObject& child) override;
+    void ChildPlaced(WindowObject& child) override;
+    bool EmbedNativeClient(WindowObject& child, std::uint64_t client) override;
 
     // What the server shows of a mapped window, as 0xAARRGGBB with alpha forced
     // to 0xFF (the screen has none); false when the window is not viewable.

@@ -67,6 +67,11 @@ void SetFocusTo(HWND hwnd) {
     if (hwnd && FocusAnyThread() == hwnd && IsWindow(hwnd)) {
         SendMessageW(hwnd, WM_SETFOCUS, reinterpret_cast<WPARAM>(previous), 0);
     }
+    if (FocusAnyThread() != hwnd) return;  // a WM_SETFOCUS handler moved it on: that move told the display
+    if (IWindowBackend* backend = CurrentWindowBackend()) {
+        auto window = LookUpWindow(hwnd);
+        if (!window || BackendFor(*window)) backend->FocusChanged(window.get());
+    }
 }
 
 void ActivateWindow(HWND hwnd, WORD how) {

@@ -118,6 +118,9 @@ BOOL SetWindowPosImpl(const std::shared_ptr<WindowObject>& window, HWND insertAf
         if (visibleNow && child && moved) ExposeParent(window, after);
     }
 
+    if (child && (moved || sized || (flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW)))) {
+        if (IWindowBackend* display = BackendFor(*window)) display->ChildPlaced(*window);
+    }
     IWindowBackend* backend = child ? nullptr : BackendFor(*window);
     if (backend && !systemMove && (moved || sized)) backend->WindowMoved(*window);
     if (backend && (flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW))) backend->WindowShown(*window);

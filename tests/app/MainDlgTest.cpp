@@ -21,7 +21,7 @@
 
 namespace {
 
-using apptest::DispatchPending;
+using testsupport::DispatchPending;
 using apptest::Later;
 using apptest::TestMainDlg;
 

@@ -33,7 +33,7 @@
 #include "ui/core/TabLayoutUI.h"
 
 namespace fs = std::filesystem;
-using apptest::DispatchPending;
+using testsupport::DispatchPending;
 using apptest::TestMainDlg;
 using apptest::When;
 using testsupport::LoopbackUpdateServer;

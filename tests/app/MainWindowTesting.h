@@ -27,15 +27,6 @@ private:
     bool m_runStartSequence;
 };
 
-inline void DispatchPending() {
-    MSG msg{};
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
 // Runs `step` on the UI thread from whatever message loop runs next.
 inline void Later(std::function<void()> step) {
     struct Holder {

@@ -3,23 +3,17 @@
 #include <arpa/inet.h>
 #include <json/json.h>
 #include <netinet/in.h>
-#include <openssl/des.h>
-#include <openssl/evp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <sstream>
 
+#include "support/CollectorOracle.h"
 #include "support/LoopbackHttpServer.h"
 
 namespace testsupport {
 namespace {
-
-// The keys the installer and the collectors share.
-constexpr char kStatisticsKey[] = "morin530";
-constexpr char kSignKey[] = "Rq7HwB2mPzL0dN4e";
 
 const std::vector<std::string> kEventFields = {
     "ftime",     "server",  "logname",   "event_type", "info_version", "uid",     "platform",
@@ -30,64 +24,6 @@ const std::vector<std::string> kInstallCountFields = {
     "os",    "count_dimension", "count_value",
 };
 constexpr char kInstallCountLogname[] = "c_downInstall_rekkan_5.2";
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
-bool DecodeHex(const std::string& hex, std::string* bytes) {
-    if (hex.size() % 2 != 0) return false;
-    bytes->clear();
-    for (size_t i = 0; i < hex.size(); i += 2) {
-        const int high = HexValue(hex[i]);
-        const int low = HexValue(hex[i + 1]);
-        if (high < 0 || low < 0) return false;
-        bytes->push_back(static_cast<char>(high * 16 + low));
-    }
-    return true;
-}
-
-// DES-ECB with PKCS#5 padding; false for a length or padding that encryption cannot give.
-bool DecryptRecord(const std::string& hex, std::string* plain) {
-    std::string cipher;
-    if (!DecodeHex(hex, &cipher) || cipher.empty() || cipher.size() % 8 != 0) return false;
-        // Single DES is among OpenSSL's deprecated calls; the collectors still speak it.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    DES_cblock key;
-    std::memcpy(key, kStatisticsKey, 8);
-    DES_key_schedule schedule;
-    DES_set_key_unchecked(&key, &schedule);
-    plain->assign(cipher.size(), '\0');
-    for (size_t i = 0; i < cipher.size(); i += 8) {
-        DES_ecb_encrypt(reinterpret_cast<const_DES_cblock*>(cipher.data() + i),
-                        reinterpret_cast<DES_cblock*>(plain->data() + i), &schedule, DES_DECRYPT);
-    }
-#pragma GCC diagnostic pop
-    const unsigned pad = static_cast<unsigned char>(plain->back());
-    if (pad < 1 || pad > 8) return false;
-    for (size_t i = plain->size() - pad; i < plain->size(); ++i) {
-        if (static_cast<unsigned char>((*plain)[i]) != pad) return false;
-    }
-    plain->resize(plain->size() - pad);
-    return true;
-}
-
-std::string Md5Hex(const std::string& text) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned length = 0;
-    EVP_Digest(text.data(), text.size(), digest, &length, EVP_md5(), nullptr);
-    static const char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned i = 0; i < length; ++i) {
-        hex += kDigits[digest[i] >> 4];
-        hex += kDigits[digest[i] & 15];
-    }
-    return hex;
-}
 
 std::vector<std::string> SplitTabs(const std::string& line) {
     std::vector<std::string> fields;
@@ -255,7 +191,7 @@ void LoopbackUpdateServer::OnStatistics(const std::string& body) {
             StatisticsRecord record;
             if (entry.isObject() && entry["body"].isString()) record.body = entry["body"].asString();
             std::string plain;
-            record.decrypted = DecryptRecord(record.body, &plain);
+            record.decrypted = DecryptStatisticsBody(record.body, &plain);
             if (record.decrypted) record.fields = SplitTabs(plain);
             received.push_back(std::move(record));
         }
@@ -275,7 +211,7 @@ void LoopbackUpdateServer::OnDownloadLog(const std::vector<std::pair<std::string
         if (name == "data") record.data = value;
         if (name == "sign") record.sign = value;
     }
-    record.signValid = !record.sign.empty() && record.sign == Md5Hex(kSignKey + record.data);
+    record.signValid = !record.sign.empty() && record.sign == DownloadLogSign(record.data);
     {
         std::lock_guard lock(m_mutex);
         m_downloadLog.push_back(record);
@@ -339,7 +275,7 @@ std::string LoopbackUpdateServer::DefaultDescriptor() const {
 
 std::string LoopbackUpdateServer::DescriptorText() const {
     return "[Install]\r\nUrl=" + HttpOrigin() + kPackagePath + "\r\nSSLUrl=" + HttpsOrigin() + kPackagePath +
-           "\r\nSize=" + std::to_string(m_package.size()) + "\r\nMd5=" + Md5Hex(m_package) +
+           "\r\nSize=" + std::to_string(m_package.size()) + "\r\nMd5=" + OpenSslMd5Hex(m_package) +
            "\r\nVersion=" + m_version + "\r\nThirdCDNHost=\r\nThirdCDNMinSpeed=0\r\n";
 }
 

@@ -48,7 +48,6 @@ public:
     ScopedManualClock& operator=(const ScopedManualClock&) = delete;
 
     void Advance(std::chrono::milliseconds by) { m_clock->Advance(by); }
-    ManualClock& Clock() { return *m_clock; }
 
 private:
     std::shared_ptr<platform::MessageQueue> m_queue;

@@ -5,7 +5,6 @@
 #include "platform/window/MessageApi.h"
 
 namespace testsupport {
-namespace {
 
 void DispatchPending() {
     MSG msg{};
@@ -14,8 +13,6 @@ void DispatchPending() {
         DispatchMessageW(&msg);
     }
 }
-
-}  // namespace
 
 bool PumpMessagesUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;

@@ -7,6 +7,8 @@
 
 namespace testsupport {
 
+// Translates and dispatches whatever is queued now.
+void DispatchPending();
 // Dispatches messages until `done()` is true (returns true) or `timeout` passes (false).
 bool PumpMessagesUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 // Dispatches whatever is queued now, plus messages arriving during `duration`.

@@ -42,6 +42,10 @@ int ChannelDistance(uint32_t a, uint32_t b) {
 
 }  // namespace
 
+bool WriteArtifact(const std::string& name, const std::vector<uint32_t>& argb, int width, int height) {
+    return WritePng(ArtifactsDir() / name, argb, width, height);
+}
+
 ::testing::AssertionResult MatchesReferenceImage(const std::string& name, const std::vector<uint32_t>& argb, int width,
                                                  int height, ImageTolerance tolerance) {
     if (width <= 0 || height <= 0 || argb.size() != static_cast<size_t>(width) * height)

@@ -27,4 +27,7 @@ struct ImageTolerance {
 ::testing::AssertionResult MatchesReferenceImage(const std::string& name, const std::vector<uint32_t>& argb, int width,
                                                  int height, ImageTolerance tolerance = {});
 
+// Writes the pixels (as above) to <build directory>/artifacts/<name>, for a person to look at.
+bool WriteArtifact(const std::string& name, const std::vector<uint32_t>& argb, int width, int height);
+
 }  // namespace testsupport

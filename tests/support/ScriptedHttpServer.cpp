@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <random>
 
 namespace testsupport {
 
@@ -29,14 +28,6 @@ std::string CollectedRequest::Header(const std::string& name) const {
         if (strcasecmp(key.c_str(), name.c_str()) == 0) return value;
     }
     return {};
-}
-
-std::string RandomBytes(size_t size, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>(rng());
-    return bytes;
 }
 
 std::vector<FormPart> ParseMultipartForm(const CollectedRequest& request) {
@@ -113,11 +104,6 @@ std::string ScriptedHttpServer::Url(const std::string& path) const {
 void ScriptedHttpServer::Serve(const std::string& path, std::string body) {
     std::lock_guard lock(m_mutex);
     m_files[path] = std::move(body);
-}
-
-void ScriptedHttpServer::Redirect(const std::string& path, const std::string& location) {
-    std::lock_guard lock(m_mutex);
-    m_redirects[path] = location;
 }
 
 void ScriptedHttpServer::SetFault(Fault fault, int times, int status) {
@@ -234,13 +220,12 @@ void ScriptedHttpServer::ServeConnection(int fd) {
 }
 
 bool ScriptedHttpServer::ServeGet(int fd, const std::string& path, const std::string& range) {
-    std::string body, location;
+    std::string body;
     bool found;
     Fault fault;
     int status;
     {
         std::lock_guard lock(m_mutex);
-        if (auto redirect = m_redirects.find(path); redirect != m_redirects.end()) location = redirect->second;
         auto it = m_files.find(path);
         found = it != m_files.end();
         if (found) body = it->second;
@@ -248,7 +233,6 @@ bool ScriptedHttpServer::ServeGet(int fd, const std::string& path, const std::st
         if (m_faultTimes > 0) --m_faultTimes;
         status = m_status;
     }
-    if (!location.empty()) return SendAll(fd, Reply("302 Found", "Location: " + location + "\r\n"));
     if (!found || fault == Fault::Status) return SendAll(fd, Reply(std::to_string(found ? status : 404) + " Scripted"));
 
     std::uint64_t first = 0, last = body.empty() ? 0 : body.size() - 1;

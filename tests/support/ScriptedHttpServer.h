@@ -35,9 +35,6 @@ struct FormPart {
     std::string value;
 };
 
-// `size` bytes of a fixed pseudo-random sequence, a payload no transfer can fake by chance.
-std::string RandomBytes(size_t size, unsigned seed);
-
 // The parts of a multipart/form-data body, in order; empty when the body is malformed.
 std::vector<FormPart> ParseMultipartForm(const CollectedRequest& request);
 
@@ -65,8 +62,6 @@ public:
     std::string Url(const std::string& path) const;
 
     void Serve(const std::string& path, std::string body);
-    // Answers requests for `path` with a 302 to `location`.
-    void Redirect(const std::string& path, const std::string& location);
     // Applies to the next `times` GET requests (negative: all of them).
     void SetFault(Fault fault, int times = -1, int status = 503);
     // Body bytes per second per connection; 0 for as fast as possible.
@@ -95,7 +90,6 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_released;
     std::map<std::string, std::string> m_files;
-    std::map<std::string, std::string> m_redirects;
     Fault m_fault = Fault::None;
     int m_faultTimes = 0;
     int m_status = 503;

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "support/LoopbackUpdateServer.h"
+#include "support/RandomBytes.h"
 #include "support/ScriptedHttpServer.h"
 
 namespace {

@@ -26,8 +26,6 @@ public:
     void RenderCaption(HDC hdc) override;
 
     const CUIString& GetArrowImage() const { return m_arrowImage; }
-    // The width of one arrow picture, as the last paint found it.
-    int GetArrowWidth() const { return m_arrowWidth; }
 
 private:
     CUIString m_arrowImage;

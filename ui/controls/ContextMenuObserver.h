@@ -72,8 +72,6 @@ public:
         return ReturnT();
     }
 
-    int ReceiverCount() const { return m_receivers.Count(); }
-
 private:
     Receiver* At(int index) const { return static_cast<Receiver*>(m_receivers.ItemAt(index)); }
 

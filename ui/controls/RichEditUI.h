@@ -111,7 +111,6 @@ public:
     bool IsCaretHidden() const { return m_hideCaret; }
     bool IsCaretActive() const { return m_caretActive; }
     bool IsCaretPhaseOn() const { return m_caretPhaseOn; }
-    const RECT& GetCaretRect() const { return m_caretRect; }
     CTxtWinHost* GetTextHost() const { return m_host; }
 
 protected:

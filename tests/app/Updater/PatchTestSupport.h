@@ -8,11 +8,11 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "platform/resource/Resource.h"
+#include "support/RandomBytes.h"
 
 extern char** environ;
 
@@ -41,13 +41,7 @@ inline int Run7z(const std::filesystem::path& directory, const std::vector<std::
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Bytes no compressor can shrink, the same for the same seed.
-inline std::string RandomBytes(std::size_t size, std::uint32_t seed) {
-    std::mt19937 generator(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes) c = static_cast<char>(generator() & 0xFF);
-    return bytes;
-}
+using testsupport::RandomBytes;
 
 // Replaces or removes the resource "RESDLL" 155 for one test, then restores the bytes
 // the executable carries (they never move, so the original pointer stays good).

@@ -24,6 +24,7 @@
 #include "platform/window/WindowClass.h"
 #include "support/LoopbackUpdateServer.h"
 #include "support/MessagePump.h"
+#include "support/RandomBytes.h"
 #include "support/ScriptedHttpServer.h"
 
 using testsupport::LoopbackUpdateServer;

@@ -9,14 +9,11 @@ TEST(ProtoValueTest, IndexPastTheEndThrowsInsteadOfReadingBeyond) {
     ProtoValue list;
     list.append(L"a");
     list.append(ProtoValue(5));
-    for (size_t index : {size_t{2}, size_t{99}}) {
-        SCOPED_TRACE(index);
-        try {
-            (void)std::as_const(list)[index];
-            FAIL() << "no exception";
-        } catch (const ProtoValueException& e) {
-            EXPECT_EQ(e.Code(), DWORD{ProtoValueException::kIndexOutOfRange});
-        }
+    try {
+        (void)std::as_const(list)[2];
+        FAIL() << "no exception";
+    } catch (const ProtoValueException& e) {
+        EXPECT_EQ(e.Code(), DWORD{ProtoValueException::kIndexOutOfRange});
     }
     EXPECT_EQ(list[1].integer(), 5);
 }

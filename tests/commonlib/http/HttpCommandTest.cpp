@@ -42,45 +42,30 @@ protected:
 
 }  // namespace
 
+// The reports' tests see JSON bodies and form fields arrive through these commands too.
 TEST_F(HttpCommandTest, GetAndPostSendWhatTheCallerGave) {
     m_server.Route("/echo", [](const testsupport::RecordedRequest& request, httplib::Response& response) {
         response.set_content("answer to " + request.method, "text/plain");
     });
-    {
-        // GET with an extra header line; the body comes back on the UI thread.
-        m_command.AddHeader("X-Game:tarnvik");
-        ASSERT_TRUE(m_outcome.Get(m_command, Url("/echo?a=1")));
-        ASSERT_TRUE(Finish());
-        EXPECT_TRUE(m_outcome.Delivered("answer to GET"));
-        EXPECT_EQ(m_server.Requests().back().Header("X-Game"), "tarnvik");
-    }
-    {
-        // POST of a JSON body with the header the statistics use; the header list is replaced.
-        m_command.ClearHeaders();
-        m_command.AddHeader("Content-Type:application/json;charset=utf-8");
-        const std::string body = std::string(3000, 'x') + "\"\xe4\xb8\xad\"";  // past curl's Expect threshold
-        ASSERT_TRUE(m_outcome.Post(m_command, Url("/echo"), body));
-        ASSERT_TRUE(Finish());
-        EXPECT_TRUE(m_outcome.Delivered("answer to POST"));
-        const auto sent = m_server.Requests().back();
-        EXPECT_EQ(sent.body, body);
-        EXPECT_EQ(sent.Header("Content-Type"), "application/json;charset=utf-8");
-        EXPECT_EQ(sent.Header("X-Game"), "");
-    }
-    {
-        // Multipart fields go out in the order added, byte for byte.
-        m_command.ClearHeaders();
-        m_command.AddFormField("sign", "0123456789abcdef0123456789abcdef");
-        m_command.AddFormField("data", "{\n   \"a\" : 1\n}\n");
-        m_command.AddFormField("aaa", std::string("\0\x01\xff", 3));
-        ASSERT_TRUE(m_outcome.Post(m_command, Url("/echo"), ""));
-        ASSERT_TRUE(Finish());
-        using Fields = std::vector<std::pair<std::string, std::string>>;
-        EXPECT_EQ(m_server.Requests().back().formFields, (Fields{{"sign", "0123456789abcdef0123456789abcdef"},
-                                                                 {"data", "{\n   \"a\" : 1\n}\n"},
-                                                                 {"aaa", std::string("\0\x01\xff", 3)}}));
-    }
+    // GET with an extra header line; the body comes back on the UI thread.
+    m_command.AddHeader("X-Game:tarnvik");
+    ASSERT_TRUE(m_outcome.Get(m_command, Url("/echo?a=1")));
+    ASSERT_TRUE(Finish());
+    EXPECT_TRUE(m_outcome.Delivered("answer to GET"));
+    EXPECT_EQ(m_server.Requests().back().Header("X-Game"), "tarnvik");
     EXPECT_FALSE(m_outcome.offUiThread);
+
+    // The header list is replaced; multipart fields go out in the order added, byte for byte.
+    m_command.ClearHeaders();
+    const std::vector<std::pair<std::string, std::string>> fields = {
+        {"sign", "0123456789abcdef0123456789abcdef"}, {"data", std::string(3000, 'x')}, {"aaa", {"\0\x01\xff", 3}}};
+    for (const auto& [name, value] : fields)
+        m_command.AddFormField(name, value);
+    ASSERT_TRUE(m_outcome.Post(m_command, Url("/echo"), ""));
+    ASSERT_TRUE(Finish());
+    EXPECT_TRUE(m_outcome.Delivered("answer to POST"));
+    EXPECT_EQ(m_server.Requests().back().formFields, fields);
+    EXPECT_EQ(m_server.Requests().back().Header("X-Game"), "");
 }
 
 TEST_F(HttpCommandTest, RefusalsReportNothingAndNeverSucceed) {
@@ -126,7 +111,7 @@ TEST_F(HttpCommandTest, RetryLadderFallsOverToPinnedAddresses) {
     }
 }
 
-TEST_F(HttpCommandTest, StopEndsEverythingWithoutACallback) {
+TEST_F(HttpCommandTest, StoppedOrDeletedCommandsNeverCallBackAfterwards) {
     ScriptedTcpServer slow(
         {"HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\n" + std::string(40, 'd'), 2, std::chrono::milliseconds(20)});
     ASSERT_TRUE(slow.Start());
@@ -151,6 +136,23 @@ TEST_F(HttpCommandTest, StopEndsEverythingWithoutACallback) {
         testsupport::PumpMessagesFor(std::chrono::milliseconds(300));
         EXPECT_EQ(outcome.calls, 0);
     }
+    {
+        // Deleted by its own completion: called once, and nothing touches it afterwards.
+        m_server.Serve("/a", "a");
+        struct Owner {
+            std::unique_ptr<CHttpCommand> command = std::make_unique<CHttpCommand>();
+            int calls = 0;
+            static void Done(void* user, const std::string&, int, int) {
+                auto* owner = static_cast<Owner*>(user);
+                ++owner->calls;
+                owner->command.reset();
+            }
+        } owner;
+        ASSERT_TRUE(owner.command->Get(Url("/a"), &Owner::Done, &owner, HttpErrorReporting::Off, L"", L""));
+        ASSERT_TRUE(PumpUntil([&] { return owner.calls > 0; }));
+        testsupport::PumpMessagesFor(std::chrono::milliseconds(50));
+        EXPECT_EQ(owner.calls, 1);
+    }
 }
 
 TEST_F(HttpCommandTest, StopDuringTheLookupNeitherWaitsForItNorFreesItEarly) {
@@ -170,23 +172,6 @@ TEST_F(HttpCommandTest, StopDuringTheLookupNeitherWaitsForItNorFreesItEarly) {
     testsupport::PumpMessagesFor(std::chrono::milliseconds(1800));
     StopOrAbandonDnsThread(nullptr, 0);  // frees the abandoned lookup, ended by now
     EXPECT_EQ(m_outcome.calls, 0);
-}
-
-TEST_F(HttpCommandTest, CallbackMayDeleteItsCommand) {
-    m_server.Serve("/a", "a");
-    struct Owner {
-        std::unique_ptr<CHttpCommand> command = std::make_unique<CHttpCommand>();
-        int calls = 0;
-        static void Done(void* user, const std::string&, int, int) {
-            auto* owner = static_cast<Owner*>(user);
-            ++owner->calls;
-            owner->command.reset();
-        }
-    } owner;
-    ASSERT_TRUE(owner.command->Get(Url("/a"), &Owner::Done, &owner, HttpErrorReporting::Off, L"", L""));
-    ASSERT_TRUE(PumpUntil([&] { return owner.calls > 0; }));
-    testsupport::PumpMessagesFor(std::chrono::milliseconds(50));
-    EXPECT_EQ(owner.calls, 1);
 }
 
 using HttpsCommandTest = HttpUiThreadTest;

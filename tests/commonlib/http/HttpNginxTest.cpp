@@ -21,25 +21,14 @@ TEST_F(HttpNginxTest, RangesKeepAliveAndHttpsAgainstNginx) {
     testsupport::LoopbackNginx nginx;
     ASSERT_TRUE(nginx.Start(dir, certificate));
     {
-        // Ranges: the slice, 206 and its Content-Range; one past the end is a 416 pair.
-        const struct {
-            HttpByteRange range;
-            HttpResult expected;
-        } cases[] = {
-            {{1000, 500}, HttpResult::Ok()},
-            {{200000, 10}, HttpResult::Make(HttpResultType::HttpStatus, 416)},
-        };
-        for (const auto& c : cases) {
-            SCOPED_TRACE(c.range.offset);
-            ProbeRequest request;
-            request.SetRange(c.range);
-            ASSERT_TRUE(request.Start(nginx.Url("/pkg.bin")));
-            ASSERT_TRUE(PumpUntil([&] { return request.doneCalls > 0; }));
-            EXPECT_EQ(request.result, c.expected);
-            if (!c.expected.Succeeded()) continue;
-            EXPECT_EQ(request.response.body, payload.substr(1000, 500));
-            EXPECT_EQ(request.response.Header("Content-Range"), "bytes 1000-1499/100000");
-        }
+        // A range: the slice, 206 and its Content-Range.
+        ProbeRequest request;
+        request.SetRange(HttpByteRange{1000, 500});
+        ASSERT_TRUE(request.Start(nginx.Url("/pkg.bin")));
+        ASSERT_TRUE(PumpUntil([&] { return request.doneCalls > 0; }));
+        EXPECT_EQ(request.result, HttpResult::Ok());
+        EXPECT_EQ(request.response.body, payload.substr(1000, 500));
+        EXPECT_EQ(request.response.Header("Content-Range"), "bytes 1000-1499/100000");
     }
     {
         // Keep-alive: requests one after another share one connection.

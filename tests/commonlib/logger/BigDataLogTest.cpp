@@ -1,50 +1,16 @@
 #include "commonlib/logger/BigDataLog.h"
 
 #include <gtest/gtest.h>
-#include <openssl/des.h>
 
-#include <cstring>
 #include <regex>
 #include <thread>
 
 #include "ReportTestCommands.h"
 #include "commonlib/util/StringUtils.h"
 #include "commonlib/util/SystemInfo.h"
+#include "support/CollectorOracle.h"
 
 namespace {
-
-const std::regex kTimeText(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)");
-
-// OpenSSL's DES as an oracle independent of the code under test: the line inside a body.
-std::string DecryptBody(const std::string& hex) {
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    DES_cblock key;
-    std::memcpy(key, "morin530", 8);
-    DES_key_schedule schedule;
-    DES_set_key_unchecked(&key, &schedule);
-    std::string plain;
-    for (size_t at = 0; at + 16 <= hex.size(); at += 16) {
-        DES_cblock in;
-        DES_cblock out;
-        for (size_t i = 0; i < 8; ++i)
-            in[i] = static_cast<unsigned char>(std::stoi(hex.substr(at + 2 * i, 2), nullptr, 16));
-        DES_ecb_encrypt(&in, &out, &schedule, DES_DECRYPT);
-        plain.append(reinterpret_cast<const char*>(out), 8);
-    }
-#pragma GCC diagnostic pop
-    const size_t pad = plain.empty() ? 0 : static_cast<unsigned char>(plain.back());
-    if (pad < 1 || pad > 8 || pad > plain.size()) return "<bad padding>";
-    plain.resize(plain.size() - pad);
-    return plain;
-}
-
-std::vector<std::string> SplitTabs(const std::string& line) {
-    std::vector<std::string> columns(1);
-    for (char c : line)
-        c == '\t' ? columns.emplace_back() : columns.back() += c;
-    return columns;
-}
 
 // The lines of a posted statistics body, in record order.
 std::vector<std::string> LinesOfBody(const std::string& body) {
@@ -52,8 +18,19 @@ std::vector<std::string> LinesOfBody(const std::string& body) {
     EXPECT_TRUE(ParseJsonText(body, records)) << body;
     std::vector<std::string> lines;
     for (const auto& record : records)
-        lines.push_back(DecryptBody(record["body"].asString()));
+        EXPECT_TRUE(testsupport::DecryptStatisticsBody(record["body"].asString(), &lines.emplace_back()));
     return lines;
+}
+
+// The title column of every line of every post, each post opened by "|".
+std::string TitlesOf(const std::vector<FakePost>& posts) {
+    std::string titles;
+    for (const FakePost& post : posts) {
+        titles += "|";
+        for (const std::string& line : LinesOfBody(post.body))
+            titles += " " + std::regex_replace(line, std::regex("^([^\t]*\t){3}([^\t]*).*$"), "$2");
+    }
+    return titles;
 }
 
 BigDataLog& Stats() {
@@ -88,23 +65,6 @@ protected:
 
 }  // namespace
 
-TEST_F(BigDataLogTest, EncryptsLinesToKnownAnswers) {
-    // Computed with OpenSSL's legacy DES-ECB (PKCS#5) under the key "morin530".
-    const struct {
-        std::string line;
-        const char* hex;
-    } cases[] = {
-        {"", "BD12D4F1924CDEB9"},
-        {"12345678", "EA6C0ECDDE079BA7BD12D4F1924CDEB9"},
-        {"abcdefghijklmnopq", "6CDB4F4238FBC197FB73D2FD9011BC6E6885623FA9DD662E"},
-        {"2024-01-02 03:04:05\t\t\t\t\t\t\t\t\t\t", "20912820A42608C37F49DEF8FC6B8D391BC27A7DC8D9DBF661F21E99A3114B87"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
-        EXPECT_EQ(EncryptBigDataEventLine(c.line), c.hex);
-    }
-}
-
 TEST_F(BigDataLogTest, ValuesRenderAsTheCollectorReadsThem) {
     const wchar_t* const fields[] = {L"absent", L"wide", L"integer", L"real", L"narrow", L"skipped", L"map", L""};
     ProtoValue event;
@@ -121,10 +81,13 @@ TEST_F(BigDataLogTest, ValuesRenderAsTheCollectorReadsThem) {
     map[L"client_type"] = 1;
     map[L"edition"] = L"版本";
     EXPECT_EQ(BuildBigDataEventLine(fields, event), "\t中文\tTAB\t-5\t\t\t\tclient_type:1,down:-2,edition:版本,up:2");
+    // Computed with OpenSSL's legacy DES-ECB (PKCS#5) under the key "morin530".
+    EXPECT_EQ(EncryptBigDataEventLine("12345678"), "EA6C0ECDDE079BA7BD12D4F1924CDEB9");
 }
 
-TEST_F(BigDataLogTest, InstallEventPostsTheStandardColumns) {
-    ScopedCommandFactory fake;
+TEST_F(BigDataLogTest, InstallEventReachesTheCollectorAsTheStandardColumns) {
+    testsupport::ScriptedHttpServer collector;
+    Stats().SetUrl(Utf8ToWide(collector.Url("/stats")));
     ProtoValue event;
     event[L"stats_col"][L"edition_type"] = L"2.1.800";
     event[L"stats_col"][L"channel_type"] = 1;
@@ -136,139 +99,73 @@ TEST_F(BigDataLogTest, InstallEventPostsTheStandardColumns) {
     event[L"uid"] = 99;
     ASSERT_TRUE(Stats().ReportInstallEvent(event));
     ASSERT_TRUE(Stats().Send());
+    ASSERT_TRUE(PumpUntil([&] { return collector.Requests().size() == 1 && !Stats().IsBusy(); }));
 
-    ASSERT_EQ(fake.log->posts.size(), 1u);
-    const FakePost& post = fake.log->posts[0];
-    EXPECT_EQ(post.url, L"http://127.0.0.1:9/stats");
-    EXPECT_EQ(post.headers, std::vector<std::string>{"Content-Type:application/json;charset=utf-8"});
+    const testsupport::CollectedRequest post = collector.Requests()[0];
+    EXPECT_EQ(post.method + " " + post.path, "POST /stats");
+    EXPECT_EQ(post.Header("Content-Type"), "application/json;charset=utf-8");
     const std::vector<std::string> lines = LinesOfBody(post.body);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(post.body, "[{\"body\":\"" + EncryptBigDataEventLine(lines[0]) + "\",\"headers\":{}}]\n");
-
     // The caller's ftime, logname and uid are replaced; its event_type stays.
     const size_t tab = lines[0].find('\t');
-    EXPECT_TRUE(std::regex_match(lines[0].substr(0, tab), kTimeText)) << lines[0];
+    EXPECT_TRUE(std::regex_match(lines[0].substr(0, tab), std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)"))) << lines[0];
     EXPECT_NE(lines[0].substr(0, tab), "1999-01-01 00:00:00");
     EXPECT_EQ(lines[0].substr(tab), "\t\td_event_rekkan_5.2\t7\t1.0.2|vidi_zazeroroda|GameId:223\t0\t3\t" +
                                         WideToUtf8(GetDeviceMac()) +
                                         "\t5\t2\txj_install\t1\t\t"
                                         "channel_id:223,channel_type:1,client_type:1,edition_type:2.1.800");
-    EXPECT_TRUE(Stats().IsBusy());
-    fake.log->Complete();
-    EXPECT_FALSE(Stats().IsBusy());
 }
 
-TEST_F(BigDataLogTest, RecordsOnlyMapsOrNullAndOnlyWithAUrl) {
-    ScopedCommandFactory fake;
-    EXPECT_FALSE(Stats().AddEvent(InstallCountFields, ProtoValue(L"text")));
-    EXPECT_FALSE(Stats().ReportInstallEvent(ProtoValue(3)));
-    ASSERT_TRUE(Stats().AddEvent(InstallCountFields, ProtoValue()));
-    ASSERT_TRUE(Stats().Send());
-    ASSERT_EQ(fake.log->posts.size(), 1u);
-    const std::vector<std::string> lines = LinesOfBody(fake.log->posts[0].body);
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\t{10})"))) << lines[0];
-    fake.log->Complete();
-
-    Stats().SetUrl(L"");
-    EXPECT_FALSE(Stats().AddEvent(InstallCountFields, CountEvent(L"1")));
-    EXPECT_FALSE(Stats().Send());
-    EXPECT_EQ(fake.log->posts.size(), 1u);
-}
-
-TEST_F(BigDataLogTest, RecordsAddedDuringAPostGoOutOnceInALaterPost) {
-    ScopedCommandFactory fake;
-    ASSERT_TRUE(Stats().AddEvent(InstallCountFields, CountEvent(L"first")));
-    ASSERT_TRUE(Stats().Send());
-    ASSERT_TRUE(Stats().AddEvent(InstallCountFields, CountEvent(L"second")));
-    ASSERT_TRUE(Stats().AddEvent(InstallCountFields, CountEvent(L"third")));
-    EXPECT_FALSE(Stats().Send());  // busy: the records wait
-    EXPECT_EQ(fake.log->posts.size(), 1u);
-
-    fake.log->Complete(5, 28);  // even a failed POST ends the wait
-    ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return fake.log->posts.size() == 2; }));
-    fake.log->Complete();
-    testsupport::PumpMessagesFor(std::chrono::milliseconds(50));
-    ASSERT_EQ(fake.log->posts.size(), 2u);
-
-    std::vector<std::string> titles;
-    for (const FakePost& post : fake.log->posts) {
-        titles.push_back("|");
-        for (const std::string& line : LinesOfBody(post.body))
-            titles.push_back(SplitTabs(line).at(3));
-    }
-    EXPECT_EQ(titles, (std::vector<std::string>{"|", "first", "|", "second", "third"}));
-    EXPECT_FALSE(Stats().Send());
-}
-
-TEST_F(BigDataLogTest, APostThatCannotStartDropsItsRecordsAndSaysSo) {
-    ScopedCommandFactory fake;
-    fake.log->refuse = true;
-    ASSERT_TRUE(Stats().AddEvent(InstallCountFields, CountEvent(L"lost")));
-    EXPECT_FALSE(Stats().Send());
-    EXPECT_FALSE(Stats().IsBusy());
-    EXPECT_TRUE(Stats().GetPending().empty());
-    EXPECT_FALSE(Stats().Send());
-
-    // No transport at all is the same failure.
-    ScopedCommandFactory none([] { return std::unique_ptr<IReportCommand>(); });
-    Stats().ReleaseCommand();
-    ASSERT_TRUE(Stats().AddEvent(InstallCountFields, CountEvent(L"lost")));
-    EXPECT_FALSE(Stats().Send());
-    EXPECT_TRUE(Stats().GetPending().empty());
-}
-
-TEST_F(BigDataLogTest, CallsFromAnotherThreadAreSentFromTheUiThread) {
+TEST_F(BigDataLogTest, RecordsFromAnyThreadGoOutFromTheUiThreadOncePostByPost) {
     ScopedCommandFactory fake;
     std::thread worker([] {
-        Stats().AddEvent(InstallCountFields, CountEvent(L"worker"));
+        Stats().AddEvent(InstallCountFields, CountEvent(L"first"));
         Stats().Send();
     });
     worker.join();
     EXPECT_TRUE(fake.log->posts.empty());
     ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return fake.log->posts.size() == 1; }));
     EXPECT_EQ(fake.log->posts[0].threadId, GetCurrentThreadId());
-    EXPECT_EQ(SplitTabs(LinesOfBody(fake.log->posts[0].body).at(0)).at(3), "worker");
-    fake.log->Complete();
-}
+    ASSERT_TRUE(Stats().AddEvent(InstallCountFields, CountEvent(L"second")));
+    ASSERT_TRUE(Stats().AddEvent(InstallCountFields, CountEvent(L"third")));
+    EXPECT_FALSE(Stats().Send());  // busy: the records wait
 
-TEST_F(BigDataLogTest, ShutDownStopsThePostBeforeDeletingTheCommand) {
-    ScopedCommandFactory fake;
-    ASSERT_TRUE(Stats().AddEvent(InstallCountFields, CountEvent(L"1")));
-    ASSERT_TRUE(Stats().Send());
+    fake.log->Complete(5, 28);  // even a failed POST ends the wait, and is not repeated
+    ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return fake.log->posts.size() == 2; }));
+    EXPECT_EQ(TitlesOf(fake.log->posts), "| first| second third");
+    // Shut-down stops the POST under way before it deletes the command.
     Stats().ReleaseCommand();
     EXPECT_EQ(fake.log->stops, 1);
     EXPECT_EQ(fake.log->deletedWhileActive, 0);
     EXPECT_FALSE(Stats().IsBusy());
+    EXPECT_FALSE(Stats().Send());
 }
 
-TEST_F(BigDataLogTest, LoopbackCollectorReceivesEachRecordOnce) {
-    testsupport::ScriptedHttpServer collector;
-    Stats().SetUrl(Utf8ToWide(collector.Url("/")));
-    const auto requests = PostTwiceWhileBusy(
-        collector,
-        [] {
-            ASSERT_TRUE(Stats().AddEvent(InstallCountFields, CountEvent(L"first")));
-            ASSERT_TRUE(Stats().Send());
-        },
-        [] {
-            ASSERT_TRUE(Stats().AddEvent(InstallCountFields, CountEvent(L"second")));
-            EXPECT_FALSE(Stats().Send());
-        },
-        [] { return Stats().IsBusy(); });
-
-    ASSERT_EQ(requests.size(), 2u);
-    const char* titles[] = {"first", "second"};
-    for (size_t i = 0; i < requests.size(); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(requests[i].method + " " + requests[i].path, "POST /");
-        EXPECT_EQ(requests[i].Header("Content-Type"), "application/json;charset=utf-8");
-        const std::vector<std::string> lines = LinesOfBody(requests[i].body);
-        ASSERT_EQ(lines.size(), 1u);
-        const std::vector<std::string> columns = SplitTabs(lines[0]);
-        ASSERT_EQ(columns.size(), 11u);
-        EXPECT_EQ(columns[2], "c_downInstall_rekkan_5.2");
-        EXPECT_EQ(columns[3], titles[i]);
-        EXPECT_EQ(requests[i].body, "[{\"body\":\"" + EncryptBigDataEventLine(lines[0]) + "\",\"headers\":{}}]\n");
+TEST_F(BigDataLogTest, RecordsAreRefusedOrDroppedWhereTheyCannotGoOut) {
+    ScopedCommandFactory fake;
+    // Events that are neither null nor maps are refused; null gives the columns empty.
+    EXPECT_FALSE(Stats().AddEvent(InstallCountFields, ProtoValue(L"text")));
+    EXPECT_FALSE(Stats().ReportInstallEvent(ProtoValue(3)));
+    ASSERT_TRUE(Stats().AddEvent(InstallCountFields, ProtoValue()));
+    ASSERT_TRUE(Stats().Send());
+    ASSERT_EQ(fake.log->posts.size(), 1u);
+    const std::vector<std::string> lines = LinesOfBody(fake.log->posts[0].body);
+    EXPECT_TRUE(lines.size() == 1 && std::regex_match(lines[0], std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\t{10})")));
+    fake.log->Complete();
+    // A POST that cannot start, or no transport at all, drops its records and says so.
+    fake.log->refuse = true;
+    for (const char* why : {"refused", "no transport"}) {
+        SCOPED_TRACE(why);
+        ASSERT_TRUE(Stats().AddEvent(InstallCountFields, CountEvent(L"lost")));
+        EXPECT_FALSE(Stats().Send());
+        EXPECT_FALSE(Stats().IsBusy());
+        EXPECT_TRUE(Stats().GetPending().empty());
+        Stats().ReleaseCommand();
+        SetReportCommandFactory([] { return std::unique_ptr<IReportCommand>(); });  // undone by `fake`
     }
+    // Without a URL nothing is recorded.
+    Stats().SetUrl(L"");
+    EXPECT_FALSE(Stats().AddEvent(InstallCountFields, CountEvent(L"1")));
+    EXPECT_EQ(fake.log->posts.size(), 1u);
 }

@@ -1,7 +1,6 @@
 #include "commonlib/logger/DownloadLog.h"
 
 #include <gtest/gtest.h>
-#include <openssl/md5.h>
 
 #include <regex>
 
@@ -10,28 +9,10 @@
 #include "commonlib/peer/DownloadReports.h"
 #include "commonlib/util/StringUtils.h"
 #include "commonlib/util/SystemInfo.h"
+#include "support/CollectorOracle.h"
 #include "support/TempDir.h"
 
 namespace {
-
-constexpr char kSignKey[] = "Rq7HwB2mPzL0dN4e";
-
-// OpenSSL's MD5, independent of the code under test.
-std::string OracleSign(const std::string& data) {
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    const std::string source = kSignKey + data;
-    unsigned char digest[MD5_DIGEST_LENGTH];
-    MD5(reinterpret_cast<const unsigned char*>(source.data()), source.size(), digest);
-#pragma GCC diagnostic pop
-    static const char kHex[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char byte : digest) {
-        hex += kHex[byte >> 4];
-        hex += kHex[byte & 15];
-    }
-    return hex;
-}
 
 DownloadLog& Log() {
     return DownloadLog::GetInstance();
@@ -64,19 +45,6 @@ protected:
 
 }  // namespace
 
-TEST_F(DownloadLogTest, SignAndDataMatchKnownAnswers) {
-    // Computed with Python's hashlib; the data text is StyledWriter's layout.
-    EXPECT_EQ(MakeDownloadLogSign(""), "b5905d86f68c7e75dbc76b00aeec1017");
-    EXPECT_EQ(MakeDownloadLogSign("[]\n"), "8498f04c29cbce93a6ee7806185be496");
-    Json::Value records;
-    Json::Value record(Json::objectValue);
-    record["id"] = Json::UInt(0);
-    records.append(record);
-    const std::string data = StyledJsonText(records);
-    EXPECT_EQ(data, "[\n   {\n      \"id\" : 0\n   }\n]\n");
-    EXPECT_EQ(MakeDownloadLogSign(data), "9839b2bc7cf6bf214512b4159be370d8");
-}
-
 TEST_F(DownloadLogTest, RecordsCarryTheIdentityOverTheReport) {
     ScopedCommandFactory fake;
     ASSERT_TRUE(Log().Init(L"http://127.0.0.1:9/log", L"ver 1", L"产品"));
@@ -100,44 +68,17 @@ TEST_F(DownloadLogTest, RecordsCarryTheIdentityOverTheReport) {
     }
 }
 
-TEST_F(DownloadLogTest, LoopbackCollectorReceivesASignedForm) {
-    testsupport::ScriptedHttpServer collector;
-    ASSERT_TRUE(Log().Init(Utf8ToWide(collector.Url("/api/xj/data/rece_download_data")), L"1.0", L"xj"));
-    const ProtoValue first = Report(L"http://cdn/first"), second = Report(L"http://cdn/second");
-    const auto requests = PostTwiceWhileBusy(
-        collector, [&] { Log().AddDownloadRecord(&first); },
-        [&] { Log().AddDownloadRecord(&second); },  // waits for the upload under way
-        [] { return Log().IsBusy(); });
-
-    ASSERT_EQ(requests.size(), 2u);
-    const char* urls[] = {"http://cdn/first", "http://cdn/second"};
-    for (size_t i = 0; i < requests.size(); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(requests[i].method + " " + requests[i].path, "POST /api/xj/data/rece_download_data");
-        EXPECT_EQ(requests[i].Header("Content-Type").rfind("multipart/form-data; boundary=", 0), 0u);
-        const auto parts = testsupport::ParseMultipartForm(requests[i]);
-        ASSERT_EQ(parts.size(), 2u);
-        EXPECT_EQ(parts[0].name + "," + parts[1].name, "sign,data");
-        const std::string& data = parts[1].value;
-        EXPECT_EQ(parts[0].value, OracleSign(data));
-        EXPECT_EQ(data.rfind("[\n   {\n      \"ftime\" : ", 0), 0u) << data;
-        EXPECT_EQ(UrlsOf(data), std::vector<std::string>{urls[i]});
-    }
-}
-
 TEST_F(DownloadLogTest, ReportsAddedDuringAnUploadGoOutOnceWhenItEnds) {
     ScopedCommandFactory fake;
     ASSERT_TRUE(Log().Init(L"http://127.0.0.1:9/log", L"1.0", L"xj"));
     const ProtoValue reports[] = {Report(L"a"), Report(L"b"), Report(L"c"), Report(L"d"), Report(L"e")};
     for (int i : {0, 1, 2})
         Log().AddDownloadRecord(&reports[i]);
+    Log().AddDownloadRecord(nullptr);
     ASSERT_EQ(fake.log->posts.size(), 1u);
     fake.log->Complete(4, 500);
     ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return fake.log->posts.size() == 2; }));
     fake.log->Complete();
-    testsupport::PumpMessagesFor(std::chrono::milliseconds(50));
-    ASSERT_EQ(fake.log->posts.size(), 2u);
-
     // An upload that cannot start drops its records: the next report goes out alone.
     fake.log->refuse = true;
     Log().AddDownloadRecord(&reports[3]);
@@ -145,62 +86,63 @@ TEST_F(DownloadLogTest, ReportsAddedDuringAnUploadGoOutOnceWhenItEnds) {
     EXPECT_TRUE(Log().GetPending()->empty());
     fake.log->refuse = false;
     Log().AddDownloadRecord(&reports[4]);
-    fake.log->Complete();
-
-    const std::vector<std::vector<std::string>> expected = {{"a"}, {"b", "c"}, {"e"}};
-    ASSERT_EQ(fake.log->posts.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        SCOPED_TRACE(i);
-        const FakePost& post = fake.log->posts[i];
+    std::vector<std::vector<std::string>> urls;
+    for (const FakePost& post : fake.log->posts) {
         EXPECT_TRUE(post.body.empty());
-        ASSERT_EQ(post.formFields.size(), 2u);
-        EXPECT_EQ(UrlsOf(post.formFields[1].second), expected[i]);
+        urls.push_back(post.formFields.size() == 2 ? UrlsOf(post.formFields[1].second) : std::vector<std::string>{});
     }
-}
+    EXPECT_EQ(urls, (std::vector<std::vector<std::string>>{{"a"}, {"b", "c"}, {"e"}}));
 
-TEST_F(DownloadLogTest, ShutDownStopsTheUploadAndLaterReportsAreDropped) {
-    ScopedCommandFactory fake;
-    ASSERT_TRUE(Log().Init(L"http://127.0.0.1:9/log", L"1.0", L"xj"));
-    const ProtoValue report = Report(L"a");
-    Log().AddDownloadRecord(&report);
-    Log().AddDownloadRecord(nullptr);
-    ASSERT_EQ(fake.log->posts.size(), 1u);
-
+    // Shut-down stops the upload before it deletes the command; later reports are dropped.
     ASSERT_TRUE(Log().Uninit());
     EXPECT_EQ(fake.log->stops, 1);
     EXPECT_EQ(fake.log->deletedWhileActive, 0);
-    Log().AddDownloadRecord(&report);
+    Log().AddDownloadRecord(&reports[0]);
     EXPECT_EQ(Log().GetPending(), nullptr);
     EXPECT_FALSE(Log().Send());
-    EXPECT_EQ(fake.log->posts.size(), 1u);
-
+    EXPECT_EQ(fake.log->posts.size(), 3u);
     // Without a transport there is nothing to record into.
     ScopedCommandFactory none([] { return std::unique_ptr<IReportCommand>(); });
     EXPECT_FALSE(Log().Init(L"http://127.0.0.1:9/log", L"1.0", L"xj"));
-    Log().AddDownloadRecord(&report);
-    EXPECT_EQ(Log().GetPending(), nullptr);
 }
 
-TEST_F(DownloadLogTest, AFinishedDownloadTasksReportReachesTheCollector) {
+TEST_F(DownloadLogTest, AFinishedDownloadTasksReportReachesTheCollectorAsASignedForm) {
+    // Computed with Python's hashlib.
+    EXPECT_EQ(MakeDownloadLogSign("[]\n"), "8498f04c29cbce93a6ee7806185be496");
+
     testsupport::TempDir home{testsupport::TempDir::Home::Redirect};
     testsupport::ScriptedHttpServer collector;
-    ASSERT_TRUE(InitDownloadLogging(Utf8ToWide(collector.Url("/log")).c_str(), L"1.0", L"xj"));
+    ASSERT_TRUE(
+        InitDownloadLogging(Utf8ToWide(collector.Url("/api/xj/data/rece_download_data")).c_str(), L"1.0", L"xj"));
     std::vector<std::pair<int, int>> done;
     SetDownloadCallbacks([](void*, std::int64_t, std::int64_t, std::uint32_t) {},
                          [](void* user, int type, int code) {
                              static_cast<std::vector<std::pair<int, int>>*>(user)->emplace_back(type, code);
                          });
     ASSERT_TRUE(StartDownloadModule());
-    StartDownload(L"", L"", L"ftp://example/pkg.bin", L"", L"C:\\dl\\pkg.bin", 100, &done, 0, "{}");
+    StartDownload(L"", L"", L"ftp://example/pkg.bin", L"", L"C:\\dl\\pkg.bin", 100, &done, 0, "{\"game\":1}");
     const bool arrived = PumpUntil([&] { return collector.Requests().size() == 1 && !Log().IsBusy(); });
     StopDownloadModule();
     ASSERT_TRUE(arrived);
-
     ASSERT_EQ(done.size(), 1u);
-    const auto parts = testsupport::ParseMultipartForm(collector.Requests()[0]);
+
+    const testsupport::CollectedRequest post = collector.Requests()[0];
+    EXPECT_EQ(post.method + " " + post.path, "POST /api/xj/data/rece_download_data");
+    EXPECT_EQ(post.Header("Content-Type").rfind("multipart/form-data; boundary=", 0), 0u);
+    const auto parts = testsupport::ParseMultipartForm(post);
+    ASSERT_EQ(parts.size(), 2u);
+    EXPECT_EQ(parts[0].name + "," + parts[1].name, "sign,data");
+    const std::string& data = parts[1].value;
+    EXPECT_EQ(parts[0].value, testsupport::DownloadLogSign(data));
+    EXPECT_EQ(data.rfind("[\n   {\n      \"", 0), 0u) << data;  // the styled layout the collector reads
     Json::Value records;
-    ASSERT_TRUE(parts.size() == 2 && ParseJsonText(parts[1].value, records) && records.size() == 1);
-    EXPECT_EQ(records[0]["url"].asString(), "ftp://example/pkg.bin");
-    EXPECT_EQ(records[0]["ec"].asInt(), done[0].second);
-    EXPECT_EQ(records[0]["product_id"].asString(), "xj");
+    ASSERT_TRUE(ParseJsonText(data, records) && records.size() == 1);
+    // The task's report: its pair, request text and log sections, under the sender's identity.
+    const Json::Value& record = records[0];
+    EXPECT_EQ(record["url"].asString(), "ftp://example/pkg.bin");
+    EXPECT_EQ(std::make_pair(record["et"].asInt(), record["ec"].asInt()), done[0]);
+    EXPECT_EQ(record["request"].asString(), "{\"game\":1}");
+    ASSERT_EQ(record["log"].size(), 4u);
+    EXPECT_EQ(record["log"][0].asString().rfind("sources:\n", 0), 0u);
+    EXPECT_EQ(record["product_id"].asString(), "xj");
 }

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,9 +16,7 @@
 #include "support/ScriptedHttpServer.h"
 
 struct FakePost {
-    std::wstring url;
     std::string body;
-    std::vector<std::string> headers;
     std::vector<std::pair<std::string, std::string>> formFields;
     DWORD threadId = 0;
 };
@@ -47,13 +44,13 @@ public:
     explicit FakeReportCommand(std::shared_ptr<FakeCommandLog> log) : m_log(std::move(log)) {}
     ~FakeReportCommand() override { m_log->deletedWhileActive += m_log->active; }
 
-    void ClearHeaders() override { m_headers.clear(); }
-    void AddHeader(std::string line) override { m_headers.push_back(std::move(line)); }
+    void ClearHeaders() override {}
+    void AddHeader(std::string) override {}
     void ClearFormFields() override { m_form.clear(); }
     void AddFormField(std::string name, std::string value) override { m_form.emplace_back(name, value); }
-    bool Post(const std::wstring& url, std::string body, ReportPostDone done, void* user) override {
+    bool Post(const std::wstring&, std::string body, ReportPostDone done, void* user) override {
         if (m_log->refuse || m_log->active) return false;
-        m_log->posts.push_back({url, std::move(body), m_headers, m_form, GetCurrentThreadId()});
+        m_log->posts.push_back({std::move(body), m_form, GetCurrentThreadId()});
         m_log->active = true;
         m_log->done = done;
         m_log->user = user;
@@ -66,7 +63,6 @@ public:
 
 private:
     std::shared_ptr<FakeCommandLog> m_log;
-    std::vector<std::string> m_headers;
     std::vector<std::pair<std::string, std::string>> m_form;
 };
 
@@ -86,21 +82,4 @@ private:
 
 // The UI thread with the command engine, which the reports' own commands use. A report
 // must let go of its command in TearDown before this class's TearDown ends the engine.
-class ReportTest : public HttpUiThreadTest {
-protected:
-    // Runs `first` and, while the collector holds the first POST, `second`; returns what the
-    // collector received once the report is idle again (and a little longer, to catch repeats).
-    static std::vector<testsupport::CollectedRequest> PostTwiceWhileBusy(testsupport::ScriptedHttpServer& collector,
-                                                                         const std::function<void()>& first,
-                                                                         const std::function<void()>& second,
-                                                                         const std::function<bool()>& busy) {
-        collector.Hold();
-        first();
-        EXPECT_TRUE(PumpUntil([&] { return collector.Requests().size() == 1; }));
-        second();
-        collector.Release();
-        EXPECT_TRUE(PumpUntil([&] { return collector.Requests().size() == 2 && !busy(); }));
-        testsupport::PumpMessagesFor(std::chrono::milliseconds(100));
-        return collector.Requests();
-    }
-};
+using ReportTest = HttpUiThreadTest;

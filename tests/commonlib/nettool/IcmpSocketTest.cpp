@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -45,23 +46,14 @@ bool DropRawSocketRight() {
 
 enum Outcome { kDone = 0, kStillPrivileged = 10, kPingDiffers = 11, kTraceDiffers = 12 };
 
-// In a child without the raw-socket right: ping and trace 127.0.0.1 with the default
-// sockets, and compare the reports with `ping` and `trace`. Round trips read as 0.
-int ProbeLoopbackUnprivileged(const std::wstring& ping, const std::wstring& trace) {
+// In a child (without the raw-socket right when `dropRaw`): ping and trace 127.0.0.1 with
+// the default sockets, and compare the reports with `ping` and `trace`. Round trips read as "#".
+int ProbeLoopback(bool dropRaw, const std::wstring& ping, const std::wstring& trace) {
     return testsupport::InChild([&] {
         int error = 0;
-        if (!DropRawSocketRight() || OpenRawIcmpSocket(&error) != nullptr) return int{kStillPrivileged};
-        const auto zeroTimes = [](std::wstring text) {
-            for (const std::wstring key : {L"时间", L"TripTime:"}) {
-                for (std::size_t at = text.find(key); at != std::wstring::npos; at = text.find(key, at + 1)) {
-                    const std::size_t from = at + key.size();
-                    std::size_t to = from;
-                    while (to < text.size() && iswdigit(text[to]))
-                        ++to;
-                    text.replace(from, to - from, L"0");
-                }
-            }
-            return text;
+        if (dropRaw && (!DropRawSocketRight() || OpenRawIcmpSocket(&error) != nullptr)) return int{kStillPrivileged};
+        const auto zeroTimes = [](const std::wstring& text) {
+            return std::regex_replace(text, std::wregex(L"(时间|TripTime:)[0-9]+"), L"$1#");
         };
         PingProbe::Options options;
         options.sleep = [](std::uint32_t) {};
@@ -78,28 +70,26 @@ int ProbeLoopbackUnprivileged(const std::wstring& ping, const std::wstring& trac
 
 }  // namespace
 
-TEST(IcmpSocketTest, ProbesWorkWithoutRawSocketsWhereTheSystemAllowsDatagramOnes) {
+TEST(IcmpSocketTest, LoopbackProbesOverRawOrDatagramSockets) {
+    const std::wstring header = L"正在ping 127.0.0.1 具有32字节的数据。";
+    const std::wstring reply = L"来自 127.0.0.1 的回复：时间# TTL。";
+    const std::wstring traceHeader = L"通过最多 30 个跃点跟踪到 127.0.0.1 的路由。";
+    const std::wstring answered = header + reply + reply + reply + reply;
+    const std::wstring traced = traceHeader + L"TTL:1,TripTime:#,ip:127.0.0.1。跟踪完成。";
+    int error = 0;
+    if (OpenRawIcmpSocket(&error) != nullptr) {
+        EXPECT_EQ(ProbeLoopback(false, answered, traced), kDone) << "over a raw socket";
+    }
     // The group range belongs to the network namespace: change it only inside the test's own.
     if (std::getenv("XJ_NETJAIL_INSIDE") == nullptr) GTEST_SKIP() << "needs the private namespace of netjail";
     const std::string saved = ReadGroupRange();
     const std::string ourGroup = std::to_string(getegid()) + " " + std::to_string(getegid());
     if (!WriteGroupRange(ourGroup)) GTEST_SKIP() << "cannot set " << kGroupRange;
-
-    const std::wstring header = L"正在ping 127.0.0.1 具有32字节的数据。";
-    const std::wstring reply = L"来自 127.0.0.1 的回复：时间0 TTL。";
-    const std::wstring traceHeader = L"通过最多 30 个跃点跟踪到 127.0.0.1 的路由。";
-    {
-        // Our group may use datagram ICMP sockets: every probe is answered.
-        const int outcome = ProbeLoopbackUnprivileged(header + reply + reply + reply + reply,
-                                                      traceHeader + L"TTL:1,TripTime:0,ip:127.0.0.1。跟踪完成。");
-        EXPECT_EQ(outcome, kDone);
-    }
-    {
-        // Nobody may: every probe times out, as before, and the trace cannot start.
-        ASSERT_TRUE(WriteGroupRange("1 0"));
-        const std::wstring timeout = L"超时。";
-        const int outcome = ProbeLoopbackUnprivileged(header + timeout + timeout + timeout + timeout, traceHeader);
-        EXPECT_EQ(outcome, kTraceDiffers);  // TraceRoute returns -1: no socket
-    }
+    // Without raw sockets, where our group may use datagram ICMP sockets: every probe is answered.
+    EXPECT_EQ(ProbeLoopback(true, answered, traced), kDone);
+    // Nobody may: every probe times out, as before, and the trace cannot start (no socket).
+    ASSERT_TRUE(WriteGroupRange("1 0"));
+    const std::wstring timeout = L"超时。";
+    EXPECT_EQ(ProbeLoopback(true, header + timeout + timeout + timeout + timeout, traceHeader), kTraceDiffers);
     EXPECT_TRUE(WriteGroupRange(saved));
 }

@@ -6,12 +6,7 @@
 #include "FakeIcmpNetwork.h"
 #include "platform/net/HostResolver.h"
 
-using testsupport::Bytes;
-using testsupport::CFakeIcmpNetwork;
-using testsupport::EchoReplyTo;
-using testsupport::Fill;
-using testsupport::IpDatagram;
-using testsupport::TimeExceededFor;
+using namespace testsupport;
 
 namespace {
 
@@ -103,17 +98,4 @@ TEST(TraceRouteTest, FailuresEndTheTraceWithTheirCause) {
         EXPECT_EQ(trace.text, c.text);
         EXPECT_LE(trace.net.sent.size(), 1u);
     }
-}
-
-TEST(TraceRouteTest, TracesLoopbackOverARawSocket) {
-    int error = 0;
-    if (OpenRawIcmpSocket(&error) == nullptr) GTEST_SKIP() << "raw ICMP sockets need root or CAP_NET_RAW";
-    std::wstring text;
-    std::vector<TraceHopRecord> hops;
-    ASSERT_EQ(TraceRoute(L"127.0.0.1", &text, &hops), 0);
-    ASSERT_EQ(hops.size(), 1u);
-    EXPECT_EQ(hops[0].sequence, 0);
-    EXPECT_EQ(hops[0].address, htonl(INADDR_LOOPBACK));
-    EXPECT_EQ(text,
-              Fill(kHeader, {L"127.0.0.1"}) + Fill(kHop, {L"1", std::to_wstring(hops[0].time), L"127.0.0.1"}) + kDone);
 }

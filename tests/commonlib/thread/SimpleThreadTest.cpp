@@ -7,15 +7,13 @@
 #include <future>
 #include <thread>
 
-#include "platform/sync/Thread.h"
-
 namespace {
 
 using namespace std::chrono_literals;
 
 class CTestThread : public CSimpleThread {
 public:
-    explicit CTestThread(std::function<void(CTestThread&)> body) : m_body(std::move(body)) {}
+    explicit CTestThread(std::function<void(const std::atomic<std::uint8_t>*)> body) : m_body(std::move(body)) {}
     ~CTestThread() override { Stop(10000); }
 
     std::atomic<int> runs{0};
@@ -23,8 +21,8 @@ public:
 
     // The deadline turns a fault into a failure, not a hang.
     bool WaitForRuns(int count) const {
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (runs < count && std::chrono::steady_clock::now() < deadline)
+        for (const auto deadline = std::chrono::steady_clock::now() + 10s;
+             runs < count && std::chrono::steady_clock::now() < deadline;)
             std::this_thread::sleep_for(1ms);
         return runs == count;
     }
@@ -33,20 +31,19 @@ protected:
     int Run() override {
         flagAtStart = GetStopFlagPtr()->load();
         ++runs;
-        m_body(*this);
+        m_body(GetStopFlagPtr());
         return 0;
     }
 
 private:
-    std::function<void(CTestThread&)> m_body;
+    std::function<void(const std::atomic<std::uint8_t>*)> m_body;
 };
 
 }  // namespace
 
 TEST(SimpleThreadTest, StartWhileRunningStartsNothingAndRunSeesTheStopFlagThroughThePointer) {
     std::atomic<int> seenAtEnd{-1};
-    CTestThread thread([&](CTestThread& self) {
-        const std::atomic<std::uint8_t>* flag = self.GetStopFlagPtr();
+    CTestThread thread([&](const std::atomic<std::uint8_t>* flag) {
         for (const auto deadline = std::chrono::steady_clock::now() + 10s;
              flag->load() == 0 && std::chrono::steady_clock::now() < deadline;)
             std::this_thread::sleep_for(1ms);
@@ -71,7 +68,7 @@ TEST(SimpleThreadTest, StartWhileRunningStartsNothingAndRunSeesTheStopFlagThroug
 TEST(SimpleThreadTest, StopTimesOutOnAThreadThatIgnoresItsFlag) {
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
-    CTestThread thread([released](CTestThread&) { released.wait_for(10s); });
+    CTestThread thread([released](const std::atomic<std::uint8_t>*) { released.wait_for(10s); });
     ASSERT_TRUE(thread.Start());
     ASSERT_TRUE(thread.WaitForRuns(1));
     EXPECT_FALSE(thread.Stop(50));

@@ -25,13 +25,9 @@ TEST(CommandLineOptionsTest, ReadsShortAndLongSwitches) {
         const auto options = Parse({L"-i", L"57", hide, L"/p", L"D:\\Games\\QuorvelTarnvik", L"--run", L"0"});
         EXPECT_EQ(options.GetErrorText(), L"");
         EXPECT_TRUE(options.Has(L'h'));
-        std::wstring value;
-        EXPECT_TRUE(options.GetArg(L'i', value));
-        EXPECT_EQ(value, L"57");
-        EXPECT_TRUE(options.GetArg(L'p', value));
-        EXPECT_EQ(value, L"D:\\Games\\QuorvelTarnvik");
-        EXPECT_TRUE(options.GetArg(L'r', value));
-        EXPECT_EQ(value, L"0");
+        std::wstring id, path, run;
+        EXPECT_TRUE(options.GetArg(L'i', id) && options.GetArg(L'p', path) && options.GetArg(L'r', run));
+        EXPECT_EQ(id + L"|" + path + L"|" + run, L"57|D:\\Games\\QuorvelTarnvik|0");
     }
 }
 

@@ -2,31 +2,21 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <functional>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "support/CollectorOracle.h"
+#include "support/RandomBytes.h"
 #include "support/TempDir.h"
 
 namespace {
-
-std::string OracleHex(const std::string& bytes) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int size = 0;
-    EXPECT_EQ(EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_md5(), nullptr), 1);
-    char hex[2 * EVP_MAX_MD_SIZE + 1] = {};
-    for (unsigned int i = 0; i < size; ++i)
-        std::snprintf(hex + 2 * i, 3, "%02x", digest[i]);
-    return hex;
-}
 
 // Samples the shared percent on another thread while `work` runs.
 std::vector<int> WatchPercent(const std::function<void()>& work) {
@@ -44,14 +34,6 @@ std::vector<int> WatchPercent(const std::function<void()>& work) {
     watcher.join();
     seen.push_back(Md5SharedPercent().load());
     return seen;
-}
-
-std::string RandomBytes(size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>(random());
-    return bytes;
 }
 
 }  // namespace
@@ -78,12 +60,12 @@ TEST(Md5Test, MatchesRfc1321Vectors) {
 
 TEST(Md5Test, HundredMegabyteStreamReportsPercentWithoutDividingByABadSize) {
     testsupport::TempDir dir;
-    const std::string chunk = RandomBytes(1 << 20, 7);
+    const std::string chunk = testsupport::RandomBytes(1 << 20, 7);
     std::string bytes;
     for (int i = 0; i < 100; ++i)
         bytes += chunk + std::to_string(i);  // no two megabytes alike
     const auto path = dir.WriteFile("big.bin", bytes);
-    const std::string expected = OracleHex(bytes);
+    const std::string expected = testsupport::OpenSslMd5Hex(bytes);
     // 0 and -1 are what the caller stores for an empty or a missing file; they must not divide.
     for (int64_t shared : {static_cast<int64_t>(bytes.size()), int64_t{0}, int64_t{-1}}) {
         SCOPED_TRACE(shared);

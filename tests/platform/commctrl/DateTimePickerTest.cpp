@@ -19,6 +19,7 @@
 #include "platform/window/WindowApi.h"
 #include "platform/window/WindowClass.h"
 #include "platform/window/WindowPos.h"
+#include "support/MessagePump.h"
 #include "support/ReferenceImage.h"
 
 namespace {
@@ -63,13 +64,7 @@ protected:
         if (IsWindow(m_parent)) DestroyWindow(m_parent);
     }
 
-    static void Pump() {
-        MSG msg{};
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
+    static void Pump() { testsupport::DispatchPending(); }
     void Key(UINT vk) {
         m_display.KeyDown(vk);
         m_display.KeyUp(vk);

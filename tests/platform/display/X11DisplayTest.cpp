@@ -5,13 +5,16 @@
 #include <cairo.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <vector>
 
 #include "../window/DisplayTestSupport.h"
 #include "XvfbServer.h"
 #include "platform/window/Menu.h"
+#include "platform/window/NativeWindow.h"
 #include "support/Canvas.h"
 #include "support/MessagePump.h"
 
@@ -205,4 +208,109 @@ TEST_F(X11DisplayTest, AGreyedCloseIgnoresTheWindowManagersCloseRequest) {
     XFlush(sender);
     EXPECT_TRUE(testsupport::PumpMessagesUntil([&] { return !IsWindow(hwnd); }));
     XCloseDisplay(sender);
+}
+
+namespace {
+
+// Waits up to ten seconds for an event of `client`'s connection that `match` accepts.
+bool AwaitEvent(::Display* client, const std::function<bool(const XEvent&)>& match) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        while (XPending(client) > 0) {
+            XEvent event;
+            XNextEvent(client, &event);
+            if (match(event)) return true;
+        }
+        testsupport::PumpMessagesFor(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+bool IsXEmbed(const XEvent& event, Atom xembed, long message) {
+    return event.type == ClientMessage && event.xclient.message_type == xembed && event.xclient.data.l[1] == message;
+}
+
+}  // namespace
+
+TEST_F(X11DisplayTest, AChildHoldsAnotherProgramsWindowAsAnXEmbedSocket) {
+    platform::SetWindowBackend(&x11);
+    const HWND top = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{10, 10, 310, 210});
+    const HWND host = cls.Create(&recorder, WS_CHILD | WS_VISIBLE, RECT{20, 30, 220, 130}, top);
+    EXPECT_EQ(platform::NativeDisplayName(), m_server->Name());
+    const auto socket = static_cast<::Window>(platform::NativeChildWindow(host));
+    ASSERT_NE(socket, 0u);
+    EXPECT_EQ(platform::NativeChildWindow(host), socket);
+    EXPECT_EQ(platform::NativeChildWindow(top), 0u) << "only children get one";
+
+    // Another program's window as a plug leaves it: unmapped, not yet asking to be shown.
+    ::Display* other = OpenClient();
+    ASSERT_NE(other, nullptr);
+    const Atom xembed = XInternAtom(other, "_XEMBED", False);
+    const Atom info = XInternAtom(other, "_XEMBED_INFO", False);
+    const ::Window client = XCreateSimpleWindow(other, DefaultRootWindow(other), 0, 0, 50, 50, 0, 0, 0);
+    unsigned long flags[2] = {0, 0};
+    XChangeProperty(other, client, info, info, 32, PropModeReplace, reinterpret_cast<unsigned char*>(flags), 2);
+    XSelectInput(other, client, StructureNotifyMask);
+    XSync(other, False);
+    ASSERT_TRUE(platform::EmbedNativeClient(host, client));
+    EXPECT_FALSE(platform::EmbedNativeClient(host, 0x7FFFFFF)) << "no such window";
+
+    {  // Reparented into the socket, told so, sized like the child, and left unmapped.
+        EXPECT_TRUE(AwaitEvent(other, [&](const XEvent& e) {
+            return e.type == ReparentNotify && e.xreparent.parent == socket;
+        }));
+        EXPECT_TRUE(AwaitEvent(other, [&](const XEvent& e) {
+            return IsXEmbed(e, xembed, 0) && static_cast<::Window>(e.xclient.data.l[3]) == socket;
+        }));
+        XWindowAttributes attributes;
+        ASSERT_TRUE(XGetWindowAttributes(other, client, &attributes));
+        EXPECT_EQ(attributes.width, 200);
+        EXPECT_EQ(attributes.height, 100);
+        EXPECT_EQ(attributes.map_state, IsUnmapped);
+    }
+    {  // Mapped once its info asks for it.
+        flags[1] = 1;
+        XChangeProperty(other, client, info, info, 32, PropModeReplace, reinterpret_cast<unsigned char*>(flags), 2);
+        XFlush(other);
+        EXPECT_TRUE(AwaitEvent(other, [&](const XEvent& e) { return e.type == MapNotify; }));
+    }
+    {  // It follows the child's place, size and visibility.
+        MoveWindow(host, 5, 6, 120, 60, TRUE);
+        EXPECT_TRUE(AwaitEvent(other, [&](const XEvent& e) {
+            return e.type == ConfigureNotify && e.xconfigure.width == 120 && e.xconfigure.height == 60;
+        }));
+        XWindowAttributes attributes;
+        ASSERT_TRUE(XGetWindowAttributes(other, socket, &attributes));
+        EXPECT_EQ(attributes.x, 5);
+        EXPECT_EQ(attributes.y, 6);
+        ShowWindow(host, SW_HIDE);
+        x11.Sync();
+        ASSERT_TRUE(XGetWindowAttributes(other, socket, &attributes));
+        EXPECT_EQ(attributes.map_state, IsUnmapped);
+        ShowWindow(host, SW_SHOW);
+    }
+    {  // Our focus on the child gives the client the keyboard; a click in the client asks for it back.
+        SetFocus(host);
+        EXPECT_TRUE(AwaitEvent(other, [&](const XEvent& e) { return IsXEmbed(e, xembed, 4); }));
+        SetFocus(top);
+        EXPECT_TRUE(AwaitEvent(other, [&](const XEvent& e) { return IsXEmbed(e, xembed, 5); }));
+        XEvent request{};
+        request.xclient.type = ClientMessage;
+        request.xclient.window = socket;
+        request.xclient.message_type = xembed;
+        request.xclient.format = 32;
+        request.xclient.data.l[1] = 3;
+        XSendEvent(other, socket, False, NoEventMask, &request);
+        XFlush(other);
+        EXPECT_TRUE(testsupport::PumpMessagesUntil([&] { return GetFocus() == host; }));
+    }
+    {  // The child's end hands the client back to the root unharmed.
+        DestroyWindow(host);
+        EXPECT_TRUE(AwaitEvent(other, [&](const XEvent& e) {
+            return e.type == ReparentNotify && e.xreparent.parent == DefaultRootWindow(other);
+        }));
+        XWindowAttributes attributes;
+        EXPECT_TRUE(XGetWindowAttributes(other, client, &attributes));
+    }
+    XCloseDisplay(other);
 }

@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include <cwchar>
 #include <string>
 
 #include "platform/gdi/Gdi.h"
 #include "support/Canvas.h"
+#include "support/RectCheck.h"
 
 using testsupport::Canvas;
 
@@ -23,12 +22,6 @@ HFONT MakeFont(int height, const wchar_t* face = platform::kPinnedFontFace, int 
 bool Inside(const RECT& inner, const RECT& outer) {
     return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
            inner.bottom <= outer.bottom;
-}
-
-std::string Describe(const RECT& r) {
-    char text[64];
-    std::snprintf(text, sizeof(text), "{%d,%d,%d,%d}", r.left, r.top, r.right, r.bottom);
-    return text;
 }
 
 class TextTest : public ::testing::Test {
@@ -79,9 +72,11 @@ TEST_F(TextTest, InkStaysInsideTheMeasuredRectangle) {
 
         EXPECT_GT(DrawTextW(Dc(), c.text, -1, &measured, c.format | DT_NOCLIP), 0);
         const RECT ink = Ink();
-        EXPECT_TRUE(Inside(ink, measured)) << "ink " << Describe(ink) << " rect " << Describe(measured);
+        EXPECT_TRUE(Inside(ink, measured))
+            << "ink " << testing::PrintToString(ink) << " rect " << testing::PrintToString(measured);
         // The rectangle is tight: the ink reaches close to its edges.
-        EXPECT_LE(measured.right - ink.right, 4) << Describe(ink) << " in " << Describe(measured);
+        EXPECT_LE(measured.right - ink.right, 4)
+            << testing::PrintToString(ink) << " in " << testing::PrintToString(measured);
         EXPECT_LE(ink.left - measured.left, 4);
         if (c.format & DT_WORDBREAK) {
             EXPECT_GE(height, 3 * 16);

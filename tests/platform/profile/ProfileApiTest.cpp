@@ -114,8 +114,6 @@ TEST_F(ProfileApiTest, AnotherProcessSeesTheWrite) {
 TEST_F(ProfileApiTest, TwoProcessesWritingAtOnceLoseNoWrite) {
     constexpr int kWrites = 60;
     std::filesystem::create_directories(HostIni().parent_path());
-    int go[2];
-    ASSERT_EQ(pipe(go), 0);
     auto writeAll = [&](const wchar_t* prefix) {
         int failures = 0;
         for (int i = 0; i < kWrites; ++i) {
@@ -124,19 +122,7 @@ TEST_F(ProfileApiTest, TwoProcessesWritingAtOnceLoseNoWrite) {
         }
         return failures;
     };
-    const pid_t child = fork();
-    if (child == 0) {
-        char start = 0;
-        _exit(read(go[0], &start, 1) == 1 ? std::min(writeAll(L"child"), 100) : 101);
-    }
-    ASSERT_GT(child, 0);
-    ASSERT_EQ(write(go[1], "x", 1), 1);  // both start together
-    EXPECT_EQ(writeAll(L"parent"), 0);
-    int status = 0;
-    waitpid(child, &status, 0);
-    close(go[0]);
-    close(go[1]);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(testsupport::InParentAndChildAtOnce(writeAll), std::make_pair(0, 0));
 
     int missing = 0;
     for (const wchar_t* prefix : {L"parent", L"child"}) {

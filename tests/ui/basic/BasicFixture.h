@@ -1,11 +1,14 @@
-// Shared by the basic-control tests: a window on a headless display, at the screen's origin,
-// bound to a paint manager; skins from inline XML; input sent through the manager as window
-// messages; a log of notifications; solid-colour skin images; painting into a canvas.
+// Shared by the control tests: a window on a headless display, at the screen's origin (client
+// and screen co-ordinates agree), bound to a paint manager; skins from inline XML; input sent
+// to the manager as window messages, or injected through the display and pumped through the
+// program loop's pre-translation; an optional manual clock; a log of notifications; solid-colour
+// skin images; painting into a canvas.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -20,7 +23,9 @@
 #include "platform/window/WindowApi.h"
 #include "platform/window/WindowClass.h"
 #include "support/Canvas.h"
+#include "support/ManualClock.h"
 #include "support/PngBytes.h"
+#include "support/RectCheck.h"
 #include "support/StoredZip.h"
 #include "ui/core/DialogBuilder.h"
 #include "ui/core/PaintManager.h"
@@ -46,7 +51,7 @@ protected:
             if (manager != nullptr && manager->HandleWindowMessage(message, wParam, lParam, result)) return result;
             return DefWindowProcW(hwnd, message, wParam, lParam);
         };
-        wc.lpszClassName = L"BasicControlTestWindow";
+        wc.lpszClassName = m_className;
         RegisterClassExW(&wc);
         m_hwnd = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0, 400, 300, nullptr, nullptr,
                                  nullptr, nullptr);
@@ -57,17 +62,25 @@ protected:
         m_manager->AddNotifier(this);
     }
     void TearDown() override {
-        if (m_hwnd != nullptr) {
-            SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, 0);
-            DestroyWindow(m_hwnd);
-        }
-        m_manager.reset();
+        if (m_hwnd != nullptr && IsWindow(m_hwnd)) SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, 0);
+        m_manager.reset();  // the controls let go of what they hold before the window goes
+        if (m_hwnd != nullptr && IsWindow(m_hwnd)) DestroyWindow(m_hwnd);
+        Pump();
+        if (m_clock) platform::MessageQueue::ForCurrentThread()->SetClockForTesting(platform::SteadyTimerClock());
     }
 
     void Notify(SkinUI::UINotifyMsg& msg) override {
         if (msg.type == L"timer" || msg.type == L"setfocus" || msg.type == L"killfocus") return;
         m_log.push_back(Narrow(msg.type.View()) + ":" +
                         (msg.sender != nullptr ? Narrow(msg.sender->GetName().View()) : "-"));
+    }
+
+    // This thread's timers on a clock that moves only with Advance, until the test ends.
+    void UseManualClock() { m_clock = testsupport::UseManualClock(); }
+    // The clock moves on by `ms` and whatever came due is dispatched.
+    void Advance(int ms) {
+        m_clock->Advance(std::chrono::milliseconds(ms));
+        Pump();
     }
 
     // Skin files "<name>.png" of 8 x 8 pixels in one colour each.
@@ -97,13 +110,15 @@ protected:
         return control;
     }
 
-    void Send(UINT message, WPARAM wParam, LPARAM lParam = 0) {
+    // Messages straight to the manager, as the window procedure would hand them on.
+    LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam = 0) {
         LRESULT result = 0;
         m_manager->HandleWindowMessage(message, wParam, lParam, result);
         m_manager->UpdateLayout();
+        return result;
     }
-    void Mouse(UINT message, int x, int y, WPARAM keys = 0) {
-        Send(message, keys, MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)));
+    LRESULT Mouse(UINT message, int x, int y, WPARAM keys = 0) {
+        return Send(message, keys, MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)));
     }
     void Drag(POINT from, POINT to) {
         Mouse(WM_MOUSEMOVE, from.x, from.y);
@@ -112,6 +127,11 @@ protected:
         Mouse(WM_LBUTTONUP, to.x, to.y);
     }
     void Click(int x, int y) { Drag(POINT{x, y}, POINT{x, y}); }
+    POINT CentreOf(SkinUI::CControlUI* control) {
+        m_manager->UpdateLayout();
+        const RECT b = control->GetBounds();
+        return POINT{(b.left + b.right) / 2, (b.top + b.bottom) / 2};
+    }
     // `vk`, while `modifier` (VK_SHIFT or VK_CONTROL) is held when one is given.
     void Key(WORD vk, WORD modifier = 0) {
         if (modifier != 0) Send(WM_KEYDOWN, modifier);
@@ -130,6 +150,31 @@ protected:
         msg.wParam = VK_TAB;
         return SkinUI::CUIPaintManager::PreTranslate(&msg);
     }
+
+    // Dispatches everything queued, with the program loop's pre-translation.
+    void Pump() {
+        MSG msg{};
+        for (int i = 0; i < 100000 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
+            if (SkinUI::CUIPaintManager::PreTranslate(&msg)) continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (m_manager != nullptr) m_manager->UpdateLayout();
+    }
+    // Input through the display, dispatched at once.
+    void PressKey(UINT key, UINT modifier = 0) {
+        if (modifier != 0) m_display.KeyDown(modifier);
+        m_display.KeyDown(key);
+        m_display.KeyUp(key);
+        if (modifier != 0) m_display.KeyUp(modifier);
+        Pump();
+    }
+    void ClickAt(POINT point) {
+        m_display.Click(point.x, point.y);
+        Pump();
+    }
+    void ClickOn(std::wstring_view name) { ClickAt(CentreOf(m_manager->ControlByName(name))); }
+
     std::unique_ptr<testsupport::Canvas> Paint() {
         auto canvas = std::make_unique<testsupport::Canvas>(400, 300, 0xFFFFFFFF);
         EXPECT_TRUE(m_manager->PaintInto(canvas->Dc(), RECT{0, 0, 400, 300}));
@@ -140,10 +185,12 @@ protected:
     }
 
     platform::HeadlessDisplay m_display;
+    const wchar_t* m_className = L"BasicControlTestWindow";
     HWND m_hwnd = nullptr;
     std::unique_ptr<SkinUI::CSkinZip> m_zip;
     std::unique_ptr<SkinUI::CUIPaintManager> m_manager;
     std::vector<std::string> m_log;
+    std::shared_ptr<testsupport::ManualClock> m_clock;
 };
 
 // Pixels of the canvas inside `rect` that are close to `argb`.

@@ -91,19 +91,3 @@ TEST_F(ScrollBarUITest, ArrowRepeatStopsWhenThePressIsLost) {
     Send(WM_TIMER, SkinUI::CUIPaintManager::kFirstControlTimerId);
     EXPECT_EQ(list->GetScrollOffset().cy, held);
 }
-
-TEST_F(ScrollBarUITest, StyleAppliesToTheBarAndThePaintShowsIt) {
-    UseImages({{"thumb", 0xFF00FF00}, {"arrow", 0xFFFF0000}});
-    Build(R"(<VerticalLayout>
-        <VerticalLayout name="list" height="100" vscrollbar="true"
-            vscrollbarstyle="width=&quot;10&quot; thumbnormalimage=&quot;thumb.png&quot; button1normalimage=&quot;arrow.png&quot;">
-          <Control height="300"/>
-        </VerticalLayout>
-        <Control/>
-      </VerticalLayout>)");
-    auto canvas = Paint();
-    EXPECT_TRUE(testsupport::PixelNear(canvas->Pixel(395, 5), 0xFFFF0000));
-    EXPECT_TRUE(testsupport::PixelNear(canvas->Pixel(395, 15), 0xFF00FF00));
-    EXPECT_FALSE(testsupport::PixelNear(canvas->Pixel(395, 95), 0xFF00FF00));
-    EXPECT_FALSE(testsupport::PixelNear(canvas->Pixel(385, 15), 0xFF00FF00));
-}

@@ -88,25 +88,3 @@ TEST_F(ComboBoxUITest, TheArrowShowsThePictureOfTheState) {
     EXPECT_EQ(Box()->GetArrowImage(), L"");
     EXPECT_TRUE(testsupport::PixelNear(Paint()->Pixel(80, 52), kFace));
 }
-
-TEST_F(ComboBoxUITest, TheCaptionStaysLeftOfTheArrow) {
-    const std::string wide = "<ListLabelElement name=\"w\" text=\"WWWWWWWWWWWWWWWWWWWWWWWWWWWWWW\" height=\"20\"/>";
-    // The padding keeps the text off the border's width as well.
-    Build(ComboSkin(wide, std::string(kArrow) + " textpadding=\"2,0,2,0\"", "ComboBox"));
-    Box()->SelectItem(0);
-    auto canvas = Paint();
-    EXPECT_EQ(PixelsNear(*canvas, RECT{128, 42, 138, 62}, kNormal, 8), 200) << "no text over the arrow";
-    EXPECT_LT(canvas->BoundsOfPixelsNot(0xFFFFFFFF, 40).left, 40) << "the text is drawn";
-
-    // Without a selection nothing is written, not even the default text.
-    Build(ComboSkin(Items(2), std::string(kArrow) + " defaulttext=\"WWWWWWWW\"", "ComboBox"));
-    EXPECT_EQ(PixelsNear(*Paint(), RECT{22, 42, 128, 62}, 0xFFFFFFFF, 8), 106 * 20);
-
-    // A strip without a source rectangle draws no arrow and leaves the caption the whole face.
-    Build(ComboSkin(wide, "arrowimage=\"arrow.png\"", "ComboBox"));
-    Box()->SelectItem(0);
-    canvas = Paint();
-    EXPECT_EQ(Box()->GetArrowWidth(), 0);
-    EXPECT_EQ(PixelsNear(*canvas, RECT{20, 40, 140, 64}, kNormal, 8), 0);
-    EXPECT_GE(canvas->BoundsOfPixelsNot(0xFFFFFFFF, 40).right, 130);
-}

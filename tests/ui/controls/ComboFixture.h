@@ -32,8 +32,6 @@ protected:
     SkinUI::CComboUI* Combo() { return Find<SkinUI::CComboUI>(L"combo"); }
     SkinUI::CControlUI* Item(int index) { return Combo()->CContainerUI::GetChildAt(index); }
     SkinUI::CComboWnd* DropDown() { return Combo()->GetDropDown(); }
-    // Every message due now, the pop-up's posted closes and paints included.
-    void Pump() { Advance(0); }
     void Open() {
         ASSERT_TRUE(Combo()->Trigger());
         ASSERT_NE(DropDown(), nullptr);

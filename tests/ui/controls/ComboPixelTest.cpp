@@ -60,8 +60,8 @@ TEST_F(ComboPixelTest, AnOpenComboShowsItsItemsUnderTheFace) {
     EXPECT_TRUE(testsupport::PixelNear(shown(150, 45), 0xFFF4F4F4));
     EXPECT_TRUE(testsupport::PixelNear(shown(20, 45), 0xFF8A8A8A));
 
-    EXPECT_TRUE(testsupport::MatchesReferenceImage("ComboOpen.png", pixels, area.right - area.left,
-                                                   area.bottom - area.top));
+    EXPECT_TRUE(
+        testsupport::MatchesReferenceImage("ComboOpen.png", pixels, area.right - area.left, area.bottom - area.top));
     SendToDropDown(WM_KEYDOWN, VK_RETURN);
     Pump();
 }

@@ -87,15 +87,6 @@ TEST_F(ComboUITest, EscapeRestoresTheSelectionTheDropDownOpenedWith) {
     Pump();
     EXPECT_EQ(DropDown(), nullptr);
     EXPECT_EQ(m_manager->GetFocusControl(), Combo()) << "the combo has the focus again";
-
-    // Escape from the keyboard with nothing changed closes without a notification.
-    Open();
-    TakeLog();
-    m_display.KeyDown(VK_ESCAPE);
-    m_display.KeyUp(VK_ESCAPE);
-    Pump();
-    EXPECT_EQ(DropDown(), nullptr);
-    EXPECT_EQ(TakeLog(), "");
 }
 
 TEST_F(ComboUITest, ItemsAreLentToTheDropDownAndGivenBack) {
@@ -126,51 +117,6 @@ TEST_F(ComboUITest, ItemsAreLentToTheDropDownAndGivenBack) {
     }
     EXPECT_EQ(Combo()->GetButtonState() & CComboUI::kStatePushed, 0u);
     EXPECT_EQ(m_manager->ControlAtPoint(22, 42), Combo()) << "hit tests never reach the items";
-
-    // Losing the focus to another window closes it too, with the selection kept.
-    Open();
-    SetFocus(m_hwnd);
-    Pump();
-    EXPECT_EQ(DropDown(), nullptr);
-    EXPECT_EQ(Combo()->GetSelectedIndex(), 2);
-}
-
-TEST_F(ComboUITest, TheSelectionFollowsTheItems) {
-    Build(ComboSkin(Items(4)));
-    CComboUI* combo = Combo();
-    TakeLog();
-    EXPECT_TRUE(combo->SelectItem(9)) << "past the end: the last item";
-    EXPECT_TRUE(combo->SelectItem(3));
-    EXPECT_EQ(TakeLog(), "itemselect:combo:3:-1") << "the current index sends nothing";
-
-    auto* added = new SkinUI::CListLabelElementUI();
-    ASSERT_TRUE(combo->InsertChildAt(added, 0));
-    EXPECT_EQ(combo->GetSelectedIndex(), 4);
-    EXPECT_EQ(AsItem(Item(4))->GetItemIndex(), 4);
-    ASSERT_TRUE(combo->MoveChildTo(Item(4), 1));
-    EXPECT_EQ(combo->GetCaption(), L"item 3");
-    // The selected item goes: the one that takes its place is selected.
-    ASSERT_TRUE(combo->RemoveChildAt(1));
-    EXPECT_EQ(combo->GetCaption(), L"item 0");
-    ASSERT_TRUE(combo->RemoveChild(added));
-    EXPECT_EQ(combo->GetSelectedIndex(), 0);
-    Item(2)->Show(false);
-    EXPECT_FALSE(combo->SelectItem(2)) << "a hidden item cannot be selected";
-    EXPECT_EQ(combo->GetSelectedIndex(), -1);
-    combo->SelectItem(0);
-    combo->RemoveAllChildren();
-    EXPECT_EQ(combo->GetSelectedIndex(), -1);
-
-    // An item selected in the skin is the combo's selection; keys and F4 reach the combo.
-    Build(ComboSkin(Items(2) + "<ListLabelElement name=\"pre\" selected=\"true\"/>"));
-    EXPECT_EQ(Combo()->GetSelectedIndex(), 2);
-    Combo()->TakeFocus();
-    Key(VK_UP);
-    EXPECT_EQ(Combo()->GetSelectedIndex(), 1);
-    Key(VK_F4);
-    ASSERT_NE(DropDown(), nullptr);
-    SendToDropDown(WM_KEYDOWN, VK_RETURN);
-    Pump();
 }
 
 TEST_F(ComboUITest, AnOpenDropDownNeverOutlivesWhatItShows) {

@@ -41,33 +41,3 @@ TEST_F(ExpandListUITest, BehavesAsAListWithTheSameSkin) {
     Click(50, Row(0)->GetBounds().top + 5);
     EXPECT_EQ(TakeLog(), "itemclick:r0:0:0 itemselect:list:0:1");
 }
-
-TEST_F(ExpandListUITest, TheNodeTreeStartsAndRestartsAsALoneRoot) {
-    Build(ListXml("ExpandList"));
-    auto* list = Find<CExpandListUI>(L"list");
-    const auto isFresh = [](const SkinUI::ExpandListNode& root) {
-        return root.children.empty() && root.index == -1 && root.firstFlag && root.secondFlag;
-    };
-    EXPECT_TRUE(isFresh(list->Root()));
-    list->Root().children.push_back(std::make_unique<SkinUI::ExpandListNode>());
-    list->Root().children.back()->children.push_back(std::make_unique<SkinUI::ExpandListNode>());
-    list->Root().index = 4;
-    list->RemoveAllChildren();
-    EXPECT_TRUE(isFresh(list->Root()));
-    EXPECT_EQ(list->ChildCount(), 0);
-    EXPECT_EQ(list->GetSelectedIndex(), -1);
-}
-
-TEST_F(ExpandListUITest, WithoutTheMouseItsRowsHandTheMouseToItsParent) {
-    Build(ListXml("ExpandList", "mouse=\"false\" delayscroll=\"false\" scrollselect=\"true\""));
-    List()->SelectItem(0);
-    // A wheel turn that a row hands on would select the next row; the list passes it up instead.
-    SkinUI::UIEventRecord wheel;
-    wheel.type = SkinUI::UIEventType::ScrollWheel;
-    wheel.wParam = MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA));
-    static_cast<SkinUI::IListOwnerUI*>(List())->HandleItemEvent(wheel);
-    EXPECT_EQ(List()->GetSelectedIndex(), 0);
-    List()->SetAcceptsMouse(true);
-    static_cast<SkinUI::IListOwnerUI*>(List())->HandleItemEvent(wheel);
-    EXPECT_EQ(List()->GetSelectedIndex(), 1);
-}

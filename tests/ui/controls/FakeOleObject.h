@@ -1,15 +1,12 @@
-// A scriptable stand-in for an ActiveX object, for the host tests and the test module
-// that serves it through "DllGetClassObject".
-//
-// Header-only and free of calls into the platform library, so the loadable test module
-// can carry the same class. It activates in place the way such objects do (windowless
-// when its options ask for it and the site allows it, else in the window its site
-// gives), logs what the host calls, and answers from its options. Tests reach the
-// object behind any of its interfaces through IFakeProbe.
+// A stand-in for an ActiveX object, for the host tests and the test module that serves it
+// through "DllGetClassObject"; header-only and free of calls into the platform library, so
+// the module can carry the same class. It activates in place the way such objects do
+// (windowless when its options ask for it and the site allows it, else in the window its
+// site gives) and records what the host sends it. Tests reach the object behind any of its
+// interfaces through IFakeProbe.
 #pragma once
 
 #include <functional>
-#include <string>
 #include <vector>
 
 #include "platform/com/ComApi.h"
@@ -34,18 +31,18 @@ protected:
     ~IFakeProbe() = default;
 };
 
+// Points of the drawn rectangle further than this inside its edges hit the object, whose
+// window messages answer kMessageResult.
+inline constexpr int kHitInset = 10;
+inline constexpr LRESULT kMessageResult = 77;
+
 struct FakeOptions {
     bool windowless = true;
-    DWORD miscStatus = 0;
-    bool persist = true;
     HRESULT initNewResult = S_OK;
-    // Points inside the drawn rectangle less this inset hit the object.
-    RECT hitInset{10, 10, 10, 10};
     // Keep a reference on the client site after SetClientSite(null), as a careless
     // object would, until the object dies.
     bool keepSite = false;
-    // What OnWindowMessage and TranslateAccelerator answer.
-    LRESULT messageResult = 77;
+    // What TranslateAccelerator answers.
     HRESULT acceleratorAnswer = S_OK;
     const char* origin = "test";
     int* alive = nullptr;
@@ -66,16 +63,11 @@ public:
     CFakeOleObject(const CFakeOleObject&) = delete;
     CFakeOleObject& operator=(const CFakeOleObject&) = delete;
 
-    // ---- what the tests read ----
     FakeOptions options;
-    std::vector<std::string> calls;
     std::vector<UINT> messages;    // OnWindowMessage
     std::vector<UINT> translated;  // TranslateAccelerator
     std::vector<LONG> verbs;
-    int draws = 0;
-    RECTL lastDrawBounds{};
     RECT lastObjectRect{};
-    SIZEL lastExtent{};
     bool active = false;
     bool activeWindowless = false;
     HWND window = nullptr;  // the window it was activated in
@@ -83,17 +75,9 @@ public:
     IOleInPlaceSite* inPlaceSite = nullptr;
     IOleInPlaceSiteWindowless* windowlessSite = nullptr;
     IOleInPlaceFrame* frame = nullptr;
-    OLEINPLACEFRAMEINFO frameInfo{};
     IUnknown* site = nullptr;  // from IObjectWithSite
     IOleClientSite* keptSite = nullptr;
     std::function<void(HDC, const RECTL&)> onDraw;
-
-    int Count(const std::string& call) const {
-        int n = 0;
-        for (const std::string& each : calls)
-            n += each == call ? 1 : 0;
-        return n;
-    }
 
     // ---- IUnknown ----
     HRESULT QueryInterface(REFIID iid, void** object) noexcept override {
@@ -110,7 +94,7 @@ public:
             *object = static_cast<IOleInPlaceObjectWindowless*>(this);
         } else if (iid == IID_IOleInPlaceActiveObject) {
             *object = static_cast<IOleInPlaceActiveObject*>(this);
-        } else if (options.persist && iid == IID_IPersistStreamInit) {
+        } else if (iid == IID_IPersistStreamInit) {
             *object = static_cast<IPersistStreamInit*>(this);
         } else if (iid == IID_IObjectWithSite) {
             *object = static_cast<IObjectWithSite*>(this);
@@ -133,7 +117,6 @@ public:
 
     // ---- IOleObject ----
     HRESULT SetClientSite(IOleClientSite* newSite) noexcept override {
-        calls.push_back(newSite != nullptr ? "SetClientSite" : "SetClientSite(null)");
         if (newSite == nullptr && options.keepSite && clientSite != nullptr && keptSite == nullptr) {
             keptSite = clientSite;
             keptSite->AddRef();
@@ -143,26 +126,21 @@ public:
         clientSite = newSite;
         return S_OK;
     }
-    HRESULT SetHostNames(LPCOLESTR, LPCOLESTR) noexcept override {
-        calls.push_back("SetHostNames");
-        return S_OK;
-    }
+    HRESULT SetHostNames(LPCOLESTR, LPCOLESTR) noexcept override { return S_OK; }
     HRESULT Close(DWORD) noexcept override {
-        calls.push_back("Close");
         Deactivate();
         return S_OK;
     }
-    HRESULT DoVerb(LONG verb, MSG*, IOleClientSite* verbSite, LONG, HWND parent,
-                   const RECT* position) noexcept override {
+    HRESULT DoVerb(LONG verb, MSG*, IOleClientSite* verbSite, LONG, HWND parent, const RECT*) noexcept override {
         verbs.push_back(verb);
         if (verbSite == nullptr) return E_INVALIDARG;
         switch (verb) {
             case OLEIVERB_PRIMARY:
             case OLEIVERB_SHOW:
             case OLEIVERB_INPLACEACTIVATE:
-                return Activate(verbSite, parent, position);
+                return Activate(verbSite, parent);
             case OLEIVERB_UIACTIVATE: {
-                const HRESULT activated = Activate(verbSite, parent, position);
+                const HRESULT activated = Activate(verbSite, parent);
                 if (FAILED(activated)) return activated;
                 if (inPlaceSite != nullptr) inPlaceSite->OnUIActivate();
                 return S_OK;
@@ -171,38 +149,27 @@ public:
                 return E_NOTIMPL;
         }
     }
-    HRESULT SetExtent(DWORD, SIZEL* size) noexcept override {
-        if (size == nullptr) return E_POINTER;
-        lastExtent = *size;
-        calls.push_back("SetExtent");
-        return S_OK;
-    }
+    HRESULT SetExtent(DWORD, SIZEL* size) noexcept override { return size != nullptr ? S_OK : E_POINTER; }
     HRESULT GetMiscStatus(DWORD, DWORD* status) noexcept override {
         if (status == nullptr) return E_POINTER;
-        *status = options.miscStatus;
+        *status = 0;
         return S_OK;
     }
 
     // ---- IPersistStreamInit ----
-    HRESULT InitNew() noexcept override {
-        calls.push_back("InitNew");
-        return options.initNewResult;
-    }
+    HRESULT InitNew() noexcept override { return options.initNewResult; }
 
     // ---- IViewObjectEx ----
     HRESULT Draw(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, HDC drawDc, const RECTL* bounds, const RECTL*,
                  BOOL (*)(ULONG_PTR), ULONG_PTR) noexcept override {
         if (bounds == nullptr) return E_INVALIDARG;
-        ++draws;
-        lastDrawBounds = *bounds;
         if (onDraw) onDraw(drawDc, *bounds);
         return S_OK;
     }
     HRESULT QueryHitPoint(DWORD, const RECT* bounds, POINT location, LONG, DWORD* result) noexcept override {
         if (bounds == nullptr || result == nullptr) return E_POINTER;
-        const bool inside =
-            location.x >= bounds->left + options.hitInset.left && location.x < bounds->right - options.hitInset.right &&
-            location.y >= bounds->top + options.hitInset.top && location.y < bounds->bottom - options.hitInset.bottom;
+        const bool inside = location.x >= bounds->left + kHitInset && location.x < bounds->right - kHitInset &&
+                            location.y >= bounds->top + kHitInset && location.y < bounds->bottom - kHitInset;
         *result = inside ? HITRESULT_HIT : HITRESULT_OUTSIDE;
         return S_OK;
     }
@@ -219,7 +186,6 @@ public:
     HRESULT SetObjectRects(const RECT* position, const RECT*) noexcept override {
         if (position == nullptr) return E_POINTER;
         lastObjectRect = *position;
-        calls.push_back("SetObjectRects");
         return S_OK;
     }
     HRESULT OnWindowMessage(UINT message, WPARAM, LPARAM, LRESULT* result) noexcept override {
@@ -232,7 +198,7 @@ public:
                 windowlessSite->SetCapture(FALSE);
             }
         }
-        if (result != nullptr) *result = options.messageResult;
+        if (result != nullptr) *result = kMessageResult;
         return S_OK;
     }
 
@@ -245,7 +211,6 @@ public:
 
     // ---- IObjectWithSite ----
     HRESULT SetSite(IUnknown* newSite) noexcept override {
-        calls.push_back(newSite != nullptr ? "SetSite" : "SetSite(null)");
         if (newSite != nullptr) newSite->AddRef();
         Drop(site);
         site = newSite;
@@ -293,7 +258,7 @@ protected:
     }
 
 private:
-    HRESULT Activate(IOleClientSite* verbSite, HWND parent, const RECT* position) {
+    HRESULT Activate(IOleClientSite* verbSite, HWND parent) {
         if (active) return S_OK;
         HRESULT result = E_FAIL;
         if (options.windowless && SUCCEEDED(verbSite->QueryInterface(IID_IOleInPlaceSiteWindowless,
@@ -327,13 +292,13 @@ private:
         IOleInPlaceUIWindow* document = nullptr;
         RECT where{};
         RECT clip{};
+        OLEINPLACEFRAMEINFO frameInfo{};
         frameInfo.cb = sizeof frameInfo;
         if (SUCCEEDED(inPlaceSite->GetWindowContext(&frame, &document, &where, &clip, &frameInfo)) &&
             frame != nullptr) {
             frame->SetActiveObject(this, L"fake");
         }
         Drop(document);
-        (void)position;
         active = true;
         return S_OK;
     }

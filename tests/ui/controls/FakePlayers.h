@@ -239,6 +239,12 @@ public:
         if (document != nullptr) document->AddRef();
         return S_OK;
     }
+    HRESULT GoBack() noexcept override { return E_NOTIMPL; }
+    HRESULT GoForward() noexcept override { return E_NOTIMPL; }
+    HRESULT Refresh() noexcept override { return E_NOTIMPL; }
+    HRESULT Stop() noexcept override { return E_NOTIMPL; }
+    HRESULT get_LocationName(BSTR*) noexcept override { return E_NOTIMPL; }
+    HRESULT get_LocationURL(BSTR*) noexcept override { return E_NOTIMPL; }
 
     // The last navigation arrives: a new document, then NavigateComplete2.
     HRESULT Complete() {

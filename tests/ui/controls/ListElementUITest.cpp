@@ -100,14 +100,6 @@ TEST_F(ListElementUITest, TextRowsDrawCellsFromTheProviderAndKeepEightLinks) {
     const int ninth = eighth.right + (eighth.left - seventh.right) + (eighth.right - eighth.left) / 2;
     Click(ninth, link1.y);
     EXPECT_EQ(TakeLog(), "itemclick:r0:0:0");
-
-    // Without a provider the row's own column texts are drawn.
-    List()->SetTextProvider(nullptr);
-    row->SetColumnText(1, L"{a}own{/a}");
-    Paint();
-    EXPECT_EQ(row->LinkCount(), 1);
-    EXPECT_GE(row->LinkRect(0).left, 200);
-    EXPECT_EQ(row->LinkRect(1).right, 0) << "places left over are emptied";
 }
 
 TEST_F(ListElementUITest, ContainerRowsFillTheirColumnsAndReportTheMouse) {
@@ -130,13 +122,6 @@ TEST_F(ListElementUITest, ContainerRowsFillTheirColumnsAndReportTheMouse) {
     EXPECT_EQ(TakeLog(), "itemhover:three:0:0");
     Mouse(WM_MOUSEMOVE, 150, other.top + 10);
     EXPECT_EQ(TakeLog(), "itemleave:three:0:0 itemhover:two:0:0");
-    Mouse(WM_MOUSEMOVE, 150, row.top + 10);
-    TakeLog();
-    Mouse(WM_LBUTTONDBLCLK, 150, row.top + 10, MK_LBUTTON);
-    Mouse(WM_LBUTTONUP, 150, row.top + 10);
-    EXPECT_EQ(TakeLog(), "itemdbclick:three:0:0 itemselect:list:0:-1");
-    Key(VK_RETURN);
-    EXPECT_EQ(TakeLog(), "itemactivate:three:0:0");
 }
 
 TEST_F(ListElementUITest, RowsSelectOnlyWhatTheListAccepts) {
@@ -162,37 +147,4 @@ TEST_F(ListElementUITest, RowsSelectOnlyWhatTheListAccepts) {
     EXPECT_FALSE(Item(Row(3))->IsSelected());
     EXPECT_EQ(List()->GetSelectedIndex(), -1) << "the list lost its selection on the way";
     EXPECT_EQ(TakeLog(), "");
-
-    // A disabled row still gives up its selection when another row takes it.
-    List()->SelectItem(0);
-    Row(0)->SetUsable(false);
-    List()->SelectItem(1);
-    Row(0)->SetUsable(true);
-    EXPECT_FALSE(Item(Row(0))->IsSelected());
-
-    // Hiding the selected row tells the list that nothing is selected, quietly.
-    TakeLog();
-    Row(1)->Show(false);
-    EXPECT_EQ(List()->GetSelectedIndex(), -1);
-    Row(0)->Show(false);
-    EXPECT_EQ(TakeLog(), "");
-}
-
-TEST_F(ListElementUITest, LabelRowsMeasureTheirTextTextRowsDoNot) {
-    Build(R"(<VerticalLayout><List name="list">
-        <ListLabelElement name="label" text="measure me"/><ListTextElement name="text"/>
-      </List></VerticalLayout>)");
-    CControlUI* label = Find<CControlUI>(L"label");
-    const SIZE plain = label->MeasureDesired(SIZE{400, 300});
-    EXPECT_GT(plain.cx, 0);
-    EXPECT_EQ(plain.cy, m_manager->FontRecordAt(-1)->tm.tmHeight + 8);
-    List()->ApplyAttribute(L"itemtextpadding", L"10,1,10,2");
-    const SIZE padded = label->MeasureDesired(SIZE{400, 300});
-    EXPECT_EQ(padded.cx, plain.cx + 20);
-    EXPECT_EQ(padded.cy, plain.cy + 3);
-    EXPECT_EQ(Find<CControlUI>(L"text")->MeasureDesired(SIZE{400, 300}).cx, 0);
-    SkinUI::CListLabelElementUI loose;
-    loose.SetCaption(L"no owner");
-    EXPECT_EQ(loose.MeasureDesired(SIZE{400, 300}).cx, 0);
-    EXPECT_EQ(loose.MeasureDesired(SIZE{400, 300}).cy, 0);
 }

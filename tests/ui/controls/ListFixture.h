@@ -1,17 +1,12 @@
-// Shared by the list tests: the basic-control window and skin helpers, a notification log
-// with both parameters, a manual clock for the control timers, and small row classes.
+// Shared by the list tests: the basic-control window on a manual clock, a notification log with
+// both parameters, and helpers for layout and the wheel.
 #pragma once
 
-#include <chrono>
 #include <functional>
-#include <memory>
-#include <mutex>
 #include <string>
 
 #include "../basic/BasicFixture.h"
-#include "platform/window/MessageQueue.h"
 #include "platform/window/WindowPos.h"
-#include "support/RectCheck.h"
 #include "ui/controls/ListBodyUI.h"
 #include "ui/controls/ListElementUI.h"
 #include "ui/controls/ListHeaderUI.h"
@@ -19,51 +14,12 @@
 
 namespace listtest {
 
-class ManualClock final : public platform::ITimerClock {
-public:
-    TimePoint Now() const override {
-        std::lock_guard lock(m_mutex);
-        return m_now;
-    }
-    void Advance(std::chrono::milliseconds by) {
-        std::lock_guard lock(m_mutex);
-        m_now += by;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    TimePoint m_now{std::chrono::hours(1)};
-};
-
-// A label row that can be expanded.
-class CExpandableRowUI : public SkinUI::CListLabelElementUI {
-public:
-    bool IsExpanded() const override { return m_expanded; }
-    bool Expand(bool expand = true) override {
-        m_expanded = expand;
-        return true;
-    }
-
-private:
-    bool m_expanded = false;
-};
-
-inline void RegisterListTestControls() {
-    SkinUI::CUIControlFactory::Instance().Register(L"ExpandableRow",
-                                                   []() -> SkinUI::CControlUI* { return new CExpandableRowUI(); });
-}
-
 // Logs notifications as "type:sender:wParam:lParam", leaving out focus and timer ones.
 class ListTest : public basictest::BasicControlTest {
 protected:
     void SetUp() override {
         basictest::BasicControlTest::SetUp();
-        RegisterListTestControls();
-        platform::MessageQueue::ForCurrentThread()->SetClockForTesting(m_clock);
-    }
-    void TearDown() override {
-        basictest::BasicControlTest::TearDown();
-        platform::MessageQueue::ForCurrentThread()->SetClockForTesting(platform::SteadyTimerClock());
+        UseManualClock();
     }
 
     void Notify(SkinUI::UINotifyMsg& msg) override {
@@ -75,15 +31,6 @@ protected:
         if (onNotify) onNotify(msg);
     }
 
-    // Builds a skin whose problems are expected; returns what the builder reported.
-    std::wstring BuildExpectingProblems(std::string_view xml) {
-        SkinUI::CUIDialogBuilder builder;
-        SkinUI::CControlUI* root = builder.BuildFromText(xml, m_manager.get());
-        EXPECT_NE(root, nullptr);
-        if (root != nullptr) m_manager->AttachRoot(root);
-        Relayout(SIZE{400, 300});
-        return builder.LastError();
-    }
     SkinUI::CListUI* List(std::wstring_view name = L"list") { return Find<SkinUI::CListUI>(name); }
     SkinUI::CControlUI* Row(int index, std::wstring_view list = L"list") { return List(list)->GetChildAt(index); }
     std::string TakeLog() {
@@ -93,25 +40,15 @@ protected:
         m_log.clear();
         return all;
     }
-    // The clock moves on by `ms` and whatever came due is dispatched.
-    void Advance(int ms) {
-        m_clock->Advance(std::chrono::milliseconds(ms));
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&msg);
-    }
     // The window's client area changes size and the tree is laid out again.
     void Relayout(SIZE client) {
         Send(WM_SIZE, 0, MAKELPARAM(static_cast<WORD>(client.cx), static_cast<WORD>(client.cy)));
     }
     void Wheel(int x, int y, int notches) {
-        POINT pt{x, y};
-        ClientToScreen(m_hwnd, &pt);
         Send(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(static_cast<short>(notches * WHEEL_DELTA))),
-             MAKELPARAM(static_cast<WORD>(pt.x), static_cast<WORD>(pt.y)));
+             MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)));
     }
 
-    std::shared_ptr<ManualClock> m_clock = std::make_shared<ManualClock>();
     std::function<void(SkinUI::UINotifyMsg&)> onNotify;
 };
 

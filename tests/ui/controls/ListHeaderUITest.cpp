@@ -71,16 +71,3 @@ TEST_F(ListHeaderUITest, TheGrabZoneDragsAndTheRestClicks) {
     Mouse(WM_LBUTTONUP, lastRight - 3, 5);
     EXPECT_EQ(TakeLog(), "");
 }
-
-TEST_F(ListHeaderUITest, HeightsComeFromTheDefaultFont) {
-    const int font = m_manager->DefaultFontHeight();
-    ASSERT_GT(font, 0);
-    EXPECT_EQ(Item(L"c0")->GetBounds().bottom - Item(L"c0")->GetBounds().top, font + 14);
-    const RECT header = List()->GetHeaderControl()->GetBounds();
-    EXPECT_EQ(header.bottom - header.top, font + 14) << "as tall as its tallest item";
-    Item(L"c0")->SetPresetHeight(3);
-    for (const wchar_t* name : {L"c1", L"c2", L"c3"})
-        Item(name)->SetPresetHeight(3);
-    Relayout(SIZE{400, 300});
-    EXPECT_EQ(List()->GetHeaderControl()->GetBounds().bottom, font + 6) << "never shorter than the font + 6";
-}

@@ -5,7 +5,6 @@
 #include "ListFixture.h"
 #include "ui/basic/ScrollBarUI.h"
 
-using listtest::CExpandableRowUI;
 using SkinUI::CControlUI;
 using SkinUI::CListUI;
 using SkinUI::IListItemUI;
@@ -14,11 +13,10 @@ namespace {
 
 using ListUITest = listtest::ListTest;
 
-std::string Rows(int count, const char* extra = "") {
+std::string Rows(int count) {
     std::string rows;
     for (int i = 0; i < count; ++i)
-        rows += "<ListLabelElement name=\"r" + std::to_string(i) + "\" text=\"row " + std::to_string(i) +
-                "\" height=\"20\" " + extra + "/>";
+        rows += "<ListLabelElement name=\"r" + std::to_string(i) + "\" height=\"20\"/>";
     return rows;
 }
 
@@ -26,12 +24,25 @@ IListItemUI* Item(CControlUI* control) {
     return static_cast<IListItemUI*>(control->QueryFacet(L"ListItem"));
 }
 
+// A label row that can be expanded.
+class CExpandableRowUI : public SkinUI::CListLabelElementUI {
+public:
+    bool IsExpanded() const override { return m_expanded; }
+    bool Expand(bool expand = true) override {
+        m_expanded = expand;
+        return true;
+    }
+
+private:
+    bool m_expanded = false;
+};
+
 }  // namespace
 
 TEST_F(ListUITest, SkinXmlRoutesHeadersItemsAndRowsAndConfiguresTheBody) {
     Build(R"(<VerticalLayout>
         <List name="list" hscrollbar="true" vscrollbar="true" vscrollbarstyle="width='10'" childpadding="2"
-              itemalign="right center" itemtextpadding="1,2,3">
+              itemalign="right center">
           <ListHeader name="hdr" height="24">
             <ListHeaderItem name="c0" width="100"/><ListHeaderItem name="c1" width="150"/>
           </ListHeader>
@@ -45,7 +56,6 @@ TEST_F(ListUITest, SkinXmlRoutesHeadersItemsAndRowsAndConfiguresTheBody) {
     // The skin's header took the place of the list's own empty one, as child 0.
     EXPECT_EQ(list->GetHeaderControl(), Find<CControlUI>(L"hdr"));
     EXPECT_EQ(list->CContainerUI::ChildCount(), 2);
-    EXPECT_EQ(list->CContainerUI::GetChildAt(0), Find<CControlUI>(L"hdr"));
     EXPECT_EQ(list->CContainerUI::GetChildAt(1), list->GetBodyContainer());
     ASSERT_EQ(list->ChildCount(), 4);
     for (int i = 0; i < 3; ++i) {
@@ -57,17 +67,14 @@ TEST_F(ListUITest, SkinXmlRoutesHeadersItemsAndRowsAndConfiguresTheBody) {
     EXPECT_EQ(Item(Row(3)), nullptr) << "a plain control is laid out but never numbered";
 
     // Both bars survive "hscrollbar" then "vscrollbar", and their vocabulary reaches the body.
-    ASSERT_NE(list->GetVScrollBar(), nullptr);
     ASSERT_NE(list->GetHScrollBar(), nullptr);
+    ASSERT_NE(list->GetVScrollBar(), nullptr);
     EXPECT_EQ(list->GetVScrollBar(), list->GetBodyContainer()->GetVScrollBar());
     EXPECT_EQ(list->GetVScrollBar()->GetPresetWidth(), 10);
-    EXPECT_EQ(list->GetBodyContainer()->GetChildGap(), 2);
     EXPECT_EQ(Row(1)->GetBounds().top, Row(0)->GetBounds().bottom + 2);
 
     // "right center": every word applies in the order left, center, right.
     EXPECT_EQ(list->GetListStyle()->textStyle & (DT_CENTER | DT_RIGHT), DT_RIGHT);
-    EXPECT_EQ(list->GetListStyle()->textPadding.left, 0) << "a short padding changes nothing";
-    EXPECT_EQ(list->GetListStyle()->columnCount, 2);
     EXPECT_EQ(list->GetListStyle()->columns[1].left, Find<CControlUI>(L"c1")->GetBounds().left);
 }
 
@@ -116,9 +123,6 @@ TEST_F(ListUITest, SelectionFollowsInsertionsMovesAndRemovals) {
     ASSERT_TRUE(list->RemoveChildAt(1));
     EXPECT_EQ(list->GetSelectedIndex(), 0);
     EXPECT_EQ(Item(Row(3))->GetItemIndex(), 3);
-    TakeLog();
-    SkinUI::CListLabelElementUI stranger;
-    EXPECT_FALSE(list->RemoveChild(&stranger)) << "not a row of this list";
 }
 
 TEST_F(ListUITest, RemovingTheSelectedRowSelectsANeighbour) {
@@ -183,23 +187,6 @@ TEST_F(ListUITest, KeysMoveTheSelectionOverRowsThatCannotBeSelected) {
     EXPECT_EQ(list->GetSelectedIndex(), -1);
 }
 
-TEST_F(ListUITest, TheWheelSelectsOnlyWithoutSmoothScrolling) {
-    Build("<VerticalLayout><List name=\"list\" scrollselect=\"true\" header=\"hidden\">" + Rows(4) +
-          "</List></VerticalLayout>");
-    CListUI* list = List();
-    list->SelectItem(1);
-    Wheel(50, 10, -1);
-    EXPECT_EQ(list->GetSelectedIndex(), 1) << "smooth scrolling takes the wheel";
-    EXPECT_EQ(list->SmoothScrollAmount(), -8);
-
-    list->ApplyAttribute(L"delayscroll", L"false");
-    Row(2)->SetUsable(false);
-    Wheel(50, 10, -1);
-    EXPECT_EQ(list->GetSelectedIndex(), 3) << "toward the user: the next selectable row";
-    Wheel(50, 10, 1);
-    EXPECT_EQ(list->GetSelectedIndex(), 1);
-}
-
 TEST_F(ListUITest, SmoothScrollingSlowsToAStopAndStopsAtTheRange) {
     // 20 rows of 20 in a body 100 high: 300 pixels to scroll.
     Build("<VerticalLayout><List name=\"list\" height=\"100\" vscrollbar=\"true\" header=\"hidden\">" + Rows(20) +
@@ -221,12 +208,6 @@ TEST_F(ListUITest, SmoothScrollingSlowsToAStopAndStopsAtTheRange) {
     Advance(100);
     EXPECT_EQ(list->GetScrollOffset().cy, 19) << "the timer stopped with the animation";
 
-    // A notch against the running direction adds 12 to what is left.
-    Wheel(50, 50, -1);
-    Wheel(50, 50, 1);
-    EXPECT_EQ(list->SmoothScrollAmount(), 4);
-    run();
-
     // At the top, a notch away stops at the first tick; near the end the range stops it.
     list->ScrollTo(SIZE{0, 0});
     Wheel(50, 50, 1);
@@ -238,6 +219,8 @@ TEST_F(ListUITest, SmoothScrollingSlowsToAStopAndStopsAtTheRange) {
 }
 
 TEST_F(ListUITest, OneRowIsExpandedAndTheIndexFollowsItsRow) {
+    SkinUI::CUIControlFactory::Instance().Register(L"ExpandableRow",
+                                                   []() -> CControlUI* { return new CExpandableRowUI(); });
     std::string rows;
     for (int i = 0; i < 5; ++i)
         rows += "<ExpandableRow name=\"r" + std::to_string(i) + "\" height=\"20\"/>";
@@ -248,10 +231,6 @@ TEST_F(ListUITest, OneRowIsExpandedAndTheIndexFollowsItsRow) {
     ASSERT_TRUE(list->ExpandItem(3));
     EXPECT_FALSE(expanded(1)) << "without multi-expand the other row folds first";
     EXPECT_EQ(list->GetExpandedIndex(), 3);
-    list->ExpandItem(1);
-    EXPECT_TRUE(list->ExpandItem(3, false));
-    EXPECT_FALSE(expanded(1)) << "folding names no row: the expanded one folds";
-    EXPECT_EQ(list->GetExpandedIndex(), -1);
 
     // The index stays with its row through insertions, moves and removals.
     list->ExpandItem(2);
@@ -265,8 +244,4 @@ TEST_F(ListUITest, OneRowIsExpandedAndTheIndexFollowsItsRow) {
     EXPECT_EQ(Row(4), row);
     list->RemoveChild(row);
     EXPECT_EQ(list->GetExpandedIndex(), -1);
-    ASSERT_TRUE(list->ExpandItem(0));
-    list->ApplyAttribute(L"multiexpanding", L"true");
-    ASSERT_TRUE(list->ExpandItem(1));
-    EXPECT_TRUE(expanded(0) && expanded(1));
 }

@@ -23,32 +23,32 @@ TEST_F(RichEditInputTest, TypesChineseAndEmojiSelectsCopiesAndPastes) {
     EXPECT_EQ(edit->GetTextLength(), 12) << "the emoji is one character";
 
     // Shift+arrows select, Ctrl+C and Ctrl+V copy and paste.
-    Press(VK_LEFT, VK_SHIFT);
-    Press(VK_LEFT, VK_SHIFT);
+    PressKey(VK_LEFT, VK_SHIFT);
+    PressKey(VK_LEFT, VK_SHIFT);
     EXPECT_EQ(Selected(edit), L" 😀");
-    Press('C', VK_CONTROL);
-    Press(VK_END);
-    Press('V', VK_CONTROL);
+    PressKey('C', VK_CONTROL);
+    PressKey(VK_END);
+    PressKey('V', VK_CONTROL);
     EXPECT_EQ(Text(edit), L"安装 Tarnvik 😀 😀");
 
     // The mouse selects by dragging; Ctrl+X cuts; Enter starts a paragraph.
     DragFromTo(PointOf(edit, 0), PointOf(edit, 2));
     EXPECT_EQ(Selected(edit), L"安装");
-    Press('X', VK_CONTROL);
+    PressKey('X', VK_CONTROL);
     EXPECT_EQ(Text(edit), L" Tarnvik 😀 😀");
-    Press(VK_END, VK_CONTROL);
-    Press(VK_RETURN);
-    Press('V', VK_CONTROL);
+    PressKey(VK_END, VK_CONTROL);
+    PressKey(VK_RETURN);
+    PressKey('V', VK_CONTROL);
     EXPECT_EQ(Text(edit), L" Tarnvik 😀 😀\r安装");
 
     // Shift+Up reaches back into the first paragraph; Ctrl+Z undoes the paste.
-    Press(VK_UP, VK_SHIFT);
+    PressKey(VK_UP, VK_SHIFT);
     EXPECT_EQ(Selected(edit).back(), L'装');
     EXPECT_GT(Selected(edit).size(), 3u);
-    Press(VK_RIGHT);
-    Press('Z', VK_CONTROL);
+    PressKey(VK_RIGHT);
+    PressKey('Z', VK_CONTROL);
     EXPECT_EQ(Text(edit), L" Tarnvik 😀 😀\r");
-    Press('Y', VK_CONTROL);
+    PressKey('Y', VK_CONTROL);
     EXPECT_EQ(Text(edit), L" Tarnvik 😀 😀\r安装");
 }
 
@@ -68,7 +68,8 @@ TEST_F(RichEditInputTest, AMultiLineSelectionLooksLikeTheReference) {
     auto canvas = Paint();
     std::vector<uint32_t> pixels;
     for (int y = 0; y < canvas->Height(); ++y) {
-        for (int x = 0; x < canvas->Width(); ++x) pixels.push_back(canvas->Pixel(x, y));
+        for (int x = 0; x < canvas->Width(); ++x)
+            pixels.push_back(canvas->Pixel(x, y));
     }
     // Strict enough that two characters more or less in the selection fail.
     EXPECT_TRUE(testsupport::MatchesReferenceImage("RichEditSelection.png", pixels, canvas->Width(), canvas->Height(),

@@ -10,24 +10,20 @@ using SkinUI::MakeDelegate;
 
 namespace {
 
-std::vector<std::string>* g_log = nullptr;
+std::vector<std::string> g_log;
 
 bool FreeHandler(void* parameter) {
-    g_log->push_back("free:" + std::to_string(*static_cast<int*>(parameter)));
+    g_log.push_back("free:" + std::to_string(*static_cast<int*>(parameter)));
     return true;
 }
 
-class Recorder {
-public:
-    Recorder(std::string name, bool result) : m_name(std::move(name)), m_result(result) {}
+struct Recorder {
+    std::string name;
+    bool result;
     bool OnEvent(void* parameter) {
-        g_log->push_back(m_name + ":" + std::to_string(*static_cast<int*>(parameter)));
-        return m_result;
+        g_log.push_back(name + ":" + std::to_string(*static_cast<int*>(parameter)));
+        return result;
     }
-
-private:
-    std::string m_name;
-    bool m_result;
 };
 
 // A handler that changes the source it is called from.
@@ -35,18 +31,18 @@ class SelfEditing {
 public:
     explicit SelfEditing(CUIEventSource* source) : m_source(source) {}
     bool RemoveSelf(void*) {
-        g_log->push_back("remove-self");
+        g_log.push_back("remove-self");
         m_source->RemoveHandler(MakeDelegate(this, &SelfEditing::RemoveSelf));
         m_source->RemoveHandler(MakeDelegate(this, &SelfEditing::Later));
         m_source->AddHandler(MakeDelegate(this, &SelfEditing::Added));
         return true;
     }
     bool Later(void*) {
-        g_log->push_back("later");
+        g_log.push_back("later");
         return true;
     }
     bool Added(void*) {
-        g_log->push_back("added");
+        g_log.push_back("added");
         return true;
     }
     bool Nested(void* parameter) {
@@ -59,19 +55,11 @@ private:
     int m_depth = 0;
 };
 
-class DelegateTest : public testing::Test {
-protected:
-    void SetUp() override { g_log = &m_log; }
-    void TearDown() override { g_log = nullptr; }
-    std::vector<std::string> m_log;
-};
-
 }  // namespace
 
-TEST_F(DelegateTest, FireCallsInOrderAndStopsAtTheFirstFalse) {
-    Recorder first("first", true);
-    Recorder stopper("stopper", false);
-    Recorder never("never", true);
+TEST(DelegateTest, FireCallsInOrderAndStopsAtTheFirstFalse) {
+    g_log.clear();
+    Recorder first{"first", true}, stopper{"stopper", false}, never{"never", true};
     CUIEventSource source;
     source.AddHandler(MakeDelegate(&first, &Recorder::OnEvent));
     source.AddHandler(MakeDelegate(&FreeHandler));
@@ -79,18 +67,19 @@ TEST_F(DelegateTest, FireCallsInOrderAndStopsAtTheFirstFalse) {
     source += MakeDelegate(&never, &Recorder::OnEvent);
     int value = 7;
     EXPECT_FALSE(source.Fire(&value));
-    EXPECT_EQ(m_log, (std::vector<std::string>{"first:7", "free:7", "stopper:7"}));
+    EXPECT_EQ(g_log, (std::vector<std::string>{"first:7", "free:7", "stopper:7"}));
 
     // Removal takes the first equal handler only.
     source += MakeDelegate(&first, &Recorder::OnEvent);
     EXPECT_TRUE(source.RemoveHandler(MakeDelegate(&stopper, &Recorder::OnEvent)));
     EXPECT_TRUE(source.RemoveHandler(MakeDelegate(&first, &Recorder::OnEvent)));
-    m_log.clear();
+    g_log.clear();
     EXPECT_TRUE(source.Fire(&value));
-    EXPECT_EQ(m_log, (std::vector<std::string>{"free:7", "never:7", "first:7"}));
+    EXPECT_EQ(g_log, (std::vector<std::string>{"free:7", "never:7", "first:7"}));
 }
 
-TEST_F(DelegateTest, HandlersMayEditTheirSourceWhileItFires) {
+TEST(DelegateTest, HandlersMayEditTheirSourceWhileItFires) {
+    g_log.clear();
     CUIEventSource source;
     SelfEditing editor(&source);
     source += MakeDelegate(&editor, &SelfEditing::Nested);
@@ -100,9 +89,9 @@ TEST_F(DelegateTest, HandlersMayEditTheirSourceWhileItFires) {
     // The nested Fire removes RemoveSelf and Later under the outer Fire's feet; both Fires
     // skip them afterwards, and Added waits for the next Fire.
     EXPECT_TRUE(source.Fire(&value));
-    EXPECT_EQ(m_log, (std::vector<std::string>{"remove-self"}));
+    EXPECT_EQ(g_log, (std::vector<std::string>{"remove-self"}));
     EXPECT_EQ(source.HandlerCount(), 2);
-    m_log.clear();
+    g_log.clear();
     EXPECT_TRUE(source.Fire(&value));
-    EXPECT_EQ(m_log, (std::vector<std::string>{"added"}));
+    EXPECT_EQ(g_log, (std::vector<std::string>{"added"}));
 }

@@ -61,25 +61,6 @@ TEST(LinearLayoutUITest, RowsInsideAColumnAndAnEvenShareWithTheRemainderLast) {
     EXPECT_RECT(even.Bounds(L"c"), 0, 66, 50, 100);
 }
 
-TEST(LinearLayoutUITest, FloatingChildrenFollowTheirAnchors) {
-    Skin skin(R"(<VerticalLayout inset="10,10,10,10">
-        <Control name="f1" float="true" pos="5,6,55,26"/>
-        <Control name="f2" float="1,1,1,1" pos="-30,-20,-10,-5"/>
-        <Control name="f3" float="0,0,1,0" pos="5,0,-5,10"/>
-        <Control name="flow"/>
-      </VerticalLayout>)");
-    EXPECT_RECT(skin.Bounds(L"f1"), 15, 16, 65, 36);
-    EXPECT_RECT(skin.Bounds(L"f2"), 360, 270, 380, 285);
-    EXPECT_RECT(skin.Bounds(L"f3"), 15, 10, 385, 20);
-    // Floating children take no room in the flow.
-    EXPECT_RECT(skin.Bounds(L"flow"), 10, 10, 390, 290);
-
-    skin.Relayout(SIZE{200, 100});
-    EXPECT_RECT(skin.Bounds(L"f1"), 15, 16, 65, 36);
-    EXPECT_RECT(skin.Bounds(L"f2"), 160, 70, 180, 85);
-    EXPECT_RECT(skin.Bounds(L"f3"), 15, 10, 185, 20);
-}
-
 TEST(LinearLayoutUITest, ASizedChildClampedToNothingTakesNoShare) {
     Skin skin(R"(<HorizontalLayout>
         <Control name="shut" width="50" maxwidth="0"/><Control name="rest"/><Control name="fixed" width="100"/>
@@ -119,14 +100,18 @@ TEST(LinearLayoutUITest, HostileNumbersStayWithinTheCoordinateLimit) {
     }
 }
 
-TEST(LinearLayoutUITest, AFloatingControlPlacedFromCodeKeepsItsPlaceThroughLayouts) {
+TEST(LinearLayoutUITest, FloatingChildrenFollowTheirAnchorsAndKeepAPlaceGivenFromCode) {
     Skin skin(R"(<VerticalLayout name="root" inset="4,4,4,4">
         <Control name="bubble" float="true" pos="10,10,50,30"/>
+        <Control name="corner" float="1,1,1,1" pos="-30,-20,-10,-5"/>
         <Control name="stretched" float="0,0,1,0" pos="10,40,-10,60"/>
-        <Control/>
+        <Control name="flow"/>
       </VerticalLayout>)");
     ASSERT_NE(skin.root, nullptr);
     EXPECT_RECT(skin.Bounds(L"bubble"), 14, 14, 54, 34);
+    EXPECT_RECT(skin.Bounds(L"corner"), 366, 276, 386, 291);
+    EXPECT_RECT(skin.Bounds(L"stretched"), 14, 44, 386, 64);
+    EXPECT_RECT(skin.Bounds(L"flow"), 4, 4, 396, 296) << "floating children take no room in the flow";
     // Moved from code, as a progress bubble follows its bar.
     skin.Find(L"bubble")->SetBounds(RECT{100, 60, 160, 90});
     skin.Find(L"stretched")->SetBounds(RECT{20, 70, 300, 80});
@@ -137,4 +122,5 @@ TEST(LinearLayoutUITest, AFloatingControlPlacedFromCodeKeepsItsPlaceThroughLayou
     skin.Relayout(SIZE{500, 300});
     EXPECT_RECT(skin.Bounds(L"bubble"), 100, 60, 160, 90);
     EXPECT_RECT(skin.Bounds(L"stretched"), 20, 70, 400, 80) << "right edge anchored to the parent's right";
+    EXPECT_RECT(skin.Bounds(L"corner"), 466, 276, 486, 291);
 }

@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,32 +17,9 @@
 
 namespace skintest {
 
-inline std::string Describe(const RECT& r) {
-    std::ostringstream out;
-    PrintTo(r, &out);
-    return out.str();
-}
-
 inline std::string Narrow(std::wstring_view text) {
     return std::string(text.begin(), text.end());
 }
-
-// Logs each notification as "<tag><type>:<sender name, or - without one>:<wParam>".
-class NotifyLog : public SkinUI::INotifyUI {
-public:
-    explicit NotifyLog(std::vector<std::string>* log, std::string tag = "") : m_log(log), m_tag(std::move(tag)) {}
-    void Notify(SkinUI::UINotifyMsg& msg) override {
-        m_log->push_back(m_tag + Narrow(msg.type.View()) + ":" +
-                         (msg.sender != nullptr ? Narrow(msg.sender->GetName().View()) : "-") + ":" +
-                         std::to_string(msg.wParam));
-        if (onNotify) onNotify(msg);
-    }
-    std::function<void(SkinUI::UINotifyMsg&)> onNotify;
-
-private:
-    std::vector<std::string>* m_log;
-    std::string m_tag;
-};
 
 // A focus stop that raises "click" when the button goes up over it, and logs every event
 // type it receives.

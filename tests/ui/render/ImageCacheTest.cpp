@@ -49,12 +49,6 @@ TEST(ImageCacheTest, LoadsSkinFilesOnceWhateverTheSpelling) {
     EXPECT_EQ(cache.FindImage(File(L"missing.png")), nullptr);
     EXPECT_EQ(cache.FindImage(File(L"bad.png")), nullptr);
     EXPECT_EQ(cache.Count(), 1);
-
-    // A failed load is not remembered: once an archive has the file, it loads.
-    CUIImageCache empty;
-    EXPECT_EQ(empty.FindImage(File(L"img/btn.png")), nullptr);
-    empty.SetSkinZip(zip.get());
-    EXPECT_NE(empty.FindImage(File(L"img/btn.png")), nullptr);
 }
 
 TEST(ImageCacheTest, MaskMakesAKeyedCopyAndKeepsThePlainImage) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "TestFonts.h"
 #include "support/Canvas.h"
 #include "support/PngBytes.h"
 #include "support/RectCheck.h"
@@ -58,7 +57,7 @@ TEST(RenderEngineTest, TranslucentFramesBlendEachPixelOnce) {
     EXPECT_EQ(canvas.Pixel(3, 3), kWhite);
 }
 
-TEST_F(RenderEngineImageTest, SourcePicksPartOfTheImageAndDestPlacesIt) {
+TEST_F(RenderEngineImageTest, SourcePicksPartOfTheImageClippedToItAndDestPlacesIt) {
     AddImage(L"strip.png", 4, 1, {kRed, kGreen, kBlue, kWhite});
     Canvas canvas(30, 30, 0xFF000000);
     ASSERT_TRUE(Draw(canvas, RECT{5, 5, 15, 15}, L"file='strip.png' source='1,0,2,1'"));
@@ -78,6 +77,24 @@ TEST_F(RenderEngineImageTest, SourcePicksPartOfTheImageAndDestPlacesIt) {
                      L"source='2,0,3,1' dest='0,0,5,5'"));
     EXPECT_EQ(modified.Pixel(0, 0), kBlue);
     EXPECT_RECT(modified.BoundsOfPixelsNot(0xFF000000), 0, 0, 5, 5);
+
+    // A source reaching past the image is clipped to it.
+    const struct {
+        const char* why;
+        const wchar_t* spec;
+        DWORD left, right;
+    } clipped[] = {
+        {"past the right edge", L"file='strip.png' source='2,0,9,1'", kBlue, kWhite},
+        {"before the left edge", L"file='strip.png' source='-3,0,2,1'", kRed, kGreen},
+        {"past the bottom", L"file='strip.png' source='1,0,2,50'", kGreen, kGreen},
+    };
+    for (const auto& c : clipped) {
+        SCOPED_TRACE(c.why);
+        Canvas clip(10, 10, 0xFF000000);
+        ASSERT_TRUE(Draw(clip, RECT{0, 0, 10, 10}, c.spec));
+        EXPECT_EQ(clip.Pixel(0, 5), c.left);
+        EXPECT_EQ(clip.Pixel(9, 5), c.right);
+    }
 }
 
 TEST_F(RenderEngineImageTest, NineGridKeepsCornersAndHoleLeavesTheMiddle) {
@@ -155,59 +172,4 @@ TEST_F(RenderEngineImageTest, FailsWithoutDrawingOnlyForBadSpecsAndImages) {
     EXPECT_TRUE(
         CUIRenderEngine::DrawImageSpec(canvas.Dc(), &m_images, RECT{0, 0, 4, 4}, RECT{4, 4, 8, 8}, L"strip.png"));
     EXPECT_EQ(canvas.BoundsOfPixelsNot(kWhite).right, 0);
-}
-
-TEST(RenderEngineTest, PlainTextIsMeasuredAndDrawnInsideItsRect) {
-    rendertest::CTestFonts fonts;
-    Canvas canvas(200, 60);
-    // The extent of `text` in font `font`; measuring draws nothing.
-    const auto measure = [&](const wchar_t* text, int font) {
-        RECT rect{0, 0, 0, 0};
-        EXPECT_TRUE(
-            CUIRenderEngine::DrawPlainText(canvas.Dc(), &fonts, rect, text, kRed, font, DT_SINGLELINE | DT_CALCRECT));
-        return rect;
-    };
-    const RECT small = measure(L"Setup 安装", 0);
-    const RECT large = measure(L"Setup 安装", 1);
-    EXPECT_GT(small.right, 30);
-    EXPECT_GT(large.right, small.right * 3 / 2);
-    EXPECT_GT(large.bottom, small.bottom * 3 / 2);
-    EXPECT_EQ(canvas.BoundsOfPixelsNot(kWhite).right, 0);
-
-    RECT box{50, 10, 150, 50};
-    const COLORREF before = GetTextColor(canvas.Dc());
-    ASSERT_TRUE(CUIRenderEngine::DrawPlainText(canvas.Dc(), &fonts, box, L"Setup 安装", kRed, 0,
-                                               DT_SINGLELINE | DT_CENTER | DT_VCENTER));
-    EXPECT_EQ(GetTextColor(canvas.Dc()), before);  // the DC is left as it was
-    const RECT ink = canvas.BoundsOfPixelsNot(kWhite, 40);
-    EXPECT_GE(ink.left, 50);
-    EXPECT_LE(ink.right, 150);
-    // Centred: the margins left and right of the ink differ by little.
-    EXPECT_NEAR(ink.left - 50, 150 - ink.right, 4);
-    int red = 0;
-    for (int y = ink.top; y < ink.bottom; ++y)
-        for (int x = ink.left; x < ink.right; ++x)
-            red += canvas.Pixel(x, y) == kRed;
-    EXPECT_GT(red, 0) << "drawn in its colour";
-}
-
-TEST_F(RenderEngineImageTest, ASourceReachingPastTheImageIsClippedToIt) {
-    AddImage(L"strip.png", 4, 1, {kRed, kGreen, kBlue, kWhite});
-    const struct {
-        const char* why;
-        const wchar_t* spec;
-        DWORD left;
-        DWORD right;
-    } cases[] = {
-        {"past the right edge", L"file='strip.png' source='2,0,9,1'", kBlue, kWhite},
-        {"before the left edge", L"file='strip.png' source='-3,0,2,1'", kRed, kGreen},
-        {"past the bottom", L"file='strip.png' source='1,0,2,50'", kGreen, kGreen},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        Canvas canvas(10, 10, 0xFF000000);
-        ASSERT_TRUE(Draw(canvas, RECT{0, 0, 10, 10}, c.spec));
-        EXPECT_EQ(canvas.Pixel(0, 5), c.left);
-        EXPECT_EQ(canvas.Pixel(9, 5), c.right);
-    }
 }

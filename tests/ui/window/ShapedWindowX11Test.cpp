@@ -3,16 +3,11 @@
 // rectangle alike (no black corners, no black shadow frame).
 #include <gtest/gtest.h>
 
-#include <cairo.h>
-
-#include <filesystem>
 #include <optional>
-#include <string>
+#include <utility>
 #include <vector>
 
 #include "WindowTestScope.h"
-#include "platform/display/X11Display.h"
-#include "platform/display/XvfbServer.h"
 #include "platform/gdi/Gdi.h"
 
 // Last: Xlib's macros would otherwise reach into the test framework's headers.
@@ -22,12 +17,6 @@
 using SkinUI::WindowImplBase;
 
 namespace {
-
-class CShapedWindow : public WindowImplBase {
-protected:
-    LPCWSTR RegisteredClassName() const override { return L"ShapedX11Window"; }
-    std::wstring SkinFileName() const override { return L"CoreWindow.xml"; }
-};
 
 struct Screenshot {
     RECT area{};
@@ -53,37 +42,19 @@ std::optional<Screenshot> Capture(::Display* client, const RECT& area) {
     return shot;
 }
 
-void WritePng(Screenshot shot, const std::string& name) {
-    std::error_code error;
-    const auto dir = std::filesystem::read_symlink("/proc/self/exe", error).parent_path().parent_path() / "artifacts";
-    std::filesystem::create_directories(dir, error);
-    const int width = shot.area.right - shot.area.left;
-    cairo_surface_t* surface =
-        cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(shot.pixels.data()), CAIRO_FORMAT_ARGB32,
-                                            width, shot.area.bottom - shot.area.top, width * 4);
-    cairo_surface_write_to_png(surface, (dir / name).string().c_str());
-    cairo_surface_destroy(surface);
-}
-
 }  // namespace
 
 TEST(ShapedWindowX11Test, WithoutACompositorNothingShowsOutsideTheWindowsShape) {
     if (!displaytest::XvfbInstalled()) GTEST_SKIP() << "Xvfb is not installed";
-    displaytest::XvfbServer server;
-    ASSERT_TRUE(server.Running()) << "Xvfb did not start";
-    ::Display* client = XOpenDisplay(server.Name().c_str());
+    windowtest::X11Scope x11;
+    ASSERT_TRUE(x11.ready) << "Xvfb did not start";
+    ::Display* client = XOpenDisplay(x11.server.Name().c_str());
     ASSERT_NE(client, nullptr);
     // A light desktop, so black would stand out.
     XSetWindowBackground(client, DefaultRootWindow(client), 0xC8D8E8);
     XClearWindow(client, DefaultRootWindow(client));
-
-    platform::X11Display x11;
-    ASSERT_TRUE(x11.Open(server.Name()));
-    platform::SetWindowBackend(&x11);
-    skintest::RegisterTestControls();
-    SkinUI::CWndShadow::RegisterShadowClass();
     {
-        CShapedWindow window;
+        windowtest::CTestWindow window;
         const HWND hwnd = window.CreateHwnd(nullptr, L"shaped", WS_POPUP, 0);
         ASSERT_NE(hwnd, nullptr);
         SetWindowPos(hwnd, nullptr, 100, 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
@@ -105,13 +76,14 @@ TEST(ShapedWindowX11Test, WithoutACompositorNothingShowsOutsideTheWindowsShape) 
         })) << "the window never reached the screen";
         // The shadow, when there is one, is mapped and painted by now as well.
         if (const HWND shadow = window.Shadow().GetHWND()) {
-            EXPECT_TRUE(windowtest::PumpUntil([&] { return x11.CaptureWindow(shadow).has_value(); }));
+            EXPECT_TRUE(windowtest::PumpUntil([&] { return x11.display.CaptureWindow(shadow).has_value(); }));
         }
-        x11.Sync();
+        x11.display.Sync();
         windowtest::PumpPending();
         after = Capture(client, around);
-        WritePng(*before, "shaped-window-before.png");
-        WritePng(*after, "shaped-window-after.png");
+        const int width = around.right - around.left, height = around.bottom - around.top;
+        for (auto [shot, name] : {std::pair{*before, "shaped-window-before.png"}, {*after, "shaped-window-after.png"}})
+            testsupport::WriteArtifact(name, shot.pixels, width, height);
 
         HRGN shape = CreateRectRgn(0, 0, 0, 0);
         ASSERT_NE(GetWindowRgn(hwnd, shape), RGN_ERROR) << "the skin's round corners give the window a shape";
@@ -129,7 +101,5 @@ TEST(ShapedWindowX11Test, WithoutACompositorNothingShowsOutsideTheWindowsShape) 
         EXPECT_EQ(changed, 0) << "pixels outside the shape differ from the desktop (shadow frame or corners)";
         DestroyWindow(hwnd);
     }
-    WindowImplBase::ReleaseSkinArchive();
-    platform::SetWindowBackend(nullptr);
     XCloseDisplay(client);
 }

@@ -1,73 +1,33 @@
 // A skinned window shows its controls' tooltips: after the hover delay (on a manual clock, so
 // nothing waits for real time), hidden again on leave and on a press; headless and on a real
 // X server.
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <mutex>
 #include <optional>
 
 #include "WindowTestScope.h"
-#include "platform/display/X11Display.h"
-#include "platform/display/XvfbServer.h"
-#include "platform/window/MessageQueue.h"
-#include "platform/window/TimerList.h"
+#include "support/ManualClock.h"
 #include "ui/basic/UITooltip.h"
 
 // Last: Xlib's macros would otherwise reach into the test framework's headers.
 #include <X11/Xlib.h>
 
 using SkinUI::WindowImplBase;
+using windowtest::ScreenCentreOf;
 
 namespace {
-
-class CManualClock final : public platform::ITimerClock {
-public:
-    TimePoint Now() const override {
-        std::lock_guard lock(m_mutex);
-        return m_now;
-    }
-    void Advance(std::chrono::milliseconds by) {
-        std::lock_guard lock(m_mutex);
-        m_now += by;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    TimePoint m_now{std::chrono::hours(1)};
-};
 
 // This thread's queue on a manual clock for the scope's lifetime.
 class ManualClockScope {
 public:
-    ManualClockScope() { platform::MessageQueue::ForCurrentThread()->SetClockForTesting(clock); }
-    ~ManualClockScope() {
-        platform::MessageQueue::ForCurrentThread()->SetClockForTesting(platform::SteadyTimerClock());
-    }
     // Lets what is queued happen first (input starts the hover timer), then moves time on.
     void Advance(std::chrono::milliseconds by) {
         windowtest::PumpPending();
-        clock->Advance(by);
+        clock.Advance(by);
         platform::MessageQueue::ForCurrentThread()->Wake();
         windowtest::PumpPending();
     }
 
-    std::shared_ptr<CManualClock> clock = std::make_shared<CManualClock>();
+    testsupport::ScopedManualClock clock;
 };
-
-class CTipWindow : public WindowImplBase {
-protected:
-    LPCWSTR RegisteredClassName() const override { return L"TooltipTestWindow"; }
-    std::wstring SkinFileName() const override { return L"TestWindow.xml"; }
-};
-
-POINT ScreenPointIn(WindowImplBase& window, const wchar_t* name) {
-    window.PaintManager().UpdateLayout();
-    const RECT b = window.PaintManager().ControlByName(name)->GetBounds();
-    POINT pt{(b.left + b.right) / 2, (b.top + b.bottom) / 2};
-    ClientToScreen(window.GetHWND(), &pt);
-    return pt;
-}
 
 bool TipShown(WindowImplBase& window) {
     const HWND popup = window.Tooltip().GetPopup();
@@ -79,12 +39,12 @@ bool TipShown(WindowImplBase& window) {
 TEST(TooltipWindowTest, ATipAppearsAfterTheHoverDelayAndGoesOnLeaveAndPress) {
     windowtest::HeadlessScope scope;
     ManualClockScope time;
-    CTipWindow window;
+    windowtest::CTestWindow window(L"TestWindow.xml");
     const HWND hwnd = window.CreateHwnd(nullptr, L"tips", WS_POPUP | WS_VISIBLE, 0);
     ASSERT_NE(hwnd, nullptr);
     SetWindowPos(hwnd, nullptr, 100, 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    const POINT button = ScreenPointIn(window, L"btn_min");
-    const POINT title = ScreenPointIn(window, L"lb_title");
+    const POINT button = ScreenCentreOf(window, L"btn_min");
+    const POINT title = ScreenCentreOf(window, L"lb_title");
 
     scope.display.MoveMouse(button.x, button.y);
     time.Advance(std::chrono::milliseconds(300));
@@ -116,22 +76,18 @@ TEST(TooltipWindowTest, ATipAppearsAfterTheHoverDelayAndGoesOnLeaveAndPress) {
 
 TEST(TooltipWindowTest, ATipIsARealWindowOnAnXServer) {
     if (!displaytest::XvfbInstalled()) GTEST_SKIP() << "Xvfb is not installed";
-    displaytest::XvfbServer server;
-    ASSERT_TRUE(server.Running()) << "Xvfb did not start";
-    platform::X11Display x11;
-    ASSERT_TRUE(x11.Open(server.Name()));
-    platform::SetWindowBackend(&x11);
-    skintest::RegisterTestControls();
+    windowtest::X11Scope x11;
+    ASSERT_TRUE(x11.ready) << "Xvfb did not start";
     {
         ManualClockScope time;
-        CTipWindow window;
+        windowtest::CTestWindow window(L"TestWindow.xml");
         const HWND hwnd = window.CreateHwnd(nullptr, L"tips", WS_POPUP | WS_VISIBLE, 0);
         ASSERT_NE(hwnd, nullptr);
         SetWindowPos(hwnd, nullptr, 100, 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-        ASSERT_TRUE(windowtest::PumpUntil([&] { return x11.CaptureWindow(hwnd).has_value(); }));
+        ASSERT_TRUE(windowtest::PumpUntil([&] { return x11.display.CaptureWindow(hwnd).has_value(); }));
         // The pointer moves on the server, which reports the motion to the window.
-        const POINT button = ScreenPointIn(window, L"btn_min");
-        ::Display* client = XOpenDisplay(server.Name().c_str());
+        const POINT button = ScreenCentreOf(window, L"btn_min");
+        ::Display* client = XOpenDisplay(x11.server.Name().c_str());
         ASSERT_NE(client, nullptr);
         XWarpPointer(client, 0, DefaultRootWindow(client), 0, 0, 0, 0, button.x, button.y);
         XFlush(client);
@@ -139,16 +95,14 @@ TEST(TooltipWindowTest, ATipIsARealWindowOnAnXServer) {
         time.Advance(std::chrono::milliseconds(500));
         ASSERT_TRUE(TipShown(window));
         const HWND popup = window.Tooltip().GetPopup();
-        EXPECT_NE(x11.NativeWindow(popup), 0u);
+        EXPECT_NE(x11.display.NativeWindow(popup), 0u);
         std::optional<platform::X11Display::Capture> shown;
         EXPECT_TRUE(windowtest::PumpUntil([&] {
-            shown = x11.CaptureWindow(popup);
+            shown = x11.display.CaptureWindow(popup);
             return shown && shown->width > 8 &&
                    shown->pixels[2 * shown->width + 2] == (SkinUI::CUITooltip::kBackColor | 0xFF000000u);
         })) << "the tip's pixels did not reach the screen";
         XCloseDisplay(client);
         DestroyWindow(hwnd);
     }
-    WindowImplBase::ReleaseSkinArchive();
-    platform::SetWindowBackend(nullptr);
 }

@@ -12,6 +12,7 @@
 using SkinUI::UINotifyMsg;
 using SkinUI::WindowImplBase;
 using windowtest::PumpUntil;
+using windowtest::ScreenCentreOf;
 
 namespace {
 
@@ -72,16 +73,6 @@ private:
     bool* m_gone;
     bool* m_boxGone;
 };
-
-POINT ScreenCentreOf(WindowImplBase& window, const wchar_t* name) {
-    window.PaintManager().UpdateLayout();
-    SkinUI::CControlUI* control = window.PaintManager().ControlByName(name);
-    EXPECT_NE(control, nullptr);
-    const RECT b = control != nullptr ? control->GetBounds() : RECT{};
-    POINT pt{(b.left + b.right) / 2, (b.top + b.bottom) / 2};
-    ClientToScreen(window.GetHWND(), &pt);
-    return pt;
-}
 
 }  // namespace
 

@@ -12,17 +12,11 @@ BYTE AlphaOf(DWORD argb) {
     return static_cast<BYTE>(argb >> 24);
 }
 
-class CShadowedWindow : public SkinUI::WindowImplBase {
-protected:
-    LPCWSTR RegisteredClassName() const override { return L"ShadowTestWindow"; }
-    std::wstring SkinFileName() const override { return L"CoreWindow.xml"; }
-};
-
 }  // namespace
 
 TEST(WndShadowTest, LayeredShadowSurroundsTheWindowWithFadingAlpha) {
     windowtest::HeadlessScope scope;
-    CShadowedWindow window;
+    windowtest::CTestWindow window;
     ASSERT_NE(window.CreateHwnd(nullptr, L"shadowed", WS_POPUP, 0), nullptr);
     SetWindowPos(window.GetHWND(), nullptr, 200, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     window.ShowHwnd(true, true);

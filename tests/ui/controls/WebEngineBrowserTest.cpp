@@ -1,0 +1,443 @@
+// The web browser control on the real engine: the platform's browser object with its
+// WebKitGTK helper, embedded into a window on a private Xvfb server, showing pages served
+// on loopback and from files. Skipped where the build has no engine or Xvfb is missing.
+#include "ui/controls/WebBrowserUI.h"
+
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/com/ComApi.h"
+#include "platform/com/ComPtr.h"
+#include "platform/com/ConnectionPoint.h"
+#include "platform/display/HeadlessDisplay.h"
+#include "platform/display/X11Display.h"
+#include "platform/display/XvfbServer.h"
+#include "platform/strings/StringConv.h"
+#include "platform/window/Focus.h"
+#include "platform/window/MessageApi.h"
+#include "platform/window/NativeWindow.h"
+#include "platform/window/WindowApi.h"
+#include "platform/window/WindowClass.h"
+#include "platform/window/WindowPos.h"
+#include "support/LoopbackHttpServer.h"
+#include "support/MessagePump.h"
+#include "support/ScriptedTcpServer.h"
+#include "support/TempDir.h"
+#include "ui/core/ContainerUI.h"
+#include "ui/core/DialogBuilder.h"
+#include "ui/core/PaintManager.h"
+
+#ifdef XJ_TEST_WEB_ENGINE
+// Last: Xlib's macros would otherwise reach into the framework's headers.
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#endif
+
+namespace {
+
+#ifdef XJ_TEST_WEB_ENGINE
+constexpr bool kHaveEngine = true;
+#else
+constexpr bool kHaveEngine = false;
+#endif
+
+std::string Narrow(const wchar_t* text) {
+    return text != nullptr ? platform::Utf8FromWide(text) : std::string();
+}
+
+// The URL an event carries, by reference or as text.
+std::string UrlOf(const VARIANT& argument) {
+    const VARIANT& value = argument.vt == (VT_BYREF | VT_VARIANT) ? *argument.pvarVal : argument;
+    return value.vt == VT_BSTR ? Narrow(value.bstrVal) : std::string();
+}
+
+// Hears every event of the browser, in order, as short lines.
+class CEventLog final : public IDispatch {
+public:
+    HRESULT QueryInterface(REFIID iid, void** object) noexcept override {
+        if (object == nullptr) return E_POINTER;
+        *object = nullptr;
+        if (!(iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID_DWebBrowserEvents2)) return E_NOINTERFACE;
+        *object = static_cast<IDispatch*>(this);
+        return S_OK;
+    }
+    ULONG AddRef() noexcept override { return 2; }
+    ULONG Release() noexcept override { return 1; }
+    HRESULT GetTypeInfoCount(UINT*) noexcept override { return E_NOTIMPL; }
+    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) noexcept override { return E_NOTIMPL; }
+    HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) noexcept override { return E_NOTIMPL; }
+    HRESULT Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
+                   UINT*) noexcept override {
+        const auto arg = [&](UINT index) -> const VARIANT& { return params->rgvarg[params->cArgs - 1 - index]; };
+        switch (member) {
+            case DISPID_BEFORENAVIGATE2:
+                lines.push_back("before " + UrlOf(arg(1)));
+                break;
+            case DISPID_NAVIGATECOMPLETE2:
+                lines.push_back("complete " + UrlOf(arg(1)));
+                break;
+            case DISPID_DOCUMENTCOMPLETE:
+                lines.push_back("document " + UrlOf(arg(1)));
+                break;
+            case DISPID_TITLECHANGE:
+                lines.push_back("title " + UrlOf(arg(0)));
+                break;
+            case DISPID_NAVIGATEERROR:
+                lines.push_back("error " + UrlOf(arg(1)) + " " + std::to_string(arg(3).pvarVal->lVal));
+                break;
+            case DISPID_NEWWINDOW3:
+                lines.push_back("new window " + UrlOf(arg(4)));
+                break;
+            default:
+                break;
+        }
+        return S_OK;
+    }
+
+    bool Saw(const std::string& line) const {
+        for (const std::string& each : lines) {
+            if (each == line) return true;
+        }
+        return false;
+    }
+    // The lines among `wanted`, in the order they came.
+    std::vector<std::string> Only(const std::vector<std::string>& wanted) const {
+        std::vector<std::string> result;
+        for (const std::string& each : lines) {
+            for (const std::string& w : wanted) {
+                if (each == w) result.push_back(each);
+            }
+        }
+        return result;
+    }
+
+    std::vector<std::string> lines;
+};
+
+LRESULT ManagedWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* manager = reinterpret_cast<SkinUI::CUIPaintManager*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    LRESULT result = 0;
+    if (manager != nullptr && manager->HandleWindowMessage(message, wParam, lParam, result)) return result;
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+// Our own helper processes, and whether any of them is a zombie; read from /proc.
+struct Children {
+    std::vector<pid_t> helpers;
+    int zombies = 0;
+};
+
+Children OurChildren() {
+    Children children;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line)) continue;
+        // pid (comm) state ppid ...: the name may hold spaces, so read from its closing parenthesis.
+        const auto close = line.rfind(')');
+        const auto open = line.find('(');
+        if (close == std::string::npos || open == std::string::npos) continue;
+        char state = 0;
+        long parent = 0;
+        if (std::sscanf(line.c_str() + close + 1, " %c %ld", &state, &parent) != 2 || parent != getpid()) continue;
+        if (state == 'Z') ++children.zombies;
+        if (line.substr(open + 1, close - open - 1) == "xjwebhelper") {
+            children.helpers.push_back(static_cast<pid_t>(std::stol(line)));
+        }
+    }
+    return children;
+}
+
+std::filesystem::path ArtifactsDir() {
+    std::error_code error;
+    auto dir = std::filesystem::read_symlink("/proc/self/exe", error).parent_path().parent_path() / "artifacts";
+    std::filesystem::create_directories(dir, error);
+    return dir;
+}
+
+bool WritePng(platform::X11Display::Capture capture, const std::filesystem::path& path) {
+    cairo_surface_t* surface =
+        cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(capture.pixels.data()),
+                                            CAIRO_FORMAT_ARGB32, capture.width, capture.height, capture.width * 4);
+    const bool ok = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(surface);
+    return ok;
+}
+
+bool Near(std::uint32_t pixel, std::uint32_t wanted) {
+    for (int shift : {0, 8, 16}) {
+        if (std::abs(static_cast<int>((pixel >> shift) & 0xFF) - static_cast<int>((wanted >> shift) & 0xFF)) > 8) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string Page(const std::string& title, const std::string& colour, const std::string& link,
+                 const std::string& target = "_self") {
+    return "<!DOCTYPE html><html><head><title>" + title + "</title></head><body style=\"margin:0;background:" +
+           colour + "\"><a href=\"" + link + "\" target=\"" + target +
+           "\" style=\"display:block;width:100%;height:100vh;color:#fff;font:bold 28px sans-serif\">" + title +
+           "</a></body></html>";
+}
+
+void ServeHtml(testsupport::LoopbackHttpServer& server, const std::string& path, std::string html) {
+    server.Route(path, [html = std::move(html)](const testsupport::RecordedRequest&, httplib::Response& response) {
+        response.set_content(html, "text/html; charset=utf-8");
+    });
+}
+
+constexpr RECT kWindow{100, 100, 740, 580};
+constexpr int kInset = 24;
+
+class WebEngineBrowserTest : public ::testing::Test, public SkinUI::CWebBrowserEventHandler {
+protected:
+    void SetUp() override {
+        if (!kHaveEngine) GTEST_SKIP() << "built without the web engine";
+        if (!displaytest::XvfbInstalled()) GTEST_SKIP() << "Xvfb is not installed";
+        m_xvfb.emplace();
+        ASSERT_TRUE(m_xvfb->Running()) << "Xvfb did not start";
+        ASSERT_TRUE(m_x11.Open(m_xvfb->Name()));
+        platform::SetWindowBackend(&m_x11);
+        ASSERT_EQ(CoInitialize(nullptr), S_OK);
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = ManagedWindowProc;
+        wc.lpszClassName = L"WebEngineTestWindow";
+        RegisterClassExW(&wc);
+        m_hwnd = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, kWindow.left, kWindow.top,
+                                 kWindow.right - kWindow.left, kWindow.bottom - kWindow.top, nullptr, nullptr,
+                                 nullptr, nullptr);
+        ASSERT_NE(m_hwnd, nullptr);
+        m_manager = std::make_unique<SkinUI::CUIPaintManager>();
+        m_manager->Bind(m_hwnd);
+        SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(m_manager.get()));
+        SkinUI::CUIDialogBuilder builder;
+        const std::string inset = std::to_string(kInset);
+        m_root = static_cast<SkinUI::CContainerUI*>(builder.BuildFromText(
+            "<VerticalLayout bkcolor=\"#FF303840\" inset=\"" + inset + "," + inset + "," + inset + "," + inset +
+                "\"/>",
+            m_manager.get()));
+        ASSERT_NE(m_root, nullptr);
+        m_manager->AttachRoot(m_root);
+    }
+    void TearDown() override {
+        if (m_hwnd != nullptr) {
+            SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, 0);
+            m_manager.reset();  // the controls let their browsers go before the window does
+            DestroyWindow(m_hwnd);
+            CoUninitialize();
+        }
+        platform::SetWindowBackend(nullptr);
+    }
+
+    // A browser element filling the window's inset, created at once, with our sink connected.
+    SkinUI::CWebBrowserUI* AddBrowser() {
+        auto* control = new SkinUI::CWebBrowserUI();
+        control->SetEventHandler(this);
+        EXPECT_TRUE(m_root->AppendChild(control));
+        SendMessageW(m_hwnd, WM_SIZE, 0, MAKELPARAM(kWindow.right - kWindow.left, kWindow.bottom - kWindow.top));
+        m_manager->UpdateLayout();
+        Connect(control);
+        return control;
+    }
+    void Connect(SkinUI::CWebBrowserUI* control) {
+        IWebBrowser2* browser = control->GetWebBrowser2();
+        ASSERT_NE(browser, nullptr) << "no browser object was created";
+        platform::ComPtr<IConnectionPointContainer> container;
+        ASSERT_EQ(browser->QueryInterface(IID_IConnectionPointContainer, container.ReceiveVoid()), S_OK);
+        platform::ComPtr<IConnectionPoint> point;
+        ASSERT_EQ(container->FindConnectionPoint(DIID_DWebBrowserEvents2, point.Receive()), S_OK);
+        DWORD cookie = 0;
+        ASSERT_EQ(point->Advise(&m_events, &cookie), S_OK);
+    }
+    bool PumpUntilSeen(const std::string& line) {
+        const bool seen = testsupport::PumpMessagesUntil([&] { return m_events.Saw(line); }, std::chrono::seconds(20));
+        if (!seen) {
+            std::string all;
+            for (const std::string& each : m_events.lines)
+                all += "\n  " + each;
+            ADD_FAILURE() << "never saw \"" << line << "\"; saw:" << all;
+        }
+        return seen;
+    }
+    static std::string Text(HRESULT (IWebBrowser2::*getter)(BSTR*), IWebBrowser2* browser) {
+        BSTR value = nullptr;
+        if (FAILED((browser->*getter)(&value))) return "(failed)";
+        const std::string text = Narrow(value);
+        SysFreeString(value);
+        return text;
+    }
+
+    void BeforeNavigate2(IDispatch*, VARIANT* url, VARIANT*, VARIANT*, VARIANT*, VARIANT*,
+                         VARIANT_BOOL* cancel) override {
+        if (UrlOf(*url) == m_refused) *cancel = VARIANT_TRUE;
+    }
+    void NavigateError(IDispatch*, VARIANT* url, VARIANT*, VARIANT* status, VARIANT_BOOL*) override {
+        m_failures.push_back(UrlOf(*url) + " " + std::to_string(status->lVal));
+    }
+
+    std::optional<displaytest::XvfbServer> m_xvfb;
+    platform::X11Display m_x11;
+    HWND m_hwnd = nullptr;
+    std::unique_ptr<SkinUI::CUIPaintManager> m_manager;
+    SkinUI::CContainerUI* m_root = nullptr;
+    CEventLog m_events;
+    std::vector<std::string> m_failures;
+    std::string m_refused;  // the URL our handler cancels
+};
+
+// A real click at a point of the screen, as a user's.
+void ClickAt([[maybe_unused]] const std::string& display, [[maybe_unused]] int x, [[maybe_unused]] int y) {
+#ifdef XJ_TEST_WEB_ENGINE
+    ::Display* input = XOpenDisplay(display.c_str());
+    ASSERT_NE(input, nullptr);
+    XTestFakeMotionEvent(input, 0, x - 10, y - 10, CurrentTime);
+    XTestFakeMotionEvent(input, 0, x, y, CurrentTime);
+    XTestFakeButtonEvent(input, 1, True, CurrentTime);
+    XTestFakeButtonEvent(input, 1, False, CurrentTime);
+    XCloseDisplay(input);
+#endif
+}
+
+}  // namespace
+
+TEST_F(WebEngineBrowserTest, ShowsLoopbackAndFilePagesFollowsLinksAndGoesBack) {
+    testsupport::LoopbackHttpServer server;
+    ServeHtml(server, "/first", Page("First page", "#2050c0", "/second"));
+    ServeHtml(server, "/second", Page("Second page", "#20a040", "/first"));
+    ASSERT_TRUE(server.Start());
+    const std::string first = server.Url("/first");
+    const std::string second = server.Url("/second");
+    SkinUI::CWebBrowserUI* control = AddBrowser();
+    IWebBrowser2* browser = control->GetWebBrowser2();
+    ASSERT_NE(browser, nullptr);
+
+    control->NavigateTo(platform::WideFromUtf8(first));
+    ASSERT_TRUE(PumpUntilSeen("document " + first));
+    EXPECT_EQ(m_events.Only({"before " + first, "complete " + first, "title First page", "document " + first}),
+              (std::vector<std::string>{"before " + first, "complete " + first, "title First page",
+                                        "document " + first}));
+    EXPECT_EQ(Text(&IWebBrowser2::get_LocationName, browser), "First page");
+    EXPECT_EQ(Text(&IWebBrowser2::get_LocationURL, browser), first);
+
+    // The page shows inside the element, in our window: its colour there, the skin's around it.
+    const POINT centre{(kWindow.right - kWindow.left) / 2, (kWindow.bottom - kWindow.top) / 2};
+    std::optional<platform::X11Display::Capture> shot;
+    const bool shown = testsupport::PumpMessagesUntil(
+        [&] {
+            shot = m_x11.CaptureWindow(m_hwnd);
+            return shot && Near(shot->pixels[centre.y * shot->width + centre.x], 0x2050c0);
+        },
+        std::chrono::seconds(20));
+    ASSERT_TRUE(shot.has_value());
+    EXPECT_TRUE(WritePng(*shot, ArtifactsDir() / "webbrowser-page.png"));
+    EXPECT_TRUE(shown) << "the page's colour never showed in the window";
+    EXPECT_TRUE(Near(shot->pixels[(kInset / 2) * shot->width + kInset / 2], 0x303840)) << "the skin around it";
+
+    {  // A click on the page's link goes to the second page, through the same events.
+        ClickAt(m_xvfb->Name(), kWindow.left + centre.x, kWindow.top + centre.y);
+        ASSERT_TRUE(PumpUntilSeen("document " + second));
+        EXPECT_EQ(m_events.Only({"before " + second, "complete " + second, "title Second page", "document " + second}),
+                  (std::vector<std::string>{"before " + second, "complete " + second, "title Second page",
+                                            "document " + second}));
+        EXPECT_TRUE(testsupport::PumpMessagesUntil([&] { return GetFocus() == control->GetHostWindow(); }))
+            << "the click never gave the page our focus";
+    }
+    {  // Back to the first page.
+        m_events.lines.clear();
+        ASSERT_EQ(browser->GoBack(), S_OK);
+        ASSERT_TRUE(PumpUntilSeen("document " + first));
+        EXPECT_TRUE(m_events.Saw("complete " + first));
+        EXPECT_EQ(Text(&IWebBrowser2::get_LocationName, browser), "First page");
+        EXPECT_EQ(browser->GoBack(), E_FAIL) << "nothing further back";
+    }
+    {  // A navigation the host cancels never happens.
+        m_refused = server.Url("/refused");
+        control->NavigateTo(platform::WideFromUtf8(m_refused));
+        ASSERT_TRUE(PumpUntilSeen("before " + m_refused));
+    }
+    {  // A page from a file, whose link wants a window of its own: refused, the page stays.
+        testsupport::TempDir dir;
+        const std::string popup = server.Url("/popup");
+        dir.WriteFile("local page.html", Page("Local file", "#c08020", popup, "_blank"));
+        const std::string url = "file://" + std::string(dir.Path()) + "/local%20page.html";
+        control->NavigateTo(platform::WideFromUtf8(url));
+        ASSERT_TRUE(PumpUntilSeen("document " + url));
+        EXPECT_EQ(Text(&IWebBrowser2::get_LocationName, browser), "Local file");
+        EXPECT_FALSE(m_events.Saw("complete " + m_refused));
+        ClickAt(m_xvfb->Name(), kWindow.left + centre.x + 80, kWindow.top + centre.y + 60);
+        ASSERT_TRUE(PumpUntilSeen("new window " + popup));
+        EXPECT_FALSE(m_events.Saw("before " + popup));
+        EXPECT_EQ(Text(&IWebBrowser2::get_LocationURL, browser), url);
+        for (const auto& request : server.Requests())
+            EXPECT_TRUE(request.path != "/refused" && request.path != "/popup") << request.path << " was fetched";
+    }
+    EXPECT_TRUE(m_failures.empty());
+}
+
+TEST_F(WebEngineBrowserTest, AKilledHelperFailsTheNavigationAndANewBrowserWorks) {
+    testsupport::ScriptedTcpServer silent;  // accepts and never answers
+    ASSERT_TRUE(silent.Start());
+    testsupport::LoopbackHttpServer server;
+    ServeHtml(server, "/after", Page("After", "#808080", "#"));
+    ASSERT_TRUE(server.Start());
+    SkinUI::CWebBrowserUI* control = AddBrowser();
+    const std::string stalled = silent.Url("/never");
+    control->NavigateTo(platform::WideFromUtf8(stalled));
+    ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return silent.Connections() > 0; }, std::chrono::seconds(20)))
+        << "the engine never asked for the page";
+    const Children before = OurChildren();
+    ASSERT_EQ(before.helpers.size(), 1u);
+    ASSERT_EQ(kill(before.helpers[0], SIGKILL), 0);
+
+    ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return !m_failures.empty(); }, std::chrono::seconds(20)))
+        << "the failure never reached the control";
+    EXPECT_EQ(m_failures, (std::vector<std::string>{stalled + " " + std::to_string(INET_E_DOWNLOAD_FAILURE)}));
+    EXPECT_EQ(OurChildren().zombies, 0);
+    {  // The dead browser refuses further pages the same way.
+        control->NavigateTo(L"http://127.0.0.1:1/again");
+        EXPECT_EQ(m_failures.size(), 2u);
+    }
+
+    control->SetDelayCreate(false);
+    ASSERT_TRUE(control->CreateControl(CLSID_WebBrowser));
+    Connect(control);
+    control->NavigateTo(platform::WideFromUtf8(server.Url("/after")));
+    ASSERT_TRUE(PumpUntilSeen("document " + server.Url("/after")));
+
+    m_root->RemoveChild(control);
+    const Children after = OurChildren();
+    EXPECT_TRUE(after.helpers.empty()) << "a helper outlived its browser";
+    EXPECT_EQ(after.zombies, 0);
+}
+
+TEST(WebEngineHeadlessTest, WithoutNativeWindowsTheBrowserIsUnavailable) {
+    platform::HeadlessDisplay headless;
+    platform::SetWindowBackend(&headless);
+    ASSERT_EQ(CoInitialize(nullptr), S_OK);
+    EXPECT_EQ(platform::NativeDisplayName(), "");
+    platform::ComPtr<IOleControl> control;
+    const HRESULT created =
+        CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_ALL, IID_IOleControl, control.ReceiveVoid());
+#ifdef XJ_TEST_WEB_ENGINE
+    EXPECT_EQ(created, CLASS_E_CLASSNOTAVAILABLE);
+#else
+    EXPECT_EQ(created, REGDB_E_CLASSNOTREG);
+#endif
+    EXPECT_FALSE(control);
+    CoUninitialize();
+    platform::SetWindowBackend(nullptr);
+}
