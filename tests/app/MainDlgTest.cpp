@@ -21,9 +21,9 @@
 
 namespace {
 
-using testsupport::DispatchPending;
 using apptest::Later;
 using apptest::TestMainDlg;
+using testsupport::DispatchPending;
 
 class MainDlgTest : public AppTestEnvironment {
 protected:

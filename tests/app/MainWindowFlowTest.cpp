@@ -33,9 +33,9 @@
 #include "ui/core/TabLayoutUI.h"
 
 namespace fs = std::filesystem;
-using testsupport::DispatchPending;
 using apptest::TestMainDlg;
 using apptest::When;
+using testsupport::DispatchPending;
 using testsupport::LoopbackUpdateServer;
 using testsupport::PumpMessagesUntil;
 using testsupport::TempDir;
