@@ -1,14 +1,34 @@
 #include "app/InstallDir.h"
 
+#include <array>
 #include <cwctype>
+#include <mutex>
+#include <utility>
 #include <vector>
 
 #include "commonlib/util/FileUtils.h"
+#include "commonlib/util/PathString.h"
+#include "commonlib/util/StringFormat.h"
+#include "platform/fs/FileSystem.h"
 #include "platform/fs/Volume.h"
 
 namespace {
 
 constexpr wchar_t kMakerFolder[] = L"Quorvel网络";
+constexpr std::array<const wchar_t*, 5> kCandidateDrives = {L"D:\\", L"E:\\", L"C:\\", L"F:\\", L"G:\\"};
+constexpr const wchar_t* kProblemTexts[] = {L"", L"安装目录无效，请选择正确的目录",
+                                            L"该磁盘剩余空间不足，请选择其他目录安装",
+                                            L"该目录权限不足，请选择其他目录安装"};
+
+std::mutex& FreeSpaceMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+FreeSpaceSource& FreeSpaceOverride() {
+    static FreeSpaceSource source;
+    return source;
+}
 
 // Joins like the shell's path append: exactly one backslash between the parts.
 std::wstring AppendPath(std::wstring base, std::wstring_view name) {
@@ -42,12 +62,79 @@ std::wstring Normalised(std::wstring_view path) {
 
 }  // namespace
 
+FreeSpaceSource SetFreeSpaceSourceForTesting(FreeSpaceSource source) {
+    std::lock_guard lock(FreeSpaceMutex());
+    return std::exchange(FreeSpaceOverride(), std::move(source));
+}
+
+std::uint64_t InstallVolumeFreeBytes(const std::wstring& path) {
+    FreeSpaceSource source;
+    {
+        std::lock_guard lock(FreeSpaceMutex());
+        source = FreeSpaceOverride();
+    }
+    return source ? source(path) : GetDiskFreeBytes(path);
+}
+
 bool HasEnoughFreeSpace(const std::wstring& path) {
-    return GetDiskFreeBytes(path) > kRequiredInstallBytes;
+    return InstallVolumeFreeBytes(path) > kRequiredInstallBytes;
 }
 
 bool IsUsableInstallDir(const std::wstring& path) {
-    return IsDirWritable(path) && HasEnoughFreeSpace(path);
+    // A path that Windows could never create would fail the download folder's creation
+    // again and again, reported as a connection problem.
+    return IsValidPath(path) && IsDirWritable(path) && HasEnoughFreeSpace(path);
+}
+
+std::wstring ProductFolder(bool internalEdition) {
+    return std::wstring(kMakerFolder) + (internalEdition ? L"\\Tarnvik内部版" : L"\\QuorvelTarnvik");
+}
+
+std::wstring DefaultFolderName(bool internalEdition) {
+    for (const wchar_t* drive : kCandidateDrives) {
+        if (PathFileExistsW(drive)) return drive + ProductFolder(internalEdition);
+    }
+    return {};
+}
+
+std::wstring ChooseInstallDrive(const std::wstring& current, bool internalEdition) {
+    if (IsUsableInstallDir(current)) return current;
+    const std::wstring product = ProductFolder(internalEdition);
+    for (const wchar_t* drive : kCandidateDrives) {
+        const std::wstring candidate = drive + product;
+        if (IsUsableInstallDir(candidate)) return candidate;
+    }
+    for (const std::wstring& drive : FixedDrives()) {
+        bool tried = false;
+        for (const wchar_t* candidateDrive : kCandidateDrives)
+            tried = tried || drive == candidateDrive;
+        if (tried) continue;
+        const std::wstring candidate = drive + product;
+        if (IsUsableInstallDir(candidate)) return candidate;
+    }
+    return {};
+}
+
+InstallDirCheck CheckInstallDir(const std::wstring& path) {
+    InstallDirCheck check;
+    if (!IsValidPath(path) || !PathDriveExists(path)) {
+        check.problem = InstallDirProblem::Invalid;
+        return check;
+    }
+    check.freeBytes = InstallVolumeFreeBytes(path);
+    if (check.freeBytes < kRequiredInstallBytes) {
+        check.problem = InstallDirProblem::NoSpace;
+    } else if (!IsDirWritable(path)) {
+        check.problem = InstallDirProblem::NotWritable;
+    }
+    return check;
+}
+
+std::wstring DiskSpaceText(const InstallDirCheck& check) {
+    if (check.problem != InstallDirProblem::None) return kProblemTexts[static_cast<int>(check.problem)];
+    return FormatW(L"所需磁盘空间：%s          可用磁盘空间：%s",
+                   FormatByteSize(static_cast<std::int64_t>(kRequiredInstallBytes), ByteSizeStyle::Compact).c_str(),
+                   FormatByteSize(static_cast<std::int64_t>(check.freeBytes), ByteSizeStyle::Compact).c_str());
 }
 
 std::wstring MakeDefaultInstallDir(const std::wstring& programDir, const std::wstring& folder) {

@@ -82,7 +82,9 @@ void CMainDlg::OnWindowReady() {
     SetWindowIcon();
     EnableMenuItem(GetSystemMenu(m_hwnd, FALSE), SC_CLOSE, MF_GRAYED | MF_DISABLED);
     BindControls();
+    m_beingCreated = true;
     StartSequence();
+    m_beingCreated = false;
 }
 
 void CMainDlg::BindControls() {
@@ -172,31 +174,6 @@ void CMainDlg::OnLastMessage(HWND hwnd) {
     m_job->host = nullptr;
     m_job->stopRequested = true;
     PostQuitMessage(static_cast<int>(m_exitCode));
-}
-
-void CMainDlg::OnNotify(SkinUI::UINotifyMsg& msg) {
-    if (msg.type == L"timer" && msg.sender != nullptr && msg.sender == m_proInstallProgress) {
-        SetProgress();
-    } else if (msg.type == L"click" && msg.sender != nullptr && msg.sender == m_btnClose) {
-        OnCloseButton();
-        return;
-    }
-    WindowImplBase::OnNotify(msg);
-}
-
-void CMainDlg::OnCloseButton() {
-    if (m_quitBox != nullptr) return;
-    auto* box = new CMsgBoxDlg(L"是否退出安装？", L"退出安装", L"");
-    m_quitBox = box;
-    if (box->CreateHwnd(m_hwnd, L"退出安装", WS_POPUP, 0) == nullptr) {
-        m_quitBox = nullptr;
-        return;
-    }
-    box->CenterOnOwner();
-    box->ShowHwnd(true, true);
-    const UINT answer = box->RunModal();
-    m_quitBox = nullptr;
-    if (answer == CMsgBoxDlg::kResultOk) PostClose(1);
 }
 
 void CMainDlg::OnRetryTimer() {

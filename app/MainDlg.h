@@ -119,6 +119,12 @@ protected:
     // Shows the window, or ends the run when there is no display to show it on.
     void ShowMainWindow();
 
+    // The install directory rules on this window's directory and edition (InstallDir.h).
+    std::wstring GetDefaultFolderName() const;
+    std::wstring ChooseInstallDrive() const;
+    // Writes the space line, or what is wrong with the directory, into `lb_tip`.
+    void UpdateDiskSpaceLabel();
+
 private:
     void BindControls();
     void OnRetryTimer();
@@ -126,6 +132,13 @@ private:
     void AdvanceInstallProgress();
     LRESULT OnInstallDamaged();
     void OnCloseButton();
+    // The buttons' clicks; false when the click must not reach the framework's handler.
+    bool OnInstallButton();
+    void OnFreeButton();
+    void OnSelectButton();
+    void SetInstallDirCaption();
+    // Grows (or with a negative `delta` shrinks) the window, keeping its top and width.
+    void ChangeHeightBy(int delta);
     // A failed update: the failure record, the log line, the retry timer and, outside
     // hidden mode, one retry box at a time. `cause` is what a hidden run exits with if
     // no retry succeeds.
@@ -182,6 +195,8 @@ private:
     int m_lastWidth = 0;
     int m_hiddenRetryTicks = 0;
     bool m_canShowWindow = true;
+    // Inside OnWindowReady, before the window has taken its skin's size.
+    bool m_beingCreated = false;
     InstallExitCode m_exitCode = InstallExitCode::Success;
     InstallExitCode m_lastFailure = InstallExitCode::DescriptorFailed;
     // The install phase's shared state; a new one for every install attempt.

@@ -76,11 +76,11 @@ void CMainDlg::StartSequence() {
         if (m_optAuto) m_optAuto->Select(false);
         const std::wstring& path = app.GetInstallPath();
         if (path.empty()) {
-            m_installDir = ::MakeDefaultInstallDir(GetExeDir(), kPublicFolder);
+            m_installDir = ::MakeDefaultInstallDir(app.ProgramDir(), kPublicFolder);
         } else if (IsDirWritable(path) && HasEnoughFreeSpace(path)) {
             m_installDir = path;
         } else {
-            m_installDir = ::MakeDefaultInstallDir(GetExeDir(), GetLastPathComponent(path));
+            m_installDir = ::MakeDefaultInstallDir(app.ProgramDir(), GetLastPathComponent(path));
         }
         m_downloadDir = m_installDir;
         if (m_installDir.empty()) {

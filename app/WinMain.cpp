@@ -7,11 +7,10 @@
 //   -r / --run N       0: do not start the launcher after the install
 //   -z / --xj          skip the installed client's version check
 //   -n / --none [X]    accepted and ignored
-//
-// Common controls, COM and OLE need no start-up on this platform.
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/DesktopFolderPicker.h"
 #include "app/InstallExitCode.h"
 #include "app/MainApp.h"
 #include "app/MainDlg.h"
@@ -19,7 +18,10 @@
 #include "commonlib/logger/BigDataLog.h"
 #include "commonlib/logger/Log.h"
 #include "commonlib/util/CommandLineOptions.h"
+#include "commonlib/util/FolderPicker.h"
 #include "commonlib/util/StringUtils.h"
+#include "platform/com/ComApi.h"
+#include "platform/commctrl/CommCtrl.h"
 #include "platform/display/Display.h"
 #include "platform/entry/Entry.h"
 #include "platform/process/Process.h"
@@ -112,6 +114,10 @@ int RunMessageLoop() {
 }
 
 int XjWinMain(HINSTANCE, int argc, wchar_t** argv) {
+    INITCOMMONCONTROLSEX controls;
+    controls.dwSize = sizeof controls;
+    controls.dwICC = ICC_STANDARD_CLASSES;
+    InitCommonControlsEx(&controls);
     MainApp::MakeLoggers();
     const CommandLineOptions options(argc, argv, kSwitches);
     ParseCommandLine(options);
@@ -128,9 +134,14 @@ int XjWinMain(HINSTANCE, int argc, wchar_t** argv) {
 
     app.Init(&dialog, dialog.GameId());
     dialog.SetCanShowWindow(platform::RunningDisplayKind() != platform::DisplayKind::Headless);
+    SetFolderPickerProvider(&PickFolderWithDesktop);
     int exitCode = static_cast<int>(InstallExitCode::NoWindow);
-    if (dialog.CreateHwnd(nullptr, WindowTitle().c_str(), WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, 0) != nullptr) {
-        dialog.CenterOnOwner();
+    const bool created =
+        dialog.CreateHwnd(nullptr, WindowTitle().c_str(), WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, 0) != nullptr;
+    if (created) dialog.CenterOnOwner();
+    CoInitialize(nullptr);
+    OleInitialize(nullptr);
+    if (created) {
         exitCode = RunMessageLoop();
     } else {
         // Without its window nothing would ever end the loop.
@@ -142,6 +153,7 @@ int XjWinMain(HINSTANCE, int argc, wchar_t** argv) {
     SkinUI::WindowImplBase::ReleaseSkinArchive();
     const bool workerEnded = dialog.StopInstallWorker(kWorkerStopMs);
     app.Uninit();
+    OleUninitialize();
     ReleaseMutex(mutex);
     CloseHandle(mutex);
     // A worker still inside the package's run holds nothing of ours but may still log:

@@ -11,6 +11,8 @@ packages=(
   # libraries the program links
   libcurl4-openssl-dev libssl-dev libjsoncpp-dev zlib1g-dev libstb-dev libpugixml-dev
   libcairo2-dev libpango1.0-dev libx11-dev libxext-dev
+  # synthetic X input (XTest) for the test and the demo that drive the window on an X server
+  libxtst-dev
   # the web browser object's engine, run in the helper program xjwebhelper
   libwebkit2gtk-4.1-dev
   # the 7z library the patch worker carries and loads (its tests build archives with 7z)

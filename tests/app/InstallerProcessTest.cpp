@@ -13,16 +13,19 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "commonlib/util/RunAtStartup.h"
+#include "platform/display/XvfbServer.h"
 #include "platform/strings/StringConv.h"
 #include "platform/sync/Mutex.h"
 #include "support/LoopbackUpdateServer.h"
 #include "support/TempDir.h"
+#include "tools/InstallerWindowDriver.h"
 
 extern char** environ;
 
@@ -114,6 +117,10 @@ protected:
     }
 
     RunResult Run(const std::vector<std::string>& args) {
+        return RunWhile(args, [] { return true; });
+    }
+    // Runs the program and, meanwhile, `during`; the program is killed when that fails.
+    RunResult RunWhile(const std::vector<std::string>& args, const std::function<bool()>& during) {
         const fs::path errors = m_dir / "stderr.txt";
         std::vector<std::string> words = {Program().string()};
         words.insert(words.end(), args.begin(), args.end());
@@ -133,12 +140,13 @@ protected:
             ADD_FAILURE() << "the installer did not start: " << spawned;
             return result;
         }
+        const bool carryOn = during();
         int status = 0;
         while (waitpid(pid, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() - start > kRunLimit) {
+            if (!carryOn || std::chrono::steady_clock::now() - start > kRunLimit) {
                 kill(pid, SIGKILL);
                 waitpid(pid, &status, 0);
-                ADD_FAILURE() << "the installer did not end in time";
+                if (carryOn) ADD_FAILURE() << "the installer did not end in time";
                 return result;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -321,4 +329,33 @@ TEST_F(InstallerExitTest, InstalledClientIsStartedInsteadOfInstalled) {
         EXPECT_NE(run.errorOutput.find("no display"), std::string::npos) << run.errorOutput;
         EXPECT_EQ(LauncherRuns().size(), 1u);
     }
+}
+
+TEST_F(InstallerProcessTest, InteractiveInstallOnAnXServerDrivenBySyntheticInput) {
+    if (!displaytest::XvfbInstalled()) GTEST_SKIP() << "Xvfb is not installed";
+    displaytest::XvfbServer xserver;
+    ASSERT_TRUE(xserver.Running()) << "Xvfb did not start";
+    WriteIni(0);
+    setenv("XJ_DISPLAY_BACKEND", "x11", 1);
+    const char* display = std::getenv("DISPLAY");
+    const std::string savedDisplay = display != nullptr ? display : "";
+    setenv("DISPLAY", xserver.Name().c_str(), 1);
+
+    windowdriver::DriveResult drive;
+    const RunResult run = RunWhile({}, [&] {
+        drive = windowdriver::DriveInteractiveInstall(xserver.Name(), XJ_ARTIFACT_DIR "/x11-install",
+                                                      std::chrono::seconds(90));
+        return drive.ok;
+    });
+    if (savedDisplay.empty()) {
+        unsetenv("DISPLAY");
+    } else {
+        setenv("DISPLAY", savedDisplay.c_str(), 1);
+    }
+    EXPECT_TRUE(drive.ok) << drive.error;
+    EXPECT_EQ(drive.screenshots.size(), 3u);
+    EXPECT_EQ(run.exitCode, 0) << run.errorOutput;
+    EXPECT_EQ(PackageRuns().size(), 1u);
+    EXPECT_EQ(LauncherRuns(), (std::vector<std::vector<std::string>>{{"-i", "223", "-d"}}));
+    EXPECT_TRUE(fs::exists(DriveD() / "Quorvel网络" / "QuorvelTarnvik" / "QuorvelLauncher.exe"));
 }

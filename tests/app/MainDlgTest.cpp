@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "app/AppTestEnvironment.h"
+#include "app/MainWindowTesting.h"
 #include "app/MsgBoxDlg.h"
 #include "commonlib/thread/MainThreadTask.h"
 #include "commonlib/util/Md5.h"
@@ -20,36 +21,9 @@
 
 namespace {
 
-// The main window without its start sequence, unless a test asks for it.
-class TestMainDlg : public CMainDlg {
-public:
-    explicit TestMainDlg(bool runStartSequence = false) : m_runStartSequence(runStartSequence) {}
-
-protected:
-    void StartSequence() override {
-        if (m_runStartSequence) CMainDlg::StartSequence();
-    }
-
-private:
-    bool m_runStartSequence;
-};
-
-void DispatchPending() {
-    MSG msg{};
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
-// Runs `step` on the UI thread from whatever message loop runs next (a modal one included).
-void Later(std::function<void()> step) {
-    struct Holder {
-        static void Run(std::shared_ptr<std::function<void()>> fn) { (*fn)(); }
-    };
-    PostToMainThread(MakeMainThreadTask(&Holder::Run, std::make_shared<std::function<void()>>(std::move(step))));
-}
+using apptest::Later;
+using apptest::TestMainDlg;
+using testsupport::DispatchPending;
 
 class MainDlgTest : public AppTestEnvironment {
 protected:
