@@ -1,7 +1,6 @@
 #include "ui/controls/TreeViewUI.h"
 
 #include <algorithm>
-#include <cwctype>
 
 #include "ui/basic/CheckBoxUI.h"
 #include "ui/controls/ListHeaderUI.h"
@@ -10,16 +9,6 @@
 #include "ui/core/Delegate.h"
 
 namespace SkinUI {
-
-namespace {
-
-bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
-               return std::towlower(static_cast<wint_t>(x)) == std::towlower(static_cast<wint_t>(y));
-           });
-}
-
-}  // namespace
 
 CTreeViewUI::CTreeViewUI() {
     GetHeaderControl()->Show(false);
@@ -32,11 +21,6 @@ const wchar_t* CTreeViewUI::GetClassTag() const {
 void* CTreeViewUI::QueryFacet(std::wstring_view name) {
     if (name == L"TreeView") return static_cast<ITreeViewUI*>(this);
     return CListUI::QueryFacet(name);
-}
-
-CTreeNodeUI* CTreeViewUI::AsNode(CControlUI* control) {
-    if (control == nullptr || !EqualsIgnoringCase(control->GetClassTag(), L"TreeNodeUI")) return nullptr;
-    return dynamic_cast<CTreeNodeUI*>(control);
 }
 
 CTreeNodeUI* CTreeViewUI::RowNode(int index) const {
@@ -59,7 +43,7 @@ void CTreeViewUI::PrepareRow(CTreeNodeUI* node) {
 }
 
 bool CTreeViewUI::AddNode(CControlUI* control) {
-    CTreeNodeUI* node = AsNode(control);
+    CTreeNodeUI* node = CTreeNodeUI::TaggedNode(control);
     // A node that is a row already would get its handlers twice.
     if (node == nullptr || IndexOfChild(node) >= 0) return false;
     PrepareRow(node);
@@ -74,7 +58,7 @@ bool CTreeViewUI::AddNode(CControlUI* control) {
 }
 
 int CTreeViewUI::AddNodeAt(CTreeNodeUI* node, int index) {
-    if (AsNode(node) == nullptr || IndexOfChild(node) >= 0) return -1;
+    if (CTreeNodeUI::TaggedNode(node) == nullptr || IndexOfChild(node) >= 0) return -1;
     // The row count itself is a place too: a subtree that ends the tree grows there.
     if (index < 0 || index > ChildCount()) return -1;
     PrepareRow(node);
@@ -111,12 +95,12 @@ bool CTreeViewUI::RemoveNode(CTreeNodeUI* node) {
 }
 
 bool CTreeViewUI::RemoveChild(CControlUI* control) {
-    if (CTreeNodeUI* node = AsNode(control)) return RemoveNode(node);
+    if (CTreeNodeUI* node = CTreeNodeUI::TaggedNode(control)) return RemoveNode(node);
     return CListUI::RemoveChild(control);
 }
 
 bool CTreeViewUI::RemoveChildAt(int index) {
-    if (CTreeNodeUI* node = AsNode(GetChildAt(index))) return RemoveNode(node);
+    if (CTreeNodeUI* node = CTreeNodeUI::TaggedNode(GetChildAt(index))) return RemoveNode(node);
     return CListUI::RemoveChildAt(index);
 }
 
@@ -134,7 +118,7 @@ bool CTreeViewUI::OnFolderChanged(void* param) {
 bool CTreeViewUI::OnItemDoubleClick(void* param) {
     const auto* msg = static_cast<UINotifyMsg*>(param);
     if (msg->type != L"itemdbclick") return false;
-    CTreeNodeUI* node = AsNode(msg->sender);
+    CTreeNodeUI* node = CTreeNodeUI::TaggedNode(msg->sender);
     if (node == nullptr) return true;
     // The fold button's own "selectchanged" applies the new state first.
     node->GetFolderButton()->Select(!node->IsFolded());

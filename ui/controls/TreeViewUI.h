@@ -71,7 +71,6 @@ public:
     virtual void SetSelItemHotTextColor(DWORD argb);
 
 private:
-    static CTreeNodeUI* AsNode(CControlUI* control);
     // The node whose part raised `msg` (the part's row layout's node), or null.
     static CTreeNodeUI* NodeOfPart(const UINotifyMsg& msg);
     // The delegates and the part visibility every new row gets.
