@@ -1,6 +1,7 @@
 #include "ui/controls/TreeViewUI.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "ui/basic/CheckBoxUI.h"
 #include "ui/controls/ListHeaderUI.h"
@@ -21,10 +22,6 @@ const wchar_t* CTreeViewUI::GetClassTag() const {
 void* CTreeViewUI::QueryFacet(std::wstring_view name) {
     if (name == L"TreeView") return static_cast<ITreeViewUI*>(this);
     return CListUI::QueryFacet(name);
-}
-
-CTreeNodeUI* CTreeViewUI::RowNode(int index) const {
-    return dynamic_cast<CTreeNodeUI*>(GetChildAt(index));
 }
 
 CTreeNodeUI* CTreeViewUI::NodeOfPart(const UINotifyMsg& msg) {
@@ -137,32 +134,9 @@ bool CTreeViewUI::OnCheckBoxChanged(void* param) {
     return true;
 }
 
-bool CTreeViewUI::SetItemCheckBox(bool checked, CTreeNodeUI* node) {
-    // Each change raises "selectchanged", whose receivers may change the tree: every node is
-    // looked up again by index, and a missing one is skipped.
-    const auto apply = [&](CTreeNodeUI* each) {
-        each->GetCheckBox()->Select(checked);
-        if (each->ChildNodeCount() > 0) SetItemCheckBox(checked, each);
-    };
-    if (node != nullptr) {
-        const int count = node->ChildNodeCount();
-        for (int i = 0; i < count; ++i) {
-            if (CTreeNodeUI* child = node->GetChildNode(i)) apply(child);
-        }
-        return true;
-    }
-    for (int i = 0; i < ChildCount(); ++i) {
-        if (CTreeNodeUI* row = RowNode(i)) apply(row);
-    }
-    return true;
-}
-
-void CTreeViewUI::SetItemExpand(bool expanded, CTreeNodeUI* node) {
-    // A folded child keeps its own children hidden whatever its parent does.
-    const auto apply = [&](CTreeNodeUI* each) {
-        each->Show(expanded);
-        if (each->ChildNodeCount() > 0 && !each->IsFolded()) SetItemExpand(expanded, each);
-    };
+void CTreeViewUI::ForEachNodeUnder(CTreeNodeUI* node, const std::function<void(CTreeNodeUI*)>& apply) {
+    // A change such as a check raises notifications whose receivers may change the tree: every
+    // node is looked up again by index, and a missing one is skipped.
     if (node != nullptr) {
         const int count = node->ChildNodeCount();
         for (int i = 0; i < count; ++i) {
@@ -171,55 +145,57 @@ void CTreeViewUI::SetItemExpand(bool expanded, CTreeNodeUI* node) {
         return;
     }
     for (int i = 0; i < ChildCount(); ++i) {
-        if (CTreeNodeUI* row = RowNode(i)) apply(row);
+        if (auto* row = dynamic_cast<CTreeNodeUI*>(GetChildAt(i))) apply(row);
     }
+}
+
+bool CTreeViewUI::SetItemCheckBox(bool checked, CTreeNodeUI* node) {
+    ForEachNodeUnder(node, [&](CTreeNodeUI* each) {
+        each->GetCheckBox()->Select(checked);
+        if (each->ChildNodeCount() > 0) SetItemCheckBox(checked, each);
+    });
+    return true;
+}
+
+void CTreeViewUI::SetItemExpand(bool expanded, CTreeNodeUI* node) {
+    // A folded child keeps its own children hidden whatever its parent does.
+    ForEachNodeUnder(node, [&](CTreeNodeUI* each) {
+        each->Show(expanded);
+        if (each->ChildNodeCount() > 0 && !each->IsFolded()) SetItemExpand(expanded, each);
+    });
 }
 
 void CTreeViewUI::SetVisibleFolderBtn(bool visible) {
     m_visibleFolderButton = visible;
-    for (int i = 0; i < ChildCount(); ++i) {
-        if (CTreeNodeUI* row = RowNode(i)) row->GetFolderButton()->Show(visible);
-    }
+    ForEachNodeUnder(nullptr, [&](CTreeNodeUI* row) { row->GetFolderButton()->Show(visible); });
 }
 
 void CTreeViewUI::SetVisibleCheckBtn(bool visible) {
     m_visibleCheckBox = visible;
-    for (int i = 0; i < ChildCount(); ++i) {
-        if (CTreeNodeUI* row = RowNode(i)) row->GetCheckBox()->Show(visible);
-    }
+    ForEachNodeUnder(nullptr, [&](CTreeNodeUI* row) { row->GetCheckBox()->Show(visible); });
 }
 
 void CTreeViewUI::SetItemMinWidth(UINT width) {
     m_itemMinWidth = width;
     const int floor = static_cast<int>(std::min<UINT>(width, kGeometryLimit));
-    for (int i = 0; i < ChildCount(); ++i) {
-        if (CTreeNodeUI* row = RowNode(i)) row->SetWidthFloor(floor);
-    }
+    ForEachNodeUnder(nullptr, [&](CTreeNodeUI* row) { row->SetWidthFloor(floor); });
     Repaint();
 }
 
 void CTreeViewUI::SetItemTextColor(DWORD argb) {
-    for (int i = 0; i < ChildCount(); ++i) {
-        if (CTreeNodeUI* row = RowNode(i)) row->SetItemTextColor(argb);
-    }
+    ForEachNodeUnder(nullptr, [&](CTreeNodeUI* row) { row->SetItemTextColor(argb); });
 }
 
 void CTreeViewUI::SetItemHotTextColor(DWORD argb) {
-    for (int i = 0; i < ChildCount(); ++i) {
-        if (CTreeNodeUI* row = RowNode(i)) row->SetItemHotTextColor(argb);
-    }
+    ForEachNodeUnder(nullptr, [&](CTreeNodeUI* row) { row->SetItemHotTextColor(argb); });
 }
 
 void CTreeViewUI::SetSelItemTextColor(DWORD argb) {
-    for (int i = 0; i < ChildCount(); ++i) {
-        if (CTreeNodeUI* row = RowNode(i)) row->SetSelItemTextColor(argb);
-    }
+    ForEachNodeUnder(nullptr, [&](CTreeNodeUI* row) { row->SetSelItemTextColor(argb); });
 }
 
 void CTreeViewUI::SetSelItemHotTextColor(DWORD argb) {
-    for (int i = 0; i < ChildCount(); ++i) {
-        if (CTreeNodeUI* row = RowNode(i)) row->SetSelItemHotTextColor(argb);
-    }
+    ForEachNodeUnder(nullptr, [&](CTreeNodeUI* row) { row->SetSelItemHotTextColor(argb); });
 }
 
 void CTreeViewUI::ApplyAttribute(std::wstring_view name, std::wstring_view value) {
