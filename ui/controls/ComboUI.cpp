@@ -316,12 +316,8 @@ void CComboUI::RenderStateImage(HDC hdc) {
     } else if ((m_buttonState & kStateFocused) != 0) {
         image = &m_focusedImage;
     }
-    // An image that cannot be drawn is forgotten, so it is not tried at every paint.
-    if (image != nullptr && !image->IsEmpty()) {
-        if (DrawSkinImage(hdc, *image)) return;
-        image->Clear();
-    }
-    if (!m_normalImage.IsEmpty() && !DrawSkinImage(hdc, m_normalImage)) m_normalImage.Clear();
+    if (image != nullptr && DrawSkinImageOrForget(hdc, *image)) return;
+    DrawSkinImageOrForget(hdc, m_normalImage);
 }
 
 RECT CComboUI::CaptionArea() const {

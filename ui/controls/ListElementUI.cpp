@@ -96,19 +96,12 @@ void CListElementUI::DrawRowBackground(CControlUI& row, HDC hdc, IListOwnerUI& o
     if (!usable) color = style.disabledBackColor;
     if (color != 0) CUIRenderEngine::FillColor(hdc, row.GetBounds(), row.AdjustedColor(color));
 
-    // An image of the style that cannot be drawn is forgotten, so it is not tried at every paint.
-    const auto drawStyleImage = [&](CUIString& image) {
-        if (image.IsEmpty()) return false;
-        if (row.DrawSkinImage(hdc, image)) return true;
-        image.Clear();
-        return false;
-    };
-    if (!usable && drawStyleImage(style.disabledImage)) return;
-    if (selected && drawStyleImage(style.selectedImage)) return;
-    if (hot && drawStyleImage(style.hotImage)) return;
+    if (!usable && row.DrawSkinImageOrForget(hdc, style.disabledImage)) return;
+    if (selected && row.DrawSkinImageOrForget(hdc, style.selectedImage)) return;
+    if (hot && row.DrawSkinImageOrForget(hdc, style.hotImage)) return;
     if (!backImage.IsEmpty()) {
-        if (plainRow && !row.DrawSkinImage(hdc, backImage)) backImage.Clear();
-    } else if (drawStyleImage(style.backImage)) {
+        if (plainRow) row.DrawSkinImageOrForget(hdc, backImage);
+    } else if (row.DrawSkinImageOrForget(hdc, style.backImage)) {
         return;
     }
     if (style.lineColor != 0) {
