@@ -346,13 +346,8 @@ void CComboUI::DrawSelection(HDC hdc, const RECT& area, bool withDefaultText) {
     if ((m_buttonState & kStateDisabled) != 0) color = m_style.disabledTextColor;
     const UINT format = m_style.textStyle | DT_SINGLELINE;
     RECT rect = area;
-    if (m_style.showHtml) {
-        int links = 0;
-        CUIRenderEngine::DrawMarkedText(hdc, m_manager, rect, m_defaultText.View(), color, nullptr, nullptr, links,
-                                        format);
-    } else {
-        CUIRenderEngine::DrawPlainText(hdc, m_manager, rect, m_defaultText.View(), color, m_style.font, format);
-    }
+    CUIRenderEngine::DrawPlainOrMarkedText(hdc, m_manager, rect, m_defaultText.View(), color, m_style.font, format,
+                                           m_style.showHtml);
 }
 
 void CComboUI::RenderCaption(HDC hdc) {

@@ -259,13 +259,8 @@ SIZE CListLabelElementUI::MeasureDesired(SIZE /*available*/) {
     if (size.cx == 0) {
         RECT area{0, 0, kMeasureWidth, m_bounds.bottom - m_bounds.top};
         const UINT format = (style.textStyle & ~(DT_CENTER | DT_RIGHT)) | DT_CALCRECT | DT_SINGLELINE;
-        HDC dc = m_manager->MeasureDC();
-        if (style.showHtml) {
-            int links = 0;
-            CUIRenderEngine::DrawMarkedText(dc, m_manager, area, m_text.View(), 0, nullptr, nullptr, links, format);
-        } else {
-            CUIRenderEngine::DrawPlainText(dc, m_manager, area, m_text.View(), 0, style.font, format);
-        }
+        CUIRenderEngine::DrawPlainOrMarkedText(m_manager->MeasureDC(), m_manager, area, m_text.View(), 0, style.font,
+                                               format, style.showHtml);
         size.cx = ClampGeometry(static_cast<long long>(area.right) - area.left + padding.left + padding.right);
     }
     return size;
@@ -277,13 +272,8 @@ void CListLabelElementUI::DrawItemText(HDC hdc, const RECT& rect) {
     const DWORD color = RowTextColor(*this, style, m_selected, (m_state & kStateHot) != 0);
     RECT area{rect.left + style.textPadding.left, rect.top + style.textPadding.top,
               rect.right - style.textPadding.right, rect.bottom - style.textPadding.bottom};
-    const UINT format = style.textStyle | DT_SINGLELINE;
-    if (style.showHtml) {
-        int links = 0;
-        CUIRenderEngine::DrawMarkedText(hdc, m_manager, area, m_text.View(), color, nullptr, nullptr, links, format);
-    } else {
-        CUIRenderEngine::DrawPlainText(hdc, m_manager, area, m_text.View(), color, style.font, format);
-    }
+    CUIRenderEngine::DrawPlainOrMarkedText(hdc, m_manager, area, m_text.View(), color, style.font,
+                                           style.textStyle | DT_SINGLELINE, style.showHtml);
 }
 
 }  // namespace SkinUI

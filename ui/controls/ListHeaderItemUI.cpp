@@ -227,13 +227,8 @@ void CListHeaderItemUI::RenderCaption(HDC hdc) {
               m_bounds.right - m_textPadding.right, m_bounds.bottom - m_textPadding.bottom};
     if (m_text.IsEmpty()) return;
     const UINT format = m_textStyle | DT_SINGLELINE;
-    if (m_showHtml) {
-        int links = 0;
-        CUIRenderEngine::DrawMarkedText(hdc, m_manager, area, m_text.View(), m_textColor, nullptr, nullptr, links,
-                                        format);
-    } else {
-        CUIRenderEngine::DrawPlainText(hdc, m_manager, area, m_text.View(), m_textColor, m_font, format);
-    }
+    CUIRenderEngine::DrawPlainOrMarkedText(hdc, m_manager, area, m_text.View(), m_textColor, m_font, format,
+                                           m_showHtml);
 }
 
 }  // namespace SkinUI
