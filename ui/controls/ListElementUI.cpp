@@ -1,8 +1,6 @@
 #include "ui/controls/ListElementUI.h"
 
 #include "platform/window/WinMessages.h"
-#include "ui/basic/ScrollBarUI.h"
-#include "ui/core/ContainerUI.h"
 #include "ui/core/PaintManager.h"
 #include "ui/render/RenderClip.h"
 #include "ui/render/RenderEngine.h"
@@ -18,156 +16,16 @@ constexpr int kMeasureWidth = 9999;
 
 }  // namespace
 
-// --- shared by every row ---
-
-IListOwnerUI* CListElementUI::OwnerFacetOf(CControlUI* owner) {
-    return owner != nullptr ? static_cast<IListOwnerUI*>(owner->QueryFacet(L"IListOwner")) : nullptr;
-}
-
-bool CListElementUI::SelectRow(CControlUI& row, bool select, bool& selected, IListOwnerUI* owner, int index) {
-    // Deselecting always succeeds: a disabled row must not stay marked once the owner moved on.
-    if (select && !row.IsUsable()) return false;
-    if (selected == select) return true;
-    selected = select;
-    row.Repaint();
-    if (select && owner != nullptr && !owner->SelectItem(index, false)) {
-        selected = false;
-        row.Repaint();
-        return false;
-    }
-    return true;
-}
-
-void CListElementUI::DropSelectionIfHidden(CControlUI& row, bool& selected, IListOwnerUI* owner) {
-    if (row.IsShown() || !selected) return;
-    selected = false;
-    if (owner != nullptr) owner->SelectItem(-1, false);
-}
-
-bool CListElementUI::ActivateRow(CControlUI& row) {
-    if (CUIPaintManager* manager = row.GetOwnerManager()) manager->RaiseNotify(&row, L"itemactivate");
-    return true;
-}
-
-void CListElementUI::RepaintClipped(CControlUI& row) {
-    if (!row.IsShown()) return;
-    CControlUI* parent = row.GetParentControl();
-    auto* container = parent != nullptr ? static_cast<CContainerUI*>(parent->QueryFacet(L"Container")) : nullptr;
-    if (container == nullptr) {
-        row.CControlUI::Repaint();
-        return;
-    }
-    const RECT inset = container->GetContentInset();
-    RECT client = parent->GetBounds();
-    client.left += inset.left;
-    client.top += inset.top;
-    client.right -= inset.right;
-    client.bottom -= inset.bottom;
-    if (const CScrollBarUI* bar = container->GetVScrollBar(); bar != nullptr && bar->IsShown()) {
-        client.right -= bar->GetBounds().right - bar->GetBounds().left;
-    }
-    if (const CScrollBarUI* bar = container->GetHScrollBar(); bar != nullptr && bar->IsShown()) {
-        client.bottom -= bar->GetBounds().bottom - bar->GetBounds().top;
-    }
-    RECT area;
-    if (!IntersectRects(&area, client, row.GetBounds())) return;
-    for (const CControlUI* up = parent->GetParentControl(); up != nullptr; up = up->GetParentControl()) {
-        if (!IntersectRects(&area, area, up->GetBounds())) return;
-    }
-    if (CUIPaintManager* manager = row.GetOwnerManager()) manager->InvalidateArea(area);
-}
-
-DWORD CListElementUI::RowTextColor(const CControlUI& row, const UIListStyle& style, bool selected, bool hot) {
-    DWORD color = style.textColor;
-    if (hot) color = style.hotTextColor;
-    if (selected) color = style.selectedTextColor;
-    if (!row.IsUsable()) color = style.disabledTextColor;
-    return color;
-}
-
-void CListElementUI::DrawRowBackground(CControlUI& row, HDC hdc, IListOwnerUI& owner, int index, bool selected,
-                                       bool hot, CUIString& backImage) {
-    UIListStyle& style = *owner.GetListStyle();
-    const bool usable = row.IsUsable();
-    const bool plainRow = !style.alternateBack || index % 2 == 0;
-    DWORD color = plainRow ? style.backColor : 0;
-    if (hot) color = style.hotBackColor;
-    if (selected) color = style.selectedBackColor;
-    if (!usable) color = style.disabledBackColor;
-    if (color != 0) CUIRenderEngine::FillColor(hdc, row.GetBounds(), row.AdjustedColor(color));
-
-    if (!usable && row.DrawSkinImageOrForget(hdc, style.disabledImage)) return;
-    if (selected && row.DrawSkinImageOrForget(hdc, style.selectedImage)) return;
-    if (hot && row.DrawSkinImageOrForget(hdc, style.hotImage)) return;
-    if (!backImage.IsEmpty()) {
-        if (plainRow) row.DrawSkinImageOrForget(hdc, backImage);
-    } else if (row.DrawSkinImageOrForget(hdc, style.backImage)) {
-        return;
-    }
-    if (style.lineColor != 0) {
-        const RECT& b = row.GetBounds();
-        CUIRenderEngine::StrokeLine(hdc, RECT{b.left, b.bottom - 1, b.right, b.bottom - 1}, 1,
-                                    row.AdjustedColor(style.lineColor), PS_SOLID);
-    }
-}
-
-// --- CListElementUI ---
-
 void* CListElementUI::QueryFacet(std::wstring_view name) {
-    if (name == L"ListItem") return static_cast<IListItemUI*>(this);
     if (name == L"ListElement") return this;
-    return CControlUI::QueryFacet(name);
-}
-
-UINT CListElementUI::GetBehaviourFlags() const {
-    return kBehaviourFocusOnPress;
-}
-
-bool CListElementUI::Trigger() {
-    if (!CControlUI::Trigger()) return false;
-    return ActivateRow(*this);
-}
-
-void CListElementUI::Show(bool show) {
-    CControlUI::Show(show);
-    DropSelectionIfHidden(*this, m_selected, m_owner);
-}
-
-void CListElementUI::SetUsable(bool usable) {
-    CControlUI::SetUsable(usable);
-    if (!IsUsable()) m_state = 0;
-}
-
-void CListElementUI::Repaint() {
-    RepaintClipped(*this);
-}
-
-void CListElementUI::ApplyAttribute(std::wstring_view name, std::wstring_view value) {
-    if (name == L"selected") {
-        Select(true);
-    } else {
-        CControlUI::ApplyAttribute(name, value);
-    }
-}
-
-void CListElementUI::SetOwner(CControlUI* owner) {
-    m_owner = OwnerFacetOf(owner);
-}
-
-bool CListElementUI::Select(bool select) {
-    return SelectRow(*this, select, m_selected, m_owner, m_index);
-}
-
-void CListElementUI::DrawItemBackground(HDC hdc) {
-    if (m_owner == nullptr) return;
-    DrawRowBackground(*this, hdc, *m_owner, m_index, m_selected, (m_state & kStateHot) != 0, m_backImage);
+    return CListRowUI::QueryFacet(name);
 }
 
 bool CListElementUI::Render(HDC hdc, const RECT& paintRect) {
     if (!IntersectRects(&m_paintRect, paintRect, m_bounds)) return false;
     CUIRenderClip clip;
     clip.ClipToRect(hdc, m_paintRect);
-    DrawItemBackground(hdc);
+    DrawRowBackground(hdc);
     DrawItemText(hdc, m_bounds);
     return true;
 }
@@ -269,7 +127,7 @@ SIZE CListLabelElementUI::MeasureDesired(SIZE /*available*/) {
 void CListLabelElementUI::DrawItemText(HDC hdc, const RECT& rect) {
     if (m_text.IsEmpty() || m_owner == nullptr) return;
     const UIListStyle& style = *m_owner->GetListStyle();
-    const DWORD color = RowTextColor(*this, style, m_selected, (m_state & kStateHot) != 0);
+    const DWORD color = RowTextColor(style);
     RECT area{rect.left + style.textPadding.left, rect.top + style.textPadding.top,
               rect.right - style.textPadding.right, rect.bottom - style.textPadding.bottom};
     CUIRenderEngine::DrawPlainOrMarkedText(hdc, m_manager, area, m_text.View(), color, style.font,
