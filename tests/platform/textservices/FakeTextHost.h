@@ -73,10 +73,6 @@ public:
     std::vector<POINT> caretPositions;
     int caretShows = 0;
     int caretHides = 0;
-    int caretCreates = 0;
-    int invalidations = 0;
-    std::vector<bool> captures;
-    int focusRequests = 0;
 
     // Hooks that let a test call back into the text services from a callback.
     std::function<void(int bar, int position)> onSetScrollPos;
@@ -127,12 +123,9 @@ public:
         if (onSetScrollPos) onSetScrollPos(bar, position);
         return TRUE;
     }
-    void TxInvalidateRect(const RECT*, BOOL) override { ++invalidations; }
+    void TxInvalidateRect(const RECT*, BOOL) override {}
     void TxViewChange(BOOL) override {}
-    BOOL TxCreateCaret(HBITMAP, INT, INT) override {
-        ++caretCreates;
-        return TRUE;
-    }
+    BOOL TxCreateCaret(HBITMAP, INT, INT) override { return TRUE; }
     BOOL TxShowCaret(BOOL show) override {
         ++(show ? caretShows : caretHides);
         return TRUE;
@@ -145,8 +138,8 @@ public:
     BOOL TxSetTimer(UINT, UINT) override { return TRUE; }
     void TxKillTimer(UINT) override {}
     void TxScrollWindowEx(INT, INT, const RECT*, const RECT*, HRGN, RECT*, UINT) override {}
-    void TxSetCapture(BOOL capture) override { captures.push_back(capture != FALSE); }
-    void TxSetFocus() override { ++focusRequests; }
+    void TxSetCapture(BOOL) override {}
+    void TxSetFocus() override {}
     void TxSetCursor(HCURSOR, BOOL) override {}
     BOOL TxScreenToClient(POINT*) override { return TRUE; }
     BOOL TxClientToScreen(POINT*) override { return TRUE; }

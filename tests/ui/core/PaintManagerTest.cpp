@@ -120,7 +120,7 @@ TEST_F(PaintManagerTest, APressCapturesTheMouseForItsControlAndItsClickReachesSo
     EXPECT_EQ(b2->Count(UIEventType::MouseEnter), entered + 1);
 }
 
-TEST_F(PaintManagerTest, APressFocusesOnlyControlsThatAskForIt) {
+TEST_F(PaintManagerTest, APressFocusesOnlyControlsThatAskForItAndTakesTheFocusFromChildWindows) {
     Build(R"(<HorizontalLayout>
         <TestButton name="plain" width="100"/><PressFocused name="row" width="100"/><Control/>
       </HorizontalLayout>)");
@@ -139,6 +139,17 @@ TEST_F(PaintManagerTest, APressFocusesOnlyControlsThatAskForIt) {
         ASSERT_GE(row->events.size(), 2u);
         EXPECT_EQ(row->events[0], static_cast<int>(UIEventType::SetFocus)) << "the focus comes before the press";
     }
+
+    // A press anywhere takes the keyboard focus back from a child window.
+    const HWND child = CreateWindowExW(0, m_className, L"", WS_CHILD | WS_VISIBLE, 300, 200, 50, 20, m_hwnd, nullptr,
+                                       nullptr, nullptr);
+    SetFocus(child);
+    ASSERT_EQ(GetFocus(), child);
+    MoveMouse(300, 100);
+    PressLeft(true);
+    PressLeft(false);
+    EXPECT_EQ(GetFocus(), m_hwnd);
+    DestroyWindow(child);
 }
 
 TEST_F(PaintManagerTest, ControlTimersArriveAsEvent24UntilStopped) {
@@ -161,83 +172,56 @@ TEST_F(PaintManagerTest, ControlTimersArriveAsEvent24UntilStopped) {
     Advance(50);
 }
 
-TEST_F(PaintManagerTest, MessageFiltersRunInOrderAndStopAtTheFirstThatHandles) {
+TEST_F(PaintManagerTest, ControlsReceiversAndTreesRemovedDuringDispatchDieAfterIt) {
     Build(kTwoButtons);
-    struct Hook : SkinUI::IMessageFilterUI {
-        Hook(std::vector<std::string>* log, std::string name, bool takes) : log(log), name(name), takes(takes) {}
-        LRESULT FilterMessage(UINT, WPARAM, LPARAM, bool& handled) override {
-            log->push_back(name);
-            handled = takes;
-            return takes ? 42 : 0;
-        }
-        std::vector<std::string>* log;
-        std::string name;
-        bool takes;
-    };
-    std::vector<std::string> calls;
-    Hook passer(&calls, "passer", false), taker(&calls, "taker", true), last(&calls, "last", true);
-    for (Hook* hook : {&passer, &taker, &last})
-        EXPECT_TRUE(m_manager->AddMessageFilter(hook));
-    EXPECT_EQ(Mouse(WM_LBUTTONDOWN, 50, 5), 42);
-    EXPECT_EQ(calls, (std::vector<std::string>{"passer", "taker"}));
-    EXPECT_EQ(Button(L"b1")->Count(UIEventType::ButtonDown), 0) << "a handled message goes no further";
-    for (Hook* hook : {&passer, &taker, &last})
-        m_manager->RemoveMessageFilter(hook);
-}
-
-TEST_F(PaintManagerTest, ControlsRemovedDuringDispatchDieAfterIt) {
-    Build(kTwoButtons);
-    bool removed = false;
-    m_receiver.onNotify = [&](SkinUI::UINotifyMsg& msg) {
-        if (msg.type == L"click" && !removed) {
-            removed = ParentOf(msg.sender)->RemoveChild(msg.sender);
-            // Still alive: the button's handler is on the stack.
-            EXPECT_EQ(msg.sender->GetName(), L"b1");
-        }
-    };
-    Post(WM_LBUTTONDOWN, 10, 10);
-    Post(WM_LBUTTONUP, 10, 10);
-    EXPECT_TRUE(removed);
-    EXPECT_EQ(m_manager->ControlByName(L"b1"), nullptr);
-
-    // A receiver that removes another during a notification: the removed one hears nothing.
-    std::vector<std::string> other;
-    NotifyLog late(&other);
-    m_manager->AddNotifier(&late);
-    m_receiver.onNotify = [&](SkinUI::UINotifyMsg&) { m_manager->RemoveNotifier(&late); };
-    m_manager->RaiseNotify(nullptr, L"custom", 3, 4);
-    EXPECT_TRUE(other.empty());
-    EXPECT_EQ(m_log.back(), "custom:-:3");
-}
-
-TEST_F(PaintManagerTest, ATreeSwappedDuringDispatchDiesAfterIt) {
-    Build(kTwoButtons);
-    m_receiver.onNotify = [&](SkinUI::UINotifyMsg& msg) {
-        if (msg.type == L"click") m_manager->AttachRoot(new CControlUI());
-    };
-    // Heard after the swap: the sender must still be alive.
+    {
+        SCOPED_TRACE("the clicked control removed by a receiver");
+        bool removed = false;
+        m_receiver.onNotify = [&](SkinUI::UINotifyMsg& msg) {
+            if (msg.type == L"click" && !removed) {
+                removed = ParentOf(msg.sender)->RemoveChild(msg.sender);
+                EXPECT_EQ(msg.sender->GetName(), L"b1") << "still alive: its handler is on the stack";
+            }
+        };
+        Post(WM_LBUTTONDOWN, 10, 10);
+        Post(WM_LBUTTONUP, 10, 10);
+        EXPECT_TRUE(removed);
+        EXPECT_EQ(m_manager->ControlByName(L"b1"), nullptr);
+    }
     NotifyLog later(&m_log, "later:");
     m_manager->AddNotifier(&later);
-    Post(WM_LBUTTONDOWN, 10, 10);
-    Post(WM_LBUTTONUP, 10, 10);
-    EXPECT_EQ(m_log.back(), "later:click:b1:0");
-    EXPECT_EQ(m_manager->ControlByName(L"b1"), nullptr);
-    m_manager->RemoveNotifier(&later);
-}
-
-TEST_F(PaintManagerTest, AControlRemovedWhenTabTakesItsFocusDiesAfterwards) {
-    Build(kTwoButtons);
-    m_receiver.onNotify = [&](SkinUI::UINotifyMsg& msg) {
-        if (msg.type == L"killfocus") ParentOf(msg.sender)->RemoveChild(msg.sender);
-    };
-    NotifyLog later(&m_log, "later:");
-    m_manager->AddNotifier(&later);
-    Button(L"b1")->TakeFocus();
-    EXPECT_TRUE(PressTab());
-    EXPECT_EQ(FocusName(), "b2");
-    EXPECT_NE(std::find(m_log.begin(), m_log.end(), "later:killfocus:b1:0"), m_log.end());
-    EXPECT_EQ(m_manager->ControlByName(L"b1"), nullptr);
-    m_manager->RemoveNotifier(&later);
+    {
+        SCOPED_TRACE("the tree swapped by the first receiver: the next one still reads the sender");
+        m_receiver.onNotify = nullptr;
+        Build(kTwoButtons);
+        m_receiver.onNotify = [&](SkinUI::UINotifyMsg& msg) {
+            if (msg.type == L"click") m_manager->AttachRoot(new CControlUI());
+        };
+        Post(WM_LBUTTONDOWN, 10, 10);
+        Post(WM_LBUTTONUP, 10, 10);
+        EXPECT_EQ(m_log.back(), "later:click:b1:0");
+        EXPECT_EQ(m_manager->ControlByName(L"b1"), nullptr);
+    }
+    {
+        SCOPED_TRACE("a control removed by its own killfocus when Tab moves on");
+        m_receiver.onNotify = nullptr;
+        Build(kTwoButtons);
+        m_receiver.onNotify = [&](SkinUI::UINotifyMsg& msg) {
+            if (msg.type == L"killfocus") ParentOf(msg.sender)->RemoveChild(msg.sender);
+        };
+        Button(L"b1")->TakeFocus();
+        EXPECT_TRUE(PressTab());
+        EXPECT_EQ(FocusName(), "b2");
+        EXPECT_NE(std::find(m_log.begin(), m_log.end(), "later:killfocus:b1:0"), m_log.end());
+        EXPECT_EQ(m_manager->ControlByName(L"b1"), nullptr);
+    }
+    {
+        SCOPED_TRACE("a receiver removed by another during a notification hears nothing");
+        m_receiver.onNotify = [&](SkinUI::UINotifyMsg&) { m_manager->RemoveNotifier(&later); };
+        m_log.clear();
+        m_manager->RaiseNotify(nullptr, L"custom", 3, 4);
+        EXPECT_EQ(m_log, std::vector<std::string>{"custom:-:3"});
+    }
 }
 
 TEST_F(PaintManagerTest, PaintsOffScreenThenCopiesTheArea) {
@@ -288,19 +272,4 @@ TEST_F(PaintManagerTest, SendersRemovedByHandlersOutsideADispatchLiveUntilTheNot
               (std::vector<std::string>{"click:b:0", "2:click:b:0", "selectchanged:opt:0", "2:selectchanged:opt:0"}));
     Pump();
     m_manager->RemoveNotifier(&second);
-}
-
-TEST_F(PaintManagerTest, APressTakesTheKeyboardFocusBackFromAChildWindow) {
-    Build(kTwoButtons);
-    const HWND child = CreateWindowExW(0, m_className, L"", WS_CHILD | WS_VISIBLE, 300, 200, 50, 20, m_hwnd, nullptr,
-                                       nullptr, nullptr);
-    ASSERT_NE(child, nullptr);
-    SetFocus(child);
-    ASSERT_EQ(GetFocus(), child);
-    // Outside the child, even where no control takes the press.
-    MoveMouse(300, 100);
-    PressLeft(true);
-    PressLeft(false);
-    EXPECT_EQ(GetFocus(), m_hwnd);
-    DestroyWindow(child);
 }
