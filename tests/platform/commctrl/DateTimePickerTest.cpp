@@ -100,9 +100,9 @@ TEST_F(DateTimePickerTest, TakesOnlyWholeDatesInRange) {
     };
     for (const auto& c : refused) {
         SCOPED_TRACE(c.why);
-        EXPECT_EQ(SendMessageW(m_picker, DTM_SETSYSTEMTIME, static_cast<WPARAM>(c.flag),
-                               reinterpret_cast<LPARAM>(&c.date)),
-                  FALSE);
+        EXPECT_EQ(
+            SendMessageW(m_picker, DTM_SETSYSTEMTIME, static_cast<WPARAM>(c.flag), reinterpret_cast<LPARAM>(&c.date)),
+            FALSE);
         EXPECT_EQ(Value(), L"2024-02-29");
     }
     SYSTEMTIME held{};

@@ -205,9 +205,8 @@ TEST_F(X11DisplayTest, AChildHoldsAnotherProgramsWindowAsAnXEmbedSocket) {
     EXPECT_FALSE(platform::EmbedNativeClient(host, 0x7FFFFFF)) << "no such window";
 
     {  // Reparented into the socket, told so, sized like the child, and left unmapped.
-        EXPECT_TRUE(AwaitEvent(other, [&](const XEvent& e) {
-            return e.type == ReparentNotify && e.xreparent.parent == socket;
-        }));
+        EXPECT_TRUE(AwaitEvent(
+            other, [&](const XEvent& e) { return e.type == ReparentNotify && e.xreparent.parent == socket; }));
         EXPECT_TRUE(AwaitEvent(other, [&](const XEvent& e) {
             return IsXEmbed(e, xembed, 0) && static_cast<::Window>(e.xclient.data.l[3]) == socket;
         }));

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -22,10 +23,6 @@ public:
         int bar = 0;
         int a = 0;
         int b = 0;
-    };
-    struct Notification {
-        DWORD code = 0;
-        CHARRANGE selection;  // EN_SELCHANGE only
     };
 
     FakeTextHost() {
@@ -69,7 +66,7 @@ public:
 
     // --- what the host saw ---
     std::vector<ScrollCall> scrollCalls;
-    std::vector<Notification> notifications;
+    std::vector<DWORD> notifications;
     std::vector<POINT> caretPositions;
     int caretShows = 0;
     int caretHides = 0;
@@ -89,10 +86,7 @@ public:
         return -1;
     }
     int Count(DWORD code) const {
-        int n = 0;
-        for (const Notification& note : notifications)
-            n += note.code == code ? 1 : 0;
-        return n;
+        return static_cast<int>(std::count(notifications.begin(), notifications.end(), code));
     }
 
     HRESULT QueryInterface(REFIID iid, void** object) noexcept override {
@@ -192,11 +186,8 @@ public:
         *out = bits & mask;
         return S_OK;
     }
-    HRESULT TxNotify(DWORD code, void* data) override {
-        Notification note;
-        note.code = code;
-        if (code == EN_SELCHANGE) note.selection = static_cast<SELCHANGE*>(data)->chrg;
-        notifications.push_back(note);
+    HRESULT TxNotify(DWORD code, void*) override {
+        notifications.push_back(code);
         if (onNotify) onNotify(code);
         return code == EN_MSGFILTER ? notifyAnswer : S_OK;
     }

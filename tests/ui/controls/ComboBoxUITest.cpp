@@ -78,5 +78,4 @@ TEST_F(ComboBoxUITest, TheArrowShowsThePictureOfTheState) {
     Box()->SetUsable(false);
     Mouse(WM_MOUSEMOVE, 30, 50);
     EXPECT_TRUE(testsupport::PixelNear(ArrowColour(), kDisabled));
-
 }

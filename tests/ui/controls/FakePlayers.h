@@ -6,6 +6,7 @@
 // Test thread only; events fire synchronously from Fire/Navigate2/Complete.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -207,10 +208,11 @@ public:
         navigations.emplace_back(url->bstrVal);
         VARIANT empty = axtest::Of(VT_EMPTY), address = axtest::Of(VT_BSTR, url->bstrVal);
         VARIANT_BOOL cancel = VARIANT_FALSE;
-        const VARIANT blank = axtest::Of(VT_BYREF | VT_VARIANT, &empty);
-        VARIANT args[7] = {axtest::Of(VT_BYREF | VT_BOOL, &cancel),  // last argument first
-                           blank, blank, blank, blank, axtest::Of(VT_BYREF | VT_VARIANT, &address),
-                           axtest::Of(VT_DISPATCH, static_cast<IWebBrowser2*>(this))};
+        VARIANT args[7];  // last argument first
+        std::fill(std::begin(args), std::end(args), axtest::Of(VT_BYREF | VT_VARIANT, &empty));
+        args[0] = axtest::Of(VT_BYREF | VT_BOOL, &cancel);
+        args[5] = axtest::Of(VT_BYREF | VT_VARIANT, &address);
+        args[6] = axtest::Of(VT_DISPATCH, static_cast<IWebBrowser2*>(this));
         DISPPARAMS params{args, nullptr, 7, 0};
         point->Fire(DISPID_BEFORENAVIGATE2, &params);
         return S_OK;

@@ -67,12 +67,15 @@ public:
             DISPID id;
             const char* name;
             UINT argument;
-        } kinds[] = {{DISPID_BEFORENAVIGATE2, "before", 1}, {DISPID_NAVIGATECOMPLETE2, "complete", 1},
-                     {DISPID_DOCUMENTCOMPLETE, "document", 1}, {DISPID_TITLECHANGE, "title", 0},
+        } kinds[] = {{DISPID_BEFORENAVIGATE2, "before", 1},
+                     {DISPID_NAVIGATECOMPLETE2, "complete", 1},
+                     {DISPID_DOCUMENTCOMPLETE, "document", 1},
+                     {DISPID_TITLECHANGE, "title", 0},
                      {DISPID_NEWWINDOW3, "new window", 4}};
         for (const auto& kind : kinds) {
             if (kind.id == member && kind.argument < params->cArgs)
-                lines.push_back(std::string(kind.name) + " " + UrlOf(params->rgvarg[params->cArgs - 1 - kind.argument]));
+                lines.push_back(std::string(kind.name) + " " +
+                                UrlOf(params->rgvarg[params->cArgs - 1 - kind.argument]));
         }
         return S_OK;
     }
@@ -120,8 +123,8 @@ Children OurChildren() {
 
 std::string Page(const std::string& title, const std::string& colour, const std::string& link,
                  const std::string& target = "_self") {
-    return "<!DOCTYPE html><html><head><title>" + title + "</title></head><body style=\"margin:0;background:" +
-           colour + "\"><a href=\"" + link + "\" target=\"" + target +
+    return "<!DOCTYPE html><html><head><title>" + title + "</title></head><body style=\"margin:0;background:" + colour +
+           "\"><a href=\"" + link + "\" target=\"" + target +
            "\" style=\"display:block;width:100%;height:100vh;color:#fff;font:bold 28px sans-serif\">" + title +
            "</a></body></html>";
 }
