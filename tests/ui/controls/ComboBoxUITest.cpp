@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "ComboFixture.h"
+#include "ListFixture.h"
 #include "support/PngBytes.h"
 #include "support/StoredZip.h"
 

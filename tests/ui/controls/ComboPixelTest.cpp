@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "ComboFixture.h"
+#include "ListFixture.h"
 #include "platform/window/Paint.h"
 #include "support/ReferenceImage.h"
 

@@ -2,10 +2,9 @@
 
 #include <string>
 
-#include "ComboFixture.h"
+#include "ListFixture.h"
 #include "platform/window/Focus.h"
 #include "ui/basic/ScrollBarUI.h"
-#include "ui/controls/ComboWnd.h"
 #include "ui/controls/ListElementUI.h"
 #include "ui/core/VerticalLayoutUI.h"
 

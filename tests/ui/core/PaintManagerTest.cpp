@@ -172,6 +172,30 @@ TEST_F(PaintManagerTest, ControlTimersArriveAsEvent24UntilStopped) {
     Advance(50);
 }
 
+TEST_F(PaintManagerTest, MessageFiltersRunInOrderAndStopAtTheFirstThatHandles) {
+    Build(kTwoButtons);
+    struct Hook : SkinUI::IMessageFilterUI {
+        Hook(std::vector<std::string>* log, std::string name, bool takes) : log(log), name(name), takes(takes) {}
+        LRESULT FilterMessage(UINT, WPARAM, LPARAM, bool& handled) override {
+            log->push_back(name);
+            handled = takes;
+            return takes ? 42 : 0;
+        }
+        std::vector<std::string>* log;
+        std::string name;
+        bool takes;
+    };
+    std::vector<std::string> calls;
+    Hook passer(&calls, "passer", false), taker(&calls, "taker", true), last(&calls, "last", true);
+    for (Hook* hook : {&passer, &taker, &last})
+        EXPECT_TRUE(m_manager->AddMessageFilter(hook));
+    EXPECT_EQ(Mouse(WM_LBUTTONDOWN, 50, 5), 42);
+    EXPECT_EQ(calls, (std::vector<std::string>{"passer", "taker"}));
+    EXPECT_EQ(Button(L"b1")->Count(UIEventType::ButtonDown), 0) << "a handled message goes no further";
+    for (Hook* hook : {&passer, &taker, &last})
+        m_manager->RemoveMessageFilter(hook);
+}
+
 TEST_F(PaintManagerTest, ControlsReceiversAndTreesRemovedDuringDispatchDieAfterIt) {
     Build(kTwoButtons);
     {
