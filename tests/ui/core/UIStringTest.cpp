@@ -88,10 +88,9 @@ TEST(UIStringTest, FormatShortUsesWindowsWideConversionsAndCapsTheLength) {
     EXPECT_EQ(s.FormatShort(L"source='%d,%d,%d,%d' dest='%d,%d,%d,%d'", 0, 10, 94, 16, 2, 2, 78, 22), 36);
     EXPECT_EQ(s, L"source='0,10,94,16' dest='2,2,78,22'");
 
-    s.FormatShort(L"[%c|%5s|%-3d|%%|%S|%hs]", L'中', L"ab", 7, "narrow", "hs");
-    EXPECT_EQ(s, L"[中|   ab|7  |%|narrow|hs]");
-    s.FormatShort(L"file:%s, size:%I64d %ls %04x %.2f", L"a.exe", static_cast<long long>(1) << 40, L"w", 0xbeef, 1.5);
-    EXPECT_EQ(s, L"file:a.exe, size:1099511627776 w beef 1.50");
+    // Windows' wide conversions: %s and %c are wide, %S and %hs narrow, %I64d 64-bit.
+    s.FormatShort(L"[%c|%5s|%S|%hs|%I64d]", L'中', L"ab", "narrow", "hs", static_cast<long long>(1) << 40);
+    EXPECT_EQ(s, L"[中|   ab|narrow|hs|1099511627776]");
 
     const std::wstring longArgument(500, L'x');
     EXPECT_EQ(s.FormatShort(L"<%s>", longArgument.c_str()), CUIString::kFormatShortLimit);

@@ -4,23 +4,6 @@
 
 using namespace SkinUI;
 
-TEST(ImageSpecTest, ABareTextIsTheFileName) {
-    const struct {
-        const wchar_t* text;
-        const wchar_t* file;
-    } cases[] = {
-        {L"  img\\btn close.png ", L"img\\btn close.png"},
-        {L"a=b.png", L"a=b.png"},  // '=' without a quote after it is part of a name
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.text);
-        UIImageSpec spec;
-        ASSERT_TRUE(ParseImageSpec(c.text, &spec));
-        EXPECT_EQ(spec.file, std::wstring(c.file));
-        EXPECT_FALSE(spec.source.has_value());
-    }
-}
-
 TEST(ImageSpecTest, BadSpecsFailAndLeaveTheOldValue) {
     const wchar_t* bad[] = {
         L"file='a.png' source='0,0,10'",   // short rectangle
