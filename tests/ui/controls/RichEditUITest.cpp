@@ -236,39 +236,34 @@ TEST_F(RichEditUITest, WithoutTheTextServicesThereIsNoHostAndOnlyTheHintDraws) {
     EXPECT_NE(BuildEdit(R"(text="back")")->GetTextHost(), nullptr);
 }
 
-TEST_F(RichEditUITest, ReturnIsRaisedOnlyWhereTheTextDoesNotWantIt) {
+TEST_F(RichEditUITest, ReturnAndTabAreTextUnlessTheAttributesSayOtherwise) {
     const struct {
         const char* attributes;
-        UINT modifier;
-        bool raised;
+        UINT key, modifier;
+        const wchar_t* text;  // after the key in the middle of "ab"
+        bool raised;          // "return" raised
     } cases[] = {
-        {"", 0, false},
-        {"", VK_CONTROL, false},
-        {R"(wantreturn="false")", 0, true},
-        {R"(wantreturn="false")", VK_CONTROL, true},
-        {R"(wantctrlreturn="false")", 0, false},
-        {R"(wantctrlreturn="false")", VK_CONTROL, true},
+        {"", VK_RETURN, 0, L"a\rb", false},
+        {"", VK_RETURN, VK_CONTROL, L"a\rb", false},
+        {R"(wantreturn="false")", VK_RETURN, 0, L"ab", true},
+        {R"(wantreturn="false")", VK_RETURN, VK_CONTROL, L"ab", true},
+        {R"(wantctrlreturn="false")", VK_RETURN, 0, L"a\rb", false},
+        {R"(wantctrlreturn="false")", VK_RETURN, VK_CONTROL, L"ab", true},
+        {"", VK_TAB, 0, L"a\tb", false},
+        {R"(wanttab="false")", VK_TAB, 0, L"ab", false},  // the focus moves on instead
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.attributes) + (c.modifier != 0 ? " with Ctrl" : ""));
+        SCOPED_TRACE(std::string(c.attributes) + (c.key == VK_TAB   ? " Tab"
+                                                  : c.modifier != 0 ? " Ctrl+Return"
+                                                                    : " Return"));
         CRichEditUI* edit = BuildEdit(std::string(c.attributes) + R"( text="ab")");
         edit->TakeFocus();
         edit->SetSelection(1, 1);
-        PressKey(VK_RETURN, c.modifier);
+        PressKey(c.key, c.modifier);
         EXPECT_EQ(Count("return:re"), c.raised ? 1 : 0);
-        EXPECT_EQ(Text(edit), c.raised ? L"ab" : L"a\rb");
-    }
-}
-
-TEST_F(RichEditUITest, TabInsertsOnlyWhenTheTextWantsIt) {
-    for (bool wanted : {true, false}) {
-        SCOPED_TRACE(wanted);
-        CRichEditUI* edit = BuildEdit(wanted ? R"(text="ab")" : R"(text="ab" wanttab="false")");
-        edit->TakeFocus();
-        edit->SetSelection(1, 1);
-        PressKey(VK_TAB);
-        EXPECT_EQ(Text(edit), wanted ? L"a\tb" : L"ab");
-        EXPECT_EQ(m_manager->GetFocusControl(), wanted ? edit : Find<SkinUI::CControlUI>(L"next"));
+        EXPECT_EQ(Text(edit), c.text);
+        const bool movedOn = c.key == VK_TAB && std::wstring(c.text) == L"ab";
+        EXPECT_EQ(m_manager->GetFocusControl(), movedOn ? Find<SkinUI::CControlUI>(L"next") : edit);
     }
 }
 
