@@ -6,30 +6,6 @@
 
 using SkinUI::CUIString;
 
-TEST(UIStringTest, GrowsFromInlineToHeapAndKeepsContentsThroughCopiesAndMoves) {
-    const std::wstring shortText(CUIString::kInlineCapacity, L'a');
-    const std::wstring longText = std::wstring(CUIString::kInlineCapacity * 5, L'b') + L"end";
-    for (const std::wstring& text : {shortText, longText}) {
-        SCOPED_TRACE(text.size());
-        CUIString s;
-        for (wchar_t c : text)
-            s += c;  // crosses the inline boundary one character at a time
-        EXPECT_EQ(s.ToWString(), text);
-        EXPECT_EQ(s.Data()[s.Length()], L'\0');
-
-        CUIString copy(s);
-        CUIString moved(std::move(copy));
-        EXPECT_EQ(moved.ToWString(), text);
-        EXPECT_TRUE(copy.IsEmpty());  // NOLINT(bugprone-use-after-move): a moved-from string is empty
-
-        CUIString heapTarget(longText);
-        heapTarget = CUIString(L"tiny");
-        EXPECT_EQ(heapTarget, L"tiny");
-        heapTarget = std::move(moved);
-        EXPECT_EQ(heapTarget.ToWString(), text);
-    }
-}
-
 TEST(UIStringTest, AssigningOrAppendingPartsOfItselfIsSafe) {
     CUIString s(std::wstring(CUIString::kInlineCapacity, L'q'));
     s.Append(s.Data(), s.Length());  // the buffer moves to the heap while the source is in it
