@@ -83,35 +83,6 @@ protected:
 
 }  // namespace
 
-TEST_F(DateTimePickerTest, TakesOnlyWholeDatesInRange) {
-    // Only whole dates within the range are taken; a refused one leaves the last.
-    SYSTEMTIME withTime = Date(2024, 2, 29);
-    withTime.wHour = 13;
-    ASSERT_TRUE(Set(withTime));
-    const struct {
-        const char* why;
-        LRESULT flag;
-        SYSTEMTIME date;
-    } refused[] = {
-        {"no date", GDT_NONE, Date(2024, 3, 1)},
-        {"February 30", GDT_VALID, Date(2024, 2, 30)},
-        {"before 1601", GDT_VALID, Date(1600, 12, 31)},
-        {"after 9999", GDT_VALID, Date(10000, 1, 1)},
-    };
-    for (const auto& c : refused) {
-        SCOPED_TRACE(c.why);
-        EXPECT_EQ(
-            SendMessageW(m_picker, DTM_SETSYSTEMTIME, static_cast<WPARAM>(c.flag), reinterpret_cast<LPARAM>(&c.date)),
-            FALSE);
-        EXPECT_EQ(Value(), L"2024-02-29");
-    }
-    SYSTEMTIME held{};
-    SendMessageW(m_picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&held));
-    EXPECT_EQ(held.wHour, 13) << "the time of day is kept";
-    EXPECT_EQ(held.wDayOfWeek, 4) << "and the weekday filled in";
-    EXPECT_EQ(SendMessageW(m_picker, DTM_GETSYSTEMTIME, 0, 0), GDT_ERROR);
-}
-
 TEST_F(DateTimePickerTest, KeysEditTheFieldsInPlace) {
     ASSERT_TRUE(Set(Date(2024, 1, 31)));
     // Arrows: a day the new month lacks becomes its last; months and days wrap, years do not.

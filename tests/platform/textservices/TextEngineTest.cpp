@@ -68,7 +68,6 @@ public:
     int caretHides = 0;
 
     // Hooks that let a test call back into the text services from a callback.
-    std::function<void(int bar, int position)> onSetScrollPos;
     std::function<void(int x, int y)> onSetCaretPos;
     std::function<void(DWORD code)> onNotify;
 
@@ -110,7 +109,6 @@ public:
     }
     BOOL TxSetScrollPos(INT bar, INT position, BOOL) override {
         scrollCalls.push_back({"pos", bar, position, 0});
-        if (onSetScrollPos) onSetScrollPos(bar, position);
         return TRUE;
     }
     void TxInvalidateRect(const RECT*, BOOL) override {}
@@ -566,18 +564,6 @@ TEST_F(TextEngineTest, CallbacksSeeTheFinishedStateAndMayCallBackIn) {
     ASSERT_FALSE(host.notifications.empty());
     EXPECT_EQ(host.Count(EN_SELCHANGE), 4);
     EXPECT_EQ(host.caretShows - host.caretHides, 1) << "the caret ends up shown once";
-
-    // A host whose own bar decides the vertical position puts the view straight back.
-    host.onSetCaretPos = nullptr;
-    host.scrollBars = WS_VSCROLL;
-    services->OnTxPropertyBitsChange(TXTBIT_SCROLLBARCHANGE, TXTBIT_SCROLLBARCHANGE);
-    host.onSetScrollPos = [&](int bar, int position) {
-        if (bar == SB_VERT && position != 0) Send(WM_VSCROLL, MakeScrollWParam(SB_THUMBPOSITION, 0));
-    };
-    for (int i = 0; i < 20; ++i)
-        Key(VK_RETURN);
-    EXPECT_EQ(Send(EM_GETFIRSTVISIBLELINE), 0);
-    EXPECT_EQ(host.LastScroll("pos", SB_VERT), 0);
 }
 
 TEST_F(TextEngineTest, NotificationsFollowTheEventMaskAndKeysMayBeFiltered) {
