@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "app/AppTestEnvironment.h"
-#include "app/MainWindowTesting.h"
 #include "platform/window/WindowApi.h"
 #include "support/Watchdog.h"
 

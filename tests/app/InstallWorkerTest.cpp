@@ -4,29 +4,22 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "commonlib/util/Md5.h"
+#include "platform/fs/DriveMap.h"
 #include "platform/strings/StringConv.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
+using testsupport::TempDir;
 
 namespace {
-
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class InstallWorkerTest : public ::testing::Test {
 protected:
     fs::path Home() const { return m_dir / "home"; }
-    testsupport::TempDir m_dir{testsupport::TempDir::Home::Redirect};
+    TempDir m_dir{TempDir::Home::Redirect};
 };
 
 // Old-client processes that never go away, however often they are ended.
@@ -45,11 +38,6 @@ public:
 };
 
 }  // namespace
-
-TEST_F(InstallWorkerTest, TgIdHoldsExactlyTheIdsBytes) {
-    ASSERT_TRUE(WriteTgIdFile(L"C:\\Games\\Tarnvik", L"渠道42"));
-    EXPECT_EQ(ReadBytes(Home() / "Games/Tarnvik/tg.id"), platform::Utf8FromWide(L"渠道42"));
-}
 
 TEST_F(InstallWorkerTest, OldClientCleanupEndsWhenAProcessSurvives) {
     InstallJob job;
@@ -95,8 +83,12 @@ TEST_F(InstallWorkerTest, PackageCheckTakesTheDigestInAnyCaseAndNothingElse) {
     }
 }
 
-TEST_F(InstallWorkerTest, PackageCommandLineKeepsTheDirectoryWhole) {
+TEST_F(InstallWorkerTest, TheFilesAndCommandLinesItWrites) {
+    ASSERT_TRUE(WriteTgIdFile(L"C:\\Games\\Tarnvik", L"渠道42"));
+    EXPECT_EQ(TempDir::ReadFile(Home() / "Games/Tarnvik/tg.id"), platform::Utf8FromWide(L"渠道42"));
+    // The package gets the directory as one argument, in the host's form, without a trailing separator.
     m_dir.WriteFile("home/.config/xjinstaller/drives.ini", "[Drives]\nD=" + (m_dir / "d").string() + "\n");
+    platform::ReloadDriveMap();
     const std::wstring host = platform::WideFromUtf8((m_dir / "d" / "My Games").string());
     EXPECT_EQ(InstallerCommandLine(L"D:\\dl\\qvinstaller.exe", L"D:\\My Games\\"),
               L"\"D:\\dl\\qvinstaller.exe\" /S \"/unpack=" + host + L"\" /launch=off");
@@ -104,6 +96,8 @@ TEST_F(InstallWorkerTest, PackageCommandLineKeepsTheDirectoryWhole) {
               L"\"D:\\c\\QuorvelLauncher.exe\" -i \"223\" -d");
     EXPECT_EQ(LauncherCommandLine(L"D:\\c\\QuorvelLauncher.exe", 57, L"abc"),
               L"\"D:\\c\\QuorvelLauncher.exe\" -i \"57\" -d --tgid abc");
+    fs::remove_all(m_dir / "home/.config");
+    platform::ReloadDriveMap();
 }
 
 TEST_F(InstallWorkerTest, StopWaitsBoundedlyForAWorkerInsideThePackage) {

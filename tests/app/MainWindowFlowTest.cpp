@@ -1,6 +1,5 @@
 // The main window as a person meets it, headless: the start sequence against a loopback
-// update server, and clicks and typing injected through the display. InstallerProcessClickTest
-// runs the package, so it runs alone (see InstallerProcessTest.cpp).
+// update server, and clicks and typing injected through the display.
 #include <gtest/gtest.h>
 
 #include <netinet/in.h>
@@ -12,7 +11,6 @@
 
 #include "app/AppTestEnvironment.h"
 #include "app/InstallDir.h"
-#include "app/MainWindowTesting.h"
 #include "app/MsgBoxDlg.h"
 #include "commonlib/logger/LogFileFormat.h"
 #include "commonlib/peer/DownloadTuning.h"
@@ -55,16 +53,10 @@ int WindowHeight(HWND hwnd) {
 class MainWindowFlowTest : public AppTestEnvironment {
 protected:
     void SetUp() override {
-        m_dir.WriteFile("home/.config/xjinstaller/drives.ini", "[Drives]\nD=" + (m_dir / "driveD").string() + "\n");
-        fs::create_directories(m_dir / "driveD");
-        fs::create_directories(m_dir / "record");
+        apptest::MapDriveD(m_dir);
         platform::ReloadDriveMap();
-        setenv("XJ_FAKE_CLIENT_RECORD", (m_dir / "record").c_str(), 1);
-        LoopbackUpdateServer::Options options;
-        options.certDir = m_dir.Path().string();
-        m_server = std::make_unique<LoopbackUpdateServer>(options);
-        m_server->SetPackage(TempDir::ReadFile(XJ_FAKE_CLIENT_PROGRAM), "2.1.790");
-        ASSERT_TRUE(m_server->Start());
+        m_server = apptest::StartFakeClientServer(m_dir);
+        ASSERT_NE(m_server, nullptr);
     }
     void TearDown() override {
         MainApp::GetInstance().SetHidden(true);
@@ -88,14 +80,8 @@ protected:
     HWND Create(CMainDlg& dialog) { return dialog.CreateHwnd(nullptr, L"t", WS_POPUP | WS_SYSMENU, 0); }
     // A client in D:\Games\QuorvelTarnvik, named by the shared documents' launcher ini.
     void InstallClient(const std::string& version, const std::wstring& key = L"InstallPath") {
-        const fs::path dir = m_dir / "driveD/Games/QuorvelTarnvik";
-        fs::create_directories(dir / "bin");
-        fs::copy_file(XJ_FAKE_CLIENT_PROGRAM, dir / "QuorvelLauncher.exe", fs::copy_options::overwrite_existing);
-        m_dir.WriteFile("driveD/Games/QuorvelTarnvik/rkupdate.ini", "[Setting]\r\nVersion=" + version + "\r\n");
-        m_dir.WriteFile(
-            "home/Documents/QuorvelLauncher/QuorvelLaucher.ini",
-            "\xFF\xFE" + platform::Utf16LeBytesFromWide(L"[QuorvelNet-Launcher]\r\n" + key +
-                                                        L"=D:\\Games\\QuorvelTarnvik\\QuorvelLauncher.exe"));
+        apptest::PutClient(m_dir, m_dir / "driveD/Games/QuorvelTarnvik", version,
+                           L"D:\\Games\\QuorvelTarnvik\\QuorvelLauncher.exe", key);
     }
     size_t VersionRequests() const { return m_server->RequestsFor("/qvzurazarevuz.txt").size(); }
     std::string LauncherRecord() const { return TempDir::ReadFile(m_dir / "record/launcher.args"); }
@@ -137,8 +123,6 @@ protected:
 
     std::unique_ptr<LoopbackUpdateServer> m_server;
 };
-
-class InstallerProcessClickTest : public MainWindowFlowTest {};
 
 }  // namespace
 
@@ -340,18 +324,4 @@ TEST_F(MainWindowFlowTest, ClicksAndTypingOnTheInstallPage) {
     EXPECT_EQ(fetchesAtSecondBox, 2u) << "Retry starts over with the descriptor";
     DestroyWindow(hwnd);
     DispatchPending();
-}
-
-TEST_F(InstallerProcessClickTest, ClickedInstallEndsWithTheLauncherStarted) {
-    Start();
-    TestMainDlg dialog(true);
-    const HWND hwnd = Create(dialog);
-    ASSERT_TRUE(IsWindowVisible(hwnd));
-    testsupport::Watchdog watchdog(std::chrono::seconds(120));
-    Click(dialog, L"btn_install");
-    ASSERT_TRUE(PumpMessagesUntil([&] { return !IsWindow(hwnd); }, std::chrono::seconds(120)));
-    EXPECT_EQ(dialog.ExitCode(), InstallExitCode::Success);
-    EXPECT_TRUE(fs::exists(m_dir / "driveD/Quorvel网络/QuorvelTarnvik/QuorvelLauncher.exe"));
-    EXPECT_TRUE(PumpMessagesUntil([&] { return !LauncherRecord().empty(); }, kLongWait));
-    EXPECT_EQ(LauncherRecord(), Launched(dialog));
 }
