@@ -1,15 +1,9 @@
 #include "app/DesktopFolderPicker.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
-#include <filesystem>
 
 #include "app/AppTestEnvironment.h"
-#include "platform/window/WindowApi.h"
 #include "support/Watchdog.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 

@@ -1,7 +1,5 @@
 #include "app/InstallStats.h"
 
-#include <gtest/gtest.h>
-
 #include <thread>
 
 #include "app/AppTestEnvironment.h"
@@ -10,9 +8,7 @@
 #include "commonlib/util/SystemInfo.h"
 #include "platform/sync/Clock.h"
 #include "platform/system/OsVersion.h"
-#include "support/MessagePump.h"
 
-using testsupport::LoopbackUpdateServer;
 using testsupport::StatisticsRecord;
 
 namespace {

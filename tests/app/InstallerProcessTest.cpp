@@ -3,10 +3,8 @@
 //
 // InstallerProcessTest runs the package, so it runs alone (a finished download ends every
 // "qvinstaller.exe" of the user); InstallerExitTest never runs one.
-#include <gtest/gtest.h>
 
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -16,9 +14,8 @@
 #include "commonlib/util/RunAtStartup.h"
 #include "platform/display/XvfbServer.h"
 #include "platform/sync/Mutex.h"
+#include "support/Subprocess.h"
 #include "tools/InstallerWindowDriver.h"
-
-extern char** environ;
 
 using testsupport::StatisticsRecord;
 
@@ -29,24 +26,8 @@ constexpr char kLaunched[] = "-i\n223\n-d\n\n";  // as the fake client records o
 
 struct RunResult {
     int exitCode = -1;
-    std::string errorOutput;
+    std::string output;
 };
-
-// Starts a program with its standard error into `errors`; its process id, 0 when it did not start.
-pid_t Spawn(std::vector<std::string> words, const fs::path& errors) {
-    std::vector<char*> argv;
-    for (std::string& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) ADD_FAILURE() << words[0] << " did not start: " << spawned;
-    return spawned == 0 ? pid : 0;
-}
 
 class InstallerRunFixture : public ::testing::Test {
 protected:
@@ -82,7 +63,8 @@ protected:
         std::vector<std::string> words = {(m_dir / "home/prog/xjinstaller").string()};
         words.insert(words.end(), args.begin(), args.end());
         const auto start = std::chrono::steady_clock::now();
-        const pid_t pid = Spawn(words, m_dir / "stderr.txt");
+        const pid_t pid = testsupport::StartProgram(words, m_dir / "output.txt");
+        EXPECT_NE(pid, 0) << "the installer did not start";
         if (pid <= 0) return {};
         const bool carryOn = during();
         int status = 0;
@@ -96,7 +78,7 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
-                TempDir::ReadFile(m_dir / "stderr.txt")};
+                TempDir::ReadFile(m_dir / "output.txt")};
     }
 
     TempDir m_dir{TempDir::Home::Redirect};
@@ -123,7 +105,7 @@ TEST_F(InstallerProcessTest, HiddenInstallOverAnOldClientEndToEnd) {
         m_dir.WriteFile("driveD/Games Dir/QuorvelTarnvik/" + std::string(old), "old");
     ASSERT_TRUE(SetRunAtStartup(L"QuorvelNet-Launcher", L"\"C:\\old\\QuorvelLauncher.exe\" --auto"));
     fs::copy_file("/bin/sleep", installDir / "bin" / "xjoldclient");
-    const pid_t oldClient = Spawn({(installDir / "bin" / "xjoldclient").string(), "60"}, m_dir / "sleep.txt");
+    const pid_t oldClient = testsupport::StartProgram({(installDir / "bin" / "xjoldclient").string(), "60"});
     ASSERT_NE(oldClient, 0);
 
     const RunResult run = Run({"-h", "-p", "D:\\Games Dir\\QuorvelTarnvik"});
@@ -132,7 +114,7 @@ TEST_F(InstallerProcessTest, HiddenInstallOverAnOldClientEndToEnd) {
         kill(oldClient, SIGKILL);
         waitpid(oldClient, nullptr, 0);
     }
-    EXPECT_EQ(run.exitCode, 0) << run.errorOutput;
+    EXPECT_EQ(run.exitCode, 0) << run.output;
 
     // The package ran once with the directory as one argument, in this system's form.
     EXPECT_EQ(Record("package.args"), "/S\n/unpack=" + installDir.string() + "\n/launch=off\n\n");
@@ -181,7 +163,7 @@ TEST_F(InstallerProcessTest, HiddenInstallIntoAFolderOfTheUsersOwn) {
     m_dir.WriteFile("driveD/Mine/GameSettings.ini", "mine");
 
     const RunResult run = Run({"-h", "-r", "0", "-p", "D:\\Mine"});
-    EXPECT_EQ(run.exitCode, 0) << run.errorOutput;
+    EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(Record("package.args"), "");
     EXPECT_EQ(Record("launcher.args"), "") << "-r 0 starts no launcher";
     EXPECT_FALSE(fs::exists(DriveD() / "Mine" / "qvinstaller.exe"));
@@ -216,10 +198,11 @@ TEST_F(InstallerExitTest, AFailedHiddenInstallExitsWithItsCause) {
         }
         const size_t before = m_server->StatisticsRecords().size();
         const RunResult run = Run({"-h", "-p", "D:\\Games"});
-        EXPECT_EQ(run.exitCode, c.exitCode) << run.errorOutput;
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.output;
         EXPECT_EQ(Record("package.args"), "");
         EXPECT_EQ(Record("launcher.args"), "");
         EXPECT_FALSE(fs::exists(DriveD() / "Games" / "preference.ini"));
+        EXPECT_FALSE(fs::exists(LogFolder())) << "Log=0 writes no log";
         const std::vector<StatisticsRecord> records = m_server->StatisticsRecords();
         ASSERT_EQ(records.size(), before + c.records);
         EXPECT_EQ(records.back().Field("count_dimension"), "installxj_state:0");
@@ -235,7 +218,7 @@ TEST_F(InstallerExitTest, RunsThatInstallNothing) {
         ASSERT_NE(first, nullptr);
         const RunResult run = Run({"-h", "-p", "D:\\Games"});
         CloseHandle(first);
-        EXPECT_EQ(run.exitCode, 0) << run.errorOutput;
+        EXPECT_EQ(run.exitCode, 0) << run.output;
         EXPECT_TRUE(m_server->Requests().empty());
         EXPECT_FALSE(fs::exists(DriveD() / "Games"));
         EXPECT_FALSE(fs::exists(LogFolder()));
@@ -244,7 +227,7 @@ TEST_F(InstallerExitTest, RunsThatInstallNothing) {
         SCOPED_TRACE("an ordinary run whose window must show, with no display to show it on");
         const RunResult run = Run({});
         EXPECT_EQ(run.exitCode, 1);
-        EXPECT_NE(run.errorOutput.find("no display"), std::string::npos) << run.errorOutput;
+        EXPECT_NE(run.output.find("no display"), std::string::npos) << run.output;
         EXPECT_EQ(Record("launcher.args"), "");
     }
 }
@@ -272,7 +255,7 @@ TEST_F(InstallerProcessTest, InteractiveInstallOnAnXServerDrivenBySyntheticInput
     }
     EXPECT_TRUE(drive.ok) << drive.error;
     EXPECT_EQ(drive.screenshots.size(), 3u);
-    EXPECT_EQ(run.exitCode, 0) << run.errorOutput;
+    EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(Record("package.args"), "");
     EXPECT_EQ(Record("launcher.args"), kLaunched);
     EXPECT_TRUE(fs::exists(DriveD() / "Quorvel网络" / "QuorvelTarnvik" / "QuorvelLauncher.exe"));

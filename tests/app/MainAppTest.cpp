@@ -1,18 +1,11 @@
 #include "app/MainApp.h"
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <regex>
-
 #include "app/AppTestEnvironment.h"
 #include "app/SpareDnsTable.h"
 #include "commonlib/http/DNSThread.h"
 #include "commonlib/logger/BigDataLog.h"
-#include "commonlib/logger/FileLogger.h"
 #include "commonlib/util/StringUtils.h"
 #include "support/FakeDnsServer.h"
-#include "support/MessagePump.h"
 
 namespace {
 
@@ -62,23 +55,6 @@ TEST_F(MainAppTest, IniReplacesEveryMakerValueAndDebugKeysWin) {
         WriteIni(std::string("[Servers]\nResolvers=") + value + "\n[Debug]\nLog=0\n");
         EXPECT_EQ(MakerServers::Load(L"C:\\prog\\xjzurazarevuz.ini").resolvers, L"127.0.0.1");
     }
-}
-
-TEST_F(MainAppTest, TheLogSettingDecidesTheLogFile) {
-    WriteIni("[Debug]\nLog=0\n");
-    StartApp();
-    EXPECT_FALSE(std::filesystem::exists(HostPath("prog/MiniLog")));
-    MainApp::GetInstance().Uninit();
-
-    // Without the key: a log file in MiniLog, its name taken once per process.
-    WriteIni("[Servers]\nResolvers=127.0.0.1\n");
-    StartApp();
-    const std::wstring path = MainApp::GetInstance().LogFilePath();
-    EXPECT_EQ(path, MainApp::GetInstance().LogFilePath());
-    EXPECT_TRUE(
-        std::regex_match(WideToUtf8(path), std::regex(R"(C:\\prog\\MiniLog\\vidi_zazeroroda\d{8}_\d{6}\.xjelog)")));
-    EXPECT_TRUE(std::filesystem::exists(HostPath("prog/MiniLog/" + WideToUtf8(path.substr(path.rfind(L'\\') + 1)))));
-    CSingleton<FileLogger>::GetInstance().Close();
 }
 
 TEST_F(MainAppTest, OnlyASingleMarkerAnswerSwitchesTheDownloadList) {

@@ -1,19 +1,9 @@
 #include "app/MainDlg.h"
 
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <filesystem>
-
 #include "app/AppTestEnvironment.h"
 #include "app/MsgBoxDlg.h"
-#include "commonlib/thread/MainThreadTask.h"
 #include "commonlib/util/Md5.h"
-#include "platform/window/MessageApi.h"
-#include "platform/window/WindowApi.h"
-#include "platform/window/WindowPos.h"
 #include "support/ManualClock.h"
-#include "support/MessagePump.h"
 #include "support/RectCheck.h"
 #include "ui/basic/ProgressUI.h"
 #include "ui/core/ControlUI.h"

@@ -1,16 +1,10 @@
 // The windows as a person sees them, headless, against reference pictures
 // (support/ReferenceImage.h: text smoothing may differ a little, nothing else). Every
 // screenshot is also written to <build>/artifacts/screenshots for a person to look at.
-#include <gtest/gtest.h>
-
-#include <vector>
 
 #include "app/AppTestEnvironment.h"
 #include "app/MsgBoxDlg.h"
 #include "platform/window/Paint.h"
-#include "platform/window/WindowApi.h"
-#include "platform/window/WindowPos.h"
-#include "support/MessagePump.h"
 #include "support/ReferenceImage.h"
 
 namespace {

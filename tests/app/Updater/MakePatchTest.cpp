@@ -2,10 +2,7 @@
 // test program carries as its resource "RESDLL" 155.
 #include "app/Updater/MakePatch.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -20,9 +17,8 @@
 #include "platform/resource/Resource.h"
 #include "platform/types/ErrorCodes.h"
 #include "support/RandomBytes.h"
+#include "support/Subprocess.h"
 #include "support/TempDir.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 using testsupport::RandomBytes;
@@ -35,25 +31,11 @@ constexpr auto kDeadline = std::chrono::seconds(60);
 constexpr std::size_t kMiB = 0x100000;
 const Pair kNameOutside{1, static_cast<int>(ERROR_INVALID_NAME)};
 
-// Runs the 7z tool in `directory` with its output discarded; its exit status, or -1.
+// Runs the 7z tool in `directory`; its exit status.
 int Run7z(const fs::path& directory, std::vector<std::string> args) {
     args.insert(args.begin(), "7z");
     args.push_back("-bd");  // no progress display
-    std::vector<char*> argv;
-    for (auto& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
-    for (const int fd : {0, 1, 2})
-        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
-    pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, "7z", &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    if (spawned != 0 || waitpid(pid, &status, 0) != pid) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return testsupport::WaitForProgram(testsupport::StartProgram(args, "/dev/null", directory));
 }
 
 // Replaces or removes the library resource for one test, then restores the bytes the
@@ -294,7 +276,7 @@ TEST_F(MakePatchTest, ReservedFilesWaitUnderTemporaryNamesAndMoveInOrderAtTheEnd
         EXPECT_EQ(options[L"tmp_file"][i].string().rfind(options[L"real_file"][i].string() + L".", 0), 0u);
 }
 
-TEST_F(MakePatchTest, TheStopFlagEndsTheRunWithItsPair) {
+TEST_F(MakePatchTest, AStopEndsTheRunWithItsPair) {
     Source("big.bin", RandomBytes(3 * kMiB, 3));
     Source("z.txt", "after the big one");
     Pack();
@@ -303,65 +285,35 @@ TEST_F(MakePatchTest, TheStopFlagEndsTheRunWithItsPair) {
         EXPECT_EQ(Extract(nullptr, &stop), Pair(1, 2017));
         EXPECT_FALSE(fs::exists(m_destinationHost));
     }
-    {  // the owner stops a running worker: the next item is not unpacked
-        CPatcher patcher;
-        m_observer.onProgress = [&](int) {
-            const auto until = std::chrono::steady_clock::now() + kDeadline;
-            while (!patcher.GetStopFlagPtr()->load() && std::chrono::steady_clock::now() < until)
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        };
-        Start(patcher);
-        ASSERT_TRUE(m_observer.WaitFor([&] { return !m_observer.percents.empty(); }));
-        EXPECT_TRUE(patcher.Stop(60000));
-        std::lock_guard lock(m_observer.mutex);
-        EXPECT_EQ(m_observer.result, Pair(1, 2017));
-        EXPECT_FALSE(fs::exists(m_destinationHost / "z.txt"));
-    }
-    {                                 // set while the last item unpacks: the library ends well, the stop still counts
+    {
+        // Set while the last item unpacks: the library ends well, the stop still counts.
         Pack({"big.bin"}, {"-mx0"});  // stored: the output opens before any progress
         std::atomic<std::uint8_t> stop{0};
         m_observer.onProgress = [&](int) { stop = 1; };
         EXPECT_EQ(Extract(nullptr, &stop), Pair(3, 2017));
     }
-}
-
-TEST_F(MakePatchTest, DestroyingTheWorkerWaitsForTheItemInHand) {
-    Source("big.bin", RandomBytes(3 * kMiB, 7));
-    Source("z.txt", "after the big one");
-    Pack();
-    std::atomic<bool> release{false};
-    m_observer.onProgress = [&](int) {
-        const auto until = std::chrono::steady_clock::now() + kDeadline;
-        while (!release && std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    };
-    auto patcher = std::make_unique<CPatcher>();
-    Start(*patcher);
-    ASSERT_TRUE(m_observer.WaitFor([&] { return !m_observer.percents.empty(); }));
-    // The worker is held inside an item for longer than the destructor's stop time-out.
-    std::thread releaser([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(3500));
-        release = true;
-    });
-    patcher.reset();
-    releaser.join();
-    std::lock_guard lock(m_observer.mutex);
-    EXPECT_EQ(m_observer.result, Pair(1, 2017)) << "the run ended before its worker object went";
-}
-
-TEST_F(MakePatchTest, ProgressIsTheTruncatedPercentage) {
-    // Without a user or a total nothing is reported.
-    const struct {
-        std::uint64_t done, total;
-        std::vector<int> percents;
-    } cases[] = {
-        {50, 200, {25}}, {199, 200, {99}}, {200, 200, {100}}, {0x7FFFFFFFFFull, 0xFFFFFFFFFFull, {49}}, {5, 0, {}}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.done) + "/" + std::to_string(c.total));
+    {
+        // The owner destroys a worker held inside an item for longer than its stop time-out:
+        // the destructor waits, and the run ends with the stop's pair before the object goes.
+        Pack();
         m_observer.percents.clear();
-        CPatcher::OnProgress(&m_user, c.done, c.total);
-        CPatcher::OnProgress(nullptr, c.done, c.total);
-        EXPECT_EQ(m_observer.percents, c.percents);
+        std::atomic<bool> release{false};
+        m_observer.onProgress = [&](int) {
+            const auto until = std::chrono::steady_clock::now() + kDeadline;
+            while (!release && std::chrono::steady_clock::now() < until)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        };
+        auto patcher = std::make_unique<CPatcher>();
+        Start(*patcher);
+        ASSERT_TRUE(m_observer.WaitFor([&] { return !m_observer.percents.empty(); }));
+        std::thread releaser([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+            release = true;
+        });
+        patcher.reset();
+        releaser.join();
+        std::lock_guard lock(m_observer.mutex);
+        EXPECT_EQ(m_observer.result, Pair(1, 2017));
     }
 }
 
@@ -403,21 +355,4 @@ TEST_F(MakePatchTest, ItemsAndMovesOutsideTheDestinationAreRefused) {
         for (const auto& entry : fs::recursive_directory_iterator(m_temp.Path()))
             EXPECT_EQ(entry.path().string().find("evil"), std::string::npos) << entry.path();
     }
-}
-
-TEST_F(MakePatchTest, ALibraryThatDoesNotLoadGetsItsRuntimeBesideTheProgram) {
-    LibraryResourceSwap library;
-    library.Use("MZ this is no library");
-    ASSERT_TRUE(platform::RegisterResource(L"RESDLL", 156, "runtime bytes"));
-    SevenZipExtractor extractor;
-    extractor.destination = m_destination;
-    EXPECT_EQ(LoadSevenZipLibrary(&extractor), nullptr);
-    const fs::path runtime = fs::read_symlink("/proc/self/exe").parent_path() / "msvcr100.dll";
-    EXPECT_TRUE(extractor.runtimeWritten);
-    EXPECT_EQ(TempDir::ReadFile(runtime), "runtime bytes");
-    // The runtime goes again when the library is unloaded.
-    UnloadSevenZipLibrary(&extractor);
-    EXPECT_FALSE(extractor.runtimeWritten);
-    EXPECT_FALSE(fs::exists(runtime));
-    platform::UnregisterResource(L"RESDLL", 156);
 }

@@ -1,7 +1,6 @@
 #include "app/Updater/Updater.h"
 
 #include <arpa/inet.h>
-#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
