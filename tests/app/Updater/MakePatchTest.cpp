@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -64,18 +63,22 @@ private:
     std::size_t m_size = 0;
 };
 
-// What a worker reported. The worker's functions are plain function pointers, so they
-// reach the observer of the running test through one pointer.
+// What a worker reported. Its functions are plain function pointers, so they reach the
+// observer of the running test through one pointer.
 struct Observer {
     std::mutex mutex;
-    std::condition_variable changed;
     std::vector<int> percents;
     std::optional<Pair> result;
     std::function<void(int)> onProgress;  // runs on the worker, outside the lock
 
+    // Polls `done` under the lock until it holds or the deadline passes.
     bool WaitFor(const std::function<bool()>& done) {
-        std::unique_lock lock(mutex);
-        return changed.wait_for(lock, kDeadline, done);
+        for (const auto until = std::chrono::steady_clock::now() + kDeadline; std::chrono::steady_clock::now() < until;
+             std::this_thread::sleep_for(std::chrono::milliseconds(5))) {
+            std::lock_guard lock(mutex);
+            if (done()) return true;
+        }
+        return false;
     }
 };
 Observer* g_observer = nullptr;
@@ -85,16 +88,11 @@ void ObserveProgress(PatchConfig*, int percent) {
         std::lock_guard lock(g_observer->mutex);
         g_observer->percents.push_back(percent);
     }
-    g_observer->changed.notify_all();
     if (g_observer->onProgress) g_observer->onProgress(percent);
 }
-
 void ObserveFinish(PatchConfig*, int type, int code) {
-    {
-        std::lock_guard lock(g_observer->mutex);
-        g_observer->result = Pair(type, code);
-    }
-    g_observer->changed.notify_all();
+    std::lock_guard lock(g_observer->mutex);
+    g_observer->result = Pair(type, code);
 }
 
 // Relative path -> content, "<dir>" for a folder.
