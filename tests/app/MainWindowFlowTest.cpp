@@ -1,8 +1,6 @@
 // The main window as a person meets it, headless: the start sequence against a loopback
 // update server, and clicks and typing injected through the display.
 
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -18,6 +16,7 @@
 #include "platform/window/Focus.h"
 #include "platform/window/WindowBackend.h"
 #include "support/ManualClock.h"
+#include "support/ScriptedTcpServer.h"
 #include "support/Watchdog.h"
 #include "ui/basic/OptionUI.h"
 #include "ui/core/TabLayoutUI.h"
@@ -179,17 +178,11 @@ TEST_F(MainWindowFlowTest, TheStartSequenceFollowsTheInstalledClient) {
 }
 
 TEST_F(MainWindowFlowTest, UnansweredVersionRequestShowsThePageAfterThreeSeconds) {
-    // A server that takes the connection and never says a word.
-    const int silent = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(silent, 4), 0);
-    ASSERT_EQ(::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    testsupport::ScriptedTcpServer silent;  // takes the connection and never says a word
+    ASSERT_TRUE(silent.Start());
     std::string servers = m_server->ServersSection();
     const size_t at = servers.find("UpdateServer=");
-    servers.replace(at, servers.find('\n', at) - at,
-                    "UpdateServer=https://127.0.0.1:" + std::to_string(ntohs(address.sin_port)));
+    servers.replace(at, servers.find('\n', at) - at, "UpdateServer=https://127.0.0.1:" + std::to_string(silent.Port()));
     Start(servers);
     InstallClient("2.1.790");
 
@@ -206,7 +199,6 @@ TEST_F(MainWindowFlowTest, UnansweredVersionRequestShowsThePageAfterThreeSeconds
     EXPECT_NE(ProgramLog().find("get version overtime"), std::string::npos);
     EXPECT_EQ(LauncherRecord(), "");
     DestroyWindow(hwnd);
-    ::close(silent);
 }
 
 TEST_F(MainWindowFlowTest, ClicksAndTypingOnTheInstallPage) {
