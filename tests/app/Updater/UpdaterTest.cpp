@@ -171,26 +171,9 @@ TEST_F(UpdaterTest, ThePackageArrivesWhereverItIsServed) {
     ::close(closed);
 }
 
-TEST_F(UpdaterTest, TheDescriptorUrlsFollowTheModeUnlessUpdateUrlIsSet) {
-    WriteIni("[Servers]\nUpdateServer=https://127.0.0.9:1\nUpdateServerHttp=http://127.0.0.9:2\n[Debug]\nLog=0\n");
-    StartApp();
-    const struct {
-        UpdaterModule::Mode mode;
-        std::vector<std::wstring> urls;
-    } cases[] = {
-        {UpdaterModule::Mode::Release,
-         {L"https://127.0.0.9:1/qvzurazarevuz.txt", L"http://127.0.0.9:2/qvzurazarevuz.txt"}},
-        {UpdaterModule::Mode::InternalTest, {L"https://127.0.0.9:1/test/qvinstall_public.txt"}},
-        {UpdaterModule::Mode::PublicTest, {L"https://127.0.0.9:1/test/qvinstall_public_test.txt"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.mode));
-        EXPECT_EQ(UpdaterModule(L"C:\\dl", c.mode, &m_listener, 0).UrlList(), c.urls);
-    }
-
+TEST_F(UpdaterTest, DebugUpdateUrlIsTheOnlyUrl) {
     // [Debug] UpdateURL is the only URL, whatever the mode; one too short to request is
     // reported as a fetch that could not start.
-    MainApp::GetInstance().Uninit();
     WriteIni("[Debug]\nLog=0\nUpdateURL=x\n");
     StartApp();
     MakeModule(L"C:\\dl", UpdaterModule::Mode::PublicTest);
