@@ -25,8 +25,6 @@ public:
     // The selected item, left of the arrow.
     void RenderCaption(HDC hdc) override;
 
-    const CUIString& GetArrowImage() const { return m_arrowImage; }
-
 private:
     CUIString m_arrowImage;
     int m_arrowWidth = 0;

@@ -135,7 +135,6 @@ public:
     // --- resources (forwards to Resources()) ---
     CUIResources& Resources() { return m_resources; }
     const CUIResources& Resources() const { return m_resources; }
-    CUIPaintManager* GetResourceParent() const { return m_resourceParent; }
     // Fonts, images and "Default" lists missing here are looked up in `parent`'s resources;
     // a parent whose chain leads back here is refused.
     void SetResourceParent(CUIPaintManager* parent);

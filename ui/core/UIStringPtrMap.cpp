@@ -46,11 +46,6 @@ void CUIStringPtrMap::Clear() {
     m_index.clear();
 }
 
-const wchar_t* CUIStringPtrMap::KeyAt(int index) const {
-    if (index < 0 || index >= Count()) return nullptr;
-    return m_entries[static_cast<size_t>(index)].key.c_str();
-}
-
 void* CUIStringPtrMap::ValueAt(int index) const {
     if (index < 0 || index >= Count()) return nullptr;
     return m_entries[static_cast<size_t>(index)].value;

@@ -28,8 +28,7 @@ public:
     bool Remove(std::wstring_view key);
     void Clear();
 
-    // Entry `index` in insertion order; null (key) or null (value) outside 0..Count()-1.
-    const wchar_t* KeyAt(int index) const;
+    // Entry `index` in insertion order; null outside 0..Count()-1.
     void* ValueAt(int index) const;
 
 private:

@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/display/HeadlessDisplay.h"
-#include "platform/window/WindowApi.h"
-#include "platform/window/WindowBackend.h"
-#include "platform/window/WindowClass.h"
+#include "../window/DisplayTestSupport.h"
 
 namespace {
 
@@ -27,15 +24,10 @@ public:
 
 }  // namespace
 
-TEST(DragDropTest, ARegistrationHoldsItsTargetUntilRevokedAndOneWindowHasOne) {
-    platform::HeadlessDisplay display;
-    platform::SetWindowBackend(&display);
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.lpszClassName = L"DragDropTestWindow";
-    RegisterClassExW(&wc);
-    HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+using DragDropTest = windowtest::DisplayFixture;
+
+TEST_F(DragDropTest, ARegistrationHoldsItsTargetUntilRevokedAndOneWindowHasOne) {
+    const HWND hwnd = cls.Create(&recorder);
     ASSERT_NE(hwnd, nullptr);
 
     CountedTarget first, second;
@@ -52,6 +44,4 @@ TEST(DragDropTest, ARegistrationHoldsItsTargetUntilRevokedAndOneWindowHasOne) {
 
     DestroyWindow(hwnd);
     EXPECT_EQ(RegisterDragDrop(hwnd, &first), DRAGDROP_E_INVALIDHWND);
-    UnregisterClassW(wc.lpszClassName, nullptr);
-    platform::SetWindowBackend(nullptr);
 }

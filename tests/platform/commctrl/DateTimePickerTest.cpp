@@ -2,29 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <vector>
 
+#include "../window/DisplayTestSupport.h"
 #include "platform/commctrl/CalendarDate.h"
 #include "platform/commctrl/DropDownCalendar.h"
 #include "platform/commctrl/MonthGrid.h"
-#include "platform/display/HeadlessDisplay.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/sync/Clock.h"
-#include "platform/types/ErrorCodes.h"
-#include "platform/window/Focus.h"
-#include "platform/window/MessageApi.h"
-#include "platform/window/Paint.h"
-#include "platform/window/Screen.h"
-#include "platform/window/WindowApi.h"
-#include "platform/window/WindowClass.h"
-#include "platform/window/WindowPos.h"
 #include "support/MessagePump.h"
 #include "support/ReferenceImage.h"
 
 namespace {
-
-constexpr wchar_t kParentClass[] = L"DateTimePickerTestParent";
 
 SYSTEMTIME Date(int year, int month, int day) {
     SYSTEMTIME date{};
@@ -35,33 +24,19 @@ SYSTEMTIME Date(int year, int month, int day) {
 }
 
 // A dialog-like window with a picker at (10, 20), 150 x 24, holding the focus.
-class DateTimePickerTest : public ::testing::Test {
+class DateTimePickerTest : public windowtest::DisplayFixture {
 protected:
-    DateTimePickerTest() { platform::SetWindowBackend(&m_display); }
-    ~DateTimePickerTest() override { platform::SetWindowBackend(nullptr); }
-
     void SetUp() override {
         INITCOMMONCONTROLSEX init;
         init.dwSize = sizeof(init);
         init.dwICC = ICC_STANDARD_CLASSES;
         ASSERT_TRUE(InitCommonControlsEx(&init));
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<intptr_t>(COLOR_BTNFACE + 1));
-        wc.lpszClassName = kParentClass;
-        RegisterClassExW(&wc);
-        m_parent = CreateWindowExW(0, kParentClass, L"", WS_POPUP | WS_VISIBLE, 100, 100, 300, 200, nullptr, nullptr,
-                                   nullptr, nullptr);
-        ASSERT_NE(m_parent, nullptr);
+        m_parent = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{100, 100, 400, 300});
         m_picker = CreateWindowExW(0, DATETIMEPICK_CLASSW, L"", WS_CHILD | WS_VISIBLE, 10, 20, 150, 24, m_parent,
                                    nullptr, nullptr, nullptr);
         ASSERT_NE(m_picker, nullptr);
         SetFocus(m_picker);
         Pump();
-    }
-    void TearDown() override {
-        if (IsWindow(m_parent)) DestroyWindow(m_parent);
     }
 
     static void Pump() { testsupport::DispatchPending(); }
@@ -69,6 +44,10 @@ protected:
         m_display.KeyDown(vk);
         m_display.KeyUp(vk);
         Pump();
+    }
+    void Keys(std::initializer_list<UINT> keys) {
+        for (UINT vk : keys)
+            Key(vk);
     }
     void Type(const std::string& text) {
         m_display.TypeText(text);
@@ -97,84 +76,34 @@ protected:
         return r;
     }
 
-    platform::HeadlessDisplay m_display;
+    platform::HeadlessDisplay& m_display = scope.display;
     HWND m_parent = nullptr;
     HWND m_picker = nullptr;
 };
 
 }  // namespace
 
-TEST_F(DateTimePickerTest, AnswersTheDateAndFontMessages) {
-    // Only whole dates within the range are taken; a refused one leaves the last.
-    SYSTEMTIME withTime = Date(2024, 2, 29);
-    withTime.wHour = 13;
-    ASSERT_TRUE(Set(withTime));
-    const struct {
-        const char* why;
-        LRESULT flag;
-        SYSTEMTIME date;
-    } refused[] = {
-        {"no date", GDT_NONE, Date(2024, 3, 1)},
-        {"February 30", GDT_VALID, Date(2024, 2, 30)},
-        {"before 1601", GDT_VALID, Date(1600, 12, 31)},
-        {"after 9999", GDT_VALID, Date(10000, 1, 1)},
-    };
-    for (const auto& c : refused) {
-        SCOPED_TRACE(c.why);
-        EXPECT_EQ(SendMessageW(m_picker, DTM_SETSYSTEMTIME, static_cast<WPARAM>(c.flag),
-                               reinterpret_cast<LPARAM>(&c.date)),
-                  FALSE);
-        EXPECT_EQ(Value(), L"2024-02-29");
-    }
-    SYSTEMTIME held{};
-    SendMessageW(m_picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&held));
-    EXPECT_EQ(held.wHour, 13) << "the time of day is kept";
-    EXPECT_EQ(held.wDayOfWeek, 4) << "and the weekday filled in";
-    EXPECT_EQ(SendMessageW(m_picker, DTM_GETSYSTEMTIME, 0, 0), GDT_ERROR);
-
-    HFONT font = CreateFontW(-20, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, nullptr);
-    SendMessageW(m_picker, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(m_picker, WM_GETFONT, 0, 0)), font);
-    SendMessageW(m_picker, WM_SETFONT, 0, FALSE);
-    DeleteObject(font);
-
-    INITCOMMONCONTROLSEX wrong;
-    wrong.dwSize = sizeof(wrong) + 4;
-    EXPECT_FALSE(InitCommonControlsEx(&wrong));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-}
-
 TEST_F(DateTimePickerTest, KeysEditTheFieldsInPlace) {
     ASSERT_TRUE(Set(Date(2024, 1, 31)));
     // Arrows: a day the new month lacks becomes its last; months and days wrap, years do not.
-    Key(VK_RIGHT);
-    Key(VK_UP);
+    Keys({VK_RIGHT, VK_UP});
     EXPECT_EQ(Value(), L"2024-02-29");
-    Key(VK_DOWN);
-    Key(VK_DOWN);
+    Keys({VK_DOWN, VK_DOWN});
     EXPECT_EQ(Value(), L"2024-12-29");
-    Key(VK_RIGHT);
-    Key(VK_UP);
-    Key(VK_UP);
-    Key(VK_UP);
+    Keys({VK_RIGHT, VK_UP, VK_UP, VK_UP});
     EXPECT_EQ(Value(), L"2024-12-01");
-    Key(VK_RIGHT);  // wraps round to the year
-    Key(VK_DOWN);
+    Keys({VK_RIGHT, VK_DOWN});  // wraps round to the year
     EXPECT_EQ(Value(), L"2023-12-01");
 
     // Digits fill a field and move on once it is full.
-    Type("2020");
-    Type("2");
-    Type("29");
+    Type("2020229");
     EXPECT_EQ(Value(), L"2020-02-29");
     Key(VK_LEFT);
-    Type("11");
-    Type("7");
+    Type("117");
     EXPECT_EQ(Value(), L"2020-11-07");
 
     // A year counts only when all four digits are there and it lies in the range.
-    Key(VK_LEFT);
-    Key(VK_LEFT);
+    Keys({VK_LEFT, VK_LEFT});
     Type("19");
     Key(VK_RIGHT);
     EXPECT_EQ(Value(), L"2020-11-07");
@@ -198,9 +127,7 @@ TEST_F(DateTimePickerTest, TheDropDownHangsBelowAndTheKeysSteerIt) {
     EXPECT_EQ(GetFocus(), m_picker) << "the calendar never takes the focus";
     EXPECT_EQ(GetActiveWindow(), m_parent);
 
-    Key(VK_RIGHT);
-    Key(VK_DOWN);
-    Key(VK_NEXT);
+    Keys({VK_RIGHT, VK_DOWN, VK_NEXT});
     EXPECT_EQ(Value(), L"2021-03-17") << "steering is not picking";
     Key(VK_RETURN);
     EXPECT_EQ(Value(), L"2021-04-25");

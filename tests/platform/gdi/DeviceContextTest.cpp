@@ -100,16 +100,3 @@ TEST(DeviceContextTest, SurfaceDcDrawsOnlyInItsArea) {
     DeleteDC(hanging);
     cairo_surface_destroy(surface);
 }
-
-TEST(DeviceContextTest, MulDivRoundsAndRefusesOverflow) {
-    const struct {
-        int number, numerator, denominator, expected;
-    } cases[] = {
-        {10, 2540, 96, 265}, {-10, 2540, 96, -265}, {3, 1, 2, 2},        {-3, 1, 2, -2},
-        {7, 1, -2, -4},      {5, 5, 0, -1},         {INT_MAX, 2, 1, -1},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.number << "*" << c.numerator << "/" << c.denominator);
-        EXPECT_EQ(MulDiv(c.number, c.numerator, c.denominator), c.expected);
-    }
-}

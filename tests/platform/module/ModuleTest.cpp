@@ -11,8 +11,12 @@
 
 namespace {
 
-int Seven() { return 7; }
-int Eight() { return 8; }
+int Seven() {
+    return 7;
+}
+int Eight() {
+    return 8;
+}
 
 }  // namespace
 
@@ -53,20 +57,6 @@ TEST(ModuleTest, BuiltinModulesLoadByBareNameAndOutliveTheirEntry) {
     EXPECT_EQ(GetProcAddress(first, "Seven"), nullptr);
     EXPECT_TRUE(FreeLibrary(second));
     platform::UnregisterBuiltinModule(L"fake20.dll");
-}
-
-TEST(ModuleTest, SharedObjectsLoadByWindowsPath) {
-    const std::wstring path = platform::WinPath(XJ_TEST_MODULE_PATH);
-    HMODULE module = LoadLibraryW(path.c_str());
-    ASSERT_NE(module, nullptr) << GetLastError();
-    EXPECT_EQ(LoadLibraryW(path.c_str()), module);
-    auto add = reinterpret_cast<int (*)(int, int)>(GetProcAddress(module, "XjTestModuleAdd"));
-    ASSERT_NE(add, nullptr);
-    EXPECT_EQ(add(40, 2), 42);
-    EXPECT_EQ(GetProcAddress(module, reinterpret_cast<LPCSTR>(1)), nullptr);  // no ordinals
-    EXPECT_TRUE(FreeLibrary(module));
-    EXPECT_TRUE(FreeLibrary(module));
-    EXPECT_FALSE(FreeLibrary(module));
 }
 
 TEST(ModuleTest, FilesThatAreNotModulesFail) {

@@ -91,26 +91,6 @@ TEST_F(ProfileApiTest, WritesCreateReplaceAndRemove) {
     EXPECT_EQ(testsupport::TempDir::ReadFile(HostIni()), "[Config]\r\nstartupwithos=0\r\n");
 }
 
-TEST_F(ProfileApiTest, Utf16FileIsWrittenBackAsUtf16) {
-    const std::string original = "\xFF\xFE" + platform::Utf16LeBytesFromWide(L"; 启动器\r\n[QuorvelNet-Launcher]\r\n");
-    m_dir.WriteFile("home/game/rkupdate.ini", original);
-    EXPECT_TRUE(
-        WritePrivateProfileStringW(L"QuorvelNet-Launcher", L"InstallPath", L"D:\\游戏\\QuorvelLauncher.exe", m_ini));
-    EXPECT_EQ(testsupport::TempDir::ReadFile(HostIni()),
-              original + platform::Utf16LeBytesFromWide(L"InstallPath=D:\\游戏\\QuorvelLauncher.exe\r\n"));
-    EXPECT_EQ(Get(L"quorvelnet-launcher", L"INSTALLPATH"), L"D:\\游戏\\QuorvelLauncher.exe");
-}
-
-TEST_F(ProfileApiTest, AnotherProcessSeesTheWrite) {
-    std::filesystem::create_directories(HostIni().parent_path());
-    ASSERT_TRUE(WritePrivateProfileStringW(L"Setting", L"Version", L"2.1.900", m_ini));
-    EXPECT_EQ(testsupport::InChild([&] { return Get(L"Setting", L"Version") == L"2.1.900" ? 0 : 1; }), 0);
-    EXPECT_EQ(testsupport::InChild(
-                  [&] { return WritePrivateProfileStringW(L"Setting", L"Version", L"3.0.0", m_ini) ? 0 : 1; }),
-              0);
-    EXPECT_EQ(Get(L"Setting", L"Version"), L"3.0.0");
-}
-
 TEST_F(ProfileApiTest, TwoProcessesWritingAtOnceLoseNoWrite) {
     constexpr int kWrites = 60;
     std::filesystem::create_directories(HostIni().parent_path());

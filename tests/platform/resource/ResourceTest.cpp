@@ -72,20 +72,3 @@ TEST(ResourceTest, RuntimeRegistrationCopiesAndReplacesSafely) {
     EXPECT_FALSE(platform::RegisterResource(L"ZIPRES", 70000, "x"));
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 }
-
-TEST(ResourceTest, UnregisteredResourcesAreMissingButEarlierDataStays) {
-    ASSERT_TRUE(platform::RegisterResource(L"GONE", 5, "bytes"));
-    ASSERT_TRUE(platform::RegisterResource(L"GONE", 6, "other"));
-    HRSRC before = FindResourceW(nullptr, MAKEINTRESOURCEW(5), L"GONE");
-    ASSERT_NE(before, nullptr);
-
-    EXPECT_TRUE(platform::UnregisterResource(L"gone", 5));
-    EXPECT_EQ(FindResourceW(nullptr, MAKEINTRESOURCEW(5), L"GONE"), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_RESOURCE_NAME_NOT_FOUND);
-    EXPECT_EQ(ResourceBytes(before), "bytes") << "a handle found earlier still reads";
-    EXPECT_EQ(ResourceBytes(FindResourceW(nullptr, MAKEINTRESOURCEW(6), L"GONE")), "other");
-    EXPECT_FALSE(platform::UnregisterResource(L"GONE", 5));
-
-    ASSERT_TRUE(platform::RegisterResource(L"GONE", 5, "again"));
-    EXPECT_EQ(ResourceBytes(FindResourceW(nullptr, MAKEINTRESOURCEW(5), L"GONE")), "again");
-}

@@ -5,7 +5,8 @@
 using namespace platform;
 
 TEST(StringConvTest, RoundTripsThroughUtf8AndUtf16) {
-    const std::wstring samples[] = {L"", L"abc", L"您已经运行了一个Tarnvik安装程序。", std::wstring(1, wchar_t(0x1F600)) + L"x"};
+    const std::wstring samples[] = {L"", L"abc", L"您已经运行了一个Tarnvik安装程序。",
+                                    std::wstring(1, wchar_t(0x1F600)) + L"x"};
     for (const auto& s : samples) {
         EXPECT_EQ(WideFromUtf8(Utf8FromWide(s)), s);
         EXPECT_EQ(WideFromUtf16(Utf16FromWide(s)), s);
@@ -22,7 +23,10 @@ TEST(StringConvTest, InvalidInputBecomesReplacementCharacters) {
         std::string in;
         std::wstring out;
     } cases[] = {
-        {"lone continuation byte", "a\x80" "b", L"a" + r + L"b"},
+        {"lone continuation byte",
+         "a\x80"
+         "b",
+         L"a" + r + L"b"},
         {"truncated sequence at end", "a\xE4\xB8", L"a" + r},
         {"overlong encoding", "\xC0\xAF", r},
         {"encoded surrogate", "\xED\xA0\x80", r},
@@ -81,12 +85,9 @@ TEST(StringConvTest, HostNamesRoundTripAndNeverGainASeparator) {
         const char* why;
         std::string host;
     } cases[] = {
-        {"backslashes", "..\\..\\Documents"},
-        {"a lone backslash", "\\"},
-        {"invalid UTF-8", "log\xff\xfe.txt"},
-        {"truncated sequence", "a\xE4\xB8"},
-        {"encoded surrogate", "\xED\xB0\xBC"},
-        {"plain text", "游戏 1.ini"},
+        {"backslashes", "..\\..\\Documents"},  {"a lone backslash", "\\"},
+        {"invalid UTF-8", "log\xff\xfe.txt"},  {"truncated sequence", "a\xE4\xB8"},
+        {"encoded surrogate", "\xED\xB0\xBC"}, {"plain text", "游戏 1.ini"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <optional>
 #include <thread>
 
 #include "platform/sync/Clock.h"
@@ -15,30 +16,6 @@
 namespace {
 
 constexpr wchar_t kInstanceName[] = L"qvxj_install_20170309";
-
-// Forks a child that creates the named mutex, sends back GetLastError() and
-// waits to be killed. Returns the child's pid (or -1) and its error in *error.
-pid_t SpawnHolder(DWORD* error) {
-    int fds[2];
-    if (pipe(fds) != 0) return -1;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        CreateMutexW(nullptr, FALSE, kInstanceName);
-        const DWORD childError = GetLastError();
-        if (write(fds[1], &childError, sizeof childError) != sizeof childError) _exit(2);
-        for (;;)
-            pause();
-    }
-    close(fds[1]);
-    if (pid > 0 && read(fds[0], error, sizeof *error) != sizeof *error) *error = ~0u;
-    close(fds[0]);
-    return pid;
-}
-
-void KillHolder(pid_t pid) {
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-}
 
 // A child forked at construction that creates the named mutex only when asked:
 // a fork made after this process took the name would inherit its handle table.
@@ -58,7 +35,10 @@ public:
         }
     }
     ~LaterHolder() {
-        if (m_pid > 0) KillHolder(m_pid);
+        if (m_pid > 0) {
+            kill(m_pid, SIGKILL);  // no clean-up runs: the kernel drops the lock
+            waitpid(m_pid, nullptr, 0);
+        }
         for (int fd : {m_go[0], m_go[1], m_result[0], m_result[1]})
             close(fd);
     }
@@ -80,10 +60,9 @@ private:
 
 TEST(MutexTest, SecondProcessSeesTheInstanceUntilTheHolderDies) {
     testsupport::TempDir temp(testsupport::TempDir::Home::Redirect);
-    DWORD childError = ~0u;
-    pid_t holder = SpawnHolder(&childError);
-    ASSERT_GT(holder, 0);
-    EXPECT_EQ(childError, ERROR_SUCCESS);
+    std::optional<LaterHolder> holder(std::in_place);
+    LaterHolder second, third;
+    EXPECT_EQ(holder->Create(), ERROR_SUCCESS);
     EXPECT_TRUE(std::filesystem::exists(temp / "run/qvxj_install_20170309.lock"));
 
     HANDLE mutex = CreateMutexW(nullptr, FALSE, kInstanceName);
@@ -91,19 +70,14 @@ TEST(MutexTest, SecondProcessSeesTheInstanceUntilTheHolderDies) {
     EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
     EXPECT_TRUE(CloseHandle(mutex));
 
-    KillHolder(holder);                  // no clean-up runs: the kernel drops the lock
+    holder.reset();
     SetLastError(ERROR_ALREADY_EXISTS);  // a stale value must not survive a fresh create
     mutex = CreateMutexW(nullptr, FALSE, kInstanceName);
     ASSERT_NE(mutex, nullptr);
     EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
-
-    holder = SpawnHolder(&childError);  // now this process is the first instance
-    EXPECT_EQ(childError, ERROR_ALREADY_EXISTS);
-    KillHolder(holder);
+    EXPECT_EQ(second.Create(), ERROR_ALREADY_EXISTS) << "now this process is the first instance";
     EXPECT_TRUE(CloseHandle(mutex));
-    holder = SpawnHolder(&childError);
-    EXPECT_EQ(childError, ERROR_SUCCESS) << "closing the last handle releases the lock";
-    KillHolder(holder);
+    EXPECT_EQ(third.Create(), ERROR_SUCCESS) << "closing the last handle releases the lock";
 }
 
 TEST(MutexTest, DeletingTheLockFileDoesNotLetASecondInstanceIn) {
@@ -126,15 +100,13 @@ TEST(MutexTest, DeletingTheLockFileDoesNotLetASecondInstanceIn) {
     }  // the children end here
 
     // Another process holds it and its file goes: this process still sees it.
-    DWORD childError = ~0u;
-    const pid_t holder = SpawnHolder(&childError);
-    ASSERT_GT(holder, 0);
-    EXPECT_EQ(childError, ERROR_SUCCESS);
+    std::optional<LaterHolder> holder(std::in_place);
+    ASSERT_EQ(holder->Create(), ERROR_SUCCESS);
     std::filesystem::remove(lockFile);
     HANDLE mutex = CreateMutexW(nullptr, FALSE, kInstanceName);
     EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
     EXPECT_TRUE(CloseHandle(mutex));
-    KillHolder(holder);  // its lock ends with it, deleted file or not
+    holder.reset();  // its lock ends with it, deleted file or not
     mutex = CreateMutexW(nullptr, FALSE, kInstanceName);
     EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
     EXPECT_TRUE(CloseHandle(mutex));

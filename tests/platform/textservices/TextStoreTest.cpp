@@ -47,17 +47,6 @@ TEST(TextStoreTest, EditsAgreeWithAPlainStringModel) {
     }
 }
 
-TEST(TextStoreTest, TextRangesCountBreaksOnceOrAsCrLf) {
-    CTextStore store;
-    store.Replace(0, 0, L"ab\rcd\r\ref");
-    EXPECT_EQ(store.Text(1, 7), L"b\rcd\r\r");
-    EXPECT_EQ(store.Text(7, 1), L"b\rcd\r\r");  // reversed ranges are ordered
-    EXPECT_EQ(store.Text(1, 7, CTextStore::Breaks::CrLf), L"b\r\ncd\r\n\r\n");
-    EXPECT_EQ(store.BreaksIn(0, store.Length()), 3);
-    EXPECT_EQ(store.BreaksIn(3, 5), 0);
-    EXPECT_EQ(store.Text(-5, 100), L"ab\rcd\r\ref");  // clamped
-}
-
 TEST(TextStoreTest, NormalisesBreaksSurrogatesAndNul) {
     const struct {
         const char* why;

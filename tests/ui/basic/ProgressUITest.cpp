@@ -6,19 +6,6 @@ using SkinUI::CProgressUI;
 
 using ProgressUITest = basictest::BasicControlTest;
 
-TEST_F(ProgressUITest, SetProgressIgnoresOutOfRangeValues) {
-    Build(R"(<VerticalLayout><Progress name="p" min="10" max="20" value="12"/></VerticalLayout>)");
-    auto* progress = Find<CProgressUI>(L"p");
-    const struct { int value, expected; } cases[] = {{25, 12}, {9, 12}, {20, 20}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.value);
-        progress->SetProgress(c.value);
-        EXPECT_EQ(progress->GetProgress(), c.expected);
-    }
-    progress->SetMaxValue(12);
-    EXPECT_EQ(progress->GetProgress(), 12) << "a narrower range pulls the value in";
-}
-
 TEST_F(ProgressUITest, ForeImageCoversTheValuesShare) {
     constexpr DWORD kFore = 0xFF0000FF;
     UseImages({{"fore", kFore}});

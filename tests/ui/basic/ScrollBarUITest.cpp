@@ -8,6 +8,11 @@ using SkinUI::CVerticalLayoutUI;
 
 using ScrollBarUITest = basictest::BasicControlTest;
 
+// Five rows of 40 in a list 100 high: 100 pixels to scroll.
+const char kList[] = R"(<VerticalLayout><VerticalLayout name="list" vscrollbar="true" height="100">
+    <Control height="40"/><Control height="40"/><Control height="40"/><Control height="40"/><Control height="40"/>
+  </VerticalLayout><Control/></VerticalLayout>)";
+
 TEST_F(ScrollBarUITest, ExtentAndOffsetClampAndMoveTheThumb) {
     Build(R"(<HorizontalLayout><ScrollBar name="bar" width="16" height="100"/><Control/></HorizontalLayout>)");
     auto* bar = Find<CScrollBarUI>(L"bar");
@@ -33,14 +38,7 @@ TEST_F(ScrollBarUITest, ExtentAndOffsetClampAndMoveTheThumb) {
 }
 
 TEST_F(ScrollBarUITest, ContainerBarFollowsTheContentAndScrollsItsOwner) {
-    // Five rows of 40 in a list 100 high: 100 pixels to scroll.
-    Build(R"(<VerticalLayout>
-        <VerticalLayout name="list" vscrollbar="true" height="100">
-          <Control height="40"/><Control height="40"/><Control height="40"/>
-          <Control height="40"/><Control height="40"/>
-        </VerticalLayout>
-        <Control/>
-      </VerticalLayout>)");
+    Build(kList);
     auto* list = Find<CVerticalLayoutUI>(L"list");
     CScrollBarUI* bar = list->GetVScrollBar();
     ASSERT_NE(bar, nullptr);
@@ -70,13 +68,7 @@ TEST_F(ScrollBarUITest, ContainerBarFollowsTheContentAndScrollsItsOwner) {
 }
 
 TEST_F(ScrollBarUITest, ArrowRepeatStopsWhenThePressIsLost) {
-    Build(R"(<VerticalLayout>
-        <VerticalLayout name="list" vscrollbar="true" height="100">
-          <Control height="40"/><Control height="40"/><Control height="40"/>
-          <Control height="40"/><Control height="40"/>
-        </VerticalLayout>
-        <Control/>
-      </VerticalLayout>)");
+    Build(kList);
     auto* list = Find<CVerticalLayoutUI>(L"list");
     Mouse(WM_MOUSEMOVE, 392, 95);
     Mouse(WM_LBUTTONDOWN, 392, 95, MK_LBUTTON);

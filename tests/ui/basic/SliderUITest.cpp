@@ -31,27 +31,7 @@ TEST_F(SliderUITest, ThumbDragClickAndWheelMoveTheValue) {
     EXPECT_EQ(slider->GetProgress(), 25);
 }
 
-TEST_F(SliderUITest, DegenerateRangesAndSizesKeepTheValueInRange) {
-    Build(R"(<VerticalLayout>
-        <Slider name="flat" width="200" height="20" min="5" max="5" value="5" thumbsize="10,20"/>
-        <Slider name="narrow" width="10" height="20" thumbsize="10,20" value="30"/>
-        <Control/>
-      </VerticalLayout>)");
-    for (const wchar_t* name : {L"flat", L"narrow"}) {
-        SCOPED_TRACE(basictest::Narrow(name));
-        auto* slider = Find<CSliderUI>(name);
-        const RECT b = slider->GetBounds();
-        Drag(POINT{b.left + 2, b.top + 10}, POINT{b.right + 50, b.top + 10});
-        Send(WM_MOUSEWHEEL, static_cast<WPARAM>(120u << 16));
-        EXPECT_GE(slider->GetProgress(), slider->GetMinValue());
-        EXPECT_LE(slider->GetProgress(), slider->GetMaxValue());
-        const RECT thumb = slider->ThumbRect();
-        EXPECT_EQ(thumb.right - thumb.left, 10);
-        Paint();
-    }
-}
-
-TEST_F(SliderUITest, TheWheelStopsAtTheEndsOfTheIntRange) {
+TEST_F(SliderUITest, DegenerateRangesSizesAndTheEndsOfTheIntRangeKeepTheValueInRange) {
     Build(R"(<VerticalLayout>
         <Slider name="s" width="200" height="20" thumbsize="10,20" min="-2147483648" max="2147483647"
                 value="2147483647" step="2147483647"/>
@@ -64,5 +44,24 @@ TEST_F(SliderUITest, TheWheelStopsAtTheEndsOfTheIntRange) {
     for (int expected : {0, -std::numeric_limits<int>::max(), std::numeric_limits<int>::min()}) {
         Send(WM_MOUSEWHEEL, static_cast<WPARAM>(static_cast<WORD>(-120)) << 16);
         EXPECT_EQ(slider->GetProgress(), expected);
+    }
+
+    // A range of one value and a track no wider than the thumb.
+    Build(R"(<VerticalLayout>
+        <Slider name="flat" width="200" height="20" min="5" max="5" value="5" thumbsize="10,20"/>
+        <Slider name="narrow" width="10" height="20" thumbsize="10,20" value="30"/>
+        <Control/>
+      </VerticalLayout>)");
+    for (const wchar_t* name : {L"flat", L"narrow"}) {
+        SCOPED_TRACE(basictest::Narrow(name));
+        auto* degenerate = Find<CSliderUI>(name);
+        const RECT b = degenerate->GetBounds();
+        Drag(POINT{b.left + 2, b.top + 10}, POINT{b.right + 50, b.top + 10});
+        Send(WM_MOUSEWHEEL, static_cast<WPARAM>(120u << 16));
+        EXPECT_GE(degenerate->GetProgress(), degenerate->GetMinValue());
+        EXPECT_LE(degenerate->GetProgress(), degenerate->GetMaxValue());
+        const RECT thumb = degenerate->ThumbRect();
+        EXPECT_EQ(thumb.right - thumb.left, 10);
+        Paint();
     }
 }

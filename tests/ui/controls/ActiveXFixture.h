@@ -20,6 +20,25 @@ inline constexpr CLSID kWindowlessClass = {
     0x7E57AC10, 0x0010, 0x4A11, {0x8B, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88}};
 inline constexpr const char* kWindowlessText = "{7E57AC10-0010-4A11-8B22-334455667788}";
 
+// A VARIANT of `type` holding the number `value` (VT_I4) or else `pointer` (a BSTR or a reference).
+inline VARIANT Of(VARTYPE type, void* pointer = nullptr, LONG value = 0) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = type;
+    if (type == VT_I4) {
+        v.lVal = value;
+    } else {
+        v.byref = pointer;
+    }
+    return v;
+}
+
+// An event with `args` (last first, as they are passed) delivered to `sink`.
+inline HRESULT Fire(IDispatch* sink, DISPID member, std::vector<VARIANT> args, REFIID iid = IID_NULL) {
+    DISPPARAMS params{args.empty() ? nullptr : args.data(), nullptr, static_cast<UINT>(args.size()), 0};
+    return sink->Invoke(member, iid, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+}
+
 // A class in the process's class table (and a ProgID for it) until destroyed.
 class ClassRegistration {
 public:

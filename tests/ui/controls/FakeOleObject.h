@@ -81,7 +81,6 @@ public:
 
     // ---- IUnknown ----
     HRESULT QueryInterface(REFIID iid, void** object) noexcept override {
-        if (object == nullptr) return E_POINTER;
         *object = nullptr;
         if (iid == IID_IUnknown || iid == IID_IOleObject) {
             *object = static_cast<IOleObject*>(this);
@@ -134,24 +133,16 @@ public:
     HRESULT DoVerb(LONG verb, MSG*, IOleClientSite* verbSite, LONG, HWND parent, const RECT*) noexcept override {
         verbs.push_back(verb);
         if (verbSite == nullptr) return E_INVALIDARG;
-        switch (verb) {
-            case OLEIVERB_PRIMARY:
-            case OLEIVERB_SHOW:
-            case OLEIVERB_INPLACEACTIVATE:
-                return Activate(verbSite, parent);
-            case OLEIVERB_UIACTIVATE: {
-                const HRESULT activated = Activate(verbSite, parent);
-                if (FAILED(activated)) return activated;
-                if (inPlaceSite != nullptr) inPlaceSite->OnUIActivate();
-                return S_OK;
-            }
-            default:
-                return E_NOTIMPL;
+        if (verb != OLEIVERB_PRIMARY && verb != OLEIVERB_SHOW && verb != OLEIVERB_INPLACEACTIVATE &&
+            verb != OLEIVERB_UIACTIVATE) {
+            return E_NOTIMPL;
         }
+        const HRESULT activated = Activate(verbSite, parent);
+        if (SUCCEEDED(activated) && verb == OLEIVERB_UIACTIVATE && inPlaceSite != nullptr) inPlaceSite->OnUIActivate();
+        return activated;
     }
-    HRESULT SetExtent(DWORD, SIZEL* size) noexcept override { return size != nullptr ? S_OK : E_POINTER; }
+    HRESULT SetExtent(DWORD, SIZEL*) noexcept override { return S_OK; }
     HRESULT GetMiscStatus(DWORD, DWORD* status) noexcept override {
-        if (status == nullptr) return E_POINTER;
         *status = 0;
         return S_OK;
     }
@@ -162,12 +153,10 @@ public:
     // ---- IViewObjectEx ----
     HRESULT Draw(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, HDC drawDc, const RECTL* bounds, const RECTL*,
                  BOOL (*)(ULONG_PTR), ULONG_PTR) noexcept override {
-        if (bounds == nullptr) return E_INVALIDARG;
         if (onDraw) onDraw(drawDc, *bounds);
         return S_OK;
     }
     HRESULT QueryHitPoint(DWORD, const RECT* bounds, POINT location, LONG, DWORD* result) noexcept override {
-        if (bounds == nullptr || result == nullptr) return E_POINTER;
         const bool inside = location.x >= bounds->left + kHitInset && location.x < bounds->right - kHitInset &&
                             location.y >= bounds->top + kHitInset && location.y < bounds->bottom - kHitInset;
         *result = inside ? HITRESULT_HIT : HITRESULT_OUTSIDE;
@@ -176,7 +165,6 @@ public:
 
     // ---- IOleWindow (in-place object and active object) ----
     HRESULT GetWindow(HWND* hwnd) noexcept override {
-        if (hwnd == nullptr) return E_POINTER;
         *hwnd = activeWindowless ? nullptr : window;
         return *hwnd != nullptr ? S_OK : E_FAIL;
     }
@@ -184,7 +172,6 @@ public:
 
     // ---- IOleInPlaceObjectWindowless ----
     HRESULT SetObjectRects(const RECT* position, const RECT*) noexcept override {
-        if (position == nullptr) return E_POINTER;
         lastObjectRect = *position;
         return S_OK;
     }
@@ -198,13 +185,12 @@ public:
                 windowlessSite->SetCapture(FALSE);
             }
         }
-        if (result != nullptr) *result = kMessageResult;
+        *result = kMessageResult;
         return S_OK;
     }
 
     // ---- IOleInPlaceActiveObject ----
     HRESULT TranslateAccelerator(MSG* message) noexcept override {
-        if (message == nullptr) return E_POINTER;
         translated.push_back(message->message);
         return options.acceleratorAnswer;
     }
@@ -217,7 +203,6 @@ public:
         return S_OK;
     }
     HRESULT GetSite(REFIID iid, void** out) noexcept override {
-        if (out == nullptr) return E_POINTER;
         *out = nullptr;
         return site != nullptr ? site->QueryInterface(iid, out) : E_FAIL;
     }

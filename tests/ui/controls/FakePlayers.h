@@ -6,12 +6,13 @@
 // Test thread only; events fire synchronously from Fire/Navigate2/Complete.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "platform/com/BrowserInterfaces.h"
 #include "platform/com/ConnectionPoint.h"
-#include "ui/controls/FakeOleObject.h"
+#include "ui/controls/ActiveXFixture.h"
 #include "ui/controls/FlashUI.h"
 
 namespace fakeax {
@@ -56,14 +57,12 @@ public:
                    UINT*) noexcept override {
         if (member < 1 || static_cast<std::size_t>(member) > properties.size()) return DISP_E_MEMBERNOTFOUND;
         if (flags != DISPATCH_PROPERTYGET || result == nullptr) return DISP_E_MEMBERNOTFOUND;
-        read.push_back(properties[static_cast<std::size_t>(member) - 1].first);
         result->vt = VT_BSTR;
         result->bstrVal = SysAllocString(properties[static_cast<std::size_t>(member) - 1].second.c_str());
         return S_OK;
     }
 
     std::vector<std::pair<std::wstring, std::wstring>> properties;
-    std::vector<std::wstring> read;
 
 protected:
     virtual ~CFakeDispatch() = default;
@@ -160,11 +159,12 @@ protected:
     }
 };
 
-// A Flash player without a movie: the player interface and its events.
-class CFakeFlash final : public CFakeOleObject, public IShockwaveFlash, public CEventSource {
+// A test object that is also the dispatch interface `Interface` (with `iid`) and fires `events`.
+template <typename Interface>
+class CFakePlayer : public CFakeOleObject, public Interface, public CEventSource {
 public:
-    explicit CFakeFlash(const FakeOptions& options)
-        : CFakeOleObject(options), CEventSource(DIID__IShockwaveFlashEvents) {}
+    CFakePlayer(const FakeOptions& options, const IID& iid, const IID& events)
+        : CFakeOleObject(options), CEventSource(events), m_iid(iid) {}
 
     HRESULT QueryInterface(REFIID iid, void** object) noexcept override {
         return CFakeOleObject::QueryInterface(iid, object);
@@ -180,55 +180,39 @@ public:
 
 protected:
     void* QueryMore(REFIID iid) override {
-        if (iid == IID_IShockwaveFlash || iid == IID_IDispatch) return static_cast<IShockwaveFlash*>(this);
+        if (iid == m_iid || iid == IID_IDispatch) return static_cast<Interface*>(this);
         if (iid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
         return nullptr;
     }
+
+private:
+    const IID m_iid;
+};
+
+// A Flash player without a movie: the player interface and its events.
+class CFakeFlash final : public CFakePlayer<IShockwaveFlash> {
+public:
+    explicit CFakeFlash(const FakeOptions& options)
+        : CFakePlayer(options, IID_IShockwaveFlash, DIID__IShockwaveFlashEvents) {}
 };
 
 // A browser that shows nothing: Navigate2 fires BeforeNavigate2 at once; Complete() makes
 // the new document current and fires NavigateComplete2.
-class CFakeBrowser final : public CFakeOleObject, public IWebBrowser2, public CEventSource {
+class CFakeBrowser final : public CFakePlayer<IWebBrowser2> {
 public:
     explicit CFakeBrowser(const FakeOptions& options)
-        : CFakeOleObject(options), CEventSource(DIID_DWebBrowserEvents2) {}
-
-    HRESULT QueryInterface(REFIID iid, void** object) noexcept override {
-        return CFakeOleObject::QueryInterface(iid, object);
-    }
-    ULONG AddRef() noexcept override { return CFakeOleObject::AddRef(); }
-    ULONG Release() noexcept override { return CFakeOleObject::Release(); }
-    HRESULT GetTypeInfoCount(UINT*) noexcept override { return E_NOTIMPL; }
-    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) noexcept override { return E_NOTIMPL; }
-    HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) noexcept override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) noexcept override {
-        return E_NOTIMPL;
-    }
+        : CFakePlayer(options, IID_IWebBrowser2, DIID_DWebBrowserEvents2) {}
 
     HRESULT Navigate2(VARIANT* url, VARIANT*, VARIANT*, VARIANT*, VARIANT*) noexcept override {
         if (url == nullptr || url->vt != VT_BSTR || url->bstrVal == nullptr) return E_INVALIDARG;
         navigations.emplace_back(url->bstrVal);
-        VARIANT empty;
-        VariantInit(&empty);
-        VARIANT address;
-        VariantInit(&address);
-        address.vt = VT_BSTR;
-        address.bstrVal = url->bstrVal;
+        VARIANT empty = axtest::Of(VT_EMPTY), address = axtest::Of(VT_BSTR, url->bstrVal);
         VARIANT_BOOL cancel = VARIANT_FALSE;
-        // Last argument first.
-        VARIANT args[7];
-        for (VARIANT& each : args)
-            VariantInit(&each);
-        args[6].vt = VT_DISPATCH;
-        args[6].pdispVal = static_cast<IWebBrowser2*>(this);
-        args[5].vt = VT_BYREF | VT_VARIANT;
-        args[5].pvarVal = &address;
-        for (int i = 1; i <= 4; ++i) {
-            args[i].vt = VT_BYREF | VT_VARIANT;
-            args[i].pvarVal = &empty;
-        }
-        args[0].vt = VT_BYREF | VT_BOOL;
-        args[0].pboolVal = &cancel;
+        VARIANT args[7];  // last argument first
+        std::fill(std::begin(args), std::end(args), axtest::Of(VT_BYREF | VT_VARIANT, &empty));
+        args[0] = axtest::Of(VT_BYREF | VT_BOOL, &cancel);
+        args[5] = axtest::Of(VT_BYREF | VT_VARIANT, &address);
+        args[6] = axtest::Of(VT_DISPATCH, static_cast<IWebBrowser2*>(this));
         DISPPARAMS params{args, nullptr, 7, 0};
         point->Fire(DISPID_BEFORENAVIGATE2, &params);
         return S_OK;
@@ -250,30 +234,15 @@ public:
     HRESULT Complete() {
         if (document != nullptr) document->Release();
         document = new CFakeDocument();
-        VARIANT address;
-        VariantInit(&address);
-        address.vt = VT_BSTR;
-        address.bstrVal = navigations.empty() ? nullptr : navigations.back().data();
-        VARIANT args[2];
-        VariantInit(&args[0]);
-        VariantInit(&args[1]);
-        args[1].vt = VT_DISPATCH;
-        args[1].pdispVal = static_cast<IWebBrowser2*>(this);
-        args[0].vt = VT_BYREF | VT_VARIANT;
-        args[0].pvarVal = &address;
+        VARIANT address = axtest::Of(VT_BSTR, navigations.empty() ? nullptr : navigations.back().data());
+        VARIANT args[2] = {axtest::Of(VT_BYREF | VT_VARIANT, &address),
+                           axtest::Of(VT_DISPATCH, static_cast<IWebBrowser2*>(this))};
         DISPPARAMS params{args, nullptr, 2, 0};
         return point->Fire(DISPID_NAVIGATECOMPLETE2, &params);
     }
 
     std::vector<std::wstring> navigations;
     CFakeDocument* document = nullptr;
-
-protected:
-    void* QueryMore(REFIID iid) override {
-        if (iid == IID_IWebBrowser2 || iid == IID_IDispatch) return static_cast<IWebBrowser2*>(this);
-        if (iid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
-        return nullptr;
-    }
 
 private:
     ~CFakeBrowser() override {

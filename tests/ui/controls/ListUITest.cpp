@@ -4,6 +4,7 @@
 
 #include "ListFixture.h"
 #include "ui/basic/ScrollBarUI.h"
+#include "ui/controls/ExpandListUI.h"
 
 using SkinUI::CControlUI;
 using SkinUI::CListUI;
@@ -37,6 +38,28 @@ private:
     bool m_expanded = false;
 };
 
+// Three columns of 200 over a list 400 wide.
+const char kWideHeader[] = R"(<HorizontalLayout>
+    <List name="list" width="400" hscrollbar="true" vscrollbar="true" bkcolor="#FFFFFFFF">
+      <ListHeader height="20">
+        <ListHeaderItem name="c0" width="200"/><ListHeaderItem name="c1" width="200"/>
+        <ListHeaderItem name="c2" width="200"/>
+      </ListHeader>
+      <ListTextElement name="r0" height="20"/><ListTextElement name="r1" height="20"/>
+      <ListContainerElement name="r2" height="20"><Control name="cell0"/><Control/><Control/></ListContainerElement>
+    </List>
+    <Control/>
+  </HorizontalLayout>)";
+
+std::string ListXml(const char* tag, const char* extra = "") {
+    return std::string("<HorizontalLayout><") + tag + " name=\"list\" width=\"200\" itembkcolor=\"#FF2040A0\" " +
+           extra + R"(>
+        <ListHeaderItem width="120" text="A"/><ListHeaderItem width="120" text="B"/>
+        <ListLabelElement name="r0" height="20" text="one"/><ListLabelElement name="r1" height="20"/>
+      </)" +
+           tag + "><Control name=\"rest\"/></HorizontalLayout>";
+}
+
 }  // namespace
 
 TEST_F(ListUITest, SkinXmlRoutesHeadersItemsAndRowsAndConfiguresTheBody) {
@@ -68,9 +91,7 @@ TEST_F(ListUITest, SkinXmlRoutesHeadersItemsAndRowsAndConfiguresTheBody) {
 
     // Both bars survive "hscrollbar" then "vscrollbar", and their vocabulary reaches the body.
     ASSERT_NE(list->GetHScrollBar(), nullptr);
-    ASSERT_NE(list->GetVScrollBar(), nullptr);
-    EXPECT_EQ(list->GetVScrollBar(), list->GetBodyContainer()->GetVScrollBar());
-    EXPECT_EQ(list->GetVScrollBar()->GetPresetWidth(), 10);
+    EXPECT_EQ(list->GetBodyContainer()->GetVScrollBar()->GetPresetWidth(), 10);
     EXPECT_EQ(Row(1)->GetBounds().top, Row(0)->GetBounds().bottom + 2);
 
     // "right center": every word applies in the order left, center, right.
@@ -244,4 +265,48 @@ TEST_F(ListUITest, OneRowIsExpandedAndTheIndexFollowsItsRow) {
     EXPECT_EQ(Row(4), row);
     list->RemoveChild(row);
     EXPECT_EQ(list->GetExpandedIndex(), -1);
+}
+
+TEST_F(ListUITest, AHeaderWiderThanTheBodyScrollsSidewaysWithTheRows) {
+    Build(kWideHeader);
+    CListUI* list = List();
+    EXPECT_EQ(Row(0)->GetBounds().right - Row(0)->GetBounds().left, 600) << "rows span every column";
+    EXPECT_EQ(list->GetScrollExtent().cx, 200);
+    EXPECT_TRUE(list->GetHScrollBar()->IsShown());
+    EXPECT_EQ(list->GetHScrollBar()->GetBounds().bottom, 300);
+
+    // Scrolling past the range moves everything by the clamped change only.
+    list->ScrollTo(SIZE{1000, 0});
+    EXPECT_EQ(list->GetScrollOffset().cx, 200);
+    EXPECT_EQ(Row(0)->GetBounds().left, -200);
+    EXPECT_EQ(Find<CControlUI>(L"c1")->GetBounds().left, 0);
+    EXPECT_EQ(list->GetListStyle()->columns[2].left, 200);
+    EXPECT_EQ(Find<CControlUI>(L"cell0")->GetBounds().left, -200) << "container rows keep to their columns";
+
+    // A new layout keeps the position, and the header keeps following it.
+    Relayout(SIZE{400, 280});
+    EXPECT_EQ(list->GetScrollOffset().cx, 200);
+    EXPECT_EQ(Find<CControlUI>(L"c1")->GetBounds().left, 0);
+    EXPECT_EQ(list->GetListStyle()->columns[1].left, 0);
+    EXPECT_EQ(Row(1)->GetBounds().left, -200);
+}
+
+TEST_F(ListUITest, AnExpandableListBehavesAsAListWithTheSameSkin) {
+    Build(ListXml("List", "hscrollbar=\"true\""));
+    List()->SelectItem(1);
+    List()->ScrollTo(SIZE{30, 0});
+    const auto listPixels = Paint();
+    Build(ListXml("ExpandList", "hscrollbar=\"true\""));
+    auto* expand = Find<SkinUI::CExpandListUI>(L"list");
+    EXPECT_STREQ(expand->GetClassTag(), L"ListUI");
+    expand->SelectItem(1);
+    expand->ScrollTo(SIZE{30, 0});
+    const auto expandPixels = Paint();
+    for (int y = 0; y < 80; y += 3) {
+        for (int x = 0; x < 200; x += 3)
+            ASSERT_EQ(listPixels->Pixel(x, y), expandPixels->Pixel(x, y)) << x << "," << y;
+    }
+    TakeLog();
+    Click(50, Row(0)->GetBounds().top + 5);
+    EXPECT_EQ(TakeLog(), "itemclick:r0:0:0 itemselect:list:0:1");
 }

@@ -1,36 +1,27 @@
 #include "ui/controls/RichEditUI.h"
 
-#include <functional>
-
-#include "RichEditFixture.h"
+#include "../basic/BasicFixture.h"
 #include "platform/com/DragDrop.h"
+#include "platform/module/Module.h"
+#include "platform/textservices/TextServices.h"
 #include "platform/window/Caret.h"
+#include "support/ReferenceImage.h"
 #include "ui/basic/ScrollBarUI.h"
+#include "ui/controls/TxtWinHost.h"
 
 using SkinUI::CRichEditUI;
 
 namespace {
 
 // An object that is not text services: it answers only IUnknown.
-class NotTextServices final : public IUnknown {
-public:
+struct NotTextServices final : IUnknown {
     HRESULT QueryInterface(REFIID iid, void** object) noexcept override {
-        *object = nullptr;
-        if (!(iid == IID_IUnknown)) return E_NOINTERFACE;
-        AddRef();
-        *object = this;
-        return S_OK;
+        *object = iid == IID_IUnknown ? this : nullptr;
+        return *object != nullptr ? S_OK : E_NOINTERFACE;
     }
-    ULONG AddRef() noexcept override { return ++m_references; }
-    ULONG Release() noexcept override {
-        const ULONG left = --m_references;
-        if (left == 0) delete this;
-        return left;
-    }
-
-private:
-    ULONG m_references = 1;
-};
+    ULONG AddRef() noexcept override { return 2; }
+    ULONG Release() noexcept override { return 1; }
+} g_notTextServices;
 
 HRESULT FailingCreate(IUnknown*, ITextHost*, IUnknown** unknown) {
     *unknown = nullptr;
@@ -38,7 +29,7 @@ HRESULT FailingCreate(IUnknown*, ITextHost*, IUnknown** unknown) {
 }
 
 HRESULT WrongObjectCreate(IUnknown*, ITextHost*, IUnknown** unknown) {
-    *unknown = new NotTextServices();
+    *unknown = &g_notTextServices;
     return S_OK;
 }
 
@@ -109,8 +100,62 @@ private:
     ULONG m_references = 1;
 };
 
-class RichEditUITest : public richedittest::RichEditTest {
+// The control in the basic-control window on a manual clock, with input injected through the
+// headless display (so key states, capture, double clicks and typed text take the same road as
+// on a real display).
+class RichEditUITest : public basictest::BasicControlTest {
 protected:
+    void SetUp() override {
+        platform::EnsureTextServicesModule();
+        BasicControlTest::SetUp();
+        UseManualClock();
+    }
+    void TearDown() override {
+        BasicControlTest::TearDown();
+        platform::RegisterTextServicesModule();
+    }
+
+    // A rich edit "re" of the given attributes above a button "next", in the 400 x 300 window.
+    SkinUI::CRichEditUI* BuildEdit(const std::string& attributes, int height = 120) {
+        Build(R"(<VerticalLayout><RichEdit name="re" height=")" + std::to_string(height) + "\" " + attributes +
+              R"(/><Button name="next" height="30"/><Control/></VerticalLayout>)");
+        Pump();
+        m_log.clear();
+        return Find<SkinUI::CRichEditUI>(L"re");
+    }
+
+    void TypeText(const std::string& utf8) {
+        m_display.TypeText(utf8);
+        Pump();
+    }
+    void DragFromTo(POINT from, POINT to) {
+        m_display.MoveMouse(from.x, from.y);
+        m_display.PressButton(platform::RawInput::Button::Left);
+        m_display.MoveMouse(to.x, to.y);
+        m_display.ReleaseButton(platform::RawInput::Button::Left);
+        Pump();
+    }
+    void WheelAt(POINT point, int delta, UINT modifier = 0) {
+        m_display.MoveMouse(point.x, point.y);
+        if (modifier != 0) m_display.KeyDown(modifier);
+        m_display.Wheel(delta);
+        if (modifier != 0) m_display.KeyUp(modifier);
+        Pump();
+    }
+
+    static LRESULT Ask(SkinUI::CRichEditUI* edit, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+        LRESULT result = 0;
+        edit->SendTextMessage(message, wParam, lParam, &result);
+        return result;
+    }
+    static std::wstring Text(SkinUI::CRichEditUI* edit) { return edit->GetCaption().ToWString(); }
+    static std::wstring Selected(SkinUI::CRichEditUI* edit) { return edit->GetSelectedText().ToWString(); }
+    // The middle of the caret box before `cp`, in window co-ordinates.
+    static POINT PointOf(SkinUI::CRichEditUI* edit, LONG cp) {
+        POINT point = edit->PosFromChar(cp);
+        point.y += 6;
+        return point;
+    }
     DWORD Bits(CRichEditUI* edit) {
         DWORD bits = 0;
         edit->GetTextHost()->TxGetPropertyBits(0xFFFFFFFF, &bits);
@@ -134,88 +179,48 @@ protected:
 }  // namespace
 
 TEST_F(RichEditUITest, AttributesBecomeStyleBitsPropertyBitsAndFormats) {
+    CRichEditUI* edit = BuildEdit(R"(vscrollbar="true")");
+    EXPECT_EQ(edit->GetStyle() & (WS_VSCROLL | ES_DISABLENOSCROLL), WS_VSCROLL | ES_DISABLENOSCROLL);
+    EXPECT_NE(edit->GetVScrollBar(), nullptr);
+    edit = BuildEdit(R"(vscrollbar="false" hscrollbar="yes")");
+    EXPECT_EQ(edit->GetHScrollBar(), nullptr);
+    EXPECT_NE(Bits(edit) & TXTBIT_WORDWRAP, 0u) << "lines wrap without a horizontal bar";
+    edit = BuildEdit(R"(hscrollbar="true" multiline="false")");
+    EXPECT_NE(edit->GetHScrollBar(), nullptr);
+    EXPECT_EQ(Bits(edit) & (TXTBIT_WORDWRAP | TXTBIT_MULTILINE), 0u);
+    edit = BuildEdit(R"(readonly="true" password="true" rich="true")");
+    constexpr DWORD kBits = TXTBIT_READONLY | TXTBIT_USEPASSWORD | TXTBIT_RICHTEXT;
+    EXPECT_EQ(Bits(edit) & kBits, kBits);
+
+    // Red and blue swap places; a new font replaces the effects of the old one.
     const int bold = m_manager->AddFont(L"WenQuanYi Micro Hei", 16, true, true, false);
     const int italic = m_manager->AddFont(L"WenQuanYi Micro Hei", 20, false, false, true);
-    const auto effects = [](CRichEditUI* edit) {
+    const auto effects = [&] {
         return edit->GetTextHost()->GetCharFormat().dwEffects & (CFE_BOLD | CFE_UNDERLINE | CFE_ITALIC);
     };
-    const struct {
-        std::string attributes;
-        std::function<void(CRichEditUI*)> check;
-    } cases[] = {
-        {R"(vscrollbar="true")",
-         [&](CRichEditUI* edit) {
-             EXPECT_EQ(edit->GetStyle() & (WS_VSCROLL | ES_DISABLENOSCROLL), WS_VSCROLL | ES_DISABLENOSCROLL);
-             EXPECT_NE(edit->GetVScrollBar(), nullptr);
-         }},
-        {R"(vscrollbar="false" hscrollbar="yes")",
-         [&](CRichEditUI* edit) {
-             EXPECT_EQ(edit->GetHScrollBar(), nullptr);
-             EXPECT_NE(Bits(edit) & TXTBIT_WORDWRAP, 0u) << "lines wrap without a horizontal bar";
-         }},
-        {R"(hscrollbar="true" multiline="false")",
-         [&](CRichEditUI* edit) {
-             EXPECT_NE(edit->GetHScrollBar(), nullptr);
-             EXPECT_EQ(Bits(edit) & (TXTBIT_WORDWRAP | TXTBIT_MULTILINE), 0u);
-         }},
-        {R"(readonly="true" password="true" rich="true")",
-         [&](CRichEditUI* edit) {
-             EXPECT_EQ(Bits(edit) & (TXTBIT_READONLY | TXTBIT_USEPASSWORD | TXTBIT_RICHTEXT),
-                       TXTBIT_READONLY | TXTBIT_USEPASSWORD | TXTBIT_RICHTEXT);
-         }},
-        {R"(align="center right")",
-         [&](CRichEditUI* edit) {
-             const PARAFORMAT2* format = nullptr;
-             edit->GetTextHost()->TxGetParaFormat(&format);
-             EXPECT_EQ(format->wAlignment, PFA_RIGHT);
-         }},
-        {R"(textcolor="  #FF112233" font=")" + std::to_string(bold) + "\"",
-         [&](CRichEditUI* edit) {
-             EXPECT_EQ(edit->GetTextHost()->GetCharFormat().crTextColor, 0x00332211u) << "red and blue swap";
-             EXPECT_EQ(effects(edit), CFE_BOLD | CFE_UNDERLINE);
-             // A new font replaces the effects of the old one.
-             edit->ApplyAttribute(L"font", std::to_wstring(italic));
-             EXPECT_EQ(effects(edit), CFE_ITALIC);
-             EXPECT_EQ(edit->GetTextHost()->GetCharFormat().yHeight, 20 * 1440 / 96);
-         }},
-        {R"(maxchar="0")",
-         [&](CRichEditUI* edit) {
-             EXPECT_EQ(MaxLength(edit), 0u) << "copied as it stands at creation";
-             edit->ApplyAttribute(L"maxchar", L"0");
-             EXPECT_EQ(MaxLength(edit), 32767u) << "a live host gets the default";
-         }},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.attributes);
-        CRichEditUI* edit = BuildEdit(c.attributes);
-        ASSERT_NE(edit, nullptr);
-        ASSERT_NE(edit->GetTextHost(), nullptr);
-        c.check(edit);
-    }
+    edit = BuildEdit(R"(textcolor="  #FF112233" font=")" + std::to_string(bold) + "\"");
+    EXPECT_EQ(edit->GetTextHost()->GetCharFormat().crTextColor, 0x00332211u);
+    EXPECT_EQ(effects(), CFE_BOLD | CFE_UNDERLINE);
+    edit->ApplyAttribute(L"font", std::to_wstring(italic));
+    EXPECT_EQ(effects(), CFE_ITALIC);
+    EXPECT_EQ(edit->GetTextHost()->GetCharFormat().yHeight, 20 * 1440 / 96);
+
+    edit = BuildEdit(R"(maxchar="0")");
+    EXPECT_EQ(MaxLength(edit), 0u) << "copied as it stands at creation";
+    edit->ApplyAttribute(L"maxchar", L"0");
+    EXPECT_EQ(MaxLength(edit), 32767u) << "a live host gets the default";
 }
 
 TEST_F(RichEditUITest, WithoutTheTextServicesThereIsNoHostAndOnlyTheHintDraws) {
-    const PCreateTextServices failing = &FailingCreate;
-    const PCreateTextServices wrong = &WrongObjectCreate;
-    const struct {
-        const char* why;
-        std::function<void()> install;
-    } cases[] = {
-        {"no module", [] { platform::UnregisterBuiltinModule(platform::kTextServicesModule); }},
-        {"creation fails",
-         [&] {
-             platform::RegisterBuiltinModule(platform::kTextServicesModule,
-                                             {{"CreateTextServices", platform::AsProc(failing)}});
-         }},
-        {"not text services",
-         [&] {
-             platform::RegisterBuiltinModule(platform::kTextServicesModule,
-                                             {{"CreateTextServices", platform::AsProc(wrong)}});
-         }},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        c.install();
+    const PCreateTextServices creators[] = {nullptr, &FailingCreate, &WrongObjectCreate};
+    for (const PCreateTextServices create : creators) {
+        SCOPED_TRACE(!create ? "no module" : create == &FailingCreate ? "creation fails" : "not text services");
+        if (create == nullptr) {
+            platform::UnregisterBuiltinModule(platform::kTextServicesModule);
+        } else {
+            platform::RegisterBuiltinModule(platform::kTextServicesModule,
+                                            {{"CreateTextServices", platform::AsProc(create)}});
+        }
         CRichEditUI* edit = BuildEdit(R"(text="lost" hinttext="请输入" hintcolor="#FFFF0000" bkcolor="#FFFFFFFF")");
         ASSERT_NE(edit, nullptr);
         EXPECT_EQ(edit->GetTextHost(), nullptr);
@@ -231,39 +236,34 @@ TEST_F(RichEditUITest, WithoutTheTextServicesThereIsNoHostAndOnlyTheHintDraws) {
     EXPECT_NE(BuildEdit(R"(text="back")")->GetTextHost(), nullptr);
 }
 
-TEST_F(RichEditUITest, ReturnIsRaisedOnlyWhereTheTextDoesNotWantIt) {
+TEST_F(RichEditUITest, ReturnAndTabAreTextUnlessTheAttributesSayOtherwise) {
     const struct {
         const char* attributes;
-        UINT modifier;
-        bool raised;
+        UINT key, modifier;
+        const wchar_t* text;  // after the key in the middle of "ab"
+        bool raised;          // "return" raised
     } cases[] = {
-        {"", 0, false},
-        {"", VK_CONTROL, false},
-        {R"(wantreturn="false")", 0, true},
-        {R"(wantreturn="false")", VK_CONTROL, true},
-        {R"(wantctrlreturn="false")", 0, false},
-        {R"(wantctrlreturn="false")", VK_CONTROL, true},
+        {"", VK_RETURN, 0, L"a\rb", false},
+        {"", VK_RETURN, VK_CONTROL, L"a\rb", false},
+        {R"(wantreturn="false")", VK_RETURN, 0, L"ab", true},
+        {R"(wantreturn="false")", VK_RETURN, VK_CONTROL, L"ab", true},
+        {R"(wantctrlreturn="false")", VK_RETURN, 0, L"a\rb", false},
+        {R"(wantctrlreturn="false")", VK_RETURN, VK_CONTROL, L"ab", true},
+        {"", VK_TAB, 0, L"a\tb", false},
+        {R"(wanttab="false")", VK_TAB, 0, L"ab", false},  // the focus moves on instead
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.attributes) + (c.modifier != 0 ? " with Ctrl" : ""));
+        SCOPED_TRACE(std::string(c.attributes) + (c.key == VK_TAB   ? " Tab"
+                                                  : c.modifier != 0 ? " Ctrl+Return"
+                                                                    : " Return"));
         CRichEditUI* edit = BuildEdit(std::string(c.attributes) + R"( text="ab")");
         edit->TakeFocus();
         edit->SetSelection(1, 1);
-        PressKey(VK_RETURN, c.modifier);
+        PressKey(c.key, c.modifier);
         EXPECT_EQ(Count("return:re"), c.raised ? 1 : 0);
-        EXPECT_EQ(Text(edit), c.raised ? L"ab" : L"a\rb");
-    }
-}
-
-TEST_F(RichEditUITest, TabInsertsOnlyWhenTheTextWantsIt) {
-    for (bool wanted : {true, false}) {
-        SCOPED_TRACE(wanted);
-        CRichEditUI* edit = BuildEdit(wanted ? R"(text="ab")" : R"(text="ab" wanttab="false")");
-        edit->TakeFocus();
-        edit->SetSelection(1, 1);
-        PressKey(VK_TAB);
-        EXPECT_EQ(Text(edit), wanted ? L"a\tb" : L"ab");
-        EXPECT_EQ(m_manager->GetFocusControl(), wanted ? edit : Find<SkinUI::CControlUI>(L"next"));
+        EXPECT_EQ(Text(edit), c.text);
+        const bool movedOn = c.key == VK_TAB && std::wstring(c.text) == L"ab";
+        EXPECT_EQ(m_manager->GetFocusControl(), movedOn ? Find<SkinUI::CControlUI>(L"next") : edit);
     }
 }
 
@@ -368,4 +368,67 @@ TEST_F(RichEditUITest, ADropTargetIsRegisteredOnceAndWithdrawnWithTheControl) {
     ASSERT_TRUE(parent->RemoveChild(edit));
     EXPECT_EQ(DropTextServices::s_live, nullptr);
     EXPECT_EQ(platform::RegisteredDropTarget(m_hwnd), nullptr) << "no registration points into the freed services";
+}
+
+// Driven the way a user drives it: keys, typed text and the mouse through the display.
+TEST_F(RichEditUITest, TypesChineseAndEmojiSelectsCopiesAndPastes) {
+    CRichEditUI* edit = BuildEdit(R"(bkcolor="#FFFFFFFF")");
+    ClickAt(POINT{40, 40});
+    ASSERT_EQ(m_manager->GetFocusControl(), edit);
+    TypeText("安装 Tarnvik 😀");
+    EXPECT_EQ(Text(edit), L"安装 Tarnvik 😀");
+    EXPECT_EQ(edit->GetTextLength(), 12) << "the emoji is one character";
+
+    // Shift+arrows select, Ctrl+C and Ctrl+V copy and paste.
+    PressKey(VK_LEFT, VK_SHIFT);
+    PressKey(VK_LEFT, VK_SHIFT);
+    EXPECT_EQ(Selected(edit), L" 😀");
+    PressKey('C', VK_CONTROL);
+    PressKey(VK_END);
+    PressKey('V', VK_CONTROL);
+    EXPECT_EQ(Text(edit), L"安装 Tarnvik 😀 😀");
+
+    // The mouse selects by dragging; Ctrl+X cuts; Enter starts a paragraph.
+    DragFromTo(PointOf(edit, 0), PointOf(edit, 2));
+    EXPECT_EQ(Selected(edit), L"安装");
+    PressKey('X', VK_CONTROL);
+    EXPECT_EQ(Text(edit), L" Tarnvik 😀 😀");
+    PressKey(VK_END, VK_CONTROL);
+    PressKey(VK_RETURN);
+    PressKey('V', VK_CONTROL);
+    EXPECT_EQ(Text(edit), L" Tarnvik 😀 😀\r安装");
+
+    // Shift+Up reaches back into the first paragraph; Ctrl+Z undoes the paste.
+    PressKey(VK_UP, VK_SHIFT);
+    EXPECT_EQ(Selected(edit).back(), L'装');
+    EXPECT_GT(Selected(edit).size(), 3u);
+    PressKey(VK_RIGHT);
+    PressKey('Z', VK_CONTROL);
+    EXPECT_EQ(Text(edit), L" Tarnvik 😀 😀\r");
+    PressKey('Y', VK_CONTROL);
+    EXPECT_EQ(Text(edit), L" Tarnvik 😀 😀\r安装");
+}
+
+TEST_F(RichEditUITest, AMultiLineSelectionLooksLikeTheReference) {
+    Build(R"(<VerticalLayout bkcolor="#FFF0F0F0" inset="20,20,20,20">)"
+          R"(<RichEdit name="re" height="150" inset="6,6,6,6" bkcolor="#FFFFFFFF" bordersize="1")"
+          R"( bordercolor="#FF808080" textcolor="#FF203040"/><Control/></VerticalLayout>)");
+    auto* edit = Find<CRichEditUI>(L"re");
+    ASSERT_NE(edit, nullptr);
+    edit->SetCaption(
+        L"Tarnvik 客户端安装程序会把游戏下载到所选目录，然后自动完成安装。\r"
+        L"Second paragraph: the selection starts above and ends here.\r"
+        L"第三段");
+    edit->TakeFocus();
+    edit->SetSelection(20, 45);
+    Pump();
+    auto canvas = Paint();
+    std::vector<uint32_t> pixels;
+    for (int y = 0; y < canvas->Height(); ++y) {
+        for (int x = 0; x < canvas->Width(); ++x)
+            pixels.push_back(canvas->Pixel(x, y));
+    }
+    // Strict enough that two characters more or less in the selection fail.
+    EXPECT_TRUE(testsupport::MatchesReferenceImage("RichEditSelection.png", pixels, canvas->Width(), canvas->Height(),
+                                                   testsupport::ImageTolerance{32, 0.0005}));
 }

@@ -3,40 +3,29 @@
 // on loopback and from files. Skipped where the build has no engine or Xvfb is missing.
 #include "ui/controls/WebBrowserUI.h"
 
-#include <gtest/gtest.h>
-
-#include <cairo.h>
 #include <signal.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "../basic/BasicFixture.h"
 #include "platform/com/ComApi.h"
 #include "platform/com/ComPtr.h"
 #include "platform/com/ConnectionPoint.h"
-#include "platform/display/HeadlessDisplay.h"
 #include "platform/display/X11Display.h"
 #include "platform/display/XvfbServer.h"
-#include "platform/strings/StringConv.h"
 #include "platform/window/Focus.h"
-#include "platform/window/MessageApi.h"
 #include "platform/window/NativeWindow.h"
-#include "platform/window/WindowApi.h"
-#include "platform/window/WindowClass.h"
-#include "platform/window/WindowPos.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/MessagePump.h"
+#include "support/ReferenceImage.h"
 #include "support/ScriptedTcpServer.h"
 #include "support/TempDir.h"
 #include "ui/core/ContainerUI.h"
-#include "ui/core/DialogBuilder.h"
-#include "ui/core/PaintManager.h"
 
 #ifdef XJ_TEST_WEB_ENGINE
 // Last: Xlib's macros would otherwise reach into the framework's headers.
@@ -52,25 +41,19 @@ constexpr bool kHaveEngine = true;
 constexpr bool kHaveEngine = false;
 #endif
 
-std::string Narrow(const wchar_t* text) {
-    return text != nullptr ? platform::Utf8FromWide(text) : std::string();
-}
-
 // The URL an event carries, by reference or as text.
 std::string UrlOf(const VARIANT& argument) {
     const VARIANT& value = argument.vt == (VT_BYREF | VT_VARIANT) ? *argument.pvarVal : argument;
-    return value.vt == VT_BSTR ? Narrow(value.bstrVal) : std::string();
+    return value.vt == VT_BSTR && value.bstrVal != nullptr ? platform::Utf8FromWide(value.bstrVal) : std::string();
 }
 
-// Hears every event of the browser, in order, as short lines.
+// Hears the browser's events, in order, as "<event> <url or title>".
 class CEventLog final : public IDispatch {
 public:
     HRESULT QueryInterface(REFIID iid, void** object) noexcept override {
-        if (object == nullptr) return E_POINTER;
-        *object = nullptr;
-        if (!(iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID_DWebBrowserEvents2)) return E_NOINTERFACE;
-        *object = static_cast<IDispatch*>(this);
-        return S_OK;
+        const bool known = iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID_DWebBrowserEvents2;
+        *object = known ? static_cast<IDispatch*>(this) : nullptr;
+        return known ? S_OK : E_NOINTERFACE;
     }
     ULONG AddRef() noexcept override { return 2; }
     ULONG Release() noexcept override { return 1; }
@@ -79,45 +62,30 @@ public:
     HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) noexcept override { return E_NOTIMPL; }
     HRESULT Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                    UINT*) noexcept override {
-        const auto arg = [&](UINT index) -> const VARIANT& { return params->rgvarg[params->cArgs - 1 - index]; };
-        switch (member) {
-            case DISPID_BEFORENAVIGATE2:
-                lines.push_back("before " + UrlOf(arg(1)));
-                break;
-            case DISPID_NAVIGATECOMPLETE2:
-                lines.push_back("complete " + UrlOf(arg(1)));
-                break;
-            case DISPID_DOCUMENTCOMPLETE:
-                lines.push_back("document " + UrlOf(arg(1)));
-                break;
-            case DISPID_TITLECHANGE:
-                lines.push_back("title " + UrlOf(arg(0)));
-                break;
-            case DISPID_NAVIGATEERROR:
-                lines.push_back("error " + UrlOf(arg(1)) + " " + std::to_string(arg(3).pvarVal->lVal));
-                break;
-            case DISPID_NEWWINDOW3:
-                lines.push_back("new window " + UrlOf(arg(4)));
-                break;
-            default:
-                break;
+        // The event's name and the argument (counted from the first) that names its page.
+        const struct {
+            DISPID id;
+            const char* name;
+            UINT argument;
+        } kinds[] = {{DISPID_BEFORENAVIGATE2, "before", 1},
+                     {DISPID_NAVIGATECOMPLETE2, "complete", 1},
+                     {DISPID_DOCUMENTCOMPLETE, "document", 1},
+                     {DISPID_TITLECHANGE, "title", 0},
+                     {DISPID_NEWWINDOW3, "new window", 4}};
+        for (const auto& kind : kinds) {
+            if (kind.id == member && kind.argument < params->cArgs)
+                lines.push_back(std::string(kind.name) + " " +
+                                UrlOf(params->rgvarg[params->cArgs - 1 - kind.argument]));
         }
         return S_OK;
     }
 
-    bool Saw(const std::string& line) const {
-        for (const std::string& each : lines) {
-            if (each == line) return true;
-        }
-        return false;
-    }
+    bool Saw(const std::string& line) const { return std::find(lines.begin(), lines.end(), line) != lines.end(); }
     // The lines among `wanted`, in the order they came.
     std::vector<std::string> Only(const std::vector<std::string>& wanted) const {
         std::vector<std::string> result;
         for (const std::string& each : lines) {
-            for (const std::string& w : wanted) {
-                if (each == w) result.push_back(each);
-            }
+            if (std::find(wanted.begin(), wanted.end(), each) != wanted.end()) result.push_back(each);
         }
         return result;
     }
@@ -125,14 +93,7 @@ public:
     std::vector<std::string> lines;
 };
 
-LRESULT ManagedWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* manager = reinterpret_cast<SkinUI::CUIPaintManager*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    LRESULT result = 0;
-    if (manager != nullptr && manager->HandleWindowMessage(message, wParam, lParam, result)) return result;
-    return DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
-// Our own helper processes, and whether any of them is a zombie; read from /proc.
+// Our own helper processes, and how many of our children are zombies; read from /proc.
 struct Children {
     std::vector<pid_t> helpers;
     int zombies = 0;
@@ -160,37 +121,17 @@ Children OurChildren() {
     return children;
 }
 
-std::filesystem::path ArtifactsDir() {
-    std::error_code error;
-    auto dir = std::filesystem::read_symlink("/proc/self/exe", error).parent_path().parent_path() / "artifacts";
-    std::filesystem::create_directories(dir, error);
-    return dir;
-}
-
-bool WritePng(platform::X11Display::Capture capture, const std::filesystem::path& path) {
-    cairo_surface_t* surface =
-        cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(capture.pixels.data()),
-                                            CAIRO_FORMAT_ARGB32, capture.width, capture.height, capture.width * 4);
-    const bool ok = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
-    cairo_surface_destroy(surface);
-    return ok;
-}
-
-bool Near(std::uint32_t pixel, std::uint32_t wanted) {
-    for (int shift : {0, 8, 16}) {
-        if (std::abs(static_cast<int>((pixel >> shift) & 0xFF) - static_cast<int>((wanted >> shift) & 0xFF)) > 8) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::string Page(const std::string& title, const std::string& colour, const std::string& link,
                  const std::string& target = "_self") {
-    return "<!DOCTYPE html><html><head><title>" + title + "</title></head><body style=\"margin:0;background:" +
-           colour + "\"><a href=\"" + link + "\" target=\"" + target +
+    return "<!DOCTYPE html><html><head><title>" + title + "</title></head><body style=\"margin:0;background:" + colour +
+           "\"><a href=\"" + link + "\" target=\"" + target +
            "\" style=\"display:block;width:100%;height:100vh;color:#fff;font:bold 28px sans-serif\">" + title +
            "</a></body></html>";
+}
+
+// The events of a visit to a page, in their order.
+std::vector<std::string> Visit(const std::string& url, const std::string& title) {
+    return {"before " + url, "complete " + url, "title " + title, "document " + url};
 }
 
 void ServeHtml(testsupport::LoopbackHttpServer& server, const std::string& path, std::string html) {
@@ -199,47 +140,38 @@ void ServeHtml(testsupport::LoopbackHttpServer& server, const std::string& path,
     });
 }
 
-constexpr RECT kWindow{100, 100, 740, 580};
+// A real click at a point of the screen, as a user's.
+void ClickOnScreen([[maybe_unused]] const std::string& display, [[maybe_unused]] int x, [[maybe_unused]] int y) {
+#ifdef XJ_TEST_WEB_ENGINE
+    ::Display* input = XOpenDisplay(display.c_str());
+    ASSERT_NE(input, nullptr);
+    XTestFakeMotionEvent(input, 0, x - 10, y - 10, CurrentTime);
+    XTestFakeMotionEvent(input, 0, x, y, CurrentTime);
+    XTestFakeButtonEvent(input, 1, True, CurrentTime);
+    XTestFakeButtonEvent(input, 1, False, CurrentTime);
+    XCloseDisplay(input);
+#endif
+}
+
 constexpr int kInset = 24;
 
-class WebEngineBrowserTest : public ::testing::Test, public SkinUI::CWebBrowserEventHandler {
+// The control tests' window (400 x 300 at the screen's origin), on a private X server.
+class WebEngineBrowserTest : public basictest::BasicControlTest, public SkinUI::CWebBrowserEventHandler {
 protected:
     void SetUp() override {
         if (!kHaveEngine) GTEST_SKIP() << "built without the web engine";
         if (!displaytest::XvfbInstalled()) GTEST_SKIP() << "Xvfb is not installed";
         m_xvfb.emplace();
-        ASSERT_TRUE(m_xvfb->Running()) << "Xvfb did not start";
-        ASSERT_TRUE(m_x11.Open(m_xvfb->Name()));
+        ASSERT_TRUE(m_xvfb->Running() && m_x11.Open(m_xvfb->Name())) << "Xvfb did not start";
         platform::SetWindowBackend(&m_x11);
         ASSERT_EQ(CoInitialize(nullptr), S_OK);
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = ManagedWindowProc;
-        wc.lpszClassName = L"WebEngineTestWindow";
-        RegisterClassExW(&wc);
-        m_hwnd = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, kWindow.left, kWindow.top,
-                                 kWindow.right - kWindow.left, kWindow.bottom - kWindow.top, nullptr, nullptr,
-                                 nullptr, nullptr);
-        ASSERT_NE(m_hwnd, nullptr);
-        m_manager = std::make_unique<SkinUI::CUIPaintManager>();
-        m_manager->Bind(m_hwnd);
-        SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(m_manager.get()));
-        SkinUI::CUIDialogBuilder builder;
-        const std::string inset = std::to_string(kInset);
-        m_root = static_cast<SkinUI::CContainerUI*>(builder.BuildFromText(
-            "<VerticalLayout bkcolor=\"#FF303840\" inset=\"" + inset + "," + inset + "," + inset + "," + inset +
-                "\"/>",
-            m_manager.get()));
-        ASSERT_NE(m_root, nullptr);
-        m_manager->AttachRoot(m_root);
+        m_com = true;
+        BasicControlTest::SetUp();
+        Build("<VerticalLayout bkcolor=\"#FF303840\" inset=\"24,24,24,24\"/>");
     }
     void TearDown() override {
-        if (m_hwnd != nullptr) {
-            SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, 0);
-            m_manager.reset();  // the controls let their browsers go before the window does
-            DestroyWindow(m_hwnd);
-            CoUninitialize();
-        }
+        BasicControlTest::TearDown();  // the controls let their browsers go before the window does
+        if (m_com) CoUninitialize();
         platform::SetWindowBackend(nullptr);
     }
 
@@ -247,8 +179,7 @@ protected:
     SkinUI::CWebBrowserUI* AddBrowser() {
         auto* control = new SkinUI::CWebBrowserUI();
         control->SetEventHandler(this);
-        EXPECT_TRUE(m_root->AppendChild(control));
-        SendMessageW(m_hwnd, WM_SIZE, 0, MAKELPARAM(kWindow.right - kWindow.left, kWindow.bottom - kWindow.top));
+        EXPECT_TRUE(static_cast<SkinUI::CContainerUI*>(m_manager->GetRoot())->AppendChild(control));
         m_manager->UpdateLayout();
         Connect(control);
         return control;
@@ -276,7 +207,7 @@ protected:
     static std::string Text(HRESULT (IWebBrowser2::*getter)(BSTR*), IWebBrowser2* browser) {
         BSTR value = nullptr;
         if (FAILED((browser->*getter)(&value))) return "(failed)";
-        const std::string text = Narrow(value);
+        const std::string text = value != nullptr ? platform::Utf8FromWide(value) : std::string();
         SysFreeString(value);
         return text;
     }
@@ -291,29 +222,13 @@ protected:
 
     std::optional<displaytest::XvfbServer> m_xvfb;
     platform::X11Display m_x11;
-    HWND m_hwnd = nullptr;
-    std::unique_ptr<SkinUI::CUIPaintManager> m_manager;
-    SkinUI::CContainerUI* m_root = nullptr;
+    bool m_com = false;
     CEventLog m_events;
     std::vector<std::string> m_failures;
     std::string m_refused;  // the URL our handler cancels
 };
 
-// A real click at a point of the screen, as a user's.
-void ClickAt([[maybe_unused]] const std::string& display, [[maybe_unused]] int x, [[maybe_unused]] int y) {
-#ifdef XJ_TEST_WEB_ENGINE
-    ::Display* input = XOpenDisplay(display.c_str());
-    ASSERT_NE(input, nullptr);
-    XTestFakeMotionEvent(input, 0, x - 10, y - 10, CurrentTime);
-    XTestFakeMotionEvent(input, 0, x, y, CurrentTime);
-    XTestFakeButtonEvent(input, 1, True, CurrentTime);
-    XTestFakeButtonEvent(input, 1, False, CurrentTime);
-    XCloseDisplay(input);
-#endif
-}
-
 }  // namespace
-
 TEST_F(WebEngineBrowserTest, ShowsLoopbackAndFilePagesFollowsLinksAndGoesBack) {
     testsupport::LoopbackHttpServer server;
     ServeHtml(server, "/first", Page("First page", "#2050c0", "/second"));
@@ -327,32 +242,28 @@ TEST_F(WebEngineBrowserTest, ShowsLoopbackAndFilePagesFollowsLinksAndGoesBack) {
 
     control->NavigateTo(platform::WideFromUtf8(first));
     ASSERT_TRUE(PumpUntilSeen("document " + first));
-    EXPECT_EQ(m_events.Only({"before " + first, "complete " + first, "title First page", "document " + first}),
-              (std::vector<std::string>{"before " + first, "complete " + first, "title First page",
-                                        "document " + first}));
+    EXPECT_EQ(m_events.Only(Visit(first, "First page")), Visit(first, "First page"));
     EXPECT_EQ(Text(&IWebBrowser2::get_LocationName, browser), "First page");
     EXPECT_EQ(Text(&IWebBrowser2::get_LocationURL, browser), first);
 
     // The page shows inside the element, in our window: its colour there, the skin's around it.
-    const POINT centre{(kWindow.right - kWindow.left) / 2, (kWindow.bottom - kWindow.top) / 2};
+    const POINT centre{200, 150};
     std::optional<platform::X11Display::Capture> shot;
     const bool shown = testsupport::PumpMessagesUntil(
         [&] {
             shot = m_x11.CaptureWindow(m_hwnd);
-            return shot && Near(shot->pixels[centre.y * shot->width + centre.x], 0x2050c0);
+            return shot && testsupport::PixelNear(shot->pixels[centre.y * shot->width + centre.x], 0xFF2050C0, 8);
         },
         std::chrono::seconds(20));
     ASSERT_TRUE(shot.has_value());
-    EXPECT_TRUE(WritePng(*shot, ArtifactsDir() / "webbrowser-page.png"));
+    EXPECT_TRUE(testsupport::WriteArtifact("webbrowser-page.png", shot->pixels, shot->width, shot->height));
     EXPECT_TRUE(shown) << "the page's colour never showed in the window";
-    EXPECT_TRUE(Near(shot->pixels[(kInset / 2) * shot->width + kInset / 2], 0x303840)) << "the skin around it";
+    EXPECT_TRUE(testsupport::PixelNear(shot->pixels[(kInset / 2) * shot->width + kInset / 2], 0xFF303840, 8));
 
     {  // A click on the page's link goes to the second page, through the same events.
-        ClickAt(m_xvfb->Name(), kWindow.left + centre.x, kWindow.top + centre.y);
+        ClickOnScreen(m_xvfb->Name(), centre.x, centre.y);
         ASSERT_TRUE(PumpUntilSeen("document " + second));
-        EXPECT_EQ(m_events.Only({"before " + second, "complete " + second, "title Second page", "document " + second}),
-                  (std::vector<std::string>{"before " + second, "complete " + second, "title Second page",
-                                            "document " + second}));
+        EXPECT_EQ(m_events.Only(Visit(second, "Second page")), Visit(second, "Second page"));
         EXPECT_TRUE(testsupport::PumpMessagesUntil([&] { return GetFocus() == control->GetHostWindow(); }))
             << "the click never gave the page our focus";
     }
@@ -378,7 +289,7 @@ TEST_F(WebEngineBrowserTest, ShowsLoopbackAndFilePagesFollowsLinksAndGoesBack) {
         ASSERT_TRUE(PumpUntilSeen("document " + url));
         EXPECT_EQ(Text(&IWebBrowser2::get_LocationName, browser), "Local file");
         EXPECT_FALSE(m_events.Saw("complete " + m_refused));
-        ClickAt(m_xvfb->Name(), kWindow.left + centre.x + 80, kWindow.top + centre.y + 60);
+        ClickOnScreen(m_xvfb->Name(), centre.x + 80, centre.y + 60);
         ASSERT_TRUE(PumpUntilSeen("new window " + popup));
         EXPECT_FALSE(m_events.Saw("before " + popup));
         EXPECT_EQ(Text(&IWebBrowser2::get_LocationURL, browser), url);
@@ -418,15 +329,15 @@ TEST_F(WebEngineBrowserTest, AKilledHelperFailsTheNavigationAndANewBrowserWorks)
     control->NavigateTo(platform::WideFromUtf8(server.Url("/after")));
     ASSERT_TRUE(PumpUntilSeen("document " + server.Url("/after")));
 
-    m_root->RemoveChild(control);
+    static_cast<SkinUI::CContainerUI*>(m_manager->GetRoot())->RemoveChild(control);
     const Children after = OurChildren();
     EXPECT_TRUE(after.helpers.empty()) << "a helper outlived its browser";
     EXPECT_EQ(after.zombies, 0);
 }
 
-TEST(WebEngineHeadlessTest, WithoutNativeWindowsTheBrowserIsUnavailable) {
-    platform::HeadlessDisplay headless;
-    platform::SetWindowBackend(&headless);
+using WebEngineHeadlessTest = basictest::BasicControlTest;
+
+TEST_F(WebEngineHeadlessTest, WithoutNativeWindowsTheBrowserIsUnavailable) {
     ASSERT_EQ(CoInitialize(nullptr), S_OK);
     EXPECT_EQ(platform::NativeDisplayName(), "");
     platform::ComPtr<IOleControl> control;
@@ -439,5 +350,4 @@ TEST(WebEngineHeadlessTest, WithoutNativeWindowsTheBrowserIsUnavailable) {
 #endif
     EXPECT_FALSE(control);
     CoUninitialize();
-    platform::SetWindowBackend(nullptr);
 }

@@ -120,7 +120,7 @@ TEST_F(PaintManagerTest, APressCapturesTheMouseForItsControlAndItsClickReachesSo
     EXPECT_EQ(b2->Count(UIEventType::MouseEnter), entered + 1);
 }
 
-TEST_F(PaintManagerTest, APressFocusesOnlyControlsThatAskForIt) {
+TEST_F(PaintManagerTest, APressFocusesOnlyControlsThatAskForItAndTakesTheFocusFromChildWindows) {
     Build(R"(<HorizontalLayout>
         <TestButton name="plain" width="100"/><PressFocused name="row" width="100"/><Control/>
       </HorizontalLayout>)");
@@ -139,6 +139,17 @@ TEST_F(PaintManagerTest, APressFocusesOnlyControlsThatAskForIt) {
         ASSERT_GE(row->events.size(), 2u);
         EXPECT_EQ(row->events[0], static_cast<int>(UIEventType::SetFocus)) << "the focus comes before the press";
     }
+
+    // A press anywhere takes the keyboard focus back from a child window.
+    const HWND child = CreateWindowExW(0, m_className, L"", WS_CHILD | WS_VISIBLE, 300, 200, 50, 20, m_hwnd, nullptr,
+                                       nullptr, nullptr);
+    SetFocus(child);
+    ASSERT_EQ(GetFocus(), child);
+    MoveMouse(300, 100);
+    PressLeft(true);
+    PressLeft(false);
+    EXPECT_EQ(GetFocus(), m_hwnd);
+    DestroyWindow(child);
 }
 
 TEST_F(PaintManagerTest, ControlTimersArriveAsEvent24UntilStopped) {
@@ -185,59 +196,71 @@ TEST_F(PaintManagerTest, MessageFiltersRunInOrderAndStopAtTheFirstThatHandles) {
         m_manager->RemoveMessageFilter(hook);
 }
 
-TEST_F(PaintManagerTest, ControlsRemovedDuringDispatchDieAfterIt) {
+TEST_F(PaintManagerTest, ControlsReceiversAndTreesRemovedDuringDispatchDieAfterIt) {
     Build(kTwoButtons);
-    bool removed = false;
-    m_receiver.onNotify = [&](SkinUI::UINotifyMsg& msg) {
-        if (msg.type == L"click" && !removed) {
-            removed = ParentOf(msg.sender)->RemoveChild(msg.sender);
-            // Still alive: the button's handler is on the stack.
-            EXPECT_EQ(msg.sender->GetName(), L"b1");
-        }
-    };
-    Post(WM_LBUTTONDOWN, 10, 10);
-    Post(WM_LBUTTONUP, 10, 10);
-    EXPECT_TRUE(removed);
-    EXPECT_EQ(m_manager->ControlByName(L"b1"), nullptr);
-
-    // A receiver that removes another during a notification: the removed one hears nothing.
-    std::vector<std::string> other;
-    NotifyLog late(&other);
-    m_manager->AddNotifier(&late);
-    m_receiver.onNotify = [&](SkinUI::UINotifyMsg&) { m_manager->RemoveNotifier(&late); };
-    m_manager->RaiseNotify(nullptr, L"custom", 3, 4);
-    EXPECT_TRUE(other.empty());
-    EXPECT_EQ(m_log.back(), "custom:-:3");
-}
-
-TEST_F(PaintManagerTest, ATreeSwappedDuringDispatchDiesAfterIt) {
-    Build(kTwoButtons);
-    m_receiver.onNotify = [&](SkinUI::UINotifyMsg& msg) {
-        if (msg.type == L"click") m_manager->AttachRoot(new CControlUI());
-    };
-    // Heard after the swap: the sender must still be alive.
+    {
+        SCOPED_TRACE("the clicked control removed by a receiver");
+        bool removed = false;
+        m_receiver.onNotify = [&](SkinUI::UINotifyMsg& msg) {
+            if (msg.type == L"click" && !removed) {
+                removed = ParentOf(msg.sender)->RemoveChild(msg.sender);
+                EXPECT_EQ(msg.sender->GetName(), L"b1") << "still alive: its handler is on the stack";
+            }
+        };
+        Post(WM_LBUTTONDOWN, 10, 10);
+        Post(WM_LBUTTONUP, 10, 10);
+        EXPECT_TRUE(removed);
+        EXPECT_EQ(m_manager->ControlByName(L"b1"), nullptr);
+    }
     NotifyLog later(&m_log, "later:");
     m_manager->AddNotifier(&later);
-    Post(WM_LBUTTONDOWN, 10, 10);
-    Post(WM_LBUTTONUP, 10, 10);
-    EXPECT_EQ(m_log.back(), "later:click:b1:0");
-    EXPECT_EQ(m_manager->ControlByName(L"b1"), nullptr);
-    m_manager->RemoveNotifier(&later);
-}
-
-TEST_F(PaintManagerTest, AControlRemovedWhenTabTakesItsFocusDiesAfterwards) {
-    Build(kTwoButtons);
-    m_receiver.onNotify = [&](SkinUI::UINotifyMsg& msg) {
-        if (msg.type == L"killfocus") ParentOf(msg.sender)->RemoveChild(msg.sender);
-    };
-    NotifyLog later(&m_log, "later:");
-    m_manager->AddNotifier(&later);
-    Button(L"b1")->TakeFocus();
-    EXPECT_TRUE(PressTab());
-    EXPECT_EQ(FocusName(), "b2");
-    EXPECT_NE(std::find(m_log.begin(), m_log.end(), "later:killfocus:b1:0"), m_log.end());
-    EXPECT_EQ(m_manager->ControlByName(L"b1"), nullptr);
-    m_manager->RemoveNotifier(&later);
+    {
+        SCOPED_TRACE("the tree swapped by the first receiver: the next one still reads the sender");
+        m_receiver.onNotify = nullptr;
+        Build(kTwoButtons);
+        m_receiver.onNotify = [&](SkinUI::UINotifyMsg& msg) {
+            if (msg.type == L"click") m_manager->AttachRoot(new CControlUI());
+        };
+        Post(WM_LBUTTONDOWN, 10, 10);
+        Post(WM_LBUTTONUP, 10, 10);
+        EXPECT_EQ(m_log.back(), "later:click:b1:0");
+        EXPECT_EQ(m_manager->ControlByName(L"b1"), nullptr);
+    }
+    {
+        SCOPED_TRACE("a control removed by its own killfocus when Tab moves on");
+        m_receiver.onNotify = nullptr;
+        Build(kTwoButtons);
+        m_receiver.onNotify = [&](SkinUI::UINotifyMsg& msg) {
+            if (msg.type == L"killfocus") ParentOf(msg.sender)->RemoveChild(msg.sender);
+        };
+        Button(L"b1")->TakeFocus();
+        EXPECT_TRUE(PressTab());
+        EXPECT_EQ(FocusName(), "b2");
+        EXPECT_NE(std::find(m_log.begin(), m_log.end(), "later:killfocus:b1:0"), m_log.end());
+        EXPECT_EQ(m_manager->ControlByName(L"b1"), nullptr);
+    }
+    {
+        SCOPED_TRACE("senders removed outside a dispatch, by a click or a selection raised from code");
+        m_receiver.onNotify = nullptr;
+        Build(R"(<VerticalLayout><TestButton name="b" height="30"/><Option name="opt" height="30"/></VerticalLayout>)");
+        m_receiver.onNotify = [&](SkinUI::UINotifyMsg& msg) {
+            if (msg.type == L"click" || msg.type == L"selectchanged") ParentOf(msg.sender)->RemoveChild(msg.sender);
+        };
+        m_log.clear();
+        m_manager->RaiseNotify(Button(L"b"), L"click");
+        dynamic_cast<SkinUI::COptionUI*>(m_manager->ControlByName(L"opt"))->Select(true);
+        EXPECT_EQ(m_log, (std::vector<std::string>{"click:b:0", "later:click:b:0", "selectchanged:opt:0",
+                                                   "later:selectchanged:opt:0"}));
+        EXPECT_EQ(m_manager->ControlByName(L"opt"), nullptr);
+        Pump();
+    }
+    {
+        SCOPED_TRACE("a receiver removed by another during a notification hears nothing");
+        m_receiver.onNotify = [&](SkinUI::UINotifyMsg&) { m_manager->RemoveNotifier(&later); };
+        m_log.clear();
+        m_manager->RaiseNotify(nullptr, L"custom", 3, 4);
+        EXPECT_EQ(m_log, std::vector<std::string>{"custom:-:3"});
+    }
 }
 
 TEST_F(PaintManagerTest, PaintsOffScreenThenCopiesTheArea) {
@@ -259,48 +282,4 @@ TEST_F(PaintManagerTest, PaintsOffScreenThenCopiesTheArea) {
     EXPECT_EQ(m_display.Pixel(m_hwnd, 50, 50), 0xFFFF0000u);
     EXPECT_EQ(m_display.Pixel(m_hwnd, 389, 150), 0xFF0000FFu);
     EXPECT_NE(m_display.Pixel(m_hwnd, 391, 150), 0xFF0000FFu);
-}
-
-TEST_F(PaintManagerTest, SendersRemovedByHandlersOutsideADispatchLiveUntilTheNotificationIsOver) {
-    Build(R"(<VerticalLayout name="root">
-        <TestButton name="b" height="30"/><Option name="opt" height="30"/><Control/>
-      </VerticalLayout>)");
-    // The first receiver removes the sender; the second still reads it.
-    m_receiver.onNotify = [&](SkinUI::UINotifyMsg& msg) {
-        if (msg.type != L"click" && msg.type != L"selectchanged") return;
-        EXPECT_TRUE(ParentOf(msg.sender)->RemoveChild(msg.sender));
-    };
-    NotifyLog second(&m_log, "2:");
-    m_manager->AddNotifier(&second);
-    {
-        // A click raised from code, as a start sequence does.
-        m_manager->RaiseNotify(Button(L"b"), L"click");
-        EXPECT_EQ(m_manager->ControlByName(L"b"), nullptr);
-    }
-    {
-        // An option selected from code goes on after its notification.
-        auto* option = dynamic_cast<SkinUI::COptionUI*>(m_manager->ControlByName(L"opt"));
-        ASSERT_NE(option, nullptr);
-        option->Select(true);
-        EXPECT_EQ(m_manager->ControlByName(L"opt"), nullptr);
-    }
-    EXPECT_EQ(m_log,
-              (std::vector<std::string>{"click:b:0", "2:click:b:0", "selectchanged:opt:0", "2:selectchanged:opt:0"}));
-    Pump();
-    m_manager->RemoveNotifier(&second);
-}
-
-TEST_F(PaintManagerTest, APressTakesTheKeyboardFocusBackFromAChildWindow) {
-    Build(kTwoButtons);
-    const HWND child = CreateWindowExW(0, m_className, L"", WS_CHILD | WS_VISIBLE, 300, 200, 50, 20, m_hwnd, nullptr,
-                                       nullptr, nullptr);
-    ASSERT_NE(child, nullptr);
-    SetFocus(child);
-    ASSERT_EQ(GetFocus(), child);
-    // Outside the child, even where no control takes the press.
-    MoveMouse(300, 100);
-    PressLeft(true);
-    PressLeft(false);
-    EXPECT_EQ(GetFocus(), m_hwnd);
-    DestroyWindow(child);
 }

@@ -54,15 +54,6 @@ TEST(MarkedTextTest, ParsesTheTagVocabulary) {
     }
 }
 
-TEST(MarkedTextTest, LinksKeepTheirTargetsOrTheirText) {
-    const UIMarkedText marked =
-        ParseMarkedText(L"see {a https://x.example/}the site{/a} or {a}{b}help{/b} now{/a}", false);
-    ASSERT_EQ(marked.links.size(), 2u);
-    EXPECT_EQ(marked.links[0], L"https://x.example/");
-    EXPECT_EQ(marked.links[1], L"help now");
-    EXPECT_EQ(Describe(marked), L"[see ][the site a0][ or ][help b a1][ now a1]");
-}
-
 TEST(MarkedTextTest, SingleLineTurnsBreaksIntoSpaces) {
     EXPECT_EQ(Describe(ParseMarkedText(L"one{n}two\nthree", true)), L"[one two three]");
 }

@@ -160,6 +160,9 @@ TEST_F(RenderEngineImageTest, FailsWithoutDrawingOnlyForBadSpecsAndImages) {
         {"unknown key", L"file='strip.png' colour='1'", L""},
         {"source wholly outside the image", L"file='strip.png' source='4,0,6,1'", L""},
         {"bad modifier", L"file='strip.png'", L"source='x'"},
+        {"short rectangle", L"file='strip.png' source='0,0,1'", L""},
+        {"fade out of range", L"file='strip.png' fade='256'", L""},
+        {"unterminated value", L"file='strip.png", L""},
     };
     for (const auto& c : failures) {
         SCOPED_TRACE(c.why);

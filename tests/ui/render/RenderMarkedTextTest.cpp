@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "support/Canvas.h"
-#include "ui/render/FontSource.h"
+#include "ui/core/PaintManager.h"
 #include "ui/render/RenderEngine.h"
 
 using namespace SkinUI;
@@ -11,33 +11,17 @@ using testsupport::Canvas;
 
 namespace {
 
-// Index 0 is a 14-pixel font (also the default), index 1 a 28-pixel one.
-class CTestFonts : public SkinUI::IFontSourceUI {
-public:
-    CTestFonts() {
-        m_fonts.push_back(CreateFontW(-14, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, nullptr));
-        m_fonts.push_back(CreateFontW(-28, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, nullptr));
-    }
-    ~CTestFonts() override {
-        for (HFONT font : m_fonts)
-            DeleteObject(font);
-    }
-    CTestFonts(const CTestFonts&) = delete;
-    CTestFonts& operator=(const CTestFonts&) = delete;
-
-    HFONT FontHandleAt(int index) override {
-        return index >= 0 && index < static_cast<int>(m_fonts.size()) ? m_fonts[index] : m_fonts[0];
-    }
-
-private:
-    std::vector<HFONT> m_fonts;
-};
-
 constexpr DWORD kWhite = 0xFFFFFFFF;
 constexpr DWORD kBlack = 0xFF000000;
 
+// Fonts from a paint manager: index 0 of 14 pixels (also the default), index 1 of 28.
 class RenderMarkedTextTest : public ::testing::Test {
 protected:
+    RenderMarkedTextTest() {
+        m_fonts.AddFont(L"", 14, false, false, false, true);
+        m_fonts.AddFont(L"", 28, false, false, false);
+    }
+
     // The size DrawMarkedText measures for `text` in a rectangle `width` wide.
     SIZE Measure(const wchar_t* text, UINT format, int width = 0) {
         RECT rect{10, 20, 10 + width, 20};
@@ -63,7 +47,7 @@ protected:
         return count;
     }
 
-    CTestFonts m_fonts;
+    CUIPaintManager m_fonts;
     Canvas m_canvas{400, 200};
 };
 

@@ -104,12 +104,6 @@ inline void PumpPending() {
     testsupport::PumpMessagesFor(std::chrono::milliseconds(20));
 }
 
-inline SIZE SizeOf(HWND hwnd) {
-    RECT rect{};
-    GetWindowRect(hwnd, &rect);
-    return SIZE{rect.right - rect.left, rect.bottom - rect.top};
-}
-
 // The centre of a control of `window`, in screen co-ordinates.
 inline POINT ScreenCentreOf(SkinUI::WindowImplBase& window, const wchar_t* name) {
     window.PaintManager().UpdateLayout();

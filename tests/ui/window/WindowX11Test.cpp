@@ -1,22 +1,41 @@
-// A skinned window with round corners and a drop shadow on an X server without a compositing
-// manager: the screen around it must look as before it was shown, outside its shape and its
-// rectangle alike (no black corners, no black shadow frame).
+// A skinned window with round corners on an X server without a compositing manager: no shadow,
+// the screen around it as before it was shown, outside its shape and its rectangle alike (no
+// black corners, no black shadow frame), and the program's icon on the X window.
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "WindowTestScope.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/resource/Resource.h"
+#include "support/PngBytes.h"
 
 // Last: Xlib's macros would otherwise reach into the test framework's headers.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
 using SkinUI::WindowImplBase;
 
 namespace {
+
+// An icon group of one-colour PNG images, as the program's icon resource: a header, then per
+// image width, height, colours, reserved, planes, bits, bytes and the image's resource id.
+void RegisterProgramIcon(const std::vector<std::tuple<int, WORD, uint32_t>>& images) {
+    std::string group = {0, 0, 1, 0, static_cast<char>(images.size()), 0};
+    for (const auto& [size, id, argb] : images) {
+        const auto png =
+            testsupport::PngBytes(size, size, std::vector<uint32_t>(static_cast<size_t>(size) * size, argb));
+        ASSERT_TRUE(platform::RegisterResource(RT_ICON, id, std::string(png.begin(), png.end())));
+        group += {static_cast<char>(size), static_cast<char>(size), 0, 0, 1, 0, 32, 0, 0, 0, 0, 0};
+        group += {static_cast<char>(id & 0xFF), static_cast<char>(id >> 8)};
+    }
+    ASSERT_TRUE(platform::RegisterResource(RT_GROUP_ICON, SkinUI::CWindowWnd::kWindowIconId, group));
+}
 
 struct Screenshot {
     RECT area{};
@@ -44,8 +63,9 @@ std::optional<Screenshot> Capture(::Display* client, const RECT& area) {
 
 }  // namespace
 
-TEST(ShapedWindowX11Test, WithoutACompositorNothingShowsOutsideTheWindowsShape) {
+TEST(WindowX11Test, WithoutACompositorNothingShowsOutsideTheShapeAndTheIconIsSet) {
     if (!displaytest::XvfbInstalled()) GTEST_SKIP() << "Xvfb is not installed";
+    RegisterProgramIcon({{32, 7201, 0xFFD04040}, {16, 7202, 0xFF3A7BD5}});
     windowtest::X11Scope x11;
     ASSERT_TRUE(x11.ready) << "Xvfb did not start";
     ::Display* client = XOpenDisplay(x11.server.Name().c_str());
@@ -99,6 +119,28 @@ TEST(ShapedWindowX11Test, WithoutACompositorNothingShowsOutsideTheWindowsShape) 
         DeleteObject(shape);
         EXPECT_GT(outsideShape, 0) << "the corners are cut";
         EXPECT_EQ(changed, 0) << "pixels outside the shape differ from the desktop (shadow frame or corners)";
+        EXPECT_EQ(window.Shadow().GetHWND(), nullptr) << "no compositing manager to blend a shadow";
+
+        // The program's icon becomes the X window's icon property, which desktops show.
+        ASSERT_TRUE(window.SetWindowIcon());
+        x11.display.Sync();
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, remaining = 0;
+        unsigned char* data = nullptr;
+        ASSERT_EQ(XGetWindowProperty(client, x11.display.NativeWindow(hwnd), XInternAtom(client, "_NET_WM_ICON", False),
+                                     0, 1 << 16, False, XA_CARDINAL, &type, &format, &count, &remaining, &data),
+                  Success);
+        ASSERT_NE(data, nullptr) << "no icon property";
+        // Xlib hands 32-bit items back in longs, sign-extended.
+        const auto* longs = reinterpret_cast<const unsigned long*>(data);
+        const auto values = [&](size_t i) { return static_cast<uint32_t>(longs[i] & 0xFFFFFFFFu); };
+        ASSERT_EQ(count, 2u + 32 * 32 + 2u + 16 * 16);
+        EXPECT_EQ(values(0), 32u);
+        EXPECT_EQ(values(2), 0xFFD04040u);
+        EXPECT_EQ(values(2 + 32 * 32), 16u);
+        EXPECT_EQ(values(2 + 32 * 32 + 2), 0xFF3A7BD5u);
+        XFree(data);
         DestroyWindow(hwnd);
     }
     XCloseDisplay(client);
