@@ -2,31 +2,25 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "commonlib/util/Md5.h"
 #include "platform/strings/StringConv.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
+using testsupport::TempDir;
 
 namespace {
-
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class InstallWorkerTest : public ::testing::Test {
 protected:
     fs::path Home() const { return m_dir / "home"; }
-    testsupport::TempDir m_dir{testsupport::TempDir::Home::Redirect};
+    TempDir m_dir{TempDir::Home::Redirect};
 };
 
 // Old-client processes that never go away, however often they are ended.
@@ -46,11 +40,6 @@ public:
 
 }  // namespace
 
-TEST_F(InstallWorkerTest, TgIdHoldsExactlyTheIdsBytes) {
-    ASSERT_TRUE(WriteTgIdFile(L"C:\\Games\\Tarnvik", L"渠道42"));
-    EXPECT_EQ(ReadBytes(Home() / "Games/Tarnvik/tg.id"), platform::Utf8FromWide(L"渠道42"));
-}
-
 TEST_F(InstallWorkerTest, OldClientCleanupEndsWhenAProcessSurvives) {
     InstallJob job;
     job.installDir = L"C:\\Games\\QuorvelTarnvik";
@@ -67,41 +56,29 @@ TEST_F(InstallWorkerTest, OldClientCleanupEndsWhenAProcessSurvives) {
     EXPECT_TRUE(fs::exists(Home() / "Games/QuorvelTarnvik/keep.txt"));
 }
 
-TEST_F(InstallWorkerTest, PackageCheckTakesTheDigestInAnyCaseAndNothingElse) {
+TEST_F(InstallWorkerTest, WhatItChecksAndWrites) {
+    // The package's digest in any case; the MD5 progress of an empty package divides by nothing.
     m_dir.WriteFile("home/dl/qvinstaller.exe", "package bytes");
     m_dir.WriteFile("home/dl/empty.exe", "");
-    const std::string digest = MD5("package bytes", 13).hex_digest();
-    std::string upper = digest;
-    for (char& c : upper)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    const struct {
-        const char* why;
-        const wchar_t* path;
-        std::string md5;
-        bool matches;
-    } cases[] = {
-        {"lower case", L"C:\\dl\\qvinstaller.exe", digest, true},
-        {"upper case", L"C:\\dl\\qvinstaller.exe", upper, true},
-        {"another digest", L"C:\\dl\\qvinstaller.exe", std::string(32, '0'), false},
-        {"a missing package", L"C:\\dl\\missing.exe", digest, false},
-        {"an empty package, whose size divides nothing", L"C:\\dl\\empty.exe", MD5("", 0).hex_digest(), true},
+    std::string upper = MD5("package bytes", 13).hex_digest();
+    std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+    const std::tuple<const wchar_t*, std::string, bool> packages[] = {
+        {L"C:\\dl\\qvinstaller.exe", upper, true},
+        {L"C:\\dl\\missing.exe", upper, false},
+        {L"C:\\dl\\empty.exe", MD5("", 0).hex_digest(), true},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
+    for (const auto& [path, md5, matches] : packages) {
         Md5SharedFileSize() = 0;
-        EXPECT_EQ(PackageMatchesMd5(c.path, platform::WideFromUtf8(c.md5)), c.matches);
-        EXPECT_GE(Md5SharedPercent().load(), 0);
-        EXPECT_LE(Md5SharedPercent().load(), 100);
+        EXPECT_EQ(PackageMatchesMd5(path, platform::WideFromUtf8(md5)), matches) << platform::Utf8FromWide(path);
+        EXPECT_TRUE(Md5SharedPercent() >= 0 && Md5SharedPercent() <= 100);
     }
-}
 
-TEST_F(InstallWorkerTest, PackageCommandLineKeepsTheDirectoryWhole) {
-    m_dir.WriteFile("home/.config/xjinstaller/drives.ini", "[Drives]\nD=" + (m_dir / "d").string() + "\n");
-    const std::wstring host = platform::WideFromUtf8((m_dir / "d" / "My Games").string());
-    EXPECT_EQ(InstallerCommandLine(L"D:\\dl\\qvinstaller.exe", L"D:\\My Games\\"),
-              L"\"D:\\dl\\qvinstaller.exe\" /S \"/unpack=" + host + L"\" /launch=off");
-    EXPECT_EQ(LauncherCommandLine(L"D:\\c\\QuorvelLauncher.exe", 223, L"0"),
-              L"\"D:\\c\\QuorvelLauncher.exe\" -i \"223\" -d");
+    ASSERT_TRUE(WriteTgIdFile(L"C:\\Games\\Tarnvik", L"渠道42"));
+    EXPECT_EQ(TempDir::ReadFile(Home() / "Games/Tarnvik/tg.id"), platform::Utf8FromWide(L"渠道42"));
+    // The package gets the directory as one argument, in the host's form, without a trailing separator.
+    EXPECT_EQ(InstallerCommandLine(L"C:\\dl\\qvinstaller.exe", L"C:\\My Games\\"),
+              L"\"C:\\dl\\qvinstaller.exe\" /S \"/unpack=" + platform::WideFromUtf8((Home() / "My Games").string()) +
+                  L"\" /launch=off");
     EXPECT_EQ(LauncherCommandLine(L"D:\\c\\QuorvelLauncher.exe", 57, L"abc"),
               L"\"D:\\c\\QuorvelLauncher.exe\" -i \"57\" -d --tgid abc");
 }

@@ -1,145 +1,71 @@
 // The installer program itself, run as a process against the loopback update server, with
 // a home of its own and the fake client as its package and launcher.
 //
-// InstallerProcessTest runs the package, so it runs alone (a download anywhere ends every
-// "qvinstaller.exe" of the user); InstallerExitTest never gets as far as the package.
-#include <gtest/gtest.h>
+// InstallerProcessTest runs the package, so it runs alone (a finished download ends every
+// "qvinstaller.exe" of the user); InstallerExitTest never runs one.
 
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <sstream>
-#include <string>
+#include <algorithm>
 #include <thread>
-#include <vector>
 
+#include "app/AppTestEnvironment.h"
 #include "commonlib/util/RunAtStartup.h"
 #include "platform/display/XvfbServer.h"
-#include "platform/strings/StringConv.h"
 #include "platform/sync/Mutex.h"
-#include "support/LoopbackUpdateServer.h"
-#include "support/TempDir.h"
+#include "support/Subprocess.h"
 #include "tools/InstallerWindowDriver.h"
 
-extern char** environ;
-
-namespace fs = std::filesystem;
-using testsupport::LoopbackUpdateServer;
 using testsupport::StatisticsRecord;
 
 namespace {
 
 constexpr auto kRunLimit = std::chrono::seconds(120);
-
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// The file's lines as the fake client records them: one argument a line, a blank line
-// after each run. Empty when the program never ran.
-std::vector<std::vector<std::string>> RecordedRuns(const fs::path& path) {
-    std::vector<std::vector<std::string>> runs;
-    std::istringstream in(ReadBytes(path));
-    std::vector<std::string> current;
-    for (std::string line; std::getline(in, line);) {
-        if (line.empty()) {
-            runs.push_back(current);
-            current.clear();
-        } else {
-            current.push_back(line);
-        }
-    }
-    return runs;
-}
-
-// "FF FE" and UTF-16LE text, as wide text; empty when the file is not such a file.
-std::wstring ReadUtf16File(const fs::path& path) {
-    const std::string bytes = ReadBytes(path);
-    if (bytes.size() < 2 || bytes.compare(0, 2, "\xFF\xFE") != 0) return {};
-    return platform::WideFromUtf16LeBytes(bytes.substr(2));
-}
+constexpr char kLaunched[] = "-i\n223\n-d\n\n";  // as the fake client records one run
 
 struct RunResult {
     int exitCode = -1;
-    std::string errorOutput;
-    std::chrono::steady_clock::duration took{};
+    std::string output;
 };
 
 class InstallerRunFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        fs::create_directories(Home() / "prog");
-        fs::create_directories(m_dir / "run");
-        fs::create_directories(m_record);
-        fs::create_directories(DriveD());
-        m_dir.WriteFile("home/.config/xjinstaller/drives.ini", "[Drives]\nD=" + DriveD().string() + "\n");
-        fs::copy_file(XJ_INSTALLER_PROGRAM, Program());
-        setenv("XJ_FAKE_CLIENT_RECORD", m_record.c_str(), 1);
+        fs::create_directories(m_dir / "home/prog");
+        apptest::MapDriveD(m_dir);
+        fs::copy_file(XJ_INSTALLER_PROGRAM, m_dir / "home/prog/xjinstaller");
         setenv("XJ_DISPLAY_BACKEND", "headless", 1);
-        LoopbackUpdateServer::Options options;
-        options.certDir = m_dir.Path().string();
-        m_server = std::make_unique<LoopbackUpdateServer>(options);
-        m_server->SetPackage(ReadBytes(XJ_FAKE_CLIENT_PROGRAM), "2.1.790");
-        ASSERT_TRUE(m_server->Start());
+        m_server = apptest::StartFakeClientServer(m_dir);
+        ASSERT_NE(m_server, nullptr);
     }
     void TearDown() override {
         unsetenv("XJ_FAKE_CLIENT_RECORD");
         unsetenv("XJ_DISPLAY_BACKEND");
     }
 
-    fs::path Home() const { return m_dir / "home"; }
     fs::path DriveD() const { return m_dir / "driveD"; }
-    fs::path Program() const { return Home() / "prog" / "xjinstaller"; }
-    fs::path LogFolder() const { return Home() / "prog" / "MiniLog"; }
+    fs::path LogFolder() const { return m_dir / "home/prog/MiniLog"; }
     void WriteIni(int logSetting) const {
         m_dir.WriteFile("home/prog/xjzurazarevuz.ini",
                         m_server->ServersSection() + "[Debug]\nLog=" + std::to_string(logSetting) + "\n");
     }
-    // Registers an installed launcher in the shared documents' launcher ini, as a client does.
-    void RegisterLauncher(const std::wstring& launcherPath) const {
-        const std::string text = "\xFF\xFE" + platform::Utf16LeBytesFromWide(L"[QuorvelNet-Launcher]\r\nInstallPath=" +
-                                                                             launcherPath + L"\r\n");
-        m_dir.WriteFile("home/Documents/QuorvelLauncher/QuorvelLaucher.ini", text);
-    }
-    void PutOldClient(const fs::path& dir, const std::string& version) const {
-        fs::create_directories(dir / "bin");
-        fs::copy_file(XJ_FAKE_CLIENT_PROGRAM, dir / "QuorvelLauncher.exe");
-        std::ofstream(dir / "rkupdate.ini") << "[Setting]\r\nVersion=" << version << "\r\n";
+    std::string Record(const char* name) const { return TempDir::ReadFile(m_dir / "record" / name); }
+    void ReplaceMd5(const std::string& md5) const {
+        std::string descriptor = m_server->DefaultDescriptor();
+        descriptor.replace(descriptor.find("Md5=") + 4, 32, md5);
+        m_server->SetDescriptor(descriptor);
     }
 
-    RunResult Run(const std::vector<std::string>& args) {
-        return RunWhile(args, [] { return true; });
-    }
     // Runs the program and, meanwhile, `during`; the program is killed when that fails.
-    RunResult RunWhile(const std::vector<std::string>& args, const std::function<bool()>& during) {
-        const fs::path errors = m_dir / "stderr.txt";
-        std::vector<std::string> words = {Program().string()};
+    RunResult Run(
+        const std::vector<std::string>& args, const std::function<bool()>& during = [] { return true; }) {
+        std::vector<std::string> words = {(m_dir / "home/prog/xjinstaller").string()};
         words.insert(words.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& word : words)
-            argv.push_back(word.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        RunResult result;
         const auto start = std::chrono::steady_clock::now();
-        pid_t pid = 0;
-        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (spawned != 0) {
-            ADD_FAILURE() << "the installer did not start: " << spawned;
-            return result;
-        }
+        const pid_t pid = testsupport::StartProgram(words, m_dir / "output.txt");
+        EXPECT_NE(pid, 0) << "the installer did not start";
+        if (pid <= 0) return {};
         const bool carryOn = during();
         int status = 0;
         while (waitpid(pid, &status, WNOHANG) == 0) {
@@ -147,187 +73,162 @@ protected:
                 kill(pid, SIGKILL);
                 waitpid(pid, &status, 0);
                 if (carryOn) ADD_FAILURE() << "the installer did not end in time";
-                return result;
+                return {};
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        result.took = std::chrono::steady_clock::now() - start;
-        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        result.errorOutput = ReadBytes(errors);
-        return result;
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
+                TempDir::ReadFile(m_dir / "output.txt")};
     }
 
-    std::vector<std::vector<std::string>> PackageRuns() const { return RecordedRuns(m_record / "package.args"); }
-    std::vector<std::vector<std::string>> LauncherRuns() const { return RecordedRuns(m_record / "launcher.args"); }
-
-    testsupport::TempDir m_dir{testsupport::TempDir::Home::Redirect};
-    fs::path m_record = m_dir / "record";
+    TempDir m_dir{TempDir::Home::Redirect};
     std::unique_ptr<LoopbackUpdateServer> m_server;
 };
 
 class InstallerProcessTest : public InstallerRunFixture {};
 class InstallerExitTest : public InstallerRunFixture {};
 
-std::string Upper(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
 }  // namespace
 
 TEST_F(InstallerProcessTest, HiddenInstallOverAnOldClientEndToEnd) {
     WriteIni(1);
     // The descriptor's Md5 in upper case is the same digest.
-    std::string descriptor = m_server->DefaultDescriptor();
-    const size_t md5At = descriptor.find("Md5=") + 4;
-    descriptor.replace(md5At, 32, Upper(descriptor.substr(md5At, 32)));
-    m_server->SetDescriptor(descriptor);
+    std::string md5 = m_server->DefaultDescriptor();
+    md5 = md5.substr(md5.find("Md5=") + 4, 32);
+    std::transform(md5.begin(), md5.end(), md5.begin(), ::toupper);
+    ReplaceMd5(md5);
     // An old client in the install directory, registered, running, with files of its own.
     const fs::path installDir = DriveD() / "Games Dir" / "QuorvelTarnvik";
-    const std::wstring installWin = L"D:\\Games Dir\\QuorvelTarnvik";
-    PutOldClient(installDir, "2.1.700");
-    m_dir.WriteFile("driveD/Games Dir/QuorvelTarnvik/patch/old.patch", "old");
-    m_dir.WriteFile("driveD/Games Dir/QuorvelTarnvik/GameSettings.ini", "old");
-    m_dir.WriteFile("driveD/Games Dir/QuorvelTarnvik/bin/old.dat", "old");
-    RegisterLauncher(installWin + L"\\QuorvelLauncher.exe");
+    const std::wstring launcher = L"D:\\Games Dir\\QuorvelTarnvik\\QuorvelLauncher.exe";
+    apptest::PutClient(m_dir, installDir, "2.1.700", launcher);
+    for (const char* old : {"patch/old.patch", "GameSettings.ini", "bin/old.dat"})
+        m_dir.WriteFile("driveD/Games Dir/QuorvelTarnvik/" + std::string(old), "old");
     ASSERT_TRUE(SetRunAtStartup(L"QuorvelNet-Launcher", L"\"C:\\old\\QuorvelLauncher.exe\" --auto"));
     fs::copy_file("/bin/sleep", installDir / "bin" / "xjoldclient");
-    pid_t oldClient = 0;
-    {
-        const std::string image = (installDir / "bin" / "xjoldclient").string();
-        char* argv[] = {const_cast<char*>(image.c_str()), const_cast<char*>("60"), nullptr};
-        ASSERT_EQ(posix_spawn(&oldClient, image.c_str(), nullptr, nullptr, argv, environ), 0);
-    }
+    const pid_t oldClient = testsupport::StartProgram({(installDir / "bin" / "xjoldclient").string(), "60"});
+    ASSERT_NE(oldClient, 0);
 
     const RunResult run = Run({"-h", "-p", "D:\\Games Dir\\QuorvelTarnvik"});
-    int oldClientStatus = 0;
-    const bool oldClientEnded = waitpid(oldClient, &oldClientStatus, WNOHANG) == oldClient;
+    const bool oldClientEnded = waitpid(oldClient, nullptr, WNOHANG) == oldClient;
     if (!oldClientEnded) {
         kill(oldClient, SIGKILL);
-        waitpid(oldClient, &oldClientStatus, 0);
+        waitpid(oldClient, nullptr, 0);
     }
-    EXPECT_EQ(run.exitCode, 0) << run.errorOutput;
+    EXPECT_EQ(run.exitCode, 0) << run.output;
 
     // The package ran once with the directory as one argument, in this system's form.
-    const std::vector<std::vector<std::string>> package = PackageRuns();
-    ASSERT_EQ(package.size(), 1u);
-    EXPECT_EQ(package[0], (std::vector<std::string>{"/S", "/unpack=" + installDir.string(), "/launch=off"}));
+    EXPECT_EQ(Record("package.args"), "/S\n/unpack=" + installDir.string() + "\n/launch=off\n\n");
     // The old client was ended and its files went before the package wrote the new ones.
     EXPECT_TRUE(oldClientEnded) << "the old client's process is still running";
-    EXPECT_FALSE(fs::exists(installDir / "patch"));
-    EXPECT_FALSE(fs::exists(installDir / "GameSettings.ini"));
-    EXPECT_FALSE(fs::exists(installDir / "bin" / "old.dat"));
+    for (const char* gone : {"patch", "GameSettings.ini", "bin/old.dat", "tg.id"})
+        EXPECT_FALSE(fs::exists(installDir / gone)) << gone;
     for (const char* name : {"QuorvelLauncher.exe", "rkupdate.ini", "uninst.exe", "bin/client.dat"})
         EXPECT_TRUE(fs::exists(installDir / name)) << name;
-    EXPECT_FALSE(fs::exists(installDir / "tg.id")) << "the program's channel id is 0";
-    EXPECT_NE(ReadBytes(installDir / "preference.ini").find("FromGameClientID=223"), std::string::npos);
+    EXPECT_NE(TempDir::ReadFile(installDir / "preference.ini").find("FromGameClientID=223"), std::string::npos);
     // Nothing of the download is left.
     for (const auto& entry : fs::directory_iterator(installDir)) {
         const std::string name = entry.path().filename().string();
-        SCOPED_TRACE(name);
-        EXPECT_EQ(name.find("qvinstaller"), std::string::npos);
-        EXPECT_EQ(name.find("xjinstall_"), std::string::npos);
+        EXPECT_TRUE(name.find("qvinstaller") == std::string::npos && name.find("xjinstall_") == std::string::npos)
+            << name;
     }
     // Both launcher ini files, UTF-16LE with their mark, name the new launcher.
-    const std::wstring launcher = installWin + L"\\QuorvelLauncher.exe";
-    for (const fs::path& ini :
-         {Home() / ".local/share/QuorvelLaucher.ini", Home() / "Documents/QuorvelLauncher/QuorvelLaucher.ini"}) {
-        SCOPED_TRACE(ini.string());
-        const std::wstring text = ReadUtf16File(ini);
-        EXPECT_NE(text.find(L"InstallPath=" + launcher), std::wstring::npos);
+    for (const char* ini :
+         {"home/.local/share/QuorvelLaucher.ini", "home/Documents/QuorvelLauncher/QuorvelLaucher.ini"}) {
+        SCOPED_TRACE(ini);
+        const std::string bytes = TempDir::ReadFile(m_dir / ini);
+        ASSERT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+        const std::wstring text = platform::WideFromUtf16LeBytes(bytes.substr(2));
+        EXPECT_NE(text.find(L"\nInstallPath=" + launcher), std::wstring::npos);
         EXPECT_NE(text.find(L"SouiInstallPath=" + launcher), std::wstring::npos);
     }
     EXPECT_EQ(GetRunAtStartup(L"QuorvelNet-Launcher"), L"\"" + launcher + L"\" --auto");
-    EXPECT_EQ(LauncherRuns(), (std::vector<std::vector<std::string>>{{"-i", "223", "-d"}}));
+    EXPECT_EQ(Record("launcher.args"), kLaunched);
     EXPECT_FALSE(fs::exists(LogFolder())) << "Log=1 removes the log folder";
 
     // The statistics: the install event, then the success record; and the download log.
     const std::vector<StatisticsRecord> records = m_server->StatisticsRecords();
     ASSERT_EQ(records.size(), 2u);
-    EXPECT_FALSE(records[0].IsInstallCount());
     EXPECT_EQ(records[0].Field("event_id"), "xj_install");
-    EXPECT_TRUE(records[1].IsInstallCount());
     EXPECT_EQ(records[1].Field("count_dimension"), "installxj_state:1");
-    EXPECT_EQ(records[1].Field("count_value").rfind("installxj_time:", 0), 0u);
-    EXPECT_EQ(records[1].Field("version"), "2.1.790");
     const auto uploads = m_server->DownloadLogRecords();
     ASSERT_FALSE(uploads.empty());
     EXPECT_TRUE(uploads[0].signValid);
 }
 
-TEST_F(InstallerProcessTest, HiddenInstallBesideAnotherClientWithoutLauncherStart) {
+TEST_F(InstallerProcessTest, HiddenInstallIntoAFolderOfTheUsersOwn) {
     WriteIni(2);
     // A client installed elsewhere; the install goes into a folder of the user's own.
-    PutOldClient(DriveD() / "Old" / "QuorvelTarnvik", "2.1.790");
-    RegisterLauncher(L"D:\\Old\\QuorvelTarnvik\\QuorvelLauncher.exe");
-    const fs::path installDir = DriveD() / "Mine";
+    apptest::PutClient(m_dir, DriveD() / "Old", "2.1.790", L"D:\\Old\\QuorvelLauncher.exe");
     m_dir.WriteFile("driveD/Mine/bin/mine.dat", "mine");
     m_dir.WriteFile("driveD/Mine/GameSettings.ini", "mine");
 
     const RunResult run = Run({"-h", "-r", "0", "-p", "D:\\Mine"});
-    EXPECT_EQ(run.exitCode, 0) << run.errorOutput;
-    ASSERT_EQ(PackageRuns().size(), 1u);
-    EXPECT_TRUE(LauncherRuns().empty()) << "-r 0 starts no launcher";
-    EXPECT_FALSE(fs::exists(installDir / "qvinstaller.exe"));
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(Record("package.args"), "");
+    EXPECT_EQ(Record("launcher.args"), "") << "-r 0 starts no launcher";
+    EXPECT_FALSE(fs::exists(DriveD() / "Mine" / "qvinstaller.exe"));
     // Nothing of the user's folder, nor of the other client, was cleared away.
-    EXPECT_EQ(ReadBytes(installDir / "bin" / "mine.dat"), "mine");
-    EXPECT_EQ(ReadBytes(installDir / "GameSettings.ini"), "mine");
-    EXPECT_TRUE(fs::exists(DriveD() / "Old" / "QuorvelTarnvik" / "QuorvelLauncher.exe"));
+    EXPECT_EQ(TempDir::ReadFile(DriveD() / "Mine/bin/mine.dat"), "mine");
+    EXPECT_EQ(TempDir::ReadFile(DriveD() / "Mine/GameSettings.ini"), "mine");
+    EXPECT_TRUE(fs::exists(DriveD() / "Old" / "QuorvelLauncher.exe"));
     // No start-with-system value is made where there was none; Log=2 keeps the log.
     EXPECT_EQ(GetRunAtStartup(L"QuorvelNet-Launcher"), L"");
     ASSERT_TRUE(fs::exists(LogFolder()));
     EXPECT_FALSE(fs::is_empty(LogFolder()));
 }
 
-TEST_F(InstallerExitTest, Md5MismatchNeverRunsThePackage) {
+TEST_F(InstallerExitTest, AFailedHiddenInstallExitsWithItsCause) {
     WriteIni(0);
-    std::string descriptor = m_server->DefaultDescriptor();
-    const size_t md5At = descriptor.find("Md5=") + 4;
-    descriptor.replace(md5At, 32, std::string(32, '0'));
-    m_server->SetDescriptor(descriptor);
-
-    const RunResult run = Run({"-h", "-p", "D:\\Games"});
-    EXPECT_EQ(run.exitCode, 5) << run.errorOutput;
-    EXPECT_TRUE(PackageRuns().empty());
-    EXPECT_TRUE(LauncherRuns().empty());
-    const std::vector<StatisticsRecord> records = m_server->StatisticsRecords();
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].Field("count_dimension"), "installxj_state:0");
-    EXPECT_EQ(records[0].Field("count_value"), "");
+    const struct {
+        const char* why;
+        bool damaged;  // else: a package that is no program
+        int exitCode;
+        size_t records;  // the failure record last
+    } cases[] = {
+        {"an MD5 mismatch never runs the package", true, 5, 1},
+        {"a package that does not start installs nothing", false, 6, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        if (c.damaged) {
+            ReplaceMd5(std::string(32, '0'));
+        } else {
+            m_server->SetPackage("not a program", "2.1.790");
+            m_server->SetDescriptor(m_server->DefaultDescriptor());
+        }
+        const size_t before = m_server->StatisticsRecords().size();
+        const RunResult run = Run({"-h", "-p", "D:\\Games"});
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.output;
+        EXPECT_EQ(Record("package.args"), "");
+        EXPECT_EQ(Record("launcher.args"), "");
+        EXPECT_FALSE(fs::exists(DriveD() / "Games" / "preference.ini"));
+        EXPECT_FALSE(fs::exists(LogFolder())) << "Log=0 writes no log";
+        const std::vector<StatisticsRecord> records = m_server->StatisticsRecords();
+        ASSERT_EQ(records.size(), before + c.records);
+        EXPECT_EQ(records.back().Field("count_dimension"), "installxj_state:0");
+        EXPECT_EQ(records.back().Field("count_value"), "");
+    }
 }
 
-TEST_F(InstallerExitTest, SecondHiddenInstanceLeavesAtOnce) {
+TEST_F(InstallerExitTest, RunsThatInstallNothing) {
     WriteIni(0);
-    // This process holds the lock the way a first installer does.
-    HANDLE first = CreateMutexW(nullptr, FALSE, L"qvxj_install_20170309");
-    ASSERT_NE(first, nullptr);
-    const RunResult run = Run({"-h", "-p", "D:\\Games"});
-    CloseHandle(first);
-    EXPECT_EQ(run.exitCode, 0) << run.errorOutput;
-    EXPECT_TRUE(m_server->Requests().empty());
-    EXPECT_FALSE(fs::exists(DriveD() / "Games"));
-    EXPECT_FALSE(fs::exists(LogFolder()));
-}
-
-TEST_F(InstallerExitTest, InstalledClientIsStartedInsteadOfInstalled) {
-    WriteIni(0);
-    PutOldClient(DriveD() / "Client", "2.1.790");
-    RegisterLauncher(L"D:\\Client\\QuorvelLauncher.exe");
     {
-        SCOPED_TRACE("as new as the listed version: its launcher starts and nothing is installed");
-        const RunResult run = Run({});
-        EXPECT_EQ(run.exitCode, 0) << run.errorOutput;
-        EXPECT_EQ(LauncherRuns(), (std::vector<std::vector<std::string>>{{"-i", "223", "-d"}}));
-        EXPECT_TRUE(m_server->RequestsFor(LoopbackUpdateServer::kPackagePath).empty());
+        SCOPED_TRACE("a second hidden instance leaves at once");
+        HANDLE first = CreateMutexW(nullptr, FALSE, L"qvxj_install_20170309");
+        ASSERT_NE(first, nullptr);
+        const RunResult run = Run({"-h", "-p", "D:\\Games"});
+        CloseHandle(first);
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+        EXPECT_TRUE(m_server->Requests().empty());
+        EXPECT_FALSE(fs::exists(DriveD() / "Games"));
+        EXPECT_FALSE(fs::exists(LogFolder()));
     }
     {
-        SCOPED_TRACE("older than the minimum: the window must show, and there is no display");
-        std::ofstream(DriveD() / "Client" / "rkupdate.ini") << "[Setting]\r\nVersion=2.1.783\r\n";
+        SCOPED_TRACE("an ordinary run whose window must show, with no display to show it on");
         const RunResult run = Run({});
         EXPECT_EQ(run.exitCode, 1);
-        EXPECT_NE(run.errorOutput.find("no display"), std::string::npos) << run.errorOutput;
-        EXPECT_EQ(LauncherRuns().size(), 1u);
+        EXPECT_NE(run.output.find("no display"), std::string::npos) << run.output;
+        EXPECT_EQ(Record("launcher.args"), "");
     }
 }
 
@@ -342,7 +243,7 @@ TEST_F(InstallerProcessTest, InteractiveInstallOnAnXServerDrivenBySyntheticInput
     setenv("DISPLAY", xserver.Name().c_str(), 1);
 
     windowdriver::DriveResult drive;
-    const RunResult run = RunWhile({}, [&] {
+    const RunResult run = Run({}, [&] {
         drive = windowdriver::DriveInteractiveInstall(xserver.Name(), XJ_ARTIFACT_DIR "/x11-install",
                                                       std::chrono::seconds(90));
         return drive.ok;
@@ -354,8 +255,8 @@ TEST_F(InstallerProcessTest, InteractiveInstallOnAnXServerDrivenBySyntheticInput
     }
     EXPECT_TRUE(drive.ok) << drive.error;
     EXPECT_EQ(drive.screenshots.size(), 3u);
-    EXPECT_EQ(run.exitCode, 0) << run.errorOutput;
-    EXPECT_EQ(PackageRuns().size(), 1u);
-    EXPECT_EQ(LauncherRuns(), (std::vector<std::vector<std::string>>{{"-i", "223", "-d"}}));
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(Record("package.args"), "");
+    EXPECT_EQ(Record("launcher.args"), kLaunched);
     EXPECT_TRUE(fs::exists(DriveD() / "Quorvel网络" / "QuorvelTarnvik" / "QuorvelLauncher.exe"));
 }

@@ -1,20 +1,11 @@
 #include "app/MainApp.h"
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <regex>
-
 #include "app/AppTestEnvironment.h"
 #include "app/SpareDnsTable.h"
-#include "commonlib/core/Singleton.h"
 #include "commonlib/http/DNSThread.h"
 #include "commonlib/logger/BigDataLog.h"
-#include "commonlib/logger/FileLogger.h"
-#include "commonlib/nettool/NetToolThread.h"
 #include "commonlib/util/StringUtils.h"
 #include "support/FakeDnsServer.h"
-#include "support/MessagePump.h"
 
 namespace {
 
@@ -42,7 +33,6 @@ TEST_F(MainAppTest, IniReplacesEveryMakerValueAndDebugKeysWin) {
     WriteIni(std::string(kAllServers) + "[Debug]\nBigServerUrl=https://127.0.0.9:4431/debug-stats\nLog=0\n");
     StartApp();
     const MakerServers& servers = MainApp::GetInstance().Servers();
-
     EXPECT_EQ(servers.DescriptorUrls(MakerServers::ListMode::Release),
               (std::vector<std::wstring>{L"https://127.0.0.9:4431/qvzurazarevuz.txt",
                                          L"http://127.0.0.9:8081/qvzurazarevuz.txt"}));
@@ -51,7 +41,6 @@ TEST_F(MainAppTest, IniReplacesEveryMakerValueAndDebugKeysWin) {
     EXPECT_EQ(servers.agreementUrl, L"https://127.0.0.9:4431/licence.html");
     EXPECT_EQ(BigDataLog::GetInstance().GetUrl(), L"https://127.0.0.9:4431/debug-stats");
     EXPECT_EQ(MainApp::GetInstance().GetDownloadLogUrl(), L"http://127.0.0.9:8081/dl");
-
     const SpareDnsTable& table = SpareDnsTable::GetInstance();
     EXPECT_EQ(table.ResolverList(), L"127.0.0.7;127.0.0.8");
     EXPECT_EQ(table.TestHost(), L"probe.localhost");
@@ -59,36 +48,13 @@ TEST_F(MainAppTest, IniReplacesEveryMakerValueAndDebugKeysWin) {
     EXPECT_EQ(table.DownloadAddressList(), L"127.0.0.141");
     // The commands' re-resolution asks the same resolvers.
     EXPECT_EQ(GetHttpDnsResolvers(), "127.0.0.7;127.0.0.8");
-}
 
-TEST_F(MainAppTest, AResolverListIsNeverEmpty) {
+    // A resolver list is never empty: without a usable entry the built-in one is used.
     for (const char* value : {"", "resolver.invalid", " ; "}) {
         SCOPED_TRACE(value);
         WriteIni(std::string("[Servers]\nResolvers=") + value + "\n[Debug]\nLog=0\n");
-        const MakerServers servers = MakerServers::Load(L"C:\\prog\\xjzurazarevuz.ini");
-        EXPECT_EQ(servers.resolvers, L"127.0.0.1");
+        EXPECT_EQ(MakerServers::Load(L"C:\\prog\\xjzurazarevuz.ini").resolvers, L"127.0.0.1");
     }
-    // Without the key the built-in statistics URL is used too.
-    StartApp();
-    EXPECT_EQ(GetHttpDnsResolvers(), "127.0.0.1");
-    EXPECT_EQ(BigDataLog::GetInstance().GetUrl(), MakerServers::BuiltIn().statisticsUrl);
-}
-
-TEST_F(MainAppTest, TheLogSettingDecidesTheLogFile) {
-    WriteIni("[Debug]\nLog=0\n");
-    StartApp();
-    EXPECT_FALSE(std::filesystem::exists(HostPath("prog/MiniLog")));
-    MainApp::GetInstance().Uninit();
-
-    // Without the key: a log file in MiniLog, its name taken once per process.
-    WriteIni("[Servers]\nResolvers=127.0.0.1\n");
-    StartApp();
-    const std::wstring path = MainApp::GetInstance().LogFilePath();
-    EXPECT_EQ(path, MainApp::GetInstance().LogFilePath());
-    EXPECT_TRUE(
-        std::regex_match(WideToUtf8(path), std::regex(R"(C:\\prog\\MiniLog\\vidi_zazeroroda\d{8}_\d{6}\.xjelog)")));
-    EXPECT_TRUE(std::filesystem::exists(HostPath("prog/MiniLog/" + WideToUtf8(path.substr(path.rfind(L'\\') + 1)))));
-    CSingleton<FileLogger>::GetInstance().Close();
 }
 
 TEST_F(MainAppTest, OnlyASingleMarkerAnswerSwitchesTheDownloadList) {
@@ -124,10 +90,8 @@ TEST_F(MainAppTest, TheStartupLookupAsksTheIniResolversAndSwitchesTheList) {
     std::string ini = std::string(kAllServers) + "[Debug]\nLog=0\n";
     ini.replace(ini.find("127.0.0.7"), 9, "127.0.0.1");
     WriteIni(ini);
-
     StartApp();
     EXPECT_TRUE(testsupport::PumpMessagesUntil(
         [] { return SpareDnsTable::GetInstance().DownloadAddressList() == L"127.0.0.131"; }));
     EXPECT_EQ(resolver.QueryCount(), 1);
-    CSingleton<CNetToolThread>::GetInstance().Stop(10000);
 }

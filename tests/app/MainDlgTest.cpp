@@ -1,20 +1,10 @@
 #include "app/MainDlg.h"
 
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <filesystem>
-
 #include "app/AppTestEnvironment.h"
-#include "app/MainWindowTesting.h"
 #include "app/MsgBoxDlg.h"
-#include "commonlib/thread/MainThreadTask.h"
 #include "commonlib/util/Md5.h"
-#include "platform/window/MessageApi.h"
-#include "platform/window/WindowApi.h"
-#include "platform/window/WindowPos.h"
 #include "support/ManualClock.h"
-#include "support/MessagePump.h"
+#include "support/RectCheck.h"
 #include "ui/basic/ProgressUI.h"
 #include "ui/core/ControlUI.h"
 #include "ui/core/TabLayoutUI.h"
@@ -85,94 +75,77 @@ TEST_F(MainDlgTest, ProgressBarAndBubbleFollowTheDownloadAndTheInstall) {
     TestMainDlg dialog;
     const HWND hwnd = Create(dialog);
     ASSERT_NE(hwnd, nullptr);
-    auto* bar = static_cast<SkinUI::CProgressUI*>(
-        dialog.PaintManager().ControlByName(L"pro_InstallProgress")->QueryFacet(L"Progress"));
     SkinUI::CControlUI* bubble = dialog.PaintManager().ControlByName(L"lb_tip1");
-    ASSERT_NE(bubble, nullptr);
     // The progress page, as the install shows it.
     static_cast<SkinUI::CTabLayoutUI*>(dialog.PaintManager().ControlByName(L"tb_main")->QueryFacet(L"TabLayout"))
         ->ShowPage(1);
     dialog.PaintManager().UpdateLayout();
-    ASSERT_EQ(bar->GetBounds().right - bar->GetBounds().left, 540);
     Md5SharedPercent() = 0;  // process-wide: another test's digest may have left it at 100
     RECT window{};
     GetWindowRect(hwnd, &window);
     const int height = window.bottom - window.top;
-    {
-        SCOPED_TRACE("half the download: the bubble rides the bar's end");
-        dialog.SetDownloadCounts(1000, 500);
+    const struct {
+        const char* why;
+        std::int64_t total, completed;
+        int width;              // of the 540 of the bar
+        const wchar_t* bubble;  // over the bar's end; null: hidden
+    } cases[] = {
+        {"half the download", 1000, 500, 243, L"50%"},
+        {"a bar of 14 pixels or less has no bubble", 1000, 20, 9, nullptr},
+        {"the finished download is nine tenths of the bar", 1, 1, 486, L"100%"},
+        {"no size known: an empty bar", 0, 0, 0, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        dialog.SetDownloadCounts(c.total, c.completed);
         dialog.SetProgress();
-        EXPECT_EQ(dialog.LastDrawnWidth(), 243);
-        EXPECT_TRUE(bubble->IsShown());
-        const RECT at = bubble->GetBounds();
-        EXPECT_EQ(at.left, 229);
-        EXPECT_EQ(at.right, 257);
-        EXPECT_EQ(at.top, height - 34);
-        EXPECT_EQ(at.bottom, height - 11);
-        EXPECT_EQ(bubble->GetCaption().ToWString(), L"50%");
+        EXPECT_EQ(dialog.LastDrawnWidth(), c.width);
+        EXPECT_EQ(bubble->IsShown(), c.bubble != nullptr);
+        if (c.bubble == nullptr) continue;
+        EXPECT_EQ(bubble->GetBounds(), (RECT{c.width - 14, height - 34, c.width + 14, height - 11}));
+        EXPECT_EQ(bubble->GetCaption().ToWString(), c.bubble);
     }
-    {
-        SCOPED_TRACE("a bar of 14 pixels or less has no bubble");
-        dialog.SetDownloadCounts(1000, 20);
-        dialog.SetProgress();
-        EXPECT_EQ(dialog.LastDrawnWidth(), 9);
-        EXPECT_FALSE(bubble->IsShown());
-    }
-    {
-        SCOPED_TRACE("the finished download is nine tenths of the bar");
-        dialog.SetDownloadCounts(1, 1);
-        dialog.SetProgress();
-        EXPECT_EQ(dialog.LastDrawnWidth(), 486);
-        EXPECT_EQ(bar->GetProgress(), 486);
-    }
-    {
-        SCOPED_TRACE("the MD5 check and the install make up the rest; the bubble stays as it is");
-        dialog.SetInstalling(true);
-        bubble->SetCaption(SkinUI::CUIString(L"安装中"));
-        dialog.CurrentJob().progress = kInstallProgressEnd;
-        Md5SharedPercent() = 100;
-        dialog.SetProgress();
-        EXPECT_EQ(dialog.LastDrawnWidth(), 540);
-        EXPECT_EQ(bubble->GetCaption().ToWString(), L"安装中");
-        Md5SharedPercent() = 0;
-    }
-    {
-        SCOPED_TRACE("no size known: an empty bar");
-        dialog.SetDownloadCounts(0, 0);
-        dialog.SetProgress();
-        EXPECT_EQ(dialog.LastDrawnWidth(), 0);
-    }
+    // The MD5 check and the install make up the rest; the bubble stays as it is.
+    dialog.SetDownloadCounts(1, 1);
+    dialog.SetInstalling(true);
+    bubble->SetCaption(SkinUI::CUIString(L"安装中"));
+    dialog.CurrentJob().progress = kInstallProgressEnd;
+    Md5SharedPercent() = 100;
+    dialog.SetProgress();
+    EXPECT_EQ(dialog.LastDrawnWidth(), 540);
+    EXPECT_EQ(bubble->GetCaption().ToWString(), L"安装中");
+    Md5SharedPercent() = 0;
     DestroyWindow(hwnd);
 }
 
-TEST_F(MainDlgTest, HiddenRunGivesUpOnTheEleventhRetryTick) {
-    TestMainDlg dialog;
-    const HWND hwnd = Create(dialog);
-    ASSERT_NE(hwnd, nullptr);
-    dialog.OnListResult(4, 404, L"", L"");
-    for (int i = 1; i <= 10; ++i) {
+TEST_F(MainDlgTest, HiddenRunGivesUpOnTheEleventhRetryTickWithItsCode) {
+    m_dir.WriteFile("home/blocked", "a file");  // where a folder's parent should be
+    const struct {
+        const wchar_t* installPath;  // with the start sequence when set
+        void (*fail)(CMainDlg&);
+        InstallExitCode code;
+    } cases[] = {
+        {nullptr, [](CMainDlg& dialog) { dialog.OnListResult(4, 404, L"", L""); }, InstallExitCode::DescriptorFailed},
+        {nullptr, [](CMainDlg& dialog) { dialog.OnDownloadResult(5, 28, L""); }, InstallExitCode::DownloadFailed},
+        // A download folder that can never be made fails the start like any other step.
+        {L"C:\\blocked\\QuorvelTarnvik", [](CMainDlg&) {}, InstallExitCode::NoInstallDirectory},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.code));
+        if (c.installPath) MainApp::GetInstance().SetInstallPath(c.installPath);
+        TestMainDlg dialog(c.installPath != nullptr);
+        const HWND hwnd = Create(dialog);
+        ASSERT_NE(hwnd, nullptr);
+        c.fail(dialog);
+        for (int i = 1; i <= 10; ++i) {
+            Tick(std::chrono::milliseconds(kRetryTimerMs));
+            ASSERT_TRUE(IsWindow(hwnd)) << "closed on tick " << i;
+        }
         Tick(std::chrono::milliseconds(kRetryTimerMs));
-        ASSERT_TRUE(IsWindow(hwnd)) << "closed on tick " << i;
+        DispatchPending();
+        EXPECT_FALSE(IsWindow(hwnd));
+        EXPECT_EQ(dialog.ExitCode(), c.code);
     }
-    Tick(std::chrono::milliseconds(kRetryTimerMs));
-    DispatchPending();
-    EXPECT_FALSE(IsWindow(hwnd));
-    EXPECT_EQ(dialog.ExitCode(), InstallExitCode::DescriptorFailed);
-}
-
-TEST_F(MainDlgTest, HiddenRunWhoseDownloadFolderCannotBeMadeEndsWithItsCode) {
-    // A file where the folder's parent should be: the folder can never be made.
-    m_dir.WriteFile("home/blocked", "a file");
-    MainApp::GetInstance().SetInstallPath(L"C:\\blocked\\QuorvelTarnvik");
-    TestMainDlg dialog(true);
-    const HWND hwnd = Create(dialog);
-    ASSERT_NE(hwnd, nullptr);
-    ASSERT_EQ(dialog.DownloadDir(), L"C:\\blocked\\QuorvelTarnvik");
-    for (int i = 0; i < 11 && IsWindow(hwnd); ++i)
-        Tick(std::chrono::milliseconds(kRetryTimerMs));
-    DispatchPending();
-    EXPECT_FALSE(IsWindow(hwnd)) << "the hidden run must not wait for ever";
-    EXPECT_EQ(dialog.ExitCode(), InstallExitCode::NoInstallDirectory);
 }
 
 TEST_F(MainDlgTest, OneRetryBoxAtATimeWhichEscapeDoesNotClose) {
@@ -202,29 +175,5 @@ TEST_F(MainDlgTest, OneRetryBoxAtATimeWhichEscapeDoesNotClose) {
     EXPECT_EQ(dialog.OpenRetryBox(), nullptr);
     EXPECT_EQ(dialog.Updater(), nullptr) << "a box closed by progress restarts nothing";
     DestroyWindow(hwnd);
-    DispatchPending();
-}
-
-TEST_F(MainDlgTest, OneQuitBoxWhichCloseAnswers) {
-    MainApp::GetInstance().SetHidden(false);
-    TestMainDlg dialog;
-    const HWND hwnd = Create(dialog);
-    ASSERT_NE(hwnd, nullptr);
-    SkinUI::CControlUI* close = dialog.PaintManager().ControlByName(L"btn_close");
-    ASSERT_NE(close, nullptr);
-    CMsgBoxDlg* first = nullptr;
-    CMsgBoxDlg* afterSecondClick = nullptr;
-    Later([&] {
-        first = dialog.OpenQuitBox();
-        dialog.PaintManager().RaiseNotify(close, L"click");
-        afterSecondClick = dialog.OpenQuitBox();
-        // Closing the main window answers the box with OK, which then closes the window.
-        PostMessageW(hwnd, WM_CLOSE, 0, 0);
-    });
-    dialog.PaintManager().RaiseNotify(close, L"click");
-    EXPECT_NE(first, nullptr);
-    EXPECT_EQ(afterSecondClick, first);
-    EXPECT_EQ(dialog.OpenQuitBox(), nullptr);
-    EXPECT_TRUE(testsupport::PumpMessagesUntil([&] { return !IsWindow(hwnd); }));
     DispatchPending();
 }

@@ -1,24 +1,20 @@
 #include "support/LoopbackNginx.h"
 
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <fstream>
 #include <thread>
 
 #include "support/ScriptedTcpServer.h"
-
-extern char** environ;
+#include "support/Subprocess.h"
 
 namespace testsupport {
 
 LoopbackNginx::~LoopbackNginx() {
     if (m_pid <= 0) return;
     ::kill(m_pid, SIGTERM);
-    int status = 0;
-    ::waitpid(m_pid, &status, 0);
+    WaitForProgram(m_pid);
 }
 
 bool LoopbackNginx::Start(const TempDir& dir, const TestCertificate& certificate) {
@@ -41,11 +37,8 @@ bool LoopbackNginx::Start(const TempDir& dir, const TestCertificate& certificate
              << " ssl;\n    root " << m_root << "/www;\n  }\n}\n";
         if (!conf) return false;
     }
-    const char* argv[] = {"nginx", "-p", m_root.c_str(), "-e", errorLog.c_str(), "-c", confPath.c_str(), nullptr};
-    if (posix_spawnp(&m_pid, "nginx", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
-        m_pid = -1;
-        return false;
-    }
+    m_pid = StartProgram({"nginx", "-p", m_root, "-e", errorLog, "-c", confPath});
+    if (m_pid == 0) return false;
     for (int i = 0; i < 300; ++i) {
         httplib::Client client("127.0.0.1", m_httpPort);
         if (client.Get("/")) return true;

@@ -24,6 +24,11 @@ const std::vector<std::string> kInstallCountFields = {
     "os",    "count_dimension", "count_value",
 };
 constexpr char kInstallCountLogname[] = "c_downInstall_rekkan_5.2";
+constexpr char kStatisticsPath[] = "/bigdata/report";
+constexpr char kDownloadLogPath[] = "/api/xj/data/rece_download_data";
+// Every descriptor path serves the same descriptor.
+const char* const kDescriptorPaths[] = {"/qvzurazarevuz.txt", "/test/qvinstall_public.txt",
+                                        "/test/qvinstall_public_test.txt"};
 
 std::vector<std::string> SplitTabs(const std::string& line) {
     std::vector<std::string> fields;
@@ -54,12 +59,6 @@ std::string StatisticsRecord::Field(const std::string& name) const {
     return {};
 }
 
-const std::vector<std::string>& LoopbackUpdateServer::DescriptorPaths() {
-    static const std::vector<std::string> paths = {"/qvzurazarevuz.txt", "/test/qvinstall_public.txt",
-                                                   "/test/qvinstall_public_test.txt"};
-    return paths;
-}
-
 LoopbackUpdateServer::LoopbackUpdateServer(Options options) : m_options(std::move(options)) {}
 
 LoopbackUpdateServer::~LoopbackUpdateServer() {
@@ -84,7 +83,6 @@ bool LoopbackUpdateServer::Start() {
         m_closedSocket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<uint16_t>(m_options.httpsPort));
         inet_pton(AF_INET, m_options.address.c_str(), &address.sin_addr);
         socklen_t length = sizeof address;
         if (m_closedSocket < 0 || ::bind(m_closedSocket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
@@ -101,7 +99,7 @@ bool LoopbackUpdateServer::Start() {
     m_https = std::make_unique<httplib::SSLServer>(certificate.certFile.c_str(), certificate.keyFile.c_str());
     if (!m_https->is_valid()) return false;
     Install(*m_https, true);
-    return Listen(*m_https, m_options.httpsPort, &m_httpsPort, &m_httpsThread);
+    return Listen(*m_https, 0, &m_httpsPort, &m_httpsThread);
 }
 
 bool LoopbackUpdateServer::Listen(httplib::Server& server, int port, int* bound, std::thread* thread) {
@@ -128,14 +126,10 @@ void LoopbackUpdateServer::Install(httplib::Server& server, bool tls) {
             response.set_content(m_package, "application/octet-stream");
             return;
         }
-        for (const std::string& path : DescriptorPaths()) {
+        for (const char* path : kDescriptorPaths) {
             if (request.path != path) continue;
             response.status = m_customDescriptor ? m_descriptorStatus : 200;
             response.set_content(m_customDescriptor ? m_descriptor : DescriptorText(), "text/plain");
-            return;
-        }
-        if (request.path == "/agreement.html") {
-            response.set_content("<html><body>软件许可协议</body></html>", "text/html; charset=utf-8");
             return;
         }
         response.status = 404;

@@ -50,15 +50,10 @@ struct DownloadLogRecord {
 class LoopbackUpdateServer {
 public:
     static constexpr const char* kPackagePath = "/qvinstaller.exe";
-    static constexpr const char* kStatisticsPath = "/bigdata/report";
-    static constexpr const char* kDownloadLogPath = "/api/xj/data/rece_download_data";
-    // Every descriptor path of the update server serves the same descriptor.
-    static const std::vector<std::string>& DescriptorPaths();
 
     struct Options {
         std::string address = "127.0.0.1";
-        int httpPort = 0;   // 0: a free port
-        int httpsPort = 0;  // 0: a free port
+        int httpPort = 0;  // 0: a free port
         // False: the HTTPS port is held closed, so connections to it are refused.
         bool https = true;
         std::string certDir;  // where the certificate is written
@@ -77,7 +72,7 @@ public:
     void SetPackage(std::string bytes, std::string version);
     // The default descriptor: Url over HTTP, SSLUrl over HTTPS, Size, Md5, Version.
     std::string DefaultDescriptor() const;
-    // Serves `body` with `status` at the descriptor paths instead of the default descriptor.
+    // Serves `body` with `status` at every descriptor path instead of the default descriptor.
     void SetDescriptor(std::string body, int status = 200);
     // A [Servers] section that points every maker value at this server.
     std::string ServersSection() const;

@@ -19,6 +19,8 @@ std::filesystem::path ArtifactsDir() {
 }
 
 bool WritePng(const std::filesystem::path& path, const std::vector<uint32_t>& argb, int width, int height) {
+    std::error_code error;
+    std::filesystem::create_directories(path.parent_path(), error);
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     auto* data = cairo_image_surface_get_data(surface);
     const int stride = cairo_image_surface_get_stride(surface);

@@ -3,15 +3,13 @@
 //
 //   qvinstaller.exe /S "/unpack=DIR" /launch=off
 //       the package: unpacks the client into DIR (the launcher "QuorvelLauncher.exe",
-//       "rkupdate.ini" with the client's version, "bin\", "uninst.exe") and exits with the
-//       chosen code;
+//       "rkupdate.ini" with the client's version 2.1.790, "bin\", "uninst.exe");
 //   QuorvelLauncher.exe ...
 //       the launcher: records its arguments and exits with 0.
 //
-// The environment sets the rest: XJ_FAKE_CLIENT_RECORD a folder for the records
-// ("package.args", "launcher.args": one argument a line, a blank line after each run;
-// without it the launcher writes beside itself), XJ_FAKE_CLIENT_VERSION the version
-// written (2.1.790), XJ_FAKE_PACKAGE_EXIT the package's exit code (0).
+// XJ_FAKE_CLIENT_RECORD in the environment names a folder for the records ("package.args",
+// "launcher.args": one argument a line, a blank line after each run); without it the
+// launcher writes beside itself.
 //
 // The installer ends every running "qvinstaller.exe" of its user when a download
 // completes, so the package first takes another name by running this program's own file
@@ -38,9 +36,9 @@ std::string Lower(std::string text) {
     return text;
 }
 
-std::string Env(const char* name, const char* fallback = "") {
+std::string Env(const char* name) {
     const char* value = std::getenv(name);
-    return value != nullptr ? value : fallback;
+    return value != nullptr ? value : "";
 }
 
 void Record(const fs::path& file, int argc, char** argv) {
@@ -82,13 +80,12 @@ int RunPackage(int argc, char** argv) {
     std::error_code error;
     fs::create_directories(dir / "bin", error);
     if (error) return 3;
-    std::ofstream(dir / "rkupdate.ini", std::ios::binary)
-        << "[Setting]\r\nVersion=" << Env("XJ_FAKE_CLIENT_VERSION", "2.1.790") << "\r\n";
+    std::ofstream(dir / "rkupdate.ini", std::ios::binary) << "[Setting]\r\nVersion=2.1.790\r\n";
     std::ofstream(dir / "bin" / "client.dat", std::ios::binary) << "the client's data\n";
     const fs::path self = OwnImage();
     if (self.empty() || !CopyExecutable(self, dir / "QuorvelLauncher.exe") || !CopyExecutable(self, dir / "uninst.exe"))
         return 4;
-    return std::atoi(Env("XJ_FAKE_PACKAGE_EXIT", "0").c_str());
+    return 0;
 }
 
 int RunLauncher(int argc, char** argv) {

@@ -3,12 +3,9 @@
 // installer here (and writes it into an ini file when asked), then what the collectors
 // receive, decrypted and checked, until it is interrupted; then the requests it saw.
 //
-//   xjupdateserver [--address 127.0.0.1] [--http-port N] [--https-port N] [--no-https]
-//                  [--package FILE] [--version 2.1.790] [--cert-dir DIR] [--ini FILE]
+//   xjupdateserver --package FILE --cert-dir DIR [--version 2.1.790] [--ini FILE]
 #include <signal.h>
-#include <stdlib.h>
 
-#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <mutex>
@@ -16,71 +13,34 @@
 #include <string>
 
 #include "support/LoopbackUpdateServer.h"
-#include "support/RandomBytes.h"
-#include "support/ScriptedHttpServer.h"
-
-namespace {
-
-int Usage() {
-    std::cerr << "usage: xjupdateserver [--address A] [--http-port N] [--https-port N] [--no-https]\n"
-                 "                      [--package FILE] [--version V] [--cert-dir DIR] [--ini FILE]\n";
-    return 2;
-}
-
-bool ReadFile(const std::string& path, std::string* bytes) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    std::ostringstream text;
-    text << file.rdbuf();
-    *bytes = text.str();
-    return true;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     testsupport::LoopbackUpdateServer::Options options;
     std::string packagePath;
     std::string version = "2.1.790";
     std::string iniPath;
-    for (int i = 1; i < argc; ++i) {
+    for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--no-https") {
-            options.https = false;
-        } else if (arg == "--address" && hasValue) {
-            options.address = argv[++i];
-        } else if (arg == "--http-port" && hasValue) {
-            options.httpPort = std::atoi(argv[++i]);
-        } else if (arg == "--https-port" && hasValue) {
-            options.httpsPort = std::atoi(argv[++i]);
-        } else if (arg == "--package" && hasValue) {
-            packagePath = argv[++i];
-        } else if (arg == "--version" && hasValue) {
-            version = argv[++i];
-        } else if (arg == "--cert-dir" && hasValue) {
-            options.certDir = argv[++i];
-        } else if (arg == "--ini" && hasValue) {
-            iniPath = argv[++i];
+        if (arg == "--package") {
+            packagePath = argv[i + 1];
+        } else if (arg == "--version") {
+            version = argv[i + 1];
+        } else if (arg == "--cert-dir") {
+            options.certDir = argv[i + 1];
+        } else if (arg == "--ini") {
+            iniPath = argv[i + 1];
         } else {
-            return Usage();
+            packagePath.clear();
+            break;
         }
     }
-    if (options.certDir.empty()) {
-        char pattern[] = "/tmp/xjupdateserver.XXXXXX";
-        if (!mkdtemp(pattern)) {
-            std::perror("mkdtemp");
-            return 1;
-        }
-        options.certDir = pattern;
+    std::ifstream file(packagePath, std::ios::binary);
+    if (argc % 2 == 0 || packagePath.empty() || options.certDir.empty() || !file) {
+        std::cerr << "usage: xjupdateserver --package FILE --cert-dir DIR [--version V] [--ini FILE]\n";
+        return 2;
     }
-    std::string package;
-    if (packagePath.empty()) {
-        package = testsupport::RandomBytes(4 * 1024 * 1024, 1);
-    } else if (!ReadFile(packagePath, &package)) {
-        std::cerr << "cannot read " << packagePath << "\n";
-        return 1;
-    }
+    std::ostringstream package;
+    package << file.rdbuf();
 
     // Signals are taken by sigwait below, not by a handler.
     sigset_t stopSignals;
@@ -90,7 +50,7 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     testsupport::LoopbackUpdateServer server(options);
-    server.SetPackage(std::move(package), version);
+    server.SetPackage(package.str(), version);
     std::mutex outputMutex;
     server.SetReportSink([&outputMutex](const std::string& text) {
         std::lock_guard lock(outputMutex);

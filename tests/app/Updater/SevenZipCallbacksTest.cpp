@@ -27,7 +27,7 @@ struct Held {
 
 }  // namespace
 
-TEST(SevenZipStreamsTest, TransfersReportTheBytesThatReallyMoved) {
+TEST(SevenZipStreamsTest, TransfersAndSeeksReportWhatReallyHappened) {
     TempDir temp(TempDir::Home::Redirect);
     {  // a short read at the end of the file counts what came
         temp.WriteFile("home/in.bin", "0123456789");
@@ -66,11 +66,8 @@ TEST(SevenZipStreamsTest, TransfersReportTheBytesThatReallyMoved) {
         EXPECT_FALSE(out->Open(L"C:\\no such folder\\out.bin"));
         EXPECT_EQ(sink.codes, std::vector<std::int32_t>{static_cast<std::int32_t>(ERROR_PATH_NOT_FOUND)});
     }
-}
 
-TEST(SevenZipStreamsTest, AFailedSeekIsNoSuccess) {
-    TempDir temp(TempDir::Home::Redirect);
-    temp.WriteFile("home/in.bin", "0123456789");
+    // A failed seek is no success, and leaves the position where it was.
     Held<CInFileStream> in(new CInFileStream);
     ASSERT_TRUE(in->Open(L"C:\\in.bin"));
     std::uint64_t position = 99;
@@ -95,47 +92,19 @@ TEST(SevenZipStreamsTest, AFailedSeekIsNoSuccess) {
     Held<CInFileStream> missing(new CInFileStream);
     EXPECT_FALSE(missing->Open(L"C:\\missing.bin"));
     EXPECT_EQ(missing->LastError(), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(missing->Size(), 0u);
-    char byte;
-    EXPECT_EQ(missing->Read(&byte, 1, nullptr), STG_E_ACCESSDENIED);
 }
 
 TEST(SevenZipPathsTest, ItemPathsStayBelowTheDestination) {
-    const struct {
-        const wchar_t* item;
-        const wchar_t* relative;  // null: refused
-    } cases[] = {
-        {L"a.txt", L"a.txt"},
-        {L"sub/deep/a.txt", L"sub\\deep\\a.txt"},
-        {L"sub\\deep\\a.txt", L"sub\\deep\\a.txt"},
-        {L"./sub//a.txt/", L"sub\\a.txt"},
-        {L"sub/../a.txt", L"a.txt"},
-        {L"sub/..", L""},
-        {L"", L""},
-        {L"..", nullptr},
-        {L"../a.txt", nullptr},
-        {L"sub/../../a.txt", nullptr},
-        {L"sub\\..\\..\\a.txt", nullptr},
-        {L"/etc/passwd", nullptr},
-        {L"\\\\server\\share\\a.txt", nullptr},
-        {L"C:a.txt", nullptr},
-        {L"C:\\a.txt", nullptr},
-        {L"a.txt:stream", nullptr},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.item);
-        const auto relative = RelativeItemPath(c.item);
-        ASSERT_EQ(relative.has_value(), c.relative != nullptr);
-        if (relative) {
-            EXPECT_EQ(*relative, c.relative);
-        }
-    }
-
-    EXPECT_TRUE(IsInsideDirectory(L"C:\\game\\patch", L"C:\\game\\patch\\a.txt"));
-    EXPECT_TRUE(IsInsideDirectory(L"C:\\game\\patch\\", L"C:\\game\\patch\\sub\\a.txt"));
-    EXPECT_FALSE(IsInsideDirectory(L"C:\\game\\patch", L"C:\\game\\patch"));
-    EXPECT_FALSE(IsInsideDirectory(L"C:\\game\\patch", L"C:\\game\\patch\\"));
-    EXPECT_FALSE(IsInsideDirectory(L"C:\\game\\patch", L"C:\\game\\patchwork\\a.txt"));
-    EXPECT_FALSE(IsInsideDirectory(L"C:\\game\\patch", L"C:\\game\\patch\\sub\\..\\..\\a.txt"));
-    EXPECT_FALSE(IsInsideDirectory(L"", L"\\a.txt"));
+    const std::pair<const wchar_t*, const wchar_t*> accepted[] = {{L"a.txt", L"a.txt"},
+                                                                  {L"sub/deep/a.txt", L"sub\\deep\\a.txt"},
+                                                                  {L"sub\\deep\\a.txt", L"sub\\deep\\a.txt"},
+                                                                  {L"./sub//a.txt/", L"sub\\a.txt"},
+                                                                  {L"sub/../a.txt", L"a.txt"},
+                                                                  {L"sub/..", L""},
+                                                                  {L"", L""}};
+    for (const auto& [item, relative] : accepted)
+        EXPECT_EQ(RelativeItemPath(item).value_or(L"<refused>"), relative) << testing::PrintToString(item);
+    for (const wchar_t* item : {L"..", L"../a.txt", L"sub/../../a.txt", L"sub\\..\\..\\a.txt", L"/etc/passwd",
+                                L"\\\\server\\share\\a.txt", L"C:a.txt", L"C:\\a.txt", L"a.txt:stream"})
+        EXPECT_FALSE(RelativeItemPath(item).has_value()) << testing::PrintToString(item);
 }

@@ -1,6 +1,8 @@
 // A private X server for one test: Xvfb picks a free display number itself
 // (-displayfd) and is stopped when the object goes. Unavailable (Running()
 // false) when Xvfb is not installed or does not come up within ten seconds.
+// Two servers starting at once can pick the same number, and the loser exits:
+// a server that ends before naming its display is started again.
 #pragma once
 
 #include <fcntl.h>
@@ -27,8 +29,32 @@ class XvfbServer {
 public:
     XvfbServer() {
         if (!XvfbInstalled()) return;
+        for (int attempt = 0; attempt < 5 && !Running(); ++attempt) {
+            if (!Start()) break;
+            if (!Running() && m_pid > 0) {
+                kill(m_pid, SIGTERM);
+                waitpid(m_pid, nullptr, 0);
+                m_pid = 0;
+            }
+        }
+    }
+    ~XvfbServer() {
+        if (m_pid <= 0) return;
+        kill(m_pid, SIGTERM);
+        int status = 0;
+        waitpid(m_pid, &status, 0);
+    }
+    XvfbServer(const XvfbServer&) = delete;
+    XvfbServer& operator=(const XvfbServer&) = delete;
+
+    bool Running() const { return !m_name.empty(); }
+    const std::string& Name() const { return m_name; }
+
+private:
+    // False when Xvfb cannot be spawned at all; otherwise Running() tells whether it came up.
+    bool Start() {
         int fds[2];
-        if (pipe(fds) != 0) return;
+        if (pipe(fds) != 0) return false;
         const std::string fd = std::to_string(fds[1]);
         std::vector<std::string> args = {"/usr/bin/Xvfb", "-displayfd", fd,   "-screen", "0",
                                          "800x600x24",    "-nolisten",  "tcp"};
@@ -46,7 +72,7 @@ public:
         if (spawned != 0) {
             m_pid = 0;
             close(fds[0]);
-            return;
+            return false;
         }
         std::string number;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -62,20 +88,9 @@ public:
             number += c;
         }
         close(fds[0]);
+        return true;
     }
-    ~XvfbServer() {
-        if (m_pid <= 0) return;
-        kill(m_pid, SIGTERM);
-        int status = 0;
-        waitpid(m_pid, &status, 0);
-    }
-    XvfbServer(const XvfbServer&) = delete;
-    XvfbServer& operator=(const XvfbServer&) = delete;
 
-    bool Running() const { return !m_name.empty(); }
-    const std::string& Name() const { return m_name; }
-
-private:
     pid_t m_pid = 0;
     std::string m_name;
 };
