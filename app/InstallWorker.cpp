@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "app/ClientFiles.h"
 #include "commonlib/core/Singleton.h"
 #include "commonlib/logger/FileLogger.h"
 #include "commonlib/logger/Log.h"
@@ -26,10 +27,6 @@
 
 namespace {
 
-constexpr wchar_t kLauncherName[] = L"QuorvelLauncher.exe";
-constexpr wchar_t kLauncherIniName[] = L"QuorvelLaucher.ini";
-constexpr wchar_t kLauncherSection[] = L"QuorvelNet-Launcher";
-constexpr wchar_t kRunValueName[] = L"QuorvelNet-Launcher";
 constexpr DWORD kProgressPollMs = 20;
 // The progress display reaches its end in about 5 s once the finished flag is set; past
 // this the launcher is started without waiting for it.
@@ -38,9 +35,8 @@ constexpr DWORD kProgressWaitLimitMs = 15000;
 constexpr int kMaxProcessRounds = 20;
 constexpr DWORD kProcessEndWaitMs = 100;
 
-const wchar_t* const kOldClientFiles[] = {L"QuorvelLauncher.exe", L"rkupdate.ini", L"uninst.exe",
-                                          L"Launcher.ini",        L"tg.id",        L"preference.ini",
-                                          L"GameSettings.ini"};
+const wchar_t* const kOldClientFiles[] = {kLauncherName, L"rkupdate.ini",   L"uninst.exe",      L"Launcher.ini",
+                                          L"tg.id",      L"preference.ini", L"GameSettings.ini"};
 
 class SystemProcesses final : public IOldClientProcesses {
 public:
@@ -263,12 +259,12 @@ void WriteLauncherIni(const InstallJob& job) {
     if (!appData.empty()) WriteLauncherIniFile(appData + L"\\" + kLauncherIniName, job, launcherPath);
     const std::wstring documents = SpecialFolder(CSIDL_COMMON_DOCUMENTS);
     if (!documents.empty()) {
-        const std::wstring folder = documents + L"\\QuorvelLauncher";
+        const std::wstring folder = documents + L"\\" + kLauncherDocumentsFolder;
         CreateDirByXj(folder);
         WriteLauncherIniFile(folder + L"\\" + kLauncherIniName, job, launcherPath);
     }
-    if (job.hidden && !GetRunAtStartup(kRunValueName).empty())
-        SetRunAtStartup(kRunValueName, L"\"" + launcherPath + L"\" --auto");
+    if (job.hidden && !GetRunAtStartup(kLauncherRunValue).empty())
+        SetRunAtStartup(kLauncherRunValue, L"\"" + launcherPath + L"\" --auto");
 }
 
 void LaunchClientAfterInstall(InstallJob& job) {

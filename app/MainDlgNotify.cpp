@@ -1,6 +1,7 @@
 // The main window's answers to the user: the close button with its quit box, the install
 // button, the custom options that fold out below the agreement row, the folder picker, the
 // agreement link and the directory field with its disk-space line.
+#include "app/ClientFiles.h"
 #include "app/InstallDir.h"
 #include "app/MainApp.h"
 #include "app/MainDlg.h"
@@ -121,7 +122,7 @@ bool CMainDlg::OnInstallButton() {
         tabs->ShowPage(kProgressPage);
 
     if (m_optAuto != nullptr && m_optAuto->IsSelected())
-        SetRunAtStartup(L"QuorvelNet-Launcher", L"\"" + m_downloadDir + L"\\QuorvelLauncher.exe\" --auto");
+        SetRunAtStartup(kLauncherRunValue, L"\"" + m_downloadDir + L"\\" + kLauncherName + L"\" --auto");
     StartUpdate();
     return true;
 }

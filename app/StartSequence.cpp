@@ -1,5 +1,6 @@
 // The main window's start sequence: the hidden install, and the installed-client check
 // that starts an up-to-date client's launcher instead of installing.
+#include "app/ClientFiles.h"
 #include "app/InstallDir.h"
 #include "app/MainApp.h"
 #include "app/MainDlg.h"
@@ -22,9 +23,6 @@
 
 namespace {
 
-constexpr wchar_t kLauncherName[] = L"QuorvelLauncher.exe";
-constexpr wchar_t kLauncherIniName[] = L"QuorvelLaucher.ini";
-constexpr wchar_t kLauncherSection[] = L"QuorvelNet-Launcher";
 constexpr wchar_t kLauncherKey[] = L"Software\\QuorvelLauncher";
 constexpr wchar_t kPublicFolder[] = L"QuorvelTarnvik";
 constexpr wchar_t kInternalFolder[] = L"Tarnvik内部版";
@@ -158,7 +156,8 @@ bool CMainDlg::FindInstalledLauncher() {
         m_installDir = GetParentPath(launcher);
         return true;
     };
-    if (fromIni(CSIDL_COMMON_DOCUMENTS, std::wstring(L"\\QuorvelLauncher\\") + kLauncherIniName)) return true;
+    if (fromIni(CSIDL_COMMON_DOCUMENTS, std::wstring(L"\\") + kLauncherDocumentsFolder + L"\\" + kLauncherIniName))
+        return true;
 
     std::wstring dir = ReadRegistryText(HKEY_CURRENT_USER, registryValue);
     if (!dir.empty()) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
-#include <cwctype>
 #include <exception>
 #include <utility>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "commonlib/logger/Log.h"
 #include "commonlib/util/FileUtils.h"
 #include "commonlib/util/PathString.h"
+#include "commonlib/util/StringUtils.h"
 #include "platform/fs/FileApi.h"
 #include "platform/sync/Clock.h"
 #include "platform/sync/KernelObject.h"
@@ -31,12 +31,6 @@ HRESULT Answer(Face* face, IUnknown* counted, void** object) {
 HRESULT NoInterface(void** object) {
     *object = nullptr;
     return E_NOINTERFACE;
-}
-
-bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
-               return std::towlower(static_cast<wint_t>(x)) == std::towlower(static_cast<wint_t>(y));
-           });
 }
 
 std::int32_t ErrorOr(DWORD error, std::int32_t fallback) {
@@ -348,7 +342,7 @@ HRESULT CArchiveExtractCallback::OpenOutput(const std::wstring& itemPath, const 
         const ProtoValue& reserved = std::as_const(*options)[L"reserved_file"];
         if (reserved.isArray()) {
             for (const ProtoValue& entry : reserved.array()) {
-                if (!entry.isString() || !EqualsNoCase(entry.string(), itemPath)) continue;
+                if (!entry.isString() || !EqualsNoCaseW(entry.string(), itemPath)) continue;
                 path = outputPath + L"." + std::to_wstring(SeededRandom());
                 (*options)[L"tmp_file"].append(path);
                 (*options)[L"real_file"].append(outputPath);

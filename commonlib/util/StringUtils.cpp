@@ -1,5 +1,6 @@
 #include "commonlib/util/StringUtils.h"
 
+#include <algorithm>
 #include <cwctype>
 #include <limits>
 
@@ -69,6 +70,12 @@ std::wstring ToLowerW(std::wstring_view text) {
     for (wchar_t& c : lower)
         c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
     return lower;
+}
+
+bool EqualsNoCaseW(std::wstring_view a, std::wstring_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
+               return std::towlower(static_cast<wint_t>(x)) == std::towlower(static_cast<wint_t>(y));
+           });
 }
 
 std::wstring TrimW(std::wstring_view text) {

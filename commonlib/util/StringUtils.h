@@ -19,6 +19,8 @@ std::int64_t WStringToInt64(std::wstring_view text);
 // The C runtime's wide lower-case mapping of the process locale; the program never
 // changes the locale, so in practice only A-Z change.
 std::wstring ToLowerW(std::wstring_view text);
+// Equal once both are mapped as ToLowerW maps them.
+bool EqualsNoCaseW(std::wstring_view a, std::wstring_view b);
 // Removes the C white-space characters (space, \t, \n, \v, \f, \r) at both ends.
 std::wstring TrimW(std::wstring_view text);
 

@@ -362,18 +362,13 @@ LRESULT PickerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 bool RegisterDateTimePickerClasses() {
     if (!RegisterDropDownCalendarClass()) return false;
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof(existing);
-    if (GetClassInfoExW(nullptr, DATETIMEPICK_CLASSW, &existing)) return existing.lpfnWndProc == &PickerProc;
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = &PickerProc;
     wc.cbWndExtra = sizeof(PickerState*);
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = DATETIMEPICK_CLASSW;
-    if (RegisterClassExW(&wc) != 0) return true;
-    // Another thread may have registered it meanwhile.
-    return GetClassInfoExW(nullptr, DATETIMEPICK_CLASSW, &existing) && existing.lpfnWndProc == &PickerProc;
+    return EnsureWindowClass(wc);
 }
 
 void PickerTakeDropDownDate(HWND picker, const SYSTEMTIME& date) {

@@ -112,9 +112,6 @@ POINT Placement(HWND picker, SIZE size) {
 }  // namespace
 
 bool RegisterDropDownCalendarClass() {
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof(existing);
-    if (GetClassInfoExW(nullptr, kClassName, &existing)) return existing.lpfnWndProc == &DropDownProc;
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.style = CS_DROPSHADOW;
@@ -122,9 +119,7 @@ bool RegisterDropDownCalendarClass() {
     wc.cbWndExtra = sizeof(DropDownState*);
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = kClassName;
-    if (RegisterClassExW(&wc) != 0) return true;
-    // Another thread may have registered it meanwhile.
-    return GetClassInfoExW(nullptr, kClassName, &existing) && existing.lpfnWndProc == &DropDownProc;
+    return EnsureWindowClass(wc);
 }
 
 HWND OpenDropDownCalendar(HWND picker, HFONT font, const SYSTEMTIME& date) {

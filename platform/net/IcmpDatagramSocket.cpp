@@ -25,6 +25,27 @@ bool IsReportedIcmpError(int error) {
            error == EMSGSIZE || error == ENOPROTOOPT || error == EACCES;
 }
 
+// One answer as recvmsg hands it over: the bytes, the address and the ancillary data.
+template <std::size_t ControlSize>
+struct ReceivedMessage {
+    std::uint8_t data[kAnswerBufferSize];
+    alignas(cmsghdr) std::uint8_t control[ControlSize];
+    sockaddr_in address{};
+    iovec io{};
+    msghdr header{};
+
+    ssize_t Receive(int fd, int flags) {
+        io = {data, sizeof data};
+        header.msg_name = &address;
+        header.msg_namelen = sizeof address;
+        header.msg_iov = &io;
+        header.msg_iovlen = 1;
+        header.msg_control = control;
+        header.msg_controllen = sizeof control;
+        return ::recvmsg(fd, &header, flags);
+    }
+};
+
 }  // namespace
 
 std::unique_ptr<IcmpDatagramSocket> IcmpDatagramSocket::Open(int* error) {
@@ -88,18 +109,9 @@ int IcmpDatagramSocket::Receive(std::uint32_t timeoutMs, IcmpDatagramAnswer* ans
 }
 
 int IcmpDatagramSocket::ReceiveError(IcmpDatagramAnswer* answer, bool* taken) {
-    std::uint8_t data[kAnswerBufferSize];
-    alignas(cmsghdr) std::uint8_t control[512];
-    sockaddr_in original{};
-    iovec io{data, sizeof data};
-    msghdr header{};
-    header.msg_name = &original;
-    header.msg_namelen = sizeof original;
-    header.msg_iov = &io;
-    header.msg_iovlen = 1;
-    header.msg_control = control;
-    header.msg_controllen = sizeof control;
-    const ssize_t n = ::recvmsg(m_fd, &header, MSG_ERRQUEUE | MSG_DONTWAIT);
+    ReceivedMessage<512> in;
+    const ssize_t n = in.Receive(m_fd, MSG_ERRQUEUE | MSG_DONTWAIT);
+    msghdr& header = in.header;
     if (n < 0) return (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) ? 0 : WsaErrorFromErrno(errno);
     for (cmsghdr* c = CMSG_FIRSTHDR(&header); c != nullptr; c = CMSG_NXTHDR(&header, c)) {
         if (c->cmsg_level != IPPROTO_IP || c->cmsg_type != IP_RECVERR) continue;
@@ -114,10 +126,10 @@ int IcmpDatagramSocket::ReceiveError(IcmpDatagramAnswer* answer, bool* taken) {
         *answer = {};
         answer->kind = IcmpDatagramAnswer::Kind::Error;
         answer->from = offender.sin_addr.s_addr;
-        answer->destination = original.sin_addr.s_addr;
+        answer->destination = in.address.sin_addr.s_addr;
         answer->type = error.ee_type;
         answer->code = error.ee_code;
-        answer->message.assign(data, data + n);
+        answer->message.assign(in.data, in.data + n);
         *taken = true;
         return 0;
     }
@@ -125,18 +137,9 @@ int IcmpDatagramSocket::ReceiveError(IcmpDatagramAnswer* answer, bool* taken) {
 }
 
 int IcmpDatagramSocket::ReceiveReply(IcmpDatagramAnswer* answer, bool* taken) {
-    std::uint8_t data[kAnswerBufferSize];
-    alignas(cmsghdr) std::uint8_t control[128];
-    sockaddr_in from{};
-    iovec io{data, sizeof data};
-    msghdr header{};
-    header.msg_name = &from;
-    header.msg_namelen = sizeof from;
-    header.msg_iov = &io;
-    header.msg_iovlen = 1;
-    header.msg_control = control;
-    header.msg_controllen = sizeof control;
-    const ssize_t n = ::recvmsg(m_fd, &header, MSG_DONTWAIT);
+    ReceivedMessage<128> in;
+    const ssize_t n = in.Receive(m_fd, MSG_DONTWAIT);
+    msghdr& header = in.header;
     if (n < 0) {
         if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || IsReportedIcmpError(errno)) return 0;
         return WsaErrorFromErrno(errno);
@@ -144,7 +147,7 @@ int IcmpDatagramSocket::ReceiveReply(IcmpDatagramAnswer* answer, bool* taken) {
     if ((header.msg_flags & MSG_TRUNC) != 0) return WSAEMSGSIZE;
     *answer = {};
     answer->kind = IcmpDatagramAnswer::Kind::EchoReply;
-    answer->from = from.sin_addr.s_addr;
+    answer->from = in.address.sin_addr.s_addr;
     for (cmsghdr* c = CMSG_FIRSTHDR(&header); c != nullptr; c = CMSG_NXTHDR(&header, c)) {
         if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) {
             int ttl = 0;
@@ -152,7 +155,7 @@ int IcmpDatagramSocket::ReceiveReply(IcmpDatagramAnswer* answer, bool* taken) {
             answer->ttl = static_cast<std::uint8_t>(ttl);
         }
     }
-    answer->message.assign(data, data + n);
+    answer->message.assign(in.data, in.data + n);
     *taken = true;
     return 0;
 }

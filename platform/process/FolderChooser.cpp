@@ -14,10 +14,9 @@
 #include <vector>
 
 #include "platform/fs/DriveMap.h"
+#include "platform/process/Process.h"
 #include "platform/strings/StringConv.h"
 #include "platform/types/ErrorCodes.h"
-
-extern char** environ;
 
 namespace platform {
 namespace {
@@ -86,11 +85,6 @@ bool FolderChooser::Start(const std::wstring& title, const std::wstring& startFo
         return false;
     }
     const std::vector<std::string> args = ChooserArguments(*program, Utf8FromWide(title), StartDirectory(startFolder));
-    std::vector<char*> argv;
-    for (const std::string& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
         SetLastErrorFromErrno(errno);
@@ -102,18 +96,9 @@ bool FolderChooser::Start(const std::wstring& title, const std::wstring& startFo
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
     // The toolkits' warnings are not the answer, and are nobody's business.
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t none, all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = 0;
-    const int error = posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ);
+    const int error = SpawnChild(*program, false, args, &actions, &pid);
     posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
     ::close(pipeFds[1]);
     if (error != 0) {
         ::close(pipeFds[0]);

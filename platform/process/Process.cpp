@@ -233,32 +233,6 @@ std::optional<mode_t> EnsureExecutable(const std::string& path) {
     return before;
 }
 
-// Spawns with default signal handling and an empty mask, whatever this process uses.
-int Spawn(const std::string& program, bool searchPath, const std::vector<std::string>& args,
-          const std::optional<std::string>& directory, pid_t* pid) {
-    std::vector<char*> argv;
-    for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t none, all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (directory) posix_spawn_file_actions_addchdir_np(&actions, directory->c_str());
-    const int error = searchPath ? posix_spawnp(pid, program.c_str(), &actions, &attr, argv.data(), environ)
-                                 : posix_spawn(pid, program.c_str(), &actions, &attr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
-    return error;
-}
-
 // Opens a pidfd for a child just started and hands it to the reaper.
 std::shared_ptr<ProcessRecord> TrackChild(pid_t pid) {
     const int fd = PidfdOpen(pid);
@@ -275,10 +249,31 @@ std::shared_ptr<ProcessRecord> TrackChild(pid_t pid) {
 
 }  // namespace
 
+int SpawnChild(const std::string& program, bool searchPath, const std::vector<std::string>& args,
+               const posix_spawn_file_actions_t* actions, pid_t* pid) {
+    std::vector<char*> argv;
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &all);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    const int error = searchPath ? posix_spawnp(pid, program.c_str(), actions, &attr, argv.data(), environ)
+                                 : posix_spawn(pid, program.c_str(), actions, &attr, argv.data(), environ);
+    posix_spawnattr_destroy(&attr);
+    return error;
+}
+
 int SpawnDetached(const std::string& program, const std::vector<std::string>& args) {
     pid_t pid = 0;
     const bool searchPath = program.find('/') == std::string::npos;
-    if (const int error = Spawn(program, searchPath, args, std::nullopt, &pid)) return error;
+    if (const int error = SpawnChild(program, searchPath, args, nullptr, &pid)) return error;
     return TrackChild(pid) ? 0 : ECHILD;
 }
 
@@ -324,8 +319,13 @@ BOOL CreateProcessW(LPCWSTR application, LPWSTR commandLine, SECURITY_ATTRIBUTES
     std::vector<std::string> args;
     for (const auto& a : wideArgs)
         args.push_back(platform::Utf8FromWide(a));
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (directory) posix_spawn_file_actions_addchdir_np(&actions, directory->c_str());
     pid_t pid = 0;
-    if (const int error = platform::Spawn(program, searchPath, args, directory, &pid)) {
+    const int error = platform::SpawnChild(program, searchPath, args, &actions, &pid);
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0) {
         if (modeBefore) ::chmod(program.c_str(), *modeBefore);
         if (searchPath) {
             SetLastErrorFromErrno(error);

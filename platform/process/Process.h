@@ -9,6 +9,7 @@
 // the thread's last error.
 #pragma once
 
+#include <spawn.h>
 #include <sys/types.h>
 
 #include <memory>
@@ -96,5 +97,11 @@ namespace platform {
 
 // Starts a program and forgets it; the reaper collects it. errno on failure.
 int SpawnDetached(const std::string& program, const std::vector<std::string>& args);
+
+// Starts `program` (looked up in PATH when `searchPath`) with `args`, the first being argv[0],
+// default signal handling and an empty signal mask whatever this process uses, and `actions`
+// (null: none) applied in the child. 0, else the errno; the child is the caller's to reap.
+int SpawnChild(const std::string& program, bool searchPath, const std::vector<std::string>& args,
+               const posix_spawn_file_actions_t* actions, pid_t* pid);
 
 }  // namespace platform

@@ -307,16 +307,19 @@ void CTextEngine::ReplaceRange(int start, int end, const std::wstring& text, Und
     end = std::clamp(end, start, m_store.Length());
     if (start == end && text.empty()) return;
     std::wstring removed = undoable == Undoable::Yes ? m_store.Text(start, end) : std::wstring();
-    const CTextStore::Change change = m_store.Replace(start, end, text);
-    m_layout.ApplyChange(change);
+    PutText(start, end, text);
     if (undoable == Undoable::Yes) {
         m_undo.Record(UndoRecord{start, std::move(removed), text, kind});
     } else {
         // Positions in older records no longer match the text.
         m_undo.Clear();
     }
-    const int caret = start + static_cast<int>(text.size());
-    m_anchor = m_active = caret;
+}
+
+void CTextEngine::PutText(int start, int end, const std::wstring& text) {
+    const CTextStore::Change change = m_store.Replace(start, end, text);
+    m_layout.ApplyChange(change);
+    m_anchor = m_active = start + static_cast<int>(text.size());
     m_desiredX = -1;
     m_textChanged = true;
     m_followCaret = true;
@@ -379,29 +382,16 @@ void CTextEngine::SelectRange(LONG cpMin, LONG cpMax) {
 bool CTextEngine::Undo() {
     UndoRecord record;
     if (!m_undo.TakeUndo(&record)) return false;
-    const int end = record.start + static_cast<int>(record.inserted.size());
-    const CTextStore::Change change = m_store.Replace(record.start, end, record.removed);
-    m_layout.ApplyChange(change);
+    PutText(record.start, record.start + static_cast<int>(record.inserted.size()), record.removed);
+    // The restored text comes back selected.
     m_anchor = record.start;
-    m_active = record.start + static_cast<int>(record.removed.size());
-    m_desiredX = -1;
-    m_textChanged = true;
-    m_followCaret = true;
-    InvalidateFrom(change.first);
     return true;
 }
 
 bool CTextEngine::Redo() {
     UndoRecord record;
     if (!m_undo.TakeRedo(&record)) return false;
-    const int end = record.start + static_cast<int>(record.removed.size());
-    const CTextStore::Change change = m_store.Replace(record.start, end, record.inserted);
-    m_layout.ApplyChange(change);
-    m_anchor = m_active = record.start + static_cast<int>(record.inserted.size());
-    m_desiredX = -1;
-    m_textChanged = true;
-    m_followCaret = true;
-    InvalidateFrom(change.first);
+    PutText(record.start, record.start + static_cast<int>(record.removed.size()), record.inserted);
     return true;
 }
 

@@ -87,6 +87,9 @@ private:
     // Text as callers hand it in: breaks normalised, cut at the first break when single-line.
     std::wstring Incoming(std::wstring_view text) const;
     void ReplaceRange(int start, int end, const std::wstring& text, Undoable undoable, UndoRecord::Kind kind);
+    // Puts `text` in place of [start, end) with no undo record, the caret after it and the
+    // change marked for the next paint and notification.
+    void PutText(int start, int end, const std::wstring& text);
     // Replaces the selection with `text` cut to the room left; false when nothing fitted.
     bool ReplaceSelection(std::wstring text, Undoable undoable, UndoRecord::Kind kind);
     void SetText(std::wstring_view text);

@@ -2,6 +2,19 @@
 
 namespace platform::textservices {
 
+namespace {
+
+// Moves the newest record of `from` to `to`, with a copy in `out`; false when `from` is empty.
+bool MoveNewest(std::deque<UndoRecord>& from, std::deque<UndoRecord>& to, UndoRecord* out) {
+    if (from.empty()) return false;
+    *out = from.back();
+    to.push_back(std::move(from.back()));
+    from.pop_back();
+    return true;
+}
+
+}  // namespace
+
 bool CUndoStack::Merge(const UndoRecord& record) {
     if (!m_mergeOpen || m_undo.empty() || record.kind == UndoRecord::Kind::Other) return false;
     UndoRecord& last = m_undo.back();
@@ -41,20 +54,12 @@ void CUndoStack::Record(UndoRecord record) {
 
 bool CUndoStack::TakeUndo(UndoRecord* out) {
     m_mergeOpen = false;
-    if (m_undo.empty()) return false;
-    *out = m_undo.back();
-    m_redo.push_back(std::move(m_undo.back()));
-    m_undo.pop_back();
-    return true;
+    return MoveNewest(m_undo, m_redo, out);
 }
 
 bool CUndoStack::TakeRedo(UndoRecord* out) {
     m_mergeOpen = false;
-    if (m_redo.empty()) return false;
-    *out = m_redo.back();
-    m_undo.push_back(std::move(m_redo.back()));
-    m_redo.pop_back();
-    return true;
+    return MoveNewest(m_redo, m_undo, out);
 }
 
 void CUndoStack::Clear() {

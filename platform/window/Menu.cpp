@@ -42,6 +42,18 @@ int ItemIndex(UINT item, UINT flags) {
     return -1;
 }
 
+// The item's state, or null; an unknown menu also sets the last error. The caller holds the
+// table's lock.
+UINT* ItemState(MenuTable& table, HMENU menu, UINT item, UINT flags) {
+    const auto found = table.menus.find(menu);
+    if (found == table.menus.end()) {
+        SetLastError(ERROR_INVALID_MENU_HANDLE);
+        return nullptr;
+    }
+    const int index = ItemIndex(item, flags);
+    return index < 0 ? nullptr : &found->second.states[index];
+}
+
 }  // namespace
 
 bool SystemCommandEnabled(HWND hwnd, UINT command) {
@@ -86,26 +98,16 @@ HMENU GetSystemMenu(HWND hwnd, BOOL revert) {
 UINT EnableMenuItem(HMENU menu, UINT item, UINT flags) {
     platform::MenuTable& table = platform::Menus();
     std::lock_guard lock(table.mutex);
-    const auto found = table.menus.find(menu);
-    if (found == table.menus.end()) {
-        SetLastError(ERROR_INVALID_MENU_HANDLE);
-        return kMenuItemMissing;
-    }
-    const int index = platform::ItemIndex(item, flags);
-    if (index < 0) return kMenuItemMissing;
-    const UINT previous = found->second.states[index];
-    found->second.states[index] = flags & (MF_GRAYED | MF_DISABLED);
+    UINT* state = platform::ItemState(table, menu, item, flags);
+    if (state == nullptr) return kMenuItemMissing;
+    const UINT previous = *state;
+    *state = flags & (MF_GRAYED | MF_DISABLED);
     return previous;
 }
 
 UINT GetMenuState(HMENU menu, UINT item, UINT flags) {
     platform::MenuTable& table = platform::Menus();
     std::lock_guard lock(table.mutex);
-    const auto found = table.menus.find(menu);
-    if (found == table.menus.end()) {
-        SetLastError(ERROR_INVALID_MENU_HANDLE);
-        return kMenuItemMissing;
-    }
-    const int index = platform::ItemIndex(item, flags);
-    return index < 0 ? kMenuItemMissing : found->second.states[index];
+    const UINT* state = platform::ItemState(table, menu, item, flags);
+    return state == nullptr ? kMenuItemMissing : *state;
 }

@@ -103,6 +103,14 @@ std::shared_ptr<WindowClassEntry> FindWindowClass(LPCWSTR nameOrAtom) {
     return ClassRegistry::Instance().Find(nameOrAtom);
 }
 
+bool EnsureWindowClass(const WNDCLASSEXW& wc) {
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof(existing);
+    if (GetClassInfoExW(nullptr, wc.lpszClassName, &existing)) return existing.lpfnWndProc == wc.lpfnWndProc;
+    if (RegisterClassExW(&wc) != 0) return true;
+    return GetClassInfoExW(nullptr, wc.lpszClassName, &existing) && existing.lpfnWndProc == wc.lpfnWndProc;
+}
+
 }  // namespace platform
 
 ATOM RegisterClassExW(const WNDCLASSEXW* wc) {

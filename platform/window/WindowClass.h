@@ -32,6 +32,11 @@ struct WindowClassEntry {
 // RegisterClassExW returned it. Null when no such class is registered.
 std::shared_ptr<WindowClassEntry> FindWindowClass(LPCWSTR nameOrAtom);
 
+// Registers `wc` unless its class exists. True when the class exists with `wc`'s procedure,
+// whoever registered it (another thread may be doing so at the same time); false when the name
+// belongs to another procedure or the registration fails.
+bool EnsureWindowClass(const WNDCLASSEXW& wc);
+
 }  // namespace platform
 
 // The atom of the new class, or 0 with ERROR_CLASS_ALREADY_EXISTS or

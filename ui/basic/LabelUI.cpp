@@ -101,13 +101,8 @@ RECT CLabelUI::TextArea() const {
 
 void CLabelUI::DrawLabelText(HDC hdc, RECT area, std::wstring_view text, DWORD argb) {
     if (text.empty() || m_manager == nullptr) return;
-    argb = AdjustedColor(argb);
-    if (m_showMarkup) {
-        int links = 0;
-        CUIRenderEngine::DrawMarkedText(hdc, m_manager, area, text, argb, nullptr, nullptr, links, m_textStyle);
-    } else {
-        CUIRenderEngine::DrawPlainText(hdc, m_manager, area, text, argb, m_fontIndex, m_textStyle | DT_NOPREFIX);
-    }
+    CUIRenderEngine::DrawPlainOrMarkedText(hdc, m_manager, area, text, AdjustedColor(argb), m_fontIndex, m_textStyle,
+                                           m_showMarkup);
 }
 
 void CLabelUI::RenderCaption(HDC hdc) {

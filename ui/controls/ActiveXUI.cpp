@@ -4,6 +4,7 @@
 
 #include "platform/com/ComApi.h"
 #include "platform/com/ComPtr.h"
+#include "platform/com/ConnectionPoint.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/window/Focus.h"
 #include "platform/window/Paint.h"
@@ -80,6 +81,19 @@ HRESULT CActiveXUI::TranslateForObject(IUnknown* object, MSG* message) const {
     platform::ComPtr<IOleInPlaceActiveObject> active;
     if (FAILED(object->QueryInterface(IID_IOleInPlaceActiveObject, active.ReceiveVoid())) || !active) return S_FALSE;
     return active->TranslateAccelerator(message);
+}
+
+HRESULT CActiveXUI::AdviseEvents(IUnknown* object, REFIID events, IDispatch* sink, bool advise, DWORD& cookie) {
+    platform::ComPtr<IConnectionPointContainer> container;
+    HRESULT result = object->QueryInterface(IID_IConnectionPointContainer, container.ReceiveVoid());
+    if (FAILED(result)) return result;
+    platform::ComPtr<IConnectionPoint> point;
+    result = container->FindConnectionPoint(events, point.Receive());
+    if (FAILED(result)) return result;
+    if (advise) return point->Advise(sink, &cookie);
+    const DWORD connection = cookie;
+    cookie = 0;
+    return point->Unadvise(connection);
 }
 
 SIZEL CActiveXUI::PixelToHiMetric(SIZE pixels) {

@@ -89,6 +89,10 @@ protected:
     // Offers a key message to the hosted object's in-place active object while the focus is
     // inside the host window: its answer (S_OK consumed it), else S_FALSE.
     HRESULT TranslateForObject(IUnknown* object, MSG* message) const;
+    // Connects `sink` to the `events` connection point of `object`, keeping the connection in
+    // `cookie`, or (with `advise` false) ends the connection in `cookie` and clears it; the first
+    // failure on the way.
+    static HRESULT AdviseEvents(IUnknown* object, REFIID events, IDispatch* sink, bool advise, DWORD& cookie);
 
     CLSID m_clsid{};
     CUIString m_moduleName;

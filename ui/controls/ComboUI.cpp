@@ -316,12 +316,8 @@ void CComboUI::RenderStateImage(HDC hdc) {
     } else if ((m_buttonState & kStateFocused) != 0) {
         image = &m_focusedImage;
     }
-    // An image that cannot be drawn is forgotten, so it is not tried at every paint.
-    if (image != nullptr && !image->IsEmpty()) {
-        if (DrawSkinImage(hdc, *image)) return;
-        image->Clear();
-    }
-    if (!m_normalImage.IsEmpty() && !DrawSkinImage(hdc, m_normalImage)) m_normalImage.Clear();
+    if (image != nullptr && DrawSkinImageOrForget(hdc, *image)) return;
+    DrawSkinImageOrForget(hdc, m_normalImage);
 }
 
 RECT CComboUI::CaptionArea() const {
@@ -350,13 +346,8 @@ void CComboUI::DrawSelection(HDC hdc, const RECT& area, bool withDefaultText) {
     if ((m_buttonState & kStateDisabled) != 0) color = m_style.disabledTextColor;
     const UINT format = m_style.textStyle | DT_SINGLELINE;
     RECT rect = area;
-    if (m_style.showHtml) {
-        int links = 0;
-        CUIRenderEngine::DrawMarkedText(hdc, m_manager, rect, m_defaultText.View(), color, nullptr, nullptr, links,
-                                        format);
-    } else {
-        CUIRenderEngine::DrawPlainText(hdc, m_manager, rect, m_defaultText.View(), color, m_style.font, format);
-    }
+    CUIRenderEngine::DrawPlainOrMarkedText(hdc, m_manager, rect, m_defaultText.View(), color, m_style.font, format,
+                                           m_style.showHtml);
 }
 
 void CComboUI::RenderCaption(HDC hdc) {

@@ -1,7 +1,6 @@
 #include "ui/controls/FlashUI.h"
 
 #include "platform/com/ComPtr.h"
-#include "platform/com/ConnectionPoint.h"
 #include "platform/window/WinMessages.h"
 
 namespace SkinUI {
@@ -91,16 +90,7 @@ void CFlashUI::SetEventHandler(IFlashEventHandler* handler) {
 HRESULT CFlashUI::RegisterEventSink(bool advise) {
     if (m_flash == nullptr) return S_FALSE;
     if (!advise && m_cookie == 0) return S_FALSE;
-    platform::ComPtr<IConnectionPointContainer> container;
-    HRESULT result = m_flash->QueryInterface(IID_IConnectionPointContainer, container.ReceiveVoid());
-    if (FAILED(result)) return result;
-    platform::ComPtr<IConnectionPoint> point;
-    result = container->FindConnectionPoint(DIID__IShockwaveFlashEvents, point.Receive());
-    if (FAILED(result)) return result;
-    if (advise) return point->Advise(static_cast<IDispatch*>(this), &m_cookie);
-    const DWORD cookie = m_cookie;
-    m_cookie = 0;
-    return point->Unadvise(cookie);
+    return AdviseEvents(m_flash, DIID__IShockwaveFlashEvents, static_cast<IDispatch*>(this), advise, m_cookie);
 }
 
 HRESULT CFlashUI::PreTranslate(MSG* message) {

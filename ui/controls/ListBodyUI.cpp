@@ -187,16 +187,7 @@ void CListBodyUI::ScrollTo(SIZE offset) {
                 header->GetChildAt(i)->SetShownByParent(false);
         }
     }
-    for (int i = 0; i < m_items.Count(); ++i) {
-        CControlUI* child = OwnChildAt(i);
-        if (!child->IsShown() || child->IsFloating()) continue;
-        RECT moved = child->GetBounds();
-        moved.left -= dx;
-        moved.right -= dx;
-        moved.top -= dy;
-        moved.bottom -= dy;
-        child->SetBounds(moved);
-    }
+    ShiftChildren(dx, dy);
     Repaint();
 }
 

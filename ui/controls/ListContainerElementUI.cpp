@@ -1,7 +1,6 @@
 #include "ui/controls/ListContainerElementUI.h"
 
 #include "platform/window/WinMessages.h"
-#include "ui/controls/ListElementUI.h"
 #include "ui/core/PaintManager.h"
 #include "ui/render/RenderClip.h"
 
@@ -12,40 +11,8 @@ const wchar_t* CListContainerElementUI::GetClassTag() const {
 }
 
 void* CListContainerElementUI::QueryFacet(std::wstring_view name) {
-    if (name == L"ListItem") return static_cast<IListItemUI*>(this);
     if (name == L"ListContainerElement") return this;
-    return CContainerUI::QueryFacet(name);
-}
-
-UINT CListContainerElementUI::GetBehaviourFlags() const {
-    return kBehaviourFocusOnPress;
-}
-
-bool CListContainerElementUI::Trigger() {
-    if (!CContainerUI::Trigger()) return false;
-    return CListElementUI::ActivateRow(*this);
-}
-
-void CListContainerElementUI::SetOwner(CControlUI* owner) {
-    m_owner = CListElementUI::OwnerFacetOf(owner);
-}
-
-bool CListContainerElementUI::Select(bool select) {
-    return CListElementUI::SelectRow(*this, select, m_selected, m_owner, m_index);
-}
-
-void CListContainerElementUI::Show(bool show) {
-    CContainerUI::Show(show);
-    CListElementUI::DropSelectionIfHidden(*this, m_selected, m_owner);
-}
-
-void CListContainerElementUI::SetUsable(bool usable) {
-    CContainerUI::SetUsable(usable);
-    if (!IsUsable()) m_state = 0;
-}
-
-void CListContainerElementUI::Repaint() {
-    CListElementUI::RepaintClipped(*this);
+    return CListRowUI::QueryFacet(name);
 }
 
 void CListContainerElementUI::SetBounds(const RECT& bounds) {
@@ -131,14 +98,6 @@ void CListContainerElementUI::HandleEvent(UIEventRecord& event) {
     }
 }
 
-void CListContainerElementUI::ApplyAttribute(std::wstring_view name, std::wstring_view value) {
-    if (name == L"selected") {
-        Select(true);
-    } else {
-        CContainerUI::ApplyAttribute(name, value);
-    }
-}
-
 SIZE CListContainerElementUI::MeasureDesired(SIZE available) {
     return CControlUI::MeasureDesired(available);
 }
@@ -149,8 +108,7 @@ bool CListContainerElementUI::Render(HDC hdc, const RECT& paintRect) {
     if (m_owner != nullptr) {
         CUIRenderClip clip;
         clip.ClipToRect(hdc, m_paintRect);
-        CListElementUI::DrawRowBackground(*this, hdc, *m_owner, m_index, m_selected, (m_state & kStateHot) != 0,
-                                          m_backImage);
+        DrawRowBackground(hdc);
     }
     return CContainerUI::Render(hdc, paintRect);
 }

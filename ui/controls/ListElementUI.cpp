@@ -1,8 +1,6 @@
 #include "ui/controls/ListElementUI.h"
 
 #include "platform/window/WinMessages.h"
-#include "ui/basic/ScrollBarUI.h"
-#include "ui/core/ContainerUI.h"
 #include "ui/core/PaintManager.h"
 #include "ui/render/RenderClip.h"
 #include "ui/render/RenderEngine.h"
@@ -18,163 +16,16 @@ constexpr int kMeasureWidth = 9999;
 
 }  // namespace
 
-// --- shared by every row ---
-
-IListOwnerUI* CListElementUI::OwnerFacetOf(CControlUI* owner) {
-    return owner != nullptr ? static_cast<IListOwnerUI*>(owner->QueryFacet(L"IListOwner")) : nullptr;
-}
-
-bool CListElementUI::SelectRow(CControlUI& row, bool select, bool& selected, IListOwnerUI* owner, int index) {
-    // Deselecting always succeeds: a disabled row must not stay marked once the owner moved on.
-    if (select && !row.IsUsable()) return false;
-    if (selected == select) return true;
-    selected = select;
-    row.Repaint();
-    if (select && owner != nullptr && !owner->SelectItem(index, false)) {
-        selected = false;
-        row.Repaint();
-        return false;
-    }
-    return true;
-}
-
-void CListElementUI::DropSelectionIfHidden(CControlUI& row, bool& selected, IListOwnerUI* owner) {
-    if (row.IsShown() || !selected) return;
-    selected = false;
-    if (owner != nullptr) owner->SelectItem(-1, false);
-}
-
-bool CListElementUI::ActivateRow(CControlUI& row) {
-    if (CUIPaintManager* manager = row.GetOwnerManager()) manager->RaiseNotify(&row, L"itemactivate");
-    return true;
-}
-
-void CListElementUI::RepaintClipped(CControlUI& row) {
-    if (!row.IsShown()) return;
-    CControlUI* parent = row.GetParentControl();
-    auto* container = parent != nullptr ? static_cast<CContainerUI*>(parent->QueryFacet(L"Container")) : nullptr;
-    if (container == nullptr) {
-        row.CControlUI::Repaint();
-        return;
-    }
-    const RECT inset = container->GetContentInset();
-    RECT client = parent->GetBounds();
-    client.left += inset.left;
-    client.top += inset.top;
-    client.right -= inset.right;
-    client.bottom -= inset.bottom;
-    if (const CScrollBarUI* bar = container->GetVScrollBar(); bar != nullptr && bar->IsShown()) {
-        client.right -= bar->GetBounds().right - bar->GetBounds().left;
-    }
-    if (const CScrollBarUI* bar = container->GetHScrollBar(); bar != nullptr && bar->IsShown()) {
-        client.bottom -= bar->GetBounds().bottom - bar->GetBounds().top;
-    }
-    RECT area;
-    if (!IntersectRects(&area, client, row.GetBounds())) return;
-    for (const CControlUI* up = parent->GetParentControl(); up != nullptr; up = up->GetParentControl()) {
-        if (!IntersectRects(&area, area, up->GetBounds())) return;
-    }
-    if (CUIPaintManager* manager = row.GetOwnerManager()) manager->InvalidateArea(area);
-}
-
-DWORD CListElementUI::RowTextColor(const CControlUI& row, const UIListStyle& style, bool selected, bool hot) {
-    DWORD color = style.textColor;
-    if (hot) color = style.hotTextColor;
-    if (selected) color = style.selectedTextColor;
-    if (!row.IsUsable()) color = style.disabledTextColor;
-    return color;
-}
-
-void CListElementUI::DrawRowBackground(CControlUI& row, HDC hdc, IListOwnerUI& owner, int index, bool selected,
-                                       bool hot, CUIString& backImage) {
-    UIListStyle& style = *owner.GetListStyle();
-    const bool usable = row.IsUsable();
-    const bool plainRow = !style.alternateBack || index % 2 == 0;
-    DWORD color = plainRow ? style.backColor : 0;
-    if (hot) color = style.hotBackColor;
-    if (selected) color = style.selectedBackColor;
-    if (!usable) color = style.disabledBackColor;
-    if (color != 0) CUIRenderEngine::FillColor(hdc, row.GetBounds(), row.AdjustedColor(color));
-
-    // An image of the style that cannot be drawn is forgotten, so it is not tried at every paint.
-    const auto drawStyleImage = [&](CUIString& image) {
-        if (image.IsEmpty()) return false;
-        if (row.DrawSkinImage(hdc, image)) return true;
-        image.Clear();
-        return false;
-    };
-    if (!usable && drawStyleImage(style.disabledImage)) return;
-    if (selected && drawStyleImage(style.selectedImage)) return;
-    if (hot && drawStyleImage(style.hotImage)) return;
-    if (!backImage.IsEmpty()) {
-        if (plainRow && !row.DrawSkinImage(hdc, backImage)) backImage.Clear();
-    } else if (drawStyleImage(style.backImage)) {
-        return;
-    }
-    if (style.lineColor != 0) {
-        const RECT& b = row.GetBounds();
-        CUIRenderEngine::StrokeLine(hdc, RECT{b.left, b.bottom - 1, b.right, b.bottom - 1}, 1,
-                                    row.AdjustedColor(style.lineColor), PS_SOLID);
-    }
-}
-
-// --- CListElementUI ---
-
 void* CListElementUI::QueryFacet(std::wstring_view name) {
-    if (name == L"ListItem") return static_cast<IListItemUI*>(this);
     if (name == L"ListElement") return this;
-    return CControlUI::QueryFacet(name);
-}
-
-UINT CListElementUI::GetBehaviourFlags() const {
-    return kBehaviourFocusOnPress;
-}
-
-bool CListElementUI::Trigger() {
-    if (!CControlUI::Trigger()) return false;
-    return ActivateRow(*this);
-}
-
-void CListElementUI::Show(bool show) {
-    CControlUI::Show(show);
-    DropSelectionIfHidden(*this, m_selected, m_owner);
-}
-
-void CListElementUI::SetUsable(bool usable) {
-    CControlUI::SetUsable(usable);
-    if (!IsUsable()) m_state = 0;
-}
-
-void CListElementUI::Repaint() {
-    RepaintClipped(*this);
-}
-
-void CListElementUI::ApplyAttribute(std::wstring_view name, std::wstring_view value) {
-    if (name == L"selected") {
-        Select(true);
-    } else {
-        CControlUI::ApplyAttribute(name, value);
-    }
-}
-
-void CListElementUI::SetOwner(CControlUI* owner) {
-    m_owner = OwnerFacetOf(owner);
-}
-
-bool CListElementUI::Select(bool select) {
-    return SelectRow(*this, select, m_selected, m_owner, m_index);
-}
-
-void CListElementUI::DrawItemBackground(HDC hdc) {
-    if (m_owner == nullptr) return;
-    DrawRowBackground(*this, hdc, *m_owner, m_index, m_selected, (m_state & kStateHot) != 0, m_backImage);
+    return CListRowUI::QueryFacet(name);
 }
 
 bool CListElementUI::Render(HDC hdc, const RECT& paintRect) {
     if (!IntersectRects(&m_paintRect, paintRect, m_bounds)) return false;
     CUIRenderClip clip;
     clip.ClipToRect(hdc, m_paintRect);
-    DrawItemBackground(hdc);
+    DrawRowBackground(hdc);
     DrawItemText(hdc, m_bounds);
     return true;
 }
@@ -266,13 +117,8 @@ SIZE CListLabelElementUI::MeasureDesired(SIZE /*available*/) {
     if (size.cx == 0) {
         RECT area{0, 0, kMeasureWidth, m_bounds.bottom - m_bounds.top};
         const UINT format = (style.textStyle & ~(DT_CENTER | DT_RIGHT)) | DT_CALCRECT | DT_SINGLELINE;
-        HDC dc = m_manager->MeasureDC();
-        if (style.showHtml) {
-            int links = 0;
-            CUIRenderEngine::DrawMarkedText(dc, m_manager, area, m_text.View(), 0, nullptr, nullptr, links, format);
-        } else {
-            CUIRenderEngine::DrawPlainText(dc, m_manager, area, m_text.View(), 0, style.font, format);
-        }
+        CUIRenderEngine::DrawPlainOrMarkedText(m_manager->MeasureDC(), m_manager, area, m_text.View(), 0, style.font,
+                                               format, style.showHtml);
         size.cx = ClampGeometry(static_cast<long long>(area.right) - area.left + padding.left + padding.right);
     }
     return size;
@@ -281,16 +127,11 @@ SIZE CListLabelElementUI::MeasureDesired(SIZE /*available*/) {
 void CListLabelElementUI::DrawItemText(HDC hdc, const RECT& rect) {
     if (m_text.IsEmpty() || m_owner == nullptr) return;
     const UIListStyle& style = *m_owner->GetListStyle();
-    const DWORD color = RowTextColor(*this, style, m_selected, (m_state & kStateHot) != 0);
+    const DWORD color = RowTextColor(style);
     RECT area{rect.left + style.textPadding.left, rect.top + style.textPadding.top,
               rect.right - style.textPadding.right, rect.bottom - style.textPadding.bottom};
-    const UINT format = style.textStyle | DT_SINGLELINE;
-    if (style.showHtml) {
-        int links = 0;
-        CUIRenderEngine::DrawMarkedText(hdc, m_manager, area, m_text.View(), color, nullptr, nullptr, links, format);
-    } else {
-        CUIRenderEngine::DrawPlainText(hdc, m_manager, area, m_text.View(), color, style.font, format);
-    }
+    CUIRenderEngine::DrawPlainOrMarkedText(hdc, m_manager, area, m_text.View(), color, style.font,
+                                           style.textStyle | DT_SINGLELINE, style.showHtml);
 }
 
 }  // namespace SkinUI

@@ -10,66 +10,21 @@
 // the event that raised them.
 #pragma once
 
-#include "ui/controls/ListInterfaces.h"
-#include "ui/core/ControlUI.h"
+#include "ui/controls/ListRowUI.h"
 
 namespace SkinUI {
 
-class CListElementUI : public CControlUI, public IListItemUI {
+extern template class CListRowUI<CControlUI>;
+
+class CListElementUI : public CListRowUI<CControlUI> {
 public:
-    // Bit of the state: the mouse is over the row.
-    static constexpr UINT kStateHot = 0x08;
-
+    // "ListElement", then the row's facets.
     void* QueryFacet(std::wstring_view name) override;
-    UINT GetBehaviourFlags() const override;
-    bool Trigger() override;
-    void Show(bool show) override;
-    void SetUsable(bool usable) override;
-    // Only the part of the row inside its parent's client area and every ancestor.
-    void Repaint() override;
-    // Adds "selected", which selects the row whatever its value.
-    void ApplyAttribute(std::wstring_view name, std::wstring_view value) override;
     bool Render(HDC hdc, const RECT& paintRect) override;
-
-    // --- IListItemUI ---
-    int GetItemIndex() const override { return m_index; }
-    void SetItemIndex(int index) override { m_index = index; }
-    IListOwnerUI* GetOwner() const override { return m_owner; }
-    void SetOwner(CControlUI* owner) override;
-    bool IsSelected() const override { return m_selected; }
-    bool Select(bool select = true) override;
-    bool IsExpanded() const override { return false; }
-    bool Expand(bool /*expand*/ = true) override { return false; }
-
-    UINT GetState() const { return m_state; }
-
-    // Shared with the container row, which is a container and so cannot derive from this class.
-    // Repaints the part of `row` inside its parent's client area and every ancestor.
-    static void RepaintClipped(CControlUI& row);
-    // The row's background by the owner's style: colour, state image or background image, line.
-    // `backImage` is the row's own "bkimage", emptied when it cannot be drawn.
-    static void DrawRowBackground(CControlUI& row, HDC hdc, IListOwnerUI& owner, int index, bool selected, bool hot,
-                                  CUIString& backImage);
-    // The text colour for the row's state, later rules winning: normal, hot, selected, disabled.
-    static DWORD RowTextColor(const CControlUI& row, const UIListStyle& style, bool selected, bool hot);
-    // The selection rule of every row: a row that cannot be used cannot be selected; selecting
-    // tells the owner, and a refusal by the owner leaves the row unselected.
-    static bool SelectRow(CControlUI& row, bool select, bool& selected, IListOwnerUI* owner, int index);
-    // A selected row that is no longer shown gives up the selection and tells its owner.
-    static void DropSelectionIfHidden(CControlUI& row, bool& selected, IListOwnerUI* owner);
-    // "itemactivate", after the base's check that the row is shown and usable.
-    static bool ActivateRow(CControlUI& row);
-    static IListOwnerUI* OwnerFacetOf(CControlUI* owner);
 
 protected:
     // Double click and Enter activate; everything else goes to the owner.
     void HandleSharedEvent(UIEventRecord& event);
-    void DrawItemBackground(HDC hdc);
-
-    int m_index = -1;
-    bool m_selected = false;
-    UINT m_state = 0;
-    IListOwnerUI* m_owner = nullptr;
 };
 
 class CListLabelElementUI : public CListElementUI {

@@ -192,13 +192,6 @@ SIZE CListHeaderItemUI::MeasureDesired(SIZE /*available*/) {
     return SIZE{GetPresetWidth(), fontHeight + kItemTextRoom};
 }
 
-bool CListHeaderItemUI::DrawOrForget(HDC hdc, CUIString& image, const wchar_t* modifier) {
-    if (image.IsEmpty()) return false;
-    if (DrawSkinImage(hdc, image, modifier)) return true;
-    image.Clear();
-    return false;
-}
-
 void CListHeaderItemUI::RenderStateImage(HDC hdc) {
     if (HasFocus()) {
         m_state |= kStateFocused;
@@ -214,15 +207,15 @@ void CListHeaderItemUI::RenderStateImage(HDC hdc) {
         chosen = &m_focusedImage;
     }
     if (chosen != nullptr && !chosen->IsEmpty()) {
-        DrawOrForget(hdc, *chosen);
+        DrawSkinImageOrForget(hdc, *chosen);
     } else {
-        DrawOrForget(hdc, m_normalImage);
+        DrawSkinImageOrForget(hdc, m_normalImage);
     }
     if (!m_separatorImage.IsEmpty()) {
         const RECT strip = SeparatorRect();
         m_separatorModifier.FormatShort(L"dest='%d,%d,%d,%d'", strip.left - m_bounds.left, strip.top - m_bounds.top,
                                         strip.right - m_bounds.left, strip.bottom - m_bounds.top);
-        DrawOrForget(hdc, m_separatorImage, m_separatorModifier.Data());
+        DrawSkinImageOrForget(hdc, m_separatorImage, m_separatorModifier.Data());
     }
 }
 
@@ -234,13 +227,8 @@ void CListHeaderItemUI::RenderCaption(HDC hdc) {
               m_bounds.right - m_textPadding.right, m_bounds.bottom - m_textPadding.bottom};
     if (m_text.IsEmpty()) return;
     const UINT format = m_textStyle | DT_SINGLELINE;
-    if (m_showHtml) {
-        int links = 0;
-        CUIRenderEngine::DrawMarkedText(hdc, m_manager, area, m_text.View(), m_textColor, nullptr, nullptr, links,
-                                        format);
-    } else {
-        CUIRenderEngine::DrawPlainText(hdc, m_manager, area, m_text.View(), m_textColor, m_font, format);
-    }
+    CUIRenderEngine::DrawPlainOrMarkedText(hdc, m_manager, area, m_text.View(), m_textColor, m_font, format,
+                                           m_showHtml);
 }
 
 }  // namespace SkinUI

@@ -45,8 +45,6 @@ public:
 private:
     // The header's parent (the list) lays everything out again.
     void RelayoutList();
-    // Draws `image`, emptying it when it cannot be drawn; false when nothing was drawn.
-    bool DrawOrForget(HDC hdc, CUIString& image, const wchar_t* modifier = nullptr);
 
     POINT m_lastMouse{};
     bool m_dragable = true;

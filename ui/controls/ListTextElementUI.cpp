@@ -126,7 +126,7 @@ SIZE CListTextElementUI::MeasureDesired(SIZE /*available*/) {
 void CListTextElementUI::DrawItemText(HDC hdc, const RECT& rect) {
     if (m_list == nullptr) return;
     const UIListStyle& style = *m_list->GetListStyle();
-    const DWORD color = RowTextColor(*this, style, m_selected, (m_state & kStateHot) != 0);
+    const DWORD color = RowTextColor(style);
     const UINT format = style.textStyle | DT_SINGLELINE;
     const RECT& padding = style.textPadding;
     IListTextProvider* provider = m_list->GetTextProvider();

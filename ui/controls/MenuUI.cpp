@@ -1,22 +1,12 @@
 #include "ui/controls/MenuUI.h"
 
 #include <algorithm>
-#include <cwctype>
 
+#include "commonlib/util/StringUtils.h"
 #include "ui/controls/ListHeaderUI.h"
 #include "ui/core/ContainerUI.h"
 
 namespace SkinUI {
-
-namespace {
-
-bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
-               return std::towlower(static_cast<wint_t>(x)) == std::towlower(static_cast<wint_t>(y));
-           });
-}
-
-}  // namespace
 
 CMenuUI::CMenuUI() {
     GetHeaderControl()->Show(false);
@@ -27,7 +17,7 @@ const wchar_t* CMenuUI::GetClassTag() const {
 }
 
 void* CMenuUI::QueryFacet(std::wstring_view name) {
-    if (EqualsIgnoringCase(name, L"Menu")) return this;
+    if (EqualsNoCaseW(name, L"Menu")) return this;
     return CListUI::QueryFacet(name);
 }
 

@@ -1,8 +1,6 @@
 #include "ui/controls/TreeNodeUI.h"
 
-#include <algorithm>
-#include <cwctype>
-
+#include "commonlib/util/StringUtils.h"
 #include "ui/basic/CheckBoxUI.h"
 #include "ui/basic/LabelUI.h"
 #include "ui/basic/OptionUI.h"
@@ -18,19 +16,12 @@ constexpr int kRowHeight = 18;
 constexpr int kRowWidth = 250;
 constexpr int kDotLineWidth = 2;
 
-bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
-               return std::towlower(static_cast<wint_t>(x)) == std::towlower(static_cast<wint_t>(y));
-           });
-}
+}  // namespace
 
-// Nodes are told apart from other controls by their class tag, whatever its case.
-CTreeNodeUI* TaggedNode(CControlUI* control) {
-    if (control == nullptr || !EqualsIgnoringCase(control->GetClassTag(), L"TreeNodeUI")) return nullptr;
+CTreeNodeUI* CTreeNodeUI::TaggedNode(CControlUI* control) {
+    if (control == nullptr || !EqualsNoCaseW(control->GetClassTag(), L"TreeNodeUI")) return nullptr;
     return dynamic_cast<CTreeNodeUI*>(control);
 }
-
-}  // namespace
 
 CTreeNodeUI::CTreeNodeUI()
     : m_rowLayout(new CHorizontalLayoutUI()),

@@ -30,6 +30,10 @@ public:
     CTreeNodeUI();
     ~CTreeNodeUI() override;
 
+    // The control as a node, or null: nodes are told apart from other controls by their class
+    // tag, whatever its case.
+    static CTreeNodeUI* TaggedNode(CControlUI* control);
+
     const wchar_t* GetClassTag() const override;
     // "TreeNode", then the container row's facets.
     void* QueryFacet(std::wstring_view name) override;

@@ -1,7 +1,7 @@
 #include "ui/controls/TreeViewUI.h"
 
 #include <algorithm>
-#include <cwctype>
+#include <functional>
 
 #include "ui/basic/CheckBoxUI.h"
 #include "ui/controls/ListHeaderUI.h"
@@ -10,16 +10,6 @@
 #include "ui/core/Delegate.h"
 
 namespace SkinUI {
-
-namespace {
-
-bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
-               return std::towlower(static_cast<wint_t>(x)) == std::towlower(static_cast<wint_t>(y));
-           });
-}
-
-}  // namespace
 
 CTreeViewUI::CTreeViewUI() {
     GetHeaderControl()->Show(false);
@@ -32,15 +22,6 @@ const wchar_t* CTreeViewUI::GetClassTag() const {
 void* CTreeViewUI::QueryFacet(std::wstring_view name) {
     if (name == L"TreeView") return static_cast<ITreeViewUI*>(this);
     return CListUI::QueryFacet(name);
-}
-
-CTreeNodeUI* CTreeViewUI::AsNode(CControlUI* control) {
-    if (control == nullptr || !EqualsIgnoringCase(control->GetClassTag(), L"TreeNodeUI")) return nullptr;
-    return dynamic_cast<CTreeNodeUI*>(control);
-}
-
-CTreeNodeUI* CTreeViewUI::RowNode(int index) const {
-    return dynamic_cast<CTreeNodeUI*>(GetChildAt(index));
 }
 
 CTreeNodeUI* CTreeViewUI::NodeOfPart(const UINotifyMsg& msg) {
@@ -59,7 +40,7 @@ void CTreeViewUI::PrepareRow(CTreeNodeUI* node) {
 }
 
 bool CTreeViewUI::AddNode(CControlUI* control) {
-    CTreeNodeUI* node = AsNode(control);
+    CTreeNodeUI* node = CTreeNodeUI::TaggedNode(control);
     // A node that is a row already would get its handlers twice.
     if (node == nullptr || IndexOfChild(node) >= 0) return false;
     PrepareRow(node);
@@ -74,7 +55,7 @@ bool CTreeViewUI::AddNode(CControlUI* control) {
 }
 
 int CTreeViewUI::AddNodeAt(CTreeNodeUI* node, int index) {
-    if (AsNode(node) == nullptr || IndexOfChild(node) >= 0) return -1;
+    if (CTreeNodeUI::TaggedNode(node) == nullptr || IndexOfChild(node) >= 0) return -1;
     // The row count itself is a place too: a subtree that ends the tree grows there.
     if (index < 0 || index > ChildCount()) return -1;
     PrepareRow(node);
@@ -111,12 +92,12 @@ bool CTreeViewUI::RemoveNode(CTreeNodeUI* node) {
 }
 
 bool CTreeViewUI::RemoveChild(CControlUI* control) {
-    if (CTreeNodeUI* node = AsNode(control)) return RemoveNode(node);
+    if (CTreeNodeUI* node = CTreeNodeUI::TaggedNode(control)) return RemoveNode(node);
     return CListUI::RemoveChild(control);
 }
 
 bool CTreeViewUI::RemoveChildAt(int index) {
-    if (CTreeNodeUI* node = AsNode(GetChildAt(index))) return RemoveNode(node);
+    if (CTreeNodeUI* node = CTreeNodeUI::TaggedNode(GetChildAt(index))) return RemoveNode(node);
     return CListUI::RemoveChildAt(index);
 }
 
@@ -134,7 +115,7 @@ bool CTreeViewUI::OnFolderChanged(void* param) {
 bool CTreeViewUI::OnItemDoubleClick(void* param) {
     const auto* msg = static_cast<UINotifyMsg*>(param);
     if (msg->type != L"itemdbclick") return false;
-    CTreeNodeUI* node = AsNode(msg->sender);
+    CTreeNodeUI* node = CTreeNodeUI::TaggedNode(msg->sender);
     if (node == nullptr) return true;
     // The fold button's own "selectchanged" applies the new state first.
     node->GetFolderButton()->Select(!node->IsFolded());
@@ -153,32 +134,9 @@ bool CTreeViewUI::OnCheckBoxChanged(void* param) {
     return true;
 }
 
-bool CTreeViewUI::SetItemCheckBox(bool checked, CTreeNodeUI* node) {
-    // Each change raises "selectchanged", whose receivers may change the tree: every node is
-    // looked up again by index, and a missing one is skipped.
-    const auto apply = [&](CTreeNodeUI* each) {
-        each->GetCheckBox()->Select(checked);
-        if (each->ChildNodeCount() > 0) SetItemCheckBox(checked, each);
-    };
-    if (node != nullptr) {
-        const int count = node->ChildNodeCount();
-        for (int i = 0; i < count; ++i) {
-            if (CTreeNodeUI* child = node->GetChildNode(i)) apply(child);
-        }
-        return true;
-    }
-    for (int i = 0; i < ChildCount(); ++i) {
-        if (CTreeNodeUI* row = RowNode(i)) apply(row);
-    }
-    return true;
-}
-
-void CTreeViewUI::SetItemExpand(bool expanded, CTreeNodeUI* node) {
-    // A folded child keeps its own children hidden whatever its parent does.
-    const auto apply = [&](CTreeNodeUI* each) {
-        each->Show(expanded);
-        if (each->ChildNodeCount() > 0 && !each->IsFolded()) SetItemExpand(expanded, each);
-    };
+void CTreeViewUI::ForEachNodeUnder(CTreeNodeUI* node, const std::function<void(CTreeNodeUI*)>& apply) {
+    // A change such as a check raises notifications whose receivers may change the tree: every
+    // node is looked up again by index, and a missing one is skipped.
     if (node != nullptr) {
         const int count = node->ChildNodeCount();
         for (int i = 0; i < count; ++i) {
@@ -187,55 +145,57 @@ void CTreeViewUI::SetItemExpand(bool expanded, CTreeNodeUI* node) {
         return;
     }
     for (int i = 0; i < ChildCount(); ++i) {
-        if (CTreeNodeUI* row = RowNode(i)) apply(row);
+        if (auto* row = dynamic_cast<CTreeNodeUI*>(GetChildAt(i))) apply(row);
     }
+}
+
+bool CTreeViewUI::SetItemCheckBox(bool checked, CTreeNodeUI* node) {
+    ForEachNodeUnder(node, [&](CTreeNodeUI* each) {
+        each->GetCheckBox()->Select(checked);
+        if (each->ChildNodeCount() > 0) SetItemCheckBox(checked, each);
+    });
+    return true;
+}
+
+void CTreeViewUI::SetItemExpand(bool expanded, CTreeNodeUI* node) {
+    // A folded child keeps its own children hidden whatever its parent does.
+    ForEachNodeUnder(node, [&](CTreeNodeUI* each) {
+        each->Show(expanded);
+        if (each->ChildNodeCount() > 0 && !each->IsFolded()) SetItemExpand(expanded, each);
+    });
 }
 
 void CTreeViewUI::SetVisibleFolderBtn(bool visible) {
     m_visibleFolderButton = visible;
-    for (int i = 0; i < ChildCount(); ++i) {
-        if (CTreeNodeUI* row = RowNode(i)) row->GetFolderButton()->Show(visible);
-    }
+    ForEachNodeUnder(nullptr, [&](CTreeNodeUI* row) { row->GetFolderButton()->Show(visible); });
 }
 
 void CTreeViewUI::SetVisibleCheckBtn(bool visible) {
     m_visibleCheckBox = visible;
-    for (int i = 0; i < ChildCount(); ++i) {
-        if (CTreeNodeUI* row = RowNode(i)) row->GetCheckBox()->Show(visible);
-    }
+    ForEachNodeUnder(nullptr, [&](CTreeNodeUI* row) { row->GetCheckBox()->Show(visible); });
 }
 
 void CTreeViewUI::SetItemMinWidth(UINT width) {
     m_itemMinWidth = width;
     const int floor = static_cast<int>(std::min<UINT>(width, kGeometryLimit));
-    for (int i = 0; i < ChildCount(); ++i) {
-        if (CTreeNodeUI* row = RowNode(i)) row->SetWidthFloor(floor);
-    }
+    ForEachNodeUnder(nullptr, [&](CTreeNodeUI* row) { row->SetWidthFloor(floor); });
     Repaint();
 }
 
 void CTreeViewUI::SetItemTextColor(DWORD argb) {
-    for (int i = 0; i < ChildCount(); ++i) {
-        if (CTreeNodeUI* row = RowNode(i)) row->SetItemTextColor(argb);
-    }
+    ForEachNodeUnder(nullptr, [&](CTreeNodeUI* row) { row->SetItemTextColor(argb); });
 }
 
 void CTreeViewUI::SetItemHotTextColor(DWORD argb) {
-    for (int i = 0; i < ChildCount(); ++i) {
-        if (CTreeNodeUI* row = RowNode(i)) row->SetItemHotTextColor(argb);
-    }
+    ForEachNodeUnder(nullptr, [&](CTreeNodeUI* row) { row->SetItemHotTextColor(argb); });
 }
 
 void CTreeViewUI::SetSelItemTextColor(DWORD argb) {
-    for (int i = 0; i < ChildCount(); ++i) {
-        if (CTreeNodeUI* row = RowNode(i)) row->SetSelItemTextColor(argb);
-    }
+    ForEachNodeUnder(nullptr, [&](CTreeNodeUI* row) { row->SetSelItemTextColor(argb); });
 }
 
 void CTreeViewUI::SetSelItemHotTextColor(DWORD argb) {
-    for (int i = 0; i < ChildCount(); ++i) {
-        if (CTreeNodeUI* row = RowNode(i)) row->SetSelItemHotTextColor(argb);
-    }
+    ForEachNodeUnder(nullptr, [&](CTreeNodeUI* row) { row->SetSelItemHotTextColor(argb); });
 }
 
 void CTreeViewUI::ApplyAttribute(std::wstring_view name, std::wstring_view value) {

@@ -10,6 +10,8 @@
 // rows; removing one removes its subtree first and unlinks it from its parent node.
 #pragma once
 
+#include <functional>
+
 #include "ui/controls/ListUI.h"
 #include "ui/core/DialogBuilder.h"
 
@@ -71,12 +73,12 @@ public:
     virtual void SetSelItemHotTextColor(DWORD argb);
 
 private:
-    static CTreeNodeUI* AsNode(CControlUI* control);
     // The node whose part raised `msg` (the part's row layout's node), or null.
     static CTreeNodeUI* NodeOfPart(const UINotifyMsg& msg);
     // The delegates and the part visibility every new row gets.
     void PrepareRow(CTreeNodeUI* node);
-    CTreeNodeUI* RowNode(int index) const;
+    // Calls `apply` with each child node of `node`, or with each row that is a node for null.
+    void ForEachNodeUnder(CTreeNodeUI* node, const std::function<void(CTreeNodeUI*)>& apply);
 
     UINT m_itemMinWidth = 0;
     bool m_visibleFolderButton = true;

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "platform/com/ComPtr.h"
-#include "platform/com/ConnectionPoint.h"
 #include "platform/window/WinMessages.h"
 #include "ui/core/PaintManager.h"
 
@@ -141,16 +140,7 @@ HRESULT CWebBrowserUI::RegisterEventSink(bool advise) {
     platform::ComPtr<IWebBrowser2> browser;
     HRESULT result = GetControl(IID_IWebBrowser2, browser.ReceiveVoid());
     if (FAILED(result)) return result;
-    platform::ComPtr<IConnectionPointContainer> container;
-    result = browser->QueryInterface(IID_IConnectionPointContainer, container.ReceiveVoid());
-    if (FAILED(result)) return result;
-    platform::ComPtr<IConnectionPoint> point;
-    result = container->FindConnectionPoint(DIID_DWebBrowserEvents2, point.Receive());
-    if (FAILED(result)) return result;
-    if (advise) return point->Advise(static_cast<IDispatch*>(this), &m_cookie);
-    const DWORD cookie = m_cookie;
-    m_cookie = 0;
-    return point->Unadvise(cookie);
+    return AdviseEvents(browser.Get(), DIID_DWebBrowserEvents2, static_cast<IDispatch*>(this), advise, m_cookie);
 }
 
 HRESULT CWebBrowserUI::PreTranslate(MSG* message) {

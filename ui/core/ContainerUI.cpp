@@ -425,6 +425,13 @@ void CContainerUI::ScrollTo(SIZE offset) {
     const int dy = offset.cy - m_scrollOffset.cy;
     if (dx == 0 && dy == 0) return;
     m_scrollOffset = offset;
+    ShiftChildren(dx, dy);
+    if (m_vScrollBar != nullptr) m_vScrollBar->SetOffset(m_scrollOffset.cy);
+    if (m_hScrollBar != nullptr) m_hScrollBar->SetOffset(m_scrollOffset.cx);
+    Repaint();
+}
+
+void CContainerUI::ShiftChildren(int dx, int dy) {
     for (int i = 0; i < m_items.Count(); ++i) {
         CControlUI* child = OwnChildAt(i);
         if (!child->IsShown() || child->IsFloating()) continue;
@@ -435,9 +442,6 @@ void CContainerUI::ScrollTo(SIZE offset) {
         rect.bottom -= dy;
         child->SetBounds(rect);
     }
-    if (m_vScrollBar != nullptr) m_vScrollBar->SetOffset(m_scrollOffset.cy);
-    if (m_hScrollBar != nullptr) m_hScrollBar->SetOffset(m_scrollOffset.cx);
-    Repaint();
 }
 
 std::vector<int> CContainerUI::ShareRest(int rest, const std::vector<std::pair<int, int>>& limits) {

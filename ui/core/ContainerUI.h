@@ -133,6 +133,8 @@ protected:
     // Removes the entry and deletes the child when owned.
     void DropChild(CControlUI* control);
     int ScrollLineStep() const;
+    // Moves every shown child that does not float by a scroll of (dx, dy): left and up.
+    void ShiftChildren(int dx, int dy);
     // Sizes for the children that have none, from their (floor, ceiling) pairs: `rest` is
     // shared evenly; a child whose limit the share breaks takes its limit and the others
     // share what is left; the last one takes the remainder of the division.

@@ -384,4 +384,11 @@ bool CControlUI::DrawSkinImage(HDC hdc, const CUIString& spec, const wchar_t* mo
                                           modifier != nullptr ? std::wstring_view(modifier) : std::wstring_view());
 }
 
+bool CControlUI::DrawSkinImageOrForget(HDC hdc, CUIString& image, const wchar_t* modifier) {
+    if (image.IsEmpty()) return false;
+    if (DrawSkinImage(hdc, image, modifier)) return true;
+    image.Clear();
+    return false;
+}
+
 }  // namespace SkinUI

@@ -283,4 +283,11 @@ bool CUIRenderEngine::DrawPlainText(HDC hdc, IFontSourceUI* fonts, RECT& rect, s
     return height != 0 || text.empty();
 }
 
+bool CUIRenderEngine::DrawPlainOrMarkedText(HDC hdc, IFontSourceUI* fonts, RECT& rect, std::wstring_view text,
+                                            DWORD argb, int font, UINT format, bool marked) {
+    if (!marked) return DrawPlainText(hdc, fonts, rect, text, argb, font, format);
+    int links = 0;
+    return DrawMarkedText(hdc, fonts, rect, text, argb, nullptr, nullptr, links, format);
+}
+
 }  // namespace SkinUI

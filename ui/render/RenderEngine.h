@@ -86,6 +86,9 @@ public:
     // are not stored when drawing.
     static bool DrawMarkedText(HDC hdc, IFontSourceUI* fonts, RECT& rect, std::wstring_view text, DWORD argb,
                                RECT* linkRects, CUIString* linkTexts, int& linkCount, UINT format);
+    // Marked-up text without its links when `marked`, else plain text in font `font`.
+    static bool DrawPlainOrMarkedText(HDC hdc, IFontSourceUI* fonts, RECT& rect, std::wstring_view text, DWORD argb,
+                                      int font, UINT format, bool marked);
 };
 
 }  // namespace SkinUI
