@@ -9,10 +9,10 @@ if [ "${1:-}" = "--fix" ]; then
   clang-format -i "${files[@]}"
   exit 0
 fi
-if ! clang-format --dry-run -Werror "${files[@]}" 2>/tmp/check-format.$$; then
-  grep -E '^[^ ].*: (error|warning):' /tmp/check-format.$$ | cut -d: -f1 | sort -u | sed 's/^/not formatted: /' >&2
-  rm -f /tmp/check-format.$$
+report=$(mktemp)
+trap 'rm -f "$report"' EXIT
+if ! clang-format --dry-run -Werror "${files[@]}" 2>"$report"; then
+  grep -E '^[^ ].*: (error|warning):' "$report" | cut -d: -f1 | sort -u | sed 's/^/not formatted: /' >&2
   echo "check-format: run scripts/check-format.sh --fix" >&2
   exit 1
 fi
-rm -f /tmp/check-format.$$

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # toolchain
-  build-essential cmake ninja-build pkg-config clang
+  build-essential cmake ninja-build pkg-config clang clang-format
   # the program's skin archive and icon are made at build time from SVG sources
   python3 librsvg2-bin
   # libraries the program links

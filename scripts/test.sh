@@ -6,6 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
+scripts/check-format.sh
 
 # Compiles go through ccache when it is there, unless the caller chose a launcher.
 if command -v ccache >/dev/null; then

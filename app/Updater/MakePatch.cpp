@@ -59,8 +59,7 @@ private:
     T* m_object;
 };
 
-void LogToFile(LogLevel level, int line, const wchar_t* format, const std::wstring& text, int type = 0,
-               int code = 0) {
+void LogToFile(LogLevel level, int line, const wchar_t* format, const std::wstring& text, int type = 0, int code = 0) {
     CSingleton<FileLogger>::GetInstance().LogAt(level, line, __FILE__, format, text.c_str(), type, code);
 }
 
@@ -279,8 +278,8 @@ bool ExtractSevenZipArchive(SevenZipExtractor* extractor, const std::wstring& ar
         if (tmpFiles.isArray()) {
             for (std::size_t i = 0; i < tmpFiles.size(); ++i) {
                 // The lists may come from the caller: both ends of a move stay inside the destination.
-                const bool paired = realFiles.isArray() && i < realFiles.size() && tmpFiles[i].isString() &&
-                                    realFiles[i].isString();
+                const bool paired =
+                    realFiles.isArray() && i < realFiles.size() && tmpFiles[i].isString() && realFiles[i].isString();
                 if (!paired || !IsInsideDirectory(destination, tmpFiles[i].string()) ||
                     !IsInsideDirectory(destination, realFiles[i].string())) {
                     XJ_LOG_ERROR("reserve worked file %u refused: not a pair of paths inside the destination",

@@ -65,7 +65,8 @@ std::optional<std::wstring> RelativeItemPath(std::wstring_view path) {
 }
 
 bool IsInsideDirectory(std::wstring_view directory, std::wstring_view path) {
-    while (!directory.empty() && (directory.back() == L'\\' || directory.back() == L'/')) directory.remove_suffix(1);
+    while (!directory.empty() && (directory.back() == L'\\' || directory.back() == L'/'))
+        directory.remove_suffix(1);
     if (directory.empty() || path.size() <= directory.size() + 1 || path.substr(0, directory.size()) != directory)
         return false;
     if (path[directory.size()] != L'\\' && path[directory.size()] != L'/') return false;
@@ -298,8 +299,7 @@ CArchiveExtractCallback::Item CArchiveExtractCallback::ReadItem(std::uint32_t in
     return item;
 }
 
-HRESULT CArchiveExtractCallback::GetStream(std::uint32_t index, ISequentialOutStream** stream,
-                                           std::int32_t) noexcept {
+HRESULT CArchiveExtractCallback::GetStream(std::uint32_t index, ISequentialOutStream** stream, std::int32_t) noexcept {
     if (!stream) return E_POINTER;
     *stream = nullptr;
     if (m_setup.stopFlag && m_setup.stopFlag->load()) {

@@ -57,8 +57,7 @@ private:
 
 class CDatagramIcmpSocket final : public IIcmpSocket {
 public:
-    explicit CDatagramIcmpSocket(std::unique_ptr<platform::IcmpDatagramSocket> socket)
-        : m_socket(std::move(socket)) {}
+    explicit CDatagramIcmpSocket(std::unique_ptr<platform::IcmpDatagramSocket> socket) : m_socket(std::move(socket)) {}
 
     bool SetTtl(int ttl) override { return m_socket->SetTtl(ttl); }
     // Each Receive waits its own time-out.

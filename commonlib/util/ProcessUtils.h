@@ -25,8 +25,8 @@ int CountProcessesByName(const std::wstring& name);
 DWORD FindProcessByPath(const std::wstring& directory);
 
 // Terminates every other running process of this user whose executable name equals
-// `name` without regard to case (other users' processes are left alone, also for root); logs "OpenProcess Error!" for one that cannot be opened. Returns how
-// many were terminated.
+// `name` without regard to case (other users' processes are left alone, also for root); logs "OpenProcess Error!" for
+// one that cannot be opened. Returns how many were terminated.
 int KillProcessesByName(const std::wstring& name);
 
 // The debug privilege does not exist here: processes of the same user can be ended and

@@ -20,11 +20,11 @@
 #include "platform/window/Icon.h"
 #include "platform/window/InputRouter.h"
 #include "platform/window/Menu.h"
-#include "platform/window/WindowApi.h"
 #include "platform/window/MessageApi.h"
 #include "platform/window/MessageQueue.h"
 #include "platform/window/Paint.h"
 #include "platform/window/Screen.h"
+#include "platform/window/WindowApi.h"
 #include "platform/window/WindowPos.h"
 #include "platform/window/WindowTree.h"
 
@@ -759,9 +759,8 @@ std::uint64_t X11Display::Impl::AttachNativeWindow(WindowObject& child) {
         attributes.colormap = argbColormap;
         mask |= CWColormap;
     }
-    const ::Window socket =
-        XCreateWindow(display, topState->xid, 0, 0, 1, 1, 0, topState->argb ? 32 : CopyFromParent, InputOutput,
-                      topState->argb ? argbVisual : CopyFromParent, mask, &attributes);
+    const ::Window socket = XCreateWindow(display, topState->xid, 0, 0, 1, 1, 0, topState->argb ? 32 : CopyFromParent,
+                                          InputOutput, topState->argb ? argbVisual : CopyFromParent, mask, &attributes);
     {
         std::lock_guard lock(mutex);
         natives[child.Handle()] = NativeChild{socket, topState->xid, 0, false};

@@ -21,9 +21,9 @@ using ExportTable = std::map<std::string, FARPROC, std::less<>>;
 
 struct LoadedModule {
     int loads = 0;
-    void* dl = nullptr;                           // a shared object, or
-    std::shared_ptr<const ExportTable> builtin;   // a built-in table
-    std::string key;                              // what a second load of the same module matches
+    void* dl = nullptr;                          // a shared object, or
+    std::shared_ptr<const ExportTable> builtin;  // a built-in table
+    std::string key;                             // what a second load of the same module matches
 };
 
 struct ModuleRegistry {
@@ -69,7 +69,8 @@ HMODULE Remember(ModuleRegistry& r, std::unique_ptr<LoadedModule> module) {
 bool RegisterBuiltinModule(std::wstring_view name, std::initializer_list<std::pair<const char*, FARPROC>> exports) {
     if (name.empty() || HasFolderPart(name)) return false;
     auto table = std::make_shared<ExportTable>();
-    for (const auto& [symbol, address] : exports) (*table)[symbol] = address;
+    for (const auto& [symbol, address] : exports)
+        (*table)[symbol] = address;
     ModuleRegistry& r = Registry();
     std::lock_guard lock(r.mutex);
     r.builtins[Folded(name)] = std::move(table);
@@ -98,7 +99,8 @@ HMODULE LoadLibraryW(LPCWSTR fileName) {
         const auto builtin = r.builtins.find(Folded(name));
         if (builtin != r.builtins.end()) {
             // Keyed by the table, so a replaced entry is a different module.
-            const std::string key = "builtin:" + std::to_string(reinterpret_cast<std::uintptr_t>(builtin->second.get()));
+            const std::string key =
+                "builtin:" + std::to_string(reinterpret_cast<std::uintptr_t>(builtin->second.get()));
             if (auto found = r.byKey.find(key); found != r.byKey.end()) {
                 ++r.loaded[found->second]->loads;
                 return found->second;

@@ -21,7 +21,9 @@ HandleTable& Table() {
 
 }  // namespace
 
-bool KernelObject::WaitSignalled(DWORD) { return false; }
+bool KernelObject::WaitSignalled(DWORD) {
+    return false;
+}
 
 HANDLE RegisterKernelObject(std::shared_ptr<KernelObject> object) {
     if (!object) return nullptr;

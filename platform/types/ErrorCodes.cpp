@@ -84,9 +84,13 @@ const ErrnoMapping* FindMapping(int error) {
 
 }  // namespace
 
-DWORD GetLastError() { return t_lastError; }
+DWORD GetLastError() {
+    return t_lastError;
+}
 
-void SetLastError(DWORD error) { t_lastError = error; }
+void SetLastError(DWORD error) {
+    t_lastError = error;
+}
 
 DWORD WinErrorFromErrno(int error) {
     const ErrnoMapping* m = FindMapping(error);

@@ -109,9 +109,21 @@ union LARGE_INTEGER {
     LONGLONG QuadPart = 0;
 };
 
-inline constexpr WORD LOWORD(DWORD_PTR v) { return static_cast<WORD>(v & 0xFFFF); }
-inline constexpr WORD HIWORD(DWORD_PTR v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
-inline constexpr DWORD MAKELONG(WORD lo, WORD hi) { return static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16); }
-inline constexpr short GET_X_LPARAM(LPARAM lp) { return static_cast<short>(LOWORD(static_cast<DWORD_PTR>(lp))); }
-inline constexpr short GET_Y_LPARAM(LPARAM lp) { return static_cast<short>(HIWORD(static_cast<DWORD_PTR>(lp))); }
-inline constexpr LPARAM MAKELPARAM(WORD lo, WORD hi) { return static_cast<LPARAM>(MAKELONG(lo, hi)); }
+inline constexpr WORD LOWORD(DWORD_PTR v) {
+    return static_cast<WORD>(v & 0xFFFF);
+}
+inline constexpr WORD HIWORD(DWORD_PTR v) {
+    return static_cast<WORD>((v >> 16) & 0xFFFF);
+}
+inline constexpr DWORD MAKELONG(WORD lo, WORD hi) {
+    return static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16);
+}
+inline constexpr short GET_X_LPARAM(LPARAM lp) {
+    return static_cast<short>(LOWORD(static_cast<DWORD_PTR>(lp)));
+}
+inline constexpr short GET_Y_LPARAM(LPARAM lp) {
+    return static_cast<short>(HIWORD(static_cast<DWORD_PTR>(lp)));
+}
+inline constexpr LPARAM MAKELPARAM(WORD lo, WORD hi) {
+    return static_cast<LPARAM>(MAKELONG(lo, hi));
+}

@@ -38,7 +38,7 @@ Message Command(MessageType type) {
 
 HRESULT StatusOf(std::int64_t failure) {
     return failure == static_cast<std::int64_t>(LoadFailure::NotFound) ? INET_E_RESOURCE_NOT_FOUND
-                                                                      : INET_E_DOWNLOAD_FAILURE;
+                                                                       : INET_E_DOWNLOAD_FAILURE;
 }
 
 HRESULT CopyOut(const std::wstring& text, BSTR* out) {
@@ -56,8 +56,7 @@ ComPtr<WebBrowserObject> WebBrowserObject::Create(const std::string& helperProgr
     return object;
 }
 
-WebBrowserObject::WebBrowserObject()
-    : m_events(CDispatchConnectionPoint::Create(this, DIID_DWebBrowserEvents2)) {}
+WebBrowserObject::WebBrowserObject() : m_events(CDispatchConnectionPoint::Create(this, DIID_DWebBrowserEvents2)) {}
 
 WebBrowserObject::~WebBrowserObject() {
     Shut();
@@ -387,8 +386,8 @@ bool WebBrowserObject::FireBeforeNavigate(const std::wstring& url) {
     VARIANT postData = Empty();
     VARIANT headers = Empty();
     VARIANT_BOOL cancel = VARIANT_FALSE;
-    VARIANT args[7] = {Empty(), RefTo(&headers), RefTo(&postData), RefTo(&frame), RefTo(&flags), RefTo(&address),
-                       Empty()};
+    VARIANT args[7] = {Empty(),       RefTo(&headers), RefTo(&postData), RefTo(&frame),
+                       RefTo(&flags), RefTo(&address), Empty()};
     args[0].vt = VT_BYREF | VT_BOOL;
     args[0].pboolVal = &cancel;
     args[6].vt = VT_DISPATCH;

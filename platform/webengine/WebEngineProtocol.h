@@ -18,12 +18,12 @@ namespace platform::webengine {
 
 enum class MessageType : std::uint8_t {
     // Object -> helper.
-    Navigate = 1,   // text: the URL
+    Navigate = 1,  // text: the URL
     Stop = 2,
     Refresh = 3,
     GoBack = 4,
     GoForward = 5,
-    Decide = 6,     // id: the BeforeNavigate it answers; value: 1 go on, 0 cancel
+    Decide = 6,  // id: the BeforeNavigate it answers; value: 1 go on, 0 cancel
     // Helper -> object.
     Ready = 64,             // value: the native window the view lives in, to be embedded
     BeforeNavigate = 65,    // id: to answer with Decide; text: the URL

@@ -58,7 +58,7 @@ private:
 
     WebHelperConnection(Listener* listener, int socket, pid_t pid, HWND sink);
     static LRESULT SinkProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    void ReadLoop();               // reader thread
+    void ReadLoop();                       // reader thread
     void Deliver(std::deque<Item> items);  // reader thread
     void Drain();
 

@@ -39,7 +39,8 @@ inline std::shared_ptr<ManualClock> UseManualClock() {
 class ScopedManualClock {
 public:
     ScopedManualClock()
-        : m_queue(platform::MessageQueue::ForCurrentThread()), m_previous(m_queue->Clock()),
+        : m_queue(platform::MessageQueue::ForCurrentThread()),
+          m_previous(m_queue->Clock()),
           m_clock(std::make_shared<ManualClock>()) {
         m_queue->SetClockForTesting(m_clock);
     }

@@ -187,8 +187,8 @@ LRESULT WindowImplBase::HitTest(LPARAM lParam) {
         m_pm.UpdateLayout();
         // Controls that take input stay usable inside the caption; the rest drags the window.
         CControlUI* control = m_pm.ControlAtPoint(pt.x, pt.y);
-        if (control == nullptr ||
-            (control->GetBehaviourFlags() & (kBehaviourFocusStop | kBehaviourFocusOnPress | kBehaviourHandlesMouse)) == 0) {
+        if (control == nullptr || (control->GetBehaviourFlags() &
+                                   (kBehaviourFocusStop | kBehaviourFocusOnPress | kBehaviourHandlesMouse)) == 0) {
             return HTCAPTION;
         }
     }
