@@ -147,4 +147,12 @@ TEST_F(ListElementUITest, RowsSelectOnlyWhatTheListAccepts) {
     EXPECT_FALSE(Item(Row(3))->IsSelected());
     EXPECT_EQ(List()->GetSelectedIndex(), -1) << "the list lost its selection on the way";
     EXPECT_EQ(TakeLog(), "");
+
+    // A selected row that became disabled still lets go when another row takes the selection.
+    Row(3)->Show(true);
+    ASSERT_TRUE(List()->SelectItem(0));
+    Row(0)->SetUsable(false);
+    ASSERT_TRUE(List()->SelectItem(1));
+    EXPECT_FALSE(Item(Row(0))->IsSelected());
+    EXPECT_TRUE(Item(Row(1))->IsSelected());
 }

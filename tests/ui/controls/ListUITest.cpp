@@ -176,6 +176,21 @@ TEST_F(ListUITest, RemovingTheSelectedRowSelectsANeighbour) {
     }
 }
 
+TEST_F(ListUITest, RowsWithoutAHeightShareExactlyWhatTheOthersLeave) {
+    // 101 high, less 20 + margins 3 and 5 + two gaps of 4: 65 left for two rows, 32 and 33.
+    Build(R"(<VerticalLayout><List name="list" height="101" header="hidden" childpadding="4">
+        <ListLabelElement name="r0" height="20" padding="0,3,0,5"/>
+        <ListContainerElement name="r1"/><ListContainerElement name="r2"/>
+      </List><Control/></VerticalLayout>)");
+    const RECT body = List()->GetBounds();
+    const RECT r1 = Row(1)->GetBounds();
+    const RECT r2 = Row(2)->GetBounds();
+    EXPECT_EQ(r1.bottom - r1.top, 32);
+    EXPECT_EQ(r2.top, r1.bottom + 4);
+    EXPECT_EQ(r2.bottom - r2.top, 33) << "the last stretching row takes the odd pixel";
+    EXPECT_EQ(r2.bottom, body.bottom) << "nothing left over, nothing cut off";
+}
+
 TEST_F(ListUITest, KeysMoveTheSelectionOverRowsThatCannotBeSelected) {
     Build("<VerticalLayout><List name=\"list\" height=\"80\" vscrollbar=\"true\" header=\"hidden\">" + Rows(10) +
           "</List><Control/></VerticalLayout>");
