@@ -50,6 +50,13 @@ std::vector<std::wstring> FixedDrives() {
     return drives;
 }
 
+// One name a folder can have: not empty, "." or "..", without separators or a character
+// Windows forbids, not a device name.
+bool IsFolderName(std::wstring_view name) {
+    return !name.empty() && name != L"." && name != L".." && name.find(L'\\') == std::wstring_view::npos &&
+           IsValidPath(L"C:\\" + std::wstring(name));
+}
+
 std::wstring Normalised(std::wstring_view path) {
     std::wstring out(path);
     for (wchar_t& c : out) {
@@ -86,8 +93,12 @@ bool IsUsableInstallDir(const std::wstring& path) {
     return IsValidPath(path) && IsDirWritable(path) && HasEnoughFreeSpace(path);
 }
 
+std::wstring EditionFolderName(bool internalEdition) {
+    return internalEdition ? L"Tarnvik内部版" : L"QuorvelTarnvik";
+}
+
 std::wstring ProductFolder(bool internalEdition) {
-    return std::wstring(kMakerFolder) + (internalEdition ? L"\\Tarnvik内部版" : L"\\QuorvelTarnvik");
+    return std::wstring(kMakerFolder) + L"\\" + EditionFolderName(internalEdition);
 }
 
 std::wstring DefaultFolderName(bool internalEdition) {
@@ -138,6 +149,8 @@ std::wstring DiskSpaceText(const InstallDirCheck& check) {
 }
 
 std::wstring MakeDefaultInstallDir(const std::wstring& programDir, const std::wstring& folder) {
+    // Anything but a name would make the proposal the program's parent folder or one above it.
+    if (!IsFolderName(folder)) return {};
     const std::wstring beside = TextBeforeLast(programDir, L"\\") + L"\\" + folder;
     if (programDir.find(L'\\') != std::wstring::npos && IsUsableInstallDir(beside)) return beside;
     for (const std::wstring& drive : FixedDrives()) {
@@ -145,6 +158,11 @@ std::wstring MakeDefaultInstallDir(const std::wstring& programDir, const std::ws
         if (IsDirWritable(candidate)) return candidate;
     }
     return {};
+}
+
+std::wstring FallbackFolderName(std::wstring_view path, bool internalEdition) {
+    const std::wstring name = GetLastPathComponent(Normalised(path));
+    return IsFolderName(name) ? name : EditionFolderName(internalEdition);
 }
 
 std::wstring GetParentPath(std::wstring_view path) {

@@ -28,6 +28,8 @@ bool HasEnoughFreeSpace(const std::wstring& path);
 // free space.
 bool IsUsableInstallDir(const std::wstring& path);
 
+// "QuorvelTarnvik", or "Tarnvik内部版" for the internal edition.
+std::wstring EditionFolderName(bool internalEdition);
 // "Quorvel网络\QuorvelTarnvik", or "Quorvel网络\Tarnvik内部版" for the internal edition.
 std::wstring ProductFolder(bool internalEdition);
 // The product folder on the first of D:, E:, C:, F:, G: that exists; empty when none does.
@@ -53,8 +55,13 @@ std::wstring DiskSpaceText(const InstallDirCheck& check);
 
 // The hidden install's proposal for `folder`: "<parent of the program's folder>\<folder>"
 // when usable, else "<fixed drive>Quorvel网络\<folder>" on the first fixed drive (in the
-// drive list's order) where that can be written; empty when neither.
+// drive list's order) where that can be written; empty when neither, and when `folder` is
+// no single name a folder can have ("", ".", "..", separators, characters Windows forbids).
 std::wstring MakeDefaultInstallDir(const std::wstring& programDir, const std::wstring& folder);
+// The folder name a hidden install falls back to for an install path it cannot use: the
+// path's last component, after trailing separators; the edition's folder name when that
+// leaves no name a folder can have ("D:\" or "D:\a\..").
+std::wstring FallbackFolderName(std::wstring_view path, bool internalEdition);
 
 // The directory of a file path: '/' made '\', one trailing '\' dropped, cut at the last
 // '\'; empty for an empty path or one without a separator ("C:/a/b/" gives "C:\a").

@@ -186,6 +186,12 @@ void StartInstallExe(const std::shared_ptr<InstallJob>& job) {
 
 void EndProcessAndDelFile(InstallJob& job) {
     XJ_LOG_INFO(L"EndProcessAndDelFile, path:%s", job.installDir.c_str());
+    // The names below are common ones ("bin", "GameSettings.ini"): only a folder that holds the
+    // client's launcher is the client's.
+    if (!PathFileExistsW((job.installDir + L"\\" + kLauncherName).c_str())) {
+        XJ_LOG_ERROR(L"no launcher in %s: nothing there is cleared", job.installDir.c_str());
+        return;
+    }
     EnableDebugPrivilege();
     SystemProcesses system;
     IOldClientProcesses& processes = job.oldClientProcesses ? *job.oldClientProcesses : system;

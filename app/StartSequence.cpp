@@ -78,7 +78,10 @@ void CMainDlg::StartSequence() {
         } else if (IsDirWritable(path) && HasEnoughFreeSpace(path)) {
             m_installDir = path;
         } else {
-            m_installDir = ::MakeDefaultInstallDir(app.ProgramDir(), GetLastPathComponent(path));
+            // Departs from the original behaviour, which took the text after the last separator
+            // as it stood: "D:\\locked\\" gave no name, and the client went into the folder above
+            // the program's own.
+            m_installDir = ::MakeDefaultInstallDir(app.ProgramDir(), FallbackFolderName(path, m_internalEdition));
         }
         m_downloadDir = m_installDir;
         if (m_installDir.empty()) {

@@ -104,3 +104,32 @@ TEST_F(InstallDirTest, TheDriveWalkTakesOnlyFixedDrivesOfTheWholeList) {
     m_free.erase(L'Y');
     EXPECT_EQ(ChooseInstallDrive(L"", false), L"") << "H: has room but is not fixed; Z: is never proposed";
 }
+
+TEST_F(InstallDirTest, AFallbackFolderIsAlwaysANameOfItsOwn) {
+    const struct {
+        const wchar_t* path;
+        bool internalEdition;
+        const wchar_t* name;
+    } names[] = {
+        {L"D:\\locked\\", false, L"locked"},
+        {L"D:/locked//", false, L"locked"},
+        {L"D:\\Games\\Tarnvik", false, L"Tarnvik"},
+        {L"D:\\", false, L"QuorvelTarnvik"},
+        {L"D:\\", true, L"Tarnvik内部版"},
+        {L"D:", false, L"QuorvelTarnvik"},
+        {L"D:\\a\\..\\", false, L"QuorvelTarnvik"},
+        {L"D:\\a\\.", true, L"Tarnvik内部版"},
+        {L"", false, L"QuorvelTarnvik"},
+    };
+    for (const auto& n : names)
+        EXPECT_EQ(FallbackFolderName(n.path, n.internalEdition), n.name) << static_cast<int>(n.internalEdition);
+
+    // The proposal is a folder of that name, never the folder that holds the program's own.
+    MapDrives({});
+    m_free = {{L'C', kPlenty}};
+    EXPECT_EQ(MakeDefaultInstallDir(L"C:\\Downloads", L"locked"), L"C:\\locked");
+    for (const wchar_t* folder : {L"", L".", L"..", L"a\\..\\.."}) {
+        SCOPED_TRACE(static_cast<int>(std::wcslen(folder)));
+        EXPECT_EQ(MakeDefaultInstallDir(L"C:\\Downloads", folder), L"");
+    }
+}

@@ -45,6 +45,7 @@ TEST_F(InstallWorkerTest, OldClientCleanupEndsWhenAProcessSurvives) {
     job.installDir = L"C:\\Games\\QuorvelTarnvik";
     auto processes = std::make_shared<UndyingProcesses>();
     job.oldClientProcesses = processes;
+    m_dir.WriteFile("home/Games/QuorvelTarnvik/QuorvelLauncher.exe", "old");
     m_dir.WriteFile("home/Games/QuorvelTarnvik/patch/a.patch", "old");
     m_dir.WriteFile("home/Games/QuorvelTarnvik/Launcher.ini", "old");
     m_dir.WriteFile("home/Games/QuorvelTarnvik/keep.txt", "mine");
@@ -54,6 +55,20 @@ TEST_F(InstallWorkerTest, OldClientCleanupEndsWhenAProcessSurvives) {
     EXPECT_FALSE(fs::exists(Home() / "Games/QuorvelTarnvik/patch"));
     EXPECT_FALSE(fs::exists(Home() / "Games/QuorvelTarnvik/Launcher.ini"));
     EXPECT_TRUE(fs::exists(Home() / "Games/QuorvelTarnvik/keep.txt"));
+}
+
+TEST_F(InstallWorkerTest, OldClientCleanupTouchesNoFolderWithoutTheLauncher) {
+    InstallJob job;
+    job.installDir = L"C:\\";
+    job.cleanOldClient = true;
+    auto processes = std::make_shared<UndyingProcesses>();
+    job.oldClientProcesses = processes;
+    m_dir.WriteFile("home/bin/notes.sh", "mine");
+    m_dir.WriteFile("home/GameSettings.ini", "mine");
+    EndProcessAndDelFile(job);
+    EXPECT_EQ(processes->finds, 0) << "no process is ended either";
+    EXPECT_EQ(TempDir::ReadFile(Home() / "bin/notes.sh"), "mine");
+    EXPECT_EQ(TempDir::ReadFile(Home() / "GameSettings.ini"), "mine");
 }
 
 TEST_F(InstallWorkerTest, WhatItChecksAndWrites) {

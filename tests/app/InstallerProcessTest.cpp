@@ -32,9 +32,8 @@ struct RunResult {
 class InstallerRunFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        fs::create_directories(m_dir / "home/prog");
         apptest::MapDriveD(m_dir);
-        fs::copy_file(XJ_INSTALLER_PROGRAM, m_dir / "home/prog/xjinstaller");
+        PlaceProgram("home/prog");
         setenv("XJ_DISPLAY_BACKEND", "headless", 1);
         m_server = apptest::StartFakeClientServer(m_dir);
         ASSERT_NE(m_server, nullptr);
@@ -44,10 +43,16 @@ protected:
         unsetenv("XJ_DISPLAY_BACKEND");
     }
 
+    // The program's folder, below the test's folder.
+    void PlaceProgram(const std::string& folder) {
+        m_program = folder;
+        fs::create_directories(m_dir / m_program);
+        fs::copy_file(XJ_INSTALLER_PROGRAM, m_dir / m_program / "xjinstaller", fs::copy_options::overwrite_existing);
+    }
     fs::path DriveD() const { return m_dir / "driveD"; }
-    fs::path LogFolder() const { return m_dir / "home/prog/MiniLog"; }
+    fs::path LogFolder() const { return m_dir / m_program / "MiniLog"; }
     void WriteIni(int logSetting) const {
-        m_dir.WriteFile("home/prog/xjzurazarevuz.ini",
+        m_dir.WriteFile(m_program + "/xjzurazarevuz.ini",
                         m_server->ServersSection() + "[Debug]\nLog=" + std::to_string(logSetting) + "\n");
     }
     std::string Record(const char* name) const { return TempDir::ReadFile(m_dir / "record" / name); }
@@ -60,7 +65,7 @@ protected:
     // Runs the program and, meanwhile, `during`; the program is killed when that fails.
     RunResult Run(
         const std::vector<std::string>& args, const std::function<bool()>& during = [] { return true; }) {
-        std::vector<std::string> words = {(m_dir / "home/prog/xjinstaller").string()};
+        std::vector<std::string> words = {(m_dir / m_program / "xjinstaller").string()};
         words.insert(words.end(), args.begin(), args.end());
         const auto start = std::chrono::steady_clock::now();
         const pid_t pid = testsupport::StartProgram(words, m_dir / "output.txt");
@@ -82,6 +87,7 @@ protected:
     }
 
     TempDir m_dir{TempDir::Home::Redirect};
+    std::string m_program;
     std::unique_ptr<LoopbackUpdateServer> m_server;
 };
 
@@ -175,6 +181,25 @@ TEST_F(InstallerProcessTest, HiddenInstallIntoAFolderOfTheUsersOwn) {
     EXPECT_EQ(GetRunAtStartup(L"QuorvelNet-Launcher"), L"");
     ASSERT_TRUE(fs::exists(LogFolder()));
     EXPECT_FALSE(fs::is_empty(LogFolder()));
+}
+
+TEST_F(InstallerProcessTest, AFolderThatCannotBeWrittenFallsBackToAFolderOfItsName) {
+    // The program sits in the home's Downloads; the folder given ends in a separator and lies
+    // where nobody may write (/proc). The user's own files sit in the home.
+    PlaceProgram("home/Downloads");
+    WriteIni(2);
+    m_dir.WriteFile("home/bin/notes.sh", "mine");
+    m_dir.WriteFile("home/GameSettings.ini", "mine");
+    const fs::path installDir = m_dir / "home/locked";
+    for (int run = 1; run <= 2; ++run) {
+        SCOPED_TRACE(run);  // the second run finds the first one's client and installs over it
+        const RunResult result = Run({"-h", "-r", "0", "-p", "Z:\\proc\\locked\\"});
+        EXPECT_EQ(result.exitCode, 0) << result.output;
+        EXPECT_TRUE(fs::exists(installDir / "QuorvelLauncher.exe"));
+        EXPECT_FALSE(fs::exists(m_dir / "home/QuorvelLauncher.exe")) << "the client went into the home itself";
+        EXPECT_EQ(TempDir::ReadFile(m_dir / "home/bin/notes.sh"), "mine");
+        EXPECT_EQ(TempDir::ReadFile(m_dir / "home/GameSettings.ini"), "mine");
+    }
 }
 
 TEST_F(InstallerExitTest, AFailedHiddenInstallExitsWithItsCause) {
