@@ -17,6 +17,7 @@
 #include "platform/fs/DriveMap.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/KnownFolders.h"
+#include "platform/process/CommandLine.h"
 #include "platform/process/Process.h"
 #include "platform/profile/ProfileApi.h"
 #include "platform/strings/StringConv.h"
@@ -214,12 +215,16 @@ std::wstring InstallerCommandLine(const std::wstring& installerPath, const std::
     if (dir.empty()) dir = installDir;
     while (dir.size() > 1 && (dir.back() == L'/' || dir.back() == L'\\'))
         dir.pop_back();
-    return FormatW(L"\"%s\" /S \"/unpack=%s\" /launch=off", installerPath.c_str(), dir.c_str());
+    // Quoted with escapes, so that a folder name holding quotation marks arrives whole.
+    return FormatW(L"\"%s\" /S %s /launch=off", installerPath.c_str(),
+                   platform::QuoteCommandLineArgument(L"/unpack=" + dir).c_str());
 }
 
 std::wstring LauncherCommandLine(const std::wstring& launcherPath, int gameId, const std::wstring& channelId) {
     std::wstring line = FormatW(L"\"%s\" -i \"%d\" -d", launcherPath.c_str(), gameId);
-    if (channelId != L"0") line += L" --tgid " + channelId;
+    // Departs from the original behaviour, which appended the channel id bare: quoted, a
+    // channel id with a blank stays one argument.
+    if (channelId != L"0") line += L" --tgid " + platform::QuoteCommandLineArgument(channelId);
     return line;
 }
 

@@ -62,4 +62,23 @@ std::vector<std::wstring> SplitCommandLine(std::wstring_view line) {
     return args;
 }
 
+std::wstring QuoteCommandLineArgument(std::wstring_view argument) {
+    std::wstring quoted = L"\"";
+    size_t backslashes = 0;
+    for (wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+        } else {
+            // Backslashes count only before a quote: there each is doubled, and one more
+            // makes the quote a character of the argument.
+            if (c == L'"') quoted.append(backslashes + 1, L'\\');
+            backslashes = 0;
+        }
+        quoted += c;
+    }
+    quoted.append(backslashes, L'\\');  // before the closing quote, doubled with the ones written
+    quoted += L'"';
+    return quoted;
+}
+
 }  // namespace platform

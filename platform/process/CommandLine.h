@@ -14,5 +14,9 @@ namespace platform {
 // are literal; "" inside quotes is a literal quote. The first argument (the
 // program) only honours quotes, never backslash escapes.
 std::vector<std::wstring> SplitCommandLine(std::wstring_view commandLine);
+// `argument` between double quotes, its quotes and the backslashes before them escaped by
+// the rules above, so that SplitCommandLine gives it back unchanged, whatever it holds.
+// Not for the program name, which takes no escapes.
+std::wstring QuoteCommandLineArgument(std::wstring_view argument);
 
 }  // namespace platform

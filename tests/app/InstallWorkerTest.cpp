@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "commonlib/util/Md5.h"
+#include "platform/process/CommandLine.h"
 #include "platform/strings/StringConv.h"
 #include "support/TempDir.h"
 
@@ -95,7 +96,15 @@ TEST_F(InstallWorkerTest, WhatItChecksAndWrites) {
               L"\"C:\\dl\\qvinstaller.exe\" /S \"/unpack=" + platform::WideFromUtf8((Home() / "My Games").string()) +
                   L"\" /launch=off");
     EXPECT_EQ(LauncherCommandLine(L"D:\\c\\QuorvelLauncher.exe", 57, L"abc"),
-              L"\"D:\\c\\QuorvelLauncher.exe\" -i \"57\" -d --tgid abc");
+              L"\"D:\\c\\QuorvelLauncher.exe\" -i \"57\" -d --tgid \"abc\"");
+    // Whatever a folder or a channel id holds reaches the other program as one argument.
+    using Args = std::vector<std::wstring>;
+    const std::wstring quoted = platform::WideFromUtf8((Home() / "Games/Tarnvik \"beta\"").string());
+    EXPECT_EQ(
+        platform::SplitCommandLine(InstallerCommandLine(L"C:\\dl\\qvinstaller.exe", L"C:\\Games\\Tarnvik \"beta\"\\")),
+        (Args{L"C:\\dl\\qvinstaller.exe", L"/S", L"/unpack=" + quoted, L"/launch=off"}));
+    EXPECT_EQ(platform::SplitCommandLine(LauncherCommandLine(L"D:\\c\\QuorvelLauncher.exe", 57, L"渠道 \"42\"")),
+              (Args{L"D:\\c\\QuorvelLauncher.exe", L"-i", L"57", L"-d", L"--tgid", L"渠道 \"42\""}));
 }
 
 TEST_F(InstallWorkerTest, StopWaitsBoundedlyForAWorkerInsideThePackage) {

@@ -202,6 +202,16 @@ TEST_F(InstallerProcessTest, AFolderThatCannotBeWrittenFallsBackToAFolderOfItsNa
     }
 }
 
+TEST_F(InstallerProcessTest, AFolderNameWithQuotationMarksReachesThePackageWhole) {
+    WriteIni(2);
+    const fs::path installDir = DriveD() / "Games" / "Tarnvik \"beta\"";
+    const RunResult run = Run({"-h", "-p", "D:\\Games\\Tarnvik \"beta\""});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(Record("package.args"), "/S\n/unpack=" + installDir.string() + "\n/launch=off\n\n");
+    EXPECT_TRUE(fs::exists(installDir / "QuorvelLauncher.exe"));
+    EXPECT_EQ(Record("launcher.args"), kLaunched);
+}
+
 TEST_F(InstallerExitTest, AFailedHiddenInstallExitsWithItsCause) {
     WriteIni(0);
     const struct {

@@ -40,4 +40,15 @@ TEST(CommandLineTest, SplitsLikeTheWindowsRuntime) {
     }
 }
 
+TEST(CommandLineTest, QuotedArgumentsSplitBackUnchanged) {
+    EXPECT_EQ(platform::QuoteCommandLineArgument(L"a b"), L"\"a b\"");
+    EXPECT_EQ(platform::QuoteCommandLineArgument(L"D:\\Games\\"), L"\"D:\\Games\\\\\"");
+    for (const wchar_t* arg : {L"", L"plain", L"Tarnvik \"beta\"", L"\"", L"a\\\"b", L"a\\\\\"b\\", L"tail\\\\",
+                               L" lead and \t tab ", L"\"\"", L"line\nend", L"目录 \"名\""}) {
+        SCOPED_TRACE(platform::Utf8FromWide(arg));
+        const std::wstring line = L"p " + platform::QuoteCommandLineArgument(arg) + L" next";
+        EXPECT_EQ(platform::SplitCommandLine(line), (std::vector<std::wstring>{L"p", arg, L"next"}));
+    }
+}
+
 }  // namespace
