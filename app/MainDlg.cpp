@@ -186,10 +186,25 @@ void CMainDlg::OnRetryTimer() {
     KillTimer(m_hwnd, kRetryTimer);
     if (m_updater->UrlList().empty()) return;
     if (!CreateDirByXj(m_downloadDir)) {
-        HandleUpdateFailure(1, static_cast<int>(GetLastError()), InstallExitCode::NoInstallDirectory);
+        OnInstallFolderNotMade(GetLastError());
         return;
     }
     m_updater->FetchList();
+}
+
+void CMainDlg::OnInstallFolderNotMade(DWORD error) {
+    XJ_LOG_ERROR(L"the install directory %s cannot be made, error %u", m_downloadDir.c_str(), error);
+    if (!MainApp::GetInstance().IsHidden()) {
+        HandleUpdateFailure(1, static_cast<int>(error), InstallExitCode::NoInstallDirectory);
+        return;
+    }
+    // Departs from the original behaviour, which retried this like a lost connection: no
+    // retry makes the folder, so a hidden run says so and ends.
+    ReportInstallStats(false);
+    std::fprintf(stderr, "The install directory %s cannot be made (error %u).\n",
+                 platform::Utf8FromWide(m_downloadDir).c_str(), static_cast<unsigned>(error));
+    m_exitCode = InstallExitCode::NoInstallDirectory;
+    PostClose(1);
 }
 
 void CMainDlg::OnVersionCheckTimeout() {
@@ -325,8 +340,7 @@ void CMainDlg::StartUpdate() {
         m_updater->FetchList();
         return;
     }
-    // Without its directory the update cannot go on: a failure like any other, retried.
-    HandleUpdateFailure(1, static_cast<int>(GetLastError()), InstallExitCode::NoInstallDirectory);
+    OnInstallFolderNotMade(GetLastError());
 }
 
 void CMainDlg::SetProgress() {

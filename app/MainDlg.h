@@ -143,6 +143,9 @@ private:
     // hidden mode, one retry box at a time. `cause` is what a hidden run exits with if
     // no retry succeeds.
     void HandleUpdateFailure(int type, int code, InstallExitCode cause);
+    // The install (and download) directory cannot be made: retried like a failed update
+    // where a person can choose another; a hidden run ends with NoInstallDirectory.
+    void OnInstallFolderNotMade(DWORD error);
     void DestroyUpdater();
     void CancelVersionRequest();
     InstallStatsContext StatsContext() const;

@@ -245,6 +245,21 @@ TEST_F(InstallerExitTest, AFailedHiddenInstallExitsWithItsCause) {
     }
 }
 
+TEST_F(InstallerExitTest, AnInstallFolderThatCannotBeMadeEndsTheRunAtOnce) {
+    WriteIni(0);
+    m_dir.WriteFile("driveD/Games/blocker", "a file where a folder would have to be");
+    const auto start = std::chrono::steady_clock::now();
+    const RunResult run = Run({"-h", "-p", "D:\\Games\\blocker\\Tarnvik"});
+    EXPECT_EQ(run.exitCode, 2) << run.output;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20)) << "it was retried";
+    EXPECT_NE(run.output.find("D:\\Games\\blocker\\Tarnvik"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("连接超时"), std::string::npos) << run.output;
+    EXPECT_TRUE(m_server->RequestsFor("/qvzurazarevuz.txt").empty());
+    const std::vector<StatisticsRecord> records = m_server->StatisticsRecords();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].Field("count_dimension"), "installxj_state:0");
+}
+
 TEST_F(InstallerExitTest, RunsThatInstallNothing) {
     WriteIni(0);
     {
