@@ -7,6 +7,8 @@
 //   -r / --run N       0: do not start the launcher after the install
 //   -z / --xj          skip the installed client's version check
 //   -n / --none [X]    accepted and ignored
+//
+// A hidden run whose command line does not parse does nothing and ends with BadCommandLine.
 #include <cstdio>
 #include <cstdlib>
 
@@ -50,6 +52,27 @@ const CommandLineOptions::Switch kSwitches[] = {
 std::wstring WindowTitle() {
     wchar_t buffer[256] = {};
     return LoadStringW(nullptr, 3, buffer, 256) > 0 ? std::wstring(buffer) : std::wstring(L"《Aldrune》安装程序");
+}
+
+// A hidden run also where the parsing stopped before its switch.
+bool AsksForHiddenMode(const CommandLineOptions& options, int argc, wchar_t** argv) {
+    if (options.Has(L'h')) return true;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring_view word = argv[i] ? argv[i] : L"";
+        if (word == L"-h" || word == L"/h" || word == L"--hide") return true;
+    }
+    return false;
+}
+
+// One line on standard error, whatever the words hold.
+void SayCommandLineRefused(const CommandLineOptions& options) {
+    std::string line = "The installer's command line is refused at \"" +
+                       platform::Utf8FromWide(options.GetErrorWord()) +
+                       "\": " + platform::Utf8FromWide(options.GetErrorText());
+    for (char& c : line) {
+        if (c == '\n' || c == '\r') c = ' ';
+    }
+    std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 }  // namespace
@@ -120,6 +143,13 @@ int XjWinMain(HINSTANCE, int argc, wchar_t** argv) {
     InitCommonControlsEx(&controls);
     MainApp::MakeLoggers();
     const CommandLineOptions options(argc, argv, kSwitches);
+    if (!options.GetErrorText().empty() && AsksForHiddenMode(options, argc, argv)) {
+        // Departs from the original behaviour, which ran on with the switches parsed before the
+        // error: unseen, a hidden run would install elsewhere than asked (-p dropped) or start
+        // what it was told not to (-r 0 dropped).
+        SayCommandLineRefused(options);
+        return static_cast<int>(InstallExitCode::BadCommandLine);
+    }
     ParseCommandLine(options);
     MainApp& app = MainApp::GetInstance();
     SkinUI::CWndShadow::RegisterShadowClass();

@@ -43,6 +43,7 @@ void CommandLineOptions::Parse(int argc, const wchar_t* const* argv, const Switc
         const Switch* entry = IsSwitchWord(word) ? FindSwitch(table, word) : nullptr;
         if (!entry) {
             m_error = FormatW(L"unrecognized option %s", std::wstring(word).c_str());
+            m_errorWord = word;
             return;
         }
         std::vector<std::wstring> args;
@@ -52,6 +53,11 @@ void CommandLineOptions::Parse(int argc, const wchar_t* const* argv, const Switc
         if (count < entry->fewestArgs || count > entry->mostArgs) {
             m_error = FormatW(L"--%s requires at least %d and at most %d args, yours: %d",
                               entry->longName ? entry->longName : L"", entry->fewestArgs, entry->mostArgs, count);
+            if (count > entry->mostArgs) {
+                m_errorWord = args[static_cast<size_t>(entry->mostArgs)];
+            } else {
+                m_errorWord = i < argc && argv[i] ? argv[i] : word;
+            }
             return;
         }
         m_parsed[entry->letter] = std::move(args);

@@ -39,10 +39,14 @@ public:
     // "unrecognized option <word>" or "--<name> requires at least N and at most M args,
     // yours: K"; empty when the whole command line parsed.
     const std::wstring& GetErrorText() const { return m_error; }
+    // The word the parsing stopped at: the unknown one, the first argument too many, or the
+    // word (or the switch, at the end) where an argument was missing; empty without an error.
+    const std::wstring& GetErrorWord() const { return m_errorWord; }
 
 private:
     void Parse(int argc, const wchar_t* const* argv, const Switch* table);
 
     std::map<wchar_t, std::vector<std::wstring>> m_parsed;
     std::wstring m_error;
+    std::wstring m_errorWord;
 };

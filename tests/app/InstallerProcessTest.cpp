@@ -260,6 +260,40 @@ TEST_F(InstallerExitTest, AnInstallFolderThatCannotBeMadeEndsTheRunAtOnce) {
     EXPECT_EQ(records[0].Field("count_dimension"), "installxj_state:0");
 }
 
+TEST_F(InstallerExitTest, HiddenCommandLinesThatDoNotParseAreRefused) {
+    WriteIni(1);
+    const struct {
+        const char* why;
+        std::vector<std::string> args;
+        std::string word;  // the one the refusal names
+    } cases[] = {
+        {"a host path after -p reads as a switch", {"-h", "-p", "/home/x", "-r", "0"}, "/home/x"},
+        {"an unknown switch", {"-h", "--bogus", "-p", "D:\\Games"}, "--bogus"},
+        {"the hide switch after the word that stops the parse", {"-p", "D:\\Games", "-q", "-r", "0", "/h"}, "-q"},
+        {"a switch without its argument", {"--hide", "-p"}, "-p"},
+        {"an argument the switch does not take", {"-h", "now", "-p", "D:\\Games"}, "now"},
+        {"a word before the first switch", {"install", "-h"}, "install"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const RunResult run = Run(c.args);
+        EXPECT_EQ(run.exitCode, 9) << run.output;
+        EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
+        EXPECT_NE(run.output.find("\"" + c.word + "\""), std::string::npos) << run.output;
+        EXPECT_TRUE(m_server->Requests().empty());
+        EXPECT_FALSE(fs::exists(DriveD() / "Games"));
+        EXPECT_FALSE(fs::exists(m_dir / "home/QuorvelTarnvik")) << "the default folder";
+        EXPECT_FALSE(fs::exists(LogFolder()));
+        EXPECT_EQ(Record("launcher.args"), "");
+    }
+    {
+        SCOPED_TRACE("a run with its window keeps what parsed, and here has no display to show it on");
+        const RunResult run = Run({"--bogus"});
+        EXPECT_EQ(run.exitCode, 1) << run.output;
+        EXPECT_NE(run.output.find("no display"), std::string::npos) << run.output;
+    }
+}
+
 TEST_F(InstallerExitTest, RunsThatInstallNothing) {
     WriteIni(0);
     {

@@ -36,23 +36,30 @@ TEST(CommandLineOptionsTest, CountsArgumentsUpToTheNextSwitch) {
         const char* why;
         std::vector<const wchar_t*> words;
         const wchar_t* error;
-        std::wstring hasLetters;  // switches that survive the error
+        std::wstring hasLetters;   // switches that survive the error
+        const wchar_t* errorWord;  // the word the parsing stopped at
     } cases[] = {
         // clang-format off
-        {"missing argument at the end", {L"-h", L"-i"}, L"--id requires at least 1 and at most 1 args, yours: 0", L"h"},
+        {"missing argument at the end", {L"-h", L"-i"}, L"--id requires at least 1 and at most 1 args, yours: 0", L"h",
+         L"-i"},
         {"argument to a plain switch", {L"-z", L"-h", L"x"}, L"--hide requires at least 0 and at most 0 args, yours: 1",
-         L"z"},
+         L"z", L"x"},
         {"too many arguments", {L"--none", L"a", L"b", L"-z"},
-         L"--none requires at least 0 and at most 1 args, yours: 2", L""},
-        {"long name needs two dashes", {L"-hide"}, L"unrecognized option -hide", L""},
-        {"unknown letter ends the parsing", {L"-h", L"-q", L"-z"}, L"unrecognized option -q", L"h"},
-        {"grouped letters are not supported", {L"-hz"}, L"unrecognized option -hz", L""},
+         L"--none requires at least 0 and at most 1 args, yours: 2", L"", L"b"},
+        {"a path that reads as a switch", {L"-h", L"-p", L"/home/x", L"-r", L"0"},
+         L"--path requires at least 1 and at most 1 args, yours: 0", L"h", L"/home/x"},
+        {"long name needs two dashes", {L"-hide"}, L"unrecognized option -hide", L"", L"-hide"},
+        {"unknown letter ends the parsing", {L"-h", L"-q", L"-z"}, L"unrecognized option -q", L"h", L"-q"},
+        {"grouped letters are not supported", {L"-hz"}, L"unrecognized option -hz", L"", L"-hz"},
+        {"a word before the first switch", {L"x", L"-h"}, L"unrecognized option x", L"", L"x"},
+        {"nothing wrong", {L"-h"}, L"", L"h", L""},
         // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         const auto options = Parse(c.words);
         EXPECT_EQ(options.GetErrorText(), c.error);
+        EXPECT_EQ(options.GetErrorWord(), c.errorWord);
         for (wchar_t letter : std::wstring(L"nhirpz")) {
             EXPECT_EQ(options.Has(letter), c.hasLetters.find(letter) != std::wstring::npos) << char(letter);
         }
