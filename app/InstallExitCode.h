@@ -14,6 +14,7 @@ enum class InstallExitCode : int {
     DownloadFailed = 4,      // the installer package could not be downloaded
     Md5Mismatch = 5,         // the package is unreadable or its MD5 differs from the descriptor's
     PackageNotStarted = 6,   // the package could not be started
-    // 7 and 8 are kept for other failures of a hidden run.
+    InstallFailed = 7,       // the package failed, was killed, or left no client launcher
+    // 8 is kept for another failure of a hidden run.
     BadCommandLine = 9,  // a hidden run's command line does not parse: nothing was done
 };

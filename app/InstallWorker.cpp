@@ -35,6 +35,8 @@ constexpr DWORD kProgressWaitLimitMs = 15000;
 // An old client's process that survives termination must not hold the cleanup for ever.
 constexpr int kMaxProcessRounds = 20;
 constexpr DWORD kProcessEndWaitMs = 100;
+// What RunProcessAndWait reports when the program's exit code cannot be read: not a success.
+constexpr DWORD kUnknownExitCode = 0xFFFFFFFF;
 
 const wchar_t* const kOldClientFiles[] = {kLauncherName, L"rkupdate.ini",   L"uninst.exe",      L"Launcher.ini",
                                           L"tg.id",      L"preference.ini", L"GameSettings.ini"};
@@ -51,13 +53,43 @@ public:
     }
 };
 
-void DeliverReport(std::shared_ptr<InstallJob> job, InstallReport report) {
+// Tells the worker that a report has been delivered on the UI thread.
+struct Delivery {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool delivered = false;
+};
+
+void DeliverReport(std::shared_ptr<InstallJob> job, InstallReport report, std::shared_ptr<Delivery> delivery) {
     if (job->host != nullptr) job->host->OnInstallReport(report);
+    if (!delivery) return;
+    std::lock_guard lock(delivery->mutex);
+    delivery->delivered = true;
+    delivery->done.notify_all();
 }
 
-void Report(const std::shared_ptr<InstallJob>& job, InstallReport report) {
-    if (!PostToMainThread(MakeMainThreadTask(&DeliverReport, job, report)))
+void Report(const std::shared_ptr<InstallJob>& job, InstallReport report,
+            std::shared_ptr<Delivery> delivery = nullptr) {
+    if (!PostToMainThread(MakeMainThreadTask(&DeliverReport, job, report, delivery))) {
         XJ_LOG_ERROR("install report %d could not reach the UI thread", static_cast<int>(report));
+        return;
+    }
+    if (!delivery) return;
+    // Until the UI thread has taken it, however long it is busy, or the window goes.
+    std::unique_lock lock(delivery->mutex);
+    while (!delivery->delivered && !job->stopRequested)
+        delivery->done.wait_for(lock, std::chrono::milliseconds(kProgressPollMs));
+}
+
+// The package ran and nothing usable came of it, or it did not run at all: no client
+// files, no launcher, and a failure on record.
+void EndWithoutClient(const std::shared_ptr<InstallJob>& job, InstallReport report) {
+    InstallJob& j = *job;
+    Report(job, report);
+    j.finished = true;
+    DeleteFileWithRetry(j.installerPath, 0);
+    RemoveLogFolder(j);
+    PostMessageW(j.window, WM_CLOSE, 1, 0);
 }
 
 std::string HostText(const std::wstring& winPath) {
@@ -157,22 +189,29 @@ void StartInstallExe(const std::shared_ptr<InstallJob>& job) {
     InstallJob& j = *job;
     XJ_LOG_INFO("StartInstallExe begin");
     KillTimer(j.window, kMd5ProgressTimer);
-    Report(job, InstallReport::InstallEvent);
+    // The event says the install begins: it is on its way before the package runs.
+    Report(job, InstallReport::InstallEvent, std::make_shared<Delivery>());
     SetTimer(j.window, kInstallProgressTimer, kInstallTimerMs, nullptr);
     if (j.stopRequested) return;
     if (j.cleanOldClient) EndProcessAndDelFile(j);
 
     const std::wstring commandLine = InstallerCommandLine(j.installerPath, j.installDir);
     XJ_LOG_INFO(L"run:%s", commandLine.c_str());
-    const DWORD runError = RunProcessAndWait(j.installerPath, commandLine);
+    DWORD packageExit = 0;
+    const DWORD runError = RunProcessAndWait(j.installerPath, commandLine, &packageExit);
     if (runError != 0) {
-        // Nothing was installed: no client files, no launcher, and a failure on record.
         XJ_LOG_ERROR(L"the package could not be started, error %u", runError);
-        Report(job, InstallReport::PackageNotStarted);
-        j.finished = true;
-        DeleteFileWithRetry(j.installerPath, 0);
-        RemoveLogFolder(j);
-        PostMessageW(j.window, WM_CLOSE, 1, 0);
+        EndWithoutClient(job, InstallReport::PackageNotStarted);
+        return;
+    }
+    // Departs from the original behaviour, which went on as after a good run whatever the
+    // package did: only a package that ended well and left the launcher the ini files will
+    // name has installed the client.
+    const std::wstring launcher = j.installDir + L"\\" + kLauncherName;
+    if (packageExit != 0 || !PathFileExistsW(launcher.c_str())) {
+        XJ_LOG_ERROR(L"the package ended with %u and left %s%s", packageExit, launcher.c_str(),
+                     PathFileExistsW(launcher.c_str()) ? L"" : L" missing");
+        EndWithoutClient(job, InstallReport::InstallFailed);
         return;
     }
 
@@ -228,7 +267,7 @@ std::wstring LauncherCommandLine(const std::wstring& launcherPath, int gameId, c
     return line;
 }
 
-DWORD RunProcessAndWait(const std::wstring& application, const std::wstring& commandLine) {
+DWORD RunProcessAndWait(const std::wstring& application, const std::wstring& commandLine, DWORD* exitCode) {
     std::vector<WCHAR> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
     STARTUPINFOW startup;
@@ -239,8 +278,13 @@ DWORD RunProcessAndWait(const std::wstring& application, const std::wstring& com
         return error != 0 ? error : ERROR_GEN_FAILURE;
     }
     WaitForSingleObject(info.hProcess, INFINITE);
-    DWORD exitCode = 0;
-    if (GetExitCodeProcess(info.hProcess, &exitCode)) XJ_LOG_INFO("the package ended with %u", exitCode);
+    DWORD code = 0;
+    if (GetExitCodeProcess(info.hProcess, &code)) {
+        XJ_LOG_INFO("the package ended with %u", code);
+    } else {
+        code = kUnknownExitCode;
+    }
+    if (exitCode != nullptr) *exitCode = code;
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
     return 0;

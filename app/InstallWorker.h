@@ -12,6 +12,11 @@
 // Timers and messages it uses on the window: it kills timer 16 and arms timer 11
 // (100 ms) before the package runs, posts kInstallDamagedMessage when the package cannot
 // be read or its MD5 differs, and posts WM_CLOSE with 1 when it is done.
+//
+// The install event is delivered on the UI thread before the package runs: the worker
+// waits for that, however busy the UI thread is, until the window goes. The install has
+// succeeded only when the package ended with 0 and left the client's launcher in the
+// install directory; otherwise the worker reports InstallFailed and writes no client file.
 #pragma once
 
 #include <atomic>
@@ -37,6 +42,7 @@ enum class InstallReport : int {
     InstallEvent = 0,       // the install phase begins
     Installed = 1,          // the client's files are written: the success record
     PackageNotStarted = 2,  // the package could not be started: the failure record
+    InstallFailed = 3,      // the package failed or left no launcher: the failure record
 };
 
 class IInstallJobHost {
@@ -123,8 +129,9 @@ void EndProcessAndDelFile(InstallJob& job);
 std::wstring InstallerCommandLine(const std::wstring& installerPath, const std::wstring& installDir);
 // The launcher's command line: "<launcher>" -i "<id>" -d [--tgid <channel>].
 std::wstring LauncherCommandLine(const std::wstring& launcherPath, int gameId, const std::wstring& channelId);
-// 0 when the program ran (whatever its exit code), else the system error of its start.
-DWORD RunProcessAndWait(const std::wstring& application, const std::wstring& commandLine);
+// 0 when the program ran, with its exit code in `exitCode` (0xFFFFFFFF when it cannot be
+// read); else the system error of its start.
+DWORD RunProcessAndWait(const std::wstring& application, const std::wstring& commandLine, DWORD* exitCode = nullptr);
 // "tg.id" in `dir`, created with its parents: the id's UTF-8 bytes, nothing else.
 bool WriteTgIdFile(const std::wstring& dir, const std::wstring& id);
 void WritePreferenceIni(const InstallJob& job);

@@ -321,6 +321,10 @@ void CMainDlg::OnInstallReport(InstallReport report) {
             ReportInstallStats(false);
             m_exitCode = InstallExitCode::PackageNotStarted;
             break;
+        case InstallReport::InstallFailed:
+            ReportInstallStats(false);
+            m_exitCode = InstallExitCode::InstallFailed;
+            break;
     }
 }
 

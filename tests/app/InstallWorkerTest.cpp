@@ -8,9 +8,11 @@
 #include <thread>
 #include <tuple>
 
+#include "app/AppTestEnvironment.h"
 #include "commonlib/util/Md5.h"
 #include "platform/process/CommandLine.h"
 #include "platform/strings/StringConv.h"
+#include "support/MessagePump.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -39,7 +41,46 @@ public:
     int ends = 0;
 };
 
+// The window's side of a job on the UI thread: each report, and whether the package had run
+// by the time it arrived.
+class RecordingHost final : public IInstallJobHost {
+public:
+    explicit RecordingHost(fs::path packageMark) : m_packageMark(std::move(packageMark)) {}
+    void OnInstallReport(InstallReport report) override { reports.emplace_back(report, fs::exists(m_packageMark)); }
+    std::vector<std::pair<InstallReport, bool>> reports;
+
+private:
+    fs::path m_packageMark;
+};
+
+class InstallWorkerReportTest : public AppTestEnvironment {};
+
 }  // namespace
+
+TEST_F(InstallWorkerReportTest, TheInstallEventIsHandedOverBeforeThePackageRunsHoweverBusyTheUiThread) {
+    WriteIni("[Debug]\nLog=0\n");
+    StartApp();
+    const fs::path mark = m_dir / "package-ran";
+    m_dir.WriteFile("home/dl/qvinstaller.exe", "#!/bin/sh\ntouch '" + mark.string() + "'\n");
+    auto job = std::make_shared<InstallJob>();
+    job->installerPath = L"C:\\dl\\qvinstaller.exe";
+    job->installDir = L"C:\\Games\\QuorvelTarnvik";
+    job->channelId = L"0";
+    job->runLauncher = false;
+    RecordingHost host(mark);
+    job->host = &host;
+    CInstallWorker worker;
+    ASSERT_TRUE(worker.Start(job));
+    // The UI thread is busy elsewhere for a while: the package waits for it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    EXPECT_FALSE(fs::exists(mark)) << "the package ran before the install event was handed over";
+    EXPECT_TRUE(testsupport::PumpMessagesUntil([&] { return host.reports.size() >= 2; }, std::chrono::seconds(30)));
+    EXPECT_TRUE(worker.Stop(30000));
+    testsupport::DispatchPending();
+    ASSERT_GE(host.reports.size(), 1u);
+    EXPECT_EQ(host.reports[0], std::make_pair(InstallReport::InstallEvent, false));
+    EXPECT_TRUE(fs::exists(mark));
+}
 
 TEST_F(InstallWorkerTest, OldClientCleanupEndsWhenAProcessSurvives) {
     InstallJob job;
@@ -110,7 +151,8 @@ TEST_F(InstallWorkerTest, WhatItChecksAndWrites) {
 TEST_F(InstallWorkerTest, StopWaitsBoundedlyForAWorkerInsideThePackage) {
     // A package that takes its time; the worker holds its job while the owner moves on.
     const fs::path started = m_dir / "started";
-    m_dir.WriteFile("home/dl/qvinstaller.exe", "#!/bin/sh\ntouch '" + started.string() + "'\nsleep 2\n");
+    m_dir.WriteFile("home/dl/qvinstaller.exe", "#!/bin/sh\ntouch '" + started.string() +
+                                                   "'\nsleep 2\nd=${2#/unpack=}\n: > \"$d/QuorvelLauncher.exe\"\n");
     fs::create_directories(Home() / "Games/QuorvelTarnvik");
     auto job = std::make_shared<InstallJob>();
     job->installerPath = L"C:\\dl\\qvinstaller.exe";

@@ -212,6 +212,41 @@ TEST_F(InstallerProcessTest, AFolderNameWithQuotationMarksReachesThePackageWhole
     EXPECT_EQ(Record("launcher.args"), kLaunched);
 }
 
+TEST_F(InstallerProcessTest, APackageThatLeavesNoWorkingClientIsAFailedInstall) {
+    WriteIni(0);
+    // Packages that run but install nothing usable; the second leaves a launcher behind.
+    const struct {
+        const char* why;
+        std::string script;
+    } packages[] = {
+        {"it exits with a failure", "#!/bin/sh\nexit 3\n"},
+        {"it is killed", "#!/bin/sh\nd=${2#/unpack=}\nmkdir -p \"$d\"\n: > \"$d/QuorvelLauncher.exe\"\nkill -9 $$\n"},
+        {"it ends well but leaves no launcher", "#!/bin/sh\nexit 0\n"},
+    };
+    const fs::path installDir = DriveD() / "Games";
+    for (const auto& p : packages) {
+        SCOPED_TRACE(p.why);
+        fs::remove_all(installDir);
+        fs::remove(m_dir / "home/.local/share/QuorvelLaucher.ini");
+        fs::remove(m_dir / "home/Documents/QuorvelLauncher/QuorvelLaucher.ini");
+        m_server->SetPackage(p.script, "2.1.790");
+        m_server->SetDescriptor(m_server->DefaultDescriptor());
+        const size_t before = m_server->StatisticsRecords().size();
+        const RunResult run = Run({"-h", "-p", "D:\\Games"});
+        EXPECT_EQ(run.exitCode, 7) << run.output;
+        EXPECT_EQ(Record("launcher.args"), "");
+        EXPECT_FALSE(fs::exists(installDir / "preference.ini"));
+        EXPECT_FALSE(fs::exists(m_dir / "home/.local/share/QuorvelLaucher.ini"));
+        EXPECT_FALSE(fs::exists(m_dir / "home/Documents/QuorvelLauncher/QuorvelLaucher.ini"));
+        // The install event before the package ran, then the failure record.
+        const std::vector<StatisticsRecord> records = m_server->StatisticsRecords();
+        ASSERT_EQ(records.size(), before + 2);
+        EXPECT_EQ(records[before].Field("event_id"), "xj_install");
+        EXPECT_EQ(records.back().Field("count_dimension"), "installxj_state:0");
+        EXPECT_EQ(records.back().Field("count_value"), "");
+    }
+}
+
 TEST_F(InstallerExitTest, AFailedHiddenInstallExitsWithItsCause) {
     WriteIni(0);
     const struct {
