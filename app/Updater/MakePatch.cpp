@@ -86,6 +86,28 @@ bool WriteResourceFile(HRSRC resource, const std::wstring& path) {
     return false;
 }
 
+// How many names a new library folder may try before the load gives up.
+constexpr int kLibraryFolderTries = 16;
+
+std::wstring WithoutTrailingSeparators(std::wstring path) {
+    while (!path.empty() && (path.back() == L'\\' || path.back() == L'/'))
+        path.pop_back();
+    return path;
+}
+
+// A new, empty folder for the library beside the destination (in it when the destination is
+// a drive's root); empty when none can be made.
+std::wstring MakeLibraryFolder(const std::wstring& destination) {
+    std::wstring parent = GetDirectoryPart(destination);
+    if (parent.empty()) parent = destination;
+    for (int i = 0; i < kLibraryFolderTries; ++i) {
+        const std::wstring folder = JoinPatchPath(parent, L"Qvxj7z." + std::to_wstring(SeededRandom()));
+        if (CreateDirectoryW(folder.c_str(), nullptr)) return folder;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    return {};
+}
+
 void SetResult(SevenZipExtractor* extractor, std::int32_t type, std::int32_t code) {
     extractor->resultType = type;
     extractor->resultCode = code;
@@ -143,9 +165,19 @@ SevenZipExtractor::~SevenZipExtractor() {
 }
 
 HMODULE LoadSevenZipLibrary(SevenZipExtractor* extractor) {
-    const std::wstring libraryPath = JoinPatchPath(GetDirectoryPart(extractor->destination), kLibraryFileName);
+    // Departs from the original behaviour, which wrote the library into the folder holding the
+    // destination, or into the destination itself when that ended in a separator: an item of
+    // the library's name then cut the file short under the running code.
+    std::wstring libraryPath = kLibraryFileName;
     bool written = false;
     if (const HRSRC resource = FindResourceW(nullptr, MAKEINTRESOURCEW(kLibraryResourceId), kResourceType)) {
+        extractor->libraryFolder = MakeLibraryFolder(WithoutTrailingSeparators(extractor->destination));
+        if (extractor->libraryFolder.empty()) {
+            XJ_LOG_ERROR(L"no folder for the 7z library beside %s %d", extractor->destination.c_str(),
+                         static_cast<int>(GetLastError()));
+            return nullptr;
+        }
+        libraryPath = JoinPatchPath(extractor->libraryFolder, kLibraryFileName);
         if (!WriteResourceFile(resource, libraryPath)) {
             XJ_LOG_ERROR(L"7z library not written %s %d", libraryPath.c_str(), static_cast<int>(GetLastError()));
             return nullptr;
@@ -172,6 +204,10 @@ void UnloadSevenZipLibrary(SevenZipExtractor* extractor) {
         FreeLibrary(extractor->library);
         extractor->library = nullptr;
     }
+    if (!extractor->libraryFolder.empty()) {
+        DeleteFolderTree(extractor->libraryFolder);
+        extractor->libraryFolder.clear();
+    }
     if (extractor->runtimeWritten) {
         DeleteFileW(JoinPatchPath(GetExeDir(), kRuntimeFileName).c_str());
         extractor->runtimeWritten = false;
@@ -182,7 +218,7 @@ bool ExtractSevenZipArchive(SevenZipExtractor* extractor, const std::wstring& ar
                             const std::atomic<std::uint8_t>* stopFlag, const std::wstring& password,
                             ProtoValue* options, void* user) {
     extractor->archivePath = archive;
-    extractor->destination = destination;
+    extractor->destination = WithoutTrailingSeparators(destination);
     extractor->password = password;
     extractor->progress = &CPatcher::OnProgress;
     extractor->options = options;
@@ -245,7 +281,8 @@ bool ExtractSevenZipArchive(SevenZipExtractor* extractor, const std::wstring& ar
 
     CArchiveExtractCallback::Setup setup;
     setup.archive = archiveObject.Get();
-    setup.destination = destination;
+    setup.destination = extractor->destination;
+    setup.keepOut = extractor->libraryFolder;
     setup.stopFlag = stopFlag;
     setup.options = options;
     setup.progress = extractor->progress;
@@ -280,8 +317,8 @@ bool ExtractSevenZipArchive(SevenZipExtractor* extractor, const std::wstring& ar
                 // The lists may come from the caller: both ends of a move stay inside the destination.
                 const bool paired =
                     realFiles.isArray() && i < realFiles.size() && tmpFiles[i].isString() && realFiles[i].isString();
-                if (!paired || !IsInsideDirectory(destination, tmpFiles[i].string()) ||
-                    !IsInsideDirectory(destination, realFiles[i].string())) {
+                if (!paired || !IsInsideDirectory(extractor->destination, tmpFiles[i].string()) ||
+                    !IsInsideDirectory(extractor->destination, realFiles[i].string())) {
                     XJ_LOG_ERROR("reserve worked file %u refused: not a pair of paths inside the destination",
                                  static_cast<unsigned>(i));
                     SetResult(extractor, kTypeSystem, static_cast<std::int32_t>(ERROR_INVALID_NAME));

@@ -62,6 +62,7 @@ private:
 // One extraction's state. Destroying it unloads the library.
 struct SevenZipExtractor {
     HMODULE library = nullptr;
+    std::wstring libraryFolder;  // the library's own, made by the load, removed by the unload
     std::wstring archivePath;
     std::wstring destination;
     std::wstring password;
@@ -79,17 +80,19 @@ struct SevenZipExtractor {
     SevenZipExtractor& operator=(const SevenZipExtractor&) = delete;
 };
 
-// Unpacks `archive` below `destination`, then moves the reserved files into place.
+// Unpacks `archive` below `destination` (trailing separators dropped), then moves the
+// reserved files into place.
 // True on success; the result pair is left in the extractor either way.
 bool ExtractSevenZipArchive(SevenZipExtractor* extractor, const std::wstring& archive, const std::wstring& destination,
                             const std::atomic<std::uint8_t>* stopFlag, const std::wstring& password,
                             ProtoValue* options, void* user);
 
-// Writes the library out of the program's resources to "Qvxj7z.dll" in the folder that
-// holds the destination, and loads it. The library handle, or null.
+// Writes the library out of the program's resources to "Qvxj7z.dll" in a new folder of its
+// own beside the destination, where no item is unpacked, and loads it. The library handle,
+// or null.
 HMODULE LoadSevenZipLibrary(SevenZipExtractor* extractor);
 // Writes the library's runtime (resource "RESDLL" 156, when the program has it) to
 // "msvcr100.dll" in the program's folder.
 void WriteRuntimeDll(SevenZipExtractor* extractor);
-// Frees the library and deletes a runtime that WriteRuntimeDll wrote.
+// Frees the library, removes its folder and deletes a runtime that WriteRuntimeDll wrote.
 void UnloadSevenZipLibrary(SevenZipExtractor* extractor);

@@ -320,6 +320,12 @@ HRESULT CArchiveExtractCallback::GetStream(std::uint32_t index, ISequentialOutSt
             }
             itemPath = *relative;
             outputPath = JoinPatchPath(m_setup.destination, itemPath);
+            if (!m_setup.keepOut.empty() &&
+                (outputPath == m_setup.keepOut || IsInsideDirectory(m_setup.keepOut, outputPath))) {
+                XJ_LOG_ERROR(L"7z item refused, it would reach the library: %s", item.path->c_str());
+                RecordError(static_cast<std::int32_t>(ERROR_INVALID_NAME));
+                return S_FALSE;
+            }
         }
         if (item.isDirectory) {
             if (CreateDirByXj(outputPath)) return S_OK;

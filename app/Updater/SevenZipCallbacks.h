@@ -139,6 +139,7 @@ public:
     struct Setup {
         IInArchive* archive = nullptr;  // referenced while the callback lives
         std::wstring destination;
+        std::wstring keepOut;  // a folder no item may be written into (the library's); may be empty
         const std::atomic<std::uint8_t>* stopFlag = nullptr;
         ProtoValue* options = nullptr;  // may be null
         sevenzip::ProgressFn progress = nullptr;

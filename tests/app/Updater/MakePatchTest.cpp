@@ -15,6 +15,7 @@
 
 #include "platform/resource/Resource.h"
 #include "platform/types/ErrorCodes.h"
+#include "support/ForkChild.h"
 #include "support/RandomBytes.h"
 #include "support/Subprocess.h"
 #include "support/TempDir.h"
@@ -109,7 +110,7 @@ class MakePatchTest : public ::testing::Test {
 protected:
     MakePatchTest() {
         g_observer = &m_observer;
-        fs::create_directories(m_home / "game");  // the library is written there
+        fs::create_directories(m_home / "game");  // the library's folder is made there
         m_user.Config().progressFn = &ObserveProgress;
     }
     ~MakePatchTest() override { g_observer = nullptr; }
@@ -151,7 +152,6 @@ protected:
     const fs::path m_source = m_temp.Path() / "src";
     const fs::path m_archiveHost = m_home / "pkg.7z";
     const fs::path m_destinationHost = m_home / "game" / "patch";
-    const fs::path m_libraryHost = m_home / "game" / "Qvxj7z.dll";
     const std::wstring m_archive = L"C:\\pkg.7z";
     const std::wstring m_destination = L"C:\\game\\patch";
     Observer m_observer;
@@ -189,10 +189,18 @@ TEST_F(MakePatchTest, WholeRunsEndWithTheirPair) {
         {"not a library at all", data, {}, {}, "MZ this is no library", {3, 2031}},
     };
     LibraryResourceSwap library;
+    // The sizes of the library's file beside the destination while a run unpacks.
+    std::vector<std::uintmax_t> librarySizes;
+    m_observer.onProgress = [&](int) {
+        for (const auto& entry : fs::directory_iterator(m_home / "game")) {
+            if (entry.path().filename().string().rfind("Qvxj7z.", 0) == 0)
+                librarySizes.push_back(fs::file_size(entry.path() / "Qvxj7z.dll"));
+        }
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         fs::remove_all(m_source);
-        fs::remove(m_libraryHost);
+        librarySizes.clear();
         if (c.sources != nested) fs::remove_all(m_destinationHost);
         if (c.sources == nested && fs::exists(m_destinationHost))
             m_temp.WriteFile("home/game/patch/a.txt", "stale and longer than the new file");
@@ -221,12 +229,17 @@ TEST_F(MakePatchTest, WholeRunsEndWithTheirPair) {
                 bytes += source.second.size();
             EXPECT_LE(m_observer.percents.size(), bytes / kMiB);
             EXPECT_EQ(ReadTree(m_destinationHost), ReadTree(m_source));
-            ASSERT_TRUE(fs::exists(m_libraryHost)) << "the library is written next to the destination";
-            EXPECT_EQ(fs::file_size(m_libraryHost), library.Size());
+            // The library was written whole into a folder of its own beside the destination.
+            if (!m_observer.percents.empty()) {
+                ASSERT_EQ(librarySizes.size(), m_observer.percents.size());
+                EXPECT_EQ(librarySizes.back(), library.Size());
+            }
         } else if (c.library) {
             EXPECT_FALSE(fs::exists(m_destinationHost / "data.bin"));
-            EXPECT_TRUE(!c.library->empty() || !fs::exists(m_libraryHost));
         }
+        // Nothing of the library is left once the run has ended.
+        for (const auto& entry : fs::directory_iterator(m_home / "game"))
+            EXPECT_EQ(entry.path(), m_destinationHost);
     }
 }
 
@@ -353,4 +366,22 @@ TEST_F(MakePatchTest, ItemsAndMovesOutsideTheDestinationAreRefused) {
         for (const auto& entry : fs::recursive_directory_iterator(m_temp.Path()))
             EXPECT_EQ(entry.path().string().find("evil"), std::string::npos) << entry.path();
     }
+}
+
+TEST_F(MakePatchTest, NoItemReachesTheLibraryTheExtractionRunsOn) {
+    // An item of the library's own name, into an existing destination written with a trailing
+    // separator.
+    Source("Qvxj7z.dll", RandomBytes(64 * 1024, 4));
+    Source("z/after.bin", RandomBytes(64 * 1024, 5));
+    Pack();
+    fs::create_directories(m_destinationHost);
+    const int status = testsupport::InChild([&] {
+        SevenZipExtractor extractor;
+        return ExtractSevenZipArchive(&extractor, m_archive, m_destination + L"\\", nullptr, L"", nullptr, &m_user) ? 0
+                                                                                                                    : 1;
+    });
+    EXPECT_EQ(status, 0) << "the library was cut short under the extraction (a bus error)";
+    EXPECT_TRUE(ReadTree(m_destinationHost) == ReadTree(m_source));
+    // The library's own folder goes with it.
+    EXPECT_EQ(ReadTree(m_home / "game").size(), ReadTree(m_source).size() + 1);
 }
