@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 #include <limits.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <map>
@@ -119,8 +120,14 @@ HMODULE LoadLibraryW(LPCWSTR fileName) {
     } else if (auto dir = ProgramDirectory()) {
         host = *dir + "/" + Utf8FromWide(name);
     }
-    if (!host || access(host->c_str(), F_OK) != 0) {
+    struct stat info {};
+    if (!host || ::stat(host->c_str(), &info) != 0) {
         SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    // Opening a pipe or a device waits for whatever is at its other end, maybe for ever.
+    if (!S_ISREG(info.st_mode)) {
+        SetLastError(ERROR_BAD_EXE_FORMAT);
         return nullptr;
     }
     void* dl = dlopen(host->c_str(), RTLD_NOW | RTLD_LOCAL);

@@ -12,7 +12,8 @@
 // a caller's "library missing" path without pulling a table from under a user.
 // Failures return null / FALSE with the thread's last error: ERROR_MOD_NOT_FOUND,
 // ERROR_PROC_NOT_FOUND, ERROR_INVALID_HANDLE, ERROR_BAD_EXE_FORMAT for a file
-// that is not a loadable module.
+// that is not a loadable module or not a regular file at all (a pipe, a device or a
+// folder is never opened).
 #pragma once
 
 #include <initializer_list>

@@ -1,5 +1,13 @@
 #include "ui/controls/ActiveXUI.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "ActiveXFixture.h"
 
 #include "platform/fs/DriveMap.h"
@@ -8,6 +16,7 @@
 #include "platform/window/Focus.h"
 #include "platform/window/Screen.h"
 #include "platform/window/WindowPos.h"
+#include "support/TempDir.h"
 #include "ui/controls/ActiveXCtrl.h"
 #include "ui/core/ContainerUI.h"
 
@@ -223,6 +232,36 @@ TEST_F(ActiveXTest, ObjectsComeFromTheNamedModuleFirst) {
     EXPECT_STREQ(Hosted(Ax())->options.origin, "test");
     m_manager->AttachRoot(new SkinUI::CControlUI());
     EXPECT_TRUE(FreeLibrary(probe));
+}
+
+TEST_F(ActiveXTest, AModuleNameThatIsNoFileDoesNotHoldTheWindow) {
+    testsupport::TempDir dir;
+    const std::filesystem::path pipe = dir / "pipe.dll";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    // Should the load wait on the pipe, a writer lets it go after a while: the test ends either way.
+    std::atomic<bool> built{false};
+    std::thread release([&] {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        while (!built && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (int i = 0; i < 500 && !built; ++i) {
+            const int fd = open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                close(fd);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const std::string name = platform::Utf8FromWide(platform::WinPath(pipe.string()));
+    Build(Skin(std::string("clsid=\"") + axtest::kWindowlessText + "\" modulename=\"" + name + "\""));
+    const auto took = std::chrono::steady_clock::now() - start;
+    built = true;
+    release.join();
+    EXPECT_LT(took, std::chrono::seconds(2)) << "the window waited on the pipe";
+    ASSERT_NE(Hosted(Ax()), nullptr) << "the class table still serves the class";
+    EXPECT_STREQ(Hosted(Ax())->options.origin, "test");
 }
 
 TEST_F(ActiveXTest, ASiteKeptByItsObjectNoLongerReachesTheControl) {
