@@ -254,7 +254,8 @@ std::wstring InstallerCommandLine(const std::wstring& installerPath, const std::
     if (dir.empty()) dir = installDir;
     while (dir.size() > 1 && (dir.back() == L'/' || dir.back() == L'\\'))
         dir.pop_back();
-    // Quoted with escapes, so that a folder name holding quotation marks arrives whole.
+    // Departs from the original behaviour, which put the folder between quotation marks as it
+    // stood: escaped, a folder name holding quotation marks arrives whole.
     return FormatW(L"\"%s\" /S %s /launch=off", installerPath.c_str(),
                    platform::QuoteCommandLineArgument(L"/unpack=" + dir).c_str());
 }
