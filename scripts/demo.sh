@@ -92,6 +92,8 @@ meaning() {
     4) echo "the package download failed" ;;
     5) echo "the package is damaged (MD5)" ;;
     6) echo "the package could not be started" ;;
+    7) echo "the package ran but installed no working client" ;;
+    9) echo "a hidden run's command line does not parse" ;;
     *) echo "unexpected" ;;
   esac
 }
