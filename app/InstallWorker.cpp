@@ -209,8 +209,8 @@ void StartInstallExe(const std::shared_ptr<InstallJob>& job) {
     // name has installed the client.
     const std::wstring launcher = j.installDir + L"\\" + kLauncherName;
     if (packageExit != 0 || !PathFileExistsW(launcher.c_str())) {
-        XJ_LOG_ERROR(L"the package ended with %u and left %s%s", packageExit, launcher.c_str(),
-                     PathFileExistsW(launcher.c_str()) ? L"" : L" missing");
+        XJ_LOG_ERROR(L"the install failed: the package ended with %u, the launcher %s is %s", packageExit,
+                     launcher.c_str(), PathFileExistsW(launcher.c_str()) ? L"there" : L"missing");
         EndWithoutClient(job, InstallReport::InstallFailed);
         return;
     }

@@ -79,7 +79,7 @@ void CMainDlg::StartSequence() {
             m_installDir = path;
         } else {
             // Departs from the original behaviour, which took the text after the last separator
-            // as it stood: "D:\\locked\\" gave no name, and the client went into the folder above
+            // as it stood: "D:\locked\" gave no name, and the client went into the folder above
             // the program's own.
             m_installDir = ::MakeDefaultInstallDir(app.ProgramDir(), FallbackFolderName(path, m_internalEdition));
         }
