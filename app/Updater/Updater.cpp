@@ -39,6 +39,8 @@ constexpr DWORD kDescriptorValueBuffer = 2048;
 constexpr UINT kDescriptorFileFlags =
     CFileEx::kWrite | CFileEx::kShareRead | CFileEx::kNoInherit | CFileEx::kCreate | CFileEx::kBinary;
 
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
 // Every module of a run gets a class of its own, numbered from 1.
 int NextHelperWindowNumber() {
     static int counter = 0;
@@ -264,7 +266,10 @@ bool ReadInstallDescriptor(UpdaterModule& module, const std::wstring& path, int&
         return false;
     }
     try {
-        const std::string text = platform::Utf16LeBytesFromWide(Utf8ToWide(module.m_listText));
+        // Some servers put a UTF-8 mark before the text; kept, it would hide the section header.
+        std::string_view answer = module.m_listText;
+        if (answer.starts_with(kUtf8Mark)) answer.remove_prefix(kUtf8Mark.size());
+        const std::string text = platform::Utf16LeBytesFromWide(Utf8ToWide(answer));
         file.Seek(0, CFileEx::kBegin);
         file.Write("\xFF\xFE", 2);
         if (!text.empty()) file.Write(text.data(), static_cast<UINT>(text.size()));

@@ -294,6 +294,12 @@ TEST_F(UpdaterTest, TheSavedDescriptorIsUtf16WithAByteOrderMark) {
     EXPECT_EQ(std::make_pair(type, code), std::make_pair(0, 0));
     EXPECT_EQ(m_module->Version(), L"版本2.1 \U0001F600");
 
+    // A UTF-8 mark before the text is no part of it: the keys are read, the file is as above.
+    UpdaterModule::OnListText(hwnd, "\xEF\xBB\xBF" + text, 0, 0);
+    ASSERT_TRUE(ReadInstallDescriptor(*m_module, L"C:\\dl\\bom.ini", type, code));
+    EXPECT_EQ(TempDir::ReadFile(HostPath("dl/bom.ini")), TempDir::ReadFile(HostPath("dl/d.ini")));
+    EXPECT_EQ(m_module->Version(), L"版本2.1 \U0001F600");
+
     // A file that cannot be made: the system error, and false.
     EXPECT_FALSE(ReadInstallDescriptor(*m_module, L"C:\\missing\\d.ini", type, code));
     EXPECT_EQ(std::make_pair(type, code), std::make_pair(1, static_cast<int>(ERROR_PATH_NOT_FOUND)));
