@@ -14,4 +14,5 @@ enum class InstallExitCode : int {
     DownloadFailed = 4,      // the installer package could not be downloaded
     Md5Mismatch = 5,         // the package is unreadable or its MD5 differs from the descriptor's
     PackageNotStarted = 6,   // the package could not be started
+    DescriptorRefused = 8,   // the update descriptor arrived but was refused (no Md5, or an unsafe value)
 };

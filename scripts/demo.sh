@@ -92,6 +92,7 @@ meaning() {
     4) echo "the package download failed" ;;
     5) echo "the package is damaged (MD5)" ;;
     6) echo "the package could not be started" ;;
+    8) echo "the update descriptor was refused" ;;
     *) echo "unexpected" ;;
   esac
 }

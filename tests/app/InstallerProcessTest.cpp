@@ -210,6 +210,23 @@ TEST_F(InstallerExitTest, AFailedHiddenInstallExitsWithItsCause) {
     }
 }
 
+TEST_F(InstallerExitTest, ADescriptorVersionThatLeadsOutOfTheFolderIsRefused) {
+    WriteIni(0);
+    // An empty file where the version leads; a download of no size fails at once.
+    m_dir.WriteFile("driveD/victim.tmp", "");
+    m_server->SetDescriptor("[Install]\r\nUrl=" + m_server->HttpOrigin() + "/missing.exe\r\nSize=0\r\nMd5=" +
+                            std::string(32, '0') + "\r\nVersion=\\..\\..\\..\\victim\r\n");
+    // Up to the first retry's request: the first answer has been handled by then.
+    Run({"-h", "-p", "D:\\Games"}, [&] {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (m_server->RequestsFor("/qvzurazarevuz.txt").size() < 2 && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return false;
+    });
+    EXPECT_EQ(m_server->RequestsFor("/qvzurazarevuz.txt").size(), 2u);
+    EXPECT_TRUE(fs::exists(DriveD() / "victim.tmp"));
+}
+
 TEST_F(InstallerExitTest, RunsThatInstallNothing) {
     WriteIni(0);
     {

@@ -214,6 +214,31 @@ TEST_F(UpdaterTest, ErrorAnswersAreReportedAndTouchNoPackageFile) {
     }
 }
 
+TEST_F(UpdaterTest, DescriptorValuesThatWouldLeaveTheDownloadFolderAreRefused) {
+    LoopbackUpdateServer server(ServerOptions(m_dir));
+    StartWith(server);
+    // An empty file that a failed download's clean-up removes when the version leads it there.
+    m_dir.WriteFile("home/victim.tmp", "");
+    const char* const versions[] = {
+        "\\..\\..\\..\\victim", "../../../victim", "a/b", "..", "C:victim", "*", "2.1.?", "2.1\x01", "2.1\x7F",
+    };
+    for (const char* version : versions) {
+        SCOPED_TRACE(version);
+        // The package is not there, so a download that starts fails.
+        server.SetDescriptor("[Install]\r\nUrl=" + server.HttpOrigin() + "/missing.exe\r\nSize=10\r\nMd5=" +
+                             std::string(32, '0') + "\r\nVersion=" + version + "\r\n");
+        Fetch();
+        ASSERT_TRUE(WaitFor([&] { return !m_listener.lists.empty(); }));
+        if (m_module->IsDownloadActive()) WaitForDownload();
+        EXPECT_EQ(m_listener.List(), std::make_pair(3, kCodeDescriptorValueRefused));
+        // Refused as a whole: the module keeps what it held, here nothing.
+        EXPECT_EQ(std::get<2>(m_listener.lists[0]), L"");
+        EXPECT_EQ(std::get<3>(m_listener.lists[0]), L"");
+        EXPECT_TRUE(server.RequestsFor("/missing.exe").empty());
+        EXPECT_TRUE(fs::exists(HostPath("victim.tmp")));
+    }
+}
+
 TEST_F(UpdaterTest, ALockedFinalNameGetsExactlyOneRetry) {
     LoopbackUpdateServer server(ServerOptions(m_dir));
     StartWith(server);
