@@ -279,7 +279,7 @@ bool ReadInstallDescriptor(UpdaterModule& module, const std::wstring& path, int&
         return false;
     }
     try {
-        // Some servers put a UTF-8 mark before the text; kept, it would hide the section header.
+        // Departs from the original behaviour: a leading UTF-8 mark is dropped, since kept it hides the section.
         std::string_view answer = module.m_listText;
         if (answer.starts_with(kUtf8Mark)) answer.remove_prefix(kUtf8Mark.size());
         const std::string text = platform::Utf16LeBytesFromWide(Utf8ToWide(answer));

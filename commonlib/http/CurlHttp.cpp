@@ -148,6 +148,7 @@ bool CCurlHttp::Prepare(HttpResult* failure) {
     // The chain is never verified; the host name only when the owner asks for it.
     set(curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 0L));
     set(curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, m_settings.checkHost ? 2L : 0L));
+    if (m_settings.deadlineMs > 0) set(curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, m_settings.deadlineMs));
     if (m_settings.maxReceiveSpeed > 0)
         set(curl_easy_setopt(easy, CURLOPT_MAX_RECV_SPEED_LARGE, static_cast<curl_off_t>(m_settings.maxReceiveSpeed)));
 

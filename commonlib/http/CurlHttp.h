@@ -62,6 +62,7 @@ struct HttpRequestSettings {
     std::int64_t expectedLength = -1;  // body length that must arrive; -1: any
     std::int64_t maxReceiveSpeed = 0;  // bytes per second; 0: unlimited
     std::int64_t maxBodyBytes = -1;    // the in-memory body's limit; -1: none
+    long deadlineMs = 0;               // the whole attempt, connecting included, ends with (5, 28) past it; 0: none
 };
 
 struct HttpResponse {

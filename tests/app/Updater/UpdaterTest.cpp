@@ -17,6 +17,7 @@
 #include "platform/types/ErrorCodes.h"
 #include "platform/window/WindowClass.h"
 #include "support/RandomBytes.h"
+#include "support/ScriptedTcpServer.h"
 
 namespace {
 
@@ -237,6 +238,22 @@ TEST_F(UpdaterTest, DescriptorValuesThatWouldLeaveTheDownloadFolderAreRefused) {
         EXPECT_TRUE(server.RequestsFor("/missing.exe").empty());
         EXPECT_TRUE(fs::exists(HostPath("victim.tmp")));
     }
+}
+
+TEST_F(UpdaterTest, ADescriptorThatTricklesInEndsAsAFailedFetch) {
+    // A byte every 100 ms, for hours: the deadline, not the inactivity limit, ends each try.
+    const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n[Install]" + std::string(100000, ' ');
+    testsupport::ScriptedTcpServer dribble({answer, 1, std::chrono::milliseconds(100)});
+    ASSERT_TRUE(dribble.Start());
+    WriteIni("[Servers]\nCommandAddresses=127.0.0.1\n[Debug]\nLog=0\nUpdateURL=" + dribble.Url("/d") + "\n");
+    StartApp();
+    const DWORD saved = CHttpCommand::DefaultDeadline();
+    CHttpCommand::SetDefaultDeadline(500);
+    Fetch();
+    CHttpCommand::SetDefaultDeadline(saved);
+    ASSERT_TRUE(WaitFor([&] { return !m_listener.lists.empty(); }));
+    EXPECT_EQ(m_listener.List(), std::make_pair(5, 28));  // CURLE_OPERATION_TIMEDOUT, after the pinned address too
+    EXPECT_EQ(dribble.Connections(), 2);
 }
 
 TEST_F(UpdaterTest, ALockedFinalNameGetsExactlyOneRetry) {

@@ -256,6 +256,25 @@ TEST_F(HttpCommandTest, PostGoesToAnotherAddressOnlyWhenNoServerTookIt) {
     SetHttpDnsResolvers("", 53);
 }
 
+TEST_F(HttpCommandTest, AnAnswerThatNeverEndsIsCutAtTheDeadline) {
+    // A byte every 100 ms of an answer that would take hours: never inactive for long.
+    const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + std::string(100000, 'x');
+    ScriptedTcpServer dribble({answer, 1, std::chrono::milliseconds(100)});
+    ASSERT_TRUE(dribble.Start());
+    const DWORD saved = CHttpCommand::DefaultDeadline();
+    EXPECT_EQ(saved, CHttpCommand::kDefaultDeadlineMs);
+    CHttpCommand::SetDefaultDeadline(500);
+    CHttpCommand command;  // takes the default when made
+    CHttpCommand::SetDefaultDeadline(saved);
+    command.SetRetryDelay(0);
+    // The ladder goes on past a deadline: the URL, then its pinned address, each cut.
+    ASSERT_TRUE(m_outcome.Get(command, Utf8ToWide(dribble.Url("/d")), HttpErrorReporting::Off, L"127.0.0.1"));
+    ASSERT_TRUE(Finish());
+    EXPECT_EQ(m_outcome.type, 5);
+    EXPECT_EQ(m_outcome.code, 28);  // CURLE_OPERATION_TIMEDOUT
+    EXPECT_EQ(dribble.Connections(), 2);
+}
+
 TEST_F(HttpCommandTest, AnswersLargerThanTheCapFail) {
     constexpr auto kCap = static_cast<std::size_t>(CHttpCommand::kMaxResponseBytes);
     m_server.Serve("/cap", std::string(kCap, 'c'));
