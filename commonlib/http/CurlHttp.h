@@ -56,7 +56,7 @@ struct HttpRequestSettings {
     std::vector<std::pair<std::string, std::string>> formFields;  // non-empty: multipart POST, in this order
     std::optional<HttpByteRange> range;
     std::string connectAddress;  // IPv4 text: connect there instead of resolving the URL's host
-    bool checkHost = false;      // HTTPS: verify the certificate's host name (never the chain)
+    bool checkHost = false;      // HTTPS: verify the certificate's host name too (the chain always, HttpTrust.h)
     bool followRedirects = true;
     long maxRedirects = 10;
     std::int64_t expectedLength = -1;  // body length that must arrive; -1: any

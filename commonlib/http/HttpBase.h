@@ -50,8 +50,8 @@ public:
     void AddHeader(std::string line);
     void ClearHeaders();
 
-    // HTTPS only: when set before the request, the certificate's host name is checked.
-    // The certificate chain itself is never verified.
+    // HTTPS only: when set before the request, the certificate's host name is checked. The
+    // certificate chain is always verified (HttpTrust.h).
     std::uint8_t m_checkHost = 0;
 
     void SetRange(std::optional<HttpByteRange> range);

@@ -78,11 +78,12 @@ protected:
         SetDownloadTuning(DownloadTuning());
     }
 
-    // Starts `server` and the application with every maker value pointing at it.
-    void StartWith(LoopbackUpdateServer& server, const std::string& extraIni = "") {
+    // Starts `server` and the application with every maker value pointing at it (and its
+    // CA trusted, unless `trustCa` is false).
+    void StartWith(LoopbackUpdateServer& server, const std::string& extraIni = "", bool trustCa = true) {
         server.SetPackage(m_package, "2.1.790");
         ASSERT_TRUE(server.Start());
-        WriteIni(server.ServersSection() + "[Debug]\nLog=0\n" + extraIni);
+        WriteIni(server.ServersSection(trustCa) + "[Debug]\nLog=0\n" + extraIni);
         StartApp();
     }
     // One update from `server` in a freshly started application, to the package in its place;
@@ -170,6 +171,20 @@ TEST_F(UpdaterTest, ThePackageArrivesWhereverItIsServed) {
         EXPECT_EQ(SpareDnsTable::GetInstance().DownloadAddressList(), L"127.0.0.2");
     }
     ::close(closed);
+}
+
+TEST_F(UpdaterTest, AServerWhoseCertificateNoTrustedCaSignedIsRefused) {
+    LoopbackUpdateServer server(ServerOptions(m_dir));
+    StartWith(server, "", false);
+    Fetch();
+    ASSERT_TRUE(WaitForDownload());
+    // The descriptor came over plain HTTP, the second URL; the package from its HTTPS
+    // SSLUrl never came: no TLS connection got as far as a request.
+    EXPECT_EQ(m_listener.List(), std::make_pair(0, 0));
+    EXPECT_NE(std::get<0>(m_listener.downloads.at(0)), 0);
+    for (const auto& request : server.Requests())
+        EXPECT_FALSE(request.tls) << request.path;
+    EXPECT_FALSE(fs::exists(HostPath("dl/qvinstaller.exe")));
 }
 
 TEST_F(UpdaterTest, DebugUpdateUrlIsTheOnlyUrl) {
