@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "commonlib/core/FileEx.h"
+#include "commonlib/http/CurlHttp.h"
 
 namespace {
 
@@ -42,6 +43,7 @@ bool ReadWholeFile(const std::wstring& path, std::string* bytes) {
 // Given a CA text of its own, libcurl skips its bundle file but still searches its CA
 // folder; without such a folder the bundle must come along in the text.
 std::string SystemBundleText() {
+    EnsureCurlGlobalInit();
     const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
     if (!info || info->capath || !info->cainfo) return {};
     std::ifstream bundle(info->cainfo, std::ios::binary);
