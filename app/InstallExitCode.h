@@ -15,6 +15,6 @@ enum class InstallExitCode : int {
     Md5Mismatch = 5,         // the package is unreadable or its MD5 differs from the descriptor's
     PackageNotStarted = 6,   // the package could not be started
     InstallFailed = 7,       // the package failed, was killed, or left no client launcher
-    // 8 is kept for another failure of a hidden run.
-    BadCommandLine = 9,  // a hidden run's command line does not parse: nothing was done
+    DescriptorRefused = 8,   // the update descriptor arrived but was refused (no Md5, or an unsafe value)
+    BadCommandLine = 9,      // a hidden run's command line does not parse: nothing was done
 };

@@ -5,6 +5,7 @@
 #include "commonlib/core/Singleton.h"
 #include "commonlib/http/DNSThread.h"
 #include "commonlib/http/HttpEngine.h"
+#include "commonlib/http/HttpTrust.h"
 #include "commonlib/logger/BigDataLog.h"
 #include "commonlib/logger/ConsoleLogger.h"
 #include "commonlib/logger/DownloadLog.h"
@@ -103,6 +104,10 @@ void MainApp::ReadSettings() {
 
     m_servers = MakerServers::Load(iniPath);
     m_downloadLogUrl = m_servers.downloadLogUrl;
+    if (!SetHttpExtraCaFile(m_servers.caFile)) {
+        XJ_LOG_ERROR(L"[Servers] CaFile=%s cannot be read or holds no certificate: HTTPS trusts the system's CAs alone",
+                     m_servers.caFile.c_str());
+    }
     BigDataLog::GetInstance().SetUrl(ReadDebugValue(iniPath, L"BigServerUrl", m_servers.statisticsUrl));
 }
 

@@ -288,7 +288,9 @@ void CMainDlg::OnListResult(int type, int code, const std::wstring& version, con
     m_md5 = md5;
     m_version = version;
     if (type == 0) return;
-    HandleUpdateFailure(type, code, InstallExitCode::DescriptorFailed);
+    HandleUpdateFailure(
+        type, code,
+        IsDescriptorRefusal(type, code) ? InstallExitCode::DescriptorRefused : InstallExitCode::DescriptorFailed);
 }
 
 void CMainDlg::HandleUpdateFailure(int type, int code, InstallExitCode cause) {

@@ -67,6 +67,7 @@ MakerServers MakerServers::Load(const std::wstring& iniPath) {
     Override(iniPath, L"TestHost", servers.testHost);
     Override(iniPath, L"CommandAddresses", servers.commandAddresses);
     Override(iniPath, L"AgreementUrl", servers.agreementUrl);
+    Override(iniPath, L"CaFile", servers.caFile);
     for (const wchar_t* marker : kMarkers)
         Override(iniPath, (std::wstring(L"Spare_") + marker).c_str(), servers.markerAddresses[marker]);
 

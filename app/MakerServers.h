@@ -14,6 +14,8 @@
 //   Spare_<marker>     spare download addresses chosen by that marker (Spare_4.4.4.4 is the
 //                      start value)
 //   AgreementUrl       the licence agreement page
+//   CaFile             a PEM file of CA certificates that HTTPS trusts besides the system's
+//                      (a path in the program's form, Z:\ being the root); empty: none
 //
 // Address lists are IPv4 addresses joined by ";". The resolver list is never empty: an
 // empty one would send lookups to the built-in public resolvers, so a value without a
@@ -42,6 +44,7 @@ struct MakerServers {
     std::wstring commandAddresses;                         // ";"-joined IPv4 addresses
     std::map<std::wstring, std::wstring> markerAddresses;  // marker -> ";"-joined addresses
     std::wstring agreementUrl;
+    std::wstring caFile;
 
     // The built-in values.
     static MakerServers BuiltIn();

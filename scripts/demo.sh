@@ -2,8 +2,10 @@
 # Installs the game client with one command, the way a program that runs the installer
 # hidden would: installs what is missing, builds, starts the installer's servers on this
 # machine (inside scripts/netjail, so nothing leaves it) with a fake client as the package,
-# runs the installer hidden into a temporary drive D:, and shows what happened. A second,
-# ordinary run then finds the installed client and only starts its launcher.
+# runs the installer hidden into a temporary drive D: (over HTTPS that verifies the
+# server's certificate against the CA the server made and the ini names), and shows what
+# happened. A second, ordinary run then finds the installed client and only starts its
+# launcher.
 #
 # With --window the first install is an ordinary one instead: the installer's window
 # shows on this user's display (or, when there is none or it cannot be reached from the
@@ -82,6 +84,8 @@ for _ in $(seq 300); do
 done
 [ -s "$demo/server/servers.ini" ] || { echo "the update server did not start"; cat "$demo/server/server.log"; exit 1; }
 { cat "$demo/server/servers.ini"; printf '[Debug]\nLog=2\n'; } >"$HOME/prog/xjzurazarevuz.ini"
+echo "The update server's HTTPS certificate is signed by a CA of its own, which the installer trusts through"
+grep '^CaFile=' "$demo/server/servers.ini" | sed 's/^/  [Servers] /'
 
 meaning() {
   case $1 in
@@ -93,6 +97,7 @@ meaning() {
     5) echo "the package is damaged (MD5)" ;;
     6) echo "the package could not be started" ;;
     7) echo "the package ran but installed no working client" ;;
+    8) echo "the update descriptor was refused" ;;
     9) echo "a hidden run's command line does not parse" ;;
     *) echo "unexpected" ;;
   esac

@@ -2,6 +2,7 @@
 
 #include <json/json.h>
 
+#include <algorithm>
 #include <ctime>
 
 #include "app/MainApp.h"
@@ -39,6 +40,8 @@ constexpr DWORD kDescriptorValueBuffer = 2048;
 constexpr UINT kDescriptorFileFlags =
     CFileEx::kWrite | CFileEx::kShareRead | CFileEx::kNoInherit | CFileEx::kCreate | CFileEx::kBinary;
 
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
 // Every module of a run gets a class of its own, numbered from 1.
 int NextHelperWindowNumber() {
     static int counter = 0;
@@ -53,6 +56,25 @@ std::wstring ReadDescriptorValue(const std::wstring& path, const wchar_t* key, c
     wchar_t buffer[kDescriptorValueBuffer];
     GetPrivateProfileStringW(L"Install", key, defaultValue, buffer, kDescriptorValueBuffer, path.c_str());
     return buffer;
+}
+
+bool IsControl(wchar_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+// Whether a value may become part of a file name: nothing that leads to another folder or
+// drive, that a name lookup reads as a pattern, or that no file name holds.
+bool IsPlainNamePart(const std::wstring& value) {
+    if (value.find(L"..") != std::wstring::npos) return false;
+    return std::none_of(value.begin(), value.end(), [](wchar_t c) {
+        return IsControl(c) || std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos;
+    });
+}
+
+// The value for a log line, control characters shown as '?'.
+std::wstring Printable(std::wstring value) {
+    std::replace_if(value.begin(), value.end(), IsControl, L'?');
+    return value;
 }
 
 std::string BuildRequestBody() {
@@ -239,16 +261,9 @@ void UpdaterModule::HandleListText(int type, int code) {
     if (type == 0) {
         const std::wstring path =
             FormatW(L"%s\\xjinstall_%d.ini", m_downloadDir.c_str(), static_cast<int>(std::time(nullptr)));
-        if (ReadInstallDescriptor(*this, path, type, code)) {
-            if (m_md5.empty()) {
-                // Nothing could check such a package before it is run.
-                XJ_LOG_ERROR("[UM] descriptor without Md5, no download");
-                type = static_cast<int>(HttpResultType::Program);
-                code = kCodeDescriptorWithoutMd5;
-            } else if (!StartDownload(m_downloadDir, kFirstAttempt)) {
-                type = static_cast<int>(HttpResultType::System);
-                code = static_cast<int>(m_startDownloadError);
-            }
+        if (ReadInstallDescriptor(*this, path, type, code) && !StartDownload(m_downloadDir, kFirstAttempt)) {
+            type = static_cast<int>(HttpResultType::System);
+            code = static_cast<int>(m_startDownloadError);
         }
         DeleteFileWithRetry(path, 0);
     }
@@ -264,7 +279,10 @@ bool ReadInstallDescriptor(UpdaterModule& module, const std::wstring& path, int&
         return false;
     }
     try {
-        const std::string text = platform::Utf16LeBytesFromWide(Utf8ToWide(module.m_listText));
+        // Departs from the original behaviour: a leading UTF-8 mark is dropped, since kept it hides the section.
+        std::string_view answer = module.m_listText;
+        if (answer.starts_with(kUtf8Mark)) answer.remove_prefix(kUtf8Mark.size());
+        const std::string text = platform::Utf16LeBytesFromWide(Utf8ToWide(answer));
         file.Seek(0, CFileEx::kBegin);
         file.Write("\xFF\xFE", 2);
         if (!text.empty()) file.Write(text.data(), static_cast<UINT>(text.size()));
@@ -277,15 +295,39 @@ bool ReadInstallDescriptor(UpdaterModule& module, const std::wstring& path, int&
         return false;
     }
 
-    module.m_url = ReadDescriptorValue(path, L"Url", L"");
-    module.m_murl = ReadDescriptorValue(path, L"murl", L"");
-    module.m_size = WStringToInt64(ReadDescriptorValue(path, L"Size", L"0"));
-    module.m_md5 = ReadDescriptorValue(path, L"Md5", L"");
-    module.m_version = ReadDescriptorValue(path, L"Version", L"");
-    module.m_thirdCdnHost = ReadDescriptorValue(path, L"ThirdCDNHost", L"");
-    module.m_thirdCdnMinSpeed = WStringToInt64(ReadDescriptorValue(path, L"ThirdCDNMinSpeed", L"0"));
-    module.m_sslUrl = ReadDescriptorValue(path, L"SSLUrl", L"");
-    if (!module.m_sslUrl.empty()) module.m_url = module.m_sslUrl;
+    // Read aside first: a refused descriptor leaves the module with what it held.
+    const std::wstring url = ReadDescriptorValue(path, L"Url", L"");
+    const std::wstring murl = ReadDescriptorValue(path, L"murl", L"");
+    const std::int64_t size = WStringToInt64(ReadDescriptorValue(path, L"Size", L"0"));
+    const std::wstring md5 = ReadDescriptorValue(path, L"Md5", L"");
+    const std::wstring version = ReadDescriptorValue(path, L"Version", L"");
+    const std::wstring thirdCdnHost = ReadDescriptorValue(path, L"ThirdCDNHost", L"");
+    const std::int64_t thirdCdnMinSpeed = WStringToInt64(ReadDescriptorValue(path, L"ThirdCDNMinSpeed", L"0"));
+    const std::wstring sslUrl = ReadDescriptorValue(path, L"SSLUrl", L"");
+    if (md5.empty()) {
+        // Departs from the original behaviour, which skips the check: nothing could check such a package.
+        XJ_LOG_ERROR("[UM] descriptor refused: it names no Md5, so its package could not be checked");
+        type = static_cast<int>(HttpResultType::Program);
+        code = kCodeDescriptorWithoutMd5;
+        return false;
+    }
+    if (!IsPlainNamePart(version)) {
+        // Departs from the original behaviour: the version is part of a file name that a failed
+        // download deletes, and such a value could name a file outside the download folder.
+        XJ_LOG_ERROR(L"[UM] descriptor refused: its Version \"%s\" is no plain file name part",
+                     Printable(version).c_str());
+        type = static_cast<int>(HttpResultType::Program);
+        code = kCodeDescriptorValueRefused;
+        return false;
+    }
+    module.m_url = sslUrl.empty() ? url : sslUrl;
+    module.m_murl = murl;
+    module.m_size = size;
+    module.m_md5 = md5;
+    module.m_version = version;
+    module.m_thirdCdnHost = thirdCdnHost;
+    module.m_thirdCdnMinSpeed = thirdCdnMinSpeed;
+    module.m_sslUrl = sslUrl;
     return true;
 }
 

@@ -18,8 +18,9 @@
 // Every path ends in a listener call: a descriptor fetch in OnListResult, a started
 // download in OnDownloadResult (a package whose final name cannot be taken because access
 // is denied is downloaded once more first, silently). A helper window that cannot be made,
-// a request that cannot start, a descriptor without an Md5 and a download directory that
-// cannot be created are reported as failures too.
+// a request that cannot start, a refused descriptor (one without an Md5, or whose Version
+// is no plain file name part) and a download directory that cannot be created are
+// reported as failures too.
 #pragma once
 
 #include <cstdint>
@@ -38,8 +39,14 @@ inline constexpr UINT kUpdaterListTextMessage = 2024;
 inline constexpr UINT kUpdaterProgressMessage = 2025;
 inline constexpr UINT kUpdaterDownloadDoneMessage = 2026;
 
-// Type 3 code of a descriptor that names no Md5: its package could not be checked.
+// Type 3 codes of a descriptor that was fetched but refused: it names no Md5, so its
+// package could not be checked; or a value that becomes part of a file name could lead
+// out of the download folder.
 inline constexpr int kCodeDescriptorWithoutMd5 = 2040;
+inline constexpr int kCodeDescriptorValueRefused = 2041;
+inline bool IsDescriptorRefusal(int type, int code) {
+    return type == 3 && (code == kCodeDescriptorWithoutMd5 || code == kCodeDescriptorValueRefused);
+}
 
 class UpdaterModule {
 public:
@@ -122,9 +129,11 @@ private:
     std::shared_ptr<UpdaterModule*> m_self;
 };
 
-// Writes the module's answer text to `path` as FF FE and UTF-16LE and reads the [Install]
-// keys from it into the module. False, with (1, system error) in the pair, when the file
-// cannot be written; otherwise true with the pair unchanged.
+// Writes the module's answer text (less a leading UTF-8 mark) to `path` as FF FE and
+// UTF-16LE and reads the [Install] keys from it into the module. False, with (1, system
+// error) in the pair, when the file cannot be written; false, with (3, 2040 or 2041) in the
+// pair and the module unchanged, when the descriptor is refused; otherwise true with the
+// pair unchanged.
 bool ReadInstallDescriptor(UpdaterModule& module, const std::wstring& path, int& type, int& code);
 
 // The helper window's procedure.

@@ -56,12 +56,13 @@ struct HttpRequestSettings {
     std::vector<std::pair<std::string, std::string>> formFields;  // non-empty: multipart POST, in this order
     std::optional<HttpByteRange> range;
     std::string connectAddress;  // IPv4 text: connect there instead of resolving the URL's host
-    bool checkHost = false;      // HTTPS: verify the certificate's host name (never the chain)
+    bool checkHost = false;      // HTTPS: verify the certificate's host name too (the chain always, HttpTrust.h)
     bool followRedirects = true;
     long maxRedirects = 10;
     std::int64_t expectedLength = -1;  // body length that must arrive; -1: any
     std::int64_t maxReceiveSpeed = 0;  // bytes per second; 0: unlimited
     std::int64_t maxBodyBytes = -1;    // the in-memory body's limit; -1: none
+    long deadlineMs = 0;               // the whole attempt, connecting included, ends with (5, 28) past it; 0: none
 };
 
 struct HttpResponse {

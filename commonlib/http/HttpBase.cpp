@@ -59,6 +59,16 @@ DWORD CHttpBase::Timeout() const {
     return m_timeoutMs;
 }
 
+void CHttpBase::SetDeadline(DWORD milliseconds) {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
+    m_deadlineMs = milliseconds;
+}
+
+DWORD CHttpBase::Deadline() const {
+    XJ_ASSERT_ON_THREAD(m_threadChecker);
+    return m_deadlineMs;
+}
+
 bool CHttpBase::IsActive() const {
     XJ_ASSERT_ON_THREAD(m_threadChecker);
     return m_mgr != nullptr;
@@ -88,6 +98,7 @@ HttpRequestSettings CHttpBase::BuildSettings(std::string url, HttpMethod method,
     settings.followRedirects = m_followRedirects;
     settings.expectedLength = m_expectedLength;
     settings.maxBodyBytes = m_maxBodyBytes;
+    settings.deadlineMs = static_cast<long>(m_deadlineMs);
     return settings;
 }
 

@@ -50,8 +50,8 @@ public:
     void AddHeader(std::string line);
     void ClearHeaders();
 
-    // HTTPS only: when set before the request, the certificate's host name is checked.
-    // The certificate chain itself is never verified.
+    // HTTPS only: when set before the request, the certificate's host name is checked. The
+    // certificate chain is always verified (HttpTrust.h).
     std::uint8_t m_checkHost = 0;
 
     void SetRange(std::optional<HttpByteRange> range);
@@ -64,6 +64,10 @@ public:
     // (3, 3002); 0: none.
     void SetTimeout(DWORD milliseconds);
     DWORD Timeout() const;
+    // The longest an attempt may take however steadily bytes arrive: past it the attempt
+    // ends with (5, CURLE_OPERATION_TIMEDOUT) and the owner's retries go on. 0: none.
+    void SetDeadline(DWORD milliseconds);
+    DWORD Deadline() const;
 
     // Ends the attempt under way or waiting; nothing is reported for it. Safe when idle.
     virtual void Stop();
@@ -101,6 +105,7 @@ private:
     std::int64_t m_maxBodyBytes = -1;
     bool m_followRedirects = true;
     DWORD m_timeoutMs = 0;
+    DWORD m_deadlineMs = 0;
 
     // Scheduler state, written by CHttpMgr.
     CHttpMgr* m_mgr = nullptr;

@@ -1,6 +1,7 @@
 #include "commonlib/http/HttpCommand.h"
 
 #include <algorithm>
+#include <atomic>
 #include <ctime>
 #include <new>
 #include <random>
@@ -44,15 +45,31 @@ std::vector<std::string> PickPinnedAddresses(const std::wstring& list, std::size
     return candidates;
 }
 
+std::atomic<DWORD>& DefaultDeadlineValue() {
+    static std::atomic<DWORD> value{CHttpCommand::kDefaultDeadlineMs};
+    return value;
+}
+
 }  // namespace
 
 CHttpCommand::CHttpCommand(CHttpEngine* engine) : CHttpBase(engine), m_link(std::make_shared<Link>(Link{this})) {
     SetTimeout(kDefaultTimeoutMs);
+    // Departs from the original behaviour, which has only the inactivity time-out: an answer
+    // that trickles in a byte at a time would otherwise hold the command for ever.
+    SetDeadline(DefaultDeadline());
     SetMaxBodyBytes(kMaxResponseBytes);
 }
 
 CHttpCommand::~CHttpCommand() {
     CHttpCommand::Stop();
+}
+
+void CHttpCommand::SetDefaultDeadline(DWORD milliseconds) {
+    DefaultDeadlineValue().store(milliseconds, std::memory_order_relaxed);
+}
+
+DWORD CHttpCommand::DefaultDeadline() {
+    return DefaultDeadlineValue().load(std::memory_order_relaxed);
 }
 
 CHttpCommand* CHttpCommand::Create(void* memory) {

@@ -5,7 +5,10 @@
 // by value (or through Create) and may Stop it, start it again, or delete it, also from
 // inside the completion callback; after Stop no callback follows.
 //
-// Retry ladder. A failed attempt (any pair other than success, the time-out (3, 3002)
+// Each attempt ends with (3, 3002) after kDefaultTimeoutMs without a byte moving, and with
+// (5, CURLE_OPERATION_TIMEDOUT) once it has taken longer than its deadline altogether.
+//
+// Retry ladder. A failed attempt (any pair other than success, the time-outs
 // included) is followed, after the retry delay, by the next rung:
 //   1. the URL itself, resolved by the system;
 //   2. each alternate URL, in the order given;
@@ -43,6 +46,7 @@ enum class HttpErrorReporting : int { Off = 0, On = 1 };
 class CHttpCommand : public CHttpBase {
 public:
     static constexpr DWORD kDefaultTimeoutMs = 30000;
+    static constexpr DWORD kDefaultDeadlineMs = 60000;
     static constexpr DWORD kDefaultRetryDelayMs = 1000;
     static constexpr std::size_t kMaxPinnedAddresses = 3;
     static constexpr std::int64_t kMaxResponseBytes = 1 << 20;
@@ -73,6 +77,11 @@ public:
         XJ_ASSERT_ON_THREAD(m_threadChecker);
         return m_busy;
     }
+
+    // The deadline of each attempt of the commands made from now on (SetDeadline), any
+    // thread; kDefaultDeadlineMs until changed. Tests shorten it.
+    static void SetDefaultDeadline(DWORD milliseconds);
+    static DWORD DefaultDeadline();
 
     void SetRetryDelay(DWORD milliseconds) {
         XJ_ASSERT_ON_THREAD(m_threadChecker);

@@ -19,6 +19,7 @@
 #include "app/MainApp.h"
 #include "app/MainDlg.h"
 #include "commonlib/core/Singleton.h"
+#include "commonlib/http/HttpTrust.h"
 #include "commonlib/nettool/NetToolThread.h"
 #include "commonlib/thread/MainThreadTask.h"
 #include "platform/strings/StringConv.h"
@@ -49,6 +50,7 @@ protected:
         m_started = false;
         // No lookup may outlive the test: the process may end next.
         CSingleton<CNetToolThread>::GetInstance().Stop(10000);
+        SetHttpExtraCaFile({});
     }
 
     void WriteIni(const std::string& text) const { m_dir.WriteFile("home/prog/xjzurazarevuz.ini", text); }

@@ -51,9 +51,9 @@ protected:
     }
     fs::path DriveD() const { return m_dir / "driveD"; }
     fs::path LogFolder() const { return m_dir / m_program / "MiniLog"; }
-    void WriteIni(int logSetting) const {
+    void WriteIni(int logSetting, bool trustCa = true) const {
         m_dir.WriteFile(m_program + "/xjzurazarevuz.ini",
-                        m_server->ServersSection() + "[Debug]\nLog=" + std::to_string(logSetting) + "\n");
+                        m_server->ServersSection(trustCa) + "[Debug]\nLog=" + std::to_string(logSetting) + "\n");
     }
     std::string Record(const char* name) const { return TempDir::ReadFile(m_dir / "record" / name); }
     void ReplaceMd5(const std::string& md5) const {
@@ -327,6 +327,41 @@ TEST_F(InstallerExitTest, HiddenCommandLinesThatDoNotParseAreRefused) {
         EXPECT_EQ(run.exitCode, 1) << run.output;
         EXPECT_NE(run.output.find("no display"), std::string::npos) << run.output;
     }
+}
+
+TEST_F(InstallerExitTest, ADescriptorVersionThatLeadsOutOfTheFolderIsRefused) {
+    WriteIni(0);
+    // An empty file where the version leads; a download of no size fails at once.
+    m_dir.WriteFile("driveD/victim.tmp", "");
+    m_server->SetDescriptor("[Install]\r\nUrl=" + m_server->HttpOrigin() + "/missing.exe\r\nSize=0\r\nMd5=" +
+                            std::string(32, '0') + "\r\nVersion=\\..\\..\\..\\victim\r\n");
+    // Up to the first retry's request: the first answer has been handled by then.
+    Run({"-h", "-p", "D:\\Games"}, [&] {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (m_server->RequestsFor("/qvzurazarevuz.txt").size() < 2 && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return false;
+    });
+    EXPECT_EQ(m_server->RequestsFor("/qvzurazarevuz.txt").size(), 2u);
+    EXPECT_TRUE(fs::exists(DriveD() / "victim.tmp"));
+}
+
+TEST_F(InstallerProcessTest, AServerWhoseCertificateNoTrustedCaSignedNeverGetsItsPackageRun) {
+    // The update server's CA is not named: its HTTPS is as good as a certificate made on the spot.
+    WriteIni(0, false);
+    // Until the descriptor came over plain HTTP, and a while for the package's HTTPS download.
+    Run({"-h", "-p", "D:\\Games"}, [&] {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (m_server->RequestsFor("/qvzurazarevuz.txt").empty() && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        return false;
+    });
+    EXPECT_EQ(Record("package.args"), "") << "the package ran";
+    ASSERT_FALSE(m_server->Requests().empty());
+    for (const auto& request : m_server->Requests())
+        EXPECT_FALSE(request.tls) << request.path;
+    EXPECT_TRUE(m_server->StatisticsRecords().empty()) << "the statistics went to an untrusted server";
 }
 
 TEST_F(InstallerExitTest, RunsThatInstallNothing) {

@@ -3,6 +3,7 @@
 #include "app/AppTestEnvironment.h"
 #include "app/SpareDnsTable.h"
 #include "commonlib/http/DNSThread.h"
+#include "commonlib/http/HttpTrust.h"
 #include "commonlib/logger/BigDataLog.h"
 #include "commonlib/util/StringUtils.h"
 #include "support/FakeDnsServer.h"
@@ -23,7 +24,8 @@ constexpr char kAllServers[] =
     "Spare_3.3.3.3=127.0.0.131\n"
     "Spare_4.4.4.4=127.0.0.141\n"
     "Spare_9.9.9.9=\n"
-    "AgreementUrl=https://127.0.0.9:4431/licence.html\n";
+    "AgreementUrl=https://127.0.0.9:4431/licence.html\n"
+    "CaFile=C:\\ca.pem\n";
 
 class MainAppTest : public AppTestEnvironment {};
 
@@ -31,6 +33,7 @@ class MainAppTest : public AppTestEnvironment {};
 
 TEST_F(MainAppTest, IniReplacesEveryMakerValueAndDebugKeysWin) {
     WriteIni(std::string(kAllServers) + "[Debug]\nBigServerUrl=https://127.0.0.9:4431/debug-stats\nLog=0\n");
+    m_dir.WriteFile("home/ca.pem", "-----BEGIN CERTIFICATE-----\n");
     StartApp();
     const MakerServers& servers = MainApp::GetInstance().Servers();
     EXPECT_EQ(servers.DescriptorUrls(MakerServers::ListMode::Release),
@@ -39,6 +42,9 @@ TEST_F(MainAppTest, IniReplacesEveryMakerValueAndDebugKeysWin) {
     EXPECT_EQ(servers.VersionListUrl(MakerServers::ListMode::PublicTest),
               L"https://127.0.0.9:4431/test/qvinstall_public_test.txt");
     EXPECT_EQ(servers.agreementUrl, L"https://127.0.0.9:4431/licence.html");
+    EXPECT_EQ(servers.caFile, L"C:\\ca.pem");
+    ASSERT_NE(HttpTrustedCaText(), nullptr);
+    EXPECT_EQ(HttpTrustedCaText()->rfind("-----BEGIN CERTIFICATE-----\n", 0), 0u);
     EXPECT_EQ(BigDataLog::GetInstance().GetUrl(), L"https://127.0.0.9:4431/debug-stats");
     EXPECT_EQ(MainApp::GetInstance().GetDownloadLogUrl(), L"http://127.0.0.9:8081/dl");
     const SpareDnsTable& table = SpareDnsTable::GetInstance();

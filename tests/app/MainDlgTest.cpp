@@ -2,6 +2,7 @@
 
 #include "app/AppTestEnvironment.h"
 #include "app/MsgBoxDlg.h"
+#include "app/Updater/Updater.h"
 #include "commonlib/util/Md5.h"
 #include "support/ManualClock.h"
 #include "support/RectCheck.h"
@@ -126,6 +127,11 @@ TEST_F(MainDlgTest, HiddenRunGivesUpOnTheEleventhRetryTickWithItsCode) {
         InstallExitCode code;
     } cases[] = {
         {nullptr, [](CMainDlg& dialog) { dialog.OnListResult(4, 404, L"", L""); }, InstallExitCode::DescriptorFailed},
+        // A descriptor that arrived but was refused is no failure to fetch it.
+        {nullptr, [](CMainDlg& dialog) { dialog.OnListResult(3, kCodeDescriptorWithoutMd5, L"", L""); },
+         InstallExitCode::DescriptorRefused},
+        {nullptr, [](CMainDlg& dialog) { dialog.OnListResult(3, kCodeDescriptorValueRefused, L"", L""); },
+         InstallExitCode::DescriptorRefused},
         {nullptr, [](CMainDlg& dialog) { dialog.OnDownloadResult(5, 28, L""); }, InstallExitCode::DownloadFailed},
         // A download folder that can never be made is not retried: the run ends at once.
         {L"C:\\blocked\\QuorvelTarnvik", [](CMainDlg&) {}, InstallExitCode::NoInstallDirectory},

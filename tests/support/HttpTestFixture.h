@@ -11,7 +11,9 @@
 #include "commonlib/http/HttpBase.h"
 #include "commonlib/http/HttpCommand.h"
 #include "commonlib/http/HttpEngine.h"
+#include "commonlib/http/HttpTrust.h"
 #include "commonlib/thread/MainThreadTask.h"
+#include "platform/fs/DriveMap.h"
 #include "platform/sync/Thread.h"
 #include "support/MessagePump.h"
 
@@ -79,6 +81,12 @@ inline bool PumpWithScheduler(CHttpMgr* mgr, const std::function<bool()>& done) 
     });
 }
 
+// Trusts the CA certificates of a PEM file (host path) besides the system's; "" trusts the
+// system's alone.
+inline bool TrustCaFile(const std::string& hostPath) {
+    return SetHttpExtraCaFile(hostPath.empty() ? std::wstring() : platform::WinPath(hostPath));
+}
+
 class HttpUiThreadTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -88,6 +96,7 @@ protected:
     void TearDown() override {
         UninitHttpCommandMgr();
         ShutdownMainThreadQueue();
+        TrustCaFile("");
     }
     static bool PumpUntil(const std::function<bool()>& done) { return PumpWithScheduler(GetHttpCommandMgr(), done); }
 };

@@ -5,8 +5,10 @@
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 
 namespace testsupport {
 namespace {
@@ -18,37 +20,82 @@ bool WritePem(const std::string& path, const std::function<int(FILE*)>& write) {
     return std::fclose(file) == 0 && ok;
 }
 
+template <typename T, void (*Free)(T*)>
+using Owned = std::unique_ptr<T, decltype([](T* p) { Free(p); })>;
+
+bool ReadPem(const std::string& path, const std::function<bool(FILE*)>& read) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    const bool ok = read(file);
+    std::fclose(file);
+    return ok;
+}
+
+// A certificate for `key` named `commonName` with the extensions (name, OpenSSL text),
+// signed by the issuer's key under its name, or by `key` itself when there is no issuer.
+bool WriteCertificate(EVP_PKEY* key, const char* commonName, const std::vector<std::pair<int, std::string>>& extensions,
+                      const TestCertificate* issuer, const std::string& certFile, const std::string& keyFile) {
+    Owned<X509, X509_free> issuerCert;
+    Owned<EVP_PKEY, EVP_PKEY_free> issuerKey;
+    if (issuer) {
+        X509* cert = nullptr;
+        EVP_PKEY* signer = nullptr;
+        if (!ReadPem(issuer->certFile, [&](FILE* f) { return (cert = PEM_read_X509(f, nullptr, nullptr, nullptr)); }) ||
+            !ReadPem(issuer->keyFile,
+                     [&](FILE* f) { return (signer = PEM_read_PrivateKey(f, nullptr, nullptr, nullptr)); })) {
+            X509_free(cert);
+            return false;
+        }
+        issuerCert.reset(cert);
+        issuerKey.reset(signer);
+    }
+    Owned<X509, X509_free> cert(X509_new());
+    if (!key || !cert) return false;
+    // Serial numbers differ, so a client never mistakes one test certificate for another.
+    static std::atomic<long> serial{1};
+    ASN1_INTEGER_set(X509_get_serialNumber(cert.get()), serial++);
+    X509_gmtime_adj(X509_getm_notBefore(cert.get()), -60);
+    X509_gmtime_adj(X509_getm_notAfter(cert.get()), 24 * 3600);
+    X509_set_pubkey(cert.get(), key);
+    X509_NAME* name = X509_get_subject_name(cert.get());
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName), -1, -1, 0);
+    X509_set_issuer_name(cert.get(), issuerCert ? X509_get_subject_name(issuerCert.get()) : name);
+    X509V3_CTX ctx;
+    X509V3_set_ctx_nodb(&ctx);
+    X509V3_set_ctx(&ctx, issuerCert ? issuerCert.get() : cert.get(), cert.get(), nullptr, nullptr, 0);
+    for (const auto& [nid, value] : extensions) {
+        X509_EXTENSION* extension = X509V3_EXT_conf_nid(nullptr, &ctx, nid, value.c_str());
+        const bool added = extension && X509_add_ext(cert.get(), extension, -1) == 1;
+        X509_EXTENSION_free(extension);
+        if (!added) return false;
+    }
+    if (X509_sign(cert.get(), issuerKey ? issuerKey.get() : key, EVP_sha256()) <= 0) return false;
+    return WritePem(certFile, [&cert](FILE* f) { return PEM_write_X509(f, cert.get()); }) &&
+           WritePem(keyFile,
+                    [key](FILE* f) { return PEM_write_PrivateKey(f, key, nullptr, nullptr, 0, nullptr, nullptr); });
+}
+
 }  // namespace
 
-bool MakeTestCertificate(const std::string& directory, const std::string& altNames, TestCertificate* out) {
-    EVP_PKEY* key = EVP_EC_gen("P-256");
-    X509* cert = X509_new();
-    bool ok = key && cert;
-    if (ok) {
-        ASN1_INTEGER_set(X509_get_serialNumber(cert), 1);
-        X509_gmtime_adj(X509_getm_notBefore(cert), -60);
-        X509_gmtime_adj(X509_getm_notAfter(cert), 24 * 3600);
-        X509_set_pubkey(cert, key);
-        X509_NAME* name = X509_get_subject_name(cert);
-        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("xj test"), -1, -1,
-                                   0);
-        X509_set_issuer_name(cert, name);
-        X509V3_CTX ctx;
-        X509V3_set_ctx_nodb(&ctx);
-        X509V3_set_ctx(&ctx, cert, cert, nullptr, nullptr, 0);
-        X509_EXTENSION* san = X509V3_EXT_conf_nid(nullptr, &ctx, NID_subject_alt_name, altNames.c_str());
-        ok = san && X509_add_ext(cert, san, -1) == 1;
-        X509_EXTENSION_free(san);
-        ok = ok && X509_sign(cert, key, EVP_sha256()) > 0;
-    }
+bool MakeTestCertificateAuthority(const std::string& directory, TestCertificate* out) {
+    Owned<EVP_PKEY, EVP_PKEY_free> key(EVP_EC_gen("P-256"));
+    out->certFile = directory + "/ca.pem";
+    out->keyFile = directory + "/ca-key.pem";
+    // Each CA a name of its own: a client looks a certificate's issuer up by name.
+    static std::atomic<int> number{1};
+    const std::string name = "xj test CA " + std::to_string(number++);
+    return WriteCertificate(key.get(), name.c_str(),
+                            {{NID_basic_constraints, "critical,CA:TRUE"}, {NID_key_usage, "critical,keyCertSign"}},
+                            nullptr, out->certFile, out->keyFile);
+}
+
+bool MakeTestCertificate(const std::string& directory, const std::string& altNames, TestCertificate* out,
+                         const TestCertificate* issuer) {
+    Owned<EVP_PKEY, EVP_PKEY_free> key(EVP_EC_gen("P-256"));
     out->certFile = directory + "/cert.pem";
     out->keyFile = directory + "/key.pem";
-    ok = ok && WritePem(out->certFile, [cert](FILE* f) { return PEM_write_X509(f, cert); }) &&
-         WritePem(out->keyFile,
-                  [key](FILE* f) { return PEM_write_PrivateKey(f, key, nullptr, nullptr, 0, nullptr, nullptr); });
-    X509_free(cert);
-    EVP_PKEY_free(key);
-    return ok;
+    return WriteCertificate(key.get(), "xj test", {{NID_subject_alt_name, altNames}}, issuer, out->certFile,
+                            out->keyFile);
 }
 
 std::string RecordedRequest::Header(const std::string& name) const {

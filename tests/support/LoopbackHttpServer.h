@@ -19,13 +19,18 @@
 
 namespace testsupport {
 
-// A self-signed certificate and its key, written as PEM files into `directory`.
+// A certificate and its key, as PEM files.
 struct TestCertificate {
     std::string certFile;
     std::string keyFile;
 };
-// `altNames` is an OpenSSL subjectAltName text, such as "IP:127.0.0.1" or "DNS:other.test".
-bool MakeTestCertificate(const std::string& directory, const std::string& altNames, TestCertificate* out);
+// A CA for signing test certificates: "ca.pem" and "ca-key.pem" in `directory`.
+bool MakeTestCertificateAuthority(const std::string& directory, TestCertificate* out);
+// A server certificate, "cert.pem" and "key.pem" in `directory`, signed by `issuer` (a CA
+// made above), or by itself when there is none. `altNames` is an OpenSSL subjectAltName
+// text, such as "IP:127.0.0.1" or "DNS:other.test".
+bool MakeTestCertificate(const std::string& directory, const std::string& altNames, TestCertificate* out,
+                         const TestCertificate* issuer = nullptr);
 
 struct RecordedRequest {
     std::string method;

@@ -7,13 +7,19 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <sstream>
+
+#include "platform/fs/DriveMap.h"
+#include "platform/strings/StringConv.h"
 
 #include "support/CollectorOracle.h"
 #include "support/LoopbackHttpServer.h"
 
 namespace testsupport {
 namespace {
+
+namespace fs = std::filesystem;
 
 const std::vector<std::string> kEventFields = {
     "ftime",     "server",  "logname",   "event_type", "info_version", "uid",     "platform",
@@ -92,10 +98,13 @@ bool LoopbackUpdateServer::Start() {
         m_httpsPort = ntohs(address.sin_port);
         return true;
     }
+    TestCertificate ca{CaFile(), m_options.certDir + "/ca-key.pem"};
+    if ((!fs::exists(ca.certFile) || !fs::exists(ca.keyFile)) && !MakeTestCertificateAuthority(m_options.certDir, &ca))
+        return false;
     TestCertificate certificate;
     std::string names = "IP:127.0.0.1";
     if (m_options.address != "127.0.0.1") names += ",IP:" + m_options.address;
-    if (!MakeTestCertificate(m_options.certDir, names, &certificate)) return false;
+    if (!MakeTestCertificate(m_options.certDir, names, &certificate, &ca)) return false;
     m_https = std::make_unique<httplib::SSLServer>(certificate.certFile.c_str(), certificate.keyFile.c_str());
     if (!m_https->is_valid()) return false;
     Install(*m_https, true);
@@ -280,7 +289,11 @@ void LoopbackUpdateServer::SetDescriptor(std::string body, int status) {
     m_descriptorStatus = status;
 }
 
-std::string LoopbackUpdateServer::ServersSection() const {
+std::string LoopbackUpdateServer::CaFile() const {
+    return m_options.certDir + "/ca.pem";
+}
+
+std::string LoopbackUpdateServer::ServersSection(bool trustCa) const {
     const std::string& address = m_options.address;
     std::string text = "[Servers]\nUpdateServer=" + HttpsOrigin() + "\nUpdateServerHttp=" + HttpOrigin() +
                        "\nStatisticsUrl=" + HttpsOrigin() + kStatisticsPath + "\nDownloadLogUrl=" + HttpOrigin() +
@@ -289,6 +302,9 @@ std::string LoopbackUpdateServer::ServersSection() const {
     for (const char* marker : {"1.1.1.1", "2.2.2.2", "3.3.3.3", "4.4.4.4", "9.9.9.9"})
         text += std::string("Spare_") + marker + "=" + address + "\n";
     text += "AgreementUrl=" + HttpsOrigin() + "/agreement.html\n";
+    // The installer takes paths in its own form: Z: is the root of this system.
+    if (trustCa && fs::exists(CaFile()))
+        text += "CaFile=" + platform::Utf8FromWide(platform::WinPath(fs::absolute(CaFile()).string())) + "\n";
     return text;
 }
 

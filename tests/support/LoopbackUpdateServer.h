@@ -1,6 +1,7 @@
 // The installer's servers on loopback, for the tests and the demo: an update server that
-// serves the update descriptor and the installer package over HTTP and HTTPS (a self-signed
-// certificate for 127.0.0.1, byte ranges), and the two collectors, which keep what they
+// serves the update descriptor and the installer package over HTTP and HTTPS (byte
+// ranges; a certificate for 127.0.0.1 signed by a CA of its own, which the installer
+// trusts through the [Servers] key CaFile), and the two collectors, which keep what they
 // receive in readable form: the statistics records decrypted into their fields, the
 // download-log uploads with their sign checked.
 //
@@ -56,7 +57,9 @@ public:
         int httpPort = 0;  // 0: a free port
         // False: the HTTPS port is held closed, so connections to it are refused.
         bool https = true;
-        std::string certDir;  // where the certificate is written
+        // Where the certificate and its CA are written ("cert.pem", "ca.pem"); a CA the
+        // test made there already ("ca.pem" and "ca-key.pem") signs it instead of a new one.
+        std::string certDir;
     };
 
     explicit LoopbackUpdateServer(Options options);
@@ -74,8 +77,11 @@ public:
     std::string DefaultDescriptor() const;
     // Serves `body` with `status` at every descriptor path instead of the default descriptor.
     void SetDescriptor(std::string body, int status = 200);
-    // A [Servers] section that points every maker value at this server.
-    std::string ServersSection() const;
+    // A [Servers] section that points every maker value at this server and, unless
+    // `trustCa` is false, names the CA of its certificate as CaFile.
+    std::string ServersSection(bool trustCa = true) const;
+    // The CA's certificate (host path).
+    std::string CaFile() const;
 
     std::vector<UpdateServerRequest> Requests() const;
     std::vector<UpdateServerRequest> RequestsFor(const std::string& path) const;

@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     {
         std::lock_guard lock(outputMutex);
         std::cout << "update server: " << server.HttpsOrigin() << " and " << server.HttpOrigin() << "\n"
-                  << "certificate in " << options.certDir << "\n\n"
+                  << "certificate and its CA (trusted through CaFile) in " << options.certDir << "\n\n"
                   << section << std::endl;
     }
     if (!iniPath.empty()) {

@@ -17,6 +17,7 @@
 #include "platform/types/ErrorCodes.h"
 #include "platform/window/WindowClass.h"
 #include "support/RandomBytes.h"
+#include "support/ScriptedTcpServer.h"
 
 namespace {
 
@@ -77,11 +78,12 @@ protected:
         SetDownloadTuning(DownloadTuning());
     }
 
-    // Starts `server` and the application with every maker value pointing at it.
-    void StartWith(LoopbackUpdateServer& server, const std::string& extraIni = "") {
+    // Starts `server` and the application with every maker value pointing at it (and its
+    // CA trusted, unless `trustCa` is false).
+    void StartWith(LoopbackUpdateServer& server, const std::string& extraIni = "", bool trustCa = true) {
         server.SetPackage(m_package, "2.1.790");
         ASSERT_TRUE(server.Start());
-        WriteIni(server.ServersSection() + "[Debug]\nLog=0\n" + extraIni);
+        WriteIni(server.ServersSection(trustCa) + "[Debug]\nLog=0\n" + extraIni);
         StartApp();
     }
     // One update from `server` in a freshly started application, to the package in its place;
@@ -171,6 +173,20 @@ TEST_F(UpdaterTest, ThePackageArrivesWhereverItIsServed) {
     ::close(closed);
 }
 
+TEST_F(UpdaterTest, AServerWhoseCertificateNoTrustedCaSignedIsRefused) {
+    LoopbackUpdateServer server(ServerOptions(m_dir));
+    StartWith(server, "", false);
+    Fetch();
+    ASSERT_TRUE(WaitForDownload());
+    // The descriptor came over plain HTTP, the second URL; the package from its HTTPS
+    // SSLUrl never came: no TLS connection got as far as a request.
+    EXPECT_EQ(m_listener.List(), std::make_pair(0, 0));
+    EXPECT_NE(std::get<0>(m_listener.downloads.at(0)), 0);
+    for (const auto& request : server.Requests())
+        EXPECT_FALSE(request.tls) << request.path;
+    EXPECT_FALSE(fs::exists(HostPath("dl/qvinstaller.exe")));
+}
+
 TEST_F(UpdaterTest, DebugUpdateUrlIsTheOnlyUrl) {
     // [Debug] UpdateURL is the only URL, whatever the mode; one too short to request is
     // reported as a fetch that could not start.
@@ -212,6 +228,47 @@ TEST_F(UpdaterTest, ErrorAnswersAreReportedAndTouchNoPackageFile) {
         EXPECT_TRUE(DownloadDirEntries().empty());
         EXPECT_TRUE(m_listener.downloads.empty());
     }
+}
+
+TEST_F(UpdaterTest, DescriptorValuesThatWouldLeaveTheDownloadFolderAreRefused) {
+    LoopbackUpdateServer server(ServerOptions(m_dir));
+    StartWith(server);
+    // An empty file that a failed download's clean-up removes when the version leads it there.
+    m_dir.WriteFile("home/victim.tmp", "");
+    const char* const versions[] = {
+        "\\..\\..\\..\\victim", "../../../victim", "a/b", "..", "C:victim", "*", "2.1.?", "2.1\x01", "2.1\x7F",
+    };
+    for (const char* version : versions) {
+        SCOPED_TRACE(version);
+        // The package is not there, so a download that starts fails.
+        server.SetDescriptor("[Install]\r\nUrl=" + server.HttpOrigin() + "/missing.exe\r\nSize=10\r\nMd5=" +
+                             std::string(32, '0') + "\r\nVersion=" + version + "\r\n");
+        Fetch();
+        ASSERT_TRUE(WaitFor([&] { return !m_listener.lists.empty(); }));
+        if (m_module->IsDownloadActive()) WaitForDownload();
+        EXPECT_EQ(m_listener.List(), std::make_pair(3, kCodeDescriptorValueRefused));
+        // Refused as a whole: the module keeps what it held, here nothing.
+        EXPECT_EQ(std::get<2>(m_listener.lists[0]), L"");
+        EXPECT_EQ(std::get<3>(m_listener.lists[0]), L"");
+        EXPECT_TRUE(server.RequestsFor("/missing.exe").empty());
+        EXPECT_TRUE(fs::exists(HostPath("victim.tmp")));
+    }
+}
+
+TEST_F(UpdaterTest, ADescriptorThatTricklesInEndsAsAFailedFetch) {
+    // A byte every 100 ms, for hours: the deadline, not the inactivity limit, ends each try.
+    const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n[Install]" + std::string(100000, ' ');
+    testsupport::ScriptedTcpServer dribble({answer, 1, std::chrono::milliseconds(100)});
+    ASSERT_TRUE(dribble.Start());
+    WriteIni("[Servers]\nCommandAddresses=127.0.0.1\n[Debug]\nLog=0\nUpdateURL=" + dribble.Url("/d") + "\n");
+    StartApp();
+    const DWORD saved = CHttpCommand::DefaultDeadline();
+    CHttpCommand::SetDefaultDeadline(500);
+    Fetch();
+    CHttpCommand::SetDefaultDeadline(saved);
+    ASSERT_TRUE(WaitFor([&] { return !m_listener.lists.empty(); }));
+    EXPECT_EQ(m_listener.List(), std::make_pair(5, 28));  // CURLE_OPERATION_TIMEDOUT, after the pinned address too
+    EXPECT_EQ(dribble.Connections(), 2);
 }
 
 TEST_F(UpdaterTest, ALockedFinalNameGetsExactlyOneRetry) {
@@ -292,6 +349,12 @@ TEST_F(UpdaterTest, TheSavedDescriptorIsUtf16WithAByteOrderMark) {
     EXPECT_EQ(TempDir::ReadFile(HostPath("dl/d.ini")),
               std::string("\xFF\xFE") + platform::Utf16LeBytesFromWide(Utf8ToWide(text)));
     EXPECT_EQ(std::make_pair(type, code), std::make_pair(0, 0));
+    EXPECT_EQ(m_module->Version(), L"版本2.1 \U0001F600");
+
+    // A UTF-8 mark before the text is no part of it: the keys are read, the file is as above.
+    UpdaterModule::OnListText(hwnd, "\xEF\xBB\xBF" + text, 0, 0);
+    ASSERT_TRUE(ReadInstallDescriptor(*m_module, L"C:\\dl\\bom.ini", type, code));
+    EXPECT_EQ(TempDir::ReadFile(HostPath("dl/bom.ini")), TempDir::ReadFile(HostPath("dl/d.ini")));
     EXPECT_EQ(m_module->Version(), L"版本2.1 \U0001F600");
 
     // A file that cannot be made: the system error, and false.

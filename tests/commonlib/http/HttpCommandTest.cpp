@@ -178,8 +178,11 @@ using HttpsCommandTest = HttpUiThreadTest;
 
 TEST_F(HttpsCommandTest, HostCheckFailsOnlyANameMismatch) {
     testsupport::TempDir dir;
+    testsupport::TestCertificate ca;
     testsupport::TestCertificate certificate;
-    ASSERT_TRUE(testsupport::MakeTestCertificate(dir.Path().string(), "IP:127.0.0.1", &certificate));
+    ASSERT_TRUE(testsupport::MakeTestCertificateAuthority(dir.Path().string(), &ca));
+    ASSERT_TRUE(testsupport::MakeTestCertificate(dir.Path().string(), "IP:127.0.0.1", &certificate, &ca));
+    ASSERT_TRUE(TrustCaFile(ca.certFile));
     LoopbackHttpServer server(certificate);
     server.Serve("/tls", "secret");
     ASSERT_TRUE(server.Start());
@@ -211,6 +214,59 @@ TEST_F(HttpsCommandTest, HostCheckFailsOnlyANameMismatch) {
         }
     }
     SetHttpDnsResolvers("", 53);
+}
+
+TEST_F(HttpsCommandTest, TheCertificateChainMustLeadToATrustedCa) {
+    testsupport::TempDir dir;
+    testsupport::TestCertificate ca, other, bySigned, byItself;
+    for (const char* sub : {"ca", "other", "signed", "self"})
+        std::filesystem::create_directories(dir.Path() / sub);
+    ASSERT_TRUE(testsupport::MakeTestCertificateAuthority((dir.Path() / "ca").string(), &ca));
+    ASSERT_TRUE(testsupport::MakeTestCertificateAuthority((dir.Path() / "other").string(), &other));
+    ASSERT_TRUE(testsupport::MakeTestCertificate((dir.Path() / "signed").string(), "IP:127.0.0.1", &bySigned, &ca));
+    ASSERT_TRUE(testsupport::MakeTestCertificate((dir.Path() / "self").string(), "IP:127.0.0.1", &byItself));
+    LoopbackHttpServer signedServer(bySigned);
+    LoopbackHttpServer selfServer(byItself);
+    for (LoopbackHttpServer* server : {&signedServer, &selfServer}) {
+        server->Serve("/tls", "secret");
+        ASSERT_TRUE(server->Start());
+    }
+    const struct {
+        const char* why;
+        const testsupport::TestCertificate* trusted;
+        LoopbackHttpServer* server;
+        bool succeeds;
+    } cases[] = {
+        {"the system's CAs alone", nullptr, &signedServer, false},
+        {"the CA that signed it", &ca, &signedServer, true},
+        {"another CA", &other, &signedServer, false},
+        {"a certificate made on the spot, signed by itself", &ca, &selfServer, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        ASSERT_TRUE(TrustCaFile(c.trusted ? c.trusted->certFile : ""));
+        const size_t before = c.server->Requests().size();
+        // A GET as the updater makes it, with the host check, and a POST as the reports make it, without.
+        for (const bool post : {false, true}) {
+            CHttpCommand command;
+            command.m_checkHost = post ? 0 : 1;
+            CommandOutcome outcome;
+            const std::wstring url = Utf8ToWide(c.server->Url("/tls"));
+            ASSERT_TRUE(post ? outcome.Post(command, url, "record") : outcome.Get(command, url));
+            ASSERT_TRUE(PumpUntil([&] { return outcome.calls > 0; }));
+            if (c.succeeds) {
+                EXPECT_TRUE(outcome.Delivered("secret"));
+            } else {
+                EXPECT_EQ(std::make_pair(outcome.type, outcome.code), std::make_pair(5, 60));
+            }
+        }
+        EXPECT_EQ(c.server->Requests().size(), before + (c.succeeds ? 2 : 0));
+    }
+    // A file that is missing or holds no certificate adds nothing to the trust.
+    dir.WriteFile("none.pem", "no certificate");
+    EXPECT_FALSE(TrustCaFile((dir.Path() / "none.pem").string()));
+    EXPECT_FALSE(TrustCaFile((dir.Path() / "missing.pem").string()));
+    EXPECT_EQ(HttpTrustedCaText(), nullptr);
 }
 
 TEST_F(HttpCommandTest, PostGoesToAnotherAddressOnlyWhenNoServerTookIt) {
@@ -254,6 +310,25 @@ TEST_F(HttpCommandTest, PostGoesToAnotherAddressOnlyWhenNoServerTookIt) {
         EXPECT_EQ(elsewhere.Requests()[0].body, "record");
     }
     SetHttpDnsResolvers("", 53);
+}
+
+TEST_F(HttpCommandTest, AnAnswerThatNeverEndsIsCutAtTheDeadline) {
+    // A byte every 100 ms of an answer that would take hours: never inactive for long.
+    const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + std::string(100000, 'x');
+    ScriptedTcpServer dribble({answer, 1, std::chrono::milliseconds(100)});
+    ASSERT_TRUE(dribble.Start());
+    const DWORD saved = CHttpCommand::DefaultDeadline();
+    EXPECT_EQ(saved, CHttpCommand::kDefaultDeadlineMs);
+    CHttpCommand::SetDefaultDeadline(500);
+    CHttpCommand command;  // takes the default when made
+    CHttpCommand::SetDefaultDeadline(saved);
+    command.SetRetryDelay(0);
+    // The ladder goes on past a deadline: the URL, then its pinned address, each cut.
+    ASSERT_TRUE(m_outcome.Get(command, Utf8ToWide(dribble.Url("/d")), HttpErrorReporting::Off, L"127.0.0.1"));
+    ASSERT_TRUE(Finish());
+    EXPECT_EQ(m_outcome.type, 5);
+    EXPECT_EQ(m_outcome.code, 28);  // CURLE_OPERATION_TIMEDOUT
+    EXPECT_EQ(dribble.Connections(), 2);
 }
 
 TEST_F(HttpCommandTest, AnswersLargerThanTheCapFail) {
