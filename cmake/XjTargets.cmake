@@ -30,9 +30,10 @@ function(xj_library name)
 endfunction()
 
 # One test executable per top directory: every *Test.cpp under tests/<name>.
-# SERIAL_FILTER names (a gtest filter) the tests that must run while no other test runs.
+# SERIAL_FILTER names (a gtest filter) the tests that must run while no other test runs;
+# OWN_PROCESS_SPACE runs each test in a process space of its own (tests/support/own-process-space).
 function(xj_test_suite name)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "SERIAL_FILTER" "")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "OWN_PROCESS_SPACE" "SERIAL_FILTER" "")
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${name}/*.cpp)
   if(NOT sources)
     return()
@@ -40,6 +41,11 @@ function(xj_test_suite name)
   add_executable(${name}_tests ${sources})
   target_link_libraries(${name}_tests PRIVATE ${name} xj_test_support GTest::gtest_main GTest::gmock)
   xj_warnings(${name}_tests)
+  if(arg_OWN_PROCESS_SPACE)
+    # Read by the test discovery below, so it must be set first.
+    set_property(TARGET ${name}_tests PROPERTY CROSSCOMPILING_EMULATOR
+                 ${CMAKE_SOURCE_DIR}/tests/support/own-process-space)
+  endif()
   if(arg_SERIAL_FILTER)
     gtest_discover_tests(${name}_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                          TEST_FILTER "-${arg_SERIAL_FILTER}" PROPERTIES LABELS ${name})
