@@ -412,8 +412,8 @@ bool X11Display::Impl::ShowsTranslucency() const {
 }
 
 void X11Display::Impl::ApplyIcons(WindowObject& window, ::Window xid) {
-    // Every size of the icons' resources, so the desktop never scales a small one up; as
-    // width, height and the pixels of each in turn, 32-bit values in longs.
+    // Every size of the icons' resources, largest first, so the desktop never scales a small
+    // one up; as width, height and the pixels of each in turn, 32-bit values in longs.
     std::vector<IconImage> images = IconFamilyOf(WindowIcon(window.Handle(), ICON_BIG));
     for (IconImage& image : IconFamilyOf(WindowIcon(window.Handle(), ICON_SMALL))) {
         const bool known = std::any_of(images.begin(), images.end(), [&](const IconImage& other) {
@@ -422,7 +422,7 @@ void X11Display::Impl::ApplyIcons(WindowObject& window, ::Window xid) {
         if (!known) images.push_back(std::move(image));
     }
     std::sort(images.begin(), images.end(),
-              [](const IconImage& a, const IconImage& b) { return a.width * a.height < b.width * b.height; });
+              [](const IconImage& a, const IconImage& b) { return a.width * a.height > b.width * b.height; });
     std::vector<unsigned long> data;
     for (const IconImage& image : images) {
         data.push_back(static_cast<unsigned long>(image.width));

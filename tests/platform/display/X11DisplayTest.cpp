@@ -388,9 +388,9 @@ TEST_F(X11DisplayTest, WindowsTellTheDesktopTheirTitleClassProcessSizeTypeAndIco
         EXPECT_EQ(WindowType(other, x11.NativeWindow(owned)), "_NET_WM_WINDOW_TYPE_DIALOG");
     }
     {
-        // Every size the icon resource holds, smallest first; none for a window without icons.
+        // Every size the icon resource holds, largest first; none for a window without icons.
         using Sizes = std::vector<std::pair<unsigned long, unsigned long>>;
-        EXPECT_EQ(IconSizes(other, xmain), (Sizes{{16, 16}, {32, 32}, {48, 48}}));
+        EXPECT_EQ(IconSizes(other, xmain), (Sizes{{48, 48}, {32, 32}, {16, 16}}));
         EXPECT_EQ(IconSizes(other, x11.NativeWindow(box)), Sizes{});
     }
 }
