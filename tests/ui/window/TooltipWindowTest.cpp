@@ -1,6 +1,6 @@
 // A skinned window shows its controls' tooltips: after the hover delay (on a manual clock, so
-// nothing waits for real time), hidden again on leave, on a press and under a modal box; headless and on a real
-// X server.
+// nothing waits for real time), hidden again on leave, on a press and under a modal box;
+// headless and on a real X server.
 #include <functional>
 #include <optional>
 
