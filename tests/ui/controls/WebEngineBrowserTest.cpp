@@ -184,6 +184,13 @@ protected:
         Connect(control);
         return control;
     }
+    // AddBrowser, then its first page shown; null (a failure noted) when the page never came.
+    SkinUI::CWebBrowserUI* AddBrowserShowing(const std::string& url) {
+        SkinUI::CWebBrowserUI* control = AddBrowser();
+        if (control->GetWebBrowser2() == nullptr) return nullptr;
+        control->NavigateTo(platform::WideFromUtf8(url));
+        return PumpUntilSeen("document " + url) ? control : nullptr;
+    }
     void Connect(SkinUI::CWebBrowserUI* control) {
         IWebBrowser2* browser = control->GetWebBrowser2();
         ASSERT_NE(browser, nullptr) << "no browser object was created";
@@ -281,12 +288,9 @@ TEST_F(WebEngineBrowserTest, ShowsLoopbackAndFilePagesFollowsLinksAndGoesBack) {
     ASSERT_TRUE(server.Start());
     const std::string first = server.Url("/first");
     const std::string second = server.Url("/second");
-    SkinUI::CWebBrowserUI* control = AddBrowser();
+    SkinUI::CWebBrowserUI* control = AddBrowserShowing(first);
+    ASSERT_NE(control, nullptr);
     IWebBrowser2* browser = control->GetWebBrowser2();
-    ASSERT_NE(browser, nullptr);
-
-    control->NavigateTo(platform::WideFromUtf8(first));
-    ASSERT_TRUE(PumpUntilSeen("document " + first));
     EXPECT_EQ(m_events.Only(Visit(first, "First page")), Visit(first, "First page"));
     EXPECT_TRUE(m_commands.empty()) << "nothing to go back or forward to yet";
     EXPECT_EQ(Text(&IWebBrowser2::get_LocationName, browser), "First page");
@@ -361,11 +365,9 @@ TEST_F(WebEngineBrowserTest, HttpErrorPagesFailWithTheirStatusAndTheHostTakesThe
     }
     ASSERT_TRUE(server.Start());
     const std::string first = server.Url("/first");
-    SkinUI::CWebBrowserUI* control = AddBrowser();
+    SkinUI::CWebBrowserUI* control = AddBrowserShowing(first);
+    ASSERT_NE(control, nullptr);
     IWebBrowser2* browser = control->GetWebBrowser2();
-    ASSERT_NE(browser, nullptr);
-    control->NavigateTo(platform::WideFromUtf8(first));
-    ASSERT_TRUE(PumpUntilSeen("document " + first));
 
     for (const int status : {404, 503}) {
         // As the system's browser: a navigation error with the HTTP status, not a page shown.
