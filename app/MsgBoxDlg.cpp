@@ -7,6 +7,9 @@ CMsgBoxDlg::CMsgBoxDlg(std::wstring text, std::wstring title, std::wstring codeL
     : m_text(std::move(text)), m_title(std::move(title)), m_codeLine(std::move(codeLine)) {}
 
 void CMsgBoxDlg::OnWindowReady() {
+    // Departs from the original behaviour, which gave the box no icon: the desktop shows a
+    // box without an owner (the second instance's) as a window of its own.
+    SetWindowIcon();
     m_btnClose = m_pm.ControlByName(L"btn_close");
     m_btnOk = m_pm.ControlByName(L"btn_ok");
     m_btnCancel = m_pm.ControlByName(L"btn_cancel");

@@ -56,3 +56,18 @@ function(xj_test_suite name)
                          PROPERTIES LABELS ${name})
   endif()
 endfunction()
+
+# Checks the include directions between the layers of library <name> (cmake/CheckLayers.cmake)
+# whenever one of its files changes, before the library is built.
+function(xj_check_layers name)
+  file(GLOB_RECURSE files CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${name}/*.h ${CMAKE_SOURCE_DIR}/${name}/*.cpp)
+  set(stamp ${CMAKE_CURRENT_BINARY_DIR}/layers.checked)
+  add_custom_command(OUTPUT ${stamp}
+    COMMAND ${CMAKE_COMMAND} -DROOT=${CMAKE_SOURCE_DIR} -DLIBRARY=${name} -P ${CMAKE_SOURCE_DIR}/cmake/CheckLayers.cmake
+    COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
+    DEPENDS ${files} ${CMAKE_SOURCE_DIR}/cmake/CheckLayers.cmake
+    COMMENT "Checking the include directions between ${name}'s layers"
+    VERBATIM)
+  add_custom_target(${name}_layers DEPENDS ${stamp})
+  add_dependencies(${name} ${name}_layers)
+endfunction()

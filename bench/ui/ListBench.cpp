@@ -12,6 +12,7 @@
 #include "platform/window/MessageApi.h"
 #include "platform/window/WindowApi.h"
 #include "platform/window/WindowClass.h"
+#include "ui/controls/ControlTags.h"
 #include "ui/controls/ListUI.h"
 #include "ui/core/ContainerUI.h"
 #include "ui/core/DialogBuilder.h"
@@ -69,6 +70,7 @@ public:
     }
 
     SkinUI::CListUI* Build(const std::string& xml) {
+        SkinUI::RegisterControlTags();
         SkinUI::CUIDialogBuilder builder;
         manager.AttachRoot(builder.BuildFromText(xml, &manager));
         auto* list = static_cast<SkinUI::CListUI*>(manager.ControlByName(L"list"));

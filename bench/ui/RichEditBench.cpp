@@ -15,6 +15,7 @@
 #include "platform/window/MessageApi.h"
 #include "platform/window/WindowApi.h"
 #include "platform/window/WindowClass.h"
+#include "ui/controls/ControlTags.h"
 #include "ui/controls/RichEditUI.h"
 #include "ui/core/DialogBuilder.h"
 #include "ui/core/PaintManager.h"
@@ -61,6 +62,7 @@ public:
         m_manager = std::make_unique<SkinUI::CUIPaintManager>();
         m_manager->Bind(m_hwnd);
         SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(m_manager.get()));
+        SkinUI::RegisterControlTags();
         SkinUI::CUIDialogBuilder builder;
         m_manager->AttachRoot(builder.BuildFromText(
             R"(<VerticalLayout><RichEdit name="re" vscrollbar="true" maxchar="4000000"/></VerticalLayout>)",

@@ -6,10 +6,12 @@
 #include <string_view>
 
 #include "platform/gdi/Gdi.h"
+#include "ui/controls/ControlTags.h"
 #include "ui/core/DialogBuilder.h"
 #include "ui/core/PaintManager.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    SkinUI::RegisterControlTags();
     SkinUI::CUIPaintManager manager;
     SkinUI::CUIDialogBuilder builder;
     SkinUI::CControlUI* root =

@@ -54,7 +54,14 @@ inline constexpr DISPID DISPID_NAVIGATEERROR = 271;       // VT_DISPATCH browser
 inline constexpr DISPID DISPID_NEWWINDOW3 = 273;          // VT_BYREF|VT_DISPATCH new browser, VT_BYREF|VT_BOOL
                                                           // cancel, VT_I4 flags, VT_BSTR url context, VT_BSTR url
 
-// Status codes of NavigateError other than HTTP statuses.
+// The commands of DISPID_COMMANDSTATECHANGE.
+inline constexpr LONG CSC_NAVIGATEFORWARD = 1;
+inline constexpr LONG CSC_NAVIGATEBACK = 2;
+
+// The menu IDocHostUIHandler::ShowContextMenu is asked for: a page's own.
+inline constexpr DWORD CONTEXT_MENU_DEFAULT = 0;
+
+// Status codes of NavigateError other than HTTP statuses (which it carries as they are).
 inline constexpr HRESULT INET_E_RESOURCE_NOT_FOUND = static_cast<HRESULT>(0x800C0005);
 inline constexpr HRESULT INET_E_DOWNLOAD_FAILURE = static_cast<HRESULT>(0x800C0008);
 

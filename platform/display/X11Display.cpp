@@ -7,9 +7,13 @@
 #include <X11/extensions/shape.h>
 #include <X11/keysym.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -154,6 +158,27 @@ bool BypassesWindowManager(const WindowObject& window) {
     return (ex & (WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_LAYERED)) != 0;
 }
 
+// A window the user cannot minimise, or one that belongs to another, is a dialog (a message box).
+bool IsDialog(const WindowObject& window) {
+    return window.Owner() != nullptr || !(window.Style() & WS_MINIMIZEBOX);
+}
+
+// WM_CLASS: the program's name ($RESOURCE_NAME, as the convention lets a user choose, else the
+// executable's) and the same capitalised as its class.
+struct ProgramClass {
+    std::string name;
+    std::string cls;
+};
+
+ProgramClass ProgramClassNames() {
+    const char* chosen = std::getenv("RESOURCE_NAME");
+    ProgramClass names;
+    names.name = chosen != nullptr && *chosen != '\0' ? chosen : program_invocation_short_name;
+    names.cls = names.name;
+    if (!names.cls.empty() && names.cls[0] >= 'a' && names.cls[0] <= 'z') names.cls[0] = names.cls[0] - 'a' + 'A';
+    return names;
+}
+
 }  // namespace
 
 struct X11Display::Impl {
@@ -185,6 +210,7 @@ struct X11Display::Impl {
     std::optional<NativeState> StateOf(HWND hwnd) const;
     void PushPixels(WindowObject& window, const NativeState& state, const RECT& area);
     void SetTitle(::Window xid, const std::wstring& title);
+    void ApplySizeHints(WindowObject& window, ::Window xid);
     void Present(WindowObject& window, const RECT& area);
 
     // Native child windows and the XEmbed socket side.
@@ -216,6 +242,11 @@ struct X11Display::Impl {
     Atom protocols = 0;
     Atom deleteWindow = 0;
     Atom netWmName = 0;
+    Atom netWmIconName = 0;
+    Atom netWmPid = 0;
+    Atom netWmWindowType = 0;
+    Atom windowTypeNormal = 0;
+    Atom windowTypeDialog = 0;
     Atom utf8String = 0;
     Atom motifHints = 0;
     Atom compositorSelection = 0;
@@ -323,6 +354,11 @@ bool X11Display::Impl::Open(const std::string& name) {
     protocols = XInternAtom(display, "WM_PROTOCOLS", False);
     deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
     netWmName = XInternAtom(display, "_NET_WM_NAME", False);
+    netWmIconName = XInternAtom(display, "_NET_WM_ICON_NAME", False);
+    netWmPid = XInternAtom(display, "_NET_WM_PID", False);
+    netWmWindowType = XInternAtom(display, "_NET_WM_WINDOW_TYPE", False);
+    windowTypeNormal = XInternAtom(display, "_NET_WM_WINDOW_TYPE_NORMAL", False);
+    windowTypeDialog = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DIALOG", False);
     utf8String = XInternAtom(display, "UTF8_STRING", False);
     motifHints = XInternAtom(display, "_MOTIF_WM_HINTS", False);
     wakeAtom = XInternAtom(display, "_XJ_DISPLAY_WAKE", False);
@@ -376,14 +412,22 @@ bool X11Display::Impl::ShowsTranslucency() const {
 }
 
 void X11Display::Impl::ApplyIcons(WindowObject& window, ::Window xid) {
-    // Width, height and the pixels of each icon in turn, as 32-bit values in longs.
+    // Every size of the icons' resources, largest first, so the desktop never scales a small
+    // one up; as width, height and the pixels of each in turn, 32-bit values in longs.
+    std::vector<IconImage> images = IconFamilyOf(WindowIcon(window.Handle(), ICON_BIG));
+    for (IconImage& image : IconFamilyOf(WindowIcon(window.Handle(), ICON_SMALL))) {
+        const bool known = std::any_of(images.begin(), images.end(), [&](const IconImage& other) {
+            return other.width == image.width && other.height == image.height;
+        });
+        if (!known) images.push_back(std::move(image));
+    }
+    std::sort(images.begin(), images.end(),
+              [](const IconImage& a, const IconImage& b) { return a.width * a.height > b.width * b.height; });
     std::vector<unsigned long> data;
-    for (const WPARAM kind : {ICON_BIG, ICON_SMALL}) {
-        const auto image = IconImageOf(WindowIcon(window.Handle(), kind));
-        if (!image) continue;
-        data.push_back(static_cast<unsigned long>(image->width));
-        data.push_back(static_cast<unsigned long>(image->height));
-        data.insert(data.end(), image->argb.begin(), image->argb.end());
+    for (const IconImage& image : images) {
+        data.push_back(static_cast<unsigned long>(image.width));
+        data.push_back(static_cast<unsigned long>(image.height));
+        data.insert(data.end(), image.argb.begin(), image.argb.end());
     }
     if (data.empty()) {
         XDeleteProperty(display, xid, netWmIcon);
@@ -432,9 +476,28 @@ unsigned long X11Display::Impl::NativeWindow(HWND hwnd) const {
 
 void X11Display::Impl::SetTitle(::Window xid, const std::wstring& title) {
     const std::string utf8 = Utf8FromWide(title);
-    XChangeProperty(display, xid, netWmName, utf8String, 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
-    XStoreName(display, xid, utf8.c_str());
+    for (const Atom name : {netWmName, netWmIconName}) {
+        XChangeProperty(display, xid, name, utf8String, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
+    }
+    // WM_NAME and WM_ICON_NAME in an encoding they can hold (STRING for Latin-1, else
+    // COMPOUND_TEXT), with the client machine and locale beside them.
+    Xutf8SetWMProperties(display, xid, utf8.c_str(), utf8.c_str(), nullptr, 0, nullptr, nullptr, nullptr);
+}
+
+void X11Display::Impl::ApplySizeHints(WindowObject& window, ::Window xid) {
+    const RECT r = window.WindowRect();
+    XSizeHints hints{};
+    hints.flags = PPosition | USPosition;
+    hints.x = r.left;
+    hints.y = r.top;
+    if (!(window.Style() & WS_THICKFRAME)) {
+        // Without a sizing frame only the program sizes the window.
+        hints.flags |= PMinSize | PMaxSize;
+        hints.min_width = hints.max_width = std::max<LONG>(1, r.right - r.left);
+        hints.min_height = hints.max_height = std::max<LONG>(1, r.bottom - r.top);
+    }
+    XSetWMNormalHints(display, xid, &hints);
 }
 
 void X11Display::Impl::WindowCreated(WindowObject& window) {
@@ -459,13 +522,20 @@ void X11Display::Impl::WindowCreated(WindowObject& window) {
     MotifHints hints;
     XChangeProperty(display, xid, motifHints, motifHints, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&hints), 5);
-    XSizeHints sizeHints{};
-    sizeHints.flags = PPosition | USPosition;
-    sizeHints.x = r.left;
-    sizeHints.y = r.top;
-    XSetWMNormalHints(display, xid, &sizeHints);
+    ApplySizeHints(window, xid);
     if (auto owner = StateOf(window.Owner())) XSetTransientForHint(display, xid, owner->xid);
     SetTitle(xid, window.Title());
+    const ProgramClass names = ProgramClassNames();
+    XClassHint classHint{const_cast<char*>(names.name.c_str()), const_cast<char*>(names.cls.c_str())};
+    XSetClassHint(display, xid, &classHint);
+    const unsigned long pid = static_cast<unsigned long>(getpid());
+    XChangeProperty(display, xid, netWmPid, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&pid), 1);
+    if (!attributes.override_redirect) {
+        const Atom type = IsDialog(window) ? windowTypeDialog : windowTypeNormal;
+        XChangeProperty(display, xid, netWmWindowType, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&type), 1);
+    }
     ApplyShape(window, xid);
     if (currentCursor) XDefineCursor(display, xid, cursors[CursorShapeId(currentCursor)]);
     XFlush(display);
@@ -522,6 +592,8 @@ void X11Display::Impl::WindowMoved(WindowObject& window) {
     auto state = StateOf(window.Handle());
     if (!state) return;
     const RECT r = window.WindowRect();
+    // The new size first: a fixed-size window would not be let take it otherwise.
+    ApplySizeHints(window, state->xid);
     XMoveResizeWindow(display, state->xid, r.left, r.top, static_cast<unsigned>(std::max<LONG>(1, r.right - r.left)),
                       static_cast<unsigned>(std::max<LONG>(1, r.bottom - r.top)));
     XFlush(display);

@@ -9,7 +9,12 @@
 // in their top-level's pixels and get no X window. Layered windows use a
 // 32-bit ARGB visual when the server has one. A window's shape (SetWindowRgn)
 // becomes the X window's bounding shape (the SHAPE extension), so nothing shows
-// outside it; its icons (WM_SETICON) become _NET_WM_ICON. A child that asks for a
+// outside it; its icons (WM_SETICON) become _NET_WM_ICON, in every size their icon resource
+// holds. Each top-level window tells the desktop what desktop programs tell it: its title in
+// _NET_WM_NAME and, in an encoding that holds it, WM_NAME; WM_CLASS (the program's name);
+// _NET_WM_PID and WM_CLIENT_MACHINE; a fixed size (minimum = maximum) when it has no sizing
+// frame (WS_THICKFRAME); and, when the window manager places it, _NET_WM_WINDOW_TYPE: a
+// dialog when it has an owner or cannot be minimised (a message box), else normal. A child that asks for a
 // native window (NativeWindow.h) gets an X window inside its top-level's, which is the
 // socket side of XEmbed for another program's window: the client is reparented into it,
 // told so, mapped as its _XEMBED_INFO asks, sized with it, given the X keyboard focus

@@ -36,7 +36,9 @@ Message Command(MessageType type) {
     return message;
 }
 
+// An HTTP status goes to the host as it is, as the system's browser gives it.
 HRESULT StatusOf(std::int64_t failure) {
+    if (failure >= kFirstHttpError && failure <= kLastHttpError) return static_cast<HRESULT>(failure);
     return failure == static_cast<std::int64_t>(LoadFailure::NotFound) ? INET_E_RESOURCE_NOT_FOUND
                                                                        : INET_E_DOWNLOAD_FAILURE;
 }
@@ -358,8 +360,13 @@ void WebBrowserObject::OnHelperMessage(const Message& message) {
             FireNewWindow(text);
             break;
         case MessageType::History:
-            m_history = message.value;
+            SetHistory(message.value);
             break;
+        case MessageType::ContextMenu: {
+            const bool engineShows = !HostShowsContextMenu(POINT{PointX(message.value), PointY(message.value)});
+            if (m_helper) m_helper->Send(Message{MessageType::MenuAnswer, message.id, engineShows ? 1 : 0, {}});
+            break;
+        }
         default:
             break;  // commands are ours to send, never to receive
     }
@@ -368,14 +375,39 @@ void WebBrowserObject::OnHelperMessage(const Message& message) {
 void WebBrowserObject::OnHelperGone() {
     const ComPtr<WebBrowserObject> self(this);
     m_helperGone = true;
-    m_history = 0;
     m_helper.reset();
+    SetHistory(0);
     if (const std::optional<std::wstring> pending = std::exchange(m_pending, std::nullopt)) {
         ReportFailure(*pending, INET_E_DOWNLOAD_FAILURE);
     }
 }
 
+void WebBrowserObject::SetHistory(std::int64_t history) {
+    const std::int64_t changed = m_history ^ history;
+    m_history = history;
+    if (changed & kCanGoBack) FireCommandState(CSC_NAVIGATEBACK, (history & kCanGoBack) != 0);
+    if (changed & kCanGoForward) FireCommandState(CSC_NAVIGATEFORWARD, (history & kCanGoForward) != 0);
+}
+
+bool WebBrowserObject::HostShowsContextMenu(POINT screen) {
+    IDocHostUIHandler* handler = m_document ? m_document->UIHandler() : nullptr;
+    if (handler == nullptr) return false;
+    // The handler may put another one on the document, or let it go, while it runs.
+    const ComPtr<IDocHostUIHandler> held(handler);
+    return held->ShowContextMenu(CONTEXT_MENU_DEFAULT, &screen, nullptr, nullptr) == S_OK;
+}
+
 // ---- events ----
+
+void WebBrowserObject::FireCommandState(LONG command, bool enabled) {
+    VARIANT args[2] = {Empty(), Empty()};
+    args[0].vt = VT_BOOL;
+    args[0].boolVal = enabled ? VARIANT_TRUE : VARIANT_FALSE;
+    args[1].vt = VT_I4;
+    args[1].lVal = command;
+    DISPPARAMS params{args, nullptr, 2, 0};
+    m_events->Fire(DISPID_COMMANDSTATECHANGE, &params);
+}
 
 bool WebBrowserObject::FireBeforeNavigate(const std::wstring& url) {
     VARIANT address = Text(url);

@@ -12,10 +12,15 @@
 // Events come from the helper while the UI thread pumps messages, never inside the
 // object's own calls: BeforeNavigate2 (the sink may cancel; the navigation waits for it),
 // NavigateComplete2 (with a new document), DocumentComplete, TitleChange, NavigateError
-// (status INET_E_RESOURCE_NOT_FOUND or INET_E_DOWNLOAD_FAILURE), and NewWindow3 for a
-// page that wanted a window of its own, which it never gets. When the helper dies, the
-// navigation under way reports NavigateError and later navigations fail the same way:
-// the host makes a new object to show pages again.
+// (status INET_E_RESOURCE_NOT_FOUND or INET_E_DOWNLOAD_FAILURE, or the HTTP status of an
+// error page, which is not shown), CommandStateChange when going back (CSC_NAVIGATEBACK)
+// or forward (CSC_NAVIGATEFORWARD) becomes possible or impossible, and NewWindow3 for a
+// page that wanted a window of its own, which it never gets. A page's context menu goes
+// first to the UI handler the host put on the document (ShowContextMenu, at the screen
+// point): S_OK means the host showed its own, anything else (or no handler) lets the
+// engine show its menu. When the helper dies, the navigation under way reports
+// NavigateError and later navigations fail the same way: the host makes a new object to
+// show pages again.
 //
 // UI thread only (the thread that created it, which must pump messages). Sinks are
 // called on it with IID_NULL and may release the object or call back into it.
@@ -106,11 +111,17 @@ private:
     HRESULT StartNavigation(const Message& command, const std::wstring& url);
     void ReportFailure(const std::wstring& url, HRESULT status);
 
+    // Fires CommandStateChange for what `history` changes.
+    void SetHistory(std::int64_t history);
+    // True when the document's UI handler showed a menu of its own.
+    bool HostShowsContextMenu(POINT screen);
+
     // The events, arguments in call order as BrowserInterfaces.h lists them.
     bool FireBeforeNavigate(const std::wstring& url);  // true: cancelled
     void FireWithUrl(DISPID member, const std::wstring& url);
     void FireTitleChange(const std::wstring& title);
     void FireNewWindow(const std::wstring& url);
+    void FireCommandState(LONG command, bool enabled);
 
     ULONG m_refs = 1;
     std::unique_ptr<WebHelperConnection> m_helper;

@@ -20,9 +20,9 @@ std::uint64_t GetLittleEndian(std::string_view bytes, std::size_t at, int count)
 
 bool KnownType(std::uint8_t type) {
     return (type >= static_cast<std::uint8_t>(MessageType::Navigate) &&
-            type <= static_cast<std::uint8_t>(MessageType::Decide)) ||
+            type <= static_cast<std::uint8_t>(MessageType::MenuAnswer)) ||
            (type >= static_cast<std::uint8_t>(MessageType::Ready) &&
-            type <= static_cast<std::uint8_t>(MessageType::History));
+            type <= static_cast<std::uint8_t>(MessageType::ContextMenu));
 }
 
 // The longest prefix of `text` within `limit` bytes that does not split a UTF-8 character.

@@ -23,16 +23,18 @@ enum class MessageType : std::uint8_t {
     Refresh = 3,
     GoBack = 4,
     GoForward = 5,
-    Decide = 6,  // id: the BeforeNavigate it answers; value: 1 go on, 0 cancel
+    Decide = 6,      // id: the BeforeNavigate it answers; value: 1 go on, 0 cancel
+    MenuAnswer = 7,  // id: the ContextMenu it answers; value: 1 the engine shows its own, 0 it shows none
     // Helper -> object.
     Ready = 64,             // value: the native window the view lives in, to be embedded
     BeforeNavigate = 65,    // id: to answer with Decide; text: the URL
     NavigateComplete = 66,  // text: the URL now shown
     DocumentComplete = 67,  // text: the URL
     TitleChange = 68,       // text: the document's title
-    NavigateError = 69,     // text: the URL; value: a LoadFailure
+    NavigateError = 69,     // text: the URL; value: a LoadFailure, or the HTTP status (400 to 599) of an error page
     NewWindow = 70,         // text: the URL a page wanted a new window for (always refused)
     History = 71,           // value: kCanGoBack and kCanGoForward bits
+    ContextMenu = 72,       // id: to answer with MenuAnswer; value: the screen point (PackPoint)
 };
 
 enum class LoadFailure : std::int64_t {
@@ -42,6 +44,22 @@ enum class LoadFailure : std::int64_t {
 
 inline constexpr std::int64_t kCanGoBack = 1;
 inline constexpr std::int64_t kCanGoForward = 2;
+
+// HTTP statuses that NavigateError carries as they are.
+inline constexpr std::int64_t kFirstHttpError = 400;
+inline constexpr std::int64_t kLastHttpError = 599;
+
+// A screen point in one value: x in the low 32 bits, y in the high ones.
+constexpr std::int64_t PackPoint(std::int32_t x, std::int32_t y) {
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(static_cast<std::uint32_t>(y)) << 32) |
+                                     static_cast<std::uint32_t>(x));
+}
+constexpr std::int32_t PointX(std::int64_t packed) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(packed)));
+}
+constexpr std::int32_t PointY(std::int64_t packed) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(packed) >> 32));
+}
 
 struct Message {
     MessageType type = MessageType::Stop;

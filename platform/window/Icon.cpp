@@ -25,9 +25,16 @@ constexpr size_t kDibHeader = 40;
 // No icon is larger; a hostile header must not make a huge image.
 constexpr int kMaxIconSide = 1024;
 
+// Where an icon came from: its group's resource name and the ids of all the group's images.
+struct IconFamily {
+    std::wstring groupKey;
+    std::vector<WORD> ids;
+};
+
 struct IconTable {
     std::mutex mutex;
     std::map<HICON, IconImage> icons;
+    std::map<HICON, IconFamily> families;
     std::map<std::pair<std::wstring, WORD>, HICON> shared;  // (group key, image id)
     std::map<HWND, std::pair<HICON, HICON>> windows;        // small, big
     uintptr_t next = 0x20000;
@@ -106,7 +113,58 @@ std::optional<IconImage> FromDib(std::span<const uint8_t> bytes) {
     return image;
 }
 
+// The shared icon of image `id` of a group, loaded the first time.
+HICON LoadGroupImage(const IconFamily& family, WORD id) {
+    IconTable& table = Icons();
+    {
+        std::lock_guard lock(table.mutex);
+        const auto known = table.shared.find({family.groupKey, id});
+        if (known != table.shared.end()) return known->second;
+    }
+    const std::span<const uint8_t> bytes = ResourceBytes(MAKEINTRESOURCEW(id), RT_ICON);
+    if (bytes.empty()) return nullptr;
+    static const uint8_t kPng[] = {0x89, 'P', 'N', 'G'};
+    const bool png = bytes.size() >= sizeof(kPng) && std::memcmp(bytes.data(), kPng, sizeof(kPng)) == 0;
+    auto image = png ? FromPng(bytes) : FromDib(bytes);
+    if (!image) {
+        SetLastError(ERROR_INVALID_DATA);
+        return nullptr;
+    }
+    std::lock_guard lock(table.mutex);
+    auto& slot = table.shared[{family.groupKey, id}];
+    if (slot == nullptr) {
+        slot = reinterpret_cast<HICON>(table.next++);
+        table.icons[slot] = std::move(*image);
+        table.families[slot] = family;
+    }
+    return slot;
+}
+
 }  // namespace
+
+std::vector<IconImage> IconFamilyOf(HICON icon) {
+    std::optional<IconFamily> family;
+    {
+        IconTable& table = Icons();
+        std::lock_guard lock(table.mutex);
+        if (const auto found = table.families.find(icon); found != table.families.end()) family = found->second;
+    }
+    std::vector<IconImage> images;
+    if (!family) {
+        if (auto own = IconImageOf(icon)) images.push_back(std::move(*own));
+        return images;
+    }
+    for (const WORD id : family->ids) {
+        auto image = IconImageOf(LoadGroupImage(*family, id));
+        const bool seen = image && std::any_of(images.begin(), images.end(), [&](const IconImage& other) {
+                              return other.width == image->width && other.height == image->height;
+                          });
+        if (image && !seen) images.push_back(std::move(*image));
+    }
+    std::sort(images.begin(), images.end(),
+              [](const IconImage& a, const IconImage& b) { return a.width * a.height < b.width * b.height; });
+    return images;
+}
 
 std::optional<IconImage> IconImageOf(HICON icon) {
     IconTable& table = Icons();
@@ -168,32 +226,10 @@ HICON LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int width, int /*h
         if (width > 0 && widthAt(i) >= width && (!fitting || widthAt(i) < widthAt(*fitting))) fitting = i;
     }
     const size_t chosen = fitting.value_or(largest);
-    const uint8_t* entry = group.data() + platform::kGroupHeader + chosen * platform::kGroupEntry;
-    const WORD id = platform::U16(entry + 12);
-    const platform::ResourceName groupName(name);
-
-    platform::IconTable& table = platform::Icons();
-    {
-        std::lock_guard lock(table.mutex);
-        const auto known = table.shared.find({groupName.Key(), id});
-        if (known != table.shared.end()) return known->second;
-    }
-    const std::span<const uint8_t> bytes = platform::ResourceBytes(MAKEINTRESOURCEW(id), RT_ICON);
-    if (bytes.empty()) return nullptr;
-    static const uint8_t kPng[] = {0x89, 'P', 'N', 'G'};
-    const bool png = bytes.size() >= sizeof(kPng) && std::memcmp(bytes.data(), kPng, sizeof(kPng)) == 0;
-    auto image = png ? platform::FromPng(bytes) : platform::FromDib(bytes);
-    if (!image) {
-        SetLastError(ERROR_INVALID_DATA);
-        return nullptr;
-    }
-    std::lock_guard lock(table.mutex);
-    auto& slot = table.shared[{groupName.Key(), id}];
-    if (slot == nullptr) {
-        slot = reinterpret_cast<HICON>(table.next++);
-        table.icons[slot] = std::move(*image);
-    }
-    return slot;
+    platform::IconFamily family{platform::ResourceName(name).Key(), {}};
+    for (size_t i = 0; i < count; ++i)
+        family.ids.push_back(platform::U16(group.data() + platform::kGroupHeader + i * platform::kGroupEntry + 12));
+    return platform::LoadGroupImage(family, family.ids[chosen]);
 }
 
 HICON LoadIconW(HINSTANCE instance, LPCWSTR name) {

@@ -38,6 +38,9 @@ struct IconImage {
 };
 
 std::optional<IconImage> IconImageOf(HICON icon);
+// Every image of the icon group `icon` was loaded from, smallest first (the desktop picks the
+// size it shows); only its own image for an icon of no group; empty for no icon.
+std::vector<IconImage> IconFamilyOf(HICON icon);
 // What WM_SETICON gave the window (null for none).
 HICON WindowIcon(HWND hwnd, WPARAM kind);
 // Stores the icon for DefWindowProcW's WM_SETICON; returns the one it replaces.

@@ -297,3 +297,15 @@ TEST_F(InstallerSkinTest, TheSizesAndPlacesTheWindowsComputeWith) {
     EXPECT_EQ(box.Find(L"btn_ok")->GetBounds().right, cancel.right);
     DestroyWindow(box.GetHWND());
 }
+
+TEST_F(InstallerSkinTest, TheProgramsWindowsKnowEveryExtendedControlsTag) {
+    // The window base registers them before its first skin: no program can forget it.
+    CSkinWindow window(kBoxSkin);
+    ASSERT_NE(window.Open(), nullptr);
+    for (const wchar_t* tag : {L"RichEdit", L"DateTime", L"ComboBox", L"List", L"ListHeader", L"ListHeaderItem",
+                               L"ListLabelElement", L"ListTextElement", L"ListContainerElement", L"TreeNode",
+                               L"TreeView", L"Menu", L"ExpandList", L"Combo", L"ActiveX", L"Flash", L"WebBrowser"}) {
+        EXPECT_TRUE(SkinUI::CUIControlFactory::Instance().IsRegistered(tag)) << Narrow(tag);
+    }
+    DestroyWindow(window.GetHWND());
+}

@@ -4,6 +4,7 @@
 #include "app/MsgBoxDlg.h"
 #include "app/Updater/Updater.h"
 #include "commonlib/util/Md5.h"
+#include "platform/window/Icon.h"
 #include "support/ManualClock.h"
 #include "support/RectCheck.h"
 #include "ui/basic/ProgressUI.h"
@@ -181,6 +182,20 @@ TEST_F(MainDlgTest, OneRetryBoxAtATimeWhichEscapeDoesNotClose) {
     EXPECT_FALSE(secondFailureOpenedAnother);
     EXPECT_EQ(dialog.OpenRetryBox(), nullptr);
     EXPECT_EQ(dialog.Updater(), nullptr) << "a box closed by progress restarts nothing";
+    DestroyWindow(hwnd);
+    DispatchPending();
+}
+
+TEST_F(MainDlgTest, AMessageBoxShowsTheProgramsIconInEverySizeEvenWithoutAnOwner) {
+    // As the second instance's box: no owner to take an icon from.
+    auto* box = new CMsgBoxDlg(L"您已经运行了一个Tarnvik安装程序。", L"提示信息", L"");
+    const HWND hwnd = box->CreateHwnd(nullptr, L"提示信息", WS_POPUP, 0);
+    ASSERT_NE(hwnd, nullptr);
+    std::vector<int> sizes;
+    for (const platform::IconImage& image : platform::IconFamilyOf(platform::WindowIcon(hwnd, ICON_BIG)))
+        sizes.push_back(image.width);
+    EXPECT_EQ(sizes, (std::vector<int>{16, 24, 32, 48, 256}));
+    EXPECT_NE(platform::WindowIcon(hwnd, ICON_SMALL), nullptr);
     DestroyWindow(hwnd);
     DispatchPending();
 }

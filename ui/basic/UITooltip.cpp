@@ -78,15 +78,19 @@ void CUITooltip::PaintPopup() {
     EndPaint(m_popup, &paint);
 }
 
-LRESULT CUITooltip::FilterMessage(UINT message, WPARAM /*wParam*/, LPARAM lParam, bool& handled) {
+LRESULT CUITooltip::FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
     handled = false;
     if (m_manager == nullptr) return 0;
     switch (message) {
         case WM_MOUSEHOVER:
             // The manager's hover tracking; the manager handles the message after us.
             if (!m_manager->IsCaptured()) {
+                // Only for the control really under the mouse, however the hover was left.
                 CControlUI* hover = m_manager->GetHoverControl();
-                if (hover != nullptr && hover != m_control) Open(hover, m_mouse);
+                const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+                if (hover != nullptr && hover != m_control && m_manager->ControlAtPoint(at.x, at.y) == hover) {
+                    Open(hover, m_mouse);
+                }
             }
             break;
         case WM_MOUSEMOVE: {
@@ -95,6 +99,9 @@ LRESULT CUITooltip::FilterMessage(UINT message, WPARAM /*wParam*/, LPARAM lParam
             if (m_control != nullptr && m_manager->ControlAtPoint(m_mouse.x, m_mouse.y) != m_control) Close();
             break;
         }
+        case WM_ENABLE:
+            if (wParam == FALSE) Close();
+            break;
         case WM_MOUSELEAVE:
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:

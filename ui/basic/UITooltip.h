@@ -2,7 +2,8 @@
 // window owned by the paint window. A CUITooltip watches one paint manager's window messages
 // (as a message filter, never handling them) and opens the tip when the manager reports a
 // hover over a control with a tooltip text; moving to another control, leaving the window,
-// pressing a button or key, turning the wheel or losing the focus closes it.
+// pressing a button or key, turning the wheel, losing the focus or the window being disabled
+// (a modal box over it) closes it.
 //
 // UI thread only. The tooltip registers itself with the manager on construction and removes
 // itself and destroys its pop-up on destruction, so it must not outlive the manager; whoever

@@ -184,7 +184,8 @@ bool CRichEditUI::Undo() {
 }
 
 void CRichEditUI::Clear() {
-    SendTextMessage(WM_CLEAR, 0, 0, nullptr);
+    // Departs from the original behaviour: it cleared the selection first (WM_CLEAR), which
+    // made the removal two undo steps; the whole text goes in one.
     SetSelection(0, GetTextLength(GTL_DEFAULT));
     ReplaceSel(L"", true);
 }
@@ -641,20 +642,21 @@ void CRichEditUI::MoveChildren(int dx, int dy) {
     }
 }
 
-void CRichEditUI::ScrollBy(SIZE offset, bool alwaysSendVertical) {
+void CRichEditUI::ScrollTo(SIZE offset) {
+    const SIZE before = GetScrollOffset();
     int dv = 0;
     int dh = 0;
     if (m_vScrollBar != nullptr && m_vScrollBar->IsShown()) {
-        const int old = m_vScrollBar->GetOffset();
         m_vScrollBar->SetOffset(offset.cy);
-        dv = m_vScrollBar->GetOffset() - old;
+        dv = m_vScrollBar->GetOffset() - before.cy;
     }
     if (m_hScrollBar != nullptr && m_hScrollBar->IsShown()) {
-        const int old = m_hScrollBar->GetOffset();
         m_hScrollBar->SetOffset(offset.cx);
-        dh = m_hScrollBar->GetOffset() - old;
+        dh = m_hScrollBar->GetOffset() - before.cx;
     }
-    if ((dv != 0 || alwaysSendVertical) && m_host != nullptr && m_vScrollBar != nullptr) {
+    // The text services answer with where they went; the children move once, at the end.
+    m_scrollingText = true;
+    if (dv != 0 && m_host != nullptr && m_vScrollBar != nullptr) {
         const bool plain = !m_rich && m_vScrollBar->IsShown();
         const int wanted = m_vScrollBar->GetOffset();
         SendTextMessage(WM_VSCROLL, MakeScrollWParam(SB_THUMBPOSITION, m_vScrollBar->GetOffset()), 0, nullptr);
@@ -663,15 +665,17 @@ void CRichEditUI::ScrollBy(SIZE offset, bool alwaysSendVertical) {
     if (dh != 0 && m_hScrollBar != nullptr) {
         SendTextMessage(WM_HSCROLL, MakeScrollWParam(SB_THUMBPOSITION, m_hScrollBar->GetOffset()), 0, nullptr);
     }
-    if (dh != 0 || dv != 0) MoveChildren(-dh, -dv);
+    m_scrollingText = false;
+    const SIZE after = GetScrollOffset();
+    if (after.cx != before.cx || after.cy != before.cy) MoveChildren(before.cx - after.cx, before.cy - after.cy);
 }
 
-void CRichEditUI::ScrollTo(SIZE offset) {
-    ScrollBy(offset, false);
-}
-
-void CRichEditUI::ApplyScrollOffset(SIZE offset) {
-    ScrollBy(offset, true);
+void CRichEditUI::FollowTextScroll(int verticalPosition) {
+    if (m_vScrollBar == nullptr) return;
+    const int old = m_vScrollBar->GetOffset();
+    m_vScrollBar->SetOffset(verticalPosition);
+    const int dv = m_vScrollBar->GetOffset() - old;
+    if (dv != 0 && !m_scrollingText) MoveChildren(0, -dv);
 }
 
 void CRichEditUI::ScrollLineLeft() {

@@ -69,7 +69,7 @@ public:
     // Perform the action; true only when the text services did.
     virtual bool Redo();
     virtual bool Undo();
-    // Removes the whole text as an undoable step.
+    // Removes the whole text as one undoable step.
     virtual void Clear();
     virtual void Copy();
     virtual void Cut();
@@ -86,8 +86,9 @@ public:
     POINT PosFromChar(LONG index);
     LONG CharFromPos(POINT point);
     void SetHideSelection(bool hide);
-    // Puts the text view back to the scroll bars (the vertical one decides).
-    void ApplyScrollOffset(SIZE offset);
+    // The text services scrolled by themselves (to the caret, by keys): the vertical bar and
+    // the children go where the text went.
+    void FollowTextScroll(int verticalPosition);
 
     // From the text host.
     void PlaceCaret(int x, int y);
@@ -123,13 +124,14 @@ private:
     RECT InnerRect(bool* verticalShown = nullptr) const;
     RECT TextRect(const RECT& inner) const;
     int NaturalHeight(int width);
-    void ScrollBy(SIZE offset, bool alwaysSendVertical);
     void MoveChildren(int dx, int dy);
     static void CaretBlinkTimerProc(HWND hwnd, UINT message, UINT_PTR id, DWORD time);
     void WithdrawDropTarget();
 
     CTxtWinHost* m_host = nullptr;
     bool m_vScrollForced = false;
+    // Inside ScrollTo, which moves the children itself.
+    bool m_scrollingText = false;
     bool m_wantTab = true;
     bool m_wantReturn = true;
     bool m_wantCtrlReturn = true;

@@ -274,11 +274,9 @@ BOOL CTxtWinHost::TxSetScrollRange(INT bar, LONG minPosition, INT maxPosition, B
 
 BOOL CTxtWinHost::TxSetScrollPos(INT bar, INT position, BOOL /*redraw*/) {
     if (bar == SB_VERT) {
-        CScrollBarUI* vertical = m_control->GetVScrollBar();
-        // The control's bar decides the text's vertical position: put the view back to it.
-        if (vertical != nullptr && vertical->GetOffset() != position) {
-            m_control->ApplyScrollOffset(m_control->GetScrollOffset());
-        }
+        // Departs from the original behaviour: it put the view back to the bar, so the text
+        // never scrolled to the caret; the bar (and the children) follow the text instead.
+        if (m_control->GetVScrollBar() != nullptr) m_control->FollowTextScroll(position);
     } else if (bar == SB_HORZ) {
         if (CScrollBarUI* horizontal = m_control->GetHScrollBar()) horizontal->SetOffset(position);
     }

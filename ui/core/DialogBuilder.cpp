@@ -12,21 +12,6 @@
 #include "ui/basic/ScrollBarUI.h"
 #include "ui/basic/SliderUI.h"
 #include "ui/basic/TextUI.h"
-#include "ui/controls/ActiveXUI.h"
-#include "ui/controls/ComboBoxUI.h"
-#include "ui/controls/ComboUI.h"
-#include "ui/controls/DateTimeUI.h"
-#include "ui/controls/ExpandListUI.h"
-#include "ui/controls/FlashUI.h"
-#include "ui/controls/ListContainerElementUI.h"
-#include "ui/controls/ListHeaderItemUI.h"
-#include "ui/controls/ListHeaderUI.h"
-#include "ui/controls/ListTextElementUI.h"
-#include "ui/controls/MenuUI.h"
-#include "ui/controls/RichEditUI.h"
-#include "ui/controls/TreeNodeUI.h"
-#include "ui/controls/TreeViewUI.h"
-#include "ui/controls/WebBrowserUI.h"
 #include "ui/core/AttributeText.h"
 #include "ui/core/ContainerUI.h"
 #include "ui/core/HorizontalLayoutUI.h"
@@ -68,23 +53,6 @@ CUIControlFactory::CUIControlFactory() {
     Register(L"Slider", Make<CSliderUI>);
     Register(L"Edit", Make<CEditUI>);
     Register(L"ScrollBar", Make<CScrollBarUI>);
-    Register(L"List", Make<CListUI>);
-    Register(L"ListHeader", Make<CListHeaderUI>);
-    Register(L"ListHeaderItem", Make<CListHeaderItemUI>);
-    Register(L"ListLabelElement", Make<CListLabelElementUI>);
-    Register(L"ListTextElement", Make<CListTextElementUI>);
-    Register(L"ListContainerElement", Make<CListContainerElementUI>);
-    Register(L"Menu", Make<CMenuUI>);
-    Register(L"ExpandList", Make<CExpandListUI>);
-    Register(L"TreeNode", Make<CTreeNodeUI>);
-    Register(L"TreeView", Make<CTreeViewUI>);
-    Register(L"Combo", Make<CComboUI>);
-    Register(L"ComboBox", Make<CComboBoxUI>);
-    Register(L"DateTime", Make<CDateTimeUI>);
-    Register(L"ActiveX", Make<CActiveXUI>);
-    Register(L"Flash", Make<CFlashUI>);
-    Register(L"WebBrowser", Make<CWebBrowserUI>);
-    Register(L"RichEdit", Make<CRichEditUI>);
 }
 
 CUIControlFactory& CUIControlFactory::Instance() {

@@ -52,7 +52,8 @@ protected:
 };
 
 // Tag -> control class. Process-wide; registration and creation happen on the UI thread.
-// The framework's containers are registered from the start; control libraries add theirs.
+// The framework's containers and basic controls are registered from the start; the
+// extended controls add theirs (ui/controls/ControlTags.h).
 class CUIControlFactory {
 public:
     using Creator = CControlUI* (*)();

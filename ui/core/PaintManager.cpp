@@ -206,6 +206,10 @@ bool CUIPaintManager::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lP
             result = TRUE;
             return true;
         }
+        case WM_ENABLE:
+            // A disabled window (the owner of a modal box) takes no mouse: nothing stays hot.
+            if (wParam == FALSE && !m_captured) SetHover(nullptr, 0, 0);
+            return false;
         case WM_KILLFOCUS:
             if (m_captured) ReleaseMouse();
             EndPress();
@@ -289,10 +293,12 @@ bool CUIPaintManager::HandleMouseMessage(UINT message, WPARAM wParam, LPARAM lPa
             CControlUI* control = m_click;
             m_click = nullptr;
             if (m_captured) ReleaseMouse();
+            const unsigned hoverChanges = m_hoverChanges;
             if (control != nullptr) DispatchEvent(control, UIEventType::ButtonUp, wParam, lParam);
-            // Hover changes waited for the capture to end.
+            // Hover changes waited for the capture to end. A click that ran a modal box has
+            // seen the mouse go (or the window disabled) since: the point is stale then.
             CControlUI* under = ControlAtPoint(pt.x, pt.y);
-            if (under != m_hover) SetHover(under, wParam, lParam);
+            if (under != m_hover && hoverChanges == m_hoverChanges) SetHover(under, wParam, lParam);
             return false;
         }
         case WM_RBUTTONDOWN: {
@@ -333,6 +339,7 @@ void CUIPaintManager::EndPress() {
 }
 
 void CUIPaintManager::SetHover(CControlUI* control, WPARAM wParam, LPARAM lParam) {
+    ++m_hoverChanges;
     CControlUI* old = m_hover;
     m_hover = control;
     // The leave handler may delete controls; ForgetControl then clears m_hover.

@@ -203,6 +203,9 @@ private:
     CControlUI* m_pressed = nullptr;
     bool m_captured = false;
     bool m_trackingMouse = false;
+    // Counts hover changes, so a press that ends after a nested loop (a modal box) knows
+    // whether the hover it would restore is still news.
+    unsigned m_hoverChanges = 0;
     bool m_shiftDown = false;
     POINT m_lastMouse{};
     UICursor m_cursor = UICursor::Arrow;

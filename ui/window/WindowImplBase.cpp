@@ -12,6 +12,7 @@
 #include "platform/window/Paint.h"
 #include "platform/window/WindowApi.h"
 #include "platform/window/WindowPos.h"
+#include "ui/controls/ControlTags.h"
 #include "ui/core/AttributeText.h"
 
 namespace SkinUI {
@@ -114,6 +115,7 @@ bool WindowImplBase::BuildSkin() {
     m_pm.Bind(m_hwnd);
     m_pm.SetSkinArchive(m_archive.get());
     m_pm.AddNotifier(this);
+    RegisterControlTags();
     CUIDialogBuilder builder;
     CControlUI* root = builder.BuildFromSkinFile(m_archive.get(), SkinFileName(), &m_pm, this);
     if (root == nullptr) {

@@ -2,7 +2,8 @@
 // from a skin file of the skin archive, painted and driven by its own paint manager, with
 // the skin's caption area, size limits, round corners and drop shadow.
 //
-// UI thread only. CreateHwnd builds the skin while the window is created (WM_CREATE), calls
+// UI thread only. CreateHwnd builds the skin while the window is created (WM_CREATE), with
+// every control's tag known to the builder (the extended controls' too, ControlTags.h), calls
 // OnWindowReady, then sizes the window to the skin's "size". A skin that cannot be read or
 // built fails the creation (null, with the last error set); the window then still gets its
 // last message. Notifications of the window's controls arrive in OnNotify, synchronously

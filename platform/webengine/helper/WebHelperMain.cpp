@@ -4,12 +4,15 @@
 // It talks over the stream socket on file descriptor 3 (WebEngineProtocol.h) and shows
 // itself on $DISPLAY. Its first message is Ready with the plug's window, which the program
 // embeds into its own window (XEmbed); every navigation the page or the program starts is
-// put to the program (BeforeNavigate) and waits for its answer; pages never get a second
-// window. It ends when the socket closes or breaks. GTK's main loop and WebKit's own
-// processes live here, never in the program.
+// put to the program (BeforeNavigate) and waits for its answer; an HTTP error page is a
+// failed navigation (NavigateError with its status), as in the system's browser; a page's
+// context menu is put to the program (ContextMenu), whose host may show its own instead,
+// and waits for its answer; pages never get a second window. It ends when the socket closes
+// or breaks. GTK's main loop and WebKit's own processes live here, never in the program.
 #include <fcntl.h>
 #include <gtk/gtk.h>
 #include <gtk/gtkx.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <webkit2/webkit2.h>
@@ -17,6 +20,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -41,6 +45,11 @@ struct Helper {
     bool failed = false;
     std::uint64_t load = 0;  // counts the loads started, so late answers about an old one are dropped
     std::string title;       // the title last reported for the page shown
+    // While a context menu waits for the program: its id, the answer once it came, and the
+    // other messages that came meanwhile, handled afterwards in their order.
+    std::uint32_t menuAsked = 0;
+    int menuAnswer = -1;
+    std::deque<Message> deferred;
 };
 
 // A page's load ended; its title is read before the end is reported.
@@ -134,30 +143,60 @@ void Handle(Helper& helper, const Message& message) {
         case MessageType::Decide:
             Decide(helper, message.id, message.value != 0);
             break;
+        case MessageType::MenuAnswer:
+            break;  // an answer that came too late for its menu
         default:
             break;  // the helper's own messages never come back
     }
 }
 
-gboolean OnChannel(GIOChannel*, GIOCondition, gpointer data) {
-    auto& helper = *static_cast<Helper*>(data);
+void HandleDeferred(Helper& helper) {
+    while (!helper.deferred.empty()) {
+        const Message message = std::move(helper.deferred.front());
+        helper.deferred.pop_front();
+        Handle(helper, message);
+    }
+}
+
+gboolean HandleDeferredLater(gpointer data) {
+    HandleDeferred(*static_cast<Helper*>(data));
+    return G_SOURCE_REMOVE;
+}
+
+// Reads what the socket holds and handles it; while a menu waits, only its answer is taken
+// and the rest waits its turn.
+void ReadChannel(Helper& helper) {
     char buffer[16 * 1024];
     const ssize_t n = recv(kChannel, buffer, sizeof buffer, 0);
-    if (n < 0 && (errno == EINTR || errno == EAGAIN)) return TRUE;
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;
     if (n <= 0) Leave();
     helper.reader.Feed(std::string_view(buffer, static_cast<std::size_t>(n)));
     Message message;
     for (;;) {
         switch (helper.reader.Next(&message)) {
             case MessageReader::Result::Message:
-                Handle(helper, message);
+                if (helper.menuAsked != 0 && message.type == MessageType::MenuAnswer &&
+                    message.id == helper.menuAsked) {
+                    helper.menuAnswer = message.value != 0 ? 1 : 0;
+                } else if (helper.menuAsked != 0 || !helper.deferred.empty()) {
+                    helper.deferred.push_back(message);
+                } else {
+                    Handle(helper, message);
+                }
                 continue;
             case MessageReader::Result::NeedMore:
-                return TRUE;
+                return;
             case MessageReader::Result::Malformed:
                 Leave();
         }
     }
+}
+
+gboolean OnChannel(GIOChannel*, GIOCondition, gpointer data) {
+    auto& helper = *static_cast<Helper*>(data);
+    HandleDeferred(helper);
+    ReadChannel(helper);
+    return TRUE;
 }
 
 gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type, gpointer data) {
@@ -181,15 +220,58 @@ gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPo
             webkit_policy_decision_ignore(decision);
             return TRUE;
         }
-        case WEBKIT_POLICY_DECISION_TYPE_RESPONSE:
+        case WEBKIT_POLICY_DECISION_TYPE_RESPONSE: {
+            WebKitResponsePolicyDecision* answer = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+            WebKitURIResponse* response = webkit_response_policy_decision_get_response(answer);
+            const auto status = static_cast<std::int64_t>(webkit_uri_response_get_status_code(response));
+            if (webkit_response_policy_decision_is_main_frame_main_resource(answer) &&
+                status >= platform::webengine::kFirstHttpError && status <= platform::webengine::kLastHttpError) {
+                // The system's browser reports an error page as a failed navigation with its
+                // status; like every failure here it leaves the old page shown.
+                helper.failed = true;
+                Send(MessageType::NavigateError,
+                     webkit_uri_request_get_uri(webkit_response_policy_decision_get_request(answer)), status);
+                webkit_policy_decision_ignore(decision);
+                return TRUE;
+            }
             // What cannot be shown would become a download; the program downloads nothing through its pages.
-            if (!webkit_response_policy_decision_is_mime_type_supported(WEBKIT_RESPONSE_POLICY_DECISION(decision))) {
+            if (!webkit_response_policy_decision_is_mime_type_supported(answer)) {
                 webkit_policy_decision_ignore(decision);
                 return TRUE;
             }
             return FALSE;
+        }
     }
     return FALSE;
+}
+
+// The program's host decides first, as the system's browser asks its document host; the
+// helper waits for the answer (the host may keep a menu of its own open that long).
+gboolean OnContextMenu(WebKitWebView* view, WebKitContextMenu*, GdkEvent* event, WebKitHitTestResult*, gpointer data) {
+    auto& helper = *static_cast<Helper*>(data);
+    gdouble x = 0;
+    gdouble y = 0;
+    if (event == nullptr || !gdk_event_get_root_coords(event, &x, &y)) {
+        // From the keyboard: the view's corner.
+        gint left = 0;
+        gint top = 0;
+        if (GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(view))) gdk_window_get_origin(window, &left, &top);
+        x = left;
+        y = top;
+    }
+    helper.menuAsked = helper.nextId++;
+    helper.menuAnswer = -1;
+    Send(MessageType::ContextMenu, "",
+         platform::webengine::PackPoint(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)), helper.menuAsked);
+    while (helper.menuAnswer < 0) {
+        pollfd channel{kChannel, POLLIN, 0};
+        if (poll(&channel, 1, -1) < 0 && errno != EINTR) Leave();
+        if ((channel.revents & (POLLIN | POLLHUP | POLLERR)) != 0) ReadChannel(helper);
+    }
+    const bool engineShows = helper.menuAnswer == 1;
+    helper.menuAsked = 0;
+    if (!helper.deferred.empty()) g_idle_add(HandleDeferredLater, &helper);
+    return engineShows ? FALSE : TRUE;
 }
 
 GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer) {
@@ -277,6 +359,7 @@ int main(int argc, char** argv) {
     g_signal_connect(helper.view, "load-changed", G_CALLBACK(OnLoadChanged), &helper);
     g_signal_connect(helper.view, "load-failed", G_CALLBACK(OnLoadFailed), &helper);
     g_signal_connect(helper.view, "notify::title", G_CALLBACK(OnTitle), &helper);
+    g_signal_connect(helper.view, "context-menu", G_CALLBACK(OnContextMenu), &helper);
 
     GtkWidget* plug = gtk_plug_new(0);
     gtk_container_add(GTK_CONTAINER(plug), GTK_WIDGET(helper.view));

@@ -6,19 +6,27 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "../window/DisplayTestSupport.h"
 #include "XvfbServer.h"
+#include "platform/resource/Resource.h"
+#include "platform/strings/StringConv.h"
+#include "platform/window/Icon.h"
 #include "platform/window/Menu.h"
 #include "platform/window/NativeWindow.h"
 #include "support/Canvas.h"
 #include "support/MessagePump.h"
+#include "support/PngBytes.h"
 #include "support/ReferenceImage.h"
 
 // Last: Xlib's macros would otherwise reach into the test framework's headers.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 using namespace windowtest;
 
@@ -252,4 +260,137 @@ TEST_F(X11DisplayTest, AChildHoldsAnotherProgramsWindowAsAnXEmbedSocket) {
         EXPECT_TRUE(XGetWindowAttributes(other, client, &attributes));
     }
     XCloseDisplay(other);
+}
+
+namespace {
+
+// A property of 32-bit items (CARDINAL, ATOM), as another client reads it.
+std::vector<unsigned long> Items(::Display* x, ::Window window, const char* name) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    std::vector<unsigned long> items;
+    if (XGetWindowProperty(x, window, XInternAtom(x, name, False), 0, 1 << 20, False, AnyPropertyType, &type, &format,
+                           &count, &remaining, &data) == Success &&
+        data != nullptr && format == 32) {
+        const auto* values = reinterpret_cast<const unsigned long*>(data);
+        items.assign(values, values + count);
+    }
+    if (data != nullptr) XFree(data);
+    return items;
+}
+
+// A text property decoded as the desktop's tools decode it (any of STRING, COMPOUND_TEXT, UTF8_STRING).
+std::string TextOf(::Display* x, ::Window window, Status (*get)(::Display*, ::Window, XTextProperty*)) {
+    XTextProperty text{};
+    if (!get(x, window, &text)) return "(none)";
+    char** list = nullptr;
+    int count = 0;
+    std::string result = "(undecodable)";
+    if (Xutf8TextPropertyToTextList(x, &text, &list, &count) == Success && count == 1) result = list[0];
+    if (list != nullptr) XFreeStringList(list);
+    XFree(text.value);
+    return result;
+}
+
+// The sizes of the images in _NET_WM_ICON, in order.
+std::vector<std::pair<unsigned long, unsigned long>> IconSizes(::Display* x, ::Window window) {
+    const std::vector<unsigned long> data = Items(x, window, "_NET_WM_ICON");
+    std::vector<std::pair<unsigned long, unsigned long>> sizes;
+    for (size_t at = 0; at + 2 <= data.size();) {
+        sizes.emplace_back(data[at], data[at + 1]);
+        at += 2 + data[at] * data[at + 1];
+    }
+    return sizes;
+}
+
+std::string WindowType(::Display* x, ::Window window) {
+    const std::vector<unsigned long> types = Items(x, window, "_NET_WM_WINDOW_TYPE");
+    if (types.size() != 1) return "(" + std::to_string(types.size()) + " types)";
+    char* name = XGetAtomName(x, static_cast<Atom>(types[0]));
+    const std::string result = name != nullptr ? name : "";
+    if (name != nullptr) XFree(name);
+    return result;
+}
+
+}  // namespace
+
+TEST_F(X11DisplayTest, WindowsTellTheDesktopTheirTitleClassProcessSizeTypeAndIcons) {
+    // The program's icon in three sizes.
+    for (const auto& [id, side] : {std::pair{7301, 16}, std::pair{7302, 32}, std::pair{7303, 48}}) {
+        const auto png = testsupport::PngBytes(side, side, std::vector<uint32_t>(side * side, 0xFF3A7BD5));
+        ASSERT_TRUE(platform::RegisterResource(RT_ICON, id, std::string(png.begin(), png.end())));
+    }
+    std::string group = {0, 0, 1, 0, 3, 0};
+    for (const auto& [side, id] : {std::pair{48, 7303}, std::pair{16, 7301}, std::pair{32, 7302}}) {
+        const char entry[14] = {static_cast<char>(side),      static_cast<char>(side),   0, 0, 1, 0, 32, 0, 0, 0, 0, 0,
+                                static_cast<char>(id & 0xFF), static_cast<char>(id >> 8)};
+        group.append(entry, sizeof entry);
+    }
+    ASSERT_TRUE(platform::RegisterResource(RT_GROUP_ICON, 7300, group));
+
+    platform::SetWindowBackend(&x11);
+    const wchar_t kTitle[] = L"《Aldrune》安装程序";
+    const HWND main = cls.Create(&recorder, WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, RECT{10, 10, 210, 110});
+    SetWindowTextW(main, kTitle);
+    SendMessageW(main, WM_SETICON, ICON_BIG,
+                 reinterpret_cast<LPARAM>(LoadImageW(nullptr, MAKEINTRESOURCEW(7300), IMAGE_ICON, 32, 32, 0)));
+    SendMessageW(main, WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(LoadImageW(nullptr, MAKEINTRESOURCEW(7300), IMAGE_ICON, 16, 16, 0)));
+    // A message box: no owner, nothing to minimise; an owned window that can be resized.
+    const HWND box = cls.Create(&recorder, WS_POPUP, RECT{40, 40, 160, 100});
+    const HWND owned = cls.Create(&recorder, WS_POPUP | WS_MINIMIZEBOX | WS_THICKFRAME, RECT{60, 60, 160, 120}, main);
+    x11.Sync();
+    const std::unique_ptr<::Display, int (*)(::Display*)> client(OpenClient(), XCloseDisplay);
+    ASSERT_NE(client, nullptr);
+    ::Display* other = client.get();
+    const ::Window xmain = x11.NativeWindow(main);
+    {
+        // The title reads the same in WM_NAME as in _NET_WM_NAME, for the tools that read the older one.
+        const std::string title = platform::Utf8FromWide(kTitle);
+        EXPECT_EQ(TextOf(other, xmain, XGetWMName), title);
+        EXPECT_EQ(TextOf(other, xmain, XGetWMIconName), title);
+    }
+    {
+        // The program's name and class, its process and machine.
+        XClassHint hint{};
+        ASSERT_TRUE(XGetClassHint(other, xmain, &hint));
+        EXPECT_STREQ(hint.res_name, "platform_tests");
+        EXPECT_STREQ(hint.res_class, "Platform_tests");
+        XFree(hint.res_name);
+        XFree(hint.res_class);
+        EXPECT_EQ(Items(other, xmain, "_NET_WM_PID"),
+                  (std::vector<unsigned long>{static_cast<unsigned long>(getpid())}));
+        EXPECT_NE(TextOf(other, xmain, XGetWMClientMachine), "(none)");
+    }
+    {
+        // A window without a sizing frame keeps its size, whatever size it takes.
+        XSizeHints hints{};
+        long supplied = 0;
+        ASSERT_TRUE(XGetWMNormalHints(other, xmain, &hints, &supplied));
+        EXPECT_EQ(hints.flags & (PMinSize | PMaxSize), PMinSize | PMaxSize);
+        EXPECT_EQ((std::vector<int>{hints.min_width, hints.min_height, hints.max_width, hints.max_height}),
+                  (std::vector<int>{200, 100, 200, 100}));
+        MoveWindow(main, 10, 10, 260, 120, TRUE);
+        x11.Sync();
+        ASSERT_TRUE(XGetWMNormalHints(other, xmain, &hints, &supplied));
+        EXPECT_EQ((std::vector<int>{hints.min_width, hints.min_height, hints.max_width, hints.max_height}),
+                  (std::vector<int>{260, 120, 260, 120}));
+        ASSERT_TRUE(XGetWMNormalHints(other, x11.NativeWindow(owned), &hints, &supplied));
+        EXPECT_EQ(hints.flags & (PMinSize | PMaxSize), 0) << "a sizing frame leaves the size free";
+    }
+    {
+        // The main window is a normal one; a box that cannot be minimised and an owned window are dialogs.
+        EXPECT_EQ(WindowType(other, xmain), "_NET_WM_WINDOW_TYPE_NORMAL");
+        EXPECT_EQ(WindowType(other, x11.NativeWindow(box)), "_NET_WM_WINDOW_TYPE_DIALOG");
+        EXPECT_EQ(WindowType(other, x11.NativeWindow(owned)), "_NET_WM_WINDOW_TYPE_DIALOG");
+    }
+    {
+        // Every size the icon resource holds, largest first; none for a window without icons.
+        using Sizes = std::vector<std::pair<unsigned long, unsigned long>>;
+        EXPECT_EQ(IconSizes(other, xmain), (Sizes{{48, 48}, {32, 32}, {16, 16}}));
+        EXPECT_EQ(IconSizes(other, x11.NativeWindow(box)), Sizes{});
+    }
 }

@@ -37,6 +37,8 @@ TEST(WebEngineProtocolTest, MessagesSurviveAnySplitOfTheStream) {
         {MessageType::BeforeNavigate, 7, 0, "http://127.0.0.1:8080/页面?q=1"},
         {MessageType::NavigateError, 0, -2, "file:///nowhere"},
         {MessageType::Decide, 4294967295u, 1, ""},
+        {MessageType::ContextMenu, 9, platform::webengine::PackPoint(-20, 1080), ""},
+        {MessageType::MenuAnswer, 9, 0, ""},
     };
     std::string stream;
     for (const Message& message : sent)
@@ -75,7 +77,8 @@ TEST(WebEngineProtocolTest, RefusesMalformedFramesForGood) {
         {"body shorter than its header", Frame(5, 1, std::string(4, '\0'))},
         {"body longer than allowed", Frame(kMaxBodySize + 1, 1)},
         {"unknown type", Frame(13, 0x30, std::string(12, '\0'))},
-        {"type between the two ranges", Frame(13, 7, std::string(12, '\0'))},
+        {"type between the two ranges", Frame(13, 8, std::string(12, '\0'))},
+        {"type past the helper's range", Frame(13, 73, std::string(12, '\0'))},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -85,5 +88,14 @@ TEST(WebEngineProtocolTest, RefusesMalformedFramesForGood) {
         EXPECT_EQ(reader.Next(&message), MessageReader::Result::Malformed);
         reader.Feed(EncodeMessage(Message{MessageType::Stop, 0, 0, ""}));
         EXPECT_EQ(reader.Next(&message), MessageReader::Result::Malformed);
+    }
+}
+
+TEST(WebEngineProtocolTest, APointKeepsItsSignsInOneValue) {
+    using platform::webengine::PackPoint;
+    for (const auto& [x, y] : {std::pair{0, 0}, std::pair{-1, 5}, std::pair{1920, -1}, std::pair{-32768, -70000}}) {
+        SCOPED_TRACE(std::to_string(x) + "," + std::to_string(y));
+        EXPECT_EQ(platform::webengine::PointX(PackPoint(x, y)), x);
+        EXPECT_EQ(platform::webengine::PointY(PackPoint(x, y)), y);
     }
 }

@@ -27,6 +27,7 @@
 #include "support/PngBytes.h"
 #include "support/RectCheck.h"
 #include "support/StoredZip.h"
+#include "ui/controls/ControlTags.h"
 #include "ui/core/DialogBuilder.h"
 #include "ui/core/PaintManager.h"
 #include "ui/skin/SkinZip.h"
@@ -94,6 +95,7 @@ protected:
     }
 
     void Build(std::string_view xml) {
+        SkinUI::RegisterControlTags();
         SkinUI::CUIDialogBuilder builder;
         SkinUI::CControlUI* root = builder.BuildFromText(xml, m_manager.get());
         ASSERT_NE(root, nullptr) << Narrow(builder.LastError());

@@ -5,6 +5,7 @@
 
 #include "ListFixture.h"
 #include "ui/controls/ContextMenuObserver.h"
+#include "ui/controls/ControlTags.h"
 #include "ui/controls/ListContainerElementUI.h"
 
 using SkinUI::CControlUI;
@@ -54,6 +55,7 @@ private:
 }  // namespace
 
 TEST_F(MenuUITest, TakesOnlyMenuElementsAndFitsItsShownRows) {
+    SkinUI::RegisterControlTags();
     SkinUI::CUIDialogBuilder builder;
     m_manager->AttachRoot(builder.BuildFromText(R"(<VerticalLayout><Menu name="menu">
         <TestMenuElement name="m0" width="100" height="20">

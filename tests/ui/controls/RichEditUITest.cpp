@@ -284,6 +284,10 @@ TEST_F(RichEditUITest, ThePlainWheelScrollsTheBarAndCtrlWheelReachesTheText) {
     Ask(edit, EM_GETZOOM, reinterpret_cast<WPARAM>(&numerator), reinterpret_cast<LPARAM>(&denominator));
     EXPECT_EQ(numerator, 0) << "a plain wheel turn never reaches the text";
 
+    // The caret in view, so the text services have no reason of their own to scroll.
+    const auto firstVisible = static_cast<WPARAM>(Ask(edit, EM_GETFIRSTVISIBLELINE));
+    const auto topChar = static_cast<LONG>(Ask(edit, EM_LINEINDEX, firstVisible + 1));
+    edit->SetSelection(topChar, topChar);
     const int offset = bar->GetOffset();
     WheelAt(inside, WHEEL_DELTA, VK_CONTROL);
     Ask(edit, EM_GETZOOM, reinterpret_cast<WPARAM>(&numerator), reinterpret_cast<LPARAM>(&denominator));
@@ -330,6 +334,86 @@ TEST_F(RichEditUITest, TheVerticalBarShowsWhatTheContentExceedsAndScrollsTallTex
     const POINT top = edit->PosFromChar(static_cast<LONG>(Ask(edit, EM_LINEINDEX, static_cast<WPARAM>(first))));
     EXPECT_LE(top.y, client.top);
     EXPECT_GT(top.y, client.top - rowHeight - 1);
+}
+
+TEST_F(RichEditUITest, WithAVerticalBarTheViewAndTheBarFollowTheCaret) {
+    Build(R"(<VerticalLayout><RichEdit name="re" height="80" vscrollbar="true"><Control name="child"/></RichEdit>)"
+          R"(<Control/></VerticalLayout>)");
+    Pump();
+    auto* edit = Find<CRichEditUI>(L"re");
+    SkinUI::CScrollBarUI* bar = edit->GetVScrollBar();
+    ASSERT_NE(bar, nullptr);
+    SkinUI::CControlUI* child = Find<SkinUI::CControlUI>(L"child");
+    // The children scroll with the text.
+    const auto childFollows = [&](LONG childTop, int offset) {
+        return child->GetBounds().top - childTop == offset - bar->GetOffset();
+    };
+    const auto caretInView = [&] {
+        CHARRANGE selection{};
+        Ask(edit, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+        const POINT caret = edit->PosFromChar(selection.cpMax);
+        const RECT client = edit->GetTextHost()->GetClientRect();
+        return caret.y >= client.top && caret.y + 12 <= client.bottom;
+    };
+    // The bar says how far the text is scrolled, in the text's own pixels.
+    const auto barMatchesText = [&] {
+        return bar->GetOffset() == edit->GetTextHost()->GetClientRect().top - edit->PosFromChar(0).y;
+    };
+    edit->TakeFocus();
+    {
+        // Typing past the last visible line.
+        for (int i = 0; i < 12; ++i) {
+            TypeText("line " + std::to_string(i));
+            PressKey(VK_RETURN);
+        }
+        ASSERT_TRUE(bar->IsShown());
+        EXPECT_TRUE(caretInView());
+        EXPECT_GT(bar->GetOffset(), 0);
+        EXPECT_TRUE(barMatchesText());
+    }
+    {
+        // Ctrl+Home and Ctrl+End.
+        const LONG childTop = child->GetBounds().top;
+        const int offset = bar->GetOffset();
+        PressKey(VK_HOME, VK_CONTROL);
+        EXPECT_TRUE(caretInView());
+        EXPECT_EQ(bar->GetOffset(), 0);
+        EXPECT_TRUE(childFollows(childTop, offset));
+        PressKey(VK_END, VK_CONTROL);
+        EXPECT_TRUE(caretInView());
+        EXPECT_EQ(bar->GetOffset(), bar->GetExtent());
+        EXPECT_TRUE(barMatchesText());
+    }
+    {
+        // The arrow keys, one line at a time.
+        for (int i = 0; i < 12; ++i) {
+            PressKey(VK_UP);
+            SCOPED_TRACE(i);
+            EXPECT_TRUE(caretInView());
+            EXPECT_TRUE(barMatchesText());
+        }
+        EXPECT_EQ(bar->GetOffset(), 0);
+    }
+    {
+        // The bar still scrolls the text, away from the caret.
+        const LONG childTop = child->GetBounds().top;
+        const int offset = bar->GetOffset();
+        edit->ScrollTo(SIZE{0, bar->GetExtent()});
+        EXPECT_EQ(bar->GetOffset(), bar->GetExtent());
+        EXPECT_TRUE(barMatchesText());
+        EXPECT_TRUE(childFollows(childTop, offset));
+    }
+}
+
+TEST_F(RichEditUITest, ClearWithASelectionIsOneUndoStep) {
+    CRichEditUI* edit = BuildEdit(R"(text="first second third")");
+    edit->SetSelection(6, 12);
+    edit->Clear();
+    EXPECT_EQ(Text(edit), L"");
+    EXPECT_TRUE(edit->Undo());
+    EXPECT_EQ(Text(edit), L"first second third");
+    EXPECT_TRUE(edit->Redo());
+    EXPECT_EQ(Text(edit), L"");
 }
 
 TEST_F(RichEditUITest, DestroyingTheControlWithTheCaretBlinkingIsClean) {

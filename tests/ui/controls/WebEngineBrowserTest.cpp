@@ -184,6 +184,13 @@ protected:
         Connect(control);
         return control;
     }
+    // AddBrowser, then its first page shown; null (a failure noted) when the page never came.
+    SkinUI::CWebBrowserUI* AddBrowserShowing(const std::string& url) {
+        SkinUI::CWebBrowserUI* control = AddBrowser();
+        if (control->GetWebBrowser2() == nullptr) return nullptr;
+        control->NavigateTo(platform::WideFromUtf8(url));
+        return PumpUntilSeen("document " + url) ? control : nullptr;
+    }
     void Connect(SkinUI::CWebBrowserUI* control) {
         IWebBrowser2* browser = control->GetWebBrowser2();
         ASSERT_NE(browser, nullptr) << "no browser object was created";
@@ -219,14 +226,59 @@ protected:
     void NavigateError(IDispatch*, VARIANT* url, VARIANT*, VARIANT* status, VARIANT_BOOL*) override {
         m_failures.push_back(UrlOf(*url) + " " + std::to_string(status->lVal));
     }
+    void CommandStateChange(LONG command, VARIANT_BOOL enable) override {
+        const char* name = command == CSC_NAVIGATEBACK ? "back" : command == CSC_NAVIGATEFORWARD ? "forward" : "?";
+        m_commands.push_back(std::string(name) + (enable != VARIANT_FALSE ? " on" : " off"));
+    }
+    HRESULT ShowContextMenu(DWORD id, POINT* point, IUnknown*, IDispatch*) override {
+        m_menus.push_back(point != nullptr ? POINT{point->x, point->y} : POINT{-1, -1});
+        EXPECT_EQ(id, static_cast<DWORD>(CONTEXT_MENU_DEFAULT));
+        return m_menuAnswer;
+    }
 
     std::optional<displaytest::XvfbServer> m_xvfb;
     platform::X11Display m_x11;
     bool m_com = false;
     CEventLog m_events;
     std::vector<std::string> m_failures;
-    std::string m_refused;  // the URL our handler cancels
+    std::string m_refused;                // the URL our handler cancels
+    std::vector<std::string> m_commands;  // "back on", "forward off", ...
+    std::vector<POINT> m_menus;           // where the page's context menus were asked for
+    HRESULT m_menuAnswer = S_OK;          // S_OK: we showed our own; S_FALSE: the engine shows its own
 };
+
+#ifdef XJ_TEST_WEB_ENGINE
+// Menus and other pop-ups: the server's mapped override-redirect windows.
+int MappedPopups(const std::string& display) {
+    ::Display* x = XOpenDisplay(display.c_str());
+    if (x == nullptr) return -1;
+    ::Window root = 0, parent = 0;
+    ::Window* children = nullptr;
+    unsigned count = 0;
+    int popups = 0;
+    if (XQueryTree(x, DefaultRootWindow(x), &root, &parent, &children, &count)) {
+        for (unsigned i = 0; i < count; ++i) {
+            XWindowAttributes attributes;
+            if (XGetWindowAttributes(x, children[i], &attributes) && attributes.map_state == IsViewable &&
+                attributes.override_redirect) {
+                ++popups;
+            }
+        }
+        if (children != nullptr) XFree(children);
+    }
+    XCloseDisplay(x);
+    return popups;
+}
+
+void RightClickOnScreen(const std::string& display, int x, int y) {
+    ::Display* input = XOpenDisplay(display.c_str());
+    ASSERT_NE(input, nullptr);
+    XTestFakeMotionEvent(input, 0, x, y, CurrentTime);
+    XTestFakeButtonEvent(input, 3, True, CurrentTime);
+    XTestFakeButtonEvent(input, 3, False, CurrentTime);
+    XCloseDisplay(input);
+}
+#endif
 
 }  // namespace
 TEST_F(WebEngineBrowserTest, ShowsLoopbackAndFilePagesFollowsLinksAndGoesBack) {
@@ -236,13 +288,11 @@ TEST_F(WebEngineBrowserTest, ShowsLoopbackAndFilePagesFollowsLinksAndGoesBack) {
     ASSERT_TRUE(server.Start());
     const std::string first = server.Url("/first");
     const std::string second = server.Url("/second");
-    SkinUI::CWebBrowserUI* control = AddBrowser();
+    SkinUI::CWebBrowserUI* control = AddBrowserShowing(first);
+    ASSERT_NE(control, nullptr);
     IWebBrowser2* browser = control->GetWebBrowser2();
-    ASSERT_NE(browser, nullptr);
-
-    control->NavigateTo(platform::WideFromUtf8(first));
-    ASSERT_TRUE(PumpUntilSeen("document " + first));
     EXPECT_EQ(m_events.Only(Visit(first, "First page")), Visit(first, "First page"));
+    EXPECT_TRUE(m_commands.empty()) << "nothing to go back or forward to yet";
     EXPECT_EQ(Text(&IWebBrowser2::get_LocationName, browser), "First page");
     EXPECT_EQ(Text(&IWebBrowser2::get_LocationURL, browser), first);
 
@@ -266,14 +316,18 @@ TEST_F(WebEngineBrowserTest, ShowsLoopbackAndFilePagesFollowsLinksAndGoesBack) {
         EXPECT_EQ(m_events.Only(Visit(second, "Second page")), Visit(second, "Second page"));
         EXPECT_TRUE(testsupport::PumpMessagesUntil([&] { return GetFocus() == control->GetHostWindow(); }))
             << "the click never gave the page our focus";
+        EXPECT_EQ(m_commands, (std::vector<std::string>{"back on"}));
     }
-    {  // Back to the first page.
+    {  // Back to the first page; then forward is possible and back is not.
         m_events.lines.clear();
+        m_commands.clear();
         ASSERT_EQ(browser->GoBack(), S_OK);
         ASSERT_TRUE(PumpUntilSeen("document " + first));
         EXPECT_TRUE(m_events.Saw("complete " + first));
         EXPECT_EQ(Text(&IWebBrowser2::get_LocationName, browser), "First page");
         EXPECT_EQ(browser->GoBack(), E_FAIL) << "nothing further back";
+        std::sort(m_commands.begin(), m_commands.end());
+        EXPECT_EQ(m_commands, (std::vector<std::string>{"back off", "forward on"}));
     }
     {  // A navigation the host cancels never happens.
         m_refused = server.Url("/refused");
@@ -297,6 +351,56 @@ TEST_F(WebEngineBrowserTest, ShowsLoopbackAndFilePagesFollowsLinksAndGoesBack) {
             EXPECT_TRUE(request.path != "/refused" && request.path != "/popup") << request.path << " was fetched";
     }
     EXPECT_TRUE(m_failures.empty());
+}
+
+TEST_F(WebEngineBrowserTest, HttpErrorPagesFailWithTheirStatusAndTheHostTakesTheContextMenu) {
+    testsupport::LoopbackHttpServer server;
+    ServeHtml(server, "/first", Page("First page", "#2050c0", "/first"));
+    for (const int status : {404, 503}) {
+        server.Route("/status" + std::to_string(status),
+                     [status](const testsupport::RecordedRequest&, httplib::Response& response) {
+                         response.status = status;
+                         response.set_content(Page("Error page", "#c02020", "/first"), "text/html; charset=utf-8");
+                     });
+    }
+    ASSERT_TRUE(server.Start());
+    const std::string first = server.Url("/first");
+    SkinUI::CWebBrowserUI* control = AddBrowserShowing(first);
+    ASSERT_NE(control, nullptr);
+    IWebBrowser2* browser = control->GetWebBrowser2();
+
+    for (const int status : {404, 503}) {
+        // As the system's browser: a navigation error with the HTTP status, not a page shown.
+        SCOPED_TRACE(status);
+        const std::string url = server.Url("/status" + std::to_string(status));
+        m_failures.clear();
+        control->NavigateTo(platform::WideFromUtf8(url));
+        ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return !m_failures.empty(); }, std::chrono::seconds(20)))
+            << "the error page never failed";
+        EXPECT_EQ(m_failures, (std::vector<std::string>{url + " " + std::to_string(status)}));
+        testsupport::PumpMessagesFor(std::chrono::milliseconds(200));
+        EXPECT_FALSE(m_events.Saw("complete " + url));
+        EXPECT_FALSE(m_events.Saw("document " + url));
+        EXPECT_EQ(Text(&IWebBrowser2::get_LocationURL, browser), first) << "the page shown stays";
+    }
+
+    // A right click on the page asks the document's host first, at the click's screen point.
+    const POINT centre{200, 150};
+    const int popups = MappedPopups(m_xvfb->Name());
+    m_menuAnswer = S_OK;
+    RightClickOnScreen(m_xvfb->Name(), centre.x, centre.y);
+    ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return !m_menus.empty(); }, std::chrono::seconds(20)))
+        << "the host never heard of the context menu";
+    EXPECT_NEAR(m_menus[0].x, centre.x, 2);
+    EXPECT_NEAR(m_menus[0].y, centre.y, 2);
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(500));
+    EXPECT_EQ(MappedPopups(m_xvfb->Name()), popups) << "the host showed its own menu; the engine shows none";
+    // A host that leaves the menu to the browser gets the engine's own.
+    m_menuAnswer = S_FALSE;
+    RightClickOnScreen(m_xvfb->Name(), centre.x, centre.y);
+    EXPECT_TRUE(testsupport::PumpMessagesUntil(
+        [&] { return m_menus.size() == 2 && MappedPopups(m_xvfb->Name()) > popups; }, std::chrono::seconds(20)))
+        << "the engine's menu never showed";
 }
 
 TEST_F(WebEngineBrowserTest, AKilledHelperFailsTheNavigationAndANewBrowserWorks) {

@@ -8,6 +8,7 @@
 #include "SkinFixture.h"
 #include "support/PngBytes.h"
 #include "support/StoredZip.h"
+#include "ui/controls/ControlTags.h"
 #include "ui/core/ContainerUI.h"
 #include "ui/core/PaintManager.h"
 
@@ -44,6 +45,7 @@ public:
 
 // What is refused or left over is freed (the leak checker would tell).
 TEST(DialogBuilderTest, UnknownTagsRefusedChildrenStrayTreeNodesAndExtraRoots) {
+    SkinUI::RegisterControlTags();  // the tree's tags
     CUIControlFactory::Instance().Register(L"Picky", []() -> CControlUI* { return new PickyContainer(); });
     CUIPaintManager manager;
     TagCallback callback;

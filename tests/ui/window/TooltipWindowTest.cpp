@@ -1,6 +1,7 @@
 // A skinned window shows its controls' tooltips: after the hover delay (on a manual clock, so
-// nothing waits for real time), hidden again on leave and on a press; headless and on a real
-// X server.
+// nothing waits for real time), hidden again on leave, on a press and under a modal box;
+// headless and on a real X server.
+#include <functional>
 #include <optional>
 
 #include "WindowTestScope.h"
@@ -105,4 +106,112 @@ TEST(TooltipWindowTest, ATipIsARealWindowOnAnXServer) {
         XCloseDisplay(client);
         DestroyWindow(hwnd);
     }
+}
+
+namespace {
+
+// Clicking "btn_close" runs a modal box (the test skin's box) at `boxAt` on the screen;
+// `duringModal` runs once the box is up, before its loop starts.
+class CBoxOwner : public windowtest::CTestWindow {
+public:
+    CBoxOwner() : CTestWindow(L"TestWindow.xml") {}
+
+    POINT boxAt{};
+    std::function<void(HWND box)> duringModal;
+    UINT answer = 0;
+
+    static constexpr UINT kOpenBox = WM_APP + 1;
+    // Runs `inModal` from inside the box's loop.
+    static constexpr UINT kInModal = WM_APP + 2;
+    std::function<void()> inModal;
+
+    void RunBox() {
+        windowtest::CTestWindow box(L"CoreBox.xml");
+        const HWND hwnd = box.CreateHwnd(m_hwnd, L"box", WS_POPUP | WS_VISIBLE, 0);
+        if (hwnd == nullptr) return;
+        SetWindowPos(hwnd, nullptr, boxAt.x, boxAt.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        if (duringModal) duringModal(hwnd);
+        answer = box.RunModal();
+    }
+
+protected:
+    LPCWSTR RegisteredClassName() const override { return L"TipBoxOwner"; }
+    void OnNotify(SkinUI::UINotifyMsg& msg) override {
+        if (msg.type == L"click" && msg.sender != nullptr && msg.sender->GetName() == L"btn_close") {
+            RunBox();
+            return;
+        }
+        CTestWindow::OnNotify(msg);
+    }
+    LRESULT OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == kOpenBox) {
+            RunBox();
+            return 0;
+        }
+        if (message == kInModal) {
+            if (inModal) inModal();
+            return 0;
+        }
+        return CTestWindow::OnWindowMessage(message, wParam, lParam);
+    }
+};
+
+}  // namespace
+
+TEST(TooltipWindowTest, HoverAndTipGoWhileAModalBoxCoversTheWindow) {
+    windowtest::HeadlessScope scope;
+    ManualClockScope time;
+    CBoxOwner window;
+    const HWND hwnd = window.CreateHwnd(nullptr, L"owner", WS_POPUP | WS_VISIBLE, 0);
+    ASSERT_NE(hwnd, nullptr);
+    SetWindowPos(hwnd, nullptr, 100, 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    SkinUI::CUIPaintManager& pm = window.PaintManager();
+    SkinUI::CControlUI* closeButton = pm.ControlByName(L"btn_close");
+    const POINT close = ScreenCentreOf(window, L"btn_close");
+    const POINT text = ScreenCentreOf(window, L"txt_info");
+    {
+        // The button's click opens the box over the text; a click there closes it, and the
+        // mouse rests on the text of the owner.
+        scope.display.MoveMouse(close.x, close.y);
+        time.Advance(std::chrono::milliseconds(500));
+        ASSERT_TRUE(TipShown(window));
+        window.boxAt = POINT{text.x - 80, text.y - 15};
+        window.duringModal = [&](HWND) { scope.display.Click(text.x, text.y); };
+        scope.display.Click(close.x, close.y);
+        windowtest::PumpPending();
+        ASSERT_EQ(window.answer, 1u);
+        EXPECT_NE(pm.GetHoverControl(), closeButton) << "the button is not hot under a mouse that is elsewhere";
+        // The owner hears of the mouse again: the tip that comes is the text's (none).
+        scope.display.MoveMouse(text.x + 1, text.y);
+        time.Advance(std::chrono::milliseconds(500));
+        EXPECT_NE(pm.GetHoverControl(), closeButton);
+        EXPECT_FALSE(TipShown(window));
+    }
+    {
+        // A box that opens by itself over the resting mouse takes hover and tip away at once.
+        scope.display.MoveMouse(close.x, close.y);
+        time.Advance(std::chrono::milliseconds(500));
+        ASSERT_TRUE(TipShown(window));
+        window.boxAt = POINT{close.x - 80, close.y - 15};
+        bool hoverDuring = true;
+        bool tipDuring = true;
+        window.duringModal = [&](HWND) { PostMessageW(hwnd, CBoxOwner::kInModal, 0, 0); };
+        window.inModal = [&] {
+            hoverDuring = pm.GetHoverControl() != nullptr;
+            tipDuring = TipShown(window);
+            scope.display.KeyDown(VK_ESCAPE);
+            scope.display.KeyUp(VK_ESCAPE);
+        };
+        PostMessageW(hwnd, CBoxOwner::kOpenBox, 0, 0);
+        windowtest::PumpPending();
+        ASSERT_EQ(window.answer, WindowImplBase::kEscapeCloseResult);
+        EXPECT_FALSE(hoverDuring);
+        EXPECT_FALSE(tipDuring);
+        // Back on the button, it is hot and shows its tip as before.
+        scope.display.MoveMouse(close.x + 1, close.y);
+        time.Advance(std::chrono::milliseconds(500));
+        EXPECT_EQ(pm.GetHoverControl(), closeButton);
+        EXPECT_TRUE(TipShown(window));
+    }
+    DestroyWindow(hwnd);
 }

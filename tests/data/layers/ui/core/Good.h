@@ -1,0 +1,2 @@
+// Includes within its own layer are fine.
+#pragma once
