@@ -77,8 +77,9 @@ bool RunCase(ScriptedHttpServer::Outage outage, const std::string& payload, std:
     const UINT_PTR limit = SetTimer(nullptr, 0, 600 * 1000, &GiveUp);
     const auto start = std::chrono::steady_clock::now();
     StartDownload(Utf8ToWide(md5).c_str(), L"", Utf8ToWide(first.Url("/pkg.bin")).c_str(),
-                  Utf8ToWide("127.0.0.1:" + std::to_string(second.Port())).c_str(), platform::WinPath(out.string()).c_str(),
-                  static_cast<std::int64_t>(payload.size()), &outcome, 0, "{}");
+                  Utf8ToWide("127.0.0.1:" + std::to_string(second.Port())).c_str(),
+                  platform::WinPath(out.string()).c_str(), static_cast<std::int64_t>(payload.size()), &outcome, 0,
+                  "{}");
     MSG msg{};
     while (!outcome.done && GetMessageW(&msg, nullptr, 0, 0) > 0)
         DispatchMessageW(&msg);

@@ -174,7 +174,7 @@ void CDownloadTask::Feed(CDownloadPeer& peer, std::uint64_t nowMs) {
     }
 }
 
-bool CDownloadTask::TakeOverStalled(const CDownloadPeer& taker, std::uint64_t nowMs) {
+void CDownloadTask::TakeOverStalled(const CDownloadPeer& taker, std::uint64_t nowMs) {
     for (auto& other : m_peers) {
         if (other.get() == &taker || !other->Stalled(nowMs, m_tuning.speedWindowMs)) continue;
         Drop(*other, {NetResult::kProgram, kCodeInactive}, nowMs);
@@ -187,9 +187,8 @@ bool CDownloadTask::TakeOverStalled(const CDownloadPeer& taker, std::uint64_t no
             {(left + ready - 1) / std::max<std::uint64_t>(ready, 1), m_tuning.minSplitBytes, 1});
         Note("peer " + std::to_string(other->Id()) + " received nothing for " + std::to_string(m_tuning.speedWindowMs) +
              " ms; " + std::to_string(ready) + " peers share its " + std::to_string(left) + " bytes");
-        return true;
+        return;
     }
-    return false;
 }
 
 void CDownloadTask::FailOverStalled(std::uint64_t nowMs) {
@@ -214,10 +213,10 @@ bool CDownloadTask::IsSlow(int peerId, std::uint64_t nowMs) const {
                                  [&](const std::unique_ptr<CDownloadPeer>& p) { return p->Id() == peerId; });
     const auto range = m_map->AssignmentOf(peerId);
     if (it == m_peers.end() || !(*it)->IsBusy() || !range) return false;
-    const std::uint64_t rest = range->Length() - std::min((*it)->Received(), range->Length());
     // A transfer gone quiet is not halved once a second: once its silence has lasted the
     // speed window, its whole range is shared among the idle peers.
     if ((*it)->Quiet()) return false;
+    const std::uint64_t rest = range->Length() - std::min((*it)->Received(), range->Length());
     const CDownloadPeer::Progress recent = (*it)->RecentProgress(nowMs);
     if (recent.bytes == 0) return recent.spanMs >= m_tuning.endGameMs;
     // Time the rest would take at the speed of the last window.

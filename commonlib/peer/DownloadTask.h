@@ -91,9 +91,9 @@ private:
     void FeedAll(std::uint64_t nowMs, CDownloadPeer* last);
     // Idle, not waiting for a retry, and with a source to fetch from.
     bool Ready(const CDownloadPeer& peer, std::uint64_t nowMs) const;
-    // Ends a stalled transfer and shares its whole unwritten range among the ready peers;
-    // true when one was found.
-    bool TakeOverStalled(const CDownloadPeer& taker, std::uint64_t nowMs);
+    // Ends a stalled transfer, if there is one, and shares its whole unwritten range among
+    // the ready peers.
+    void TakeOverStalled(const CDownloadPeer& taker, std::uint64_t nowMs);
     // A transfer that received nothing for the speed window fails its source when another
     // source is left.
     void FailOverStalled(std::uint64_t nowMs);
