@@ -34,11 +34,13 @@ void CBlockMap::AddFree(ByteRange range) {
     m_free.emplace(range.begin, range.end);
 }
 
-std::optional<ByteRange> CBlockMap::Assign(int peer, std::uint64_t minSplit, const std::function<bool(int)>& mayShare) {
+std::optional<ByteRange> CBlockMap::Assign(int peer, std::uint64_t minSplit, const std::function<bool(int)>& mayShare,
+                                           std::uint64_t limit) {
     if (m_assigned.count(peer)) return std::nullopt;
     if (!m_free.empty()) {
         auto first = m_free.begin();
-        ByteRange range{first->first, std::min(first->second, first->first + m_blockSize)};
+        const std::uint64_t length = limit ? std::min(limit, m_blockSize) : m_blockSize;
+        ByteRange range{first->first, std::min(first->second, first->first + length)};
         const std::uint64_t freeEnd = first->second;
         m_free.erase(first);
         if (range.end < freeEnd) m_free.emplace(range.end, freeEnd);
@@ -92,10 +94,15 @@ void CBlockMap::Release(int peer) {
     m_assigned.erase(it);
 }
 
-std::uint64_t CBlockMap::DoneBytes() const {
-    std::uint64_t left = 0;
+std::uint64_t CBlockMap::FreeBytes() const {
+    std::uint64_t free = 0;
     for (const auto& [begin, end] : m_free)
-        left += end - begin;
+        free += end - begin;
+    return free;
+}
+
+std::uint64_t CBlockMap::DoneBytes() const {
+    std::uint64_t left = FreeBytes();
     for (const auto& [id, a] : m_assigned)
         left += a.range.Length() - a.written;
     return m_size - left;

@@ -28,13 +28,13 @@ public:
     // and merged, so a damaged list can only make the download fetch more, never less.
     CBlockMap(std::uint64_t size, std::uint64_t blockSize, const std::vector<ByteRange>& gaps);
 
-    // The next range for `peer`: the first free bytes, at most one block. When nothing is
-    // free, the far half of the biggest unwritten tail among the peers that `mayShare`
-    // accepts (all when it is empty) is split off, at least `minSplit` bytes on each side;
-    // that peer's assignment shrinks. Nothing when the peer already holds an assignment or
-    // nothing is left to give.
+    // The next range for `peer`: the first free bytes, at most one block (or `limit` bytes,
+    // when not 0). When nothing is free, the far half of the biggest unwritten tail among the
+    // peers that `mayShare` accepts (all when it is empty) is split off, at least `minSplit`
+    // bytes on each side; that peer's assignment shrinks. Nothing when the peer already holds
+    // an assignment or nothing is left to give.
     std::optional<ByteRange> Assign(int peer, std::uint64_t minSplit,
-                                    const std::function<bool(int)>& mayShare = nullptr);
+                                    const std::function<bool(int)>& mayShare = nullptr, std::uint64_t limit = 0);
 
     // `written` bytes from the start of the peer's assignment are on disk. Returns false when
     // the peer holds no assignment. Progress beyond the (possibly shrunk) end is clipped.
@@ -50,6 +50,7 @@ public:
     std::uint64_t DoneBytes() const;
     bool IsComplete() const { return DoneBytes() == m_size; }
     bool HasFree() const { return !m_free.empty(); }
+    std::uint64_t FreeBytes() const;
     size_t AssignedCount() const { return m_assigned.size(); }
     // Everything not yet on disk, sorted and merged.
     std::vector<ByteRange> Gaps() const;

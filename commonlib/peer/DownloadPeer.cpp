@@ -9,7 +9,8 @@
 
 #include "commonlib/core/ProtoValue.h"
 #include "commonlib/peer/DownloadReports.h"
-#include "platform/sync/Clock.h"
+#include "platform/sync/TimerClock.h"
+#include "platform/window/MessageQueue.h"
 
 namespace {
 
@@ -60,6 +61,10 @@ bool NotTheFile(const HttpResult& result) {
 
 }  // namespace
 
+std::uint64_t DownloadNowMs() {
+    return platform::TickCount64Of(*platform::CurrentThreadClock());
+}
+
 void CDownloadPeer::SampleProgress(std::uint64_t nowMs, std::uint64_t windowMs) {
     if (!IsBusy() || m_samples.empty()) return;
     m_samples.push_back({nowMs, Received()});
@@ -77,6 +82,12 @@ CDownloadPeer::Progress CDownloadPeer::RecentProgress(std::uint64_t nowMs) const
 bool CDownloadPeer::Stalled(std::uint64_t nowMs, std::uint64_t windowMs) const {
     const Progress progress = RecentProgress(nowMs);
     return IsBusy() && progress.spanMs >= windowMs && progress.bytes == 0;
+}
+
+bool CDownloadPeer::Quiet() const {
+    const size_t count = m_samples.size();
+    return IsBusy() && count >= 2 && m_samples[count - 2].received == m_samples[count - 1].received &&
+           Received() == m_samples[count - 1].received;
 }
 
 // One range on the curl worker: checks the answer's headers, then writes the body at its
@@ -232,7 +243,7 @@ bool CHttpDownloadPeer::Fetch(const DownloadSource& source, ByteRange range, boo
     }
     SetExpectedLength(static_cast<std::int64_t>(range.Length()));
     SetTimeout(static_cast<DWORD>(tuning.stallTimeoutMs));
-    MarkFetchStart(GetTickCount64());
+    MarkFetchStart(DownloadNowMs());
     if (!StartAttempt(BuildSettings(source.url, HttpMethod::Get, {}, source.pinnedAddress), 0)) {
         m_transfer.Reset();
         return false;

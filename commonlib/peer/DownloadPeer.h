@@ -20,6 +20,10 @@
 #include "commonlib/peer/NetResult.h"
 #include "commonlib/peer/QVDownloadFileIO.h"
 
+// The UI thread's timer clock in milliseconds: the one the queue's timer and the scheduler's
+// time-outs run on, so a test's manual clock moves every wait of the engine alike.
+std::uint64_t DownloadNowMs();
+
 class CDownloadPeer {
 public:
     struct Outcome {
@@ -86,6 +90,8 @@ public:
     Progress RecentProgress(std::uint64_t nowMs) const;
     // Busy for at least a window without receiving a byte in it.
     bool Stalled(std::uint64_t nowMs, std::uint64_t windowMs) const;
+    // Busy, and nothing received over the last step nor since.
+    bool Quiet() const;
 
 protected:
     IOwner& Owner() { return m_owner; }

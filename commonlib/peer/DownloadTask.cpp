@@ -5,7 +5,6 @@
 #include "commonlib/peer/DownloadLogging.h"
 #include "commonlib/peer/DownloadReports.h"
 #include "commonlib/util/StringUtils.h"
-#include "platform/sync/Clock.h"
 
 namespace {
 
@@ -13,6 +12,11 @@ constexpr size_t kMaxReportNotes = 64;
 
 std::string PairText(NetResult result) {
     return "et:" + std::to_string(result.type) + " ec:" + std::to_string(result.code);
+}
+
+// The server says the file is not there for us, and will not be on a retry.
+bool IsDefinitive(NetResult result) {
+    return result.type == NetResult::kHttp && (result.code == 403 || result.code == 404 || result.code == 410);
 }
 
 std::string SourceText(const DownloadSource& source) {
@@ -31,7 +35,8 @@ CDownloadTask::CDownloadTask(DownloadTaskParams params, CHttpEngine& engine, DAE
       m_listener(listener),
       m_tuning(GetDownloadTuning()),
       m_sources(m_params.url, m_params.fallbackAddresses, m_params.cdnHost),
-      m_meta(CQVDownloadFileIO::TempPathOf(m_params.localPath)) {}
+      m_meta(CQVDownloadFileIO::TempPathOf(m_params.localPath)),
+      m_refused(m_sources.Count() + 1, false) {}
 
 CDownloadTask::~CDownloadTask() {
     CancelAll();
@@ -109,7 +114,7 @@ void CDownloadTask::StartPeers() {
     for (int i = static_cast<int>(m_peers.size()); i < count; ++i) {
         m_peers.push_back(std::make_unique<CHttpDownloadPeer>(i, *this, m_engine, m_file, Total()));
     }
-    FeedAll(GetTickCount64(), nullptr);
+    FeedAll(DownloadNowMs(), nullptr);
 }
 
 const DownloadSource* CDownloadTask::SourceFor(const CDownloadPeer& peer) const {
@@ -119,18 +124,29 @@ const DownloadSource* CDownloadTask::SourceFor(const CDownloadPeer& peer) const 
 }
 
 void CDownloadTask::FeedAll(std::uint64_t nowMs, CDownloadPeer* last) {
-    for (size_t i = 0; i < m_peers.size() && m_state == State::Running; ++i) {
-        if (m_peers[i].get() != last) Feed(*m_peers[i], nowMs);
+    m_shareLength = 0;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (size_t i = 0; i < m_peers.size() && m_state == State::Running; ++i) {
+            if (m_peers[i].get() != last) Feed(*m_peers[i], nowMs);
+        }
+        if (last && m_state == State::Running) Feed(*last, nowMs);
+        // Peers passed over before a stalled range came free take their shares too.
+        if (m_shareLength == 0 || m_state != State::Running || !m_map->HasFree()) break;
     }
-    if (last && m_state == State::Running) Feed(*last, nowMs);
+    m_shareLength = 0;
+}
+
+bool CDownloadTask::Ready(const CDownloadPeer& peer, std::uint64_t nowMs) const {
+    return !peer.IsBusy() && !peer.Retired() && nowMs >= peer.RetryDueMs() && (!m_singlePeer || peer.Id() == 0) &&
+           SourceFor(peer) != nullptr;
 }
 
 void CDownloadTask::Feed(CDownloadPeer& peer, std::uint64_t nowMs) {
-    if (m_state != State::Running || peer.IsBusy() || peer.Retired() || nowMs < peer.RetryDueMs()) return;
-    if (m_singlePeer && peer.Id() != 0) return;
-    if (m_map->IsComplete()) return;
+    if (m_state != State::Running || peer.IsBusy() || peer.Retired()) return;
+    // Another peer was refused there for good.
+    if (SourceRefused(peer)) MoveOn(peer);
+    if (!Ready(peer, nowMs) || m_map->IsComplete()) return;
     const DownloadSource* source = SourceFor(peer);
-    if (!source) return;
     std::optional<ByteRange> range;
     if (m_singlePeer) {
         // Without ranges the whole file comes again from its first byte.
@@ -140,7 +156,10 @@ void CDownloadTask::Feed(CDownloadPeer& peer, std::uint64_t nowMs) {
     } else {
         range = m_map->AssignmentOf(peer.Id());
         if (!range && !m_map->HasFree()) TakeOverStalled(peer, nowMs);
-        if (!range) range = m_map->Assign(peer.Id(), m_tuning.minSplitBytes, [&](int id) { return IsSlow(id, nowMs); });
+        if (!range) {
+            range = m_map->Assign(
+                peer.Id(), m_tuning.minSplitBytes, [&](int id) { return IsSlow(id, nowMs); }, m_shareLength);
+        }
         if (!range) return;
         // The split-off tail of another peer's range: that transfer stops where this begins.
         for (auto& other : m_peers) {
@@ -158,13 +177,35 @@ void CDownloadTask::Feed(CDownloadPeer& peer, std::uint64_t nowMs) {
 void CDownloadTask::TakeOverStalled(const CDownloadPeer& taker, std::uint64_t nowMs) {
     for (auto& other : m_peers) {
         if (other.get() == &taker || !other->Stalled(nowMs, m_tuning.speedWindowMs)) continue;
+        Drop(*other, {NetResult::kProgram, kCodeInactive}, nowMs);
+        // Departs from the original behaviour: the ready peers share the whole range at once
+        // instead of taking it over by halves, once a second.
+        const std::uint64_t ready = static_cast<std::uint64_t>(std::count_if(
+            m_peers.begin(), m_peers.end(), [&](const std::unique_ptr<CDownloadPeer>& p) { return Ready(*p, nowMs); }));
+        const std::uint64_t left = m_map->FreeBytes();
+        m_shareLength = std::max<std::uint64_t>(
+            {(left + ready - 1) / std::max<std::uint64_t>(ready, 1), m_tuning.minSplitBytes, 1});
         Note("peer " + std::to_string(other->Id()) + " received nothing for " + std::to_string(m_tuning.speedWindowMs) +
-             " ms; its range goes to peer " + std::to_string(taker.Id()));
-        m_map->SetWritten(other->Id(), other->Cancel());
-        m_map->Release(other->Id());
-        RecordFailure(*other, {NetResult::kProgram, kCodeInactive}, nowMs);
+             " ms; " + std::to_string(ready) + " peers share its " + std::to_string(left) + " bytes");
         return;
     }
+}
+
+void CDownloadTask::FailOverStalled(std::uint64_t nowMs) {
+    for (auto& peer : m_peers) {
+        if (!peer->Stalled(nowMs, m_tuning.speedWindowMs) || !HasSourceAfter(*peer)) continue;
+        // Departs from the original behaviour: silence for the speed window fails the source
+        // at once when another is left, instead of waiting out the inactivity limit each retry.
+        Note("peer " + std::to_string(peer->Id()) + " received nothing for " + std::to_string(m_tuning.speedWindowMs) +
+             " ms; its source counts as failed");
+        Drop(*peer, {NetResult::kProgram, kCodeInactive}, nowMs);
+    }
+}
+
+void CDownloadTask::Drop(CDownloadPeer& peer, NetResult result, std::uint64_t nowMs) {
+    m_map->SetWritten(peer.Id(), peer.Cancel());
+    m_map->Release(peer.Id());
+    RecordFailure(peer, result, nowMs);
 }
 
 bool CDownloadTask::IsSlow(int peerId, std::uint64_t nowMs) const {
@@ -172,6 +213,9 @@ bool CDownloadTask::IsSlow(int peerId, std::uint64_t nowMs) const {
                                  [&](const std::unique_ptr<CDownloadPeer>& p) { return p->Id() == peerId; });
     const auto range = m_map->AssignmentOf(peerId);
     if (it == m_peers.end() || !(*it)->IsBusy() || !range) return false;
+    // A transfer gone quiet is not halved once a second: once its silence has lasted the
+    // speed window, its whole range is shared among the idle peers.
+    if ((*it)->Quiet()) return false;
     const std::uint64_t rest = range->Length() - std::min((*it)->Received(), range->Length());
     const CDownloadPeer::Progress recent = (*it)->RecentProgress(nowMs);
     if (recent.bytes == 0) return recent.spanMs >= m_tuning.endGameMs;
@@ -219,7 +263,7 @@ void CDownloadTask::OnPeerDone(CDownloadPeer& peer, const CDownloadPeer::Outcome
     // Whatever of the range is proven on disk is kept, also after a failure.
     m_map->SetWritten(peer.Id(), outcome.written);
     m_map->Release(peer.Id());
-    const std::uint64_t now = GetTickCount64();
+    const std::uint64_t now = DownloadNowMs();
     if (result.Ok()) {
         peer.SetFailures(0);
     } else if (result.type == NetResult::kSystem) {
@@ -249,25 +293,53 @@ void CDownloadTask::RecordFailure(CDownloadPeer& peer, NetResult result, std::ui
          PairText(result));
     const std::vector<std::uint32_t>& delays = m_tuning.retryDelaysMs;
     const int failures = peer.Failures() + 1;
-    if (static_cast<size_t>(failures) <= delays.size()) {
+    if (IsDefinitive(result)) {
+        // Departs from the original behaviour: such an answer is not retried; it ends the
+        // source for every peer.
+        m_refused[m_usingCdn ? m_sources.Count() : peer.SourceIndex()] = true;
+        MoveOn(peer);
+    } else if (HasSourceAfter(peer)) {
+        // Departs from the original behaviour: the retry delays are for the last source; with
+        // another one left the peer moves there at once.
+        MoveOn(peer);
+    } else if (static_cast<size_t>(failures) <= delays.size()) {
         peer.SetFailures(failures);
         peer.SetRetryDueMs(nowMs + delays[static_cast<size_t>(failures) - 1]);
     } else {
-        // The source counts as failed; the next one is tried at once.
-        peer.SetFailures(0);
-        peer.SetRetryDueMs(0);
-        if (m_usingCdn) {
-            peer.Retire();
-        } else {
-            peer.SetSourceIndex(peer.SourceIndex() + 1);
-            if (peer.SourceIndex() >= m_sources.Count()) {
-                peer.Retire();
-            } else {
-                m_listener.OnAddressChange(*this, peer.Id(), SourceText(m_sources.At(peer.SourceIndex())));
-            }
-        }
+        MoveOn(peer);
     }
     if (!peer.Retired()) m_listener.OnRetry(*this, peer.Id(), result);
+}
+
+bool CDownloadTask::SourceRefused(const CDownloadPeer& peer) const {
+    const size_t index = m_usingCdn ? m_sources.Count() : peer.SourceIndex();
+    return index < m_refused.size() && m_refused[index];
+}
+
+bool CDownloadTask::HasSourceAfter(const CDownloadPeer& peer) const {
+    if (m_usingCdn) return false;
+    for (size_t i = peer.SourceIndex() + 1; i < m_sources.Count(); ++i) {
+        if (!m_refused[i]) return true;
+    }
+    return false;
+}
+
+void CDownloadTask::MoveOn(CDownloadPeer& peer) {
+    peer.SetFailures(0);
+    peer.SetRetryDueMs(0);
+    if (m_usingCdn) {
+        peer.Retire();
+        return;
+    }
+    size_t next = peer.SourceIndex() + 1;
+    while (next < m_sources.Count() && m_refused[next])
+        ++next;
+    peer.SetSourceIndex(next);
+    if (next >= m_sources.Count()) {
+        peer.Retire();
+    } else {
+        m_listener.OnAddressChange(*this, peer.Id(), SourceText(m_sources.At(next)));
+    }
 }
 
 void CDownloadTask::CheckEnd() {
@@ -305,7 +377,7 @@ void CDownloadTask::SwitchToSinglePeer(CDownloadPeer& peer) {
     }
     m_peers[0]->SetRetryDueMs(0);
     m_listener.OnRetry(*this, 0, {NetResult::kProgram, kCodeNoRangeSupport});
-    Feed(*m_peers[0], GetTickCount64());
+    Feed(*m_peers[0], DownloadNowMs());
 }
 
 void CDownloadTask::SwitchToCdn(std::uint64_t nowMs) {
@@ -341,6 +413,7 @@ void CDownloadTask::OnTick(std::uint64_t nowMs) {
     if (m_speedNotes.size() < kMaxReportNotes) m_speedNotes.push_back(std::to_string(m_speed));
     for (auto& peer : m_peers)
         peer->SampleProgress(nowMs, m_tuning.speedWindowMs);
+    FailOverStalled(nowMs);
     // Idle peers whose retry is due start again; others look for a stalled or slow transfer
     // to take over.
     FeedAll(nowMs, nullptr);

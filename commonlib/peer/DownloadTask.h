@@ -83,16 +83,30 @@ private:
     void OnPeerProgress(CDownloadPeer& peer) override;
     bool PrepareFile();
     void StartPeers();
-    // Gives an idle peer its next range: a free one, else the whole range of a stalled
-    // transfer, else the far half of a slow one's tail.
+    // Gives an idle peer its next range: a free one, else a share of a stalled transfer's
+    // whole range, else the far half of a slow one's tail.
     void Feed(CDownloadPeer& peer, std::uint64_t nowMs);
     // Every idle peer, `last` after the others (the one that just failed, so that another
     // takes its range).
     void FeedAll(std::uint64_t nowMs, CDownloadPeer* last);
+    // Idle, not waiting for a retry, and with a source to fetch from.
+    bool Ready(const CDownloadPeer& peer, std::uint64_t nowMs) const;
+    // Ends a stalled transfer, if there is one, and shares its whole unwritten range among
+    // the ready peers.
     void TakeOverStalled(const CDownloadPeer& taker, std::uint64_t nowMs);
-    // A failed range: the peer waits before it tries its source again, or moves on to the
-    // next source once its retries are used up, or retires with none left.
+    // A transfer that received nothing for the speed window fails its source when another
+    // source is left.
+    void FailOverStalled(std::uint64_t nowMs);
+    // Ends the peer's transfer, keeping what of it is proven on disk, as a failure.
+    void Drop(CDownloadPeer& peer, NetResult result, std::uint64_t nowMs);
+    // A failed range: on the last source the peer waits before it tries again, and retires
+    // once its retries are used up; otherwise it moves on to the next source at once.
     void RecordFailure(CDownloadPeer& peer, NetResult result, std::uint64_t nowMs);
+    // A source is left after the peer's, one that gave no definitive refusal.
+    bool HasSourceAfter(const CDownloadPeer& peer) const;
+    // To the next source that gave no definitive refusal, or retired when there is none.
+    void MoveOn(CDownloadPeer& peer);
+    bool SourceRefused(const CDownloadPeer& peer) const;
     // Ends the task when the file is complete, or when no peer is busy and none is left to
     // try; a task never waits for nothing.
     void CheckEnd();
@@ -121,6 +135,10 @@ private:
     State m_state = State::Idle;
     NetResult m_result;
     NetResult m_lastFailure{NetResult::kProgram, kCodeNoSource};
+    // Sources (and, last, the CDN) that refused the file for good.
+    std::vector<bool> m_refused;
+    // While the ready peers share a stalled transfer's range: the length of one share.
+    std::uint64_t m_shareLength = 0;
     bool m_singlePeer = false;
     bool m_usingCdn = false;
     bool m_reportEnabled = true;

@@ -27,15 +27,16 @@ struct DownloadTuning {
     // A tail shorter than twice this is never split.
     std::uint64_t minSplitBytes = 256 * 1024;
     // A transfer is judged by what it moved over this last stretch, not since it began, so
-    // a fast one that stalls looks slow within seconds; one that moved nothing at all over
-    // it hands its whole range to an idle peer.
+    // a fast one that stalls looks slow within seconds. One that moved nothing at all over it
+    // fails its source when another source is left; on the last one it hands its whole range,
+    // in equal shares, to the idle peers.
     std::uint64_t speedWindowMs = 3000;
     // The task turns to the fallback CDN after its speed stayed below the minimum this long.
     int lowSpeedSeconds = 15;
-    // After a failure a peer waits the next of these before trying the same source again;
-    // a failure with none left counts the source as failed and the peer moves to the next
-    // one at once. The waits end on the 1-second step, so they are minimums. Together they
-    // outlast a server restart.
+    // After a failure on the last source a peer waits the next of these before trying it
+    // again, and gives up with none left; on an earlier source it moves to the next one at
+    // once, and a 403, 404 or 410 ends a source for every peer. The waits end on the 1-second
+    // step, so they are minimums. Together they outlast a server restart.
     std::vector<std::uint32_t> retryDelaysMs{1000, 2000, 4000, 8000};
     // A transfer (connecting included) that moves no byte for this long ends with (3, 3002),
     // checked by the scheduler's time-out poll.

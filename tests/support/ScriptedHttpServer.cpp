@@ -144,6 +144,48 @@ void ScriptedHttpServer::AcceptLoop() {
     }
 }
 
+void ScriptedHttpServer::FailAfter(Outage outage, std::uint64_t bodyBytes) {
+    std::lock_guard lock(m_mutex);
+    m_outage = outage;
+    m_outageLeft = bodyBytes;
+}
+
+std::optional<ScriptedHttpServer::TimePoint> ScriptedHttpServer::OutageTime() const {
+    std::lock_guard lock(m_mutex);
+    return m_outageTime;
+}
+
+std::optional<ScriptedHttpServer::TimePoint> ScriptedHttpServer::FirstBodyByteTime() const {
+    std::lock_guard lock(m_mutex);
+    return m_firstBodyByte;
+}
+
+size_t ScriptedHttpServer::OutageAllowance(size_t wanted) {
+    std::lock_guard lock(m_mutex);
+    if (!m_outage) return wanted;
+    // Small pieces, so that no connection is still sending a large one when the others stop.
+    constexpr std::uint64_t kPiece = 64 * 1024;
+    const size_t allowed = static_cast<size_t>(std::min<std::uint64_t>({wanted, m_outageLeft, kPiece}));
+    m_outageLeft -= allowed;
+    return allowed;
+}
+
+void ScriptedHttpServer::BeginOutage() {
+    std::lock_guard lock(m_mutex);
+    if (!m_outage || m_outageLeft > 0 || m_outageTime) return;
+    m_outageTime = std::chrono::steady_clock::now();
+    if (*m_outage != Outage::Die) return;
+    // As when the process is killed: the kernel closes every socket.
+    if (m_listenFd >= 0) ::shutdown(m_listenFd, SHUT_RDWR);
+    for (int fd : m_clients)
+        ::shutdown(fd, SHUT_RDWR);
+}
+
+void ScriptedHttpServer::WaitFrozen() {
+    std::unique_lock lock(m_mutex);
+    if (m_outage == Outage::Freeze) m_released.wait(lock, [&] { return m_stopping.load(); });
+}
+
 bool ScriptedHttpServer::SendAll(int fd, const std::string& data, bool throttle, size_t length) {
     length = std::min(length, data.size());
     const auto start = std::chrono::steady_clock::now();
@@ -155,10 +197,21 @@ bool ScriptedHttpServer::SendAll(int fd, const std::string& data, bool throttle,
             chunk = std::min<size_t>(chunk, std::max<std::uint64_t>(rate / 20, 1));
             std::this_thread::sleep_until(start + std::chrono::microseconds(sent * 1'000'000 / rate));
         }
-        const ssize_t n = ::send(fd, data.data() + sent, chunk, MSG_NOSIGNAL);
-        if (n <= 0) return false;
-        sent += static_cast<size_t>(n);
-        if (throttle) m_bodyBytes += static_cast<std::uint64_t>(n);
+        if (throttle && (chunk = OutageAllowance(chunk)) == 0) {
+            WaitFrozen();
+            return false;
+        }
+        for (const size_t end = sent + chunk; sent < end;) {
+            const ssize_t n = ::send(fd, data.data() + sent, end - sent, MSG_NOSIGNAL);
+            if (n <= 0) return false;
+            sent += static_cast<size_t>(n);
+            if (!throttle) continue;
+            if (m_bodyBytes.fetch_add(static_cast<std::uint64_t>(n)) == 0) {
+                std::lock_guard lock(m_mutex);
+                if (!m_firstBodyByte) m_firstBodyByte = std::chrono::steady_clock::now();
+            }
+        }
+        if (throttle) BeginOutage();
     }
     return sent == length;
 }
@@ -224,14 +277,20 @@ bool ScriptedHttpServer::ServeGet(int fd, const std::string& path, const std::st
     bool found;
     Fault fault;
     int status;
+    bool outage;
     {
         std::lock_guard lock(m_mutex);
+        outage = m_outage && m_outageLeft == 0;
         auto it = m_files.find(path);
         found = it != m_files.end();
         if (found) body = it->second;
         fault = m_faultTimes != 0 ? m_fault : Fault::None;
         if (m_faultTimes > 0) --m_faultTimes;
         status = m_status;
+    }
+    if (outage) {
+        WaitFrozen();
+        return false;
     }
     if (!found || fault == Fault::Status) return SendAll(fd, Reply(std::to_string(found ? status : 404) + " Scripted"));
 

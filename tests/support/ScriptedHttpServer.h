@@ -2,17 +2,20 @@
 // GET serves byte ranges of in-memory files and misbehaves on request (ignores ranges,
 // lies in its headers, cuts or pads bodies, resets connections, stalls, answers an error).
 // POST is recorded byte for byte and answered 200 "ok", or, while holding, kept waiting
-// until Release, so a test can see what arrives during a request under way.
+// until Release, so a test can see what arrives during a request under way. The whole
+// server can freeze or die once it has sent a set number of body bytes.
 //
 // Any thread may script it and read what it recorded; each connection is served on a
 // thread of its own. The destructor stops listening, cuts live connections and joins.
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -70,6 +73,18 @@ public:
     void Hold();
     void Release();
 
+    enum class Outage {
+        Freeze,  // every connection stays open and silent; new requests are read, never answered
+        Die,     // every connection closes and nothing listens: new connections are refused
+    };
+    // The outage begins once `bodyBytes` body bytes have gone out, all connections together.
+    void FailAfter(Outage outage, std::uint64_t bodyBytes);
+    using TimePoint = std::chrono::steady_clock::time_point;
+    // When the outage began; nothing before.
+    std::optional<TimePoint> OutageTime() const;
+    // When the first body byte went out; nothing before.
+    std::optional<TimePoint> FirstBodyByteTime() const;
+
     std::vector<CollectedRequest> Requests() const;
     std::uint64_t BodyBytesSent() const { return m_bodyBytes; }
 
@@ -80,6 +95,12 @@ private:
     bool ServeGet(int fd, const std::string& path, const std::string& range);
     // Sends the first `length` bytes of `data`; a throttled body goes at the scripted rate.
     bool SendAll(int fd, const std::string& data, bool throttle = false, size_t length = std::string::npos);
+    // How much of `wanted` body bytes may still go out before the outage; 0 once it has begun.
+    size_t OutageAllowance(size_t wanted);
+    // Called once the allowance is used up: freezes or kills the server.
+    void BeginOutage();
+    // A frozen server's connection waits here until the server is destroyed.
+    void WaitFrozen();
 
     int m_listenFd = -1;
     int m_port = 0;
@@ -94,6 +115,10 @@ private:
     int m_faultTimes = 0;
     int m_status = 503;
     bool m_holding = false;
+    std::optional<Outage> m_outage;
+    std::uint64_t m_outageLeft = 0;  // body bytes still to send before the outage
+    std::optional<TimePoint> m_outageTime;
+    std::optional<TimePoint> m_firstBodyByte;
     std::vector<CollectedRequest> m_requests;
     std::vector<int> m_clients;
     std::vector<std::thread> m_threads;

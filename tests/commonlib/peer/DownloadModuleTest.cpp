@@ -9,6 +9,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -18,6 +20,7 @@
 #include "commonlib/util/StringUtils.h"
 #include "platform/sync/Clock.h"
 #include "platform/window/MessageApi.h"
+#include "support/ManualClock.h"
 #include "support/MessagePump.h"
 #include "support/RandomBytes.h"
 #include "support/ScriptedHttpServer.h"
@@ -432,4 +435,124 @@ TEST_F(DownloadModuleTest, ARestartingServerIsWaitedFor) {
     ASSERT_TRUE(WaitDone());
     ExpectSuccess();
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1400));
+}
+
+namespace {
+
+// The engine's own waits, on a clock that moves only when the test moves it; the transfers
+// themselves still run in real time between the steps.
+class DownloadFailoverTest : public DownloadModuleTest {
+protected:
+    static constexpr std::chrono::milliseconds kStep{250};
+
+    void SetUp() override {
+        DownloadModuleTest::SetUp();
+        SetDownloadTuning({.blockSize = 64 * 1024, .minSplitBytes = 16 * 1024});
+        m_second.Serve("/pkg.bin", m_payload);
+    }
+    // Steps the clock, letting the network work between the steps, until `done` holds; how far
+    // the clock moved, or nothing when `done` did not hold within `limit`.
+    std::optional<std::chrono::milliseconds> AdvanceUntil(const std::function<bool()>& done,
+                                                          std::chrono::milliseconds limit) {
+        for (std::chrono::milliseconds moved{0};; moved += kStep) {
+            if (testsupport::PumpMessagesUntil(done, std::chrono::milliseconds(50))) return moved;
+            if (moved >= limit) return std::nullopt;
+            m_clock.Advance(kStep);
+        }
+    }
+
+    testsupport::ScopedManualClock m_clock;
+    ScriptedHttpServer m_second;
+};
+
+}  // namespace
+
+TEST_F(DownloadFailoverTest, ASourceThatFreezesOrDiesGivesWayToTheNextWithinSeconds) {
+    for (const auto outage : {ScriptedHttpServer::Outage::Freeze, ScriptedHttpServer::Outage::Die}) {
+        SCOPED_TRACE(outage == ScriptedHttpServer::Outage::Freeze ? "freeze" : "die");
+        ScriptedHttpServer first;
+        first.Serve("/pkg.bin", m_payload);
+        first.FailAfter(outage, 512 * 1024);
+        std::filesystem::remove(m_dest);
+        m_rec.done.clear();
+        const std::size_t secondRequests = m_second.Requests().size();
+        Start(first.Url("/pkg.bin"), "127.0.0.1:" + std::to_string(m_second.Port()));
+        ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return first.OutageTime().has_value(); }));
+        testsupport::PumpMessagesFor(std::chrono::milliseconds(100));
+        const auto moved =
+            AdvanceUntil([&] { return m_second.Requests().size() > secondRequests; }, std::chrono::seconds(40));
+        ASSERT_TRUE(moved.has_value()) << "the second source was never asked";
+        EXPECT_LT(moved->count(), 5000);
+        ASSERT_TRUE(AdvanceUntil([&] { return !m_rec.done.empty(); }, std::chrono::seconds(60)));
+        ExpectSuccess();
+        StopDownload(Utf8ToWide(first.Url("/pkg.bin")).c_str(), Dest().c_str());
+    }
+}
+
+TEST_F(DownloadFailoverTest, ADefinitiveAnswerEndsItsSourceAtOnce) {
+    using Fault = ScriptedHttpServer::Fault;
+    const int peers = DownloadTuning().peerCount;
+    for (const int status : {404, 403, 410}) {
+        SCOPED_TRACE(status);
+        // The only source: the task ends without a single wait, one request per peer.
+        std::filesystem::remove(m_dest);
+        m_rec.done.clear();
+        ScriptedHttpServer gone;
+        gone.Serve("/pkg.bin", m_payload);
+        gone.SetFault(Fault::Status, -1, status);
+        Start(gone.Url("/pkg.bin"));
+        ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return !m_rec.done.empty(); }, std::chrono::seconds(5)));
+        EXPECT_EQ(m_rec.done[0], std::make_pair(3, status));
+        EXPECT_LE(gone.Requests().size(), static_cast<std::size_t>(peers));
+
+        // With a second source, that one serves the file, again without a wait.
+        m_rec.done.clear();
+        Start(gone.Url("/pkg.bin"), "127.0.0.1:" + std::to_string(m_second.Port()));
+        ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return !m_rec.done.empty(); }, std::chrono::seconds(5)));
+        ExpectSuccess();
+    }
+    // A failure that may pass is retried along the delays on the last source.
+    std::filesystem::remove(m_dest);
+    m_rec.done.clear();
+    m_server.SetFault(Fault::Status, -1, 503);
+    Start(m_server.Url("/pkg.bin"));
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(300));
+    EXPECT_TRUE(m_rec.done.empty());
+    ASSERT_TRUE(AdvanceUntil([&] { return !m_rec.done.empty(); }, std::chrono::seconds(30)));
+    EXPECT_EQ(m_rec.done[0], std::make_pair(3, 503));
+    EXPECT_EQ(m_server.Requests().size(),
+              static_cast<std::size_t>(peers) * (DownloadTuning().retryDelaysMs.size() + 1));
+}
+
+TEST_F(DownloadFailoverTest, ASilentTransfersWholeRangeGoesToTheIdlePeersAtOnce) {
+    // Three peers, one block each; the first answer stops half-way and stays silent.
+    constexpr std::uint64_t kBlock = 128 * 1024;
+    m_payload = testsupport::RandomBytes(3 * kBlock, 11);
+    m_server.Serve("/pkg.bin", m_payload);
+    SetDownloadTuning({.blockSize = kBlock, .peerCount = 3, .minSplitBytes = 16 * 1024});
+    m_server.SetFault(ScriptedHttpServer::Fault::StallMidBody, 1);
+    Start(m_server.Url("/pkg.bin"));
+    ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return m_server.BodyBytesSent() >= 2 * kBlock + kBlock / 2; }));
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(100));
+    ASSERT_EQ(m_server.Requests().size(), 3u);
+
+    // Nothing is handed out by halves: the first hand-over gives out everything that is left.
+    ASSERT_TRUE(AdvanceUntil([&] { return m_server.Requests().size() > 3; }, std::chrono::seconds(10)));
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(100));
+    const auto requests = m_server.Requests();
+    ASSERT_EQ(requests.size(), 5u) << "the two idle peers take a share each";
+    std::vector<ByteRange> shares;
+    for (size_t i = 3; i < requests.size(); ++i) {
+        const std::string range = requests[i].Header("Range");
+        const size_t dash = range.find('-');
+        shares.push_back({std::stoull(range.substr(6, dash - 6)), std::stoull(range.substr(dash + 1)) + 1});
+    }
+    std::sort(shares.begin(), shares.end(), [](const ByteRange& a, const ByteRange& b) { return a.begin < b.begin; });
+    EXPECT_EQ(shares[0].end, shares[1].begin);
+    EXPECT_EQ(shares[0].begin % kBlock, kBlock / 2) << "the silent transfer's unwritten half";
+    EXPECT_EQ(shares[1].end % kBlock, 0u);
+    EXPECT_EQ(shares[0].Length(), shares[1].Length());
+
+    ASSERT_TRUE(AdvanceUntil([&] { return !m_rec.done.empty(); }, std::chrono::seconds(30)));
+    ExpectSuccess();
 }
