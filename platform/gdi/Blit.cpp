@@ -1,5 +1,9 @@
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "platform/gdi/DeviceContext.h"
 #include "platform/gdi/Gdi.h"
@@ -11,23 +15,71 @@ namespace {
 
 enum class Compose { Copy, Blend };
 
-// The part of the source rectangle that lies on the source, copied out: the source may
-// be the destination itself, a bottom-up bitmap, or (without per-pixel alpha) need its
-// alpha ignored. Null when nothing of it is on the source or memory runs out.
+RECT Intersect(const RECT& a, const RECT& b) {
+    return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                std::min(a.bottom, b.bottom)};
+}
+
+bool IsEmpty(const RECT& rect) {
+    return rect.left >= rect.right || rect.top >= rect.bottom;
+}
+
+// The part of the source that the destination's clip can show, on one axis: the clip
+// [clipFrom, clipTo) of the destination span [dest, dest + length) mapped back onto the
+// source span [from, from + sourceLength), widened by what a filter reads around a
+// sample, so that the pixels drawn do not depend on how much was copied.
+void NeededSpan(double clipFrom, double clipTo, int dest, int length, LONG from, int sourceLength, LONG* outFrom,
+                LONG* outTo) {
+    const double scale = static_cast<double>(sourceLength) / length;
+    const double margin = 2 * std::ceil(scale) + 2;
+    const double low = std::floor(from + (clipFrom - dest) * scale - margin);
+    const double high = std::ceil(from + (clipTo - dest) * scale + margin);
+    *outFrom = static_cast<LONG>(std::clamp<double>(low, from, from + int64_t{sourceLength}));
+    *outTo = static_cast<LONG>(std::clamp<double>(high, from, from + int64_t{sourceLength}));
+}
+
+// Pixels for the copies of the source, kept per thread up to a size: allocating (and
+// zeroing) a new copy for every draw cost more than the drawing.
+constexpr size_t kKeptScratchBytes = size_t{8} << 20;
+
+uint8_t* ScratchPixels(size_t bytes) {
+    thread_local std::unique_ptr<uint8_t[]> data;
+    thread_local size_t size = 0;
+    if (bytes > size) {
+        data.reset(new (std::nothrow) uint8_t[bytes]);
+        size = data ? bytes : 0;
+    }
+    return data.get();
+}
+
+// The source rectangle `rect` as far as it lies on the source, as a surface of its own: the
+// source may be the destination itself, a bottom-up bitmap, or (without per-pixel alpha)
+// need its alpha ignored. Only the part `needed` is copied: the rest of the surface holds
+// whatever the scratch area held, which a draw clipped to what `needed` was made from never
+// reads. The surface keeps the size and place of the whole, so that the draw computes
+// exactly the pixels it would from a full copy. Null when nothing of `needed` is on the
+// source or memory runs out.
 struct SourceCopy {
     cairo_surface_t* surface = nullptr;
-    POINT offset;  // of the copy inside the source rectangle
-    bool whole = false;
+    std::unique_ptr<uint8_t[]> ownPixels;  // a copy too large for the scratch area
+    POINT offset;                          // of the copy inside the source rectangle
+    bool whole = false;                    // the whole rectangle lies on the source
 };
 
-SourceCopy CopySource(DcObject& source, const RECT& rect, cairo_format_t format) {
+SourceCopy CopySource(DcObject& source, const RECT& rect, const RECT& needed, cairo_format_t format) {
     SourceCopy result;
-    const RECT drawable = source.Drawable();
-    const RECT visible{std::max(rect.left, drawable.left), std::max(rect.top, drawable.top),
-                       std::min(rect.right, drawable.right), std::min(rect.bottom, drawable.bottom)};
-    if (visible.left >= visible.right || visible.top >= visible.bottom) return result;
-    cairo_surface_t* copy =
-        cairo_image_surface_create(format, visible.right - visible.left, visible.bottom - visible.top);
+    const RECT visible = Intersect(rect, source.Drawable());
+    const RECT filled = Intersect(needed, visible);
+    if (IsEmpty(visible) || IsEmpty(filled)) return result;
+    const int width = visible.right - visible.left;
+    const int height = visible.bottom - visible.top;
+    const int toStride = cairo_format_stride_for_width(format, width);
+    if (toStride <= 0) return result;
+    const size_t bytes = static_cast<size_t>(toStride) * height;
+    if (bytes > kKeptScratchBytes) result.ownPixels.reset(new (std::nothrow) uint8_t[bytes]);
+    uint8_t* toData = bytes > kKeptScratchBytes ? result.ownPixels.get() : ScratchPixels(bytes);
+    if (!toData) return result;
+    cairo_surface_t* copy = cairo_image_surface_create_for_data(toData, format, width, height, toStride);
     if (cairo_surface_status(copy) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(copy);
         return result;
@@ -36,13 +88,10 @@ SourceCopy CopySource(DcObject& source, const RECT& rect, cairo_format_t format)
     cairo_surface_t* from = source.BeginAccess(&origin);
     const uint8_t* fromData = cairo_image_surface_get_data(from);
     const int fromStride = cairo_image_surface_get_stride(from);
-    uint8_t* toData = cairo_image_surface_get_data(copy);
-    const int toStride = cairo_image_surface_get_stride(copy);
-    const size_t rowBytes = static_cast<size_t>(visible.right - visible.left) * 4;
-    for (LONG y = visible.top; y < visible.bottom; ++y) {
-        std::memcpy(toData + static_cast<size_t>(y - visible.top) * toStride,
-                    fromData + static_cast<size_t>(y + origin.y) * fromStride + (visible.left + origin.x) * 4,
-                    rowBytes);
+    const size_t rowBytes = static_cast<size_t>(filled.right - filled.left) * 4;
+    for (LONG y = filled.top; y < filled.bottom; ++y) {
+        std::memcpy(toData + static_cast<size_t>(y - visible.top) * toStride + (filled.left - visible.left) * 4,
+                    fromData + static_cast<size_t>(y + origin.y) * fromStride + (filled.left + origin.x) * 4, rowBytes);
     }
     source.EndAccess(false);
     cairo_surface_mark_dirty(copy);
@@ -89,9 +138,18 @@ BOOL Transfer(HDC destHandle, int x, int y, int width, int height, HDC sourceHan
     const RECT destRect{x, y, x + width, y + height};
     DcPainter painter(*dest, &destRect);
     if (!painter) return TRUE;
-    const SourceCopy copy = CopySource(*source, sourceRect, perPixelAlpha ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24);
+    // Only what the clip lets through is copied: a large image drawn into a small invalid
+    // area costs that area, not the image.
+    double clipLeft = 0, clipTop = 0, clipRight = 0, clipBottom = 0;
+    cairo_clip_extents(painter.Cr(), &clipLeft, &clipTop, &clipRight, &clipBottom);
+    RECT needed;
+    NeededSpan(clipLeft, clipRight, x, width, sourceRect.left, sourceWidth, &needed.left, &needed.right);
+    NeededSpan(clipTop, clipBottom, y, height, sourceRect.top, sourceHeight, &needed.top, &needed.bottom);
+    const SourceCopy copy =
+        CopySource(*source, sourceRect, needed, perPixelAlpha ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24);
     if (!copy.surface) {
-        // Nothing of the rectangle is on the source: a copy clears, a blend adds nothing.
+        // Nothing of the rectangle the clip shows is on the source: a copy clears, a blend
+        // adds nothing.
         if (compose == Compose::Copy) {
             cairo_set_operator(painter.Cr(), CAIRO_OPERATOR_CLEAR);
             cairo_paint(painter.Cr());
@@ -115,6 +173,8 @@ BOOL Transfer(HDC destHandle, int x, int y, int width, int height, HDC sourceHan
     } else {
         cairo_paint_with_alpha(cr, blend.SourceConstantAlpha / 255.0);
     }
+    // The copy's pixels go with `copy`, before the painter lets go of the context.
+    cairo_set_source_rgba(cr, 0, 0, 0, 0);
     cairo_surface_destroy(copy.surface);
     return TRUE;
 }
