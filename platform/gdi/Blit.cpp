@@ -7,9 +7,11 @@
 
 #include "platform/gdi/DeviceContext.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/Region.h"
 #include "platform/types/ErrorCodes.h"
 
 using namespace platform::gdi;
+using platform::Region;
 
 namespace {
 
@@ -106,6 +108,57 @@ bool FitsInt(int64_t value) {
     return value >= INT32_MIN && value <= INT32_MAX;
 }
 
+// A copy without scaling between two different 32-bit surfaces, done as plain row copies
+// inside the destination's clip: what cairo would compute, without a copy of the source
+// or a composite (the back buffer goes to the window this way on every paint). Parts of
+// the rectangle off the source are cleared. False, having changed nothing, when it does
+// not apply (same surface, other formats).
+bool CopyRows(DcObject& dest, DcObject& source, const RECT& destRect, POINT from) {
+    const Region clip = Region::Combine(dest.EffectiveClip(), Region(destRect), Region::Op::And);
+    if (clip.IsEmpty()) return true;
+    POINT sourceOrigin;
+    cairo_surface_t* sourceSurface = source.BeginAccess(&sourceOrigin);
+    POINT destOrigin;
+    cairo_surface_t* destSurface = dest.BeginAccess(&destOrigin);
+    const bool applies = sourceSurface != destSurface &&
+                         cairo_image_surface_get_format(sourceSurface) == CAIRO_FORMAT_ARGB32 &&
+                         cairo_image_surface_get_format(destSurface) == CAIRO_FORMAT_ARGB32;
+    if (applies) {
+        const uint8_t* sourceData = cairo_image_surface_get_data(sourceSurface);
+        const int sourceStride = cairo_image_surface_get_stride(sourceSurface);
+        uint8_t* destData = cairo_image_surface_get_data(destSurface);
+        const int destStride = cairo_image_surface_get_stride(destSurface);
+        const RECT onSource = source.Drawable();
+        const LONG dx = from.x - destRect.left;
+        const LONG dy = from.y - destRect.top;
+        for (const RECT& r : clip.Rects()) {
+            // The part of this rectangle whose pixels come from the source.
+            const RECT inner =
+                Intersect(r, RECT{onSource.left - dx, onSource.top - dy, onSource.right - dx, onSource.bottom - dy});
+            for (LONG y = r.top; y < r.bottom; ++y) {
+                uint32_t* row =
+                    reinterpret_cast<uint32_t*>(destData + static_cast<size_t>(y + destOrigin.y) * destStride) +
+                    destOrigin.x;
+                if (IsEmpty(inner) || y < inner.top || y >= inner.bottom) {
+                    std::fill(row + r.left, row + r.right, 0u);
+                    continue;
+                }
+                std::fill(row + r.left, row + inner.left, 0u);
+                const auto* sourceRow = reinterpret_cast<const uint32_t*>(
+                                            sourceData + static_cast<size_t>(y + dy + sourceOrigin.y) * sourceStride) +
+                                        sourceOrigin.x + dx;
+                std::memcpy(row + inner.left, sourceRow + inner.left,
+                            static_cast<size_t>(inner.right - inner.left) * 4);
+                std::fill(row + inner.right, row + r.right, 0u);
+            }
+        }
+        cairo_surface_mark_dirty(destSurface);
+    }
+    dest.EndAccess(applies);
+    source.EndAccess(false);
+    return applies;
+}
+
 BOOL Transfer(HDC destHandle, int x, int y, int width, int height, HDC sourceHandle, int sourceX, int sourceY,
               int sourceWidth, int sourceHeight, Compose compose, const BLENDFUNCTION& blend) {
     auto dest = LookupDc(destHandle);
@@ -136,6 +189,10 @@ BOOL Transfer(HDC destHandle, int x, int y, int width, int height, HDC sourceHan
         if (blend.SourceConstantAlpha == 0) return TRUE;
     }
     const RECT destRect{x, y, x + width, y + height};
+    if (compose == Compose::Copy && width == sourceWidth && height == sourceHeight &&
+        CopyRows(*dest, *source, destRect, POINT{sourceX, sourceY})) {
+        return TRUE;
+    }
     DcPainter painter(*dest, &destRect);
     if (!painter) return TRUE;
     // Only what the clip lets through is copied: a large image drawn into a small invalid

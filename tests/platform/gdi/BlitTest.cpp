@@ -161,6 +161,7 @@ TEST(BlitTest, AClippedDrawShowsExactlyThePixelsOfTheUnclippedOne) {
         RECT dest, from;
     } cases[] = {
         {"one to one", Call::Copy, BLACKONWHITE, {5, 5, 65, 45}, {0, 0, 60, 40}},
+        {"one to one, partly off the source", Call::Copy, BLACKONWHITE, {-10, 10, 60, 50}, {-20, 15, 50, 55}},
         {"three times larger, nearest", Call::Stretch, BLACKONWHITE, {-20, -10, 70, 50}, {10, 10, 40, 30}},
         {"larger, filtered", Call::Stretch, HALFTONE, {0, 0, 80, 60}, {7, 3, 37, 28}},
         {"four times smaller, filtered", Call::Stretch, HALFTONE, {10, 10, 25, 20}, {0, 0, 60, 40}},
