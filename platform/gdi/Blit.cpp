@@ -54,54 +54,72 @@ uint8_t* ScratchPixels(size_t bytes) {
     return data.get();
 }
 
-// The source rectangle `rect` as far as it lies on the source, as a surface of its own: the
-// source may be the destination itself, a bottom-up bitmap, or (without per-pixel alpha)
-// need its alpha ignored. Only the part `needed` is copied: the rest of the surface holds
-// whatever the scratch area held, which a draw clipped to what `needed` was made from never
-// reads. The surface keeps the size and place of the whole, so that the draw computes
-// exactly the pixels it would from a full copy. Null when nothing of `needed` is on the
-// source or memory runs out.
-struct SourceCopy {
-    cairo_surface_t* surface = nullptr;
-    std::unique_ptr<uint8_t[]> ownPixels;  // a copy too large for the scratch area
-    POINT offset;                          // of the copy inside the source rectangle
-    bool whole = false;                    // the whole rectangle lies on the source
+// The source rectangle `rect`, as far as it lies on the source, as a surface the draw can
+// use; the surface has the size and place of that part whichever way it is made, so the
+// draw computes the same pixels. Usually it is a view of the source's own pixels, kept
+// readable until this object goes. When the source is the destination's surface, the part
+// `needed` is copied into the scratch area first (the rest of the copy holds whatever the
+// scratch area held, which a draw clipped to what `needed` was made from never reads).
+// Without per-pixel alpha the surface ignores the source's alpha. No surface when nothing
+// of `needed` is on the source or memory runs out.
+class SourcePixels {
+public:
+    SourcePixels(DcObject& source, cairo_surface_t* destSurface, const RECT& rect, const RECT& needed,
+                 cairo_format_t format);
+    ~SourcePixels() {
+        if (m_surface) cairo_surface_destroy(m_surface);
+        if (m_viewed) m_viewed->EndAccess(false);
+    }
+    SourcePixels(const SourcePixels&) = delete;
+    SourcePixels& operator=(const SourcePixels&) = delete;
+
+    cairo_surface_t* Surface() const { return m_surface; }
+    POINT Offset() const { return m_offset; }  // of the surface inside the source rectangle
+    bool Whole() const { return m_whole; }     // the whole rectangle lies on the source
+
+private:
+    cairo_surface_t* m_surface = nullptr;
+    DcObject* m_viewed = nullptr;
+    std::unique_ptr<uint8_t[]> m_ownPixels;  // a copy too large for the scratch area
+    POINT m_offset{};
+    bool m_whole = false;
 };
 
-SourceCopy CopySource(DcObject& source, const RECT& rect, const RECT& needed, cairo_format_t format) {
-    SourceCopy result;
+SourcePixels::SourcePixels(DcObject& source, cairo_surface_t* destSurface, const RECT& rect, const RECT& needed,
+                           cairo_format_t format) {
     const RECT visible = Intersect(rect, source.Drawable());
     const RECT filled = Intersect(needed, visible);
-    if (IsEmpty(visible) || IsEmpty(filled)) return result;
+    if (IsEmpty(visible) || IsEmpty(filled)) return;
     const int width = visible.right - visible.left;
     const int height = visible.bottom - visible.top;
-    const int toStride = cairo_format_stride_for_width(format, width);
-    if (toStride <= 0) return result;
-    const size_t bytes = static_cast<size_t>(toStride) * height;
-    if (bytes > kKeptScratchBytes) result.ownPixels.reset(new (std::nothrow) uint8_t[bytes]);
-    uint8_t* toData = bytes > kKeptScratchBytes ? result.ownPixels.get() : ScratchPixels(bytes);
-    if (!toData) return result;
-    cairo_surface_t* copy = cairo_image_surface_create_for_data(toData, format, width, height, toStride);
-    if (cairo_surface_status(copy) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(copy);
-        return result;
-    }
+    m_offset = POINT{visible.left - rect.left, visible.top - rect.top};
+    m_whole = visible.left == rect.left && visible.top == rect.top && visible.right == rect.right &&
+              visible.bottom == rect.bottom;
     POINT origin;
     cairo_surface_t* from = source.BeginAccess(&origin);
-    const uint8_t* fromData = cairo_image_surface_get_data(from);
+    uint8_t* fromData = cairo_image_surface_get_data(from);
     const int fromStride = cairo_image_surface_get_stride(from);
-    const size_t rowBytes = static_cast<size_t>(filled.right - filled.left) * 4;
-    for (LONG y = filled.top; y < filled.bottom; ++y) {
-        std::memcpy(toData + static_cast<size_t>(y - visible.top) * toStride + (filled.left - visible.left) * 4,
-                    fromData + static_cast<size_t>(y + origin.y) * fromStride + (filled.left + origin.x) * 4, rowBytes);
+    if (from != destSurface) {
+        m_viewed = &source;
+        m_surface = cairo_image_surface_create_for_data(
+            fromData + static_cast<size_t>(visible.top + origin.y) * fromStride + (visible.left + origin.x) * 4, format,
+            width, height, fromStride);
+        return;
+    }
+    const int toStride = cairo_format_stride_for_width(format, width);
+    const size_t bytes = toStride > 0 ? static_cast<size_t>(toStride) * height : 0;
+    if (bytes > kKeptScratchBytes) m_ownPixels.reset(new (std::nothrow) uint8_t[bytes]);
+    uint8_t* toData = bytes == 0 ? nullptr : bytes > kKeptScratchBytes ? m_ownPixels.get() : ScratchPixels(bytes);
+    if (toData) {
+        const size_t rowBytes = static_cast<size_t>(filled.right - filled.left) * 4;
+        for (LONG y = filled.top; y < filled.bottom; ++y) {
+            std::memcpy(toData + static_cast<size_t>(y - visible.top) * toStride + (filled.left - visible.left) * 4,
+                        fromData + static_cast<size_t>(y + origin.y) * fromStride + (filled.left + origin.x) * 4,
+                        rowBytes);
+        }
+        m_surface = cairo_image_surface_create_for_data(toData, format, width, height, toStride);
     }
     source.EndAccess(false);
-    cairo_surface_mark_dirty(copy);
-    result.surface = copy;
-    result.offset = POINT{visible.left - rect.left, visible.top - rect.top};
-    result.whole = visible.left == rect.left && visible.top == rect.top && visible.right == rect.right &&
-                   visible.bottom == rect.bottom;
-    return result;
 }
 
 bool FitsInt(int64_t value) {
@@ -202,9 +220,9 @@ BOOL Transfer(HDC destHandle, int x, int y, int width, int height, HDC sourceHan
     RECT needed;
     NeededSpan(clipLeft, clipRight, x, width, sourceRect.left, sourceWidth, &needed.left, &needed.right);
     NeededSpan(clipTop, clipBottom, y, height, sourceRect.top, sourceHeight, &needed.top, &needed.bottom);
-    const SourceCopy copy =
-        CopySource(*source, sourceRect, needed, perPixelAlpha ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24);
-    if (!copy.surface) {
+    const SourcePixels pixels(*source, cairo_get_target(painter.Cr()), sourceRect, needed,
+                              perPixelAlpha ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24);
+    if (!pixels.Surface() || cairo_surface_status(pixels.Surface()) != CAIRO_STATUS_SUCCESS) {
         // Nothing of the rectangle the clip shows is on the source: a copy clears, a blend
         // adds nothing.
         if (compose == Compose::Copy) {
@@ -216,23 +234,22 @@ BOOL Transfer(HDC destHandle, int x, int y, int width, int height, HDC sourceHan
     cairo_t* cr = painter.Cr();
     cairo_translate(cr, x, y);
     cairo_scale(cr, static_cast<double>(width) / sourceWidth, static_cast<double>(height) / sourceHeight);
-    cairo_set_source_surface(cr, copy.surface, copy.offset.x, copy.offset.y);
+    cairo_set_source_surface(cr, pixels.Surface(), pixels.Offset().x, pixels.Offset().y);
     cairo_pattern_t* pattern = cairo_get_source(cr);
     const bool exact = width == sourceWidth && height == sourceHeight;
     cairo_pattern_set_filter(
         pattern, !exact && dest->m_state.stretchMode == HALFTONE ? CAIRO_FILTER_GOOD : CAIRO_FILTER_NEAREST);
     // Filtering at the edges must not fade into pixels outside the source rectangle; parts
     // of the rectangle off the source stay transparent.
-    cairo_pattern_set_extend(pattern, copy.whole ? CAIRO_EXTEND_PAD : CAIRO_EXTEND_NONE);
+    cairo_pattern_set_extend(pattern, pixels.Whole() ? CAIRO_EXTEND_PAD : CAIRO_EXTEND_NONE);
     if (compose == Compose::Copy) {
         cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
         cairo_paint(cr);
     } else {
         cairo_paint_with_alpha(cr, blend.SourceConstantAlpha / 255.0);
     }
-    // The copy's pixels go with `copy`, before the painter lets go of the context.
+    // The source's pixels are let go of before the painter lets go of the context.
     cairo_set_source_rgba(cr, 0, 0, 0, 0);
-    cairo_surface_destroy(copy.surface);
     return TRUE;
 }
 

@@ -204,5 +204,23 @@ TEST(BlitTest, AClippedDrawShowsExactlyThePixelsOfTheUnclippedOne) {
         }
         EXPECT_EQ(wrong, 0);
     }
+    {
+        SCOPED_TRACE("within one bitmap, filtered, the areas overlapping");
+        Canvas whole(80, 60, 0xFF204060);
+        Canvas clipped(80, 60, 0xFF204060);
+        for (const Canvas* target : {&clipped, &whole}) {
+            ASSERT_TRUE(BitBlt(target->Dc(), 0, 0, 60, 40, source.Dc(), 0, 0, SRCCOPY));
+            if (target == &clipped) SelectClipRgn(clipped.Dc(), clip);
+            SetStretchBltMode(target->Dc(), HALFTONE);
+            ASSERT_TRUE(StretchBlt(target->Dc(), 4, 6, 75, 52, target->Dc(), 10, 5, 33, 29, SRCCOPY));
+        }
+        int wrong = 0;
+        for (int y = 0; y < 60; ++y) {
+            for (int x = 0; x < 80; ++x) {
+                if (PtInRegion(clip, x, y) && clipped.Pixel(x, y) != whole.Pixel(x, y)) ++wrong;
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+    }
     DeleteObject(clip);
 }
