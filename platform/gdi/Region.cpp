@@ -140,6 +140,18 @@ Region Region::RoundRect(const RECT& rect, int ellipseWidth, int ellipseHeight) 
 }
 
 Region Region::Combine(const Region& a, const Region& b, Op op) {
+    if (op == Op::Or) {
+        // Adding to an area that already holds it, as invalidating an invalid window does.
+        auto holds = [](const Region& outer, const Region& inner) {
+            if (inner.m_rects.empty()) return true;
+            if (outer.m_rects.size() != 1) return false;
+            const RECT& o = outer.m_rects[0];
+            const RECT box = inner.Bounds();
+            return o.left <= box.left && o.top <= box.top && o.right >= box.right && o.bottom >= box.bottom;
+        };
+        if (holds(a, b)) return a;
+        if (holds(b, a)) return b;
+    }
     if (op == Op::And && (a.m_rects.size() <= 1 || b.m_rects.size() <= 1)) {
         Region result;
         if (a.m_rects.empty() || b.m_rects.empty()) return result;

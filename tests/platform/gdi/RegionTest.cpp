@@ -104,3 +104,18 @@ TEST(RegionTest, ClippingToARectangleGivesTheBandsTheGeneralWalkGives) {
         }
     }
 }
+
+TEST(RegionTest, AddingWhatARegionAlreadyHoldsLeavesItAsItWas) {
+    const Region window(RECT{0, 0, 400, 300});
+    const Region twoBands = Region::Combine(Region(RECT{10, 10, 50, 20}), Region(RECT{30, 40, 60, 50}), Region::Op::Or);
+    const Region same(RECT{0, 0, 400, 300});
+    const Region empty;
+    for (const Region* inner : {&twoBands, &same, &empty}) {
+        EXPECT_TRUE(Same(Region::Combine(window, *inner, Region::Op::Or).Rects(), window.Rects()));
+        EXPECT_TRUE(Same(Region::Combine(*inner, window, Region::Op::Or).Rects(), window.Rects()));
+    }
+    // An empty region adds nothing to one of several bands; a band beyond the rectangle is added.
+    EXPECT_TRUE(Same(Region::Combine(twoBands, Region(), Region::Op::Or).Rects(), twoBands.Rects()));
+    EXPECT_EQ(Region::Combine(Region(RECT{0, 0, 10, 10}), Region(RECT{0, 0, 10, 11}), Region::Op::Or).Bounds().bottom,
+              11);
+}
