@@ -13,10 +13,7 @@
 
 #include <string>
 
-#include "platform/display/HeadlessDisplay.h"
-#include "platform/window/MessageApi.h"
-#include "platform/window/WindowApi.h"
-#include "platform/window/WindowClass.h"
+#include "BenchWindow.h"
 #include "ui/core/ContainerUI.h"
 #include "ui/core/DialogBuilder.h"
 #include "ui/core/PaintManager.h"
@@ -60,33 +57,8 @@ void BM_AppendChildren(benchmark::State& state) {
 }
 BENCHMARK(BM_AppendChildren)->Arg(4000)->Arg(32000)->Unit(benchmark::kMillisecond);
 
-// A window on the headless display whose tree is one vertical layout.
-class Window {
-public:
-    Window() {
-        platform::SetWindowBackend(&m_display);
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.lpszClassName = L"SkinBuildBench";
-        RegisterClassExW(&wc);
-        m_hwnd = CreateWindowExW(0, L"SkinBuildBench", L"bench", WS_POPUP | WS_VISIBLE, 0, 0, 400, 300, nullptr,
-                                 nullptr, nullptr, nullptr);
-    }
-    ~Window() {
-        DestroyWindow(m_hwnd);
-        UnregisterClassW(L"SkinBuildBench", nullptr);
-        platform::SetWindowBackend(nullptr);
-    }
-    HWND Handle() const { return m_hwnd; }
-
-private:
-    platform::HeadlessDisplay m_display;
-    HWND m_hwnd = nullptr;
-};
-
 void BM_AppendChildrenInWindow(benchmark::State& state) {
-    Window window;
+    benchui::BenchWindow window(L"SkinBuildBench", 400, 300);
     for (auto _ : state) {
         state.PauseTiming();
         auto* manager = new SkinUI::CUIPaintManager();
