@@ -624,9 +624,12 @@ bool CUIPaintManager::PaintInto(HDC target, const RECT& area) {
     // The buffer reaches from the client origin, so controls draw in client co-ordinates; it
     // has the client's size unless the area asks for more.
     const SIZE size{std::max<LONG>(m_clientSize.cx, area.right), std::max<LONG>(m_clientSize.cy, area.bottom)};
-    HDC memory = m_backBuffer.Prepare(size);
-    if (memory == nullptr) return false;
-    const int saved = SaveDC(memory);
+    // A paint started from inside another (a control that makes its window paint) must not
+    // touch the buffer the outer one is drawing in.
+    CUIBackBuffer nestedBuffer;
+    CUIBackBuffer& buffer = m_painting ? nestedBuffer : m_backBuffer;
+    HDC memory = buffer.Prepare(size);
+    const int saved = memory != nullptr ? SaveDC(memory) : 0;
     if (saved == 0) return false;
     // Only what the target will take is drawn: the area, within the target's clip (a window's
     // invalid region is often a few small rectangles far apart).
@@ -638,7 +641,10 @@ bool CUIPaintManager::PaintInto(HDC target, const RECT& area) {
     if (drawn != nullptr) SelectClipRgn(memory, drawn);
     // The buffer still holds the last paint: what no control draws must come out clear.
     platform::ClearRect(memory, area);
+    const bool outer = !m_painting;
+    m_painting = true;
     m_root->Render(memory, area);
+    if (outer) m_painting = false;
     RestoreDC(memory, saved);
     if (targetClip != nullptr) DeleteObject(targetClip);
     if (drawn != nullptr) DeleteObject(drawn);

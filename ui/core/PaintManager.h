@@ -221,6 +221,7 @@ private:
     CUIResources m_resources;
     CUIPaintManager* m_resourceParent = nullptr;
     CUIBackBuffer m_backBuffer;
+    bool m_painting = false;
 
     SIZE m_initialSize{};
     SIZE m_minSize{};

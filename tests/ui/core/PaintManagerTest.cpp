@@ -333,6 +333,39 @@ TEST_F(PaintManagerTest, PaintingOnlyWhatWasInvalidatedShowsWhatAFullPaintShows)
     }
 }
 
+// Paints the whole tree elsewhere while it is itself being painted, as a control that makes
+// its window paint from inside its own drawing does.
+class PaintsWhilePainted : public CTestButtonUI {
+public:
+    bool Render(HDC hdc, const RECT& paintRect) override {
+        if (!m_nested) {
+            m_nested = true;
+            // Larger than the window: no buffer of the window's size would do for it.
+            testsupport::Canvas elsewhere(500, 350, 0xFFFFFFFF);
+            m_manager->PaintInto(elsewhere.Dc(), RECT{0, 0, 500, 350});
+            nestedPixel = elsewhere.Pixel(250, 50);
+        }
+        return CTestButtonUI::Render(hdc, paintRect);
+    }
+    DWORD nestedPixel = 0;
+
+private:
+    bool m_nested = false;
+};
+
+TEST_F(PaintManagerTest, APaintInsideAPaintLeavesTheOuterOneWhole) {
+    SkinUI::CUIControlFactory::Instance().Register(L"PaintsWhilePainted",
+                                                   []() -> CControlUI* { return new PaintsWhilePainted(); });
+    Build(R"(<HorizontalLayout name="root" bkcolor="#FF0000FF">
+        <PaintsWhilePainted name="nested" width="100" bkcolor="#FFFF0000"/><Control bkcolor="#FF00FF00"/>
+      </HorizontalLayout>)");
+    testsupport::Canvas canvas(400, 300, 0xFFFFFFFF);
+    ASSERT_TRUE(m_manager->PaintInto(canvas.Dc(), RECT{0, 0, 400, 300}));
+    EXPECT_EQ(dynamic_cast<PaintsWhilePainted*>(m_manager->ControlByName(L"nested"))->nestedPixel, 0xFF00FF00u);
+    EXPECT_EQ(canvas.Pixel(50, 50), 0xFFFF0000u);
+    EXPECT_EQ(canvas.Pixel(250, 50), 0xFF00FF00u);
+}
+
 TEST_F(PaintManagerTest, TheBufferFollowsTheWindowsSize) {
     Build(R"(<VerticalLayout name="root" bkcolor="#FF102030"/>)");
     for (const SIZE size : {SIZE{400, 300}, SIZE{300, 200}, SIZE{520, 340}}) {
