@@ -1,6 +1,6 @@
 // The installer's main window as a paint workload (540x434): background, a banner and icons
 // blended from a decoded PNG, a progress bar and a screenful of Latin and Chinese text.
-// Shared by the drawing and the window benchmarks so they measure the same frame.
+// The drawing benchmark's frame.
 #pragma once
 
 #include <cairo.h>

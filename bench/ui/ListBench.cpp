@@ -7,11 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/display/HeadlessDisplay.h"
+#include "BenchWindow.h"
 #include "platform/gdi/Gdi.h"
-#include "platform/window/MessageApi.h"
-#include "platform/window/WindowApi.h"
-#include "platform/window/WindowClass.h"
 #include "ui/controls/ControlTags.h"
 #include "ui/controls/ListUI.h"
 #include "ui/core/ContainerUI.h"
@@ -44,15 +41,7 @@ std::string ListXml(int rows) {
 class Scene {
 public:
     Scene() {
-        platform::SetWindowBackend(&m_display);
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.lpszClassName = L"ListBench";
-        RegisterClassExW(&wc);
-        m_hwnd = CreateWindowExW(0, L"ListBench", L"bench", WS_POPUP | WS_VISIBLE, 0, 0, kWidth, kHeight, nullptr,
-                                 nullptr, nullptr, nullptr);
-        manager.Bind(m_hwnd);
+        manager.Bind(m_window.Handle());
         manager.SetClientSize(SIZE{kWidth, kHeight});
         m_target = CreateCompatibleDC(nullptr);
         m_bitmap = CreateCompatibleBitmap(m_target, kWidth, kHeight);
@@ -64,9 +53,6 @@ public:
         SelectObject(m_target, m_old);
         DeleteObject(m_bitmap);
         DeleteDC(m_target);
-        DestroyWindow(m_hwnd);
-        UnregisterClassW(L"ListBench", nullptr);
-        platform::SetWindowBackend(nullptr);
     }
 
     SkinUI::CListUI* Build(const std::string& xml) {
@@ -81,11 +67,13 @@ public:
     void Drop() { manager.AttachRoot(new SkinUI::CContainerUI()); }
     void Paint() { manager.PaintInto(m_target, RECT{0, 0, kWidth, kHeight}); }
 
+private:
+    benchui::BenchWindow m_window{L"ListBench", kWidth, kHeight};
+
+public:
     SkinUI::CUIPaintManager manager;
 
 private:
-    platform::HeadlessDisplay m_display;
-    HWND m_hwnd = nullptr;
     HDC m_target = nullptr;
     HBITMAP m_bitmap = nullptr;
     HGDIOBJ m_old = nullptr;

@@ -1,60 +1,180 @@
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "platform/gdi/DeviceContext.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/Region.h"
 #include "platform/types/ErrorCodes.h"
 
 using namespace platform::gdi;
+using platform::Region;
 
 namespace {
 
 enum class Compose { Copy, Blend };
 
-// The part of the source rectangle that lies on the source, copied out: the source may
-// be the destination itself, a bottom-up bitmap, or (without per-pixel alpha) need its
-// alpha ignored. Null when nothing of it is on the source or memory runs out.
-struct SourceCopy {
-    cairo_surface_t* surface = nullptr;
-    POINT offset;  // of the copy inside the source rectangle
-    bool whole = false;
+RECT Intersect(const RECT& a, const RECT& b) {
+    return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                std::min(a.bottom, b.bottom)};
+}
+
+bool IsEmpty(const RECT& rect) {
+    return rect.left >= rect.right || rect.top >= rect.bottom;
+}
+
+// The part of the source that the destination's clip can show, on one axis: the clip
+// [clipFrom, clipTo) of the destination span [dest, dest + length) mapped back onto the
+// source span [from, from + sourceLength), widened by what a filter reads around a
+// sample, so that the pixels drawn do not depend on how much was copied.
+void NeededSpan(double clipFrom, double clipTo, int dest, int length, LONG from, int sourceLength, LONG* outFrom,
+                LONG* outTo) {
+    const double scale = static_cast<double>(sourceLength) / length;
+    const double margin = 2 * std::ceil(scale) + 2;
+    const double low = std::floor(from + (clipFrom - dest) * scale - margin);
+    const double high = std::ceil(from + (clipTo - dest) * scale + margin);
+    *outFrom = static_cast<LONG>(std::clamp<double>(low, from, from + int64_t{sourceLength}));
+    *outTo = static_cast<LONG>(std::clamp<double>(high, from, from + int64_t{sourceLength}));
+}
+
+// Pixels for the copies of the source, kept per thread up to a size: allocating (and
+// zeroing) a new copy for every draw cost more than the drawing.
+constexpr size_t kKeptScratchBytes = size_t{8} << 20;
+
+uint8_t* ScratchPixels(size_t bytes) {
+    thread_local std::unique_ptr<uint8_t[]> data;
+    thread_local size_t size = 0;
+    if (bytes > size) {
+        data.reset(new (std::nothrow) uint8_t[bytes]);
+        size = data ? bytes : 0;
+    }
+    return data.get();
+}
+
+// The source rectangle `rect`, as far as it lies on the source, as a surface the draw can
+// use; the surface has the size and place of that part whichever way it is made, so the
+// draw computes the same pixels. Usually it is a view of the source's own pixels, kept
+// readable until this object goes. When the source is the destination's surface, the part
+// `needed` is copied into the scratch area first (the rest of the copy holds whatever the
+// scratch area held, which a draw clipped to what `needed` was made from never reads).
+// Without per-pixel alpha the surface ignores the source's alpha. No surface when nothing
+// of `needed` is on the source or memory runs out.
+class SourcePixels {
+public:
+    SourcePixels(DcObject& source, cairo_surface_t* destSurface, const RECT& rect, const RECT& needed,
+                 cairo_format_t format);
+    ~SourcePixels() {
+        if (m_surface) cairo_surface_destroy(m_surface);
+        if (m_viewed) m_viewed->EndAccess(false);
+    }
+    SourcePixels(const SourcePixels&) = delete;
+    SourcePixels& operator=(const SourcePixels&) = delete;
+
+    cairo_surface_t* Surface() const { return m_surface; }
+    POINT Offset() const { return m_offset; }  // of the surface inside the source rectangle
+    bool Whole() const { return m_whole; }     // the whole rectangle lies on the source
+
+private:
+    cairo_surface_t* m_surface = nullptr;
+    DcObject* m_viewed = nullptr;
+    std::unique_ptr<uint8_t[]> m_ownPixels;  // a copy too large for the scratch area
+    POINT m_offset{};
+    bool m_whole = false;
 };
 
-SourceCopy CopySource(DcObject& source, const RECT& rect, cairo_format_t format) {
-    SourceCopy result;
-    const RECT drawable = source.Drawable();
-    const RECT visible{std::max(rect.left, drawable.left), std::max(rect.top, drawable.top),
-                       std::min(rect.right, drawable.right), std::min(rect.bottom, drawable.bottom)};
-    if (visible.left >= visible.right || visible.top >= visible.bottom) return result;
-    cairo_surface_t* copy =
-        cairo_image_surface_create(format, visible.right - visible.left, visible.bottom - visible.top);
-    if (cairo_surface_status(copy) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(copy);
-        return result;
-    }
+SourcePixels::SourcePixels(DcObject& source, cairo_surface_t* destSurface, const RECT& rect, const RECT& needed,
+                           cairo_format_t format) {
+    const RECT visible = Intersect(rect, source.Drawable());
+    const RECT filled = Intersect(needed, visible);
+    if (IsEmpty(visible) || IsEmpty(filled)) return;
+    const int width = visible.right - visible.left;
+    const int height = visible.bottom - visible.top;
+    m_offset = POINT{visible.left - rect.left, visible.top - rect.top};
+    m_whole = visible.left == rect.left && visible.top == rect.top && visible.right == rect.right &&
+              visible.bottom == rect.bottom;
     POINT origin;
     cairo_surface_t* from = source.BeginAccess(&origin);
-    const uint8_t* fromData = cairo_image_surface_get_data(from);
+    uint8_t* fromData = cairo_image_surface_get_data(from);
     const int fromStride = cairo_image_surface_get_stride(from);
-    uint8_t* toData = cairo_image_surface_get_data(copy);
-    const int toStride = cairo_image_surface_get_stride(copy);
-    const size_t rowBytes = static_cast<size_t>(visible.right - visible.left) * 4;
-    for (LONG y = visible.top; y < visible.bottom; ++y) {
-        std::memcpy(toData + static_cast<size_t>(y - visible.top) * toStride,
-                    fromData + static_cast<size_t>(y + origin.y) * fromStride + (visible.left + origin.x) * 4,
-                    rowBytes);
+    if (from != destSurface) {
+        m_viewed = &source;
+        m_surface = cairo_image_surface_create_for_data(
+            fromData + static_cast<size_t>(visible.top + origin.y) * fromStride + (visible.left + origin.x) * 4, format,
+            width, height, fromStride);
+        return;
+    }
+    const int toStride = cairo_format_stride_for_width(format, width);
+    const size_t bytes = toStride > 0 ? static_cast<size_t>(toStride) * height : 0;
+    if (bytes > kKeptScratchBytes) m_ownPixels.reset(new (std::nothrow) uint8_t[bytes]);
+    uint8_t* toData = bytes == 0 ? nullptr : bytes > kKeptScratchBytes ? m_ownPixels.get() : ScratchPixels(bytes);
+    if (toData) {
+        const size_t rowBytes = static_cast<size_t>(filled.right - filled.left) * 4;
+        for (LONG y = filled.top; y < filled.bottom; ++y) {
+            std::memcpy(toData + static_cast<size_t>(y - visible.top) * toStride + (filled.left - visible.left) * 4,
+                        fromData + static_cast<size_t>(y + origin.y) * fromStride + (filled.left + origin.x) * 4,
+                        rowBytes);
+        }
+        m_surface = cairo_image_surface_create_for_data(toData, format, width, height, toStride);
     }
     source.EndAccess(false);
-    cairo_surface_mark_dirty(copy);
-    result.surface = copy;
-    result.offset = POINT{visible.left - rect.left, visible.top - rect.top};
-    result.whole = visible.left == rect.left && visible.top == rect.top && visible.right == rect.right &&
-                   visible.bottom == rect.bottom;
-    return result;
 }
 
 bool FitsInt(int64_t value) {
     return value >= INT32_MIN && value <= INT32_MAX;
+}
+
+// A copy without scaling between two different 32-bit surfaces, done as plain row copies
+// inside the destination's clip: what cairo would compute, without a copy of the source
+// or a composite (the back buffer goes to the window this way on every paint). Parts of
+// the rectangle off the source are cleared. False, having changed nothing, when it does
+// not apply (same surface, other formats).
+bool CopyRows(DcObject& dest, DcObject& source, const RECT& destRect, POINT from) {
+    const Region clip = Region::Combine(dest.EffectiveClip(), Region(destRect), Region::Op::And);
+    if (clip.IsEmpty()) return true;
+    POINT sourceOrigin;
+    cairo_surface_t* sourceSurface = source.BeginAccess(&sourceOrigin);
+    POINT destOrigin;
+    cairo_surface_t* destSurface = dest.BeginAccess(&destOrigin);
+    const bool applies = sourceSurface != destSurface &&
+                         cairo_image_surface_get_format(sourceSurface) == CAIRO_FORMAT_ARGB32 &&
+                         cairo_image_surface_get_format(destSurface) == CAIRO_FORMAT_ARGB32;
+    if (applies) {
+        const uint8_t* sourceData = cairo_image_surface_get_data(sourceSurface);
+        const int sourceStride = cairo_image_surface_get_stride(sourceSurface);
+        uint8_t* destData = cairo_image_surface_get_data(destSurface);
+        const int destStride = cairo_image_surface_get_stride(destSurface);
+        const RECT onSource = source.Drawable();
+        const LONG dx = from.x - destRect.left;
+        const LONG dy = from.y - destRect.top;
+        for (const RECT& r : clip.Rects()) {
+            // The part of this rectangle whose pixels come from the source.
+            const RECT inner =
+                Intersect(r, RECT{onSource.left - dx, onSource.top - dy, onSource.right - dx, onSource.bottom - dy});
+            for (LONG y = r.top; y < r.bottom; ++y) {
+                uint32_t* row =
+                    reinterpret_cast<uint32_t*>(destData + static_cast<size_t>(y + destOrigin.y) * destStride) +
+                    destOrigin.x;
+                if (IsEmpty(inner) || y < inner.top || y >= inner.bottom) {
+                    std::fill(row + r.left, row + r.right, 0u);
+                    continue;
+                }
+                std::fill(row + r.left, row + inner.left, 0u);
+                const auto* sourceRow = reinterpret_cast<const uint32_t*>(
+                                            sourceData + static_cast<size_t>(y + dy + sourceOrigin.y) * sourceStride) +
+                                        sourceOrigin.x + dx;
+                std::memcpy(row + inner.left, sourceRow + inner.left,
+                            static_cast<size_t>(inner.right - inner.left) * 4);
+                std::fill(row + inner.right, row + r.right, 0u);
+            }
+        }
+        cairo_surface_mark_dirty(destSurface);
+    }
+    dest.EndAccess(applies);
+    source.EndAccess(false);
+    return applies;
 }
 
 BOOL Transfer(HDC destHandle, int x, int y, int width, int height, HDC sourceHandle, int sourceX, int sourceY,
@@ -87,11 +207,24 @@ BOOL Transfer(HDC destHandle, int x, int y, int width, int height, HDC sourceHan
         if (blend.SourceConstantAlpha == 0) return TRUE;
     }
     const RECT destRect{x, y, x + width, y + height};
+    if (compose == Compose::Copy && width == sourceWidth && height == sourceHeight &&
+        CopyRows(*dest, *source, destRect, POINT{sourceX, sourceY})) {
+        return TRUE;
+    }
     DcPainter painter(*dest, &destRect);
     if (!painter) return TRUE;
-    const SourceCopy copy = CopySource(*source, sourceRect, perPixelAlpha ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24);
-    if (!copy.surface) {
-        // Nothing of the rectangle is on the source: a copy clears, a blend adds nothing.
+    // Only what the clip lets through is copied: a large image drawn into a small invalid
+    // area costs that area, not the image.
+    double clipLeft = 0, clipTop = 0, clipRight = 0, clipBottom = 0;
+    cairo_clip_extents(painter.Cr(), &clipLeft, &clipTop, &clipRight, &clipBottom);
+    RECT needed;
+    NeededSpan(clipLeft, clipRight, x, width, sourceRect.left, sourceWidth, &needed.left, &needed.right);
+    NeededSpan(clipTop, clipBottom, y, height, sourceRect.top, sourceHeight, &needed.top, &needed.bottom);
+    const SourcePixels pixels(*source, cairo_get_target(painter.Cr()), sourceRect, needed,
+                              perPixelAlpha ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24);
+    if (!pixels.Surface() || cairo_surface_status(pixels.Surface()) != CAIRO_STATUS_SUCCESS) {
+        // Nothing of the rectangle the clip shows is on the source: a copy clears, a blend
+        // adds nothing.
         if (compose == Compose::Copy) {
             cairo_set_operator(painter.Cr(), CAIRO_OPERATOR_CLEAR);
             cairo_paint(painter.Cr());
@@ -101,21 +234,22 @@ BOOL Transfer(HDC destHandle, int x, int y, int width, int height, HDC sourceHan
     cairo_t* cr = painter.Cr();
     cairo_translate(cr, x, y);
     cairo_scale(cr, static_cast<double>(width) / sourceWidth, static_cast<double>(height) / sourceHeight);
-    cairo_set_source_surface(cr, copy.surface, copy.offset.x, copy.offset.y);
+    cairo_set_source_surface(cr, pixels.Surface(), pixels.Offset().x, pixels.Offset().y);
     cairo_pattern_t* pattern = cairo_get_source(cr);
     const bool exact = width == sourceWidth && height == sourceHeight;
     cairo_pattern_set_filter(
         pattern, !exact && dest->m_state.stretchMode == HALFTONE ? CAIRO_FILTER_GOOD : CAIRO_FILTER_NEAREST);
     // Filtering at the edges must not fade into pixels outside the source rectangle; parts
     // of the rectangle off the source stay transparent.
-    cairo_pattern_set_extend(pattern, copy.whole ? CAIRO_EXTEND_PAD : CAIRO_EXTEND_NONE);
+    cairo_pattern_set_extend(pattern, pixels.Whole() ? CAIRO_EXTEND_PAD : CAIRO_EXTEND_NONE);
     if (compose == Compose::Copy) {
         cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
         cairo_paint(cr);
     } else {
         cairo_paint_with_alpha(cr, blend.SourceConstantAlpha / 255.0);
     }
-    cairo_surface_destroy(copy.surface);
+    // The source's pixels are let go of before the painter lets go of the context.
+    cairo_set_source_rgba(cr, 0, 0, 0, 0);
     return TRUE;
 }
 

@@ -249,6 +249,18 @@ BOOL FillRectAlpha(HDC hdc, const RECT& rect, DWORD argb) {
     return TRUE;
 }
 
+BOOL ClearRect(HDC hdc, const RECT& rect) {
+    auto dc = DcOrFail(hdc);
+    if (!dc) return FALSE;
+    if (rect.right <= rect.left || rect.bottom <= rect.top) return TRUE;
+    DcPainter painter(*dc, &rect);
+    if (painter) {
+        cairo_set_operator(painter.Cr(), CAIRO_OPERATOR_CLEAR);
+        cairo_paint(painter.Cr());
+    }
+    return TRUE;
+}
+
 BOOL DrawLineAlpha(HDC hdc, POINT from, POINT to, int width, DWORD argb, int penStyle) {
     auto dc = DcOrFail(hdc);
     if (!dc) return FALSE;

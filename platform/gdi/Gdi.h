@@ -84,6 +84,8 @@ HBITMAP CreateTopDownBitmap(HDC hdc, int width, int height, DWORD** bits);
 
 // ARGB (0xAARRGGBB, not premultiplied) fills and lines, blended over what is there.
 BOOL FillRectAlpha(HDC hdc, const RECT& rect, DWORD argb);
+// Makes the pixels of `rect` inside the clip transparent black (0), as a new bitmap's are.
+BOOL ClearRect(HDC hdc, const RECT& rect);
 // A line from `from` to `to` (end point excluded) with a PS_SOLID, PS_DASH or PS_DOT style.
 BOOL DrawLineAlpha(HDC hdc, POINT from, POINT to, int width, DWORD argb, int penStyle);
 

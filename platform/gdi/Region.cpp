@@ -68,6 +68,29 @@ void AppendBand(std::vector<RECT>& out, size_t& lastBandStart, const std::vector
         out.push_back(RECT{s.first, top, s.second, bottom});
 }
 
+// `region` and one rectangle, band by band: clipping keeps the bands and their order, and
+// only bands that become alike and touch need merging. The common case of clipping (a
+// drawable area, a control's rectangle) without the general walk's sorting.
+std::vector<RECT> IntersectWithRect(const std::vector<RECT>& region, const RECT& rect) {
+    std::vector<RECT> out;
+    std::vector<Span> spans;
+    size_t lastBandStart = 0;
+    for (size_t i = 0; i < region.size();) {
+        const LONG top = region[i].top;
+        const LONG bottom = region[i].bottom;
+        spans.clear();
+        for (; i < region.size() && region[i].top == top; ++i) {
+            const LONG left = std::max(region[i].left, rect.left);
+            const LONG right = std::min(region[i].right, rect.right);
+            if (left < right) spans.emplace_back(left, right);
+        }
+        const LONG clippedTop = std::max(top, rect.top);
+        const LONG clippedBottom = std::min(bottom, rect.bottom);
+        if (clippedTop < clippedBottom) AppendBand(out, lastBandStart, spans, clippedTop, clippedBottom);
+    }
+    return out;
+}
+
 }  // namespace
 
 Region::Region(const RECT& rect) {
@@ -117,6 +140,25 @@ Region Region::RoundRect(const RECT& rect, int ellipseWidth, int ellipseHeight) 
 }
 
 Region Region::Combine(const Region& a, const Region& b, Op op) {
+    if (op == Op::Or) {
+        // Adding to an area that already holds it, as invalidating an invalid window does.
+        auto holds = [](const Region& outer, const Region& inner) {
+            if (inner.m_rects.empty()) return true;
+            if (outer.m_rects.size() != 1) return false;
+            const RECT& o = outer.m_rects[0];
+            const RECT box = inner.Bounds();
+            return o.left <= box.left && o.top <= box.top && o.right >= box.right && o.bottom >= box.bottom;
+        };
+        if (holds(a, b)) return a;
+        if (holds(b, a)) return b;
+    }
+    if (op == Op::And && (a.m_rects.size() <= 1 || b.m_rects.size() <= 1)) {
+        Region result;
+        if (a.m_rects.empty() || b.m_rects.empty()) return result;
+        const bool aIsRect = a.m_rects.size() == 1;
+        result.m_rects = IntersectWithRect(aIsRect ? b.m_rects : a.m_rects, aIsRect ? a.m_rects[0] : b.m_rects[0]);
+        return result;
+    }
     std::vector<LONG> ys;
     for (const auto* list : {&a.m_rects, &b.m_rects}) {
         for (const RECT& r : *list) {

@@ -7,6 +7,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/window/Paint.h"
+#include "platform/window/WindowPos.h"
+
 namespace testsupport {
 
 namespace {
@@ -99,6 +102,14 @@ bool WriteArtifact(const std::string& name, const std::vector<uint32_t>& argb, i
     WritePng(actual, argb, width, height);
     return ::testing::AssertionFailure() << differing << " of " << width * height << " pixels differ from " << reference
                                          << " (first at " << firstX << "," << firstY << "); see " << actual;
+}
+
+std::vector<uint32_t> ShownClientPixels(HWND hwnd) {
+    RECT client{};
+    if (!GetClientRect(hwnd, &client)) return {};
+    std::vector<uint32_t> pixels(static_cast<size_t>(client.right) * client.bottom);
+    if (!platform::CopyShownPixels(hwnd, client, pixels.data())) return {};
+    return pixels;
 }
 
 }  // namespace testsupport

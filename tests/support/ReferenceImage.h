@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/types/WinTypes.h"
+
 namespace testsupport {
 
 struct ImageTolerance {
@@ -29,5 +31,9 @@ struct ImageTolerance {
 
 // Writes the pixels (as above) to <build directory>/artifacts/<name>, for a person to look at.
 bool WriteArtifact(const std::string& name, const std::vector<uint32_t>& argb, int width, int height);
+
+// The client area of a top-level window as a viewer sees it (platform::CopyShownPixels),
+// pixels as above; empty when the window has none.
+std::vector<uint32_t> ShownClientPixels(HWND hwnd);
 
 }  // namespace testsupport

@@ -102,6 +102,7 @@ void CUIPaintManager::Bind(HWND hwnd) {
     if (hwnd == nullptr && listed != managers.end()) managers.erase(listed);
     if (hwnd != nullptr && listed == managers.end()) managers.push_back(this);
     m_trackingMouse = false;
+    if (hwnd == nullptr) m_backBuffer.Release();
     RECT client{};
     if (hwnd != nullptr && GetClientRect(hwnd, &client)) {
         SetClientSize(SIZE{client.right - client.left, client.bottom - client.top});
@@ -627,22 +628,40 @@ bool CUIPaintManager::PaintInto(HDC target, const RECT& area) {
         area.bottom <= area.top) {
         return false;
     }
-    HDC memory = CreateCompatibleDC(target);
-    if (memory == nullptr) return false;
-    // The bitmap reaches from the client origin, so controls draw in client co-ordinates.
-    HBITMAP bitmap = CreateCompatibleBitmap(target, area.right, area.bottom);
-    if (bitmap == nullptr) {
-        DeleteDC(memory);
-        return false;
+    // The buffer reaches from the client origin, so controls draw in client co-ordinates; it
+    // has the client's size unless the area asks for more.
+    const SIZE size{std::max<LONG>(m_clientSize.cx, area.right), std::max<LONG>(m_clientSize.cy, area.bottom)};
+    // A paint started from inside another (a control that makes its window paint) must not
+    // touch the buffer the outer one is drawing in.
+    CUIBackBuffer nestedBuffer;
+    CUIBackBuffer& buffer = m_painting ? nestedBuffer : m_backBuffer;
+    HDC memory = buffer.Prepare(size);
+    const int saved = memory != nullptr ? SaveDC(memory) : 0;
+    if (saved == 0) return false;
+    // Only what the target will take is drawn: the area, within the target's clip (a window's
+    // invalid region is often a few small rectangles far apart).
+    HRGN drawn = CreateRectRgn(area.left, area.top, area.right, area.bottom);
+    HRGN targetClip = CreateRectRgn(0, 0, 0, 0);
+    if (drawn != nullptr && targetClip != nullptr && GetClipRgn(target, targetClip) == 1) {
+        CombineRgn(drawn, drawn, targetClip, RGN_AND);
     }
-    HGDIOBJ old = SelectObject(memory, bitmap);
+    if (drawn != nullptr) SelectClipRgn(memory, drawn);
+    // The buffer still holds the last paint: what no control draws must come out clear.
+    platform::ClearRect(memory, area);
+    const bool outer = !m_painting;
+    m_painting = true;
     m_root->Render(memory, area);
-    const BOOL copied = BitBlt(target, area.left, area.top, area.right - area.left, area.bottom - area.top, memory,
-                               area.left, area.top, SRCCOPY);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    return copied != FALSE;
+    if (outer) m_painting = false;
+    RestoreDC(memory, saved);
+    if (targetClip != nullptr) DeleteObject(targetClip);
+    if (drawn != nullptr) DeleteObject(drawn);
+    return BitBlt(target, area.left, area.top, area.right - area.left, area.bottom - area.top, memory, area.left,
+                  area.top, SRCCOPY) != FALSE;
+}
+
+SIZE CUIPaintManager::BackBufferSize() const {
+    XJ_ASSERT_ON_THREAD(m_thread);
+    return m_backBuffer.Size();
 }
 
 void CUIPaintManager::ForgetControl(CControlUI* control) {

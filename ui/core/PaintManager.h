@@ -32,6 +32,7 @@
 #include "ui/core/UIResources.h"
 #include "ui/core/UIString.h"
 #include "ui/core/UIStringPtrMap.h"
+#include "ui/render/BackBuffer.h"
 #include "ui/render/FontSource.h"
 #include "ui/render/ImageCache.h"
 #include "ui/skin/SkinZip.h"
@@ -121,9 +122,12 @@ public:
     bool IsLayoutPending() const { return m_layoutPending; }
     // Lays out the root at the client size when asked for, then any control that asked.
     void UpdateLayout();
-    // Lays out, then paints `area` of the tree into an off-screen bitmap and copies it to
-    // `target` at the same place, so the target never shows a half-drawn tree.
+    // Lays out, then paints `area` of the tree (as far as the target's clip lets it through)
+    // into the off-screen buffer and copies it to `target` at the same place, so the target
+    // never shows a half-drawn tree. The buffer is kept for the next paint, at the client's
+    // size (or the area's, when that reaches further); unbinding the window frees it.
     bool PaintInto(HDC target, const RECT& area);
+    SIZE BackBufferSize() const;
 
     // --- lifetime of controls ---
     // Called by a dying control: it stops being focus, hover, click or timer target.
@@ -219,6 +223,8 @@ private:
 
     CUIResources m_resources;
     CUIPaintManager* m_resourceParent = nullptr;
+    CUIBackBuffer m_backBuffer;
+    bool m_painting = false;
 
     SIZE m_initialSize{};
     SIZE m_minSize{};

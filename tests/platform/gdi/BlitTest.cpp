@@ -142,3 +142,85 @@ TEST(BlitTest, SourceRectanglesOffTheSourceAndOverflowingSizes) {
     EXPECT_FALSE(BitBlt(canvas.Dc(), INT32_MAX - 1, 0, 5, 5, image.Dc(), 0, 0, SRCCOPY));
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 }
+
+TEST(BlitTest, AClippedDrawShowsExactlyThePixelsOfTheUnclippedOne) {
+    // A source whose every pixel differs, some translucent.
+    Canvas source(60, 40, 0);
+    for (int y = 0; y < source.Height(); ++y) {
+        for (int x = 0; x < source.Width(); ++x) {
+            const DWORD alpha = (x + y) % 3 == 0 ? 0x80 : 0xFF;
+            const DWORD argb = alpha << 24 | DWORD(x * 4) << 16 | DWORD(y * 6) << 8 | DWORD((x ^ y) * 4);
+            platform::FillRectAlpha(source.Dc(), RECT{x, y, x + 1, y + 1}, argb);
+        }
+    }
+    enum class Call { Copy, Stretch, Blend };
+    const struct {
+        const char* why;
+        Call call;
+        int mode;
+        RECT dest, from;
+    } cases[] = {
+        {"one to one", Call::Copy, BLACKONWHITE, {5, 5, 65, 45}, {0, 0, 60, 40}},
+        {"one to one, partly off the source", Call::Copy, BLACKONWHITE, {-10, 10, 60, 50}, {-20, 15, 50, 55}},
+        {"three times larger, nearest", Call::Stretch, BLACKONWHITE, {-20, -10, 70, 50}, {10, 10, 40, 30}},
+        {"larger, filtered", Call::Stretch, HALFTONE, {0, 0, 80, 60}, {7, 3, 37, 28}},
+        {"four times smaller, filtered", Call::Stretch, HALFTONE, {10, 10, 25, 20}, {0, 0, 60, 40}},
+        {"smaller by 2.7, filtered", Call::Stretch, HALFTONE, {3, 4, 25, 19}, {0, 0, 59, 40}},
+        {"partly off the source, filtered", Call::Stretch, HALFTONE, {0, 0, 80, 60}, {40, 20, 80, 50}},
+        {"blended, larger", Call::Blend, HALFTONE, {2, 2, 78, 58}, {5, 5, 43, 33}},
+        {"blended, smaller", Call::Blend, HALFTONE, {20, 20, 50, 40}, {0, 0, 60, 40}},
+    };
+    // Two bands and a small block, as the window's invalid regions are.
+    HRGN clip = CreateRectRgn(0, 17, 80, 23);
+    HRGN block = CreateRectRgn(31, 40, 44, 52);
+    CombineRgn(clip, clip, block, RGN_OR);
+    DeleteObject(block);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        Canvas whole(80, 60, 0xFF204060);
+        Canvas clipped(80, 60, 0xFF204060);
+        SelectClipRgn(clipped.Dc(), clip);
+        for (const Canvas* target : {&clipped, &whole}) {
+            SetStretchBltMode(target->Dc(), c.mode);
+            const int width = c.dest.right - c.dest.left, height = c.dest.bottom - c.dest.top;
+            const int fromWidth = c.from.right - c.from.left, fromHeight = c.from.bottom - c.from.top;
+            if (c.call == Call::Blend) {
+                ASSERT_TRUE(AlphaBlend(target->Dc(), c.dest.left, c.dest.top, width, height, source.Dc(), c.from.left,
+                                       c.from.top, fromWidth, fromHeight,
+                                       BLENDFUNCTION{AC_SRC_OVER, 0, 200, AC_SRC_ALPHA}));
+            } else {
+                ASSERT_TRUE(StretchBlt(target->Dc(), c.dest.left, c.dest.top, width, height, source.Dc(), c.from.left,
+                                       c.from.top, fromWidth, fromHeight, SRCCOPY));
+            }
+        }
+        int wrong = 0;
+        for (int y = 0; y < 60; ++y) {
+            for (int x = 0; x < 80; ++x) {
+                const DWORD expected = PtInRegion(clip, x, y) ? whole.Pixel(x, y) : 0xFF204060;
+                if (clipped.Pixel(x, y) != expected && wrong++ < 3)
+                    ADD_FAILURE() << "at " << x << "," << y << ": " << std::hex << clipped.Pixel(x, y) << " not "
+                                  << expected;
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+    }
+    {
+        SCOPED_TRACE("within one bitmap, filtered, the areas overlapping");
+        Canvas whole(80, 60, 0xFF204060);
+        Canvas clipped(80, 60, 0xFF204060);
+        for (const Canvas* target : {&clipped, &whole}) {
+            ASSERT_TRUE(BitBlt(target->Dc(), 0, 0, 60, 40, source.Dc(), 0, 0, SRCCOPY));
+            if (target == &clipped) SelectClipRgn(clipped.Dc(), clip);
+            SetStretchBltMode(target->Dc(), HALFTONE);
+            ASSERT_TRUE(StretchBlt(target->Dc(), 4, 6, 75, 52, target->Dc(), 10, 5, 33, 29, SRCCOPY));
+        }
+        int wrong = 0;
+        for (int y = 0; y < 60; ++y) {
+            for (int x = 0; x < 80; ++x) {
+                if (PtInRegion(clip, x, y) && clipped.Pixel(x, y) != whole.Pixel(x, y)) ++wrong;
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+    }
+    DeleteObject(clip);
+}

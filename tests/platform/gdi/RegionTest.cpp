@@ -84,3 +84,38 @@ TEST(RegionTest, RoundCornersAreCutByTheGivenEllipse) {
         }
     }
 }
+
+TEST(RegionTest, ClippingToARectangleGivesTheBandsTheGeneralWalkGives) {
+    // Regions of several bands: an L, a frame with a hole, bands that become alike when cut.
+    const Region l = Region::Combine(Region(RECT{0, 0, 40, 10}), Region(RECT{0, 10, 10, 40}), Region::Op::Or);
+    const Region frame = Region::Combine(Region(RECT{0, 0, 40, 40}), Region(RECT{10, 10, 30, 30}), Region::Op::Diff);
+    const Region round = Region::RoundRect(RECT{0, 0, 40, 40}, 12, 12);
+    // A speck far away makes the rectangle a region of two rectangles, which takes the general walk.
+    const Region speck(RECT{1000, 1000, 1001, 1001});
+    for (const Region* region : {&l, &frame, &round}) {
+        for (const RECT& rect : {RECT{0, 0, 10, 40}, RECT{5, 5, 35, 35}, RECT{-5, 8, 12, 12}, RECT{12, 12, 28, 28},
+                                 RECT{50, 50, 60, 60}, RECT{0, 0, 40, 40}}) {
+            SCOPED_TRACE(::testing::Message()
+                         << rect.left << "," << rect.top << "," << rect.right << "," << rect.bottom);
+            const Region general =
+                Region::Combine(*region, Region::Combine(Region(rect), speck, Region::Op::Or), Region::Op::And);
+            EXPECT_TRUE(Same(Region::Combine(*region, Region(rect), Region::Op::And).Rects(), general.Rects()));
+            EXPECT_TRUE(Same(Region::Combine(Region(rect), *region, Region::Op::And).Rects(), general.Rects()));
+        }
+    }
+}
+
+TEST(RegionTest, AddingWhatARegionAlreadyHoldsLeavesItAsItWas) {
+    const Region window(RECT{0, 0, 400, 300});
+    const Region twoBands = Region::Combine(Region(RECT{10, 10, 50, 20}), Region(RECT{30, 40, 60, 50}), Region::Op::Or);
+    const Region same(RECT{0, 0, 400, 300});
+    const Region empty;
+    for (const Region* inner : {&twoBands, &same, &empty}) {
+        EXPECT_TRUE(Same(Region::Combine(window, *inner, Region::Op::Or).Rects(), window.Rects()));
+        EXPECT_TRUE(Same(Region::Combine(*inner, window, Region::Op::Or).Rects(), window.Rects()));
+    }
+    // An empty region adds nothing to one of several bands; a band beyond the rectangle is added.
+    EXPECT_TRUE(Same(Region::Combine(twoBands, Region(), Region::Op::Or).Rects(), twoBands.Rects()));
+    EXPECT_EQ(Region::Combine(Region(RECT{0, 0, 10, 10}), Region(RECT{0, 0, 10, 11}), Region::Op::Or).Bounds().bottom,
+              11);
+}

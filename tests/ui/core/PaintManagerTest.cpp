@@ -8,6 +8,9 @@
 #include "../basic/BasicFixture.h"
 #include "SkinFixture.h"
 #include "platform/window/Focus.h"
+#include "platform/window/Paint.h"
+#include "platform/window/WindowPos.h"
+#include "support/ReferenceImage.h"
 #include "ui/basic/OptionUI.h"
 #include "ui/core/ContainerUI.h"
 
@@ -282,4 +285,96 @@ TEST_F(PaintManagerTest, PaintsOffScreenThenCopiesTheArea) {
     EXPECT_EQ(m_display.Pixel(m_hwnd, 50, 50), 0xFFFF0000u);
     EXPECT_EQ(m_display.Pixel(m_hwnd, 389, 150), 0xFF0000FFu);
     EXPECT_NE(m_display.Pixel(m_hwnd, 391, 150), 0xFF0000FFu);
+}
+
+TEST_F(PaintManagerTest, APaintNeverShowsWhatAnEarlierPaintLeftInItsBuffer) {
+    Build(R"(<HorizontalLayout name="root">
+        <TestButton name="red" width="100" bkcolor="#FFFF0000"/><Control/>
+      </HorizontalLayout>)");
+    testsupport::Canvas first(400, 300, 0xFFFFFFFF);
+    ASSERT_TRUE(m_manager->PaintInto(first.Dc(), RECT{0, 0, 250, 300}));
+    ASSERT_EQ(first.Pixel(50, 50), 0xFFFF0000u);
+    // Nothing paints there any more: the area comes out clear, as from a new bitmap.
+    Button(L"red")->Show(false);
+    m_manager->UpdateLayout();
+    testsupport::Canvas second(400, 300, 0xFFFFFFFF);
+    ASSERT_TRUE(m_manager->PaintInto(second.Dc(), RECT{0, 0, 250, 300}));
+    EXPECT_EQ(second.Pixel(50, 50), 0u);
+    EXPECT_EQ(second.Pixel(300, 50), 0xFFFFFFFFu) << "outside the painted area nothing changes";
+}
+
+TEST_F(PaintManagerTest, PaintingOnlyWhatWasInvalidatedShowsWhatAFullPaintShows) {
+    UseImages({{"picture", 0xFF3060C0}, {"bubble", 0x80FFA000}});
+    Build(R"(<VerticalLayout name="root">
+        <Label name="picture" height="200" bkimage="file='picture.png' corner='2,2,2,2'"/>
+        <TestButton name="bar" height="20" bkcolor="#FF00C000"/><Control bkcolor="#FFEEEEEE"/>
+        <Label name="bubble" float="true" pos="10,185,40,208" bkimage="bubble.png" text="5%"/>
+      </VerticalLayout>)");
+    UpdateWindow(m_hwnd);
+    // A progress tick: the bar changes and the bubble moves over the picture's edge.
+    CControlUI* bubble = m_manager->ControlByName(L"bubble");
+    for (int step = 1; step <= 3; ++step) {
+        SCOPED_TRACE(step);
+        Button(L"bar")->SetBackColor(0xFF00C000 + step * 0x10);
+        bubble->SetBounds(RECT{10 + step * 7, 185, 40 + step * 7, 208});
+        bubble->SetCaption(SkinUI::CUIString(std::to_wstring(step * 5) + L"%"));
+        RECT invalid{};
+        GetUpdateRect(m_hwnd, &invalid, FALSE);
+        EXPECT_LT(invalid.bottom - invalid.top, 60) << "only the bar and the bubble are invalid";
+        UpdateWindow(m_hwnd);
+        const std::vector<std::uint32_t> partial = testsupport::ShownClientPixels(m_hwnd);
+        InvalidateRect(m_hwnd, nullptr, FALSE);
+        UpdateWindow(m_hwnd);
+        const std::vector<std::uint32_t> full = testsupport::ShownClientPixels(m_hwnd);
+        ASSERT_FALSE(full.empty());
+        EXPECT_EQ(std::mismatch(partial.begin(), partial.end(), full.begin()).first - partial.begin(),
+                  static_cast<std::ptrdiff_t>(partial.size()))
+            << "the first pixel that differs";
+    }
+}
+
+// Paints the whole tree elsewhere while it is itself being painted, as a control that makes
+// its window paint from inside its own drawing does.
+class PaintsWhilePainted : public CTestButtonUI {
+public:
+    bool Render(HDC hdc, const RECT& paintRect) override {
+        if (!m_nested) {
+            m_nested = true;
+            // Larger than the window: no buffer of the window's size would do for it.
+            testsupport::Canvas elsewhere(500, 350, 0xFFFFFFFF);
+            m_manager->PaintInto(elsewhere.Dc(), RECT{0, 0, 500, 350});
+            nestedPixel = elsewhere.Pixel(250, 50);
+        }
+        return CTestButtonUI::Render(hdc, paintRect);
+    }
+    DWORD nestedPixel = 0;
+
+private:
+    bool m_nested = false;
+};
+
+TEST_F(PaintManagerTest, APaintInsideAPaintLeavesTheOuterOneWhole) {
+    SkinUI::CUIControlFactory::Instance().Register(L"PaintsWhilePainted",
+                                                   []() -> CControlUI* { return new PaintsWhilePainted(); });
+    Build(R"(<HorizontalLayout name="root" bkcolor="#FF0000FF">
+        <PaintsWhilePainted name="nested" width="100" bkcolor="#FFFF0000"/><Control bkcolor="#FF00FF00"/>
+      </HorizontalLayout>)");
+    testsupport::Canvas canvas(400, 300, 0xFFFFFFFF);
+    ASSERT_TRUE(m_manager->PaintInto(canvas.Dc(), RECT{0, 0, 400, 300}));
+    EXPECT_EQ(dynamic_cast<PaintsWhilePainted*>(m_manager->ControlByName(L"nested"))->nestedPixel, 0xFF00FF00u);
+    EXPECT_EQ(canvas.Pixel(50, 50), 0xFFFF0000u);
+    EXPECT_EQ(canvas.Pixel(250, 50), 0xFF00FF00u);
+}
+
+TEST_F(PaintManagerTest, TheBufferFollowsTheWindowsSize) {
+    Build(R"(<VerticalLayout name="root" bkcolor="#FF102030"/>)");
+    for (const SIZE size : {SIZE{400, 300}, SIZE{300, 200}, SIZE{520, 340}}) {
+        SCOPED_TRACE(size.cx);
+        SetWindowPos(m_hwnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+        UpdateWindow(m_hwnd);
+        const SIZE buffer = m_manager->BackBufferSize();
+        EXPECT_EQ(buffer.cx, size.cx);
+        EXPECT_EQ(buffer.cy, size.cy);
+        EXPECT_EQ(m_display.Pixel(m_hwnd, size.cx - 1, size.cy - 1), 0xFF102030u);
+    }
 }
