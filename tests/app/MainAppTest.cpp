@@ -94,4 +94,11 @@ TEST_F(MainAppTest, TheStartupLookupAsksTheIniResolversAndSwitchesTheList) {
     EXPECT_TRUE(testsupport::PumpMessagesUntil(
         [] { return SpareDnsTable::GetInstance().DownloadAddressList() == L"127.0.0.131"; }));
     EXPECT_EQ(resolver.QueryCount(), 1);
+    // So do the network analyses' lookups.
+    std::string answer;
+    ASSERT_TRUE(CSingleton<CNetToolThread>::GetInstance().AddNSLookUpTask(
+        "cdn.localhost", &answer,
+        [](int, void* user, const std::string&, const std::string& text) { *static_cast<std::string*>(user) = text; }));
+    EXPECT_TRUE(testsupport::PumpMessagesUntil([&] { return !answer.empty(); }));
+    EXPECT_EQ(answer, "3.3.3.3");
 }

@@ -44,11 +44,16 @@ TEST(VersionTripleTest, OrdersByMajorMinorBuildThenRevision) {
         bool older, atMost, atLeast;
     } cases[] = {
         {VersionTriple{}, V(2, 1, 784), false, false, false},  // no version compares with nothing
-        {V(2, 1, 784), VersionTriple{}, false, false, false}, {VersionTriple{}, VersionTriple{}, false, false, false},
-        {V(2, 1, 783), V(2, 1, 784), true, true, false},      {V(2, 1, 784), V(2, 1, 784), false, true, true},
-        {V(2, 1, 790), V(2, 1, 784), false, false, true},     {V(1, 65535, 65535), V(2, 0, 0), true, true, false},
-        {V(1, 2, 3, 5), V(1, 2, 3, 4), false, false, true},   {V(1, 2, 3, 4), V(1, 2, 3, 5), true, true, false},
-        {V(1, 2, 3), V(1, 2, 4), true, true, false},          {V(1, 3, 0), V(1, 2, 9), false, false, true},
+        {V(2, 1, 784), VersionTriple{}, false, false, false},
+        {VersionTriple{}, VersionTriple{}, false, false, false},
+        {V(2, 1, 783), V(2, 1, 784), true, true, false},
+        {V(2, 1, 784), V(2, 1, 784), false, true, true},
+        {V(2, 1, 790), V(2, 1, 784), false, false, true},
+        {V(1, 65535, 65535), V(2, 0, 0), true, true, false},
+        {V(1, 2, 3, 5), V(1, 2, 3, 4), false, false, true},
+        {V(1, 2, 3, 4), V(1, 2, 3, 5), true, true, false},
+        {V(1, 2, 3), V(1, 2, 4), true, true, false},
+        {V(1, 3, 0), V(1, 2, 9), false, false, true},
         {VersionTriple{1, 2, 3, 0}, VersionTriple{1, 2, 3, 0}, false, false, false},  // equal, yet no versions
     };
     for (const auto& c : cases) {
