@@ -246,12 +246,13 @@ void CMainDlg::OnProgress(std::int64_t total, std::int64_t completed, int, int) 
     m_downloadTotal = total;
     m_downloadCompleted = completed;
     m_boxGate = true;
-    if (m_retryBox != nullptr) m_retryBox->PostClose(CMsgBoxDlg::kResultCancel);
+    CloseRetryBox();
     SetProgress();
 }
 
 void CMainDlg::OnDownloadResult(int type, int code, const std::wstring&) {
     if (type == 0 && code == 0) {
+        CloseRetryBox();
         m_downloadTotal = 1;
         m_downloadCompleted = 1;
         SetProgress();
@@ -272,7 +273,10 @@ void CMainDlg::OnListReady(int type, int) {
 void CMainDlg::OnListResult(int type, int code, const std::wstring& version, const std::wstring& md5) {
     m_md5 = md5;
     m_version = version;
-    if (type == 0) return;
+    if (type == 0) {
+        CloseRetryBox();
+        return;
+    }
     HandleUpdateFailure(type, code, InstallExitCode::DescriptorFailed);
 }
 
@@ -291,7 +295,18 @@ void CMainDlg::HandleUpdateFailure(int type, int code, InstallExitCode cause) {
         m_retryBox = nullptr;
     }
     m_boxGate = true;
-    if (answer == CMsgBoxDlg::kResultOk) StartUpdate();
+    if (answer != CMsgBoxDlg::kResultOk) return;
+    // The answer may come after the run it was about has recovered: it starts nothing then.
+    if (m_installing || (m_updater != nullptr && m_updater->IsDownloadActive())) {
+        XJ_LOG_INFO("retry asked while the update runs: nothing more started");
+        return;
+    }
+    StartUpdate();
+}
+
+void CMainDlg::CloseRetryBox() {
+    // Its step has come through: the box goes with "no", which starts nothing.
+    if (m_retryBox != nullptr) m_retryBox->PostClose(CMsgBoxDlg::kResultCancel);
 }
 
 void CMainDlg::OnInstallReport(InstallReport report) {

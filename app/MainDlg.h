@@ -143,6 +143,8 @@ private:
     // hidden mode, one retry box at a time. `cause` is what a hidden run exits with if
     // no retry succeeds.
     void HandleUpdateFailure(int type, int code, InstallExitCode cause);
+    // Answers an open retry box with "no" once the step it was about has succeeded.
+    void CloseRetryBox();
     void DestroyUpdater();
     void CancelVersionRequest();
     InstallStatsContext StatsContext() const;

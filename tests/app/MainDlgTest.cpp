@@ -177,3 +177,57 @@ TEST_F(MainDlgTest, OneRetryBoxAtATimeWhichEscapeDoesNotClose) {
     DestroyWindow(hwnd);
     DispatchPending();
 }
+
+TEST_F(MainDlgTest, ARetryBoxGoesWhenItsStepSucceedsAndRetryNeverStartsASecondRun) {
+    MainApp::GetInstance().SetHidden(false);
+    const struct {
+        const char* why;
+        void (*fail)(CMainDlg&);
+        void (*succeed)(CMainDlg&);
+    } cases[] = {
+        {"the descriptor arrives on the timer's retry", [](CMainDlg& d) { d.OnListResult(4, 404, L"", L""); },
+         [](CMainDlg& d) { d.OnListResult(0, 0, L"2.1.790", L""); }},
+        {"the package arrives complete and the install begins", [](CMainDlg& d) { d.OnDownloadResult(5, 28, L""); },
+         [](CMainDlg& d) { d.OnDownloadResult(0, 0, L""); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        TestMainDlg dialog;
+        const HWND hwnd = Create(dialog);
+        ASSERT_NE(hwnd, nullptr);
+        bool asked = false;
+        Later([&] {
+            CMsgBoxDlg* box = dialog.OpenRetryBox();
+            ASSERT_NE(box, nullptr);
+            c.succeed(dialog);
+            MSG close{};
+            asked = PeekMessageW(&close, box->GetHWND(), WM_CLOSE, WM_CLOSE, PM_NOREMOVE) != FALSE &&
+                    close.wParam == CMsgBoxDlg::kResultCancel;
+            if (asked) return;
+            // Left open: the install's report of a package it cannot read must not open a box
+            // inside this one.
+            dialog.StopInstallWorker(10000);
+            PeekMessageW(&close, hwnd, kInstallDamagedMessage, kInstallDamagedMessage, PM_REMOVE);
+            box->PostClose(CMsgBoxDlg::kResultCancel);
+        });
+        c.fail(dialog);
+        EXPECT_TRUE(asked) << "the box stayed open";
+        EXPECT_EQ(dialog.Updater(), nullptr) << "the box's answer restarted the update";
+        EXPECT_TRUE(dialog.StopInstallWorker(10000));
+        DestroyWindow(hwnd);
+        DispatchPending();
+    }
+    {
+        // "重试" pressed while the install runs starts no second download.
+        TestMainDlg dialog;
+        const HWND hwnd = Create(dialog);
+        Later([&] {
+            dialog.SetInstalling(true);
+            dialog.OpenRetryBox()->PostClose(CMsgBoxDlg::kResultOk);
+        });
+        dialog.OnDownloadResult(5, 28, L"");
+        EXPECT_EQ(dialog.Updater(), nullptr);
+        SendMessageW(hwnd, WM_CLOSE, 0, 0);  // releases an updater the retry would have made
+        DispatchPending();
+    }
+}
