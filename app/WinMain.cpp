@@ -7,6 +7,8 @@
 //   -r / --run N       0: do not start the launcher after the install
 //   -z / --xj          skip the installed client's version check
 //   -n / --none [X]    accepted and ignored
+#include "app/WinMain.h"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -53,6 +55,10 @@ std::wstring WindowTitle() {
 }
 
 }  // namespace
+
+const CommandLineOptions::Switch* InstallerSwitches() {
+    return kSwitches;
+}
 
 bool ParseCommandLine(const CommandLineOptions& options) {
     MainApp& app = MainApp::GetInstance();
