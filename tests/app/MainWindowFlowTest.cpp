@@ -202,6 +202,7 @@ TEST_F(MainWindowFlowTest, UnansweredVersionRequestShowsThePageAfterThreeSeconds
 }
 
 TEST_F(MainWindowFlowTest, ClicksAndTypingOnTheInstallPage) {
+    apptest::ScopedStringTable strings(L"223");  // the program's own: the game id's band goes on the install click
     // A package source that fails is given up at once rather than after the engine's waits.
     DownloadTuning tuning;
     tuning.retryDelaysMs.clear();
@@ -287,7 +288,8 @@ TEST_F(MainWindowFlowTest, ClicksAndTypingOnTheInstallPage) {
     Click(dialog, L"opt_agree");
     Click(dialog, L"btn_install");
     EXPECT_EQ(dialog.DownloadDir(), proposal);
-    EXPECT_EQ(WindowHeight(hwnd), kInstallPageHeight - (dialog.GameId() != 0 ? 36 : 0) - 84);
+    ASSERT_EQ(dialog.GameId(), 223);
+    EXPECT_EQ(WindowHeight(hwnd), kInstallPageHeight - 36 - 84);
     EXPECT_EQ(Page(dialog), 1);
     ASSERT_TRUE(PumpMessagesUntil([&] { return fetchesAtSecondBox != 0; }, kLongWait));
     EXPECT_EQ(code.rfind(L"code:404 type:", 0), 0u) << platform::Utf8FromWide(code);

@@ -47,7 +47,7 @@ TEST(WinMainTest, SwitchesLandInTheApplicationCore) {
         {{L"-n", L"x"}, {0, false, true, L"", false}},
         {{L"-n", L"x", L"-h", L"-z"}, {0, true, true, L"", true}},
         {{L"/p", L"D:\\Games"}, {0, false, true, L"D:\\Games", false}},  // read by the hidden run only
-        {{L"-h", L"-i"}, {0, true, true, L"", false}},              // the id's missing value ends the parse
+        {{L"-h", L"-i"}, {0, true, true, L"", false}},                   // the id's missing value ends the parse
     };
     for (const auto& c : cases) {
         std::wstring line;
