@@ -1,6 +1,7 @@
 #include "app/MainDlg.h"
 
 #include "app/AppTestEnvironment.h"
+#include "app/InstallDir.h"
 #include "app/MsgBoxDlg.h"
 #include "app/Updater/Updater.h"
 #include "commonlib/util/Md5.h"
@@ -323,4 +324,33 @@ TEST_F(MainDlgTest, TheQuitBoxAndTheDamagedPackageBoxAnswer) {
         if (IsWindow(hwnd)) SendMessageW(hwnd, WM_CLOSE, 0, 0);
         DispatchPending();
     }
+}
+
+TEST_F(MainDlgTest, TheInstallPathSwitchCountsOnlyInAHiddenRunThatCanInstallThere) {
+    SetFreeSpaceSourceForTesting([](const std::wstring&) { return std::uint64_t{100} << 30; });
+    fs::create_directories(HostPath("Games/Mine"));
+    const struct {
+        const char* why;
+        bool hidden;
+        const wchar_t* path;
+        const wchar_t* installDir;
+    } cases[] = {
+        {"a folder it can write to", true, L"C:\\Games\\Mine", L"C:\\Games\\Mine"},
+        {"a folder nobody may write to: its name beside the program's folder", true, L"Z:\\proc\\sys", L"C:\\sys"},
+        {"no folder", true, L"", L"C:\\QuorvelTarnvik"},
+        {"not hidden: the window shows and the switch counts for nothing", false, L"C:\\Games\\Mine", L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        MainApp::GetInstance().SetHidden(c.hidden);
+        MainApp::GetInstance().SetInstallPath(c.path);
+        TestMainDlg dialog(true);
+        const HWND hwnd = Create(dialog);
+        ASSERT_NE(hwnd, nullptr);
+        EXPECT_EQ(dialog.InstallDir(), c.installDir);
+        EXPECT_EQ(IsWindowVisible(hwnd) != FALSE, !c.hidden);
+        SendMessageW(hwnd, WM_CLOSE, 0, 0);
+        DispatchPending();
+    }
+    SetFreeSpaceSourceForTesting({});
 }
