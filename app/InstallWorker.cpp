@@ -165,6 +165,7 @@ void StartInstallExe(const std::shared_ptr<InstallJob>& job) {
     XJ_LOG_INFO(L"run:%s", commandLine.c_str());
     const DWORD runError = RunProcessAndWait(j.installerPath, commandLine);
     if (runError != 0) {
+        // Departs from the original behaviour (the install went on): a package that never ran installs nothing.
         // Nothing was installed: no client files, no launcher, and a failure on record.
         XJ_LOG_ERROR(L"the package could not be started, error %u", runError);
         Report(job, InstallReport::PackageNotStarted);

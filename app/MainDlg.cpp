@@ -283,6 +283,7 @@ void CMainDlg::OnListResult(int type, int code, const std::wstring& version, con
 void CMainDlg::HandleUpdateFailure(int type, int code, InstallExitCode cause) {
     m_lastFailure = cause;
     ReportInstallStats(false);
+    // Departs from the original behaviour (the text alone): the line carries the failure's result pair.
     XJ_LOG_INFO(L"%s et:%d ec:%d", kConnectionText, type, code);
     SetTimer(m_hwnd, kRetryTimer, kRetryTimerMs, nullptr);
     if (!m_boxGate || MainApp::GetInstance().IsHidden()) return;
@@ -356,6 +357,7 @@ void CMainDlg::SetProgress() {
                               0.1f * static_cast<float>(Md5SharedPercent().load()) / 100.0f;
         width = static_cast<int>(0.9f * barWidth * ratio + install * 0.1f * barWidth);
     }
+    // Departs from the original behaviour (an unknown size redrew every time): it is compared and hides the bubble.
     if (width == m_lastWidth) return;
     m_lastWidth = width;
     if (!m_installing && m_lbTip1) {
