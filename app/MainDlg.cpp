@@ -297,7 +297,7 @@ void CMainDlg::HandleUpdateFailure(int type, int code, InstallExitCode cause) {
     }
     m_boxGate = true;
     if (answer != CMsgBoxDlg::kResultOk) return;
-    // The answer may come after the run it was about has recovered: it starts nothing then.
+    // Departs from the original behaviour (Retry always restarted): a run under way is never started twice.
     if (m_installing || (m_updater != nullptr && m_updater->IsDownloadActive())) {
         XJ_LOG_INFO("retry asked while the update runs: nothing more started");
         return;
@@ -306,7 +306,7 @@ void CMainDlg::HandleUpdateFailure(int type, int code, InstallExitCode cause) {
 }
 
 void CMainDlg::CloseRetryBox() {
-    // Its step has come through: the box goes with "no", which starts nothing.
+    // Departs from the original behaviour (only progress closed it): the box goes once its step succeeds.
     if (m_retryBox != nullptr) m_retryBox->PostClose(CMsgBoxDlg::kResultCancel);
 }
 
