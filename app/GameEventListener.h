@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+// Departs from the original behaviour: the seven slots nobody called or answered are left out.
 class IGameEventListener {
 public:
     virtual ~IGameEventListener() = default;

@@ -200,6 +200,7 @@ void StartInstallExe(const std::shared_ptr<InstallJob>& job) {
     DWORD packageExit = 0;
     const DWORD runError = RunProcessAndWait(j.installerPath, commandLine, &packageExit);
     if (runError != 0) {
+        // Departs from the original behaviour (the install went on): a package that never ran installs nothing.
         XJ_LOG_ERROR(L"the package could not be started, error %u", runError);
         EndWithoutClient(job, InstallReport::PackageNotStarted);
         return;

@@ -123,9 +123,10 @@ void MainApp::StartServices() {
         m_enginesStarted = true;
         // Filled once per run: the start-up lookup's answer may change it later.
         SpareDnsTable::GetInstance().Fill(m_servers);
-        // The commands' re-resolution asks the same resolvers as the start-up lookup, never
-        // the built-in public ones.
+        // The commands' re-resolution and the network analyses' lookups ask the same
+        // resolvers as the start-up lookup, never the built-in public ones.
         SetHttpDnsResolvers(WideToAnsi(m_servers.resolvers));
+        CSingleton<CNetToolThread>::GetInstance().SetDefaultResolvers(WideToAnsi(m_servers.resolvers));
         InitHttpCommandMgr();
         StartDownloadModule();
         SetDownloadCallbacks(&UpdaterModule::OnDownloadProgress, &UpdaterModule::OnDownloadDone);

@@ -261,12 +261,13 @@ void CMainDlg::OnProgress(std::int64_t total, std::int64_t completed, int, int) 
     m_downloadTotal = total;
     m_downloadCompleted = completed;
     m_boxGate = true;
-    if (m_retryBox != nullptr) m_retryBox->PostClose(CMsgBoxDlg::kResultCancel);
+    CloseRetryBox();
     SetProgress();
 }
 
 void CMainDlg::OnDownloadResult(int type, int code, const std::wstring&) {
     if (type == 0 && code == 0) {
+        CloseRetryBox();
         m_downloadTotal = 1;
         m_downloadCompleted = 1;
         SetProgress();
@@ -287,7 +288,10 @@ void CMainDlg::OnListReady(int type, int) {
 void CMainDlg::OnListResult(int type, int code, const std::wstring& version, const std::wstring& md5) {
     m_md5 = md5;
     m_version = version;
-    if (type == 0) return;
+    if (type == 0) {
+        CloseRetryBox();
+        return;
+    }
     HandleUpdateFailure(
         type, code,
         IsDescriptorRefusal(type, code) ? InstallExitCode::DescriptorRefused : InstallExitCode::DescriptorFailed);
@@ -296,6 +300,7 @@ void CMainDlg::OnListResult(int type, int code, const std::wstring& version, con
 void CMainDlg::HandleUpdateFailure(int type, int code, InstallExitCode cause) {
     m_lastFailure = cause;
     ReportInstallStats(false);
+    // Departs from the original behaviour (the text alone): the line carries the failure's result pair.
     XJ_LOG_INFO(L"%s et:%d ec:%d", kConnectionText, type, code);
     SetTimer(m_hwnd, kRetryTimer, kRetryTimerMs, nullptr);
     if (!m_boxGate || MainApp::GetInstance().IsHidden()) return;
@@ -308,7 +313,18 @@ void CMainDlg::HandleUpdateFailure(int type, int code, InstallExitCode cause) {
         m_retryBox = nullptr;
     }
     m_boxGate = true;
-    if (answer == CMsgBoxDlg::kResultOk) StartUpdate();
+    if (answer != CMsgBoxDlg::kResultOk) return;
+    // Departs from the original behaviour (Retry always restarted): a run under way is never started twice.
+    if (m_installing || (m_updater != nullptr && m_updater->IsDownloadActive())) {
+        XJ_LOG_INFO("retry asked while the update runs: nothing more started");
+        return;
+    }
+    StartUpdate();
+}
+
+void CMainDlg::CloseRetryBox() {
+    // Departs from the original behaviour (only progress closed it): the box goes once its step succeeds.
+    if (m_retryBox != nullptr) m_retryBox->PostClose(CMsgBoxDlg::kResultCancel);
 }
 
 void CMainDlg::OnInstallReport(InstallReport report) {
@@ -361,6 +377,7 @@ void CMainDlg::SetProgress() {
                               0.1f * static_cast<float>(Md5SharedPercent().load()) / 100.0f;
         width = static_cast<int>(0.9f * barWidth * ratio + install * 0.1f * barWidth);
     }
+    // Departs from the original behaviour (an unknown size redrew every time): it is compared and hides the bubble.
     if (width == m_lastWidth) return;
     m_lastWidth = width;
     if (!m_installing && m_lbTip1) {

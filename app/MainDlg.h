@@ -146,6 +146,8 @@ private:
     // The install (and download) directory cannot be made: retried like a failed update
     // where a person can choose another; a hidden run ends with NoInstallDirectory.
     void OnInstallFolderNotMade(DWORD error);
+    // Answers an open retry box with "no" once the step it was about has succeeded.
+    void CloseRetryBox();
     void DestroyUpdater();
     void CancelVersionRequest();
     InstallStatsContext StatsContext() const;

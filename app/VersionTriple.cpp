@@ -70,3 +70,11 @@ VersionTriple ParseVersionTriple(std::wstring_view text) {
 bool CompareVersion(const VersionTriple& a, const VersionTriple& b) {
     return a.IsValid() && b.IsValid() && Key(a) < Key(b);
 }
+
+bool VersionAtMost(const VersionTriple& a, const VersionTriple& b) {
+    return a.IsValid() && b.IsValid() && Key(a) <= Key(b);
+}
+
+bool VersionAtLeast(const VersionTriple& a, const VersionTriple& b) {
+    return a.IsValid() && b.IsValid() && Key(a) >= Key(b);
+}

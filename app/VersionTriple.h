@@ -37,3 +37,6 @@ VersionTriple ParseVersionTriple(std::wstring_view text);
 // True only when both are versions and `a` is older than `b` (major, minor, build, then
 // the revision).
 bool CompareVersion(const VersionTriple& a, const VersionTriple& b);
+// a <= b and a >= b, in the same order; false when either is no version.
+bool VersionAtMost(const VersionTriple& a, const VersionTriple& b);
+bool VersionAtLeast(const VersionTriple& a, const VersionTriple& b);

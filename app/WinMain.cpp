@@ -9,6 +9,9 @@
 //   -n / --none [X]    accepted and ignored
 //
 // A hidden run whose command line does not parse does nothing and ends with BadCommandLine.
+
+#include "app/WinMain.h"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -76,6 +79,10 @@ void SayCommandLineRefused(const CommandLineOptions& options) {
 }
 
 }  // namespace
+
+const CommandLineOptions::Switch* InstallerSwitches() {
+    return kSwitches;
+}
 
 bool ParseCommandLine(const CommandLineOptions& options) {
     MainApp& app = MainApp::GetInstance();

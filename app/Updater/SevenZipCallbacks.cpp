@@ -379,8 +379,8 @@ HRESULT CArchiveExtractCallback::PrepareOperation(std::int32_t) noexcept {
 }
 
 HRESULT CArchiveExtractCallback::SetOperationResult(std::int32_t result) noexcept {
-    // A damaged item, a wrong password or an unknown method leaves a file that is not the
-    // archive's: the run must not end as a success.
+    // Departs from the original behaviour (the result was ignored): a failed item fails the run.
+    // A damaged item, a wrong password or an unknown method leaves a file that is not the archive's.
     if (result != sevenzip::kOperationOk) {
         XJ_LOG_ERROR("7z item failed with %d", static_cast<int>(result));
         if (m_recordedError == 0) RecordError(sevenzip::kErrorDataDamaged);  // an output's own error says more

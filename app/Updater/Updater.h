@@ -92,7 +92,12 @@ public:
     const std::wstring& HelperClassName() const { return m_helperClassName; }
     const std::vector<std::wstring>& UrlList() const { return m_urlList; }
     bool IsDownloadActive() const { return m_downloadActive != 0; }
+    const std::wstring& Url() const { return m_url; }
+    const std::wstring& Md5() const { return m_md5; }
+    std::int64_t Size() const { return m_size; }
     const std::wstring& Version() const { return m_version; }
+    const std::wstring& ThirdCdnHost() const { return m_thirdCdnHost; }
+    std::int64_t ThirdCdnMinSpeed() const { return m_thirdCdnMinSpeed; }
     const std::wstring& BookkeepingName() const { return m_bookkeepingName; }
 
 private:

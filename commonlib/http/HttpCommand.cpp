@@ -21,9 +21,11 @@ constexpr int kFinalLevel = 2;
 constexpr DWORD kDnsStopTimeoutMs = 100;
 constexpr std::size_t kShortestUrl = 3;
 
-// The report keeps nothing while it has no destination, which is the program's normal case.
-void AddHttpErrorReport(int level, const std::wstring& text, int source, const HttpResult& result) {
-    HttpErrorReport::GetInstance().AddError(level, source, result.type, result.code, L"%s", text.c_str());
+// The report keeps nothing while it has no destination, which is the program's normal case;
+// it formats the message only when it keeps it.
+template <typename... Args>
+void AddHttpErrorReport(int level, const HttpResult& result, const wchar_t* format, const Args&... args) {
+    HttpErrorReport::GetInstance().AddError(level, kHttpErrorSource, result.type, result.code, format, args...);
 }
 
 bool IsIPv4Address(const std::string& text) {
@@ -119,9 +121,8 @@ bool CHttpCommand::StartNextRung(DWORD delayMs) {
     const std::wstring lastIp = Utf8ToWide(m_lastIp);
     if (m_nextUrl < m_urls.size()) {
         if (reporting) {
-            AddHttpErrorReport(
-                kRetryLevel, FormatW(L"CHttpCommand::Done() 失败重试....url:%s ip:%s", lastUrl.c_str(), lastIp.c_str()),
-                kHttpErrorSource, m_lastResult);
+            AddHttpErrorReport(kRetryLevel, m_lastResult, L"CHttpCommand::Done() 失败重试....url:%s ip:%s",
+                               lastUrl.c_str(), lastIp.c_str());
         }
         const std::string& url = m_urls[m_nextUrl++];
         return StartAttempt(BuildSettings(url, m_method, m_body, {}), delayMs);
@@ -129,10 +130,9 @@ bool CHttpCommand::StartNextRung(DWORD delayMs) {
     if (m_nextPinned < m_pinned.size()) {
         const std::string& address = m_pinned[m_nextPinned++];
         if (reporting) {
-            AddHttpErrorReport(kRetryLevel,
-                               FormatW(L"CHttpCommand::Done() url:%s ip:%s 连接失败，尝试使用备用地址:%s",
-                                       lastUrl.c_str(), lastIp.c_str(), Utf8ToWide(address).c_str()),
-                               kHttpErrorSource, m_lastResult);
+            AddHttpErrorReport(kRetryLevel, m_lastResult,
+                               L"CHttpCommand::Done() url:%s ip:%s 连接失败，尝试使用备用地址:%s", lastUrl.c_str(),
+                               lastIp.c_str(), Utf8ToWide(address).c_str());
         }
         return StartAttempt(BuildSettings(m_urls.front(), m_method, m_body, address), delayMs);
     }
@@ -191,10 +191,8 @@ void CHttpCommand::Done(const CRefPtr<CCurlHttp>& transfer, HttpResult result) {
     const bool mayRetry = m_method != HttpMethod::Post || !transfer->RequestSent();
     if (mayRetry && StartNextRung(m_retryDelayMs)) return;
     if (m_reporting == HttpErrorReporting::On) {
-        AddHttpErrorReport(kFinalLevel,
-                           FormatW(L"CHttpCommand::Done() 最终失败.... url:%s ip:%s", Utf8ToWide(m_lastUrl).c_str(),
-                                   Utf8ToWide(m_lastIp).c_str()),
-                           kHttpErrorSource, result);
+        AddHttpErrorReport(kFinalLevel, result, L"CHttpCommand::Done() 最终失败.... url:%s ip:%s",
+                           Utf8ToWide(m_lastUrl).c_str(), Utf8ToWide(m_lastIp).c_str());
     }
     Complete(result, std::move(m_lastText));
 }

@@ -10,7 +10,7 @@ namespace {
 
 constexpr char kSignKey[] = "Rq7HwB2mPzL0dN4e";
 
-// The program is built for 64-bit systems only, so it never runs on a 32-bit one.
+// Departs from the original behaviour (asking IsWow64Process): a 64-bit-only build tells by its word size.
 constexpr const wchar_t* kWordSizeSuffix = sizeof(void*) == 8 ? L" x64" : L" x32";
 
 }  // namespace
@@ -96,8 +96,8 @@ void DownloadLog::OnUploadDone(void*, const std::string& response, int type, int
 void DownloadLog::UploadDone() {
     CAutoLock guard(m_lock);
     m_busy = false;
-    // Reports that arrived during the upload would otherwise wait for another report. The
-    // send runs as its own task, once the command has finished its completion.
+    // Departs from the original behaviour (they waited for another report): reports of the upload's time go now.
+    // The send runs as its own task, once the command has finished its completion.
     if (m_pending && !m_pending->empty() && !PostToMainThread(MakeMainThreadTask(&DownloadLog::SendOnUiThread, 0))) {
         Send();
     }

@@ -1,10 +1,18 @@
 #include "commonlib/logger/HttpErrorReport.h"
 
+#include <atomic>
 #include <cstdarg>
+#include <ctime>
 
 #include "commonlib/logger/ReportSupport.h"
 #include "commonlib/util/StringFormat.h"
 #include "commonlib/util/StringUtils.h"
+
+namespace {
+
+std::atomic<bool> g_shortLayout{false};
+
+}  // namespace
 
 HttpErrorReport& HttpErrorReport::GetInstance() {
     static HttpErrorReport instance;
@@ -15,13 +23,15 @@ void HttpErrorReport::SetUrl(const std::wstring& url) {
     CAutoLock guard(m_lock);
     m_url = url;
     ResetPendingForUrl(m_pending, url);
+    m_on = !url.empty();
+}
+
+void HttpErrorReport::SetShortLayout(bool on) {
+    g_shortLayout = on;
 }
 
 void HttpErrorReport::AddError(int level, int source, int type, int code, const wchar_t* format, ...) {
-    {
-        CAutoLock guard(m_lock);
-        if (m_url.empty() || !m_pending) return;
-    }
+    if (!m_on) return;
     std::wstring message;
     if (format) {
         va_list args;
@@ -29,7 +39,13 @@ void HttpErrorReport::AddError(int level, int source, int type, int code, const 
         message = FormatWV(format, args);
         va_end(args);
     }
+    Json::Value record =
+        g_shortLayout ? ShortRecord(type, code, message) : FullRecord(level, source, type, code, message);
+    CAutoLock guard(m_lock);
+    if (m_pending) m_pending->append(std::move(record));
+}
 
+Json::Value HttpErrorReport::FullRecord(int level, int source, int type, int code, const std::wstring& message) const {
     Json::Value record(Json::objectValue);
     record["upload_platform"] = "PC";
     record["v_version"] = WideToUtf8(m_version);
@@ -47,9 +63,20 @@ void HttpErrorReport::AddError(int level, int source, int type, int code, const 
     record["error_type"] = std::to_string(type);
     record["error_code"] = std::to_string(code);
     record["error_content"] = WideToUtf8(message);
+    return record;
+}
 
-    CAutoLock guard(m_lock);
-    if (m_pending) m_pending->append(std::move(record));
+Json::Value HttpErrorReport::ShortRecord(int type, int code, const std::wstring& message) const {
+    Json::Value record(Json::objectValue);
+    record["productId"] = WideToUtf8(m_product);
+    record["version"] = WideToUtf8(m_version);
+    if (!m_userName.empty()) record["username"] = WideToUtf8(FormatW(L"%s(%u)", m_userName.c_str(), m_userId));
+    record["errType"] = std::to_string(type);
+    record["errCode"] = code;
+    record["errMsg"] = WideToUtf8(message);
+    record["systemType"] = WideToUtf8(m_system);
+    record["time"] = static_cast<Json::Int64>(std::time(nullptr));
+    return record;
 }
 
 Json::Value HttpErrorReport::GetPending() const {

@@ -134,7 +134,7 @@ DnsAnswerVerdict DnsParseAnswer(std::span<const std::uint8_t> datagram, std::spa
     for (std::uint16_t q = 0; q < questions; ++q) {
         std::string name;
         if (!DnsDecodeName(datagram, at, false, &used, &name)) return DnsAnswerVerdict::Malformed;
-        // Someone else's question: an answer meant for another query, or forged.
+        // Departs from the original behaviour, which never compared the question: it may answer another query.
         if (q == 0 && !SameName(name, askedName)) return DnsAnswerVerdict::Dropped;
         at += used + 4u;
         if (at > datagram.size()) return DnsAnswerVerdict::Malformed;
@@ -250,6 +250,7 @@ int DnsQueryClient::ReceiveAnswer(const sockaddr_in& from, std::vector<std::stri
             const std::uint32_t received = Now();
             const int n = winsock::recvfrom(m_socket, reinterpret_cast<char*>(buffer), sizeof buffer, 0,
                                             reinterpret_cast<sockaddr*>(&sender), &senderLength);
+            // Departs from the original behaviour, which took any sender: a spoofed answer cannot pin an address.
             const bool fromResolver = n > 0 && sender.sin_family == AF_INET &&
                                       sender.sin_addr.s_addr == from.sin_addr.s_addr &&
                                       sender.sin_port == from.sin_port;

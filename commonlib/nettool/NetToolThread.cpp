@@ -32,6 +32,7 @@ struct CNetToolThread::State {
     bool stopping = false;
     CNetToolTask* current = nullptr;
     NetToolOptions options;
+    std::string defaultResolvers;
 };
 
 bool CNSLookUpTask::Run() {
@@ -65,7 +66,14 @@ CNetToolThread::~CNetToolThread() {
 }
 
 bool CNetToolThread::AddNSLookUpTask(const std::string& host, void* user, NetToolCallback callback) {
-    return AddNSLookUpTaskWithServers(host, std::string(), user, callback);
+    // Departs from the original behaviour, which asked the built-in public resolvers here:
+    // the program's own resolvers are asked, as by every other lookup.
+    std::string resolvers;
+    {
+        CAutoLock lock(m_state->lock);
+        resolvers = m_state->defaultResolvers;
+    }
+    return AddNSLookUpTaskWithServers(host, resolvers, user, callback);
 }
 
 bool CNetToolThread::AddNSLookUpTaskWithServers(const std::string& host, const std::string& resolverList, void* user,
@@ -94,6 +102,11 @@ NetToolOptions CNetToolThread::CurrentOptions() {
 void CNetToolThread::SetOptions(const NetToolOptions& options) {
     CAutoLock lock(m_state->lock);
     m_state->options = options;
+}
+
+void CNetToolThread::SetDefaultResolvers(std::string resolvers) {
+    CAutoLock lock(m_state->lock);
+    m_state->defaultResolvers = std::move(resolvers);
 }
 
 bool CNetToolThread::PushTask(std::unique_ptr<CNetToolTask> task) {

@@ -76,6 +76,7 @@ public:
     CNetToolThread();
     ~CNetToolThread() override;
 
+    // AddNSLookUpTask asks the default resolvers (SetDefaultResolvers).
     // The Add operations refuse (false, nothing queued) a host shorter than 3 characters,
     // and, for lookups, a null `user`. Otherwise the task is queued and the result tells
     // whether a worker runs to take it: false only when no thread could be started (the
@@ -91,6 +92,9 @@ public:
 
     // Applies to tasks added afterwards.
     void SetOptions(const NetToolOptions& options);
+    // The resolvers (dotted IPv4 texts joined by ";") of lookups that name none, for tasks
+    // added afterwards; empty: the built-in list.
+    void SetDefaultResolvers(std::string resolvers);
 
 protected:
     int Run() override;

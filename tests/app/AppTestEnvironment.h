@@ -22,6 +22,7 @@
 #include "commonlib/http/HttpTrust.h"
 #include "commonlib/nettool/NetToolThread.h"
 #include "commonlib/thread/MainThreadTask.h"
+#include "platform/resource/StringTable.h"
 #include "platform/strings/StringConv.h"
 #include "platform/window/MessageApi.h"
 #include "platform/window/WindowApi.h"
@@ -69,6 +70,20 @@ protected:
 };
 
 namespace apptest {
+
+// The program's string table for one test: channel "0", `gameId` as string 2 and the
+// title. Without it a window finds no strings: game id 0, the public edition.
+class ScopedStringTable {
+public:
+    explicit ScopedStringTable(const wchar_t* gameId) {
+        platform::RegisterString(1, L"0");
+        platform::RegisterString(2, gameId);
+        platform::RegisterString(3, L"《Aldrune》安装程序");
+    }
+    ~ScopedStringTable() { platform::RegisterString(2, L"0"); }
+    ScopedStringTable(const ScopedStringTable&) = delete;
+    ScopedStringTable& operator=(const ScopedStringTable&) = delete;
+};
 
 // D: is <dir>/driveD (the drive map is read when a process or a reload asks for it).
 inline void MapDriveD(const TempDir& dir) {

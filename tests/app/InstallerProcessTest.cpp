@@ -378,6 +378,17 @@ TEST_F(InstallerExitTest, RunsThatInstallNothing) {
         EXPECT_FALSE(fs::exists(LogFolder()));
     }
     {
+        SCOPED_TRACE("a second instance that is not hidden tells so where it can and leaves");
+        HANDLE first = CreateMutexW(nullptr, FALSE, L"qvxj_install_20170309");
+        ASSERT_NE(first, nullptr);
+        const RunResult run = Run({"-p", "D:\\Games"});
+        CloseHandle(first);
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+        EXPECT_NE(run.output.find("您已经运行了一个Tarnvik安装程序。"), std::string::npos) << run.output;
+        EXPECT_TRUE(m_server->Requests().empty());
+        EXPECT_FALSE(fs::exists(LogFolder()));
+    }
+    {
         SCOPED_TRACE("an ordinary run whose window must show, with no display to show it on");
         const RunResult run = Run({});
         EXPECT_EQ(run.exitCode, 1);

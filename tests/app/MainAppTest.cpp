@@ -1,12 +1,21 @@
 #include "app/MainApp.h"
 
+#include <ctime>
+#include <thread>
+
 #include "app/AppTestEnvironment.h"
 #include "app/SpareDnsTable.h"
 #include "commonlib/http/DNSThread.h"
+#include "commonlib/http/HttpCommand.h"
+#include "commonlib/http/HttpEngine.h"
 #include "commonlib/http/HttpTrust.h"
 #include "commonlib/logger/BigDataLog.h"
 #include "commonlib/util/StringUtils.h"
 #include "support/FakeDnsServer.h"
+#include "support/HttpTestFixture.h"
+#include "support/LoopbackHttpServer.h"
+#include "support/ManualClock.h"
+#include "support/ScriptedTcpServer.h"
 
 namespace {
 
@@ -100,4 +109,75 @@ TEST_F(MainAppTest, TheStartupLookupAsksTheIniResolversAndSwitchesTheList) {
     EXPECT_TRUE(testsupport::PumpMessagesUntil(
         [] { return SpareDnsTable::GetInstance().DownloadAddressList() == L"127.0.0.131"; }));
     EXPECT_EQ(resolver.QueryCount(), 1);
+    // So do the network analyses' lookups.
+    std::string answer;
+    ASSERT_TRUE(CSingleton<CNetToolThread>::GetInstance().AddNSLookUpTask(
+        "cdn.localhost", &answer,
+        [](int, void* user, const std::string&, const std::string& text) { *static_cast<std::string*>(user) = text; }));
+    EXPECT_TRUE(testsupport::PumpMessagesUntil([&] { return !answer.empty(); }));
+    EXPECT_EQ(answer, "3.3.3.3");
+}
+
+TEST_F(MainAppTest, TheLogFileIsNamedOnceWithTheDateOfItsFirstUse) {
+    WriteIni("[Debug]\nLog=2\n");
+    StartApp();
+    MainApp& app = MainApp::GetInstance();
+    const std::wstring first = app.LogFilePath();
+    // Into the next second: a name made again would differ.
+    const std::time_t started = std::time(nullptr);
+    while (std::time(nullptr) == started)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(app.LogFilePath(), first);
+    const std::string name = platform::Utf8FromWide(first);
+    EXPECT_EQ(name.rfind("C:\\prog\\MiniLog\\vidi_zazeroroda", 0), 0u) << name;
+    EXPECT_EQ(name.size(), std::string("C:\\prog\\MiniLog\\vidi_zazeroroda").size() + 15 + 7) << name;
+    EXPECT_TRUE(name.ends_with(".xjelog")) << name;
+    std::size_t written = 0;
+    for (const auto& entry : fs::directory_iterator(HostPath("prog/MiniLog")))
+        written += entry.path().filename().string() == name.substr(name.rfind('\\') + 1);
+    EXPECT_EQ(written, 1u) << "the log file is the one named";
+}
+
+TEST_F(MainAppTest, TheEngineTimerChecksTimeOutsEveryOtherTickAndStartsDueRequestsOnEvery) {
+    // The whole test stays within the engine timer's own first period on this clock, so
+    // only the test's ticks run.
+    testsupport::ScopedManualClock clock;
+    WriteIni("[Debug]\nLog=0\n");
+    StartApp();
+    MainApp& app = MainApp::GetInstance();
+    CHttpMgr* mgr = GetHttpCommandMgr();
+    ASSERT_NE(mgr, nullptr);
+    const auto pumpUntil = [](const std::function<bool()>& done) { return testsupport::PumpMessagesUntil(done); };
+
+    // A request that gets no answer, with a time-out of 100 ms.
+    testsupport::ScriptedTcpServer silent;
+    ASSERT_TRUE(silent.Start());
+    CHttpCommand waiting;
+    waiting.SetTimeout(100);
+    CommandOutcome timedOut;
+    ASSERT_TRUE(timedOut.Get(waiting, Utf8ToWide(silent.Url("/x"))));
+    ASSERT_TRUE(pumpUntil([&] { return silent.Connections() == 1 && mgr->RunningCount() == 1; }));
+    app.OnEngineTimer();  // tick 0: nothing has been silent long enough yet
+    clock.Advance(std::chrono::milliseconds(150));
+    app.OnEngineTimer();  // tick 1: time-outs are not looked at
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(timedOut.calls, 0);
+    app.OnEngineTimer();  // tick 2: they are
+    ASSERT_TRUE(pumpUntil([&] { return timedOut.calls == 1; }));
+    EXPECT_EQ(std::make_pair(timedOut.type, timedOut.code), std::make_pair(3, 3002));
+
+    // A retry waiting 100 ms starts on the next tick after that, an odd one too.
+    testsupport::LoopbackHttpServer server;  // every path answers 404
+    ASSERT_TRUE(server.Start());
+    CHttpCommand retried;
+    retried.SetRetryDelay(100);
+    CommandOutcome outcome;
+    ASSERT_TRUE(retried.Get(Utf8ToWide(server.Url("/first")), &CommandOutcome::Record, &outcome,
+                            HttpErrorReporting::Off, L"", Utf8ToWide(server.Url("/second"))));
+    ASSERT_TRUE(pumpUntil([&] { return mgr->WaitingCount() == 1; }));
+    clock.Advance(std::chrono::milliseconds(100));
+    app.OnEngineTimer();  // tick 3
+    EXPECT_EQ(mgr->WaitingCount(), 0u);
+    ASSERT_TRUE(pumpUntil([&] { return outcome.calls == 1; }));
+    EXPECT_EQ(server.Requests().size(), 2u);
 }

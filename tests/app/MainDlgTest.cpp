@@ -1,9 +1,11 @@
 #include "app/MainDlg.h"
 
 #include "app/AppTestEnvironment.h"
+#include "app/InstallDir.h"
 #include "app/MsgBoxDlg.h"
 #include "app/Updater/Updater.h"
 #include "commonlib/util/Md5.h"
+#include "platform/window/Focus.h"
 #include "platform/window/Icon.h"
 #include "support/ManualClock.h"
 #include "support/RectCheck.h"
@@ -198,4 +200,178 @@ TEST_F(MainDlgTest, AMessageBoxShowsTheProgramsIconInEverySizeEvenWithoutAnOwner
     EXPECT_NE(platform::WindowIcon(hwnd, ICON_SMALL), nullptr);
     DestroyWindow(hwnd);
     DispatchPending();
+}
+
+TEST_F(MainDlgTest, ARetryBoxGoesWhenItsStepSucceedsAndRetryNeverStartsASecondRun) {
+    MainApp::GetInstance().SetHidden(false);
+    const struct {
+        const char* why;
+        void (*fail)(CMainDlg&);
+        void (*succeed)(CMainDlg&);
+    } cases[] = {
+        {"the descriptor arrives on the timer's retry", [](CMainDlg& d) { d.OnListResult(4, 404, L"", L""); },
+         [](CMainDlg& d) { d.OnListResult(0, 0, L"2.1.790", L""); }},
+        {"the package arrives complete and the install begins", [](CMainDlg& d) { d.OnDownloadResult(5, 28, L""); },
+         [](CMainDlg& d) { d.OnDownloadResult(0, 0, L""); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        TestMainDlg dialog;
+        const HWND hwnd = Create(dialog);
+        ASSERT_NE(hwnd, nullptr);
+        bool asked = false;
+        Later([&] {
+            CMsgBoxDlg* box = dialog.OpenRetryBox();
+            ASSERT_NE(box, nullptr);
+            c.succeed(dialog);
+            MSG close{};
+            asked = PeekMessageW(&close, box->GetHWND(), WM_CLOSE, WM_CLOSE, PM_NOREMOVE) != FALSE &&
+                    close.wParam == CMsgBoxDlg::kResultCancel;
+            if (asked) return;
+            // Left open: the install's report of a package it cannot read must not open a box
+            // inside this one.
+            dialog.StopInstallWorker(10000);
+            PeekMessageW(&close, hwnd, kInstallDamagedMessage, kInstallDamagedMessage, PM_REMOVE);
+            box->PostClose(CMsgBoxDlg::kResultCancel);
+        });
+        c.fail(dialog);
+        EXPECT_TRUE(asked) << "the box stayed open";
+        EXPECT_EQ(dialog.Updater(), nullptr) << "the box's answer restarted the update";
+        EXPECT_TRUE(dialog.StopInstallWorker(10000));
+        DestroyWindow(hwnd);
+        DispatchPending();
+    }
+    {
+        // "重试" pressed while the install runs starts no second download.
+        TestMainDlg dialog;
+        const HWND hwnd = Create(dialog);
+        Later([&] {
+            dialog.SetInstalling(true);
+            dialog.OpenRetryBox()->PostClose(CMsgBoxDlg::kResultOk);
+        });
+        dialog.OnDownloadResult(5, 28, L"");
+        EXPECT_EQ(dialog.Updater(), nullptr);
+        SendMessageW(hwnd, WM_CLOSE, 0, 0);  // releases an updater the retry would have made
+        DispatchPending();
+    }
+}
+
+TEST_F(MainDlgTest, TheEditionComesFromStringTwo) {
+    const struct {
+        const wchar_t* text;
+        int gameId;
+        bool internal, publicTest;
+        const char* listPath;  // of the descriptor the update asks for
+    } cases[] = {
+        {L"223", 223, false, false, "/qvzurazarevuz.txt"},
+        {L"0", 0, false, false, "/qvzurazarevuz.txt"},
+        {L"-1", 0, true, false, "/test/qvinstall_public.txt"},
+        {L"-2", 0, true, true, "/test/qvinstall_public_test.txt"},
+        {L"-57", 57, true, false, "/test/qvinstall_public.txt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.text)));
+        apptest::ScopedStringTable strings(c.text);
+        TestMainDlg dialog;
+        EXPECT_EQ(dialog.GameId(), c.gameId);
+        EXPECT_EQ(dialog.IsInternalEdition(), c.internal);
+        EXPECT_EQ(dialog.IsPublicTest(), c.publicTest);
+        const HWND hwnd = Create(dialog);
+        ASSERT_NE(hwnd, nullptr);
+        // The update shows the plain picture unless a game of the public edition is installed.
+        dialog.StartUpdate();
+        const std::wstring picture = dialog.PaintManager().ControlByName(L"change_ad")->GetBackImage().ToWString();
+        EXPECT_EQ(picture == L"file='ad00.png'", c.gameId == 0 || c.internal) << platform::Utf8FromWide(picture);
+        ASSERT_NE(dialog.Updater(), nullptr);
+        const std::wstring url = dialog.Updater()->UrlList().front();
+        EXPECT_TRUE(url.ends_with(platform::WideFromUtf8(c.listPath))) << platform::Utf8FromWide(url);
+        SendMessageW(hwnd, WM_CLOSE, 0, 0);
+        DispatchPending();
+    }
+}
+
+TEST_F(MainDlgTest, TheQuitBoxAndTheDamagedPackageBoxAnswer) {
+    MainApp::GetInstance().SetHidden(false);
+    {
+        // The window is closed while its quit box is open: the box says yes, then the window goes.
+        TestMainDlg dialog;
+        const HWND hwnd = Create(dialog);
+        Later([&] {
+            ASSERT_NE(dialog.OpenQuitBox(), nullptr);
+            PostMessageW(hwnd, WM_CLOSE, 0, 0);
+        });
+        dialog.PaintManager().RaiseNotify(dialog.PaintManager().ControlByName(L"btn_close"), L"click");
+        DispatchPending();
+        EXPECT_FALSE(IsWindow(hwnd));
+    }
+    {
+        // The quit box's OK closes the window too.
+        TestMainDlg dialog;
+        const HWND hwnd = Create(dialog);
+        Later([&] { dialog.OpenQuitBox()->PostClose(CMsgBoxDlg::kResultOk); });
+        dialog.PaintManager().RaiseNotify(dialog.PaintManager().ControlByName(L"btn_close"), L"click");
+        DispatchPending();
+        EXPECT_FALSE(IsWindow(hwnd));
+    }
+    const struct {
+        const wchar_t* button;
+        bool downloadsAgain;  // else the window closes
+    } answers[] = {{L"btn_ok", true}, {L"btn_cancel", false}};
+    for (const auto& a : answers) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(a.button)));
+        TestMainDlg dialog;
+        const HWND hwnd = Create(dialog);
+        std::wstring captions;
+        Later([&] {
+            const HWND box = GetActiveWindow();
+            auto* window = dynamic_cast<SkinUI::WindowImplBase*>(
+                reinterpret_cast<SkinUI::CWindowWnd*>(GetWindowLongPtrW(box, GWLP_USERDATA)));
+            ASSERT_NE(window, nullptr);
+            SkinUI::CUIPaintManager& pm = window->PaintManager();
+            captions = pm.ControlByName(L"btn_ok")->GetCaption().ToWString() + L"|" +
+                       pm.ControlByName(L"btn_cancel")->GetCaption().ToWString();
+            pm.RaiseNotify(pm.ControlByName(a.button), L"click");
+            if (!a.downloadsAgain) return;
+            // This window has no download folder: the new download fails at once and asks again.
+            apptest::When([&] { return dialog.OpenRetryBox() != nullptr; },
+                          [&] { dialog.OpenRetryBox()->PostClose(CMsgBoxDlg::kResultCancel); });
+            m_clock.Advance(std::chrono::milliseconds(10));
+        });
+        SendMessageW(hwnd, kInstallDamagedMessage, 0, 0);
+        DispatchPending();
+        EXPECT_EQ(captions, L"重新下载|退出安装");
+        EXPECT_EQ(IsWindow(hwnd) != FALSE, a.downloadsAgain);
+        EXPECT_EQ(dialog.Updater() != nullptr, a.downloadsAgain);
+        if (IsWindow(hwnd)) SendMessageW(hwnd, WM_CLOSE, 0, 0);
+        DispatchPending();
+    }
+}
+
+TEST_F(MainDlgTest, TheInstallPathSwitchCountsOnlyInAHiddenRunThatCanInstallThere) {
+    SetFreeSpaceSourceForTesting([](const std::wstring&) { return std::uint64_t{100} << 30; });
+    fs::create_directories(HostPath("Games/Mine"));
+    const struct {
+        const char* why;
+        bool hidden;
+        const wchar_t* path;
+        const wchar_t* installDir;
+    } cases[] = {
+        {"a folder it can write to", true, L"C:\\Games\\Mine", L"C:\\Games\\Mine"},
+        {"a folder nobody may write to: its name beside the program's folder", true, L"Z:\\proc\\sys", L"C:\\sys"},
+        {"no folder", true, L"", L"C:\\QuorvelTarnvik"},
+        {"not hidden: the window shows and the switch counts for nothing", false, L"C:\\Games\\Mine", L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        MainApp::GetInstance().SetHidden(c.hidden);
+        MainApp::GetInstance().SetInstallPath(c.path);
+        TestMainDlg dialog(true);
+        const HWND hwnd = Create(dialog);
+        ASSERT_NE(hwnd, nullptr);
+        EXPECT_EQ(dialog.InstallDir(), c.installDir);
+        EXPECT_EQ(IsWindowVisible(hwnd) != FALSE, !c.hidden);
+        SendMessageW(hwnd, WM_CLOSE, 0, 0);
+        DispatchPending();
+    }
+    SetFreeSpaceSourceForTesting({});
 }

@@ -177,6 +177,35 @@ TEST_F(MainWindowFlowTest, TheStartSequenceFollowsTheInstalledClient) {
     EXPECT_EQ(LauncherRecord(), launchedOnce);
 }
 
+TEST_F(MainWindowFlowTest, TheVersionListIsReadLineByLineAndOnlyANewerVersionInstalls) {
+    Start();
+    InstallClient("2.1.784");
+    const struct {
+        const char* descriptor;
+        bool launched;  // else the install page shows
+    } cases[] = {
+        {"[Install]\r\nUrl=http://127.0.0.1/x\r\n", true},  // no Version line
+        {"[Install]\r\n  Version = 2.1.790 \r\nVersion=2.1.700\r\n", false},
+        {"[Install]\r\nVersion=2.1.790a\r\n", true},  // unreadable: never newer
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.descriptor);
+        fs::remove(m_dir / "record/launcher.args");
+        m_server->SetDescriptor(c.descriptor);
+        TestMainDlg dialog(true);
+        const HWND hwnd = Create(dialog);
+        EXPECT_TRUE(PumpMessagesUntil([&] { return !IsWindow(hwnd) || IsWindowVisible(hwnd); }, kLongWait));
+        EXPECT_EQ(IsWindow(hwnd) == FALSE, c.launched);
+        if (c.launched) {
+            EXPECT_TRUE(PumpMessagesUntil([&] { return !LauncherRecord().empty(); }, kLongWait));
+            EXPECT_EQ(LauncherRecord(), Launched(dialog));
+        } else {
+            DestroyWindow(hwnd);
+            EXPECT_EQ(LauncherRecord(), "");
+        }
+    }
+}
+
 TEST_F(MainWindowFlowTest, UnansweredVersionRequestShowsThePageAfterThreeSeconds) {
     testsupport::ScriptedTcpServer silent;  // takes the connection and never says a word
     ASSERT_TRUE(silent.Start());
@@ -202,6 +231,7 @@ TEST_F(MainWindowFlowTest, UnansweredVersionRequestShowsThePageAfterThreeSeconds
 }
 
 TEST_F(MainWindowFlowTest, ClicksAndTypingOnTheInstallPage) {
+    apptest::ScopedStringTable strings(L"223");  // the program's own: the game id's band goes on the install click
     // A package source that fails is given up at once rather than after the engine's waits.
     DownloadTuning tuning;
     tuning.retryDelaysMs.clear();
@@ -287,7 +317,8 @@ TEST_F(MainWindowFlowTest, ClicksAndTypingOnTheInstallPage) {
     Click(dialog, L"opt_agree");
     Click(dialog, L"btn_install");
     EXPECT_EQ(dialog.DownloadDir(), proposal);
-    EXPECT_EQ(WindowHeight(hwnd), kInstallPageHeight - (dialog.GameId() != 0 ? 36 : 0) - 84);
+    ASSERT_EQ(dialog.GameId(), 223);
+    EXPECT_EQ(WindowHeight(hwnd), kInstallPageHeight - 36 - 84);
     EXPECT_EQ(Page(dialog), 1);
     ASSERT_TRUE(PumpMessagesUntil([&] { return fetchesAtSecondBox != 0; }, kLongWait));
     EXPECT_EQ(code.rfind(L"code:404 type:", 0), 0u) << platform::Utf8FromWide(code);

@@ -52,6 +52,7 @@ bool CComboWnd::Init(CComboUI* combo) {
     rect.bottom = rect.top + height;
     rect = ToScreen(paintWindow, rect);
 
+    // Departs from the original behaviour (the primary monitor's): the work area is that of the combo's monitor.
     // Too low for the work area: above the combo instead.
     MONITORINFO monitor{};
     monitor.cbSize = sizeof(monitor);

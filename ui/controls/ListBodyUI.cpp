@@ -105,6 +105,7 @@ SIZE CListBodyUI::PlaceRows() {
         const SIZE desired = child->MeasureDesired(SIZE{measureWidth, ClampGeometry(remaining)});
         int rowHeight = 0;
         if (desired.cy == 0) {
+            // Departs from the original behaviour (the rest as it runs, less margins): the shares add up exactly.
             // The last stretching row takes exactly what the others left of the rest.
             const long long own =
                 ++adjustableSeen == adjustable ? rest - static_cast<long long>(share) * (adjustable - 1) : share;

@@ -56,7 +56,7 @@ bool CTreeViewUI::AddNode(CControlUI* control) {
 
 int CTreeViewUI::AddNodeAt(CTreeNodeUI* node, int index) {
     if (CTreeNodeUI::TaggedNode(node) == nullptr || IndexOfChild(node) >= 0) return -1;
-    // The row count itself is a place too: a subtree that ends the tree grows there.
+    // Departs from the original behaviour (the row count was refused): a subtree that ends the tree grows there.
     if (index < 0 || index > ChildCount()) return -1;
     PrepareRow(node);
     if (!CListUI::InsertChildAt(node, index)) return -1;

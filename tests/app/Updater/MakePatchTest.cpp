@@ -385,3 +385,37 @@ TEST_F(MakePatchTest, NoItemReachesTheLibraryTheExtractionRunsOn) {
     // The library's own folder goes with it.
     EXPECT_EQ(ReadTree(m_home / "game").size(), ReadTree(m_source).size() + 1);
 }
+
+TEST_F(MakePatchTest, ProgressIsTheTruncatedPercentage) {
+    // Without a user or a total nothing is reported.
+    const struct {
+        std::uint64_t done, total;
+        std::vector<int> percents;
+    } cases[] = {
+        {50, 200, {25}}, {199, 200, {99}}, {200, 200, {100}}, {0x7FFFFFFFFFull, 0xFFFFFFFFFFull, {49}}, {5, 0, {}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.done) + "/" + std::to_string(c.total));
+        m_observer.percents.clear();
+        CPatcher::OnProgress(&m_user, c.done, c.total);
+        CPatcher::OnProgress(nullptr, c.done, c.total);
+        EXPECT_EQ(m_observer.percents, c.percents);
+    }
+}
+
+TEST_F(MakePatchTest, ALibraryThatDoesNotLoadGetsItsRuntimeBesideTheProgram) {
+    // Wherever the library itself is written, its runtime goes beside the program.
+    LibraryResourceSwap library;
+    library.Use("MZ this is no library");
+    ASSERT_TRUE(platform::RegisterResource(L"RESDLL", 156, "runtime bytes"));
+    SevenZipExtractor extractor;
+    extractor.destination = m_destination;
+    EXPECT_EQ(LoadSevenZipLibrary(&extractor), nullptr);
+    const fs::path runtime = fs::read_symlink("/proc/self/exe").parent_path() / "msvcr100.dll";
+    EXPECT_TRUE(extractor.runtimeWritten);
+    EXPECT_EQ(TempDir::ReadFile(runtime), "runtime bytes");
+    // The runtime goes again when the library is unloaded.
+    UnloadSevenZipLibrary(&extractor);
+    EXPECT_FALSE(extractor.runtimeWritten);
+    EXPECT_FALSE(fs::exists(runtime));
+    platform::UnregisterResource(L"RESDLL", 156);
+}

@@ -94,6 +94,26 @@ TEST(SevenZipStreamsTest, TransfersAndSeeksReportWhatReallyHappened) {
     EXPECT_EQ(missing->LastError(), ERROR_FILE_NOT_FOUND);
 }
 
+TEST(SevenZipStreamsTest, AnOutputsOwnErrorOutlivesTheItemsFailure) {
+    // The library reports the item of a failed write as failed too; the write's cause stays.
+    constexpr std::int32_t kLibraryDataError = 2;
+    TempDir temp(TempDir::Home::Redirect);
+    Held<CArchiveExtractCallback> callback(new CArchiveExtractCallback({}));
+    {
+        Held<COutFileStream> out(new COutFileStream(callback.object));
+        ASSERT_TRUE(out->Open(L"Z:\\dev\\full"));
+        const std::string bytes(4096, 'x');
+        EXPECT_EQ(out->Write(bytes.data(), static_cast<std::uint32_t>(bytes.size()), nullptr), STG_E_WRITEFAULT);
+    }
+    EXPECT_EQ(callback->SetOperationResult(kLibraryDataError), S_OK);
+    EXPECT_EQ(callback->RecordedError(), static_cast<std::int32_t>(ERROR_DISK_FULL));
+
+    // Without an output's error the damaged item says so itself.
+    Held<CArchiveExtractCallback> alone(new CArchiveExtractCallback({}));
+    EXPECT_EQ(alone->SetOperationResult(kLibraryDataError), S_OK);
+    EXPECT_EQ(alone->RecordedError(), sevenzip::kErrorDataDamaged);
+}
+
 TEST(SevenZipPathsTest, ItemPathsStayBelowTheDestination) {
     const std::pair<const wchar_t*, const wchar_t*> accepted[] = {{L"a.txt", L"a.txt"},
                                                                   {L"sub/deep/a.txt", L"sub\\deep\\a.txt"},

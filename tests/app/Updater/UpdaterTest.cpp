@@ -9,6 +9,7 @@
 
 #include "app/AppTestEnvironment.h"
 #include "app/SpareDnsTable.h"
+#include "commonlib/logger/ReportSupport.h"
 #include "commonlib/peer/DownloadModule.h"
 #include "commonlib/peer/DownloadTuning.h"
 #include "commonlib/util/FileUtils.h"
@@ -383,4 +384,84 @@ TEST_F(UpdaterTest, ProgressCoalescesAndMessagesOfAnInactiveDownloadAreIgnored) 
     ASSERT_TRUE(WaitFor([&] { return !m_listener.progress.empty(); }));
     testsupport::PumpMessagesFor(std::chrono::milliseconds(50));
     EXPECT_EQ(m_listener.progress, (std::vector<std::tuple<std::int64_t, std::int64_t, int>>{{40, 4, -1}}));
+}
+
+TEST_F(UpdaterTest, EachDescriptorReadStartsFromTheDefaults) {
+    WriteIni("[Debug]\nLog=0\n");
+    StartApp();
+    MakeModule();
+    ASSERT_TRUE(CreateDirByXj(L"C:\\dl"));
+    const auto read = [&](const std::string& text) {
+        UpdaterModule::OnListText(m_module->HelperWindow(), text, 0, 0);
+        int type = 0;
+        int code = 0;
+        ASSERT_TRUE(ReadInstallDescriptor(*m_module, L"C:\\dl\\d.ini", type, code));
+    };
+    read(
+        "[Install]\r\nUrl=http://a/b\r\nSize=12abc\r\nMd5=ab\r\nVersion=2.1.790\r\nThirdCDNHost=cdn\r\n"
+        "ThirdCDNMinSpeed=2048x\r\n");
+    EXPECT_EQ(m_module->Url(), L"http://a/b");
+    EXPECT_EQ(m_module->Size(), 12);  // the leading digits
+    EXPECT_EQ(m_module->ThirdCdnMinSpeed(), 2048);
+    EXPECT_EQ(m_module->ThirdCdnHost(), L"cdn");
+    // A second answer without those keys leaves nothing of the first (an answer without an
+    // Md5 would be refused whole).
+    read("[Install]\r\nSize=\r\nMd5=cd\r\n");
+    EXPECT_EQ(m_module->Url(), L"");
+    EXPECT_EQ(m_module->Md5(), L"cd");
+    EXPECT_EQ(m_module->Size(), 0);
+    EXPECT_EQ(m_module->Version(), L"");
+    EXPECT_EQ(m_module->ThirdCdnHost(), L"");
+    EXPECT_EQ(m_module->ThirdCdnMinSpeed(), 0);
+}
+
+TEST_F(UpdaterTest, TheHelperWindowAnswersItsSpareMessagesAndTakesOneCompletion) {
+    WriteIni("[Debug]\nLog=0\n");
+    StartApp();
+    SetDownloadCallbacks(&IgnoreProgress, &IgnoreDone);
+    MakeModule();
+    const HWND hwnd = m_module->HelperWindow();
+    for (UINT message : {2027u, 2028u, 2029u, 2030u, 2031u, static_cast<UINT>(WM_TIMER)}) {
+        SCOPED_TRACE(message);
+        EXPECT_EQ(SendMessageW(hwnd, message, 0, 7), 0);
+    }
+    ASSERT_TRUE(m_module->StartDownload(L"C:\\dl", L".tmp"));
+    UpdaterModule::OnDownloadDone(hwnd, 5, 28);
+    UpdaterModule::OnDownloadDone(hwnd, 5, 7);
+    testsupport::PumpMessagesFor(std::chrono::milliseconds(50));
+    EXPECT_TRUE(m_listener.lists.empty());
+    EXPECT_TRUE(m_listener.progress.empty());
+    EXPECT_EQ(m_listener.downloads, (std::vector<Download>{{5, 28, L"安装失败"}}));
+}
+
+TEST_F(UpdaterTest, EveryModeSendsTheSameStyledRequestWithItsDownload) {
+    LoopbackUpdateServer server(ServerOptions(m_dir));
+    StartWith(server);
+    const UpdaterModule::Mode modes[] = {UpdaterModule::Mode::Release, UpdaterModule::Mode::InternalTest,
+                                         UpdaterModule::Mode::PublicTest};
+    int n = 0;
+    for (const UpdaterModule::Mode mode : modes) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        const std::wstring dir = L"C:\\dl" + std::to_wstring(n++);
+        MakeModule(dir, mode);
+        ASSERT_TRUE(CreateDirByXj(dir));
+        m_module->FetchList();
+        ASSERT_TRUE(WaitForDownload());
+        EXPECT_EQ(m_listener.downloads, std::vector<Download>{kDelivered});
+    }
+    for (const char* path : {"/qvzurazarevuz.txt", "/test/qvinstall_public.txt", "/test/qvinstall_public_test.txt"})
+        EXPECT_EQ(server.RequestsFor(path).size(), 1u) << path;
+    // The download log carries each download's request text.
+    std::vector<std::string> requests;
+    ASSERT_TRUE(WaitFor([&] {
+        requests.clear();
+        for (const auto& upload : server.DownloadLogRecords()) {
+            Json::Value records;
+            ParseJsonText(upload.data, records);
+            for (const Json::Value& record : records)
+                requests.push_back(record["request"].asString());
+        }
+        return requests.size() >= 3;
+    }));
+    EXPECT_EQ(requests, std::vector<std::string>(3, "{\n   \"game\" : \"XJ_vidi_zazeroroda\",\n   \"type\" : 2\n}\n"));
 }

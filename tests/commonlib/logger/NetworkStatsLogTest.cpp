@@ -5,6 +5,10 @@
 #include <vector>
 
 #include "commonlib/logger/ReportSupport.h"
+#include "commonlib/nettool/NetToolThread.h"
+#include "commonlib/thread/MainThreadTask.h"
+#include "support/FakeDnsServer.h"
+#include "support/MessagePump.h"
 
 namespace {
 
@@ -119,4 +123,49 @@ TEST_F(NetworkStatsLogTest, NoUrlEmptyHostOrRefusedProbesLeaveNoAnalysisOpen) {
     const Json::Value pending = Log().GetPending();
     ASSERT_EQ(pending.size(), 1u);
     EXPECT_FALSE(pending[0]["stats_rel"].isMember("Ping"));
+}
+
+TEST_F(NetworkStatsLogTest, LoopbackAnalysisOnTheDiagnosticsThreadKeepsThePlainTexts) {
+    ASSERT_TRUE(CreateMainThreadWindow());
+    NetToolOptions options;
+    options.ping.pauseMs = 0;
+    options.ping.replyTimeoutMs = 300;
+    options.trace.hopTimeoutMs = 300;
+    CSingleton<CNetToolThread>::GetInstance().SetOptions(options);
+    Log().SetDiagnostics(NetStatsDiagnostics{});
+    Log().SetUrl(L"http://127.0.0.1:9/net");
+
+    Log().Start(Report(), "127.0.0.1");
+    EXPECT_EQ(Log().GetAnalysisCount(), 1u);
+    EXPECT_TRUE(testsupport::PumpMessagesUntil([] { return Log().GetPending().size() == 1; }));
+    const Json::Value stats = Log().GetPending()[0]["stats_rel"];
+    EXPECT_EQ(stats["Ping"].asString().rfind("正在ping 127.0.0.1", 0), 0u) << stats["Ping"];
+    EXPECT_TRUE(stats["TraceRoot"].isString() && !stats["TraceRoot"].asString().empty()) << stats["TraceRoot"];
+    EXPECT_FALSE(stats.isMember("NSLookUp"));
+    CSingleton<CNetToolThread>::GetInstance().Stop(10000);
+    ShutdownMainThreadQueue();
+}
+
+TEST_F(NetworkStatsLogTest, LookupsAskTheProgramsResolversNeverTheBuiltInOnes) {
+    ASSERT_TRUE(CreateMainThreadWindow());
+    testsupport::CFakeDnsServer resolver{"127.0.0.1", 0, testsupport::AnswerWith({"10.0.0.9"})};
+    CNetToolThread& thread = CSingleton<CNetToolThread>::GetInstance();
+    NetToolOptions options;
+    options.dns.port = resolver.Port();
+    options.dns.timeoutMs = 300;
+    thread.SetOptions(options);
+    thread.SetDefaultResolvers("127.0.0.1");
+    NetStatsDiagnostics lookupOnly;
+    lookupOnly.addTraceRoute = nullptr;
+    lookupOnly.addPing = nullptr;
+    Log().SetDiagnostics(lookupOnly);
+    Log().SetUrl(L"http://127.0.0.1:9/net");
+
+    Log().Start(Report(), "cdn.example.com");
+    EXPECT_TRUE(testsupport::PumpMessagesUntil([] { return Log().GetPending().size() == 1; }));
+    EXPECT_EQ(Log().GetPending()[0]["stats_rel"]["NSLookUp"].asString(), "10.0.0.9");
+    EXPECT_EQ(resolver.QueryCount(), 1);
+    thread.SetDefaultResolvers("");
+    thread.Stop(10000);
+    ShutdownMainThreadQueue();
 }

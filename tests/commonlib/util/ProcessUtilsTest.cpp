@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <thread>
 
@@ -87,6 +88,29 @@ TEST_F(ProcessUtilsTest, KillProcessesByNameIgnoresCaseButNotTheRestOfTheName) {
         std::this_thread::sleep_for(10ms);
     EXPECT_EQ(CountProcessesByName(lower) + CountProcessesByName(upper), 0);
     EXPECT_EQ(CountProcessesByName(lower + L".bak"), 1);
+}
+
+TEST_F(ProcessUtilsTest, KillProcessesByNameInTheJailReachesOnlyTheRunsOwnProcesses) {
+    if (std::getenv("XJ_NETJAIL_INSIDE") == nullptr) GTEST_SKIP() << "runs inside scripts/netjail only";
+    // The jail's shell is the first process of a process space of the run's own: every
+    // process the end-by-name can see descends from it.
+    const std::string first = testsupport::TempDir::ReadFile("/proc/1/cmdline");
+    EXPECT_NE(first.find("netjail"), std::string::npos) << "pid 1 is not the jail";
+    StartSleeper("jail/qvinstaller.exe");
+    std::map<DWORD, DWORD> parents;
+    for (const auto& process : platform::ListProcesses())
+        parents[process.pid] = process.parentPid;
+    for (const auto& [pid, parent] : parents) {
+        DWORD at = pid;
+        for (int steps = 0; at != 1 && parents.count(at) != 0 && steps < 64; ++steps)
+            at = parents[at];
+        EXPECT_EQ(at, 1u) << "process " << pid << " is not the run's";
+    }
+    EXPECT_EQ(KillProcessesByName(L"QVINSTALLER.exe"), 1);
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (CountProcessesByName(L"qvinstaller.exe") > 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(CountProcessesByName(L"qvinstaller.exe"), 0);
 }
 
 TEST_F(ProcessUtilsTest, KillProcessesByNameSparesTheCaller) {

@@ -93,4 +93,23 @@ TEST(RegistryHiveTest, TenThousandKeysKeepTheirLookupRules) {
     EXPECT_FALSE(CRegistryHive::Parse(text).has_value());
 }
 
+TEST(RegistryHiveTest, ValuesMatchWithoutCaseAmongMany) {
+    CRegistryHive hive = *CRegistryHive::Parse("");
+    hive.CreateKey(L"K");
+    auto& key = *hive.FindKey(L"K");
+    for (int i = 0; i < 5000; ++i)
+        CRegistryHive::SetValue(key, RegistryValue{L"Wert" + std::to_wstring(i), 4, L"", static_cast<DWORD>(i)});
+    CRegistryHive::SetValue(key, RegistryValue{L"WERT17", 4, L"", 99});  // replaces, not adds
+    EXPECT_EQ(key.values.size(), 5000u);
+    EXPECT_EQ(CRegistryHive::FindValue(key, L"wert17")->number, 99u);
+    EXPECT_TRUE(CRegistryHive::RemoveValue(key, L"wErT0"));
+    EXPECT_EQ(CRegistryHive::FindValue(key, L"WERT0"), nullptr);
+    EXPECT_FALSE(CRegistryHive::RemoveValue(key, L"Wert0"));
+    EXPECT_EQ(CRegistryHive::FindValue(key, L"Wert4999")->number, 4999u);  // still found after the removal
+    const auto again = CRegistryHive::Parse(hive.Serialise());
+    ASSERT_TRUE(again.has_value());
+    EXPECT_EQ(again->Serialise(), hive.Serialise());
+    EXPECT_EQ(CRegistryHive::FindValue(*again->FindKey(L"k"), L"WERT4998")->number, 4998u);
+}
+
 }  // namespace
