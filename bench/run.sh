@@ -2,13 +2,20 @@
 # Download benchmark on loopback: a throwaway nginx on 127.0.0.1 serves a test file, and
 # curl (one connection), aria2c -x4 and download_bench fetch it in the same run. Then
 # download_bench is killed half-way and restarted, to measure what the resume re-fetches.
-#   bench/run.sh [SIZE_MB] [ROUNDS]   (default 1024 MB, 1 round; run inside scripts/netjail)
+#   bench/run.sh [--https] [SIZE_MB] [ROUNDS]   (default 1024 MB, 1 round; run inside scripts/netjail)
+# --https serves the file over TLS with a throwaway self-signed certificate; curl and aria2c
+# then skip the certificate check, as the engine does.
 # With several rounds, curl and download_bench run in pairs, in turns first, so that a
 # machine whose load drifts weighs on both alike; the last line gives the median ratio.
 # XJ_BUILD_DIR names the build directory (default build/bench, configured here if missing).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+scheme=http
+if [ "${1:-}" = --https ]; then
+    scheme=https
+    shift
+fi
 size_mb=${1:-1024}
 rounds=${2:-1}
 build=${XJ_BUILD_DIR:-$root/build/bench}
@@ -37,6 +44,16 @@ chmod 644 "$work/www/pkg.bin"
 size=$(stat -c %s "$work/www/pkg.bin")
 md5=$(md5sum "$work/www/pkg.bin" | cut -d' ' -f1)
 
+listen=
+insecure=()
+aria_insecure=()
+if [ "$scheme" = https ]; then
+    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 \
+        -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
+    listen="ssl; ssl_certificate $work/cert.pem; ssl_certificate_key $work/key.pem"
+    insecure=(-k)
+    aria_insecure=(--check-certificate=false)
+fi
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 cat >"$work/nginx.conf" <<CONF
 worker_processes 2;
@@ -48,15 +65,15 @@ http {
     access_log $work/logs/access.log bytes;
     sendfile on;
     server {
-        listen 127.0.0.1:$port;
+        listen 127.0.0.1:$port $listen;
         root $work/www;
     }
 }
 CONF
 nginx -p "$work" -c "$work/nginx.conf" -g 'daemon off;' &
 nginx_pid=$!
-url=http://127.0.0.1:$port/pkg.bin
-for _ in $(seq 50); do curl -sfI "$url" >/dev/null && break; sleep 0.1; done
+url=$scheme://127.0.0.1:$port/pkg.bin
+for _ in $(seq 50); do curl -sfI "${insecure[@]}" "$url" >/dev/null && break; sleep 0.1; done
 
 # One line per tool in download_bench's format, from GNU time's elapsed, CPU and peak RSS.
 measure() {
@@ -86,12 +103,12 @@ ratios=()
 for round in $(seq "$rounds"); do
     [ "$rounds" -gt 1 ] && echo "round $round"
     if [ $((round % 2)) -eq 1 ]; then
-        c=$(measure curl curl -sf -o "$work/out" "$url")
+        c=$(measure curl curl -sf "${insecure[@]}" -o "$work/out" "$url")
         e=$(run_engine)
         printf '%s\n%s\n' "$c" "$e"
     else
         e=$(run_engine)
-        c=$(measure curl curl -sf -o "$work/out" "$url")
+        c=$(measure curl curl -sf "${insecure[@]}" -o "$work/out" "$url")
         printf '%s\n%s\n' "$e" "$c"
     fi
     ratios+=("$(awk -v e="$(echo "$e" | seconds_of)" -v c="$(echo "$c" | seconds_of)" 'BEGIN { printf "%.3f", e / c }')")
@@ -102,7 +119,7 @@ if [ "$rounds" -gt 1 ]; then
         printf "download_bench / curl time per round: min %.3f median %.3f max %.3f\n", r[1], m, r[NR] }'
 fi
 if command -v aria2c >/dev/null; then
-    measure aria2c aria2c -q -x4 -s4 --file-allocation=none --allow-overwrite=true -d "$work" -o out "$url"
+    measure aria2c aria2c -q -x4 -s4 "${aria_insecure[@]}" --file-allocation=none --allow-overwrite=true -d "$work" -o out "$url"
 fi
 
 # Kill -9 once half the file is written, then resume. Re-fetched bytes are what the
