@@ -19,6 +19,7 @@
 #include "commonlib/util/StringUtils.h"
 #include "platform/sync/Clock.h"
 #include "platform/window/MessageApi.h"
+#include "support/LoopbackUpdateServer.h"
 #include "support/MessagePump.h"
 #include "support/RandomBytes.h"
 #include "support/ScriptedHttpServer.h"
@@ -272,6 +273,25 @@ TEST_F(DownloadModuleTest, KillHalfWayThenResumeFetchesOnlyTheGaps) {
     ASSERT_LT(missing, m_payload.size());
     ExpectClaimedBytesOnDisk();
     ResumeFetchesOnly(missing);
+}
+
+TEST_F(DownloadModuleTest, ThePackageFromTheUpdateServerArrivesWholeInRangesOverHttpAndHttps) {
+    testsupport::LoopbackUpdateServer server({.certDir = m_dir.Path().string()});
+    ASSERT_TRUE(server.Start());
+    server.SetPackage(m_payload, "2.1.790");
+    for (const std::string& origin : {server.HttpOrigin(), server.HttpsOrigin()}) {
+        SCOPED_TRACE(origin);
+        std::filesystem::remove(m_dest);
+        m_rec.done.clear();
+        Start(origin + testsupport::LoopbackUpdateServer::kPackagePath);
+        ASSERT_TRUE(WaitDone());
+        ExpectSuccess();
+    }
+    size_t ranged = 0;
+    for (const testsupport::UpdateServerRequest& request :
+         server.RequestsFor(testsupport::LoopbackUpdateServer::kPackagePath))
+        ranged += request.range.empty() ? 0 : 1;
+    EXPECT_GT(ranged, 8u) << "every block asked for as a range";
 }
 
 TEST_F(DownloadModuleTest, BytesNotYetOnDiskAreNeitherRecordedNorReported) {
