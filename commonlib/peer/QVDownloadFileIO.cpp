@@ -151,37 +151,40 @@ void CQVDownloadFileIO::StopWriter() {
         }
         m_queue.clear();
     }
-    m_queueChanged.notify_all();
+    m_writerWake.notify_all();
+    m_progress.notify_all();
     // Joined without a time-out: the thread ends once the write under way is done.
     if (m_writer.joinable()) m_writer.join();
 }
 
+template <typename Done>
+void CQVDownloadFileIO::WaitForWriter(std::unique_lock<std::mutex>& lock, Done done) {
+    if (done()) return;
+    ++m_waiters;
+    if (m_writerAsleep) m_writerWake.notify_one();
+    m_progress.wait(lock, done);
+    --m_waiters;
+}
+
 void CQVDownloadFileIO::WriterLoop() {
+    std::unique_lock lock(m_queueMutex);
     for (;;) {
-        Chunk chunk;
-        {
-            std::unique_lock lock(m_queueMutex);
-            for (;;) {
-                if (!m_writerRunning) return;
-                const bool held = g_holdWrites.load();
-                if (!held && !m_queue.empty()) break;
-                if (held) {
-                    m_queueChanged.wait_for(lock, std::chrono::milliseconds(10));
-                } else {
-                    m_queueChanged.wait(lock);
-                }
-            }
-            chunk = std::move(m_queue.front());
-            m_queue.pop_front();
+        if (!m_writerRunning) return;
+        if (m_queue.empty() || g_holdWrites.load()) {
+            m_writerAsleep = true;
+            m_writerWake.wait_for(lock, std::chrono::milliseconds(kWriterNapMs));
+            m_writerAsleep = false;
+            continue;
         }
+        Chunk chunk = std::move(m_queue.front());
+        m_queue.pop_front();
+        lock.unlock();
         WriteChunk(chunk);
-        {
-            std::lock_guard lock(m_queueMutex);
-            m_queuedBytes -= chunk.size;
-            --chunk.range->m_pending;
-            Recycle(std::move(chunk.bytes));
-        }
-        m_queueChanged.notify_all();
+        lock.lock();
+        m_queuedBytes -= chunk.size;
+        --chunk.range->m_pending;
+        Recycle(std::move(chunk.bytes));
+        if (m_waiters > 0) m_progress.notify_all();
     }
 }
 
@@ -202,7 +205,7 @@ void CQVDownloadFileIO::WriteChunk(Chunk& chunk) {
 
 std::unique_ptr<char[]> CQVDownloadFileIO::TakeBuffer() {
     std::unique_lock lock(m_queueMutex);
-    m_queueChanged.wait(lock, [this] { return !m_writerRunning || m_queuedBytes < kQueueLimitBytes; });
+    WaitForWriter(lock, [this] { return !m_writerRunning || m_queuedBytes < kQueueLimitBytes; });
     if (!m_writerRunning) return nullptr;
     if (m_spareBuffers.empty()) return std::make_unique_for_overwrite<char[]>(kWriteChunkBytes);
     std::unique_ptr<char[]> buffer = std::move(m_spareBuffers.back());
@@ -211,17 +214,15 @@ std::unique_ptr<char[]> CQVDownloadFileIO::TakeBuffer() {
 }
 
 bool CQVDownloadFileIO::Enqueue(Chunk chunk) {
-    {
-        std::lock_guard lock(m_queueMutex);
-        if (!m_writerRunning) {
-            Recycle(std::move(chunk.bytes));
-            return false;
-        }
-        ++chunk.range->m_pending;
-        m_queuedBytes += chunk.size;
-        m_queue.push_back(std::move(chunk));
+    std::lock_guard lock(m_queueMutex);
+    if (!m_writerRunning) {
+        Recycle(std::move(chunk.bytes));
+        return false;
     }
-    m_queueChanged.notify_all();
+    ++chunk.range->m_pending;
+    m_queuedBytes += chunk.size;
+    m_queue.push_back(std::move(chunk));
+    if (m_writerAsleep && m_queuedBytes >= kWakeBytes) m_writerWake.notify_one();
     return true;
 }
 
@@ -238,9 +239,9 @@ void CQVDownloadFileIO::Forget(CRangeWriter* range) {
         it = m_queue.erase(it);
     }
     Recycle(std::move(range->m_buffer));
-    m_queueChanged.wait(lock, [range] { return range->m_pending == 0; });
-    lock.unlock();
-    m_queueChanged.notify_all();
+    WaitForWriter(lock, [range] { return range->m_pending == 0; });
+    // Room was made in the queue.
+    if (m_waiters > 0) m_progress.notify_all();
 }
 
 void CQVDownloadFileIO::Recycle(std::unique_ptr<char[]> buffer) {
@@ -294,7 +295,7 @@ bool CQVDownloadFileIO::CRangeWriter::Hand() {
 DWORD CQVDownloadFileIO::CRangeWriter::Drain() {
     Hand();
     std::unique_lock lock(m_file->m_queueMutex);
-    m_file->m_queueChanged.wait(lock, [this] { return m_pending == 0; });
+    m_file->WaitForWriter(lock, [this] { return m_pending == 0; });
     return Error();
 }
 

@@ -38,6 +38,11 @@ public:
     // Bytes waiting for the writer thread, beyond which the curl worker waits: the memory
     // a slow disk can take up.
     static constexpr size_t kQueueLimitBytes = 8 << 20;
+    // The writer thread is woken once this much waits (or when someone waits for it), else
+    // it looks every kWriterNapMs: a wake-up for every chunk cost the curl worker a tenth
+    // of its time.
+    static constexpr size_t kWakeBytes = 512 << 10;
+    static constexpr int kWriterNapMs = 50;
 
     static std::wstring TempPathOf(const std::wstring& finalPath) { return finalPath + L".qvdt"; }
 
@@ -87,6 +92,9 @@ private:
     bool Enqueue(Chunk chunk);
     // A range writer's end: its queued chunks are dropped, a write of it under way is waited for.
     void Forget(CRangeWriter* range);
+    // Waits on m_progress until `done` holds, with the writer thread awake meanwhile.
+    template <typename Done>
+    void WaitForWriter(std::unique_lock<std::mutex>& lock, Done done);
     void Recycle(std::unique_ptr<char[]> buffer);  // under m_queueMutex
 
     const std::wstring m_finalPath;
@@ -95,7 +103,10 @@ private:
 
     // The writer thread and its queue, under m_queueMutex.
     std::mutex m_queueMutex;
-    std::condition_variable m_queueChanged;
+    std::condition_variable m_writerWake;  // the writer thread waits here
+    std::condition_variable m_progress;    // and the others for the writer thread here
+    bool m_writerAsleep = false;
+    int m_waiters = 0;  // threads waiting on m_progress
     std::deque<Chunk> m_queue;
     std::vector<std::unique_ptr<char[]>> m_spareBuffers;
     size_t m_queuedBytes = 0;  // queued or being written
