@@ -2,15 +2,33 @@
 # Download benchmark on loopback: a throwaway nginx on 127.0.0.1 serves a test file, and
 # curl (one connection), aria2c -x4 and download_bench fetch it in the same run. Then
 # download_bench is killed half-way and restarted, to measure what the resume re-fetches.
-#   bench/run.sh [--https] [SIZE_MB] [ROUNDS]   (default 1024 MB, 1 round; run inside scripts/netjail)
+#   bench/run.sh [--https] [SIZE_MB] [ROUNDS]   (default 1024 MB, 1 round; runs itself inside scripts/netjail)
 # --https serves the file over TLS with a throwaway self-signed certificate; curl and aria2c
 # then skip the certificate check, as the engine does.
 # With several rounds, curl and download_bench run in pairs, in turns first, so that a
 # machine whose load drifts weighs on both alike; the last line gives the median ratio.
-# XJ_BUILD_DIR names the build directory (default build/bench, configured here if missing).
+# XJ_BUILD_DIR names the build directory (default build/release, configured with the
+# release preset when missing). curl, nginx and aria2c come from Debian when missing.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+build=${XJ_BUILD_DIR:-$root/build/release}
+bench=$build/bench/download_bench
+if [ -z "${XJ_NETJAIL_INSIDE:-}" ]; then
+    # Out here, where the package registry can be reached; the jail has no network.
+    missing=()
+    for tool in curl:curl nginx:nginx aria2c:aria2; do
+        command -v "${tool%%:*}" >/dev/null || missing+=("${tool#*:}")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        apt-get install -y -q "${missing[@]}" >/dev/null 2>&1 ||
+            { apt-get update -q >/dev/null 2>&1 && apt-get install -y -q "${missing[@]}" >/dev/null 2>&1; } ||
+            echo "could not install ${missing[*]}" >&2
+    fi
+    [ -d "$build" ] || cmake -S "$root" --preset release -B "$build" >/dev/null
+    cmake --build "$build" -j3 --target download_bench >/dev/null
+    exec "$root/scripts/netjail" -- "$0" "$@"
+fi
 scheme=http
 if [ "${1:-}" = --https ]; then
     scheme=https
@@ -18,16 +36,7 @@ if [ "${1:-}" = --https ]; then
 fi
 size_mb=${1:-1024}
 rounds=${2:-1}
-build=${XJ_BUILD_DIR:-$root/build/bench}
-bench=$build/bench/download_bench
-
-if [ ! -x "$bench" ]; then
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DXJ_BUILD_BENCH=ON -DXJ_BUILD_TESTS=OFF >/dev/null
-    cmake --build "$build" -j4 --target download_bench >/dev/null
-fi
-if ! command -v aria2c >/dev/null; then
-    apt-get install -y -q aria2 >/dev/null || echo "aria2c not available; skipping it" >&2
-fi
+command -v aria2c >/dev/null || echo "aria2c not available; skipping it" >&2
 
 work=$(mktemp -d)
 chmod 755 "$work"  # nginx workers run as an unprivileged user

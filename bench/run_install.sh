@@ -16,6 +16,7 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [ "${1:-}" != --inside ]; then
+    command -v curl >/dev/null || apt-get install -y -q curl >/dev/null || echo "curl could not be installed" >&2
     build=${XJ_BUILD_DIR:-$root/build/release}
     if [ ! -d "$build" ]; then
         cmake -S "$root" --preset release -B "$build" >/dev/null
