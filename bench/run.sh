@@ -2,25 +2,41 @@
 # Download benchmark on loopback: a throwaway nginx on 127.0.0.1 serves a test file, and
 # curl (one connection), aria2c -x4 and download_bench fetch it in the same run. Then
 # download_bench is killed half-way and restarted, to measure what the resume re-fetches.
-#   bench/run.sh [SIZE_MB] [ROUNDS]   (default 1024 MB, 1 round; run inside scripts/netjail)
+#   bench/run.sh [--https] [SIZE_MB] [ROUNDS]   (default 1024 MB, 1 round; runs itself inside scripts/netjail)
+# --https serves the file over TLS with a throwaway self-signed certificate; curl and aria2c
+# then skip the certificate check, as the engine does.
 # With several rounds, curl and download_bench run in pairs, in turns first, so that a
 # machine whose load drifts weighs on both alike; the last line gives the median ratio.
-# XJ_BUILD_DIR names the build directory (default build/bench, configured here if missing).
+# XJ_BUILD_DIR names the build directory (default build/release, configured with the
+# release preset when missing). curl, nginx and aria2c come from Debian when missing.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+build=${XJ_BUILD_DIR:-$root/build/release}
+bench=$build/bench/download_bench
+if [ -z "${XJ_NETJAIL_INSIDE:-}" ]; then
+    # Out here, where the package registry can be reached; the jail has no network.
+    missing=()
+    for tool in curl:curl nginx:nginx aria2c:aria2; do
+        command -v "${tool%%:*}" >/dev/null || missing+=("${tool#*:}")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        apt-get install -y -q "${missing[@]}" >/dev/null 2>&1 ||
+            { apt-get update -q >/dev/null 2>&1 && apt-get install -y -q "${missing[@]}" >/dev/null 2>&1; } ||
+            echo "could not install ${missing[*]}" >&2
+    fi
+    [ -d "$build" ] || cmake -S "$root" --preset release -B "$build" >/dev/null
+    cmake --build "$build" -j3 --target download_bench >/dev/null
+    exec "$root/scripts/netjail" -- "$0" "$@"
+fi
+scheme=http
+if [ "${1:-}" = --https ]; then
+    scheme=https
+    shift
+fi
 size_mb=${1:-1024}
 rounds=${2:-1}
-build=${XJ_BUILD_DIR:-$root/build/bench}
-bench=$build/bench/download_bench
-
-if [ ! -x "$bench" ]; then
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DXJ_BUILD_BENCH=ON -DXJ_BUILD_TESTS=OFF >/dev/null
-    cmake --build "$build" -j4 --target download_bench >/dev/null
-fi
-if ! command -v aria2c >/dev/null; then
-    apt-get install -y -q aria2 >/dev/null || echo "aria2c not available; skipping it" >&2
-fi
+command -v aria2c >/dev/null || echo "aria2c not available; skipping it" >&2
 
 work=$(mktemp -d)
 chmod 755 "$work"  # nginx workers run as an unprivileged user
@@ -37,6 +53,16 @@ chmod 644 "$work/www/pkg.bin"
 size=$(stat -c %s "$work/www/pkg.bin")
 md5=$(md5sum "$work/www/pkg.bin" | cut -d' ' -f1)
 
+listen=
+insecure=()
+aria_insecure=()
+if [ "$scheme" = https ]; then
+    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 \
+        -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
+    listen="ssl; ssl_certificate $work/cert.pem; ssl_certificate_key $work/key.pem"
+    insecure=(-k)
+    aria_insecure=(--check-certificate=false)
+fi
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 cat >"$work/nginx.conf" <<CONF
 worker_processes 2;
@@ -48,37 +74,40 @@ http {
     access_log $work/logs/access.log bytes;
     sendfile on;
     server {
-        listen 127.0.0.1:$port;
+        listen 127.0.0.1:$port $listen;
         root $work/www;
     }
 }
 CONF
 nginx -p "$work" -c "$work/nginx.conf" -g 'daemon off;' &
 nginx_pid=$!
-url=http://127.0.0.1:$port/pkg.bin
-for _ in $(seq 50); do curl -sfI "$url" >/dev/null && break; sleep 0.1; done
+url=$scheme://127.0.0.1:$port/pkg.bin
+for _ in $(seq 50); do curl -sfI "${insecure[@]}" "$url" >/dev/null && break; sleep 0.1; done
 
-# One line per tool in download_bench's format, from GNU time's elapsed, CPU and peak RSS.
+# One line per tool in download_bench's format: the wall time from outside (start-up
+# included), CPU and peak RSS from GNU time.
 measure() {
     local name=$1
     shift
     rm -f "$work/out"*
-    /usr/bin/time -f "%e %U %S %M" -o "$work/time" "$@" >/dev/null 2>&1
-    read -r secs user sys rss <"$work/time"
+    local start end
+    start=$(date +%s.%N)
+    /usr/bin/time -f "%U %S %M" -o "$work/time" "$@" >/dev/null 2>>"$work/bench.log" || {
+        cat "$work/bench.log" >&2
+        exit 1
+    }
+    end=$(date +%s.%N)
+    read -r user sys rss <"$work/time"
+    secs=$(awk -v s="$start" -v e="$end" 'BEGIN { print e - s }')
     [ "$(md5sum "$work/out" | cut -d' ' -f1)" = "$md5" ] || echo "$name: MD5 mismatch" >&2
     awk -v n="$name" -v b="$size" -v s="$secs" -v u="$user" -v y="$sys" -v r="$rss" \
         'BEGIN { printf "%-14s bytes=%d seconds=%.3f mbps=%.1f cpu_seconds=%.3f peak_rss_kb=%d\n", n, b, s, b*8/1e6/s, u+y, r }'
 }
 
 export HOME=$work/home  # the engine's C: drive; the output path is taken through Z:
+# Timed from outside like the others, start-up included; the MD5 check is measure's.
 run_engine() {
-    rm -f "$work/out"*
-    printf '%-14s ' download_bench
-    line=$("$bench" --url "$url" --out "$work/out" --size "$size" --md5 "$md5" 2>"$work/bench.log") || {
-        cat "$work/bench.log" >&2
-        exit 1
-    }
-    echo "$line"
+    measure download_bench "$bench" --url "$url" --out "$work/out" --size "$size"
 }
 seconds_of() { sed -n 's/.* seconds=\([0-9.]*\).*/\1/p'; }
 
@@ -86,12 +115,12 @@ ratios=()
 for round in $(seq "$rounds"); do
     [ "$rounds" -gt 1 ] && echo "round $round"
     if [ $((round % 2)) -eq 1 ]; then
-        c=$(measure curl curl -sf -o "$work/out" "$url")
+        c=$(measure curl curl -sf "${insecure[@]}" -o "$work/out" "$url")
         e=$(run_engine)
         printf '%s\n%s\n' "$c" "$e"
     else
         e=$(run_engine)
-        c=$(measure curl curl -sf -o "$work/out" "$url")
+        c=$(measure curl curl -sf "${insecure[@]}" -o "$work/out" "$url")
         printf '%s\n%s\n' "$e" "$c"
     fi
     ratios+=("$(awk -v e="$(echo "$e" | seconds_of)" -v c="$(echo "$c" | seconds_of)" 'BEGIN { printf "%.3f", e / c }')")
@@ -102,7 +131,7 @@ if [ "$rounds" -gt 1 ]; then
         printf "download_bench / curl time per round: min %.3f median %.3f max %.3f\n", r[1], m, r[NR] }'
 fi
 if command -v aria2c >/dev/null; then
-    measure aria2c aria2c -q -x4 -s4 --file-allocation=none --allow-overwrite=true -d "$work" -o out "$url"
+    measure aria2c aria2c -q -x4 -s4 "${aria_insecure[@]}" --file-allocation=none --allow-overwrite=true -d "$work" -o out "$url"
 fi
 
 # Kill -9 once half the file is written, then resume. Re-fetched bytes are what the

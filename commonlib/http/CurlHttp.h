@@ -23,7 +23,9 @@
 // the final status and headers (Content-Length, Content-Range) before the first body
 // byte, OnBodyData receives the body bytes, both on the worker thread, and either may
 // stop the transfer with Fail, whose pair then becomes the result. The defaults accept
-// every status and keep the body in memory.
+// every status and keep the body in memory. A subclass that passes the body on to another
+// thread may override Finish to wait for it there, so that the owner hears of the end only
+// once the body has gone where it goes; the worker's other transfers wait meanwhile.
 #pragma once
 
 #include <atomic>

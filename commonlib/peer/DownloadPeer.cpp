@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
-#include <mutex>
 
 #include "commonlib/core/ProtoValue.h"
 #include "commonlib/peer/DownloadReports.h"
@@ -90,35 +89,28 @@ bool CDownloadPeer::Quiet() const {
            Received() == m_samples[count - 1].received;
 }
 
-// One range on the curl worker: checks the answer's headers, then writes the body at its
-// offset. Its counters are read on the UI thread.
+// One range on the curl worker: checks the answer's headers, then hands the body to the
+// file's writer for its offset. Its counters are read on the UI thread.
 class CPeerTransfer final : public CCurlHttp {
 public:
-    CPeerTransfer(HttpRequestSettings settings, CRefPtr<CQVDownloadFileIO> file, std::uint64_t offset,
+    CPeerTransfer(HttpRequestSettings settings, const CRefPtr<CQVDownloadFileIO>& file, std::uint64_t offset,
                   std::uint64_t length, std::uint64_t totalSize, int connectPort)
         : CCurlHttp(std::move(settings)),
-          m_file(std::move(file)),
+          m_writer(file->WriterFor(offset, length)),
           m_offset(offset),
           m_length(length),
           m_totalSize(totalSize),
-          m_connectPort(connectPort),
-          m_limit(length) {}
+          m_connectPort(connectPort) {}
 
-    // Body bytes written to the file.
-    std::uint64_t Received() const { return m_written.load(std::memory_order_acquire); }
+    // Body bytes taken for the file, on disk or on their way: what the speed is judged by.
+    std::uint64_t Received() const { return m_writer->Accepted(); }
+    // Body bytes on disk.
+    std::uint64_t Stored() const { return m_writer->Stored(); }
     // Of those, the ones the headers proved to be the range asked for.
-    std::uint64_t Proven() const { return m_proven.load(std::memory_order_acquire) ? Received() : 0; }
-    // Both take the write lock: once they return, nothing lands beyond the new end, which
-    // another peer may own by then.
-    void CutTo(std::uint64_t length) {
-        std::lock_guard lock(m_writeMutex);
-        m_limit = std::min(m_limit, length);
-    }
-    void Seal() {
-        std::lock_guard lock(m_writeMutex);
-        m_limit = m_written.load(std::memory_order_relaxed);
-        m_sealed = true;
-    }
+    std::uint64_t Proven() const { return m_proven.load(std::memory_order_acquire) ? Stored() : 0; }
+    // Once they return, nothing lands beyond the new end, which another peer may own by then.
+    void CutTo(std::uint64_t length) { m_writer->CutTo(length); }
+    void Seal() { m_writer->Seal(); }
     // The server answered a range request with the whole file.
     bool RangeIgnored() const { return m_rangeIgnored; }
 
@@ -186,19 +178,20 @@ protected:
     }
 
     bool OnBodyData(const char* data, std::size_t size) override {
-        std::lock_guard lock(m_writeMutex);
-        const std::uint64_t done = m_written.load(std::memory_order_relaxed);
-        const size_t take = static_cast<size_t>(std::min<std::uint64_t>(size, m_limit > done ? m_limit - done : 0));
-        if (take > 0) {
-            if (const DWORD error = m_file->WriteAt(m_offset + done, data, take); error != 0) {
-                return Refuse(HttpResult::Make(HttpResultType::System, static_cast<int>(error)));
-            }
-            m_written.store(done + take, std::memory_order_release);
-        }
-        if (take == size) return true;
-        // A cut range ends well once its new end is written; anything else is too long.
+        const CQVDownloadFileIO::CRangeWriter::Taken taken = m_writer->Append(data, size);
+        if (taken.error != 0) return Refuse(HttpResult::Make(HttpResultType::System, static_cast<int>(taken.error)));
+        if (taken.bytes == size) return true;
+        // A cut range ends well once its new end is taken; anything else is too long.
         // A sealed transfer is being cancelled and reports nothing.
-        return Refuse(m_sealed || m_limit < m_length ? HttpResult::Ok() : LengthMismatch());
+        return Refuse(m_writer->Sealed() || m_writer->Limit() < m_length ? HttpResult::Ok() : LengthMismatch());
+    }
+
+    // The owner hears of the end only once every byte taken is on disk (or failed to get there).
+    HttpResult Finish(int code) override {
+        const HttpResult result = CCurlHttp::Finish(code);
+        if (const DWORD error = m_writer->Drain(); error != 0)
+            return HttpResult::Make(HttpResultType::System, static_cast<int>(error));
+        return result;
     }
 
 private:
@@ -207,16 +200,12 @@ private:
         return false;
     }
 
-    CRefPtr<CQVDownloadFileIO> m_file;
+    const CRefPtr<CQVDownloadFileIO::CRangeWriter> m_writer;
     const std::uint64_t m_offset;
     const std::uint64_t m_length;
     const std::uint64_t m_totalSize;
     const int m_connectPort;
     curl_slist* m_connectTo = nullptr;  // worker thread
-    std::mutex m_writeMutex;
-    std::uint64_t m_limit;  // under m_writeMutex
-    bool m_sealed = false;  // under m_writeMutex
-    std::atomic<std::uint64_t> m_written{0};
     std::atomic<bool> m_proven{false};
     bool m_rangeIgnored = false;  // worker; read by the owner after the completion
 };
@@ -299,7 +288,7 @@ void CHttpDownloadPeer::Done(const CPeerTransfer& transfer, HttpResult result) {
     // A transfer that ended well has its length proven as well (or was cut where its range
     // now ends); one whose answer turned out not to be the file gives nothing at all.
     if (result.Succeeded()) {
-        outcome.written = transfer.Received();
+        outcome.written = transfer.Stored();
     } else if (!NotTheFile(result)) {
         outcome.written = transfer.Proven();
     }

@@ -2,8 +2,8 @@
 // time from its current source.
 //
 // Peers are owned by their task and live on the UI thread. CHttpDownloadPeer runs its
-// transfers on the download engine (its curl worker writes the body into the temporary
-// file) and reports each finished range to its task through CDownloadPeer::IOwner on the
+// transfers on the download engine (its curl worker hands the body to the temporary file's
+// writer thread) and reports each finished range to its task through CDownloadPeer::IOwner on the
 // UI thread; a cancelled transfer reports nothing.
 #pragma once
 
@@ -119,7 +119,8 @@ private:
 class CPeerTransfer;
 
 // Runs its ranges as attempts on the download engine's scheduler; the body goes from the
-// curl worker straight into the temporary file.
+// curl worker to the temporary file's writer thread, and an attempt is reported done only
+// once its bytes are on disk.
 class CHttpDownloadPeer final : public CDownloadPeer, private CHttpBase {
 public:
     CHttpDownloadPeer(int id, IOwner& owner, CHttpEngine& engine, CRefPtr<CQVDownloadFileIO> file,

@@ -1,9 +1,10 @@
 // One file downloaded in blocks by several peers, resumable through its resume file.
 //
 // Owned by the download queue; every call, and every callback to its DAEventListener, runs
-// on the UI thread (asserted in debug builds). Bytes are written on the download engine's
-// curl worker into the temporary file; the task only reads the transfers' progress
-// counters, and counts only bytes that are proven to be the file's. The task ends exactly
+// on the UI thread (asserted in debug builds). Bytes reach the temporary file from the
+// download engine's curl worker through the file's writer thread; the task only reads the
+// transfers' progress counters, and counts only bytes that are on disk and proven to be
+// the file's. The task ends exactly
 // once with a (type, code) pair through DAEventListener::OnTaskDone: (0, 0) once the file
 // is in place under its final name; (3, 2005) when there is nothing to fetch; (3, 809)
 // without a usable source; (3, 6) when it could not start; (1, system error) when its

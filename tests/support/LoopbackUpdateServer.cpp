@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <sstream>
@@ -32,6 +33,7 @@ const std::vector<std::string> kInstallCountFields = {
 constexpr char kInstallCountLogname[] = "c_downInstall_rekkan_5.2";
 constexpr char kStatisticsPath[] = "/bigdata/report";
 constexpr char kDownloadLogPath[] = "/api/xj/data/rece_download_data";
+constexpr size_t kPackagePieceBytes = 256 * 1024;
 // Every descriptor path serves the same descriptor.
 const char* const kDescriptorPaths[] = {"/qvzurazarevuz.txt", "/test/qvinstall_public.txt",
                                         "/test/qvinstall_public_test.txt"};
@@ -65,7 +67,8 @@ std::string StatisticsRecord::Field(const std::string& name) const {
     return {};
 }
 
-LoopbackUpdateServer::LoopbackUpdateServer(Options options) : m_options(std::move(options)) {}
+LoopbackUpdateServer::LoopbackUpdateServer(Options options)
+    : m_options(std::move(options)), m_packageMd5(OpenSslMd5Hex(*m_package)) {}
 
 LoopbackUpdateServer::~LoopbackUpdateServer() {
     if (m_httpsThread.joinable()) {
@@ -114,6 +117,9 @@ bool LoopbackUpdateServer::Start() {
 bool LoopbackUpdateServer::Listen(httplib::Server& server, int port, int* bound, std::thread* thread) {
     // A stopping server waits for idle keep-alive connections; clients here keep theirs open.
     server.set_keep_alive_timeout(1);
+    // An answer goes out as headers and body in separate writes: with Nagle's algorithm the
+    // body would wait for the client's delayed acknowledgement, 40 ms on every small answer.
+    server.set_tcp_nodelay(true);
     if (port != 0) {
         if (!server.bind_to_port(m_options.address.c_str(), port)) return false;
         *bound = port;
@@ -132,7 +138,18 @@ void LoopbackUpdateServer::Install(httplib::Server& server, bool tls) {
         std::lock_guard lock(m_mutex);
         m_requests.push_back({tls, request.method, request.path, request.get_header_value("Range")});
         if (request.path == kPackagePath) {
-            response.set_content(m_package, "application/octet-stream");
+            // Served from the one copy in piece-sized writes: a range answer costs what it
+            // sends, so a download measures the client and not this server.
+            std::shared_ptr<const std::string> package = m_package;
+            if (package->empty()) {
+                response.set_content(std::string(), "application/octet-stream");
+                return;
+            }
+            response.set_content_provider(package->size(), "application/octet-stream",
+                                          [package](size_t offset, size_t length, httplib::DataSink& sink) {
+                                              return sink.write(package->data() + offset,
+                                                                std::min(length, kPackagePieceBytes));
+                                          });
             return;
         }
         for (const char* path : kDescriptorPaths) {
@@ -266,8 +283,11 @@ std::string LoopbackUpdateServer::HttpsOrigin() const {
 }
 
 void LoopbackUpdateServer::SetPackage(std::string bytes, std::string version) {
+    auto package = std::make_shared<const std::string>(std::move(bytes));
+    std::string md5 = OpenSslMd5Hex(*package);
     std::lock_guard lock(m_mutex);
-    m_package = std::move(bytes);
+    m_package = std::move(package);
+    m_packageMd5 = std::move(md5);
     m_version = std::move(version);
 }
 
@@ -278,8 +298,8 @@ std::string LoopbackUpdateServer::DefaultDescriptor() const {
 
 std::string LoopbackUpdateServer::DescriptorText() const {
     return "[Install]\r\nUrl=" + HttpOrigin() + kPackagePath + "\r\nSSLUrl=" + HttpsOrigin() + kPackagePath +
-           "\r\nSize=" + std::to_string(m_package.size()) + "\r\nMd5=" + OpenSslMd5Hex(m_package) +
-           "\r\nVersion=" + m_version + "\r\nThirdCDNHost=\r\nThirdCDNMinSpeed=0\r\n";
+           "\r\nSize=" + std::to_string(m_package->size()) + "\r\nMd5=" + m_packageMd5 + "\r\nVersion=" + m_version +
+           "\r\nThirdCDNHost=\r\nThirdCDNMinSpeed=0\r\n";
 }
 
 void LoopbackUpdateServer::SetDescriptor(std::string body, int status) {

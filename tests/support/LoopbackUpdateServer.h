@@ -111,7 +111,8 @@ private:
     int m_closedSocket = -1;
 
     mutable std::mutex m_mutex;
-    std::string m_package;
+    std::shared_ptr<const std::string> m_package = std::make_shared<const std::string>();
+    std::string m_packageMd5;
     std::string m_version = "2.1.790";
     bool m_customDescriptor = false;
     std::string m_descriptor;

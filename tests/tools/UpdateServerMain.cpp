@@ -9,8 +9,8 @@
 #include <fstream>
 #include <iostream>
 #include <mutex>
-#include <sstream>
 #include <string>
+#include <utility>
 
 #include "support/LoopbackUpdateServer.h"
 
@@ -39,8 +39,13 @@ int main(int argc, char** argv) {
         std::cerr << "usage: xjupdateserver --package FILE --cert-dir DIR [--version V] [--ini FILE]\n";
         return 2;
     }
-    std::ostringstream package;
-    package << file.rdbuf();
+    // Read straight into the one copy the server keeps.
+    std::string package(static_cast<size_t>(file.seekg(0, std::ios::end).tellg()), '\0');
+    file.seekg(0).read(package.data(), static_cast<std::streamsize>(package.size()));
+    if (!file) {
+        std::cerr << "cannot read " << packagePath << "\n";
+        return 1;
+    }
 
     // Signals are taken by sigwait below, not by a handler.
     sigset_t stopSignals;
@@ -50,7 +55,7 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     testsupport::LoopbackUpdateServer server(options);
-    server.SetPackage(package.str(), version);
+    server.SetPackage(std::move(package), version);
     std::mutex outputMutex;
     server.SetReportSink([&outputMutex](const std::string& text) {
         std::lock_guard lock(outputMutex);

@@ -14,12 +14,15 @@
 #include <thread>
 #include <vector>
 
+#include "commonlib/peer/QVDownloadFileIO.h"
 #include "commonlib/peer/TaskMetaFile.h"
 #include "commonlib/thread/MainThreadTask.h"
 #include "commonlib/util/Md5.h"
 #include "commonlib/util/StringUtils.h"
 #include "platform/sync/Clock.h"
 #include "platform/window/MessageApi.h"
+#include "support/HttpTestFixture.h"
+#include "support/LoopbackUpdateServer.h"
 #include "support/ManualClock.h"
 #include "support/MessagePump.h"
 #include "support/RandomBytes.h"
@@ -81,6 +84,8 @@ protected:
         std::filesystem::create_directories(m_host);
     }
     void TearDown() override {
+        CQVDownloadFileIO::HoldWritesForTesting(false);
+        TrustCaFile("");
         KillTimer(nullptr, m_pollTimer);
         StopDownloadModule();
         SetDownloadTuning(DownloadTuning());
@@ -115,6 +120,22 @@ protected:
         for (const ByteRange& gap : gaps)
             missing += gap.Length();
         return missing;
+    }
+    // Every byte that the resume file does not list as missing is the package's in the
+    // temporary file.
+    void ExpectClaimedBytesOnDisk() const {
+        std::vector<ByteRange> gaps;
+        ASSERT_EQ(CTaskMetaFile(Dest() + L".qvdt").Load(m_payload.size(), Utf8ToWide(Md5Of(m_payload)), gaps),
+                  CTaskMetaFile::LoadResult::Loaded);
+        const std::string temp = testsupport::TempDir::ReadFile(m_temp);
+        ASSERT_EQ(temp.size(), m_payload.size());
+        std::uint64_t from = 0;
+        gaps.push_back({m_payload.size(), m_payload.size()});
+        for (const ByteRange& gap : gaps) {
+            EXPECT_TRUE(temp.compare(from, gap.begin - from, m_payload, from, gap.begin - from) == 0)
+                << "claimed " << from << "-" << gap.begin;
+            from = gap.end;
+        }
     }
     // Resumes from a fresh server, so bytes still draining into the old connections do not
     // count, and without sharing the last blocks, whose cut transfers may receive bytes
@@ -255,7 +276,44 @@ TEST_F(DownloadModuleTest, KillHalfWayThenResumeFetchesOnlyTheGaps) {
     ASSERT_TRUE(WIFSIGNALED(status)) << "the child ended on its own";
     const std::uint64_t missing = MissingBytes();
     ASSERT_LT(missing, m_payload.size());
+    ExpectClaimedBytesOnDisk();
     ResumeFetchesOnly(missing);
+}
+
+TEST_F(DownloadModuleTest, ThePackageFromTheUpdateServerArrivesWholeInRangesOverHttpAndHttps) {
+    testsupport::LoopbackUpdateServer server({.certDir = m_dir.Path().string()});
+    ASSERT_TRUE(server.Start());
+    server.SetPackage(m_payload, "2.1.790");
+    ASSERT_TRUE(TrustCaFile(server.CaFile()));
+    for (const std::string& origin : {server.HttpOrigin(), server.HttpsOrigin()}) {
+        SCOPED_TRACE(origin);
+        std::filesystem::remove(m_dest);
+        m_rec.done.clear();
+        Start(origin + testsupport::LoopbackUpdateServer::kPackagePath);
+        ASSERT_TRUE(WaitDone());
+        ExpectSuccess();
+    }
+    size_t ranged = 0;
+    for (const testsupport::UpdateServerRequest& request :
+         server.RequestsFor(testsupport::LoopbackUpdateServer::kPackagePath))
+        ranged += request.range.empty() ? 0 : 1;
+    EXPECT_GT(ranged, 8u) << "every block asked for as a range";
+}
+
+TEST_F(DownloadModuleTest, BytesNotYetOnDiskAreNeitherRecordedNorReported) {
+    // The writer thread holds everything back: the transfers take the whole package, but
+    // neither the resume file nor the progress may count a byte of it.
+    CQVDownloadFileIO::HoldWritesForTesting(true);
+    Start(m_server.Url("/pkg.bin"));
+    ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return m_rec.progress.size() >= 2; }));
+    EXPECT_TRUE(m_rec.done.empty());
+    EXPECT_EQ(MissingBytes(), m_payload.size());
+    for (const Progress& progress : m_rec.progress)
+        EXPECT_EQ(progress.complete, 0);
+    ExpectClaimedBytesOnDisk();
+    CQVDownloadFileIO::HoldWritesForTesting(false);
+    ASSERT_TRUE(WaitDone());
+    ExpectSuccess();
 }
 
 TEST_F(DownloadModuleTest, UnusableResumeStateIsDiscardedAndTheDownloadStartsOver) {
