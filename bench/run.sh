@@ -3,8 +3,8 @@
 # curl (one connection), aria2c -x4 and download_bench fetch it in the same run. Then
 # download_bench is killed half-way and restarted, to measure what the resume re-fetches.
 #   bench/run.sh [--https] [SIZE_MB] [ROUNDS]   (default 1024 MB, 1 round; runs itself inside scripts/netjail)
-# --https serves the file over TLS with a throwaway self-signed certificate; curl and aria2c
-# then skip the certificate check, as the engine does.
+# --https serves the file over TLS with a throwaway self-signed certificate, which every tool
+# trusts as its CA: each verifies the server's certificate, as the engine always does.
 # With several rounds, curl and download_bench run in pairs, in turns first, so that a
 # machine whose load drifts weighs on both alike; the last line gives the median ratio.
 # XJ_BUILD_DIR names the build directory (default build/release, configured with the
@@ -54,14 +54,16 @@ size=$(stat -c %s "$work/www/pkg.bin")
 md5=$(md5sum "$work/www/pkg.bin" | cut -d' ' -f1)
 
 listen=
-insecure=()
-aria_insecure=()
+trust=()
+aria_trust=()
+engine_trust=()
 if [ "$scheme" = https ]; then
     openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 \
         -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
     listen="ssl; ssl_certificate $work/cert.pem; ssl_certificate_key $work/key.pem"
-    insecure=(-k)
-    aria_insecure=(--check-certificate=false)
+    trust=(--cacert "$work/cert.pem")
+    aria_trust=(--ca-certificate="$work/cert.pem")
+    engine_trust=(--ca "$work/cert.pem")
 fi
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 cat >"$work/nginx.conf" <<CONF
@@ -82,7 +84,7 @@ CONF
 nginx -p "$work" -c "$work/nginx.conf" -g 'daemon off;' &
 nginx_pid=$!
 url=$scheme://127.0.0.1:$port/pkg.bin
-for _ in $(seq 50); do curl -sfI "${insecure[@]}" "$url" >/dev/null && break; sleep 0.1; done
+for _ in $(seq 50); do curl -sfI "${trust[@]}" "$url" >/dev/null && break; sleep 0.1; done
 
 # One line per tool in download_bench's format: the wall time from outside (start-up
 # included), CPU and peak RSS from GNU time.
@@ -107,7 +109,7 @@ measure() {
 export HOME=$work/home  # the engine's C: drive; the output path is taken through Z:
 # Timed from outside like the others, start-up included; the MD5 check is measure's.
 run_engine() {
-    measure download_bench "$bench" --url "$url" --out "$work/out" --size "$size"
+    measure download_bench "$bench" --url "$url" --out "$work/out" --size "$size" "${engine_trust[@]}"
 }
 seconds_of() { sed -n 's/.* seconds=\([0-9.]*\).*/\1/p'; }
 
@@ -115,12 +117,12 @@ ratios=()
 for round in $(seq "$rounds"); do
     [ "$rounds" -gt 1 ] && echo "round $round"
     if [ $((round % 2)) -eq 1 ]; then
-        c=$(measure curl curl -sf "${insecure[@]}" -o "$work/out" "$url")
+        c=$(measure curl curl -sf "${trust[@]}" -o "$work/out" "$url")
         e=$(run_engine)
         printf '%s\n%s\n' "$c" "$e"
     else
         e=$(run_engine)
-        c=$(measure curl curl -sf "${insecure[@]}" -o "$work/out" "$url")
+        c=$(measure curl curl -sf "${trust[@]}" -o "$work/out" "$url")
         printf '%s\n%s\n' "$e" "$c"
     fi
     ratios+=("$(awk -v e="$(echo "$e" | seconds_of)" -v c="$(echo "$c" | seconds_of)" 'BEGIN { printf "%.3f", e / c }')")
@@ -131,7 +133,7 @@ if [ "$rounds" -gt 1 ]; then
         printf "download_bench / curl time per round: min %.3f median %.3f max %.3f\n", r[1], m, r[NR] }'
 fi
 if command -v aria2c >/dev/null; then
-    measure aria2c aria2c -q -x4 -s4 "${aria_insecure[@]}" --file-allocation=none --allow-overwrite=true -d "$work" -o out "$url"
+    measure aria2c aria2c -q -x4 -s4 "${aria_trust[@]}" --file-allocation=none --allow-overwrite=true -d "$work" -o out "$url"
 fi
 
 # Kill -9 once half the file is written, then resume. Re-fetched bytes are what the
@@ -140,7 +142,7 @@ fi
 # the killed process's socket buffers.
 rm -f "$work/out"*
 : >"$work/logs/access.log"
-"$bench" --url "$url" --out "$work/out" --size "$size" --md5 "$md5" >/dev/null 2>>"$work/bench.log" &
+"$bench" --url "$url" --out "$work/out" --size "$size" --md5 "$md5" "${engine_trust[@]}" >/dev/null 2>>"$work/bench.log" &
 pid=$!
 while kill -0 "$pid" 2>/dev/null; do
     written=$(awk '/^wchar/ { print $2 }' "/proc/$pid/io" 2>/dev/null || echo 0)
@@ -173,7 +175,7 @@ with open(sys.argv[1], 'rb') as a, open(sys.argv[2], 'rb') as b:
 print(same)
 PY
 )
-"$bench" --url "$url" --out "$work/out" --size "$size" --md5 "$md5" >/dev/null 2>>"$work/bench.log"
+"$bench" --url "$url" --out "$work/out" --size "$size" --md5 "$md5" "${engine_trust[@]}" >/dev/null 2>>"$work/bench.log"
 sent=$(( $(sent_total) - sent_before ))
 awk -v s="$sent" -v b="$size" -v p="$present" -v t="$sent_before" 'BEGIN {
     printf "resume after kill -9 at %.0f%%: re-fetched %d bytes (%.3f%% of the file); nginx sent %.3f%% more than one file\n",

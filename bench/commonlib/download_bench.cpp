@@ -5,7 +5,8 @@
 // the first URL's path: they become the pinned fallback addresses ("address:port"). Without
 // --size the size comes from a HEAD request, which must answer 200 with a length. With --progress,
 // "complete=N" goes to stderr once a second. --peers N and --block-kib N override the
-// engine's defaults, for choosing them.
+// engine's defaults, for choosing them. --ca FILE trusts the CA certificates of a PEM file
+// besides the system's, as the installer's [Servers] CaFile does.
 #include <arpa/inet.h>
 #include <curl/curl.h>
 #include <sys/resource.h>
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "commonlib/http/HttpTrust.h"
 #include "commonlib/peer/DownloadModule.h"
 #include "commonlib/peer/DownloadSources.h"
 #include "commonlib/thread/MainThreadTask.h"
@@ -92,7 +94,7 @@ void PollScheduler(HWND, UINT, UINT_PTR, DWORD) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: download_bench --url URL [--url URL2 ...] --out FILE [--size N] [--md5 HEX]\n"
-                 "       [--peers N] [--block-kib N] [--progress]\n");
+                 "       [--peers N] [--block-kib N] [--ca FILE] [--progress]\n");
     return 2;
 }
 
@@ -119,6 +121,11 @@ int main(int argc, char** argv) {
             tuning.peerCount = std::atoi(argv[++i]);
         } else if (arg == "--block-kib" && hasValue) {
             tuning.blockSize = std::strtoull(argv[++i], nullptr, 10) * 1024;
+        } else if (arg == "--ca" && hasValue) {
+            if (!SetHttpExtraCaFile(platform::WinPath(argv[++i]))) {
+                std::fprintf(stderr, "no CA certificate could be read from %s\n", argv[i]);
+                return 2;
+            }
         } else if (arg == "--progress") {
             outcome.progress = true;
         } else {
