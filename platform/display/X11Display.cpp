@@ -7,6 +7,8 @@
 #include <X11/extensions/shape.h>
 #include <X11/keysym.h>
 
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -205,6 +207,7 @@ struct X11Display::Impl {
     void Sync();
     std::optional<Capture> CaptureWindow(HWND hwnd);
     void ReadEvents();
+    void WakeReader() const;
     void HandleEvent(const XEvent& event);
     HWND HandleOf(::Window xid) const;
     std::optional<NativeState> StateOf(HWND hwnd) const;
@@ -237,8 +240,8 @@ struct X11Display::Impl {
     ::Window root = 0;
     Visual* argbVisual = nullptr;
     Colormap argbColormap = 0;
-    ::Window wakeWindow = 0;
-    Atom wakeAtom = 0;
+    int wakeFd = -1;
+    std::atomic<bool> stopping{false};
     Atom protocols = 0;
     Atom deleteWindow = 0;
     Atom netWmName = 0;
@@ -264,6 +267,16 @@ struct X11Display::Impl {
     std::map<HWND, NativeChild> natives;
     HWND focusedNative = nullptr;
     std::thread reader;
+
+    // A call from a window's thread may move events from the connection into Xlib's queue,
+    // where the reader's poll() does not see them: each such call wakes the reader as it returns.
+    struct WindowThreadCall {
+        explicit WindowThreadCall(const Impl& impl) : impl(impl) {}
+        ~WindowThreadCall() { impl.WakeReader(); }
+        WindowThreadCall(const WindowThreadCall&) = delete;
+        WindowThreadCall& operator=(const WindowThreadCall&) = delete;
+        const Impl& impl;
+    };
 };
 
 X11Display::X11Display() : m_impl(std::make_unique<Impl>()) {}
@@ -272,72 +285,83 @@ bool X11Display::Open(const std::string& name) {
     return m_impl->Open(name);
 }
 void X11Display::WindowCreated(WindowObject& window) {
+    const Impl::WindowThreadCall call(*m_impl);
     m_impl->WindowCreated(window);
 }
 void X11Display::WindowDestroyed(WindowObject& window) {
+    const Impl::WindowThreadCall call(*m_impl);
     m_impl->WindowDestroyed(window);
 }
 void X11Display::WindowShown(WindowObject& window) {
+    const Impl::WindowThreadCall call(*m_impl);
     m_impl->WindowShown(window);
 }
 void X11Display::WindowMoved(WindowObject& window) {
+    const Impl::WindowThreadCall call(*m_impl);
     m_impl->WindowMoved(window);
 }
 void X11Display::WindowChanged(WindowObject& window) {
+    const Impl::WindowThreadCall call(*m_impl);
     m_impl->WindowChanged(window);
 }
 void X11Display::Present(WindowObject& window, const RECT& area) {
+    const Impl::WindowThreadCall call(*m_impl);
     m_impl->Present(window, area);
 }
 void X11Display::CursorChanged(HCURSOR cursor) {
+    const Impl::WindowThreadCall call(*m_impl);
     m_impl->CursorChanged(cursor);
 }
 void X11Display::ActiveChanged(WindowObject* window) {
+    const Impl::WindowThreadCall call(*m_impl);
     m_impl->ActiveChanged(window);
 }
 ScreenGeometry X11Display::Screen() const {
     return m_impl->Screen();
 }
 bool X11Display::ShowsTranslucency() const {
+    const Impl::WindowThreadCall call(*m_impl);
     return m_impl->ShowsTranslucency();
 }
 std::optional<X11Display::Capture> X11Display::CaptureWindow(HWND hwnd) {
+    const Impl::WindowThreadCall call(*m_impl);
     return m_impl->CaptureWindow(hwnd);
 }
 void X11Display::Sync() {
+    const Impl::WindowThreadCall call(*m_impl);
     m_impl->Sync();
 }
 unsigned long X11Display::NativeWindow(HWND hwnd) const {
     return m_impl->NativeWindow(hwnd);
 }
 void X11Display::FocusChanged(WindowObject* window) {
+    const Impl::WindowThreadCall call(*m_impl);
     m_impl->FocusChanged(window);
 }
 std::string X11Display::NativeDisplayName() const {
     return m_impl->display != nullptr ? XDisplayString(m_impl->display) : "";
 }
 std::uint64_t X11Display::AttachNativeWindow(WindowObject& child) {
+    const Impl::WindowThreadCall call(*m_impl);
     return m_impl->AttachNativeWindow(child);
 }
 void X11Display::ChildPlaced(WindowObject& child) {
+    const Impl::WindowThreadCall call(*m_impl);
     m_impl->ChildPlaced(child);
 }
 bool X11Display::EmbedNativeClient(WindowObject& child, std::uint64_t client) {
+    const Impl::WindowThreadCall call(*m_impl);
     return m_impl->EmbedNativeClient(child, client);
 }
 
 X11Display::Impl::~Impl() {
     if (!display) return;
     if (reader.joinable()) {
-        XEvent wake{};
-        wake.xclient.type = ClientMessage;
-        wake.xclient.window = wakeWindow;
-        wake.xclient.message_type = wakeAtom;
-        wake.xclient.format = 32;
-        XSendEvent(display, wakeWindow, False, 0, &wake);
-        XFlush(display);
-        reader.join();  // the reader leaves at once on this message, so the join is bounded
+        stopping.store(true);
+        WakeReader();
+        reader.join();  // the reader leaves as soon as it wakes, so the join is bounded
     }
+    if (wakeFd >= 0) close(wakeFd);
     for (const auto& [id, cursor] : cursors)
         XFreeCursor(display, cursor);
     XCloseDisplay(display);
@@ -361,7 +385,6 @@ bool X11Display::Impl::Open(const std::string& name) {
     windowTypeDialog = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DIALOG", False);
     utf8String = XInternAtom(display, "UTF8_STRING", False);
     motifHints = XInternAtom(display, "_MOTIF_WM_HINTS", False);
-    wakeAtom = XInternAtom(display, "_XJ_DISPLAY_WAKE", False);
     netWmIcon = XInternAtom(display, "_NET_WM_ICON", False);
     xembed = XInternAtom(display, "_XEMBED", False);
     xembedInfo = XInternAtom(display, "_XEMBED_INFO", False);
@@ -397,8 +420,9 @@ bool X11Display::Impl::Open(const std::string& name) {
     }
     if (data) XFree(data);
 
-    wakeWindow = XCreateWindow(display, root, 0, 0, 1, 1, 0, 0, InputOnly, CopyFromParent, 0, nullptr);
     XFlush(display);
+    wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wakeFd < 0) return false;
     reader = std::thread([this] { ReadEvents(); });
     return true;
 }
@@ -708,16 +732,31 @@ std::optional<X11Display::Capture> X11Display::Impl::CaptureWindow(HWND hwnd) {
     return capture;
 }
 
+// Reader thread. It waits in poll(), never inside Xlib: while one thread waits in XNextEvent,
+// libX11 takes an X error that arrives during another thread's round trip for a broken
+// connection (or fails an assertion), and ends the program. Events are taken only once Xlib
+// holds them, so XNextEvent never waits.
 void X11Display::Impl::ReadEvents() {
+    pollfd waits[2] = {{ConnectionNumber(display), POLLIN, 0}, {wakeFd, POLLIN, 0}};
     for (;;) {
-        XEvent event;
-        XNextEvent(display, &event);
-        if (event.type == ClientMessage && event.xclient.window == wakeWindow &&
-            event.xclient.message_type == wakeAtom) {
-            return;
+        while (!stopping.load() && XPending(display) > 0) {
+            XEvent event;
+            XNextEvent(display, &event);
+            HandleEvent(event);
         }
-        HandleEvent(event);
+        if (stopping.load()) return;
+        if (poll(waits, 2, -1) < 0 && errno != EINTR) return;
+        if (waits[1].revents & POLLIN) {
+            std::uint64_t wakes = 0;
+            [[maybe_unused]] const ssize_t n = read(wakeFd, &wakes, sizeof wakes);
+        }
     }
+}
+
+void X11Display::Impl::WakeReader() const {
+    if (wakeFd < 0) return;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = write(wakeFd, &one, sizeof one);
 }
 
 void X11Display::Impl::HandleEvent(const XEvent& event) {

@@ -3,10 +3,16 @@
 // messages the headless display produces, through the shared input router.
 //
 // Open() connects (XInitThreads first, so the UI thread may draw while the
-// reader thread waits for events) and starts the reader thread, which only
-// turns events into RouteInput calls and tasks queued for the windows'
-// threads; every other call comes on a window's own thread. Child windows live
-// in their top-level's pixels and get no X window. Layered windows use a
+// reader thread takes events) and starts the reader thread, which turns events
+// into RouteInput calls and tasks queued for the windows' threads (and maps an
+// embedded client as its _XEMBED_INFO asks); every other call comes on a
+// window's own thread. The reader waits in poll(), never inside Xlib, so a
+// round trip of any thread may meet an X error (libX11 ends the program when
+// one arrives while another thread waits in XNextEvent); each call from a
+// window's thread wakes it as it returns, since the call may have moved events
+// into Xlib's queue.
+//
+// Child windows live in their top-level's pixels and get no X window. Layered windows use a
 // 32-bit ARGB visual when the server has one. A window's shape (SetWindowRgn)
 // becomes the X window's bounding shape (the SHAPE extension), so nothing shows
 // outside it; its icons (WM_SETICON) become _NET_WM_ICON, in every size their icon resource

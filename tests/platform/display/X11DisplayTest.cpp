@@ -262,6 +262,64 @@ TEST_F(X11DisplayTest, AChildHoldsAnotherProgramsWindowAsAnXEmbedSocket) {
     XCloseDisplay(other);
 }
 
+// X errors are answered while the reader waits for events; none of them may end the connection.
+TEST_F(X11DisplayTest, XErrorsDuringRoundTripsLeaveTheConnectionWorking) {
+    platform::SetWindowBackend(&x11);
+    const HWND top = cls.Create(&recorder, WS_POPUP | WS_SYSMENU | WS_VISIBLE, RECT{10, 10, 310, 210});
+    const HWND host = cls.Create(&recorder, WS_CHILD | WS_VISIBLE, RECT{20, 30, 220, 130}, top);
+    ASSERT_NE(platform::NativeChildWindow(host), 0u);
+    const std::unique_ptr<::Display, int (*)(::Display*)> client(OpenClient(), XCloseDisplay);
+    ASSERT_NE(client, nullptr);
+    ::Display* other = client.get();
+
+    // A round trip whose answer is an error: asking about windows that do not exist.
+    for (int i = 0; i < 300; ++i)
+        ASSERT_FALSE(platform::EmbedNativeClient(host, 0x7FFFFFF)) << "no such window";
+
+    {  // Errors of requests without an answer, then a round trip: the keyboard handed to a
+       // client that asks not to be shown is refused (the client is not viewable).
+        const Atom info = XInternAtom(other, "_XEMBED_INFO", False);
+        const ::Window plug = XCreateSimpleWindow(other, DefaultRootWindow(other), 0, 0, 50, 50, 0, 0, 0);
+        unsigned long flags[2] = {0, 0};
+        XChangeProperty(other, plug, info, info, 32, PropModeReplace, reinterpret_cast<unsigned char*>(flags), 2);
+        XSync(other, False);
+        ASSERT_TRUE(platform::EmbedNativeClient(host, plug));
+        for (int i = 0; i < 2000; ++i) {
+            SetFocus(host);
+            SetFocus(top);
+            x11.Sync();
+        }
+    }
+
+    // Events still come through.
+    SendCloseRequest(other, x11.NativeWindow(top));
+    XFlush(other);
+    EXPECT_TRUE(testsupport::PumpMessagesUntil([&] { return !IsWindow(top); }));
+}
+
+// The window's thread's own round trips may read an event off the connection before the reader
+// does; it must still be handled, with nothing else coming from the server after it.
+TEST_F(X11DisplayTest, AnEventReadDuringTheWindowsThreadsRoundTripIsStillHandled) {
+    platform::SetWindowBackend(&x11);
+    const HWND hwnd = cls.Create(&recorder, WS_POPUP | WS_VISIBLE, RECT{10, 10, 110, 110});
+    x11.Sync();
+    const std::unique_ptr<::Display, int (*)(::Display*)> client(OpenClient(), XCloseDisplay);
+    ASSERT_NE(client, nullptr);
+    XEvent click{};
+    click.xbutton.type = ButtonPress;
+    click.xbutton.window = x11.NativeWindow(hwnd);
+    click.xbutton.button = Button1;
+    for (size_t sent = 1; sent <= 100; ++sent) {
+        XSendEvent(client.get(), click.xbutton.window, False, ButtonPressMask, &click);
+        XFlush(client.get());
+        for (int i = 0; i < 5; ++i)
+            x11.Sync();
+        ASSERT_TRUE(testsupport::PumpMessagesUntil([&] { return recorder.Only({WM_LBUTTONDOWN}).size() == sent; },
+                                                   std::chrono::seconds(2)))
+            << "click " << sent << " never arrived";
+    }
+}
+
 namespace {
 
 // A property of 32-bit items (CARDINAL, ATOM), as another client reads it.
