@@ -5,13 +5,13 @@
 #include <memory>
 #include <new>
 
+#include <pixman.h>
+
 #include "platform/gdi/DeviceContext.h"
 #include "platform/gdi/Gdi.h"
-#include "platform/gdi/Region.h"
 #include "platform/types/ErrorCodes.h"
 
 using namespace platform::gdi;
-using platform::Region;
 
 namespace {
 
@@ -132,8 +132,7 @@ bool FitsInt(int64_t value) {
 // the rectangle off the source are cleared. False, having changed nothing, when it does
 // not apply (same surface, other formats).
 bool CopyRows(DcObject& dest, DcObject& source, const RECT& destRect, POINT from) {
-    const Region clip = Region::Combine(dest.EffectiveClip(), Region(destRect), Region::Op::And);
-    if (clip.IsEmpty()) return true;
+    if (!dest.Meets(destRect)) return true;
     POINT sourceOrigin;
     cairo_surface_t* sourceSurface = source.BeginAccess(&sourceOrigin);
     POINT destOrigin;
@@ -149,7 +148,9 @@ bool CopyRows(DcObject& dest, DcObject& source, const RECT& destRect, POINT from
         const RECT onSource = source.Drawable();
         const LONG dx = from.x - destRect.left;
         const LONG dy = from.y - destRect.top;
-        for (const RECT& r : clip.Rects()) {
+        for (const RECT& clipRect : dest.EffectiveClip().Rects()) {
+            const RECT r = Intersect(clipRect, destRect);
+            if (IsEmpty(r)) continue;
             // The part of this rectangle whose pixels come from the source.
             const RECT inner =
                 Intersect(r, RECT{onSource.left - dx, onSource.top - dy, onSource.right - dx, onSource.bottom - dy});
@@ -171,6 +172,60 @@ bool CopyRows(DcObject& dest, DcObject& source, const RECT& destRect, POINT from
             }
         }
         cairo_surface_mark_dirty(destSurface);
+    }
+    dest.EndAccess(applies);
+    source.EndAccess(false);
+    return applies;
+}
+
+// A blend without scaling between two different 32-bit surfaces, composited by pixman box by
+// box inside the destination's clip: the operation cairo runs for it, without a context,
+// patterns or a view of the source (skin images are mostly drawn one to one, and the setup
+// cost more than small draws). Parts of the rectangle off the source add nothing. False,
+// having changed nothing, when it does not apply (same surface, other formats).
+bool BlendRows(DcObject& dest, DcObject& source, const RECT& destRect, POINT from, const BLENDFUNCTION& blend) {
+    if (!dest.Meets(destRect)) return true;
+    POINT sourceOrigin;
+    cairo_surface_t* sourceSurface = source.BeginAccess(&sourceOrigin);
+    POINT destOrigin;
+    cairo_surface_t* destSurface = dest.BeginAccess(&destOrigin);
+    pixman_image_t* sourceImage = nullptr;
+    pixman_image_t* destImage = nullptr;
+    pixman_image_t* mask = nullptr;
+    if (sourceSurface != destSurface && cairo_image_surface_get_format(sourceSurface) == CAIRO_FORMAT_ARGB32 &&
+        cairo_image_surface_get_format(destSurface) == CAIRO_FORMAT_ARGB32) {
+        // Without per-pixel alpha the source's alpha bytes are ignored, as cairo's RGB24 view does.
+        sourceImage = pixman_image_create_bits((blend.AlphaFormat & AC_SRC_ALPHA) ? PIXMAN_a8r8g8b8 : PIXMAN_x8r8g8b8,
+                                               cairo_image_surface_get_width(sourceSurface),
+                                               cairo_image_surface_get_height(sourceSurface),
+                                               reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(sourceSurface)),
+                                               cairo_image_surface_get_stride(sourceSurface));
+        destImage = pixman_image_create_bits(PIXMAN_a8r8g8b8, cairo_image_surface_get_width(destSurface),
+                                             cairo_image_surface_get_height(destSurface),
+                                             reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(destSurface)),
+                                             cairo_image_surface_get_stride(destSurface));
+        // Cairo makes the constant alpha a solid mask the same way: 16 bits, of which pixman keeps the top 8.
+        const pixman_color_t alpha{0, 0, 0, static_cast<uint16_t>(blend.SourceConstantAlpha * 257)};
+        if (blend.SourceConstantAlpha != 255) mask = pixman_image_create_solid_fill(&alpha);
+    }
+    const bool applies = sourceImage && destImage && (mask || blend.SourceConstantAlpha == 255);
+    if (applies) {
+        const RECT onSource = source.Drawable();
+        const LONG dx = from.x - destRect.left;
+        const LONG dy = from.y - destRect.top;
+        const RECT fromSource =
+            Intersect(destRect, RECT{onSource.left - dx, onSource.top - dy, onSource.right - dx, onSource.bottom - dy});
+        for (const RECT& r : dest.EffectiveClip().Rects()) {
+            const RECT part = Intersect(r, fromSource);
+            if (IsEmpty(part)) continue;
+            pixman_image_composite32(PIXMAN_OP_OVER, sourceImage, mask, destImage, part.left + dx + sourceOrigin.x,
+                                     part.top + dy + sourceOrigin.y, 0, 0, part.left + destOrigin.x,
+                                     part.top + destOrigin.y, part.right - part.left, part.bottom - part.top);
+        }
+        cairo_surface_mark_dirty(destSurface);
+    }
+    for (pixman_image_t* image : {sourceImage, destImage, mask}) {
+        if (image) pixman_image_unref(image);
     }
     dest.EndAccess(applies);
     source.EndAccess(false);
@@ -207,9 +262,12 @@ BOOL Transfer(HDC destHandle, int x, int y, int width, int height, HDC sourceHan
         if (blend.SourceConstantAlpha == 0) return TRUE;
     }
     const RECT destRect{x, y, x + width, y + height};
-    if (compose == Compose::Copy && width == sourceWidth && height == sourceHeight &&
-        CopyRows(*dest, *source, destRect, POINT{sourceX, sourceY})) {
-        return TRUE;
+    if (width == sourceWidth && height == sourceHeight) {
+        const POINT from{sourceX, sourceY};
+        if (compose == Compose::Copy ? CopyRows(*dest, *source, destRect, from)
+                                     : BlendRows(*dest, *source, destRect, from, blend)) {
+            return TRUE;
+        }
     }
     DcPainter painter(*dest, &destRect);
     if (!painter) return TRUE;

@@ -38,6 +38,7 @@ DcObject::DcObject(cairo_surface_t* surface, const RECT& area) : GdiObject(OBJ_D
 
 DcObject::~DcObject() {
     Hold(m_state, -1);
+    DropContext();
     if (m_surface) cairo_surface_destroy(m_surface);
 }
 
@@ -62,14 +63,67 @@ RECT DcObject::Drawable() const {
                 std::min<LONG>(extent.cx, width - m_area.left), std::min<LONG>(extent.cy, height - m_area.top)};
 }
 
-Region DcObject::EffectiveClip() const {
-    Region all(Drawable());
-    if (!m_state.clip) return all;
-    return Region::Combine(all, *m_state.clip, Region::Op::And);
+void DcObject::SetClip(std::shared_ptr<const Region> clip) {
+    if (clip == m_clip) return;
+    m_clip = std::move(clip);
+    ForgetClipCache();
+}
+
+void DcObject::ForgetClipCache() {
+    m_effective.reset();
+}
+
+namespace {
+
+bool Holds(const RECT& outer, const RECT& inner) {
+    return outer.left <= inner.left && outer.top <= inner.top && outer.right >= inner.right &&
+           outer.bottom >= inner.bottom;
+}
+
+}  // namespace
+
+const Region& DcObject::EffectiveClip() const {
+    if (!m_effective) {
+        const RECT drawable = Drawable();
+        if (!m_clip) {
+            m_effective = std::make_shared<const Region>(drawable);
+        } else if (Holds(drawable, m_clip->Bounds())) {
+            m_effective = m_clip;
+        } else {
+            m_effective = std::make_shared<const Region>(Region::Combine(Region(drawable), *m_clip, Region::Op::And));
+        }
+        m_effectiveBounds = m_effective->Bounds();
+    }
+    return *m_effective;
+}
+
+int DcObject::ClipKind() const {
+    // Narrowing the clip asks for the kind every time; only a clip reaching off the drawable
+    // needs the intersection worked out.
+    if (!m_effective && m_clip && Holds(Drawable(), m_clip->Bounds())) return m_clip->Kind();
+    return EffectiveClip().Kind();
+}
+
+RECT DcObject::EffectiveBounds() const {
+    EffectiveClip();
+    return m_effectiveBounds;
+}
+
+bool DcObject::Meets(const RECT& rect) const {
+    const Region& clip = EffectiveClip();
+    auto meets = [&](const RECT& r) {
+        return std::max(r.left, rect.left) < std::min(r.right, rect.right) &&
+               std::max(r.top, rect.top) < std::min(r.bottom, rect.bottom);
+    };
+    if (clip.IsEmpty() || !meets(m_effectiveBounds)) return false;
+    return std::any_of(clip.Rects().begin(), clip.Rects().end(), meets);
 }
 
 void DcObject::Select(std::shared_ptr<BitmapObject> bitmap) {
+    if (bitmap == m_state.bitmap) return;
     Swap(m_state.bitmap, std::move(bitmap));
+    ForgetClipCache();
+    DropContext();
 }
 void DcObject::Select(std::shared_ptr<FontObject> font) {
     Swap(m_state.font, std::move(font));
@@ -84,7 +138,7 @@ void DcObject::Select(std::shared_ptr<PenObject> pen) {
 // Only the current state counts as a selection: saved states keep their objects
 // alive, but do not stop them from being deleted or selected elsewhere.
 int DcObject::Save() {
-    m_saved.push_back(m_state);
+    m_saved.push_back(Saved{m_state, m_clip});
     return static_cast<int>(m_saved.size());
 }
 
@@ -92,9 +146,15 @@ bool DcObject::Restore(int level) {
     const int count = static_cast<int>(m_saved.size());
     const int target = level < 0 ? count + level + 1 : level;
     if (target < 1 || target > count) return false;
+    Saved& saved = m_saved[target - 1];
+    if (saved.state.bitmap != m_state.bitmap) {
+        ForgetClipCache();
+        DropContext();
+    }
     Hold(m_state, -1);
-    m_state = std::move(m_saved[target - 1]);
+    m_state = std::move(saved.state);
     Hold(m_state, +1);
+    SetClip(std::move(saved.clip));
     m_saved.resize(target - 1);
     return true;
 }
@@ -117,22 +177,51 @@ void DcObject::EndAccess(bool written) {
     m_state.bitmap->EndAccess(written);
 }
 
+void DcObject::DropContext() {
+    if (m_context) cairo_destroy(m_context);
+    m_context = nullptr;
+}
+
+cairo_t* DcObject::Context(cairo_surface_t* surface, POINT origin) {
+    if (m_context && cairo_get_target(m_context) != surface) DropContext();
+    if (!m_context) {
+        m_context = cairo_create(surface);
+        cairo_translate(m_context, origin.x, origin.y);
+    }
+    return m_context;
+}
+
 DcPainter::DcPainter(DcObject& dc, const RECT* extraClip) : m_dc(dc) {
-    Region clip = dc.EffectiveClip();
-    if (extraClip) clip = Region::Combine(clip, Region(*extraClip), Region::Op::And);
-    if (clip.IsEmpty()) return;
+    // The clip goes on for this call only: it changes between calls far more often than the
+    // DC's surface (a paint narrows it for every control), and the part that meets the call's
+    // own rectangle is mostly one rectangle.
+    thread_local std::vector<RECT> clip;
+    clip.clear();
+    for (const RECT& r : dc.EffectiveClip().Rects()) {
+        RECT part = r;
+        if (extraClip) {
+            part = RECT{std::max(r.left, extraClip->left), std::max(r.top, extraClip->top),
+                        std::min(r.right, extraClip->right), std::min(r.bottom, extraClip->bottom)};
+        }
+        if (part.left < part.right && part.top < part.bottom) clip.push_back(part);
+    }
+    if (clip.empty()) return;
     POINT origin;
     cairo_surface_t* surface = dc.BeginAccess(&origin);
     m_accessed = true;
-    m_cr = cairo_create(surface);
-    cairo_translate(m_cr, origin.x, origin.y);
-    for (const RECT& r : clip.Rects())
+    m_cr = dc.Context(surface, origin);
+    cairo_save(m_cr);
+    cairo_new_path(m_cr);
+    for (const RECT& r : clip)
         cairo_rectangle(m_cr, r.left, r.top, r.right - r.left, r.bottom - r.top);
     cairo_clip(m_cr);
 }
 
 DcPainter::~DcPainter() {
-    if (m_cr) cairo_destroy(m_cr);
+    if (m_cr) {
+        cairo_new_path(m_cr);
+        cairo_restore(m_cr);
+    }
     if (m_accessed) m_dc.EndAccess(true);
 }
 

@@ -4,6 +4,7 @@
 // co-ordinates. Same thread and failure rules as the rest of the drawing layer.
 #pragma once
 
+#include <memory>
 #include <optional>
 
 #include "platform/gdi/GdiTypes.h"
@@ -33,5 +34,18 @@ namespace platform {
 // For the window layer's invalid regions.
 HRGN CreateRegionHandle(Region region);
 std::optional<Region> RegionFromHandle(HRGN region);
+
+// A DC's clip set aside and put back without region handles or copies of its rectangles: a
+// paint narrows and restores the clip around every control it draws. Null: no clip.
+struct DcClip {
+    std::shared_ptr<const Region> region;
+};
+// False for a bad DC (or a null `clip`).
+bool SaveClip(HDC hdc, DcClip* clip);
+bool RestoreClip(HDC hdc, const DcClip& clip);
+// SaveClip, then IntersectClipRect with `rect`, in one call; the new clip's kind or RGN_ERROR.
+int NarrowClip(HDC hdc, const RECT& rect, DcClip* saved);
+// A new region handle holding the saved clip; null when there was none.
+HRGN CreateClipHandle(const DcClip& clip);
 
 }  // namespace platform

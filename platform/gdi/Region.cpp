@@ -71,22 +71,36 @@ void AppendBand(std::vector<RECT>& out, size_t& lastBandStart, const std::vector
 // `region` and one rectangle, band by band: clipping keeps the bands and their order, and
 // only bands that become alike and touch need merging. The common case of clipping (a
 // drawable area, a control's rectangle) without the general walk's sorting.
+// Painting clips this way around every control, so the bands go straight into the result
+// (one allocation) and a band is taken back out when it merges into the one above.
 std::vector<RECT> IntersectWithRect(const std::vector<RECT>& region, const RECT& rect) {
     std::vector<RECT> out;
-    std::vector<Span> spans;
+    out.reserve(region.size());
     size_t lastBandStart = 0;
     for (size_t i = 0; i < region.size();) {
-        const LONG top = region[i].top;
-        const LONG bottom = region[i].bottom;
-        spans.clear();
-        for (; i < region.size() && region[i].top == top; ++i) {
+        const LONG top = std::max(region[i].top, rect.top);
+        const LONG bottom = std::min(region[i].bottom, rect.bottom);
+        const LONG bandTop = region[i].top;
+        const size_t bandStart = out.size();
+        for (; i < region.size() && region[i].top == bandTop; ++i) {
             const LONG left = std::max(region[i].left, rect.left);
             const LONG right = std::min(region[i].right, rect.right);
-            if (left < right) spans.emplace_back(left, right);
+            if (left < right && top < bottom) out.push_back(RECT{left, top, right, bottom});
         }
-        const LONG clippedTop = std::max(top, rect.top);
-        const LONG clippedBottom = std::min(bottom, rect.bottom);
-        if (clippedTop < clippedBottom) AppendBand(out, lastBandStart, spans, clippedTop, clippedBottom);
+        const size_t count = out.size() - bandStart;
+        if (count == 0) continue;
+        bool merges = bandStart > 0 && bandStart - lastBandStart == count && out[bandStart - 1].bottom == top;
+        for (size_t k = 0; merges && k < count; ++k) {
+            merges = out[lastBandStart + k].left == out[bandStart + k].left &&
+                     out[lastBandStart + k].right == out[bandStart + k].right;
+        }
+        if (merges) {
+            for (size_t k = lastBandStart; k < bandStart; ++k)
+                out[k].bottom = bottom;
+            out.resize(bandStart);
+        } else {
+            lastBandStart = bandStart;
+        }
     }
     return out;
 }

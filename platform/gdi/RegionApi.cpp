@@ -22,7 +22,23 @@ RECT Normalised(int left, int top, int right, int bottom) {
 }
 
 int ClipKind(const DcObject& dc) {
-    return dc.EffectiveClip().Kind();
+    return dc.ClipKind();
+}
+
+int IntersectClip(DcObject& dc, const RECT& rect) {
+    const std::shared_ptr<const Region>& current = dc.Clip();
+    if (!current) {
+        const SIZE extent = dc.Extent();
+        dc.SetClip(std::make_shared<const Region>(
+            Region::Combine(Region(RECT{0, 0, extent.cx, extent.cy}), Region(rect), Region::Op::And)));
+    } else if (const RECT box = current->Bounds(); !current->IsEmpty() && rect.left <= box.left &&
+                                                   rect.top <= box.top && rect.right >= box.right &&
+                                                   rect.bottom >= box.bottom) {
+        // The rectangle holds the whole clip, as a control's often holds the area being painted.
+    } else {
+        dc.SetClip(std::make_shared<const Region>(Region::Combine(*current, Region(rect), Region::Op::And)));
+    }
+    return dc.ClipKind();
 }
 
 }  // namespace
@@ -100,17 +116,18 @@ int ExtSelectClipRgn(HDC hdc, HRGN handle, int mode) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return RGN_ERROR;
         }
-        dc->m_state.clip.reset();
+        dc->SetClip(nullptr);
         return ClipKind(*dc);
     }
     auto region = RegionOrFail(handle);
     if (!region) return RGN_ERROR;
     if (mode == RGN_COPY) {
-        dc->m_state.clip = region->m_region;
+        dc->SetClip(std::make_shared<const Region>(region->m_region));
     } else {
         const SIZE extent = dc->Extent();
-        const Region current = dc->m_state.clip ? *dc->m_state.clip : Region(RECT{0, 0, extent.cx, extent.cy});
-        dc->m_state.clip = Region::Combine(current, region->m_region, static_cast<Region::Op>(mode));
+        const Region current = dc->Clip() ? *dc->Clip() : Region(RECT{0, 0, extent.cx, extent.cy});
+        dc->SetClip(
+            std::make_shared<const Region>(Region::Combine(current, region->m_region, static_cast<Region::Op>(mode))));
     }
     return ClipKind(*dc);
 }
@@ -122,8 +139,8 @@ int GetClipRgn(HDC hdc, HRGN handle) {
         SetLastError(ERROR_INVALID_HANDLE);
         return -1;
     }
-    if (!dc->m_state.clip) return 0;
-    region->m_region = *dc->m_state.clip;
+    if (!dc->Clip()) return 0;
+    region->m_region = *dc->Clip();
     return 1;
 }
 
@@ -133,10 +150,7 @@ int IntersectClipRect(HDC hdc, int left, int top, int right, int bottom) {
         SetLastError(ERROR_INVALID_HANDLE);
         return RGN_ERROR;
     }
-    const SIZE extent = dc->Extent();
-    const Region current = dc->m_state.clip ? *dc->m_state.clip : Region(RECT{0, 0, extent.cx, extent.cy});
-    dc->m_state.clip = Region::Combine(current, Region(Normalised(left, top, right, bottom)), Region::Op::And);
-    return ClipKind(*dc);
+    return IntersectClip(*dc, Normalised(left, top, right, bottom));
 }
 
 int GetClipBox(HDC hdc, RECT* rect) {
@@ -145,9 +159,8 @@ int GetClipBox(HDC hdc, RECT* rect) {
         SetLastError(ERROR_INVALID_HANDLE);
         return RGN_ERROR;
     }
-    const Region clip = dc->EffectiveClip();
-    *rect = clip.Bounds();
-    return clip.Kind();
+    *rect = dc->EffectiveBounds();
+    return dc->ClipKind();
 }
 
 namespace platform {
@@ -160,6 +173,40 @@ std::optional<Region> RegionFromHandle(HRGN handle) {
     auto region = Lookup<RegionObject>(handle);
     if (!region) return std::nullopt;
     return region->m_region;
+}
+
+bool SaveClip(HDC hdc, DcClip* clip) {
+    auto dc = LookupDc(hdc);
+    if (!dc || !clip) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    clip->region = dc->Clip();
+    return true;
+}
+
+int NarrowClip(HDC hdc, const RECT& rect, DcClip* saved) {
+    auto dc = LookupDc(hdc);
+    if (!dc || !saved) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return RGN_ERROR;
+    }
+    saved->region = dc->Clip();
+    return IntersectClip(*dc, Normalised(rect.left, rect.top, rect.right, rect.bottom));
+}
+
+bool RestoreClip(HDC hdc, const DcClip& clip) {
+    auto dc = LookupDc(hdc);
+    if (!dc) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    dc->SetClip(clip.region);
+    return true;
+}
+
+HRGN CreateClipHandle(const DcClip& clip) {
+    return clip.region ? NewRegion(*clip.region) : nullptr;
 }
 
 }  // namespace platform

@@ -2,6 +2,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cwchar>
+#include <utility>
+#include <vector>
 
 #include "platform/gdi/DeviceContext.h"
 #include "platform/gdi/GdiText.h"
@@ -56,6 +58,47 @@ PangoLayout* CreateLayout(const FontObject& font, const LayoutText& text) {
     return layout;
 }
 
+namespace {
+
+// Recent layouts, most recently used first. Enough for every text of a window or two; a miss
+// costs the layout it would have cost anyway.
+constexpr size_t kCachedLayouts = 64;
+
+struct CacheEntry {
+    HGDIOBJ font;
+    LayoutText text;
+    LayoutShape shape;
+    LaidText laid;
+};
+
+}  // namespace
+
+LaidText LayOut(const FontObject& font, LayoutText text, const LayoutShape& shape) {
+    thread_local std::vector<CacheEntry> cache;
+    const HGDIOBJ fontHandle = font.m_handle;
+    for (size_t i = 0; fontHandle != nullptr && i < cache.size(); ++i) {
+        CacheEntry& entry = cache[i];
+        if (entry.font != fontHandle || !(entry.shape == shape) || !(entry.text == text)) continue;
+        std::rotate(cache.begin(), cache.begin() + static_cast<std::ptrdiff_t>(i),
+                    cache.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        return cache.front().laid;
+    }
+    PangoLayout* layout = CreateLayout(font, text);
+    if (shape.width >= 0) pango_layout_set_width(layout, shape.width);
+    if (shape.height >= 0) pango_layout_set_height(layout, shape.height);
+    if (shape.ellipsize) pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
+    if (shape.wrap) pango_layout_set_wrap(layout, PANGO_WRAP_WORD);
+    pango_layout_set_alignment(layout, shape.alignment);
+    PangoRectangle logical;
+    pango_layout_get_extents(layout, nullptr, &logical);
+    LaidText laid(layout, LogicalExtents(layout), logical.width);
+    g_object_unref(layout);
+    if (fontHandle == nullptr) return laid;
+    if (cache.size() == kCachedLayouts) cache.pop_back();
+    cache.insert(cache.begin(), CacheEntry{fontHandle, std::move(text), shape, laid});
+    return laid;
+}
+
 PixelExtents LogicalExtents(PangoLayout* layout) {
     PangoRectangle logical;
     pango_layout_get_extents(layout, nullptr, &logical);
@@ -79,16 +122,16 @@ std::wstring_view TextSpan(LPCWSTR text, int count) {
 }
 
 // Paints the background box in OPAQUE mode, then the text in the DC's colour.
-void PaintLayout(cairo_t* cr, const DcState& state, PangoLayout* layout, double x, double y) {
+void PaintLayout(cairo_t* cr, const DcState& state, const LaidText& laid, double x, double y) {
     if (state.backMode == OPAQUE) {
-        const PixelExtents box = LogicalExtents(layout);
+        const PixelExtents& box = laid.Extents();
         SetSourceColorRef(cr, state.backColour);
         cairo_rectangle(cr, std::floor(x) + box.x, std::floor(y) + box.y, box.width, box.height);
         cairo_fill(cr);
     }
     SetSourceColorRef(cr, state.textColour);
     cairo_move_to(cr, x, y);
-    pango_cairo_show_layout(cr, layout);
+    pango_cairo_show_layout(cr, laid.Layout());
 }
 
 }  // namespace
@@ -110,10 +153,12 @@ BOOL GetTextExtentPoint32W(HDC hdc, LPCWSTR text, int count, SIZE* size) {
         return FALSE;
     }
     const FontObject& font = *dc->m_state.font;
-    PangoLayout* layout = CreateLayout(font, PrepareText(TextSpan(text, count), Prefix::Keep, Breaks::AsSpaces));
-    size->cx = count == 0 ? 0 : LogicalExtents(layout).width;
+    size->cx = count == 0
+                   ? 0
+                   : LayOut(font, PrepareText(TextSpan(text, count), Prefix::Keep, Breaks::AsSpaces), LayoutShape{})
+                         .Extents()
+                         .width;
     size->cy = font.Metrics().tmHeight;
-    g_object_unref(layout);
     return TRUE;
 }
 
@@ -124,52 +169,46 @@ int DrawTextW(HDC hdc, LPCWSTR text, int count, RECT* rect, UINT format) {
         return 0;
     }
     const bool singleLine = format & DT_SINGLELINE;
-    const LayoutText prepared =
-        PrepareText(TextSpan(text, count), (format & DT_NOPREFIX) ? Prefix::Keep : Prefix::Process,
-                    singleLine ? Breaks::AsSpaces : Breaks::Keep);
-    PangoLayout* layout = CreateLayout(*dc->m_state.font, prepared);
+    LayoutText prepared = PrepareText(TextSpan(text, count), (format & DT_NOPREFIX) ? Prefix::Keep : Prefix::Process,
+                                      singleLine ? Breaks::AsSpaces : Breaks::Keep);
+    const bool noText = prepared.utf8.empty();
     // Pango measures in 1/1024 pixel in an int; wider boxes than this gain nothing.
     constexpr int64_t kMaxBox = 1 << 20;
     const int rectWidth = static_cast<int>(std::clamp<int64_t>(int64_t{rect->right} - rect->left, 0, kMaxBox));
     const int rectHeight = static_cast<int>(std::clamp<int64_t>(int64_t{rect->bottom} - rect->top, 0, kMaxBox));
     // With a width pango wraps or shortens, and aligns inside it; without one the whole
     // block is placed by hand below.
-    bool widthSet = false;
+    LayoutShape shape;
     // An empty rectangle asks for the text's natural size, which no ellipsis shortens.
     const bool ellipsis = (format & DT_END_ELLIPSIS) && !((format & DT_CALCRECT) && rectWidth == 0);
     if (ellipsis) {
-        pango_layout_set_width(layout, rectWidth * PANGO_SCALE);
-        pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
-        if (!singleLine && (format & DT_WORDBREAK)) pango_layout_set_height(layout, rectHeight * PANGO_SCALE);
-        widthSet = true;
+        shape.width = rectWidth * PANGO_SCALE;
+        shape.ellipsize = true;
+        if (!singleLine && (format & DT_WORDBREAK)) shape.height = rectHeight * PANGO_SCALE;
     } else if (!singleLine && (format & DT_WORDBREAK)) {
-        pango_layout_set_width(layout, rectWidth * PANGO_SCALE);
-        pango_layout_set_wrap(layout, PANGO_WRAP_WORD);
-        widthSet = true;
+        shape.width = rectWidth * PANGO_SCALE;
+        shape.wrap = true;
     }
-    const PangoAlignment alignment = (format & DT_CENTER)  ? PANGO_ALIGN_CENTER
-                                     : (format & DT_RIGHT) ? PANGO_ALIGN_RIGHT
-                                                           : PANGO_ALIGN_LEFT;
-    pango_layout_set_alignment(layout, alignment);
-    const PixelExtents extents = LogicalExtents(layout);
-    const int textHeight = extents.height;
+    const bool widthSet = shape.width >= 0;
+    shape.alignment = (format & DT_CENTER)  ? PANGO_ALIGN_CENTER
+                      : (format & DT_RIGHT) ? PANGO_ALIGN_RIGHT
+                                            : PANGO_ALIGN_LEFT;
+    const LaidText laid = LayOut(*dc->m_state.font, std::move(prepared), shape);
+    const int textHeight = laid.Extents().height;
 
     if (format & DT_CALCRECT) {
         // Only the width of the text counts, wherever the alignment put it.
-        const int textWidth = prepared.utf8.empty() ? 0 : extents.width;
+        const int textWidth = noText ? 0 : laid.Extents().width;
         rect->right = static_cast<LONG>(std::min<int64_t>(int64_t{rect->left} + textWidth, INT32_MAX));
         rect->bottom = static_cast<LONG>(std::min<int64_t>(int64_t{rect->top} + textHeight, INT32_MAX));
-        g_object_unref(layout);
         return textHeight;
     }
 
     double x = rect->left;
     if (!widthSet) {
-        PangoRectangle logical;
-        pango_layout_get_extents(layout, nullptr, &logical);
-        const double free = rectWidth - logical.width / static_cast<double>(PANGO_SCALE);
-        if (alignment == PANGO_ALIGN_CENTER) x += std::floor(free / 2);
-        if (alignment == PANGO_ALIGN_RIGHT) x += std::floor(free);
+        const double free = rectWidth - laid.LogicalWidth() / static_cast<double>(PANGO_SCALE);
+        if (shape.alignment == PANGO_ALIGN_CENTER) x += std::floor(free / 2);
+        if (shape.alignment == PANGO_ALIGN_RIGHT) x += std::floor(free);
     }
     int y = rect->top;
     if (singleLine && (format & DT_VCENTER)) y += (rectHeight - textHeight) / 2;
@@ -177,8 +216,7 @@ int DrawTextW(HDC hdc, LPCWSTR text, int count, RECT* rect, UINT format) {
 
     const RECT clip = *rect;
     DcPainter painter(*dc, (format & DT_NOCLIP) ? nullptr : &clip);
-    if (painter) PaintLayout(painter.Cr(), dc->m_state, layout, x, y);
-    g_object_unref(layout);
+    if (painter) PaintLayout(painter.Cr(), dc->m_state, laid, x, y);
     if (singleLine && (format & (DT_VCENTER | DT_BOTTOM))) return y - rect->top + textHeight;
     return textHeight;
 }
@@ -189,10 +227,9 @@ BOOL TextOutW(HDC hdc, int x, int y, LPCWSTR text, int count) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    PangoLayout* layout =
-        CreateLayout(*dc->m_state.font, PrepareText(TextSpan(text, count), Prefix::Keep, Breaks::AsSpaces));
+    const LaidText laid =
+        LayOut(*dc->m_state.font, PrepareText(TextSpan(text, count), Prefix::Keep, Breaks::AsSpaces), LayoutShape{});
     DcPainter painter(*dc);
-    if (painter) PaintLayout(painter.Cr(), dc->m_state, layout, x, y);
-    g_object_unref(layout);
+    if (painter) PaintLayout(painter.Cr(), dc->m_state, laid, x, y);
     return TRUE;
 }

@@ -122,3 +122,55 @@ TEST_F(TextTest, ChineseTextMeasuresWithThePinnedFont) {
     DrawTextW(Dc(), L"中文", -1, &box, DT_SINGLELINE);
     EXPECT_GT(Ink().right, 0);
 }
+
+// Laid-out text is kept between calls; whatever shapes the layout must pick another one.
+TEST_F(TextTest, KeptLayoutsFollowTheFontAndTheFit) {
+    const wchar_t* text = L"Kept layouts 布局";
+    auto width = [&] {
+        SIZE size{};
+        EXPECT_TRUE(GetTextExtentPoint32W(Dc(), text, static_cast<int>(std::wcslen(text)), &size));
+        return size.cx;
+    };
+    auto inkWidth = [&](RECT box, UINT format) {
+        Clear();
+        DrawTextW(Dc(), text, -1, &box, format | DT_NOCLIP);
+        const RECT ink = Ink();
+        return ink.right - ink.left;
+    };
+    const LONG normal = width();
+    const LONG normalInk = inkWidth(RECT{0, 0, 320, 40}, DT_SINGLELINE);
+    {
+        // Another font selected into the same DC.
+        HFONT large = MakeFont(-32);
+        SelectObject(Dc(), large);
+        EXPECT_GT(width(), normal * 3 / 2);
+        EXPECT_GT(inkWidth(RECT{0, 0, 320, 40}, DT_SINGLELINE), normalInk * 3 / 2);
+        SelectObject(Dc(), m_font);
+        DeleteObject(large);
+        EXPECT_EQ(width(), normal);
+    }
+    {
+        // A font deleted, and one of another size made in its place.
+        HFONT first = MakeFont(-12);
+        SelectObject(Dc(), first);
+        const LONG small = width();
+        SelectObject(Dc(), m_font);
+        DeleteObject(first);
+        HFONT second = MakeFont(-24, platform::kPinnedFontFace, FW_BOLD);
+        SelectObject(Dc(), second);
+        EXPECT_GT(width(), small * 3 / 2);
+        SelectObject(Dc(), m_font);
+        DeleteObject(second);
+    }
+    {
+        // The rectangle's width shapes a shortened line, and only that.
+        const LONG wide = inkWidth(RECT{0, 0, 300, 40}, DT_SINGLELINE | DT_END_ELLIPSIS);
+        const LONG narrow = inkWidth(RECT{0, 0, 60, 40}, DT_SINGLELINE | DT_END_ELLIPSIS);
+        EXPECT_LE(narrow, 60);
+        EXPECT_GT(wide, narrow + 40);
+        EXPECT_EQ(inkWidth(RECT{0, 0, 300, 40}, DT_SINGLELINE | DT_END_ELLIPSIS), wide);
+        RECT natural{0, 0, 0, 0};
+        DrawTextW(Dc(), text, -1, &natural, DT_SINGLELINE | DT_END_ELLIPSIS | DT_CALCRECT);
+        EXPECT_EQ(natural.right, normal);
+    }
+}
