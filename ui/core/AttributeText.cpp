@@ -79,17 +79,16 @@ bool ParseAttributeText(std::wstring_view text, std::vector<UIAttribute>* out, s
         const wchar_t quote = text[at];
         const size_t valueStart = at++;
         for (;;) {
-            if (at == text.size()) return fail(valueStart);  // unterminated value
-            if (text[at] == quote) {
-                if (at + 1 < text.size() && text[at + 1] == quote) {
-                    attribute.value.push_back(quote);
-                    at += 2;
-                    continue;
-                }
+            const size_t end = text.find(quote, at);
+            if (end == std::wstring_view::npos) return fail(valueStart);  // unterminated value
+            attribute.value.append(text.substr(at, end - at));
+            at = end + 1;
+            if (at < text.size() && text[at] == quote) {  // a doubled quote stands for one
+                attribute.value.push_back(quote);
                 ++at;
-                break;
+                continue;
             }
-            attribute.value.push_back(text[at++]);
+            break;
         }
         // Pairs need a blank between them; name="a"x="b" is a typo, not two attributes.
         if (at < text.size() && !IsBlank(text[at])) return fail(at);

@@ -639,13 +639,12 @@ bool CUIPaintManager::PaintInto(HDC target, const RECT& area) {
     const int saved = memory != nullptr ? SaveDC(memory) : 0;
     if (saved == 0) return false;
     // Only what the target will take is drawn: the area, within the target's clip (a window's
-    // invalid region is often a few small rectangles far apart).
-    HRGN drawn = CreateRectRgn(area.left, area.top, area.right, area.bottom);
-    HRGN targetClip = CreateRectRgn(0, 0, 0, 0);
-    if (drawn != nullptr && targetClip != nullptr && GetClipRgn(target, targetClip) == 1) {
-        CombineRgn(drawn, drawn, targetClip, RGN_AND);
-    }
-    if (drawn != nullptr) SelectClipRgn(memory, drawn);
+    // invalid region is often a few small rectangles far apart). The buffer and the target
+    // share client co-ordinates.
+    platform::DcClip targetClip;  // stays empty (no clip) when the target has none
+    platform::SaveClip(target, &targetClip);
+    platform::RestoreClip(memory, targetClip);
+    IntersectClipRect(memory, area.left, area.top, area.right, area.bottom);
     // The buffer still holds the last paint: what no control draws must come out clear.
     platform::ClearRect(memory, area);
     const bool outer = !m_painting;
@@ -653,8 +652,6 @@ bool CUIPaintManager::PaintInto(HDC target, const RECT& area) {
     m_root->Render(memory, area);
     if (outer) m_painting = false;
     RestoreDC(memory, saved);
-    if (targetClip != nullptr) DeleteObject(targetClip);
-    if (drawn != nullptr) DeleteObject(drawn);
     return BitBlt(target, area.left, area.top, area.right - area.left, area.bottom - area.top, memory, area.left,
                   area.top, SRCCOPY) != FALSE;
 }

@@ -3,9 +3,10 @@
 #include <cstdarg>
 #include <cstring>
 #include <cwchar>
+#include <iterator>
 #include <limits>
+#include <memory>
 #include <new>
-#include <vector>
 
 namespace SkinUI {
 
@@ -257,14 +258,22 @@ int CUIString::FormatShort(const wchar_t* format, ...) {
     const std::wstring translated = TranslateFormat(format);
     // glibc's vswprintf reports overflow and errors alike as -1, so retry with room to spare
     // before deciding the format itself is bad; the result is cut to the limit afterwards.
-    for (size_t room : {size_t{1024}, size_t{64 * 1024}}) {
-        std::vector<wchar_t> buffer(room);
+    // The first buffer is left uninitialised: paints format image modifiers, and zeroing
+    // it cost more than the formatting.
+    wchar_t first[1024];
+    std::unique_ptr<wchar_t[]> second;
+    for (size_t room : {std::size(first), size_t{64 * 1024}}) {
+        wchar_t* buffer = first;
+        if (room != std::size(first)) {
+            second.reset(new wchar_t[room]);
+            buffer = second.get();
+        }
         va_list args;
         va_start(args, format);
-        const int written = std::vswprintf(buffer.data(), buffer.size(), translated.c_str(), args);
+        const int written = std::vswprintf(buffer, room, translated.c_str(), args);
         va_end(args);
         if (written >= 0) {
-            Assign(buffer.data(), written < kFormatShortLimit ? written : kFormatShortLimit);
+            Assign(buffer, written < kFormatShortLimit ? written : kFormatShortLimit);
             return m_length;
         }
     }
