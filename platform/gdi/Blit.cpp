@@ -148,9 +148,7 @@ bool CopyRows(DcObject& dest, DcObject& source, const RECT& destRect, POINT from
         const RECT onSource = source.Drawable();
         const LONG dx = from.x - destRect.left;
         const LONG dy = from.y - destRect.top;
-        for (const RECT& clipRect : dest.EffectiveClip().Rects()) {
-            const RECT r = Intersect(clipRect, destRect);
-            if (IsEmpty(r)) continue;
+        dest.ForEachClipRect(destRect, [&](const RECT& r) {
             // The part of this rectangle whose pixels come from the source.
             const RECT inner =
                 Intersect(r, RECT{onSource.left - dx, onSource.top - dy, onSource.right - dx, onSource.bottom - dy});
@@ -170,7 +168,7 @@ bool CopyRows(DcObject& dest, DcObject& source, const RECT& destRect, POINT from
                             static_cast<size_t>(inner.right - inner.left) * 4);
                 std::fill(row + inner.right, row + r.right, 0u);
             }
-        }
+        });
         cairo_surface_mark_dirty(destSurface);
     }
     dest.EndAccess(applies);
@@ -215,13 +213,11 @@ bool BlendRows(DcObject& dest, DcObject& source, const RECT& destRect, POINT fro
         const LONG dy = from.y - destRect.top;
         const RECT fromSource =
             Intersect(destRect, RECT{onSource.left - dx, onSource.top - dy, onSource.right - dx, onSource.bottom - dy});
-        for (const RECT& r : dest.EffectiveClip().Rects()) {
-            const RECT part = Intersect(r, fromSource);
-            if (IsEmpty(part)) continue;
+        dest.ForEachClipRect(fromSource, [&](const RECT& part) {
             pixman_image_composite32(PIXMAN_OP_OVER, sourceImage, mask, destImage, part.left + dx + sourceOrigin.x,
                                      part.top + dy + sourceOrigin.y, 0, 0, part.left + destOrigin.x,
                                      part.top + destOrigin.y, part.right - part.left, part.bottom - part.top);
-        }
+        });
         cairo_surface_mark_dirty(destSurface);
     }
     for (pixman_image_t* image : {sourceImage, destImage, mask}) {

@@ -63,66 +63,114 @@ RECT DcObject::Drawable() const {
                 std::min<LONG>(extent.cx, width - m_area.left), std::min<LONG>(extent.cy, height - m_area.top)};
 }
 
-void DcObject::SetClip(std::shared_ptr<const Region> clip) {
-    if (clip == m_clip) return;
-    m_clip = std::move(clip);
-    ForgetClipCache();
-}
-
-void DcObject::ForgetClipCache() {
-    m_effective.reset();
-}
-
 namespace {
 
-bool Holds(const RECT& outer, const RECT& inner) {
-    return outer.left <= inner.left && outer.top <= inner.top && outer.right >= inner.right &&
-           outer.bottom >= inner.bottom;
+constexpr RECT kEverywhere{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+
+RECT Intersect(const RECT& a, const RECT& b) {
+    return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                std::min(a.bottom, b.bottom)};
+}
+
+bool IsEverywhere(const RECT& r) {
+    return r.left == kEverywhere.left && r.top == kEverywhere.top && r.right == kEverywhere.right &&
+           r.bottom == kEverywhere.bottom;
 }
 
 }  // namespace
 
-const Region& DcObject::EffectiveClip() const {
-    if (!m_effective) {
-        const RECT drawable = Drawable();
-        if (!m_clip) {
-            m_effective = std::make_shared<const Region>(drawable);
-        } else if (Holds(drawable, m_clip->Bounds())) {
-            m_effective = m_clip;
-        } else {
-            m_effective = std::make_shared<const Region>(Region::Combine(Region(drawable), *m_clip, Region::Op::And));
-        }
-        m_effectiveBounds = m_effective->Bounds();
-    }
-    return *m_effective;
+void DcObject::SetClip(DcClip clip) {
+    if (clip == m_clip) return;
+    m_clip = std::move(clip);
+    m_effectiveBounds.reset();
 }
 
-int DcObject::ClipKind() const {
-    // Narrowing the clip asks for the kind every time; only a clip reaching off the drawable
-    // needs the intersection worked out.
-    if (!m_effective && m_clip && Holds(Drawable(), m_clip->Bounds())) return m_clip->Kind();
-    return EffectiveClip().Kind();
+void DcObject::SelectClip(std::shared_ptr<const Region> region) {
+    SetClip(DcClip{std::move(region), kEverywhere});
+}
+
+void DcObject::Narrow(const RECT& rect) {
+    DcClip narrowed = m_clip;
+    if (!narrowed.region) {
+        const SIZE extent = Extent();
+        narrowed.region = std::make_shared<const Region>(RECT{0, 0, extent.cx, extent.cy});
+    }
+    narrowed.narrowed = Intersect(narrowed.narrowed, rect);
+    SetClip(std::move(narrowed));
+}
+
+Region DcObject::ClipRegion() const {
+    if (!m_clip.region) return Region();
+    if (IsEverywhere(m_clip.narrowed)) return *m_clip.region;
+    return Region::Combine(*m_clip.region, Region(m_clip.narrowed), Region::Op::And);
+}
+
+RECT DcObject::ClipBox() const {
+    return Intersect(Drawable(), m_clip.narrowed);
+}
+
+Region DcObject::EffectiveClip() const {
+    if (!m_clip.region) return Region(Drawable());
+    return Region::Combine(*m_clip.region, Region(ClipBox()), Region::Op::And);
 }
 
 RECT DcObject::EffectiveBounds() const {
-    EffectiveClip();
-    return m_effectiveBounds;
+    if (!m_effectiveBounds) {
+        RECT bounds{0, 0, 0, 0};
+        bool any = false;
+        ForEachClipRect(kEverywhere, [&](const RECT& r) {
+            bounds = any ? RECT{std::min(bounds.left, r.left), std::min(bounds.top, r.top),
+                                std::max(bounds.right, r.right), std::max(bounds.bottom, r.bottom)}
+                         : r;
+            any = true;
+        });
+        m_effectiveBounds = bounds;
+    }
+    return *m_effectiveBounds;
+}
+
+int DcObject::ClipKind() const {
+    // Narrowing the clip asks for the kind every time: worked out from the kept region without
+    // making the intersection. Cutting can make touching bands alike, which then merge.
+    const RECT box = ClipBox();
+    if (box.left >= box.right || box.top >= box.bottom) return NULLREGION;
+    if (!m_clip.region) return SIMPLEREGION;
+    const std::vector<RECT>& rects = m_clip.region->Rects();
+    std::optional<RECT> single;
+    for (size_t i = 0; i < rects.size();) {
+        const LONG top = std::max(rects[i].top, box.top);
+        const LONG bottom = std::min(rects[i].bottom, box.bottom);
+        const LONG bandTop = rects[i].top;
+        std::optional<RECT> span;
+        for (; i < rects.size() && rects[i].top == bandTop; ++i) {
+            const LONG left = std::max(rects[i].left, box.left);
+            const LONG right = std::min(rects[i].right, box.right);
+            if (left >= right || top >= bottom) continue;
+            if (span) return COMPLEXREGION;
+            span = RECT{left, top, right, bottom};
+        }
+        if (!span) continue;
+        if (!single) {
+            single = span;
+        } else if (single->bottom == span->top && single->left == span->left && single->right == span->right) {
+            single->bottom = span->bottom;
+        } else {
+            return COMPLEXREGION;
+        }
+    }
+    return single ? SIMPLEREGION : NULLREGION;
 }
 
 bool DcObject::Meets(const RECT& rect) const {
-    const Region& clip = EffectiveClip();
-    auto meets = [&](const RECT& r) {
-        return std::max(r.left, rect.left) < std::min(r.right, rect.right) &&
-               std::max(r.top, rect.top) < std::min(r.bottom, rect.bottom);
-    };
-    if (clip.IsEmpty() || !meets(m_effectiveBounds)) return false;
-    return std::any_of(clip.Rects().begin(), clip.Rects().end(), meets);
+    bool meets = false;
+    ForEachClipRect(rect, [&](const RECT&) { meets = true; });
+    return meets;
 }
 
 void DcObject::Select(std::shared_ptr<BitmapObject> bitmap) {
     if (bitmap == m_state.bitmap) return;
     Swap(m_state.bitmap, std::move(bitmap));
-    ForgetClipCache();
+    m_effectiveBounds.reset();
     DropContext();
 }
 void DcObject::Select(std::shared_ptr<FontObject> font) {
@@ -148,7 +196,7 @@ bool DcObject::Restore(int level) {
     if (target < 1 || target > count) return false;
     Saved& saved = m_saved[target - 1];
     if (saved.state.bitmap != m_state.bitmap) {
-        ForgetClipCache();
+        m_effectiveBounds.reset();
         DropContext();
     }
     Hold(m_state, -1);
@@ -197,14 +245,7 @@ DcPainter::DcPainter(DcObject& dc, const RECT* extraClip) : m_dc(dc) {
     // own rectangle is mostly one rectangle.
     thread_local std::vector<RECT> clip;
     clip.clear();
-    for (const RECT& r : dc.EffectiveClip().Rects()) {
-        RECT part = r;
-        if (extraClip) {
-            part = RECT{std::max(r.left, extraClip->left), std::max(r.top, extraClip->top),
-                        std::min(r.right, extraClip->right), std::min(r.bottom, extraClip->bottom)};
-        }
-        if (part.left < part.right && part.top < part.bottom) clip.push_back(part);
-    }
+    dc.ForEachClipRect(extraClip ? *extraClip : kEverywhere, [](const RECT& r) { clip.push_back(r); });
     if (clip.empty()) return;
     POINT origin;
     cairo_surface_t* surface = dc.BeginAccess(&origin);

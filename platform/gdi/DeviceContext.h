@@ -5,9 +5,12 @@
 // Owned by the thread that draws with it; internal to the drawing layer.
 #pragma once
 
+#include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "platform/gdi/GdiObject.h"
+#include "platform/gdi/GdiRegion.h"
 
 namespace platform::gdi {
 
@@ -39,13 +42,20 @@ public:
     // The pixels that exist, in DC co-ordinates: the extent less any part of the area
     // that lies off its surface.
     RECT Drawable() const;
-    // The clip region (null: everything drawable). Regions are shared and never changed in
-    // place, so saving a state or a clip copies no rectangles.
-    const std::shared_ptr<const Region>& Clip() const { return m_clip; }
-    void SetClip(std::shared_ptr<const Region> clip);
-    // The clip region intersected with the drawable extent, and its bounds; kept until the
-    // clip or the bitmap changes.
-    const Region& EffectiveClip() const;
+    // The clip as kept (no region: everything drawable), and the clip region it stands for.
+    const DcClip& Clip() const { return m_clip; }
+    Region ClipRegion() const;
+    void SetClip(DcClip clip);
+    // A new clip region, not narrowed (null: no clip).
+    void SelectClip(std::shared_ptr<const Region> region);
+    // The clip cut to `rect`; a DC without a clip gets its extent as the region first.
+    void Narrow(const RECT& rect);
+    // The effective clip: the clip intersected with the drawable extent. Drawing walks its
+    // rectangles inside `within` (ForEachClipRect calls `use(const RECT&)` for each) instead
+    // of working it out, as the clip changes far more often than a region is asked for.
+    template <typename Use>
+    void ForEachClipRect(const RECT& within, Use use) const;
+    Region EffectiveClip() const;
     RECT EffectiveBounds() const;
     // The effective clip's NULLREGION, SIMPLEREGION or COMPLEXREGION.
     int ClipKind() const;
@@ -73,20 +83,38 @@ public:
 private:
     struct Saved {
         DcState state;
-        std::shared_ptr<const Region> clip;
+        DcClip clip;
     };
     void Hold(const DcState& state, int delta);
-    void ForgetClipCache();
     void DropContext();
+    // The drawable extent cut to the clip's rectangle: every effective rectangle lies inside.
+    RECT ClipBox() const;
 
     cairo_surface_t* m_surface = nullptr;
     RECT m_area{};
-    std::shared_ptr<const Region> m_clip;
+    DcClip m_clip;
     std::vector<Saved> m_saved;
-    mutable std::shared_ptr<const Region> m_effective;  // the clip itself when it lies inside the drawable
-    mutable RECT m_effectiveBounds{};
+    mutable std::optional<RECT> m_effectiveBounds;  // worked out when asked, until the clip changes
     cairo_t* m_context = nullptr;
 };
+
+template <typename Use>
+void DcObject::ForEachClipRect(const RECT& within, Use use) const {
+    const RECT box = ClipBox();
+    const RECT limit{std::max(box.left, within.left), std::max(box.top, within.top), std::min(box.right, within.right),
+                     std::min(box.bottom, within.bottom)};
+    if (limit.left >= limit.right || limit.top >= limit.bottom) return;
+    if (!m_clip.region) {
+        use(limit);
+        return;
+    }
+    for (const RECT& r : m_clip.region->Rects()) {
+        if (r.top >= limit.bottom) break;
+        const RECT part{std::max(r.left, limit.left), std::max(r.top, limit.top), std::min(r.right, limit.right),
+                        std::min(r.bottom, limit.bottom)};
+        if (part.left < part.right && part.top < part.bottom) use(part);
+    }
+}
 
 // The DC's cairo context for one drawing call, translated to the DC's origin and clipped to
 // its clip region (and to `extraClip` when given); everything the call changes on it is undone

@@ -49,15 +49,9 @@ bool FillPixels(DcObject& dc, const RECT& rect, uint32_t pixel) {
     }
     auto* data = reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(surface));
     const int stride = cairo_image_surface_get_stride(surface) / 4;
-    for (const RECT& r : dc.EffectiveClip().Rects()) {
-        const LONG left = std::max(r.left, rect.left);
-        const LONG top = std::max(r.top, rect.top);
-        const LONG right = std::min(r.right, rect.right);
-        const LONG bottom = std::min(r.bottom, rect.bottom);
-        if (left < right && top < bottom) {
-            pixman_fill(data, stride, 32, left + origin.x, top + origin.y, right - left, bottom - top, pixel);
-        }
-    }
+    dc.ForEachClipRect(rect, [&](const RECT& r) {
+        pixman_fill(data, stride, 32, r.left + origin.x, r.top + origin.y, r.right - r.left, r.bottom - r.top, pixel);
+    });
     cairo_surface_mark_dirty(surface);
     dc.EndAccess(true);
     return true;
@@ -256,7 +250,7 @@ BOOL LineTo(HDC hdc, int x, int y) {
 
 COLORREF GetPixel(HDC hdc, int x, int y) {
     auto dc = LookupDc(hdc);
-    if (!dc || !dc->EffectiveClip().Contains(x, y)) return CLR_INVALID;
+    if (!dc || x == INT32_MAX || y == INT32_MAX || !dc->Meets(RECT{x, y, x + 1, y + 1})) return CLR_INVALID;
     POINT origin;
     cairo_surface_t* surface = dc->BeginAccess(&origin);
     COLORREF result = CLR_INVALID;

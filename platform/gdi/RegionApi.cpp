@@ -25,22 +25,6 @@ int ClipKind(const DcObject& dc) {
     return dc.ClipKind();
 }
 
-int IntersectClip(DcObject& dc, const RECT& rect) {
-    const std::shared_ptr<const Region>& current = dc.Clip();
-    if (!current) {
-        const SIZE extent = dc.Extent();
-        dc.SetClip(std::make_shared<const Region>(
-            Region::Combine(Region(RECT{0, 0, extent.cx, extent.cy}), Region(rect), Region::Op::And)));
-    } else if (const RECT box = current->Bounds(); !current->IsEmpty() && rect.left <= box.left &&
-                                                   rect.top <= box.top && rect.right >= box.right &&
-                                                   rect.bottom >= box.bottom) {
-        // The rectangle holds the whole clip, as a control's often holds the area being painted.
-    } else {
-        dc.SetClip(std::make_shared<const Region>(Region::Combine(*current, Region(rect), Region::Op::And)));
-    }
-    return dc.ClipKind();
-}
-
 }  // namespace
 
 HRGN CreateRectRgn(int left, int top, int right, int bottom) {
@@ -116,17 +100,17 @@ int ExtSelectClipRgn(HDC hdc, HRGN handle, int mode) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return RGN_ERROR;
         }
-        dc->SetClip(nullptr);
+        dc->SelectClip(nullptr);
         return ClipKind(*dc);
     }
     auto region = RegionOrFail(handle);
     if (!region) return RGN_ERROR;
     if (mode == RGN_COPY) {
-        dc->SetClip(std::make_shared<const Region>(region->m_region));
+        dc->SelectClip(std::make_shared<const Region>(region->m_region));
     } else {
         const SIZE extent = dc->Extent();
-        const Region current = dc->Clip() ? *dc->Clip() : Region(RECT{0, 0, extent.cx, extent.cy});
-        dc->SetClip(
+        const Region current = dc->Clip().region ? dc->ClipRegion() : Region(RECT{0, 0, extent.cx, extent.cy});
+        dc->SelectClip(
             std::make_shared<const Region>(Region::Combine(current, region->m_region, static_cast<Region::Op>(mode))));
     }
     return ClipKind(*dc);
@@ -139,8 +123,8 @@ int GetClipRgn(HDC hdc, HRGN handle) {
         SetLastError(ERROR_INVALID_HANDLE);
         return -1;
     }
-    if (!dc->Clip()) return 0;
-    region->m_region = *dc->Clip();
+    if (!dc->Clip().region) return 0;
+    region->m_region = dc->ClipRegion();
     return 1;
 }
 
@@ -150,7 +134,8 @@ int IntersectClipRect(HDC hdc, int left, int top, int right, int bottom) {
         SetLastError(ERROR_INVALID_HANDLE);
         return RGN_ERROR;
     }
-    return IntersectClip(*dc, Normalised(left, top, right, bottom));
+    dc->Narrow(Normalised(left, top, right, bottom));
+    return ClipKind(*dc);
 }
 
 int GetClipBox(HDC hdc, RECT* rect) {
@@ -181,18 +166,19 @@ bool SaveClip(HDC hdc, DcClip* clip) {
         SetLastError(ERROR_INVALID_HANDLE);
         return false;
     }
-    clip->region = dc->Clip();
+    *clip = dc->Clip();
     return true;
 }
 
-int NarrowClip(HDC hdc, const RECT& rect, DcClip* saved) {
+bool NarrowClip(HDC hdc, const RECT& rect, DcClip* saved) {
     auto dc = LookupDc(hdc);
     if (!dc || !saved) {
         SetLastError(ERROR_INVALID_HANDLE);
-        return RGN_ERROR;
+        return false;
     }
-    saved->region = dc->Clip();
-    return IntersectClip(*dc, Normalised(rect.left, rect.top, rect.right, rect.bottom));
+    *saved = dc->Clip();
+    dc->Narrow(Normalised(rect.left, rect.top, rect.right, rect.bottom));
+    return true;
 }
 
 bool RestoreClip(HDC hdc, const DcClip& clip) {
@@ -201,12 +187,13 @@ bool RestoreClip(HDC hdc, const DcClip& clip) {
         SetLastError(ERROR_INVALID_HANDLE);
         return false;
     }
-    dc->SetClip(clip.region);
+    dc->SetClip(clip);
     return true;
 }
 
 HRGN CreateClipHandle(const DcClip& clip) {
-    return clip.region ? NewRegion(*clip.region) : nullptr;
+    if (!clip.region) return nullptr;
+    return NewRegion(Region::Combine(*clip.region, Region(clip.narrowed), Region::Op::And));
 }
 
 }  // namespace platform

@@ -4,7 +4,7 @@ namespace SkinUI {
 
 bool CUIRenderClip::ClipToRect(HDC hdc, const RECT& rect) {
     Restore();
-    if (platform::NarrowClip(hdc, rect, &m_saved) == RGN_ERROR) return false;
+    if (!platform::NarrowClip(hdc, rect, &m_saved)) return false;
     m_hdc = hdc;
     m_shape = rect;
     m_ellipse = SIZE{};

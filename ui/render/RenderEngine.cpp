@@ -103,7 +103,7 @@ public:
     CNarrowedClip& operator=(const CNarrowedClip&) = delete;
     bool Apply() {
         if (m_active) return true;
-        if (platform::NarrowClip(m_hdc, m_rect, &m_saved) == RGN_ERROR) return false;
+        if (!platform::NarrowClip(m_hdc, m_rect, &m_saved)) return false;
         m_active = true;
         return true;
     }

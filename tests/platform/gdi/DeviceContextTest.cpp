@@ -164,7 +164,7 @@ TEST(DeviceContextTest, DrawingFollowsClipAndBitmapChangesBetweenCalls) {
     {
         // Set aside and put back without handles.
         platform::DcClip kept;
-        ASSERT_EQ(platform::NarrowClip(dc, RECT{2, 0, 9, 9}, &kept), SIMPLEREGION);
+        ASSERT_TRUE(platform::NarrowClip(dc, RECT{2, 0, 9, 9}, &kept));
         expectAll(drawn(smallBits, 8, 8), RECT{2, 0, 3, 3});
         ASSERT_TRUE(platform::RestoreClip(dc, kept));
         expectAll(drawn(smallBits, 8, 8), RECT{0, 0, 3, 3});

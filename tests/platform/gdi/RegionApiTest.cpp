@@ -70,7 +70,7 @@ TEST(RegionApiTest, ClipsSetAsideComeBackWithoutHandles) {
     HRGN band = CreateRectRgn(0, 10, 30, 20);
     SelectClipRgn(dc, band);
     platform::DcClip saved;
-    EXPECT_EQ(platform::NarrowClip(dc, RECT{5, 0, 15, 30}, &saved), SIMPLEREGION);
+    EXPECT_TRUE(platform::NarrowClip(dc, RECT{5, 0, 15, 30}, &saved));
     RECT box;
     GetClipBox(dc, &box);
     EXPECT_EQ(box, (RECT{5, 10, 15, 20}));
@@ -89,7 +89,7 @@ TEST(RegionApiTest, ClipsSetAsideComeBackWithoutHandles) {
     EXPECT_EQ(GetClipRgn(dc, copy), 0) << "no clip, as at the start";
 
     EXPECT_FALSE(platform::SaveClip(nullptr, &saved));
-    EXPECT_EQ(platform::NarrowClip(nullptr, RECT{0, 0, 1, 1}, &saved), RGN_ERROR);
+    EXPECT_FALSE(platform::NarrowClip(nullptr, RECT{0, 0, 1, 1}, &saved));
     EXPECT_FALSE(platform::RestoreClip(nullptr, saved));
     DeleteObject(copy);
     DeleteObject(band);
