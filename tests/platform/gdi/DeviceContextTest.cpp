@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <thread>
 #include <vector>
 
 #include "platform/gdi/Gdi.h"
@@ -192,4 +193,27 @@ TEST(DeviceContextTest, DrawingFollowsClipAndBitmapChangesBetweenCalls) {
     DeleteObject(corner);
     DeleteObject(small);
     DeleteObject(other);
+}
+
+// Handles looked up a moment ago are found again quickly; one deleted since is gone, even
+// while something still holds its object, and whichever thread deleted it.
+TEST(DeviceContextTest, ADeletedHandleIsGoneForEveryThread) {
+    HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+    HFONT font = CreateFontW(-14, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, L"");
+    HDC dc = CreateCompatibleDC(nullptr);
+    // A saved state keeps the font's object alive once the font is no longer selected.
+    HGDIOBJ original = SelectObject(dc, font);
+    SaveDC(dc);
+    SelectObject(dc, original);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(GetObjectType(brush), static_cast<DWORD>(OBJ_BRUSH));
+        EXPECT_EQ(GetObjectType(font), static_cast<DWORD>(OBJ_FONT));
+    }
+    EXPECT_TRUE(DeleteObject(font));
+    EXPECT_EQ(GetObjectType(font), 0u);
+    EXPECT_EQ(SelectObject(dc, font), nullptr);
+    std::thread([brush] { EXPECT_TRUE(DeleteObject(brush)); }).join();
+    EXPECT_EQ(GetObjectType(brush), 0u);
+    EXPECT_EQ(SelectObject(dc, brush), nullptr);
+    DeleteDC(dc);
 }
