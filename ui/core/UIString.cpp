@@ -33,6 +33,16 @@ bool IsDigit(wchar_t c) {
     return c >= L'0' && c <= L'9';
 }
 
+// Whether every conversion of `format` is a plain %d or %%.
+bool OnlyPlainIntegers(const wchar_t* format) {
+    for (const wchar_t* p = format; *p != L'\0'; ++p) {
+        if (*p != L'%') continue;
+        ++p;
+        if (*p != L'd' && *p != L'%') return false;
+    }
+    return true;
+}
+
 // Rewrites a Windows wide-runtime format for glibc's wide printf, where an unqualified
 // %s or %c means a narrow argument. Everything outside conversions is copied unchanged.
 std::wstring TranslateFormat(const wchar_t* format) {
@@ -255,6 +265,39 @@ bool CUIString::operator==(const wchar_t* text) const {
 int CUIString::FormatShort(const wchar_t* format, ...) {
     Clear();
     if (format == nullptr) return 0;
+    // Formats of text and plain %d alone (a percentage, an image's place) are written here:
+    // the wide printf cost more than the paint that uses the text.
+    if (OnlyPlainIntegers(format)) {
+        wchar_t out[kFormatShortLimit];
+        int length = 0;
+        auto put = [&](wchar_t c) {
+            if (length < kFormatShortLimit) out[length++] = c;
+        };
+        va_list args;
+        va_start(args, format);
+        for (const wchar_t* p = format; *p != L'\0'; ++p) {
+            if (*p != L'%') {
+                put(*p);
+            } else if (*++p == L'%') {
+                put(L'%');
+            } else {
+                const long long value = va_arg(args, int);
+                unsigned long long magnitude = value < 0 ? 0ull - static_cast<unsigned long long>(value) : value;
+                wchar_t digits[24];
+                int count = 0;
+                do {
+                    digits[count++] = static_cast<wchar_t>(L'0' + magnitude % 10);
+                    magnitude /= 10;
+                } while (magnitude != 0);
+                if (value < 0) put(L'-');
+                while (count > 0)
+                    put(digits[--count]);
+            }
+        }
+        va_end(args);
+        Assign(out, length);
+        return m_length;
+    }
     const std::wstring translated = TranslateFormat(format);
     // glibc's vswprintf reports overflow and errors alike as -1, so retry with room to spare
     // before deciding the format itself is bad; the result is cut to the limit afterwards.
