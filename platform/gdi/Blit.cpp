@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -176,6 +177,45 @@ bool CopyRows(DcObject& dest, DcObject& source, const RECT& destRect, POINT from
     return applies;
 }
 
+// A pixman view of an image surface's pixels in `format`, with a reference for the caller. A
+// view holds no pixels and no state of its own beyond what it is keyed
+// by, so one made for memory that was freed and given out again with the same shape shows
+// that memory as a new one would: views are kept instead of made for every blend.
+pixman_image_t* PixmanView(cairo_surface_t* surface, pixman_format_code_t format) {
+    struct View {
+        uint32_t* bits = nullptr;
+        int width = 0, height = 0, stride = 0;
+        pixman_format_code_t format = PIXMAN_a8r8g8b8;
+        pixman_image_t* image = nullptr;
+    };
+    struct Views {
+        std::array<View, 4> kept;
+        size_t next = 0;
+        ~Views() {
+            for (View& view : kept) {
+                if (view.image) pixman_image_unref(view.image);
+            }
+        }
+    };
+    thread_local Views views;
+    auto* bits = reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(surface));
+    const int width = cairo_image_surface_get_width(surface);
+    const int height = cairo_image_surface_get_height(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    for (const View& view : views.kept) {
+        if (view.image && view.bits == bits && view.width == width && view.height == height && view.stride == stride &&
+            view.format == format) {
+            return pixman_image_ref(view.image);
+        }
+    }
+    pixman_image_t* image = pixman_image_create_bits(format, width, height, bits, stride);
+    if (!image) return nullptr;
+    View& slot = views.kept[views.next++ % views.kept.size()];
+    if (slot.image) pixman_image_unref(slot.image);
+    slot = View{bits, width, height, stride, format, image};
+    return pixman_image_ref(image);
+}
+
 // A blend without scaling between two different 32-bit surfaces, composited by pixman box by
 // box inside the destination's clip: the operation cairo runs for it, without a context,
 // patterns or a view of the source (skin images are mostly drawn one to one, and the setup
@@ -193,15 +233,8 @@ bool BlendRows(DcObject& dest, DcObject& source, const RECT& destRect, POINT fro
     if (sourceSurface != destSurface && cairo_image_surface_get_format(sourceSurface) == CAIRO_FORMAT_ARGB32 &&
         cairo_image_surface_get_format(destSurface) == CAIRO_FORMAT_ARGB32) {
         // Without per-pixel alpha the source's alpha bytes are ignored, as cairo's RGB24 view does.
-        sourceImage = pixman_image_create_bits((blend.AlphaFormat & AC_SRC_ALPHA) ? PIXMAN_a8r8g8b8 : PIXMAN_x8r8g8b8,
-                                               cairo_image_surface_get_width(sourceSurface),
-                                               cairo_image_surface_get_height(sourceSurface),
-                                               reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(sourceSurface)),
-                                               cairo_image_surface_get_stride(sourceSurface));
-        destImage = pixman_image_create_bits(PIXMAN_a8r8g8b8, cairo_image_surface_get_width(destSurface),
-                                             cairo_image_surface_get_height(destSurface),
-                                             reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(destSurface)),
-                                             cairo_image_surface_get_stride(destSurface));
+        sourceImage = PixmanView(sourceSurface, (blend.AlphaFormat & AC_SRC_ALPHA) ? PIXMAN_a8r8g8b8 : PIXMAN_x8r8g8b8);
+        destImage = PixmanView(destSurface, PIXMAN_a8r8g8b8);
         // Cairo makes the constant alpha a solid mask the same way: 16 bits, of which pixman keeps the top 8.
         const pixman_color_t alpha{0, 0, 0, static_cast<uint16_t>(blend.SourceConstantAlpha * 257)};
         if (blend.SourceConstantAlpha != 255) mask = pixman_image_create_solid_fill(&alpha);
