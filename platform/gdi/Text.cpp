@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include <pixman.h>
+
 #include "platform/gdi/DeviceContext.h"
 #include "platform/gdi/GdiText.h"
 #include "platform/gdi/TextLayout.h"
@@ -134,6 +136,121 @@ void PaintLayout(cairo_t* cr, const DcState& state, const LaidText& laid, double
     pango_cairo_show_layout(cr, laid.Layout());
 }
 
+// The coverage of a laid-out text's glyphs, kept per layout: laying glyphs through pango and
+// cairo cost several times more than putting a small text on the screen. Held layouts are
+// never changed, and the reference keeps a layout's address from being given to another.
+struct TextMask {
+    PangoLayout* layout = nullptr;
+    cairo_surface_t* coverage = nullptr;  // A8: what cairo adds up for the glyphs
+    pixman_image_t* image = nullptr;      // a view of `coverage`
+    POINT offset{};                       // of the coverage's top-left corner from the layout's origin
+};
+
+const TextMask* MaskFor(PangoLayout* layout) {
+    constexpr size_t kKept = 16;
+    struct Masks {
+        std::vector<TextMask> kept;
+        ~Masks() {
+            for (TextMask& mask : kept)
+                Forget(mask);
+        }
+        static void Forget(TextMask& mask) {
+            pixman_image_unref(mask.image);
+            cairo_surface_destroy(mask.coverage);
+            g_object_unref(mask.layout);
+        }
+    };
+    thread_local Masks masks;
+    for (size_t i = 0; i < masks.kept.size(); ++i) {
+        if (masks.kept[i].layout != layout) continue;
+        std::rotate(masks.kept.begin(), masks.kept.begin() + static_cast<std::ptrdiff_t>(i),
+                    masks.kept.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        return &masks.kept.front();
+    }
+    // A margin around the ink for the glyphs' soft edges.
+    PangoRectangle ink;
+    pango_layout_get_pixel_extents(layout, &ink, nullptr);
+    const POINT offset{ink.x - 2, ink.y - 2};
+    cairo_surface_t* coverage = cairo_image_surface_create(CAIRO_FORMAT_A8, ink.width + 4, ink.height + 4);
+    if (cairo_surface_status(coverage) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(coverage);
+        return nullptr;
+    }
+    cairo_t* cr = cairo_create(coverage);
+    cairo_set_operator(cr, CAIRO_OPERATOR_ADD);
+    cairo_set_source_rgba(cr, 0, 0, 0, 1);
+    cairo_move_to(cr, -offset.x, -offset.y);
+    pango_cairo_show_layout(cr, layout);
+    cairo_destroy(cr);
+    cairo_surface_flush(coverage);
+    pixman_image_t* image = pixman_image_create_bits(
+        PIXMAN_a8, cairo_image_surface_get_width(coverage), cairo_image_surface_get_height(coverage),
+        reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(coverage)), cairo_image_surface_get_stride(coverage));
+    if (!image) {
+        cairo_surface_destroy(coverage);
+        return nullptr;
+    }
+    if (masks.kept.size() == kKept) {
+        Masks::Forget(masks.kept.back());
+        masks.kept.pop_back();
+    }
+    g_object_ref(layout);
+    masks.kept.insert(masks.kept.begin(), TextMask{layout, coverage, image, offset});
+    return &masks.kept.front();
+}
+
+// Whether pango draws the layout in one call to cairo: one line of one run.
+bool OneRun(PangoLayout* layout) {
+    if (pango_layout_get_line_count(layout) != 1) return false;
+    const PangoLayoutLine* line = pango_layout_get_line_readonly(layout, 0);
+    return line != nullptr && line->runs != nullptr && line->runs->next == nullptr;
+}
+
+// Puts a laid-out text at whole-pixel (x, y) in the DC's colour by compositing its kept
+// coverage, which gives the pixels cairo gives for one run of glyphs: it composites the colour
+// through each glyph's coverage, or, where glyphs may overlap, through their sum. Runs drawn
+// one after another can differ where they overlap, so only one-run text on a transparent
+// background on 32-bit pixels is drawn here; false, having drawn nothing, otherwise.
+bool PaintFromMask(DcObject& dc, const LaidText& laid, bool decorated, int x, int y, const RECT* clip) {
+    if (decorated || dc.m_state.backMode != TRANSPARENT || !OneRun(laid.Layout())) return false;
+    POINT origin;
+    cairo_surface_t* surface = dc.BeginAccess(&origin);
+    const bool applies = cairo_image_surface_get_format(surface) == CAIRO_FORMAT_ARGB32;
+    const TextMask* mask = applies ? MaskFor(laid.Layout()) : nullptr;
+    pixman_image_t* dest = nullptr;
+    if (mask) {
+        dest = pixman_image_create_bits(PIXMAN_a8r8g8b8, cairo_image_surface_get_width(surface),
+                                        cairo_image_surface_get_height(surface),
+                                        reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(surface)),
+                                        cairo_image_surface_get_stride(surface));
+    }
+    const COLORREF colour = dc.m_state.textColour;
+    const pixman_color_t solid{static_cast<uint16_t>(GetRValue(colour) * 257),
+                               static_cast<uint16_t>(GetGValue(colour) * 257),
+                               static_cast<uint16_t>(GetBValue(colour) * 257), 0xFFFF};
+    pixman_image_t* source = dest ? pixman_image_create_solid_fill(&solid) : nullptr;
+    if (source) {
+        const int left = x + mask->offset.x;
+        const int top = y + mask->offset.y;
+        RECT area{left, top, left + cairo_image_surface_get_width(mask->coverage),
+                  top + cairo_image_surface_get_height(mask->coverage)};
+        if (clip) {
+            area = RECT{std::max(area.left, clip->left), std::max(area.top, clip->top),
+                        std::min(area.right, clip->right), std::min(area.bottom, clip->bottom)};
+        }
+        dc.ForEachClipRect(area, [&](const RECT& r) {
+            pixman_image_composite32(PIXMAN_OP_OVER, source, mask->image, dest, 0, 0, r.left - left, r.top - top,
+                                     r.left + origin.x, r.top + origin.y, r.right - r.left, r.bottom - r.top);
+        });
+        cairo_surface_mark_dirty(surface);
+    }
+    for (pixman_image_t* image : {source, dest}) {
+        if (image) pixman_image_unref(image);
+    }
+    dc.EndAccess(source != nullptr);
+    return source != nullptr;
+}
+
 }  // namespace
 
 BOOL GetTextMetricsW(HDC hdc, TEXTMETRICW* metrics) {
@@ -172,6 +289,8 @@ int DrawTextW(HDC hdc, LPCWSTR text, int count, RECT* rect, UINT format) {
     LayoutText prepared = PrepareText(TextSpan(text, count), (format & DT_NOPREFIX) ? Prefix::Keep : Prefix::Process,
                                       singleLine ? Breaks::AsSpaces : Breaks::Keep);
     const bool noText = prepared.utf8.empty();
+    const LOGFONTW& logFont = dc->m_state.font->LogFont();
+    const bool decorated = !prepared.underlined.empty() || logFont.lfUnderline || logFont.lfStrikeOut;
     // Pango measures in 1/1024 pixel in an int; wider boxes than this gain nothing.
     constexpr int64_t kMaxBox = 1 << 20;
     const int rectWidth = static_cast<int>(std::clamp<int64_t>(int64_t{rect->right} - rect->left, 0, kMaxBox));
@@ -215,8 +334,12 @@ int DrawTextW(HDC hdc, LPCWSTR text, int count, RECT* rect, UINT format) {
     if (singleLine && (format & DT_BOTTOM)) y = rect->bottom - textHeight;
 
     const RECT clip = *rect;
-    DcPainter painter(*dc, (format & DT_NOCLIP) ? nullptr : &clip);
-    if (painter) PaintLayout(painter.Cr(), dc->m_state, laid, x, y);
+    const bool wholePixel = x == std::floor(x) && std::abs(x) < INT32_MAX;
+    if (!wholePixel ||
+        !PaintFromMask(*dc, laid, decorated, static_cast<int>(x), y, (format & DT_NOCLIP) ? nullptr : &clip)) {
+        DcPainter painter(*dc, (format & DT_NOCLIP) ? nullptr : &clip);
+        if (painter) PaintLayout(painter.Cr(), dc->m_state, laid, x, y);
+    }
     if (singleLine && (format & (DT_VCENTER | DT_BOTTOM))) return y - rect->top + textHeight;
     return textHeight;
 }
