@@ -1,6 +1,7 @@
 // The objects behind drawing handles (HDC, HBITMAP, HFONT, HBRUSH, HPEN, HRGN)
 // and the process-wide table that hands out their handles. Any thread may
-// create, look up and delete handles (the table locks); an object itself
+// create, look up and delete handles (the table locks; a thread also keeps its
+// recent lookups, good until any handle is removed); an object itself
 // belongs to the thread that draws with it and takes no lock. Handle numbers
 // are never reused, so a stale handle fails cleanly instead of reaching a newer
 // object. Internal to the drawing layer: callers use the Win32-shaped API.

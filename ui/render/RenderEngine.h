@@ -1,6 +1,8 @@
 // The framework's drawing operations: colour fills, lines and frames with alpha, skin images
-// from image specs, plain text and marked-up text. Stateless; everything a call needs comes
-// in as parameters (the DC, rectangles in DC co-ordinates, an image source, a font source).
+// from image specs, plain text and marked-up text. Everything a call needs comes in as
+// parameters (the DC, rectangles in DC co-ordinates, an image source, a font source); what a
+// thread keeps between calls cannot go stale: image specs parsed by their text, and one
+// memory DC lent to the image draws.
 //
 // Called on the UI thread during painting and layout. Nothing here keeps a handle it was
 // given; fonts made for marked-up text are deleted before the call returns. Every call
