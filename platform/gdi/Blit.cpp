@@ -1,17 +1,18 @@
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
 
+#include <pixman.h>
+
 #include "platform/gdi/DeviceContext.h"
 #include "platform/gdi/Gdi.h"
-#include "platform/gdi/Region.h"
 #include "platform/types/ErrorCodes.h"
 
 using namespace platform::gdi;
-using platform::Region;
 
 namespace {
 
@@ -132,8 +133,7 @@ bool FitsInt(int64_t value) {
 // the rectangle off the source are cleared. False, having changed nothing, when it does
 // not apply (same surface, other formats).
 bool CopyRows(DcObject& dest, DcObject& source, const RECT& destRect, POINT from) {
-    const Region clip = Region::Combine(dest.EffectiveClip(), Region(destRect), Region::Op::And);
-    if (clip.IsEmpty()) return true;
+    if (!dest.Meets(destRect)) return true;
     POINT sourceOrigin;
     cairo_surface_t* sourceSurface = source.BeginAccess(&sourceOrigin);
     POINT destOrigin;
@@ -149,7 +149,7 @@ bool CopyRows(DcObject& dest, DcObject& source, const RECT& destRect, POINT from
         const RECT onSource = source.Drawable();
         const LONG dx = from.x - destRect.left;
         const LONG dy = from.y - destRect.top;
-        for (const RECT& r : clip.Rects()) {
+        dest.ForEachClipRect(destRect, [&](const RECT& r) {
             // The part of this rectangle whose pixels come from the source.
             const RECT inner =
                 Intersect(r, RECT{onSource.left - dx, onSource.top - dy, onSource.right - dx, onSource.bottom - dy});
@@ -169,8 +169,92 @@ bool CopyRows(DcObject& dest, DcObject& source, const RECT& destRect, POINT from
                             static_cast<size_t>(inner.right - inner.left) * 4);
                 std::fill(row + inner.right, row + r.right, 0u);
             }
-        }
+        });
         cairo_surface_mark_dirty(destSurface);
+    }
+    dest.EndAccess(applies);
+    source.EndAccess(false);
+    return applies;
+}
+
+// A pixman view of an image surface's pixels in `format`, with a reference for the caller. A
+// view holds no pixels and no state of its own beyond what it is keyed
+// by, so one made for memory that was freed and given out again with the same shape shows
+// that memory as a new one would: views are kept instead of made for every blend.
+pixman_image_t* PixmanView(cairo_surface_t* surface, pixman_format_code_t format) {
+    struct View {
+        uint32_t* bits = nullptr;
+        int width = 0, height = 0, stride = 0;
+        pixman_format_code_t format = PIXMAN_a8r8g8b8;
+        pixman_image_t* image = nullptr;
+    };
+    struct Views {
+        std::array<View, 4> kept;
+        size_t next = 0;
+        ~Views() {
+            for (View& view : kept) {
+                if (view.image) pixman_image_unref(view.image);
+            }
+        }
+    };
+    thread_local Views views;
+    auto* bits = reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(surface));
+    const int width = cairo_image_surface_get_width(surface);
+    const int height = cairo_image_surface_get_height(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    for (const View& view : views.kept) {
+        if (view.image && view.bits == bits && view.width == width && view.height == height && view.stride == stride &&
+            view.format == format) {
+            return pixman_image_ref(view.image);
+        }
+    }
+    pixman_image_t* image = pixman_image_create_bits(format, width, height, bits, stride);
+    if (!image) return nullptr;
+    View& slot = views.kept[views.next++ % views.kept.size()];
+    if (slot.image) pixman_image_unref(slot.image);
+    slot = View{bits, width, height, stride, format, image};
+    return pixman_image_ref(image);
+}
+
+// A blend without scaling between two different 32-bit surfaces, composited by pixman box by
+// box inside the destination's clip: the operation cairo runs for it, without a context,
+// patterns or a view of the source (skin images are mostly drawn one to one, and the setup
+// cost more than small draws). Parts of the rectangle off the source add nothing. False,
+// having changed nothing, when it does not apply (same surface, other formats).
+bool BlendRows(DcObject& dest, DcObject& source, const RECT& destRect, POINT from, const BLENDFUNCTION& blend) {
+    if (!dest.Meets(destRect)) return true;
+    POINT sourceOrigin;
+    cairo_surface_t* sourceSurface = source.BeginAccess(&sourceOrigin);
+    POINT destOrigin;
+    cairo_surface_t* destSurface = dest.BeginAccess(&destOrigin);
+    pixman_image_t* sourceImage = nullptr;
+    pixman_image_t* destImage = nullptr;
+    pixman_image_t* mask = nullptr;
+    if (sourceSurface != destSurface && cairo_image_surface_get_format(sourceSurface) == CAIRO_FORMAT_ARGB32 &&
+        cairo_image_surface_get_format(destSurface) == CAIRO_FORMAT_ARGB32) {
+        // Without per-pixel alpha the source's alpha bytes are ignored, as cairo's RGB24 view does.
+        sourceImage = PixmanView(sourceSurface, (blend.AlphaFormat & AC_SRC_ALPHA) ? PIXMAN_a8r8g8b8 : PIXMAN_x8r8g8b8);
+        destImage = PixmanView(destSurface, PIXMAN_a8r8g8b8);
+        // Cairo makes the constant alpha a solid mask the same way: 16 bits, of which pixman keeps the top 8.
+        const pixman_color_t alpha{0, 0, 0, static_cast<uint16_t>(blend.SourceConstantAlpha * 257)};
+        if (blend.SourceConstantAlpha != 255) mask = pixman_image_create_solid_fill(&alpha);
+    }
+    const bool applies = sourceImage && destImage && (mask || blend.SourceConstantAlpha == 255);
+    if (applies) {
+        const RECT onSource = source.Drawable();
+        const LONG dx = from.x - destRect.left;
+        const LONG dy = from.y - destRect.top;
+        const RECT fromSource =
+            Intersect(destRect, RECT{onSource.left - dx, onSource.top - dy, onSource.right - dx, onSource.bottom - dy});
+        dest.ForEachClipRect(fromSource, [&](const RECT& part) {
+            pixman_image_composite32(PIXMAN_OP_OVER, sourceImage, mask, destImage, part.left + dx + sourceOrigin.x,
+                                     part.top + dy + sourceOrigin.y, 0, 0, part.left + destOrigin.x,
+                                     part.top + destOrigin.y, part.right - part.left, part.bottom - part.top);
+        });
+        cairo_surface_mark_dirty(destSurface);
+    }
+    for (pixman_image_t* image : {sourceImage, destImage, mask}) {
+        if (image) pixman_image_unref(image);
     }
     dest.EndAccess(applies);
     source.EndAccess(false);
@@ -207,9 +291,12 @@ BOOL Transfer(HDC destHandle, int x, int y, int width, int height, HDC sourceHan
         if (blend.SourceConstantAlpha == 0) return TRUE;
     }
     const RECT destRect{x, y, x + width, y + height};
-    if (compose == Compose::Copy && width == sourceWidth && height == sourceHeight &&
-        CopyRows(*dest, *source, destRect, POINT{sourceX, sourceY})) {
-        return TRUE;
+    if (width == sourceWidth && height == sourceHeight) {
+        const POINT from{sourceX, sourceY};
+        if (compose == Compose::Copy ? CopyRows(*dest, *source, destRect, from)
+                                     : BlendRows(*dest, *source, destRect, from, blend)) {
+            return TRUE;
+        }
     }
     DcPainter painter(*dest, &destRect);
     if (!painter) return TRUE;

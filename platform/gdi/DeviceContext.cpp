@@ -38,6 +38,7 @@ DcObject::DcObject(cairo_surface_t* surface, const RECT& area) : GdiObject(OBJ_D
 
 DcObject::~DcObject() {
     Hold(m_state, -1);
+    DropContext();
     if (m_surface) cairo_surface_destroy(m_surface);
 }
 
@@ -62,14 +63,115 @@ RECT DcObject::Drawable() const {
                 std::min<LONG>(extent.cx, width - m_area.left), std::min<LONG>(extent.cy, height - m_area.top)};
 }
 
+namespace {
+
+constexpr RECT kEverywhere{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+
+RECT Intersect(const RECT& a, const RECT& b) {
+    return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                std::min(a.bottom, b.bottom)};
+}
+
+bool IsEverywhere(const RECT& r) {
+    return r.left == kEverywhere.left && r.top == kEverywhere.top && r.right == kEverywhere.right &&
+           r.bottom == kEverywhere.bottom;
+}
+
+}  // namespace
+
+void DcObject::SetClip(DcClip clip) {
+    if (clip == m_clip) return;
+    m_clip = std::move(clip);
+    m_effectiveBounds.reset();
+}
+
+void DcObject::SelectClip(std::shared_ptr<const Region> region) {
+    SetClip(DcClip{std::move(region), kEverywhere});
+}
+
+void DcObject::Narrow(const RECT& rect) {
+    DcClip narrowed = m_clip;
+    if (!narrowed.region) {
+        const SIZE extent = Extent();
+        narrowed.region = std::make_shared<const Region>(RECT{0, 0, extent.cx, extent.cy});
+    }
+    narrowed.narrowed = Intersect(narrowed.narrowed, rect);
+    SetClip(std::move(narrowed));
+}
+
+Region DcObject::ClipRegion() const {
+    if (!m_clip.region) return Region();
+    if (IsEverywhere(m_clip.narrowed)) return *m_clip.region;
+    return Region::Combine(*m_clip.region, Region(m_clip.narrowed), Region::Op::And);
+}
+
+RECT DcObject::ClipBox() const {
+    return Intersect(Drawable(), m_clip.narrowed);
+}
+
 Region DcObject::EffectiveClip() const {
-    Region all(Drawable());
-    if (!m_state.clip) return all;
-    return Region::Combine(all, *m_state.clip, Region::Op::And);
+    if (!m_clip.region) return Region(Drawable());
+    return Region::Combine(*m_clip.region, Region(ClipBox()), Region::Op::And);
+}
+
+RECT DcObject::EffectiveBounds() const {
+    if (!m_effectiveBounds) {
+        RECT bounds{0, 0, 0, 0};
+        bool any = false;
+        ForEachClipRect(kEverywhere, [&](const RECT& r) {
+            bounds = any ? RECT{std::min(bounds.left, r.left), std::min(bounds.top, r.top),
+                                std::max(bounds.right, r.right), std::max(bounds.bottom, r.bottom)}
+                         : r;
+            any = true;
+        });
+        m_effectiveBounds = bounds;
+    }
+    return *m_effectiveBounds;
+}
+
+int DcObject::ClipKind() const {
+    // Narrowing the clip asks for the kind every time: worked out from the kept region without
+    // making the intersection. Cutting can make touching bands alike, which then merge.
+    const RECT box = ClipBox();
+    if (box.left >= box.right || box.top >= box.bottom) return NULLREGION;
+    if (!m_clip.region) return SIMPLEREGION;
+    const std::vector<RECT>& rects = m_clip.region->Rects();
+    std::optional<RECT> single;
+    for (size_t i = 0; i < rects.size();) {
+        const LONG top = std::max(rects[i].top, box.top);
+        const LONG bottom = std::min(rects[i].bottom, box.bottom);
+        const LONG bandTop = rects[i].top;
+        std::optional<RECT> span;
+        for (; i < rects.size() && rects[i].top == bandTop; ++i) {
+            const LONG left = std::max(rects[i].left, box.left);
+            const LONG right = std::min(rects[i].right, box.right);
+            if (left >= right || top >= bottom) continue;
+            if (span) return COMPLEXREGION;
+            span = RECT{left, top, right, bottom};
+        }
+        if (!span) continue;
+        if (!single) {
+            single = span;
+        } else if (single->bottom == span->top && single->left == span->left && single->right == span->right) {
+            single->bottom = span->bottom;
+        } else {
+            return COMPLEXREGION;
+        }
+    }
+    return single ? SIMPLEREGION : NULLREGION;
+}
+
+bool DcObject::Meets(const RECT& rect) const {
+    bool meets = false;
+    ForEachClipRect(rect, [&](const RECT&) { meets = true; });
+    return meets;
 }
 
 void DcObject::Select(std::shared_ptr<BitmapObject> bitmap) {
+    if (bitmap == m_state.bitmap) return;
     Swap(m_state.bitmap, std::move(bitmap));
+    m_effectiveBounds.reset();
+    DropContext();
 }
 void DcObject::Select(std::shared_ptr<FontObject> font) {
     Swap(m_state.font, std::move(font));
@@ -84,7 +186,7 @@ void DcObject::Select(std::shared_ptr<PenObject> pen) {
 // Only the current state counts as a selection: saved states keep their objects
 // alive, but do not stop them from being deleted or selected elsewhere.
 int DcObject::Save() {
-    m_saved.push_back(m_state);
+    m_saved.push_back(Saved{m_state, m_clip});
     return static_cast<int>(m_saved.size());
 }
 
@@ -92,9 +194,15 @@ bool DcObject::Restore(int level) {
     const int count = static_cast<int>(m_saved.size());
     const int target = level < 0 ? count + level + 1 : level;
     if (target < 1 || target > count) return false;
+    Saved& saved = m_saved[target - 1];
+    if (saved.state.bitmap != m_state.bitmap) {
+        m_effectiveBounds.reset();
+        DropContext();
+    }
     Hold(m_state, -1);
-    m_state = std::move(m_saved[target - 1]);
+    m_state = std::move(saved.state);
     Hold(m_state, +1);
+    SetClip(std::move(saved.clip));
     m_saved.resize(target - 1);
     return true;
 }
@@ -117,22 +225,44 @@ void DcObject::EndAccess(bool written) {
     m_state.bitmap->EndAccess(written);
 }
 
+void DcObject::DropContext() {
+    if (m_context) cairo_destroy(m_context);
+    m_context = nullptr;
+}
+
+cairo_t* DcObject::Context(cairo_surface_t* surface, POINT origin) {
+    if (m_context && cairo_get_target(m_context) != surface) DropContext();
+    if (!m_context) {
+        m_context = cairo_create(surface);
+        cairo_translate(m_context, origin.x, origin.y);
+    }
+    return m_context;
+}
+
 DcPainter::DcPainter(DcObject& dc, const RECT* extraClip) : m_dc(dc) {
-    Region clip = dc.EffectiveClip();
-    if (extraClip) clip = Region::Combine(clip, Region(*extraClip), Region::Op::And);
-    if (clip.IsEmpty()) return;
+    // The clip goes on for this call only: it changes between calls far more often than the
+    // DC's surface (a paint narrows it for every control), and the part that meets the call's
+    // own rectangle is mostly one rectangle.
+    thread_local std::vector<RECT> clip;
+    clip.clear();
+    dc.ForEachClipRect(extraClip ? *extraClip : kEverywhere, [](const RECT& r) { clip.push_back(r); });
+    if (clip.empty()) return;
     POINT origin;
     cairo_surface_t* surface = dc.BeginAccess(&origin);
     m_accessed = true;
-    m_cr = cairo_create(surface);
-    cairo_translate(m_cr, origin.x, origin.y);
-    for (const RECT& r : clip.Rects())
+    m_cr = dc.Context(surface, origin);
+    cairo_save(m_cr);
+    cairo_new_path(m_cr);
+    for (const RECT& r : clip)
         cairo_rectangle(m_cr, r.left, r.top, r.right - r.left, r.bottom - r.top);
     cairo_clip(m_cr);
 }
 
 DcPainter::~DcPainter() {
-    if (m_cr) cairo_destroy(m_cr);
+    if (m_cr) {
+        cairo_new_path(m_cr);
+        cairo_restore(m_cr);
+    }
     if (m_accessed) m_dc.EndAccess(true);
 }
 

@@ -1,5 +1,7 @@
 #include "platform/gdi/GdiObject.h"
 
+#include <array>
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -15,7 +17,16 @@ constexpr int64_t kMaxBitmapPixels = int64_t{1} << 26;
 struct ObjectTable {
     std::mutex mutex;
     std::unordered_map<uintptr_t, std::shared_ptr<GdiObject>> objects;
-    uintptr_t next = 0x10004;  // apart from the kernel handles' range, to make mix-ups visible in logs
+    uintptr_t next = 0x10004;           // apart from the kernel handles' range, to make mix-ups visible in logs
+    std::atomic<uint64_t> removals{0};  // counts removals, each made under the lock
+};
+
+// A thread's recent lookups, good while no handle has been removed since: drawing looks the
+// same few handles up again and again, and the table's lock and hash cost more than a small draw.
+struct RecentLookup {
+    uintptr_t id = 0;
+    uint64_t removals = 0;
+    std::weak_ptr<GdiObject> object;
 };
 
 ObjectTable& Table() {
@@ -37,10 +48,24 @@ HGDIOBJ RegisterObject(std::shared_ptr<GdiObject> object) {
 }
 
 std::shared_ptr<GdiObject> LookupObject(HGDIOBJ handle) {
+    constexpr size_t kRecent = 16;  // a power of two
+    thread_local std::array<RecentLookup, kRecent> recent;
+    const auto id = reinterpret_cast<uintptr_t>(handle);
+    RecentLookup& slot = recent[(id >> 2) & (kRecent - 1)];
     ObjectTable& t = Table();
-    std::lock_guard lock(t.mutex);
-    const auto it = t.objects.find(reinterpret_cast<uintptr_t>(handle));
-    return it == t.objects.end() ? nullptr : it->second;
+    // Read before the table: a removal after this makes the entry stale, whenever it happens.
+    const uint64_t removals = t.removals.load(std::memory_order_acquire);
+    if (id != 0 && slot.id == id && slot.removals == removals) {
+        if (std::shared_ptr<GdiObject> object = slot.object.lock()) return object;
+    }
+    std::shared_ptr<GdiObject> found;
+    {
+        std::lock_guard lock(t.mutex);
+        const auto it = t.objects.find(id);
+        if (it != t.objects.end()) found = it->second;
+    }
+    if (found) slot = RecentLookup{id, removals, found};
+    return found;
 }
 
 bool UnregisterObject(HGDIOBJ handle) {
@@ -51,6 +76,7 @@ bool UnregisterObject(HGDIOBJ handle) {
     if (it == t.objects.end()) return false;
     doomed = std::move(it->second);
     t.objects.erase(it);
+    t.removals.fetch_add(1, std::memory_order_release);
     return true;
 }
 

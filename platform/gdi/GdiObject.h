@@ -1,6 +1,7 @@
 // The objects behind drawing handles (HDC, HBITMAP, HFONT, HBRUSH, HPEN, HRGN)
 // and the process-wide table that hands out their handles. Any thread may
-// create, look up and delete handles (the table locks); an object itself
+// create, look up and delete handles (the table locks; a thread also keeps its
+// recent lookups, good until any handle is removed); an object itself
 // belongs to the thread that draws with it and takes no lock. Handle numbers
 // are never reused, so a stale handle fails cleanly instead of reaching a newer
 // object. Internal to the drawing layer: callers use the Win32-shaped API.
@@ -44,6 +45,7 @@ public:
     enum class BitsVisible { No, Yes };
     // Null when the size is out of range or memory runs out.
     static std::shared_ptr<BitmapObject> Create(int width, int height, Rows rows, BitsVisible visible);
+    static bool IsKind(UINT type) { return type == OBJ_BITMAP; }
     ~BitmapObject() override;
 
     int Width() const { return m_width; }
@@ -73,6 +75,7 @@ class BrushObject : public GdiObject {
 public:
     // A null brush paints nothing.
     explicit BrushObject(std::optional<COLORREF> colour) : GdiObject(OBJ_BRUSH), m_colour(colour) {}
+    static bool IsKind(UINT type) { return type == OBJ_BRUSH; }
     std::optional<COLORREF> m_colour;
 };
 
@@ -80,6 +83,7 @@ class PenObject : public GdiObject {
 public:
     PenObject(int style, int width, COLORREF colour)
         : GdiObject(OBJ_PEN), m_style(style), m_width(width), m_colour(colour) {}
+    static bool IsKind(UINT type) { return type == OBJ_PEN; }
     int m_style;
     int m_width;
     COLORREF m_colour;
@@ -89,6 +93,7 @@ class FontObject : public GdiObject {
 public:
     explicit FontObject(const LOGFONTW& logFont);
     ~FontObject() override;
+    static bool IsKind(UINT type) { return type == OBJ_FONT; }
     const LOGFONTW& LogFont() const { return m_logFont; }
     const PangoFontDescription* Description() const { return m_description; }
     const TEXTMETRICW& Metrics() const { return m_metrics; }
@@ -102,6 +107,7 @@ private:
 class RegionObject : public GdiObject {
 public:
     explicit RegionObject(Region region) : GdiObject(OBJ_REGION), m_region(std::move(region)) {}
+    static bool IsKind(UINT type) { return type == OBJ_REGION; }
     Region m_region;
 };
 
@@ -110,9 +116,12 @@ std::shared_ptr<GdiObject> LookupObject(HGDIOBJ handle);
 // Removes the handle; false when it is unknown.
 bool UnregisterObject(HGDIOBJ handle);
 
+// The object behind `handle` when it is a T (each class names the types it stands for).
 template <typename T>
 std::shared_ptr<T> Lookup(HGDIOBJ handle) {
-    return std::dynamic_pointer_cast<T>(LookupObject(handle));
+    std::shared_ptr<GdiObject> object = LookupObject(handle);
+    if (!object || !T::IsKind(object->Type())) return nullptr;
+    return std::static_pointer_cast<T>(std::move(object));
 }
 
 // Stock objects live as long as the process; deleting one is a harmless no-op.

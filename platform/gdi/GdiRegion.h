@@ -4,6 +4,8 @@
 // co-ordinates. Same thread and failure rules as the rest of the drawing layer.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "platform/gdi/GdiTypes.h"
@@ -33,5 +35,24 @@ namespace platform {
 // For the window layer's invalid regions.
 HRGN CreateRegionHandle(Region region);
 std::optional<Region> RegionFromHandle(HRGN region);
+
+// A DC's clip, as it is kept: a region, shared and never changed in place, cut to a
+// rectangle. A paint narrows the clip to every control it draws and puts it back, which this
+// way copies no rectangles and allocates nothing. No region: no clip.
+struct DcClip {
+    std::shared_ptr<const Region> region;
+    RECT narrowed{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+    bool operator==(const DcClip& other) const {
+        return region == other.region && narrowed.left == other.narrowed.left && narrowed.top == other.narrowed.top &&
+               narrowed.right == other.narrowed.right && narrowed.bottom == other.narrowed.bottom;
+    }
+};
+// False for a bad DC (or a null `clip`).
+bool SaveClip(HDC hdc, DcClip* clip);
+bool RestoreClip(HDC hdc, const DcClip& clip);
+// SaveClip, then IntersectClipRect with `rect`, in one call; false for a bad DC.
+bool NarrowClip(HDC hdc, const RECT& rect, DcClip* saved);
+// A new region handle holding the saved clip; null when there was none.
+HRGN CreateClipHandle(const DcClip& clip);
 
 }  // namespace platform

@@ -1,8 +1,10 @@
 #include "platform/gdi/Region.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
+#include <span>
 #include <utility>
 
 namespace platform {
@@ -12,24 +14,6 @@ using Span = std::pair<LONG, LONG>;  // [left, right)
 
 bool Valid(const RECT& r) {
     return r.left < r.right && r.top < r.bottom;
-}
-
-// The x-spans of `rects` that cover the whole band [top, bottom); banded input
-// covers a band either fully or not at all.
-std::vector<Span> SpansInBand(const std::vector<RECT>& rects, LONG top, LONG bottom) {
-    std::vector<Span> spans;
-    for (const RECT& r : rects) {
-        if (r.top > top) break;
-        if (r.top <= top && r.bottom >= bottom) spans.emplace_back(r.left, r.right);
-    }
-    return spans;
-}
-
-bool Inside(const std::vector<Span>& spans, LONG x) {
-    for (const Span& s : spans) {
-        if (x >= s.first && x < s.second) return true;
-    }
-    return false;
 }
 
 bool Apply(Region::Op op, bool a, bool b) {
@@ -44,6 +28,75 @@ bool Apply(Region::Op op, bool a, bool b) {
             return a && !b;
     }
     return false;
+}
+
+// A walk down the bands of a banded rectangle list.
+class Bands {
+public:
+    explicit Bands(const std::vector<RECT>& rects) : m_rects(rects) { FindEnd(); }
+    bool Done() const { return m_at >= m_rects.size(); }
+    LONG Top() const { return Done() ? INT32_MAX : m_rects[m_at].top; }
+    // The first band edge below `y`: the current band's top when it starts below, else its
+    // bottom; the largest value when the list is used up.
+    LONG NextEdge(LONG y) const {
+        if (Done()) return INT32_MAX;
+        return m_rects[m_at].top > y ? m_rects[m_at].top : m_rects[m_at].bottom;
+    }
+    // The current band's rectangles when the band covers `y`, else none.
+    std::span<const RECT> SpansAt(LONG y) const {
+        if (Done() || m_rects[m_at].top > y) return {};
+        return std::span<const RECT>(m_rects.data() + m_at, m_end - m_at);
+    }
+    // Moves on past bands that end at or above `y`.
+    void Pass(LONG y) {
+        if (!Done() && m_rects[m_at].bottom <= y) {
+            m_at = m_end;
+            FindEnd();
+        }
+    }
+
+private:
+    void FindEnd() {
+        m_end = m_at;
+        while (m_end < m_rects.size() && m_rects[m_end].top == m_rects[m_at].top)
+            ++m_end;
+    }
+    const std::vector<RECT>& m_rects;
+    size_t m_at = 0;
+    size_t m_end = 0;
+};
+
+// The spans of one band of the result: both sides' sorted spans walked edge by edge, the
+// runs where `op` holds kept and joined where they touch.
+void CombineSpans(std::span<const RECT> a, std::span<const RECT> b, Region::Op op, std::vector<Span>* out) {
+    out->clear();
+    size_t i = 0, j = 0;
+    bool inA = false, inB = false;
+    bool started = false;
+    LONG from = 0;
+    while (i < a.size() || j < b.size()) {
+        const bool moreA = i < a.size(), moreB = j < b.size();
+        const LONG edgeA = moreA ? (inA ? a[i].right : a[i].left) : INT32_MAX;
+        const LONG edgeB = moreB ? (inB ? b[j].right : b[j].left) : INT32_MAX;
+        const LONG x = std::min(edgeA, edgeB);
+        if (started && from < x && Apply(op, inA, inB)) {
+            if (!out->empty() && out->back().second == from) {
+                out->back().second = x;
+            } else {
+                out->emplace_back(from, x);
+            }
+        }
+        if (moreA && edgeA == x) {
+            if (inA) ++i;
+            inA = !inA;
+        }
+        if (moreB && edgeB == x) {
+            if (inB) ++j;
+            inB = !inB;
+        }
+        from = x;
+        started = true;
+    }
 }
 
 // Appends one band, merging it into the previous band when that one touches it
@@ -71,22 +124,36 @@ void AppendBand(std::vector<RECT>& out, size_t& lastBandStart, const std::vector
 // `region` and one rectangle, band by band: clipping keeps the bands and their order, and
 // only bands that become alike and touch need merging. The common case of clipping (a
 // drawable area, a control's rectangle) without the general walk's sorting.
+// Painting clips this way around every control, so the bands go straight into the result
+// (one allocation) and a band is taken back out when it merges into the one above.
 std::vector<RECT> IntersectWithRect(const std::vector<RECT>& region, const RECT& rect) {
     std::vector<RECT> out;
-    std::vector<Span> spans;
+    out.reserve(region.size());
     size_t lastBandStart = 0;
     for (size_t i = 0; i < region.size();) {
-        const LONG top = region[i].top;
-        const LONG bottom = region[i].bottom;
-        spans.clear();
-        for (; i < region.size() && region[i].top == top; ++i) {
+        const LONG top = std::max(region[i].top, rect.top);
+        const LONG bottom = std::min(region[i].bottom, rect.bottom);
+        const LONG bandTop = region[i].top;
+        const size_t bandStart = out.size();
+        for (; i < region.size() && region[i].top == bandTop; ++i) {
             const LONG left = std::max(region[i].left, rect.left);
             const LONG right = std::min(region[i].right, rect.right);
-            if (left < right) spans.emplace_back(left, right);
+            if (left < right && top < bottom) out.push_back(RECT{left, top, right, bottom});
         }
-        const LONG clippedTop = std::max(top, rect.top);
-        const LONG clippedBottom = std::min(bottom, rect.bottom);
-        if (clippedTop < clippedBottom) AppendBand(out, lastBandStart, spans, clippedTop, clippedBottom);
+        const size_t count = out.size() - bandStart;
+        if (count == 0) continue;
+        bool merges = bandStart > 0 && bandStart - lastBandStart == count && out[bandStart - 1].bottom == top;
+        for (size_t k = 0; merges && k < count; ++k) {
+            merges = out[lastBandStart + k].left == out[bandStart + k].left &&
+                     out[lastBandStart + k].right == out[bandStart + k].right;
+        }
+        if (merges) {
+            for (size_t k = lastBandStart; k < bandStart; ++k)
+                out[k].bottom = bottom;
+            out.resize(bandStart);
+        } else {
+            lastBandStart = bandStart;
+        }
     }
     return out;
 }
@@ -159,43 +226,21 @@ Region Region::Combine(const Region& a, const Region& b, Op op) {
         result.m_rects = IntersectWithRect(aIsRect ? b.m_rects : a.m_rects, aIsRect ? a.m_rects[0] : b.m_rects[0]);
         return result;
     }
-    std::vector<LONG> ys;
-    for (const auto* list : {&a.m_rects, &b.m_rects}) {
-        for (const RECT& r : *list) {
-            ys.push_back(r.top);
-            ys.push_back(r.bottom);
-        }
-    }
-    std::sort(ys.begin(), ys.end());
-    ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
-
+    // Both lists are banded, so one walk down them both visits every y-interval in order, and
+    // in each the spans of either side are already sorted: no sorting and no per-band lists.
     Region result;
+    result.m_rects.reserve(a.m_rects.size() + b.m_rects.size());
+    std::vector<Span> band;
     size_t lastBandStart = 0;
-    std::vector<LONG> xs;
-    for (size_t i = 0; i + 1 < ys.size(); ++i) {
-        const LONG top = ys[i];
-        const LONG bottom = ys[i + 1];
-        const std::vector<Span> spansA = SpansInBand(a.m_rects, top, bottom);
-        const std::vector<Span> spansB = SpansInBand(b.m_rects, top, bottom);
-        xs.clear();
-        for (const auto* spans : {&spansA, &spansB}) {
-            for (const Span& s : *spans) {
-                xs.push_back(s.first);
-                xs.push_back(s.second);
-            }
-        }
-        std::sort(xs.begin(), xs.end());
-        xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
-        std::vector<Span> band;
-        for (size_t j = 0; j + 1 < xs.size(); ++j) {
-            if (!Apply(op, Inside(spansA, xs[j]), Inside(spansB, xs[j]))) continue;
-            if (!band.empty() && band.back().second == xs[j]) {
-                band.back().second = xs[j + 1];
-            } else {
-                band.emplace_back(xs[j], xs[j + 1]);
-            }
-        }
-        AppendBand(result.m_rects, lastBandStart, band, top, bottom);
+    Bands bandsA(a.m_rects), bandsB(b.m_rects);
+    LONG y = std::min(bandsA.Top(), bandsB.Top());
+    while (!bandsA.Done() || !bandsB.Done()) {
+        const LONG next = std::min(bandsA.NextEdge(y), bandsB.NextEdge(y));
+        CombineSpans(bandsA.SpansAt(y), bandsB.SpansAt(y), op, &band);
+        AppendBand(result.m_rects, lastBandStart, band, y, next);
+        y = next;
+        bandsA.Pass(y);
+        bandsB.Pass(y);
     }
     return result;
 }

@@ -22,7 +22,7 @@ RECT Normalised(int left, int top, int right, int bottom) {
 }
 
 int ClipKind(const DcObject& dc) {
-    return dc.EffectiveClip().Kind();
+    return dc.ClipKind();
 }
 
 }  // namespace
@@ -100,17 +100,18 @@ int ExtSelectClipRgn(HDC hdc, HRGN handle, int mode) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return RGN_ERROR;
         }
-        dc->m_state.clip.reset();
+        dc->SelectClip(nullptr);
         return ClipKind(*dc);
     }
     auto region = RegionOrFail(handle);
     if (!region) return RGN_ERROR;
     if (mode == RGN_COPY) {
-        dc->m_state.clip = region->m_region;
+        dc->SelectClip(std::make_shared<const Region>(region->m_region));
     } else {
         const SIZE extent = dc->Extent();
-        const Region current = dc->m_state.clip ? *dc->m_state.clip : Region(RECT{0, 0, extent.cx, extent.cy});
-        dc->m_state.clip = Region::Combine(current, region->m_region, static_cast<Region::Op>(mode));
+        const Region current = dc->Clip().region ? dc->ClipRegion() : Region(RECT{0, 0, extent.cx, extent.cy});
+        dc->SelectClip(
+            std::make_shared<const Region>(Region::Combine(current, region->m_region, static_cast<Region::Op>(mode))));
     }
     return ClipKind(*dc);
 }
@@ -122,8 +123,8 @@ int GetClipRgn(HDC hdc, HRGN handle) {
         SetLastError(ERROR_INVALID_HANDLE);
         return -1;
     }
-    if (!dc->m_state.clip) return 0;
-    region->m_region = *dc->m_state.clip;
+    if (!dc->Clip().region) return 0;
+    region->m_region = dc->ClipRegion();
     return 1;
 }
 
@@ -133,9 +134,7 @@ int IntersectClipRect(HDC hdc, int left, int top, int right, int bottom) {
         SetLastError(ERROR_INVALID_HANDLE);
         return RGN_ERROR;
     }
-    const SIZE extent = dc->Extent();
-    const Region current = dc->m_state.clip ? *dc->m_state.clip : Region(RECT{0, 0, extent.cx, extent.cy});
-    dc->m_state.clip = Region::Combine(current, Region(Normalised(left, top, right, bottom)), Region::Op::And);
+    dc->Narrow(Normalised(left, top, right, bottom));
     return ClipKind(*dc);
 }
 
@@ -145,9 +144,8 @@ int GetClipBox(HDC hdc, RECT* rect) {
         SetLastError(ERROR_INVALID_HANDLE);
         return RGN_ERROR;
     }
-    const Region clip = dc->EffectiveClip();
-    *rect = clip.Bounds();
-    return clip.Kind();
+    *rect = dc->EffectiveBounds();
+    return dc->ClipKind();
 }
 
 namespace platform {
@@ -160,6 +158,42 @@ std::optional<Region> RegionFromHandle(HRGN handle) {
     auto region = Lookup<RegionObject>(handle);
     if (!region) return std::nullopt;
     return region->m_region;
+}
+
+bool SaveClip(HDC hdc, DcClip* clip) {
+    auto dc = LookupDc(hdc);
+    if (!dc || !clip) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    *clip = dc->Clip();
+    return true;
+}
+
+bool NarrowClip(HDC hdc, const RECT& rect, DcClip* saved) {
+    auto dc = LookupDc(hdc);
+    if (!dc || !saved) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    *saved = dc->Clip();
+    dc->Narrow(Normalised(rect.left, rect.top, rect.right, rect.bottom));
+    return true;
+}
+
+bool RestoreClip(HDC hdc, const DcClip& clip) {
+    auto dc = LookupDc(hdc);
+    if (!dc) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    dc->SetClip(clip);
+    return true;
+}
+
+HRGN CreateClipHandle(const DcClip& clip) {
+    if (!clip.region) return nullptr;
+    return NewRegion(Region::Combine(*clip.region, Region(clip.narrowed), Region::Op::And));
 }
 
 }  // namespace platform

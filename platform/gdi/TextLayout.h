@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/gdi/GdiObject.h"
@@ -23,6 +24,7 @@ std::string ResolveFace(std::string_view requested);
 struct LayoutText {
     std::string utf8;
     std::vector<std::pair<unsigned, unsigned>> underlined;
+    bool operator==(const LayoutText&) const = default;
 };
 enum class Prefix { Process, Keep };
 enum class Breaks { Keep, AsSpaces };
@@ -39,5 +41,47 @@ struct PixelExtents {
     int height = 0;
 };
 PixelExtents LogicalExtents(PangoLayout* layout);
+
+// How a layout is fitted, besides its font and text.
+struct LayoutShape {
+    int width = -1;   // in pango units; -1: no limit
+    int height = -1;  // in pango units, for ellipsizing wrapped text; -1: no limit
+    bool ellipsize = false;
+    bool wrap = false;
+    PangoAlignment alignment = PANGO_ALIGN_LEFT;
+    bool operator==(const LayoutShape&) const = default;
+};
+
+// A laid-out text and its measures; holds a reference to the layout.
+class LaidText {
+public:
+    LaidText(PangoLayout* layout, PixelExtents extents, int logicalWidth)
+        : m_layout(layout), m_extents(extents), m_logicalWidth(logicalWidth) {
+        g_object_ref(m_layout);
+    }
+    LaidText(const LaidText& other) : LaidText(other.m_layout, other.m_extents, other.m_logicalWidth) {}
+    LaidText& operator=(LaidText other) {
+        std::swap(m_layout, other.m_layout);
+        m_extents = other.m_extents;
+        m_logicalWidth = other.m_logicalWidth;
+        return *this;
+    }
+    ~LaidText() { g_object_unref(m_layout); }
+
+    PangoLayout* Layout() const { return m_layout; }
+    const PixelExtents& Extents() const { return m_extents; }
+    int LogicalWidth() const { return m_logicalWidth; }  // pango units, not rounded
+
+private:
+    PangoLayout* m_layout;
+    PixelExtents m_extents;
+    int m_logicalWidth;
+};
+
+// `text` laid out in `font` and fitted as `shape` asks, from the thread's cache of recent
+// layouts: laying text out costs far more than drawing it, and paints draw the same texts
+// again. Fonts are known by handle, and handles are never reused, so a font deleted and
+// another made in its place cannot find the old layouts. A cached layout is never changed.
+LaidText LayOut(const FontObject& font, LayoutText text, const LayoutShape& shape);
 
 }  // namespace platform::gdi

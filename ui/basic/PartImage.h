@@ -22,16 +22,16 @@ struct PartImages {
     }
 };
 
+// `part` (client co-ordinates) relative to the control, as an image's "dest" is.
+inline RECT PartInControl(const CControlUI& control, const RECT& part) {
+    const RECT& origin = control.GetBounds();
+    return RECT{part.left - origin.left, part.top - origin.top, part.right - origin.left, part.bottom - origin.top};
+}
+
 // Draws `image` stretched over `part`, in client co-ordinates.
 inline void DrawPartImage(CControlUI& control, HDC hdc, const CUIString& image, const RECT& part) {
     if (image.IsEmpty() || part.right <= part.left || part.bottom <= part.top) return;
-    // The skin's "dest" is relative to the control.
-    const RECT& origin = control.GetBounds();
-    CUIString modifier;
-    modifier.FormatShort(L"dest='%d,%d,%d,%d'", static_cast<int>(part.left - origin.left),
-                         static_cast<int>(part.top - origin.top), static_cast<int>(part.right - origin.left),
-                         static_cast<int>(part.bottom - origin.top));
-    control.DrawSkinImage(hdc, image, modifier.Data());
+    control.DrawSkinImageAt(hdc, image, PartInControl(control, part));
 }
 
 }  // namespace SkinUI

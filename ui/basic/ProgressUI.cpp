@@ -4,6 +4,8 @@
 
 #include "ui/basic/PartImage.h"
 #include "ui/core/AttributeText.h"
+#include "ui/core/PaintManager.h"
+#include "ui/render/RenderEngine.h"
 
 namespace SkinUI {
 
@@ -76,6 +78,19 @@ RECT CProgressUI::FilledPart() const {
         part.top = static_cast<LONG>(m_bounds.bottom - height * done / range);
     }
     return part;
+}
+
+void CProgressUI::RenderBackImage(HDC hdc) {
+    // A skin may give the bar's filled look as the back image too; where the fore image drawn
+    // next covers all of it with opaque pixels, drawing it first shows nothing.
+    const RECT part = FilledPart();
+    if (m_manager != nullptr && !m_backImage.IsEmpty() && !m_foreImage.IsEmpty() && part.right > part.left &&
+        part.bottom > part.top &&
+        CUIRenderEngine::ImageSpecHides(hdc, m_manager, m_bounds, m_paintRect, m_foreImage.View(),
+                                        PartInControl(*this, part), m_backImage.View())) {
+        return;
+    }
+    CLabelUI::RenderBackImage(hdc);
 }
 
 void CProgressUI::RenderStateImage(HDC hdc) {

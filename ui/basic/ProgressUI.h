@@ -29,6 +29,7 @@ public:
 
     // Adds "hor", "min", "max", "value", "foreimage".
     void ApplyAttribute(std::wstring_view name, std::wstring_view value) override;
+    void RenderBackImage(HDC hdc) override;
     void RenderStateImage(HDC hdc) override;
 
 protected:

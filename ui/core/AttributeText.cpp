@@ -55,46 +55,70 @@ bool ReadNumbers(std::wstring_view text, LONG* values, int count) {
 
 }  // namespace
 
+bool CAttributeReader::Fail(size_t where) {
+    m_failed = true;
+    m_errorOffset = where;
+    m_at = m_text.size();
+    return false;
+}
+
+bool CAttributeReader::Next(std::wstring_view* name, std::wstring_view* value) {
+    if (m_failed) return false;
+    size_t at = SkipBlanks(m_text, m_at);
+    if (at == m_text.size()) {
+        m_at = at;
+        return false;
+    }
+    const size_t nameStart = at;
+    while (at < m_text.size() && !IsBlank(m_text[at]) && m_text[at] != L'=' && m_text[at] != L'"' &&
+           m_text[at] != L'\'') {
+        ++at;
+    }
+    if (at == nameStart) return Fail(nameStart);
+    *name = m_text.substr(nameStart, at - nameStart);
+    at = SkipBlanks(m_text, at);
+    if (at == m_text.size() || m_text[at] != L'=') return Fail(at);
+    at = SkipBlanks(m_text, at + 1);
+    if (at == m_text.size() || (m_text[at] != L'"' && m_text[at] != L'\'')) return Fail(at);
+    const wchar_t quote = m_text[at];
+    const size_t valueStart = at++;
+    // Mostly a plain view of the text; only a doubled quote needs a copy.
+    bool copied = false;
+    size_t plainFrom = at;
+    for (;;) {
+        const size_t end = m_text.find(quote, at);
+        if (end == std::wstring_view::npos) return Fail(valueStart);  // unterminated value
+        if (end + 1 < m_text.size() && m_text[end + 1] == quote) {    // a doubled quote stands for one
+            if (!copied) m_unescaped.clear();
+            copied = true;
+            m_unescaped.append(m_text.substr(at, end + 1 - at));
+            at = end + 2;
+            continue;
+        }
+        if (copied) {
+            m_unescaped.append(m_text.substr(at, end - at));
+            *value = m_unescaped;
+        } else {
+            *value = m_text.substr(plainFrom, end - plainFrom);
+        }
+        at = end + 1;
+        break;
+    }
+    // Pairs need a blank between them; name="a"x="b" is a typo, not two attributes.
+    if (at < m_text.size() && !IsBlank(m_text[at])) return Fail(at);
+    m_at = at;
+    return true;
+}
+
 bool ParseAttributeText(std::wstring_view text, std::vector<UIAttribute>* out, size_t* errorOffset) {
     out->clear();
-    size_t at = 0;
-    auto fail = [&](size_t where) {
-        if (errorOffset != nullptr) *errorOffset = where;
-        return false;
-    };
-    for (;;) {
-        at = SkipBlanks(text, at);
-        if (at == text.size()) return true;
-        const size_t nameStart = at;
-        while (at < text.size() && !IsBlank(text[at]) && text[at] != L'=' && text[at] != L'"' && text[at] != L'\'') {
-            ++at;
-        }
-        if (at == nameStart) return fail(nameStart);
-        UIAttribute attribute;
-        attribute.name.assign(text.substr(nameStart, at - nameStart));
-        at = SkipBlanks(text, at);
-        if (at == text.size() || text[at] != L'=') return fail(at);
-        at = SkipBlanks(text, at + 1);
-        if (at == text.size() || (text[at] != L'"' && text[at] != L'\'')) return fail(at);
-        const wchar_t quote = text[at];
-        const size_t valueStart = at++;
-        for (;;) {
-            if (at == text.size()) return fail(valueStart);  // unterminated value
-            if (text[at] == quote) {
-                if (at + 1 < text.size() && text[at + 1] == quote) {
-                    attribute.value.push_back(quote);
-                    at += 2;
-                    continue;
-                }
-                ++at;
-                break;
-            }
-            attribute.value.push_back(text[at++]);
-        }
-        // Pairs need a blank between them; name="a"x="b" is a typo, not two attributes.
-        if (at < text.size() && !IsBlank(text[at])) return fail(at);
-        out->push_back(std::move(attribute));
-    }
+    CAttributeReader reader(text);
+    std::wstring_view name, value;
+    while (reader.Next(&name, &value))
+        out->push_back(UIAttribute{std::wstring(name), std::wstring(value)});
+    if (!reader.Failed()) return true;
+    if (errorOffset != nullptr) *errorOffset = reader.ErrorOffset();
+    return false;
 }
 
 bool ParseColor(std::wstring_view text, DWORD* argb) {

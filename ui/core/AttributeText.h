@@ -24,6 +24,27 @@ struct UIAttribute {
     std::wstring value;
 };
 
+// Reads the pairs of an attribute list one at a time, as views: of the text itself, or of
+// the reader's own copy for a value with a doubled quote (valid until the next call).
+class CAttributeReader {
+public:
+    explicit CAttributeReader(std::wstring_view text) : m_text(text) {}
+    // The next pair; false at the end of the list or at a fault.
+    bool Next(std::wstring_view* name, std::wstring_view* value);
+    bool Failed() const { return m_failed; }
+    // Where reading stopped at a fault.
+    size_t ErrorOffset() const { return m_errorOffset; }
+
+private:
+    bool Fail(size_t where);
+
+    std::wstring_view m_text;
+    size_t m_at = 0;
+    bool m_failed = false;
+    size_t m_errorOffset = 0;
+    std::wstring m_unescaped;
+};
+
 // On failure `out` holds the pairs before the bad one and `errorOffset` (when given) the
 // position where parsing stopped. `out` is cleared first.
 bool ParseAttributeText(std::wstring_view text, std::vector<UIAttribute>* out, size_t* errorOffset = nullptr);

@@ -384,6 +384,11 @@ bool CControlUI::DrawSkinImage(HDC hdc, const CUIString& spec, const wchar_t* mo
                                           modifier != nullptr ? std::wstring_view(modifier) : std::wstring_view());
 }
 
+bool CControlUI::DrawSkinImageAt(HDC hdc, const CUIString& spec, const RECT& dest) {
+    if (hdc == nullptr || m_manager == nullptr) return false;
+    return CUIRenderEngine::DrawImageSpecAt(hdc, m_manager, m_bounds, m_paintRect, spec.View(), dest);
+}
+
 bool CControlUI::DrawSkinImageOrForget(HDC hdc, CUIString& image, const wchar_t* modifier) {
     if (image.IsEmpty()) return false;
     if (DrawSkinImage(hdc, image, modifier)) return true;

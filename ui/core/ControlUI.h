@@ -200,6 +200,8 @@ public:
     virtual void RenderFrame(HDC hdc);
     // False when nothing could be drawn.
     bool DrawSkinImage(HDC hdc, const CUIString& spec, const wchar_t* modifier = nullptr);
+    // The same with the image placed at `dest`, relative to the control's top-left corner.
+    bool DrawSkinImageAt(HDC hdc, const CUIString& spec, const RECT& dest);
     // The same, but an image that cannot be drawn is emptied, so that it is not tried at every
     // paint; false when nothing was drawn.
     bool DrawSkinImageOrForget(HDC hdc, CUIString& image, const wchar_t* modifier = nullptr);

@@ -97,6 +97,7 @@ CUIPaintManager::~CUIPaintManager() {
 void CUIPaintManager::Bind(HWND hwnd) {
     XJ_ASSERT_ON_THREAD(m_thread);
     m_hwnd = hwnd;
+    m_invalidated.clear();
     auto& managers = Managers();
     const auto listed = std::find(managers.begin(), managers.end(), this);
     if (hwnd == nullptr && listed != managers.end()) managers.erase(listed);
@@ -141,6 +142,8 @@ void CUIPaintManager::SetClientSize(SIZE size) {
 bool CUIPaintManager::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     XJ_ASSERT_ON_THREAD(m_thread);
     DispatchScope scope(this);
+    // Whoever handles it (a filter too), a paint validates the window.
+    if (message == WM_PAINT) m_invalidated.clear();
 
     result = 0;
     // By index: a filter may remove itself or others while it runs.
@@ -158,6 +161,7 @@ bool CUIPaintManager::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lP
         case WM_PAINT: {
             PAINTSTRUCT paint{};
             HDC dc = m_hwnd != nullptr ? BeginPaint(m_hwnd, &paint) : nullptr;
+            m_invalidated.clear();
             if (dc == nullptr) {
                 UpdateLayout();
                 if (m_hwnd != nullptr) ValidateRect(m_hwnd, nullptr);
@@ -597,6 +601,14 @@ void CUIPaintManager::InvalidateArea(const RECT& rect) {
     // Controls scrolled out of the window (the rows of a long list) invalidate nothing.
     RECT visible;
     if (!IntersectRects(&visible, rect, RECT{0, 0, m_clientSize.cx, m_clientSize.cy})) return;
+    constexpr size_t kRemembered = 8;
+    for (const RECT& known : m_invalidated) {
+        if (known.left <= visible.left && known.top <= visible.top && known.right >= visible.right &&
+            known.bottom >= visible.bottom) {
+            return;
+        }
+    }
+    if (m_invalidated.size() < kRemembered) m_invalidated.push_back(visible);
     InvalidateRect(m_hwnd, &visible, FALSE);
 }
 
@@ -639,13 +651,12 @@ bool CUIPaintManager::PaintInto(HDC target, const RECT& area) {
     const int saved = memory != nullptr ? SaveDC(memory) : 0;
     if (saved == 0) return false;
     // Only what the target will take is drawn: the area, within the target's clip (a window's
-    // invalid region is often a few small rectangles far apart).
-    HRGN drawn = CreateRectRgn(area.left, area.top, area.right, area.bottom);
-    HRGN targetClip = CreateRectRgn(0, 0, 0, 0);
-    if (drawn != nullptr && targetClip != nullptr && GetClipRgn(target, targetClip) == 1) {
-        CombineRgn(drawn, drawn, targetClip, RGN_AND);
-    }
-    if (drawn != nullptr) SelectClipRgn(memory, drawn);
+    // invalid region is often a few small rectangles far apart). The buffer and the target
+    // share client co-ordinates.
+    platform::DcClip targetClip;  // stays empty (no clip) when the target has none
+    platform::SaveClip(target, &targetClip);
+    platform::RestoreClip(memory, targetClip);
+    IntersectClipRect(memory, area.left, area.top, area.right, area.bottom);
     // The buffer still holds the last paint: what no control draws must come out clear.
     platform::ClearRect(memory, area);
     const bool outer = !m_painting;
@@ -653,8 +664,6 @@ bool CUIPaintManager::PaintInto(HDC target, const RECT& area) {
     m_root->Render(memory, area);
     if (outer) m_painting = false;
     RestoreDC(memory, saved);
-    if (targetClip != nullptr) DeleteObject(targetClip);
-    if (drawn != nullptr) DeleteObject(drawn);
     return BitBlt(target, area.left, area.top, area.right - area.left, area.bottom - area.top, memory, area.left,
                   area.top, SRCCOPY) != FALSE;
 }

@@ -200,6 +200,11 @@ private:
     SIZE m_clientSize{};
     bool m_layoutPending = true;
     int m_dispatchDepth = 0;
+    // Areas invalidated since the window was last validated, as far as the manager knows: a
+    // control that changes several things at once (a bar's image and its value) asks for the
+    // same area more than once, and every request costs the window layer a region union.
+    // Forgotten at every WM_PAINT, before anything can validate the window.
+    std::vector<RECT> m_invalidated;
 
     CControlUI* m_focus = nullptr;
     CControlUI* m_hover = nullptr;

@@ -3,9 +3,10 @@
 #include <cstdarg>
 #include <cstring>
 #include <cwchar>
+#include <iterator>
 #include <limits>
+#include <memory>
 #include <new>
-#include <vector>
 
 namespace SkinUI {
 
@@ -30,6 +31,16 @@ bool IsFlag(wchar_t c) {
 }
 bool IsDigit(wchar_t c) {
     return c >= L'0' && c <= L'9';
+}
+
+// Whether every conversion of `format` is a plain %d or %%.
+bool OnlyPlainIntegers(const wchar_t* format) {
+    for (const wchar_t* p = format; *p != L'\0'; ++p) {
+        if (*p != L'%') continue;
+        ++p;
+        if (*p != L'd' && *p != L'%') return false;
+    }
+    return true;
 }
 
 // Rewrites a Windows wide-runtime format for glibc's wide printf, where an unqualified
@@ -254,17 +265,58 @@ bool CUIString::operator==(const wchar_t* text) const {
 int CUIString::FormatShort(const wchar_t* format, ...) {
     Clear();
     if (format == nullptr) return 0;
+    // Formats of text and plain %d alone (a percentage, an image's place) are written here:
+    // the wide printf cost more than the paint that uses the text.
+    if (OnlyPlainIntegers(format)) {
+        wchar_t out[kFormatShortLimit];
+        int length = 0;
+        auto put = [&](wchar_t c) {
+            if (length < kFormatShortLimit) out[length++] = c;
+        };
+        va_list args;
+        va_start(args, format);
+        for (const wchar_t* p = format; *p != L'\0'; ++p) {
+            if (*p != L'%') {
+                put(*p);
+            } else if (*++p == L'%') {
+                put(L'%');
+            } else {
+                const long long value = va_arg(args, int);
+                unsigned long long magnitude = value < 0 ? 0ull - static_cast<unsigned long long>(value) : value;
+                wchar_t digits[24];
+                int count = 0;
+                do {
+                    digits[count++] = static_cast<wchar_t>(L'0' + magnitude % 10);
+                    magnitude /= 10;
+                } while (magnitude != 0);
+                if (value < 0) put(L'-');
+                while (count > 0)
+                    put(digits[--count]);
+            }
+        }
+        va_end(args);
+        Assign(out, length);
+        return m_length;
+    }
     const std::wstring translated = TranslateFormat(format);
     // glibc's vswprintf reports overflow and errors alike as -1, so retry with room to spare
     // before deciding the format itself is bad; the result is cut to the limit afterwards.
-    for (size_t room : {size_t{1024}, size_t{64 * 1024}}) {
-        std::vector<wchar_t> buffer(room);
+    // The first buffer is left uninitialised: paints format image modifiers, and zeroing
+    // it cost more than the formatting.
+    wchar_t first[1024];
+    std::unique_ptr<wchar_t[]> second;
+    for (size_t room : {std::size(first), size_t{64 * 1024}}) {
+        wchar_t* buffer = first;
+        if (room != std::size(first)) {
+            second.reset(new wchar_t[room]);
+            buffer = second.get();
+        }
         va_list args;
         va_start(args, format);
-        const int written = std::vswprintf(buffer.data(), buffer.size(), translated.c_str(), args);
+        const int written = std::vswprintf(buffer, room, translated.c_str(), args);
         va_end(args);
         if (written >= 0) {
-            Assign(buffer.data(), written < kFormatShortLimit ? written : kFormatShortLimit);
+            Assign(buffer, written < kFormatShortLimit ? written : kFormatShortLimit);
             return m_length;
         }
     }

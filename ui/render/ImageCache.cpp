@@ -34,7 +34,41 @@ DWORD StraightRgb(DWORD pixel) {
     return channel(16) | channel(8) | channel(0);
 }
 
+// The widest run of opaque pixels of every row, for images with alpha.
+void FindOpaqueRuns(UIImageInfo* image) {
+    image->opaqueRuns.clear();
+    BITMAP bits;
+    if (!image->hasAlpha || GetObjectW(image->bitmap, sizeof(bits), &bits) != sizeof(bits) || !bits.bmBits) return;
+    image->opaqueRuns.reserve(static_cast<size_t>(image->height));
+    for (int y = 0; y < image->height; ++y) {
+        const auto* row = reinterpret_cast<const DWORD*>(static_cast<const uint8_t*>(bits.bmBits) +
+                                                         static_cast<size_t>(y) * bits.bmWidthBytes);
+        std::pair<int, int> widest{0, 0};
+        for (int x = 0; x < image->width;) {
+            if ((row[x] >> 24) != 0xFF) {
+                ++x;
+                continue;
+            }
+            const int from = x;
+            while (x < image->width && (row[x] >> 24) == 0xFF)
+                ++x;
+            if (x - from > widest.second - widest.first) widest = {from, x};
+        }
+        image->opaqueRuns.push_back(widest);
+    }
+}
+
 }  // namespace
+
+bool UIImageInfo::IsOpaque(const RECT& rect) const {
+    if (!hasAlpha) return true;
+    if (rect.top < 0 || rect.bottom > static_cast<LONG>(opaqueRuns.size())) return false;
+    for (LONG y = rect.top; y < rect.bottom; ++y) {
+        const auto& [from, to] = opaqueRuns[static_cast<size_t>(y)];
+        if (from > rect.left || to < rect.right) return false;
+    }
+    return true;
+}
 
 CUIImageCache::~CUIImageCache() {
     Clear();
@@ -43,6 +77,7 @@ CUIImageCache::~CUIImageCache() {
 void CUIImageCache::SetSkinZip(const CSkinZip* zip) {
     m_zip = zip;
     m_failed.clear();
+    m_recent.clear();
 }
 
 CUIImageCache::Key CUIImageCache::KeyOf(const UIImageRef& ref) {
@@ -72,8 +107,9 @@ const UIImageInfo* CUIImageCache::Insert(const Key& key, std::span<const uint8_t
     auto decoded = platform::DecodeImage(bytes);
     if (!decoded) return nullptr;
     auto [it, inserted] =
-        m_images.emplace(key, UIImageInfo{decoded->bitmap, decoded->width, decoded->height, decoded->hasAlpha});
+        m_images.emplace(key, UIImageInfo{decoded->bitmap, decoded->width, decoded->height, decoded->hasAlpha, {}});
     (void)inserted;
+    FindOpaqueRuns(&it->second);
     return &it->second;
 }
 
@@ -95,12 +131,34 @@ const UIImageInfo* CUIImageCache::InsertMasked(const Key& key, const UIImageInfo
             keyedOut = keyedOut || masked;
         }
     }
-    auto [it, inserted] = m_images.emplace(key, UIImageInfo{copy, base.width, base.height, base.hasAlpha || keyedOut});
+    auto [it, inserted] =
+        m_images.emplace(key, UIImageInfo{copy, base.width, base.height, base.hasAlpha || keyedOut, {}});
     (void)inserted;
+    FindOpaqueRuns(&it->second);
     return &it->second;
 }
 
 const UIImageInfo* CUIImageCache::FindImage(const UIImageRef& ref) {
+    constexpr size_t kRecent = 16;
+    for (size_t i = 0; i < m_recent.size(); ++i) {
+        const UIImageRef& known = m_recent[i].ref;
+        if (known.origin != ref.origin || known.mask != ref.mask || known.name != ref.name ||
+            known.resType != ref.resType) {
+            continue;
+        }
+        std::rotate(m_recent.begin(), m_recent.begin() + static_cast<std::ptrdiff_t>(i),
+                    m_recent.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        return m_recent.front().image;
+    }
+    const UIImageInfo* image = Find(ref);
+    if (image != nullptr) {
+        if (m_recent.size() == kRecent) m_recent.pop_back();
+        m_recent.insert(m_recent.begin(), Recent{ref, image});
+    }
+    return image;
+}
+
+const UIImageInfo* CUIImageCache::Find(const UIImageRef& ref) {
     const Key key = KeyOf(ref);
     if (auto it = m_images.find(key); it != m_images.end()) return &it->second;
     const Key plainKey{std::get<0>(key), std::get<1>(key), std::get<2>(key), kNoMask};
@@ -125,12 +183,17 @@ bool CUIImageCache::AddImage(std::wstring_view name, std::span<const uint8_t> by
     auto decoded = platform::DecodeImage(bytes);
     if (!decoded) return false;
     RemoveImage(name);
+    m_recent.clear();
     const Key key{static_cast<int>(UIImageRef::Origin::SkinFile), FileKey(name), std::wstring(), kNoMask};
-    m_images.emplace(key, UIImageInfo{decoded->bitmap, decoded->width, decoded->height, decoded->hasAlpha});
+    auto [it, inserted] =
+        m_images.emplace(key, UIImageInfo{decoded->bitmap, decoded->width, decoded->height, decoded->hasAlpha, {}});
+    (void)inserted;
+    FindOpaqueRuns(&it->second);
     return true;
 }
 
 void CUIImageCache::RemoveImage(std::wstring_view name) {
+    m_recent.clear();
     const std::wstring fileKey = FileKey(name);
     m_failed.erase(Key{static_cast<int>(UIImageRef::Origin::SkinFile), fileKey, std::wstring(), kNoMask});
     for (auto it = m_images.begin(); it != m_images.end();) {
@@ -145,6 +208,7 @@ void CUIImageCache::RemoveImage(std::wstring_view name) {
 }
 
 void CUIImageCache::Clear() {
+    m_recent.clear();
     for (auto& [key, info] : m_images)
         DeleteObject(info.bitmap);
     m_images.clear();

@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/types/WinTypes.h"
@@ -30,6 +31,11 @@ struct UIImageInfo {
     int width = 0;
     int height = 0;
     bool hasAlpha = false;
+    // With alpha: each row's widest run of fully opaque pixels, [first, second).
+    std::vector<std::pair<int, int>> opaqueRuns;
+
+    // Whether every pixel of `rect` (which lies inside the image) is fully opaque.
+    bool IsOpaque(const RECT& rect) const;
 };
 
 // Where an image comes from, and the colour keyed out of it.
@@ -78,9 +84,19 @@ public:
 private:
     using Key = std::tuple<int, std::wstring, std::wstring, int64_t>;
     static Key KeyOf(const UIImageRef& ref);
+    const UIImageInfo* Find(const UIImageRef& ref);
     bool ReadBytes(const UIImageRef& ref, std::vector<uint8_t>* bytes) const;
     const UIImageInfo* Insert(const Key& key, std::span<const uint8_t> bytes);
     const UIImageInfo* InsertMasked(const Key& key, const UIImageInfo& base, DWORD mask);
+
+    // Answers to recent lookups by the reference as given, most recent first: a paint looks
+    // the same few images up again and again, and making the key cost more than a small draw.
+    // Emptied whenever an entry goes or is replaced.
+    struct Recent {
+        UIImageRef ref;
+        const UIImageInfo* image;
+    };
+    std::vector<Recent> m_recent;
 
     const CSkinZip* m_zip;
     std::map<Key, UIImageInfo> m_images;

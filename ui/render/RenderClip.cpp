@@ -4,53 +4,59 @@ namespace SkinUI {
 
 bool CUIRenderClip::ClipToRect(HDC hdc, const RECT& rect) {
     Restore();
-    return Narrow(hdc, CreateRectRgn(rect.left, rect.top, rect.right, rect.bottom));
+    if (!platform::NarrowClip(hdc, rect, &m_saved)) return false;
+    m_hdc = hdc;
+    m_shape = rect;
+    m_ellipse = SIZE{};
+    return true;
 }
 
 bool CUIRenderClip::ClipToRoundRect(HDC hdc, const RECT& rect, int ellipseWidth, int ellipseHeight) {
     Restore();
-    return Narrow(hdc, CreateRoundRectRgn(rect.left, rect.top, rect.right, rect.bottom, ellipseWidth, ellipseHeight));
-}
-
-bool CUIRenderClip::Narrow(HDC hdc, HRGN shape) {
-    HRGN saved = CreateRectRgn(0, 0, 0, 0);
-    bool ok = shape && saved;
-    int had = 0;
-    if (ok) {
-        had = GetClipRgn(hdc, saved);
-        ok = had >= 0;
-    }
-    if (ok && had == 0) {
-        RECT all;
-        ok = GetClipBox(hdc, &all) != RGN_ERROR;
-        if (ok) {
-            DeleteObject(saved);
-            saved = CreateRectRgn(all.left, all.top, all.right, all.bottom);
-            ok = saved != nullptr;
-        }
-    }
-    ok = ok && CombineRgn(shape, shape, saved, RGN_AND) != RGN_ERROR && SelectClipRgn(hdc, shape) != RGN_ERROR;
-    if (!ok) {
-        if (shape) DeleteObject(shape);
-        if (saved) DeleteObject(saved);
-        return false;
-    }
+    HRGN shape = CreateRoundRectRgn(rect.left, rect.top, rect.right, rect.bottom, ellipseWidth, ellipseHeight);
+    const bool ok =
+        shape != nullptr && platform::SaveClip(hdc, &m_saved) && ExtSelectClipRgn(hdc, shape, RGN_AND) != RGN_ERROR;
+    if (shape != nullptr) DeleteObject(shape);
+    if (!ok) return false;
     m_hdc = hdc;
-    m_saved = saved;
-    m_current = shape;
-    m_hadClip = had == 1;
+    m_shape = rect;
+    m_ellipse = SIZE{ellipseWidth, ellipseHeight};
     return true;
 }
 
+HRGN CUIRenderClip::SavedRegion() {
+    if (m_hdc == nullptr) return nullptr;
+    if (m_savedHandle == nullptr) {
+        m_savedHandle = platform::CreateClipHandle(m_saved);
+        // No clip before: the whole DC, which draws the same pixels.
+        if (m_savedHandle == nullptr) {
+            m_savedHandle = CreateRectRgn(0, 0, GetDeviceCaps(m_hdc, HORZRES), GetDeviceCaps(m_hdc, VERTRES));
+        }
+    }
+    return m_savedHandle;
+}
+
+HRGN CUIRenderClip::CurrentRegion() {
+    if (m_hdc == nullptr) return nullptr;
+    // Made from the saved clip and the shape when asked for: most clips never are.
+    if (m_currentHandle == nullptr && SavedRegion() != nullptr) {
+        m_currentHandle = m_ellipse.cx == 0 && m_ellipse.cy == 0
+                              ? CreateRectRgn(m_shape.left, m_shape.top, m_shape.right, m_shape.bottom)
+                              : CreateRoundRectRgn(m_shape.left, m_shape.top, m_shape.right, m_shape.bottom,
+                                                   m_ellipse.cx, m_ellipse.cy);
+        if (m_currentHandle != nullptr) CombineRgn(m_currentHandle, m_currentHandle, m_savedHandle, RGN_AND);
+    }
+    return m_currentHandle;
+}
+
 void CUIRenderClip::Restore() {
-    if (!m_hdc) return;
-    SelectClipRgn(m_hdc, m_hadClip ? m_saved : nullptr);
-    DeleteObject(m_saved);
-    DeleteObject(m_current);
+    if (m_hdc != nullptr) platform::RestoreClip(m_hdc, m_saved);
+    if (m_savedHandle != nullptr) DeleteObject(m_savedHandle);
+    if (m_currentHandle != nullptr) DeleteObject(m_currentHandle);
     m_hdc = nullptr;
-    m_saved = nullptr;
-    m_current = nullptr;
-    m_hadClip = false;
+    m_saved = {};
+    m_savedHandle = nullptr;
+    m_currentHandle = nullptr;
 }
 
 }  // namespace SkinUI

@@ -3,9 +3,11 @@
 // selects the saved clip again. Nested clips must end in reverse order of their start.
 //
 // Used on the UI thread with one DC for one paint pass; the DC must outlive the clip. The
-// clip owns both region handles. When the DC had no clip, the saved region is the DC's whole
-// drawable area (selecting it again draws the same pixels) and Restore removes the clip, as
-// it was. A failure (bad DC, out of memory) leaves the DC as it was and IsActive() false.
+// clips are kept aside without region handles (a paint clips around every control); the
+// handles SavedRegion and CurrentRegion make on request belong to the clip. When the DC had
+// no clip, the saved region is the DC's whole drawable area (selecting it again draws the
+// same pixels) and Restore removes the clip, as it was. A failure (bad DC, out of memory)
+// leaves the DC as it was and IsActive() false.
 #pragma once
 
 #include "platform/gdi/Gdi.h"
@@ -28,17 +30,18 @@ public:
 
     bool IsActive() const { return m_hdc != nullptr; }
     // The clip before ClipToRect and the narrowed one, for selecting them again while the
-    // clip is active (for example the outer clip while painting a floating child).
-    HRGN SavedRegion() const { return m_saved; }
-    HRGN CurrentRegion() const { return m_current; }
+    // clip is active (for example the outer clip while painting a floating child). Null when
+    // not active.
+    HRGN SavedRegion();
+    HRGN CurrentRegion();
 
 private:
-    bool Narrow(HDC hdc, HRGN shape);
-
     HDC m_hdc = nullptr;
-    HRGN m_saved = nullptr;
-    HRGN m_current = nullptr;
-    bool m_hadClip = false;
+    platform::DcClip m_saved;
+    RECT m_shape{};
+    SIZE m_ellipse{};  // zero for a plain rectangle
+    HRGN m_savedHandle = nullptr;
+    HRGN m_currentHandle = nullptr;
 };
 
 }  // namespace SkinUI

@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <limits>
+#include <memory>
+#include <optional>
+#include <vector>
 
 #include "ui/skin/ImageSpec.h"
 
@@ -39,23 +43,76 @@ private:
     int m_level;
 };
 
-// A memory DC with one bitmap selected, for the blits of one draw call.
+// A memory DC with one bitmap selected, for the blits of one draw call. The DC is kept per
+// thread and lent to one user at a time (making one for every image drawn cost more than a
+// small draw); a nested user gets a DC of its own.
 class CSourceDc {
 public:
-    explicit CSourceDc(HBITMAP bitmap) : m_dc(CreateCompatibleDC(nullptr)) {
+    explicit CSourceDc(HBITMAP bitmap) {
+        Kept& kept = KeptDc();
+        if (kept.dc != nullptr && !kept.lent) {
+            kept.lent = true;
+            m_kept = &kept;
+            m_dc = kept.dc;
+        } else {
+            m_dc = CreateCompatibleDC(nullptr);
+        }
         if (m_dc) m_previous = SelectObject(m_dc, bitmap);
     }
     ~CSourceDc() {
         if (m_previous) SelectObject(m_dc, m_previous);
-        if (m_dc) DeleteDC(m_dc);
+        if (m_kept != nullptr) {
+            m_kept->lent = false;
+        } else if (m_dc) {
+            DeleteDC(m_dc);
+        }
     }
     CSourceDc(const CSourceDc&) = delete;
     CSourceDc& operator=(const CSourceDc&) = delete;
     HDC Dc() const { return m_previous ? m_dc : nullptr; }
 
 private:
-    HDC m_dc;
+    struct Kept {
+        HDC dc = CreateCompatibleDC(nullptr);
+        bool lent = false;
+        Kept() = default;
+        Kept(const Kept&) = delete;
+        Kept& operator=(const Kept&) = delete;
+        ~Kept() {
+            if (dc != nullptr) DeleteDC(dc);
+        }
+    };
+    static Kept& KeptDc() {
+        thread_local Kept kept;
+        return kept;
+    }
+
+    Kept* m_kept = nullptr;
+    HDC m_dc = nullptr;
     HGDIOBJ m_previous = nullptr;
+};
+
+// The DC's clip narrowed to a rectangle until the end of the scope, set up on first need.
+class CNarrowedClip {
+public:
+    CNarrowedClip(HDC hdc, const RECT& rect) : m_hdc(hdc), m_rect(rect) {}
+    ~CNarrowedClip() {
+        if (m_active) platform::RestoreClip(m_hdc, m_saved);
+    }
+    CNarrowedClip(const CNarrowedClip&) = delete;
+    CNarrowedClip& operator=(const CNarrowedClip&) = delete;
+    bool Apply() {
+        if (m_active) return true;
+        if (!platform::NarrowClip(m_hdc, m_rect, &m_saved)) return false;
+        m_active = true;
+        return true;
+    }
+
+private:
+    HDC m_hdc;
+    RECT m_rect;
+    platform::DcClip m_saved;
+    bool m_active = false;
 };
 
 // Splits [from, to) into three parts with borders `first` and `last` taken from it; borders
@@ -101,6 +158,116 @@ void ForEachPiece(const Cell& cell, int64_t clipFrom, int64_t clipTo, const Emit
 
 bool FitsInt(int64_t value) {
     return value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max();
+}
+
+// Whether DrawImage with `params` gives every pixel of `area` an opaque pixel of the image
+// (its pixels replace what was there). Conservative: anything that could leave a pixel
+// untouched or translucent answers false.
+bool PaintsOpaquely(HDC hdc, const UIImageInfo& image, const UIImageDrawParams& params, const RECT& area) {
+    if (IsEmpty(area)) return true;
+    const RECT drawn = Intersect(params.clip, params.dest);
+    if (params.fade != 255 || params.hole || GetStretchBltMode(hdc) == HALFTONE || area.left < drawn.left ||
+        area.top < drawn.top || area.right > drawn.right || area.bottom > drawn.bottom ||
+        !FitsInt(int64_t{params.dest.right} - params.dest.left) ||
+        !FitsInt(int64_t{params.dest.bottom} - params.dest.top) || !image.IsOpaque(params.source)) {
+        return false;
+    }
+    // Every cell with room in the destination must take pixels from the source (a nine-grid
+    // whose corners fill the source leaves a stretched middle empty).
+    int64_t destX[4], destY[4], sourceX[4], sourceY[4];
+    const RECT& source = params.source;
+    SplitSpan(source.left, source.right, params.corner.left, params.corner.right, sourceX);
+    SplitSpan(source.top, source.bottom, params.corner.top, params.corner.bottom, sourceY);
+    SplitSpan(params.dest.left, params.dest.right, sourceX[1] - sourceX[0], sourceX[3] - sourceX[2], destX);
+    SplitSpan(params.dest.top, params.dest.bottom, sourceY[1] - sourceY[0], sourceY[3] - sourceY[2], destY);
+    for (int k = 0; k < 3; ++k) {
+        if (destX[k + 1] > destX[k] && sourceX[k + 1] <= sourceX[k]) return false;
+        if (destY[k + 1] > destY[k] && sourceY[k + 1] <= sourceY[k]) return false;
+    }
+    return true;
+}
+
+// An image spec's text parsed, kept by the text, most recently used first: a paint draws the
+// same few specs again and again, and parsing one cost more than drawing a small image.
+// Parsing depends on the text alone, so an entry never goes stale. An entry stays at its
+// address until it is evicted, which needs more than one newer entry.
+struct ParsedSpec {
+    size_t hash = 0;
+    std::wstring text;
+    bool ok = false;
+    UIImageSpec spec;
+};
+
+const ParsedSpec& ParseCached(std::wstring_view text) {
+    constexpr size_t kKept = 32;
+    thread_local std::vector<std::unique_ptr<ParsedSpec>> cache;
+    // Specs made at every paint (a bar's width) fill the cache with texts that differ in a
+    // digit or two: the hash spares comparing them all.
+    const size_t hash = std::hash<std::wstring_view>{}(text);
+    for (size_t i = 0; i < cache.size(); ++i) {
+        if (cache[i]->hash != hash || cache[i]->text != text) continue;
+        std::rotate(cache.begin(), cache.begin() + static_cast<std::ptrdiff_t>(i),
+                    cache.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        return *cache.front();
+    }
+    auto entry = std::make_unique<ParsedSpec>();
+    entry->hash = hash;
+    entry->text = text;
+    entry->ok = ParseImageSpec(text, &entry->spec);
+    if (cache.size() == kKept) cache.pop_back();
+    cache.insert(cache.begin(), std::move(entry));
+    return *cache.front();
+}
+
+// The key `changes` gives, else the base spec's.
+template <typename T>
+const std::optional<T>& Pick(const UIImageSpec& base, const UIImageSpec* changes, std::optional<T> UIImageSpec::*key) {
+    return changes != nullptr && (changes->*key).has_value() ? changes->*key : base.*key;
+}
+
+// The image and the drawing parameters that `base`, with the keys of `changes` over it, gives
+// inside `item` limited to `paint` (see DrawImageSpec).
+bool ResolveImageSpec(IImageSourceUI* images, const RECT& item, const RECT& paint, const UIImageSpec& base,
+                      const UIImageSpec* changes, const UIImageInfo** image, UIImageDrawParams* params) {
+    const std::optional<std::wstring>& res = Pick(base, changes, &UIImageSpec::res);
+    const std::optional<std::wstring>& file = Pick(base, changes, &UIImageSpec::file);
+    UIImageRef ref;
+    if (res && !res->empty()) {
+        ref.origin = UIImageRef::Origin::Resource;
+        ref.name = *res;
+        ref.resType = Pick(base, changes, &UIImageSpec::resType).value_or(std::wstring());
+    } else if (file && !file->empty()) {
+        ref.name = *file;
+    } else {
+        return false;
+    }
+    ref.mask = Pick(base, changes, &UIImageSpec::mask);
+    *image = images->FindImage(ref);
+    if (*image == nullptr) return false;
+
+    // A source reaching past the image keeps the part that lies on it.
+    const RECT whole{0, 0, (*image)->width, (*image)->height};
+    params->source = Intersect(Pick(base, changes, &UIImageSpec::source).value_or(whole), whole);
+    if (IsEmpty(params->source)) return false;
+    if (const std::optional<RECT>& dest = Pick(base, changes, &UIImageSpec::dest)) {
+        // Skins give any numbers; the sum must not overflow. Clamped, it still lies outside the item.
+        auto offset = [](LONG origin, LONG delta) {
+            return static_cast<LONG>(std::clamp<int64_t>(int64_t{origin} + delta, std::numeric_limits<LONG>::min(),
+                                                         std::numeric_limits<LONG>::max()));
+        };
+        const RECT& d = *dest;
+        params->dest = RECT{offset(item.left, d.left), offset(item.top, d.top), offset(item.left, d.right),
+                            offset(item.top, d.bottom)};
+    } else {
+        params->dest = item;
+    }
+    params->clip = Intersect(item, paint);
+    params->corner = Pick(base, changes, &UIImageSpec::corner).value_or(RECT{});
+    params->fade = Pick(base, changes, &UIImageSpec::fade).value_or(255);
+    params->hole = Pick(base, changes, &UIImageSpec::hole).value_or(false);
+    params->xTiled = Pick(base, changes, &UIImageSpec::xTiled).value_or(false);
+    params->yTiled = Pick(base, changes, &UIImageSpec::yTiled).value_or(false);
+    return true;
 }
 
 }  // namespace
@@ -173,9 +340,10 @@ bool CUIRenderEngine::DrawImage(HDC hdc, const UIImageInfo& image, const UIImage
     if (IsEmpty(clip) || params.fade == 0) return GetObjectType(hdc) != 0;
 
     CSourceDc sourceDc(image.bitmap);
-    CSavedDc saved(hdc);
-    if (!sourceDc.Dc() || !saved) return false;
-    if (IntersectClipRect(hdc, clip.left, clip.top, clip.right, clip.bottom) == RGN_ERROR) return false;
+    if (!sourceDc.Dc() || GetObjectType(hdc) == 0) return false;
+    // Pieces inside the clip are drawn as they are and pieces drawn one to one are cut to it;
+    // only a stretched piece that reaches out of the clip needs the DC's clip narrowed.
+    CNarrowedClip narrowed(hdc, clip);
 
     int64_t destX[4], destY[4], sourceX[4], sourceY[4];
     SplitSpan(source.left, source.right, params.corner.left, params.corner.right, sourceX);
@@ -204,6 +372,24 @@ bool CUIRenderEngine::DrawImage(HDC hdc, const UIImageInfo& image, const UIImage
                 if (y1 <= clip.top || y0 >= clip.bottom) return;
                 ForEachPiece(across, clip.left, clip.right, [&](int64_t x0, int64_t x1, int64_t sx0, int64_t sx1) {
                     if (x1 <= clip.left || x0 >= clip.right) return;
+                    const bool inside = x0 >= clip.left && x1 <= clip.right && y0 >= clip.top && y1 <= clip.bottom;
+                    if (!inside && x1 - x0 == sx1 - sx0 && y1 - y0 == sy1 - sy0) {
+                        const int64_t cutLeft = std::max<int64_t>(clip.left - x0, 0);
+                        const int64_t cutTop = std::max<int64_t>(clip.top - y0, 0);
+                        const int64_t cutRight = std::max<int64_t>(x1 - clip.right, 0);
+                        const int64_t cutBottom = std::max<int64_t>(y1 - clip.bottom, 0);
+                        x0 += cutLeft;
+                        sx0 += cutLeft;
+                        y0 += cutTop;
+                        sy0 += cutTop;
+                        x1 -= cutRight;
+                        sx1 -= cutRight;
+                        y1 -= cutBottom;
+                        sy1 -= cutBottom;
+                    } else if (!inside && !narrowed.Apply()) {
+                        ok = false;
+                        return;
+                    }
                     if (!FitsInt(x0) || !FitsInt(x1 - x0) || !FitsInt(y0) || !FitsInt(y1 - y0)) {
                         ok = false;
                         return;
@@ -223,50 +409,47 @@ bool CUIRenderEngine::DrawImage(HDC hdc, const UIImageInfo& image, const UIImage
 bool CUIRenderEngine::DrawImageSpec(HDC hdc, IImageSourceUI* images, const RECT& item, const RECT& paint,
                                     std::wstring_view spec, std::wstring_view modifier) {
     if (!hdc || !images) return false;
-    UIImageSpec base;
-    if (!ParseImageSpec(spec, &base)) return false;
-    if (!modifier.empty()) {
-        UIImageSpec changes;
-        if (!ParseImageSpec(modifier, &changes)) return false;
-        base = MergeImageSpec(base, changes);
-    }
-    UIImageRef ref;
-    if (base.res && !base.res->empty()) {
-        ref.origin = UIImageRef::Origin::Resource;
-        ref.name = *base.res;
-        ref.resType = base.resType.value_or(std::wstring());
-    } else if (base.file && !base.file->empty()) {
-        ref.name = *base.file;
-    } else {
+    const ParsedSpec& base = ParseCached(spec);
+    if (!base.ok) return false;
+    const ParsedSpec* changes = modifier.empty() ? nullptr : &ParseCached(modifier);
+    if (changes != nullptr && !changes->ok) return false;
+    const UIImageInfo* image = nullptr;
+    UIImageDrawParams params;
+    if (!ResolveImageSpec(images, item, paint, base.spec, changes ? &changes->spec : nullptr, &image, &params)) {
         return false;
     }
-    ref.mask = base.mask;
-    const UIImageInfo* image = images->FindImage(ref);
-    if (!image) return false;
+    return DrawImage(hdc, *image, params);
+}
 
+bool CUIRenderEngine::ImageSpecHides(HDC hdc, IImageSourceUI* images, const RECT& item, const RECT& paint,
+                                     std::wstring_view spec, const RECT& dest, std::wstring_view under) {
+    if (!hdc || !images) return false;
+    const ParsedSpec& top = ParseCached(spec);
+    const ParsedSpec& below = ParseCached(under);
+    if (!top.ok || !below.ok) return false;
+    UIImageSpec changes;
+    changes.dest = dest;
+    const UIImageInfo* image = nullptr;
     UIImageDrawParams params;
-    // A source reaching past the image keeps the part that lies on it.
-    const RECT whole{0, 0, image->width, image->height};
-    params.source = Intersect(base.source.value_or(whole), whole);
-    if (IsEmpty(params.source)) return false;
-    if (base.dest) {
-        // Skins give any numbers; the sum must not overflow. Clamped, it still lies outside the item.
-        auto offset = [](LONG origin, LONG delta) {
-            return static_cast<LONG>(std::clamp<int64_t>(int64_t{origin} + delta, std::numeric_limits<LONG>::min(),
-                                                         std::numeric_limits<LONG>::max()));
-        };
-        const RECT& d = *base.dest;
-        params.dest = RECT{offset(item.left, d.left), offset(item.top, d.top), offset(item.left, d.right),
-                           offset(item.top, d.bottom)};
-    } else {
-        params.dest = item;
+    const UIImageInfo* belowImage = nullptr;
+    UIImageDrawParams belowParams;
+    if (!ResolveImageSpec(images, item, paint, top.spec, &changes, &image, &params) ||
+        !ResolveImageSpec(images, item, paint, below.spec, nullptr, &belowImage, &belowParams)) {
+        return false;
     }
-    params.clip = Intersect(item, paint);
-    if (base.corner) params.corner = *base.corner;
-    params.fade = base.fade.value_or(255);
-    params.hole = base.hole.value_or(false);
-    params.xTiled = base.xTiled.value_or(false);
-    params.yTiled = base.yTiled.value_or(false);
+    return PaintsOpaquely(hdc, *image, params, Intersect(belowParams.clip, belowParams.dest));
+}
+
+bool CUIRenderEngine::DrawImageSpecAt(HDC hdc, IImageSourceUI* images, const RECT& item, const RECT& paint,
+                                      std::wstring_view spec, const RECT& dest) {
+    if (!hdc || !images) return false;
+    const ParsedSpec& base = ParseCached(spec);
+    if (!base.ok) return false;
+    UIImageSpec changes;
+    changes.dest = dest;
+    const UIImageInfo* image = nullptr;
+    UIImageDrawParams params;
+    if (!ResolveImageSpec(images, item, paint, base.spec, &changes, &image, &params)) return false;
     return DrawImage(hdc, *image, params);
 }
 

@@ -1,6 +1,8 @@
 // The framework's drawing operations: colour fills, lines and frames with alpha, skin images
-// from image specs, plain text and marked-up text. Stateless; everything a call needs comes
-// in as parameters (the DC, rectangles in DC co-ordinates, an image source, a font source).
+// from image specs, plain text and marked-up text. Everything a call needs comes in as
+// parameters (the DC, rectangles in DC co-ordinates, an image source, a font source); what a
+// thread keeps between calls cannot go stale: image specs parsed by their text, and one
+// memory DC lent to the image draws.
 //
 // Called on the UI thread during painting and layout. Nothing here keeps a handle it was
 // given; fonts made for marked-up text are deleted before the call returns. Every call
@@ -70,6 +72,16 @@ public:
     // image is fine, even if none of it falls inside `paint`.
     static bool DrawImageSpec(HDC hdc, IImageSourceUI* images, const RECT& item, const RECT& paint,
                               std::wstring_view spec, std::wstring_view modifier = {});
+    // Whether drawing `spec` placed at `dest` (as DrawImageSpecAt) covers everything that
+    // drawing `under` (as DrawImageSpec without a modifier) would, in the same item and paint
+    // area, with opaque pixels: then drawing `under` first changes nothing that is seen.
+    // False when in doubt, or when either spec fails.
+    static bool ImageSpecHides(HDC hdc, IImageSourceUI* images, const RECT& item, const RECT& paint,
+                               std::wstring_view spec, const RECT& dest, std::wstring_view under);
+    // The same with "dest" replaced by `dest` (relative to the item's top-left corner), as a
+    // modifier giving only that key would: for parts of a control placed at every paint.
+    static bool DrawImageSpecAt(HDC hdc, IImageSourceUI* images, const RECT& item, const RECT& paint,
+                                std::wstring_view spec, const RECT& dest);
 
     // Text in the font of index `font` (the source's default when out of range; the DC's font
     // without a source), with DrawTextW formats; '&' is shown as written. With DT_CALCRECT

@@ -1,7 +1,5 @@
 #include "ui/skin/ImageSpec.h"
 
-#include <vector>
-
 #include "ui/core/AttributeText.h"
 
 namespace SkinUI {
@@ -49,16 +47,14 @@ bool ParseFade(std::wstring_view text, BYTE* fade) {
     return true;
 }
 
-bool ApplyKey(const UIAttribute& pair, UIImageSpec* spec) {
-    const std::wstring& key = pair.name;
-    const std::wstring& value = pair.value;
+bool ApplyKey(std::wstring_view key, std::wstring_view value, UIImageSpec* spec) {
     RECT rect;
     if (key == L"file") {
-        spec->file = value;
+        spec->file = std::wstring(value);
     } else if (key == L"res") {
-        spec->res = value;
+        spec->res = std::wstring(value);
     } else if (key == L"restype") {
-        spec->resType = value;
+        spec->resType = std::wstring(value);
     } else if (key == L"source" || key == L"dest" || key == L"corner") {
         if (!ParseRect(value, &rect)) return false;
         (key == L"source" ? spec->source : key == L"dest" ? spec->dest : spec->corner) = rect;
@@ -97,11 +93,12 @@ bool ParseImageSpec(std::wstring_view text, UIImageSpec* spec) {
         *spec = std::move(parsed);
         return true;
     }
-    std::vector<UIAttribute> pairs;
-    if (!ParseAttributeText(trimmed, &pairs)) return false;
-    for (const UIAttribute& pair : pairs) {
-        if (!ApplyKey(pair, &parsed)) return false;
+    CAttributeReader reader(trimmed);
+    std::wstring_view key, value;
+    while (reader.Next(&key, &value)) {
+        if (!ApplyKey(key, value, &parsed)) return false;
     }
+    if (reader.Failed()) return false;
     *spec = std::move(parsed);
     return true;
 }

@@ -224,3 +224,88 @@ TEST(BlitTest, AClippedDrawShowsExactlyThePixelsOfTheUnclippedOne) {
     }
     DeleteObject(clip);
 }
+
+// A one-to-one blend between two bitmaps is composited directly; within one bitmap it goes
+// through cairo. Both must give the same bytes, clipped or not.
+TEST(BlitTest, OneToOneBlendsDrawWhatTheGeneralPathDraws) {
+    constexpr int kWidth = 23, kHeight = 9;
+    // A memory DC on a bitmap whose bits the test writes.
+    struct Bits {
+        Bits(int width, int height) : width(width) {
+            bitmap = platform::CreateTopDownBitmap(nullptr, width, height, &bits);
+            dc = CreateCompatibleDC(nullptr);
+            old = SelectObject(dc, bitmap);
+        }
+        ~Bits() {
+            SelectObject(dc, old);
+            DeleteDC(dc);
+            DeleteObject(bitmap);
+        }
+        DWORD& At(int x, int y) { return bits[y * width + x]; }
+        int width;
+        DWORD* bits = nullptr;
+        HBITMAP bitmap = nullptr;
+        HDC dc = nullptr;
+        HGDIOBJ old = nullptr;
+    };
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    // Premultiplied pixels of every kind: clear, translucent and opaque.
+    auto randomPixel = [&] {
+        const DWORD alphas[] = {0, 0x40, 0xC3, 0xFF};
+        const DWORD alpha = alphas[next() % 4];
+        auto channel = [&] { return next() % (alpha + 1); };
+        const DWORD r = channel(), g = channel(), b = channel();
+        return alpha << 24 | r << 16 | g << 8 | b;
+    };
+    HRGN clip = CreateRectRgn(0, 1, 9, 4);
+    HRGN block = CreateRectRgn(14, 5, 22, 9);
+    CombineRgn(clip, clip, block, RGN_OR);
+    DeleteObject(block);
+    const struct {
+        const char* why;
+        BYTE constantAlpha;
+        BYTE format;
+        bool clipped;
+    } cases[] = {
+        {"per-pixel alpha", 255, AC_SRC_ALPHA, false},
+        {"per-pixel and constant alpha", 128, AC_SRC_ALPHA, false},
+        {"a faint constant alpha, clipped", 1, AC_SRC_ALPHA, true},
+        {"an opaque source, clipped", 255, 0, true},
+        {"an opaque source, constant alpha", 77, 0, false},
+        {"per-pixel alpha, clipped", 255, AC_SRC_ALPHA, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        // Direct: the source in a bitmap of its own. Through cairo: the source beside the
+        // destination in one bitmap.
+        Bits from(kWidth, kHeight), direct(kWidth, kHeight), both(2 * kWidth, kHeight);
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                from.At(x, y) = both.At(x + kWidth, y) = randomPixel();
+                direct.At(x, y) = both.At(x, y) = randomPixel();
+            }
+        }
+        if (c.clipped) {
+            SelectClipRgn(direct.dc, clip);
+            SelectClipRgn(both.dc, clip);
+        }
+        const BLENDFUNCTION blend{AC_SRC_OVER, 0, c.constantAlpha, c.format};
+        ASSERT_TRUE(AlphaBlend(direct.dc, 0, 0, kWidth, kHeight, from.dc, 0, 0, kWidth, kHeight, blend));
+        ASSERT_TRUE(AlphaBlend(both.dc, 0, 0, kWidth, kHeight, both.dc, kWidth, 0, kWidth, kHeight, blend));
+        int wrong = 0;
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                if (direct.At(x, y) != both.At(x, y) && wrong++ < 3) {
+                    ADD_FAILURE() << "at " << x << "," << y << ": " << std::hex << direct.At(x, y) << " vs "
+                                  << both.At(x, y);
+                }
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+    }
+    DeleteObject(clip);
+}

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <thread>
+#include <vector>
 
 #include "platform/gdi/Gdi.h"
 #include "platform/types/ErrorCodes.h"
 #include "support/Canvas.h"
+#include "support/RectCheck.h"
 
 using testsupport::Canvas;
 
@@ -99,4 +103,117 @@ TEST(DeviceContextTest, SurfaceDcDrawsOnlyInItsArea) {
     EXPECT_EQ(GetPixel(hanging, 10, 10), CLR_INVALID);
     DeleteDC(hanging);
     cairo_surface_destroy(surface);
+}
+
+// A DC keeps its drawing context and its worked-out clip from call to call; every step here
+// changes what a call may touch, and the next call must see it. Each step draws both through
+// cairo (a translucent fill, a line of text) and directly (an opaque fill).
+TEST(DeviceContextTest, DrawingFollowsClipAndBitmapChangesBetweenCalls) {
+    DWORD* smallBits = nullptr;
+    DWORD* largeBits = nullptr;
+    HBITMAP small = platform::CreateTopDownBitmap(nullptr, 8, 8, &smallBits);
+    HBITMAP large = platform::CreateTopDownBitmap(nullptr, 16, 12, &largeBits);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ original = SelectObject(dc, small);
+    int step = 0;
+    // The box of the pixels each kind of drawing changes.
+    auto drawn = [&](DWORD* bits, int width, int height) {
+        std::vector<RECT> boxes;
+        for (int kind = 0; kind < 3; ++kind) {
+            std::fill(bits, bits + width * height, 0u);
+            const DWORD colour = (kind == 1 ? 0xFF000000u : 0x80000000u) | DWORD(++step * 8);
+            if (kind == 2) {
+                RECT all{-4, 0, 40, 40};
+                SetTextColor(dc, RGB(255, 255, 255));
+                SetBkMode(dc, OPAQUE);
+                SetBkColor(dc, RGB(0, 0, 255));
+                DrawTextW(dc, L"\x2588\x2588\x2588\x2588\x2588", -1, &all, DT_NOCLIP);
+            } else {
+                platform::FillRectAlpha(dc, RECT{-4, -4, 40, 40}, colour);
+            }
+            RECT box{width, height, 0, 0};
+            for (LONG y = 0; y < height; ++y) {
+                for (LONG x = 0; x < width; ++x) {
+                    if (bits[y * width + x] == 0) continue;
+                    box = RECT{std::min(box.left, x), std::min(box.top, y), std::max(box.right, x + 1),
+                               std::max(box.bottom, y + 1)};
+                }
+            }
+            boxes.push_back(box);
+        }
+        return boxes;
+    };
+    auto expectAll = [](const std::vector<RECT>& boxes, const RECT& expected) {
+        for (const RECT& box : boxes)
+            EXPECT_EQ(box, expected);
+    };
+
+    expectAll(drawn(smallBits, 8, 8), RECT{0, 0, 8, 8});
+    IntersectClipRect(dc, 2, 2, 6, 6);
+    expectAll(drawn(smallBits, 8, 8), RECT{2, 2, 6, 6});
+    HRGN corner = CreateRectRgn(0, 0, 3, 3);
+    SelectClipRgn(dc, corner);
+    expectAll(drawn(smallBits, 8, 8), RECT{0, 0, 3, 3});
+    {
+        // Narrowed inside a saved state, then back.
+        const int saved = SaveDC(dc);
+        IntersectClipRect(dc, 1, 1, 2, 2);
+        expectAll(drawn(smallBits, 8, 8), RECT{1, 1, 2, 2});
+        RestoreDC(dc, saved);
+        expectAll(drawn(smallBits, 8, 8), RECT{0, 0, 3, 3});
+    }
+    {
+        // Set aside and put back without handles.
+        platform::DcClip kept;
+        ASSERT_TRUE(platform::NarrowClip(dc, RECT{2, 0, 9, 9}, &kept));
+        expectAll(drawn(smallBits, 8, 8), RECT{2, 0, 3, 3});
+        ASSERT_TRUE(platform::RestoreClip(dc, kept));
+        expectAll(drawn(smallBits, 8, 8), RECT{0, 0, 3, 3});
+    }
+    SelectClipRgn(dc, nullptr);
+    expectAll(drawn(smallBits, 8, 8), RECT{0, 0, 8, 8});
+    // Another bitmap: another surface and another drawable size, the old one left alone.
+    SelectObject(dc, large);
+    std::fill(smallBits, smallBits + 64, 0u);
+    expectAll(drawn(largeBits, 16, 12), RECT{0, 0, 16, 12});
+    EXPECT_EQ(std::count(smallBits, smallBits + 64, 0u), 64);
+    SelectObject(dc, small);
+    expectAll(drawn(smallBits, 8, 8), RECT{0, 0, 8, 8});
+    // A bitmap deleted and another made after it draws on the new one only.
+    SelectObject(dc, large);
+    SelectObject(dc, original);
+    DeleteObject(large);
+    DWORD* otherBits = nullptr;
+    HBITMAP other = platform::CreateTopDownBitmap(nullptr, 5, 5, &otherBits);
+    SelectObject(dc, other);
+    expectAll(drawn(otherBits, 5, 5), RECT{0, 0, 5, 5});
+
+    SelectObject(dc, original);
+    DeleteDC(dc);
+    DeleteObject(corner);
+    DeleteObject(small);
+    DeleteObject(other);
+}
+
+// Handles looked up a moment ago are found again quickly; one deleted since is gone, even
+// while something still holds its object, and whichever thread deleted it.
+TEST(DeviceContextTest, ADeletedHandleIsGoneForEveryThread) {
+    HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+    HFONT font = CreateFontW(-14, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, L"");
+    HDC dc = CreateCompatibleDC(nullptr);
+    // A saved state keeps the font's object alive once the font is no longer selected.
+    HGDIOBJ original = SelectObject(dc, font);
+    SaveDC(dc);
+    SelectObject(dc, original);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(GetObjectType(brush), static_cast<DWORD>(OBJ_BRUSH));
+        EXPECT_EQ(GetObjectType(font), static_cast<DWORD>(OBJ_FONT));
+    }
+    EXPECT_TRUE(DeleteObject(font));
+    EXPECT_EQ(GetObjectType(font), 0u);
+    EXPECT_EQ(SelectObject(dc, font), nullptr);
+    std::thread([brush] { EXPECT_TRUE(DeleteObject(brush)); }).join();
+    EXPECT_EQ(GetObjectType(brush), 0u);
+    EXPECT_EQ(SelectObject(dc, brush), nullptr);
+    DeleteDC(dc);
 }

@@ -7,6 +7,7 @@
 #include "platform/gdi/Gdi.h"
 #include "platform/types/ErrorCodes.h"
 #include "support/Canvas.h"
+#include "support/RectCheck.h"
 
 using testsupport::Canvas;
 using testsupport::PixelNear;
@@ -55,4 +56,41 @@ TEST(RegionApiTest, NestedClipsSaveIntersectAndRestore) {
     EXPECT_FALSE(RestoreDC(dc, 1));
     EXPECT_FALSE(RestoreDC(dc, -1));
     DeleteObject(probe);
+}
+
+TEST(RegionApiTest, ClipsSetAsideComeBackWithoutHandles) {
+    Canvas canvas(30, 30, kWhite);
+    HDC dc = canvas.Dc();
+    platform::DcClip none;
+    ASSERT_TRUE(platform::SaveClip(dc, &none));
+    EXPECT_EQ(none.region, nullptr);
+    EXPECT_EQ(platform::CreateClipHandle(none), nullptr);
+
+    // Narrowing keeps what was there before, which later changes to the clip do not touch.
+    HRGN band = CreateRectRgn(0, 10, 30, 20);
+    SelectClipRgn(dc, band);
+    platform::DcClip saved;
+    EXPECT_TRUE(platform::NarrowClip(dc, RECT{5, 0, 15, 30}, &saved));
+    RECT box;
+    GetClipBox(dc, &box);
+    EXPECT_EQ(box, (RECT{5, 10, 15, 20}));
+    HRGN dot = CreateRectRgn(0, 0, 1, 1);
+    SelectClipRgn(dc, dot);
+    DeleteObject(dot);
+    HRGN copy = platform::CreateClipHandle(saved);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(GetRgnBox(copy, &box), SIMPLEREGION);
+    EXPECT_EQ(box, (RECT{0, 10, 30, 20}));
+
+    ASSERT_TRUE(platform::RestoreClip(dc, saved));
+    Flood(dc, kRed);
+    EXPECT_EQ(canvas.BoundsOfPixelsNot(kWhite), (RECT{0, 10, 30, 20}));
+    ASSERT_TRUE(platform::RestoreClip(dc, none));
+    EXPECT_EQ(GetClipRgn(dc, copy), 0) << "no clip, as at the start";
+
+    EXPECT_FALSE(platform::SaveClip(nullptr, &saved));
+    EXPECT_FALSE(platform::NarrowClip(nullptr, RECT{0, 0, 1, 1}, &saved));
+    EXPECT_FALSE(platform::RestoreClip(nullptr, saved));
+    DeleteObject(copy);
+    DeleteObject(band);
 }

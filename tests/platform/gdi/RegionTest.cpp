@@ -119,3 +119,70 @@ TEST(RegionTest, AddingWhatARegionAlreadyHoldsLeavesItAsItWas) {
     EXPECT_EQ(Region::Combine(Region(RECT{0, 0, 10, 10}), Region(RECT{0, 0, 10, 11}), Region::Op::Or).Bounds().bottom,
               11);
 }
+
+// Random regions on a small grid, every operation checked pixel by pixel, and the result in
+// canonical bands (sorted, spans apart, touching bands different), so equal areas compare equal.
+TEST(RegionTest, EveryOperationGivesTheRightPixelsInCanonicalBands) {
+    uint32_t seed = 7;
+    auto next = [&seed](int range) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<LONG>((seed >> 8) % static_cast<uint32_t>(range));
+    };
+    auto randomRegion = [&] {
+        Region region;
+        const int pieces = next(5);
+        for (int k = 0; k < pieces; ++k) {
+            const LONG left = next(18), top = next(18);
+            const Region piece(RECT{left, top, left + 1 + next(8), top + 1 + next(8)});
+            region = Region::Combine(region, piece, next(4) == 0 ? Region::Op::Diff : Region::Op::Or);
+        }
+        return region;
+    };
+    auto canonical = [](const Region& region) {
+        const std::vector<RECT>& rects = region.Rects();
+        size_t bandStart = 0, previousStart = 0, previousEnd = 0;
+        while (bandStart < rects.size()) {
+            size_t bandEnd = bandStart + 1;
+            while (bandEnd < rects.size() && rects[bandEnd].top == rects[bandStart].top)
+                ++bandEnd;
+            for (size_t k = bandStart; k < bandEnd; ++k) {
+                const RECT& r = rects[k];
+                if (r.left >= r.right || r.top >= r.bottom || r.bottom != rects[bandStart].bottom) return false;
+                if (k > bandStart && rects[k - 1].right >= r.left) return false;
+            }
+            if (bandStart > 0) {
+                const RECT& above = rects[previousStart];
+                if (above.bottom > rects[bandStart].top) return false;
+                const bool alike =
+                    above.bottom == rects[bandStart].top && previousEnd - previousStart == bandEnd - bandStart &&
+                    std::equal(rects.begin() + previousStart, rects.begin() + previousEnd, rects.begin() + bandStart,
+                               [](const RECT& x, const RECT& y) { return x.left == y.left && x.right == y.right; });
+                if (alike) return false;
+            }
+            previousStart = bandStart;
+            previousEnd = bandEnd;
+            bandStart = bandEnd;
+        }
+        return true;
+    };
+    const Region::Op ops[] = {Region::Op::And, Region::Op::Or, Region::Op::Xor, Region::Op::Diff};
+    for (int round = 0; round < 300; ++round) {
+        const Region a = randomRegion(), b = randomRegion();
+        ASSERT_TRUE(canonical(a));
+        for (Region::Op op : ops) {
+            SCOPED_TRACE(::testing::Message() << "round " << round << " op " << static_cast<int>(op));
+            const Region result = Region::Combine(a, b, op);
+            ASSERT_TRUE(canonical(result));
+            for (LONG y = -1; y < 27; ++y) {
+                for (LONG x = -1; x < 27; ++x) {
+                    const bool inA = a.Contains(x, y), inB = b.Contains(x, y);
+                    const bool expected = op == Region::Op::And   ? inA && inB
+                                          : op == Region::Op::Or  ? inA || inB
+                                          : op == Region::Op::Xor ? inA != inB
+                                                                  : inA && !inB;
+                    ASSERT_EQ(result.Contains(x, y), expected) << x << "," << y;
+                }
+            }
+        }
+    }
+}

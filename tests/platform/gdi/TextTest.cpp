@@ -122,3 +122,125 @@ TEST_F(TextTest, ChineseTextMeasuresWithThePinnedFont) {
     DrawTextW(Dc(), L"中文", -1, &box, DT_SINGLELINE);
     EXPECT_GT(Ink().right, 0);
 }
+
+// Laid-out text is kept between calls; whatever shapes the layout must pick another one.
+TEST_F(TextTest, KeptLayoutsFollowTheFontAndTheFit) {
+    const wchar_t* text = L"Kept layouts 布局";
+    auto width = [&] {
+        SIZE size{};
+        EXPECT_TRUE(GetTextExtentPoint32W(Dc(), text, static_cast<int>(std::wcslen(text)), &size));
+        return size.cx;
+    };
+    auto inkWidth = [&](RECT box, UINT format) {
+        Clear();
+        DrawTextW(Dc(), text, -1, &box, format | DT_NOCLIP);
+        const RECT ink = Ink();
+        return ink.right - ink.left;
+    };
+    const LONG normal = width();
+    const LONG normalInk = inkWidth(RECT{0, 0, 320, 40}, DT_SINGLELINE);
+    {
+        // Another font selected into the same DC.
+        HFONT large = MakeFont(-32);
+        SelectObject(Dc(), large);
+        EXPECT_GT(width(), normal * 3 / 2);
+        EXPECT_GT(inkWidth(RECT{0, 0, 320, 40}, DT_SINGLELINE), normalInk * 3 / 2);
+        SelectObject(Dc(), m_font);
+        DeleteObject(large);
+        EXPECT_EQ(width(), normal);
+    }
+    {
+        // A font deleted, and one of another size made in its place.
+        HFONT first = MakeFont(-12);
+        SelectObject(Dc(), first);
+        const LONG small = width();
+        SelectObject(Dc(), m_font);
+        DeleteObject(first);
+        HFONT second = MakeFont(-24, platform::kPinnedFontFace, FW_BOLD);
+        SelectObject(Dc(), second);
+        EXPECT_GT(width(), small * 3 / 2);
+        SelectObject(Dc(), m_font);
+        DeleteObject(second);
+    }
+    {
+        // The rectangle's width shapes a shortened line, and only that.
+        const LONG wide = inkWidth(RECT{0, 0, 300, 40}, DT_SINGLELINE | DT_END_ELLIPSIS);
+        const LONG narrow = inkWidth(RECT{0, 0, 60, 40}, DT_SINGLELINE | DT_END_ELLIPSIS);
+        EXPECT_LE(narrow, 60);
+        EXPECT_GT(wide, narrow + 40);
+        EXPECT_EQ(inkWidth(RECT{0, 0, 300, 40}, DT_SINGLELINE | DT_END_ELLIPSIS), wide);
+        RECT natural{0, 0, 0, 0};
+        DrawTextW(Dc(), text, -1, &natural, DT_SINGLELINE | DT_END_ELLIPSIS | DT_CALCRECT);
+        EXPECT_EQ(natural.right, normal);
+    }
+}
+
+// Plain text on a transparent background is put on 32-bit pixels from its kept coverage; on
+// pixels without alpha it goes through cairo as before. Both must give the same colours.
+TEST(TextDrawingTest, TextFromItsKeptCoverageMatchesTextDrawnByCairo) {
+    constexpr int kWidth = 160, kHeight = 40;
+    cairo_surface_t* rgb = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight);
+    cairo_surface_t* argb = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight);
+    HDC viaCairo = platform::CreateSurfaceDC(rgb, RECT{0, 0, kWidth, kHeight});
+    HDC viaCoverage = platform::CreateSurfaceDC(argb, RECT{0, 0, kWidth, kHeight});
+    ASSERT_TRUE(viaCairo && viaCoverage);
+    const struct {
+        const wchar_t* text;
+        int height;
+        int weight;
+        COLORREF colour;
+        UINT format;
+        RECT rect;
+    } cases[] = {
+        {L"23%", -10, FW_NORMAL, RGB(255, 255, 255), DT_CENTER | DT_SINGLELINE | DT_VCENTER, {3, 0, 31, 18}},
+        {L"Tarnvik", -13, FW_BOLD, RGB(255, 255, 255), DT_SINGLELINE | DT_VCENTER, {0, 0, 160, 33}},
+        {L"AVAVAV ffi Wa.", -18, FW_NORMAL, RGB(46, 52, 64), DT_SINGLELINE, {1, 2, 160, 40}},
+        {L"安装程序正在下载", -12, FW_NORMAL, RGB(200, 30, 90), DT_SINGLELINE | DT_CENTER, {0, 5, 150, 40}},
+        {L"cut off by the rectangle", -14, FW_NORMAL, RGB(0, 0, 0), DT_SINGLELINE, {10, 4, 60, 14}},
+        {L"fjjf//\\VAW", -22, FW_BOLD, RGB(250, 250, 20), DT_SINGLELINE, {0, 0, 160, 40}},
+        {L"two lines of text\nwrapped 中文", -11, FW_NORMAL, RGB(10, 120, 240), DT_WORDBREAK, {0, 0, 90, 40}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.height);
+        HFONT font = MakeFont(c.height, platform::kPinnedFontFace, c.weight);
+        // A clip of two bands across the text, as a window's invalid region may be.
+        HRGN clip = CreateRectRgn(0, 0, kWidth, 9);
+        HRGN band = CreateRectRgn(20, 12, 120, kHeight);
+        CombineRgn(clip, clip, band, RGN_OR);
+        for (HDC dc : {viaCairo, viaCoverage}) {
+            SelectClipRgn(dc, nullptr);
+            platform::FillRectAlpha(dc, RECT{0, 0, kWidth, kHeight}, 0xFF5080A0);
+            if (c.height == -22) SelectClipRgn(dc, clip);
+            SelectObject(dc, font);
+            SetBkMode(dc, TRANSPARENT);
+            SetTextColor(dc, c.colour);
+            RECT rect = c.rect;
+            DrawTextW(dc, c.text, -1, &rect, c.format | DT_NOPREFIX);
+            SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+        }
+        cairo_surface_flush(rgb);
+        cairo_surface_flush(argb);
+        int wrong = 0, inked = 0;
+        for (int y = 0; y < kHeight; ++y) {
+            const auto* a = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(rgb) +
+                                                              y * cairo_image_surface_get_stride(rgb));
+            const auto* b = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(argb) +
+                                                              y * cairo_image_surface_get_stride(argb));
+            for (int x = 0; x < kWidth; ++x) {
+                inked += (b[x] & 0xFFFFFF) != 0x5080A0 ? 1 : 0;
+                if ((a[x] & 0xFFFFFF) != (b[x] & 0xFFFFFF) && wrong++ < 3) {
+                    ADD_FAILURE() << "at " << x << "," << y << ": " << std::hex << a[x] << " vs " << b[x];
+                }
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+        EXPECT_GT(inked, 20) << "the text was drawn";
+        DeleteObject(font);
+        DeleteObject(clip);
+        DeleteObject(band);
+    }
+    DeleteDC(viaCairo);
+    DeleteDC(viaCoverage);
+    cairo_surface_destroy(rgb);
+    cairo_surface_destroy(argb);
+}

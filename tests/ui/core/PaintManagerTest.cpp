@@ -333,6 +333,45 @@ TEST_F(PaintManagerTest, PaintingOnlyWhatWasInvalidatedShowsWhatAFullPaintShows)
     }
 }
 
+// The manager asks the window to repaint an area once until the window paints; whoever
+// paints it, a later change must invalidate again.
+TEST_F(PaintManagerTest, AnAreaAskedForTwiceBeforeAPaintIsAskedForAgainAfterIt) {
+    Build(kTwoButtons);
+    UpdateWindow(m_hwnd);
+    auto invalid = [&] {
+        RECT box{};
+        return GetUpdateRect(m_hwnd, &box, FALSE) ? box : RECT{};
+    };
+    CControlUI* b1 = Button(L"b1");
+    b1->SetBackColor(0xFF102030);
+    b1->SetBackColor(0xFF203040);
+    EXPECT_EQ(invalid(), b1->GetBounds());
+    UpdateWindow(m_hwnd);
+    EXPECT_EQ(invalid(), (RECT{}));
+    b1->SetBackColor(0xFF304050);
+    EXPECT_EQ(invalid(), b1->GetBounds()) << "after the manager's own paint";
+
+    // A filter that paints the window itself.
+    struct PaintsItself : SkinUI::IMessageFilterUI {
+        explicit PaintsItself(HWND hwnd) : hwnd(hwnd) {}
+        LRESULT FilterMessage(UINT message, WPARAM, LPARAM, bool& handled) override {
+            if (message != WM_PAINT) return 0;
+            PAINTSTRUCT paint{};
+            BeginPaint(hwnd, &paint);
+            EndPaint(hwnd, &paint);
+            handled = true;
+            return 0;
+        }
+        HWND hwnd;
+    } filter(m_hwnd);
+    m_manager->AddMessageFilter(&filter);
+    UpdateWindow(m_hwnd);
+    EXPECT_EQ(invalid(), (RECT{}));
+    b1->SetBackColor(0xFF405060);
+    EXPECT_EQ(invalid(), b1->GetBounds()) << "after a filter's paint";
+    m_manager->RemoveMessageFilter(&filter);
+}
+
 // Paints the whole tree elsewhere while it is itself being painted, as a control that makes
 // its window paint from inside its own drawing does.
 class PaintsWhilePainted : public CTestButtonUI {

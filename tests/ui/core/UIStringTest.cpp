@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cwchar>
 #include <string>
 
 using SkinUI::CUIString;
@@ -71,4 +73,31 @@ TEST(UIStringTest, FormatShortUsesWindowsWideConversionsAndCapsTheLength) {
     const std::wstring longArgument(500, L'x');
     EXPECT_EQ(s.FormatShort(L"<%s>", longArgument.c_str()), CUIString::kFormatShortLimit);
     EXPECT_EQ(s.ToWString(), L"<" + std::wstring(CUIString::kFormatShortLimit - 1, L'x'));
+}
+
+// Text with plain %d conversions is written without the printf family; it must read the same.
+TEST(UIStringTest, FormatShortWritesPlainIntegersAsPrintfDoes) {
+    const struct {
+        const wchar_t* format;
+        int value;
+    } cases[] = {
+        {L"%d%%", 42},    {L"%d%%", 0},     {L" file='bar.png' dest='0,0,%d,6' ", -17},
+        {L"%d", INT_MIN}, {L"%d", INT_MAX}, {L"100%% done, %d left", 3},
+        {L"", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.value);
+        wchar_t expected[256];
+        ASSERT_GE(std::swprintf(expected, 256, c.format, c.value), 0);
+        CUIString s;
+        EXPECT_EQ(s.FormatShort(c.format, c.value), static_cast<int>(std::wcslen(expected)));
+        EXPECT_EQ(s.ToWString(), std::wstring(expected));
+    }
+    // The cut at the limit falls in the middle of a number too.
+    const std::wstring prefix(CUIString::kFormatShortLimit - 3, L'-');
+    CUIString s;
+    EXPECT_EQ(s.FormatShort((prefix + L"%d").c_str(), 123456), CUIString::kFormatShortLimit);
+    EXPECT_EQ(s.ToWString(), prefix + L"123");
+    // A lone '%' at the end is left to the printf family, which refuses it.
+    EXPECT_EQ(s.FormatShort(L"50%"), -1);
 }

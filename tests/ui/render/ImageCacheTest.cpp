@@ -95,3 +95,52 @@ TEST(ImageCacheTest, AFailedLoadIsRememberedUntilTheSourceChanges) {
     EXPECT_NE(cache.FindImage(resource), nullptr);
     EXPECT_NE(cache.FindImage(File(L"good.png")), nullptr);
 }
+
+TEST(ImageCacheTest, KnowsWhichPartsOfAnImageAreOpaque) {
+    CUIImageCache cache;
+    constexpr uint32_t kClear = 0x00000000, kGlass = 0x80FF0000, kRed = 0xFFFF0000, kGreen = 0xFF00FF00;
+    ASSERT_TRUE(cache.AddImage(L"rows.png", testsupport::PngBytes(4, 3,
+                                                                  {kRed, kRed, kRed, kRed,        //
+                                                                   kClear, kRed, kGreen, kGlass,  //
+                                                                   kClear, kClear, kClear, kClear})));
+    const UIImageInfo* rows = cache.FindImage(File(L"rows.png"));
+    ASSERT_NE(rows, nullptr);
+    const struct {
+        RECT rect;
+        bool opaque;
+    } cases[] = {
+        {{0, 0, 4, 1}, true},  {{1, 0, 3, 2}, true},  {{0, 0, 2, 2}, false},
+        {{1, 1, 4, 2}, false}, {{0, 0, 4, 3}, false}, {{2, 2, 3, 3}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.rect.left << "," << c.rect.top << "," << c.rect.right << ","
+                                        << c.rect.bottom);
+        EXPECT_EQ(rows->IsOpaque(c.rect), c.opaque);
+    }
+    // Keying a colour out of an opaque image makes those pixels clear.
+    ASSERT_TRUE(cache.AddImage(L"solid.png", testsupport::PngBytes(2, 1, {kRed, kGreen})));
+    EXPECT_TRUE(cache.FindImage(File(L"solid.png"))->IsOpaque(RECT{0, 0, 2, 1}));
+    const UIImageInfo* keyed = cache.FindImage(File(L"solid.png", kGreen));
+    ASSERT_NE(keyed, nullptr);
+    EXPECT_TRUE(keyed->IsOpaque(RECT{0, 0, 1, 1}));
+    EXPECT_FALSE(keyed->IsOpaque(RECT{0, 0, 2, 1}));
+}
+
+// Lookups are answered from the recent ones; an image replaced or removed must not be.
+TEST(ImageCacheTest, ReplacedAndRemovedImagesAreLookedUpAfresh) {
+    CUIImageCache cache;
+    ASSERT_TRUE(cache.AddImage(L"icon.png", testsupport::PngBytes(1, 1, {0xFFFF0000})));
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(PixelOf(cache.FindImage(File(L"icon.png")), 0, 0), 0xFFFF0000u);
+    ASSERT_TRUE(cache.AddImage(L"icon.png", testsupport::PngBytes(2, 1, {0xFF00FF00, 0xFF00FF00})));
+    const UIImageInfo* replaced = cache.FindImage(File(L"icon.png"));
+    ASSERT_NE(replaced, nullptr);
+    EXPECT_EQ(replaced->width, 2);
+    EXPECT_EQ(PixelOf(replaced, 0, 0), 0xFF00FF00u);
+    cache.RemoveImage(L"ICON.png");
+    EXPECT_EQ(cache.FindImage(File(L"icon.png")), nullptr);
+    ASSERT_TRUE(cache.AddImage(L"icon.png", testsupport::PngBytes(1, 1, {0xFF0000FF})));
+    EXPECT_EQ(PixelOf(cache.FindImage(File(L"icon.png")), 0, 0), 0xFF0000FFu);
+    cache.Clear();
+    EXPECT_EQ(cache.FindImage(File(L"icon.png")), nullptr);
+}

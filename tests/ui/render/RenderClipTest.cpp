@@ -53,3 +53,22 @@ TEST(RenderClipTest, NestedClipsNarrowAndRestoreTheClipTheDcHad) {
     EXPECT_EQ(FillAll(canvas, 0xFF654321), (RECT{0, 0, 18, 18})) << "the DC's own clip is back";
     DeleteObject(original);
 }
+
+TEST(RenderClipTest, WithoutAClipBeforeTheSavedRegionIsTheWholeDc) {
+    Canvas canvas(20, 20);
+    {
+        CUIRenderClip clip;
+        ASSERT_TRUE(clip.ClipToRoundRect(canvas.Dc(), RECT{4, 4, 16, 16}, 0, 0));
+        EXPECT_EQ(FillAll(canvas, 0xFFFF0000), (RECT{4, 4, 16, 16}));
+        SelectClipRgn(canvas.Dc(), clip.SavedRegion());
+        EXPECT_EQ(FillAll(canvas, 0xFF00FF00), (RECT{0, 0, 20, 20}));
+        SelectClipRgn(canvas.Dc(), clip.CurrentRegion());
+        EXPECT_EQ(FillAll(canvas, 0xFF0000FF), (RECT{4, 4, 16, 16}));
+    }
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetClipRgn(canvas.Dc(), region), 0) << "no clip again";
+    DeleteObject(region);
+    CUIRenderClip unused;
+    EXPECT_EQ(unused.SavedRegion(), nullptr);
+    EXPECT_EQ(unused.CurrentRegion(), nullptr);
+}

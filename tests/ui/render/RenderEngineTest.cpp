@@ -176,3 +176,49 @@ TEST_F(RenderEngineImageTest, FailsWithoutDrawingOnlyForBadSpecsAndImages) {
         CUIRenderEngine::DrawImageSpec(canvas.Dc(), &m_images, RECT{0, 0, 4, 4}, RECT{4, 4, 8, 8}, L"strip.png"));
     EXPECT_EQ(canvas.BoundsOfPixelsNot(kWhite).right, 0);
 }
+
+TEST_F(RenderEngineImageTest, AnImageHidesAnotherOnlyWhereItIsSurelyOpaque) {
+    constexpr DWORD kClear = 0x00000000, kGlass = 0x80FF0000;
+    std::vector<uint32_t> opaque(64, kRed);
+    std::vector<uint32_t> lowerHalf(64, kClear);
+    std::fill(lowerHalf.begin() + 32, lowerHalf.end(), kGreen);
+    std::vector<uint32_t> glassEdge(64, kBlue);
+    for (int y = 0; y < 8; ++y)
+        glassEdge[y * 8 + 7] = kGlass;
+    AddImage(L"opaque.png", 8, 8, opaque);
+    AddImage(L"half.png", 8, 8, lowerHalf);
+    AddImage(L"edge.png", 8, 8, glassEdge);
+    const RECT item{0, 0, 40, 10};
+    const RECT whole{0, 0, 40, 10};
+    const struct {
+        const char* why;
+        const wchar_t* spec;
+        RECT dest;
+        const wchar_t* under;
+        bool hides;
+    } cases[] = {
+        {"opaque over the same place", L"opaque.png", whole, L"edge.png", true},
+        {"the opaque rows of an image", L"file='half.png' source='0,4,8,8'", whole, L"edge.png", true},
+        {"rows with clear pixels", L"half.png", whole, L"edge.png", false},
+        {"a translucent column", L"edge.png", whole, L"opaque.png", false},
+        {"but not the part drawn", L"file='edge.png' source='0,0,7,8'", whole, L"opaque.png", true},
+        {"faded", L"file='opaque.png' fade='254'", whole, L"edge.png", false},
+        {"a smaller place", L"opaque.png", RECT{0, 0, 20, 10}, L"edge.png", false},
+        {"over what is under it only", L"opaque.png", RECT{0, 0, 20, 10}, L"file='edge.png' dest='2,0,20,10'", true},
+        {"a hole in the middle", L"file='opaque.png' corner='2,2,2,2' hole='true'", whole, L"edge.png", false},
+        {"corners that leave the middle out", L"file='opaque.png' corner='4,0,4,0'", whole, L"edge.png", false},
+        {"tiled", L"file='opaque.png' xtiled='true' ytiled='true'", whole, L"edge.png", true},
+        {"a failing spec", L"file='none.png'", whole, L"edge.png", false},
+        {"a failing one under it", L"opaque.png", whole, L"file='edge.png' fade='x'", false},
+    };
+    Canvas canvas(40, 10);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(CUIRenderEngine::ImageSpecHides(canvas.Dc(), &m_images, item, item, c.spec, c.dest, c.under),
+                  c.hides);
+    }
+    // Filtered stretching may soften edges: no promise then.
+    SetStretchBltMode(canvas.Dc(), HALFTONE);
+    EXPECT_FALSE(
+        CUIRenderEngine::ImageSpecHides(canvas.Dc(), &m_images, item, item, L"opaque.png", whole, L"edge.png"));
+}
