@@ -3,8 +3,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include <pixman.h>
 
@@ -261,6 +263,184 @@ bool BlendRows(DcObject& dest, DcObject& source, const RECT& destRect, POINT fro
     return applies;
 }
 
+// An affine map from device pixels to the pattern's, as cairo keeps one.
+struct Affine {
+    double xx, yx, xy, yy, x0, y0;
+};
+
+// `d` in pixman's 16.16, rounded to the nearest step (ties to even) the way cairo converts:
+// the low 32 bits of the mantissa once the value is shifted to have steps of 1/65536.
+pixman_fixed_t CairoFixed(double d) {
+    const double shifted = d + 103079215104.0;  // 1.5 * 2^36
+    uint64_t bits = 0;
+    std::memcpy(&bits, &shifted, sizeof bits);
+    return static_cast<pixman_fixed_t>(static_cast<uint32_t>(bits));
+}
+
+// The pixman transform and whole-pixel source offset that cairo makes for a nearest-sampled,
+// scaled surface pattern with matrix `m`, for a composite whose extents are centred on
+// (xc, yc): the translation is split so that both parts stay small, and the rounded fixed-point
+// matrix is nudged to agree with `m` at the centre. Replayed step by step, with cairo's own
+// order of operations, so that a stretch composited directly samples exactly the pixels
+// cairo's would. False where cairo would give up on the matrix.
+bool CairoNearestTransform(Affine m, double xc, double yc, pixman_transform_t* out, int* ix, int* iy) {
+    *ix = 0;
+    *iy = 0;
+    if (m.x0 != 0.0 || m.y0 != 0.0) {
+        double tx = m.x0;
+        double ty = m.y0;
+        double norm = std::max(std::fabs(tx), std::fabs(ty));
+        for (int i = -1; i < 2; i += 2) {
+            for (int j = -1; j < 2; j += 2) {
+                double den = (m.xx + i) * (m.yy + j) - m.xy * m.yx;
+                if (std::fabs(den) < std::numeric_limits<double>::epsilon()) continue;
+                double x = m.y0 * m.xy - m.x0 * (m.yy + j);
+                double y = m.x0 * m.yx - m.y0 * (m.xx + i);
+                den = 1 / den;
+                x *= den;
+                y *= den;
+                const double newNorm = std::max(std::fabs(x), std::fabs(y));
+                if (norm > newNorm) {
+                    norm = newNorm;
+                    tx = x;
+                    ty = y;
+                }
+            }
+        }
+        tx = std::floor(tx);
+        ty = std::floor(ty);
+        if (!(std::fabs(tx) < INT32_MAX) || !(std::fabs(ty) < INT32_MAX)) return false;
+        *ix = static_cast<int>(-tx);
+        *iy = static_cast<int>(-ty);
+        m.x0 = tx * m.xx + ty * m.xy + m.x0;
+        m.y0 = tx * m.yx + ty * m.yy + m.y0;
+    }
+    constexpr double kLimit = 32767.0;  // what pixman's deltas can hold
+    for (const double v : {m.xx, m.xy, m.x0, m.yx, m.yy, m.y0}) {
+        if (!(std::fabs(v) <= kLimit)) return false;
+    }
+    *out = pixman_transform_t{{{CairoFixed(m.xx), CairoFixed(m.xy), CairoFixed(m.x0)},
+                               {CairoFixed(m.yx), CairoFixed(m.yy), CairoFixed(m.y0)},
+                               {0, 0, pixman_fixed_1}}};
+    // A matrix of determinant +-1 without shear is left as rounded.
+    constexpr double kScalingEpsilon = 1.0 / 256;
+    const double det = m.xx * m.yy - m.yx * m.xy;
+    if (std::fabs(det * det - 1.0) < kScalingEpsilon &&
+        ((std::fabs(m.xy) < kScalingEpsilon && std::fabs(m.yx) < kScalingEpsilon) ||
+         (std::fabs(m.xx) < kScalingEpsilon && std::fabs(m.yy) < kScalingEpsilon))) {
+        return true;
+    }
+    if (m.xy != 0.0 || m.yx != 0.0 || m.xx == 0.0 || m.yy == 0.0) return false;
+    Affine inverse = m;
+    inverse.x0 = -inverse.x0;
+    inverse.y0 = -inverse.y0;
+    if (inverse.xx != 1.0) {
+        inverse.xx = 1.0 / inverse.xx;
+        inverse.x0 *= inverse.xx;
+    }
+    if (inverse.yy != 1.0) {
+        inverse.yy = 1.0 / inverse.yy;
+        inverse.y0 *= inverse.yy;
+    }
+    for (int round = 0; round < 5; ++round) {
+        pixman_vector_t vector{{CairoFixed(xc), CairoFixed(yc), pixman_fixed_1}};
+        if (!pixman_transform_point_3d(out, &vector)) return true;
+        double x = pixman_fixed_to_double(vector.vector[0]);
+        double y = pixman_fixed_to_double(vector.vector[1]);
+        const double px = inverse.xx * x + inverse.xy * y + inverse.x0;
+        const double py = inverse.yx * x + inverse.yy * y + inverse.y0;
+        x = px - xc;
+        y = py - yc;
+        const pixman_fixed_t dx = CairoFixed(m.xx * x + m.xy * y);
+        const pixman_fixed_t dy = CairoFixed(m.yx * x + m.yy * y);
+        out->matrix[0][2] -= dx;
+        out->matrix[1][2] -= dy;
+        if (dx == 0 && dy == 0) break;
+    }
+    return true;
+}
+
+// A stretched blend of per-pixel-alpha pixels between two different 32-bit surfaces with
+// nearest sampling, composited by pixman box by box inside the destination's clip with the
+// transform cairo would use: the same pixels without cairo's context, clip and pattern set-up
+// (a progress bar stretches its image on every step). Only a source rectangle lying wholly on
+// the source, at full constant alpha. False, having changed nothing, when it does not apply.
+bool StretchBlendRows(DcObject& dest, DcObject& source, const RECT& destRect, const RECT& sourceRect,
+                      const BLENDFUNCTION& blend) {
+    const int width = destRect.right - destRect.left;
+    const int height = destRect.bottom - destRect.top;
+    const int sourceWidth = sourceRect.right - sourceRect.left;
+    const int sourceHeight = sourceRect.bottom - sourceRect.top;
+    const RECT onSource = source.Drawable();
+    if (!(blend.AlphaFormat & AC_SRC_ALPHA) || blend.SourceConstantAlpha != 255 ||
+        dest.m_state.stretchMode == HALFTONE || (width == sourceWidth && height == sourceHeight) ||
+        sourceRect.left < onSource.left || sourceRect.top < onSource.top || sourceRect.right > onSource.right ||
+        sourceRect.bottom > onSource.bottom) {
+        return false;
+    }
+    thread_local std::vector<RECT> parts;
+    parts.clear();
+    dest.ForEachClipRect(destRect, [](const RECT& r) { parts.push_back(r); });
+    if (parts.empty()) return true;
+    RECT extents = parts.front();
+    for (const RECT& r : parts) {
+        extents = RECT{std::min(extents.left, r.left), std::min(extents.top, r.top), std::max(extents.right, r.right),
+                       std::max(extents.bottom, r.bottom)};
+    }
+    POINT sourceOrigin;
+    cairo_surface_t* sourceSurface = source.BeginAccess(&sourceOrigin);
+    POINT destOrigin;
+    cairo_surface_t* destSurface = dest.BeginAccess(&destOrigin);
+    pixman_transform_t transform;
+    int ix = 0, iy = 0;
+    bool applies = sourceSurface != destSurface &&
+                   cairo_image_surface_get_format(sourceSurface) == CAIRO_FORMAT_ARGB32 &&
+                   cairo_image_surface_get_format(destSurface) == CAIRO_FORMAT_ARGB32;
+    if (applies) {
+        // The device-to-pattern matrix as cairo builds it from the context's translations and
+        // scale, the pattern being the source rectangle.
+        const double scaleX = static_cast<double>(width) / sourceWidth;
+        const double scaleY = static_cast<double>(height) / sourceHeight;
+        const double inverseX = 1 / scaleX;
+        const double inverseY = 1 / scaleY;
+        const double left = -static_cast<double>(destOrigin.x) - destRect.left;
+        const double top = -static_cast<double>(destOrigin.y) - destRect.top;
+        const Affine m{inverseX, 0, 0, inverseY, left * inverseX + top * 0.0, left * 0.0 + top * inverseY};
+        const double xc = destOrigin.x + extents.left + (extents.right - extents.left) / 2.;
+        const double yc = destOrigin.y + extents.top + (extents.bottom - extents.top) / 2.;
+        applies = CairoNearestTransform(m, xc, yc, &transform, &ix, &iy);
+    }
+    pixman_image_t* sourceImage = nullptr;
+    pixman_image_t* destImage = nullptr;
+    if (applies) {
+        auto* bits = reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(sourceSurface) +
+                                                 static_cast<size_t>(sourceRect.top + sourceOrigin.y) *
+                                                     cairo_image_surface_get_stride(sourceSurface) +
+                                                 static_cast<size_t>(sourceRect.left + sourceOrigin.x) * 4);
+        sourceImage = pixman_image_create_bits(PIXMAN_a8r8g8b8, sourceWidth, sourceHeight, bits,
+                                               cairo_image_surface_get_stride(sourceSurface));
+        destImage = PixmanView(destSurface, PIXMAN_a8r8g8b8);
+        applies = sourceImage && destImage && pixman_image_set_transform(sourceImage, &transform);
+    }
+    if (applies) {
+        pixman_image_set_filter(sourceImage, PIXMAN_FILTER_NEAREST, nullptr, 0);
+        pixman_image_set_repeat(sourceImage, PIXMAN_REPEAT_PAD);
+        for (const RECT& part : parts) {
+            const int x = part.left + destOrigin.x;
+            const int y = part.top + destOrigin.y;
+            pixman_image_composite32(PIXMAN_OP_OVER, sourceImage, nullptr, destImage, x + ix, y + iy, 0, 0, x, y,
+                                     part.right - part.left, part.bottom - part.top);
+        }
+        cairo_surface_mark_dirty(destSurface);
+    }
+    for (pixman_image_t* image : {sourceImage, destImage}) {
+        if (image) pixman_image_unref(image);
+    }
+    dest.EndAccess(applies);
+    source.EndAccess(false);
+    return applies;
+}
+
 BOOL Transfer(HDC destHandle, int x, int y, int width, int height, HDC sourceHandle, int sourceX, int sourceY,
               int sourceWidth, int sourceHeight, Compose compose, const BLENDFUNCTION& blend) {
     auto dest = LookupDc(destHandle);
@@ -298,6 +478,7 @@ BOOL Transfer(HDC destHandle, int x, int y, int width, int height, HDC sourceHan
             return TRUE;
         }
     }
+    if (compose == Compose::Blend && StretchBlendRows(*dest, *source, destRect, sourceRect, blend)) return TRUE;
     DcPainter painter(*dest, &destRect);
     if (!painter) return TRUE;
     // Only what the clip lets through is copied: a large image drawn into a small invalid

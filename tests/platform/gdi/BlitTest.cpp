@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <vector>
 
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/ImageDecode.h"
@@ -308,4 +310,110 @@ TEST(BlitTest, OneToOneBlendsDrawWhatTheGeneralPathDraws) {
         EXPECT_EQ(wrong, 0);
     }
     DeleteObject(clip);
+}
+
+// A stretched blend between two bitmaps is composited directly; within one bitmap it goes
+// through cairo. Both must give the same bytes for every scale, place, clip and DC origin:
+// nearest sampling makes any difference in the arithmetic show as a whole pixel taken from
+// the wrong column.
+TEST(BlitTest, StretchedBlendsDrawWhatTheGeneralPathDraws) {
+    constexpr int kWidth = 130, kHeight = 24;  // the destination
+    constexpr int kSourceWidth = 47, kSourceHeight = 16;
+    uint32_t seed = 777;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    std::vector<DWORD> sourcePixels(kSourceWidth * kSourceHeight);
+    for (DWORD& pixel : sourcePixels) {
+        const DWORD alpha = (next() % 3 == 0) ? 0x70 : 0xFF;
+        pixel = alpha << 24 | (next() % (alpha + 1)) << 16 | (next() % (alpha + 1)) << 8 | next() % (alpha + 1);
+    }
+    // The source as images are kept: a memory DC on a bitmap holding the pixels as they are.
+    DWORD* sourceBits = nullptr;
+    HBITMAP sourceBitmap = platform::CreateTopDownBitmap(nullptr, kSourceWidth, kSourceHeight, &sourceBits);
+    std::copy(sourcePixels.begin(), sourcePixels.end(), sourceBits);
+    HDC sourceDc = CreateCompatibleDC(nullptr);
+    HGDIOBJ oldBitmap = SelectObject(sourceDc, sourceBitmap);
+    // A target: one surface with a DC on an area of it at `origin`; `wide` leaves room for a
+    // copy of the source to the right of the destination.
+    struct Target {
+        Target(POINT origin, bool wide) : origin(origin) {
+            const int width = kWidth + (wide ? kSourceWidth : 0);
+            surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, origin.x + width, origin.y + kHeight);
+            dc = platform::CreateSurfaceDC(surface, RECT{origin.x, origin.y, origin.x + width, origin.y + kHeight});
+        }
+        ~Target() {
+            DeleteDC(dc);
+            cairo_surface_destroy(surface);
+        }
+        DWORD& At(int x, int y) {
+            cairo_surface_flush(surface);
+            auto* data = cairo_image_surface_get_data(surface);
+            return reinterpret_cast<DWORD*>(data + static_cast<size_t>(y + origin.y) *
+                                                       cairo_image_surface_get_stride(surface))[x + origin.x];
+        }
+        POINT origin;
+        cairo_surface_t* surface;
+        HDC dc;
+    };
+    // The whole destination, two bands with a corner cut off as a shaped window's clip is, and a
+    // block apart.
+    HRGN everything = CreateRectRgn(0, 0, kWidth, kHeight);
+    HRGN bands = CreateRectRgn(0, 3, kWidth, 14);
+    HRGN corner = CreateRectRgn(1, 14, kWidth - 1, 15);
+    HRGN block = CreateRectRgn(40, 18, 71, 23);
+    CombineRgn(bands, bands, corner, RGN_OR);
+    CombineRgn(bands, bands, block, RGN_OR);
+    for (HRGN region : {corner, block})
+        DeleteObject(region);
+    const RECT froms[] = {{0, 10, kSourceWidth, 16}, {3, 2, 10, 15}, {0, 0, kSourceWidth, kSourceHeight}};
+    int wrongCases = 0;
+    for (const POINT origin : {POINT{0, 0}, POINT{9, 4}}) {
+        for (HRGN clip : {everything, bands}) {
+            for (const RECT& from : froms) {
+                for (int width = 1; width <= kWidth && wrongCases < 3; ++width) {
+                    const int fromWidth = from.right - from.left, fromHeight = from.bottom - from.top;
+                    const int height = (width % 3 == 0) ? fromHeight : (width % 3 == 1) ? 2 * fromHeight + 3 : 5;
+                    const int x = (width % 4) - 2, y = (width % 5) - 1;
+                    Target direct(origin, false), both(origin, true);
+                    for (int row = 0; row < kHeight; ++row) {
+                        for (int column = 0; column < kWidth; ++column)
+                            direct.At(column, row) = both.At(column, row) = 0xFF204060 + row * 7 + column;
+                        for (int column = 0; column < kSourceWidth; ++column) {
+                            both.At(kWidth + column, row) =
+                                row < kSourceHeight ? sourcePixels[row * kSourceWidth + column] : 0;
+                        }
+                    }
+                    cairo_surface_mark_dirty(direct.surface);
+                    cairo_surface_mark_dirty(both.surface);
+                    SelectClipRgn(direct.dc, clip);
+                    SelectClipRgn(both.dc, clip);
+                    const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+                    ASSERT_TRUE(AlphaBlend(direct.dc, x, y, width, height, sourceDc, from.left, from.top, fromWidth,
+                                           fromHeight, blend));
+                    ASSERT_TRUE(AlphaBlend(both.dc, x, y, width, height, both.dc, kWidth + from.left, from.top,
+                                           fromWidth, fromHeight, blend));
+                    int wrong = 0;
+                    for (int row = 0; row < kHeight; ++row) {
+                        for (int column = 0; column < kWidth; ++column) {
+                            if (direct.At(column, row) != both.At(column, row) && wrong++ < 2) {
+                                ADD_FAILURE()
+                                    << "origin " << origin.x << " width " << width << " height " << height << " from "
+                                    << from.left << "," << from.top << " at " << column << "," << row << ": "
+                                    << std::hex << direct.At(column, row) << " vs " << both.At(column, row);
+                            }
+                        }
+                    }
+                    if (wrong != 0) ++wrongCases;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(wrongCases, 0);
+    DeleteObject(bands);
+    DeleteObject(everything);
+    SelectObject(sourceDc, oldBitmap);
+    DeleteDC(sourceDc);
+    DeleteObject(sourceBitmap);
 }
