@@ -360,6 +360,73 @@ bool CairoNearestTransform(Affine m, double xc, double yc, pixman_transform_t* o
     return true;
 }
 
+// Source pixels as pixman reads them: the top-left of the rectangle drawn from, its size and
+// its row stride in bytes.
+struct SourceBits {
+    const uint8_t* data;
+    int width, height, stride;
+};
+
+// What pixman's nearest sampling with pad repeat and `transform` (a scale and a translation)
+// composites OVER the device rectangle `part` of `dest`, the source read from `sourceAt`:
+// each destination row takes a source row, and a run of rows taking the same source row, or
+// rows of the same pixels, is sampled once. A sampled row without translucent pixels is copied;
+// otherwise pixman blends it one to one, as its scaled path blends sampled pixels. False,
+// having drawn nothing, when a co-ordinate would not fit pixman's arithmetic.
+bool NearestOverPart(const pixman_transform_t& transform, const SourceBits& from, POINT sourceAt,
+                     pixman_image_t* destImage, uint8_t* destData, int destStride, const RECT& part) {
+    pixman_vector_t v{{pixman_int_to_fixed(sourceAt.x) + pixman_fixed_1 / 2,
+                       pixman_int_to_fixed(sourceAt.y) + pixman_fixed_1 / 2, pixman_fixed_1}};
+    if (!pixman_transform_point_3d(&transform, &v)) return false;
+    const int width = part.right - part.left;
+    const int64_t unitX = transform.matrix[0][0];
+    const int64_t unitY = transform.matrix[1][1];
+    // Rounded down, 0.5 going to 0, as pixman steps through its samples.
+    const int64_t startX = int64_t{v.vector[0]} - pixman_fixed_e;
+    int64_t y = int64_t{v.vector[1]} - pixman_fixed_e;
+    const int64_t endX = startX + unitX * (width - 1);
+    const int64_t endY = y + unitY * (part.bottom - part.top - 1);
+    constexpr int64_t kLimit = int64_t{1} << 46;
+    if (std::max({std::abs(startX), std::abs(endX), std::abs(y), std::abs(endY)}) >= kLimit) return false;
+    thread_local std::vector<uint32_t> row;
+    row.resize(static_cast<size_t>(width));
+    pixman_image_t* rowImage = nullptr;
+    const uint32_t* sampled = nullptr;  // the source row `row` holds
+    bool opaque = false;
+    auto clamp = [](int64_t value, int size) { return static_cast<int>(std::clamp<int64_t>(value, 0, size - 1)); };
+    bool drawn = true;
+    for (LONG destY = part.top; destY < part.bottom; ++destY, y += unitY) {
+        const auto* sourceRow = reinterpret_cast<const uint32_t*>(
+            from.data + static_cast<size_t>(clamp(y >> 16, from.height)) * from.stride);
+        if (sampled == nullptr ||
+            (sourceRow != sampled && std::memcmp(sourceRow, sampled, static_cast<size_t>(from.width) * 4) != 0)) {
+            uint32_t alphas = 0xFF000000u;
+            int64_t x = startX;
+            const bool inside = std::min(startX, endX) >= 0 && (std::max(startX, endX) >> 16) < from.width;
+            for (int i = 0; i < width; ++i, x += unitX) {
+                const uint32_t pixel = sourceRow[inside ? static_cast<int>(x >> 16) : clamp(x >> 16, from.width)];
+                alphas &= pixel;
+                row[static_cast<size_t>(i)] = pixel;
+            }
+            opaque = alphas == 0xFF000000u;
+        }
+        sampled = sourceRow;
+        if (opaque) {
+            std::memcpy(destData + static_cast<size_t>(destY) * destStride + static_cast<size_t>(part.left) * 4,
+                        row.data(), static_cast<size_t>(width) * 4);
+            continue;
+        }
+        if (!rowImage) rowImage = pixman_image_create_bits(PIXMAN_a8r8g8b8, width, 1, row.data(), width * 4);
+        if (!rowImage) {
+            drawn = false;
+            break;
+        }
+        pixman_image_composite32(PIXMAN_OP_OVER, rowImage, nullptr, destImage, 0, 0, 0, 0, part.left, destY, width, 1);
+    }
+    if (rowImage) pixman_image_unref(rowImage);
+    return drawn;
+}
+
 // A stretched blend of per-pixel-alpha pixels between two different 32-bit surfaces with
 // nearest sampling, composited by pixman box by box inside the destination's clip with the
 // transform cairo would use: the same pixels without cairo's context, clip and pattern set-up
@@ -425,11 +492,18 @@ bool StretchBlendRows(DcObject& dest, DcObject& source, const RECT& destRect, co
     if (applies) {
         pixman_image_set_filter(sourceImage, PIXMAN_FILTER_NEAREST, nullptr, 0);
         pixman_image_set_repeat(sourceImage, PIXMAN_REPEAT_PAD);
+        const SourceBits from{reinterpret_cast<const uint8_t*>(pixman_image_get_data(sourceImage)), sourceWidth,
+                              sourceHeight, cairo_image_surface_get_stride(sourceSurface)};
+        uint8_t* destData = cairo_image_surface_get_data(destSurface);
+        const int destStride = cairo_image_surface_get_stride(destSurface);
         for (const RECT& part : parts) {
             const int x = part.left + destOrigin.x;
             const int y = part.top + destOrigin.y;
-            pixman_image_composite32(PIXMAN_OP_OVER, sourceImage, nullptr, destImage, x + ix, y + iy, 0, 0, x, y,
-                                     part.right - part.left, part.bottom - part.top);
+            const RECT onDevice{x, y, part.right + destOrigin.x, part.bottom + destOrigin.y};
+            if (!NearestOverPart(transform, from, POINT{x + ix, y + iy}, destImage, destData, destStride, onDevice)) {
+                pixman_image_composite32(PIXMAN_OP_OVER, sourceImage, nullptr, destImage, x + ix, y + iy, 0, 0, x, y,
+                                         part.right - part.left, part.bottom - part.top);
+            }
         }
         cairo_surface_mark_dirty(destSurface);
     }

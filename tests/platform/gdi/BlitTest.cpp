@@ -326,9 +326,20 @@ TEST(BlitTest, StretchedBlendsDrawWhatTheGeneralPathDraws) {
     };
     std::vector<DWORD> sourcePixels(kSourceWidth * kSourceHeight);
     for (DWORD& pixel : sourcePixels) {
-        const DWORD alpha = (next() % 3 == 0) ? 0x70 : 0xFF;
+        const DWORD alphas[] = {0, 0x70, 0xFE, 0xFF, 0xFF, 0xFF};
+        const DWORD alpha = alphas[next() % 6];
         pixel = alpha << 24 | (next() % (alpha + 1)) << 16 | (next() % (alpha + 1)) << 8 | next() % (alpha + 1);
     }
+    // Rows 10 to 15 opaque, as a bar's image is: 12 to 15 the same as 11, and 10 as well but
+    // for its last pixel.
+    for (int y = 11; y < kSourceHeight; ++y) {
+        for (int x = 0; x < kSourceWidth; ++x) {
+            DWORD& pixel = sourcePixels[y * kSourceWidth + x];
+            pixel = y > 11 ? sourcePixels[11 * kSourceWidth + x] : pixel | 0xFF000000;
+        }
+    }
+    std::copy_n(&sourcePixels[11 * kSourceWidth], kSourceWidth - 1, &sourcePixels[10 * kSourceWidth]);
+    sourcePixels[11 * kSourceWidth - 1] |= 0xFF000000;
     // The source as images are kept: a memory DC on a bitmap holding the pixels as they are.
     DWORD* sourceBits = nullptr;
     HBITMAP sourceBitmap = platform::CreateTopDownBitmap(nullptr, kSourceWidth, kSourceHeight, &sourceBits);
@@ -367,15 +378,17 @@ TEST(BlitTest, StretchedBlendsDrawWhatTheGeneralPathDraws) {
     CombineRgn(bands, bands, block, RGN_OR);
     for (HRGN region : {corner, block})
         DeleteObject(region);
-    const RECT froms[] = {{0, 10, kSourceWidth, 16}, {3, 2, 10, 15}, {0, 0, kSourceWidth, kSourceHeight}};
+    const RECT froms[] = {{0, 10, kSourceWidth, 16}, {3, 2, 10, 15}, {1, 0, kSourceWidth, kSourceHeight}};
     int wrongCases = 0;
     for (const POINT origin : {POINT{0, 0}, POINT{9, 4}}) {
         for (HRGN clip : {everything, bands}) {
             for (const RECT& from : froms) {
                 for (int width = 1; width <= kWidth && wrongCases < 3; ++width) {
                     const int fromWidth = from.right - from.left, fromHeight = from.bottom - from.top;
-                    const int height = (width % 3 == 0) ? fromHeight : (width % 3 == 1) ? 2 * fromHeight + 3 : 5;
-                    const int x = (width % 4) - 2, y = (width % 5) - 1;
+                    // One to one, larger, smaller, and half the height.
+                    const int heights[] = {fromHeight, 2 * fromHeight + 3, 5, std::max(1, fromHeight / 2)};
+                    const int height = heights[width % 4];
+                    const int x = (width % 5) - 2, y = (width % 3) - 1;
                     Target direct(origin, false), both(origin, true);
                     for (int row = 0; row < kHeight; ++row) {
                         for (int column = 0; column < kWidth; ++column)
