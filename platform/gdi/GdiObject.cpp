@@ -17,15 +17,15 @@ constexpr int64_t kMaxBitmapPixels = int64_t{1} << 26;
 struct ObjectTable {
     std::mutex mutex;
     std::unordered_map<uintptr_t, std::shared_ptr<GdiObject>> objects;
-    uintptr_t next = 0x10004;           // apart from the kernel handles' range, to make mix-ups visible in logs
-    std::atomic<uint64_t> removals{0};  // counts removals, each made under the lock
+    uintptr_t next = 0x10004;  // apart from the kernel handles' range, to make mix-ups visible in logs
 };
 
-// A thread's recent lookups, good while no handle has been removed since: drawing looks the
-// same few handles up again and again, and the table's lock and hash cost more than a small draw.
+// A thread's recent lookups, good while their objects are still registered under the handle
+// (handles are never given out twice): drawing looks the same few handles up again and again,
+// and the table's lock and hash cost more than a small draw. Removing another handle, as every
+// paint does with its window DC, leaves them good.
 struct RecentLookup {
     uintptr_t id = 0;
-    uint64_t removals = 0;
     std::weak_ptr<GdiObject> object;
 };
 
@@ -43,6 +43,7 @@ HGDIOBJ RegisterObject(std::shared_ptr<GdiObject> object) {
     const uintptr_t id = t.next;
     t.next += 4;
     object->m_handle = reinterpret_cast<HGDIOBJ>(id);
+    object->m_registeredAs.store(id, std::memory_order_release);
     t.objects.emplace(id, std::move(object));
     return reinterpret_cast<HGDIOBJ>(id);
 }
@@ -53,10 +54,9 @@ std::shared_ptr<GdiObject> LookupObject(HGDIOBJ handle) {
     const auto id = reinterpret_cast<uintptr_t>(handle);
     RecentLookup& slot = recent[(id >> 2) & (kRecent - 1)];
     ObjectTable& t = Table();
-    // Read before the table: a removal after this makes the entry stale, whenever it happens.
-    const uint64_t removals = t.removals.load(std::memory_order_acquire);
-    if (id != 0 && slot.id == id && slot.removals == removals) {
-        if (std::shared_ptr<GdiObject> object = slot.object.lock()) return object;
+    if (id != 0 && slot.id == id) {
+        std::shared_ptr<GdiObject> object = slot.object.lock();
+        if (object && object->m_registeredAs.load(std::memory_order_acquire) == id) return object;
     }
     std::shared_ptr<GdiObject> found;
     {
@@ -64,7 +64,7 @@ std::shared_ptr<GdiObject> LookupObject(HGDIOBJ handle) {
         const auto it = t.objects.find(id);
         if (it != t.objects.end()) found = it->second;
     }
-    if (found) slot = RecentLookup{id, removals, found};
+    if (found) slot = RecentLookup{id, found};
     return found;
 }
 
@@ -75,8 +75,8 @@ bool UnregisterObject(HGDIOBJ handle) {
     const auto it = t.objects.find(reinterpret_cast<uintptr_t>(handle));
     if (it == t.objects.end()) return false;
     doomed = std::move(it->second);
+    doomed->m_registeredAs.store(0, std::memory_order_release);
     t.objects.erase(it);
-    t.removals.fetch_add(1, std::memory_order_release);
     return true;
 }
 

@@ -1,11 +1,13 @@
 // The objects behind drawing handles (HDC, HBITMAP, HFONT, HBRUSH, HPEN, HRGN)
 // and the process-wide table that hands out their handles. Any thread may
 // create, look up and delete handles (the table locks; a thread also keeps its
-// recent lookups, good until any handle is removed); an object itself
+// recent lookups, good while their handles stay registered); an object itself
 // belongs to the thread that draws with it and takes no lock. Handle numbers
 // are never reused, so a stale handle fails cleanly instead of reaching a newer
 // object. Internal to the drawing layer: callers use the Win32-shaped API.
 #pragma once
+
+#include <atomic>
 
 #include <cairo.h>
 #include <pango/pango.h>
@@ -31,6 +33,9 @@ public:
     int m_selectedIn = 0;
     bool m_stock = false;
     HGDIOBJ m_handle = nullptr;  // set once registered
+    // The handle's value while the handle table holds the object, else 0: a thread's recent
+    // lookups check it instead of the table.
+    std::atomic<uintptr_t> m_registeredAs{0};
 
 private:
     UINT m_type;

@@ -1,6 +1,7 @@
 #include "platform/window/Paint.h"
 
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <unordered_map>
 
@@ -44,9 +45,8 @@ HDC MakeWindowDc(const std::shared_ptr<WindowObject>& window, const Region& clip
     const RECT area{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
     HDC hdc = CreateSurfaceDC(surface->Cairo(), area);
     if (!hdc) return nullptr;
-    HRGN region = CreateRegionHandle(clip);
-    SelectClipRgn(hdc, region);
-    DeleteObject(region);
+    // Set as a kept clip, without a region handle to make and delete on every paint.
+    RestoreClip(hdc, DcClip{std::make_shared<const Region>(clip)});
     auto& dcs = Dcs();
     std::lock_guard lock(dcs.mutex);
     dcs.byDc[hdc] = WindowDcEntry{window, clip.Bounds()};
