@@ -60,13 +60,25 @@ public:
         g_object_ref(m_layout);
     }
     LaidText(const LaidText& other) : LaidText(other.m_layout, other.m_extents, other.m_logicalWidth) {}
-    LaidText& operator=(LaidText other) {
+    // Moved without touching the layout's reference count: the layout cache moves its entries
+    // on every lookup.
+    LaidText(LaidText&& other) noexcept
+        : m_layout(std::exchange(other.m_layout, nullptr)),
+          m_extents(other.m_extents),
+          m_logicalWidth(other.m_logicalWidth) {}
+    LaidText& operator=(const LaidText& other) {
+        LaidText copy(other);
+        return *this = std::move(copy);
+    }
+    LaidText& operator=(LaidText&& other) noexcept {
         std::swap(m_layout, other.m_layout);
         m_extents = other.m_extents;
         m_logicalWidth = other.m_logicalWidth;
         return *this;
     }
-    ~LaidText() { g_object_unref(m_layout); }
+    ~LaidText() {
+        if (m_layout) g_object_unref(m_layout);
+    }
 
     PangoLayout* Layout() const { return m_layout; }
     const PixelExtents& Extents() const { return m_extents; }
