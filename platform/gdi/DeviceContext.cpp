@@ -79,9 +79,19 @@ bool IsEverywhere(const RECT& r) {
 
 }  // namespace
 
-void DcObject::SetClip(DcClip clip) {
+void DcObject::SetClip(const DcClip& clip) {
     if (clip == m_clip) return;
-    m_clip = std::move(clip);
+    // Mostly only the rectangle changes (a paint narrows and restores around every control):
+    // the shared region is then left alone, without touching its reference count.
+    if (clip.region != m_clip.region) m_clip.region = clip.region;
+    m_clip.narrowed = clip.narrowed;
+    m_effectiveBounds.reset();
+}
+
+void DcObject::SetClip(DcClip&& clip) {
+    if (clip == m_clip) return;
+    if (clip.region != m_clip.region) m_clip.region = std::move(clip.region);
+    m_clip.narrowed = clip.narrowed;
     m_effectiveBounds.reset();
 }
 
@@ -90,13 +100,12 @@ void DcObject::SelectClip(std::shared_ptr<const Region> region) {
 }
 
 void DcObject::Narrow(const RECT& rect) {
-    DcClip narrowed = m_clip;
-    if (!narrowed.region) {
+    if (!m_clip.region) {
         const SIZE extent = Extent();
-        narrowed.region = std::make_shared<const Region>(RECT{0, 0, extent.cx, extent.cy});
+        m_clip.region = std::make_shared<const Region>(RECT{0, 0, extent.cx, extent.cy});
     }
-    narrowed.narrowed = Intersect(narrowed.narrowed, rect);
-    SetClip(std::move(narrowed));
+    m_clip.narrowed = Intersect(m_clip.narrowed, rect);
+    m_effectiveBounds.reset();
 }
 
 Region DcObject::ClipRegion() const {

@@ -45,7 +45,8 @@ public:
     // The clip as kept (no region: everything drawable), and the clip region it stands for.
     const DcClip& Clip() const { return m_clip; }
     Region ClipRegion() const;
-    void SetClip(DcClip clip);
+    void SetClip(const DcClip& clip);
+    void SetClip(DcClip&& clip);
     // A new clip region, not narrowed (null: no clip).
     void SelectClip(std::shared_ptr<const Region> region);
     // The clip cut to `rect`; a DC without a clip gets its extent as the region first.
