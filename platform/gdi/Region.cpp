@@ -230,7 +230,7 @@ Region Region::Combine(const Region& a, const Region& b, Op op) {
     // in each the spans of either side are already sorted: no sorting and no per-band lists.
     Region result;
     result.m_rects.reserve(a.m_rects.size() + b.m_rects.size());
-    std::vector<Span> band;
+    thread_local std::vector<Span> band;  // kept: windows combine regions on every paint
     size_t lastBandStart = 0;
     Bands bandsA(a.m_rects), bandsB(b.m_rects);
     LONG y = std::min(bandsA.Top(), bandsB.Top());

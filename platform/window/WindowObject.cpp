@@ -219,8 +219,13 @@ bool WindowObject::Invalidate(const RECT* rect, bool erase) {
 
 bool WindowObject::InvalidateRegion(const Region& area, bool erase) {
     std::lock_guard lock(m_mutex);
-    const Region client(RECT{0, 0, m_rect.right - m_rect.left, m_rect.bottom - m_rect.top});
-    const Region added = Region::Combine(area, client, Region::Op::And);
+    const RECT clientRect{0, 0, m_rect.right - m_rect.left, m_rect.bottom - m_rect.top};
+    // One rectangle, as most invalidations are, is cut to the client area without a region for it.
+    const Region added = area.Rects().size() == 1 ? Region(RECT{std::max(area.Rects()[0].left, clientRect.left),
+                                                                std::max(area.Rects()[0].top, clientRect.top),
+                                                                std::min(area.Rects()[0].right, clientRect.right),
+                                                                std::min(area.Rects()[0].bottom, clientRect.bottom)})
+                                                  : Region::Combine(area, Region(clientRect), Region::Op::And);
     if (!added.IsEmpty()) {
         m_invalid = Region::Combine(m_invalid, added, Region::Op::Or);
         m_erase = m_erase || erase;

@@ -210,11 +210,17 @@ const ParsedSpec& ParseCached(std::wstring_view text) {
                     cache.begin() + static_cast<std::ptrdiff_t>(i) + 1);
         return *cache.front();
     }
-    auto entry = std::make_unique<ParsedSpec>();
+    // The evicted entry is filled again, its text keeping its room.
+    std::unique_ptr<ParsedSpec> entry;
+    if (cache.size() == kKept) {
+        entry = std::move(cache.back());
+        cache.pop_back();
+    } else {
+        entry = std::make_unique<ParsedSpec>();
+    }
     entry->hash = hash;
-    entry->text = text;
+    entry->text.assign(text);
     entry->ok = ParseImageSpec(text, &entry->spec);
-    if (cache.size() == kKept) cache.pop_back();
     cache.insert(cache.begin(), std::move(entry));
     return *cache.front();
 }
@@ -231,13 +237,17 @@ bool ResolveImageSpec(IImageSourceUI* images, const RECT& item, const RECT& pain
                       const UIImageSpec* changes, const UIImageInfo** image, UIImageDrawParams* params) {
     const std::optional<std::wstring>& res = Pick(base, changes, &UIImageSpec::res);
     const std::optional<std::wstring>& file = Pick(base, changes, &UIImageSpec::file);
-    UIImageRef ref;
+    // Kept from call to call: its strings keep their room, and finding an image allocates nothing.
+    thread_local UIImageRef ref;
     if (res && !res->empty()) {
         ref.origin = UIImageRef::Origin::Resource;
-        ref.name = *res;
-        ref.resType = Pick(base, changes, &UIImageSpec::resType).value_or(std::wstring());
+        ref.name.assign(*res);
+        const std::optional<std::wstring>& resType = Pick(base, changes, &UIImageSpec::resType);
+        ref.resType.assign(resType ? std::wstring_view(*resType) : std::wstring_view());
     } else if (file && !file->empty()) {
-        ref.name = *file;
+        ref.origin = UIImageRef::Origin::SkinFile;
+        ref.name.assign(*file);
+        ref.resType.clear();
     } else {
         return false;
     }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "support/Canvas.h"
 #include "support/PngBytes.h"
 #include "support/RectCheck.h"
@@ -221,4 +223,25 @@ TEST_F(RenderEngineImageTest, AnImageHidesAnotherOnlyWhereItIsSurelyOpaque) {
     SetStretchBltMode(canvas.Dc(), HALFTONE);
     EXPECT_FALSE(
         CUIRenderEngine::ImageSpecHides(canvas.Dc(), &m_images, item, item, L"opaque.png", whole, L"edge.png"));
+}
+
+// Specs made afresh at every step (a bar's width in its dest) are kept parsed by their text:
+// each draws where its own numbers say, however many came before it and whichever failed in
+// between, and so does the same text again once many others have pushed it out.
+TEST_F(RenderEngineImageTest, SpecsMadeAtEveryStepDrawWhereTheirNumbersSay) {
+    AddImage(L"dot.png", 1, 1, {kRed});
+    for (int round = 0; round < 2; ++round) {
+        for (int k = 0; k < 70; ++k) {
+            SCOPED_TRACE(testing::Message() << "round " << round << ", column " << k);
+            const std::wstring spec =
+                L" file='dot.png' dest='" + std::to_wstring(k) + L",0," + std::to_wstring(k + 1) + L",1' ";
+            Canvas canvas(70, 1);
+            ASSERT_TRUE(Draw(canvas, RECT{0, 0, 70, 1}, spec.c_str()));
+            EXPECT_RECT(canvas.BoundsOfPixelsNot(kWhite), k, 0, k + 1, 1);
+            if (k % 7 == 3) {
+                const std::wstring broken = L" file='dot.png' dest='" + std::to_wstring(k) + L",0' ";
+                EXPECT_FALSE(Draw(canvas, RECT{0, 0, 70, 1}, broken.c_str()));
+            }
+        }
+    }
 }
