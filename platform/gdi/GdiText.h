@@ -3,7 +3,9 @@
 // installed, so Chinese and Latin text measure the same on every machine.
 // Font heights are pixels: negative for the character (em) height, positive
 // for the cell height, 0 for the default of 12. Same thread and failure rules
-// as the rest of the drawing layer.
+// as the rest of the drawing layer. A thread keeps, by font handle (never reused),
+// recent layouts and glyph coverages, and the glyphs of a font's digits and percent
+// sign from which numbers are put together; none of it can go stale.
 #pragma once
 
 #include "platform/gdi/GdiTypes.h"

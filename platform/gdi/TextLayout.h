@@ -96,4 +96,8 @@ private:
 // another made in its place cannot find the old layouts. A cached layout is never changed.
 LaidText LayOut(const FontObject& font, LayoutText text, const LayoutShape& shape);
 
+// Whether DrawTextW puts numbers (digits and percent signs) together from their characters'
+// kept glyphs instead of laying them out; on unless a test compares the two.
+void SetNumbersComposed(bool composed);
+
 }  // namespace platform::gdi

@@ -2,8 +2,11 @@
 
 #include <cwchar>
 #include <string>
+#include <vector>
 
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/TextLayout.h"
+#include "platform/strings/StringConv.h"
 #include "support/Canvas.h"
 #include "support/RectCheck.h"
 
@@ -243,4 +246,93 @@ TEST(TextDrawingTest, TextFromItsKeptCoverageMatchesTextDrawnByCairo) {
     DeleteDC(viaCoverage);
     cairo_surface_destroy(rgb);
     cairo_surface_destroy(argb);
+}
+
+// Numbers are put together from their characters' kept glyphs instead of being laid out.
+// Every percentage, and numbers of every length, in several sizes, weights, places and clips,
+// must come out as their layouts' coverage puts them.
+TEST(TextDrawingTest, NumbersPutTogetherFromTheirGlyphsMatchTheirLayouts) {
+    constexpr int kWidth = 120, kHeight = 60;
+    cairo_surface_t* laidOutPixels = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight);
+    cairo_surface_t* composedPixels = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight);
+    HDC laidOut = platform::CreateSurfaceDC(laidOutPixels, RECT{0, 0, kWidth, kHeight});
+    HDC composed = platform::CreateSurfaceDC(composedPixels, RECT{0, 0, kWidth, kHeight});
+    ASSERT_TRUE(laidOut && composed);
+    std::vector<std::wstring> texts;
+    for (int percent = 0; percent <= 100; ++percent)
+        texts.push_back(std::to_wstring(percent) + L"%");
+    for (const wchar_t* text : {L"0", L"7", L"%%", L"%1%", L"1234567890", L"9876543210%", L"000111"})
+        texts.push_back(text);
+    const struct {
+        int height;
+        int weight;
+        UINT format;
+        RECT rect;
+        bool clipped;
+    } cases[] = {
+        {-10, FW_NORMAL, DT_CENTER | DT_SINGLELINE | DT_VCENTER, {3, 0, 31, 18}, false},
+        {-9, FW_BOLD, DT_RIGHT | DT_SINGLELINE | DT_BOTTOM, {0, 0, 117, 50}, false},
+        {-13, FW_BOLD, DT_SINGLELINE, {5, 7, 120, 60}, true},
+        {-46, FW_NORMAL, DT_CENTER | DT_SINGLELINE, {-20, 2, 100, 60}, true},
+        {-17, FW_NORMAL, DT_CENTER, {1, 1, 12, 13}, false},
+    };
+    HRGN clip = CreateRectRgn(0, 0, kWidth, 9);
+    HRGN band = CreateRectRgn(20, 12, 70, kHeight);
+    CombineRgn(clip, clip, band, RGN_OR);
+    int wrongTexts = 0;
+    // Draws `text` both ways and counts a difference.
+    auto compare = [&](HFONT font, const std::wstring& text, UINT format, const RECT& where, bool clipped) {
+        for (HDC dc : {laidOut, composed}) {
+            platform::gdi::SetNumbersComposed(dc == composed);
+            SelectClipRgn(dc, nullptr);
+            platform::FillRectAlpha(dc, RECT{0, 0, kWidth, kHeight}, 0xFF2B7BF3);
+            if (clipped) SelectClipRgn(dc, clip);
+            SelectObject(dc, font);
+            SetBkMode(dc, TRANSPARENT);
+            SetTextColor(dc, RGB(255, 255, 255));
+            RECT rect = where;
+            EXPECT_EQ(DrawTextW(dc, text.c_str(), -1, &rect, format | DT_NOPREFIX),
+                      DrawTextW(dc, text.c_str(), -1, &rect, format | DT_NOPREFIX | DT_CALCRECT));
+            SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+        }
+        cairo_surface_flush(laidOutPixels);
+        cairo_surface_flush(composedPixels);
+        int wrong = 0;
+        for (int y = 0; y < kHeight; ++y) {
+            const auto* a = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(laidOutPixels) +
+                                                              y * cairo_image_surface_get_stride(laidOutPixels));
+            const auto* b = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(composedPixels) +
+                                                              y * cairo_image_surface_get_stride(composedPixels));
+            for (int x = 0; x < kWidth; ++x)
+                wrong += a[x] != b[x] ? 1 : 0;
+        }
+        if (wrong != 0 && wrongTexts++ < 5)
+            ADD_FAILURE() << wrong << " pixels differ for " << platform::Utf8FromWide(text);
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "size " << c.height);
+        HFONT font = MakeFont(c.height, platform::kPinnedFontFace, c.weight);
+        for (const std::wstring& text : texts)
+            compare(font, text, c.format, c.rect, c.clipped);
+        DeleteObject(font);
+    }
+    {
+        // The same number in two fonts in turn, each time in its own.
+        HFONT small = MakeFont(-10);
+        HFONT large = MakeFont(-18, platform::kPinnedFontFace, FW_BOLD);
+        for (int round = 0; round < 2; ++round) {
+            for (HFONT font : {small, large})
+                compare(font, L"57%", DT_SINGLELINE, RECT{0, 0, kWidth, kHeight}, false);
+        }
+        DeleteObject(small);
+        DeleteObject(large);
+    }
+    DeleteObject(clip);
+    DeleteObject(band);
+    platform::gdi::SetNumbersComposed(true);
+    EXPECT_EQ(wrongTexts, 0);
+    DeleteDC(laidOut);
+    DeleteDC(composed);
+    cairo_surface_destroy(laidOutPixels);
+    cairo_surface_destroy(composedPixels);
 }
