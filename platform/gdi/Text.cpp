@@ -332,16 +332,18 @@ bool WholePixels(const PangoGlyphInfo& glyph) {
            glyph.geometry.y_offset % PANGO_SCALE == 0;
 }
 
-// A text in which every ordered pair of the composable characters occurs.
+// The shortest text in which every ordered pair of the composable characters occurs (a de
+// Bruijn sequence: the words "i" and "ij", i < j, in order, then the first character again).
 std::string EveryPair() {
     std::string text;
-    for (char a : kComposable) {
-        for (char b : kComposable) {
-            text += a;
-            text += b;
+    for (size_t i = 0; i < kComposable.size(); ++i) {
+        text += kComposable[i];
+        for (size_t j = i + 1; j < kComposable.size(); ++j) {
+            text += kComposable[i];
+            text += kComposable[j];
         }
     }
-    return text;
+    return text + kComposable[0];
 }
 
 void MakePieces(const FontObject& font, FontPieces* out) {
@@ -382,21 +384,36 @@ void MakePieces(const FontObject& font, FontPieces* out) {
     out->usable = alike;
 }
 
-// The kept pieces of `font`'s composable characters, made on first use.
-const FontPieces& PiecesFor(const FontObject& font) {
-    constexpr size_t kKept = 4;
+// The kept pieces of `font`'s composable characters. They cost as much as a score of
+// layouts, so they are made only for a font that has laid numbers out often: not for the
+// fonts made for one call.
+const FontPieces* PiecesFor(const FontObject& font) {
+    constexpr size_t kKept = 8;
+    constexpr int kNumbersFirst = 8;
+    struct Asked {
+        HGDIOBJ font;
+        int times;
+    };
     thread_local std::vector<std::unique_ptr<FontPieces>> kept;
+    thread_local std::vector<Asked> asked;  // fonts without pieces yet, most recent first
     for (size_t i = 0; i < kept.size(); ++i) {
         if (kept[i]->font != font.m_handle) continue;
         std::rotate(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(i),
                     kept.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-        return *kept.front();
+        return kept.front().get();
     }
+    auto seen = std::find_if(asked.begin(), asked.end(), [&](const Asked& a) { return a.font == font.m_handle; });
+    if (seen == asked.end()) {
+        if (asked.size() == 2 * kKept) asked.pop_back();
+        seen = asked.insert(asked.begin(), Asked{font.m_handle, 0});
+    }
+    if (++seen->times < kNumbersFirst) return nullptr;
+    asked.erase(seen);
     auto pieces = std::make_unique<FontPieces>(font.m_handle);
     MakePieces(font, pieces.get());
     if (kept.size() == kKept) kept.pop_back();
     kept.insert(kept.begin(), std::move(pieces));
-    return *kept.front();
+    return kept.front().get();
 }
 
 // A number put together from its characters: what a layout of it would measure, and its coverage.
@@ -480,9 +497,9 @@ const ComposedText* ComposedFor(const FontObject& font, std::string_view text) {
                     kept.begin() + static_cast<std::ptrdiff_t>(i) + 1);
         return kept.front().get();
     }
-    const FontPieces& pieces = PiecesFor(font);
-    if (!pieces.usable) return nullptr;
-    std::unique_ptr<ComposedText> composed = Compose(pieces, text);
+    const FontPieces* pieces = PiecesFor(font);
+    if (pieces == nullptr || !pieces->usable) return nullptr;
+    std::unique_ptr<ComposedText> composed = Compose(*pieces, text);
     if (!composed) return nullptr;
     if (kept.size() == kKept) kept.pop_back();
     kept.insert(kept.begin(), std::move(composed));

@@ -317,12 +317,14 @@ TEST(TextDrawingTest, NumbersPutTogetherFromTheirGlyphsMatchTheirLayouts) {
         DeleteObject(font);
     }
     {
-        // The same number in two fonts in turn, each time in its own.
+        // The same number in two fonts in turn, each time in its own (a font's numbers are put
+        // together once it has drawn a few).
         HFONT small = MakeFont(-10);
         HFONT large = MakeFont(-18, platform::kPinnedFontFace, FW_BOLD);
-        for (int round = 0; round < 2; ++round) {
+        for (int round = 0; round < 12; ++round) {
             for (HFONT font : {small, large})
-                compare(font, L"57%", DT_SINGLELINE, RECT{0, 0, kWidth, kHeight}, false);
+                compare(font, round % 2 ? L"57%" : std::to_wstring(round) + L"%", DT_SINGLELINE,
+                        RECT{0, 0, kWidth, kHeight}, false);
         }
         DeleteObject(small);
         DeleteObject(large);
