@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -46,6 +47,39 @@ protected:
     Canvas m_canvas;
     HFONT m_font = nullptr;
     HGDIOBJ m_oldFont = nullptr;
+};
+
+// Two surfaces of one size with a DC on the whole of each, to draw the same text two ways.
+class SurfacePair {
+public:
+    SurfacePair(int width, int height, cairo_format_t first, cairo_format_t second) : m_height(height) {
+        for (int i = 0; i < 2; ++i) {
+            m_surfaces[i] = cairo_image_surface_create(i == 0 ? first : second, width, height);
+            m_dcs[i] = platform::CreateSurfaceDC(m_surfaces[i], RECT{0, 0, width, height});
+        }
+    }
+    ~SurfacePair() {
+        for (int i = 0; i < 2; ++i) {
+            DeleteDC(m_dcs[i]);
+            cairo_surface_destroy(m_surfaces[i]);
+        }
+    }
+    SurfacePair(const SurfacePair&) = delete;
+    SurfacePair& operator=(const SurfacePair&) = delete;
+
+    HDC Dc(int i) const { return m_dcs[i]; }
+    // Row `y` of surface `i`, as drawn so far.
+    const uint32_t* Row(int i, int y) const {
+        cairo_surface_flush(m_surfaces[i]);
+        return reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(m_surfaces[i]) +
+                                                 y * cairo_image_surface_get_stride(m_surfaces[i]));
+    }
+    int Height() const { return m_height; }
+
+private:
+    int m_height;
+    cairo_surface_t* m_surfaces[2] = {};
+    HDC m_dcs[2] = {};
 };
 
 }  // namespace
@@ -182,10 +216,9 @@ TEST_F(TextTest, KeptLayoutsFollowTheFontAndTheFit) {
 // pixels without alpha it goes through cairo as before. Both must give the same colours.
 TEST(TextDrawingTest, TextFromItsKeptCoverageMatchesTextDrawnByCairo) {
     constexpr int kWidth = 160, kHeight = 40;
-    cairo_surface_t* rgb = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight);
-    cairo_surface_t* argb = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight);
-    HDC viaCairo = platform::CreateSurfaceDC(rgb, RECT{0, 0, kWidth, kHeight});
-    HDC viaCoverage = platform::CreateSurfaceDC(argb, RECT{0, 0, kWidth, kHeight});
+    const SurfacePair pair(kWidth, kHeight, CAIRO_FORMAT_RGB24, CAIRO_FORMAT_ARGB32);
+    HDC viaCairo = pair.Dc(0);
+    HDC viaCoverage = pair.Dc(1);
     ASSERT_TRUE(viaCairo && viaCoverage);
     const struct {
         const wchar_t* text;
@@ -221,14 +254,10 @@ TEST(TextDrawingTest, TextFromItsKeptCoverageMatchesTextDrawnByCairo) {
             DrawTextW(dc, c.text, -1, &rect, c.format | DT_NOPREFIX);
             SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
         }
-        cairo_surface_flush(rgb);
-        cairo_surface_flush(argb);
         int wrong = 0, inked = 0;
         for (int y = 0; y < kHeight; ++y) {
-            const auto* a = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(rgb) +
-                                                              y * cairo_image_surface_get_stride(rgb));
-            const auto* b = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(argb) +
-                                                              y * cairo_image_surface_get_stride(argb));
+            const uint32_t* a = pair.Row(0, y);
+            const uint32_t* b = pair.Row(1, y);
             for (int x = 0; x < kWidth; ++x) {
                 inked += (b[x] & 0xFFFFFF) != 0x5080A0 ? 1 : 0;
                 if ((a[x] & 0xFFFFFF) != (b[x] & 0xFFFFFF) && wrong++ < 3) {
@@ -242,10 +271,6 @@ TEST(TextDrawingTest, TextFromItsKeptCoverageMatchesTextDrawnByCairo) {
         DeleteObject(clip);
         DeleteObject(band);
     }
-    DeleteDC(viaCairo);
-    DeleteDC(viaCoverage);
-    cairo_surface_destroy(rgb);
-    cairo_surface_destroy(argb);
 }
 
 // Numbers are put together from their characters' kept glyphs instead of being laid out.
@@ -253,11 +278,8 @@ TEST(TextDrawingTest, TextFromItsKeptCoverageMatchesTextDrawnByCairo) {
 // must come out as their layouts' coverage puts them.
 TEST(TextDrawingTest, NumbersPutTogetherFromTheirGlyphsMatchTheirLayouts) {
     constexpr int kWidth = 120, kHeight = 60;
-    cairo_surface_t* laidOutPixels = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight);
-    cairo_surface_t* composedPixels = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight);
-    HDC laidOut = platform::CreateSurfaceDC(laidOutPixels, RECT{0, 0, kWidth, kHeight});
-    HDC composed = platform::CreateSurfaceDC(composedPixels, RECT{0, 0, kWidth, kHeight});
-    ASSERT_TRUE(laidOut && composed);
+    // Laid out into the first, put together into the second.
+    const SurfacePair pair(kWidth, kHeight, CAIRO_FORMAT_ARGB32, CAIRO_FORMAT_ARGB32);
     std::vector<std::wstring> texts;
     for (int percent = 0; percent <= 100; ++percent)
         texts.push_back(std::to_wstring(percent) + L"%");
@@ -282,8 +304,9 @@ TEST(TextDrawingTest, NumbersPutTogetherFromTheirGlyphsMatchTheirLayouts) {
     int wrongTexts = 0;
     // Draws `text` both ways and counts a difference.
     auto compare = [&](HFONT font, const std::wstring& text, UINT format, const RECT& where, bool clipped) {
-        for (HDC dc : {laidOut, composed}) {
-            platform::gdi::SetNumbersComposed(dc == composed);
+        for (HDC dc : {pair.Dc(0), pair.Dc(1)}) {
+            ASSERT_TRUE(dc);
+            platform::gdi::SetNumbersComposed(dc == pair.Dc(1));
             SelectClipRgn(dc, nullptr);
             platform::FillRectAlpha(dc, RECT{0, 0, kWidth, kHeight}, 0xFF2B7BF3);
             if (clipped) SelectClipRgn(dc, clip);
@@ -295,14 +318,10 @@ TEST(TextDrawingTest, NumbersPutTogetherFromTheirGlyphsMatchTheirLayouts) {
                       DrawTextW(dc, text.c_str(), -1, &rect, format | DT_NOPREFIX | DT_CALCRECT));
             SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
         }
-        cairo_surface_flush(laidOutPixels);
-        cairo_surface_flush(composedPixels);
         int wrong = 0;
         for (int y = 0; y < kHeight; ++y) {
-            const auto* a = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(laidOutPixels) +
-                                                              y * cairo_image_surface_get_stride(laidOutPixels));
-            const auto* b = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(composedPixels) +
-                                                              y * cairo_image_surface_get_stride(composedPixels));
+            const uint32_t* a = pair.Row(0, y);
+            const uint32_t* b = pair.Row(1, y);
             for (int x = 0; x < kWidth; ++x)
                 wrong += a[x] != b[x] ? 1 : 0;
         }
@@ -333,8 +352,4 @@ TEST(TextDrawingTest, NumbersPutTogetherFromTheirGlyphsMatchTheirLayouts) {
     DeleteObject(band);
     platform::gdi::SetNumbersComposed(true);
     EXPECT_EQ(wrongTexts, 0);
-    DeleteDC(laidOut);
-    DeleteDC(composed);
-    cairo_surface_destroy(laidOutPixels);
-    cairo_surface_destroy(composedPixels);
 }
